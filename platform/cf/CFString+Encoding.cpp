@@ -1,0 +1,645 @@
+// Byte encodings of strings: Mac Roman, Windows Latin 1, ISO Latin 1, ASCII,
+// non-lossy ASCII, UTF-8, UTF-16 and UTF-32 in both byte orders. Our own
+// tables; no converter library, so the results are the same on every machine.
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstring>
+#include <limits>
+
+#include "CFStringInternal.h"
+
+namespace {
+
+// The upper half of Mac Roman (0x80-0xFF); 0xDB is the euro sign and 0xF0 the
+// private-use Apple logo, as current systems map them.
+constexpr UniChar kMacRomanHigh[128] = {
+    0x00C4, 0x00C5, 0x00C7, 0x00C9, 0x00D1, 0x00D6, 0x00DC, 0x00E1, 0x00E0, 0x00E2, 0x00E4, 0x00E3,
+    0x00E5, 0x00E7, 0x00E9, 0x00E8, 0x00EA, 0x00EB, 0x00ED, 0x00EC, 0x00EE, 0x00EF, 0x00F1, 0x00F3,
+    0x00F2, 0x00F4, 0x00F6, 0x00F5, 0x00FA, 0x00F9, 0x00FB, 0x00FC, 0x2020, 0x00B0, 0x00A2, 0x00A3,
+    0x00A7, 0x2022, 0x00B6, 0x00DF, 0x00AE, 0x00A9, 0x2122, 0x00B4, 0x00A8, 0x2260, 0x00C6, 0x00D8,
+    0x221E, 0x00B1, 0x2264, 0x2265, 0x00A5, 0x00B5, 0x2202, 0x2211, 0x220F, 0x03C0, 0x222B, 0x00AA,
+    0x00BA, 0x03A9, 0x00E6, 0x00F8, 0x00BF, 0x00A1, 0x00AC, 0x221A, 0x0192, 0x2248, 0x2206, 0x00AB,
+    0x00BB, 0x2026, 0x00A0, 0x00C0, 0x00C3, 0x00D5, 0x0152, 0x0153, 0x2013, 0x2014, 0x201C, 0x201D,
+    0x2018, 0x2019, 0x00F7, 0x25CA, 0x00FF, 0x0178, 0x2044, 0x20AC, 0x2039, 0x203A, 0xFB01, 0xFB02,
+    0x2021, 0x00B7, 0x201A, 0x201E, 0x2030, 0x00C2, 0x00CA, 0x00C1, 0x00CB, 0x00C8, 0x00CD, 0x00CE,
+    0x00CF, 0x00CC, 0x00D3, 0x00D4, 0xF8FF, 0x00D2, 0x00DA, 0x00DB, 0x00D9, 0x0131, 0x02C6, 0x02DC,
+    0x00AF, 0x02D8, 0x02D9, 0x02DA, 0x00B8, 0x02DD, 0x02DB, 0x02C7,
+};
+
+// Windows Latin 1 differs from ISO Latin 1 only in 0x80-0x9F; 0 marks the
+// five bytes that have no character.
+constexpr UniChar kWindowsLatin1C1[32] = {
+    0x20AC, 0x0000, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x0000, 0x017D, 0x0000, 0x0000, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x0000, 0x017E, 0x0178,
+};
+
+struct ReverseEntry {
+  UniChar ch;
+  UInt8 byte;
+};
+
+// Sorted character -> byte tables for the encoders.
+template <size_t N>
+std::array<ReverseEntry, N> MakeReverse(const UniChar (&table)[N], UInt8 firstByte) {
+  std::array<ReverseEntry, N> out{};
+  size_t used = 0;
+  for (size_t i = 0; i < N; ++i)
+    if (table[i] != 0) out[used++] = ReverseEntry{table[i], UInt8(firstByte + i)};
+  std::sort(out.begin(), out.begin() + used, [](const ReverseEntry& a, const ReverseEntry& b) {
+    return a.ch < b.ch;
+  });
+  for (size_t i = used; i < N; ++i) out[i] = ReverseEntry{0xFFFF, 0};
+  return out;
+}
+
+template <size_t N>
+bool LookUp(const std::array<ReverseEntry, N>& table, UniChar ch, UInt8* byte) {
+  auto it = std::lower_bound(table.begin(), table.end(), ch,
+                             [](const ReverseEntry& e, UniChar c) { return e.ch < c; });
+  if (it == table.end() || it->ch != ch || ch == 0xFFFF) return false;
+  *byte = it->byte;
+  return true;
+}
+
+const std::array<ReverseEntry, 128>& MacRomanReverse() {
+  static const auto table = MakeReverse(kMacRomanHigh, 0x80);
+  return table;
+}
+
+const std::array<ReverseEntry, 32>& WindowsLatin1Reverse() {
+  static const auto table = MakeReverse(kWindowsLatin1C1, 0x80);
+  return table;
+}
+
+bool IsHighSurrogate(UniChar c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsLowSurrogate(UniChar c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+void AppendCodePoint(__CFUniChars& out, UInt32 cp) {
+  if (cp < 0x10000) {
+    out.push_back(UniChar(cp));
+  } else {
+    cp -= 0x10000;
+    out.push_back(UniChar(0xD800 + (cp >> 10)));
+    out.push_back(UniChar(0xDC00 + (cp & 0x3FF)));
+  }
+}
+
+size_t EncodeUTF8CodePoint(UInt32 cp, UInt8* p) {
+  if (cp < 0x80) {
+    p[0] = UInt8(cp);
+    return 1;
+  }
+  if (cp < 0x800) {
+    p[0] = UInt8(0xC0 | (cp >> 6));
+    p[1] = UInt8(0x80 | (cp & 0x3F));
+    return 2;
+  }
+  if (cp < 0x10000) {
+    p[0] = UInt8(0xE0 | (cp >> 12));
+    p[1] = UInt8(0x80 | ((cp >> 6) & 0x3F));
+    p[2] = UInt8(0x80 | (cp & 0x3F));
+    return 3;
+  }
+  p[0] = UInt8(0xF0 | (cp >> 18));
+  p[1] = UInt8(0x80 | ((cp >> 12) & 0x3F));
+  p[2] = UInt8(0x80 | ((cp >> 6) & 0x3F));
+  p[3] = UInt8(0x80 | (cp & 0x3F));
+  return 4;
+}
+
+void AppendUTF8CodePoint(std::string& out, UInt32 cp) {
+  UInt8 tmp[4];
+  size_t k = EncodeUTF8CodePoint(cp, tmp);
+  out.append(reinterpret_cast<const char*>(tmp), k);
+}
+
+constexpr bool kHostIsBigEndian = (std::endian::native == std::endian::big);
+
+enum class ByteOrder { Big, Little };
+
+ByteOrder HostOrder() { return kHostIsBigEndian ? ByteOrder::Big : ByteOrder::Little; }
+
+UInt32 ReadUnit(const UInt8* p, int size, ByteOrder order) {
+  UInt32 v = 0;
+  if (order == ByteOrder::Big)
+    for (int i = 0; i < size; ++i) v = (v << 8) | p[i];
+  else
+    for (int i = size - 1; i >= 0; --i) v = (v << 8) | p[i];
+  return v;
+}
+
+void WriteUnit(UInt8* p, UInt32 v, int size, ByteOrder order) {
+  for (int i = 0; i < size; ++i) {
+    int shift = (order == ByteOrder::Big) ? 8 * (size - 1 - i) : 8 * i;
+    p[i] = UInt8(v >> shift);
+  }
+}
+
+// Reads the byte-order mark of plain UTF-16 / UTF-32, and the fixed order of
+// the BE / LE forms. *skip receives the bytes the mark takes.
+ByteOrder WideOrder(const UInt8* bytes, size_t count, int unitSize, bool plain, bool external,
+                    ByteOrder fixed, size_t* skip) {
+  *skip = 0;
+  if (!plain) {
+    // A mark of the same order is not text when the bytes are a file's.
+    if (external && count >= size_t(unitSize) && ReadUnit(bytes, unitSize, fixed) == 0xFEFF)
+      *skip = unitSize;
+    return fixed;
+  }
+  if (!external) return HostOrder();
+  if (count >= size_t(unitSize)) {
+    if (ReadUnit(bytes, unitSize, ByteOrder::Big) == 0xFEFF) {
+      *skip = unitSize;
+      return ByteOrder::Big;
+    }
+    if (ReadUnit(bytes, unitSize, ByteOrder::Little) == 0xFEFF) {
+      *skip = unitSize;
+      return ByteOrder::Little;
+    }
+  }
+  return ByteOrder::Big;
+}
+
+bool DecodeUTF16(const UInt8* bytes, size_t count, ByteOrder order, __CFUniChars& out) {
+  if (count % 2 != 0) return false;
+  out.reserve(out.size() + count / 2);
+  // Unpaired surrogates are kept: a string is a sequence of code units.
+  for (size_t i = 0; i < count; i += 2) out.push_back(UniChar(ReadUnit(bytes + i, 2, order)));
+  return true;
+}
+
+bool DecodeUTF32(const UInt8* bytes, size_t count, ByteOrder order, __CFUniChars& out) {
+  if (count % 4 != 0) return false;
+  out.reserve(out.size() + count / 4);
+  for (size_t i = 0; i < count; i += 4) {
+    UInt32 cp = ReadUnit(bytes + i, 4, order);
+    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+    AppendCodePoint(out, cp);
+  }
+  return true;
+}
+
+int HexValue(UInt8 c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// ASCII where "\\" is a backslash, "\uXXXX" a code unit and "\ooo" (three
+// octal digits) a Latin-1 character.
+bool DecodeNonLossyASCII(const UInt8* bytes, size_t count, __CFUniChars& out) {
+  for (size_t i = 0; i < count;) {
+    UInt8 b = bytes[i];
+    if (b >= 0x80) return false;
+    if (b != '\\') {
+      out.push_back(b);
+      ++i;
+      continue;
+    }
+    if (i + 1 < count && bytes[i + 1] == '\\') {
+      out.push_back('\\');
+      i += 2;
+    } else if (i + 5 < count && bytes[i + 1] == 'u') {
+      UInt32 v = 0;
+      for (int k = 2; k < 6; ++k) {
+        int h = HexValue(bytes[i + k]);
+        if (h < 0) return false;
+        v = (v << 4) | UInt32(h);
+      }
+      out.push_back(UniChar(v));
+      i += 6;
+    } else if (i + 3 < count && bytes[i + 1] >= '0' && bytes[i + 1] <= '3' && bytes[i + 2] >= '0' &&
+               bytes[i + 2] <= '7' && bytes[i + 3] >= '0' && bytes[i + 3] <= '7') {
+      out.push_back(UniChar((bytes[i + 1] - '0') * 64 + (bytes[i + 2] - '0') * 8 + (bytes[i + 3] - '0')));
+      i += 4;
+    } else {
+      out.push_back('\\');  // a lone backslash stands for itself
+      ++i;
+    }
+  }
+  return true;
+}
+
+bool IsUTF16Family(CFStringEncoding e) {
+  return e == kCFStringEncodingUTF16 || e == kCFStringEncodingUTF16BE || e == kCFStringEncodingUTF16LE;
+}
+
+bool IsUTF32Family(CFStringEncoding e) {
+  return e == kCFStringEncodingUTF32 || e == kCFStringEncodingUTF32BE || e == kCFStringEncodingUTF32LE;
+}
+
+ByteOrder FixedOrder(CFStringEncoding e) {
+  return (e == kCFStringEncodingUTF16LE || e == kCFStringEncodingUTF32LE) ? ByteOrder::Little
+                                                                          : ByteOrder::Big;
+}
+
+bool IsPlainWide(CFStringEncoding e) {
+  return e == kCFStringEncodingUTF16 || e == kCFStringEncodingUTF32;
+}
+
+// One character of the 8-bit encodings; false when it has no byte.
+bool EightBitByte(UniChar c, CFStringEncoding e, UInt8* byte) {
+  switch (e) {
+    case kCFStringEncodingMacRoman:
+      return __CFUnicodeToMacRoman(c, byte);
+    case kCFStringEncodingISOLatin1:
+      if (c > 0xFF) return false;
+      *byte = UInt8(c);
+      return true;
+    case kCFStringEncodingWindowsLatin1:
+      if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
+        *byte = UInt8(c);
+        return true;
+      }
+      return LookUp(WindowsLatin1Reverse(), c, byte);
+    case kCFStringEncodingASCII:
+      if (c > 0x7F) return false;
+      *byte = UInt8(c);
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The encoder behind CFStringGetBytes, CFStringGetCString and the external
+// representation. Writes at most maxBytes bytes when buffer is given, and
+// converts everything it can when it is nil (measuring). Returns the number
+// of units converted.
+size_t Encode(const UniChar* u, size_t n, CFStringEncoding enc, UInt8 lossByte, bool external,
+              UInt8* buffer, size_t maxBytes, size_t* usedBytes) {
+  size_t used = 0;
+  const bool measuring = (buffer == nullptr);
+  auto fits = [&](size_t k) { return measuring || used + k <= maxBytes; };
+  auto put = [&](const UInt8* bytes, size_t k) {
+    if (!measuring) std::memcpy(buffer + used, bytes, k);
+    used += k;
+  };
+  UInt8 tmp[8];
+
+  const bool wide16 = IsUTF16Family(enc), wide32 = IsUTF32Family(enc);
+  ByteOrder order = HostOrder();
+  if (wide16 || wide32) {
+    int size = wide16 ? 2 : 4;
+    if (!IsPlainWide(enc)) {
+      order = FixedOrder(enc);
+    } else if (external) {
+      order = ByteOrder::Big;
+      if (!fits(size)) {
+        *usedBytes = 0;
+        return 0;
+      }
+      WriteUnit(tmp, 0xFEFF, size, order);
+      put(tmp, size);
+    }
+  }
+
+  size_t i = 0;
+  while (i < n) {
+    UniChar c = u[i];
+    bool pair = IsHighSurrogate(c) && i + 1 < n && IsLowSurrogate(u[i + 1]);
+    size_t take = pair ? 2 : 1;
+    bool unpaired = !pair && (IsHighSurrogate(c) || IsLowSurrogate(c));
+
+    if (wide16) {
+      if (!fits(2 * take)) break;
+      for (size_t k = 0; k < take; ++k) {
+        WriteUnit(tmp, u[i + k], 2, order);
+        put(tmp, 2);
+      }
+    } else if (enc == kCFStringEncodingUTF8 || wide32) {
+      UInt32 cp;
+      if (pair) {
+        cp = 0x10000 + ((UInt32(c) - 0xD800) << 10) + (UInt32(u[i + 1]) - 0xDC00);
+      } else if (unpaired) {
+        if (lossByte == 0) break;
+        cp = 0xFFFD;
+      } else {
+        cp = c;
+      }
+      if (wide32) {
+        if (!fits(4)) break;
+        WriteUnit(tmp, cp, 4, order);
+        put(tmp, 4);
+      } else {
+        size_t k = EncodeUTF8CodePoint(cp, tmp);
+        if (!fits(k)) break;
+        put(tmp, k);
+      }
+    } else if (enc == kCFStringEncodingNonLossyASCII) {
+      if (c < 0x80 && c != '\\') {
+        if (!fits(1)) break;
+        tmp[0] = UInt8(c);
+        put(tmp, 1);
+      } else if (c == '\\') {
+        if (!fits(2)) break;
+        put(reinterpret_cast<const UInt8*>("\\\\"), 2);
+      } else {
+        if (!fits(6 * take)) break;
+        for (size_t k = 0; k < take; ++k) {
+          static const char hex[] = "0123456789abcdef";
+          UniChar v = u[i + k];
+          UInt8 esc[6] = {'\\', 'u', UInt8(hex[v >> 12]), UInt8(hex[(v >> 8) & 15]),
+                          UInt8(hex[(v >> 4) & 15]), UInt8(hex[v & 15])};
+          put(esc, 6);
+        }
+      }
+    } else {
+      UInt8 b;
+      // A surrogate pair is one character that no 8-bit encoding holds.
+      if (pair || !EightBitByte(c, enc, &b)) {
+        if (lossByte == 0) break;
+        b = lossByte;
+      }
+      if (!fits(1)) break;
+      put(&b, 1);
+    }
+    i += take;
+  }
+  *usedBytes = used;
+  return i;
+}
+
+struct EncodingInfo {
+  CFStringEncoding encoding;
+  const char* name;
+  const char* iana;
+};
+
+constexpr EncodingInfo kEncodings[] = {
+    {kCFStringEncodingMacRoman, "Western (Mac OS Roman)", "macintosh"},
+    {kCFStringEncodingWindowsLatin1, "Western (Windows Latin 1)", "windows-1252"},
+    {kCFStringEncodingISOLatin1, "Western (ISO Latin 1)", "iso-8859-1"},
+    {kCFStringEncodingASCII, "Western (ASCII)", "us-ascii"},
+    {kCFStringEncodingNonLossyASCII, "Non-lossy ASCII", "x-nonlossy-ascii"},
+    {kCFStringEncodingUTF8, "Unicode (UTF-8)", "utf-8"},
+    {kCFStringEncodingUTF16, "Unicode (UTF-16)", "utf-16"},
+    {kCFStringEncodingUTF16BE, "Unicode (UTF-16BE)", "utf-16be"},
+    {kCFStringEncodingUTF16LE, "Unicode (UTF-16LE)", "utf-16le"},
+    {kCFStringEncodingUTF32, "Unicode (UTF-32)", "utf-32"},
+    {kCFStringEncodingUTF32BE, "Unicode (UTF-32BE)", "utf-32be"},
+    {kCFStringEncodingUTF32LE, "Unicode (UTF-32LE)", "utf-32le"},
+};
+
+// Other IANA names and aliases that name one of our encodings.
+struct Alias {
+  const char* name;
+  CFStringEncoding encoding;
+};
+constexpr Alias kAliases[] = {
+    {"mac", kCFStringEncodingMacRoman},         {"x-mac-roman", kCFStringEncodingMacRoman},
+    {"macroman", kCFStringEncodingMacRoman},    {"cp1252", kCFStringEncodingWindowsLatin1},
+    {"latin1", kCFStringEncodingISOLatin1},     {"iso_8859-1", kCFStringEncodingISOLatin1},
+    {"iso-latin-1", kCFStringEncodingISOLatin1}, {"l1", kCFStringEncodingISOLatin1},
+    {"ascii", kCFStringEncodingASCII},          {"us", kCFStringEncodingASCII},
+    {"utf8", kCFStringEncodingUTF8},            {"unicode-1-1-utf-8", kCFStringEncodingUTF8},
+    {"utf16", kCFStringEncodingUTF16},          {"iso-10646-ucs-2", kCFStringEncodingUTF16},
+    {"utf32", kCFStringEncodingUTF32},
+};
+
+const EncodingInfo* FindEncoding(CFStringEncoding e) {
+  for (const auto& info : kEncodings)
+    if (info.encoding == e) return &info;
+  return nullptr;
+}
+
+}  // namespace
+
+UniChar __CFMacRomanToUnicode(UInt8 byte) { return byte < 0x80 ? UniChar(byte) : kMacRomanHigh[byte - 0x80]; }
+
+bool __CFUnicodeToMacRoman(UniChar ch, UInt8* byte) {
+  if (ch < 0x80) {
+    *byte = UInt8(ch);
+    return true;
+  }
+  return LookUp(MacRomanReverse(), ch, byte);
+}
+
+bool __CFDecodeUTF8(const UInt8* b, size_t n, __CFUniChars& out) {
+  out.reserve(out.size() + n);
+  size_t i = 0;
+  while (i < n) {
+    UInt8 c = b[i];
+    if (c < 0x80) {
+      out.push_back(c);
+      ++i;
+      continue;
+    }
+    UInt32 cp;
+    size_t extra;
+    UInt32 min;
+    if (c >= 0xC2 && c <= 0xDF) {
+      cp = c & 0x1F, extra = 1, min = 0x80;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      cp = c & 0x0F, extra = 2, min = 0x800;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      cp = c & 0x07, extra = 3, min = 0x10000;
+    } else {
+      return false;  // continuation byte, overlong lead (C0, C1) or F5..FF
+    }
+    if (n - i <= extra) return false;  // truncated sequence
+    for (size_t k = 1; k <= extra; ++k) {
+      UInt8 cc = b[i + k];
+      if ((cc & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (cc & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+    AppendCodePoint(out, cp);
+    i += extra + 1;
+  }
+  return true;
+}
+
+void __CFAppendUTF8(std::string& out, const UniChar* u, size_t n) {
+  out.reserve(out.size() + n);
+  for (size_t i = 0; i < n; ++i) {
+    UniChar c = u[i];
+    if (c < 0x80) {
+      out.push_back(char(c));
+    } else if (IsHighSurrogate(c) && i + 1 < n && IsLowSurrogate(u[i + 1])) {
+      AppendUTF8CodePoint(out, 0x10000 + ((UInt32(c) - 0xD800) << 10) + (UInt32(u[i + 1]) - 0xDC00));
+      ++i;
+    } else if (IsHighSurrogate(c) || IsLowSurrogate(c)) {
+      AppendUTF8CodePoint(out, 0xFFFD);
+    } else {
+      AppendUTF8CodePoint(out, c);
+    }
+  }
+}
+
+bool __CFStringDecodeBytes(const UInt8* bytes, size_t count, CFStringEncoding enc, bool external,
+                           __CFUniChars& out) {
+  if (bytes == nullptr && count != 0) return false;
+  switch (enc) {
+    case kCFStringEncodingMacRoman:
+      out.reserve(out.size() + count);
+      for (size_t i = 0; i < count; ++i) out.push_back(__CFMacRomanToUnicode(bytes[i]));
+      return true;
+    case kCFStringEncodingISOLatin1:
+      out.insert(out.end(), bytes, bytes + count);
+      return true;
+    case kCFStringEncodingWindowsLatin1:
+      out.reserve(out.size() + count);
+      for (size_t i = 0; i < count; ++i) {
+        UInt8 b = bytes[i];
+        if (b >= 0x80 && b <= 0x9F) {
+          UniChar c = kWindowsLatin1C1[b - 0x80];
+          if (c == 0) return false;
+          out.push_back(c);
+        } else {
+          out.push_back(b);
+        }
+      }
+      return true;
+    case kCFStringEncodingASCII:
+      for (size_t i = 0; i < count; ++i)
+        if (bytes[i] >= 0x80) return false;
+      out.insert(out.end(), bytes, bytes + count);
+      return true;
+    case kCFStringEncodingNonLossyASCII:
+      return DecodeNonLossyASCII(bytes, count, out);
+    case kCFStringEncodingUTF8:
+      if (external && count >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
+        bytes += 3;
+        count -= 3;
+      }
+      return __CFDecodeUTF8(bytes, count, out);
+    default:
+      break;
+  }
+  if (IsUTF16Family(enc) || IsUTF32Family(enc)) {
+    int size = IsUTF16Family(enc) ? 2 : 4;
+    size_t skip;
+    ByteOrder order = WideOrder(bytes, count, size, IsPlainWide(enc), external, FixedOrder(enc), &skip);
+    return size == 2 ? DecodeUTF16(bytes + skip, count - skip, order, out)
+                     : DecodeUTF32(bytes + skip, count - skip, order, out);
+  }
+  return false;
+}
+
+bool __CFStringEncodeUnits(const UniChar* units, size_t count, CFStringEncoding encoding, UInt8 lossByte,
+                           bool external, std::string& out) {
+  if (!CFStringIsEncodingAvailable(encoding)) return false;
+  size_t bytes = 0;
+  size_t converted = Encode(units, count, encoding, lossByte, external, nullptr, 0, &bytes);
+  if (converted != count) return false;
+  out.resize(bytes);
+  Encode(units, count, encoding, lossByte, external, reinterpret_cast<UInt8*>(out.data()), bytes, &bytes);
+  return true;
+}
+
+CFStringEncoding CFStringGetSystemEncoding() { return kCFStringEncodingMacRoman; }
+
+Boolean CFStringIsEncodingAvailable(CFStringEncoding encoding) { return FindEncoding(encoding) != nullptr; }
+
+const CFStringEncoding* CFStringGetListOfAvailableEncodings() {
+  static const auto list = [] {
+    std::array<CFStringEncoding, std::size(kEncodings) + 1> l{};
+    size_t i = 0;
+    for (const auto& info : kEncodings) l[i++] = info.encoding;
+    l[i] = kCFStringEncodingInvalidId;
+    return l;
+  }();
+  return list.data();
+}
+
+CFStringRef CFStringGetNameOfEncoding(CFStringEncoding encoding) {
+  const EncodingInfo* info = FindEncoding(encoding);
+  return info ? CFStringMakeConstantUTF8(info->name) : nullptr;
+}
+
+CFStringRef CFStringConvertEncodingToIANACharSetName(CFStringEncoding encoding) {
+  const EncodingInfo* info = FindEncoding(encoding);
+  return info ? CFStringMakeConstantUTF8(info->iana) : nullptr;
+}
+
+CFStringEncoding CFStringConvertIANACharSetNameToEncoding(CFStringRef theString) {
+  std::string name = __CFStringGetUTF8(theString);
+  for (char& c : name)
+    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+  for (const auto& info : kEncodings)
+    if (name == info.iana) return info.encoding;
+  for (const auto& alias : kAliases)
+    if (name == alias.name) return alias.encoding;
+  return kCFStringEncodingInvalidId;
+}
+
+CFIndex CFStringGetMaximumSizeForEncoding(CFIndex length, CFStringEncoding encoding) {
+  if (length < 0 || !CFStringIsEncodingAvailable(encoding)) return kCFNotFound;
+  CFIndex factor = 1;
+  if (encoding == kCFStringEncodingUTF8) factor = 3;  // a pair of units takes 4, a single unit at most 3
+  else if (IsUTF16Family(encoding)) factor = 2;
+  else if (IsUTF32Family(encoding)) factor = 4;  // a pair takes 4 bytes too
+  else if (encoding == kCFStringEncodingNonLossyASCII) factor = 6;
+  CFIndex extra = (IsPlainWide(encoding) ? 4 : 0);  // room for a byte-order mark
+  if (length > (std::numeric_limits<CFIndex>::max() - extra) / factor) return kCFNotFound;
+  return length * factor + extra;
+}
+
+CFIndex CFStringGetBytes(CFStringRef theString, CFRange range, CFStringEncoding encoding, UInt8 lossByte,
+                         Boolean isExternalRepresentation, UInt8* buffer, CFIndex maxBufLen,
+                         CFIndex* usedBufLen) {
+  if (usedBufLen) *usedBufLen = 0;
+  __CFString* s = __CFStringCast(theString);
+  if (s == nullptr) return 0;
+  if (range.location < 0 || range.length < 0 || range.location > s->Length() ||
+      range.length > s->Length() - range.location) {
+    __CFStringComplain("CFStringGetBytes", "range outside the string");
+    return 0;
+  }
+  if (!CFStringIsEncodingAvailable(encoding)) return 0;
+  if (buffer != nullptr && maxBufLen <= 0) return 0;
+  size_t used = 0;
+  size_t done = Encode(s->chars.data() + range.location, size_t(range.length), encoding, lossByte,
+                       isExternalRepresentation, buffer, buffer ? size_t(maxBufLen) : 0, &used);
+  if (usedBufLen) *usedBufLen = CFIndex(used);
+  return CFIndex(done);
+}
+
+Boolean CFStringGetCString(CFStringRef theString, char* buffer, CFIndex bufferSize, CFStringEncoding encoding) {
+  if (buffer == nullptr || bufferSize <= 0) return false;
+  buffer[0] = 0;
+  __CFString* s = __CFStringCast(theString);
+  if (s == nullptr || !CFStringIsEncodingAvailable(encoding)) return false;
+  size_t used = 0;
+  size_t done = Encode(s->chars.data(), s->chars.size(), encoding, 0, false, reinterpret_cast<UInt8*>(buffer),
+                       size_t(bufferSize - 1), &used);
+  if (done != s->chars.size()) {
+    buffer[0] = 0;
+    return false;
+  }
+  buffer[used] = 0;
+  return true;
+}
+
+Boolean CFStringGetPascalString(CFStringRef theString, StringPtr buffer, CFIndex bufferSize,
+                                CFStringEncoding encoding) {
+  if (buffer == nullptr || bufferSize <= 0) return false;
+  buffer[0] = 0;
+  __CFString* s = __CFStringCast(theString);
+  if (s == nullptr || !CFStringIsEncodingAvailable(encoding)) return false;
+  size_t room = size_t(std::min<CFIndex>(bufferSize - 1, 255));
+  size_t used = 0;
+  size_t done = Encode(s->chars.data(), s->chars.size(), encoding, 0, false, buffer + 1, room, &used);
+  if (done != s->chars.size()) {
+    buffer[0] = 0;
+    return false;
+  }
+  buffer[0] = UInt8(used);
+  return true;
+}
+
+CFStringRef CFStringCreateWithFileSystemRepresentation(CFAllocatorRef alloc, const char* buffer) {
+  return CFStringCreateWithCString(alloc, buffer, kCFStringEncodingUTF8);
+}
+
+CFIndex CFStringGetMaximumSizeOfFileSystemRepresentation(CFStringRef string) {
+  CFIndex n = CFStringGetMaximumSizeForEncoding(CFStringGetLength(string), kCFStringEncodingUTF8);
+  return n == kCFNotFound ? kCFNotFound : n + 1;
+}
+
+Boolean CFStringGetFileSystemRepresentation(CFStringRef string, char* buffer, CFIndex maxBufLen) {
+  return CFStringGetCString(string, buffer, maxBufLen, kCFStringEncodingUTF8);
+}
