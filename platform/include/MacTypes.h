@@ -115,3 +115,44 @@ enum : TextEncoding {
   kTextEncodingASCII = 0x600,
   kTextEncodingUTF8 = 0x08000100,
 };
+
+// Event parameters read as a type they cannot be converted to.
+enum : OSStatus { errAECoercionFail = -1700 };
+
+// File Manager statuses.
+enum : OSStatus {
+  dirFulErr = -33,
+  dskFulErr = -34,
+  nsvErr = -35,
+  ioErr = -36,
+  bdNamErr = -37,
+  eofErr = -39,
+  posErr = -40,
+  tmfoErr = -42,
+  wPrErr = -44,
+  fLckdErr = -45,
+  fBsyErr = -47,
+  dupFNErr = -48,
+  opWrErr = -49,
+  rfNumErr = -51,
+  permErr = -54,
+  wrPermErr = -61,
+  dirNFErr = -120,
+  badMovErr = -122,
+  diffVolErr = -123,
+  notAFileErr = -1302,
+  diffRefNumErr = -1303,
+  errFSBadFSRef = -1401,
+  errFSBadForkName = -1402,
+  errFSNotAFolder = -1407,
+  errFSForkNotFound = -1409,
+  errFSNameTooLong = -1410,
+  errFSBadPosMode = -1412,
+  errFSNoMoreItems = -1417,
+  errFSBadItemCount = -1418,
+  errFSBadIteratorFlags = -1422,
+  errFSIteratorNotFound = -1423,
+  afpAccessDenied = -5000,
+  kUTCUnderflowErr = -8850,
+  kUTCOverflowErr = -8851,
+};
