@@ -99,7 +99,10 @@ bool CanAttach(__CFTree* place, __CFTree* node, const char* fn) {
     __CFCollectionDiag(fn, "the node already has a parent, not attached");
     return false;
   }
-  if (RootOf(place) == node) {
+  // A childless node can only be its own ancestor by being `place` itself, so
+  // building a deep tree one leaf at a time needs no walk to the root.
+  bool cycle = node->children.empty() ? place == node : RootOf(place) == node;
+  if (cycle) {
     __CFCollectionDiag(fn, "the node would become its own descendant, not attached");
     return false;
   }

@@ -156,3 +156,13 @@ enum : OSStatus {
   kUTCUnderflowErr = -8850,
   kUTCOverflowErr = -8851,
 };
+
+// Text conversion: a character that the target encoding cannot hold.
+enum : OSStatus { kTECUnmappableElementErr = -8754 };
+
+// Processes, CoreFoundation and code loading.
+enum : OSStatus {
+  procNotFound = -600,
+  cfragNoSymbolErr = -2802,
+  coreFoundationUnknownErr = -4960,
+};
