@@ -12,7 +12,7 @@
 #include "LaunchServices.h"
 #include "QuickDraw.h"
 
-thread_local OSStatus Err = noErr;
+thread_local constinit OSStatus Err = noErr;
 
 // ---------------------------------------------------------------------------
 // Status, diagnostics and alerts

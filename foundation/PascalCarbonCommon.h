@@ -14,7 +14,7 @@
 // The status of the latest toolbox call made by a helper that sets it (also
 // on success); never cleared by the helpers. One per deliverable and per
 // thread, so a worker task never races the main thread for it.
-extern thread_local OSStatus Err;
+extern thread_local constinit OSStatus Err;
 
 // ---------------------------------------------------------------------------
 // Status, diagnostics and alerts
@@ -167,3 +167,182 @@ void LSOpenURL(const Str255& url);
 // low + |second draw mod (high - low + 1)| of the QuickDraw generator, in
 // low..high; low when high < low.
 SInt32 GetRandomNumber(SInt32 low, SInt32 high);
+
+// ===========================================================================
+// File-system helpers. Everything the program does with files and folders
+// goes through FSRef values and these helpers. An all-zero FSRef stands for
+// no file.
+//
+// Paths are POSIX paths in short strings (Mac Roman). A path or name that
+// cannot be held whole by its short string (too long, or holding a character
+// that Mac Roman lacks) is never cut: the helper fails instead (empty string,
+// false, all-zero FSRef or an error status), because a cut path names a
+// different item.
+
+#include "Files.h"
+
+// The FSRefs of a folder's items, one after another in a handle.
+typedef FSRef** FSRefHandle;
+
+// Called for each item of a folder walk; setting stop ends the walk of the
+// folder that holds the item (and skips descending into it).
+typedef void (*FSIterateContainerCallback)(const FSRef& item, Boolean isFolder, Boolean& stop, void* userData);
+
+// ---------------------------------------------------------------------------
+// References, paths and URLs
+
+// The item at the POSIX path; false (and an all-zero FSRef) when no such item
+// exists or the path makes no URL.
+Boolean FSGetPathRef(const Str255& path, FSRef& ref);
+// The same as a function: an all-zero FSRef when the item does not exist.
+FSRef FSGetPathRef2(const Str255& path);
+// The item a file URL names; false when the text is no URL or no such item exists.
+Boolean FSGetURLRef(const Str255& url, FSRef& ref);
+// The text of the item's file URL; empty on failure.
+Str255 FSGetURL(const FSRef& ref);
+// The item's file URL as UTF-8 bytes with white space escaped, in a new
+// block exactly as long as the bytes (no NUL); nil on failure. The caller
+// frees it with ReleasePtr.
+Ptr FSCreateFURL(const FSRef& ref);
+// The item's POSIX path; empty on failure.
+Str255 FSGetFullPath(const FSRef& ref);
+// The POSIX path of the folder that holds the item; empty on failure.
+Str255 FSGetParentPath(const FSRef& ref);
+// The path split at '/': the first component keeps a leading '/' (/Users for
+// /Users/me/file), a trailing '/' adds nothing, two slashes in a row give an
+// empty component. A new array of CFStrings owned by the caller; nil when
+// fewer than 2 components result.
+CFArrayRef FSExplodePath(const Str255& path);
+// A search path not beginning with '.' gives path/name. One beginning with
+// '.' loses that character (rest) and gives base + rest + "/" + name, or
+// rest/name when the base is empty or begins with '#'. Empty when the result
+// would not fit in 255 characters.
+Str255 FSMergeFilePath(const Str63& name, const Str255& path, const Str255& base);
+// Looks for the name along a paths dictionary (key: base path; value: array
+// of search paths), key by key in the dictionary's order and path by path in
+// array order (FSMergeFilePath); the first candidate that exists wins. Keys
+// and values of the wrong type are skipped. False for an empty name.
+Boolean FSResolveFile(const Str63& name, FSRef& ref, CFDictionaryRef paths);
+// True unless the FSRef is all zeros; Err holds the comparison's status.
+Boolean FSValidFSRef(const FSRef& ref);
+// True when the item's catalog entry can be read; sets Err.
+Boolean FSRefExists(const FSRef& ref);
+// True for a folder (never for a symbolic link); sets Err.
+Boolean FSIsFolder(const FSRef& ref);
+
+// ---------------------------------------------------------------------------
+// Parents, children and named locations
+
+// The folder that holds the item (all zeros for the root or on failure); sets Err.
+FSRef FSGetParent(const FSRef& ref);
+// The ancestor levels steps up (1 = the parent); levels below 1 give the item
+// itself. Sets Err at each step.
+FSRef FSGetParentAtIndex(const FSRef& ref, SInt16 levels);
+// The item at the name (or a '/'-separated relative path) inside the folder:
+// 0 when it exists, fnfErr otherwise. A ".." component never leads out of
+// the folder: it gives fnfErr.
+OSStatus FSGetSubFolder(const FSRef& folder, const Str255& name, FSRef& ref);
+inline OSStatus FSGetSubfolder(const FSRef& folder, const Str255& path, FSRef& ref) {
+  return FSGetSubFolder(folder, path, ref);
+}
+// The named item inside the application bundle's SharedSupport folder; 0 or fnfErr.
+OSStatus FSGetSharedSupportFile(const Str255& name, FSRef& ref);
+// The bundle resource of that name (with its extension) in that subfolder of
+// the application's Resources; 0 or fnfErr.
+OSStatus FSGetResourceFile(const Str63& name, const Str63& folder, FSRef& ref);
+// The named item inside the system folder of the type ('temp', 'desk', ...),
+// found without creating it; Err holds the folder search's status. All zeros
+// when the folder or the item does not exist.
+FSRef FSGetFileFromFolder(const Str255& name, OSType folderType);
+// The item's name on disk; empty (and bdNamErr in Err) when it has more than
+// 63 characters or one that Mac Roman lacks. Sets Err.
+Str63 FSGetActualName(const FSRef& ref);
+// The name as the file manager shows it; empty on failure as above. Sets Err.
+Str63 FSGetDisplayName(const FSRef& ref);
+// The name extension without the dot; empty when there is none or it does
+// not fit in 15 characters. Sets Err.
+Str15 FSGetExtension(const FSRef& ref);
+// The content-modification date in the current locale, long date and long
+// time; empty on failure. Sets Err.
+Str255 FSGetModifiedFileDate(const FSRef& ref);
+
+// ---------------------------------------------------------------------------
+// Creating and changing items
+
+// The named sub-folder of the parent, created when missing. dupFNErr when
+// the name is taken by something that is not a folder. The result is also in Err.
+OSStatus FSCreateFolder(CFStringRef name, const FSRef& parent, FSRef& ref);
+// The named file in the parent. A missing file is created and given the type
+// and creator codes (those two steps set Err); an existing file keeps its
+// codes. notAFileErr when the name is taken by a folder. The result is the
+// status of the look-up or of the creation.
+OSStatus FSCreateFile(CFStringRef name, const FSRef& parent, OSType type, OSType creator, FSRef& ref);
+// Renames the item to the name (Mac Roman) and updates the FSRef. Leaves Err alone.
+OSStatus FSRename(FSRef& ref, const Str63& name);
+// Copies the item into the folder at the path under the new name; -1 when
+// the path names no item. The result is also in Err.
+OSStatus FSCopyToPath(const FSRef& source, const Str63& name, const Str255& folderPath, FSRef& newRef);
+// Asks the file manager to show the item; the result is also in Err.
+OSStatus FSRevealFile(const FSRef& ref);
+
+// ---------------------------------------------------------------------------
+// Data forks and folder contents
+
+// The whole data fork in a new block of its size (the caller frees it); nil
+// when it cannot be opened or read. Err holds the status of the last call
+// (the end of the file counts as success).
+Ptr FSReadDataFork(const FSRef& ref);
+// Replaces the data fork with the whole memory block. Returns the first
+// status that failed (the fork is closed anyway) and leaves the size alone
+// after a failed write; paramErr, with nothing touched, when the argument is
+// not a memory block. The result is also in Err.
+OSStatus FSWriteDataFork(const FSRef& ref, const void* block);
+// The FSRefs of the folder's direct items in a new handle, with their count
+// and whether the folder changed during the listing. memFullErr when the
+// handle cannot be made; on any other error the handle is disposed and nil,
+// the count 0, and the error returned.
+OSStatus FSGetDirectoryItems(const FSRef& folder, FSRefHandle& items, UInt32& count, Boolean& changed);
+// Walks the folder depth-first, calling the callback for each item and
+// descending into each sub-folder unless the callback set stop. Symbolic
+// links are reported as items and never followed, so the walk ends. 0 when
+// it ended normally; an error of any level ends the whole walk and is
+// returned.
+OSStatus FSIterateContainer(const FSRef& folder, FSIterateContainerCallback callback, void* userData);
+
+// ===========================================================================
+// CoreFoundation collection helpers
+
+// Two new mutable arrays of the dictionary's keys and values, the same index
+// for the same entry, in the dictionary's order; empty for nil. The caller
+// releases both.
+void CFDictionaryCreateIndexedCopy(CFDictionaryRef dictionary, CFArrayRef& keys, CFArrayRef& values);
+// A new mutable array of the set's values (empty for nil); owned by the caller.
+CFMutableArrayRef CFArrayCreateCopyFromSet(CFSetRef set);
+// A new mutable set of the array's values (empty for nil); owned by the caller.
+CFMutableSetRef CFSetCreateCopyFromArray(CFArrayRef array);
+// Adds every value of the array to the set.
+void CFSetAddArray(CFMutableSetRef set, CFArrayRef array);
+// Sort comparator: CFStrings by CompareStringAlphaOrder, other values as
+// empty strings; -1 when a sorts first, otherwise 1 (never 0).
+CFComparisonResult CFArrayCompareAlphaOrder(const void* a, const void* b, void* context);
+// Copies the bytes of a CFData into a record of size bytes. Stored records
+// come from files that other builds or the user may have written, so data of
+// any other length, and any value that is not a CFData, copy nothing: false.
+Boolean CFDataGetPointerValue(CFTypeRef value, void* dest, CFIndex size);
+// CFDataGetPointerValue of the value under the key; false when it is absent.
+Boolean CFDictionaryGetPointerValue(CFDictionaryRef dictionary, const void* key, void* dest, CFIndex size);
+
+// ===========================================================================
+// Type identifiers of files
+
+// The preferred type identifier of the tag, in the tag class whose constant
+// is bound by name (for example "kUTTagClassFilenameExtension") from
+// "ApplicationServices.framework"; Err holds the binding's status. Nil when
+// the constant cannot be bound. The caller releases the result.
+CFStringRef UTTypeCreatePreferredIdentifierForTagCFM(const Str255& tagClassName, CFStringRef tag,
+                                                     CFStringRef conformingTo);
+// The type identifier of the item's name extension; nil when it has none.
+// Sets Err. The caller releases the result.
+CFStringRef FSGetUTIdentifier(const FSRef& ref, CFStringRef conformingTo);
+// True when the type identifier of the item's extension conforms to the given one.
+Boolean FSConformsToUTIdentifier(const FSRef& ref, const Str255& identifier);

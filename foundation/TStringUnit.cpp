@@ -130,18 +130,7 @@ Ptr TString::CreateFileBytes(OSStatus& status) {
   return block;
 }
 
-// CreateWithFile and Save read and write through the file-system helpers and
-// live in TStringUnit+Files.cpp; until that file is part of the build they
-// report that they are not available.
-#if !__has_include("TStringUnit+Files.cpp")
-void TString::CreateWithFile(const FSRef& file) {
-  Initialize();
-  ReleaseText();
-  Err = unimpErr;
-}
-
-void TString::Save(const FSRef& file) { Err = unimpErr; }
-#endif
+// CreateWithFile and Save live in TStringUnit+Files.cpp.
 
 void TString::Release() {
   ReleaseText();

@@ -40,6 +40,7 @@ typedef ConstStringPtr ConstStr63Param;
 typedef ConstStringPtr ConstStr31Param;
 typedef void* LogicalAddress;
 typedef double Duration;
+typedef intptr_t SRefCon;  // pointer-sized reference constants
 
 // Four-character codes are written as 'abcd' multi-character literals; with
 // GCC and Clang such a literal has exactly the big-endian value of its bytes.

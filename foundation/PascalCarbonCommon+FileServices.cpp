@@ -1,0 +1,105 @@
+// File-system helpers that ask other services: the application bundle's
+// places, the names people see, name extensions, modification dates in the
+// current locale, and showing an item in the file manager.
+#include "CFBundle.h"
+#include "CFDateFormatter.h"
+#include "CFString.h"
+#include "CFURL.h"
+#include "Files.h"
+#include "LSInfo.h"
+#include "PascalCarbonCommon+FilesInternal.h"
+#include "PascalCarbonCommon.h"
+
+using namespace pcc_files;
+
+namespace {
+
+const FSRef kNoFSRef{};
+
+// The named item inside the folder at the URL (which the caller keeps).
+OSStatus ItemInFolderURL(CFURLRef folderURL, const Str255& name, FSRef& ref) {
+  ref = kNoFSRef;
+  FSRef folder;
+  if (folderURL == nullptr || !CFURLGetFSRef(folderURL, &folder)) return fnfErr;
+  return FSGetSubFolder(folder, name, ref);
+}
+
+}  // namespace
+
+OSStatus FSGetSharedSupportFile(const Str255& name, FSRef& ref) {
+  CFURLRef folder = CFBundleCopySharedSupportURL(CFBundleGetMainBundle());
+  const OSStatus status = ItemInFolderURL(folder, name, ref);
+  if (folder != nullptr) CFRelease(folder);
+  return status;
+}
+
+OSStatus FSGetResourceFile(const Str63& name, const Str63& folder, FSRef& ref) {
+  ref = kNoFSRef;
+  CFStringRef resource = CreateString(name);
+  CFStringRef subfolder = folder.empty() ? nullptr : CreateString(folder);
+  CFURLRef url =
+      resource != nullptr ? CFBundleCopyResourceURL(CFBundleGetMainBundle(), resource, nullptr, subfolder) : nullptr;
+  const Boolean found = url != nullptr && CFURLGetFSRef(url, &ref);
+  if (url != nullptr) CFRelease(url);
+  if (subfolder != nullptr) CFRelease(subfolder);
+  if (resource != nullptr) CFRelease(resource);
+  if (!found) ref = kNoFSRef;
+  return found ? noErr : fnfErr;
+}
+
+Str63 FSGetDisplayName(const FSRef& ref) {
+  CFStringRef name = nullptr;
+  Err = LSCopyDisplayNameForRef(&ref, &name);
+  Str255 result;
+  if (Err == noErr && !FitPascal(name, 63, result)) Err = bdNamErr;
+  if (name != nullptr) CFRelease(name);
+  return result;
+}
+
+Str15 FSGetExtension(const FSRef& ref) {
+  LSItemInfoRecord info{};
+  Err = LSCopyItemInfoForRef(&ref, kLSRequestExtension, &info);
+  Str255 result;
+  if (Err == noErr && info.extension != nullptr && !FitPascal(info.extension, 15, result)) Err = bdNamErr;
+  if (info.extension != nullptr) CFRelease(info.extension);
+  return result;
+}
+
+namespace {
+
+// The time in the long date and time styles of the locale; nil when it
+// cannot be formatted.
+CFStringRef CreateLongDate(CFLocaleRef locale, CFAbsoluteTime time) {
+  CFDateFormatterRef formatter =
+      CFDateFormatterCreate(nullptr, locale, kCFDateFormatterLongStyle, kCFDateFormatterLongStyle);
+  if (formatter == nullptr) return nullptr;
+  CFStringRef text = CFDateFormatterCreateStringWithAbsoluteTime(nullptr, formatter, time);
+  CFRelease(formatter);
+  return text;
+}
+
+}  // namespace
+
+Str255 FSGetModifiedFileDate(const FSRef& ref) {
+  FSCatalogInfo info;
+  Err = FSGetCatalogInfo(&ref, kFSCatInfoContentMod, &info, nullptr, nullptr, nullptr);
+  if (Err != noErr) return Str255();
+  CFAbsoluteTime time = 0;
+  Err = UCConvertUTCDateTimeToCFAbsoluteTime(&info.contentModDate, &time);
+  if (Err != noErr) return Str255();
+  CFLocaleRef locale = CFLocaleCopyCurrent();
+  if (locale == nullptr) return Str255();
+  Str255 result;
+  CFStringRef text = CreateLongDate(locale, time);
+  // Callers compare these texts to notice changed files, so a locale whose
+  // names Mac Roman cannot hold falls back to the plain "C" form rather than
+  // giving no date at all.
+  if (!FitPascal(text, 255, result)) {
+    if (text != nullptr) CFRelease(text);
+    text = CreateLongDate(nullptr, time);
+    FitPascal(text, 255, result);
+  }
+  if (text != nullptr) CFRelease(text);
+  CFRelease(locale);
+  return result;
+}
