@@ -25,6 +25,12 @@ struct __CMenu {
     CharParameter mark = noMark;
     MenuRef submenu = nullptr;
     PropertyMap properties;
+    UInt16 commandKey = 0;  // a character, or a virtual key code with virtualKey
+    bool virtualKey = false;
+    UInt8 modifiers = kMenuNoModifiers;
+    UInt8 iconType = kMenuNoIcon;
+    Handle icon = nullptr;
+    UInt32 indent = 0;
   };
 
   int refs = 1;
@@ -67,7 +73,26 @@ CFStringRef CopyText(CFStringRef s) {
   return CFStringCreateCopy(kCFAllocatorDefault, s);
 }
 
+MenuIconRetainProc gIconRetain = nullptr;
+MenuIconRetainProc gIconRelease = nullptr;
+
+void KeepIcon(UInt8 type, Handle icon, bool keep) {
+  if (icon == nullptr) return;
+  if (type == kMenuCGImageRefType) {
+    if (keep)
+      CFRetain(reinterpret_cast<CFTypeRef>(icon));
+    else
+      CFRelease(reinterpret_cast<CFTypeRef>(icon));
+  } else if (type == kMenuIconRefType) {
+    MenuIconRetainProc proc = keep ? gIconRetain : gIconRelease;
+    if (proc) proc(icon);
+  }
+}
+
 void ClearItem(__CMenu::Item& item) {
+  KeepIcon(item.iconType, item.icon, false);
+  item.icon = nullptr;
+  item.iconType = kMenuNoIcon;
   if (item.text) CFRelease(item.text);
   item.text = nullptr;
   if (item.submenu) ReleaseMenu(item.submenu);
@@ -377,3 +402,237 @@ OSStatus RemoveMenuItemProperty(MenuRef menu, MenuItemIndex item, OSType propert
 }
 
 EventTargetRef GetMenuEventTarget(MenuRef inMenu) { return IsLive(inMenu) ? inMenu->target : nullptr; }
+
+// --- Key equivalents, icons, indentation -----------------------------------------------
+
+OSStatus SetMenuItemCommandKey(MenuRef inMenu, MenuItemIndex inItem, Boolean inSetVirtualKey, UInt16 inKey) {
+  auto* item = ItemOf(inMenu, inItem);
+  if (item == nullptr) return ItemError(inMenu);
+  item->commandKey = inKey;
+  item->virtualKey = inSetVirtualKey != 0;
+  if (inSetVirtualKey)
+    item->attributes |= kMenuItemAttrUseVirtualKey;
+  else
+    item->attributes &= ~kMenuItemAttrUseVirtualKey;
+  return noErr;
+}
+
+OSStatus GetMenuItemCommandKey(MenuRef inMenu, MenuItemIndex inItem, Boolean inGetVirtualKey, UInt16* outKey) {
+  if (outKey == nullptr) return paramErr;
+  auto* item = ItemOf(inMenu, inItem);
+  if (item == nullptr) return ItemError(inMenu);
+  // Asking for the other kind of key than the item has answers none.
+  *outKey = (item->virtualKey == (inGetVirtualKey != 0)) ? item->commandKey : 0;
+  return noErr;
+}
+
+OSStatus SetMenuItemModifiers(MenuRef inMenu, MenuItemIndex inItem, UInt8 inModifiers) {
+  auto* item = ItemOf(inMenu, inItem);
+  if (item == nullptr) return ItemError(inMenu);
+  item->modifiers = inModifiers & 0x0F;
+  return noErr;
+}
+
+OSStatus GetMenuItemModifiers(MenuRef inMenu, MenuItemIndex inItem, UInt8* outModifiers) {
+  if (outModifiers == nullptr) return paramErr;
+  auto* item = ItemOf(inMenu, inItem);
+  if (item == nullptr) return ItemError(inMenu);
+  *outModifiers = item->modifiers;
+  return noErr;
+}
+
+void SetItemCmd(MenuRef theMenu, MenuItemIndex item, CharParameter cmdChar) {
+  SetMenuItemCommandKey(theMenu, item, false, UInt16(UInt8(cmdChar)));
+}
+
+void GetItemCmd(MenuRef theMenu, MenuItemIndex item, CharParameter* cmdChar) {
+  if (cmdChar == nullptr) return;
+  UInt16 key = 0;
+  GetMenuItemCommandKey(theMenu, item, false, &key);
+  *cmdChar = CharParameter(key);
+}
+
+void MenuSetIconRefKeeper(MenuIconRetainProc retain, MenuIconRetainProc release) {
+  gIconRetain = retain;
+  gIconRelease = release;
+}
+
+OSErr SetMenuItemIconHandle(MenuRef inMenu, MenuItemIndex inItem, UInt8 inIconType, Handle inIconHandle) {
+  auto* item = ItemOf(inMenu, inItem);
+  if (item == nullptr) return OSErr(ItemError(inMenu));
+  if (inIconType > kMenuIconResourceType) return paramErr;
+  if (inIconType == kMenuNoIcon) inIconHandle = nullptr;
+  // Keep the new icon before letting the old one go: they may be the same.
+  KeepIcon(inIconType, inIconHandle, true);
+  KeepIcon(item->iconType, item->icon, false);
+  item->iconType = inIconHandle ? inIconType : UInt8(kMenuNoIcon);
+  item->icon = inIconHandle;
+  return noErr;
+}
+
+OSErr GetMenuItemIconHandle(MenuRef inMenu, MenuItemIndex inItem, UInt8* outIconType, Handle* outIconHandle) {
+  auto* item = ItemOf(inMenu, inItem);
+  if (item == nullptr) return OSErr(ItemError(inMenu));
+  if (outIconType) *outIconType = item->iconType;
+  if (outIconHandle) *outIconHandle = item->icon;
+  return noErr;
+}
+
+OSStatus SetMenuItemIndent(MenuRef inMenu, MenuItemIndex inItem, UInt32 inIndent) {
+  auto* item = ItemOf(inMenu, inItem);
+  if (item == nullptr) return ItemError(inMenu);
+  item->indent = inIndent;
+  return noErr;
+}
+
+OSStatus GetMenuItemIndent(MenuRef inMenu, MenuItemIndex inItem, UInt32* outIndent) {
+  if (outIndent == nullptr) return paramErr;
+  auto* item = ItemOf(inMenu, inItem);
+  if (item == nullptr) return ItemError(inMenu);
+  *outIndent = item->indent;
+  return noErr;
+}
+
+// --- The menu bar ----------------------------------------------------------------------------
+
+namespace {
+
+MenuRef gRoot = nullptr;
+std::vector<MenuRef>& Hierarchical() {
+  static auto* v = new std::vector<MenuRef>;
+  return *v;
+}
+void (*gMenuBarChanged)() = nullptr;
+
+MenuRef Root() {
+  if (!IsLive(gRoot)) {
+    gRoot = nullptr;
+    CreateNewMenu(0, 0, &gRoot);
+  }
+  return gRoot;
+}
+
+MenuRef FindByID(MenuRef m, MenuID id, int depth) {
+  if (depth > 32 || !IsLive(m)) return nullptr;
+  for (auto& item : m->items) {
+    MenuRef sub = item.submenu;
+    if (sub == nullptr || !IsLive(sub)) continue;
+    if (sub->id == id) return sub;
+    if (MenuRef found = FindByID(sub, id, depth + 1)) return found;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+void MenuSetMenuBarObserver(void (*changed)()) { gMenuBarChanged = changed; }
+
+OSStatus SetRootMenu(MenuRef inMenu) {
+  if (!IsLive(inMenu)) return errInvalidMenuRef;
+  RetainMenu(inMenu);
+  MenuRef old = gRoot;
+  gRoot = inMenu;
+  if (old) ReleaseMenu(old);
+  return noErr;
+}
+
+MenuRef AcquireRootMenu() {
+  MenuRef root = Root();
+  if (root) RetainMenu(root);
+  return root;
+}
+
+UInt16 GetMenuBarIndex(MenuRef inMenu) {
+  MenuRef root = Root();
+  if (!IsLive(inMenu) || root == nullptr) return 0;
+  for (size_t i = 0; i < root->items.size(); ++i)
+    if (root->items[i].submenu == inMenu) return UInt16(i + 1);
+  return 0;
+}
+
+UInt16 CountMenuBarMenus() {
+  MenuRef root = Root();
+  return root ? UInt16(root->items.size()) : 0;
+}
+
+MenuRef GetMenuBarMenu(UInt16 index) {
+  MenuRef root = Root();
+  if (root == nullptr || index == 0 || index > root->items.size()) return nullptr;
+  return root->items[index - 1].submenu;
+}
+
+void InsertMenu(MenuRef theMenu, MenuID beforeID) {
+  if (!IsLive(theMenu)) return;
+  MenuRef root = Root();
+  if (root == nullptr || theMenu == root) return;
+  auto& hier = Hierarchical();
+  if (GetMenuBarIndex(theMenu) != 0 || std::find(hier.begin(), hier.end(), theMenu) != hier.end()) return;
+  if (beforeID == kInsertHierarchicalMenu) {
+    RetainMenu(theMenu);
+    hier.push_back(theMenu);
+    return;
+  }
+  size_t at = root->items.size();
+  if (beforeID != 0) {
+    for (size_t i = 0; i < root->items.size(); ++i) {
+      MenuRef sub = root->items[i].submenu;
+      if (sub && IsLive(sub) && sub->id == beforeID) {
+        at = i;
+        break;
+      }
+    }
+  }
+  if (InsertItem(root, at, theMenu->title, 0, 0) != noErr) return;
+  RetainMenu(theMenu);
+  root->items[at].submenu = theMenu;
+}
+
+void DeleteMenu(MenuID menuID) {
+  MenuRef root = Root();
+  if (root != nullptr) {
+    for (size_t i = 0; i < root->items.size(); ++i) {
+      MenuRef sub = root->items[i].submenu;
+      if (sub && IsLive(sub) && sub->id == menuID) {
+        DeleteMenuItems(root, MenuItemIndex(i + 1), 1);
+        return;
+      }
+    }
+  }
+  auto& hier = Hierarchical();
+  for (auto it = hier.begin(); it != hier.end(); ++it) {
+    if (IsLive(*it) && (*it)->id == menuID) {
+      MenuRef m = *it;
+      hier.erase(it);
+      ReleaseMenu(m);
+      return;
+    }
+  }
+}
+
+MenuRef GetMenuRef(MenuID menuID) {
+  MenuRef root = Root();
+  if (root != nullptr) {
+    for (auto& item : root->items)
+      if (item.submenu && IsLive(item.submenu) && item.submenu->id == menuID) return item.submenu;
+  }
+  for (MenuRef m : Hierarchical())
+    if (IsLive(m) && m->id == menuID) return m;
+  if (MenuRef found = FindByID(root, menuID, 0)) return found;
+  for (MenuRef m : Hierarchical())
+    if (MenuRef found = FindByID(m, menuID, 0)) return found;
+  return nullptr;
+}
+
+void ClearMenuBar() {
+  MenuRef root = Root();
+  if (root && !root->items.empty()) DeleteMenuItems(root, 1, root->items.size());
+  std::vector<MenuRef> hier;
+  hier.swap(Hierarchical());
+  for (MenuRef m : hier) ReleaseMenu(m);
+}
+
+void DrawMenuBar() {
+  if (gMenuBarChanged) gMenuBarChanged();
+}
+
+void InvalMenuBar() { DrawMenuBar(); }
