@@ -860,9 +860,9 @@ OSErr FSRenameUnicode(const FSRef* ref, UniCharCount nameLength, const UniChar* 
   if (err != noErr) return err;
   std::string target = JoinPath(ParentPath(path), leaf);
   if (target != path) {
-    int e = RenameNoReplace(path, target);
+    int e = 0;
+    RegistryMove(path, target, [&] { return (e = RenameNoReplace(path, target)) == 0; });
     if (e != 0) return ErrnoToOSErr(e);
-    RegistryMove(path, target);
   }
   return newRef != nullptr ? RefAt(target, newRef) : OSErr(noErr);
 }
@@ -877,10 +877,10 @@ OSErr FSMoveObject(const FSRef* ref, const FSRef* destDirectory, FSRef* newRef) 
   if (path == "/" || folder == path || IsInside(folder, path)) return badMovErr;
   std::string target = JoinPath(folder, LastComponent(path));
   if (target != path) {
-    int e = RenameNoReplace(path, target);
+    int e = 0;
+    RegistryMove(path, target, [&] { return (e = RenameNoReplace(path, target)) == 0; });
     if (e == EINVAL) return badMovErr;
     if (e != 0) return ErrnoToOSErr(e);
-    RegistryMove(path, target);
   }
   return newRef != nullptr ? RefAt(target, newRef) : OSErr(noErr);
 }
@@ -943,7 +943,8 @@ OSStatus FSMoveObjectSync(const FSRef* source, const FSRef* destDir, CFStringRef
   err = Destination(src, st, destDir, destName, &dst);
   if (err != noErr) return err;
   if (dst != src) {
-    int e = RenameNoReplace(src, dst);
+    int e = 0;
+    RegistryMove(src, dst, [&] { return (e = RenameNoReplace(src, dst)) == 0; });
     if (e == EXDEV) {
       if (options & kFSFileOperationDoNotMoveAcrossVolumes) return diffVolErr;
       bool made = false;
@@ -952,16 +953,16 @@ OSStatus FSMoveObjectSync(const FSRef* source, const FSRef* destDir, CFStringRef
         if (made) (void)RemoveTree(dst);
         return err;
       }
-      // The copy is complete; a source that cannot be removed entirely is
-      // reported, and both stay.
-      err = RemoveTree(src);
+      // The copy is complete (made outside the registry's lock: it may be
+      // long); a source that cannot be removed entirely is reported, and
+      // both stay.
+      RegistryMove(src, dst, [&] { return (err = RemoveTree(src)) == noErr; });
       if (err != noErr) return err;
     } else if (e == EINVAL) {
       return badMovErr;
     } else if (e != 0) {
       return ErrnoToOSErr(e);
     }
-    RegistryMove(src, dst);
   }
   return target != nullptr ? RefAt(dst, target) : OSErr(noErr);
 }

@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -57,10 +58,14 @@ bool RefId(const FSRef* ref, UInt64* id);
 OSErr RefPath(const FSRef* ref, std::string* path);
 // RefPath plus lstat of the item: fnfErr when it is gone.
 OSErr ResolveRef(const FSRef* ref, std::string* path, struct stat* st);
-// The item at `from` (and everything inside it) is now at `to`.
-void RegistryMove(const std::string& from, const std::string& to);
+// Moves the item at `from` (and everything inside it) to `to`: `move`
+// changes the file system and says whether it did. It runs under the
+// registry file's lock, so that no other process rewrites the file in
+// between and, finding nothing at `from`, drops the item's id.
+void RegistryMove(const std::string& from, const std::string& to, const std::function<bool()>& move);
 // New records reach the file at once, or, inside a RegistryBatch (a folder
-// listing), together when the outermost batch ends.
+// listing), together when the outermost batch ends; the batch holds the
+// file's lock meanwhile, so keep it short.
 void RegistryFlush();
 // Drops the in-memory registry; the next use loads it again from its file
 // (under the current $XDG_STATE_HOME), as a new run of the program would.

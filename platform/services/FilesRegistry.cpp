@@ -5,11 +5,15 @@
 // with the item, and a later new item at the old path takes the next free id.
 // The file is a journal: "A" records bind an id to a path, "M" records move a
 // path and everything below it, and a "C" record at the top tells how many
-// entries the last rewrite kept. Records are appended under an exclusive
-// flock, so several running processes share the file safely; it is rewritten
-// (atomically, by renaming a fresh copy over it) when it holds many stale
-// records or a damaged tail.
+// entries the last rewrite kept. Several running processes share the file:
+// each keeps a view of it (the records up to an offset), brings the view up
+// to date before it answers, and chooses new ids and appends its records
+// under an exclusive flock, so every process applies the same records in
+// the same order. The file is rewritten (atomically, by renaming a fresh
+// copy over it, from a view that holds every record) when it holds many
+// stale records or a damaged tail.
 #include <fcntl.h>
+#include <pthread.h>
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -249,14 +253,23 @@ class Registry {
  public:
   std::mutex mu;
 
+  // Everything below is called with mu held.
+
   void EnsureLoaded() {
     if (loaded_) return;
     loaded_ = true;
     file_ = RegistryFilePath();
-    fileDev_ = fileIno_ = 0;
-    readOffset_ = 0;
-    fileRecords_ = 0;
-    Sync(true);
+    CloseFile();
+    Lock(true);
+    Unlock();
+  }
+
+  // Brings the view up to date with what other processes wrote: two stat
+  // calls when nothing changed.
+  void Refresh() {
+    if (lockDepth_ > 0 || ViewIsCurrent()) return;
+    Lock(false);
+    Unlock();
   }
 
   bool Lookup(UInt64 id, std::string* path) {
@@ -266,45 +279,109 @@ class Registry {
     return true;
   }
 
-  // An id known to another process shows up in the file.
-  bool LookupFresh(UInt64 id, std::string* path) {
-    if (Lookup(id, path)) return true;
-    Sync(false);
-    return Lookup(id, path);
-  }
-
-  const Entry& Register(const std::string& path, const struct stat& st) {
+  bool Find(const std::string& path, UInt64* id, Entry* entry) {
     auto it = byPath_.find(path);
-    if (it != byPath_.end()) return byId_[it->second];
-    UInt64 id = HashPath(path);
-    while (id == 0 || byId_.count(id)) ++id;
-    Entry& e = byId_[id];
-    e = Entry{path, UInt64(st.st_dev), UInt64(st.st_ino)};
-    byPath_[path] = id;
-    pending_ += AssignRecord(id, e.dev, e.ino, path);
-    return e;
+    if (it == byPath_.end()) return false;
+    *id = it->second;
+    *entry = byId_[it->second];
+    return true;
   }
 
-  UInt64 IdOf(const std::string& path) { return byPath_.at(path); }
+  // Call between Lock and Unlock: the id is chosen from a view that holds
+  // every record of the file, so no other process has it for another path.
+  void Register(const std::string& path, const struct stat& st, UInt64* id, Entry* entry) {
+    if (Find(path, id, entry)) return;
+    UInt64 candidate = HashPath(path);
+    while (candidate == 0 || byId_.count(candidate)) ++candidate;
+    *id = candidate;
+    *entry = Entry{path, UInt64(st.st_dev), UInt64(st.st_ino)};
+    byId_[candidate] = *entry;
+    byPath_[path] = candidate;
+    pending_ += AssignRecord(candidate, entry->dev, entry->ino, path);
+  }
 
+  // Call between Lock and Unlock.
   void Move(const std::string& from, const std::string& to) {
     ApplyMove(from, to);
     pending_ += MoveRecord(from, to);
   }
 
-  void Flush() {
-    if (!pending_.empty()) Sync(false);
+  // Takes the file's lock (nested: the outermost call takes it, the
+  // outermost Unlock releases it) and reads what others appended.
+  void Lock(bool mayCompact) {
+    if (lockDepth_++ > 0) return;
+    if (file_.empty()) return;  // nowhere to keep the registry: it lives in memory only
+    for (int attempt = 0; attempt < 64; ++attempt) {
+      if (!OpenFile()) return;  // records wait in memory for the next try
+      int r;
+      do r = flock(fd_, LOCK_EX);
+      while (r < 0 && errno == EINTR);
+      locked_ = r == 0;  // no locks on this file system: go on without
+      if (!locked_ || SameFileAtPath()) {
+        ReadFile(mayCompact);
+        return;
+      }
+      CloseFile();  // replaced (rewritten) while this one waited: take the new file
+    }
   }
 
+  // Writes this process's new records and, for the outermost lock,
+  // releases it. Records that cannot be written wait for the next try.
+  void Unlock() {
+    if (--lockDepth_ > 0) return;
+    WritePending();
+    if (locked_) {
+      flock(fd_, LOCK_UN);
+      locked_ = false;
+    }
+    if (pending_.size() > kMaxPending) pending_.clear();
+    if (reloadAtUnlock_) {
+      reloadAtUnlock_ = false;
+      Forget();
+    }
+  }
+
+  // Writes what waits (inside an outer lock too).
+  void Flush() {
+    if (pending_.empty()) return;
+    if (lockDepth_ > 0) {
+      WritePending();
+      return;
+    }
+    Lock(false);
+    Unlock();
+  }
+
+  // As a new run of the program: the next use loads the file again.
   void Drop() {
     Flush();
+    if (lockDepth_ > 0)
+      reloadAtUnlock_ = true;  // a batch holds the file: when it ends
+    else
+      Forget();
+  }
+
+  // In a child of fork(): the open file (and a lock on it) belongs to the
+  // parent, and so do records it has not written yet; start from the file.
+  void AfterFork() {
+    if (fd_ >= 0) close(fd_);  // no LOCK_UN: that would free the parent's lock
+    fd_ = -1;
+    locked_ = false;
+    lockDepth_ = 0;
+    reloadAtUnlock_ = false;
+    pending_.clear();
+    needReread_ = true;
+  }
+
+ private:
+  void Forget() {
+    CloseFile();
     byPath_.clear();
     byId_.clear();
     pending_.clear();
     loaded_ = false;
   }
 
- private:
   void Bind(UInt64 id, const std::string& path, UInt64 dev, UInt64 ino) {
     auto old = byId_.find(id);
     if (old != byId_.end() && old->second.path != path) byPath_.erase(old->second.path);
@@ -382,25 +459,37 @@ class Registry {
     return size_t(good - data.data());
   }
 
-  // Opens the file with an exclusive lock, making sure that the locked file
-  // is still the one at the path (another process may have replaced it).
-  int OpenLocked() {
-    for (int attempt = 0; attempt < 8; ++attempt) {
-      int fd = open(file_.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
-      if (fd < 0) {
-        if (errno == ENOENT && attempt == 0 && MakeFolders(ParentPath(file_))) continue;
-        return -1;
-      }
-      int r;
-      do r = flock(fd, LOCK_EX);
-      while (r < 0 && errno == EINTR);
-      if (r < 0) return fd;  // no locks on this file system: go on without
-      struct stat a, b;
-      if (fstat(fd, &a) == 0 && stat(file_.c_str(), &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino)
-        return fd;
-      close(fd);
+  // The file stays open between uses. That keeps its inode from being
+  // reused while this process holds a view of it, so the same device and
+  // inode at the path always mean the same file, read up to readOffset_.
+  bool OpenFile() {
+    if (fd_ >= 0) return true;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      fd_ = open(file_.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+      if (fd_ >= 0) break;
+      if (errno != ENOENT || attempt > 0 || !MakeFolders(ParentPath(file_))) return false;
     }
-    return -1;
+    needReread_ = true;  // a view belongs to one open file
+    return fd_ >= 0;
+  }
+
+  void CloseFile() {
+    if (fd_ >= 0) close(fd_);
+    fd_ = -1;
+    locked_ = false;
+    needReread_ = true;
+  }
+
+  bool SameFileAtPath() {
+    struct stat a, b;
+    return fstat(fd_, &a) == 0 && stat(file_.c_str(), &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+  }
+
+  bool ViewIsCurrent() {
+    if (file_.empty()) return true;
+    if (fd_ < 0 || needReread_ || !pending_.empty()) return false;
+    struct stat st;
+    return fstat(fd_, &st) == 0 && st.st_size == readOffset_ && SameFileAtPath();
   }
 
   static bool MakeFolders(const std::string& path) {
@@ -437,112 +526,117 @@ class Registry {
     return true;
   }
 
-  // Brings the maps up to date with the file, then appends the pending
-  // records. With mayCompact, a file with many stale records is rewritten.
-  void Sync(bool mayCompact) {
-    if (file_.empty()) {  // nowhere to keep the registry: it lives in memory only
-      pending_.clear();
-      return;
-    }
-    int fd = OpenLocked();
+  // Under the lock: reads the records appended since the last read (all of
+  // them for a new file), repairs a damaged file and, with mayCompact,
+  // rewrites one with many stale records.
+  void ReadFile(bool mayCompact) {
     struct stat st;
-    if (fd >= 0 && fstat(fd, &st) != 0) {
-      close(fd);
-      fd = -1;
-    }
-    if (fd < 0) {
-      if (pending_.size() > kMaxPending) pending_.clear();
+    if (fstat(fd_, &st) != 0) {
+      needReread_ = true;
       return;
     }
-    bool damaged = false, unreadable = false, reread = false;
-    if (UInt64(st.st_dev) != fileDev_ || UInt64(st.st_ino) != fileIno_ || st.st_size < readOffset_) {
-      // Another file than the one read before: read it all again, then put
-      // this process's unwritten records back on top.
+    bool reread = false, damaged = false;
+    if (needReread_ || st.st_size < readOffset_) {
+      // Read it all again, then put this process's unwritten records back on top.
       reread = true;
+      needReread_ = false;
       byPath_.clear();
       byId_.clear();
       readOffset_ = 0;
       fileRecords_ = 0;
       compactedLive_ = 0;
-      fileDev_ = UInt64(st.st_dev);
-      fileIno_ = UInt64(st.st_ino);
-      if (st.st_size > 0) {
-        std::string head;
-        if (!ReadRange(fd, 0, std::min<off_t>(st.st_size, off_t(kHeaderLength)), &head))
-          unreadable = true;
-        else if (head != std::string(kHeader, kHeaderLength))
-          damaged = true;
-        else
-          readOffset_ = off_t(kHeaderLength);
-      }
     }
-    if (st.st_size > kMaxFileSize) damaged = true;  // not a registry this layer wrote
-    if (!damaged && !unreadable && st.st_size > readOffset_) {
+    if (st.st_size > kMaxFileSize) {
+      damaged = true;  // not a registry this layer wrote
+    } else if (st.st_size > readOffset_) {
       std::string data;
-      if (!ReadRange(fd, readOffset_, st.st_size, &data)) {
-        unreadable = true;
-      } else {
-        size_t good = Apply(data, &fileRecords_);
+      if (!ReadRange(fd_, readOffset_, st.st_size, &data)) {
+        // Leave the file alone and keep the records; try again next time.
+        needReread_ = true;
+        if (reread && !pending_.empty()) {
+          size_t ignored = 0;
+          Apply(pending_, &ignored);
+        }
+        return;
+      }
+      size_t at = 0;
+      if (readOffset_ == 0) {
+        // Also for a view taken while the file was empty: records come
+        // after the header that the first writer put there since.
+        if (data.size() < kHeaderLength || data.compare(0, kHeaderLength, kHeader, kHeaderLength) != 0) {
+          damaged = true;
+          at = data.size();
+        } else {
+          at = kHeaderLength;
+          readOffset_ = off_t(kHeaderLength);
+        }
+      }
+      if (!damaged) {
+        size_t good = Apply(data.substr(at), &fileRecords_);
         readOffset_ += off_t(good);
-        if (good != data.size()) damaged = true;
+        if (at + good != data.size()) damaged = true;
       }
     }
     if (reread && !pending_.empty()) {
       size_t ignored = 0;
       Apply(pending_, &ignored);
     }
-    if (unreadable) {
-      // Leave the file alone and keep the records; try again next time.
-      fileDev_ = fileIno_ = 0;
-    } else if ((damaged || (mayCompact && (fileRecords_ > 2 * byId_.size() + 256 ||
-                                          byId_.size() > 2 * compactedLive_ + 1024))) &&
-               Compact()) {
-      // Rewritten: also when the entries have doubled since the last
-      // rewrite, which drops those of items that are gone, so that the file
-      // stays near the size of what exists.
-      pending_.clear();
-    } else {
-      off_t size = st.st_size;
-      if (damaged) {
-        // A damaged tail (a writer that died mid-record) would hide every
-        // record appended after it: cut it off where it cannot be rewritten.
-        size = readOffset_;
-        if (ftruncate(fd, size) != 0) size = -1;
-      }
-      if (size < 0) {
-        fileDev_ = fileIno_ = 0;
-      } else if (!pending_.empty()) {
-        std::string out = size == 0 ? std::string(kHeader) + pending_ : pending_;
-        if (WriteAll(fd, out)) {
-          readOffset_ = size + off_t(out.size());
-          for (char ch : pending_) fileRecords_ += ch == '\n';
-          pending_.clear();
-        } else if (ftruncate(fd, size) != 0) {
-          fileDev_ = fileIno_ = 0;  // a partial record stays: read everything again next time
-        }
-      }
+    bool due = mayCompact &&
+               (fileRecords_ > 2 * byId_.size() + 256 || byId_.size() > 2 * compactedLive_ + 1024);
+    // Rewritten: also when the entries have doubled since the last rewrite,
+    // which drops those of items that are gone, so that the file stays near
+    // the size of what exists.
+    if ((damaged || due) && Compact()) return;
+    if (damaged) {
+      // A damaged tail (a writer that died mid-record) would hide every
+      // record appended after it: cut it off where it cannot be rewritten.
+      if (ftruncate(fd_, readOffset_) != 0) needReread_ = true;
     }
-    // Records that cannot be written are kept for the next try, within bounds.
-    if (pending_.size() > kMaxPending) pending_.clear();
-    close(fd);
+  }
+
+  // Appends the records that wait, under the lock.
+  void WritePending() {
+    if (pending_.empty()) return;
+    if (file_.empty()) {
+      pending_.clear();
+      return;
+    }
+    if (fd_ < 0 || needReread_) return;  // the file could not be opened or read: later
+    struct stat st;
+    if (fstat(fd_, &st) != 0) return;
+    if (st.st_size != readOffset_) {
+      // Only without working locks: read what came first.
+      ReadFile(false);
+      if (pending_.empty() || needReread_ || fstat(fd_, &st) != 0) return;
+    }
+    off_t size = st.st_size;
+    std::string out = size == 0 ? std::string(kHeader) + pending_ : pending_;
+    if (WriteAll(fd_, out)) {
+      readOffset_ = size + off_t(out.size());
+      for (char ch : pending_) fileRecords_ += ch == '\n';
+      pending_.clear();
+    } else if (ftruncate(fd_, size) != 0) {
+      needReread_ = true;  // a partial record stays: it is cut off at the next read
+    }
   }
 
   // Rewrites the file with one record per live entry; entries whose item is
   // gone are dropped (a new item at such a path gets its hash id again).
+  // The view holds every record of the file and this process's own, so
+  // nothing another process wrote is lost.
   bool Compact() {
     std::string body;
     size_t count = 0;
-    for (auto it = byPath_.begin(); it != byPath_.end();) {
+    std::vector<std::map<std::string, UInt64>::iterator> gone;
+    for (auto it = byPath_.begin(); it != byPath_.end(); ++it) {
       struct stat st;
       if (lstat(it->first.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR)) {
-        byId_.erase(it->second);
-        it = byPath_.erase(it);
+        gone.push_back(it);
         continue;
       }
       const Entry& e = byId_[it->second];
       body += AssignRecord(it->second, e.dev, e.ino, e.path);
       ++count;
-      ++it;
     }
     std::string out(kHeader);
     out += "C ";
@@ -550,37 +644,51 @@ class Registry {
     out += '\n';
     out += body;
     std::string temp = file_ + ".new" + std::to_string(getpid());
-    int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    bool ok = fd >= 0 && WriteAll(fd, out);
-    if (fd >= 0) close(fd);
-    struct stat st;
-    if (ok && rename(temp.c_str(), file_.c_str()) == 0 && stat(file_.c_str(), &st) == 0) {
-      fileDev_ = UInt64(st.st_dev);
-      fileIno_ = UInt64(st.st_ino);
-      readOffset_ = off_t(out.size());
-      fileRecords_ = count;
-      compactedLive_ = count;
-      return true;
+    int fd = open(temp.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0600);
+    if (fd < 0) return false;
+    // Locked before it takes the old file's place, so that no other process
+    // writes to it before this one is done with it.
+    bool ok = true;
+    if (locked_) {
+      int r;
+      do r = flock(fd, LOCK_EX);
+      while (r < 0 && errno == EINTR);
+      ok = r == 0;
     }
-    if (fd >= 0) unlink(temp.c_str());
-    return false;
+    ok = ok && WriteAll(fd, out) && fsync(fd) == 0 && rename(temp.c_str(), file_.c_str()) == 0;
+    if (!ok) {
+      close(fd);
+      unlink(temp.c_str());
+      return false;
+    }
+    close(fd_);  // frees the old file's lock: its waiters find the new file
+    fd_ = fd;
+    needReread_ = false;
+    readOffset_ = off_t(out.size());
+    fileRecords_ = count;
+    compactedLive_ = count;
+    pending_.clear();
+    for (auto it : gone) {
+      byId_.erase(it->second);
+      byPath_.erase(it);
+    }
+    return true;
   }
 
   bool loaded_ = false;
   std::string file_;
-  UInt64 fileDev_ = 0, fileIno_ = 0;
-  off_t readOffset_ = 0;
+  int fd_ = -1;
+  bool locked_ = false;          // flock held on fd_
+  int lockDepth_ = 0;            // nested Lock calls (a batch holds the lock)
+  bool needReread_ = true;       // the view must be read again from the start
+  bool reloadAtUnlock_ = false;  // Drop during a batch
+  off_t readOffset_ = 0;         // the view holds the file up to here
   size_t fileRecords_ = 0;
   size_t compactedLive_ = 0;  // entries after the last rewrite
   std::map<std::string, UInt64> byPath_;  // ordered, so that a folder's items sit together
   std::unordered_map<UInt64, Entry> byId_;
   std::string pending_;
 };
-
-Registry& TheRegistry() {
-  static Registry* registry = new Registry;  // never destroyed: callers may run during exit
-  return *registry;
-}
 
 // Volumes and folders by node ID (in memory only: node IDs are not stored).
 struct Nodes {
@@ -612,21 +720,70 @@ UInt64 NodeKey(FSVolumeRefNum volume, UInt32 nodeID) { return (UInt64(UInt16(vol
 }  // namespace
 
 namespace {
+
 thread_local int tBatchDepth = 0;
+
+Registry* gRegistry = nullptr;
+
+// A fork() while another thread is inside the registry must not leave the
+// child with a held mutex, nor with the parent's file and unwritten records.
+// (Nothing takes the registry's mutex while it holds the nodes' one.)
+void BeforeFork() {
+  gRegistry->mu.lock();
+  TheNodes().mu.lock();
+}
+void AfterForkInParent() {
+  TheNodes().mu.unlock();
+  gRegistry->mu.unlock();
+}
+void AfterForkInChild() {
+  TheNodes().mu.unlock();
+  gRegistry->AfterFork();
+  gRegistry->mu.unlock();
 }
 
-RegistryBatch::RegistryBatch() { ++tBatchDepth; }
+Registry& TheRegistry() {
+  static Registry* registry = [] {
+    TheNodes();
+    gRegistry = new Registry;  // never destroyed: callers may run during exit
+    pthread_atfork(BeforeFork, AfterForkInParent, AfterForkInChild);
+    return gRegistry;
+  }();
+  return *registry;
+}
+
+}  // namespace
+
+// The outermost batch of a thread holds the file's lock to its end, so that
+// the ids it hands out are still free when its records are written.
+RegistryBatch::RegistryBatch() {
+  if (tBatchDepth++ > 0) return;
+  Registry& r = TheRegistry();
+  std::lock_guard<std::mutex> guard(r.mu);
+  r.EnsureLoaded();
+  r.Lock(false);
+}
+
 RegistryBatch::~RegistryBatch() {
-  if (--tBatchDepth == 0) RegistryFlush();
+  if (--tBatchDepth > 0) return;
+  Registry& r = TheRegistry();
+  std::lock_guard<std::mutex> guard(r.mu);
+  r.Unlock();
 }
 
 void MakeRef(const std::string& path, const struct stat& st, FSRef* ref) {
   Registry& r = TheRegistry();
   std::lock_guard<std::mutex> guard(r.mu);
   r.EnsureLoaded();
-  const Entry& e = r.Register(path, st);
-  EncodeRef(ref, r.IdOf(path), e.dev, e.ino);
-  if (tBatchDepth == 0) r.Flush();
+  r.Refresh();
+  UInt64 id;
+  Entry e;
+  if (!r.Find(path, &id, &e)) {
+    r.Lock(false);
+    r.Register(path, st, &id, &e);
+    r.Unlock();
+  }
+  EncodeRef(ref, id, e.dev, e.ino);
 }
 
 bool RefId(const FSRef* ref, UInt64* id) { return DecodeRef(ref, id); }
@@ -637,7 +794,8 @@ OSErr RefPath(const FSRef* ref, std::string* path) {
   Registry& r = TheRegistry();
   std::lock_guard<std::mutex> guard(r.mu);
   r.EnsureLoaded();
-  return r.LookupFresh(id, path) ? OSErr(noErr) : OSErr(fnfErr);
+  r.Refresh();  // another process may have moved the item, or made the id
+  return r.Lookup(id, path) ? OSErr(noErr) : OSErr(fnfErr);
 }
 
 OSErr ResolveRef(const FSRef* ref, std::string* path, struct stat* st) {
@@ -647,13 +805,16 @@ OSErr ResolveRef(const FSRef* ref, std::string* path, struct stat* st) {
   return noErr;
 }
 
-void RegistryMove(const std::string& from, const std::string& to) {
+void RegistryMove(const std::string& from, const std::string& to, const std::function<bool()>& move) {
   {
     Registry& r = TheRegistry();
     std::lock_guard<std::mutex> guard(r.mu);
     r.EnsureLoaded();
-    r.Move(from, to);
-    if (tBatchDepth == 0) r.Flush();
+    r.Lock(false);
+    bool moved = move();
+    if (moved) r.Move(from, to);
+    r.Unlock();
+    if (!moved) return;
   }
   // Folders known by node ID move too (moves are rare: a pass over all is fine).
   Nodes& n = TheNodes();

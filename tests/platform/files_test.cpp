@@ -17,6 +17,10 @@
 #include <thread>
 #include <vector>
 
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include "CFString.h"
@@ -164,27 +168,75 @@ TEST_F(FilesTest, RefsSurviveARestartAndADamagedRegistryFile) {
   EXPECT_EQ(FSCompareFSRefs(&f, &again), noErr);  // the path's id comes back
 }
 
+// FSRefs that a child process hands back (memory shared across fork).
+class SharedRefs {
+ public:
+  explicit SharedRefs(size_t count) : size_(count * sizeof(FSRef)) {
+    void* p = mmap(nullptr, size_, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    refs_ = p == MAP_FAILED ? nullptr : static_cast<FSRef*>(p);
+  }
+  ~SharedRefs() {
+    if (refs_ != nullptr) munmap(refs_, size_);
+  }
+  SharedRefs(const SharedRefs&) = delete;
+  bool ok() const { return refs_ != nullptr; }
+  FSRef& operator[](size_t i) { return refs_[i]; }
+
+ private:
+  size_t size_;
+  FSRef* refs_;
+};
+
+// The other program of the tests below: runs body in a child process and
+// waits for it. No gtest assertions in there; body says whether it went well.
+template <typename Body>
+bool InChild(Body body) {
+  pid_t pid = fork();
+  if (pid < 0) return false;
+  if (pid == 0) _exit(body() ? 0 : 1);
+  int status = 0;
+  return waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+bool MakeRefAt(const std::string& path, FSRef* ref) {
+  return FSPathMakeRef(reinterpret_cast<const UInt8*>(path.c_str()), ref, nullptr) == noErr;
+}
+
 TEST_F(FilesTest, RegistryIsSharedByThreadsAndProcesses) {
-  // Another process registers paths in the same file while this one does.
   fs::create_directory(P("child"));
   fs::create_directory(P("parent"));
   for (int i = 0; i < 50; ++i) {
     WriteFile(P("child/") + std::to_string(i), "");
     WriteFile(P("parent/") + std::to_string(i), "");
   }
+  // This program first sees the registry while its file is still empty;
+  // another one then writes the file's first records, and goes on writing
+  // while this one's threads register paths of their own.
+  FSRef early = Ref(P("parent/0"));
+  fs::remove(files::RegistryFilePath());
+  files::RegistryReload();
+  OSStatus status;
+  PathOf(early, &status);
+  ASSERT_EQ(status, fnfErr);
+
+  SharedRefs childRefs(50);
+  ASSERT_TRUE(childRefs.ok());
+  int halfway[2];
+  ASSERT_EQ(pipe(halfway), 0);
   pid_t pid = fork();
   ASSERT_GE(pid, 0);
   if (pid == 0) {
-    std::ofstream out(P("child-refs"), std::ios::binary);
+    close(halfway[0]);
     for (int i = 0; i < 50; ++i) {
-      FSRef ref;
-      std::string path = P("child/") + std::to_string(i);
-      if (FSPathMakeRef(reinterpret_cast<const UInt8*>(path.c_str()), &ref, nullptr) != noErr) _exit(1);
-      out.write(reinterpret_cast<const char*>(&ref), sizeof ref);
+      if (!MakeRefAt(P("child/") + std::to_string(i), &childRefs[i])) _exit(1);
+      if (i == 24 && write(halfway[1], "h", 1) != 1) _exit(1);
     }
-    out.close();
     _exit(0);
   }
+  close(halfway[1]);
+  char c;
+  ASSERT_EQ(read(halfway[0], &c, 1), 1);
+  close(halfway[0]);
   std::vector<std::thread> threads;
   for (int t = 0; t < 4; ++t)
     threads.emplace_back([this, t] {
@@ -195,22 +247,96 @@ TEST_F(FilesTest, RegistryIsSharedByThreadsAndProcesses) {
       }
     });
   for (auto& th : threads) th.join();
-  int status = 0;
-  ASSERT_EQ(waitpid(pid, &status, 0), pid);
-  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  int childStatus = 0;
+  ASSERT_EQ(waitpid(pid, &childStatus, 0), pid);
+  ASSERT_TRUE(WIFEXITED(childStatus) && WEXITSTATUS(childStatus) == 0);
 
   // The child's refs resolve here, before and after a restart.
-  std::string bytes = ReadFile(P("child-refs"));
-  ASSERT_EQ(bytes.size(), 50 * sizeof(FSRef));
   for (int round = 0; round < 2; ++round) {
     for (int i = 0; i < 50; ++i) {
-      FSRef ref;
-      std::memcpy(&ref, bytes.data() + i * sizeof ref, sizeof ref);
-      EXPECT_EQ(PathOf(ref), P("child/") + std::to_string(i));
+      EXPECT_EQ(PathOf(childRefs[i]), P("child/") + std::to_string(i)) << "round " << round;
       EXPECT_EQ(PathOf(Ref(P("parent/") + std::to_string(i))), P("parent/") + std::to_string(i));
     }
     files::RegistryReload();
   }
+}
+
+TEST_F(FilesTest, RenamesAndNewItemsOfAnotherProcessAreSeen) {
+  // This program knows "a"; another one renames it to "b" and puts a new
+  // item at "a", and does the same with "c", which this one never saw.
+  WriteFile(P("a"), "1");
+  WriteFile(P("c"), "2");
+  FSRef a = Ref(P("a"));
+  std::vector<UniChar> b = U("b"), d = U("d");
+  SharedRefs child(3);
+  ASSERT_TRUE(child.ok());
+  ASSERT_TRUE(InChild([&] {
+    if (!MakeRefAt(P("c"), &child[0])) return false;
+    if (FSRenameUnicode(&a, b.size(), b.data(), 0, nullptr) != noErr ||
+        FSRenameUnicode(&child[0], d.size(), d.data(), 0, nullptr) != noErr)
+      return false;
+    WriteFile(P("a"), "3");
+    WriteFile(P("c"), "4");
+    return MakeRefAt(P("a"), &child[1]) && MakeRefAt(P("c"), &child[2]);
+  }));
+  for (int round = 0; round < 2; ++round) {
+    EXPECT_EQ(PathOf(a), P("b")) << "round " << round;
+    FSRef newA = Ref(P("a")), newC = Ref(P("c"));
+    EXPECT_EQ(FSCompareFSRefs(&newA, &child[1]), noErr);
+    EXPECT_EQ(FSCompareFSRefs(&newC, &child[2]), noErr);
+    EXPECT_EQ(PathOf(child[0]), P("d"));
+    files::RegistryReload();
+  }
+}
+
+TEST_F(FilesTest, UnwrittenRecordsAreWrittenOnceAfterAFork) {
+  // A move that cannot reach the file yet (the disk is full) stays with this
+  // process; a child forked meanwhile must not write it a second time.
+  WriteFile(P("x"), "");
+  WriteFile(P("z"), "");
+  FSRef x = Ref(P("x"));
+  struct rlimit old, full;
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  full = old;
+  full.rlim_cur = rlim_t(fs::file_size(files::RegistryFilePath()));
+  std::vector<UniChar> y = U("y");
+  auto oldSignal = signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &full), 0);
+  OSErr err = FSRenameUnicode(&x, y.size(), y.data(), 0, nullptr);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &old), 0);
+  signal(SIGXFSZ, oldSignal);
+  ASSERT_EQ(err, noErr);
+  ASSERT_TRUE(InChild([&] {
+    FSRef z;
+    return MakeRefAt(P("z"), &z);
+  }));
+  for (int round = 0; round < 2; ++round) {
+    EXPECT_EQ(PathOf(x), P("y")) << "round " << round;
+    files::RegistryReload();
+  }
+}
+
+TEST_F(FilesTest, NoRewriteComesBetweenAMoveAndItsRecord) {
+  // A rewrite of the registry drops the ids of items that are gone, and an
+  // item being moved is gone from its old path until its move is recorded:
+  // no other process may take the file's lock in between (a second open
+  // file stands for the other process).
+  WriteFile(P("a"), "");
+  FSRef a = Ref(P("a"));
+  bool lockTaken = true;
+  files::RegistryMove(P("a"), P("b"), [&] {
+    if (rename(P("a").c_str(), P("b").c_str()) != 0) return false;
+    int fd = open(files::RegistryFilePath().c_str(), O_RDONLY | O_CLOEXEC);
+    lockTaken = fd < 0 || flock(fd, LOCK_EX | LOCK_NB) == 0;
+    if (fd >= 0) close(fd);
+    return true;
+  });
+  EXPECT_FALSE(lockTaken);
+  EXPECT_EQ(PathOf(a), P("b"));
+  // A move that did not happen is not recorded.
+  files::RegistryMove(P("b"), P("c"), [] { return false; });
+  files::RegistryReload();
+  EXPECT_EQ(PathOf(a), P("b"));
 }
 
 TEST_F(FilesTest, RegistryDropsItemsThatAreGone) {
