@@ -4,6 +4,8 @@
 
 #include <sys/stat.h>
 
+#include <iterator>
+
 #include "CFData.h"
 #include "CFNumber.h"
 #include "CFPreferences.h"
@@ -88,4 +90,202 @@ Boolean CFPreferencesGetBooleanValue(const Str255& key) {
   Boolean result = !(CFGetTypeID(value) == CFBooleanGetTypeID() && !CFBooleanGetValue(static_cast<CFBooleanRef>(value)));
   CFRelease(value);
   return result;
+}
+
+// ===========================================================================
+// Preferences bound to controls
+
+namespace {
+
+// '????': no particular creator or type.
+constexpr OSType kUnknownCode = 0x3F3F3F3F;
+constexpr OSType kPrefCreator = kUnknownCode;
+constexpr OSType kPrefTag = 'PREF';
+
+void StoreValue(const Str255& key, CFPropertyListRef value) {
+  CFPreferencesSetAppValue(ControlKey(key), value, kCFPreferencesCurrentApplication);
+}
+
+CFTypeRef CopyStored(const Str255& key) {
+  return CFPreferencesCopyAppValue(ControlKey(key), kCFPreferencesCurrentApplication);
+}
+
+// The stored string under the key (the caller releases it); nil when
+// missing or not a string.
+CFStringRef CopyStoredString(const Str255& key) {
+  CFTypeRef value = CopyStored(key);
+  if (value != nullptr && CFGetTypeID(value) == CFStringGetTypeID()) return static_cast<CFStringRef>(value);
+  if (value != nullptr) CFRelease(value);
+  return nullptr;
+}
+
+template <typename Visit>
+void WalkViews(HIViewRef view, Visit& visit) {
+  if (view == nullptr) return;
+  visit(view);
+  const ItemCount count = HIViewCountSubviews(view);
+  for (ItemCount i = 1; i <= count; ++i) {
+    HIViewRef child = nullptr;
+    if (HIViewGetIndexedSubview(view, CFIndex(i), &child) == noErr) WalkViews(child, visit);
+  }
+}
+
+const EventTypeSpec kPaneEvents[] = {{kEventClassControl, kEventControlRemovingSubControl},
+                                     {kEventClassControl, kEventControlDispose}};
+
+}  // namespace
+
+void SetAppStringValue(const Str255& key, ControlRef control) {
+  CFStringRef text = HIViewCopyText(control);
+  if (text == nullptr) return;
+  StoreValue(key, text);
+  CFRelease(text);
+}
+
+void SetAppBooleanValue(const Str255& key, ControlRef control) {
+  StoreValue(key, GetControl32BitValue(control) != 0 ? kCFBooleanTrue : kCFBooleanFalse);
+}
+
+void SetAppMenuValue(const Str255& key, ControlRef control) {
+  CFStringRef text = HIViewCopyMenuText(control);
+  if (text == nullptr) return;
+  StoreValue(key, text);
+  CFRelease(text);
+}
+
+void RestoreAppStringValue(const Str255& key, ControlRef control) {
+  CFStringRef text = CopyStoredString(key);
+  if (text == nullptr) return;
+  Err = HIViewSetText(control, text);
+  CFRelease(text);
+}
+
+void RestoreAppBooleanValue(const Str255& key, ControlRef control) {
+  SetControl32BitValue(control, CFPreferencesGetBooleanValue(key) ? 1 : 0);
+}
+
+void RestoreAppMenuValue(const Str255& key, ControlRef control) {
+  CFStringRef text = CopyStoredString(key);
+  if (text == nullptr) return;
+  SetControl32BitValue(control, HIViewGetMenuItem(control, text));
+  CFRelease(text);
+}
+
+Str255 CFPreferencesGetKey(ControlRef control) { return HIViewGetProperty(control, kPrefTag, kPrefCreator); }
+
+void CFPreferencesDefaultSynchronize(ControlRef control) {
+  const Str255 key = CFPreferencesGetKey(control);
+  if (key.empty()) return;
+  ControlKind kind{};
+  Err = GetControlKind(control, &kind);
+  switch (kind.kind) {
+    case kControlKindCheckBox:
+    case kControlKindRadioButton:
+    case kControlKindRadioGroup:
+    case kControlKindCheckGroupBox:
+      SetAppBooleanValue(key, control);
+      break;
+    case kControlKindEditUnicodeText:
+      SetAppStringValue(key, control);
+      break;
+    case kControlKindPopupButton:
+    case kControlKindPopupGroupBox:
+      SetAppMenuValue(key, control);
+      break;
+    default:
+      break;
+  }
+}
+
+void CFPreferencesDefaultRestore(ControlRef control, const ControlKind& kind, const Str255& key, void*) {
+  switch (kind.kind) {
+    case kControlKindCheckBox:
+    case kControlKindRadioButton:
+    case kControlKindRadioGroup:
+      RestoreAppBooleanValue(key, control);
+      break;
+    case kControlKindEditUnicodeText:
+      RestoreAppStringValue(key, control);
+      break;
+    case kControlKindPopupButton:
+      RestoreAppMenuValue(key, control);
+      break;
+    default:
+      break;
+  }
+}
+
+void CFPreferencesApplyFunction(HIViewRef view, CFPreferencesApplierFunction applier, void* userData) {
+  if (applier == nullptr) return;
+  auto visit = [&](HIViewRef v) {
+    const Str255 key = CFPreferencesGetKey(v);
+    if (key.empty()) return;
+    ControlKind kind{};
+    Err = GetControlKind(v, &kind);
+    applier(v, kind, key, userData);
+  };
+  WalkViews(view, visit);
+}
+
+OSStatus PaneEventHandler(EventHandlerCallRef, EventRef event, void*) {
+  if (GetEventClass(event) == kEventClassControl) {
+    if (GetEventKind(event) == kEventControlRemovingSubControl) {
+      ControlRef removed = nullptr;
+      if (GetEventParameter(event, kEventParamControlSubControl, typeControlRef, nullptr, sizeof removed, nullptr,
+                            &removed) == noErr &&
+          removed != nullptr)
+        CFPreferencesDefaultSynchronize(removed);
+    } else if (GetEventKind(event) == kEventControlDispose) {
+      CFPreferencesAppSynchronize(kCFPreferencesCurrentApplication);
+    }
+  }
+  return eventNotHandledErr;
+}
+
+void CFPreferencesInstallPaneHandler(HIViewRef view, EventHandlerProcPtr handler, void* userData) {
+  static EventHandlerUPP procedure = NewEventHandlerUPP(handler);
+  Err = InstallEventHandler(HIViewGetEventTarget(view), procedure, std::size(kPaneEvents), kPaneEvents,
+                            userData, nullptr);
+}
+
+ControlRef CFPreferencesLoadPane(WindowRef window, IBNibRef nib, Boolean restore, const Str63& name) {
+  static EventHandlerUPP paneHandler = NewEventHandlerUPP(PaneEventHandler);
+  WindowRef source = nullptr;
+  Err = CreateWindowFromNib(nib, CFSTR(Str255(name)), &source);
+  if (Err != noErr || source == nullptr) return nullptr;
+
+  constexpr HIViewID kPaneID = {'PANE', 128};
+  constexpr HIViewID kRootID = {'ROOT', 128};
+  HIViewRef pane = nullptr;
+  HIViewRef root = nullptr;
+  HIViewFindByID(HIViewGetRoot(source), kPaneID, &pane);
+  HIViewFindByID(HIViewGetRoot(window), kRootID, &root);
+  if (pane == nullptr || root == nullptr) {
+    // Without both views nothing is replaced: the window keeps its pane.
+    ReleaseWindow(source);
+    return nullptr;
+  }
+  HIViewRef old = nullptr;
+  if (HIViewFindByID(HIViewGetRoot(window), kPaneID, &old) == noErr && old != nullptr) DisposeControl(old);
+
+  if (restore) CFPreferencesApplyFunction(pane, CFPreferencesDefaultRestore, nullptr);
+  Err = HIViewAddSubview(root, pane);
+  Err = HIViewSetVisible(pane, true);
+
+  CGRect frame{};
+  HIViewGetFrame(pane, &frame);
+  Rect content{}, structure{};
+  if (GetWindowBounds(window, kWindowContentRgn, &content) == noErr &&
+      GetWindowBounds(window, kWindowStructureRgn, &structure) == noErr) {
+    // The transition takes the structure's end state: move its bottom by
+    // what the content's height changes.
+    const SInt32 height = SInt32(frame.size.height) + 54;
+    structure.bottom = SInt16(structure.bottom + height - (content.bottom - content.top));
+    Err = TransitionWindow(window, kWindowSlideTransitionEffect, kWindowResizeTransitionAction, &structure);
+  }
+  if (restore)
+    Err = InstallEventHandler(HIViewGetEventTarget(pane), paneHandler, std::size(kPaneEvents), kPaneEvents,
+                              window, nullptr);
+  ReleaseWindow(source);
+  return pane;
 }

@@ -346,3 +346,124 @@ CFStringRef UTTypeCreatePreferredIdentifierForTagCFM(const Str255& tagClassName,
 CFStringRef FSGetUTIdentifier(const FSRef& ref, CFStringRef conformingTo);
 // True when the type identifier of the item's extension conforms to the given one.
 Boolean FSConformsToUTIdentifier(const FSRef& ref, const Str255& identifier);
+
+// ===========================================================================
+// Menu, icon and image helpers
+
+#include "CGContext.h"
+#include "CGImage.h"
+#include "HIView.h"
+#include "Icons.h"
+#include "MacWindows.h"
+#include "Menus.h"
+
+// ---------------------------------------------------------------------------
+// Menus (items are 1-based; 0 is no item)
+
+// The first item whose text equals the text ignoring case; 0 when none. The
+// Boolean is kept for callers and has no effect.
+MenuItemIndex FindMenuItem(const Str255& text, Boolean unused, MenuRef menu);
+// The first item that carries a mark; 0 when none.
+MenuItemIndex GetSelectedMenuItem(MenuRef menu);
+// The text of the marked item; empty when none is marked. Sets Err.
+Str255 GetSelectedMenuItemText(MenuRef menu);
+// Radio-style marking: unchecks every item, then checks the item unless it is 0.
+void ToggleMenuItem(MenuItemIndex item, MenuRef menu);
+// The text of the menu item the command came from; empty when the record
+// names no menu or the text cannot be copied. Sets Err when it copies.
+Str255 GetCommandMenuItemText(const HICommand& command);
+// Gives the item the system icon of the creator and type codes; the menu
+// keeps its own reference. Sets Err.
+void SetMenuItemIconRef(MenuRef menu, MenuItemIndex item, OSType creator, OSType type);
+// Kind kMenuIconRefType acquires or releases the icon reference (setting
+// Err), kMenuCGImageRefType retains or releases the image; other kinds are
+// ignored.
+void RetainMenuIcon(void* icon, UInt8 kind);
+void ReleaseMenuIcon(void* icon, UInt8 kind);
+
+// ---------------------------------------------------------------------------
+// Icons and images from the application bundle or the system
+
+// The icon of the item; nil on failure. Sets Err. The caller releases it.
+IconRef FSGetIcon(const FSRef& ref);
+// The icon file name (with its extension) in that subfolder of the bundle's
+// resources, registered under creator and type '????'; nil when the file is
+// not found. Err holds the registration's status.
+IconRef LoadIconRef(const Str63& name, const Str63& folder);
+// The same, registered under the given codes.
+IconRef RegisterIconRef(OSType creator, OSType type, const Str63& name, const Str63& folder);
+// The PNG file (with its extension) in that subfolder of the bundle's
+// resources; nil when it is missing or no PNG. The caller releases it.
+CGImageRef LoadPNGImage(const Str63& name, const Str63& folder);
+
+// ===========================================================================
+// View and control helpers
+
+// Called for each view of a walk with its control kind.
+typedef void (*HIViewApplierFunction)(HIViewRef view, const ControlKind& kind, void* userData);
+
+// The view's frame; sets Err.
+CGRect HIViewFrame(HIViewRef view);
+// True when the view belongs to a window.
+Boolean HIViewIsValid(HIViewRef view);
+// The view with that ID under the window's root view; nil when none.
+HIViewRef HIViewFind(SInt32 id, OSType signature, WindowRef window);
+// The text in the view's property (creator, tag), stored with a final NUL;
+// empty on failure, with the failure in Err.
+Str255 HIViewGetProperty(HIViewRef view, OSType tag, OSType creator);
+// The first view of the window's tree (root first, then depth-first in
+// subview order) whose property holds exactly the text; nil when none.
+HIViewRef HIViewFindByProperty(OSType tag, OSType creator, const Str255& text, WindowRef window);
+// Calls the function for the view and every view below it, parents before
+// their subviews, subviews in index order. Err holds the last kind read.
+void HIViewApplyFunction(HIViewRef view, HIViewApplierFunction function, void* userData);
+// A global point in the window's root-view coordinates; sets Err.
+void HIViewGlobalToLocal(CGPoint& point, WindowRef window);
+// The view's text; empty when it has none.
+Str255 HIViewGetText(HIViewRef view);
+// Value 1 or 0 (setting sets Err); reading is true for value 1.
+void HIViewSetBooleanValue(HIViewRef view, Boolean value);
+Boolean HIViewGetBooleanValue(HIViewRef view);
+// The same on the 32-bit control value; neither touches Err.
+void SetControlBooleanValue(ControlRef control, Boolean value);
+Boolean GetControlBooleanValue(ControlRef control);
+// Focuses the view (unless its subtree holds the focus) and selects all its
+// text; sets Err.
+void HIViewFocusEditText(HIViewRef view);
+// The menu of a pop-up button ('mhan') or bevel button ('mhnd'); nil for
+// other kinds. Sets Err.
+MenuRef HIViewGetMenu(HIViewRef view);
+// Sets that menu; other kinds stay unchanged. Sets Err.
+void HIViewSetMenu(HIViewRef view, MenuRef menu);
+// Replaces the items of the view's menu by one item per string of the
+// array (command '????'); values that are no string are skipped. Nothing
+// when the view has no menu. Sets Err.
+void HIViewSetMenuWithArray(HIViewRef view, CFArrayRef strings);
+// The first item of the pop-up's menu whose text equals the string ignoring
+// case; 0 when none. Sets Err.
+MenuItemIndex HIViewGetMenuItem(HIViewRef view, CFStringRef text);
+// Sets the maximum to the number of items and selects the item with the
+// text (ignoring case), item 1 when none has it. Sets Err.
+void HIViewSetMenuItem(HIViewRef view, CFStringRef text);
+// The text of the pop-up's selected item (the caller releases it); nil on
+// failure. Sets Err.
+CFStringRef HIViewCopyMenuText(HIViewRef view);
+Str255 HIViewGetMenuText(HIViewRef view);
+// Gives the segment the system icon of the codes, the behavior and the
+// command. The reference made here lives as long as the view, since the
+// segment holds its content without retaining it. Sets Err after each step.
+void HISegmentedViewSetContent(HIViewRef view, UInt32 segment, OSType creator, OSType type,
+                               HISegmentBehavior behavior, UInt32 command);
+// The same with a PNG image of the bundle's resources.
+void HISegmentedViewSetContentWithImage(HIViewRef view, UInt32 segment, const Str63& imageName,
+                                        const Str63& folder, HISegmentBehavior behavior, UInt32 command);
+
+// ===========================================================================
+// Drawing colours and opening with a chosen application
+
+// The context's RGB fill or stroke colour from the styled-text colour.
+void CGContextSetATSUFillColor(CGContextRef context, const ATSURGBAlphaColor& color);
+void CGContextSetATSUStrokeColor(CGContextRef context, const ATSURGBAlphaColor& color);
+// Opens the URL with the application; nothing for an empty text or one that
+// is no URL. Sets Err.
+void LSOpenURLWithApplication(const Str255& url, const FSRef& application);

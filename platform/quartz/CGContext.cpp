@@ -355,11 +355,19 @@ void CGContextSaveGState(CGContextRef c) {
 void CGContextRestoreGState(CGContextRef c) {
   auto* ctx = QuartzContext(c);
   if (ctx == nullptr || ctx->saved.empty()) return;
-  // cairo_restore would drop the path; Quartz keeps it.
+  // cairo_restore would drop the path; Quartz keeps it where it was built,
+  // so it travels in device space, untouched by the restored CTM.
+  cairo_matrix_t matrix;
+  cairo_get_matrix(ctx->cr, &matrix);
+  cairo_identity_matrix(ctx->cr);
   cairo_path_t* path = cairo_copy_path(ctx->cr);
+  cairo_set_matrix(ctx->cr, &matrix);
   cairo_restore(ctx->cr);
+  cairo_get_matrix(ctx->cr, &matrix);
+  cairo_identity_matrix(ctx->cr);
   cairo_new_path(ctx->cr);
   if (path->status == CAIRO_STATUS_SUCCESS) cairo_append_path(ctx->cr, path);
+  cairo_set_matrix(ctx->cr, &matrix);
   cairo_path_destroy(path);
   ctx->state = ctx->saved.back();
   ctx->saved.pop_back();

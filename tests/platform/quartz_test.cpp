@@ -83,7 +83,7 @@ TEST(Quartz, FillRectLandsByOrientation) {
   EXPECT_TRUE(Near(up.At(10, 2), kClear));
 }
 
-TEST(Quartz, SaveRestoreKeepsStateButNotPath) {
+TEST(Quartz, SaveRestoreRestoresStateAndKeepsThePathWhereItWasBuilt) {
   Canvas cv(20, 20);
   CGContextRef c = cv.ctx();
   CGContextSetRGBFillColor(c, 0, 0, 1, 1);
@@ -94,8 +94,9 @@ TEST(Quartz, SaveRestoreKeepsStateButNotPath) {
   CGContextAddRect(c, CGRect{{0, 10}, {5, 5}});  // the path survives the restore
   CGContextRestoreGState(c);
   CGContextFillPath(c);
-  EXPECT_TRUE(Near(cv.At(2, 12), kBlue));       // untranslated, unclipped, blue
-  EXPECT_TRUE(Near(cv.At(12, 12), kClear));
+  // The path stays where it was built; colour and clip are restored.
+  EXPECT_TRUE(Near(cv.At(12, 12), kBlue));
+  EXPECT_TRUE(Near(cv.At(2, 12), kClear));
   CGContextRestoreGState(c);  // unbalanced restore is ignored
   CGContextFillRect(c, CGRect{{15, 0}, {5, 5}});
   EXPECT_TRUE(Near(cv.At(17, 2), kBlue));
