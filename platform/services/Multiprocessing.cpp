@@ -70,12 +70,16 @@ struct RemoteCall {
   State state = kPending;
 };
 
-std::mutex gLock;
-std::condition_variable gChanged;
+// Never destroyed: a task thread may still be finishing (deleting its queue,
+// ending) while the process runs its exit-time destructors.
+std::mutex& gLock = *new std::mutex;
+std::condition_variable& gChanged = *new std::condition_variable;
 uintptr_t gNextID = 1;
-std::unordered_map<uintptr_t, std::shared_ptr<Queue>> gQueues;
-std::unordered_map<uintptr_t, std::shared_ptr<Task>> gTasks;
-std::deque<RemoteCall*> gCalls;  // waiting to start, oldest first
+std::unordered_map<uintptr_t, std::shared_ptr<Queue>>& gQueues =
+    *new std::unordered_map<uintptr_t, std::shared_ptr<Queue>>;
+std::unordered_map<uintptr_t, std::shared_ptr<Task>>& gTasks =
+    *new std::unordered_map<uintptr_t, std::shared_ptr<Task>>;
+std::deque<RemoteCall*>& gCalls = *new std::deque<RemoteCall*>;  // waiting to start, oldest first
 
 thread_local Task* tCurrent = nullptr;
 
