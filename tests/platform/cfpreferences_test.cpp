@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "CFRef.h"
 #include "CFArray.h"
 #include "CFData.h"
 #include "CFDictionary.h"
@@ -23,22 +24,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-// Owns one reference.
-class Ref {
- public:
-  Ref(CFTypeRef cf = nullptr) : cf_(cf) {}
-  ~Ref() {
-    if (cf_) CFRelease(cf_);
-  }
-  Ref(const Ref&) = delete;
-  Ref& operator=(const Ref&) = delete;
-  CFTypeRef get() const { return cf_; }
-  explicit operator bool() const { return cf_ != nullptr; }
-
- private:
-  CFTypeRef cf_;
-};
 
 CFStringRef K(const char* s) { return CFStringMakeConstantUTF8(s); }
 std::string Text(CFTypeRef s) {

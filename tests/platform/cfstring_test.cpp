@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "CFRef.h"
 #include "CFArray.h"
 #include "CFData.h"
 #include "CFNumber.h"
@@ -17,22 +18,6 @@
 #include "CFStringInternal.h"
 
 namespace {
-
-// Owns one reference.
-class Ref {
- public:
-  Ref(CFTypeRef cf = nullptr) : cf_(cf) {}
-  ~Ref() { if (cf_) CFRelease(cf_); }
-  Ref(const Ref&) = delete;
-  Ref& operator=(const Ref&) = delete;
-  CFStringRef str() const { return static_cast<CFStringRef>(cf_); }
-  CFMutableStringRef mut() const { return const_cast<CFMutableStringRef>(static_cast<CFStringRef>(cf_)); }
-  CFTypeRef get() const { return cf_; }
-  explicit operator bool() const { return cf_ != nullptr; }
-
- private:
-  CFTypeRef cf_;
-};
 
 CFStringRef K(const char* s) { return CFStringMakeConstantUTF8(s); }
 CFStringRef U8(const std::string& s) { return CFStringCreateWithCString(nullptr, s.c_str(), kCFStringEncodingUTF8); }

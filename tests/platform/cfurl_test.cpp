@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "CFRef.h"
 #include "CFArray.h"
 #include "CFData.h"
 #include "CFDictionary.h"
@@ -19,26 +20,6 @@
 #include "CFURL.h"
 
 namespace {
-
-// Owns one reference.
-class Ref {
- public:
-  Ref(CFTypeRef cf = nullptr) : cf_(cf) {}
-  ~Ref() {
-    if (cf_) CFRelease(cf_);
-  }
-  Ref(const Ref&) = delete;
-  Ref& operator=(const Ref&) = delete;
-  CFTypeRef get() const { return cf_; }
-  CFURLRef url() const { return static_cast<CFURLRef>(cf_); }
-  CFStringRef str() const { return static_cast<CFStringRef>(cf_); }
-  CFDataRef data() const { return static_cast<CFDataRef>(cf_); }
-  CFDictionaryRef dict() const { return static_cast<CFDictionaryRef>(cf_); }
-  explicit operator bool() const { return cf_ != nullptr; }
-
- private:
-  CFTypeRef cf_;
-};
 
 CFStringRef S(const std::string& s) { return __CFStringCreateWithUTF8(s); }
 std::string Text(CFStringRef s) { return s ? __CFStringGetUTF8(s) : std::string("(nil)"); }
