@@ -3,8 +3,6 @@
 
 #include "CFBase.h"
 
-class CFArray;
-
 class Ref {
  public:
   Ref(CFTypeRef cf = nullptr) : cf_(cf) {}
