@@ -34,6 +34,7 @@
 #include "HIObject.h"
 #include "HIScrollView.h"
 #include "HITheme.h"
+#include "HeadlessHost.h"
 #include "HIView.h"
 #include "IBCarbonRuntime.h"
 #include "Icons.h"
