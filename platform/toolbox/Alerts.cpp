@@ -88,6 +88,25 @@ SInt16 Present(const AlertRequest& r) {
 void DesktopHostSetAlertPresenter(AlertPresenter presenter) { gAlertPresenter = presenter; }
 void DesktopHostSetBeepPresenter(BeepPresenter presenter) { gBeepPresenter = presenter; }
 
+// The buttons of either parameter record (short-string or CFString texts);
+// no record means OK alone.
+template <typename ParamRec>
+static void SettleButtons(AlertRequest& r, const ParamRec* param) {
+  SInt16 defaultButton = kAlertStdAlertOKButton;
+  SInt16 cancelButton = 0;
+  if (param == nullptr) {
+    r.okText = kOKText;
+  } else {
+    r.okText = ButtonText(param->defaultText, kOKText);
+    r.cancelText = ButtonText(param->cancelText, kCancelText);
+    r.otherText = ButtonText(param->otherText, kOtherText);
+    r.helpButton = param->helpButton != 0;
+    defaultButton = param->defaultButton;
+    cancelButton = param->cancelButton;
+  }
+  Settle(r, defaultButton, cancelButton);
+}
+
 OSErr StandardAlert(AlertType inAlertType, ConstStr255Param inError, ConstStr255Param inExplanation,
                     const AlertStdAlertParamRec* inAlertParam, SInt16* outItemHit) {
   if (!EventCoreCheckMainThread("StandardAlert")) return paramErr;
@@ -95,19 +114,7 @@ OSErr StandardAlert(AlertType inAlertType, ConstStr255Param inError, ConstStr255
   r.kind = inAlertType;
   r.error = MacRomanToUTF8(inError);
   r.explanation = MacRomanToUTF8(inExplanation);
-  SInt16 defaultButton = kAlertStdAlertOKButton;
-  SInt16 cancelButton = 0;
-  if (inAlertParam == nullptr) {
-    r.okText = kOKText;
-  } else {
-    r.okText = ButtonText(inAlertParam->defaultText, kOKText);
-    r.cancelText = ButtonText(inAlertParam->cancelText, kCancelText);
-    r.otherText = ButtonText(inAlertParam->otherText, kOtherText);
-    r.helpButton = inAlertParam->helpButton != 0;
-    defaultButton = inAlertParam->defaultButton;
-    cancelButton = inAlertParam->cancelButton;
-  }
-  Settle(r, defaultButton, cancelButton);
+  SettleButtons(r, inAlertParam);
   SInt16 hit = Present(r);
   if (outItemHit) *outItemHit = hit;
   return noErr;
@@ -134,19 +141,7 @@ OSStatus CreateStandardAlert(AlertType alertType, CFStringRef error, CFStringRef
   r.kind = alertType;
   r.error = CFText(error);
   r.explanation = CFText(explanation);
-  SInt16 defaultButton = kAlertStdAlertOKButton;
-  SInt16 cancelButton = 0;
-  if (param == nullptr) {
-    r.okText = kOKText;
-  } else {
-    r.okText = ButtonText(param->defaultText, kOKText);
-    r.cancelText = ButtonText(param->cancelText, kCancelText);
-    r.otherText = ButtonText(param->otherText, kOtherText);
-    r.helpButton = param->helpButton != 0;
-    defaultButton = param->defaultButton;
-    cancelButton = param->cancelButton;
-  }
-  Settle(r, defaultButton, cancelButton);
+  SettleButtons(r, param);
   LiveDialogs().insert(d);
   *outAlert = d;
   return noErr;
