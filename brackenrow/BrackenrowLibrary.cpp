@@ -1,0 +1,1 @@
+// libBrackenrow.so: the tree model, its node records and their property-list form.
