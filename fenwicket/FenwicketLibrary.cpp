@@ -1,0 +1,1 @@
+// libFenwicket.so: the styled text view over the text engine.
