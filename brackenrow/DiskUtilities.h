@@ -1,0 +1,40 @@
+// DiskUtilities: a tree as a property list, one CFData per record: the
+// 32-byte header in big-endian order, then the payload bytes.
+//
+//   0 INDEX  4 PARENT  8 GROUP (2)  10 CONTAINER (1)  11 OPEN (1)
+//  12 DATATYPE  16 DATA  20 DATALENGTH  24 RELEASE  28 CONTEXT  32 payload
+//
+// The three pointer words carry no meaning in a list: they are written as
+// zeros and ignored on reading. The payload length is the element's length
+// minus 32.
+#pragma once
+
+#include "Files.h"
+#include "brackenrow/Brackenrow.h"
+
+enum : CFIndex { kNodeHeaderSize = 32 };
+
+extern "C" {
+
+// The tree's records (depth first, a container before its children; the
+// root is not stored) as a new array the caller owns; nil when the tree holds
+// no record.
+BRACKENROW_EXPORT CFTypeRef CFTreeConvertToProperyList(CFTreeRef tree, TreeTranslateCallback translate,
+                                                       void* userContext);
+// A new root holding the records of the list. Each record hangs under the
+// node read before it whose INDEX equals its PARENT, or under the root when
+// no such node was read. Nil (nothing built) when the list is not an array or
+// an element is not a CFData of at least 32 bytes. The caller owns the root.
+BRACKENROW_EXPORT CFTreeRef CFTreeCreateFromPropertyList(CFTypeRef propertyList, TreeTranslateCallback translate,
+                                                         void* context);
+// Writes the tree as an XML property list over the existing file; a tree
+// without records empties the file. Err holds the status of the last file
+// call.
+BRACKENROW_EXPORT void CFTreeWritePropertyList(const FSRef& where, CFTreeRef tree, TreeTranslateCallback translate,
+                                               void* context);
+// The tree of a file written by CFTreeWritePropertyList; nil when the file
+// cannot be read or holds no valid list (an empty file included).
+BRACKENROW_EXPORT CFTreeRef CFTreeReadPropertyList(const FSRef& where, TreeTranslateCallback translate,
+                                                   void* context);
+
+}  // extern "C"
