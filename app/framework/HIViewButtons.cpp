@@ -289,9 +289,9 @@ void THISearchField::Release() {
   TCustomControl::Release();
 }
 
-// Search fields here have no separate search-icon attribute to turn on: the
-// field is wrapped as it is.
+// The button image sits over the magnifier, which becomes a button.
 void THISearchFieldCreate(ControlRef control) {
+  HISearchFieldChangeAttributes(control, kHISearchFieldAttributesSearchIcon, 0);
   auto* field = new THISearchField;
   field->Create(control);
 }

@@ -748,3 +748,45 @@ OSStatus HISegmentedViewSetSegmentImage(HIViewRef inSegmentedView, UInt32 inSegm
                                         const ControlButtonContentInfo* inImage);
 OSStatus HISegmentedViewCopySegmentImage(HIViewRef inSegmentedView, UInt32 inSegmentIndexOneBased,
                                          ControlButtonContentInfo* ioImage);
+
+// ---------------------------------------------------------------------------
+// Search fields: an edit text with a magnifier at its left end and, with the
+// cancel attribute, a button at its right end that clears the text. The field
+// takes the edit-text tags, the focus and typing; Return sends
+// kEventTextAccepted ('txfd', 1) as an edit text does.
+
+enum : OSType { kControlKindHISearchField = 'srch' };
+enum : OptionBits {
+  kHISearchFieldNoAttributes = 0,
+  kHISearchFieldAttributesCancel = 1 << 0,      // the clear button shows while there is text
+  kHISearchFieldAttributesSearchIcon = 1 << 1,  // the magnifier is a button
+};
+// Parts: the text is kControlEditTextPart.
+enum : ControlPartCode {
+  kHISearchFieldCancelPart = 30,
+  kHISearchFieldSearchPart = 31,
+};
+// Sent to the field (and on up to its window) after a click on the cancel
+// button, which has already cleared the text, and after a click on the
+// magnifier button of a field without a menu (with one, the menu pops up and
+// its chosen item's command is sent from the field).
+enum : EventClass { kEventClassSearchField = 'srfd' };
+enum : EventKind {
+  kEventSearchFieldCancelClicked = 1,
+  kEventSearchFieldSearchClicked = 2,
+};
+
+// A field with the frame (nil: empty), attributes, search menu (retained, may
+// be nil) and descriptive text, shown in grey while the field is empty and
+// not focused (may be nil).
+OSStatus HISearchFieldCreate(const HIRect* inBounds, OptionBits inAttributes, MenuRef inSearchMenu,
+                             CFStringRef inDescriptiveText, HIViewRef* outRef);
+// errDataNotSupported for a view that is no search field.
+OSStatus HISearchFieldSetSearchMenu(HIViewRef inSearchField, MenuRef inSearchMenu);
+OSStatus HISearchFieldGetSearchMenu(HIViewRef inSearchField, MenuRef* outSearchMenu);
+OSStatus HISearchFieldChangeAttributes(HIViewRef inSearchField, OptionBits inAttributesToSet,
+                                       OptionBits inAttributesToClear);
+OSStatus HISearchFieldGetAttributes(HIViewRef inSearchField, OptionBits* outAttributes);
+OSStatus HISearchFieldSetDescriptiveText(HIViewRef inSearchField, CFStringRef inDescription);
+// The caller releases the copy; an empty string when none was set.
+OSStatus HISearchFieldCopyDescriptiveText(HIViewRef inSearchField, CFStringRef* outDescription);

@@ -7,6 +7,7 @@
 #include "HIView.h"
 #include "HIViewRecord.h"
 #include "MacWindows.h"
+#include "SearchFieldInternal.h"
 
 namespace {
 
@@ -14,7 +15,10 @@ bool Is(__CView* view, OSType kind) {
   return view->kind.signature == kControlKindSignatureApple && view->kind.kind == kind;
 }
 
-bool IsEditText(__CView* view) { return Is(view, kControlKindEditText) || Is(view, kControlKindEditUnicodeText); }
+// A search field is an edit text with two buttons.
+bool IsEditText(__CView* view) {
+  return Is(view, kControlKindEditText) || Is(view, kControlKindEditUnicodeText) || Is(view, kControlKindHISearchField);
+}
 bool IsTextKind(__CView* view) { return IsEditText(view) || Is(view, kControlKindStaticText); }
 bool HasMenu(__CView* view) { return Is(view, kControlKindPopupButton) || Is(view, kControlKindBevelButton); }
 
@@ -110,6 +114,8 @@ ControlPartCode ControlKindHitTest(__CView* view, CGPoint p) {
     case kControlKindEditText:
     case kControlKindEditUnicodeText:
       return kControlEditTextPart;
+    case kControlKindHISearchField:
+      return SearchFieldHitTest(view, p);
     case kControlKindDisclosureTriangle:
       return kControlTrianglePart;
     case kControlKindHIImageView:
@@ -194,6 +200,9 @@ void ControlKindOnHit(__CView* view, ControlPartCode part) {
       if (seg.command != 0) view->commandID = seg.command;
       break;
     }
+    case kControlKindHISearchField:
+      SearchFieldOnHit(view, part);
+      break;
     default:
       break;
   }

@@ -8,6 +8,7 @@
 #include "CGImage.h"
 #include "HITheme.h"
 #include "HIViewRecord.h"
+#include "SearchFieldInternal.h"
 
 namespace {
 
@@ -24,6 +25,19 @@ ThemeDrawState StateOf(__CView* view) {
   return kThemeStateActive;
 }
 
+// The width of the text's first character and an ellipsis: the least a
+// truncated line shows of the text.
+CGFloat NarrowestTruncation(CFStringRef text, ThemeFontID font) {
+  UniChar chars[2] = {CFStringGetCharacterAtIndex(text, 0), 0x2026};
+  CFStringRef shortest = CFStringCreateWithCharacters(nullptr, chars, 2);
+  HIThemeTextInfo info = {};
+  info.fontID = font;
+  CGFloat width = 0;
+  HIThemeGetTextDimensions(shortest, 0, &info, &width, nullptr, nullptr);
+  CFRelease(shortest);
+  return width;
+}
+
 void Text(CFStringRef text, CGRect box, ThemeFontID font, ThemeDrawState state, HIThemeTextHorizontalFlush flush,
           CGContextRef ctx, bool wrap = false) {
   if (text == nullptr || CFStringGetLength(text) == 0) return;
@@ -34,9 +48,25 @@ void Text(CFStringRef text, CGRect box, ThemeFontID font, ThemeDrawState state, 
   info.verticalFlushness = wrap ? kHIThemeTextVerticalFlushTop : kHIThemeTextVerticalFlushCenter;
   info.truncationPosition = wrap ? kHIThemeTextTruncationNone : kHIThemeTextTruncationEnd;
   info.truncationMaxLines = 1;
+  // A box without width holds no text (the theme would take no width as no
+  // limit and draw over the neighbours).
+  if (!(box.size.width >= 1)) return;
   bool dim = state == kThemeStateInactive || state == kThemeStateUnavailable;
   CGContextSetGrayFillColor(ctx, dim ? 0.55 : 0.1, 1);
-  HIThemeDrawTextBox(text, &box, &info, ctx, kHIThemeOrientationNormal);
+  CGContextSaveGState(ctx);
+  CGContextClipToRect(ctx, box);
+  if (!wrap && box.size.width < NarrowestTruncation(text, font)) {
+    // Too narrow for a letter and the ellipsis, which alone would hide the
+    // title: its first letters show, cut at the box.
+    info.truncationPosition = kHIThemeTextTruncationNone;
+    info.horizontalFlushness = kHIThemeTextHorizontalFlushLeft;
+    CGRect wide = box;
+    wide.size.width = 1e4;
+    HIThemeDrawTextBox(text, &wide, &info, ctx, kHIThemeOrientationNormal);
+  } else {
+    HIThemeDrawTextBox(text, &box, &info, ctx, kHIThemeOrientationNormal);
+  }
+  CGContextRestoreGState(ctx);
 }
 
 ThemeButtonValue ButtonValue(SInt32 value) {
@@ -67,44 +97,7 @@ void DrawEditText(__CView* view, CGRect bounds, CGContextRef ctx, bool focused) 
   HIThemeFrameDrawInfo frame = {0, kHIThemeFrameTextFieldSquare, StateOf(view), focused};
   HIThemeDrawFrame(&bounds, &frame, ctx, kHIThemeOrientationNormal);
   CGRect box = CGRect{{bounds.origin.x + 4, bounds.origin.y + 2}, {bounds.size.width - 8, bounds.size.height - 4}};
-  CFStringRef shown = view->text;
-  CFMutableStringRef bullets = nullptr;
-  if (Flag(view, kControlEditTextPasswordTag)) {
-    bullets = CFStringCreateMutable(nullptr, 0);
-    UniChar bullet = 0x2022;
-    for (CFIndex i = 0; i < CFStringGetLength(view->text); ++i) CFStringAppendCharacters(bullets, &bullet, 1);
-    shown = bullets;
-  }
-  if (focused) {
-    // The selection or the insertion point, measured in the field's font.
-    auto offset = [&](CFIndex index) -> CGFloat {
-      if (index <= 0) return 0;
-      CFStringRef prefix = CFStringCreateWithSubstring(nullptr, shown, CFRange{0, index});
-      HIThemeTextInfo info = {};
-      info.fontID = kThemeSystemFont;
-      CGFloat w = 0;
-      HIThemeGetTextDimensions(prefix, 0, &info, &w, nullptr, nullptr);
-      CFRelease(prefix);
-      return w;
-    };
-    CFIndex len = CFStringGetLength(shown);
-    CGFloat x0 = box.origin.x + offset(std::min<CFIndex>(view->selection.selStart, len));
-    CGFloat x1 = box.origin.x + offset(std::min<CFIndex>(view->selection.selEnd, len));
-    if (x1 > x0) {
-      HIThemeSetFill(kThemeBrushPrimaryHighlightColor, nullptr, ctx, kHIThemeOrientationNormal);
-      CGContextFillRect(ctx, CGRect{{x0, box.origin.y}, {x1 - x0, box.size.height}});
-    } else {
-      CGContextSetGrayFillColor(ctx, 0, 1);
-      CGContextFillRect(ctx, CGRect{{x0, box.origin.y + 1}, {1, box.size.height - 2}});
-    }
-  }
-  HIThemeTextInfo info = {};
-  info.state = StateOf(view);
-  info.fontID = kThemeSystemFont;
-  info.verticalFlushness = kHIThemeTextVerticalFlushCenter;
-  CGContextSetGrayFillColor(ctx, info.state == kThemeStateActive ? 0 : 0.5, 1);
-  if (CFStringGetLength(shown) > 0) HIThemeDrawTextBox(shown, &box, &info, ctx, kHIThemeOrientationNormal);
-  if (bullets) CFRelease(bullets);
+  ControlDrawFieldText(view, box, ctx, focused);
 }
 
 void DrawTrack(__CView* view, CGRect b, CGContextRef ctx) {
@@ -198,6 +191,47 @@ void DrawSegments(__CView* view, CGRect b, CGContextRef ctx) {
 
 }  // namespace
 
+void ControlDrawFieldText(__CView* view, CGRect box, CGContextRef ctx, bool focused) {
+  CFStringRef shown = view->text;
+  CFMutableStringRef bullets = nullptr;
+  if (Flag(view, kControlEditTextPasswordTag)) {
+    bullets = CFStringCreateMutable(nullptr, 0);
+    UniChar bullet = 0x2022;
+    for (CFIndex i = 0; i < CFStringGetLength(view->text); ++i) CFStringAppendCharacters(bullets, &bullet, 1);
+    shown = bullets;
+  }
+  if (focused) {
+    // The selection or the insertion point, measured in the field's font.
+    auto offset = [&](CFIndex index) -> CGFloat {
+      if (index <= 0) return 0;
+      CFStringRef prefix = CFStringCreateWithSubstring(nullptr, shown, CFRange{0, index});
+      HIThemeTextInfo info = {};
+      info.fontID = kThemeSystemFont;
+      CGFloat w = 0;
+      HIThemeGetTextDimensions(prefix, 0, &info, &w, nullptr, nullptr);
+      CFRelease(prefix);
+      return w;
+    };
+    CFIndex len = CFStringGetLength(shown);
+    CGFloat x0 = box.origin.x + offset(std::min<CFIndex>(view->selection.selStart, len));
+    CGFloat x1 = box.origin.x + offset(std::min<CFIndex>(view->selection.selEnd, len));
+    if (x1 > x0) {
+      HIThemeSetFill(kThemeBrushPrimaryHighlightColor, nullptr, ctx, kHIThemeOrientationNormal);
+      CGContextFillRect(ctx, CGRect{{x0, box.origin.y}, {x1 - x0, box.size.height}});
+    } else {
+      CGContextSetGrayFillColor(ctx, 0, 1);
+      CGContextFillRect(ctx, CGRect{{x0, box.origin.y + 1}, {1, box.size.height - 2}});
+    }
+  }
+  HIThemeTextInfo info = {};
+  info.state = StateOf(view);
+  info.fontID = kThemeSystemFont;
+  info.verticalFlushness = kHIThemeTextVerticalFlushCenter;
+  CGContextSetGrayFillColor(ctx, info.state == kThemeStateActive ? 0 : 0.5, 1);
+  if (CFStringGetLength(shown) > 0) HIThemeDrawTextBox(shown, &box, &info, ctx, kHIThemeOrientationNormal);
+  if (bullets) CFRelease(bullets);
+}
+
 bool ControlKindDraw(__CView* view, CGContextRef ctx) {
   if (view->kind.signature != kControlKindSignatureApple) return false;
   CGRect b = {view->boundsOrigin, view->frame.size};
@@ -254,6 +288,9 @@ bool ControlKindDraw(__CView* view, CGContextRef ctx) {
     case kControlKindEditText:
     case kControlKindEditUnicodeText:
       DrawEditText(view, b, ctx, focusPart != kControlFocusNoPart);
+      return true;
+    case kControlKindHISearchField:
+      SearchFieldDraw(view, b, ctx, focusPart != kControlFocusNoPart);
       return true;
     case kControlKindPlacard: {
       HIThemePlacardDrawInfo info = {0, state};

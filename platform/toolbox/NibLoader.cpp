@@ -416,6 +416,8 @@ MenuRef Loader::MenuBar(CFArrayRef menus) {
 // --- Views ----------------------------------------------------------------------------
 
 const Name kBindings[] = {{"top", 1}, {"left", 2}, {"bottom", 4}, {"right", 8}};
+const Name kSearchFieldAttributes[] = {{"cancel", kHISearchFieldAttributesCancel},
+                                       {"searchIcon", kHISearchFieldAttributesSearchIcon}};
 
 // An event carrying the creation parameters of a registered class: the frame
 // as 'boun' and each entry of "parameters" (a four-character name) by its type.
@@ -564,6 +566,10 @@ HIViewRef Loader::View(CFDictionaryRef d, HIViewRef parent, int depth) {
     s = HIImageViewCreate(nullptr, &view);
   } else if (cls == "segmentedView") {
     s = HISegmentedViewCreate(&frame, &view);
+  } else if (cls == "searchField") {
+    const OptionBits attributes = Bits(d, "attributes", kSearchFieldAttributes, std::size(kSearchFieldAttributes), st);
+    s = HISearchFieldCreate(&frame, attributes, nullptr, Text(d, "descriptiveText", st), &view);
+    if (s == noErr && title) HIViewSetText(view, title);
   } else if (cls.find('.') != std::string::npos) {
     // A registered HIObject class: construct and initialise with the
     // creation parameters.
@@ -631,6 +637,16 @@ void Loader::Configure(HIViewRef view, CFDictionaryRef d, const std::string& cls
   Properties(d, st, [&](OSType creator, OSType tag, const std::vector<UInt8>& bytes) {
     return SetControlProperty(view, creator, tag, ByteCount(bytes.size()), bytes.data());
   });
+  if (cls == "searchField") {
+    if (CFTypeRef spec = Value(d, "menu")) {
+      MenuRef menu = MenuFrom(spec, 0);
+      if (menu != nullptr) {
+        OSStatus s = HISearchFieldSetSearchMenu(view, menu);
+        ReleaseMenu(menu);  // the field keeps its own reference
+        if (s != noErr) st.Fail(s);
+      }
+    }
+  }
   if (cls == "popupButton") {
     if (CFTypeRef spec = Value(d, "menu")) {
       MenuRef menu = MenuFrom(spec, 0);

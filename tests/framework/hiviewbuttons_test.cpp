@@ -85,8 +85,15 @@ TEST_F(HIViewButtonsTest, DisabledSegmentIsWashedOut) {
   HIViewSetVisible(segmented, true);
   HISegmentedViewSetSegmentCount(segmented, 2);
   HISegmentedViewSetSegmentEnabled(segmented, 2, false);
+  // Drawn without the bundle's artwork, so that only the wash shows.
+  const CustomButtonImages savedImages = TBottomContentButtonImages;
+  const Boolean savedLoaded = TBottomContentButtonLoaded;
+  TBottomContentButtonImages = {};
+  TBottomContentButtonLoaded = true;
   auto* object = new TBottomContentButton;
   object->Create(segmented);
+  TBottomContentButtonImages = savedImages;
+  TBottomContentButtonLoaded = savedLoaded;
   HIViewSetFrame(segmented, &frame);  // width kept for the probe
   Bitmap bitmap(60, 30);
   ASSERT_EQ(noErr, HIViewDrawInContext(w.root, bitmap.context));

@@ -90,6 +90,11 @@ TEST_F(QueryViewTest, ActiveRangeIsCheckedAgainstTheResults) {
 }
 
 TEST_F(QueryViewTest, DrawsTheNumberOnlyWithResultsAndWithoutImages) {
+  // Without the bundle's artwork, so that only the number shows.
+  for (HIControlImageInfo* set : {&view->LeftImages, &view->CenterImages, &view->RightImages}) {
+    for (CGImageRef image : {set->normal, set->selected, set->hover, set->unused}) CGImageRelease(image);
+    *set = HIControlImageInfo{};
+  }
   auto darkPixels = [&]() {
     Bitmap bitmap(60, 20);
     EXPECT_EQ(noErr, HIViewDrawInContext(view->View, bitmap.context));

@@ -1,0 +1,120 @@
+"""Ruby. "@", "$", "?" and ":" are word characters: "@name", "$stdout",
+"empty?", ":symbol" and "Foo::Bar" are single words. Blocks opened by
+reserved words are tracked to their "end", and a class or module symbol
+lives as long as its block."""
+from builder import Language, LINE, CR, END_OF_TEXT, SYMBOL
+
+RESERVED = """begin case class def do else elsif end ensure for if in module next
+redo rescue retry return self super then undef unless until when while yield
+and or not alias defined? break __method__ __file__ __line__ __dir__
+__encoding__""".split()
+
+CONSTANTS = "nil true false".split()
+
+BUILTINS = """puts print p pp require require_relative load include extend prepend
+attr_accessor attr_reader attr_writer private protected public module_function
+private_constant raise fail lambda proc loop catch throw format sprintf printf
+gets rand srand sleep exit exit! abort at_exit fork system exec spawn open
+block_given? binding caller freeze frozen? dup clone tap then instance_of?
+is_a? kind_of? respond_to? send public_send instance_variable_get
+instance_variable_set define_method method_missing respond_to_missing?
+new initialize each each_with_index each_with_object map flat_map select
+filter reject collect inject reduce find detect find_all group_by partition
+sort sort_by min max min_by max_by sum count include? any? all? none? first
+last take drop zip times upto downto step each_slice each_cons length size
+empty? nil? to_s to_i to_f to_a to_h to_sym inspect join split strip chomp
+gsub sub match scan upcase downcase capitalize merge fetch dig keys values
+push pop shift unshift concat compact flatten uniq reverse""".split()
+
+# Every range definition is tried at every non-word character, so the
+# lists of terminators and delimiters keep to the common ones.
+HEREDOC_TAGS = ["EOS", "EOF", "EOT", "SQL", "HEREDOC", "HTML", "TEXT", "RUBY"]
+
+
+def build():
+    s = Language("ruby", "Ruby", charset=["@", "$", "?", ":"],
+             autopair=["()", "[]", "{}", '""', "''", "||"])
+
+    s.range("documentation", open=CR + "=begin", close=CR + "=end", context="empty",
+            apply_context="comment", style="comment", unbalanced=True)
+    s.range("end of program", open="__END__" + CR, close=END_OF_TEXT, context="empty",
+            apply_context="comment", style="comment", unbalanced=True)
+    s.range("comment", open="#", close=LINE, context="empty", apply_context="comment",
+            style="comment", single_line=True)
+    # Squiggly and dash heredocs end at an indented terminator, plain ones at
+    # a terminator at the start of a line.
+    for tag in HEREDOC_TAGS:
+        for mark in ["~", "-"]:
+            s.range("heredoc %s'%s'" % (mark, tag), open="<<%s'%s'" % (mark, tag),
+                    close=" " + tag, context="empty", apply_context="literal",
+                    style="string", unbalanced=True)
+            s.range("heredoc %s%s" % (mark, tag), open="<<%s%s" % (mark, tag),
+                    close=" " + tag, context="empty", apply_context="string",
+                    style="string", nest_styles=True, unbalanced=True)
+        s.range("heredoc " + tag, open="<<" + tag, close=CR + tag, context="empty",
+                apply_context="string", style="string", nest_styles=True,
+                unbalanced=True)
+    s.range("double string", open='"', close='"', context="empty", apply_context="string",
+            style="string", nest_styles=True, unbalanced=True, **{"break": "\\"})
+    s.range("single string", open="'", close="'", context="empty", apply_context="literal",
+            style="string", unbalanced=True, **{"break": "\\"})
+    s.range("command string", open="`", close="`", context="empty", apply_context="string",
+            style="string", nest_styles=True, unbalanced=True, **{"break": "\\"})
+    s.range("interpolation", open="#{", close="}", context="string",
+            apply_context="interpolation", style="variable")
+    pairs = [("(", ")"), ("[", "]"), ("{", "}"), ("<", ">")]
+    for op, ctx in [("%w", "literal"), ("%W", "string"), ("%i", "literal"),
+                    ("%I", "string"), ("%q", "literal"), ("%Q", "string"),
+                    ("%r", "literal"), ("%x", "string"), ("%", "string")]:
+        for o, c in pairs:
+            s.range("%s%s" % (op, o), open=op + o, close=c, context="empty",
+                    apply_context=ctx, style="string", unbalanced=True,
+                    nest_styles=(ctx == "string"), **{"break": "\\"})
+    for text in ["=~ /", "=~/", "!~ /", "!~/"]:
+        s.range("match " + text, open=text, close="/", context="empty",
+                apply_context="literal", style="string", single_line=True,
+                **{"break": "\\"})
+
+    # Reserved words take part in block tracking.
+    s.keyword("reserved words", RESERVED, style="keyword", context="empty",
+              reserved=True, auto_complete=True, auto_complete_context="empty")
+    s.keyword("constants", CONSTANTS, style="constant", context="empty",
+              auto_complete=True, auto_complete_context="empty")
+    s.keyword("built-in methods", BUILTINS, style="built-in-function", context="empty",
+              auto_complete=True, auto_complete_context="empty")
+
+    # "@name" and "@@name" alike: the first character decides.
+    s.prefix("instance variable", prefixes=["@"], context="empty", precedence=10,
+             style="instance-variable", actions=["style"])
+    s.prefix("global variable", prefixes=["$"], context="empty", precedence=20,
+             style="global-variable", actions=["style"])
+    s.prefix("symbol", prefixes=[":"], context="empty", precedence=30,
+             style="constant", actions=["style"])
+
+    # A class or module is a scope for as long as its block lasts. The name
+    # is known only at the end of the line, so a one-line class ("class E <
+    # StandardError; end"), whose block has closed by then, is left out
+    # rather than bound to the enclosing block.
+    for kw in ["class", "module"]:
+        s.expression(kw, keywords=[kw], context="empty", line_break=LINE,
+                     expression_gpc="^%s[[:space:]]+([A-Z][A-Za-z0-9_:]*)[^;]*$" % kw,
+                     token=1, icon="sxCL", style="class",
+                     actions=SYMBOL + ["scope-block"])
+    # Methods are not scopes: nothing in them needs a parent, and a one-line
+    # method ("def to_s; name; end") stays harmless.
+    method = "^def[[:space:]]+(self\\.)?([A-Za-z_][A-Za-z0-9_]*[?!=]?)"
+    s.expression("method", keywords=["def"], context="empty", line_break=LINE,
+                 expression_gpc=method, token=2, scopes=["class", "module"],
+                 icon="sxMT", style="method", actions=SYMBOL)
+    s.expression("function", keywords=["def"], context="empty", line_break=LINE,
+                 expression_gpc=method, token=2, scopes=["root"],
+                 icon="sxFU", style="function", actions=SYMBOL)
+    s.expression("require", keywords=["require", "require_relative", "load"],
+                 context="empty", line_break=LINE,
+                 expression_gpc="['\"]([^'\"]*/)?([^/'\"]+)['\"]", token=2,
+                 actions=["header"])
+
+    s.scope_block("blocks", open=["class", "module", "def", "do", "begin", "case"],
+                  open_newline=["if", "unless", "while", "until", "for"],
+                  close=["end"], context="empty")
+    return s
