@@ -1,0 +1,426 @@
+// TFileSystemUnit: the project symbol index and its "FileSystem.plist".
+#include "TFileSystemUnit.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "CFArray.h"
+#include "CFData.h"
+#include "CFPreferenceUtilities.h"
+#include "CFString.h"
+#include "MacMemory.h"
+#include "PascalCarbonCommon.h"
+
+namespace {
+
+const char* const kIndexFileName = "FileSystem.plist";
+constexpr OSType kUnknownCreator = FOUR_CHAR_CODE("????");
+
+void Complain(const std::string& what) { std::fprintf(stderr, "%s: %s\n", kIndexFileName, what.c_str()); }
+
+// A CFString of a Mac Roman short string (Create rule).
+template <int N>
+CFStringRef CreateName(const ShortString<N>& name) {
+  return CFStringCreateWithPascalString(nullptr, name.data(), kCFStringEncodingMacRoman);
+}
+
+std::string Printable(CFStringRef key) {
+  Str255 text = CFStringToPascal(key);
+  return text.str();
+}
+
+template <int N>
+void CopyField(const ShortString<N>& field, UInt8* at) {
+  std::memcpy(at, field.s, N + 1);
+}
+
+template <int N>
+void ReadField(const UInt8* at, ShortString<N>& field) {
+  std::memcpy(field.s, at, N + 1);
+  if (field.s[0] > N) field.s[0] = N;
+}
+
+// The descriptor goes with its table and headers.
+void ReleaseFileDescriptor(FileDescriptorPtr descriptor) {
+  if (descriptor == nullptr || !IsPointerValid(reinterpret_cast<Ptr>(descriptor))) return;
+  if (descriptor->symbolTable != nullptr) descriptor->symbolTable->Release();
+  if (descriptor->headers != nullptr) CFRelease(descriptor->headers);
+  ReleasePtr(descriptor);
+}
+
+void ReleaseDescriptorValue(CFAllocatorRef, const void* value) {
+  ReleaseFileDescriptor(static_cast<FileDescriptorPtr>(const_cast<void*>(value)));
+}
+
+void ReleaseBlockValue(CFAllocatorRef, const void* value) {
+  Ptr block = static_cast<Ptr>(const_cast<void*>(value));
+  ReleasePtr(block);
+}
+
+CFMutableDictionaryRef CreateOwningDictionary(CFDictionaryReleaseCallBack release) {
+  CFDictionaryValueCallBacks values = {0, nullptr, release, nullptr, nullptr};
+  return CFDictionaryCreateMutable(nullptr, 0, &kCFTypeDictionaryKeyCallBacks, &values);
+}
+
+// The entries of a dictionary in its order.
+void GetEntries(CFDictionaryRef dictionary, std::vector<const void*>& keys, std::vector<const void*>& values) {
+  CFIndex count = dictionary ? CFDictionaryGetCount(dictionary) : 0;
+  keys.resize(size_t(count));
+  values.resize(size_t(count));
+  if (count > 0) CFDictionaryGetKeysAndValues(dictionary, keys.data(), values.data());
+}
+
+CFDictionaryRef DictionaryValue(CFDictionaryRef dictionary, const char* key) {
+  CFTypeRef value = CFDictionaryGetValue(dictionary, CFSTR(key));
+  return value && CFGetTypeID(value) == CFDictionaryGetTypeID() ? static_cast<CFDictionaryRef>(value) : nullptr;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Stored descriptors
+
+void FileDescriptorToStoredBytes(const FileDescriptor& descriptor, UInt8 (&bytes)[kFileDescriptorStoredSize]) {
+  std::memset(bytes, 0, sizeof bytes);
+  CopyField(descriptor.fileName, bytes + 0);
+  CopyField(descriptor.filePath, bytes + 64);
+  CopyField(descriptor.modifiedDate, bytes + 320);
+}
+
+Boolean FileDescriptorFromStoredBytes(const UInt8* bytes, CFIndex length, FileDescriptor& descriptor) {
+  if (bytes == nullptr || length != kFileDescriptorStoredSize) return false;
+  ReadField(bytes + 0, descriptor.fileName);
+  ReadField(bytes + 64, descriptor.filePath);
+  ReadField(bytes + 320, descriptor.modifiedDate);
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// The index
+
+TFileSystem* CreateFileSystem(const FSRef& folder, TSyntaxCollection* collection, CFDictionaryRef paths) {
+  auto* index = new TFileSystem();
+  index->SetPaths(paths);
+  index->SetCollection(collection);
+  index->Create(folder);
+  index->Load();
+  return index;
+}
+
+TFileSystem::~TFileSystem() {
+  if (paths != nullptr) CFRelease(paths);
+  if (files != nullptr) CFRelease(files);
+  if (globals != nullptr) CFRelease(globals);
+}
+
+void TFileSystem::Release() { delete this; }
+
+void TFileSystem::Create(const FSRef& folder) {
+  this->folder = folder;
+  if (files == nullptr) files = CreateOwningDictionary(ReleaseDescriptorValue);
+  if (globals == nullptr) globals = CreateOwningDictionary(ReleaseBlockValue);
+}
+
+void TFileSystem::SetPaths(CFDictionaryRef paths) {
+  if (this->paths != nullptr && this->paths != paths) CFRelease(this->paths);
+  this->paths = paths;
+}
+
+void TFileSystem::SetCollection(TSyntaxCollection* collection) { this->collection = collection; }
+
+FileDescriptorPtr TFileSystem::NewFileDescriptor(const Str63& name, const Str255& path) {
+  auto descriptor = reinterpret_cast<FileDescriptorPtr>(NewPtrClear(sizeof(FileDescriptor)));
+  if (descriptor == nullptr) return nullptr;
+  descriptor->fileName = name;
+  descriptor->filePath = path;
+  descriptor->headers = CFArrayCreateMutable(nullptr, 0, &kCFTypeArrayCallBacks);
+  descriptor->symbolTable = new TSymbolTable();
+  descriptor->symbolTable->Create(collection ? collection->GetFileLibrary(name) : nullptr);
+  return descriptor;
+}
+
+FileDescriptorPtr TFileSystem::Add(const Str63& name, const Str255& path) {
+  if (FileDescriptorPtr existing = GetDescriptor(name)) return existing;
+  FileDescriptorPtr descriptor = NewFileDescriptor(name, path);
+  if (descriptor == nullptr) return nullptr;
+  CFStringRef key = CreateName(name);
+  CFDictionarySetValue(files, key, descriptor);
+  CFRelease(key);
+  modified = true;
+  return descriptor;
+}
+
+FileDescriptorPtr TFileSystem::GetDescriptor(const Str63& name) {
+  if (files == nullptr) return nullptr;
+  CFStringRef key = CreateName(name);
+  auto descriptor = static_cast<FileDescriptorPtr>(const_cast<void*>(CFDictionaryGetValue(files, key)));
+  CFRelease(key);
+  return descriptor;
+}
+
+CFTreeRef TFileSystem::GetSymbolics(const Str63& name) {
+  FileDescriptorPtr descriptor = GetDescriptor(name);
+  return descriptor && descriptor->symbolTable ? descriptor->symbolTable->GetTable() : nullptr;
+}
+
+void TFileSystem::AddSymbol(SymbolInfoPtr info) {
+  modified = true;
+  if (info == nullptr || globals == nullptr) return;
+  CFStringRef key = CreateName(info->symbolName);
+  if (!CFDictionaryContainsKey(globals, key)) {
+    Ptr copy = NewPtrCopy(info, sizeof(SymbolInfo));
+    if (copy != nullptr) CFDictionarySetValue(globals, key, copy);
+  }
+  CFRelease(key);
+}
+
+void TFileSystem::RemoveSymbol(SymbolInfoPtr info) {
+  modified = true;
+  if (info == nullptr || globals == nullptr) return;
+  // The name is taken first: info may be the very copy this frees.
+  CFStringRef key = CreateName(info->symbolName);
+  CFDictionaryRemoveValue(globals, key);
+  CFRelease(key);
+}
+
+Boolean TFileSystem::GetSymbol(const Str63& name, SymbolInfoPtr& info) {
+  info = nullptr;
+  if (globals == nullptr) return false;
+  CFStringRef key = CreateName(name);
+  info = static_cast<SymbolInfoPtr>(const_cast<void*>(CFDictionaryGetValue(globals, key)));
+  CFRelease(key);
+  return info != nullptr;
+}
+
+namespace {
+
+struct CleanContext {
+  CFMutableDictionaryRef globals;
+  Str63 fileName;
+};
+
+// Only an entry that this file made goes: another file that defines the same
+// name keeps its global symbol.
+void RemoveGlobalOfFile(SymbolInfoPtr info, CFTreeRef, void* context) {
+  auto* clean = static_cast<CleanContext*>(context);
+  CFStringRef key = CreateName(info->symbolName);
+  auto global = static_cast<SymbolInfoPtr>(const_cast<void*>(CFDictionaryGetValue(clean->globals, key)));
+  if (global != nullptr && global->fileName == clean->fileName) CFDictionaryRemoveValue(clean->globals, key);
+  CFRelease(key);
+}
+
+}  // namespace
+
+void TFileSystem::CleanFile(const Str63& name) {
+  FileDescriptorPtr descriptor = GetDescriptor(name);
+  if (descriptor == nullptr) return;
+  modified = true;
+  if (descriptor->symbolTable != nullptr) {
+    CleanContext clean{globals, descriptor->fileName};
+    descriptor->symbolTable->ApplyFunction(RemoveGlobalOfFile, &clean);
+    descriptor->symbolTable->Clean();
+  }
+  if (descriptor->headers != nullptr) CFArrayRemoveAllValues(descriptor->headers);
+}
+
+void TFileSystem::CleanAll() {
+  modified = true;
+  if (files != nullptr) CFDictionaryRemoveAllValues(files);
+  if (globals != nullptr) CFDictionaryRemoveAllValues(globals);
+}
+
+Boolean TFileSystem::GetFileModified(const Str63& name) {
+  FileDescriptorPtr descriptor = GetDescriptor(name);
+  if (descriptor == nullptr) return true;
+  FSRef file;
+  if (!ResolveFile(name, file)) return false;
+  return !(FSGetModifiedFileDate(file) == descriptor->modifiedDate);
+}
+
+Boolean TFileSystem::GetFileModifiedWithFSRef(const FSRef& file) {
+  FileDescriptorPtr descriptor = GetDescriptor(FSGetActualName(file));
+  if (descriptor == nullptr) return true;
+  return !(FSGetModifiedFileDate(file) == descriptor->modifiedDate);
+}
+
+Boolean TFileSystem::ResolveFile(const Str63& name, FSRef& file) {
+  if (paths == nullptr) return false;
+  return FSResolveFile(name, file, paths);
+}
+
+void TFileSystem::ExamineFiles(FileSystemExamineApplierFunctionCallback applier, void* context) {
+  if (applier == nullptr) return;
+  std::vector<const void*> keys, values;
+  GetEntries(files, keys, values);
+  for (const void* value : values) applier(static_cast<FileDescriptorPtr>(const_cast<void*>(value)), context);
+}
+
+void TFileSystem::ExamineSymbols(FileSystemSearchApplierFunctionCallback applier, void* context) {
+  SearchSymbolTable(applier, nullptr, Str255(), context);
+}
+
+namespace {
+
+struct SearchContext {
+  FileSystemSearchApplierFunctionCallback applier;
+  FileDescriptorPtr descriptor;
+  const Str255* query;
+  void* context;
+  SInt32 matches;
+  bool stopped;
+};
+
+void SearchSymbol(SymbolInfoPtr info, CFTreeRef node, void* context) {
+  auto* search = static_cast<SearchContext*>(context);
+  if (search->stopped) return;
+  SInt16 answer = search->applier(info, *search->descriptor, *search->query, node, search->context);
+  if (answer == 1) ++search->matches;
+  if (answer == 3) search->stopped = true;
+}
+
+}  // namespace
+
+SInt16 TFileSystem::SearchSymbolTable(FileSystemSearchApplierFunctionCallback applier, CFArrayRef files,
+                                      const Str255& query, void* context) {
+  if (applier == nullptr) return 0;
+  SearchContext search{applier, nullptr, &query, context, 0, false};
+  std::vector<const void*> keys, values;
+  GetEntries(this->files, keys, values);
+  CFIndex filterCount = files ? CFArrayGetCount(files) : 0;
+  for (size_t i = 0; i < keys.size() && !search.stopped; ++i) {
+    if (files != nullptr && !CFArrayContainsValue(files, CFRangeMake(0, filterCount), keys[i])) continue;
+    search.descriptor = static_cast<FileDescriptorPtr>(const_cast<void*>(values[i]));
+    if (search.descriptor->symbolTable != nullptr) search.descriptor->symbolTable->ApplyFunction(SearchSymbol, &search);
+  }
+  return SInt16(search.matches > 0x7fff ? 0x7fff : search.matches);
+}
+
+// ---------------------------------------------------------------------------
+// "FileSystem.plist"
+
+void TFileSystem::Save() {
+  if (!modified) return;
+  CFMutableDictionaryRef root = CFDictionaryCreateMutable(nullptr, 0, &kCFTypeDictionaryKeyCallBacks,
+                                                          &kCFTypeDictionaryValueCallBacks);
+  CFMutableDictionaryRef storedGlobals = CFDictionaryCreateMutable(nullptr, 0, &kCFTypeDictionaryKeyCallBacks,
+                                                                   &kCFTypeDictionaryValueCallBacks);
+  CFMutableDictionaryRef fileTable = CFDictionaryCreateMutable(nullptr, 0, &kCFTypeDictionaryKeyCallBacks,
+                                                               &kCFTypeDictionaryValueCallBacks);
+  std::vector<const void*> keys, values;
+  GetEntries(globals, keys, values);
+  for (size_t i = 0; i < keys.size(); ++i) {
+    UInt8 image[kSymbolInfoStoredSize];
+    SymbolInfoToStoredBytes(*static_cast<const SymbolInfo*>(values[i]), image);
+    CFDataRef data = CFDataCreate(nullptr, image, kSymbolInfoStoredSize);
+    CFDictionarySetValue(storedGlobals, keys[i], data);
+    CFRelease(data);
+  }
+  GetEntries(files, keys, values);
+  for (size_t i = 0; i < keys.size(); ++i) {
+    auto descriptor = static_cast<FileDescriptorPtr>(const_cast<void*>(values[i]));
+    CFMutableDictionaryRef entry = CFDictionaryCreateMutable(nullptr, 0, &kCFTypeDictionaryKeyCallBacks,
+                                                             &kCFTypeDictionaryValueCallBacks);
+    UInt8 image[kFileDescriptorStoredSize];
+    FileDescriptorToStoredBytes(*descriptor, image);
+    CFDataRef data = CFDataCreate(nullptr, image, kFileDescriptorStoredSize);
+    CFDictionarySetValue(entry, CFSTR("descriptor"), data);
+    CFRelease(data);
+    if (descriptor->headers != nullptr) CFDictionarySetValue(entry, CFSTR("headers"), descriptor->headers);
+    if (descriptor->symbolTable != nullptr) {
+      if (CFTypeRef table = descriptor->symbolTable->Flatten()) {
+        CFDictionarySetValue(entry, CFSTR("symbol table"), table);
+        CFRelease(table);
+      }
+    }
+    CFDictionarySetValue(fileTable, keys[i], entry);
+    CFRelease(entry);
+  }
+  CFDictionarySetValue(root, CFSTR("global symbols"), storedGlobals);
+  CFDictionarySetValue(root, CFSTR("file table"), fileTable);
+  CFRelease(storedGlobals);
+  CFRelease(fileTable);
+
+  FSRef file;
+  if (FSCreateFile(CFSTR(kIndexFileName), folder, 'TEXT', kUnknownCreator, file) == noErr)
+    Err = CFPreferencesSavePropertyList(file, root);
+  CFRelease(root);
+}
+
+void TFileSystem::Load() {
+  FSRef file;
+  if (FSCreateFile(CFSTR(kIndexFileName), folder, 'TEXT', kUnknownCreator, file) != noErr) return;
+  CFTypeRef list = CFPreferencesLoadPropertyList(file);
+  if (list == nullptr) return;  // a new, empty file reads as nothing
+  if (CFGetTypeID(list) != CFDictionaryGetTypeID()) {
+    Complain("the index is not a dictionary; it was not loaded");
+    CFRelease(list);
+    return;
+  }
+  auto root = static_cast<CFDictionaryRef>(list);
+  if (files == nullptr || globals == nullptr) Create(folder);
+
+  CFMutableDictionaryRef loaded = CreateOwningDictionary(ReleaseBlockValue);
+  std::vector<const void*> keys, values;
+  GetEntries(DictionaryValue(root, "global symbols"), keys, values);
+  CFIndex damaged = 0;
+  for (size_t i = 0; i < keys.size(); ++i) {
+    SymbolInfo info = {};
+    bool good = CFGetTypeID(keys[i]) == CFStringGetTypeID() && CFGetTypeID(values[i]) == CFDataGetTypeID() &&
+                SymbolInfoFromStoredBytes(CFDataGetBytePtr(static_cast<CFDataRef>(values[i])),
+                                          CFDataGetLength(static_cast<CFDataRef>(values[i])), info);
+    if (!good) {
+      ++damaged;
+      continue;
+    }
+    // The stored library word means nothing here: the symbol's file tells
+    // its language.
+    info.library = collection ? collection->GetFileLibrary(info.fileName) : nullptr;
+    Ptr copy = NewPtrCopy(&info, sizeof info);
+    if (copy != nullptr) CFDictionarySetValue(loaded, keys[i], copy);
+  }
+  if (damaged > 0)
+    Complain(std::to_string(damaged) + " global symbol(s) of the wrong type or size were left out");
+  CFRelease(globals);
+  globals = loaded;
+
+  GetEntries(DictionaryValue(root, "file table"), keys, values);
+  for (size_t i = 0; i < keys.size(); ++i) {
+    if (CFGetTypeID(keys[i]) != CFStringGetTypeID() || CFGetTypeID(values[i]) != CFDictionaryGetTypeID()) {
+      Complain("a file table entry that is not a named dictionary was left out");
+      continue;
+    }
+    auto key = static_cast<CFStringRef>(keys[i]);
+    auto entry = static_cast<CFDictionaryRef>(values[i]);
+    CFTypeRef stored = CFDictionaryGetValue(entry, CFSTR("descriptor"));
+    auto descriptor = reinterpret_cast<FileDescriptorPtr>(NewPtrClear(sizeof(FileDescriptor)));
+    if (descriptor == nullptr) break;
+    if (stored == nullptr || CFGetTypeID(stored) != CFDataGetTypeID() ||
+        !FileDescriptorFromStoredBytes(CFDataGetBytePtr(static_cast<CFDataRef>(stored)),
+                                       CFDataGetLength(static_cast<CFDataRef>(stored)), *descriptor)) {
+      Complain("the descriptor of \"" + Printable(key) + "\" is not a " + std::to_string(kFileDescriptorStoredSize) +
+               "-byte record; the file was left out");
+      ReleasePtr(descriptor);
+      continue;
+    }
+    descriptor->headers = CFArrayCreateMutable(nullptr, 0, &kCFTypeArrayCallBacks);
+    CFTypeRef headers = CFDictionaryGetValue(entry, CFSTR("headers"));
+    if (headers != nullptr && CFGetTypeID(headers) == CFArrayGetTypeID()) {
+      auto array = static_cast<CFArrayRef>(headers);
+      for (CFIndex h = 0, count = CFArrayGetCount(array); h < count; ++h) {
+        CFTypeRef name = CFArrayGetValueAtIndex(array, h);
+        if (CFGetTypeID(name) == CFStringGetTypeID()) CFArrayAppendValue(descriptor->headers, name);
+      }
+    }
+    Str63 name(CFStringToPascal(key));
+    descriptor->symbolTable = new TSymbolTable();
+    descriptor->symbolTable->Create(collection ? collection->GetFileLibrary(name) : nullptr);
+    if (CFTypeRef table = CFDictionaryGetValue(entry, CFSTR("symbol table"))) {
+      if (!descriptor->symbolTable->Expand(table))
+        Complain("damaged records of the symbol table of \"" + Printable(key) + "\" were left out");
+    }
+    CFDictionarySetValue(files, key, descriptor);
+  }
+  CFRelease(list);
+}

@@ -1,0 +1,385 @@
+// The project symbol index: files, global symbols, searches, the modified
+// test, and "FileSystem.plist" written, read back and read when damaged.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <utime.h>
+#include <vector>
+
+#include "CFArray.h"
+#include "CFData.h"
+#include "CFDictionary.h"
+#include "CFPropertyList.h"
+#include "CFRef.h"
+#include "CFString.h"
+#include "MacMemory.h"
+#include "PascalCarbonCommon.h"
+#include "TFileSystemUnit.h"
+#include "TSymbolTableUnit.h"
+#include "TSyntaxCollectionUnit.h"
+
+namespace {
+
+std::string NewFolder(const std::string& name) {
+  const char* tmp = std::getenv("TMPDIR");
+  std::string path = std::string(tmp ? tmp : "/tmp") + "/filesystem-" + name;
+  std::string command = "rm -rf '" + path + "' && mkdir -p '" + path + "'";
+  EXPECT_EQ(std::system(command.c_str()), 0);
+  return path;
+}
+
+FSRef RefOf(const std::string& path) {
+  FSRef ref = {};
+  EXPECT_TRUE(FSGetPathRef(Str255(path), ref)) << path;
+  return ref;
+}
+
+void WriteText(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+bool Exists(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0;
+}
+
+SyntaxStandardData Definition(const char* name) {
+  SyntaxStandardData definition = {};
+  definition.definitionName = name;
+  definition.styleData.styleIndex = 6;
+  return definition;
+}
+
+// A collection with one small library named "php" that file names ending in
+// ".php" find (the index asks only through GetFileLibrary).
+class PhpCollection : public TSyntaxCollection {
+ public:
+  SyntaxLibraryPtr GetFileLibrary(const Str63& fileName) override {
+    std::string_view name = fileName.view();
+    return name.size() > 4 && name.substr(name.size() - 4) == ".php" ? GetLanguageLibrary("php") : nullptr;
+  }
+};
+
+struct Languages {
+  TSyntaxCollection* collection = new PhpCollection();
+  SyntaxLibraryPtr php = nullptr;
+  Languages() {
+    const char* languageFile =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><plist version=\"1.0\"><dict>"
+        "<key>class: expression</key><dict><key>define: function</key><dict>"
+        "<key>icon</key><string>sxFU</string><key>expression</key><string>function *(</string>"
+        "</dict></dict></dict></plist>";
+    Ref data(CFDataCreate(nullptr, reinterpret_cast<const UInt8*>(languageFile), CFIndex(std::strlen(languageFile))));
+    Ref plist(CFPropertyListCreateFromXMLData(nullptr, data.data(), kCFPropertyListImmutable, nullptr));
+    php = collection->LoadLibraryFromPropertyList("php", plist.get());
+  }
+  ~Languages() { TObject::Free(collection); }
+};
+
+struct Index {
+  TFileSystem* fs;
+  Index(const std::string& folder, TSyntaxCollection* collection, CFDictionaryRef paths = nullptr)
+      : fs(CreateFileSystem(RefOf(folder), collection, paths)) {}
+  ~Index() { fs->Release(); }
+  TFileSystem* operator->() { return fs; }
+};
+
+// A symbol made the way the scan engine makes it: in the file's table, then
+// entered among the globals.
+SymbolInfoPtr AddSymbol(TFileSystem* fs, const char* file, const char* name, const char* parent = "") {
+  FileDescriptorPtr descriptor = fs->Add(file, "");
+  SymbolInfoPtr info = descriptor->symbolTable->Add(name, parent, file, Definition("function"));
+  fs->AddSymbol(info);
+  return info;
+}
+
+std::string GlobalFile(TFileSystem* fs, const char* name) {
+  SymbolInfoPtr info = nullptr;
+  return fs->GetSymbol(name, info) ? info->fileName.str() : "<none>";
+}
+
+std::string Shape(CFTreeRef tree) {
+  std::string out;
+  for (CFTreeRef c = CFTreeGetFirstChild(tree); c != nullptr; c = CFTreeGetNextSibling(c)) {
+    if (!out.empty()) out += " ";
+    out += static_cast<SymbolInfoPtr>(BrackenrowGetNodeData(c))->symbolName.str();
+    if (CFTreeGetChildCount(c) > 0) out += "(" + Shape(c) + ")";
+  }
+  return out;
+}
+
+}  // namespace
+
+TEST(FileSystem, FilesAreAddedOnceAndGetTheirLanguage) {
+  Languages languages;
+  Index index(NewFolder("add"), languages.collection);
+  EXPECT_FALSE(index->modified);
+  EXPECT_EQ(index->GetDescriptor("cart.php"), nullptr);
+  EXPECT_EQ(index->GetSymbolics("cart.php"), nullptr);
+
+  FileDescriptorPtr cart = index->Add("cart.php", "/srv/site");
+  EXPECT_TRUE(index->modified);
+  EXPECT_EQ(cart->fileName.str(), "cart.php");
+  EXPECT_EQ(cart->filePath.str(), "/srv/site");
+  EXPECT_TRUE(cart->modifiedDate.empty());
+  EXPECT_EQ(CFArrayGetCount(cart->headers), 0);
+  EXPECT_EQ(cart->symbolTable->library, languages.php);
+  EXPECT_EQ(index->GetSymbolics("cart.php"), cart->symbolTable->GetTable());
+  EXPECT_EQ(index->Add("notes.txt", "")->symbolTable->library, nullptr);
+
+  index->modified = false;
+  EXPECT_EQ(index->Add("cart.php", "/elsewhere"), cart);
+  EXPECT_FALSE(index->modified);
+  EXPECT_EQ(cart->filePath.str(), "/srv/site");
+}
+
+TEST(FileSystem, GlobalSymbolsKeepTheFirstAndLeaveWithTheirOwnFile) {
+  Index index(NewFolder("globals"), nullptr);
+  AddSymbol(index.fs, "a.php", "shared");
+  AddSymbol(index.fs, "a.php", "onlyA");
+  AddSymbol(index.fs, "b.php", "shared");
+  AddSymbol(index.fs, "b.php", "onlyB");
+  EXPECT_EQ(GlobalFile(index.fs, "shared"), "a.php");
+  SymbolInfoPtr copy = nullptr;
+  ASSERT_TRUE(index->GetSymbol("onlyA", copy));
+  SymbolInfoPtr inTable = nullptr;
+  ASSERT_TRUE(index->GetDescriptor("a.php")->symbolTable->Find("onlyA", inTable));
+  EXPECT_NE(copy, inTable);  // the index keeps a copy of its own
+  EXPECT_EQ(copy->fileName.str(), "a.php");
+
+  // Cleaning b leaves a's entry of the shared name alone.
+  FileDescriptorPtr b = index->GetDescriptor("b.php");
+  CFArrayAppendValue(b->headers, CFSTR("lib.php"));
+  index->modified = false;
+  index->CleanFile("b.php");
+  EXPECT_TRUE(index->modified);
+  EXPECT_EQ(GlobalFile(index.fs, "shared"), "a.php");
+  EXPECT_EQ(GlobalFile(index.fs, "onlyB"), "<none>");
+  EXPECT_EQ(CFTreeGetChildCount(b->symbolTable->GetTable()), 0);
+  EXPECT_EQ(CFArrayGetCount(b->headers), 0);
+
+  // RemoveSymbol by name, also when given the stored copy itself.
+  ASSERT_TRUE(index->GetSymbol("shared", copy));
+  index->RemoveSymbol(copy);
+  EXPECT_EQ(GlobalFile(index.fs, "shared"), "<none>");
+  index->CleanFile("unknown.php");
+
+  index->CleanAll();
+  EXPECT_EQ(index->GetDescriptor("a.php"), nullptr);
+  EXPECT_EQ(GlobalFile(index.fs, "onlyA"), "<none>");
+}
+
+namespace {
+
+struct Visits {
+  std::vector<std::string> seen;
+  std::string stopAt;
+};
+
+SInt16 VisitSymbol(SymbolInfoPtr info, const FileDescriptor& descriptor, const Str255& query, CFTreeRef node,
+                   void* context) {
+  auto* visits = static_cast<Visits*>(context);
+  EXPECT_EQ(BrackenrowGetNodeData(node), info);
+  visits->seen.push_back(descriptor.fileName.str() + ":" + info->symbolName.str());
+  if (info->symbolName.str() == visits->stopAt) return 3;
+  return query.empty() || info->symbolName.view().find(query.view()) != std::string_view::npos ? 1 : 0;
+}
+
+void VisitFile(FileDescriptorPtr descriptor, void* context) {
+  static_cast<Visits*>(context)->seen.push_back(descriptor->fileName.str());
+}
+
+}  // namespace
+
+TEST(FileSystem, SearchesVisitFilesInOrderAndStopOnRequest) {
+  Index index(NewFolder("search"), nullptr);
+  AddSymbol(index.fs, "a.php", "Cart");
+  AddSymbol(index.fs, "a.php", "addItem", "Cart");
+  AddSymbol(index.fs, "b.php", "addUser");
+  AddSymbol(index.fs, "c.php", "remove");
+
+  Visits files;
+  index->ExamineFiles(VisitFile, &files);
+  EXPECT_EQ(files.seen, (std::vector<std::string>{"a.php", "b.php", "c.php"}));
+
+  Visits all;
+  EXPECT_EQ(index->SearchSymbolTable(VisitSymbol, nullptr, "add", &all), 2);
+  EXPECT_EQ(all.seen, (std::vector<std::string>{"a.php:addItem", "a.php:Cart", "b.php:addUser", "c.php:remove"}));
+
+  Ref filter(CFArrayCreateMutable(nullptr, 0, &kCFTypeArrayCallBacks));
+  CFArrayAppendValue(const_cast<CFMutableArrayRef>(filter.array()), CFSTR("c.php"));
+  CFArrayAppendValue(const_cast<CFMutableArrayRef>(filter.array()), CFSTR("b.php"));
+  Visits some;
+  EXPECT_EQ(index->SearchSymbolTable(VisitSymbol, filter.array(), "", &some), 2);
+  EXPECT_EQ(some.seen, (std::vector<std::string>{"b.php:addUser", "c.php:remove"}));
+
+  Visits stopped;
+  stopped.stopAt = "Cart";
+  EXPECT_EQ(index->SearchSymbolTable(VisitSymbol, nullptr, "", &stopped), 1);
+  EXPECT_EQ(stopped.seen, (std::vector<std::string>{"a.php:addItem", "a.php:Cart"}));
+
+  Visits examined;
+  index->ExamineSymbols(VisitSymbol, &examined);
+  EXPECT_EQ(examined.seen.size(), 4u);
+}
+
+TEST(FileSystem, ModifiedTestComparesTheStoredDate) {
+  std::string folder = NewFolder("dates");
+  std::string source = folder + "/src";
+  ASSERT_EQ(mkdir(source.c_str(), 0755), 0);
+  WriteText(source + "/page.php", "<?php echo 1;");
+  FSRef page = RefOf(source + "/page.php");
+
+  // Search paths: the base path as key, the folders to look in as value.
+  CFMutableDictionaryRef paths = CFDictionaryCreateMutable(nullptr, 0, &kCFTypeDictionaryKeyCallBacks,
+                                                           &kCFTypeDictionaryValueCallBacks);
+  CFMutableArrayRef folders = CFArrayCreateMutable(nullptr, 0, &kCFTypeArrayCallBacks);
+  CFStringRef sourcePath = CFStringCreateWithCString(nullptr, source.c_str(), kCFStringEncodingUTF8);
+  CFArrayAppendValue(folders, sourcePath);
+  CFDictionarySetValue(paths, CFSTR(""), folders);
+  CFRelease(sourcePath);
+  CFRelease(folders);
+
+  Index withPaths(folder, nullptr, paths);
+  Index withoutPaths(NewFolder("dates-nopaths"), nullptr);
+  EXPECT_TRUE(withPaths->GetFileModified("page.php"));  // unknown
+  EXPECT_TRUE(withPaths->GetFileModifiedWithFSRef(page));
+
+  FileDescriptorPtr descriptor = withPaths->Add("page.php", "");
+  withoutPaths->Add("page.php", "");
+  EXPECT_TRUE(withPaths->GetFileModified("page.php"));     // never parsed
+  EXPECT_FALSE(withoutPaths->GetFileModified("page.php"));  // cannot be found
+  descriptor->modifiedDate = FSGetModifiedFileDate(page);
+  ASSERT_FALSE(descriptor->modifiedDate.empty());
+  EXPECT_FALSE(withPaths->GetFileModified("page.php"));
+  EXPECT_FALSE(withPaths->GetFileModifiedWithFSRef(page));
+
+  struct utimbuf later = {1000000000, 1000000000};
+  ASSERT_EQ(utime((source + "/page.php").c_str(), &later), 0);
+  EXPECT_TRUE(withPaths->GetFileModified("page.php"));
+  EXPECT_TRUE(withPaths->GetFileModifiedWithFSRef(page));
+}
+
+TEST(FileSystem, SaveAndLoadGiveBackFilesHeadersDatesSymbolsAndNesting) {
+  Languages languages;
+  std::string folder = NewFolder("roundtrip");
+  std::string file = folder + "/FileSystem.plist";
+  {
+    Index index(folder, languages.collection);
+    index->Save();  // nothing changed: nothing written
+    EXPECT_EQ(ReadText(file), "");
+
+    SymbolInfoPtr cart = AddSymbol(index.fs, "cart.php", "Cart");
+    cart->source = "class Cart";
+    AddSymbol(index.fs, "cart.php", "add", "Cart");
+    AddSymbol(index.fs, "cart.php", "remove", "Cart");
+    AddSymbol(index.fs, "util.php", "helper");
+    FileDescriptorPtr descriptor = index->GetDescriptor("cart.php");
+    descriptor->modifiedDate = "Monday, 1 January 2024 at 10:00:00";
+    CFArrayAppendValue(descriptor->headers, CFSTR("util.php"));
+    index->Add("empty.php", "/srv");
+    index->Save();
+    EXPECT_NE(ReadText(file).find("global symbols"), std::string::npos);
+  }
+  Index back(folder, languages.collection);
+  FileDescriptorPtr cart = back->GetDescriptor("cart.php");
+  ASSERT_NE(cart, nullptr);
+  EXPECT_EQ(cart->modifiedDate.str(), "Monday, 1 January 2024 at 10:00:00");
+  ASSERT_EQ(CFArrayGetCount(cart->headers), 1);
+  EXPECT_EQ(CFStringToPascal(static_cast<CFStringRef>(CFArrayGetValueAtIndex(cart->headers, 0))).str(), "util.php");
+  EXPECT_EQ(Shape(cart->symbolTable->GetTable()), "Cart(add remove)");
+  EXPECT_EQ(cart->symbolTable->library, languages.php);
+  EXPECT_EQ(cart->symbolTable->counter, 3);
+  auto first = static_cast<SymbolInfoPtr>(BrackenrowGetNodeData(CFTreeGetFirstChild(cart->symbolTable->GetTable())));
+  EXPECT_EQ(first->source.str(), "class Cart");
+  EXPECT_EQ(first->library, languages.php);
+  EXPECT_EQ(Shape(back->GetSymbolics("util.php")), "helper");
+  ASSERT_NE(back->GetDescriptor("empty.php"), nullptr);
+  EXPECT_EQ(back->GetDescriptor("empty.php")->filePath.str(), "/srv");
+  EXPECT_EQ(GlobalFile(back.fs, "add"), "cart.php");
+  EXPECT_EQ(GlobalFile(back.fs, "helper"), "util.php");
+  SymbolInfoPtr global = nullptr;
+  ASSERT_TRUE(back->GetSymbol("Cart", global));
+  EXPECT_EQ(global->library, languages.php);
+  EXPECT_EQ(global->styleIndex, 6);
+  EXPECT_FALSE(back->modified);
+}
+
+TEST(FileSystem, DamagedIndexFilesAreReadAsFarAsTheyAreSound) {
+  Languages languages;
+  std::string folder = NewFolder("damaged");
+  {
+    Index index(folder, languages.collection);
+    AddSymbol(index.fs, "good.php", "kept");
+    AddSymbol(index.fs, "good.php", "child", "kept");
+    AddSymbol(index.fs, "bad.php", "lost");
+    index->Save();
+  }
+  std::string file = folder + "/FileSystem.plist";
+  std::string text = ReadText(file);
+
+  // Cut the descriptor of bad.php to a few bytes, give a global symbol a
+  // short record, and add entries of the wrong types.
+  Ref data(CFDataCreate(nullptr, reinterpret_cast<const UInt8*>(text.data()), CFIndex(text.size())));
+  Ref plist(CFPropertyListCreateFromXMLData(nullptr, data.data(), kCFPropertyListMutableContainersAndLeaves, nullptr));
+  ASSERT_TRUE(plist);
+  auto root = static_cast<CFMutableDictionaryRef>(const_cast<void*>(plist.get()));
+  auto table = static_cast<CFMutableDictionaryRef>(const_cast<void*>(CFDictionaryGetValue(root, CFSTR("file table"))));
+  auto globals =
+      static_cast<CFMutableDictionaryRef>(const_cast<void*>(CFDictionaryGetValue(root, CFSTR("global symbols"))));
+  auto bad = static_cast<CFMutableDictionaryRef>(const_cast<void*>(CFDictionaryGetValue(table, CFSTR("bad.php"))));
+  const UInt8 few[4] = {3, 'b', 'a', 'd'};
+  Ref shortData(CFDataCreate(nullptr, few, 4));
+  CFDictionarySetValue(bad, CFSTR("descriptor"), shortData.get());
+  CFDictionarySetValue(globals, CFSTR("kept"), shortData.get());
+  CFDictionarySetValue(globals, CFSTR("odd"), CFSTR("not data"));
+  CFDictionarySetValue(table, CFSTR("strange.php"), CFSTR("not a dictionary"));
+  auto good = static_cast<CFMutableDictionaryRef>(const_cast<void*>(CFDictionaryGetValue(table, CFSTR("good.php"))));
+  CFDictionarySetValue(good, CFSTR("headers"), CFSTR("not an array"));
+  Ref written(CFPropertyListCreateXMLData(nullptr, plist.get()));
+  WriteText(file, std::string(reinterpret_cast<const char*>(CFDataGetBytePtr(written.data())),
+                              size_t(CFDataGetLength(written.data()))));
+
+  testing::internal::CaptureStderr();
+  Index back(folder, languages.collection);
+  std::string messages = testing::internal::GetCapturedStderr();
+  EXPECT_NE(messages.find("FileSystem.plist"), std::string::npos) << messages;
+  EXPECT_NE(messages.find("bad.php"), std::string::npos) << messages;
+  EXPECT_EQ(back->GetDescriptor("bad.php"), nullptr);
+  EXPECT_EQ(back->GetDescriptor("strange.php"), nullptr);
+  ASSERT_NE(back->GetDescriptor("good.php"), nullptr);
+  EXPECT_EQ(CFArrayGetCount(back->GetDescriptor("good.php")->headers), 0);
+  EXPECT_EQ(Shape(back->GetSymbolics("good.php")), "kept(child)");
+  EXPECT_EQ(GlobalFile(back.fs, "kept"), "<none>");
+  EXPECT_EQ(GlobalFile(back.fs, "odd"), "<none>");
+  EXPECT_EQ(GlobalFile(back.fs, "child"), "good.php");
+
+  // Files that hold no index at all leave it empty and usable.
+  const char* contents[] = {
+      "",
+      "garbage \x01\x02",
+      "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><string>x</string></array></plist>",
+      "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>file table</key><dict>",
+  };
+  for (const char* content : contents) {
+    WriteText(file, content);
+    testing::internal::CaptureStderr();
+    Index empty(folder, languages.collection);
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(empty->GetDescriptor("good.php"), nullptr) << content;
+    AddSymbol(empty.fs, "new.php", "fresh");
+    empty->Save();
+    EXPECT_NE(ReadText(file).find("new.php"), std::string::npos);
+  }
+  EXPECT_TRUE(Exists(file));
+}
