@@ -467,3 +467,40 @@ void CGContextSetATSUStrokeColor(CGContextRef context, const ATSURGBAlphaColor& 
 // Opens the URL with the application; nothing for an empty text or one that
 // is no URL. Sets Err.
 void LSOpenURLWithApplication(const Str255& url, const FSRef& application);
+
+// ===========================================================================
+// Drags, help tags and the contextual menu font
+
+#include "AppleEvents.h"
+#include "CFURL.h"
+#include "Drag.h"
+
+// Called for each flavour of each item of a drag with its type, a block
+// holding its data (freed after the call) and the user data.
+typedef void (*DragReferenceApplierFunction)(FlavorType type, Ptr data, void* userData);
+
+// True when an item of the drag has a flavour of the type (the search stops
+// at the first). Sets Err.
+Boolean DragContainsFlavor(DragRef drag, FlavorType type);
+// The data of the first flavour of the item (1-based index) whose type is
+// the given one (any type for 0) and whose data can be read, in a new block
+// of its size; nil when none. Sets Err. The caller frees the block.
+Ptr DragGetFlavorData(DragRef drag, UInt16 index, FlavorType type);
+// For every item and flavour in order: the function with the type and a
+// temporary block of the data. Sets Err.
+void DragApplyFunction(DragRef drag, DragReferenceApplierFunction function, void* userData);
+// Makes the item a file promise for the file manager: 'alia' (the name in
+// 256 bytes), 'hfs ' (80 bytes, only the name set) and 'phfs' (14 bytes,
+// promising 'hfs '), no flags. Sets Err after each.
+void FSAddDragFinderAlias(DragRef drag, DragItemRef item, const Str255& name);
+// Where the promised file of the item was dropped: the folder (a new URL
+// the caller releases) and the promised name. fnfErr when the drop did not
+// land in a folder or the item has no 'alia' flavour; the alias
+// resolution's status when that fails. Err ends equal to the result.
+OSStatus FSGetDragFinderLocation(DragRef drag, UInt16 index, Str255& name, CFURLRef& folder);
+
+// Gives the menu item a help tag with the text. Sets Err.
+void SetMenuItemHelp(MenuRef menu, MenuItemIndex item, const Str255& text);
+// The menu shows in the family and size of the theme's toolbar font. Sets
+// Err; returns 0.
+SInt32 SetContextualMenuFont(MenuRef menu);

@@ -4,6 +4,10 @@
 #include "CGImage.h"
 #include "HIScrollView.h"
 #include "PascalCarbonCommon.h"
+#include "MacMemory.h"
+#include "QDRegions.h"
+
+#include <map>
 
 const EventTypeSpec kTHIViewEvents[24] = {
     {kEventClassHIObject, kEventHIObjectConstruct},
@@ -60,6 +64,60 @@ CGPoint WindowToGlobal(WindowRef window, CGPoint point) {
     point.y += content.top;
   }
   return point;
+}
+
+// One drag-tracking handler per window serves every view of it; it stays
+// while some view of the window counts on it.
+std::map<WindowRef, int>& DragTrackingWindows() {
+  static auto* windows = new std::map<WindowRef, int>;
+  return *windows;
+}
+
+OSErr WindowDragTracking(DragTrackingMessage message, WindowRef window, void* refCon, DragRef drag) {
+  if (window != static_cast<WindowRef>(refCon)) return noErr;
+  Point mouse = {0, 0}, pinned = {0, 0};
+  if (GetDragMouse(drag, &mouse, &pinned) != noErr) return noErr;
+  Rect content = {0, 0, 0, 0};
+  GetWindowBounds(window, kWindowContentRgn, &content);
+  HIPoint local = {double(mouse.h - content.left), double(mouse.v - content.top)};
+  HIViewRef root = HIViewGetRoot(window);
+  HIViewRef hit = nullptr;
+  if (root == nullptr || HIViewGetSubviewHit(root, &local, true, &hit) != noErr || hit == nullptr) return noErr;
+  THIView* object = HIViewGetObjectRef(hit);
+  if (object != nullptr && object->DragInside)
+    object->HandleTrackDrag(message, drag, QDPointToHI(mouse), QDPointToHI(pinned));
+  return noErr;
+}
+
+// The accept and receive walks: each item counts once, at its first
+// flavour the view takes, so an item is never received twice and a drag
+// counts as taken only when every item was.
+bool EveryItemTaken(THIView* self, DragRef drag, bool receive) {
+  UInt16 items = 0;
+  if (CountDragItems(drag, &items) != noErr || items == 0) return false;
+  UInt16 taken = 0;
+  for (UInt16 i = 1; i <= items; ++i) {
+    DragItemRef ref = 0;
+    UInt16 flavors = 0;
+    if (GetDragItemReferenceNumber(drag, i, &ref) != noErr || CountDragItemFlavors(drag, ref, &flavors) != noErr)
+      continue;
+    for (UInt16 f = 1; f <= flavors; ++f) {
+      FlavorType type = 0;
+      Size size = 0;
+      if (GetFlavorType(drag, ref, f, &type) != noErr || GetFlavorDataSize(drag, ref, type, &size) != noErr) continue;
+      Ptr data = NewPtr(size);
+      if (data == nullptr) continue;
+      bool took = false;
+      if (GetFlavorData(drag, ref, type, data, &size, 0) == noErr)
+        took = receive ? self->ReceiveDrag(data, drag, type) : self->AcceptDrag(data, drag, type);
+      DisposePtr(data);
+      if (took) {
+        ++taken;
+        break;
+      }
+    }
+  }
+  return taken >= items;
 }
 
 void Register(const Str255& classID, ConstructObjectContext context) {
@@ -160,9 +218,16 @@ void THIView::InstallMouseHandler() {
   }
 }
 
-// Drag sessions between windows are not offered by the platform: there is
-// nothing to track beyond the view's own drag events.
-void THIView::InstallDragTrackingHandler() { DragHandlerInstalled = true; }
+void THIView::InstallDragTrackingHandler() {
+  if (DragHandlerInstalled) return;
+  DragHandlerInstalled = true;
+  WindowRef window = HIViewGetWindow(View);
+  if (window == nullptr) return;
+  int& users = DragTrackingWindows()[window];
+  if (users == 0) Err = InstallTrackingHandler(WindowDragTracking, window, window);
+  ++users;
+  DragTrackingWindow = window;
+}
 
 void THIView::SendCommand() {
   WindowRef window = HIViewGetWindow(View);
@@ -194,9 +259,32 @@ void THIView::SimulateContextualMenuClick(CGPoint global) {
   }
 }
 
-// Starting a drag needs drag sessions, which the platform does not offer; the
-// request is answered as not handled rather than as a drag that happened.
-SInt32 THIView::NewViewDrag(EventRef) { return eventNotHandledErr; }
+SInt32 THIView::NewViewDrag(EventRef event) {
+  HIPoint mouse = {0, 0};
+  GetEventParameter(event, kEventParamWindowMouseLocation, typeHIPoint, nullptr, sizeof mouse, nullptr, &mouse);
+  HIViewConvertPoint(&mouse, nullptr, View);
+  DragRef drag = nullptr;
+  Err = NewDrag(&drag);
+  if (Err != noErr) return 0;
+  AddDragFlavors(drag);
+  HIRect frame = {{0, 0}, {0, 0}};
+  CGImageRef image = nullptr;
+  if (HIViewCreateOffscreenImage(View, 0, &frame, &image) == noErr && image != nullptr) {
+    // The image keeps its place under the pointer.
+    HIPoint offset = {-mouse.x, -mouse.y};
+    SetDragImageWithCGImage(drag, image, &offset, 0);
+  }
+  EventRecord record;
+  if (ConvertEventRefToEventRecord(event, &record)) {
+    RgnHandle region = NewRgn();
+    Err = TrackDrag(drag, &record, region);
+    DisposeRgn(region);
+  }
+  HandlePostDrag(drag);
+  DisposeDrag(drag);
+  if (image != nullptr) CGImageRelease(image);
+  return 0;
+}
 
 void THIView::MakeScrollable() {
   CGRect frame = {{0, 0}, {0, 0}};
@@ -263,6 +351,15 @@ void THIView::Release() {
   if (MouseHandler != nullptr) RemoveEventHandler(MouseHandler);
   MouseHandler = nullptr;
   MouseHandlerInstalled = false;
+  if (DragTrackingWindow != nullptr) {
+    auto it = DragTrackingWindows().find(DragTrackingWindow);
+    if (it != DragTrackingWindows().end() && --it->second <= 0) {
+      RemoveTrackingHandler(WindowDragTracking, DragTrackingWindow);
+      DragTrackingWindows().erase(it);
+    }
+    DragTrackingWindow = nullptr;
+  }
+  DragHandlerInstalled = false;
   Free();
 }
 
@@ -414,10 +511,15 @@ OSStatus ControlEvent(THIView* self, EventRef event) {
       self->HoverStart = 0;
       HIViewSetNeedsDisplay(self->View, true);
       return eventNotHandledErr;
-    case kEventControlDragEnter:
-      // Drag contents cannot be read without drag sessions, so no drag is
-      // accepted ('cldg' stays unset).
+    case kEventControlDragEnter: {
+      DragRef drag = nullptr;
+      GetEventParameter(event, kEventParamDragRef, typeDragRef, nullptr, sizeof drag, nullptr, &drag);
+      if (EveryItemTaken(self, drag, false)) {
+        Boolean accept = true;
+        SetEventParameter(event, kEventParamControlWouldAcceptDrop, typeBoolean, sizeof accept, &accept);
+      }
       return noErr;
+    }
     case kEventControlDragWithin:
       self->DragInside = true;
       HIViewSetNeedsDisplay(self->View, true);
@@ -430,8 +532,11 @@ OSStatus ControlEvent(THIView* self, EventRef event) {
       HIViewSetNeedsDisplay(self->View, true);
       return eventNotHandledErr;
     }
-    case kEventControlDragReceive:
-      return eventNotHandledErr;  // nothing accepted, nothing received
+    case kEventControlDragReceive: {
+      DragRef drag = nullptr;
+      GetEventParameter(event, kEventParamDragRef, typeDragRef, nullptr, sizeof drag, nullptr, &drag);
+      return EveryItemTaken(self, drag, true) ? noErr : OSStatus(eventNotHandledErr);
+    }
   }
   return eventNotHandledErr;
 }

@@ -5,16 +5,13 @@
 
 #include "CGContext.h"
 #include "CarbonEvents.h"
+#include "Drag.h"
 #include "HIObject.h"
 #include "HIView.h"
 #include "MacWindows.h"
 #include "Menus.h"
 #include "ShortString.h"
 #include "TObjectUnit.h"
-
-// Drags are opaque to the framework; the platform hands them in 'drag'.
-typedef struct OpaqueDragRef* DragRef;
-typedef SInt16 DragTrackingMessage;
 
 class THIView;
 typedef THIView* (*HIViewConstructObjectCallback)();
@@ -62,8 +59,10 @@ class THIView : public TObject {
   Boolean MouseHandlerInstalled = false;
   Boolean DragHandlerInstalled = false;
   HIViewTrackingAreaRef TrackingArea = nullptr;
-  // The window mouse handler, kept so that it goes with the object.
+  // The window mouse handler and the window whose drag-tracking handler this
+  // object counts on, kept so that both go with the object.
   EventHandlerRef MouseHandler = nullptr;
+  WindowRef DragTrackingWindow = nullptr;
 
   virtual void InitializeObject(EventRef event);
   virtual void InitializeControl();

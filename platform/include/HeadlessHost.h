@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "CGGeometry.h"
 #include "CarbonEvents.h"
 #include "Dialogs.h"
 #include "MacTypes.h"
@@ -52,3 +53,22 @@ struct HeadlessLaunchRequest {
 };
 std::vector<HeadlessLaunchRequest> HeadlessCopyLaunchRequests();
 void HeadlessClearLaunchRequests();
+
+// --- Pointer --------------------------------------------------------------------
+// Steps of the pointer for the loops of TrackMouseLocation (a drag-selection
+// in text, a splitter being dragged). A step happens once its pause has
+// passed: the event loop runs meanwhile, and a loop waiting with a shorter
+// timeout hears time-outs at the previous point first. With no step left
+// the button counts as released where the pointer was last.
+struct HeadlessMouseStep {
+  WindowRef window;  // where is in this window's content coordinates; nil: global
+  CGPoint where;
+  UInt32 modifiers;  // Mac modifier bits held
+  EventTime pause;   // seconds before the step
+  bool release;      // the button goes up here
+};
+void HeadlessQueueMouseTrack(const std::vector<HeadlessMouseStep>& steps);
+void HeadlessClearMouseTrack();
+// The theme cursor set last (the arrow at start), and its animation step.
+UInt32 HeadlessCurrentThemeCursor();
+UInt32 HeadlessCurrentCursorStep();

@@ -167,3 +167,6 @@ enum : OSStatus {
   cfragNoSymbolErr = -2802,
   coreFoundationUnknownErr = -4960,
 };
+
+// Text conversion: an encoding that cannot be converted, and bytes that are not valid in theirs.
+enum : OSStatus { kTextUnsupportedEncodingErr = -8738, kTextMalformedInputErr = -8740 };

@@ -58,6 +58,10 @@ OSStatus SetMenuTitleWithCFString(MenuRef inMenu, CFStringRef inString);
 OSStatus CopyMenuTitleAsCFString(MenuRef inMenu, CFStringRef* outString);
 OSStatus GetMenuAttributes(MenuRef menu, MenuAttributes* outAttributes);
 OSStatus ChangeMenuAttributes(MenuRef menu, MenuAttributes setTheseAttributes, MenuAttributes clearTheseAttributes);
+// The font of the menu's items: a font family ID (FMGetFontFamilyFromName) and a size in
+// points. 0 and 0, the default, stand for the theme's menu font.
+OSStatus SetMenuFont(MenuRef menu, SInt16 inFontID, UInt16 inFontSize);
+OSStatus GetMenuFont(MenuRef menu, SInt16* outFontID, UInt16* outFontSize);
 
 // Items. An empty text is allowed; a separator has kMenuItemAttrSeparator.
 OSStatus AppendMenuItemTextWithCFString(MenuRef inMenu, CFStringRef inString, MenuItemAttributes inAttributes,

@@ -41,6 +41,8 @@ struct __CMenu {
   std::vector<Item> items;
   PropertyMap properties;  // item 0: the menu's own data
   EventTargetRef target = nullptr;
+  SInt16 fontID = 0;  // 0 and size 0: the theme's menu font
+  UInt16 fontSize = 0;
 };
 
 namespace {
@@ -206,6 +208,20 @@ OSStatus GetMenuAttributes(MenuRef menu, MenuAttributes* outAttributes) {
 OSStatus ChangeMenuAttributes(MenuRef menu, MenuAttributes setTheseAttributes, MenuAttributes clearTheseAttributes) {
   if (!IsLive(menu)) return errInvalidMenuRef;
   menu->attributes = (menu->attributes | setTheseAttributes) & ~clearTheseAttributes;
+  return noErr;
+}
+
+OSStatus SetMenuFont(MenuRef menu, SInt16 inFontID, UInt16 inFontSize) {
+  if (!IsLive(menu)) return errInvalidMenuRef;
+  menu->fontID = inFontID;
+  menu->fontSize = inFontSize;
+  return noErr;
+}
+
+OSStatus GetMenuFont(MenuRef menu, SInt16* outFontID, UInt16* outFontSize) {
+  if (!IsLive(menu)) return errInvalidMenuRef;
+  if (outFontID) *outFontID = menu->fontID;
+  if (outFontSize) *outFontSize = menu->fontSize;
   return noErr;
 }
 

@@ -412,4 +412,118 @@ TEST_F(THIViewTest, ContextualMenuNeedsTwoItems) {
   CFRelease(view.View);
 }
 
+// A view that drags two items of three flavours out and takes the flavours
+// it is told to.
+class TDragView : public THIView {
+ public:
+  std::vector<FlavorType> takes;
+  std::string name;
+  void AddDragFlavors(DragRef drag) override {
+    for (DragItemRef item : {DragItemRef(1), DragItemRef(2)})
+      for (FlavorType type : {FlavorType('utxt'), FlavorType('utf8'), FlavorType('TEXT')})
+        AddDragItemFlavor(drag, item, type, "x", 1, 0);
+  }
+  bool Takes(FlavorType type) const {
+    for (FlavorType t : takes)
+      if (t == type) return true;
+    return false;
+  }
+  Boolean AcceptDrag(Ptr, DragRef, UInt32 type) override {
+    gLog.push_back(name + " accept " + FCCToString(type).str());
+    return Takes(type);
+  }
+  Boolean ReceiveDrag(Ptr data, DragRef, UInt32 type) override {
+    gLog.push_back(name + " receive " + FCCToString(type).str() + " " + std::string(data, 1));
+    return Takes(type);
+  }
+  void HandleTrackDrag(SInt16 message, DragRef, CGPoint, CGPoint) override {
+    if (message == kDragTrackingInWindow) gLog.push_back(name + " track");
+  }
+  void HandleDragLeft(DragRef) override { gLog.push_back(name + " left"); }
+  void HandlePostDrag(DragRef) override { gLog.push_back(name + " post"); }
+};
+
+THIView* MakeDragView() { return new TDragView; }
+
+class THIViewDragTest : public THIViewTest {
+ protected:
+  void SetUp() override {
+    THIViewTest::SetUp();
+    static bool registered = false;
+    if (!registered) THIViewRegister("test.thiview.drag", MakeDragView);
+    registered = true;
+    HeadlessClearDrags();
+  }
+  TDragView* CreateDrag(HIViewRef parent, const char* name) {
+    auto* object = static_cast<TDragView*>(HIViewCreateObject("test.thiview.drag"));
+    EXPECT_NE(nullptr, object);
+    object->name = name;
+    HIViewAddSubview(parent, object->View);
+    CGRect frame = {{10, 10}, {80, 80}};
+    HIViewSetFrame(object->View, &frame);
+    HIViewSetVisible(object->View, true);
+    return object;
+  }
+};
+
+TEST_F(THIViewDragTest, AViewDragToAViewOfAnotherWindowReceivesEachItemOnce) {
+  TestWindow source, target;
+  MoveWindow(target.window, 600, 100, false);
+  TDragView* from = CreateDrag(source.root, "from");
+  TDragView* to = CreateDrag(target.root, "to");
+  to->takes = {'utf8', 'TEXT'};  // two flavours of each item would do
+  for (HIViewRef root : {source.root, target.root}) {
+    // Views made apart from their window leave the window's switch to it.
+    SetAutomaticControlDragTrackingEnabledForWindow(HIViewGetWindow(root), true);
+    Bitmap bitmap(300, 200);
+    HIViewDrawInContext(root, bitmap.context);  // installs the window handlers
+  }
+  HeadlessQueueDrag({{target.window, {50, 50}, 0, 0}, {target.window, {60, 60}, 0, 0}}, nullptr);
+  EventRef down = Make(kEventClassMouse, kEventMouseDown);
+  CGPoint local = {30, 30}, global = {130, 130};
+  SetEventParameter(down, kEventParamWindowMouseLocation, typeHIPoint, sizeof local, &local);
+  SetEventParameter(down, kEventParamMouseLocation, typeHIPoint, sizeof global, &global);
+  gLog.clear();
+  EXPECT_EQ(0, from->NewViewDrag(down));
+  ReleaseEvent(down);
+  const std::vector<std::string> expected = {
+      // Enter: each item stops at its first taken flavour.
+      "to accept utxt", "to accept utf8", "to accept utxt", "to accept utf8",
+      // The window's handler hears the move after the view took the drag in.
+      "to track", "to left",
+      "to receive utxt x", "to receive utf8 x", "to receive utxt x", "to receive utf8 x",
+      "from post",
+  };
+  EXPECT_EQ(expected, gLog);
+  EXPECT_FALSE(to->DragInside);
+}
+
+TEST_F(THIViewDragTest, ADragWithAnItemTheViewRefusesIsNotAccepted) {
+  TestWindow w;
+  TDragView* view = CreateDrag(w.root, "v");
+  view->takes = {'utf8'};
+  DragRef drag = nullptr;
+  ASSERT_EQ(noErr, NewDrag(&drag));
+  AddDragItemFlavor(drag, 1, 'utf8', "a", 1, 0);
+  AddDragItemFlavor(drag, 2, 'PICT', "b", 1, 0);
+  auto send = [&](EventKind kind, Boolean* accept) {
+    EventRef e = Make(kEventClassControl, kind);
+    SetEventParameter(e, kEventParamDragRef, typeDragRef, sizeof drag, &drag);
+    OSStatus status = Send(view->View, e);
+    if (accept) *accept = GetEventParameter(e, kEventParamControlWouldAcceptDrop, typeBoolean, nullptr,
+                                            sizeof *accept, nullptr, accept) == noErr && *accept;
+    ReleaseEvent(e);
+    return status;
+  };
+  Boolean accept = true;
+  EXPECT_EQ(noErr, send(kEventControlDragEnter, &accept));
+  EXPECT_FALSE(accept);
+  EXPECT_EQ(eventNotHandledErr, send(kEventControlDragReceive, nullptr));
+  AddDragItemFlavor(drag, 2, 'utf8', "c", 1, 0);
+  EXPECT_EQ(noErr, send(kEventControlDragEnter, &accept));
+  EXPECT_TRUE(accept);
+  EXPECT_EQ(noErr, send(kEventControlDragReceive, nullptr));
+  DisposeDrag(drag);
+}
+
 }  // namespace

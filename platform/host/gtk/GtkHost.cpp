@@ -596,6 +596,8 @@ void OnCreated(WindowRef w) {
   g_signal_connect(hw->top, "focus-in-event", G_CALLBACK(OnFocusIn), hw);
   g_signal_connect(hw->top, "focus-out-event", G_CALLBACK(OnFocusOut), hw);
   g_signal_connect(hw->top, "configure-event", G_CALLBACK(OnConfigure), hw);
+  GtkHostDragAttach(hw->area);
+  GtkHostHelpAttach(hw->area);
   gWindows[w] = hw;
   ApplyTitle(hw);
   ApplyBounds(hw);
@@ -672,6 +674,8 @@ std::string GtkHostUTF8(CFStringRef string) {
   return buffer;
 }
 
+void GtkHostTrackingStart();  // GtkHostTracking.cpp: pointer tracking and cursors
+
 bool GtkHostStart(int* argc, char*** argv) {
   if (gRunning) return true;
   if (!gtk_init_check(argc, argv)) return false;
@@ -684,7 +688,19 @@ bool GtkHostStart(int* argc, char*** argv) {
   DesktopHostSetAlertPresenter(PresentAlert);
   DesktopHostSetBeepPresenter(Beep);
   GtkHostMenusStart();
+  GtkHostClipboardStart();
+  GtkHostDragStart();
+  GtkHostHelpStart();
+  GtkHostTrackingStart();
   return true;
+}
+
+void GtkHostEndPointerTrack() {
+  if (gPointer.tracking) {
+    CGPoint last = gPointer.queue.empty() ? CGPoint{-1e9, -1e9} : gPointer.queue.back().windowPoint;
+    gPointer.queue.push_back(ViewTrackEvent{true, last, 0});
+  }
+  gPointer.buttonDown = false;
 }
 
 bool GtkHostIsRunning() { return gRunning; }

@@ -61,3 +61,18 @@ void GtkHostFillMenuBar(GtkWidget* bar);
 void GtkHostRefreshMenuBars();
 // The GtkWindow of the active window, nil when none is shown.
 GtkWidget* GtkHostActiveWidget(WindowRef* outWindow);
+
+// --- Clipboard, drags and help tags ------------------------------------------------
+// GtkHostClipboard.cpp: the clipboard pasteboard on the desktop's clipboard.
+void GtkHostClipboardStart();
+// GtkHostDrag.cpp: TrackDrag as a real pointer drag; every window's drawing
+// area takes drags of the program and of other programs.
+void GtkHostDragStart();
+void GtkHostDragAttach(GtkWidget* area);
+// GtkHostHelp.cpp: help tags as tooltips of the drawing area and of menu
+// items, and the popup of HMDisplayTag.
+void GtkHostHelpStart();
+void GtkHostHelpAttach(GtkWidget* area);
+void GtkHostApplyMenuItemHelp(GtkWidget* item, MenuRef menu, MenuItemIndex index);
+// Ends a press the host is tracking (its button went to a drag).
+void GtkHostEndPointerTrack();

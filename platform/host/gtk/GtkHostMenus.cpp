@@ -146,6 +146,7 @@ void Fill(GtkWidget* gtkMenu, MenuRef menu, Choice* choice, int depth) {
   if (!IsValidMenu(menu)) return;
   for (MenuItemIndex i = 1; i <= CountMenuItems(menu); ++i) {
     if (GtkWidget* item = MakeItem(menu, i, choice, depth)) {
+      GtkHostApplyMenuItemHelp(item, menu, i);
       gtk_menu_shell_append(GTK_MENU_SHELL(gtkMenu), item);
       gtk_widget_show_all(item);
     }

@@ -1,0 +1,448 @@
+// Internal to the text engine: the record behind a WEReference and the
+// containers it is built from.
+//
+// The text sits in a gap buffer of UTF-16 code units. Lines (paragraphs
+// ended by a carriage return), style runs and the vertical position of each
+// paragraph are kept as partitionings: sorted start positions in a gap
+// buffer, with one pending shift applied lazily, so an edit costs time in
+// proportion to the distance from the previous edit and a look-up is a
+// binary search.
+#pragma once
+
+#include <pango/pango.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <type_traits>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "WASTE.h"
+
+namespace we {
+
+// ---------------------------------------------------------------------------
+// Gap buffer
+
+// Blocks from this size on are made of large pages where the system has them;
+// they are freed with std::free.
+constexpr size_t kLargeBlock = size_t(4) << 20;
+void* AllocateLargeBlock(size_t bytes);
+
+template <typename T>
+class SplitVector {
+ public:
+  SplitVector() = default;
+  SplitVector(const SplitVector&) = delete;
+  SplitVector& operator=(const SplitVector&) = delete;
+
+  SInt32 Length() const { return lengthBody_; }
+
+  T ValueAt(SInt32 position) const {
+    if (position < part1Length_) return position >= 0 ? body_.get()[size_t(position)] : T();
+    if (position >= lengthBody_) return T();
+    return body_.get()[size_t(position + gapLength_)];
+  }
+  T& operator[](SInt32 position) {
+    return position < part1Length_ ? body_.get()[size_t(position)] : body_.get()[size_t(position + gapLength_)];
+  }
+  void SetValueAt(SInt32 position, T value) {
+    if (position >= 0 && position < lengthBody_) (*this)[position] = value;
+  }
+
+  void Insert(SInt32 position, T value) { InsertMany(position, &value, 1); }
+  void InsertMany(SInt32 position, const T* values, SInt32 count) {
+    if (count <= 0 || position < 0 || position > lengthBody_) return;
+    RoomFor(count);
+    GapTo(position);
+    std::copy(values, values + count, body_.get() + part1Length_);
+    lengthBody_ += count;
+    part1Length_ += count;
+    gapLength_ -= count;
+  }
+  void InsertValue(SInt32 position, SInt32 count, T value) {
+    if (count <= 0 || position < 0 || position > lengthBody_) return;
+    RoomFor(count);
+    GapTo(position);
+    std::fill(body_.get() + part1Length_, body_.get() + part1Length_ + count, value);
+    lengthBody_ += count;
+    part1Length_ += count;
+    gapLength_ -= count;
+  }
+  void Delete(SInt32 position) { DeleteRange(position, 1); }
+  void DeleteRange(SInt32 position, SInt32 count) {
+    if (count <= 0 || position < 0 || position + count > lengthBody_) return;
+    if (position == 0 && count == lengthBody_) {
+      body_.reset();
+      size_ = 0;
+      lengthBody_ = part1Length_ = gapLength_ = 0;
+      return;
+    }
+    GapTo(position);
+    lengthBody_ -= count;
+    gapLength_ += count;
+  }
+  // Copies count values from position into out.
+  void GetRange(T* out, SInt32 position, SInt32 count) const {
+    if (count <= 0) return;
+    SInt32 n1 = std::min(count, std::max<SInt32>(0, part1Length_ - position));
+    if (n1 > 0) std::copy(body_.get() + position, body_.get() + position + n1, out);
+    if (count > n1)
+      std::copy(body_.get() + position + n1 + gapLength_, body_.get() + position + count + gapLength_, out + n1);
+  }
+  // A contiguous view of position .. position + count (moves the gap away).
+  const T* RangePointer(SInt32 position, SInt32 count) {
+    if (position < part1Length_ && position + count > part1Length_) GapTo(position);
+    if (position < part1Length_) return body_.get() + position;
+    return body_.get() + position + gapLength_;
+  }
+
+ private:
+  void GapTo(SInt32 position) {
+    if (position == part1Length_) return;
+    if (gapLength_ > 0) {
+      T* b = body_.get();
+      if (position < part1Length_)
+        std::move_backward(b + position, b + part1Length_, b + part1Length_ + gapLength_);
+      else
+        std::move(b + part1Length_ + gapLength_, b + position + gapLength_, b + part1Length_);
+    }
+    part1Length_ = position;
+  }
+  // Grows the block and never clears it: the gap is not read, and a large
+  // text is not written twice. Small blocks grow in place where the
+  // allocator can; large ones move to a block of large pages (a fresh page
+  // costs a fault on first touch, and large pages take far fewer) with room
+  // for an eighth more, so the first edit after loading a large text moves
+  // no more than it must.
+  void RoomFor(SInt32 count) {
+    if (gapLength_ >= count) return;
+    const SInt32 part2 = lengthBody_ - part1Length_;
+    const size_t needed = size_t(lengthBody_) + size_t(count);
+    if (needed * sizeof(T) >= kLargeBlock) {
+      const size_t size = needed + std::max<size_t>(8, needed / 8);
+      if (size > SIZE_MAX / sizeof(T)) throw std::bad_alloc();
+      T* body = static_cast<T*>(AllocateLargeBlock(size * sizeof(T)));
+      if (body == nullptr) throw std::bad_alloc();
+      if (body_) {
+        std::memcpy(body, body_.get(), size_t(part1Length_) * sizeof(T));
+        std::memcpy(body + size - size_t(part2), body_.get() + part1Length_ + gapLength_, size_t(part2) * sizeof(T));
+      }
+      body_.reset(body);
+      size_ = size;
+      gapLength_ = SInt32(size - size_t(lengthBody_));
+      return;
+    }
+    const size_t step = std::min<size_t>(size_ / 2, size_t(1) << 16);
+    const size_t size = size_ + std::max<size_t>(size_t(count) + 8, step);
+    T* body = static_cast<T*>(std::realloc(body_.get(), size * sizeof(T)));
+    if (body == nullptr) throw std::bad_alloc();
+    (void)body_.release();
+    body_.reset(body);
+    if (part2 > 0)
+      std::memmove(body + size - size_t(part2), body + part1Length_ + gapLength_, size_t(part2) * sizeof(T));
+    size_ = size;
+    gapLength_ = SInt32(size - size_t(lengthBody_));
+  }
+
+  struct Free {
+    void operator()(T* p) const { std::free(p); }
+  };
+  static_assert(std::is_trivially_copyable_v<T>, "the block is moved as bytes");
+  std::unique_ptr<T, Free> body_;
+  size_t size_ = 0;
+  SInt32 lengthBody_ = 0;
+  SInt32 part1Length_ = 0;
+  SInt32 gapLength_ = 0;
+};
+
+// ---------------------------------------------------------------------------
+// Partitioning: partition i covers Start(i) .. Start(i + 1); the last entry is
+// the total length. Partitions after stepPartition_ owe stepLength_.
+
+class Partitioning {
+ public:
+  Partitioning() {
+    SInt32 zero = 0;
+    body_.InsertMany(0, &zero, 1);
+    body_.InsertMany(1, &zero, 1);
+  }
+  SInt32 Partitions() const { return body_.Length() - 1; }
+
+  SInt32 Start(SInt32 partition) const {
+    if (partition < 0) return 0;
+    if (partition > Partitions()) partition = Partitions();
+    SInt32 pos = body_.ValueAt(partition);
+    if (partition > stepPartition_) pos += stepLength_;
+    return pos;
+  }
+  SInt32 Length() const { return Start(Partitions()); }
+
+  // The partition holding position; the last one for the total length.
+  SInt32 PartitionOf(SInt32 position) const {
+    const SInt32 parts = Partitions();
+    if (parts <= 1) return 0;
+    if (position >= Start(parts)) return parts - 1;
+    SInt32 lower = 0, upper = parts;
+    while (lower < upper) {
+      const SInt32 middle = (upper + lower + 1) / 2;
+      if (position < Start(middle))
+        upper = middle - 1;
+      else
+        lower = middle;
+    }
+    return lower;
+  }
+
+  // Partition grows by delta: everything after it moves.
+  void Grow(SInt32 partition, SInt32 delta) {
+    if (delta == 0) return;
+    if (stepLength_ != 0) {
+      if (partition >= stepPartition_) {
+        ApplyStep(partition);
+      } else if (partition >= stepPartition_ - Partitions() / 10) {
+        BackStep(partition);
+      } else {
+        ApplyStep(Partitions());
+        stepPartition_ = partition;
+        stepLength_ = delta;
+        return;
+      }
+      stepLength_ += delta;
+    } else {
+      stepPartition_ = partition;
+      stepLength_ = delta;
+    }
+  }
+  // A new partition starting at position, numbered partition.
+  void Insert(SInt32 partition, SInt32 position) {
+    if (stepPartition_ < partition) ApplyStep(partition);
+    body_.InsertMany(partition, &position, 1);
+    stepPartition_++;
+  }
+  // Removes the start of the partition (it joins the one before).
+  void Remove(SInt32 partition) {
+    if (partition > stepPartition_) ApplyStep(partition);
+    stepPartition_--;
+    body_.Delete(partition);
+  }
+
+ private:
+  void ApplyStep(SInt32 upTo) {
+    if (stepLength_ != 0)
+      for (SInt32 i = stepPartition_ + 1; i <= upTo; ++i) body_[i] += stepLength_;
+    stepPartition_ = upTo;
+    if (stepPartition_ >= Partitions()) {
+      stepPartition_ = Partitions();
+      stepLength_ = 0;
+    }
+  }
+  void BackStep(SInt32 downTo) {
+    if (stepLength_ != 0)
+      for (SInt32 i = downTo + 1; i <= stepPartition_; ++i) body_[i] -= stepLength_;
+    stepPartition_ = downTo;
+  }
+
+  SplitVector<SInt32> body_;
+  SInt32 stepPartition_ = 0;
+  SInt32 stepLength_ = 0;
+};
+
+// ---------------------------------------------------------------------------
+// Styles: sorted (tag, bytes) lists, interned so that a run holds an index.
+
+struct Style {
+  std::vector<std::pair<FourCharCode, std::string>> attributes;  // sorted by tag
+  const std::string* Find(FourCharCode tag) const;
+  void Set(FourCharCode tag, std::string value);
+  void Remove(FourCharCode tag);
+  std::string Key() const;
+};
+
+// What the layout needs of a style.
+struct StyleLook {
+  std::string family;
+  double size = 12;
+  double rgb[3] = {0, 0, 0};
+  bool bold = false, italic = false, underline = false;
+  bool hasBackground = false;
+  double background[3] = {0, 0, 0};
+  // Paragraph attributes, read from the style at a paragraph's start.
+  SInt32 indent = 0;         // 'lein': left indent of every row
+  SInt32 rowSpacing = 0;     // 'ledg' first half: added between rows
+  SInt32 paraSpacing = 0;    // 'ledg' second half: added after the paragraph
+};
+
+struct RunCopy {
+  SInt32 start;  // relative to the copied range
+  UInt32 style;
+};
+
+// One undoable change: replace length units at offset by text with runs (a
+// text change), or give offset .. offset + length the runs (a restyle).
+struct Change {
+  bool text = true;
+  SInt32 offset = 0;
+  SInt32 length = 0;
+  std::u16string chars;
+  std::vector<RunCopy> runs;
+};
+
+struct Selection {
+  SInt32 start = 0, end = 0, anchor = 0;
+};
+
+struct Action {
+  WEActionKind kind = weAKUnspecified;
+  std::vector<Change> changes;
+  Selection before, after;
+  bool typing = false;
+};
+
+struct ParagraphLayout {
+  PangoLayout* layout = nullptr;  // nil until laid out
+};
+
+}  // namespace we
+
+struct WEOpaqueView {
+  WEReference owner = nullptr;
+  double hilite[4] = {0.71, 0.84, 1.0, 1.0};
+  double inactiveHilite[4] = {0.83, 0.83, 0.83, 1.0};
+  double caret[4] = {0, 0, 0, 1};
+};
+
+struct WEOpaqueRec {
+  // Text and indexes.
+  we::SplitVector<UniChar> text;
+  we::Partitioning lines;
+  we::Partitioning runs;
+  we::SplitVector<UInt32> runStyles;
+  std::vector<we::Style> styles;
+  std::unordered_map<std::string, UInt32> styleIndex;
+  std::vector<std::unique_ptr<we::StyleLook>> looks;
+  std::optional<UInt32> nullStyle;  // the style of the next insertion at nullStyleOffset
+  SInt32 nullStyleOffset = 0;
+  std::map<FourCharCode, std::pair<OptionBits, ByteCount>> customAttributes;
+
+  // Selection.
+  we::Selection sel;
+  SInt32 preferredX = -1;  // kept while moving up and down
+
+  // Features and hooks.
+  OptionBits features = 0;
+  WETextFilterProcPtr filterHook = nullptr;
+  WEFluxProcPtr fluxHook = nullptr;
+  WEScrollProcPtr scrollHook = nullptr;
+  WECGEraseProcPtr eraseHook = nullptr;
+  WETranslateDragProcPtr translateDragHook = nullptr;
+  CGContextRef context = nullptr;
+  intptr_t refCon = 0;
+
+  // Undo.
+  std::vector<we::Action> undoStack, redoStack;
+  std::optional<we::Action> pending;  // the action being recorded
+  int actionDepth = 0;
+  bool typingOpen = false;  // the top undo step still takes typing
+  SInt32 modCount = 0;
+
+  // Properties.
+  std::map<std::pair<OSType, OSType>, std::string> properties;
+
+  // Geometry and layout.
+  LongRect dest{0, 0, 0, 0};
+  LongRect view{0, 0, 0, 0};
+  we::Partitioning paraY;  // paragraph i spans paraY.Start(i) .. Start(i + 1) below dest.top
+  we::SplitVector<we::ParagraphLayout> paras;
+  PangoContext* pango = nullptr;
+  SInt32 layoutWidth = 0;  // the width the cached layouts were made for
+  SInt32 dirtyFirst = 0, dirtyLast = -1;  // paragraphs that may wait for layout
+  bool active = false;
+  WEOpaqueView viewRecord;
+
+  // Events.
+  EventTargetRef target = nullptr;
+  EventHandlerRef targetHandler = nullptr;
+  HIViewRef hiView = nullptr;  // the view of the target, marked for drawing after changes
+  UInt32 lastClickTime = 0;
+  Point lastClickPoint{0, 0};
+  int clickCount = 0;
+
+  // The caret blinks while the instance is active.
+  EventLoopTimerRef blinkTimer = nullptr;
+  bool caretOn = true;
+
+  // A drag of this instance's text in progress: its source range, and
+  // whether the drop landed in this instance (a move made here already).
+  DragRef outgoingDrag = nullptr;
+  SInt32 dragStart = 0, dragEnd = 0;
+  bool droppedInside = false;
+
+  bool Feature(SInt16 f) const { return (features >> f) & 1; }
+};
+
+namespace we {
+
+// Store (WEText.cpp).
+SInt32 Length(WEReference we);
+SInt32 ClampOffset(WEReference we, SInt32 offset);
+UInt32 InternStyle(WEReference we, const Style& style);
+UInt32 StyleAt(WEReference we, SInt32 offset);
+const StyleLook& LookOf(WEReference we, UInt32 style);
+// Replaces start .. end with chars in the given style (nil: the style text
+// inserted there takes), records undo, adjusts the selection, fires flux.
+void Replace(WEReference we, SInt32 start, SInt32 end, const UniChar* chars, SInt32 count,
+             const std::vector<RunCopy>* runs, bool typing);
+std::u16string Copy(WEReference we, SInt32 start, SInt32 end);
+// The style runs of start .. end, relative to start.
+std::vector<RunCopy> CopyStyleRuns(WEReference we, SInt32 start, SInt32 end);
+// UTF-8 with lone surrogates as U+FFFD (one code unit each, as before).
+std::string ToUTF8(const std::u16string& s);
+void SetSelectionInternal(WEReference we, SInt32 anchor, SInt32 active, bool keepNullStyle = false);
+bool IsWordClass(SInt32 cls);
+SInt32 CharClass(UniChar c);
+void BeginImplicit(WEReference we, WEActionKind kind);
+void EndImplicit(WEReference we);
+void CloseTyping(WEReference we);
+UInt8 MacRomanByte(UniChar c);
+UniChar MacRomanChar(UInt8 b);
+
+// Layout (WELayout.cpp).
+void LayoutInit(WEReference we);
+void LayoutDispose(WEReference we);
+void LayoutLinesInserted(WEReference we, SInt32 line, SInt32 count);
+void LayoutLinesRemoved(WEReference we, SInt32 line, SInt32 count);
+void LayoutInvalidate(WEReference we, SInt32 firstLine, SInt32 lastLine);
+void LayoutInvalidateAll(WEReference we);
+SInt32 TextHeight(WEReference we);
+void ScrollToSelection(WEReference we);
+void Redraw(WEReference we);
+
+// The left indent and row spacing of a paragraph (pixels).
+SInt32 ParagraphIndent(WEReference we, SInt32 line);
+// Scrolls by dv, keeping the text within reach of the view.
+void ScrollBy(WEReference we, SInt32 dv);
+
+// Events (WEEvents.cpp).
+void EventsDispose(WEReference we);
+// Modifier bits of key and mouse events.
+constexpr UInt32 kCmdKey = 0x0100, kShiftKey = 0x0200, kOptionKey = 0x0800;
+// The text in a drag, as the engine reads it (UTF-16, CR line breaks).
+bool DragText(DragRef drag, std::vector<UniChar>* out);
+// The drop point of a drag as an offset of the text.
+bool DropOffset(WEReference we, DragRef drag, SInt32* outOffset);
+
+// The pointer and the caret (WEMouse.cpp).
+void BlinkStart(WEReference we);
+void BlinkStop(WEReference we);
+// Shows the caret at once and restarts its blink (after a change or a move).
+void BlinkReset(WEReference we);
+
+}  // namespace we

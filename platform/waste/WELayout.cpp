@@ -1,0 +1,656 @@
+// The text engine's layout and drawing: one pango layout per paragraph,
+// made when it is first needed and dropped when its text or style changes;
+// the vertical position of every paragraph in a partitioning, so that finding
+// the paragraph at a height is a binary search.
+#include <pango/pangocairo.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "EventTargetInternal.h"
+#include "HIView.h"
+#include "QuartzInternal.h"
+#include "WEFonts.h"
+#include "WEInternal.h"
+
+using namespace we;
+
+namespace {
+
+// Paragraphs laid out at once by WECalText and when the geometry is asked
+// for; beyond, heights are estimates until the paragraphs are reached.
+constexpr SInt32 kEagerParagraphs = 2000;
+constexpr SInt32 kSettleParagraphs = 256;
+
+PangoFontMap* FontMap() {
+  static PangoFontMap* map = pango_cairo_font_map_new();
+  return map;
+}
+
+SInt32 Width(WEReference we) { return std::max<SInt32>(1, we->dest.right - we->dest.left); }
+
+SInt32 Pixels(int pangoUnits) { return SInt32(std::floor(double(pangoUnits) / PANGO_SCALE)); }
+SInt32 PixelsUp(int pangoUnits) { return SInt32(std::ceil(double(pangoUnits) / PANGO_SCALE)); }
+
+PangoFontDescription* FontFor(const StyleLook& look) {
+  PangoFontDescription* desc = pango_font_description_new();
+  pango_font_description_set_family(desc, look.family.c_str());
+  pango_font_description_set_absolute_size(desc, std::max(1.0, look.size) * PANGO_SCALE);
+  pango_font_description_set_weight(desc, look.bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
+  pango_font_description_set_style(desc, look.italic ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
+  return desc;
+}
+
+// The height of one empty line in the style.
+SInt32 LineHeightOf(WEReference we, UInt32 style) {
+  const StyleLook& look = LookOf(we, style);
+  PangoLayout* layout = pango_layout_new(we->pango);
+  PangoFontDescription* desc = FontFor(look);
+  pango_layout_set_font_description(layout, desc);
+  pango_font_description_free(desc);
+  PangoRectangle logical;
+  pango_layout_get_extents(layout, nullptr, &logical);
+  g_object_unref(layout);
+  return std::max<SInt32>(1, PixelsUp(logical.height));
+}
+
+SInt32 EstimateHeight(WEReference we, SInt32 line) {
+  const UInt32 style = StyleAt(we, we->lines.Start(line));
+  return LineHeightOf(we, style) + LookOf(we, style).paraSpacing;
+}
+
+const StyleLook& ParagraphLook(WEReference we, SInt32 i) { return LookOf(we, StyleAt(we, we->lines.Start(i))); }
+
+// Where the paragraph's rows start.
+SInt32 ParaLeft(WEReference we, SInt32 i) { return we->dest.left + ParagraphLook(we, i).indent; }
+
+SInt32 ParagraphHeight(WEReference we, SInt32 i) { return we->paraY.Start(i + 1) - we->paraY.Start(i); }
+
+void SetParagraphHeight(WEReference we, SInt32 i, SInt32 height) {
+  const SInt32 delta = height - ParagraphHeight(we, i);
+  if (delta != 0) we->paraY.Grow(i, delta);
+}
+
+// The paragraph's text without its line break.
+SInt32 TextEnd(WEReference we, SInt32 i) {
+  SInt32 end = we->lines.Start(i + 1);
+  if (end > we->lines.Start(i) && we->text.ValueAt(end - 1) == 13) --end;
+  return end;
+}
+
+void DropLayout(WEReference we, SInt32 i) {
+  ParagraphLayout& p = we->paras[i];
+  if (p.layout) {
+    g_object_unref(p.layout);
+    p.layout = nullptr;
+  }
+}
+
+PangoLayout* EnsureLayout(WEReference we, SInt32 i) {
+  ParagraphLayout& p = we->paras[i];
+  if (p.layout) return p.layout;
+  const SInt32 start = we->lines.Start(i);
+  const SInt32 end = TextEnd(we, i);
+  const std::u16string chars = Copy(we, start, end);
+  const std::string utf8 = ToUTF8(chars);
+
+  PangoLayout* layout = pango_layout_new(we->pango);
+  pango_layout_set_text(layout, utf8.data(), int(utf8.size()));
+  const StyleLook& para = LookOf(we, StyleAt(we, start));
+  pango_layout_set_width(layout, std::max<SInt32>(1, Width(we) - std::max<SInt32>(0, para.indent)) * PANGO_SCALE);
+  pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
+  if (para.rowSpacing > 0) pango_layout_set_spacing(layout, para.rowSpacing * PANGO_SCALE);
+  PangoFontDescription* desc = FontFor(LookOf(we, StyleAt(we, start)));
+  pango_layout_set_font_description(layout, desc);
+  pango_font_description_free(desc);
+
+  // Attributes from the style runs, at UTF-8 byte indexes.
+  PangoAttrList* attrs = pango_attr_list_new();
+  if (end > start) {
+    SInt32 unit = 0;
+    size_t byte = 0;
+    auto byteAt = [&](SInt32 target) {
+      while (unit < target && byte < utf8.size()) {
+        const UniChar c = chars[size_t(unit)];
+        const bool pair = c >= 0xD800 && c <= 0xDBFF && size_t(unit) + 1 < chars.size() &&
+                          chars[size_t(unit) + 1] >= 0xDC00 && chars[size_t(unit) + 1] <= 0xDFFF;
+        unit += pair ? 2 : 1;
+        byte = size_t(g_utf8_next_char(utf8.data() + byte) - utf8.data());
+      }
+      return guint(byte);
+    };
+    for (SInt32 r = we->runs.PartitionOf(start); r < we->runs.Partitions() && we->runs.Start(r) < end; ++r) {
+      const SInt32 s = std::max(we->runs.Start(r), start) - start;
+      const SInt32 e = std::min(we->runs.Start(r + 1), end) - start;
+      const guint bs = byteAt(s), be = byteAt(e);
+      const StyleLook& look = LookOf(we, we->runStyles.ValueAt(r));
+      PangoFontDescription* d = FontFor(look);
+      auto add = [&](PangoAttribute* a) {
+        a->start_index = bs;
+        a->end_index = be;
+        pango_attr_list_insert(attrs, a);
+      };
+      add(pango_attr_font_desc_new(d));
+      pango_font_description_free(d);
+      add(pango_attr_foreground_new(guint16(look.rgb[0] * 65535), guint16(look.rgb[1] * 65535),
+                                    guint16(look.rgb[2] * 65535)));
+      if (look.underline) add(pango_attr_underline_new(PANGO_UNDERLINE_SINGLE));
+      if (look.hasBackground)
+        add(pango_attr_background_new(guint16(look.background[0] * 65535), guint16(look.background[1] * 65535),
+                                      guint16(look.background[2] * 65535)));
+    }
+  }
+  pango_layout_set_attributes(layout, attrs);
+  pango_attr_list_unref(attrs);
+
+  PangoRectangle logical;
+  pango_layout_get_extents(layout, nullptr, &logical);
+  SetParagraphHeight(we, i, std::max<SInt32>(1, PixelsUp(logical.height)) + std::max<SInt32>(0, para.paraSpacing));
+  p.layout = layout;
+  return layout;
+}
+
+// Lays out what waits within the dirty range, when it is small.
+void Settle(WEReference we, SInt32 limit = kSettleParagraphs) {
+  if (we->dirtyLast < we->dirtyFirst) return;
+  const SInt32 last = std::min(we->dirtyLast, we->lines.Partitions() - 1);
+  const SInt32 first = std::max<SInt32>(0, we->dirtyFirst);
+  if (last - first + 1 <= limit && !we->Feature(weFInhibitRecal))
+    for (SInt32 i = first; i <= last; ++i) EnsureLayout(we, i);
+  we->dirtyFirst = 0;
+  we->dirtyLast = -1;
+}
+
+void MarkDirty(WEReference we, SInt32 first, SInt32 last) {
+  if (we->dirtyLast < we->dirtyFirst) {
+    we->dirtyFirst = first;
+    we->dirtyLast = last;
+  } else {
+    we->dirtyFirst = std::min(we->dirtyFirst, first);
+    we->dirtyLast = std::max(we->dirtyLast, last);
+  }
+}
+
+SInt32 ParagraphTop(WEReference we, SInt32 i) { return we->dest.top + we->paraY.Start(i); }
+
+// UTF-16 offset within a paragraph's text <-> byte index of its layout.
+int ByteOf(PangoLayout* layout, SInt32 units) {
+  const char* text = pango_layout_get_text(layout);
+  const char* p = text;
+  while (units > 0 && *p) {
+    const gunichar c = g_utf8_get_char(p);
+    units -= c > 0xFFFF ? 2 : 1;
+    p = g_utf8_next_char(p);
+  }
+  return int(p - text);
+}
+
+SInt32 UnitsOf(PangoLayout* layout, int byte) {
+  const char* text = pango_layout_get_text(layout);
+  SInt32 units = 0;
+  for (const char* p = text; *p && p - text < byte; p = g_utf8_next_char(p)) units += g_utf8_get_char(p) > 0xFFFF ? 2 : 1;
+  return units;
+}
+
+SInt32 ParagraphAt(WEReference we, SInt32 y) {
+  const SInt32 rel = y - we->dest.top;
+  if (rel <= 0) return 0;
+  return we->paraY.PartitionOf(rel);
+}
+
+struct Box {
+  SInt32 left, top, right, bottom;
+};
+
+// The boxes of start .. end within the paragraphs that meet the view.
+std::vector<Box> RangeBoxes(WEReference we, SInt32 start, SInt32 end) {
+  std::vector<Box> boxes;
+  if (end <= start) return boxes;
+  Settle(we);
+  SInt32 first = std::max(we->lines.PartitionOf(start), ParagraphAt(we, we->view.top));
+  SInt32 last = std::min(we->lines.PartitionOf(end), ParagraphAt(we, we->view.bottom));
+  for (SInt32 i = first; i <= last; ++i) {
+    PangoLayout* layout = EnsureLayout(we, i);
+    const SInt32 ls = we->lines.Start(i);
+    const SInt32 te = TextEnd(we, i);
+    const SInt32 a = std::max(start, ls) - ls;
+    const SInt32 b = std::min(end, te) - ls;
+    const bool toRight = end > te && we->lines.Start(i + 1) > te;  // the line break is selected
+    const int ba = ByteOf(layout, a), bb = ByteOf(layout, std::max(a, b));
+    const SInt32 top = ParagraphTop(we, i);
+    const SInt32 left = ParaLeft(we, i);
+    PangoLayoutIter* iter = pango_layout_get_iter(layout);
+    do {
+      PangoLayoutLine* line = pango_layout_iter_get_line_readonly(iter);
+      int y0 = 0, y1 = 0;
+      pango_layout_iter_get_line_yrange(iter, &y0, &y1);
+      const int lineStart = line->start_index, lineEnd = line->start_index + line->length;
+      const bool lastLine = pango_layout_iter_at_last_line(iter);
+      const int s = std::max(ba, lineStart), e = std::min(bb, lineEnd);
+      if (s < e || (lastLine && toRight && ba <= lineEnd)) {
+        int* ranges = nullptr;
+        int n = 0;
+        SInt32 x0 = INT32_MAX, x1 = INT32_MIN;
+        if (s < e) {
+          pango_layout_line_get_x_ranges(line, s, e, &ranges, &n);
+          for (int k = 0; k < n; ++k) {
+            x0 = std::min(x0, Pixels(ranges[2 * k]));
+            x1 = std::max(x1, PixelsUp(ranges[2 * k + 1]));
+          }
+          g_free(ranges);
+        }
+        if (lastLine && toRight) {
+          if (x0 == INT32_MAX) {
+            int x = 0;
+            pango_layout_line_index_to_x(line, std::min(std::max(ba, lineStart), lineEnd), FALSE, &x);
+            x0 = Pixels(x);
+          }
+          x1 = std::max(x1, std::max(we->view.right, we->dest.right) - left);
+        }
+        if (x0 < x1)
+          boxes.push_back({left + x0, top + Pixels(y0), left + x1, top + PixelsUp(y1)});
+      }
+    } while (pango_layout_iter_next_line(iter));
+    pango_layout_iter_free(iter);
+  }
+  return boxes;
+}
+
+void CaretBox(WEReference we, SInt32 offset, SInt16 direction, LongPt* pt, SInt16* height) {
+  Settle(we);
+  offset = ClampOffset(we, offset);
+  const SInt32 i = we->lines.PartitionOf(offset);
+  PangoLayout* layout = EnsureLayout(we, i);
+  const int byte = ByteOf(layout, offset - we->lines.Start(i));
+  PangoRectangle strong;
+  pango_layout_get_cursor_pos(layout, byte, &strong, nullptr);
+  if (direction == 0 && byte > 0) {
+    // At a wrap, the end of the upper line.
+    int lineNo = 0, x = 0;
+    pango_layout_index_to_line_x(layout, byte, FALSE, &lineNo, &x);
+    PangoLayoutLine* line = pango_layout_get_line_readonly(layout, lineNo);
+    if (lineNo > 0 && line && line->start_index == byte) {
+      const char* text = pango_layout_get_text(layout);
+      const int prev = int(g_utf8_prev_char(text + byte) - text);
+      PangoRectangle pos;
+      pango_layout_index_to_pos(layout, prev, &pos);
+      strong.x = pos.x + pos.width;
+      strong.y = pos.y;
+      strong.height = pos.height;
+    }
+  }
+  pt->h = ParaLeft(we, i) + Pixels(strong.x);
+  pt->v = ParagraphTop(we, i) + Pixels(strong.y);
+  if (height) *height = SInt16(std::clamp<SInt32>(PixelsUp(strong.height), 1, INT16_MAX));
+}
+
+bool SetColor(cairo_t* cr, const double rgba[4]) {
+  cairo_set_source_rgba(cr, rgba[0], rgba[1], rgba[2], rgba[3]);
+  return true;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Internal interface
+
+namespace we {
+
+const StyleLook& LookOf(WEReference we, UInt32 style) {
+  auto& slot = we->looks[style];
+  if (slot) return *slot;
+  auto look = std::make_unique<StyleLook>();
+  const Style& s = we->styles[style];
+  SInt16 family = 4;
+  if (const std::string* v = s.Find('font'); v && v->size() >= 2) std::memcpy(&family, v->data(), 2);
+  look->family = WEFontFace(family);
+  if (const std::string* v = s.Find('ptsz'); v && v->size() >= 4) {
+    Fixed size;
+    std::memcpy(&size, v->data(), 4);
+    look->size = std::clamp(double(size) / 65536.0, 1.0, 1000.0);
+  }
+  auto rgb = [](const std::string* v, double out[3]) {
+    RGBColor c{};
+    std::memcpy(&c, v->data(), std::min<size_t>(v->size(), sizeof c));
+    out[0] = c.red / 65535.0;
+    out[1] = c.green / 65535.0;
+    out[2] = c.blue / 65535.0;
+  };
+  if (const std::string* v = s.Find('colr'); v && !v->empty()) rgb(v, look->rgb);
+  if (const std::string* v = s.Find('pbcl'); v && v->size() >= 6) {
+    look->hasBackground = true;
+    rgb(v, look->background);
+  }
+  auto flag = [&](FourCharCode tag) {
+    const std::string* v = s.Find(tag);
+    return v && !v->empty() && (*v)[0] != 0;
+  };
+  look->bold = flag('bold');
+  look->italic = flag('ital');
+  look->underline = flag('undl');
+  // Paragraph attributes are 16.16 fixed pixels, kept within sane bounds.
+  auto fixedAt = [&](FourCharCode tag, size_t at) -> SInt32 {
+    const std::string* v = s.Find(tag);
+    if (v == nullptr || v->size() < at + 4) return 0;
+    Fixed f;
+    std::memcpy(&f, v->data() + at, 4);
+    return SInt32(std::clamp(std::lround(double(f) / 65536.0), 0L, 4000L));
+  };
+  look->indent = fixedAt('lein', 0);
+  look->rowSpacing = fixedAt('ledg', 0);
+  look->paraSpacing = fixedAt('ledg', 4);
+  slot = std::move(look);
+  return *slot;
+}
+
+void LayoutInit(WEReference we) {
+  we->pango = pango_font_map_create_context(FontMap());
+  cairo_font_options_t* options = cairo_font_options_create();
+  cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
+  cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
+  cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);
+  pango_cairo_context_set_font_options(we->pango, options);
+  cairo_font_options_destroy(options);
+  we->paras.InsertValue(0, 1, ParagraphLayout{});
+  we->paraY.Grow(0, EstimateHeight(we, 0));
+  we->layoutWidth = Width(we);
+}
+
+void LayoutDispose(WEReference we) {
+  for (SInt32 i = 0; i < we->paras.Length(); ++i) DropLayout(we, i);
+  if (we->pango) g_object_unref(we->pango);
+  we->pango = nullptr;
+}
+
+void LayoutLinesInserted(WEReference we, SInt32 line, SInt32 count) {
+  we->paras.InsertValue(line, count, ParagraphLayout{});
+  for (SInt32 k = 0; k < count; ++k) we->paraY.Insert(line + k, we->paraY.Start(line + k));
+  if (we->dirtyLast >= we->dirtyFirst) {
+    if (we->dirtyFirst >= line) we->dirtyFirst += count;
+    if (we->dirtyLast >= line) we->dirtyLast += count;
+  }
+  // Estimates until the paragraphs are laid out; one style lookup serves all
+  // new lines of an insertion that is uniform.
+  const SInt32 estimate = EstimateHeight(we, line - 1);
+  for (SInt32 k = 0; k < count; ++k) we->paraY.Grow(line + k, estimate);
+  MarkDirty(we, line - 1, line + count - 1);
+}
+
+void LayoutLinesRemoved(WEReference we, SInt32 line, SInt32 count) {
+  for (SInt32 k = 0; k < count; ++k) {
+    DropLayout(we, line);
+    we->paraY.Grow(line, -ParagraphHeight(we, line));
+    we->paraY.Remove(line);
+    we->paras.Delete(line);
+  }
+  if (we->dirtyLast >= we->dirtyFirst) {
+    auto fix = [&](SInt32 p) { return p >= line + count ? p - count : std::min(p, line - 1); };
+    we->dirtyFirst = std::max<SInt32>(0, fix(we->dirtyFirst));
+    we->dirtyLast = fix(we->dirtyLast);
+  }
+}
+
+void LayoutInvalidate(WEReference we, SInt32 firstLine, SInt32 lastLine) {
+  firstLine = std::max<SInt32>(0, firstLine);
+  lastLine = std::min(lastLine, we->lines.Partitions() - 1);
+  for (SInt32 i = firstLine; i <= lastLine; ++i) DropLayout(we, i);
+  MarkDirty(we, firstLine, lastLine);
+}
+
+void LayoutInvalidateAll(WEReference we) { LayoutInvalidate(we, 0, we->lines.Partitions() - 1); }
+
+SInt32 TextHeight(WEReference we) { return we->paraY.Length(); }
+
+SInt32 ParagraphIndent(WEReference we, SInt32 line) {
+  return ParagraphLook(we, std::clamp(line, 0, we->lines.Partitions() - 1)).indent;
+}
+
+void Redraw(WEReference we) {
+  if (we->hiView && !we->Feature(weFInhibitRedraw)) HIViewSetNeedsDisplay(we->hiView, true);
+}
+
+void ScrollToSelection(WEReference we) {
+  if (we->view.bottom <= we->view.top || we->view.right <= we->view.left) return;
+  const SInt32 p = we->sel.anchor == we->sel.start ? we->sel.end : we->sel.start;
+  LongPt pt{};
+  SInt16 lh = 0;
+  CaretBox(we, p, 1, &pt, &lh);
+  SInt32 dv = 0, dh = 0;
+  if (pt.v < we->view.top)
+    dv = we->view.top - pt.v;
+  else if (pt.v + lh > we->view.bottom)
+    dv = std::max(we->view.bottom - (pt.v + lh), we->view.top - pt.v);
+  if (pt.h < we->view.left)
+    dh = we->view.left - pt.h + (we->view.right - we->view.left) / 4;
+  else if (pt.h >= we->view.right)
+    dh = we->view.right - pt.h - 1 - (we->view.right - we->view.left) / 4;
+  dh = std::min(dh, we->view.left - we->dest.left);  // never past the left edge
+  if (dh != 0 || dv != 0) WEScroll(dh, dv, we);
+}
+
+}  // namespace we
+
+// ---------------------------------------------------------------------------
+// Rectangles and layout
+
+void WEGetDestRect(LongRect* outDestRect, WEReference we) {
+  if (outDestRect == nullptr || we == nullptr) return;
+  Settle(we);
+  *outDestRect = we->dest;
+  outDestRect->bottom = we->dest.top + TextHeight(we);
+}
+
+void WESetDestRect(const LongRect* inDestRect, WEReference we) {
+  if (inDestRect == nullptr || we == nullptr) return;
+  we->dest = *inDestRect;
+  if (Width(we) != we->layoutWidth) {
+    we->layoutWidth = Width(we);
+    LayoutInvalidateAll(we);
+  }
+  Redraw(we);
+}
+
+void WEGetViewRect(LongRect* outViewRect, WEReference we) {
+  if (outViewRect && we) *outViewRect = we->view;
+}
+
+void WESetViewRect(const LongRect* inViewRect, WEReference we) {
+  if (inViewRect == nullptr || we == nullptr) return;
+  we->view = *inViewRect;
+  Redraw(we);
+}
+
+OSStatus WECalText(WEReference we) {
+  if (we == nullptr) return paramErr;
+  we->layoutWidth = Width(we);
+  LayoutInvalidateAll(we);
+  Settle(we, kEagerParagraphs);
+  Redraw(we);
+  return noErr;
+}
+
+void WEScroll(SInt32 inHOffset, SInt32 inVOffset, WEReference we) {
+  if (we == nullptr || (inHOffset == 0 && inVOffset == 0)) return;
+  we->dest.left += inHOffset;
+  we->dest.right += inHOffset;
+  we->dest.top += inVOffset;
+  we->dest.bottom += inVOffset;
+  Redraw(we);
+  if (we->scrollHook) we->scrollHook(we);
+}
+
+// ---------------------------------------------------------------------------
+// Offsets and points
+
+SInt32 WEGetOffset(const LongPt* inPoint, WEEdge* outEdge, WEReference we) {
+  if (we == nullptr || inPoint == nullptr) return 0;
+  Settle(we);
+  if (outEdge) *outEdge = kLeadingEdge;
+  const SInt32 rel = inPoint->v - we->dest.top;
+  if (rel < 0) return 0;
+  if (rel >= TextHeight(we)) {
+    if (outEdge) *outEdge = kTrailingEdge;
+    return Length(we);
+  }
+  const SInt32 i = we->paraY.PartitionOf(rel);
+  PangoLayout* layout = EnsureLayout(we, i);
+  const SInt32 top = ParagraphTop(we, i);
+  int index = 0, trailing = 0;
+  const double x = double(inPoint->h - ParaLeft(we, i)), y = double(inPoint->v - top);
+  pango_layout_xy_to_index(layout, int(std::clamp(x, -1e6, 1e6) * PANGO_SCALE),
+                           int(std::clamp(y, 0.0, 1e6) * PANGO_SCALE), &index, &trailing);
+  SInt32 units = UnitsOf(layout, index);
+  if (trailing > 0) {
+    const char* p = pango_layout_get_text(layout) + index;
+    for (int k = 0; k < trailing && *p; ++k, p = g_utf8_next_char(p)) units += g_utf8_get_char(p) > 0xFFFF ? 2 : 1;
+    if (outEdge) *outEdge = kTrailingEdge;
+  }
+  return std::min(we->lines.Start(i) + units, TextEnd(we, i));
+}
+
+void WEGetPoint(SInt32 inOffset, SInt16 inDirection, LongPt* outPoint, SInt16* outLineHeight, WEReference we) {
+  if (we == nullptr || outPoint == nullptr) return;
+  CaretBox(we, inOffset, inDirection, outPoint, outLineHeight);
+}
+
+RgnHandle WEGetHiliteRgn(SInt32 inStart, SInt32 inEnd, WEReference we) {
+  RgnHandle rgn = NewRgn();
+  if (we == nullptr || rgn == nullptr) return rgn;
+  SInt32 start = inStart < 0 ? we->sel.start : inStart;
+  SInt32 end = inEnd < 0 ? we->sel.end : inEnd;
+  if (start > end) std::swap(start, end);
+  RgnHandle box = NewRgn();
+  for (const Box& b : RangeBoxes(we, ClampOffset(we, start), ClampOffset(we, end))) {
+    const SInt32 l = std::max(b.left, we->view.left), t = std::max(b.top, we->view.top);
+    const SInt32 r = std::min(b.right, we->view.right), btm = std::min(b.bottom, we->view.bottom);
+    if (l >= r || t >= btm) continue;
+    auto s16 = [](SInt32 v) { return SInt16(std::clamp<SInt32>(v, INT16_MIN, INT16_MAX)); };
+    SetRectRgn(box, s16(l), s16(t), s16(r), s16(btm));
+    UnionRgn(rgn, box, rgn);
+  }
+  DisposeRgn(box);
+  return rgn;
+}
+
+// ---------------------------------------------------------------------------
+// Drawing
+
+void WEUpdate(RgnHandle inUpdateRgn, WEReference we) {
+  if (we == nullptr || we->context == nullptr || we->Feature(weFInhibitRedraw)) return;
+  cairo_t* cr = QuartzContextGetCairo(we->context);
+  if (cr == nullptr) return;
+  SInt32 left = we->view.left, top = we->view.top, right = we->view.right, bottom = we->view.bottom;
+  if (inUpdateRgn) {
+    Rect r;
+    GetRegionBounds(inUpdateRgn, &r);
+    left = std::max<SInt32>(left, r.left);
+    top = std::max<SInt32>(top, r.top);
+    right = std::min<SInt32>(right, r.right);
+    bottom = std::min<SInt32>(bottom, r.bottom);
+  }
+  if (left >= right || top >= bottom) return;
+  Settle(we);
+
+  cairo_save(cr);
+  cairo_rectangle(cr, left, top, right - left, bottom - top);
+  cairo_clip(cr);
+
+  const CGRect dirty{{double(left), double(top)}, {double(right - left), double(bottom - top)}};
+  if (we->eraseHook) {
+    CGContextSaveGState(we->context);
+    we->eraseHook(we->context, &dirty, &we->viewRecord, we);
+    CGContextRestoreGState(we->context);
+  } else {
+    cairo_set_source_rgb(cr, 1, 1, 1);
+    cairo_paint(cr);
+  }
+
+  // The selection under the text.
+  if (we->sel.end > we->sel.start && (we->active || we->Feature(weFOutlineHilite))) {
+    for (const Box& b : RangeBoxes(we, we->sel.start, we->sel.end)) {
+      cairo_rectangle(cr, b.left, b.top, b.right - b.left, b.bottom - b.top);
+      if (we->active) {
+        SetColor(cr, we->viewRecord.hilite);
+        cairo_fill(cr);
+      } else {
+        cairo_save(cr);
+        cairo_clip(cr);
+        cairo_rectangle(cr, b.left + 0.5, b.top + 0.5, b.right - b.left - 1, b.bottom - b.top - 1);
+        SetColor(cr, we->viewRecord.inactiveHilite);
+        cairo_set_line_width(cr, 1);
+        cairo_stroke(cr);
+        cairo_restore(cr);
+      }
+    }
+  }
+
+  // The paragraphs that meet the dirty area.
+  const SInt32 first = ParagraphAt(we, top);
+  const SInt32 last = std::min(ParagraphAt(we, bottom), we->lines.Partitions() - 1);
+  for (SInt32 i = first; i <= last; ++i) {
+    PangoLayout* layout = EnsureLayout(we, i);
+    cairo_move_to(cr, ParaLeft(we, i), ParagraphTop(we, i));
+    pango_cairo_show_layout(cr, layout);
+  }
+
+  // The caret.
+  if (we->active && we->caretOn && we->sel.start == we->sel.end && !we->Feature(weFReadOnly)) {
+    LongPt pt{};
+    SInt16 lh = 0;
+    CaretBox(we, we->sel.start, 1, &pt, &lh);
+    cairo_rectangle(cr, pt.h, pt.v, 1, lh);
+    SetColor(cr, we->viewRecord.caret);
+    cairo_fill(cr);
+  }
+  cairo_restore(cr);
+}
+
+// ---------------------------------------------------------------------------
+// The view record
+
+WEViewReference WEGetCurrentView(WEReference we) { return we ? &we->viewRecord : nullptr; }
+
+namespace {
+
+double* ViewColor(WESelector tag, WEViewReference view) {
+  switch (tag) {
+    case 'hili': return view->hilite;
+    case 'inhi': return view->inactiveHilite;
+    case 'cart': return view->caret;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+OSStatus WESetViewInfo(WESelector inTag, const void* inValue, ByteCount inValueSize, WEViewReference inView) {
+  if (inView == nullptr || inValue == nullptr) return paramErr;
+  double* color = ViewColor(inTag, inView);
+  if (color == nullptr) return paramErr;
+  if (inValueSize == sizeof(ATSURGBAlphaColor)) {
+    const auto* c = static_cast<const ATSURGBAlphaColor*>(inValue);
+    color[0] = c->red, color[1] = c->green, color[2] = c->blue, color[3] = c->alpha;
+  } else if (inValueSize == sizeof(RGBColor)) {
+    const auto* c = static_cast<const RGBColor*>(inValue);
+    color[0] = c->red / 65535.0, color[1] = c->green / 65535.0, color[2] = c->blue / 65535.0, color[3] = 1;
+  } else {
+    return paramErr;
+  }
+  if (inView->owner) Redraw(inView->owner);
+  return noErr;
+}
+
+OSStatus WEGetViewInfo(WESelector inTag, void* outValue, ByteCount inValueSize, WEViewReference inView) {
+  if (inView == nullptr || outValue == nullptr) return paramErr;
+  const double* color = ViewColor(inTag, inView);
+  if (color == nullptr) return paramErr;
+  if (inValueSize == sizeof(ATSURGBAlphaColor)) {
+    *static_cast<ATSURGBAlphaColor*>(outValue) = {float(color[0]), float(color[1]), float(color[2]), float(color[3])};
+  } else if (inValueSize == sizeof(RGBColor)) {
+    *static_cast<RGBColor*>(outValue) = {UInt16(color[0] * 65535 + 0.5), UInt16(color[1] * 65535 + 0.5),
+                                         UInt16(color[2] * 65535 + 0.5)};
+  } else {
+    return paramErr;
+  }
+  return noErr;
+}

@@ -1,0 +1,984 @@
+// The text engine's store: text, lines, style runs, attributes, selection,
+// undo, find and words, properties.
+#include <glib.h>
+#include <sys/mman.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "MacMemory.h"
+#include "WEInternal.h"
+
+using namespace we;
+
+namespace {
+
+constexpr UniChar kCR = 13;
+
+// --- Mac Roman ------------------------------------------------------------------------
+
+struct MacRomanTables {
+  UniChar upper[128];
+  std::unordered_map<UniChar, UInt8> reverse;
+  MacRomanTables() {
+    for (int b = 0x80; b <= 0xFF; ++b) {
+      UInt8 byte = UInt8(b);
+      UniChar u = 0xFFFD;
+      if (CFStringRef s = CFStringCreateWithBytes(nullptr, &byte, 1, kCFStringEncodingMacRoman, false)) {
+        if (CFStringGetLength(s) == 1) u = CFStringGetCharacterAtIndex(s, 0);
+        CFRelease(s);
+      }
+      upper[b - 0x80] = u;
+      reverse.emplace(u, byte);
+    }
+  }
+};
+
+const MacRomanTables& Roman() {
+  static const MacRomanTables tables;
+  return tables;
+}
+
+// --- Attributes ------------------------------------------------------------------------
+
+// Defaults of the built-in attributes, read when a style does not hold them.
+bool DefaultAttribute(FourCharCode tag, std::string* out) {
+  switch (tag) {
+    case 'font': {
+      const SInt16 family = 4;  // a monospaced family
+      *out = std::string(reinterpret_cast<const char*>(&family), 2);
+      return true;
+    }
+    case 'ptsz': {
+      const Fixed size = 12 << 16;
+      *out = std::string(reinterpret_cast<const char*>(&size), 4);
+      return true;
+    }
+    case 'colr': *out = std::string(6, '\0'); return true;
+    case 'bold': case 'ital': case 'undl': *out = std::string(1, '\0'); return true;
+    case 'ledg': *out = std::string(8, '\0'); return true;
+    case 'lein': *out = std::string(4, '\0'); return true;
+  }
+  return false;
+}
+
+bool AttributeAffectsLayout(FourCharCode tag) {
+  switch (tag) {
+    case 'font': case 'ptsz': case 'colr': case 'bold': case 'ital': case 'undl': case 'plan': case 'pbcl':
+    case 'ledg': case 'lein':
+      return true;
+  }
+  return false;
+}
+
+// --- Runs ------------------------------------------------------------------------------
+
+SInt32 SplitRunAt(WEReference we, SInt32 pos) {
+  if (pos >= we->runs.Length()) return pos == 0 ? 0 : we->runs.Partitions();
+  const SInt32 r = we->runs.PartitionOf(pos);
+  if (we->runs.Start(r) == pos) return r;
+  we->runs.Insert(r + 1, pos);
+  we->runStyles.Insert(r + 1, we->runStyles.ValueAt(r));
+  return r + 1;
+}
+
+// Joins neighbouring runs of one style among runs from - 1 .. to + 1.
+void MergeRuns(WEReference we, SInt32 from, SInt32 to) {
+  for (SInt32 k = std::min(to + 1, we->runs.Partitions() - 1); k >= std::max<SInt32>(1, from); --k) {
+    if (k < we->runs.Partitions() && we->runStyles.ValueAt(k) == we->runStyles.ValueAt(k - 1)) {
+      we->runs.Remove(k);
+      we->runStyles.Delete(k);
+    }
+  }
+}
+
+std::vector<RunCopy> CopyRuns(WEReference we, SInt32 start, SInt32 end) {
+  std::vector<RunCopy> out;
+  if (end <= start) return out;
+  for (SInt32 r = we->runs.PartitionOf(start); r < we->runs.Partitions() && we->runs.Start(r) < end; ++r)
+    out.push_back({std::max(we->runs.Start(r), start) - start, we->runStyles.ValueAt(r)});
+  return out;
+}
+
+void DeleteRuns(WEReference we, SInt32 pos, SInt32 n) {
+  if (n <= 0) return;
+  const SInt32 i = SplitRunAt(we, pos);
+  const SInt32 j = SplitRunAt(we, pos + n);
+  for (SInt32 k = j - 1; k > i; --k) {
+    we->runs.Remove(k);
+    we->runStyles.Delete(k);
+  }
+  we->runs.Grow(i, -n);
+  if (we->runs.Partitions() == 1) return;  // the text is empty: its one run keeps a style
+  if (i == 0) {
+    we->runStyles.SetValueAt(0, we->runStyles.ValueAt(1));
+    we->runs.Remove(1);
+    we->runStyles.Delete(1);
+    MergeRuns(we, 0, 1);
+  } else {
+    we->runs.Remove(i);
+    we->runStyles.Delete(i);
+    MergeRuns(we, i - 1, i);
+  }
+}
+
+void InsertRun(WEReference we, SInt32 pos, SInt32 n, UInt32 style) {
+  if (n <= 0) return;
+  if (we->runs.Length() == 0) {
+    we->runStyles.SetValueAt(0, style);
+    we->runs.Grow(0, n);
+    return;
+  }
+  const SInt32 i = SplitRunAt(we, pos);
+  we->runs.Insert(i, pos);
+  we->runStyles.Insert(i, style);
+  we->runs.Grow(i, n);
+  MergeRuns(we, i, i + 1);
+}
+
+void InsertRuns(WEReference we, SInt32 pos, SInt32 n, const std::vector<RunCopy>& runs) {
+  for (size_t k = 0; k < runs.size(); ++k) {
+    const SInt32 s = std::clamp(runs[k].start, 0, n);
+    const SInt32 e = k + 1 < runs.size() ? std::clamp(runs[k + 1].start, s, n) : n;
+    InsertRun(we, pos + s, e - s, runs[k].style);
+  }
+}
+
+// Gives start .. end exactly the runs (relative starts, the first at 0).
+void RestoreRuns(WEReference we, SInt32 start, SInt32 end, const std::vector<RunCopy>& runs) {
+  if (end <= start || runs.empty()) return;
+  const SInt32 i = SplitRunAt(we, start);
+  const SInt32 j = SplitRunAt(we, end);
+  for (SInt32 k = j - 1; k > i; --k) {
+    we->runs.Remove(k);
+    we->runStyles.Delete(k);
+  }
+  we->runStyles.SetValueAt(i, runs[0].style);
+  SInt32 at = i;
+  for (size_t k = 1; k < runs.size(); ++k) {
+    const SInt32 pos = start + runs[k].start;
+    if (pos <= we->runs.Start(at) || pos >= end) continue;
+    we->runs.Insert(at + 1, pos);
+    we->runStyles.Insert(at + 1, runs[k].style);
+    ++at;
+  }
+  MergeRuns(we, i, at + 1);
+}
+
+void InvalidateRange(WEReference we, SInt32 start, SInt32 end) {
+  LayoutInvalidate(we, we->lines.PartitionOf(start), we->lines.PartitionOf(end));
+}
+
+// --- Text changes ----------------------------------------------------------------------
+
+// The raw replacement: text, lines, runs and layout; no undo, selection or hooks.
+void ApplyText(WEReference we, SInt32 start, SInt32 removeLength, const UniChar* chars, SInt32 count,
+               const std::vector<RunCopy>* runs, UInt32 style) {
+  const SInt32 line0 = we->lines.PartitionOf(start);
+  if (removeLength > 0) {
+    SInt32 breaks = 0;
+    for (SInt32 p = start; p < start + removeLength; ++p)
+      if (we->text.ValueAt(p) == kCR) ++breaks;
+    for (SInt32 k = 0; k < breaks; ++k) we->lines.Remove(line0 + 1);
+    we->lines.Grow(line0, -removeLength);
+    if (breaks > 0) LayoutLinesRemoved(we, line0 + 1, breaks);
+    DeleteRuns(we, start, removeLength);
+    we->text.DeleteRange(start, removeLength);
+  }
+  if (count > 0) {
+    we->text.InsertMany(start, chars, count);
+    we->lines.Grow(line0, count);
+    SInt32 added = 0;
+    for (SInt32 r = 0; r < count; ++r)
+      if (chars[r] == kCR) we->lines.Insert(line0 + ++added, start + r + 1);
+    if (added > 0) LayoutLinesInserted(we, line0 + 1, added);
+    if (runs != nullptr && !runs->empty())
+      InsertRuns(we, start, count, *runs);
+    else
+      InsertRun(we, start, count, style);
+    LayoutInvalidate(we, line0, line0 + added);
+  } else {
+    LayoutInvalidate(we, line0, line0);
+  }
+}
+
+void Flux(WEReference we, SInt32 offset, SInt32 delta) {
+  if (we->fluxHook) we->fluxHook(offset, delta, we);
+}
+
+void DropUndo(WEReference we) {
+  we->undoStack.clear();
+  we->redoStack.clear();
+  if (we->pending) we->pending->changes.clear();
+  we->typingOpen = false;
+}
+
+void Record(WEReference we, Change change) {
+  if (!we->Feature(weFUndo)) {
+    if (change.text) DropUndo(we);
+    return;
+  }
+  we->redoStack.clear();
+  if (!we->pending) return;  // every recording path opens an action first
+  auto& changes = we->pending->changes;
+  // Consecutive insertions join one change.
+  if (change.text && change.chars.empty() && !changes.empty()) {
+    Change& last = changes.back();
+    if (last.text && last.chars.empty() && last.offset + last.length == change.offset) {
+      last.length += change.length;
+      return;
+    }
+  }
+  changes.push_back(std::move(change));
+}
+
+// Applies a recorded change and answers its inverse.
+Change ApplyChange(WEReference we, const Change& c) {
+  Change inverse;
+  inverse.text = c.text;
+  inverse.offset = c.offset;
+  const SInt32 end = std::min(c.offset + c.length, Length(we));
+  if (c.text) {
+    inverse.length = SInt32(c.chars.size());
+    inverse.chars = Copy(we, c.offset, end);
+    inverse.runs = CopyRuns(we, c.offset, end);
+    const UInt32 style = StyleAt(we, c.offset);
+    ApplyText(we, c.offset, end - c.offset, reinterpret_cast<const UniChar*>(c.chars.data()),
+              SInt32(c.chars.size()), &c.runs, style);
+    Flux(we, c.offset, SInt32(c.chars.size()) - (end - c.offset));
+  } else {
+    inverse.length = c.length;
+    inverse.runs = CopyRuns(we, c.offset, end);
+    RestoreRuns(we, c.offset, end, c.runs);
+    InvalidateRange(we, c.offset, end);
+  }
+  return inverse;
+}
+
+SInt32 ClampSigned(SInt64 v, SInt32 lo, SInt32 hi) { return SInt32(std::clamp<SInt64>(v, lo, hi)); }
+
+bool DecodeText(const void* text, ByteCount length, TextEncoding encoding, std::vector<UniChar>* out) {
+  out->clear();
+  if (length == 0) return true;
+  if (text == nullptr || length > ByteCount(INT32_MAX)) return false;
+  const auto* bytes = static_cast<const UInt8*>(text);
+  if (encoding == kTextEncodingMacRoman || encoding == 0xFFF) {
+    out->resize(length);
+    for (ByteCount i = 0; i < length; ++i) (*out)[i] = MacRomanChar(bytes[i]);
+    return true;
+  }
+  if (encoding == kTextEncodingUnicodeDefault) {
+    if (length % 2 != 0) return false;
+    out->resize(length / 2);
+    std::memcpy(out->data(), bytes, length);
+    return true;
+  }
+  CFStringRef s = CFStringCreateWithBytes(nullptr, bytes, CFIndex(length), encoding, false);
+  if (s == nullptr) return false;
+  out->resize(size_t(CFStringGetLength(s)));
+  CFStringGetCharacters(s, CFRangeMake(0, CFIndex(out->size())), out->data());
+  CFRelease(s);
+  return true;
+}
+
+UniChar Fold(UniChar c) {
+  if (c >= 0xD800 && c <= 0xDFFF) return c;
+  return UniChar(g_unichar_tolower(c));
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Internal interface
+
+namespace we {
+
+void* AllocateLargeBlock(size_t bytes) {
+  constexpr size_t kLargePage = size_t(2) << 20;
+  void* block = nullptr;
+  if (posix_memalign(&block, kLargePage, bytes) != 0) return nullptr;
+  madvise(block, bytes, MADV_HUGEPAGE);  // a hint: without large pages the block works all the same
+  return block;
+}
+
+std::vector<RunCopy> CopyStyleRuns(WEReference we, SInt32 start, SInt32 end) { return CopyRuns(we, start, end); }
+
+std::string ToUTF8(const std::u16string& s) {
+  std::string out;
+  out.reserve(s.size());
+  for (size_t i = 0; i < s.size(); ++i) {
+    UInt32 c = s[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
+      ++i;
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = 0xFFFD;  // a lone surrogate
+    }
+    char buf[6];
+    const int n = g_unichar_to_utf8(c, buf);
+    out.append(buf, size_t(n));
+  }
+  return out;
+}
+
+UInt8 MacRomanByte(UniChar c) {
+  if (c < 0x80) return UInt8(c);
+  const auto& r = Roman().reverse;
+  auto it = r.find(c);
+  return it == r.end() ? 0xFF : it->second;
+}
+
+UniChar MacRomanChar(UInt8 b) { return b < 0x80 ? UniChar(b) : Roman().upper[b - 0x80]; }
+
+SInt32 Length(WEReference we) { return we->text.Length(); }
+
+SInt32 ClampOffset(WEReference we, SInt32 offset) { return std::clamp(offset, 0, Length(we)); }
+
+const std::string* Style::Find(FourCharCode tag) const {
+  auto it = std::lower_bound(attributes.begin(), attributes.end(), tag,
+                             [](const auto& a, FourCharCode t) { return a.first < t; });
+  return it != attributes.end() && it->first == tag ? &it->second : nullptr;
+}
+
+void Style::Set(FourCharCode tag, std::string value) {
+  auto it = std::lower_bound(attributes.begin(), attributes.end(), tag,
+                             [](const auto& a, FourCharCode t) { return a.first < t; });
+  if (it != attributes.end() && it->first == tag)
+    it->second = std::move(value);
+  else
+    attributes.insert(it, {tag, std::move(value)});
+}
+
+void Style::Remove(FourCharCode tag) {
+  auto it = std::lower_bound(attributes.begin(), attributes.end(), tag,
+                             [](const auto& a, FourCharCode t) { return a.first < t; });
+  if (it != attributes.end() && it->first == tag) attributes.erase(it);
+}
+
+std::string Style::Key() const {
+  std::string key;
+  for (const auto& [tag, value] : attributes) {
+    key.append(reinterpret_cast<const char*>(&tag), 4);
+    const UInt32 n = UInt32(value.size());
+    key.append(reinterpret_cast<const char*>(&n), 4);
+    key.append(value);
+  }
+  return key;
+}
+
+UInt32 InternStyle(WEReference we, const Style& style) {
+  std::string key = style.Key();
+  auto it = we->styleIndex.find(key);
+  if (it != we->styleIndex.end()) return it->second;
+  const UInt32 index = UInt32(we->styles.size());
+  we->styles.push_back(style);
+  we->looks.emplace_back();
+  we->styleIndex.emplace(std::move(key), index);
+  return index;
+}
+
+UInt32 StyleAt(WEReference we, SInt32 offset) {
+  return we->runStyles.ValueAt(we->runs.PartitionOf(ClampOffset(we, offset)));
+}
+
+std::u16string Copy(WEReference we, SInt32 start, SInt32 end) {
+  start = ClampOffset(we, start);
+  end = ClampOffset(we, end);
+  std::u16string out;
+  if (end <= start) return out;
+  out.resize(size_t(end - start));
+  we->text.GetRange(reinterpret_cast<UniChar*>(out.data()), start, end - start);
+  return out;
+}
+
+void BeginImplicit(WEReference we, WEActionKind kind) {
+  if (we->actionDepth++ == 0) {
+    we->pending = Action{};
+    we->pending->kind = kind;
+    we->pending->before = we->sel;
+  }
+}
+
+void EndImplicit(WEReference we) {
+  if (we->actionDepth <= 0) return;
+  if (--we->actionDepth > 0) return;
+  Action a = std::move(*we->pending);
+  we->pending.reset();
+  a.after = we->sel;
+  if (a.changes.empty()) return;
+  const bool typing = a.typing;
+  if (typing && we->typingOpen && !we->undoStack.empty() && we->undoStack.back().typing) {
+    Action& top = we->undoStack.back();
+    for (auto& c : a.changes) {
+      if (c.text && c.chars.empty() && !top.changes.empty()) {
+        Change& last = top.changes.back();
+        if (last.text && last.chars.empty() && last.offset + last.length == c.offset) {
+          last.length += c.length;
+          continue;
+        }
+      }
+      top.changes.push_back(std::move(c));
+    }
+    top.after = a.after;
+    return;
+  }
+  if (!we->Feature(weFMultipleUndo)) we->undoStack.clear();
+  we->undoStack.push_back(std::move(a));
+  we->typingOpen = typing;
+}
+
+void CloseTyping(WEReference we) { we->typingOpen = false; }
+
+void Replace(WEReference we, SInt32 start, SInt32 end, const UniChar* chars, SInt32 count,
+             const std::vector<RunCopy>* runs, bool typing) {
+  start = ClampOffset(we, start);
+  end = std::max(start, ClampOffset(we, end));
+  const SInt32 removed = end - start;
+  if (removed == 0 && count == 0) return;
+  const SInt32 length = Length(we);
+
+  // The style the new text takes.
+  UInt32 style;
+  const bool emptied = removed == length;
+  if (we->nullStyle && (we->nullStyleOffset == start || emptied)) {
+    style = *we->nullStyle;
+  } else if (length == 0) {
+    style = we->runStyles.ValueAt(0);
+  } else if (removed > 0) {
+    style = StyleAt(we, start);
+  } else {
+    style = StyleAt(we, start > 0 ? start - 1 : 0);
+  }
+
+  Change change;
+  change.offset = start;
+  change.length = count;
+  if (we->Feature(weFUndo) && removed > 0) {
+    change.chars = Copy(we, start, end);
+    change.runs = CopyRuns(we, start, end);
+  }
+  ApplyText(we, start, removed, chars, count, runs, style);
+  if (Length(we) == 0) we->runStyles.SetValueAt(0, style);
+  we->nullStyle.reset();
+  if (we->pending) we->pending->typing = we->pending->typing || typing;
+  Record(we, std::move(change));
+  we->modCount++;
+
+  // The selection follows the text.
+  const SInt32 delta = count - removed;
+  Selection& s = we->sel;
+  auto move = [&](SInt32 p, bool isEnd) {
+    if (p <= start) return p;
+    if (p >= end) return p + delta;
+    return isEnd ? start + count : start;
+  };
+  if (s.start >= start && s.end <= end) {
+    s.start = s.end = s.anchor = start + count;
+  } else {
+    const bool anchorAtStart = s.anchor == s.start;
+    s.start = move(s.start, false);
+    s.end = move(s.end, true);
+    s.anchor = anchorAtStart ? s.start : s.end;
+  }
+  BlinkReset(we);
+  Flux(we, start, delta);
+}
+
+void SetSelectionInternal(WEReference we, SInt32 anchor, SInt32 active, bool keepNullStyle) {
+  anchor = ClampOffset(we, anchor);
+  active = ClampOffset(we, active);
+  const Selection old = we->sel;
+  we->sel.anchor = anchor;
+  we->sel.start = std::min(anchor, active);
+  we->sel.end = std::max(anchor, active);
+  if (!keepNullStyle && we->nullStyle && !(we->sel.start == we->sel.end && we->sel.start == we->nullStyleOffset) &&
+      we->sel.start == we->sel.end)
+    we->nullStyle.reset();
+  if (old.start != we->sel.start || old.end != we->sel.end) {
+    CloseTyping(we);
+    BlinkReset(we);
+    Redraw(we);
+  }
+}
+
+SInt32 CharClass(UniChar c) {
+  if (c == '_') return weCharClassUnderscore;
+  if (c < 0x80) {
+    if (c <= 0x20 || c == 0x7F) return weCharClassSpace;
+    if (c >= '0' && c <= '9') return weCharClassDigit;
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) return weCharClassLetter;
+    return weCharClassPunctuation;
+  }
+  if (c >= 0xD800 && c <= 0xDFFF) return weCharClassPunctuation;
+  if (g_unichar_isspace(c) || g_unichar_iscntrl(c)) return weCharClassSpace;
+  if (g_unichar_isdigit(c)) return weCharClassDigit;
+  if (g_unichar_isalpha(c) || g_unichar_ismark(c)) return weCharClassLetter;
+  return weCharClassPunctuation;
+}
+
+bool IsWordClass(SInt32 cls) {
+  return cls == weCharClassLetter || cls == weCharClassDigit || cls == weCharClassUnderscore;
+}
+
+}  // namespace we
+
+// ---------------------------------------------------------------------------
+// Instances
+
+OSStatus WENew(const LongRect* inDestRect, const LongRect* inViewRect, OptionBits inFeatures, WEReference* outWE) {
+  if (outWE == nullptr) return paramErr;
+  *outWE = nullptr;
+  auto* we = new WEOpaqueRec;
+  if (inDestRect) we->dest = *inDestRect;
+  if (inViewRect) we->view = *inViewRect;
+  we->features = inFeatures;
+  we->viewRecord.owner = we;
+  we->runStyles.Insert(0, InternStyle(we, Style{}));
+  LayoutInit(we);
+  *outWE = we;
+  return noErr;
+}
+
+void WEDispose(WEReference we) {
+  if (we == nullptr) return;
+  BlinkStop(we);
+  EventsDispose(we);
+  LayoutDispose(we);
+  delete we;
+}
+
+OSStatus WESetInfo(WESelector inSelector, const void* inInfo, WEReference we) {
+  if (we == nullptr) return paramErr;
+  auto ptr = [&](auto& field) {
+    using T = std::remove_reference_t<decltype(field)>;
+    field = inInfo ? *static_cast<const T*>(inInfo) : T{};
+  };
+  switch (inSelector) {
+    case weTextFilterHook: ptr(we->filterHook); return noErr;
+    case weFluxHook: ptr(we->fluxHook); return noErr;
+    case weScrollHook: ptr(we->scrollHook); return noErr;
+    case weCGEraseHook: ptr(we->eraseHook); return noErr;
+    case weTranslateDragHook: ptr(we->translateDragHook); return noErr;
+    case weCGContextInfo: ptr(we->context); return noErr;
+    case weRefConInfo: ptr(we->refCon); return noErr;
+  }
+  return paramErr;
+}
+
+OSStatus WEGetInfo(WESelector inSelector, void* outInfo, WEReference we) {
+  if (we == nullptr || outInfo == nullptr) return paramErr;
+  auto get = [&](const auto& field) {
+    using T = std::remove_cv_t<std::remove_reference_t<decltype(field)>>;
+    *static_cast<T*>(outInfo) = field;
+  };
+  switch (inSelector) {
+    case weTextFilterHook: get(we->filterHook); return noErr;
+    case weFluxHook: get(we->fluxHook); return noErr;
+    case weScrollHook: get(we->scrollHook); return noErr;
+    case weCGEraseHook: get(we->eraseHook); return noErr;
+    case weTranslateDragHook: get(we->translateDragHook); return noErr;
+    case weCGContextInfo: get(we->context); return noErr;
+    case weRefConInfo: get(we->refCon); return noErr;
+  }
+  return paramErr;
+}
+
+SInt16 WEFeatureFlag(SInt16 inFeature, SInt16 inAction, WEReference we) {
+  if (we == nullptr || inFeature < 0 || inFeature > 31) return -1;
+  const SInt16 old = we->Feature(inFeature) ? 1 : 0;
+  const OptionBits bit = 1u << inFeature;
+  switch (inAction) {
+    case weBitSet: we->features |= bit; break;
+    case weBitClear: we->features &= ~bit; break;
+    case weBitToggle: we->features ^= bit; break;
+    default: return old;
+  }
+  const SInt16 now = we->Feature(inFeature) ? 1 : 0;
+  if (now != old) {
+    if (inFeature == weFUndo && !now) DropUndo(we);
+    if (inFeature == weFMultipleUndo && !now && we->undoStack.size() > 1)
+      we->undoStack.erase(we->undoStack.begin(), we->undoStack.end() - 1);
+    if (inFeature == weFInhibitRedraw && !now) Redraw(we);
+    if (inFeature == weFInhibitRecal && !now) WECalText(we);
+  }
+  return old;
+}
+
+// ---------------------------------------------------------------------------
+// Text
+
+OSStatus WEPut(SInt32 inStart, SInt32 inEnd, const void* inText, ByteCount inTextLength, TextEncoding inEncoding,
+               WEPutOptions inPutOptions, ItemCount, const FlavorType*, const Handle*, WEReference we) {
+  if (we == nullptr) return paramErr;
+  std::vector<UniChar> chars;
+  if (!DecodeText(inText, inTextLength, inEncoding, &chars)) return paramErr;
+  if (chars.size() > size_t(INT32_MAX - Length(we))) return memFullErr;
+  SInt32 start = inStart == kCurrentSelection ? we->sel.start : inStart;
+  SInt32 end = inEnd == kCurrentSelection ? we->sel.end : inEnd;
+  if (start > end) std::swap(start, end);
+  start = ClampOffset(we, start);
+  end = ClampOffset(we, end);
+  const bool typing = (inPutOptions & wePutAddToTypingSequence) != 0;
+  if (!typing) CloseTyping(we);
+  BeginImplicit(we, typing ? weAKTyping : weAKUnspecified);
+  Replace(we, start, end, chars.data(), SInt32(chars.size()), nullptr, typing);
+  EndImplicit(we);
+  return noErr;
+}
+
+OSStatus WEDelete(WEReference we) {
+  if (we == nullptr) return paramErr;
+  if (we->sel.start == we->sel.end) return noErr;
+  CloseTyping(we);
+  BeginImplicit(we, weAKClear);
+  Replace(we, we->sel.start, we->sel.end, nullptr, 0, nullptr, false);
+  EndImplicit(we);
+  return noErr;
+}
+
+OSStatus WEStreamRange(SInt32 inStart, SInt32 inEnd, FlavorType inType, OptionBits, Handle outData,
+                       WEReference we) {
+  if (we == nullptr || outData == nullptr || !IsHandleValid(outData)) return paramErr;
+  SInt32 start = inStart == kCurrentSelection ? we->sel.start : inStart;
+  SInt32 end = inEnd == kCurrentSelection ? we->sel.end : inEnd;
+  start = ClampOffset(we, start);
+  end = std::max(start, ClampOffset(we, end));
+  const std::u16string chars = Copy(we, start, end);
+  std::string bytes;
+  switch (inType) {
+    case 'utxt': bytes.assign(reinterpret_cast<const char*>(chars.data()), chars.size() * 2); break;
+    case 'utf8': bytes = ToUTF8(chars); break;
+    case 'TEXT':
+      bytes.resize(chars.size());
+      for (size_t i = 0; i < chars.size(); ++i) bytes[i] = char(MacRomanByte(chars[i]));
+      break;
+    default: return weUnsupportedFlavorErr;
+  }
+  SetHandleSize(outData, Size(bytes.size()));
+  if (MemError() != noErr) return MemError();
+  if (!bytes.empty()) std::memcpy(*outData, bytes.data(), bytes.size());
+  return noErr;
+}
+
+UInt8 WEGetChar(SInt32 inOffset, WEReference we) {
+  if (we == nullptr || inOffset < 0 || inOffset >= Length(we)) return 0;
+  return MacRomanByte(we->text.ValueAt(inOffset));
+}
+
+SInt32 WEGetTextLength(WEReference we) { return we ? Length(we) : 0; }
+
+OSStatus WEFindWord(SInt32 inOffset, WEEdge inEdge, SInt32* outStart, SInt32* outEnd, WEReference we) {
+  if (we == nullptr) return paramErr;
+  const SInt32 length = Length(we);
+  SInt32 start = 0, end = 0;
+  if (length > 0) {
+    SInt32 c = std::clamp(inEdge == kLeadingEdge ? inOffset : inOffset - 1, 0, length - 1);
+    const UniChar ch = we->text.ValueAt(c);
+    const SInt32 cls = CharClass(ch);
+    start = c;
+    end = c + 1;
+    if (ch == 13 || ch == 10) {
+      // a line break stands alone
+    } else if (IsWordClass(cls)) {
+      while (start > 0 && IsWordClass(CharClass(we->text.ValueAt(start - 1)))) --start;
+      while (end < length && IsWordClass(CharClass(we->text.ValueAt(end)))) ++end;
+    } else if (cls == weCharClassSpace) {
+      auto blank = [&](SInt32 p) {
+        const UniChar u = we->text.ValueAt(p);
+        return u != 13 && u != 10 && CharClass(u) == weCharClassSpace;
+      };
+      while (start > 0 && blank(start - 1)) --start;
+      while (end < length && blank(end)) ++end;
+    } else if (ch >= 0xD800 && ch <= 0xDBFF && end < length) {
+      ++end;  // keep a surrogate pair whole
+    } else if (ch >= 0xDC00 && ch <= 0xDFFF && start > 0) {
+      --start;
+    }
+  }
+  if (outStart) *outStart = start;
+  if (outEnd) *outEnd = end;
+  return noErr;
+}
+
+OSStatus WEFind(const char* inKey, SInt32 inKeyLength, TextEncoding inEncoding, OptionBits inMatchOptions,
+                SInt32 inRangeStart, SInt32 inRangeEnd, SInt32* outMatchStart, SInt32* outMatchEnd, WEReference we) {
+  if (we == nullptr || inKeyLength < 0) return paramErr;
+  std::vector<UniChar> key;
+  if (!DecodeText(inKey, ByteCount(inKeyLength), inEncoding, &key) || key.empty()) return paramErr;
+  const SInt32 start = ClampOffset(we, inRangeStart);
+  const SInt32 end = ClampOffset(we, inRangeEnd);
+  const SInt32 n = SInt32(key.size());
+  if (end - start < n) return weNotFoundErr;
+  const bool fold = inMatchOptions & weFindCaseInsensitive;
+  const bool whole = inMatchOptions & weFindWholeWords;
+  if (fold)
+    for (auto& c : key) c = Fold(c);
+  const UniChar* text = we->text.RangePointer(0, Length(we));
+  const UniChar first = key[0];
+  for (SInt32 p = start; p + n <= end; ++p) {
+    if ((fold ? Fold(text[p]) : text[p]) != first) continue;
+    SInt32 k = 1;
+    while (k < n && (fold ? Fold(text[p + k]) : text[p + k]) == key[k]) ++k;
+    if (k < n) continue;
+    if (whole) {
+      if (p > 0 && IsWordClass(CharClass(text[p - 1])) && IsWordClass(CharClass(key[0]))) continue;
+      if (p + n < Length(we) && IsWordClass(CharClass(text[p + n])) && IsWordClass(CharClass(key[n - 1]))) continue;
+    }
+    if (outMatchStart) *outMatchStart = p;
+    if (outMatchEnd) *outMatchEnd = p + n;
+    return noErr;
+  }
+  return weNotFoundErr;
+}
+
+OSStatus WEGuessSpelling(CFStringRef inWord, OptionBits, CFArrayRef* outGuesses, WEReference we) {
+  if (we == nullptr || outGuesses == nullptr || inWord == nullptr) return paramErr;
+  *outGuesses = CFArrayCreate(nullptr, nullptr, 0, &kCFTypeArrayCallBacks);
+  return *outGuesses ? noErr : memFullErr;
+}
+
+OSStatus WEGetCharacterProperty(SInt32 inOffset, SInt32 inProperty, SInt32* outValue, WEReference we) {
+  if (we == nullptr || outValue == nullptr || inProperty != weCharClassProperty) return paramErr;
+  if (inOffset < 0 || inOffset >= Length(we)) return paramErr;
+  *outValue = CharClass(we->text.ValueAt(inOffset));
+  return noErr;
+}
+
+// ---------------------------------------------------------------------------
+// Selection
+
+void WEGetSelection(SInt32* outStart, SInt32* outEnd, WEReference we) {
+  if (outStart) *outStart = we ? we->sel.start : 0;
+  if (outEnd) *outEnd = we ? we->sel.end : 0;
+}
+
+void WESetSelection(SInt32 inStart, SInt32 inEnd, WEReference we) {
+  if (we == nullptr) return;
+  we->preferredX = -1;
+  SetSelectionInternal(we, inStart, inEnd);
+  if (we->Feature(weFAutoScroll)) ScrollToSelection(we);
+}
+
+SInt32 WEGetSelectionAnchor(WEReference we) { return we ? we->sel.anchor : 0; }
+
+// ---------------------------------------------------------------------------
+// Lines
+
+SInt32 WEOffsetToLine(SInt32 inOffset, WEReference we) {
+  if (we == nullptr) return 0;
+  return we->lines.PartitionOf(ClampOffset(we, inOffset));
+}
+
+void WEGetLineRange(SInt32 inLineIndex, SInt32* outLineStart, SInt32* outLineEnd, WEReference we) {
+  SInt32 start = 0, end = 0;
+  if (we != nullptr) {
+    const SInt32 line = std::clamp(inLineIndex, 0, we->lines.Partitions() - 1);
+    start = we->lines.Start(line);
+    end = we->lines.Start(line + 1);
+  }
+  if (outLineStart) *outLineStart = start;
+  if (outLineEnd) *outLineEnd = end;
+}
+
+SInt32 WECountLines(WEReference we) { return we ? we->lines.Partitions() : 0; }
+
+void WEPointToLongPoint(Point inPoint, LongPt* outLongPoint) {
+  if (outLongPoint) *outLongPoint = LongPt{inPoint.v, inPoint.h};
+}
+
+void WELongPointToPoint(const LongPt* inLongPoint, Point* outPoint) {
+  if (inLongPoint == nullptr || outPoint == nullptr) return;
+  outPoint->v = SInt16(ClampSigned(inLongPoint->v, INT16_MIN, INT16_MAX));
+  outPoint->h = SInt16(ClampSigned(inLongPoint->h, INT16_MIN, INT16_MAX));
+}
+
+// ---------------------------------------------------------------------------
+// Undo
+
+OSStatus WEBeginAction(WEReference we) {
+  if (we == nullptr) return paramErr;
+  CloseTyping(we);
+  BeginImplicit(we, weAKUnspecified);
+  return noErr;
+}
+
+OSStatus WEEndAction(WEActionKind inKind, WEReference we) {
+  if (we == nullptr || we->actionDepth <= 0) return paramErr;
+  if (we->actionDepth == 1) {
+    we->pending->kind = inKind;
+    we->pending->typing = false;  // an action of the caller's is a step of its own
+  }
+  EndImplicit(we);
+  CloseTyping(we);
+  return noErr;
+}
+
+OSStatus WEGetUndoInfo(Boolean* outRedoFlag, WEActionKind* outActionKind, WEReference we) {
+  if (we == nullptr) return paramErr;
+  if (outRedoFlag) *outRedoFlag = !we->redoStack.empty();
+  if (outActionKind) *outActionKind = we->undoStack.empty() ? WEActionKind(weAKNone) : we->undoStack.back().kind;
+  return noErr;
+}
+
+namespace {
+
+OSStatus TakeBack(WEReference we, std::vector<Action>& from, std::vector<Action>& to, int sign) {
+  if (we == nullptr) return paramErr;
+  if (from.empty() || we->actionDepth > 0) return weCantUndoErr;
+  Action a = std::move(from.back());
+  from.pop_back();
+  CloseTyping(we);
+  Action inverse;
+  inverse.kind = a.kind;
+  inverse.before = a.after;
+  inverse.after = a.before;
+  for (auto it = a.changes.rbegin(); it != a.changes.rend(); ++it) {
+    inverse.changes.push_back(ApplyChange(we, *it));
+    if (it->text) we->modCount += sign;
+  }
+  we->sel = a.before;
+  we->sel.start = ClampOffset(we, we->sel.start);
+  we->sel.end = ClampOffset(we, we->sel.end);
+  we->sel.anchor = ClampOffset(we, we->sel.anchor);
+  we->nullStyle.reset();
+  to.push_back(std::move(inverse));
+  Redraw(we);
+  if (we->Feature(weFAutoScroll)) ScrollToSelection(we);
+  return noErr;
+}
+
+}  // namespace
+
+OSStatus WEUndo(WEReference we) { return we ? TakeBack(we, we->undoStack, we->redoStack, -1) : paramErr; }
+
+OSStatus WERedo(WEReference we) { return we ? TakeBack(we, we->redoStack, we->undoStack, +1) : paramErr; }
+
+UInt32 WEGetModCount(WEReference we) { return we ? UInt32(we->modCount) : 0; }
+
+void WEResetModCount(WEReference we) {
+  if (we) we->modCount = 0;
+}
+
+// ---------------------------------------------------------------------------
+// Attributes
+
+OSStatus WEGetOneAttribute(SInt32 inOffset, WESelector inAttributeTag, void* outValue, ByteCount inValueSize,
+                           WEReference we) {
+  if (we == nullptr || (outValue == nullptr && inValueSize > 0)) return paramErr;
+  SInt32 offset = inOffset == kCurrentSelection ? we->sel.start : ClampOffset(we, inOffset);
+  UInt32 style;
+  if (we->nullStyle && we->nullStyleOffset == offset)
+    style = *we->nullStyle;
+  else
+    style = StyleAt(we, offset);
+  std::string value;
+  if (const std::string* v = we->styles[style].Find(inAttributeTag))
+    value = *v;
+  else if (!DefaultAttribute(inAttributeTag, &value))
+    return weAttributeNotFoundErr;
+  if (inValueSize > 0) {
+    std::memset(outValue, 0, inValueSize);
+    std::memcpy(outValue, value.data(), std::min<size_t>(inValueSize, value.size()));
+  }
+  return noErr;
+}
+
+OSStatus WESetOneAttribute(SInt32 inStart, SInt32 inEnd, WESelector inAttributeTag, const void* inValue,
+                           ByteCount inValueSize, WEReference we) {
+  if (we == nullptr || inValueSize > (1u << 20)) return paramErr;
+  SInt32 start = inStart == kCurrentSelection ? we->sel.start : inStart;
+  SInt32 end = inEnd == kCurrentSelection ? we->sel.end : inEnd;
+  if (start > end) std::swap(start, end);
+  start = ClampOffset(we, start);
+  end = ClampOffset(we, end);
+
+  // The change made to each style, memoised per style.
+  std::unordered_map<UInt32, UInt32> memo;
+  auto transform = [&](UInt32 index) {
+    auto it = memo.find(index);
+    if (it != memo.end()) return it->second;
+    Style s = we->styles[index];
+    if (inAttributeTag == 'plan') {
+      if (inValue != nullptr && inValueSize >= 1 && *static_cast<const UInt8*>(inValue) != 0) {
+        s.Remove('bold');
+        s.Remove('ital');
+        s.Remove('undl');
+      }
+    } else if (inValue == nullptr && inValueSize > 0) {
+      s.Remove(inAttributeTag);
+    } else {
+      s.Set(inAttributeTag, std::string(static_cast<const char*>(inValue), inValue ? inValueSize : 0));
+    }
+    const UInt32 result = InternStyle(we, s);
+    memo.emplace(index, result);
+    return result;
+  };
+
+  if (start == end) {
+    if (Length(we) == 0) {
+      we->runStyles.SetValueAt(0, transform(we->runStyles.ValueAt(0)));
+      LayoutInvalidate(we, 0, 0);
+      Redraw(we);
+    } else {
+      const UInt32 base = we->nullStyle && we->nullStyleOffset == start ? *we->nullStyle
+                                                                         : StyleAt(we, start > 0 ? start - 1 : 0);
+      we->nullStyle = transform(base);
+      we->nullStyleOffset = start;
+    }
+    return noErr;
+  }
+
+  Change change;
+  change.text = false;
+  change.offset = start;
+  change.length = end - start;
+  const bool record = we->Feature(weFUndo);
+  if (record) change.runs = CopyRuns(we, start, end);
+  const SInt32 i = SplitRunAt(we, start);
+  const SInt32 j = SplitRunAt(we, end);
+  for (SInt32 k = i; k < j; ++k) we->runStyles.SetValueAt(k, transform(we->runStyles.ValueAt(k)));
+  MergeRuns(we, i, j);
+  if (record) {
+    BeginImplicit(we, weAKSetStyle);
+    Record(we, std::move(change));
+    EndImplicit(we);
+  }
+  if (AttributeAffectsLayout(inAttributeTag)) {
+    InvalidateRange(we, start, end);
+    Redraw(we);
+  }
+  return noErr;
+}
+
+OSStatus WERegisterCustomAttribute(WESelector inAttributeTag, OptionBits inFlags, ByteCount inValueSize,
+                                   OSType, WEReference we) {
+  if (we == nullptr) return paramErr;
+  we->customAttributes[inAttributeTag] = {inFlags, inValueSize};
+  return noErr;
+}
+
+// ---------------------------------------------------------------------------
+// Properties
+
+OSStatus WESetProperty(OSType inCreator, OSType inTag, ByteCount inSize, const void* inData, WEReference we) {
+  if (we == nullptr || (inData == nullptr && inSize > 0)) return paramErr;
+  we->properties[{inCreator, inTag}] = std::string(static_cast<const char*>(inData), inData ? inSize : 0);
+  return noErr;
+}
+
+OSStatus WEGetProperty(OSType inCreator, OSType inTag, ByteCount inBufferSize, ByteCount* outActualSize,
+                       void* outData, WEReference we) {
+  if (we == nullptr) return paramErr;
+  auto it = we->properties.find({inCreator, inTag});
+  if (it == we->properties.end()) return weAttributeNotFoundErr;
+  if (outActualSize) *outActualSize = it->second.size();
+  if (outData == nullptr) return noErr;
+  if (inBufferSize < it->second.size()) return paramErr;
+  std::memcpy(outData, it->second.data(), it->second.size());
+  return noErr;
+}
+
+OSStatus WERemoveProperty(OSType inCreator, OSType inTag, WEReference we) {
+  if (we == nullptr) return paramErr;
+  return we->properties.erase({inCreator, inTag}) ? OSStatus(noErr) : OSStatus(weAttributeNotFoundErr);
+}

@@ -1,0 +1,297 @@
+// The text engine's layout: offsets and points, wrapping, highlight areas,
+// scrolling, clicks and keys, and the drawing of a line into a bitmap.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "MacMemory.h"
+#include "WASTE.h"
+
+namespace {
+
+struct Engine {
+  WEReference we = nullptr;
+  explicit Engine(SInt32 destWidth = 2000, LongRect view = {10, 20, 210, 320}) {
+    LongRect dest{view.top, view.left, view.top, view.left + destWidth};
+    EXPECT_EQ(WENew(&dest, &view, weDoUndo | weDoAutoScroll, &we), noErr);
+  }
+  ~Engine() { WEDispose(we); }
+  void Put(const std::string& text) {
+    ASSERT_EQ(WEPut(0, WEGetTextLength(we), text.data(), text.size(), 0, 0, 0, nullptr, nullptr, we), noErr);
+    WECalText(we);
+  }
+  LongPt Point(SInt32 offset, SInt16* lh = nullptr, SInt16 direction = 1) const {
+    LongPt p{};
+    SInt16 h = 0;
+    WEGetPoint(offset, direction, &p, &h, we);
+    if (lh) *lh = h;
+    return p;
+  }
+};
+
+TEST(WasteLayout, OffsetsAndPointsRoundTripOnCarriageReturnText) {
+  Engine e;
+  e.Put("first line\rsecond\r\rla\tst");
+  const SInt32 n = WEGetTextLength(e.we);
+  SInt32 previousTop = -1;
+  for (SInt32 offset = 0; offset <= n; ++offset) {
+    SInt16 lh = 0;
+    const LongPt p = e.Point(offset, &lh);
+    EXPECT_GT(lh, 8) << offset;
+    // The middle of the line at the point's x finds the offset again.
+    LongPt probe{p.v + lh / 2, p.h};
+    EXPECT_EQ(WEGetOffset(&probe, nullptr, e.we), offset) << offset;
+    const SInt32 line = WEOffsetToLine(offset, e.we);
+    SInt32 ls, le;
+    WEGetLineRange(line, &ls, &le, e.we);
+    if (offset == ls) {
+      EXPECT_EQ(p.h, 20) << offset;  // lines start at the destination's left
+      EXPECT_GT(p.v, previousTop) << offset;
+      previousTop = p.v;
+    }
+  }
+  EXPECT_EQ(e.Point(0).v, 10);
+  // Above the text: the start; below it: the end; left of a line: its start.
+  LongPt above{-50, 100}, below{5000, 0}, left{e.Point(11).v + 2, -100};
+  EXPECT_EQ(WEGetOffset(&above, nullptr, e.we), 0);
+  EXPECT_EQ(WEGetOffset(&below, nullptr, e.we), n);
+  EXPECT_EQ(WEGetOffset(&left, nullptr, e.we), 11);
+  // Right of a line's end: before its line break.
+  LongPt right{e.Point(0).v + 2, 1500};
+  EXPECT_EQ(WEGetOffset(&right, nullptr, e.we), 10);
+  // The destination's bottom is the end of the text.
+  LongRect dest;
+  WEGetDestRect(&dest, e.we);
+  SInt16 lh;
+  const LongPt last = e.Point(n, &lh);
+  EXPECT_EQ(dest.bottom, last.v + lh);
+}
+
+TEST(WasteLayout, WrapsToTheDestinationWidth) {
+  Engine wide;
+  Engine narrow(120);
+  const std::string text = "alpha beta gamma delta epsilon zeta eta theta iota kappa";
+  wide.Put(text);
+  narrow.Put(text);
+  EXPECT_EQ(WECountLines(narrow.we), 1);  // lines are paragraphs, not rows
+  LongRect a, b;
+  WEGetDestRect(&a, wide.we);
+  WEGetDestRect(&b, narrow.we);
+  EXPECT_GT(b.bottom - b.top, 2 * (a.bottom - a.top));
+  // Every offset stays within the width, and rows go down.
+  SInt32 rows = 0, lastV = -1;
+  for (SInt32 i = 0; i <= SInt32(text.size()); ++i) {
+    const LongPt p = narrow.Point(i);
+    EXPECT_LE(p.h, 20 + 120) << i;
+    if (p.v != lastV) ++rows, lastV = p.v;
+  }
+  EXPECT_GT(rows, 2);
+  // At a wrap, direction 0 names the end of the upper row.
+  SInt32 wrap = -1;
+  for (SInt32 i = 1; i < SInt32(text.size()) && wrap < 0; ++i)
+    if (narrow.Point(i).v > narrow.Point(i - 1).v) wrap = i;
+  ASSERT_GT(wrap, 0);
+  EXPECT_EQ(narrow.Point(wrap, nullptr, 0).v, narrow.Point(wrap - 1).v);
+  EXPECT_GE(narrow.Point(wrap, nullptr, 0).h, narrow.Point(wrap - 1).h);
+  // A new width re-wraps.
+  LongRect dest = b;
+  dest.right = dest.left + 2000;
+  WESetDestRect(&dest, narrow.we);
+  WEGetDestRect(&b, narrow.we);
+  EXPECT_EQ(b.bottom - b.top, a.bottom - a.top);
+}
+
+TEST(WasteLayout, HiliteRegionCoversTheSelectedRows) {
+  Engine e;
+  e.Put("one\rtwo words\rthree");
+  RgnHandle none = WEGetHiliteRgn(-1, -1, e.we);  // the empty selection
+  EXPECT_TRUE(EmptyRgn(none));
+  DisposeRgn(none);
+
+  WESetSelection(8, 13, e.we);  // "words"
+  RgnHandle rgn = WEGetHiliteRgn(-1, -1, e.we);
+  Rect r;
+  GetRegionBounds(rgn, &r);
+  SInt16 lh;
+  const LongPt p8 = e.Point(8, &lh), p13 = e.Point(13);
+  EXPECT_EQ(r.top, p8.v);
+  EXPECT_EQ(r.bottom, p8.v + lh);
+  EXPECT_NEAR(r.left, p8.h, 1);
+  EXPECT_NEAR(r.right, p13.h, 1);
+  Point inside{SInt16(p8.v + 2), SInt16(p8.h + 3)}, outside{SInt16(p8.v + lh + 2), SInt16(p8.h + 3)};
+  EXPECT_TRUE(PtInRgn(inside, rgn));
+  EXPECT_FALSE(PtInRgn(outside, rgn));
+  DisposeRgn(rgn);
+
+  // Across a line break the first row reaches the view's right edge; all
+  // stays within the view.
+  rgn = WEGetHiliteRgn(2, 6, e.we);
+  GetRegionBounds(rgn, &r);
+  EXPECT_EQ(r.right, 320);
+  EXPECT_EQ(r.top, e.Point(2).v);
+  EXPECT_GT(r.bottom, e.Point(6).v);
+  DisposeRgn(rgn);
+}
+
+int gScrolls = 0;
+void CountScroll(WEReference) { ++gScrolls; }
+
+TEST(WasteLayout, ScrollingMovesTheDestinationAndKeepsTheCaretInView) {
+  Engine e(2000, LongRect{0, 0, 100, 300});
+  std::string text;
+  for (int i = 0; i < 40; ++i) text += "line " + std::to_string(i) + "\r";
+  e.Put(text);
+  WEScrollProcPtr hook = CountScroll;
+  WESetInfo(weScrollHook, &hook, e.we);
+  gScrolls = 0;
+  WEScroll(-5, -30, e.we);
+  LongRect dest;
+  WEGetDestRect(&dest, e.we);
+  EXPECT_EQ(dest.top, -30);
+  EXPECT_EQ(dest.left, -5);
+  EXPECT_EQ(gScrolls, 1);
+  WEScroll(0, 0, e.we);
+  EXPECT_EQ(gScrolls, 1);
+  WEScroll(5, 30, e.we);
+
+  // Selecting the end scrolls it into view (automatic scrolling is on).
+  WESetSelection(WEGetTextLength(e.we), WEGetTextLength(e.we), e.we);
+  SInt16 lh;
+  const LongPt p = e.Point(WEGetTextLength(e.we), &lh);
+  EXPECT_GE(p.v, 0);
+  EXPECT_LE(p.v + lh, 100);
+  EXPECT_GT(gScrolls, 2);
+  // Points follow the scroll: offsets under the view's top are near the end.
+  LongPt top{1, 1};
+  EXPECT_GT(WEOffsetToLine(WEGetOffset(&top, nullptr, e.we), e.we), 30);
+}
+
+TEST(WasteLayout, ClicksAndKeysMoveTheSelection) {
+  Engine e;
+  e.Put("foo bar\rbaz qux");
+  SInt16 lh;
+  const LongPt p5 = e.Point(5, &lh);
+  Point hit{SInt16(p5.v + lh / 2), SInt16(p5.h + 1)};
+  SInt32 s, end;
+  WEClick(hit, 0, 100, e.we);
+  WEGetSelection(&s, &end, e.we);
+  EXPECT_EQ(s, 5);
+  EXPECT_EQ(end, 5);
+  WEClick(hit, 0, 110, e.we);  // double click: the word
+  WEGetSelection(&s, &end, e.we);
+  EXPECT_EQ(s, 4);
+  EXPECT_EQ(end, 7);
+  WEClick(hit, 0, 120, e.we);  // triple click: the line
+  WEGetSelection(&s, &end, e.we);
+  EXPECT_EQ(s, 0);
+  EXPECT_EQ(end, 8);
+  const LongPt p10 = e.Point(10);
+  Point later{SInt16(p10.v + lh / 2), SInt16(p10.h + 1)};
+  WEClick(hit, 0, 500, e.we);
+  WEClick(later, 0x0200, 600, e.we);  // shift extends from the anchor
+  WEGetSelection(&s, &end, e.we);
+  EXPECT_EQ(s, 5);
+  EXPECT_EQ(end, 10);
+
+  struct {
+    UniChar key;
+    UInt32 modifiers;
+    SInt32 from, wantStart, wantEnd;
+  } keys[] = {
+      {29, 0, 5, 6, 6},        {28, 0, 5, 4, 4},        {31, 0, 1, 9, 9},      {30, 0, 9, 1, 1},
+      {29, 0x0200, 5, 5, 6},   {29, 0x0800, 1, 3, 3},   {28, 0x0100, 10, 8, 8}, {29, 0x0100, 1, 7, 7},
+      {31, 0x0100, 2, 15, 15}, {30, 0x0100, 12, 0, 0},
+  };
+  for (auto& k : keys) {
+    WESetSelection(k.from, k.from, e.we);
+    ASSERT_EQ(WETextInput(&k.key, 1, 0, k.modifiers, e.we), noErr);
+    WEGetSelection(&s, &end, e.we);
+    EXPECT_EQ(s, k.wantStart) << int(k.key) << "/" << k.modifiers;
+    EXPECT_EQ(end, k.wantEnd) << int(k.key) << "/" << k.modifiers;
+  }
+}
+
+int gErases = 0;
+CGRect gDirty;
+void Erase(CGContextRef c, const CGRect* dirty, WEViewReference view, WEReference we) {
+  ++gErases;
+  gDirty = *dirty;
+  EXPECT_EQ(view, WEGetCurrentView(we));
+  CGContextSetRGBFillColor(c, 1, 1, 0.5, 1);  // a pale yellow
+  CGContextFillRect(c, *dirty);
+}
+
+TEST(WasteLayout, DrawsTheTextIntoABitmap) {
+  constexpr int W = 200, H = 60;
+  CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB();
+  CGContextRef ctx = CGBitmapContextCreate(nullptr, W, H, 8, W * 4, space, kCGImageAlphaPremultipliedLast);
+  ASSERT_NE(ctx, nullptr);
+  CGContextTranslateCTM(ctx, 0, H);  // y-down root coordinates
+  CGContextScaleCTM(ctx, 1, -1);
+
+  Engine e(2000, LongRect{0, 0, H, W});
+  e.Put("MMMMMM\r");
+  const RGBColor red{0xFFFF, 0, 0};
+  WESetOneAttribute(3, 6, 'colr', &red, 6, e.we);
+  WESetInfo(weCGContextInfo, &ctx, e.we);
+  WECGEraseProcPtr erase = Erase;
+  WESetInfo(weCGEraseHook, &erase, e.we);
+  WEActivate(e.we);
+  WESetSelection(7, 7, e.we);
+  gErases = 0;
+  WEUpdate(nullptr, e.we);
+  EXPECT_EQ(gErases, 1);
+  EXPECT_EQ(gDirty.size.width, W);
+  EXPECT_EQ(gDirty.size.height, H);
+
+  auto* px = static_cast<const UInt8*>(CGBitmapContextGetData(ctx));
+  ASSERT_NE(px, nullptr);
+  auto at = [&](int x, int y) { return px + (size_t(y) * W + size_t(x)) * 4; };  // rows from the top
+  SInt16 lh;
+  const LongPt end3 = e.Point(3, &lh), end6 = e.Point(6);
+  int black = 0, redInk = 0, yellowBelow = 0;
+  for (int y = 0; y < lh; ++y) {
+    for (int x = 0; x < end3.h; ++x)
+      if (at(x, y)[0] < 80 && at(x, y)[1] < 80) ++black;
+    for (int x = end3.h; x < end6.h; ++x)
+      if (at(x, y)[0] > 180 && at(x, y)[1] < 80) ++redInk;
+  }
+  for (int x = 0; x < W; ++x) {
+    const UInt8* p = at(x, lh + 2 + lh);  // the row under the second line
+    if (p[0] > 240 && p[1] > 240 && p[2] > 100 && p[2] < 160) ++yellowBelow;
+  }
+  EXPECT_GT(black, 20);
+  EXPECT_GT(redInk, 20);
+  EXPECT_GT(yellowBelow, W - 4);
+  // The caret: a dark one-pixel column at the start of the second line.
+  const LongPt caret = e.Point(7);
+  EXPECT_LT(at(caret.h, caret.v + 3)[0], 60);
+
+  // Nothing is drawn while redrawing is inhibited.
+  WEFeatureFlag(weFInhibitRedraw, weBitSet, e.we);
+  WEUpdate(nullptr, e.we);
+  EXPECT_EQ(gErases, 1);
+  CGContextRelease(ctx);
+  CGColorSpaceRelease(space);
+}
+
+TEST(WasteLayout, LargeTextStaysResponsive) {
+  // 20,000 lines: look-ups and an edit in the middle touch only what they need.
+  Engine e(2000, LongRect{0, 0, 400, 600});
+  std::string text;
+  for (int i = 0; i < 20000; ++i) text += "$value = strlen($input) + " + std::to_string(i) + ";\r";
+  e.Put(text);
+  EXPECT_EQ(WECountLines(e.we), 20001);
+  const SInt32 middle = WEGetTextLength(e.we) / 2;
+  ASSERT_EQ(WEPut(middle, middle, "x", 1, 0, 0, 0, nullptr, nullptr, e.we), noErr);
+  SInt16 lh;
+  const LongPt p = e.Point(middle, &lh);
+  LongPt probe{p.v + lh / 2, p.h};
+  EXPECT_EQ(WEGetOffset(&probe, nullptr, e.we), middle);
+  LongRect dest;
+  WEGetDestRect(&dest, e.we);
+  EXPECT_NEAR(double(dest.bottom - dest.top), 20001.0 * lh, 20001.0);
+}
+
+}  // namespace

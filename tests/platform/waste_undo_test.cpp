@@ -1,0 +1,246 @@
+// The text engine's undo, the flux hook and the text filter: every change
+// reaches the hook once with (offset, delta), whoever made it.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "MacMemory.h"
+#include "WASTE.h"
+
+namespace {
+
+std::vector<std::pair<SInt32, SInt32>> gFlux;
+void RecordFlux(SInt32 offset, SInt32 delta, WEReference) { gFlux.emplace_back(offset, delta); }
+
+struct Engine {
+  WEReference we = nullptr;
+  explicit Engine(OptionBits features = weDoUndo | weDoMultipleUndo) {
+    LongRect dest{0, 0, 0, 2000}, view{0, 0, 400, 600};
+    EXPECT_EQ(WENew(&dest, &view, features, &we), noErr);
+    WEFluxProcPtr hook = RecordFlux;
+    WESetInfo(weFluxHook, &hook, we);
+    gFlux.clear();
+  }
+  ~Engine() { WEDispose(we); }
+  void Put(SInt32 start, SInt32 end, const std::string& text) {
+    ASSERT_EQ(WEPut(start, end, text.data(), text.size(), 0, 0, 0, nullptr, nullptr, we), noErr);
+  }
+  void Type(const std::u16string& text, UInt32 keyCode = 0, UInt32 modifiers = 0) {
+    ASSERT_EQ(WETextInput(reinterpret_cast<const UniChar*>(text.data()), text.size(), keyCode, modifiers, we), noErr);
+  }
+  std::string Text() const {
+    Handle h = NewHandle(0);
+    WEStreamRange(0, WEGetTextLength(we), 'TEXT', 0, h, we);
+    std::string out(*h ? *h : "", size_t(GetHandleSize(h)));
+    DisposeHandle(h);
+    return out;
+  }
+  WEActionKind Kind(Boolean* redo = nullptr) const {
+    Boolean r = false;
+    WEActionKind kind = -1;
+    WEGetUndoInfo(&r, &kind, we);
+    if (redo) *redo = r;
+    return kind;
+  }
+};
+
+using Flux = std::vector<std::pair<SInt32, SInt32>>;
+
+TEST(WasteUndo, FluxOncePerChangeForPutsDeletesUndoAndRedo) {
+  Engine e;
+  e.Put(0, 0, "hello world");
+  e.Put(6, 11, "there!");
+  WESetSelection(0, 6, e.we);
+  WEDelete(e.we);
+  EXPECT_EQ(gFlux, (Flux{{0, 11}, {6, 1}, {0, -6}}));
+  EXPECT_EQ(e.Text(), "there!");
+
+  gFlux.clear();
+  ASSERT_EQ(WEUndo(e.we), noErr);
+  EXPECT_EQ(e.Text(), "hello there!");
+  ASSERT_EQ(WEUndo(e.we), noErr);
+  EXPECT_EQ(e.Text(), "hello world");
+  ASSERT_EQ(WERedo(e.we), noErr);
+  EXPECT_EQ(e.Text(), "hello there!");
+  EXPECT_EQ(gFlux, (Flux{{0, 6}, {6, -1}, {6, 1}}));
+  // Undo selects what the step had selected before it.
+  ASSERT_EQ(WEUndo(e.we), noErr);
+  SInt32 s, end;
+  WEGetSelection(&s, &end, e.we);
+  EXPECT_EQ(s, 11);  // where the put of "there!" found it
+  EXPECT_EQ(end, 11);
+  ASSERT_EQ(WEUndo(e.we), noErr);
+  EXPECT_EQ(e.Text(), "");
+  EXPECT_EQ(WEUndo(e.we), weCantUndoErr);
+  EXPECT_EQ(e.Kind(), weAKNone);
+}
+
+TEST(WasteUndo, TypingIsOneStepUntilSomethingElseHappens) {
+  Engine e;
+  e.Type(u"a");
+  e.Type(u"b");
+  e.Type(u"c");
+  e.Type(u"\b", 51);  // backspace joins the typing
+  e.Type(u"d");
+  EXPECT_EQ(e.Text(), "abd");
+  EXPECT_EQ(e.Kind(), weAKTyping);
+  EXPECT_EQ(gFlux, (Flux{{0, 1}, {1, 1}, {2, 1}, {2, -1}, {2, 1}}));
+  // Moving the insertion point ends the step.
+  WESetSelection(0, 0, e.we);
+  e.Type(u"X");
+  EXPECT_EQ(e.Text(), "Xabd");
+  ASSERT_EQ(WEUndo(e.we), noErr);
+  EXPECT_EQ(e.Text(), "abd");
+  ASSERT_EQ(WEUndo(e.we), noErr);
+  EXPECT_EQ(e.Text(), "");
+  Boolean redo = false;
+  EXPECT_EQ(e.Kind(&redo), weAKNone);
+  EXPECT_TRUE(redo);
+  ASSERT_EQ(WERedo(e.we), noErr);
+  EXPECT_EQ(e.Text(), "abd");
+  SInt32 s, end;
+  WEGetSelection(&s, &end, e.we);
+  EXPECT_EQ(s, 3);
+  EXPECT_EQ(end, 3);
+  // Return types a carriage return, enter too.
+  e.Type(u"\r", 36);
+  e.Type(u"\x03", 76);
+  EXPECT_EQ(e.Text(), "abd\r\r");
+}
+
+TEST(WasteUndo, ActionsGroupChangesUnderTheirKind) {
+  Engine e;
+  e.Put(0, 0, "l1\rl2\rl3");
+  ASSERT_EQ(WEBeginAction(e.we), noErr);
+  ASSERT_EQ(WEBeginAction(e.we), noErr);  // nested actions join the outer one
+  e.Put(0, 0, "\t");
+  e.Put(4, 4, "\t");
+  ASSERT_EQ(WEEndAction(weAKUnspecified, e.we), noErr);
+  e.Put(8, 8, "\t");
+  const RGBColor red{0xFFFF, 0, 0};
+  WESetOneAttribute(0, 3, 'colr', &red, 6, e.we);
+  ASSERT_EQ(WEEndAction(weAKTyping, e.we), noErr);
+  EXPECT_EQ(e.Text(), "\tl1\r\tl2\r\tl3");
+  EXPECT_EQ(e.Kind(), weAKTyping);
+  EXPECT_EQ(WEEndAction(weAKTyping, e.we), paramErr);  // no action open
+
+  gFlux.clear();
+  ASSERT_EQ(WEUndo(e.we), noErr);
+  EXPECT_EQ(e.Text(), "l1\rl2\rl3");
+  EXPECT_EQ(gFlux, (Flux{{8, -1}, {4, -1}, {0, -1}}));  // the restyle reports nothing
+  RGBColor c{};
+  WEGetOneAttribute(0, 'colr', &c, 6, e.we);
+  EXPECT_EQ(c.red, 0);
+  EXPECT_EQ(e.Kind(), weAKUnspecified);  // the host's put before
+
+  // An action that changed nothing is no step.
+  ASSERT_EQ(WEBeginAction(e.we), noErr);
+  WESetSelection(1, 2, e.we);
+  ASSERT_EQ(WEEndAction(weAKPaste, e.we), noErr);
+  EXPECT_EQ(e.Kind(), weAKUnspecified);
+}
+
+TEST(WasteUndo, UndoBringsBackDeletedStyles) {
+  Engine e;
+  e.Put(0, 0, "plain BOLD plain");
+  const Boolean on = true;
+  unsigned char custom[5] = {1, 2, 3, 4, 5};
+  WESetOneAttribute(6, 10, 'bold', &on, 1, e.we);
+  WESetOneAttribute(7, 9, 'CUST', custom, 5, e.we);
+  WESetSelection(4, 12, e.we);
+  WEDelete(e.we);
+  ASSERT_EQ(WEUndo(e.we), noErr);
+  Boolean bold = false;
+  unsigned char back[5] = {};
+  WEGetOneAttribute(6, 'bold', &bold, 1, e.we);
+  EXPECT_TRUE(bold);
+  WEGetOneAttribute(5, 'bold', &bold, 1, e.we);
+  EXPECT_FALSE(bold);
+  ASSERT_EQ(WEGetOneAttribute(8, 'CUST', back, 5, e.we), noErr);
+  EXPECT_EQ(0, memcmp(back, custom, 5));
+  EXPECT_EQ(WEGetOneAttribute(9, 'CUST', back, 5, e.we), weAttributeNotFoundErr);
+}
+
+TEST(WasteUndo, SingleUndoAndUndoSwitchedOff) {
+  Engine single(weDoUndo);
+  single.Put(0, 0, "a");
+  single.Put(1, 1, "b");
+  ASSERT_EQ(WEUndo(single.we), noErr);
+  EXPECT_EQ(single.Text(), "a");
+  EXPECT_EQ(WEUndo(single.we), weCantUndoErr);
+  ASSERT_EQ(WERedo(single.we), noErr);  // the one step, back again
+  EXPECT_EQ(single.Text(), "ab");
+
+  // Text changed while undo is off makes the history meaningless: it goes.
+  Engine e;
+  e.Put(0, 0, "abc");
+  WEFeatureFlag(weFUndo, weBitClear, e.we);
+  e.Put(0, 0, "x");
+  WEFeatureFlag(weFUndo, weBitSet, e.we);
+  EXPECT_EQ(WEUndo(e.we), weCantUndoErr);
+  EXPECT_EQ(e.Kind(), weAKNone);
+  EXPECT_EQ(gFlux.size(), 2u);  // flux fires either way
+}
+
+// A filter that refuses 'q', turns 'a' into "AA" and records what it hears.
+std::vector<std::pair<UInt32, UInt32>> gFiltered;
+Boolean Filter(void*, Handle text, UInt32 modifiers, UInt32 keyCode, WEReference) {
+  gFiltered.emplace_back(keyCode, modifiers);
+  auto* chars = reinterpret_cast<UniChar*>(*text);
+  if (GetHandleSize(text) == 2 && chars[0] == 'q') return true;
+  if (GetHandleSize(text) == 2 && chars[0] == 'a') {
+    SetHandleSize(text, 4);
+    chars = reinterpret_cast<UniChar*>(*text);
+    chars[0] = chars[1] = 'A';
+  }
+  return false;
+}
+
+TEST(WasteUndo, TextFilterSeesTypingBeforeItGoesIn) {
+  Engine e;
+  WETextFilterProcPtr filter = Filter;
+  WESetInfo(weTextFilterHook, &filter, e.we);
+  gFiltered.clear();
+  e.Type(u"q", 12, 0x0200);
+  e.Type(u"a", 0);
+  e.Type(u"\u00E9", 14);
+  e.Type(u"\b", 51);
+  EXPECT_EQ(e.Text(), "AA");
+  EXPECT_EQ(gFiltered, (std::vector<std::pair<UInt32, UInt32>>{{12, 0x0200}, {0, 0}, {14, 0}, {51, 0}}));
+  EXPECT_EQ(gFlux, (Flux{{0, 2}, {2, 1}, {2, -1}}));
+
+  // Read-only: typing changes nothing (the host's puts still do).
+  WEFeatureFlag(weFReadOnly, weBitSet, e.we);
+  e.Type(u"z");
+  e.Type(u"\b", 51);
+  EXPECT_EQ(e.Text(), "AA");
+  HICommand undo{0, kHICommandUndo, {nullptr, 0}};
+  EXPECT_EQ(WEProcessHICommand(&undo, e.we), weReadOnlyErr);
+}
+
+TEST(WasteUndo, CommandsCutCopyPasteThroughThePasteboard) {
+  Engine e;
+  e.Put(0, 0, "one\rtwo");
+  WESetSelection(0, 4, e.we);
+  HICommand cut{0, kHICommandCut, {nullptr, 0}}, paste{0, kHICommandPaste, {nullptr, 0}};
+  HICommand all{0, kHICommandSelectAll, {nullptr, 0}}, other{0, 'what', {nullptr, 0}};
+  ASSERT_EQ(WEProcessHICommand(&cut, e.we), noErr);
+  EXPECT_EQ(e.Text(), "two");
+  EXPECT_EQ(e.Kind(), weAKCut);
+  EXPECT_TRUE(WECanPaste(e.we));
+  WESetSelection(3, 3, e.we);
+  gFlux.clear();
+  ASSERT_EQ(WEProcessHICommand(&paste, e.we), noErr);
+  EXPECT_EQ(e.Text(), "twoone\r");  // the line break went out as LF and came back as CR
+  EXPECT_EQ(gFlux, (Flux{{3, 4}}));
+  EXPECT_EQ(e.Kind(), weAKPaste);
+  ASSERT_EQ(WEProcessHICommand(&all, e.we), noErr);
+  SInt32 s, end;
+  WEGetSelection(&s, &end, e.we);
+  EXPECT_EQ(end - s, 7);
+  EXPECT_EQ(WEProcessHICommand(&other, e.we), eventNotHandledErr);
+}
+
+}  // namespace
