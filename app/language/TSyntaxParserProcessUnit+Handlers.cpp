@@ -1,0 +1,684 @@
+// The class handlers of the scan engine: embedded languages, ranges, prefixes,
+// keywords and numbers, expressions, scopes and scope blocks, and the actions
+// a matching definition runs.
+#include <cstring>
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+#include "GNURegex.h"
+#include "PascalStringUtilities.h"
+#include "TSyntaxParserProcessUnit+Internal.h"
+
+using namespace SyntaxScan;
+
+namespace {
+
+inline bool IsWordByte(unsigned char c) {
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+}
+
+inline bool ContainsWord(CFSetRef set, const Str63& word) {
+  return set != nullptr && SyntaxSetContainsWord(set, word.data());
+}
+
+// Keywords are stored in lower case; words are almost always ASCII.
+Str63 LowerWord(const Str63& word) {
+  Str63 lower = word;
+  bool ascii = true;
+  for (int i = 1; i <= lower.len(); ++i) {
+    const unsigned char c = lower[i];
+    if (c >= 'A' && c <= 'Z') lower[i] = static_cast<unsigned char>(c + 32);
+    else if (c >= 128) ascii = false;
+  }
+  if (!ascii) lower = Str63(LowercaseString(Str255(word)));
+  return lower;
+}
+
+bool AllDigits(const Str63& word) {
+  if (word.empty()) return false;
+  for (int i = 1; i <= word.len(); ++i)
+    if (word[i] < '0' || word[i] > '9') return false;
+  return true;
+}
+
+// One-character keys for the alternative-prefix dictionaries, made once.
+CFStringRef CharacterKey(UniChar c) {
+  static CFStringRef keys[128] = {};
+  if (c == 0 || c >= 128) return nullptr;
+  if (keys[c] == nullptr) {
+    const char text[2] = {char(c), 0};
+    keys[c] = __CFStringMakeConstantString(text);
+  }
+  return keys[c];
+}
+
+Str255 ToStr255(CFStringRef s) {
+  Str255 r;
+  if (s == nullptr || CFGetTypeID(s) != CFStringGetTypeID()) return r;
+  const CFIndex length = CFStringGetLength(s);
+  for (CFIndex i = 0; i < length && r.len() < 255; ++i) r += ToMacRoman(CFStringGetCharacterAtIndex(s, i));
+  return r;
+}
+
+// The first occurrence of needle in hay (1-based), 0 when none.
+int FindText(const Str255& hay, const Str255& needle) {
+  if (needle.empty() || needle.len() > hay.len()) return 0;
+  const std::string_view h = hay.view();
+  const size_t at = h.find(needle.view());
+  return at == std::string_view::npos ? 0 : int(at) + 1;
+}
+
+// Group number token (1 to 11) of the first match of a POSIX extended
+// pattern in the text; empty when it does not match or the group took no
+// part. Patterns are compiled once and kept: declarations are frequent.
+Str255 MatchGroup(const Str255& pattern, const Str255& text, SInt16 token) {
+  struct Compiled {
+    RegExType handle{};
+    ~Compiled() { DisposeRegEx(&handle); }
+  };
+  static auto* cache = new std::unordered_map<std::string, std::unique_ptr<Compiled>>();
+  if (token < 1 || token > 11) return Str255();
+  auto& slot = (*cache)[pattern.str()];
+  if (!slot) {
+    slot = std::make_unique<Compiled>();
+    NewRegEx(slot->handle, pattern.str().c_str(), true, false, false);
+  }
+  if (slot->handle.errortext != nullptr || !MatchRegEx(slot->handle, text.str(), false, false)) return Str255();
+  SInt16 start = 0, length = 0;
+  GetMatchRegEx(slot->handle, token, start, length);
+  if (length <= 0 || start < 1) return Str255();
+  return GNURegex::GetStringRange(text, start, start + length - 1);
+}
+
+SyntaxStyleData SlotStyle(SyntaxLibraryPtr library, SInt16 slot) {
+  SyntaxStyleData style{};
+  if (library != nullptr && slot >= 1 && slot <= kSyntaxStyleSlots) style.style = library->styles[slot];
+  style.styleIndex = 1;
+  return style;
+}
+
+}  // namespace
+
+const LibraryIndex* TSyntaxParserProcess::Reindex() {
+  indexedLibrary_ = library;
+  libraryIndex_ = GetLibraryIndex(library);
+  return libraryIndex_;
+}
+
+const WordEntry* TSyntaxParserProcess::CurrentWordEntry() {
+  const LibraryIndex* index = Index();
+  if (wordEntryIndex_ != index) {
+    wordEntryIndex_ = index;
+    wordEntry_ = nullptr;
+    if (index != nullptr) {
+      const auto found = index->words.find(state.word.view());
+      if (found != index->words.end()) wordEntry_ = &found->second;
+    }
+  }
+  return wordEntry_;
+}
+
+// Each handler first makes the cheap test that most characters fail, so the
+// full handler runs only where it can do something.
+
+void TSyntaxParserProcess::HandleEmbededLanguage() {
+  if (!data.embeddedLanguage.active) {
+    if (inEmbeddedLanguage || library == nullptr) return;
+    const LibraryIndex* index = Index();
+    if (!index->embeddedAlways && !index->embeddedFirst.test(state.character)) return;
+  }
+  HandleEmbededLanguageBody();
+}
+
+void TSyntaxParserProcess::HandleRange() {
+  if (library == nullptr) return;
+  if (!state.atEnd) {
+    const LibraryIndex* index = Index();
+    const bool mayOpen = index->rangeAlways || index->rangeFirst.test(state.character);
+    if (data.rangeDepth == 0) {
+      if (!mayOpen) return;
+    } else if (!mayOpen && !state.languageChanged) {
+      const SyntaxRangeDataPtr top = data.ranges[data.rangeDepth].definition;
+      if (!(top->singleLine && state.lineBreak) && !MayMatchHere(top->close)) return;
+    }
+  }
+  HandleRangeBody();
+}
+
+void TSyntaxParserProcess::HandleScope() {
+  if (state.nonWord) {
+    if (data.scopeDepth == 0 || !data.scopes[data.scopeDepth].tracking) return;
+  }
+  HandleScopeBody();
+}
+
+void TSyntaxParserProcess::HandleExpression() {
+  if (!data.expression.active && state.nonWord) return;
+  HandleExpressionBody();
+}
+
+void TSyntaxParserProcess::HandlePrefix() {
+  if (!data.prefix.active && state.nonWord && (state.character == 0 || library == nullptr ||
+                                               !Index()->prefixCharacters.test(state.character)))
+    return;
+  HandlePrefixBody();
+}
+
+// ---------------------------------------------------------------------------
+// Embedded languages
+
+void TSyntaxParserProcess::HandleEmbededLanguageBody() {
+  ParserEmbeddedLanguageData& embedded = data.embeddedLanguage;
+  ParserProcessState& st = state;
+  if (embedded.active) {
+    const Str63& top = TopContext();
+    const bool contextAllows = top == embedded.definition.closeContext || top == kContextPreprocessor ||
+                               embedded.definition.openContext == kContextAny;
+    if (!contextAllows || !(st.atEnd || (MayMatchHere(embedded.close) && ValidStringOffset(embedded.close)))) return;
+    embedded.span.length = embedded.close == st.word ? st.offset : st.offset + embedded.close.len() - 1;
+    const SInt32 limit = textEnd - bufferBase;
+    if (embedded.span.length > limit) embedded.span.length = limit;
+    inEmbeddedLanguage = false;
+    if (!incremental) st.languageChanged = true;
+    if (source.controller != nullptr && library != nullptr && embedded.span.length >= embedded.span.location)
+      source.controller->ApplyEmbeddedLanguage(embedded.span, library->language);
+    TSyntaxCollection* languages = collection != nullptr ? collection : (library != nullptr ? library->collection : nullptr);
+    SyntaxLibraryPtr outer = languages != nullptr ? languages->GetLanguageLibrary(embedded.outerLanguage) : nullptr;
+    if (outer != nullptr) library = outer;
+    embedded = ParserEmbeddedLanguageData();
+    return;
+  }
+  if (inEmbeddedLanguage || library == nullptr) return;
+  // The destination's collection, or else the one the library came from.
+  TSyntaxCollection* languages = collection != nullptr ? collection : library->collection;
+  if (languages == nullptr) return;
+  const LibraryIndex* index = Index();
+  if (!index->embeddedAlways && !index->embeddedFirst.test(st.character)) return;
+  for (SyntaxEmbeddedLanguageDataPtr def : index->embeddedLanguages) {
+    if (!(def->openContext == TopContext() || def->openContext == kContextAny)) continue;
+    if (!ValidStringOffset(def->open)) continue;
+    // A language that is not loaded is not entered: the text stays in the
+    // outer language.
+    SyntaxLibraryPtr inner = languages->GetLanguageLibrary(def->language);
+    if (inner == nullptr) continue;
+    const bool literal = MetaCharacterKind(def->open) == 0 && !(def->open == st.word);
+    embedded.active = true;
+    embedded.definition = *def;
+    embedded.span = CFRangeMake(st.offset + 1, 0);
+    embedded.close = def->close;
+    if (literal) SkipCharacters(def->open.len() - 1);
+    st.atEnd = true;  // ends the current word
+    if (!incremental) st.languageChanged = false;
+    ClearSpans();
+    if (incremental) Notify(kSyntaxParserNotifyEmbeddedLanguage, &embedded);
+    inEmbeddedLanguage = true;
+    embedded.outerLanguage = library->language;
+    library = inner;
+    return;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Ranges
+
+void TSyntaxParserProcess::HandleRangeBody() {
+  ParserProcessState& st = state;
+  if (library == nullptr) return;
+  while (data.rangeDepth > 0) {
+    ParserRangeData& top = data.ranges[data.rangeDepth];
+    SyntaxRangeDataPtr def = top.definition;
+    SInt32 end = 0;
+    SInt32 skip = 0;
+    bool closes = false;
+    if (st.languageChanged && !(st.embeddedLanguage == library->language)) {
+      closes = true;
+      end = st.offset - 1;
+    } else if (def->singleLine && st.lineBreak) {
+      closes = true;
+      end = st.offset;
+    } else if (st.atEnd) {
+      // Whatever is still open closes at the end of the text.
+      closes = true;
+      end = MetaCharacterKind(def->close) != 0 ? st.offset : st.offset + def->close.len();
+    } else if (MayMatchHere(def->close) && ValidStringOffset(def->close)) {
+      // The close is escaped only by an odd run of break characters before it
+      // ("\\" followed by the close text closes).
+      bool escaped = false;
+      if (!def->breakChar.empty()) {
+        const UniChar escape = FromMacRoman(def->breakChar[1]);
+        SInt32 run = 0;
+        for (SInt32 i = st.offset - 1; i >= 0 && At(i) == escape; --i) ++run;
+        escaped = (run & 1) != 0;
+      }
+      if (!escaped) {
+        closes = true;
+        if (MetaCharacterKind(def->close) != 0) {
+          end = st.offset;
+        } else {
+          end = st.offset + def->close.len();
+          if (!(def->close == st.word)) skip = def->close.len() - 1;
+        }
+      }
+    }
+    if (!closes) break;
+    const CFRange span = CFRangeMake(top.span.location, end);
+    top = ParserRangeData();
+    --data.rangeDepth;
+    ApplyRangeStyle(def->styleData, span);
+    if (!def->applyContext.empty()) ClearContext();
+    if (def->nestStyles) DumpStyleRanges();
+    // The close text is read once: its other characters are stepped over.
+    SkipCharacters(skip);
+    if (!st.atEnd) return;
+  }
+  if (st.atEnd) return;
+
+  const LibraryIndex* index = Index();
+  if (!index->rangeAlways && !index->rangeFirst.test(st.character)) return;
+  for (SyntaxRangeDataPtr def : index->ranges) {
+    if (!def->openWord.empty()) {
+      // The word must stand right before the open text ("q{").
+      if (!(def->openWord == st.previousWord) || st.previousWordSpan.length != st.offset) continue;
+    }
+    if (!ValidStringOffset(def->open)) continue;
+    if (def->anchor) {
+      // Only where a line starts: the character before the opening (its word
+      // included) is a line break, or the opening starts the text.
+      const SInt32 before = st.offset - def->openWord.len() - 1;
+      const SInt32 absolute = bufferBase + before;
+      if (absolute >= 0) {
+        UniChar c = At(before);
+        if (before < 0 && source.controller != nullptr) c = source.controller->GetOffsetChar(absolute);
+        if (c != '\r' && c != '\n') continue;
+      }
+    }
+    if (!GetContext(*def)) continue;
+    if (data.rangeDepth >= kParserStackDepth) return;
+    ParserRangeData& entry = data.ranges[++data.rangeDepth];
+    entry.span = CFRangeMake(st.offset, 0);
+    entry.definition = def;
+    if (def->nestStyles) st.deferStyles = true;
+    if (def->unbalanced) unbalancedOpen = true;
+    if (!def->openWord.empty()) entry.span.location -= def->openWord.len();
+    if (!def->applyContext.empty()) SetContext(Str63(def->applyContext));
+    // The open text is read once, so "/*/" does not close what it opened.
+    if (MetaCharacterKind(def->open) == 0 && !(def->open == st.word)) SkipCharacters(def->open.len() - 1);
+    return;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Keywords and numbers
+
+void TSyntaxParserProcess::HandleKeyword() {
+  ParserProcessState& st = state;
+  if (library == nullptr || st.word.empty() || preprocessor_) return;
+  const bool emptyContext = TopContext() == kContextEmpty;
+  if (emptyContext && AllDigits(st.word)) {
+    ApplyRangeStyle(SlotStyle(library, kSyntaxStyleNumbers), st.wordSpan);
+    return;
+  }
+  if (fileSystem != nullptr && emptyContext) {
+    SymbolInfoPtr symbol = IndexGetSymbol(fileSystem, Str255(st.word));
+    const SInt16 slot = SymbolGetStyleIndex(symbol);
+    if (symbol != nullptr && slot >= 1 && slot <= kSyntaxStyleSlots) {
+      SyntaxStyleData style = SlotStyle(library, slot);
+      style.styleIndex = slot;
+      ApplyRangeStyle(style, st.wordSpan);
+      return;
+    }
+  }
+  const LibraryIndex* index = Index();
+  if (index->keywords.empty()) return;
+  const Str63 lower = LowerWord(st.word);
+  const auto found = index->keywords.find(lower.view());
+  if (found == index->keywords.end()) return;
+  for (SyntaxKeywordDataPtr def : found->second) {
+    if (!GetContext(*def)) continue;
+    if (def->nest) st.deferStyles = true;
+    ApplyRangeStyle(def->styleData, st.wordSpan);
+    st.reservedWord = def->reserved;
+    return;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Scope blocks
+
+void TSyntaxParserProcess::HandleScopeBlock() {
+  ParserProcessState& st = state;
+  if (!st.reservedWord || library == nullptr || st.word.empty()) return;
+  if (data.scopeBlockDepth > 0) {
+    ParserScopeBlockData& top = data.scopeBlocks[data.scopeBlockDepth];
+    SyntaxScopeBlockDataPtr def = top.definition;
+    if (def != nullptr && GetContext(*def) && ContainsWord(def->close, st.word)) {
+      top.span.length = st.offset;
+      AppendScopeDump(top.symbol, top.span);
+      if (data.scopeBlockDepth == 1) DumpScopeRanges();
+      if (data.scopeDepth > 0 && data.scopes[data.scopeDepth].symbol != nullptr &&
+          data.scopes[data.scopeDepth].symbol == top.symbol) {
+        data.scopes[data.scopeDepth] = ParserScopeData();
+        --data.scopeDepth;
+      }
+      top = ParserScopeBlockData();
+      --data.scopeBlockDepth;
+      return;
+    }
+  }
+  // Ten blocks deep is the limit: a deeper opening is read as plain text.
+  if (data.scopeBlockDepth >= kParserStackDepth) return;
+  for (SyntaxScopeBlockDataPtr def : Index()->scopeBlocks) {
+    if (!GetContext(*def)) continue;
+    if (!ContainsWord(def->open, st.word) && !(st.atLineStart && ContainsWord(def->openNewline, st.word))) continue;
+    ParserScopeBlockData& block = data.scopeBlocks[++data.scopeBlockDepth];
+    block = ParserScopeBlockData();
+    block.blockName = st.word;
+    block.span = CFRangeMake(st.offset, 0);
+    block.definition = def;
+    if (def->inheritSymbol && data.scopeDepth > 0) block.symbol = data.scopes[data.scopeDepth].symbol;
+    return;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Scopes
+
+void TSyntaxParserProcess::HandleScopeBody() {
+  ParserProcessState& st = state;
+  if (data.scopeDepth > 0 && st.nonWord) {
+    ParserScopeData& top = data.scopes[data.scopeDepth];
+    if (top.tracking) {
+      const UniChar c = st.character;
+      if (!top.trackOpen.empty() && c == FromMacRoman(top.trackOpen[1])) {
+        ++top.nesting;
+      } else if (!top.trackClose.empty() && c == FromMacRoman(top.trackClose[1])) {
+        if (--top.nesting == 0) {
+          top.span.length = st.offset;
+          AppendScopeDump(top.symbol, top.span);
+          if (data.scopeDepth == 1) DumpScopeRanges();
+          top = ParserScopeData();
+          --data.scopeDepth;
+          return;
+        }
+      }
+    }
+  }
+  if (st.nonWord || st.word.empty() || library == nullptr) return;
+  const WordEntry* entry = CurrentWordEntry();
+  if (entry == nullptr) return;
+  for (SyntaxScopeDataPtr def : entry->scopes) {
+    if (!GetContext(*def) || !ValidScope(true, *def)) continue;
+    const SInt16 level = data.scopeDepth;
+    if (!PushScope()) return;
+    ParserScopeData& scope = data.scopes[data.scopeDepth];
+    scope.definition = def;
+    scope.scopeName = st.word;
+    scope.span = CFRangeMake(st.wordSpan.location, 0);
+    SetScopeRangeTracking(data.scopeDepth, nullptr, *def);
+    scope.symbolName = st.word;
+    ApplyDefinitionAction(st.word, st.wordSpan, level, *def);
+    return;
+  }
+}
+
+// Ten scopes deep is the limit: a deeper one is not opened.
+bool TSyntaxParserProcess::PushScope() {
+  if (data.scopeDepth >= kParserStackDepth) return false;
+  data.scopes[++data.scopeDepth] = ParserScopeData();
+  return true;
+}
+
+Boolean TSyntaxParserProcess::ValidScope(Boolean change, const SyntaxStandardData& definition) {
+  const CFSetRef set = definition.scopes;
+  if (set == nullptr) return true;
+  if (data.scopeDepth == 0 && CFSetGetCount(set) == 1 && SyntaxSetContainsWord(set, std::string_view("root")))
+    return true;
+  if (!definition.scopeDeep)
+    return data.scopeDepth > 0 && ContainsWord(set, data.scopes[data.scopeDepth].scopeName);
+  for (SInt16 level = data.scopeDepth; level >= 1; --level) {
+    if (!ContainsWord(set, data.scopes[level].scopeName)) continue;
+    if (change) {
+      while (data.scopeDepth > level) data.scopes[data.scopeDepth--] = ParserScopeData();
+    }
+    return true;
+  }
+  return false;
+}
+
+void TSyntaxParserProcess::SetScopeRangeTracking(SInt16 level, SymbolInfoPtr symbol,
+                                                 const SyntaxStandardData& definition) {
+  if (definition.scopeRangeOpen.empty() || definition.scopeRangeClose.empty()) return;
+  if (level < 1 || level > data.scopeDepth) return;
+  ParserScopeData& scope = data.scopes[level];
+  scope.tracking = true;
+  scope.symbol = symbol;
+  scope.trackOpen = definition.scopeRangeOpen;
+  scope.trackClose = definition.scopeRangeClose;
+}
+
+// ---------------------------------------------------------------------------
+// Expressions
+
+void TSyntaxParserProcess::HandleExpressionBody() {
+  ParserProcessState& st = state;
+  if (library == nullptr || preprocessor_) return;
+  ParserExpressionData& expression = data.expression;
+  if (expression.active) {
+    if (!st.nonWord) expression.collected += st.word;
+    else if (st.character != 0) expression.collected += ToMacRoman(st.character);
+    SyntaxExpressionDataPtr def = expression.definition;
+    if (ValidOffsetMetaCharacter(expression.lineBreak) && GetContext(*def)) {
+      expression.span.length = st.offset;
+      if (def->token == 0) def->token = 1;
+      const SInt16 token = def->token;
+      // The text after the keyword, where the name is looked for.
+      const Str255 raw = TextRange(expression.span.location, st.offset - 1);
+      Str255 match;
+      bool usable = true;
+      if (!def->expressionGPC.empty()) {
+        // A regular expression wins over a wildcard pattern.
+        match = MatchGroup(expression.pattern, expression.collected, token);
+      } else if (!def->expression.empty()) {
+        Str255 trimmed = raw;
+        TrimWhiteSpace(trimmed);
+        const ParseOptions how = def->numeric ? ParseOptions(kIgnoreWhiteSpace) : ParseOptions();
+        CFArrayRef pieces = GetStringExpression(expression.pattern, def->numeric, trimmed, 1, how);
+        if (pieces != nullptr) {
+          if (token >= 1 && token <= CFArrayGetCount(pieces)) match = GetStringAtIndex(pieces, token);
+          CFRelease(pieces);
+        }
+        if (!match.empty() && !IsWordByte(match[1])) usable = false;
+      }
+      if (usable && !match.empty() && ValidScope(false, *def)) {
+        // The name's own span, wherever it stands after the keyword.
+        const int at = FindText(raw, match);
+        const SInt32 start = at > 0 ? expression.span.location + at - 1 : expression.span.location;
+        const CFRange span = CFRangeMake(start, start + match.len() + (at > 0 ? 0 : 1));
+        const Str63 name(match);
+        SymbolInfoPtr symbol = ApplyDefinitionAction(name, span, data.scopeDepth, *def);
+        Str255 declaration = expression.collected;
+        if (declaration.len() > 128) declaration.SetLength(128);
+        SymbolSetSource(symbol, declaration);
+        if (!incremental) {
+          const SInt32 keywordStart = expression.span.location - expression.keyword.len();
+          if (SyntaxActionsContain(def->actions, kSyntaxActionScopeBlock) &&
+              SyntaxActionsContain(def->actions, kSyntaxActionSymbol) && PushScope()) {
+            ParserScopeData& scope = data.scopes[data.scopeDepth];
+            scope.scopeName = expression.keyword;
+            scope.symbolName = name;
+            scope.symbol = symbol;
+            scope.definition = def;
+            scope.span = CFRangeMake(keywordStart, expression.span.length);
+          }
+          if (SyntaxActionsContain(def->actions, kSyntaxActionScope) && PushScope()) {
+            ParserScopeData& scope = data.scopes[data.scopeDepth];
+            scope.scopeName = expression.keyword;
+            scope.symbolName = name;
+            scope.definition = def;
+            scope.span = CFRangeMake(keywordStart, expression.span.length);
+            SetScopeRangeTracking(data.scopeDepth, symbol, *def);
+          }
+        }
+      }
+      expression = ParserExpressionData();
+    }
+    if (expression.active) return;
+  }
+  if (st.nonWord || st.word.empty()) return;
+  const WordEntry* entry = CurrentWordEntry();
+  if (entry == nullptr) return;
+  for (SyntaxExpressionDataPtr def : entry->expressions) {
+    if (!GetContext(*def) || !ValidScope(false, *def)) continue;
+    expression.active = true;
+    expression.keyword = st.word;
+    expression.span = CFRangeMake(st.offset + 1, 0);
+    expression.lineBreak = def->lineBreak;
+    expression.definition = def;
+    expression.pattern = def->expression;
+    if (!def->expressionGPC.empty()) expression.pattern = def->expressionGPC;
+    expression.collected = st.word;
+    if (MetaCharacterKind(def->lineBreak) == 0 && !def->lineBreak.empty() &&
+        st.character == FromMacRoman(def->lineBreak[1]))
+      expression = ParserExpressionData();
+    return;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Prefixes
+
+void TSyntaxParserProcess::HandlePrefixBody() {
+  ParserProcessState& st = state;
+  if (library == nullptr) return;
+  ParserPrefixData& pending = data.prefix;
+  if (pending.active) {
+    SyntaxPrefixDataPtr def = pending.definition;
+    if (!def->expression.empty()) {
+      if (!st.nonWord || !ValidOffsetMetaCharacter(def->lineBreak)) return;
+      if (def->token == 0) def->token = 1;
+      pending.span.length = st.offset;
+      const Str255 text = TextRange(pending.span.location, st.offset);
+      Str255 name = MatchGroup(Str255(def->expression), text, def->token);
+      TrimWhiteSpace(name);
+      if (!name.empty()) {
+        SymbolInfoPtr symbol = ApplyDefinitionAction(Str63(name), pending.span, data.scopeDepth, *def);
+        Str255 declaration = text;
+        if (declaration.len() > 128) declaration.SetLength(128);
+        SymbolSetSource(symbol, declaration);
+      }
+      pending = ParserPrefixData();
+      return;
+    }
+    if (st.nonWord) return;
+    if (!pending.prefixName.empty() && pending.symbolName.empty()) {
+      // A declaration word names the word after it.
+      pending.symbolName = st.word;
+      pending.span = st.wordSpan;
+    } else if (pending.prefixName.empty()) {
+      if (def->ignorePrefix) pending.prefixName = st.word;
+      else pending.prefixName = Str63(Str255(pending.prefix) + st.word);
+      pending.symbolName = pending.prefixName;
+      pending.span.length = st.offset + 1;
+    }
+    const Str63 name = pending.symbolName;
+    const CFRange span = pending.span;
+    pending = ParserPrefixData();
+    ApplyDefinitionAction(name, span, data.scopeDepth, *def);
+    return;
+  }
+
+  const LibraryIndex* index = Index();
+  const bool wordEnd = !st.nonWord && !st.word.empty();
+  // Most characters and words can start no prefix at all.
+  if (wordEnd) {
+    if (!index->prefixCharacters.test(At(st.wordSpan.location)) && !(index->hasAltPrefixes && fileSystem != nullptr)) {
+      const WordEntry* entry = CurrentWordEntry();
+      if (entry == nullptr || !entry->prefix) return;
+    }
+  } else if (!st.nonWord || st.character == 0 || !index->prefixCharacters.test(st.character)) {
+    return;
+  }
+  for (SyntaxPrefixDataPtr def : index->prefixes) {
+    if (wordEnd && fileSystem != nullptr && def->altPrefixes != nullptr) {
+      const CFStringRef key = CharacterKey(st.lastNonWordChar);
+      const void* value = key != nullptr ? CFDictionaryGetValue(def->altPrefixes, key) : nullptr;
+      if (value != nullptr && GetContext(*def)) {
+        SymbolInfoPtr symbol = IndexGetSymbol(fileSystem, ToStr255(static_cast<CFStringRef>(value)) + st.word);
+        const SInt16 slot = SymbolGetStyleIndex(symbol);
+        if (symbol != nullptr && slot >= 1 && slot <= kSyntaxStyleSlots) {
+          SyntaxStyleData style = SlotStyle(library, slot);
+          style.styleIndex = slot;
+          ApplyRangeStyle(style, st.wordSpan);
+          return;
+        }
+      }
+    }
+    if (def->compileMode && !collecting) continue;
+    if (def->prefixes == nullptr) continue;
+    if (wordEnd) {
+      const UniChar first = At(st.wordSpan.location);
+      if (SyntaxSetContainsCharacters(def->prefixes, &first, 1) && ValidScope(false, *def) && GetContext(*def)) {
+        ApplyDefinitionAction(st.word, CFRangeMake(st.wordSpan.location, st.offset + 1), data.scopeDepth, *def);
+        return;
+      }
+      if (ContainsWord(def->prefixes, st.word) && ValidScope(false, *def) && GetContext(*def)) {
+        pending.active = true;
+        pending.prefix = st.word;
+        pending.prefixName = st.word;
+        pending.span = CFRangeMake(st.offset - 1, 0);
+        pending.definition = def;
+        return;
+      }
+    } else if (st.nonWord && st.character != 0) {
+      const UniChar c = st.character;
+      if (SyntaxSetContainsCharacters(def->prefixes, &c, 1) && ValidScope(false, *def) && GetContext(*def)) {
+        pending.active = true;
+        pending.prefix.Clear();
+        pending.prefix += ToMacRoman(c);
+        pending.span = CFRangeMake(st.offset + (def->ignorePrefix ? 1 : 0), 0);
+        pending.definition = def;
+        return;
+      }
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Actions
+
+SymbolInfoPtr TSyntaxParserProcess::ApplyDefinitionAction(const Str63& name, CFRange span, SInt16 level,
+                                                          const SyntaxStandardData& definition) {
+  if (name.empty() || (options & kSyntaxParserProcessDisableActions) != 0) return nullptr;
+  const SyntaxActions actions = definition.actions;
+  SymbolInfoPtr symbol = nullptr;
+  if (SyntaxActionsContain(actions, kSyntaxActionSymbol) && !incremental) {
+    if (fileSystem != nullptr) {
+      SymbolInfoPtr found = IndexGetSymbol(fileSystem, Str255(name));
+      if (!collecting) {
+        symbol = found;
+      } else if (found == nullptr || definition.allowOverloading ||
+                 !(SymbolGetFileName(found) == IndexGetDescriptorName(descriptor))) {
+        Str63 parentName;
+        if (level >= 1 && level <= data.scopeDepth && data.scopes[level].symbol != nullptr)
+          parentName = data.scopes[level].symbolName;
+        symbol = IndexAddSymbol(fileSystem, descriptor, name, parentName, definition);
+      } else {
+        symbol = found;
+      }
+    }
+    if (SyntaxActionsContain(actions, kSyntaxActionTrack) && source.controller != nullptr && symbol != nullptr)
+      source.controller->ApplySymbol(span, symbol);
+  }
+  if (SyntaxActionsContain(actions, kSyntaxActionScopeBlock) && !incremental && data.scopeBlockDepth > 0 &&
+      symbol != nullptr)
+    data.scopeBlocks[data.scopeBlockDepth].symbol = symbol;
+  if (SyntaxActionsContain(actions, kSyntaxActionHeader) && !incremental && collecting)
+    ApplyHeaderAction(Str255(name));
+  if (SyntaxActionsContain(actions, kSyntaxActionStyle)) ApplyRangeStyle(definition.styleData, span);
+  return symbol;
+}
+
+void TSyntaxParserProcess::ApplyHeaderAction(const Str255& name) { IndexAppendHeader(descriptor, name); }
+
+void TSyntaxParserProcess::ApplyScriptAction(CFRange, SInt16, const SyntaxStandardData&) {}

@@ -1,0 +1,746 @@
+// The scan engine: buffer, per-character dispatch, contexts, deferred styles
+// and scope spans. The class handlers live in TSyntaxParserProcessUnit+Handlers.cpp.
+#include "TSyntaxParserProcessUnit.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "CarbonEvents.h"
+#include "MacMemory.h"
+#include "PascalCarbonCommon.h"
+#include "TSyntaxParserProcessUnit+Internal.h"
+#include "TDocumentUnit.h"
+#include "TFileStreamUnit.h"
+
+namespace SyntaxScan {
+
+const Str63 kContextEmpty("empty");
+const Str63 kContextAny("any");
+const Str63 kContextProtected("protected");
+const Str63 kContextPreprocessor("preprocessor");
+const Str63 kLanguageDefault("default");
+
+namespace {
+struct MacRomanTables {
+  UniChar toUnicode[256];
+  unsigned char fromUnicode[65536];
+  MacRomanTables() {
+    for (int i = 0; i < 128; ++i) toUnicode[i] = UniChar(i);
+    std::memset(fromUnicode, '?', sizeof fromUnicode);
+    for (int i = 0; i < 128; ++i) fromUnicode[i] = static_cast<unsigned char>(i);
+    UInt8 high[128];
+    for (int i = 0; i < 128; ++i) high[i] = UInt8(128 + i);
+    CFStringRef s = CFStringCreateWithBytes(nullptr, high, 128, kCFStringEncodingMacRoman, false);
+    if (s != nullptr && CFStringGetLength(s) == 128) {
+      UniChar chars[128];
+      CFStringGetCharacters(s, CFRangeMake(0, 128), chars);
+      for (int i = 0; i < 128; ++i) {
+        toUnicode[128 + i] = chars[i];
+        fromUnicode[chars[i]] = static_cast<unsigned char>(128 + i);
+      }
+    } else {
+      for (int i = 128; i < 256; ++i) toUnicode[i] = UniChar(i);
+    }
+    if (s != nullptr) CFRelease(s);
+  }
+};
+const MacRomanTables& Tables() {
+  static const MacRomanTables tables;
+  return tables;
+}
+}  // namespace
+
+unsigned char ToMacRoman(UniChar c) { return c < 128 ? static_cast<unsigned char>(c) : Tables().fromUnicode[c]; }
+UniChar FromMacRoman(unsigned char c) { return c < 128 ? UniChar(c) : Tables().toUnicode[c]; }
+
+// UTF-8 (a leading byte-order mark skipped) when the bytes are valid UTF-8,
+// Mac Roman otherwise. Every line ending (CR LF, CR, LF) becomes one CR, the
+// separator of the text engine, so offsets match the text a view shows.
+void DecodeText(const unsigned char* bytes, size_t count, std::vector<UniChar>& out) {
+  out.clear();
+  out.reserve(count);
+  size_t i = 0;
+  if (count >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) i = 3;
+  bool valid = true;
+  while (i < count) {
+    const unsigned char b = bytes[i];
+    if (b < 0x80) {
+      out.push_back(b);
+      ++i;
+      continue;
+    }
+    UInt32 cp = 0;
+    int extra = 0;
+    UInt32 min = 0;
+    if ((b & 0xE0) == 0xC0) {
+      cp = b & 0x1F;
+      extra = 1;
+      min = 0x80;
+    } else if ((b & 0xF0) == 0xE0) {
+      cp = b & 0x0F;
+      extra = 2;
+      min = 0x800;
+    } else if ((b & 0xF8) == 0xF0) {
+      cp = b & 0x07;
+      extra = 3;
+      min = 0x10000;
+    } else {
+      valid = false;
+      break;
+    }
+    if (i + size_t(extra) >= count) {
+      valid = false;
+      break;
+    }
+    for (int k = 1; k <= extra; ++k) {
+      const unsigned char t = bytes[i + size_t(k)];
+      if ((t & 0xC0) != 0x80) {
+        valid = false;
+        break;
+      }
+      cp = (cp << 6) | (t & 0x3F);
+    }
+    if (!valid || cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+      valid = false;
+      break;
+    }
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out.push_back(UniChar(0xD800 + (cp >> 10)));
+      out.push_back(UniChar(0xDC00 + (cp & 0x3FF)));
+    } else {
+      out.push_back(UniChar(cp));
+    }
+    i += size_t(extra) + 1;
+  }
+  if (!valid) {
+    out.clear();
+    for (size_t k = 0; k < count; ++k) out.push_back(FromMacRoman(bytes[k]));
+  }
+  // Line endings, in place.
+  size_t w = 0;
+  for (size_t r = 0; r < out.size(); ++r) {
+    const UniChar c = out[r];
+    if (c == '\r') {
+      out[w++] = '\r';
+      if (r + 1 < out.size() && out[r + 1] == '\n') ++r;
+    } else if (c == '\n') {
+      out[w++] = '\r';
+    } else {
+      out[w++] = c;
+    }
+  }
+  out.resize(w);
+}
+
+}  // namespace SyntaxScan
+
+using namespace SyntaxScan;
+
+// ---------------------------------------------------------------------------
+// Life cycle
+
+TSyntaxParserProcess::TSyntaxParserProcess() {
+  state.styledRanges = &styledRanges_;
+  state.scopeRanges = &scopeRanges_;
+}
+
+TSyntaxParserProcess::~TSyntaxParserProcess() { Release(); }
+
+SInt32 TSyntaxParserProcess::Create(const SyntaxParserSource& src, const SyntaxParserDestination& dst) {
+  source = src;
+  destination = dst;
+  options |= src.options;
+  fileSystem = dst.fileSystem;
+  collection = dst.collection;
+  library = src.library;
+  state.embeddedLanguage = kLanguageDefault;
+  state.wordSpan = CFRangeMake(-1, -1);
+  state.previousWordSpan = CFRangeMake(-1, -1);
+  state.counter = -1;
+  lastNotification = 0;
+  TSyntaxParserController* controller = source.controller;
+
+  SInt32 result = 0;
+  if (controller != nullptr) {
+    controller->Prepare(false);
+    if ((options & kSyntaxParserProcessDontReset) == 0) controller->ResetRange(source.span);
+    const SInt32 length = controller->GetTextLength();
+    if (!incremental) controller->ResetTracking(CFRangeMake(0, length));
+    if (length > 0) fromController = true;
+  } else {
+    fromController = false;
+  }
+  streaming = true;
+
+  // The library first: a file that no language reads is not worth reading.
+  const Str63 fileName = FSValidFSRef(source.file) ? FSGetActualName(source.file) : Str63();
+  if (library == nullptr && collection != nullptr && !fileName.empty()) {
+    library = collection->GetFileLibrary(fileName);
+    // A language embedded in another (php in html) is parsed from its root.
+    if (library != nullptr && !incremental && !library->rootLanguage.empty() &&
+        !(library->rootLanguage == library->language)) {
+      SyntaxLibraryPtr root = collection->GetLanguageLibrary(library->rootLanguage);
+      if (root != nullptr) library = root;
+    }
+  }
+  if (library == nullptr) result = -1;
+
+  if (result == 0) {
+    if (!fromController) {
+      ReadWholeFile(result);
+    } else {
+      SInt32 start = SInt32(source.span.location);
+      SInt32 end = SInt32(source.span.length);
+      textEnd = controller->GetTextLength();
+      if (start < 0) start = 0;
+      if (start > textEnd) start = textEnd;
+      if (end < start) end = start;
+      chunkStart = start;
+      bufferBase = start;
+      firstOffset_ = start;
+      spanEnd = end;
+      loadedEnd_ = start;
+      EnsureLoaded(start + kParserLookahead);
+    }
+  }
+
+  if (result == 0 && fileSystem != nullptr && !fileName.empty()) {
+    descriptor = IndexGetDescriptor(fileSystem, fileName);
+    if (!incremental) {
+      if (descriptor == nullptr) {
+        collecting = true;
+        descriptor = IndexAddDescriptor(fileSystem, fileName);
+      } else {
+        // The date is stored when the parse completes, so a parse that is
+        // stopped half way leaves the file marked as changed.
+        descriptorDate_ = FSGetModifiedFileDate(source.file);
+        if (!(IndexGetDescriptorDate(descriptor) == descriptorDate_)) collecting = true;
+      }
+      if (descriptorDate_.empty()) descriptorDate_ = FSGetModifiedFileDate(source.file);
+      if (collecting) IndexCleanFile(fileSystem, fileName);
+    }
+  }
+
+  state.contextDepth = 0;
+  SetContext(kContextEmpty);
+
+  if (result == 0 && !incremental) Notify(kSyntaxParserNotifyStarted, nullptr);
+  if (result != 0) {
+    if (controller != nullptr) {
+      controller->Prepare(true);
+      controller->Redraw();
+    }
+    Release();
+    terminated_ = true;
+    processState = kParserStateFinished;
+  }
+  return result;
+}
+
+void TSyntaxParserProcess::ReadWholeFile(SInt32& result) {
+  if (!FSValidFSRef(source.file)) {
+    result = fnfErr;
+    return;
+  }
+  fileStream = new TFileStream();
+  fileStream->SetLineEndings(Str15());  // decoded below, ending by ending
+  fileStream->SetBufferSize(kParserChunkLength);
+  result = fileStream->Open(source.file);
+  if (result != noErr) {
+    fileStream->Close();
+    fileStream = nullptr;
+    return;
+  }
+  std::vector<unsigned char> bytes;
+  if (fileStream->fForkSize > 0 && fileStream->fForkSize < SInt64(INT32_MAX)) bytes.reserve(size_t(fileStream->fForkSize));
+  SInt32 count = 0;
+  while (Ptr chunkBytes = fileStream->Read(count)) {
+    if (count <= 0) break;
+    bytes.insert(bytes.end(), reinterpret_cast<unsigned char*>(chunkBytes),
+                 reinterpret_cast<unsigned char*>(chunkBytes) + count);
+  }
+  fileStream->Close();
+  fileStream = nullptr;
+  // The end of the text is its length in characters, not the file's bytes.
+  DecodeText(bytes.data(), bytes.size(), text);
+  if (text.size() > size_t(INT32_MAX / 2)) text.resize(size_t(INT32_MAX / 2));
+  textEnd = SInt32(text.size());
+  bufferBase = 0;
+  chunkStart = 0;
+  firstOffset_ = 0;
+  spanEnd = textEnd;
+  loadedEnd_ = textEnd;
+  fileInserted_ = 0;
+  if (source.controller != nullptr) source.controller->SetDataOffset(0);
+  StreamRead();
+}
+
+// A file's text reaches the controller chunk by chunk, a little ahead of the
+// scan, so that styles never land past the text the view already has.
+void TSyntaxParserProcess::StreamRead() {
+  TSyntaxParserController* controller = source.controller;
+  const SInt32 length = std::min<SInt32>(kParserChunkLength, textEnd - fileInserted_);
+  if (length <= 0) return;
+  chunkStart = fileInserted_;
+  chunkLength = length;
+  chunk = CFRangeMake(0, length);
+  if (controller != nullptr) {
+    controller->InsertText(text.data() + fileInserted_, length);
+    if (fileInserted_ == 0) controller->Redraw();
+  }
+  fileInserted_ += length;
+}
+
+// The controller's text comes in chunks, a little ahead of the scan, so that
+// words and open or close texts that straddle a chunk seam are read whole.
+void TSyntaxParserProcess::StreamText() {
+  TSyntaxParserController* controller = source.controller;
+  const SInt32 length = std::min<SInt32>(kParserChunkLength, textEnd - loadedEnd_);
+  if (controller == nullptr || length <= 0) {
+    streaming = false;
+    return;
+  }
+  controller->SetDataOffset(bufferBase);
+  Handle buffer = NewHandle(0);
+  if (buffer == nullptr) {
+    Err = memFullErr;
+    textEnd = loadedEnd_;
+    streaming = false;
+    return;
+  }
+  controller->StreamText(CFRangeMake(loadedEnd_, loadedEnd_ + length), buffer);
+  Size got = GetHandleSize(buffer) / Size(sizeof(UniChar));
+  if (got > length) got = length;
+  if (got > 0) {
+    const UniChar* units = reinterpret_cast<const UniChar*>(*buffer);
+    text.insert(text.end(), units, units + got);
+  }
+  DisposeHandle(buffer);
+  chunkStart = loadedEnd_;
+  chunkLength = SInt32(got);
+  chunk = CFRangeMake(0, got);
+  loadedEnd_ += SInt32(got);
+  // A controller that gives less than asked ends the text there.
+  if (got < length) {
+    textEnd = loadedEnd_;
+    if (spanEnd > textEnd) spanEnd = textEnd;
+  }
+  if (loadedEnd_ >= textEnd) streaming = false;
+}
+
+void TSyntaxParserProcess::EnsureLoaded(SInt32 absoluteEnd) {
+  if (absoluteEnd > textEnd) absoluteEnd = textEnd;
+  if (fromController) {
+    while (streaming && loadedEnd_ < absoluteEnd) {
+      const SInt32 before = loadedEnd_;
+      StreamText();
+      if (loadedEnd_ == before) break;
+    }
+  } else {
+    while (fileInserted_ < absoluteEnd && fileInserted_ < textEnd) StreamRead();
+    if (fileInserted_ >= textEnd) streaming = false;
+  }
+}
+
+TSyntaxParserProcess* TSyntaxParserProcess::SpawnProcess(const SyntaxParserSource& childSource) {
+  TSyntaxParserProcess* childProcess = new TSyntaxParserProcess();
+  Err = childProcess->Create(childSource, destination);
+  if (Err != noErr) {
+    childProcess->Free();
+    return nullptr;
+  }
+  childProcess->child = true;
+  childProcess->SetParent(this);
+  return childProcess;
+}
+
+void TSyntaxParserProcess::AppendHandler(TSyntaxParserHandler* handler) {
+  if (handler == nullptr) return;
+  if (handlers == nullptr) handlers = CFArrayCreateMutable(nullptr, 0, &kCFObjectPascal);
+  CFArrayAppendValue(handlers, handler);
+}
+
+void TSyntaxParserProcess::SetParent(TSyntaxParserProcess* process) { parent = process; }
+void TSyntaxParserProcess::SetOptions(SyntaxParserProcessOptions value) { options = value; }
+
+void TSyntaxParserProcess::Release() {
+  if (released_) return;
+  released_ = true;
+  if (handlers != nullptr) CFRelease(handlers);
+  handlers = nullptr;
+  if (fileStream != nullptr) fileStream->Close();
+  fileStream = nullptr;
+  std::vector<UniChar>().swap(text);
+  std::vector<ParserStyledRange>().swap(styledRanges_);
+  std::vector<ParserScopeRange>().swap(scopeRanges_);
+}
+
+void TSyntaxParserProcess::Notify(SInt16 kind, void* payload) {
+  if (destination.notification != nullptr)
+    destination.notification(descriptor, source, kind, payload, destination.userData);
+}
+
+// ---------------------------------------------------------------------------
+// One character
+
+SInt16 TSyntaxParserProcess::Run(TSyntaxParserProcess*& nextProcess) {
+  nextProcess = nullptr;
+  if (terminated_) return kParserStateFinished;
+  processState = kParserStateRunning;
+  ParserProcessState& st = state;
+  st.lineBreak = false;
+  st.atEnd = false;
+  st.nonWord = false;
+  st.reservedWord = false;
+
+  SInt32 position;
+  if (st.counter < 0) {
+    position = firstOffset_;
+  } else {
+    position = st.absoluteOffset + 1 + skip_;
+    if (position > textEnd) position = textEnd;
+  }
+  skip_ = 0;
+  st.absoluteOffset = position;
+  st.offset = position - bufferBase;
+  st.counter = st.offset;
+  if (position + kParserLookahead > (fromController ? loadedEnd_ : fileInserted_) && streaming)
+    EnsureLoaded(position + kParserLookahead);
+  st.character = position < textEnd ? At(st.offset) : UniChar(0);
+
+  if (destination.inspector != nullptr) destination.inspector(this, destination.userData);
+
+  if (incremental && source.controller != nullptr) {
+    st.languageChanged = false;
+    const Str63 language = source.controller->GetEmbeddedLanguage(position);
+    if (!(language == st.embeddedLanguage)) st.languageChanged = true;
+    st.embeddedLanguage = language;
+  }
+
+  st.atEnd = position >= textEnd;
+  if (st.character == '\n' || st.character == '\r') {
+    st.lineBreak = true;
+    st.atLineStart = true;
+  }
+
+  if (destination.notification != nullptr && !incremental) {
+    const UInt32 now = TickCount();
+    if (!progressSent_ || now - lastNotification > 5) {
+      progressSent_ = true;
+      lastNotification = now;
+      CFRange progress = textEnd > 0 ? CFRangeMake(CFIndex(SInt64(position) * 100 / textEnd), 100) : CFRangeMake(0, 0);
+      Notify(kSyntaxParserNotifyProgress, &progress);
+    }
+  }
+
+  ProcessOffset();
+
+  if (!incremental) st.languageChanged = false;
+  if (destination.stateCallback != nullptr)
+    destination.stateCallback(st.character, st.word, st.reservedWord, st.offset, TopContext(), destination.userData);
+
+  if (incremental && position != firstOffset_ && position >= spanEnd && st.contextDepth <= 1 && !unbalancedOpen &&
+      !inEmbeddedLanguage)
+    processState = kParserStateFinished;
+  if (position >= textEnd) processState = kParserStateFinished;
+
+  const SInt16 result = processState;
+  if (processState == kParserStateFinished) Terminate();
+  nextProcess = next;
+  return result;
+}
+
+void TSyntaxParserProcess::ProcessOffset() {
+  ParserProcessState& st = state;
+  const UniChar c = st.character;
+  if (!st.atEnd && ValidWordCharacter(c)) {
+    if (st.wordSpan.location == -1) st.wordSpan.location = st.offset;
+    st.word += ToMacRoman(c);  // kept to 63 characters
+    if (st.absoluteOffset + 1 < textEnd && ValidWordCharacter(At(st.offset + 1))) return;
+    st.wordSpan.length = st.offset + 1;
+    wordEntryIndex_ = nullptr;
+    HandleEmbededLanguage();
+    HandlePrefix();
+    if (!preprocessor_) {
+      HandleKeyword();
+      HandleExpression();
+      HandleScope();
+      HandleScopeBlock();
+    }
+    HandleCustomClass();
+    st.previousWord = st.word;
+    st.previousWordSpan = st.wordSpan;
+    st.word.Clear();
+    st.wordSpan = CFRangeMake(-1, -1);
+    st.atLineStart = false;
+  } else {
+    st.nonWord = true;
+    st.lastNonWordChar = c;
+    HandleEmbededLanguage();
+    HandleRange();
+    HandlePrefix();
+    if (!preprocessor_) {
+      HandleExpression();
+      HandleScope();
+    }
+    HandleCustomClass();
+    if (c != 9 && c != 10 && c != 13 && c != 32) st.atLineStart = false;
+  }
+}
+
+void TSyntaxParserProcess::SkipCharacters(SInt32 count) {
+  if (count <= 0) return;
+  // Never past the last character: the end position is always visited.
+  const SInt32 room = textEnd - 1 - (state.absoluteOffset + skip_);
+  if (count > room) count = room;
+  if (count > 0) skip_ += count;
+}
+
+void TSyntaxParserProcess::Terminate() {
+  if (terminated_) return;
+  terminated_ = true;
+  processState = kParserStateFinished;
+  TSyntaxParserController* controller = source.controller;
+  if (descriptor != nullptr && parent != nullptr && parent->descriptor != nullptr)
+    IndexAppendHeaders(parent->descriptor, descriptor);
+  // Styles and scope spans still recorded when the text ends are applied,
+  // not dropped.
+  DumpStyleRanges();
+  DumpScopeRanges();
+  if (!incremental) {
+    FinishDescriptor();
+    Notify(kSyntaxParserNotifyFinished, nullptr);
+    if (controller != nullptr) controller->Redraw();
+    if (source.document != nullptr) source.document->Loaded();
+  }
+  if (controller != nullptr) controller->Prepare(true);
+  Release();
+}
+
+void TSyntaxParserProcess::FinishDescriptor() {
+  if (descriptor == nullptr || incremental) return;
+  IndexSetDescriptorDate(descriptor, descriptorDate_);
+}
+
+// ---------------------------------------------------------------------------
+// Contexts, tests and character access
+
+void TSyntaxParserProcess::SetContext(const Str63& name) {
+  if (state.contextDepth >= kParserStackDepth) state.context[kParserStackDepth] = name;
+  else state.context[++state.contextDepth] = name;
+  preprocessor_ = TopContext() == kContextPreprocessor;
+}
+
+void TSyntaxParserProcess::ClearContext() {
+  if (state.contextDepth <= 1) return;
+  state.context[state.contextDepth] = kContextEmpty;
+  --state.contextDepth;
+  preprocessor_ = TopContext() == kContextPreprocessor;
+}
+
+Boolean TSyntaxParserProcess::GetContext(const SyntaxStandardData& definition) {
+  if (definition.context.empty() || definition.context == kContextAny) return true;
+  const Str63& top = TopContext();
+  if (top == kContextProtected && !definition.protected_) return true;
+  return definition.context == top;
+}
+
+UniChar TSyntaxParserProcess::GetCharacterAtOffset(SInt16 n) {
+  const SInt32 absolute = state.absoluteOffset + n;
+  if (absolute < 0 || absolute >= textEnd) return 0;
+  if (absolute >= bufferBase + SInt32(text.size())) EnsureLoaded(absolute + 1);
+  return At(absolute - bufferBase);
+}
+
+Boolean TSyntaxParserProcess::ValidWordCharacter(UniChar c) { return SyntaxLibraryIsWordCharacter(library, c); }
+
+bool TSyntaxParserProcess::Matches(SInt32 bufferOffset, const Str15& s) const {
+  const int n = s.len();
+  if (n == 0) return false;
+  if (bufferBase + bufferOffset + n > textEnd) return false;
+  for (int i = 0; i < n; ++i)
+    if (At(bufferOffset + i) != FromMacRoman(s[i + 1])) return false;
+  return true;
+}
+
+Boolean TSyntaxParserProcess::ValidStringOffset(const Str15& s) {
+  if (s.empty()) return false;  // an empty text would match everywhere
+  if (s == state.word) return true;
+  switch (MetaCharacterKind(s)) {
+    case 'r':
+      return state.lineBreak;
+    case 'f':
+      return state.atEnd;
+    case 't':
+      return state.character == 9;
+    default:
+      break;
+  }
+  return Matches(state.offset, s);
+}
+
+Boolean TSyntaxParserProcess::ValidOffsetMetaCharacter(const MetaCharacterString& meta) {
+  switch (MetaCharacterKind(meta)) {
+    case 'r':
+      return state.lineBreak;
+    case 'f':
+      return state.atEnd;
+    case 't':
+      return state.nonWord && state.character == 9;
+    default:
+      break;
+  }
+  return state.nonWord && !meta.empty() && state.character == FromMacRoman(meta[1]);
+}
+
+Str255 TSyntaxParserProcess::TextRange(SInt32 first, SInt32 last) const {
+  Str255 r;
+  if (first < 0) first = 0;
+  for (SInt32 i = first; i <= last && r.len() < 255; ++i) {
+    if (bufferBase + i >= textEnd) break;
+    r += ToMacRoman(At(i));
+  }
+  return r;
+}
+
+// ---------------------------------------------------------------------------
+// Styles and scope spans
+
+void TSyntaxParserProcess::ApplyRangeStyle(const SyntaxStyleData& style, CFRange span) {
+  TSyntaxParserController* controller = source.controller;
+  if (controller == nullptr) return;
+  // Spans never reach past the text (a close text assumed at the end).
+  const SInt32 limit = textEnd - bufferBase;
+  if (span.length > limit) span.length = limit;
+  if (span.location < 0) span.location = 0;
+  if (span.length < span.location) return;
+  if (state.deferStyles) {
+    styledRanges_.push_back(ParserStyledRange{span, style});
+    return;
+  }
+  if (style.styleIndex > 0) {
+    controller->StyleRange(span, style.style);
+    if (style.protectStyle) controller->ProtectRange(span);
+  }
+}
+
+void TSyntaxParserProcess::DumpStyleRanges() {
+  state.deferStyles = false;
+  TSyntaxParserController* controller = source.controller;
+  if (controller != nullptr) {
+    for (auto it = styledRanges_.rbegin(); it != styledRanges_.rend(); ++it) {
+      if (it->style.styleIndex <= 0) continue;
+      controller->StyleRange(it->span, it->style.style);
+      if (it->style.protectStyle) controller->ProtectRange(it->span);
+    }
+  }
+  styledRanges_.clear();
+}
+
+void TSyntaxParserProcess::AppendScopeDump(SymbolInfoPtr symbol, CFRange span) {
+  scopeRanges_.push_back(ParserScopeRange{span, symbol});
+}
+
+void TSyntaxParserProcess::DumpScopeRanges() {
+  TSyntaxParserController* controller = source.controller;
+  if (controller != nullptr) {
+    for (auto it = scopeRanges_.rbegin(); it != scopeRanges_.rend(); ++it)
+      if (it->symbol != nullptr) controller->ApplySymbol(it->span, it->symbol);
+  }
+  scopeRanges_.clear();
+}
+
+void TSyntaxParserProcess::ClearSpans() {
+  DumpStyleRanges();
+  DumpScopeRanges();
+  state.contextDepth = 0;
+  SetContext(kContextEmpty);
+  for (SInt16 i = 1; i <= data.rangeDepth; ++i) data.ranges[i] = ParserRangeData();
+  data.rangeDepth = 0;
+  for (SInt16 i = 1; i <= data.scopeDepth; ++i) data.scopes[i] = ParserScopeData();
+  data.scopeDepth = 0;
+}
+
+void TSyntaxParserProcess::HandleCustomClass() {
+  if (handlers == nullptr) return;
+  const CFIndex count = CFArrayGetCount(handlers);
+  for (CFIndex i = 0; i < count; ++i) {
+    auto* handler = static_cast<TSyntaxParserHandler*>(const_cast<void*>(CFArrayGetValueAtIndex(handlers, i)));
+    handler->process = this;
+    handler->state = state;
+    handler->HandleState();
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Custom-class handlers
+
+Str63 TSyntaxParserHandler::GetContext() {
+  if (process == nullptr) return Str63();
+  SInt16 depth = state.contextDepth;
+  if (depth < 1) depth = 1;
+  if (depth > kParserStackDepth) depth = kParserStackDepth;
+  return process->state.context[depth];
+}
+
+Str63 TSyntaxParserHandler::GetScope() {
+  if (process == nullptr || process->data.scopeDepth == 0) return Str63();
+  return process->data.scopes[process->data.scopeDepth].scopeName;
+}
+
+SyntaxCustomDataPtr TSyntaxParserHandler::GetDefinition(const Str255& name) {
+  if (process == nullptr || process->library == nullptr || process->library->customs == nullptr) return nullptr;
+  const CFIndex count = CFArrayGetCount(process->library->customs);
+  for (CFIndex i = 0; i < count; ++i) {
+    auto* def = static_cast<SyntaxCustomDataPtr>(const_cast<void*>(CFArrayGetValueAtIndex(process->library->customs, i)));
+    if (def != nullptr && def->definitionName == name) return def;
+  }
+  return nullptr;
+}
+
+Str63 TSyntaxParserHandler::GetScopeBlock() {
+  if (process == nullptr || process->data.scopeBlockDepth == 0) return Str63();
+  return process->data.scopeBlocks[process->data.scopeBlockDepth].blockName;
+}
+
+UniChar TSyntaxParserHandler::GetRelativeCharacter(SInt16 n) {
+  return process != nullptr ? process->GetCharacterAtOffset(n) : UniChar(0);
+}
+
+void TSyntaxParserHandler::CloseScopeBlock() {
+  if (process == nullptr || process->data.scopeBlockDepth == 0) return;
+  process->data.scopeBlocks[process->data.scopeBlockDepth--] = ParserScopeBlockData();
+}
+
+void TSyntaxParserHandler::CloseScope() {
+  if (process == nullptr || process->data.scopeDepth == 0) return;
+  process->data.scopes[process->data.scopeDepth--] = ParserScopeData();
+}
+
+void TSyntaxParserHandler::OpenScope(const Str63& name, SymbolInfoPtr symbol) {
+  if (process == nullptr || process->data.scopeDepth >= kParserStackDepth) return;
+  ParserScopeData& scope = process->data.scopes[++process->data.scopeDepth];
+  scope = ParserScopeData();
+  scope.scopeName = name;
+  scope.symbol = symbol;
+}
+
+void TSyntaxParserHandler::PrintLocation() {
+  if (process == nullptr) return;
+  std::fprintf(stderr, "---------- PARSER LOCATION ----------\n");
+  std::string around;
+  for (SInt16 n = -60; n <= 60; ++n) {
+    const UniChar c = process->GetCharacterAtOffset(n);
+    around += c == 0 ? ' ' : char(ToMacRoman(c));
+  }
+  std::fprintf(stderr, "%s\n", around.c_str());
+}
+
+void TSyntaxParserHandler::PrintState() {
+  std::fprintf(stderr, "---------- PARSER STATE ----------\n");
+  std::fprintf(stderr, "word: %s\n", state.word.str().c_str());
+  std::fprintf(stderr, "trailing word: %s\n", state.word.str().c_str());
+}
+
+SInt16 TSyntaxParserHandler::HandleState() { return 1; }

@@ -1,0 +1,350 @@
+// TSyntaxParserProcessUnit: one parse of one text by one language library.
+//
+// A process brings the text into a buffer of its own (from the file, or
+// streamed from its controller in chunks of 32768 units) and advances exactly
+// one character per call of Run. At each character it refreshes its scan
+// state (word, previous word, line flags, embedded language) and calls the
+// class handlers in a fixed order; the handlers keep the context, range,
+// scope and scope-block stacks, style the text through the controller and
+// record symbols in the project symbol index. Offsets are UTF-16 units; every
+// span handed out is a start/end pair.
+//
+// A driver makes a process with new, optionally SetOptions, then Create; it
+// calls Run until it returns 2 (the process has then terminated and released
+// its resources) and frees the instance with Free. A tight loop works too:
+//     while (process->Run(next) == 1) {}
+#pragma once
+
+#include <vector>
+
+#include "CFArray.h"
+#include "CFBase.h"
+#include "CFPascal.h"
+#include "Files.h"
+#include "MacTypes.h"
+#include "ShortString.h"
+#include "TObjectUnit.h"
+#include "TSyntaxCollectionUnit.h"
+#include "TSyntaxParserControllerUnit.h"
+
+class TDocument;
+class TFileStream;
+class TFileSystem;
+class TSyntaxParserProcess;
+class TSyntaxParserHandler;
+struct FileDescriptor;
+typedef FileDescriptor* FileDescriptorPtr;
+namespace SyntaxScan {
+struct LibraryIndex;
+struct WordEntry;
+}
+
+// ---------------------------------------------------------------------------
+// What to parse and where to report
+
+enum : UInt32 {
+  kSyntaxParserProcessDisableActions = 1u << 0,  // no symbols, headers or action styles
+  kSyntaxParserProcessDontReset = 1u << 1,       // keep the span's styles before parsing
+};
+typedef UInt32 SyntaxParserProcessOptions;
+
+struct SyntaxParserSource {
+  SyntaxLibraryPtr library = nullptr;  // nil: found from the file name
+  FSRef file{};                        // name, date, and the text when the controller has none
+  CFRange span{0, 0};                  // start/end; (0, 0) for a whole file
+  SInt32 unused = 0;
+  TSyntaxParserController* controller = nullptr;
+  TDocument* document = nullptr;  // told Loaded when a whole-file parse ends
+  SyntaxParserProcessOptions options = 0;
+};
+typedef SyntaxParserSource* SyntaxParserSourcePtr;
+
+// Notification kinds.
+enum : SInt16 {
+  kSyntaxParserNotifyStarted = 1,
+  kSyntaxParserNotifyFinished = 2,
+  kSyntaxParserNotifyProgress = 3,  // data: a CFRange (percentage, 100)
+  kSyntaxParserNotifyEmbeddedLanguage = 4,  // incremental only; data: the ParserEmbeddedLanguageData
+  kSyntaxParserNotifyReleased = 5,  // sent by the driver
+};
+
+typedef void (*SyntaxParserNotificationCallback)(FileDescriptorPtr descriptor, const SyntaxParserSource& source,
+                                                 SInt16 kind, void* data, void* userData);
+typedef void (*SyntaxParserInspectorCallback)(TSyntaxParserProcess* process, void* userData);
+typedef void (*SyntaxParserStateCallback)(UniChar character, const Str63& word, Boolean reservedWord, SInt32 offset,
+                                          const Str63& context, void* userData);
+
+struct SyntaxParserDestination {
+  TFileSystem* fileSystem = nullptr;
+  TSyntaxCollection* collection = nullptr;
+  SyntaxParserNotificationCallback notification = nullptr;
+  SyntaxParserInspectorCallback inspector = nullptr;
+  SyntaxParserStateCallback stateCallback = nullptr;
+  void* userData = nullptr;
+};
+
+// ---------------------------------------------------------------------------
+// Scan state and handler data
+
+enum : SInt32 {
+  kParserStackDepth = 10,      // contexts, ranges, scopes and scope blocks
+  kParserChunkLength = 32768,  // units brought in at a time
+  kParserLookahead = 64,       // units kept loaded past the current one
+  kParserStateRunning = 1,
+  kParserStateFinished = 2,
+  kParserStateChild = 3,
+};
+
+struct ParserStyledRange {
+  CFRange span;
+  SyntaxStyleData style;
+};
+
+struct ParserScopeRange {
+  CFRange span;
+  SymbolInfoPtr symbol;
+};
+
+struct ParserProcessState {
+  SInt32 counter = -1;        // position inside the current chunk
+  SInt32 offset = 0;          // position in the buffer
+  SInt32 absoluteOffset = 0;  // position in the whole text
+  UniChar character = 0;
+  Boolean nonWord = false;
+  UniChar lastNonWordChar = 0;
+  Boolean lineBreak = false;
+  Boolean atEnd = false;
+  Boolean languageChanged = false;
+  Boolean atLineStart = true;
+  Boolean deferStyles = false;
+  Str63 embeddedLanguage;
+  Str63 word;  // the first 63 characters of the word being read
+  CFRange wordSpan{-1, -1};
+  Boolean reservedWord = false;
+  Str63 previousWord;
+  CFRange previousWordSpan{-1, -1};
+  Str63 context[kParserStackDepth + 1];  // [1..depth]
+  SInt16 contextDepth = 0;
+  // Owned by the process; the state only points at them.
+  std::vector<ParserStyledRange>* styledRanges = nullptr;
+  std::vector<ParserScopeRange>* scopeRanges = nullptr;
+};
+
+struct ParserPrefixData {
+  Boolean active = false;  // a prefix is pending (a start of 0 is a real offset)
+  Str15 prefix;
+  Str63 prefixName;
+  Str63 symbolName;
+  CFRange span{0, 0};
+  SyntaxPrefixDataPtr definition = nullptr;
+};
+
+struct ParserEmbeddedLanguageData {
+  CFRange span{0, 0};
+  Str31 outerLanguage;
+  Str15 close;
+  SyntaxEmbeddedLanguageData definition{};
+  Boolean active = false;
+};
+
+struct ParserRangeData {
+  CFRange span{0, 0};
+  SyntaxRangeDataPtr definition = nullptr;
+};
+
+struct ParserScopeData {
+  CFRange span{0, 0};
+  SInt16 nesting = 0;
+  Str63 scopeName;
+  Str63 symbolName;
+  Boolean tracking = false;
+  XMLChar trackOpen;
+  XMLChar trackClose;
+  SymbolInfoPtr symbol = nullptr;
+  SyntaxStandardDataPtr definition = nullptr;  // a scope or the expression that opened it
+};
+
+struct ParserScopeBlockData {
+  CFRange span{0, 0};
+  Str31 blockName;
+  SymbolInfoPtr symbol = nullptr;
+  SyntaxScopeBlockDataPtr definition = nullptr;
+};
+
+struct ParserExpressionData {
+  Boolean active = false;
+  CFRange span{0, 0};
+  Str63 keyword;
+  MetaCharacterString lineBreak;
+  Str255 pattern;
+  Str255 collected;
+  SyntaxExpressionDataPtr definition = nullptr;
+};
+
+struct ParserProcessHandlers {
+  ParserPrefixData prefix;
+  ParserEmbeddedLanguageData embeddedLanguage;
+  ParserRangeData ranges[kParserStackDepth + 1];  // [1..rangeDepth]
+  SInt16 rangeDepth = 0;
+  ParserScopeData scopes[kParserStackDepth + 1];
+  SInt16 scopeDepth = 0;
+  ParserScopeBlockData scopeBlocks[kParserStackDepth + 1];
+  SInt16 scopeBlockDepth = 0;
+  ParserExpressionData expression;
+};
+
+// ---------------------------------------------------------------------------
+// The process
+
+class TSyntaxParserProcess : public TObject {
+ public:
+  TSyntaxParserProcess();
+  ~TSyntaxParserProcess() override;
+
+  // 0 on success; otherwise the error (-1: no library; a file error), and the
+  // controller has been restored and the process released.
+  virtual SInt32 Create(const SyntaxParserSource& source, const SyntaxParserDestination& destination);
+  // A child parse with the same destination (Err: its Create result), or nil.
+  virtual TSyntaxParserProcess* SpawnProcess(const SyntaxParserSource& source);
+  virtual void AppendHandler(TSyntaxParserHandler* handler);
+  // One character; returns the state (1 running, 2 finished, 3 child started).
+  virtual SInt16 Run(TSyntaxParserProcess*& next);
+  virtual void ProcessOffset();
+  virtual void Terminate();
+  // Frees the buffers, the state arrays, the handlers and the stream. The
+  // instance itself is freed by its owner.
+  virtual void Release();
+  virtual void StreamRead();
+  virtual void StreamText();
+  virtual void SetParent(TSyntaxParserProcess* process);
+  virtual void SetOptions(SyntaxParserProcessOptions value);
+  virtual void HandleScope();
+  virtual void HandleScopeBlock();
+  virtual void HandleExpression();
+  virtual void HandlePrefix();
+  virtual void HandleKeyword();
+  virtual void HandleRange();
+  virtual void HandleEmbededLanguage();
+  virtual void HandleCustomClass();
+  virtual void SetContext(const Str63& name);
+  virtual void ClearContext();
+  virtual Boolean GetContext(const SyntaxStandardData& definition);
+  virtual void ClearSpans();
+  virtual Boolean ValidScope(Boolean change, const SyntaxStandardData& definition);
+  virtual Boolean ValidOffsetMetaCharacter(const MetaCharacterString& meta);
+  virtual Boolean ValidStringOffset(const Str15& s);
+  virtual Boolean ValidWordCharacter(UniChar c);
+  virtual void ApplyRangeStyle(const SyntaxStyleData& style, CFRange span);
+  virtual void ApplyHeaderAction(const Str255& name);
+  virtual void ApplyScriptAction(CFRange span, SInt16 n, const SyntaxStandardData& definition);
+  virtual SymbolInfoPtr ApplyDefinitionAction(const Str63& name, CFRange span, SInt16 level,
+                                              const SyntaxStandardData& definition);
+  virtual void DumpStyleRanges();
+  virtual void DumpScopeRanges();
+  virtual void AppendScopeDump(SymbolInfoPtr symbol, CFRange span);
+  virtual void SetScopeRangeTracking(SInt16 level, SymbolInfoPtr symbol, const SyntaxStandardData& definition);
+  // The character n positions from the current one (0 outside the text).
+  virtual UniChar GetCharacterAtOffset(SInt16 n);
+
+  // The top context ("empty" at the bottom).
+  const Str63& TopContext() const { return state.context[state.contextDepth > 0 ? state.contextDepth : 1]; }
+
+  // Fields.
+  SyntaxParserSource source;
+  SyntaxParserDestination destination;
+  FileDescriptorPtr descriptor = nullptr;
+  TSyntaxParserProcess* parent = nullptr;
+  CFMutableArrayRef handlers = nullptr;
+  SInt16 processState = 0;  // 1 running, 2 finished, 3 a child parse started
+  TSyntaxParserProcess* next = nullptr;
+  TFileStream* fileStream = nullptr;
+  CFRange chunk{0, 0};
+  std::vector<UniChar> text;  // the characters brought in so far
+  SInt32 chunkLength = 0;
+  SInt32 chunkStart = 0;
+  SInt32 bufferBase = 0;  // absolute offset of text[0]
+  SInt32 textEnd = 0;
+  SInt32 spanEnd = 0;
+  Boolean incremental = false;
+  Boolean child = false;
+  Boolean streaming = false;
+  Boolean collecting = false;
+  Boolean unbalancedOpen = false;
+  Boolean inEmbeddedLanguage = false;
+  Boolean fromController = false;
+  SyntaxParserProcessOptions options = 0;
+  ParserProcessState state;
+  ParserProcessHandlers data;
+  UInt32 lastNotification = 0;
+  TFileSystem* fileSystem = nullptr;
+  TSyntaxCollection* collection = nullptr;
+  SyntaxLibraryPtr library = nullptr;
+
+ private:
+  UniChar At(SInt32 bufferOffset) const {
+    return (bufferOffset >= 0 && bufferOffset < SInt32(text.size())) ? text[size_t(bufferOffset)] : UniChar(0);
+  }
+  bool Matches(SInt32 bufferOffset, const Str15& s) const;
+  void EnsureLoaded(SInt32 absoluteEnd);
+  void ReadWholeFile(SInt32& result);
+  void Notify(SInt16 kind, void* data);
+  void SkipCharacters(SInt32 count);
+  void FinishDescriptor();
+  SymbolInfoPtr LookUpGlobalSymbol(const Str255& name);
+  bool PushScope();
+  void HandleEmbededLanguageBody();
+  void HandleRangeBody();
+  void HandleScopeBody();
+  void HandleExpressionBody();
+  void HandlePrefixBody();
+  // The index of the library in force (it changes inside embedded languages).
+  const SyntaxScan::LibraryIndex* Index() { return library == indexedLibrary_ ? libraryIndex_ : Reindex(); }
+  const SyntaxScan::LibraryIndex* Reindex();
+  // The definitions the word just ended names, looked up once per word.
+  const SyntaxScan::WordEntry* CurrentWordEntry();
+  // Whether a text can match at the current character: a cheap test that
+  // spares most characters the full comparison.
+  bool MayMatchHere(const Str15& s) const {
+    if (s.empty()) return false;
+    const unsigned char first = s[1];
+    if (first == '\\' || first >= 128) return true;
+    return state.character == first || !state.word.empty();
+  }
+  Str255 TextRange(SInt32 first, SInt32 last) const;
+
+  const SyntaxScan::LibraryIndex* libraryIndex_ = nullptr;
+  SyntaxLibraryPtr indexedLibrary_ = nullptr;
+  const SyntaxScan::WordEntry* wordEntry_ = nullptr;
+  const SyntaxScan::LibraryIndex* wordEntryIndex_ = nullptr;  // nil: not looked up for this word
+  std::vector<ParserStyledRange> styledRanges_;
+  std::vector<ParserScopeRange> scopeRanges_;
+  SInt32 loadedEnd_ = 0;   // absolute offset one past the last unit brought in
+  SInt32 fileInserted_ = 0;  // units of a file's text handed to the controller so far
+  SInt32 skip_ = 0;          // characters the next Run steps over (open and close texts)
+  SInt32 firstOffset_ = 0;   // absolute offset of the parse's first character
+  Str255 descriptorDate_;    // the file's date, written when the parse completes
+  bool progressSent_ = false;
+  bool preprocessor_ = false;  // the top context is "preprocessor"
+  bool released_ = false;
+  bool terminated_ = false;
+};
+
+// The base of objects a parse consults at every character. No handler class
+// is registered in this program; the interface stays for extensions.
+class TSyntaxParserHandler : public TCFObject {
+ public:
+  TSyntaxParserProcess* process = nullptr;
+  ParserProcessState state;
+
+  virtual Str63 GetContext();
+  virtual Str63 GetScope();
+  virtual SyntaxCustomDataPtr GetDefinition(const Str255& name);
+  virtual Str63 GetScopeBlock();
+  virtual UniChar GetRelativeCharacter(SInt16 n);
+  virtual void CloseScopeBlock();
+  virtual void CloseScope();
+  virtual void OpenScope(const Str63& name, SymbolInfoPtr symbol);
+  virtual void PrintLocation();
+  virtual void PrintState();
+  virtual SInt16 HandleState();
+};
