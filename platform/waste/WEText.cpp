@@ -481,6 +481,7 @@ void Replace(WEReference we, SInt32 start, SInt32 end, const UniChar* chars, SIn
     s.anchor = anchorAtStart ? s.start : s.end;
   }
   BlinkReset(we);
+  Redraw(we);
   Flux(we, start, delta);
 }
 

@@ -17,6 +17,7 @@ struct ViewRecord {
   WEReference we = nullptr;
   HIViewRef view = nullptr;
   EventHandlerRef handler = nullptr;
+  LongRect told{0, 0, 0, 0};  // the destination, against the view, a scroll view last heard of
 };
 
 SInt32 Floor(CGFloat v) { return SInt32(std::clamp<double>(std::floor(v), -1e9, 1e9)); }
@@ -34,6 +35,11 @@ HIRect RootBounds(HIViewRef view) {
 void NotifyScroller(ViewRecord* rec) {
   HIViewRef parent = HIViewGetSuperview(rec->view);
   if (parent == nullptr) return;
+  WEGetDestRect(&rec->told, rec->we);
+  rec->told.top -= rec->we->view.top;
+  rec->told.bottom -= rec->we->view.top;
+  rec->told.left -= rec->we->view.left;
+  rec->told.right -= rec->we->view.left;
   EventRef e = nullptr;
   if (CreateEvent(nullptr, kEventClassScrollable, kEventScrollableInfoChanged, 0, 0, &e) != noErr) return;
   SendEventToEventTarget(e, HIViewGetEventTarget(parent));
@@ -78,6 +84,13 @@ OSStatus Draw(ViewRecord* rec, EventRef event) {
   CGContextRef none = nullptr;
   WESetInfo(weCGContextInfo, &none, rec->we);
   CGContextRestoreGState(context);
+  // Changes made by calls of the host (puts, loads, scrolls) show here first.
+  LongRect dest;
+  WEGetDestRect(&dest, rec->we);
+  const LongRect& v = rec->we->view;
+  if (dest.top - v.top != rec->told.top || dest.bottom - v.top != rec->told.bottom ||
+      dest.left - v.left != rec->told.left || dest.right - v.left != rec->told.right)
+    NotifyScroller(rec);
   return noErr;
 }
 

@@ -12,6 +12,7 @@
 #include "Appearance.h"
 #include "CGImage.h"
 #include "EventsInternal.h"
+#include "HIScrollView.h"
 #include "HIView.h"
 #include "HeadlessHost.h"
 #include "MacMemory.h"
@@ -344,6 +345,14 @@ TEST_F(WasteViewTest, TheInstanceIsTheViewsControlDataAndEndsWithIt) {
   EXPECT_EQ("héllo", Text(we[0]));
   EXPECT_EQ("", Text(we[1]));
 
+  // A put of the host's away from the selection still shows.
+  WESetSelection(0, 0, we[1]);
+  ViewClearInvalid(window);
+  CGRect invalid{};
+  ASSERT_EQ(noErr, WEPut(0, 0, "tail", 4, 0, 0, 0, nullptr, nullptr, we[1]));
+  ASSERT_TRUE(ViewGetInvalidRect(window, &invalid));
+  EXPECT_EQ(300, invalid.origin.x);
+
   // Disposing of the view ends the instance and its blinking.
   DisposeControl(views[0]);
   EXPECT_FALSE(TimersNextDue(&when));
@@ -402,6 +411,43 @@ TEST_F(WasteViewTest, TextDraggedWithinAViewMovesOrWithOptionCopies) {
   WEGetSelection(&start, &end, we[0]);
   EXPECT_EQ(start, end);
   EXPECT_EQ("one two three", Text(we[0]));
+}
+
+TEST_F(WasteMouseTest, InAScrollViewTheBarsFollowTheText) {
+  Rect bounds{100, 100, 300, 400};
+  WindowRef window = nullptr;
+  ASSERT_EQ(noErr, CreateNewWindow(kDocumentWindowClass, 0, &bounds, &window));
+  HIViewRef scroll = nullptr;
+  ASSERT_EQ(noErr, HIScrollViewCreate(kHIScrollViewOptionsVertScroll, &scroll));
+  const HIRect frame{{0, 0}, {300, 200}};
+  HIViewSetFrame(scroll, &frame);
+  HIViewAddSubview(HIViewGetRoot(window), scroll);
+  HIViewSetVisible(scroll, true);
+  HIViewRef text = nullptr;
+  ASSERT_EQ(noErr, FenwicketCreate(&frame, 0x10141, &text));
+  HIViewAddSubview(scroll, text);
+  HIViewSetVisible(text, true);
+  ShowWindow(window);
+  WEReference we = InstanceOf(text);
+  std::string lines;
+  for (int i = 0; i < 60; ++i) lines += "line " + std::to_string(i) + "\r";
+  Put(we, lines);  // a put of the host's: the bars hear of it when the view draws
+  CGImageRef image = nullptr;
+  HIRect drawn{};
+  ASSERT_EQ(noErr, HIViewCreateOffscreenImage(scroll, 0, &drawn, &image));
+  CGImageRelease(image);
+  HIViewRef bar = HIViewGetFirstSubview(scroll);
+  ASSERT_NE(nullptr, bar);
+  LongRect dest, view;
+  WEGetDestRect(&dest, we);
+  WEGetViewRect(&view, we);
+  EXPECT_EQ((dest.bottom - dest.top) - (view.bottom - view.top), GetControl32BitMaximum(bar));
+  // The bar scrolls the text.
+  EXPECT_EQ(noErr, HIScrollViewNavigate(scroll, kHIScrollViewScrollToBottom));
+  WEGetDestRect(&dest, we);
+  EXPECT_EQ(view.bottom, dest.bottom);
+  EXPECT_EQ(GetControl32BitMaximum(bar), GetControl32BitValue(bar));
+  DisposeWindow(window);
 }
 
 }  // namespace
