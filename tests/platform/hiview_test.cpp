@@ -387,6 +387,66 @@ TEST_F(HIViewTest, FocusAdvancesThroughTheTreeSkippingHiddenViews) {
   EXPECT_EQ(nullptr, focus);
 }
 
+// Records the parts a view is asked to take, so a view that keeps its own
+// focus state can be seen to hear that it lost the focus.
+OSStatus RecordFocusPart(EventHandlerCallRef, EventRef event, void* userData) {
+  ControlPartCode part = -1;
+  GetEventParameter(event, kEventParamControlPart, typeControlPartCode, nullptr, sizeof part, nullptr, &part);
+  static_cast<std::vector<ControlPartCode>*>(userData)->push_back(part);
+  return eventNotHandledErr;
+}
+
+TEST_F(HIViewTest, TheFocusedViewHearsItLostTheFocusWhicheverWayTheFocusMoves) {
+  // a sits in group g1, b in group g2; a has the focus when each move happens.
+  struct Views {
+    TestWindow* w;
+    HIViewRef g1, g2;
+    ControlRef a, b;
+  };
+  struct Case {
+    const char* name;
+    void (*move)(const Views&);
+    bool bTakesFocus;
+  };
+  const Case cases[] = {
+      {"advance within a root that does not hold the focus", [](const Views& v) { HIViewAdvanceFocus(v.g2, 0); }, true},
+      {"advance backwards within such a root", [](const Views& v) { HIViewAdvanceFocus(v.g2, 1 << 9); }, true},
+      {"set the focus on another view",
+       [](const Views& v) { SetKeyboardFocus(v.w->window, v.b, kControlFocusNextPart); }, true},
+      {"clear the focus", [](const Views& v) { ClearKeyboardFocus(v.w->window); }, false},
+      {"remove the focused view", [](const Views& v) { HIViewRemoveFromSuperview(v.a); }, false},
+      {"hide the focused view", [](const Views& v) { HIViewSetVisible(v.a, false); }, false},
+      {"hide its container", [](const Views& v) { HIViewSetVisible(v.g1, false); }, false},
+      {"dispose of the focused view", [](const Views& v) { DisposeControl(v.a); }, false},
+  };
+  uintptr_t id = 0x1800;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TestWindow w(id++);
+    Views v{&w, MakeView(w.root, {{0, 0}, {100, 100}}), MakeView(w.root, {{0, 100}, {100, 100}}), nullptr, nullptr};
+    Rect r = {0, 0, 20, 100};
+    CreateEditUnicodeTextControl(nullptr, &r, nullptr, false, nullptr, &v.a);
+    CreateEditUnicodeTextControl(nullptr, &r, nullptr, false, nullptr, &v.b);
+    HIViewAddSubview(v.g1, v.a);
+    HIViewAddSubview(v.g2, v.b);
+    ASSERT_EQ(noErr, SetKeyboardFocus(w.window, v.a, kControlFocusNextPart));
+
+    std::vector<ControlPartCode> heard;
+    EventTypeSpec spec = {kEventClassControl, kEventControlSetFocusPart};
+    ASSERT_EQ(noErr, InstallEventHandler(HIViewGetEventTarget(v.a), RecordFocusPart, 1, &spec, &heard, nullptr));
+    CFRetain(v.a);  // outlives its disposal so that its part can be asked
+    c.move(v);
+
+    EXPECT_EQ((std::vector<ControlPartCode>{kControlFocusNoPart}), heard);
+    ControlRef focus = nullptr;
+    GetKeyboardFocus(w.window, &focus);
+    EXPECT_EQ(c.bTakesFocus ? v.b : nullptr, focus);
+    EXPECT_FALSE(HIViewSubtreeContainsFocus(v.g1));
+    if (HIViewGetSuperview(v.a) == nullptr) DisposeControl(v.a);
+    CFRelease(v.a);
+  }
+}
+
 TEST_F(HIViewTest, TrackingAreasHearEnteredAndExited) {
   TestWindow w(0x1800);
   HIViewRef a = MakeView(w.root, {{0, 0}, {50, 50}});
