@@ -107,8 +107,8 @@ void ScrollBarAction(ControlRef bar, ControlPartCode part);
 
 // Contextual menu and spelling (FenwicketMenu.cpp).
 void ShowContextualMenu(WasteData* data, SInt32 offset);
-// Guesses for a misspelled word (the caller releases the array); an empty
-// array for a correct word or without a dictionary.
+// The engine's guesses for a misspelled word (the caller releases the
+// array): empty for a correct word or without a dictionary, nil on failure.
 CFArrayRef CopySpellingGuesses(CFStringRef word, WEReference we);
 
 // Drags, timer and word tracking (FenwicketTracking.cpp).

@@ -1,9 +1,5 @@
-// The contextual menu of a text view, and spelling guesses from the
-// system's English dictionary.
-#include <enchant.h>
-
+// The contextual menu of a text view, with the engine's spelling guesses.
 #include <algorithm>
-#include <string>
 #include <vector>
 
 #include "CFString.h"
@@ -18,47 +14,6 @@ namespace {
 constexpr MenuAttributes kContextualMenuAttributes = 0x20;
 constexpr OSType kContextualMenuIconSpelling = 'SPEL';
 
-// One dictionary for the process, asked for on first use; nil when the
-// machine has none.
-EnchantDict* Dictionary() {
-  static EnchantBroker* broker = nullptr;
-  static EnchantDict* dict = nullptr;
-  static bool tried = false;
-  if (!tried) {
-    tried = true;
-    broker = enchant_broker_init();
-    if (broker) {
-      for (const char* tag : {"en_US", "en"}) {
-        if (enchant_broker_dict_exists(broker, tag)) {
-          dict = enchant_broker_request_dict(broker, tag);
-          if (dict) break;
-        }
-      }
-    }
-  }
-  return dict;
-}
-
-std::string ToUTF8(CFStringRef s) {
-  const CFIndex length = CFStringGetLength(s);
-  CFIndex bytes = 0;
-  CFStringGetBytes(s, CFRangeMake(0, length), kCFStringEncodingUTF8, 0, false, nullptr, 0, &bytes);
-  std::string out(size_t(bytes), '\0');
-  CFStringGetBytes(s, CFRangeMake(0, length), kCFStringEncodingUTF8, 0, false,
-                   reinterpret_cast<UInt8*>(out.data()), bytes, &bytes);
-  out.resize(size_t(bytes));
-  return out;
-}
-
-bool HasLetter(CFStringRef s) {
-  const CFIndex length = CFStringGetLength(s);
-  for (CFIndex i = 0; i < length; ++i) {
-    const UniChar c = CFStringGetCharacterAtIndex(s, i);
-    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c >= 0xC0) return true;
-  }
-  return false;
-}
-
 void AppendItem(MenuRef menu, const char* title, MenuCommand command, OSType icon) {
   MenuItemIndex index = 0;
   AppendMenuItemTextWithCFString(menu, CFStringMakeConstantUTF8(title), 0, command, &index);
@@ -70,25 +25,10 @@ void AppendItem(MenuRef menu, const char* title, MenuCommand command, OSType ico
 namespace fenwicket {
 
 CFArrayRef CopySpellingGuesses(CFStringRef word, WEReference we) {
-  CFArrayRef engine = nullptr;
-  if (WEGuessSpelling(word, 0, &engine, we) == noErr && engine && CFArrayGetCount(engine) > 0) return engine;
-  if (engine) CFRelease(engine);
-  CFMutableArrayRef guesses = CFArrayCreateMutable(nullptr, 0, &kCFTypeArrayCallBacks);
-  EnchantDict* dict = Dictionary();
-  if (dict == nullptr || word == nullptr || !HasLetter(word)) return guesses;
-  const std::string utf8 = ToUTF8(word);
-  if (utf8.empty() || enchant_dict_check(dict, utf8.data(), ssize_t(utf8.size())) == 0) return guesses;
-  size_t count = 0;
-  char** list = enchant_dict_suggest(dict, utf8.data(), ssize_t(utf8.size()), &count);
-  for (size_t i = 0; list && i < count; ++i) {
-    CFStringRef guess = CFStringCreateWithCString(nullptr, list[i], kCFStringEncodingUTF8);
-    if (guess) {
-      CFArrayAppendValue(guesses, guess);
-      CFRelease(guess);
-    }
-  }
-  if (list) enchant_dict_free_string_list(dict, list);
-  return guesses;
+  CFArrayRef guesses = nullptr;
+  if (WEGuessSpelling(word, 0, &guesses, we) == noErr) return guesses;
+  if (guesses) CFRelease(guesses);
+  return nullptr;
 }
 
 void ShowContextualMenu(WasteData* data, SInt32 offset) {

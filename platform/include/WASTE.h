@@ -148,7 +148,8 @@ typedef void (*WEScrollProcPtr)(WEReference we);
 // coordinates, in the context WEUpdate draws into).
 typedef void (*WECGEraseProcPtr)(CGContextRef inContext, const CGRect* inDirtyRect, WEViewReference inView,
                                  WEReference we);
-// Asked for a flavour the engine cannot read from a drag.
+// Asked for a drag item none of whose flavours the engine reads ('utxt',
+// 'utf8', 'TEXT', 'RTF '): UTF-16 text it puts in the handle goes in.
 typedef OSErr (*WETranslateDragProcPtr)(DragRef inDrag, DragItemRef inItem, FlavorType inRequestedType,
                                         Handle outData, WEReference we);
 
@@ -221,8 +222,10 @@ OSStatus WEFindWord(SInt32 inOffset, WEEdge inEdge, SInt32* outStart, SInt32* ou
 // weNotFoundErr when it is not there.
 OSStatus WEFind(const char* inKey, SInt32 inKeyLength, TextEncoding inEncoding, OptionBits inMatchOptions,
                 SInt32 inRangeStart, SInt32 inRangeEnd, SInt32* outMatchStart, SInt32* outMatchEnd, WEReference we);
-// Spelling guesses for a word; there is no dictionary here, so the array
-// (the caller releases it) is always empty.
+// Spelling guesses for one word from the English dictionary, best first, in
+// a new array the caller releases. A word the dictionary knows, text that is
+// not one word (white space, no letter, over 255 units) and a machine without
+// a dictionary all give an empty array and noErr.
 OSStatus WEGuessSpelling(CFStringRef inWord, OptionBits inOptions, CFArrayRef* outGuesses, WEReference we);
 OSStatus WEGetCharacterProperty(SInt32 inOffset, SInt32 inProperty, SInt32* outValue, WEReference we);
 

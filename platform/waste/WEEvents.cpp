@@ -370,13 +370,13 @@ void ScrollBy(WEReference we, SInt32 dv) {
   WEScroll(0, newTop - dest.top, we);
 }
 
-bool DragText(DragRef drag, std::vector<UniChar>* out) {
+bool DragText(DragRef drag, std::vector<UniChar>* out, WEReference we) {
   UInt16 items = 0;
   if (CountDragItems(drag, &items) != noErr) return false;
   for (UInt16 i = 1; i <= items; ++i) {
     DragItemRef item = 0;
     if (GetDragItemReferenceNumber(drag, i, &item) != noErr) continue;
-    for (FlavorType type : {FlavorType('utxt'), FlavorType('utf8'), FlavorType('TEXT')}) {
+    for (FlavorType type : {FlavorType('utxt'), FlavorType('utf8'), FlavorType('TEXT'), FlavorType('RTF ')}) {
       Size size = 0;
       if (GetFlavorDataSize(drag, item, type, &size) != noErr || size < 0) continue;
       std::string bytes(size_t(size), '\0');
@@ -385,6 +385,12 @@ bool DragText(DragRef drag, std::vector<UniChar>* out) {
       if (type == 'utxt') {
         out->resize(bytes.size() / 2);
         std::memcpy(out->data(), bytes.data(), out->size() * 2);
+      } else if (type == 'RTF ') {
+        // Styled text dropped in: its characters (the drop takes the style
+        // of where it lands, as typed text does).
+        WECodecText doc;
+        if (WEReadRTF(bytes.data(), bytes.size(), doc) != noErr) continue;
+        out->assign(doc.text.begin(), doc.text.end());
       } else {
         CFStringRef s = CFStringCreateWithBytes(nullptr, reinterpret_cast<const UInt8*>(bytes.data()),
                                                 CFIndex(bytes.size()),
@@ -396,6 +402,19 @@ bool DragText(DragRef drag, std::vector<UniChar>* out) {
         CFRelease(s);
       }
       return true;
+    }
+    // No flavour the engine reads: the host's hook may supply the item as
+    // UTF-16 text.
+    if (we && we->translateDragHook) {
+      Handle h = NewHandle(0);
+      if (h == nullptr) continue;
+      const bool got = we->translateDragHook(drag, item, 'utxt', h, we) == noErr && GetHandleSize(h) >= 2;
+      if (got) {
+        out->resize(size_t(GetHandleSize(h)) / 2);
+        std::memcpy(out->data(), *h, out->size() * 2);
+      }
+      DisposeHandle(h);
+      if (got) return true;
     }
   }
   return false;
@@ -592,7 +611,7 @@ OSStatus WETrackDrag(DragTrackingMessage inMessage, DragRef inDrag, WEReference 
   if (we == nullptr || inDrag == nullptr) return paramErr;
   if (!Editable(we) || !we->Feature(weFDragAndDrop)) return dragNotAcceptedErr;
   std::vector<UniChar> text;
-  if (!DragText(inDrag, &text)) return dragNotAcceptedErr;
+  if (!DragText(inDrag, &text, we)) return dragNotAcceptedErr;
   if (inMessage == kDragTrackingInWindow || inMessage == kDragTrackingEnterWindow) {
     SInt32 offset = 0;
     if (DropOffset(we, inDrag, &offset) && we->Feature(weFAutoScroll)) {
@@ -610,7 +629,7 @@ OSStatus WEReceiveDrag(DragRef inDrag, WEReference we) {
   if (we == nullptr || inDrag == nullptr) return paramErr;
   if (!Editable(we) || !we->Feature(weFDragAndDrop)) return dragNotAcceptedErr;
   std::vector<UniChar> text;
-  if (!DragText(inDrag, &text)) return dragNotAcceptedErr;
+  if (!DragText(inDrag, &text, we)) return dragNotAcceptedErr;
   SInt32 offset = we->sel.end;
   DropOffset(we, inDrag, &offset);
   const std::vector<UniChar> chars = ToCR(text.data(), text.size());

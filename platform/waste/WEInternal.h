@@ -434,8 +434,9 @@ void ScrollBy(WEReference we, SInt32 dv);
 void EventsDispose(WEReference we);
 // Modifier bits of key and mouse events.
 constexpr UInt32 kCmdKey = 0x0100, kShiftKey = 0x0200, kOptionKey = 0x0800;
-// The text in a drag, as the engine reads it (UTF-16, CR line breaks).
-bool DragText(DragRef drag, std::vector<UniChar>* out);
+// The text in a drag, as the engine reads it (UTF-16): 'utxt', 'utf8',
+// 'TEXT' or the characters of 'RTF ', or what the translate hook supplies.
+bool DragText(DragRef drag, std::vector<UniChar>* out, WEReference we);
 // The drop point of a drag as an offset of the text.
 bool DropOffset(WEReference we, DragRef drag, SInt32* outOffset);
 

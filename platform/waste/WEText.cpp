@@ -732,12 +732,6 @@ OSStatus WEFind(const char* inKey, SInt32 inKeyLength, TextEncoding inEncoding, 
   return weNotFoundErr;
 }
 
-OSStatus WEGuessSpelling(CFStringRef inWord, OptionBits, CFArrayRef* outGuesses, WEReference we) {
-  if (we == nullptr || outGuesses == nullptr || inWord == nullptr) return paramErr;
-  *outGuesses = CFArrayCreate(nullptr, nullptr, 0, &kCFTypeArrayCallBacks);
-  return *outGuesses ? noErr : memFullErr;
-}
-
 OSStatus WEGetCharacterProperty(SInt32 inOffset, SInt32 inProperty, SInt32* outValue, WEReference we) {
   if (we == nullptr || outValue == nullptr || inProperty != weCharClassProperty) return paramErr;
   if (inOffset < 0 || inOffset >= Length(we)) return paramErr;

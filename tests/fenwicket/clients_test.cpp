@@ -3,6 +3,8 @@
 // tracking timer's reports.
 #include <cmath>
 
+#include "Appearance.h"
+
 #include "FenwicketTestSupport.h"
 
 namespace {
@@ -357,6 +359,52 @@ TEST_F(Tracking, IdleCursorAndStatusReportsOnlyForTheActiveView) {
   EXPECT_EQ(client.cursors.size(), 1u);
   EXPECT_EQ(StatusText(status), "5");
   DisposeWindow(front);
+}
+
+// The window's cursor-change event over a focused text view: the engine
+// picks the cursor over the text; elsewhere the arrow, and the event is
+// left to others.
+TEST_F(Tracking, TheCursorOverTheTextIsTheIBeam) {
+  SetText("point at this text\rand at this");
+  WESetSelection(0, 5, we);
+  auto cursorAt = [&](CGPoint where, OSStatus* status) {
+    SetThemeCursor(kThemeWatchCursor);
+    EventRef e = nullptr;
+    CreateEvent(nullptr, kEventClassWindow, kEventWindowCursorChange, 0, 0, &e);
+    SetEventParameter(e, kEventParamWindowMouseLocation, typeHIPoint, sizeof where, &where);
+    *status = SendEventToEventTarget(e, GetWindowEventTarget(window));
+    ReleaseEvent(e);
+    return ThemeCursor(HeadlessCurrentThemeCursor());
+  };
+  auto over = [&](SInt32 offset) {
+    LongPt p{};
+    SInt16 lh = 0;
+    WEGetPoint(offset, 1, &p, &lh, we);
+    return CGPoint{double(p.h) + 2, double(p.v) + lh / 2.0};
+  };
+  const LongRect text = ViewRect();
+  const struct {
+    CGPoint where;
+    ThemeCursor cursor;
+    OSStatus status;
+  } cases[] = {
+      {over(8), kThemeIBeamCursor, noErr},
+      {over(22), kThemeIBeamCursor, noErr},  // the second line
+      {{double(text.left) + 150, double(text.bottom) - 20}, kThemeIBeamCursor, noErr},  // below the text
+      {over(2), kThemeArrowCursor, noErr},   // a selection that can be dragged
+      {{double(text.right) + 5, double(text.top) + 20}, kThemeArrowCursor, eventNotHandledErr},  // the scroll bar
+  };
+  for (const auto& c : cases) {
+    OSStatus status = 0;
+    EXPECT_EQ(cursorAt(c.where, &status), c.cursor) << c.where.x << "," << c.where.y;
+    EXPECT_EQ(status, c.status) << c.where.x << "," << c.where.y;
+  }
+  // Without the focus the view leaves the cursor alone.
+  SetKeyboardFocus(window, nullptr, kControlFocusNoPart);
+  OSStatus status = 0;
+  EXPECT_EQ(cursorAt(over(8), &status), kThemeWatchCursor);
+  EXPECT_EQ(status, eventNotHandledErr);
+  SetThemeCursor(kThemeArrowCursor);
 }
 
 }  // namespace
