@@ -1,5 +1,14 @@
 #include "TSyntaxParserControllerUnit.h"
 
+#include <algorithm>
+#include <cstring>
+
+#include "HIView.h"
+#include "PascalCarbonCommon.h"
+#include "TSymbolTableUnit.h"
+#include "WASTE.h"
+#include "fenwicket/Fenwicket.h"
+
 void TSyntaxParserController::SetDataOffset(SInt32 offset) { dataOffset = offset; }
 
 void TSyntaxParserController::ApplyDataOffset(CFRange& span) {
@@ -27,4 +36,185 @@ void TSyntaxParserController::SetNilColor(RGBColor color) { nilColor = color; }
 
 void SetSyntaxControllerNilColor(TSyntaxParserController* controller, RGBColor color) {
   if (controller != nullptr) controller->SetNilColor(color);
+}
+
+// ---------------------------------------------------------------------------
+// TWASTEController
+
+
+namespace {
+
+HIViewRef ViewOf(WEReference we) {
+  if (we == nullptr) return nullptr;
+  return WasteGetControllerView(we);
+}
+
+void SetFluxState(HIViewRef view, Boolean state) {
+  if (view != nullptr) WasteSetFluxState(view, state);
+}
+
+// A 64-byte mark holding the key with a zeroed tail, so that what is stored
+// never carries bytes from past the string.
+struct Mark {
+  unsigned char bytes[kSyntaxMarkSize] = {0};
+  explicit Mark(const Str63& key) {
+    const int n = std::min(key.len(), 63);
+    bytes[0] = UInt8(n);
+    std::memcpy(bytes + 1, key.s + 1, size_t(n));
+  }
+};
+static_assert(sizeof(Str63) == kSyntaxMarkSize, "a mark holds one Str63");
+
+}  // namespace
+
+void TWASTEController::SetWEReference(WEReference we) { weReference = we; }
+
+void TWASTEController::Initialize() {
+  for (FourCharCode tag : {kSyntaxDeclarationTag, kSyntaxSymbolTag, kSyntaxLanguageTag})
+    Err = WERegisterCustomAttribute(tag, 2, kSyntaxMarkSize, 'void', weReference);
+}
+
+void TWASTEController::Prepare(Boolean done) {
+  if (weReference == nullptr) return;
+  HIViewRef view = ViewOf(weReference);
+  if (!done) {
+    parsing_ = true;
+    SetFluxState(view, false);
+    WEFeatureFlag(weFUndo, weBitClear, weReference);
+    WEFeatureFlag(weFAutoScroll, weBitClear, weReference);
+    viewWasHidden = view == nullptr || !HIViewIsVisible(view);
+    WEFeatureFlag(weFInhibitRedraw, weBitSet, weReference);
+  } else {
+    parsing_ = false;
+    SetFluxState(view, true);
+    WEFeatureFlag(weFUndo, weBitSet, weReference);
+    WEFeatureFlag(weFAutoScroll, weBitSet, weReference);
+    if (!viewWasHidden) WEFeatureFlag(weFInhibitRedraw, weBitClear, weReference);
+  }
+}
+
+void TWASTEController::Redraw() {
+  HIViewRef view = ViewOf(weReference);
+  if (view == nullptr) return;
+  Err = HIViewSetNeedsDisplay(view, true);
+  WasteUpdateView(view);
+}
+
+void TWASTEController::InsertText(const UniChar* text, SInt32 length) {
+  if (weReference == nullptr || text == nullptr || length <= 0) return;
+  // Outside a parse the notifications are switched off here: a load is no
+  // user edit.
+  HIViewRef view = parsing_ ? nullptr : ViewOf(weReference);
+  SetFluxState(view, false);
+  const SInt32 before = WEGetTextLength(weReference);
+  Err = WEPut(before, before, text, ByteCount(length) * sizeof(UniChar), kTextEncodingUnicodeDefault,
+              wePutAddToTypingSequence, 0, nullptr, nullptr, weReference);
+  const SInt32 after = WEGetTextLength(weReference);
+  SetFluxState(view, true);
+  if (after > before) ResetRange(CFRangeMake(before, after));
+}
+
+void TWASTEController::StreamText(CFRange span, Handle& buffer) {
+  if (weReference == nullptr) return;
+  if (buffer == nullptr) buffer = NewHandle(0);
+  if (buffer == nullptr) {
+    Err = memFullErr;
+    return;
+  }
+  SInt32 start = 0, end = 0;
+  Clamp(span, start, end);
+  Err = WEStreamRange(start, end, 'utxt', 0, buffer, weReference);
+}
+
+Boolean TWASTEController::Clamp(CFRange span, SInt32& start, SInt32& end) {
+  const CFIndex length = weReference != nullptr ? WEGetTextLength(weReference) : 0;
+  const CFIndex s = std::clamp<CFIndex>(span.location, 0, length);
+  const CFIndex e = std::clamp<CFIndex>(span.length, s, length);
+  start = SInt32(s);
+  end = SInt32(e);
+  return e > s;
+}
+
+// An empty span would set the style of the next typed text instead.
+void TWASTEController::SetAttribute(CFRange span, FourCharCode tag, const void* value, ByteCount size) {
+  SInt32 start = 0, end = 0;
+  if (!Clamp(span, start, end)) return;
+  Err = WESetOneAttribute(start, end, tag, value, size, weReference);
+}
+
+void TWASTEController::ProtectRange(CFRange span) {
+  ApplyDataOffset(span);
+  SetAttribute(span, kSyntaxProtectedTag, nullptr, 0);
+}
+
+void TWASTEController::StyleRange(CFRange span, const ExtendedTextStyle& style) {
+  ApplyDataOffset(span);
+  const Boolean italic = style.italic != 0, underline = style.underline != 0, bold = style.bold != 0;
+  SetAttribute(span, kSyntaxColorTag, &style.textColor, sizeof(RGBColor));
+  SetAttribute(span, kSyntaxItalicTag, &italic, 1);
+  SetAttribute(span, kSyntaxUnderlineTag, &underline, 1);
+  SetAttribute(span, kSyntaxBoldTag, &bold, 1);
+}
+
+void TWASTEController::ResetTracking(CFRange span) {
+  const Boolean tracked = true;
+  SetAttribute(span, kSyntaxTrackingTag, nullptr, sizeof(RGBColor));  // a nil value clears it
+  SetAttribute(span, kSyntaxTrackedTag, &tracked, 1);
+}
+
+void TWASTEController::ResetRange(CFRange span) {
+  const Boolean off = false;
+  SetAttribute(span, kSyntaxColorTag, &nilColor, sizeof(RGBColor));
+  SetAttribute(span, kSyntaxItalicTag, &off, 1);
+  SetAttribute(span, kSyntaxUnderlineTag, &off, 1);
+  SetAttribute(span, kSyntaxBoldTag, &off, 1);
+}
+
+void TWASTEController::ApplySymbol(CFRange span, SymbolInfoPtr symbol) {
+  if (symbol == nullptr) return;
+  ApplyDataOffset(span);
+  const Mark mark(symbol->symbolName);
+  SetAttribute(span, kSyntaxSymbolTag, mark.bytes, kSyntaxMarkSize);
+}
+
+Str63 TWASTEController::GetEmbeddedLanguage(SInt32 offset) {
+  const Str63 none("default");
+  if (weReference == nullptr || offset < 0 || offset >= WEGetTextLength(weReference)) return none;
+  unsigned char bytes[kSyntaxMarkSize] = {0};
+  Err = WEGetOneAttribute(offset, kSyntaxLanguageTag, bytes, sizeof bytes, weReference);
+  // A mark of another size or with a length past its capacity is no mark.
+  if (Err != noErr || bytes[0] == 0 || bytes[0] > 63) return none;
+  return Str63::FromBytes(bytes + 1, bytes[0]);
+}
+
+void TWASTEController::ApplyEmbeddedLanguage(CFRange span, const Str63& language) {
+  ApplyDataOffset(span);
+  const Mark mark(language);
+  SetAttribute(span, kSyntaxLanguageTag, mark.bytes, kSyntaxMarkSize);
+}
+
+CFRange TWASTEController::FindSymbol() { return CFRangeMake(0, 0); }
+
+SInt32 TWASTEController::GetTextLength() { return WEGetTextLength(weReference); }
+
+RGBColor TWASTEController::GetOffsetColor(SInt32 offset) {
+  RGBColor color{0, 0, 0};
+  if (weReference == nullptr || offset < 0 || offset >= WEGetTextLength(weReference)) return color;
+  Err = WEGetOneAttribute(offset, kSyntaxColorTag, &color, sizeof color, weReference);
+  if (Err != noErr) color = RGBColor{0, 0, 0};
+  return color;
+}
+
+UniChar TWASTEController::GetOffsetChar(SInt32 offset) {
+  if (weReference == nullptr || offset < 0 || offset >= WEGetTextLength(weReference)) return 0;
+  // ASCII comes back as it is; anything else is read as its UTF-16 unit.
+  const UInt8 byte = WEGetChar(offset, weReference);
+  if (byte < 0x80) return byte;
+  UniChar unit = 0;
+  Handle h = NewHandle(0);
+  if (h == nullptr) return 0;
+  Err = WEStreamRange(offset, offset + 1, 'utxt', 0, h, weReference);
+  if (Err == noErr && GetHandleSize(h) >= Size(sizeof unit)) std::memcpy(&unit, *h, sizeof unit);
+  DisposeHandle(h);
+  return unit;
 }

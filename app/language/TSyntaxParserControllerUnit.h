@@ -8,6 +8,9 @@
 // and an END offset (one past the last character), not a length. Offsets
 // count UTF-16 units of the parser's buffer; the data offset maps them onto
 // the text.
+//
+// TWASTEController keeps the results as attributes of one text engine
+// instance, the one behind a source editor's text view.
 #pragma once
 
 #include "CFBase.h"
@@ -19,6 +22,7 @@
 
 struct SymbolInfo;  // the stored record of one symbol (the symbol table's)
 typedef SymbolInfo* SymbolInfoPtr;
+typedef struct WEOpaqueRec* WEReference;  // a text engine instance (WASTE.h)
 
 class TSyntaxParserController : public TObject {
  public:
@@ -53,3 +57,56 @@ class TSyntaxParserController : public TObject {
 
 // SetNilColor on a controller that may be nil.
 void SetSyntaxControllerNilColor(TSyntaxParserController* controller, RGBColor color);
+
+// The attributes a parse leaves on the text.
+enum : FourCharCode {
+  kSyntaxColorTag = 'colr',       // RGBColor, 6 bytes
+  kSyntaxBoldTag = 'bold',        // Boolean, 1 byte
+  kSyntaxItalicTag = 'ital',      // Boolean, 1 byte
+  kSyntaxUnderlineTag = 'undl',   // Boolean, 1 byte
+  kSyntaxProtectedTag = 'grid',   // no value: text the parse protects
+  kSyntaxTrackingTag = 'pbcl',    // cleared by ResetTracking
+  kSyntaxTrackedTag = ' -c ',     // Boolean true after ResetTracking
+  kSyntaxLanguageTag = 'ELNG',    // Str63 language key, 64 bytes
+  kSyntaxSymbolTag = 'SCOP',      // Str63 symbol name, 64 bytes
+  kSyntaxDeclarationTag = 'DEC_', // 64 bytes, registered only
+};
+enum : ByteCount { kSyntaxMarkSize = 64 };
+
+// The controller of a text shown in a text view. Spans are clamped to the
+// text and empty spans write nothing, so a parse never changes the style the
+// next typed text takes. Every engine status lands in Err.
+class TWASTEController : public TSyntaxParserController {
+ public:
+  WEReference weReference = nullptr;  // not owned
+  Boolean viewWasHidden = false;      // the view was invisible at Prepare (False)
+
+  void Prepare(Boolean done) override;
+  void Redraw() override;
+  void InsertText(const UniChar* text, SInt32 length) override;
+  void StreamText(CFRange span, Handle& buffer) override;
+  void ProtectRange(CFRange span) override;
+  void StyleRange(CFRange span, const ExtendedTextStyle& style) override;
+  void ResetTracking(CFRange span) override;
+  void ResetRange(CFRange span) override;
+  void ApplySymbol(CFRange span, SymbolInfoPtr symbol) override;
+  // "default" where the text carries no (valid) mark, and outside the text.
+  Str63 GetEmbeddedLanguage(SInt32 offset) override;
+  void ApplyEmbeddedLanguage(CFRange span, const Str63& language) override;
+  CFRange FindSymbol() override;
+  SInt32 GetTextLength() override;
+  // Registers the custom attributes 'DEC_', 'SCOP' and 'ELNG'.
+  void Initialize() override;
+  // Black where the text carries no colour, and outside the text.
+  RGBColor GetOffsetColor(SInt32 offset) override;
+  // The UTF-16 unit at the offset; 0 outside the text.
+  UniChar GetOffsetChar(SInt32 offset) override;
+  virtual void SetWEReference(WEReference we);
+
+ private:
+  Boolean parsing_ = false;  // between Prepare (False) and Prepare (True)
+
+  // The span clamped to the text: false when nothing of it is left.
+  Boolean Clamp(CFRange span, SInt32& start, SInt32& end);
+  void SetAttribute(CFRange span, FourCharCode tag, const void* value, ByteCount size);
+};

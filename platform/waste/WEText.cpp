@@ -596,7 +596,6 @@ SInt16 WEFeatureFlag(SInt16 inFeature, SInt16 inAction, WEReference we) {
   }
   const SInt16 now = we->Feature(inFeature) ? 1 : 0;
   if (now != old) {
-    if (inFeature == weFUndo && !now) DropUndo(we);
     if (inFeature == weFMultipleUndo && !now && we->undoStack.size() > 1)
       we->undoStack.erase(we->undoStack.begin(), we->undoStack.end() - 1);
     if (inFeature == weFInhibitRedraw && !now) Redraw(we);

@@ -182,6 +182,17 @@ TEST(WasteUndo, SingleUndoAndUndoSwitchedOff) {
   EXPECT_EQ(WEUndo(e.we), weCantUndoErr);
   EXPECT_EQ(e.Kind(), weAKNone);
   EXPECT_EQ(gFlux.size(), 2u);  // flux fires either way
+
+  // Switching undo off and on around style-only work (what every re-parse
+  // does) keeps the user's history.
+  Engine kept;
+  kept.Put(0, 0, "abc");
+  WEFeatureFlag(weFUndo, weBitClear, kept.we);
+  RGBColor red{0xFFFF, 0, 0};
+  WESetOneAttribute(0, 3, 'colr', &red, sizeof red, kept.we);
+  WEFeatureFlag(weFUndo, weBitSet, kept.we);
+  ASSERT_EQ(WEUndo(kept.we), noErr);
+  EXPECT_EQ(kept.Text(), "");
 }
 
 // A filter that refuses 'q', turns 'a' into "AA" and records what it hears.
