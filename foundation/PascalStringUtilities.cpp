@@ -530,7 +530,9 @@ CFArrayRef GetStringExpression(const Str255& pattern, Boolean characterMode, con
       const bool ends = characterMode ? at(k + 1) == c : word == nextWord;
       if (ends) {
         k += 2;
-        if (!characterMode && !piece.empty()) AppendStringCharacter(piece, c);
+        // A word of one character ends the wildcard on its first character:
+        // it is the whole piece.
+        if (!characterMode && (!piece.empty() || IsWordCharacter(c))) AppendStringCharacter(piece, c);
         if (!piece.empty() && at(k) == '*') emit();
       } else {
         AppendStringCharacter(piece, c);

@@ -582,6 +582,9 @@ OSStatus HIViewAdvanceFocus(HIViewRef inRootForFocus, EventModifiers inModifiers
     Focus().erase(top);
     ViewInvalidate(current);
     start = long(std::find(order.begin(), order.end(), current) - order.begin());
+  } else if (focus) {
+    // The focus leaves a view outside the root: it hears so, as on any move.
+    LoseFocus(top);
   }
   long step = direction == kControlFocusNextPart ? 1 : -1;
   for (long i = 1; i <= n; ++i) {

@@ -248,6 +248,20 @@ TEST(PascalStringUtilities, StringExpression) {
   EXPECT_EQ(Take(GetStringExpression("a * b * c", true, "a 12 b 3 4c", 1, kIgnoreWhiteSpace)), (V{"12", "34"}));
   EXPECT_EQ(Take(GetStringExpression("class * extends *", false, "class Foo extends Bar", 1, ParseOptions())),
             (V{"Foo", "Bar"}));
+  // Word mode, with names of one character and more.
+  struct WordCase {
+    const char* pattern;
+    const char* text;
+    V expected;
+  };
+  for (const WordCase& c : {WordCase{"*", "f", V{"f"}}, WordCase{"*(", "f(", V{"f"}},
+                            WordCase{"function *(", "function f(", V{"f"}},
+                            WordCase{"function *(", "function foo(", V{"foo"}},
+                            WordCase{"class * extends *", "class A extends B", V{"A", "B"}},
+                            WordCase{"*(", "(", V{"<nil>"}}}) {
+    EXPECT_EQ(Take(GetStringExpression(c.pattern, false, c.text, 1, ParseOptions())), c.expected)
+        << c.pattern << " on " << c.text;
+  }
   EXPECT_EQ(Take(GetStringExpression("a*b", true, "xyz", 1, ParseOptions())), (V{"<nil>"}));
   EXPECT_EQ(Take(GetStringExpression("a*b", true, "", 1, ParseOptions())), (V{"<nil>"}));
 }

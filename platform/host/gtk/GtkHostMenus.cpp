@@ -6,6 +6,7 @@
 
 #include "GtkHost.h"
 #include "MenuInternal.h"
+#include "WASTE.h"
 
 namespace {
 
@@ -94,9 +95,27 @@ std::string TitleOf(MenuRef menu) {
   return s;
 }
 
+// The menu's own font as label attributes; nil for the theme's font (family
+// 0 at size 0). An unknown family keeps the theme's face.
+PangoAttrList* MenuFontAttributes(MenuRef menu) {
+  SInt16 family = 0;
+  UInt16 size = 0;
+  if (GetMenuFont(menu, &family, &size) != noErr || (family == 0 && size == 0)) return nullptr;
+  PangoAttrList* attrs = pango_attr_list_new();
+  unsigned char name[256] = {0};
+  if (family != 0 && FMGetFontFamilyName(family, name)) {
+    CFStringRef string = CFStringCreateWithPascalString(nullptr, name, kCFStringEncodingMacRoman);
+    const std::string utf8 = GtkHostUTF8(string);
+    if (string) CFRelease(string);
+    if (!utf8.empty()) pango_attr_list_insert(attrs, pango_attr_family_new(utf8.c_str()));
+  }
+  if (size > 0) pango_attr_list_insert(attrs, pango_attr_size_new(int(size) * PANGO_SCALE));
+  return attrs;
+}
+
 void Fill(GtkWidget* gtkMenu, MenuRef menu, Choice* choice, int depth);
 
-GtkWidget* MakeItem(MenuRef menu, MenuItemIndex i, Choice* choice, int depth) {
+GtkWidget* MakeItem(MenuRef menu, MenuItemIndex i, Choice* choice, int depth, PangoAttrList* font) {
   MenuItemAttributes attrs = 0;
   GetMenuItemAttributes(menu, i, &attrs);
   if (attrs & kMenuItemAttrHidden) return nullptr;
@@ -111,6 +130,10 @@ GtkWidget* MakeItem(MenuRef menu, MenuItemIndex i, Choice* choice, int depth) {
     gtk_check_menu_item_set_draw_as_radio(GTK_CHECK_MENU_ITEM(item), mark == diamondMark);
   } else {
     item = gtk_menu_item_new_with_label(text.c_str());
+  }
+  if (font) {
+    GtkWidget* label = gtk_bin_get_child(GTK_BIN(item));
+    if (GTK_IS_LABEL(label)) gtk_label_set_attributes(GTK_LABEL(label), font);
   }
   if (attrs & kMenuItemAttrSectionHeader) {
     gtk_widget_set_sensitive(item, FALSE);
@@ -144,13 +167,15 @@ GtkWidget* MakeItem(MenuRef menu, MenuItemIndex i, Choice* choice, int depth) {
 void Fill(GtkWidget* gtkMenu, MenuRef menu, Choice* choice, int depth) {
   Clear(gtkMenu);
   if (!IsValidMenu(menu)) return;
+  PangoAttrList* font = MenuFontAttributes(menu);
   for (MenuItemIndex i = 1; i <= CountMenuItems(menu); ++i) {
-    if (GtkWidget* item = MakeItem(menu, i, choice, depth)) {
+    if (GtkWidget* item = MakeItem(menu, i, choice, depth, font)) {
       GtkHostApplyMenuItemHelp(item, menu, i);
       gtk_menu_shell_append(GTK_MENU_SHELL(gtkMenu), item);
       gtk_widget_show_all(item);
     }
   }
+  if (font) pango_attr_list_unref(font);
 }
 
 // A menu of the bar opens: the enable pass, then its items as they now are.
