@@ -86,7 +86,8 @@ TEST_F(DragFixture, FinderPromiseFlavours) {
   size = sizeof promise;
   ASSERT_EQ(noErr, GetFlavorData(drag, 30, 'phfs', &promise, &size, 0));
   EXPECT_EQ(14, size);
-  EXPECT_EQ(FlavorType('hfs '), promise.promisedFlavor);
+  const FlavorType promised = promise.promisedFlavor;  // a packed record: read by value
+  EXPECT_EQ(FlavorType('hfs '), promised);
   FlavorType third = 0;
   GetFlavorType(drag, 30, 3, &third);
   EXPECT_EQ(FlavorType('phfs'), third);
