@@ -55,7 +55,7 @@ const StyleSlotInfo kStyleSlots[kSyntaxStyleUsedSlots] = {
     {"", "Numbers", {0, 0, 65535}},
 };
 
-// A stored specification is a few hundred kilobytes at most; anything far
+// A stored language file is a few hundred kilobytes at most; anything far
 // larger is not one and is not read into memory.
 constexpr CFIndex kMaxSpecificationBytes = 32 * 1024 * 1024;
 
@@ -572,7 +572,7 @@ SyntaxStandardDataPtr AllocateActiveDefinition(const Str63& name, const Str63& d
 }
 
 // ---------------------------------------------------------------------------
-// Reading a specification
+// Reading a language file
 
 void IterateSyntaxLibrary(const void* keyPtr, const void* value, void* context) {
   auto* collection = static_cast<TSyntaxCollection*>(context);
@@ -726,7 +726,7 @@ SyntaxLibraryPtr TSyntaxCollection::LoadLibraryFromURL(const Str63& language, CF
       return nullptr;
     }
     if (info.st_size > kMaxSpecificationBytes) {
-      Complain(language, "too large to be a specification (" + std::to_string(info.st_size) + " bytes)");
+      Complain(language, "too large to be a language file (" + std::to_string(info.st_size) + " bytes)");
       return nullptr;
     }
   }

@@ -268,7 +268,7 @@ class TSyntaxCollection : public TObject {
   Str63 currentGroup;
   Str63 currentClass;
 
-  // Reads "<language>.plist" from the specification folder and appends its
+  // Reads "<language>.plist" from the "Language Specifications" folder and appends its
   // library. A missing file adds nothing; an unreadable or malformed one adds
   // nothing and says why on standard error.
   virtual void LoadLibrary(const Str63& language);
@@ -285,13 +285,13 @@ class TSyntaxCollection : public TObject {
   virtual void HandleScopeBlockClass(CFStringRef key, CFTypeRef value);
   virtual void HandleCustomClass(CFStringRef key, CFTypeRef value);
 
-  // The folder the specifications are read from; nil (the default) means the
+  // The folder the language files are read from; nil (the default) means the
   // main bundle's "Language Specifications" resource folder. Retained.
   void SetSpecificationFolder(CFURLRef folder);
-  // Reads the specification file at the URL as the library of the language
+  // Reads the language file at the URL as the library of the language
   // key; same outcome as LoadLibrary. Returns the new library, or nil.
   SyntaxLibraryPtr LoadLibraryFromURL(const Str63& language, CFURLRef url);
-  // Builds the library of the language key from a parsed specification (a
+  // Builds the library of the language key from a parsed language file (a
   // dictionary); nil, with a message, for anything else.
   SyntaxLibraryPtr LoadLibraryFromPropertyList(const Str63& language, CFTypeRef propertyList);
 
@@ -331,6 +331,6 @@ void GetPairValues(CFStringRef key, CFTypeRef value, Str255& keyText, Str255& va
 // array of the library; nil (nothing made) for any other class name.
 SyntaxStandardDataPtr AllocateActiveDefinition(const Str63& name, const Str63& definitionClass,
                                                SyntaxLibraryPtr library);
-// The dictionary applier that reads one key of a specification (context: the
+// The dictionary applier that reads one key of a language file (context: the
 // collection).
 void IterateSyntaxLibrary(const void* key, const void* value, void* context);

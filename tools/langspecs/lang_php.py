@@ -1,5 +1,5 @@
 """PHP. Parsed inside HTML (its root language); the PHP library is in force
-between the open and close tags that the HTML specification embeds."""
+between the open and close tags that HTML files embed."""
 from builder import Language, LINE, CR, SYMBOL
 
 CONTROL = """abstract and array as break callable case catch class clone const continue
