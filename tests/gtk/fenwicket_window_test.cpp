@@ -8,6 +8,7 @@
 #include <string>
 
 #include "CFString.h"
+#include "GtkTestEvents.h"
 #include "HIView.h"
 #include "Host.h"
 #include "MacMemory.h"
@@ -20,69 +21,6 @@ namespace {
 
 constexpr UInt32 kDrawFocus = 1u << 0, kDrawGutter = 1u << 2, kLineNumbers = 1u << 3, kVertical = 1u << 5,
                  kHorizontal = 1u << 6;
-
-void Pump() {
-  for (int i = 0; i < 20; ++i) {
-    while (g_main_context_iteration(nullptr, FALSE)) {
-    }
-    g_usleep(1000);
-  }
-}
-
-template <typename Condition>
-bool PumpUntil(Condition done) {
-  for (int turn = 0; turn < 4000; ++turn) {
-    while (g_main_context_iteration(nullptr, FALSE)) {
-    }
-    if (done()) return true;
-    g_usleep(1000);
-  }
-  return done();
-}
-
-guint32 gEventTime = 1000;
-
-void PutButton(GtkWidget* area, GdkEventType type, double x, double y) {
-  GdkEvent* ev = gdk_event_new(type);
-  ev->button.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(area)));
-  ev->button.send_event = TRUE;
-  ev->button.time = gEventTime += 10;
-  ev->button.x = x;
-  ev->button.y = y;
-  ev->button.button = 1;
-  ev->button.state = type == GDK_BUTTON_RELEASE ? GDK_BUTTON1_MASK : 0;
-  gdk_event_set_device(ev, gdk_seat_get_pointer(gdk_display_get_default_seat(gdk_display_get_default())));
-  gdk_event_put(ev);
-  gdk_event_free(ev);
-}
-
-void PutKey(GtkWidget* top, guint keyval) {
-  GdkDisplay* display = gdk_display_get_default();
-  for (GdkEventType type : {GDK_KEY_PRESS, GDK_KEY_RELEASE}) {
-    GdkEvent* ev = gdk_event_new(type);
-    ev->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(top)));
-    ev->key.send_event = TRUE;
-    ev->key.time = gEventTime += 10;
-    ev->key.keyval = keyval;
-    ev->key.state = 0;
-    ev->key.string = g_strdup("");
-    GdkKeymapKey* keys = nullptr;
-    gint count = 0;
-    if (gdk_keymap_get_entries_for_keyval(gdk_keymap_get_for_display(display), keyval, &keys, &count) && count > 0) {
-      ev->key.hardware_keycode = guint16(keys[0].keycode);
-      ev->key.group = guint8(keys[0].group);
-    }
-    g_free(keys);
-    gdk_event_set_device(ev, gdk_seat_get_keyboard(gdk_display_get_default_seat(display)));
-    gdk_event_put(ev);
-    gdk_event_free(ev);
-  }
-  Pump();
-}
-
-void TypeText(GtkWidget* top, const std::string& text) {
-  for (char c : text) PutKey(top, c == '\n' ? GDK_KEY_Return : gdk_unicode_to_keyval(guint32(c)));
-}
 
 std::string EngineText(WEReference we) {
   Handle h = NewHandle(0);
@@ -120,7 +58,7 @@ TEST(FenwicketWindow, TypedTextWithGutterAndLineNumbers) {
   Pump();
 
   PutButton(area, GDK_BUTTON_PRESS, 200, 100);
-  PutButton(area, GDK_BUTTON_RELEASE, 200, 100);
+  PutButton(area, GDK_BUTTON_RELEASE, 200, 100, 1, GDK_BUTTON1_MASK);
   Pump();
   ASSERT_TRUE(HIViewSubtreeContainsFocus(view));
   const std::string typed =
