@@ -9,6 +9,7 @@
 #include <set>
 
 #include "FenwicketTestSupport.h"
+#include "TestBitmap.h"
 
 namespace {
 
@@ -253,23 +254,6 @@ TEST_F(ScrollBars, WheelScrollsTheViewUnderTheMouseByFixedSteps) {
 
 // --- Drawing ----------------------------------------------------------------------
 
-struct Bitmap {
-  int width, height;
-  std::vector<UInt8> pixels;
-  CGContextRef context = nullptr;
-  Bitmap(int w, int h) : width(w), height(h), pixels(size_t(w) * h * 4, 0) {
-    CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB();
-    context = CGBitmapContextCreate(pixels.data(), w, h, 8, size_t(w) * 4, space, kCGImageAlphaPremultipliedLast);
-    CGColorSpaceRelease(space);
-    CGContextTranslateCTM(context, 0, h);
-    CGContextScaleCTM(context, 1, -1);
-  }
-  ~Bitmap() { CGContextRelease(context); }
-  const UInt8* At(int x, int y) {
-    CGContextFlush(context);
-    return &pixels[(size_t(y) * width + x) * 4];
-  }
-};
 
 using Drawing = TextViewTest;
 

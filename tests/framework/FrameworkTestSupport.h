@@ -9,6 +9,7 @@
 #include "CGContext.h"
 #include "HIView.h"
 #include "MacWindows.h"
+#include "TestBitmap.h"
 
 struct TestWindow {
   WindowRef window = nullptr;
@@ -24,23 +25,6 @@ struct TestWindow {
   }
 };
 
-struct Bitmap {
-  int width, height;
-  std::vector<UInt8> pixels;
-  CGContextRef context = nullptr;
-  Bitmap(int w, int h) : width(w), height(h), pixels(size_t(w) * h * 4, 0) {
-    CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB();
-    context = CGBitmapContextCreate(pixels.data(), w, h, 8, size_t(w) * 4, space, kCGImageAlphaPremultipliedLast);
-    CGColorSpaceRelease(space);
-    CGContextTranslateCTM(context, 0, h);
-    CGContextScaleCTM(context, 1, -1);
-  }
-  ~Bitmap() { CGContextRelease(context); }
-  const UInt8* At(int x, int y) {
-    CGContextFlush(context);
-    return &pixels[(size_t(y) * width + x) * 4];
-  }
-};
 
 inline HIViewRef PlainView(HIViewRef parent, CGRect frame) {
   HIViewRef view = nullptr;
