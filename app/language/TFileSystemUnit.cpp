@@ -168,57 +168,84 @@ CFTreeRef TFileSystem::GetSymbolics(const Str63& name) {
 void TFileSystem::AddSymbol(SymbolInfoPtr info) {
   modified = true;
   if (info == nullptr || globals == nullptr) return;
+  // The names index answers for the dictionary without making its key.
+  if (globalNames_.Find(info->symbolName.view()) != nullptr) return;
   CFStringRef key = CreateName(info->symbolName);
   if (!CFDictionaryContainsKey(globals, key)) {
     Ptr copy = NewPtrCopy(info, sizeof(SymbolInfo));
-    if (copy != nullptr) CFDictionarySetValue(globals, key, copy);
+    if (copy != nullptr) {
+      CFDictionarySetValue(globals, key, copy);
+      globalNames_.Set(info->symbolName.view(), reinterpret_cast<SymbolInfoPtr>(copy));
+    }
   }
   CFRelease(key);
+}
+
+// The names index rebuilt from the dictionary: a key that no Mac Roman name
+// of 63 bytes makes is never asked for by name, and stays out of it.
+void TFileSystem::IndexGlobalNames() {
+  globalNames_.Clear();
+  std::vector<const void*> keys, values;
+  GetEntries(globals, keys, values);
+  for (size_t i = 0; i < keys.size(); ++i) {
+    if (keys[i] == nullptr || CFGetTypeID(keys[i]) != CFStringGetTypeID()) continue;
+    auto key = static_cast<CFStringRef>(keys[i]);
+    if (CFStringGetLength(key) > 63) continue;
+    Str255 bytes;
+    if (!CFStringGetPascalString(key, bytes.s, 256, kCFStringEncodingMacRoman) || bytes.len() > 63) continue;
+    CFStringRef again = CreateName(Str63(bytes));
+    const bool exact = again != nullptr && CFEqual(again, key);
+    if (again != nullptr) CFRelease(again);
+    if (exact)
+      globalNames_.Set(bytes.view(), static_cast<SymbolInfoPtr>(const_cast<void*>(values[i])));
+  }
 }
 
 void TFileSystem::RemoveSymbol(SymbolInfoPtr info) {
   modified = true;
   if (info == nullptr || globals == nullptr) return;
   // The name is taken first: info may be the very copy this frees.
+  const Str63 name = info->symbolName;
   CFStringRef key = CreateName(info->symbolName);
   CFDictionaryRemoveValue(globals, key);
   CFRelease(key);
+  globalNames_.Erase(name.view());
 }
 
 Boolean TFileSystem::GetSymbol(const Str63& name, SymbolInfoPtr& info) {
-  info = nullptr;
-  if (globals == nullptr) return false;
-  CFStringRef key = CreateName(name);
-  info = static_cast<SymbolInfoPtr>(const_cast<void*>(CFDictionaryGetValue(globals, key)));
-  CFRelease(key);
+  info = globals != nullptr ? FindSymbol(name.view()) : nullptr;
   return info != nullptr;
 }
 
 namespace {
 
 struct CleanContext {
-  CFMutableDictionaryRef globals;
+  TFileSystem* index;
   Str63 fileName;
 };
+
+}  // namespace
 
 // Only an entry that this file made goes: another file that defines the same
 // name keeps its global symbol.
 void RemoveGlobalOfFile(SymbolInfoPtr info, CFTreeRef, void* context) {
   auto* clean = static_cast<CleanContext*>(context);
+  TFileSystem* index = clean->index;
+  SymbolInfoPtr global = index->FindSymbol(info->symbolName.view());
+  if (global == nullptr || !(global->fileName == clean->fileName)) return;
+  const Str63 name = info->symbolName;
   CFStringRef key = CreateName(info->symbolName);
-  auto global = static_cast<SymbolInfoPtr>(const_cast<void*>(CFDictionaryGetValue(clean->globals, key)));
-  if (global != nullptr && global->fileName == clean->fileName) CFDictionaryRemoveValue(clean->globals, key);
+  CFDictionaryRemoveValue(index->globals, key);
   CFRelease(key);
+  index->globalNames_.Erase(name.view());
 }
-
-}  // namespace
 
 void TFileSystem::CleanFile(const Str63& name) {
   FileDescriptorPtr descriptor = GetDescriptor(name);
   if (descriptor == nullptr) return;
   modified = true;
   if (descriptor->symbolTable != nullptr) {
-    CleanContext clean{globals, descriptor->fileName};
+    CleanContext clean{this, descriptor->fileName};
     descriptor->symbolTable->ApplyFunction(RemoveGlobalOfFile, &clean);
     descriptor->symbolTable->Clean();
   }
@@ -229,6 +256,7 @@ void TFileSystem::CleanAll() {
   modified = true;
   if (files != nullptr) CFDictionaryRemoveAllValues(files);
   if (globals != nullptr) CFDictionaryRemoveAllValues(globals);
+  globalNames_.Clear();
 }
 
 Boolean TFileSystem::GetFileModified(const Str63& name) {
@@ -384,6 +412,7 @@ void TFileSystem::Load() {
     Complain(std::to_string(damaged) + " global symbol(s) of the wrong type or size were left out");
   CFRelease(globals);
   globals = loaded;
+  IndexGlobalNames();
 
   GetEntries(DictionaryValue(root, "file table"), keys, values);
   for (size_t i = 0; i < keys.size(); ++i) {

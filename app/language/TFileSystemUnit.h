@@ -5,6 +5,10 @@
 // folder.
 #pragma once
 
+#include <cstring>
+#include <string_view>
+#include <vector>
+
 #include "CFBase.h"
 #include "CFDictionary.h"
 #include "Files.h"
@@ -39,6 +43,105 @@ typedef void (*FileSystemExamineApplierFunctionCallback)(FileDescriptorPtr descr
 // 1 counts the symbol as a match, 3 ends the whole search, anything else goes on.
 typedef SInt16 (*FileSystemSearchApplierFunctionCallback)(SymbolInfoPtr info, const FileDescriptor& descriptor,
                                                           const Str255& query, CFTreeRef node, void* context);
+
+// Global symbols by their names' Mac Roman bytes: an open-addressed table
+// whose probes read a compact array of hashes, so a word that names no
+// symbol (nearly every word a scan asks about) costs one memory access.
+class SymbolNameTable {
+ public:
+  SymbolInfoPtr Find(std::string_view name) const {
+    if (count_ == 0) return nullptr;
+    const UInt64 h = Hash(name);
+    for (size_t i = size_t(h) & mask_;; i = (i + 1) & mask_) {
+      if (hashes_[i] == 0) return nullptr;
+      if (hashes_[i] == h && entries_[i].name.view() == name) return entries_[i].info;
+    }
+  }
+  void Set(std::string_view name, SymbolInfoPtr info) {
+    if ((count_ + 1) * 2 > hashes_.size()) Grow();
+    const UInt64 h = Hash(name);
+    size_t i = size_t(h) & mask_;
+    for (; hashes_[i] != 0; i = (i + 1) & mask_) {
+      if (hashes_[i] == h && entries_[i].name.view() == name) {
+        entries_[i].info = info;
+        return;
+      }
+    }
+    hashes_[i] = h;
+    entries_[i].name = Str63(name);
+    entries_[i].info = info;
+    ++count_;
+  }
+  void Erase(std::string_view name) {
+    if (count_ == 0) return;
+    const UInt64 h = Hash(name);
+    size_t i = size_t(h) & mask_;
+    for (;; i = (i + 1) & mask_) {
+      if (hashes_[i] == 0) return;
+      if (hashes_[i] == h && entries_[i].name.view() == name) break;
+    }
+    // Later entries of the run move back, so that no probe stops short.
+    hashes_[i] = 0;
+    --count_;
+    for (size_t j = (i + 1) & mask_; hashes_[j] != 0; j = (j + 1) & mask_) {
+      const size_t home = size_t(hashes_[j]) & mask_;
+      const bool stays = (i < j) ? (home > i && home <= j) : (home > i || home <= j);
+      if (stays) continue;
+      hashes_[i] = hashes_[j];
+      entries_[i] = entries_[j];
+      hashes_[j] = 0;
+      i = j;
+    }
+  }
+  void Clear() {
+    hashes_.clear();
+    entries_.clear();
+    mask_ = 0;
+    count_ = 0;
+  }
+
+ private:
+  struct Entry {
+    Str63 name;
+    SymbolInfoPtr info = nullptr;
+  };
+  static UInt64 Hash(std::string_view s) {
+    UInt64 h = 0xCBF29CE484222325ull ^ s.size();
+    size_t i = 0;
+    for (; i + 8 <= s.size(); i += 8) {
+      UInt64 v;
+      std::memcpy(&v, s.data() + i, 8);
+      h = (h ^ v) * 0x9E3779B97F4A7C15ull;
+      h ^= h >> 29;
+    }
+    UInt64 v = 0;
+    for (size_t k = 0; i + k < s.size(); ++k) v |= UInt64(static_cast<unsigned char>(s[i + k])) << (8 * k);
+    h = (h ^ v) * 0xC4CEB9FE1A85EC53ull;
+    h ^= h >> 32;
+    return h != 0 ? h : 1;  // 0 marks a free slot
+  }
+  void Grow() {
+    std::vector<UInt64> oldHashes;
+    std::vector<Entry> oldEntries;
+    oldHashes.swap(hashes_);
+    oldEntries.swap(entries_);
+    const size_t size = oldHashes.empty() ? 64 : oldHashes.size() * 2;
+    hashes_.assign(size, 0);
+    entries_.assign(size, Entry());
+    mask_ = size - 1;
+    for (size_t k = 0; k < oldHashes.size(); ++k) {
+      if (oldHashes[k] == 0) continue;
+      size_t i = size_t(oldHashes[k]) & mask_;
+      while (hashes_[i] != 0) i = (i + 1) & mask_;
+      hashes_[i] = oldHashes[k];
+      entries_[i] = oldEntries[k];
+    }
+  }
+  std::vector<UInt64> hashes_;
+  std::vector<Entry> entries_;
+  size_t mask_ = 0;
+  size_t count_ = 0;
+};
 
 // Not a TObject: a plain run-time object, made by CreateFileSystem and ended
 // with Release.
@@ -84,6 +187,9 @@ class TFileSystem {
   virtual CFTreeRef GetSymbolics(const Str63& name);
   // The global symbol of the name; info points to the index's own copy.
   virtual Boolean GetSymbol(const Str63& name, SymbolInfoPtr& info);
+  // The same for a name of Mac Roman bytes, without making a string: the
+  // scan engine asks for every word it reads.
+  SymbolInfoPtr FindSymbol(std::string_view name) const { return globalNames_.Find(name); }
   // True for an unknown file; for a known one whether its date differs from
   // the stored one (false when the file cannot be found along the paths).
   virtual Boolean GetFileModified(const Str63& name);
@@ -103,6 +209,12 @@ class TFileSystem {
 
  protected:
   virtual ~TFileSystem();
+
+ private:
+  // The names of globals by their Mac Roman bytes, kept with the dictionary.
+  SymbolNameTable globalNames_;
+  void IndexGlobalNames();
+  friend void RemoveGlobalOfFile(SymbolInfoPtr info, CFTreeRef, void* context);
 };
 
 // Makes the index and then, in this order, SetPaths, SetCollection, Create

@@ -1,6 +1,9 @@
 // The class handlers of the scan engine: embedded languages, ranges, prefixes,
 // keywords and numbers, expressions, scopes and scope blocks, and the actions
 // a matching definition runs.
+#include <locale.h>
+#include <regex.h>
+
 #include <cstring>
 #include <memory>
 #include <string>
@@ -23,7 +26,7 @@ inline bool ContainsWord(CFSetRef set, const Str63& word) {
 }
 
 // Keywords are stored in lower case; words are almost always ASCII.
-Str63 LowerWord(const Str63& word) {
+Str63 LowerWordSlow(const Str63& word) {
   Str63 lower = word;
   bool ascii = true;
   for (int i = 1; i <= lower.len(); ++i) {
@@ -33,6 +36,21 @@ Str63 LowerWord(const Str63& word) {
   }
   if (!ascii) lower = Str63(LowercaseString(Str255(word)));
   return lower;
+}
+
+// The lower-case form into a buffer of 64 bytes; its length. ASCII inline.
+int LowerWord(const Str63& word, unsigned char* out) {
+  const int n = word.len();
+  for (int i = 0; i < n; ++i) {
+    const unsigned char c = word[i + 1];
+    if (c >= 128) {
+      const Str63 lower = LowerWordSlow(word);
+      std::memcpy(out, lower.data() + 1, size_t(lower.len()));
+      return lower.len();
+    }
+    out[i] = (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c;
+  }
+  return n;
 }
 
 bool AllDigits(const Str63& word) {
@@ -75,16 +93,56 @@ int FindText(const Str255& hay, const Str255& needle) {
 Str255 MatchGroup(const Str255& pattern, const Str255& text, SInt16 token) {
   struct Compiled {
     RegExType handle{};
-    ~Compiled() { DisposeRegEx(&handle); }
+    GroupProgram* programs[12] = {};  // by token, made on first use
+    bool tried[12] = {};
+    ~Compiled() {
+      DisposeRegEx(&handle);
+      for (GroupProgram* p : programs) DisposeGroupProgram(p);
+    }
   };
-  static auto* cache = new std::unordered_map<std::string, std::unique_ptr<Compiled>>();
+  struct PatternHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const { return size_t(HashWord(s)); }
+  };
+  static auto* cache = new std::unordered_map<std::string, std::unique_ptr<Compiled>, PatternHash, std::equal_to<>>();
   if (token < 1 || token > 11) return Str255();
-  auto& slot = (*cache)[pattern.str()];
-  if (!slot) {
-    slot = std::make_unique<Compiled>();
-    NewRegEx(slot->handle, pattern.str().c_str(), true, false, false);
+  auto found = cache->find(pattern.view());
+  if (found == cache->end()) {
+    auto made = std::make_unique<Compiled>();
+    NewRegEx(made->handle, pattern.str().c_str(), true, false, false);
+    found = cache->emplace(pattern.str(), std::move(made)).first;
   }
-  if (slot->handle.errortext != nullptr || !MatchRegEx(slot->handle, text.str(), false, false)) return Str255();
+  Compiled* slot = found->second.get();
+  if (slot->handle.errortext != nullptr) return Str255();
+  if (!slot->tried[token]) {
+    slot->tried[token] = true;
+    GroupProgram* program = CompileGroupProgram(pattern.str().c_str(), token);
+    // The reader must count the groups as the library does.
+    if (program != nullptr && GroupProgramGroups(program) != slot->handle.groups) {
+      DisposeGroupProgram(program);
+      program = nullptr;
+    }
+    slot->programs[token] = program;
+  }
+  if (const GroupProgram* program = slot->programs[token]; program != nullptr && slot->handle.compiled != nullptr) {
+    // The extent of the match alone is cheap to ask for.
+    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t(0));
+    const unsigned char* subject = text.data() + 1;
+    const int length = text.len();
+    regmatch_t whole[1];
+    whole[0].rm_so = 0;
+    whole[0].rm_eo = length;
+    const locale_t previous = cLocale != locale_t(0) ? uselocale(cLocale) : locale_t(0);
+    const int status = regexec(slot->handle.compiled, reinterpret_cast<const char*>(subject), 1, whole, REG_STARTEND);
+    if (previous != locale_t(0)) uselocale(previous);
+    if (status != 0) return Str255();
+    int start = -1, end = -1;
+    if (RunGroupProgram(program, subject, length, int(whole[0].rm_so), int(whole[0].rm_eo), start, end) == 1) {
+      if (start < 0 || end - start <= 0) return Str255();
+      return GNURegex::GetStringRange(text, start + 1, end);
+    }
+  }
+  if (!MatchRegEx(slot->handle, text.str(), false, false)) return Str255();
   SInt16 start = 0, length = 0;
   GetMatchRegEx(slot->handle, token, start, length);
   if (length <= 0 || start < 1) return Str255();
@@ -110,11 +168,7 @@ const WordEntry* TSyntaxParserProcess::CurrentWordEntry() {
   const LibraryIndex* index = Index();
   if (wordEntryIndex_ != index) {
     wordEntryIndex_ = index;
-    wordEntry_ = nullptr;
-    if (index != nullptr) {
-      const auto found = index->words.find(state.word.view());
-      if (found != index->words.end()) wordEntry_ = &found->second;
-    }
+    wordEntry_ = index != nullptr ? index->words.Find(state.word.view(), WordHash()) : nullptr;
   }
   return wordEntry_;
 }
@@ -125,8 +179,9 @@ const WordEntry* TSyntaxParserProcess::CurrentWordEntry() {
 void TSyntaxParserProcess::HandleEmbededLanguage() {
   if (!data.embeddedLanguage.active) {
     if (inEmbeddedLanguage || library == nullptr) return;
-    const LibraryIndex* index = Index();
-    if (!index->embeddedAlways && !index->embeddedFirst.test(state.character)) return;
+    if (Index()->embeddedLanguages.Empty(state.character)) return;
+  } else if (!state.atEnd && !MayMatchHere(data.embeddedLanguage.close)) {
+    return;
   }
   HandleEmbededLanguageBody();
 }
@@ -135,7 +190,7 @@ void TSyntaxParserProcess::HandleRange() {
   if (library == nullptr) return;
   if (!state.atEnd) {
     const LibraryIndex* index = Index();
-    const bool mayOpen = index->rangeAlways || index->rangeFirst.test(state.character);
+    const bool mayOpen = !index->ranges.Empty(state.character);
     if (data.rangeDepth == 0) {
       if (!mayOpen) return;
     } else if (!mayOpen && !state.languageChanged) {
@@ -148,7 +203,14 @@ void TSyntaxParserProcess::HandleRange() {
 
 void TSyntaxParserProcess::HandleScope() {
   if (state.nonWord) {
-    if (data.scopeDepth == 0 || !data.scopes[data.scopeDepth].tracking) return;
+    if (data.scopeDepth == 0) return;
+    // Inside a tracked scope only its open and close characters count.
+    const ParserScopeData& top = data.scopes[data.scopeDepth];
+    if (!top.tracking) return;
+    const UniChar c = state.character;
+    if (!(!top.trackOpen.empty() && c == FromMacRoman(top.trackOpen[1])) &&
+        !(!top.trackClose.empty() && c == FromMacRoman(top.trackClose[1])))
+      return;
   }
   HandleScopeBody();
 }
@@ -172,10 +234,11 @@ void TSyntaxParserProcess::HandleEmbededLanguageBody() {
   ParserEmbeddedLanguageData& embedded = data.embeddedLanguage;
   ParserProcessState& st = state;
   if (embedded.active) {
+    if (!(st.atEnd || (MayMatchHere(embedded.close) && ValidStringOffset(embedded.close)))) return;
     const Str63& top = TopContext();
     const bool contextAllows = top == embedded.definition.closeContext || top == kContextPreprocessor ||
                                embedded.definition.openContext == kContextAny;
-    if (!contextAllows || !(st.atEnd || (MayMatchHere(embedded.close) && ValidStringOffset(embedded.close)))) return;
+    if (!contextAllows) return;
     embedded.span.length = embedded.close == st.word ? st.offset : st.offset + embedded.close.len() - 1;
     const SInt32 limit = textEnd - bufferBase;
     if (embedded.span.length > limit) embedded.span.length = limit;
@@ -194,8 +257,8 @@ void TSyntaxParserProcess::HandleEmbededLanguageBody() {
   TSyntaxCollection* languages = collection != nullptr ? collection : library->collection;
   if (languages == nullptr) return;
   const LibraryIndex* index = Index();
-  if (!index->embeddedAlways && !index->embeddedFirst.test(st.character)) return;
-  for (SyntaxEmbeddedLanguageDataPtr def : index->embeddedLanguages) {
+  if (index->embeddedLanguages.Empty(st.character)) return;
+  for (SyntaxEmbeddedLanguageDataPtr def : index->embeddedLanguages.Candidates(st.character)) {
     if (!(def->openContext == TopContext() || def->openContext == kContextAny)) continue;
     if (!ValidStringOffset(def->open)) continue;
     // A language that is not loaded is not entered: the text stays in the
@@ -275,8 +338,8 @@ void TSyntaxParserProcess::HandleRangeBody() {
   if (st.atEnd) return;
 
   const LibraryIndex* index = Index();
-  if (!index->rangeAlways && !index->rangeFirst.test(st.character)) return;
-  for (SyntaxRangeDataPtr def : index->ranges) {
+  if (index->ranges.Empty(st.character)) return;
+  for (SyntaxRangeDataPtr def : index->ranges.Candidates(st.character)) {
     if (!def->openWord.empty()) {
       // The word must stand right before the open text ("q{").
       if (!(def->openWord == st.previousWord) || st.previousWordSpan.length != st.offset) continue;
@@ -320,7 +383,7 @@ void TSyntaxParserProcess::HandleKeyword() {
     return;
   }
   if (fileSystem != nullptr && emptyContext) {
-    SymbolInfoPtr symbol = IndexGetSymbol(fileSystem, Str255(st.word));
+    SymbolInfoPtr symbol = IndexGetSymbol(fileSystem, st.word.view());
     const SInt16 slot = SymbolGetStyleIndex(symbol);
     if (symbol != nullptr && slot >= 1 && slot <= kSyntaxStyleSlots) {
       SyntaxStyleData style = SlotStyle(library, slot);
@@ -331,10 +394,12 @@ void TSyntaxParserProcess::HandleKeyword() {
   }
   const LibraryIndex* index = Index();
   if (index->keywords.empty()) return;
-  const Str63 lower = LowerWord(st.word);
-  const auto found = index->keywords.find(lower.view());
-  if (found == index->keywords.end()) return;
-  for (SyntaxKeywordDataPtr def : found->second) {
+  unsigned char lower[64];
+  const int n = LowerWord(st.word, lower);
+  const std::string_view key(reinterpret_cast<const char*>(lower), size_t(n));
+  const auto* found = index->keywords.Find(key, HashWord(lower, size_t(n)));
+  if (found == nullptr) return;
+  for (SyntaxKeywordDataPtr def : *found) {
     if (!GetContext(*def)) continue;
     if (def->nest) st.deferStyles = true;
     ApplyRangeStyle(def->styleData, st.wordSpan);
@@ -349,10 +414,17 @@ void TSyntaxParserProcess::HandleKeyword() {
 void TSyntaxParserProcess::HandleScopeBlock() {
   ParserProcessState& st = state;
   if (!st.reservedWord || library == nullptr || st.word.empty()) return;
+  const LibraryIndex* index = Index();
+  const std::string_view word = st.word.view();
   if (data.scopeBlockDepth > 0) {
     ParserScopeBlockData& top = data.scopeBlocks[data.scopeBlockDepth];
     SyntaxScopeBlockDataPtr def = top.definition;
-    if (def != nullptr && GetContext(*def) && ContainsWord(def->close, st.word)) {
+    const ScopeBlockEntry* entry = nullptr;
+    for (const ScopeBlockEntry& e : index->scopeBlocks)
+      if (e.definition == def) entry = &e;
+    const bool closes = def != nullptr && (entry != nullptr ? entry->close.ContainsWord(word, WordHash())
+                                                            : ContainsWord(def->close, st.word));
+    if (closes && GetContext(*def)) {
       top.span.length = st.offset;
       AppendScopeDump(top.symbol, top.span);
       if (data.scopeBlockDepth == 1) DumpScopeRanges();
@@ -368,9 +440,12 @@ void TSyntaxParserProcess::HandleScopeBlock() {
   }
   // Ten blocks deep is the limit: a deeper opening is read as plain text.
   if (data.scopeBlockDepth >= kParserStackDepth) return;
-  for (SyntaxScopeBlockDataPtr def : Index()->scopeBlocks) {
+  for (const ScopeBlockEntry& entry : index->scopeBlocks) {
+    SyntaxScopeBlockDataPtr def = entry.definition;
     if (!GetContext(*def)) continue;
-    if (!ContainsWord(def->open, st.word) && !(st.atLineStart && ContainsWord(def->openNewline, st.word))) continue;
+    if (!entry.open.ContainsWord(word, WordHash()) &&
+        !(st.atLineStart && entry.openNewline.ContainsWord(word, WordHash())))
+      continue;
     ParserScopeBlockData& block = data.scopeBlocks[++data.scopeBlockDepth];
     block = ParserScopeBlockData();
     block.blockName = st.word;
@@ -599,12 +674,14 @@ void TSyntaxParserProcess::HandlePrefixBody() {
   } else if (!st.nonWord || st.character == 0 || !index->prefixCharacters.test(st.character)) {
     return;
   }
-  for (SyntaxPrefixDataPtr def : index->prefixes) {
+  for (const PrefixEntry& entry : index->prefixes) {
+    SyntaxPrefixDataPtr def = entry.definition;
     if (wordEnd && fileSystem != nullptr && def->altPrefixes != nullptr) {
       const CFStringRef key = CharacterKey(st.lastNonWordChar);
       const void* value = key != nullptr ? CFDictionaryGetValue(def->altPrefixes, key) : nullptr;
       if (value != nullptr && GetContext(*def)) {
-        SymbolInfoPtr symbol = IndexGetSymbol(fileSystem, ToStr255(static_cast<CFStringRef>(value)) + st.word);
+        const Str255 full = ToStr255(static_cast<CFStringRef>(value)) + st.word;
+        SymbolInfoPtr symbol = IndexGetSymbol(fileSystem, full.view());
         const SInt16 slot = SymbolGetStyleIndex(symbol);
         if (symbol != nullptr && slot >= 1 && slot <= kSyntaxStyleSlots) {
           SyntaxStyleData style = SlotStyle(library, slot);
@@ -618,11 +695,11 @@ void TSyntaxParserProcess::HandlePrefixBody() {
     if (def->prefixes == nullptr) continue;
     if (wordEnd) {
       const UniChar first = At(st.wordSpan.location);
-      if (SyntaxSetContainsCharacters(def->prefixes, &first, 1) && ValidScope(false, *def) && GetContext(*def)) {
+      if (entry.prefixes.ContainsUnit(first) && ValidScope(false, *def) && GetContext(*def)) {
         ApplyDefinitionAction(st.word, CFRangeMake(st.wordSpan.location, st.offset + 1), data.scopeDepth, *def);
         return;
       }
-      if (ContainsWord(def->prefixes, st.word) && ValidScope(false, *def) && GetContext(*def)) {
+      if (entry.prefixes.ContainsWord(st.word.view(), WordHash()) && ValidScope(false, *def) && GetContext(*def)) {
         pending.active = true;
         pending.prefix = st.word;
         pending.prefixName = st.word;
@@ -632,7 +709,7 @@ void TSyntaxParserProcess::HandlePrefixBody() {
       }
     } else if (st.nonWord && st.character != 0) {
       const UniChar c = st.character;
-      if (SyntaxSetContainsCharacters(def->prefixes, &c, 1) && ValidScope(false, *def) && GetContext(*def)) {
+      if (entry.prefixes.ContainsUnit(c) && ValidScope(false, *def) && GetContext(*def)) {
         pending.active = true;
         pending.prefix.Clear();
         pending.prefix += ToMacRoman(c);
@@ -654,7 +731,7 @@ SymbolInfoPtr TSyntaxParserProcess::ApplyDefinitionAction(const Str63& name, CFR
   SymbolInfoPtr symbol = nullptr;
   if (SyntaxActionsContain(actions, kSyntaxActionSymbol) && !incremental) {
     if (fileSystem != nullptr) {
-      SymbolInfoPtr found = IndexGetSymbol(fileSystem, Str255(name));
+      SymbolInfoPtr found = IndexGetSymbol(fileSystem, name.view());
       if (!collecting) {
         symbol = found;
       } else if (found == nullptr || definition.allowOverloading ||

@@ -45,10 +45,9 @@ void IndexAppendHeader(FileDescriptorPtr descriptor, const Str255& name) {
   CFRelease(text);
 }
 
-SymbolInfoPtr IndexGetSymbol(TFileSystem* index, const Str255& name) {
-  if (index == nullptr || name.empty() || name.len() > 63) return nullptr;
-  SymbolInfoPtr info = nullptr;
-  return index->GetSymbol(Str63(name), info) ? info : nullptr;
+SymbolInfoPtr IndexGetSymbol(TFileSystem* index, std::string_view name) {
+  if (index == nullptr || name.empty() || name.size() > 63) return nullptr;
+  return index->FindSymbol(name);
 }
 
 SymbolInfoPtr IndexAddSymbol(TFileSystem* index, FileDescriptorPtr descriptor, const Str63& name,

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <bitset>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -19,8 +20,11 @@ extern const Str63 kContextProtected;
 extern const Str63 kContextPreprocessor;
 extern const Str63 kLanguageDefault;
 
-unsigned char ToMacRoman(UniChar c);
-UniChar FromMacRoman(unsigned char c);
+// ASCII inline; the rest through the tables.
+unsigned char ToMacRomanHigh(UniChar c);
+UniChar FromMacRomanHigh(unsigned char c);
+inline unsigned char ToMacRoman(UniChar c) { return c < 128 ? static_cast<unsigned char>(c) : ToMacRomanHigh(c); }
+inline UniChar FromMacRoman(unsigned char c) { return c < 128 ? UniChar(c) : FromMacRomanHigh(c); }
 void DecodeText(const unsigned char* bytes, size_t count, std::vector<UniChar>& out);
 
 // 'r', 'f' or 't' for the two-character meta texts "\r" (a line break), "\f"
@@ -32,16 +36,89 @@ inline char MetaCharacterKind(const ShortString<N>& s) {
   return (c == 'r' || c == 'f' || c == 't') ? char(c) : 0;
 }
 
+// --- Words as keys ---------------------------------------------------------------
+// Words are Mac Roman bytes of at most 63 characters; a word is hashed once
+// and looked up in open-addressed tables, with no allocation per look-up.
+inline UInt64 HashWord(const unsigned char* p, size_t n) {
+  UInt64 h = 0x9E3779B97F4A7C15ull ^ UInt64(n);
+  while (n >= 8) {
+    UInt64 v;
+    std::memcpy(&v, p, 8);
+    h = (h ^ v) * 0xFF51AFD7ED558CCDull;
+    h ^= h >> 32;
+    p += 8;
+    n -= 8;
+  }
+  UInt64 v = 0;
+  for (size_t i = 0; i < n; ++i) v |= UInt64(p[i]) << (8 * i);
+  h = (h ^ v) * 0xC4CEB9FE1A85EC53ull;
+  return h ^ (h >> 29);
+}
+inline UInt64 HashWord(std::string_view s) {
+  return HashWord(reinterpret_cast<const unsigned char*>(s.data()), s.size());
+}
+
+template <typename V>
+class WordTable {
+ public:
+  bool empty() const { return count_ == 0; }
+  const V* Find(std::string_view key, UInt64 hash) const {
+    if (count_ == 0) return nullptr;
+    for (size_t i = size_t(hash) & mask_;; i = (i + 1) & mask_) {
+      const Slot& slot = slots_[i];
+      if (!slot.used) return nullptr;
+      if (slot.hash == hash && slot.key == key) return &slot.value;
+    }
+  }
+  const V* Find(std::string_view key) const { return Find(key, HashWord(key)); }
+  // The value of the key, made when new.
+  V& Insert(std::string_view key) {
+    if ((count_ + 1) * 2 > slots_.size()) Grow();
+    const UInt64 hash = HashWord(key);
+    for (size_t i = size_t(hash) & mask_;; i = (i + 1) & mask_) {
+      Slot& slot = slots_[i];
+      if (!slot.used) {
+        slot.used = true;
+        slot.hash = hash;
+        slot.key = std::string(key);
+        ++count_;
+        return slot.value;
+      }
+      if (slot.hash == hash && slot.key == key) return slot.value;
+    }
+  }
+
+ private:
+  struct Slot {
+    UInt64 hash = 0;
+    std::string key;
+    V value{};
+    bool used = false;
+  };
+  void Grow() {
+    std::vector<Slot> old;
+    old.swap(slots_);
+    slots_.resize(old.empty() ? 16 : old.size() * 2);
+    mask_ = slots_.size() - 1;
+    for (Slot& slot : old) {
+      if (!slot.used) continue;
+      for (size_t i = size_t(slot.hash) & mask_;; i = (i + 1) & mask_) {
+        if (!slots_[i].used) {
+          slots_[i] = std::move(slot);
+          break;
+        }
+      }
+    }
+  }
+  std::vector<Slot> slots_;
+  size_t mask_ = 0;
+  size_t count_ = 0;
+};
+
 // --- A library's definitions, indexed for the per-character tests ------------
 // Built once per library and kept; the class arrays are retained so that a
 // library freed and another made at the same address is never mistaken for
 // the old one.
-struct WordHash {
-  using is_transparent = void;
-  size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
-};
-template <typename T>
-using WordMap = std::unordered_map<std::string, std::vector<T*>, WordHash, std::equal_to<>>;
 
 struct WordEntry {
   std::vector<SyntaxExpressionDataPtr> expressions;
@@ -49,27 +126,78 @@ struct WordEntry {
   bool prefix = false;  // a multi-character prefix of some definition
 };
 
+// Definitions opened by a text, by the first unit of that text: a literal
+// text that cannot equal a word is only tried where its first unit stands;
+// the others (meta texts, word-like texts) everywhere. Each list keeps the
+// definitions' order.
+template <typename T>
+struct OpenIndex {
+  std::vector<T*> all;
+  std::vector<T*> always;
+  std::vector<T*> byUnit[256];
+  std::unordered_map<UniChar, std::vector<T*>> wide;
+  std::bitset<65536> first;  // units with a list of their own
+  const std::vector<T*>& Candidates(UniChar c) const {
+    if (!first.test(c)) return always;
+    if (c < 256) return byUnit[c];
+    return wide.find(c)->second;
+  }
+  bool Empty(UniChar c) const { return always.empty() && !first.test(c); }
+};
+
+// The strings of a definition's set, as a scan compares them.
+struct WordSetIndex {
+  std::vector<UniChar> units;  // its one-unit strings
+  WordTable<char> words;       // its strings as Mac Roman words
+  bool ContainsUnit(UniChar c) const {
+    for (UniChar u : units)
+      if (u == c) return true;
+    return false;
+  }
+  bool ContainsWord(std::string_view word, UInt64 hash) const { return words.Find(word, hash) != nullptr; }
+};
+
+struct PrefixEntry {
+  SyntaxPrefixDataPtr definition = nullptr;
+  WordSetIndex prefixes;
+};
+
+struct ScopeBlockEntry {
+  SyntaxScopeBlockDataPtr definition = nullptr;
+  WordSetIndex open, openNewline, close;
+};
+
 struct LibraryIndex {
   SyntaxLibraryPtr library = nullptr;
   CFArrayRef arrays[8] = {};
   CFIndex counts[8] = {};
-  std::vector<SyntaxRangeDataPtr> ranges;
-  std::vector<SyntaxEmbeddedLanguageDataPtr> embeddedLanguages;
-  std::vector<SyntaxPrefixDataPtr> prefixes;
-  std::vector<SyntaxScopeBlockDataPtr> scopeBlocks;
+  OpenIndex<SyntaxRangeData> ranges;
+  OpenIndex<SyntaxEmbeddedLanguageData> embeddedLanguages;
+  std::vector<PrefixEntry> prefixes;
+  std::vector<ScopeBlockEntry> scopeBlocks;
   // Keyword sets by word: keywords by their lower-case form, the others
   // exact, in one entry so that a word is looked up once.
-  WordMap<SyntaxKeywordData> keywords;
-  std::unordered_map<std::string, WordEntry, WordHash, std::equal_to<>> words;
-  // First units of literal open texts; a definition whose open text is a
-  // meta text or may equal a word is always tried.
-  std::bitset<65536> rangeFirst, embeddedFirst, prefixCharacters;
-  bool rangeAlways = false, embeddedAlways = false;
+  WordTable<std::vector<SyntaxKeywordDataPtr>> keywords;
+  WordTable<WordEntry> words;
+  std::bitset<65536> prefixCharacters;
   bool hasAltPrefixes = false;
 };
 
 // The index of a library (nil for nil), built on first use.
 const LibraryIndex* GetLibraryIndex(SyntaxLibraryPtr library);
+
+// --- Declaration patterns --------------------------------------------------------
+// The group token of a POSIX extended pattern, read without the regular
+// expression library once it has found the match [from, to) of the subject:
+// RunGroupProgram answers 1 with the group (start -1 when it took no part)
+// when every way of matching agrees, 0 when the library must be asked.
+// CompileGroupProgram gives nil for what it does not read.
+struct GroupProgram;
+GroupProgram* CompileGroupProgram(const char* pattern, int token);
+void DisposeGroupProgram(GroupProgram* program);
+int GroupProgramGroups(const GroupProgram* program);
+int RunGroupProgram(const GroupProgram* program, const unsigned char* subject, int length, int from, int to,
+                    int& groupStart, int& groupEnd);
 
 // --- The project symbol index -------------------------------------------------
 // Every call tolerates a nil index, descriptor or symbol.
@@ -83,7 +211,7 @@ void IndexCleanFile(TFileSystem* index, const Str63& fileName);
 void IndexAppendHeaders(FileDescriptorPtr to, FileDescriptorPtr from);
 void IndexAppendHeader(FileDescriptorPtr descriptor, const Str255& name);
 // The global symbol of that name, or nil.
-SymbolInfoPtr IndexGetSymbol(TFileSystem* index, const Str255& name);
+SymbolInfoPtr IndexGetSymbol(TFileSystem* index, std::string_view name);
 // A new symbol in the descriptor's table, entered among the global symbols.
 SymbolInfoPtr IndexAddSymbol(TFileSystem* index, FileDescriptorPtr descriptor, const Str63& name,
                              const Str63& parentName, const SyntaxStandardData& definition);

@@ -12,6 +12,8 @@ namespace SyntaxScan {
 namespace {
 
 // The set's strings as Mac Roman bytes (the form words take in the engine).
+// A string with a character Mac Roman lacks, or longer than a word can be,
+// can never equal a word and is left out.
 std::vector<std::string> SetWords(CFSetRef set) {
   std::vector<std::string> words;
   if (set == nullptr) return words;
@@ -22,24 +24,40 @@ std::vector<std::string> SetWords(CFSetRef set) {
     CFStringRef s = static_cast<CFStringRef>(value);
     if (s == nullptr || CFGetTypeID(s) != CFStringGetTypeID()) continue;
     const CFIndex length = CFStringGetLength(s);
+    if (length > 255) continue;
     std::string word;
-    for (CFIndex i = 0; i < length && i < 255; ++i) word += char(ToMacRoman(CFStringGetCharacterAtIndex(s, i)));
-    words.push_back(std::move(word));
+    bool exact = true;
+    for (CFIndex i = 0; i < length; ++i) {
+      const UniChar c = CFStringGetCharacterAtIndex(s, i);
+      const unsigned char b = ToMacRoman(c);
+      if (FromMacRoman(b) != c) exact = false;
+      word += char(b);
+    }
+    if (exact) words.push_back(std::move(word));
   }
   return words;
 }
 
 // The set's one-character strings as UTF-16 units.
-void SetCharacters(CFSetRef set, std::bitset<65536>& bits) {
+void SetCharacters(CFSetRef set, std::bitset<65536>& bits, std::vector<UniChar>* units = nullptr) {
   if (set == nullptr) return;
   const CFIndex count = CFSetGetCount(set);
   std::vector<const void*> values(size_t(count > 0 ? count : 0));
   if (count > 0) CFSetGetValues(set, values.data());
   for (const void* value : values) {
     CFStringRef s = static_cast<CFStringRef>(value);
-    if (s != nullptr && CFGetTypeID(s) == CFStringGetTypeID() && CFStringGetLength(s) == 1)
-      bits.set(CFStringGetCharacterAtIndex(s, 0));
+    if (s != nullptr && CFGetTypeID(s) == CFStringGetTypeID() && CFStringGetLength(s) == 1) {
+      const UniChar c = CFStringGetCharacterAtIndex(s, 0);
+      bits.set(c);
+      if (units != nullptr) units->push_back(c);
+    }
   }
+}
+
+void IndexSet(CFSetRef set, WordSetIndex& index) {
+  std::bitset<65536> ignored;
+  SetCharacters(set, ignored, &index.units);
+  for (const std::string& w : SetWords(set)) index.words.Insert(w);
 }
 
 template <typename T>
@@ -63,6 +81,27 @@ bool LiteralOpen(SyntaxLibraryPtr library, const Str15& open) {
   return !SyntaxLibraryIsWordCharacter(library, FromMacRoman(open[1]));
 }
 
+template <typename T>
+void BuildOpenIndex(SyntaxLibraryPtr library, CFArrayRef array, OpenIndex<T>& index) {
+  index.all = Records<T>(array);
+  for (T* def : index.all) {
+    if (!LiteralOpen(library, def->open)) continue;
+    const UniChar unit = FromMacRoman(def->open[1]);
+    index.first.set(unit);
+    if (unit >= 256) index.wide[unit];
+  }
+  for (T* def : index.all) {
+    const bool literal = LiteralOpen(library, def->open);
+    const UniChar unit = literal ? FromMacRoman(def->open[1]) : 0;
+    if (!literal) index.always.push_back(def);
+    // Every unit with a list gets the definitions tried there, in order.
+    for (size_t c = 0; c < 256; ++c)
+      if (index.first.test(c) && (!literal || unit == c)) index.byUnit[c].push_back(def);
+    for (auto& [c, list] : index.wide)
+      if (!literal || unit == c) list.push_back(def);
+  }
+}
+
 std::unique_ptr<LibraryIndex> Build(SyntaxLibraryPtr library) {
   auto index = std::make_unique<LibraryIndex>();
   index->library = library;
@@ -74,33 +113,35 @@ std::unique_ptr<LibraryIndex> Build(SyntaxLibraryPtr library) {
     index->counts[i] = arrays[i] != nullptr ? CFArrayGetCount(arrays[i]) : 0;
     if (arrays[i] != nullptr) CFRetain(arrays[i]);
   }
-  index->ranges = Records<SyntaxRangeData>(library->ranges);
-  for (SyntaxRangeDataPtr def : index->ranges) {
-    if (LiteralOpen(library, def->open)) index->rangeFirst.set(FromMacRoman(def->open[1]));
-    else index->rangeAlways = true;
-  }
-  index->embeddedLanguages = Records<SyntaxEmbeddedLanguageData>(library->embeddedLanguages);
-  for (SyntaxEmbeddedLanguageDataPtr def : index->embeddedLanguages) {
-    if (LiteralOpen(library, def->open)) index->embeddedFirst.set(FromMacRoman(def->open[1]));
-    else index->embeddedAlways = true;
-  }
-  index->prefixes = Records<SyntaxPrefixData>(library->prefixes);
-  for (SyntaxPrefixDataPtr def : index->prefixes) {
+  BuildOpenIndex(library, library->ranges, index->ranges);
+  BuildOpenIndex(library, library->embeddedLanguages, index->embeddedLanguages);
+  for (SyntaxPrefixDataPtr def : Records<SyntaxPrefixData>(library->prefixes)) {
+    PrefixEntry entry;
+    entry.definition = def;
+    IndexSet(def->prefixes, entry.prefixes);
+    index->prefixes.push_back(std::move(entry));
     SetCharacters(def->prefixes, index->prefixCharacters);
     for (const std::string& w : SetWords(def->prefixes))
-      if (w.size() > 1) index->words[w].prefix = true;
+      if (w.size() > 1) index->words.Insert(w).prefix = true;
     if (def->altPrefixes != nullptr) index->hasAltPrefixes = true;
   }
   for (SyntaxKeywordDataPtr def : Records<SyntaxKeywordData>(library->keywords))
     for (const std::string& w : SetWords(def->keywords)) {
-      auto& list = index->keywords[Lower(w)];
+      auto& list = index->keywords.Insert(Lower(w));
       if (list.empty() || list.back() != def) list.push_back(def);
     }
   for (SyntaxExpressionDataPtr def : Records<SyntaxExpressionData>(library->expressions))
-    for (const std::string& w : SetWords(def->keywords)) index->words[w].expressions.push_back(def);
+    for (const std::string& w : SetWords(def->keywords)) index->words.Insert(w).expressions.push_back(def);
   for (SyntaxScopeDataPtr def : Records<SyntaxScopeData>(library->scopes))
-    for (const std::string& w : SetWords(def->keywords)) index->words[w].scopes.push_back(def);
-  index->scopeBlocks = Records<SyntaxScopeBlockData>(library->scopeBlocks);
+    for (const std::string& w : SetWords(def->keywords)) index->words.Insert(w).scopes.push_back(def);
+  for (SyntaxScopeBlockDataPtr def : Records<SyntaxScopeBlockData>(library->scopeBlocks)) {
+    ScopeBlockEntry entry;
+    entry.definition = def;
+    IndexSet(def->open, entry.open);
+    IndexSet(def->openNewline, entry.openNewline);
+    IndexSet(def->close, entry.close);
+    index->scopeBlocks.push_back(std::move(entry));
+  }
   return index;
 }
 

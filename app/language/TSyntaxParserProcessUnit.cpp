@@ -50,22 +50,57 @@ const MacRomanTables& Tables() {
 }
 }  // namespace
 
-unsigned char ToMacRoman(UniChar c) { return c < 128 ? static_cast<unsigned char>(c) : Tables().fromUnicode[c]; }
-UniChar FromMacRoman(unsigned char c) { return c < 128 ? UniChar(c) : Tables().toUnicode[c]; }
+unsigned char ToMacRomanHigh(UniChar c) { return Tables().fromUnicode[c]; }
+UniChar FromMacRomanHigh(unsigned char c) { return Tables().toUnicode[c]; }
 
 // UTF-8 (a leading byte-order mark skipped) when the bytes are valid UTF-8,
 // Mac Roman otherwise. Every line ending (CR LF, CR, LF) becomes one CR, the
-// separator of the text engine, so offsets match the text a view shows.
+// separator of the text engine, so offsets match the text a view shows. No
+// sequence makes more units than it has bytes, so the buffer is sized once;
+// runs of plain ASCII go eight bytes at a time.
+namespace {
+
+inline bool HasByte(UInt64 v, unsigned char c) {
+  const UInt64 x = v ^ (0x0101010101010101ull * c);
+  return ((x - 0x0101010101010101ull) & ~x & 0x8080808080808080ull) != 0;
+}
+
+// One unit, line endings folded: a LF right after a CR is dropped.
+inline void PutUnit(UniChar*& w, UniChar c, bool& afterCR) {
+  if (c == '\n') {
+    if (!afterCR) *w++ = '\r';
+    afterCR = false;
+  } else {
+    *w++ = c;
+    afterCR = c == '\r';
+  }
+}
+
+}  // namespace
+
 void DecodeText(const unsigned char* bytes, size_t count, std::vector<UniChar>& out) {
-  out.clear();
-  out.reserve(count);
+  out.resize(count);
+  UniChar* const base = out.data();
+  UniChar* w = base;
   size_t i = 0;
   if (count >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) i = 3;
   bool valid = true;
+  bool afterCR = false;
   while (i < count) {
+    if (i + 8 <= count) {
+      UInt64 v;
+      std::memcpy(&v, bytes + i, 8);
+      if ((v & 0x8080808080808080ull) == 0 && !HasByte(v, '\r') && !HasByte(v, '\n')) {
+        for (int k = 0; k < 8; ++k) w[k] = bytes[i + size_t(k)];
+        w += 8;
+        i += 8;
+        afterCR = false;
+        continue;
+      }
+    }
     const unsigned char b = bytes[i];
     if (b < 0x80) {
-      out.push_back(b);
+      PutUnit(w, b, afterCR);
       ++i;
       continue;
     }
@@ -104,33 +139,22 @@ void DecodeText(const unsigned char* bytes, size_t count, std::vector<UniChar>& 
       valid = false;
       break;
     }
+    afterCR = false;
     if (cp >= 0x10000) {
       cp -= 0x10000;
-      out.push_back(UniChar(0xD800 + (cp >> 10)));
-      out.push_back(UniChar(0xDC00 + (cp & 0x3FF)));
+      *w++ = UniChar(0xD800 + (cp >> 10));
+      *w++ = UniChar(0xDC00 + (cp & 0x3FF));
     } else {
-      out.push_back(UniChar(cp));
+      *w++ = UniChar(cp);
     }
     i += size_t(extra) + 1;
   }
   if (!valid) {
-    out.clear();
-    for (size_t k = 0; k < count; ++k) out.push_back(FromMacRoman(bytes[k]));
+    w = base;
+    afterCR = false;
+    for (size_t k = 0; k < count; ++k) PutUnit(w, FromMacRoman(bytes[k]), afterCR);
   }
-  // Line endings, in place.
-  size_t w = 0;
-  for (size_t r = 0; r < out.size(); ++r) {
-    const UniChar c = out[r];
-    if (c == '\r') {
-      out[w++] = '\r';
-      if (r + 1 < out.size() && out[r + 1] == '\n') ++r;
-    } else if (c == '\n') {
-      out[w++] = '\r';
-    } else {
-      out[w++] = c;
-    }
-  }
-  out.resize(w);
+  out.resize(size_t(w - base));
 }
 
 }  // namespace SyntaxScan
@@ -454,12 +478,22 @@ SInt16 TSyntaxParserProcess::Run(TSyntaxParserProcess*& nextProcess) {
 void TSyntaxParserProcess::ProcessOffset() {
   ParserProcessState& st = state;
   const UniChar c = st.character;
-  if (!st.atEnd && ValidWordCharacter(c)) {
+  // The look-ahead of the previous character already tested this one when
+  // nothing ran in between.
+  const bool known = nextIsWord_ && nextIsWordAt_ == st.absoluteOffset && nextIsWordLibrary_ == library;
+  nextIsWord_ = false;
+  if (!st.atEnd && (known || ValidWordCharacter(c))) {
     if (st.wordSpan.location == -1) st.wordSpan.location = st.offset;
     st.word += ToMacRoman(c);  // kept to 63 characters
-    if (st.absoluteOffset + 1 < textEnd && ValidWordCharacter(At(st.offset + 1))) return;
+    if (st.absoluteOffset + 1 < textEnd && ValidWordCharacter(At(st.offset + 1))) {
+      nextIsWord_ = true;
+      nextIsWordAt_ = st.absoluteOffset + 1;
+      nextIsWordLibrary_ = library;
+      return;
+    }
     st.wordSpan.length = st.offset + 1;
     wordEntryIndex_ = nullptr;
+    wordHashed_ = false;
     HandleEmbededLanguage();
     HandlePrefix();
     if (!preprocessor_) {
@@ -559,10 +593,18 @@ bool TSyntaxParserProcess::Matches(SInt32 bufferOffset, const Str15& s) const {
   const int n = s.len();
   if (n == 0) return false;
   if (bufferBase + bufferOffset + n > textEnd) return false;
+  if (bufferOffset >= 0 && size_t(bufferOffset) + size_t(n) <= text.size()) {
+    const UniChar* here = text.data() + bufferOffset;
+    for (int i = 0; i < n; ++i)
+      if (here[i] != FromMacRoman(s[i + 1])) return false;
+    return true;
+  }
   for (int i = 0; i < n; ++i)
     if (At(bufferOffset + i) != FromMacRoman(s[i + 1])) return false;
   return true;
 }
+
+UInt64 TSyntaxParserProcess::HashCurrentWord() const { return HashWord(state.word.data() + 1, size_t(state.word.len())); }
 
 Boolean TSyntaxParserProcess::ValidStringOffset(const Str15& s) {
   if (s.empty()) return false;  // an empty text would match everywhere

@@ -302,6 +302,15 @@ class TSyntaxParserProcess : public TObject {
   const SyntaxScan::LibraryIndex* Reindex();
   // The definitions the word just ended names, looked up once per word.
   const SyntaxScan::WordEntry* CurrentWordEntry();
+  // The hash of the word just ended, made once per word.
+  UInt64 WordHash() {
+    if (!wordHashed_) {
+      wordHash_ = HashCurrentWord();
+      wordHashed_ = true;
+    }
+    return wordHash_;
+  }
+  UInt64 HashCurrentWord() const;
   // Whether a text can match at the current character: a cheap test that
   // spares most characters the full comparison.
   bool MayMatchHere(const Str15& s) const {
@@ -315,6 +324,11 @@ class TSyntaxParserProcess : public TObject {
   const SyntaxScan::LibraryIndex* libraryIndex_ = nullptr;
   SyntaxLibraryPtr indexedLibrary_ = nullptr;
   const SyntaxScan::WordEntry* wordEntry_ = nullptr;
+  UInt64 wordHash_ = 0;
+  bool wordHashed_ = false;
+  bool nextIsWord_ = false;  // the look-ahead found the next unit a word character
+  SInt32 nextIsWordAt_ = -1;
+  SyntaxLibraryPtr nextIsWordLibrary_ = nullptr;
   const SyntaxScan::LibraryIndex* wordEntryIndex_ = nullptr;  // nil: not looked up for this word
   std::vector<ParserStyledRange> styledRanges_;
   std::vector<ParserScopeRange> scopeRanges_;

@@ -1,0 +1,848 @@
+// qv-scan: the scan engine on large sources. Scans files headless with a
+// controller that keeps styles per character the way the text engine does,
+// and prints the speed, the style runs and the symbols found; a folder is
+// indexed into a project symbol index and timed as a whole.
+//
+//   qv-scan                 the standard measurement on generated sources
+//   qv-scan FILE|FOLDER...  those files, or those folders indexed
+//   qv-scan --generate FOLDER [SIZE]
+//                           writes the generated sources (SIZE bytes each,
+//                           5 MB by default) there, to profile or keep
+//   qv-scan --generate-tree FOLDER [SIZE]
+//                           writes the generated PHP project (30 MB)
+//
+// Times are the thread's CPU time, so that a busy machine reads the same.
+// Each scan also prints a digest of its styles and symbols: a change to the
+// engine that should not change results must leave the digests alone.
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "CFDictionary.h"
+#include "Files.h"
+#include "TFileSystemUnit.h"
+#include "TSymbolTableUnit.h"
+#include "TSyntaxCollectionUnit.h"
+#include "TSyntaxParserControllerUnit.h"
+#include "TSyntaxParserProcessUnit.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const kLanguages[] = {"php", "perl", "html", "xml", "css", "javascript", "ruby"};
+
+double ThreadSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+// --- A controller that keeps what a text engine keeps ------------------------
+// The text, one style number per character (0: unstyled), protection flags,
+// and the symbol and language marks by count.
+class StyleKeeper : public TSyntaxParserController {
+ public:
+  std::u16string text;
+  std::vector<UInt16> styleOf;
+  std::vector<UInt8> protectedFlag;
+  std::map<std::tuple<UInt16, UInt16, UInt16, int>, UInt16> styleNumbers;
+  size_t styleCalls = 0, symbolMarks = 0, languageMarks = 0;
+  UInt64 marksDigest = 1469598103934665603ull;
+
+  // A text engine that opens a file knows its size and makes room once.
+  void Reserve(size_t units) {
+    text.reserve(units);
+    styleOf.reserve(units);
+    protectedFlag.reserve(units);
+  }
+  SInt32 GetTextLength() override { return SInt32(text.size()); }
+  void InsertText(const UniChar* chars, SInt32 length) override {
+    if (chars == nullptr || length <= 0) return;
+    text.append(reinterpret_cast<const char16_t*>(chars), size_t(length));
+    styleOf.resize(text.size(), 0);
+    protectedFlag.resize(text.size(), 0);
+  }
+  void StreamText(CFRange span, Handle& buffer) override {
+    const CFRange s = Clip(span);
+    if (buffer == nullptr) buffer = NewHandle(0);
+    const Size bytes = Size((s.length - s.location) * CFIndex(sizeof(UniChar)));
+    SetHandleSize(buffer, bytes);
+    if (bytes > 0) std::memcpy(*buffer, text.data() + s.location, size_t(bytes));
+  }
+  void StyleRange(CFRange span, const ExtendedTextStyle& style) override {
+    ApplyDataOffset(span);
+    ++styleCalls;
+    const CFRange s = Clip(span);
+    const int flags = (style.bold ? 1 : 0) | (style.italic ? 2 : 0) | (style.underline ? 4 : 0);
+    auto key = std::make_tuple(style.textColor.red, style.textColor.green, style.textColor.blue, flags);
+    auto found = styleNumbers.find(key);
+    if (found == styleNumbers.end()) found = styleNumbers.emplace(key, UInt16(styleNumbers.size() + 1)).first;
+    std::fill(styleOf.begin() + s.location, styleOf.begin() + s.length, found->second);
+  }
+  void ProtectRange(CFRange span) override {
+    ApplyDataOffset(span);
+    const CFRange s = Clip(span);
+    std::fill(protectedFlag.begin() + s.location, protectedFlag.begin() + s.length, UInt8(1));
+  }
+  void ResetRange(CFRange span) override {
+    const CFRange s = Clip(span);
+    std::fill(styleOf.begin() + s.location, styleOf.begin() + s.length, UInt16(0));
+    std::fill(protectedFlag.begin() + s.location, protectedFlag.begin() + s.length, UInt8(0));
+  }
+  void ApplySymbol(CFRange span, SymbolInfoPtr symbol) override {
+    ApplyDataOffset(span);
+    ++symbolMarks;
+    Mix(UInt64(span.location) * 31 + UInt64(span.length) + (symbol != nullptr ? 7 : 0));
+  }
+  void ApplyEmbeddedLanguage(CFRange span, const Str63& language) override {
+    ApplyDataOffset(span);
+    ++languageMarks;
+    Mix(UInt64(span.location) * 131 + UInt64(span.length) * 7 + language.len());
+  }
+
+  // Runs of one style over the whole text, and a digest of them.
+  size_t Runs(UInt64& digest) const {
+    size_t runs = 0;
+    digest = marksDigest;
+    for (size_t i = 0; i < styleOf.size(); ++i) {
+      if (i == 0 || styleOf[i] != styleOf[i - 1] || protectedFlag[i] != protectedFlag[i - 1]) {
+        ++runs;
+        digest = (digest ^ (UInt64(i) << 20 ^ UInt64(styleOf[i]) << 1 ^ protectedFlag[i])) * 1099511628211ull;
+      }
+    }
+    return runs;
+  }
+
+ private:
+  void Mix(UInt64 v) { marksDigest = (marksDigest ^ v) * 1099511628211ull; }
+  CFRange Clip(CFRange span) const {
+    const CFIndex n = CFIndex(text.size());
+    CFIndex a = std::clamp<CFIndex>(span.location, 0, n), b = std::clamp<CFIndex>(span.length, 0, n);
+    if (b < a) b = a;
+    return CFRangeMake(a, b);
+  }
+};
+
+// --- Generated sources ----------------------------------------------------------
+// Realistic blocks of each language, repeated with numbered names so that
+// every block defines its own symbols.
+
+const char* const kPHPBlock = R"SRC(<?php
+/**
+ * Order handling for the shop, block @N@.
+ *
+ * @package Shop\Orders
+ */
+namespace Shop\Orders;
+
+use Shop\Core\Database;
+require_once __DIR__ . '/../lib/helpers@N@.php';
+
+define('ORDER_LIMIT_@N@', 250);
+
+interface PriceSource@N@
+{
+    public function priceOf(string $sku): float;
+}
+
+abstract class BaseRepository@N@
+{
+    protected $db;
+    protected static $instances = [];
+
+    public function __construct(Database $db)
+    {
+        $this->db = $db;
+    }
+
+    abstract protected function table(): string;
+}
+
+class OrderRepository@N@ extends BaseRepository@N@ implements PriceSource@N@
+{
+    const STATUS_OPEN = 'open';
+    const STATUS_PAID = 'paid';
+    private array $cache = [];
+
+    protected function table(): string
+    {
+        return 'orders';
+    }
+
+    public function priceOf(string $sku): float
+    {
+        if (isset($this->cache[$sku])) {
+            return $this->cache[$sku];
+        }
+        $row = $this->db->fetchOne("SELECT price FROM products WHERE sku = ?", [$sku]);
+        $price = $row ? (float) $row['price'] : 0.0;
+        $this->cache[$sku] = $price;
+        return $price;
+    }
+
+    /**
+     * Totals the open orders of a customer.
+     */
+    public function totalFor(int $customerId, array $options = []): array
+    {
+        $sql = <<<SQL
+SELECT id, total, created_at
+  FROM {$this->table()}
+ WHERE customer_id = :customer AND status = 'open'
+SQL;
+        $rows = $this->db->fetchAll($sql, ['customer' => $customerId]);
+        $sum = 0;
+        foreach ($rows as $index => $row) {
+            $sum += $row['total'] * 1.19; // VAT included
+            if ($sum > ORDER_LIMIT_@N@ && empty($options['force'])) {
+                trigger_error("Order limit reached for customer $customerId", E_USER_WARNING);
+                break;
+            }
+        }
+        return ['count' => count($rows), 'sum' => round($sum, 2), 'label' => sprintf('%05d', $customerId)];
+    }
+}
+
+function format_price_@N@($amount, $currency = 'EUR')
+{
+    # Two decimals, then the currency.
+    $text = number_format($amount, 2, ',', '.');
+    return "{$text} {$currency}";
+}
+
+$repository = new OrderRepository@N@(Database::connect($_SERVER['DB_DSN'] ?? 'sqlite::memory:'));
+$summary = $repository->totalFor((int) ($_GET['customer'] ?? 0));
+?>
+<div class="order-summary" id="summary-@N@">
+  <h2>Orders &amp; totals</h2>
+  <p>Total: <?php echo htmlspecialchars(format_price_@N@($summary['sum'])); ?></p>
+  <?= $summary['count'] ?> orders
+</div>
+)SRC";
+
+const char* const kPerlBlock = R"SRC(package Report::Builder@N@;
+use strict;
+use warnings;
+use File::Basename qw(basename dirname);
+use constant MAX_ROWS_@N@ => 500;
+
+# Builds plain-text reports from tab-separated input.
+our $VERSION = '1.@N@';
+my %defaults = (width => 72, title => 'Report', sep => "\t");
+
+sub new {
+    my ($class, %args) = @_;
+    my $self = { %defaults, %args, rows => [] };
+    return bless $self, $class;
+}
+
+sub add_row {
+    my ($self, @cells) = @_;
+    return if @{ $self->{rows} } >= MAX_ROWS_@N@;
+    push @{ $self->{rows} }, [ map { defined $_ ? $_ : '' } @cells ];
+    return scalar @{ $self->{rows} };
+}
+
+sub read_file_@N@ {
+    my ($self, $path) = @_;
+    open(my $fh, '<', $path) or die "Cannot open $path: $!\n";
+    while (my $line = <$fh>) {
+        chomp $line;
+        next if $line =~ /^\s*#/;
+        $line =~ s/\s+$//;
+        my @cells = split /$self->{sep}/, $line;
+        $self->add_row(@cells);
+    }
+    close $fh;
+    my $name = basename($path);
+    print STDERR "read $name: $#{ $self->{rows} } rows\n";
+}
+
+sub render {
+    my $self = shift;
+    my $out = sprintf("%-*s\n", $self->{width}, uc $self->{title});
+    $out .= '=' x $self->{width} . "\n";
+    for my $row (@{ $self->{rows} }) {
+        $out .= join(' | ', @$row) . "\n";
+    }
+    my @words = qw(total rows printed);
+    $out .= <<EOT;
+$words[0]: @{[ scalar @{ $self->{rows} } ]} $words[1] $words[2]
+EOT
+    return $out;
+}
+
+1;
+)SRC";
+
+const char* const kRubyBlock = R"SRC(require 'json'
+require_relative 'support/formatting'
+
+# Inventory of a warehouse, block @N@.
+module Warehouse@N@
+  class StockError < StandardError; end
+
+  class Inventory
+    include Enumerable
+    attr_reader :items, :name
+
+    DEFAULT_LIMIT = 1_000
+
+    def initialize(name, limit: DEFAULT_LIMIT)
+      @name = name
+      @limit = limit
+      @items = {}
+    end
+
+    def add(sku, count = 1)
+      raise StockError, "limit of #{@limit} reached" if total + count > @limit
+      @items[sku] = (@items[sku] || 0) + count
+      self
+    end
+
+    def each(&block)
+      @items.each(&block)
+    end
+
+    def total
+      @items.values.sum
+    end
+
+    def low_stock?(threshold = 5)
+      @items.any? { |_sku, count| count < threshold }
+    end
+
+    def to_json(*args)
+      { name: @name, items: @items, total: total }.to_json(*args)
+    end
+
+    def report
+      lines = @items.map do |sku, count|
+        format('%-12s %6d', sku, count)
+      end
+      <<~TEXT
+        Inventory #{@name}
+        #{lines.join("\n")}
+      TEXT
+    end
+  end
+end
+
+def load_inventory_@N@(path)
+  data = JSON.parse(File.read(path), symbolize_names: true)
+  inventory = Warehouse@N@::Inventory.new(data[:name])
+  data[:items].each { |sku, count| inventory.add(sku.to_s, count.to_i) }
+  $stderr.puts "loaded #{inventory.total} items" if $DEBUG
+  inventory
+rescue Errno::ENOENT => e
+  warn "missing file: #{e.message}"
+  nil
+end
+)SRC";
+
+const char* const kJavaScriptBlock = R"SRC(import { formatDate, escapeHTML } from './util@N@.js';
+
+/**
+ * A small list widget with filtering, block @N@.
+ */
+export class TaskList@N@ extends EventTarget {
+  constructor(root, options = {}) {
+    super();
+    this.root = root;
+    this.tasks = [];
+    this.filter = options.filter || 'all';
+    this.limit = Number.isFinite(options.limit) ? options.limit : 100;
+  }
+
+  add(title, due = null) {
+    if (this.tasks.length >= this.limit) {
+      throw new RangeError(`at most ${this.limit} tasks`);
+    }
+    const task = { id: this.tasks.length + 1, title: String(title).trim(), due, done: false };
+    this.tasks.push(task);
+    this.dispatchEvent(new CustomEvent('change', { detail: task }));
+    return task;
+  }
+
+  visible() {
+    switch (this.filter) {
+      case 'open': return this.tasks.filter((t) => !t.done);
+      case 'done': return this.tasks.filter((t) => t.done);
+      default: return this.tasks.slice();
+    }
+  }
+
+  render() {
+    const rows = this.visible().map((t) => `<li class="${t.done ? 'done' : ''}" data-id="${t.id}">` +
+      escapeHTML(t.title) + (t.due ? ' <time>' + formatDate(t.due) + '</time>' : '') + '</li>');
+    this.root.innerHTML = '<ul>' + rows.join('') + '</ul>';
+  }
+}
+
+function parseQuery@N@(search) {
+  // Splits "?a=1&b=2" into an object.
+  const result = {};
+  for (const part of search.replace(/^\?/, '').split('&')) {
+    if (!part) continue;
+    const [key, value = ''] = part.split('=').map(decodeURIComponent);
+    result[key] = value;
+  }
+  return result;
+}
+
+const loadTasks@N@ = async (url) => {
+  const response = await fetch(url, { headers: { Accept: 'application/json' } });
+  if (!response.ok) {
+    console.error("request failed", response.status);
+    return [];
+  }
+  return response.json();
+};
+
+let pending@N@ = 0;
+)SRC";
+
+const char* const kCSSBlock = R"SRC(/* Layout and components, block @N@. */
+@import url("theme@N@.css");
+
+:root {
+  --accent-@N@: #3366cc;
+  --gap: 12px;
+}
+
+body, html {
+  margin: 0;
+  padding: 0;
+  font-family: "Helvetica Neue", Arial, sans-serif;
+  color: #222;
+  background: #fafafa url("images/paper@N@.png") repeat;
+}
+
+.panel-@N@ > .header, #sidebar-@N@ .title {
+  display: flex;
+  align-items: center;
+  justify-content: space-between;
+  border-bottom: 1px solid rgba(0, 0, 0, 0.12);
+  padding: calc(var(--gap) / 2) var(--gap);
+}
+
+a.button-@N@:hover, a.button-@N@:focus {
+  color: white;
+  background-color: var(--accent-@N@);
+  text-decoration: none;
+  transition: background-color 0.2s ease-in-out;
+}
+
+input[type="text"].field-@N@::placeholder {
+  color: #999;
+  font-style: italic;
+}
+
+@media (max-width: 600px) {
+  .panel-@N@ { flex-direction: column; }
+  #sidebar-@N@ { display: none !important; }
+}
+)SRC";
+
+const char* const kHTMLBlock = R"SRC(<!-- Section @N@ of the catalogue page -->
+<section class="catalogue" id="section-@N@">
+  <h2 title="Products">Products &amp; prices</h2>
+  <style>
+    #section-@N@ .card { border: 1px solid #ddd; margin: 4px; }
+    #section-@N@ .card:hover { box-shadow: 0 1px 4px rgba(0, 0, 0, 0.2); }
+  </style>
+  <div class="grid">
+    <article class="card" data-sku="A-@N@">
+      <img src="/img/a@N@.jpg" alt="Lamp" width="120" height="90">
+      <h3>Desk lamp</h3>
+      <p>A lamp with an <em>adjustable</em> arm &mdash; 39&nbsp;EUR.</p>
+      <button type="button" onclick="addToCart('A-@N@')">Add</button>
+    </article>
+    <article class="card" data-sku="B-@N@">
+      <img src="/img/b@N@.jpg" alt="Chair" width="120" height="90">
+      <h3>Chair</h3>
+      <p>Oak, with a <a href="/chairs?id=@N@">matching table</a>.</p>
+      <button type="button" onclick="addToCart('B-@N@')">Add</button>
+    </article>
+  </div>
+  <form action="/search" method="get">
+    <label for="q-@N@">Search</label>
+    <input id="q-@N@" name="q" type="search" placeholder="Find a product">
+    <select name="sort"><option value="price">Price</option><option value="name" selected>Name</option></select>
+  </form>
+  <script>
+    function addToCart@N@(sku) {
+      const count = Number(localStorage.getItem(sku) || 0) + 1;
+      localStorage.setItem(sku, String(count));
+      document.querySelector('#section-@N@ .grid').dataset.count = count;
+    }
+  </script>
+</section>
+)SRC";
+
+const char* const kXMLBlock = R"SRC(  <!-- Feed entry @N@ -->
+  <entry id="entry-@N@" xml:lang="en">
+    <title type="text">Release notes @N@</title>
+    <link rel="alternate" href="https://example.org/notes/@N@"/>
+    <updated>2021-03-14T09:26:53Z</updated>
+    <author><name>Release team</name><email>team@example.org</email></author>
+    <category term="software" scheme="urn:topics"/>
+    <summary>Fixes &amp; small improvements &#8212; see the list.</summary>
+    <content type="xhtml">
+      <div xmlns="http://www.w3.org/1999/xhtml">
+        <ul>
+          <li>Faster start-up</li>
+          <li>Fewer crashes when &lt;saving&gt;</li>
+        </ul>
+      </div>
+    </content>
+    <script><![CDATA[ if (a < b && c > d) { run(); } ]]></script>
+  </entry>
+)SRC";
+
+struct Generated {
+  std::string text;
+  int blocks = 0;
+};
+
+// Repeats the block, numbering its names, until the text reaches size bytes.
+std::string Repeat(const char* block, size_t size, const char* head = "", const char* tail = "") {
+  const std::string b = block;
+  std::string text = head;
+  text.reserve(size + b.size() + 256);
+  for (int n = 1; text.size() < size; ++n) {
+    const std::string number = std::to_string(n);
+    size_t from = 0;
+    for (size_t at = b.find("@N@"); at != std::string::npos; at = b.find("@N@", from)) {
+      text.append(b, from, at - from);
+      text += number;
+      from = at + 3;
+    }
+    text.append(b, from, std::string::npos);
+  }
+  text += tail;
+  return text;
+}
+
+std::string Source(const std::string& language, size_t size) {
+  if (language == "php") return Repeat(kPHPBlock, size);
+  if (language == "perl") return Repeat(kPerlBlock, size, "#!/usr/bin/perl\n");
+  if (language == "ruby") return Repeat(kRubyBlock, size, "# frozen_string_literal: true\n");
+  if (language == "javascript") return Repeat(kJavaScriptBlock, size, "'use strict';\n");
+  if (language == "css") return Repeat(kCSSBlock, size, "@charset \"utf-8\";\n");
+  if (language == "html")
+    return Repeat(kHTMLBlock, size, "<!DOCTYPE html>\n<html lang=\"en\">\n<head><title>Catalogue</title></head>\n<body>\n",
+                  "</body>\n</html>\n");
+  return Repeat(kXMLBlock, size, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<feed xmlns=\"http://www.w3.org/2005/Atom\">\n",
+                "</feed>\n");
+}
+
+const char* Extension(const std::string& language) {
+  if (language == "php") return "php";
+  if (language == "perl") return "pl";
+  if (language == "ruby") return "rb";
+  if (language == "javascript") return "js";
+  if (language == "css") return "css";
+  if (language == "html") return "html";
+  return "xml";
+}
+
+// The source as a minifier leaves it: no line comments, no indentation, and
+// lines of about lineLength bytes broken after a statement or a rule.
+std::string Minified(const std::string& language, size_t size, size_t lineLength) {
+  const std::string source = Source(language, size);
+  std::string out;
+  out.reserve(source.size());
+  size_t lineStart = 0;
+  size_t pos = 0;
+  while (pos < source.size()) {
+    size_t end = source.find('\n', pos);
+    if (end == std::string::npos) end = source.size();
+    std::string line = source.substr(pos, end - pos);
+    pos = end + 1;
+    const size_t first = line.find_first_not_of(' ');
+    if (first == std::string::npos) continue;
+    line.erase(0, first);
+    if (line.compare(0, 2, "//") == 0) continue;
+    if (const size_t comment = line.find(" // "); comment != std::string::npos) line.erase(comment);
+    out += line;
+    const char last = out.empty() ? 0 : out.back();
+    if (out.size() - lineStart >= lineLength && (last == ';' || last == '}')) {
+      out += '\n';
+      lineStart = out.size();
+    } else if (language == "javascript" && last != ';' && last != '{' && last != '}' && last != ',') {
+      out += ' ';
+    }
+  }
+  out += '\n';
+  return out;
+}
+
+// --- Scanning ---------------------------------------------------------------------
+
+struct Languages {
+  std::unique_ptr<TSyntaxCollection> collection;
+  Languages() {
+    collection.reset(CreateSyntaxCollection(nullptr));
+    for (const char* language : kLanguages) collection->LoadLibrary(Str63(language));
+  }
+};
+
+FSRef RefOf(const fs::path& path) {
+  FSRef ref{};
+  const std::string p = path.string();
+  FSPathMakeRef(reinterpret_cast<const UInt8*>(p.c_str()), &ref, nullptr);
+  return ref;
+}
+
+// A scratch folder, removed with the object.
+struct Scratch {
+  fs::path path;
+  Scratch() {
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = ((base ? fs::path(base) : fs::temp_directory_path()) / "qv-scan-XXXXXX").string();
+    if (mkdtemp(pattern.data()) != nullptr) path = pattern;
+  }
+  ~Scratch() {
+    std::error_code ignored;
+    if (!path.empty()) fs::remove_all(path, ignored);
+  }
+};
+
+void AddSymbolDigest(SymbolInfoPtr info, CFTreeRef, void* context) {
+  auto* digest = static_cast<std::pair<size_t, UInt64>*>(context);
+  ++digest->first;
+  for (int i = 0; i <= info->symbolName.len(); ++i) digest->second = (digest->second ^ info->symbolName.s[i]) * 1099511628211ull;
+  for (int i = 0; i <= info->parentName.len(); ++i) digest->second = (digest->second ^ info->parentName.s[i]) * 1099511628211ull;
+  digest->second = (digest->second ^ UInt64(info->styleIndex)) * 1099511628211ull;
+}
+
+struct ScanResult {
+  double seconds = 0;
+  size_t bytes = 0;
+  size_t runs = 0, styleCalls = 0, symbols = 0;
+  UInt64 digest = 0;
+  bool ok = false;
+};
+
+// One whole-file parse into a fresh index, as the editor opens a file.
+ScanResult ScanFile(Languages& languages, const fs::path& path, const fs::path& indexFolder) {
+  ScanResult r;
+  std::error_code error;
+  r.bytes = size_t(fs::file_size(path, error));
+  fs::create_directories(indexFolder, error);
+  TFileSystem* index = CreateFileSystem(RefOf(indexFolder), languages.collection.get(), nullptr);
+  StyleKeeper keeper;
+  keeper.Reserve(r.bytes);
+  SyntaxParserSource source;
+  source.file = RefOf(path);
+  source.controller = &keeper;
+  SyntaxParserDestination destination;
+  destination.fileSystem = index;
+  destination.collection = languages.collection.get();
+
+  const double start = ThreadSeconds();
+  auto* process = new TSyntaxParserProcess();
+  if (process->Create(source, destination) == 0) {
+    TSyntaxParserProcess* next = nullptr;
+    while (process->Run(next) == 1) {
+    }
+    r.ok = true;
+  }
+  process->Free();
+  r.seconds = ThreadSeconds() - start;
+
+  r.runs = keeper.Runs(r.digest);
+  r.styleCalls = keeper.styleCalls;
+  std::pair<size_t, UInt64> symbols{0, r.digest};
+  index->ExamineSymbols(
+      [](SymbolInfoPtr info, const FileDescriptor&, const Str255&, CFTreeRef node, void* context) -> SInt16 {
+        AddSymbolDigest(info, node, context);
+        return 0;
+      },
+      &symbols);
+  r.symbols = symbols.first;
+  r.digest = symbols.second;
+  index->Release();
+  return r;
+}
+
+void PrintScan(const std::string& label, const ScanResult& r) {
+  const double mb = double(r.bytes) / 1e6;
+  std::printf("%-26s %7.2f MB %8.3f s %8.1f MB/s %9zu runs %9zu styles %7zu symbols  digest %016llx%s\n",
+              label.c_str(), mb, r.seconds, r.seconds > 0 ? mb / r.seconds : 0.0, r.runs, r.styleCalls, r.symbols,
+              static_cast<unsigned long long>(r.digest), r.ok ? "" : "  (not scanned)");
+}
+
+struct IndexResult {
+  size_t files = 0, bytes = 0, symbols = 0, globals = 0;
+  double seconds = 0;
+};
+
+// Every file of a known language under the folder, parsed into one index
+// without a view, as the editor builds a project's index.
+IndexResult IndexFolder(Languages& languages, const fs::path& folder, const fs::path& indexFolder) {
+  IndexResult r;
+  std::vector<fs::path> paths;
+  std::error_code error;
+  for (fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, error), end;
+       it != end; it.increment(error)) {
+    if (error) break;
+    if (!it->is_regular_file(error)) continue;
+    const std::string name = it->path().filename().string();
+    if (name.size() > 63) continue;
+    if (languages.collection->GetFileLibrary(Str63(name.c_str())) == nullptr) continue;
+    paths.push_back(it->path());
+    r.bytes += size_t(it->file_size(error));
+  }
+  std::sort(paths.begin(), paths.end());
+  r.files = paths.size();
+  fs::create_directories(indexFolder, error);
+
+  const double start = ThreadSeconds();
+  TFileSystem* index = CreateFileSystem(RefOf(indexFolder), languages.collection.get(), nullptr);
+  SyntaxParserDestination destination;
+  destination.fileSystem = index;
+  destination.collection = languages.collection.get();
+  for (const fs::path& path : paths) {
+    SyntaxParserSource source;
+    source.file = RefOf(path);
+    auto* process = new TSyntaxParserProcess();
+    if (process->Create(source, destination) == 0) {
+      TSyntaxParserProcess* next = nullptr;
+      while (process->Run(next) == 1) {
+      }
+    }
+    process->Free();
+  }
+  r.seconds = ThreadSeconds() - start;
+
+  index->ExamineSymbols(
+      [](SymbolInfoPtr, const FileDescriptor&, const Str255&, CFTreeRef, void* context) -> SInt16 {
+        ++*static_cast<size_t*>(context);
+        return 0;
+      },
+      &r.symbols);
+  r.globals = size_t(CFDictionaryGetCount(index->globals));
+  index->Release();
+  return r;
+}
+
+void PrintIndex(const std::string& label, const IndexResult& r) {
+  const double mb = double(r.bytes) / 1e6;
+  std::printf("%-26s %7.2f MB %8.3f s %8.1f MB/s %6zu files %8zu symbols %8zu global names\n", label.c_str(), mb,
+              r.seconds, r.seconds > 0 ? mb / r.seconds : 0.0, r.files, r.symbols, r.globals);
+}
+
+void WriteFile(const fs::path& path, const std::string& text) {
+  std::error_code error;
+  fs::create_directories(path.parent_path(), error);
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+// A tree of PHP files of varied sizes in nested folders, about size bytes.
+void WritePHPTree(const fs::path& root, size_t size) {
+  size_t written = 0;
+  unsigned seed = 12345;
+  for (int n = 1; written < size; ++n) {
+    seed = seed * 1103515245u + 12345u;
+    const size_t fileSize = 2000 + (seed >> 8) % 60000;
+    const fs::path path = root / ("Module" + std::to_string(n % 17)) / ("Part" + std::to_string(n % 5)) /
+                          ("Class" + std::to_string(n) + ".php");
+    std::string text = Repeat(kPHPBlock, fileSize);
+    written += text.size();
+    WriteFile(path, text);
+  }
+}
+
+int Standard(Languages& languages) {
+  Scratch scratch;
+  if (scratch.path.empty()) {
+    std::fprintf(stderr, "qv-scan: no scratch folder\n");
+    return 1;
+  }
+  const size_t kFileSize = 5u << 20;
+  std::printf("One file per language (%zu bytes each), scanned with styles and symbols:\n", kFileSize);
+  for (const char* language : kLanguages) {
+    const fs::path path = scratch.path / (std::string("sample.") + Extension(language));
+    WriteFile(path, Source(language, kFileSize));
+    PrintScan(language, ScanFile(languages, path, scratch.path / "index" / language));
+    fs::remove(path);
+  }
+  std::printf("Minified sources (one long line after another):\n");
+  for (const char* language : {"javascript", "css"}) {
+    for (size_t line : {10000u, 80000u}) {
+      const fs::path path = scratch.path / (std::string("min.") + Extension(language));
+      WriteFile(path, Minified(language, kFileSize, line));
+      PrintScan(std::string(language) + " lines " + std::to_string(line / 1000) + " KB",
+                ScanFile(languages, path, scratch.path / "index" / ("min" + std::to_string(line) + language)));
+      fs::remove(path);
+    }
+  }
+  const fs::path tree = scratch.path / "tree";
+  WritePHPTree(tree, 30u << 20);
+  std::printf("A project indexed (no view):\n");
+  PrintIndex("php tree", IndexFolder(languages, tree, scratch.path / "index" / "tree"));
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // The languages come from the bundle this program was built with.
+  const char* named = std::getenv("QUORVEL_BUNDLE");
+  if (named == nullptr || *named == '\0') setenv("QUORVEL_BUNDLE", QUORVEL_BUNDLE_DIR, 1);
+  Languages languages;
+  if (languages.collection->GetLibraryCount() != CFIndex(std::size(kLanguages))) {
+    std::fprintf(stderr, "qv-scan: %ld of %zu languages loaded from %s\n",
+                 static_cast<long>(languages.collection->GetLibraryCount()), std::size(kLanguages),
+                 std::getenv("QUORVEL_BUNDLE"));
+    return 1;
+  }
+  if (argc < 2) return Standard(languages);
+  if (std::string(argv[1]) == "--generate-tree" && argc >= 3) {
+    WritePHPTree(argv[2], argc > 3 ? size_t(std::strtoull(argv[3], nullptr, 10)) : size_t(30u << 20));
+    return 0;
+  }
+  if (std::string(argv[1]) == "--generate") {
+    if (argc < 3) {
+      std::fprintf(stderr, "qv-scan: --generate FOLDER [SIZE]\n");
+      return 1;
+    }
+    const size_t size = argc > 3 ? size_t(std::strtoull(argv[3], nullptr, 10)) : size_t(5u << 20);
+    const fs::path folder = argv[2];
+    for (const char* language : kLanguages)
+      WriteFile(folder / (std::string("sample.") + Extension(language)), Source(language, size));
+    WriteFile(folder / "min.js", Minified("javascript", size, 80000));
+    WriteFile(folder / "min.css", Minified("css", size, 80000));
+    return 0;
+  }
+  Scratch scratch;
+  int status = 0;
+  for (int i = 1; i < argc; ++i) {
+    const fs::path path = argv[i];
+    std::error_code error;
+    const fs::path indexFolder = scratch.path / ("index" + std::to_string(i));
+    if (fs::is_directory(path, error)) {
+      PrintIndex(path.filename().string(), IndexFolder(languages, path, indexFolder));
+    } else if (fs::is_regular_file(path, error)) {
+      PrintScan(path.filename().string(), ScanFile(languages, path, indexFolder));
+    } else {
+      std::fprintf(stderr, "qv-scan: %s: no such file or folder\n", argv[i]);
+      status = 1;
+    }
+  }
+  return status;
+}

@@ -1,0 +1,178 @@
+// Reading the name a declaration pattern captures without the regular
+// expression library's group search: whenever the reader answers, it answers
+// what the library answers; where matching is ambiguous or the pattern is
+// beyond it, it defers. And ranges found by the first unit of their open
+// text, whatever that unit is.
+#include <gtest/gtest.h>
+
+#include <locale.h>
+#include <regex.h>
+
+#include <string>
+#include <vector>
+
+#include "GNURegex.h"
+#include "fixtures/ScanFixture.h"
+#include "TSyntaxParserProcessUnit+Internal.h"
+
+using namespace SyntaxScan;
+
+namespace {
+
+struct Group {
+  bool matched = false;
+  int start = -1, end = -1;  // 0-based [start, end); -1 when the group took no part
+};
+
+// What the library reports for the group.
+Group LibraryGroup(RegExType& handle, const std::string& subject, int token) {
+  Group g;
+  if (!MatchRegEx(handle, subject, false, false)) return g;
+  g.matched = true;
+  SInt16 start = 0, length = 0;
+  GetMatchRegEx(handle, token, start, length);
+  if (length > 0 && start >= 1) {
+    g.start = start - 1;
+    g.end = start - 1 + length;
+  }
+  return g;
+}
+
+// The reader's answer: 1 when it answers (group set in g), 0 when it defers.
+int ReaderGroup(RegExType& handle, const GroupProgram* program, const std::string& subject, Group& g) {
+  regmatch_t whole[1];
+  whole[0].rm_so = 0;
+  whole[0].rm_eo = regoff_t(subject.size());
+  const locale_t c = newlocale(LC_ALL_MASK, "C", locale_t(0));
+  const locale_t previous = uselocale(c);
+  const int status = regexec(handle.compiled, subject.c_str(), 1, whole, REG_STARTEND);
+  uselocale(previous);
+  freelocale(c);
+  if (status != 0) return 1;  // no match: nothing to read
+  g.matched = true;
+  int start = -1, end = -1;
+  if (RunGroupProgram(program, reinterpret_cast<const unsigned char*>(subject.data()), int(subject.size()),
+                      int(whole[0].rm_so), int(whole[0].rm_eo), start, end) != 1)
+    return 0;
+  if (start >= 0 && end > start) {
+    g.start = start;
+    g.end = end;
+  }
+  return 1;
+}
+
+struct Case {
+  const char* pattern;
+  int token;
+  std::vector<std::string> subjects;
+  bool answered;  // the reader answers every subject that matches
+};
+
+TEST(DeclarationPattern, AnswersAsTheLibraryDoesOrDefers) {
+  const std::vector<Case> cases = {
+      {"^function[[:space:]]+&?[[:space:]]*([A-Za-z_][A-Za-z0-9_]*)", 1,
+       {"function priceOf", "function   &  total_2", "function &x", "function", "functionx", " function a"}, true},
+      {"^def[[:space:]]+(self\\.)?([A-Za-z_][A-Za-z0-9_]*[?!=]?)", 2,
+       {"def self.build", "def total?", "def to_s", "def self", "def =x"}, true},
+      {"['\"]([^'\"]*/)?([^/'\"]+)['\"]", 2,
+       {"require 'lib/db.php';", "include \"a/b/c.inc\"", "x 'plain'", "'/'", "no quotes"}, true},
+      {"^(var|let|const)[[:space:]]+([A-Za-z_$][A-Za-z0-9_$]*)[[:space:]]*=[[:space:]]*(async[[:space:]]*)?"
+       "(function|\\([^)]*\\)[[:space:]]*=>|[A-Za-z_$][A-Za-z0-9_$]*[[:space:]]*=>)",
+       2, {"const handler = async (e) => {", "let f = function", "var g = x =>", "let n = 1"}, true},
+      {"^define[[:space:]]*\\([[:space:]]*['\"]([A-Za-z_][A-Za-z0-9_]*)['\"]", 1,
+       {"define('MAX', 10)", "define ( \"A_B\" , 1)", "define(MAX)"}, true},
+      {"^a(b)?$", 1, {"a", "ab", "abb"}, true},
+      // The group's end is not fixed by what follows: the reader defers.
+      {"^class[[:space:]]+([A-Z][A-Za-z0-9_:]*)[^;]*$", 1, {"class Cart", "class Error < StandardError"}, false},
+      {"^(a*)(a*)$", 1, {"aaa"}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.pattern);
+    RegExType handle{};
+    NewRegEx(handle, c.pattern, true, false, false);
+    ASSERT_EQ(handle.errortext, nullptr);
+    GroupProgram* program = CompileGroupProgram(c.pattern, c.token);
+    ASSERT_NE(program, nullptr);
+    EXPECT_EQ(GroupProgramGroups(program), handle.groups);
+    for (const std::string& subject : c.subjects) {
+      SCOPED_TRACE(subject);
+      const Group expected = LibraryGroup(handle, subject, c.token);
+      Group read;
+      const int answered = ReaderGroup(handle, program, subject, read);
+      if (expected.matched) {
+        EXPECT_EQ(answered, c.answered ? 1 : 0);
+      }
+      if (answered == 1) {
+        EXPECT_EQ(read.matched, expected.matched);
+        EXPECT_EQ(read.start, expected.start);
+        EXPECT_EQ(read.end, expected.end);
+      }
+    }
+    DisposeGroupProgram(program);
+    DisposeRegEx(&handle);
+  }
+}
+
+TEST(DeclarationPattern, LeavesWhatItDoesNotReadToTheLibrary) {
+  for (const char* pattern : {"a{2}(b)", "\\w+(x)", "[[.a.]](b)", "()", "^*(a)", "(a)|", "(a))", "[a-(b)",
+                              "([a-z])+"}) {
+    SCOPED_TRACE(pattern);
+    GroupProgram* program = CompileGroupProgram(pattern, 1);
+    EXPECT_EQ(program, nullptr);
+    DisposeGroupProgram(program);
+  }
+  // A subject with a zero byte is never read.
+  GroupProgram* program = CompileGroupProgram("^a(.)", 1);
+  ASSERT_NE(program, nullptr);
+  const unsigned char subject[] = {'a', 0, 'b'};
+  int start = 0, end = 0;
+  EXPECT_EQ(RunGroupProgram(program, subject, 3, 0, 2, start, end), 0);
+  DisposeGroupProgram(program);
+}
+
+// Ranges are tried where the first unit of their open text stands: units of
+// Mac Roman beyond ASCII, below and above 256, and a range opened by a meta
+// text listed before them.
+TEST(OpenTexts, RangesOpenOnTheirFirstUnitWhateverItIs) {
+  scanfix::TempFolder folder;
+  folder.Write("quotes.plist", R"PL(<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0"><dict>
+ <key>class: range</key><dict>
+  <key>define: tab</key><dict>
+   <key>open</key><string>\t</string><key>close</key><string>\r</string><key>style</key><string>comment</string>
+  </dict>
+  <key>define: curly</key><dict>
+   <key>open</key><string>“</string><key>close</key><string>”</string><key>style</key><string>string</string>
+  </dict>
+  <key>define: guillemets</key><dict>
+   <key>open</key><string>«</string><key>close</key><string>»</string><key>style</key><string>keyword</string>
+  </dict>
+ </dict>
+</dict></plist>
+)PL");
+  std::unique_ptr<TSyntaxCollection> collection(CreateSyntaxCollection(nullptr));
+  const std::string p = folder.path().string();
+  CFURLRef url = CFURLCreateFromFileSystemRepresentation(nullptr, reinterpret_cast<const UInt8*>(p.data()),
+                                                         CFIndex(p.size()), true);
+  collection->SetSpecificationFolder(url);
+  CFRelease(url);
+  collection->LoadLibrary(Str63("quotes"));
+  SyntaxLibraryPtr library = collection->GetLanguageLibrary(Str63("quotes"));
+  ASSERT_NE(library, nullptr);
+
+  const std::u16string text = u"a \u201cq\u201d b \u00abk\u00bb c\td\re";
+  RecordingSyntaxController controller(text);
+  ASSERT_EQ(scanfix::ParseText(controller, library), 0);
+  auto styledAs = [&](char16_t c, SInt16 slot) {
+    const size_t at = text.find(c);
+    const auto& a = controller.attributes[at];
+    return a.styled && RecordingSyntaxController::Same(a.color, GetSyntaxStyleDefaultColor(slot));
+  };
+  EXPECT_TRUE(styledAs(u'q', 11));  // string
+  EXPECT_TRUE(styledAs(u'k', 9));   // keyword
+  EXPECT_TRUE(styledAs(u'd', 3));   // comment
+  EXPECT_FALSE(controller.attributes[text.find(u'b')].styled);
+  EXPECT_FALSE(controller.attributes[text.find(u'e')].styled);
+}
+
+}  // namespace
