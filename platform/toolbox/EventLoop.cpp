@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <cstdlib>
 #include <deque>
 #include <limits>
 #include <mutex>
@@ -32,7 +33,22 @@ std::atomic<bool> gVirtual{false};
 std::atomic<double> gVirtualNow{0};
 std::atomic<double> gRealOffset{0};  // keeps the clock continuous across switches
 
-double Monotonic() { return double(g_get_monotonic_time()) / 1e6; }
+// QUORVEL_CLOCK_ORIGIN (seconds) starts the clock at a fixed time instead of
+// the machine's uptime, so that a run's times do not depend on the machine.
+double ReadClockOrigin() {
+  const char* text = getenv("QUORVEL_CLOCK_ORIGIN");
+  if (text == nullptr || *text == 0) return -1;
+  char* end = nullptr;
+  double origin = strtod(text, &end);
+  return (end != nullptr && *end == 0 && std::isfinite(origin) && origin >= 0) ? origin : -1;
+}
+
+double Monotonic() {
+  static const double origin = ReadClockOrigin();
+  static const gint64 start = g_get_monotonic_time();
+  if (origin < 0) return double(g_get_monotonic_time()) / 1e6;
+  return origin + double(g_get_monotonic_time() - start) / 1e6;
+}
 
 // --- Queue -------------------------------------------------------------------
 
@@ -76,7 +92,7 @@ bool SourceReady(gint* timeout) {
   double when;
   if (!TimersNextDue(&when)) return false;
   double now = PlatformClockNow();
-  if (when <= now) return true;
+  if (when <= now + kTimerSlack) return true;
   if (timeout && !gVirtual.load()) {
     double ms = std::ceil((when - now) * 1000.0);
     *timeout = ms > double(G_MAXINT) ? G_MAXINT : gint(ms);
@@ -129,7 +145,7 @@ OSStatus RunLoop(Run& run, EventTimeout timeout) {
       }
       if (PlatformClockNow() >= deadline) return eventLoopTimedOutErr;
       double next;
-      if (TimersNextDue(&next) && next <= deadline) {
+      if (TimersNextDue(&next) && next <= deadline + kTimerSlack) {
         PlatformClockAdvanceTo(next);
       } else if (deadline != kForever) {
         PlatformClockAdvanceTo(deadline);
@@ -189,7 +205,7 @@ void PlatformClockAdvanceBy(double seconds) {
   for (;;) {
     while (g_main_context_pending(ctx)) g_main_context_iteration(ctx, FALSE);
     double next;
-    if (TimersNextDue(&next) && next <= target) {
+    if (TimersNextDue(&next) && next <= target + kTimerSlack) {
       PlatformClockAdvanceTo(next);
       continue;
     }

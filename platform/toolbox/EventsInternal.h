@@ -25,6 +25,9 @@ struct __CEvent {
 
 // --- Clock (EventLoop.cpp) ---
 double PlatformClockNow();
+// A timer due within this much of now is due: steps of 1/60 s summed in
+// doubles can land an ulp short of a due time computed in one addition.
+constexpr double kTimerSlack = 1e-6;
 bool PlatformClockIsVirtual();
 void PlatformClockSetVirtual(bool on);
 // Moves the virtual clock forward to the time (never backward).

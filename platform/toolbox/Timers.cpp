@@ -132,7 +132,7 @@ void TimersFireDue() {
   for (;;) {
     __CEventLoopTimer* due = nullptr;
     for (const auto& [key, t] : Armed()) {
-      if (key.first > now) break;
+      if (key.first > now + kTimerSlack) break;
       if (t->firing || key.second > passSequence) continue;
       due = t;
       break;

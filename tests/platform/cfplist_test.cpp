@@ -69,8 +69,7 @@ CFPropertyListRef Parse(const std::string& bytes, CFOptionFlags options = kCFPro
 }
 
 std::string Fixture(const char* name) {
-  std::string path = __FILE__;
-  path = path.substr(0, path.rfind('/')) + "/fixtures/" + name;
+  std::string path = std::string(QUORVEL_TEST_SOURCE_DIR "/platform/fixtures/") + name;
   std::ifstream in(path, std::ios::binary);
   std::stringstream buffer;
   buffer << in.rdbuf();

@@ -78,8 +78,7 @@ OSStatus SwatchHandler(EventHandlerCallRef call, EventRef event, void* data) {
 }
 
 std::string FixtureFolder() {
-  std::string path = __FILE__;
-  return path.substr(0, path.rfind('/')) + "/fixtures/nib";
+  return QUORVEL_TEST_SOURCE_DIR "/platform/fixtures/nib";
 }
 
 class NibTest : public ::testing::Test {

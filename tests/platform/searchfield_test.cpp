@@ -247,8 +247,7 @@ TEST_F(SearchFieldTest, DrawsAFieldWithMagnifierClearButtonAndGreyDescription) {
 }
 
 TEST_F(SearchFieldTest, InterfaceFileMakesSearchFields) {
-  std::string folder = __FILE__;
-  folder = folder.substr(0, folder.rfind('/')) + "/fixtures/searchfield";
+  std::string folder = QUORVEL_TEST_SOURCE_DIR "/platform/fixtures/searchfield";
   CFURLRef url = CFURLCreateFromFileSystemRepresentation(nullptr, reinterpret_cast<const UInt8*>(folder.c_str()),
                                                          CFIndex(folder.size()), true);
   CFBundleRef bundle = CFBundleCreate(nullptr, url);
