@@ -23,18 +23,19 @@ CFStringRef ControlKey(const Str255& key) {
   return CFSTR(stored);
 }
 
-// True when the item is something a whole-file read may open: not a folder
-// or a device (a read of a pipe would never end), and not too large.
-bool Readable(const FSRef& file) {
+// 0 when the item is something a whole-file read may open: not a folder or
+// a device (a read of a pipe would never end), and not too large; otherwise
+// why not.
+SInt32 Readable(const FSRef& file) {
   FSCatalogInfo info;
-  if (FSGetCatalogInfo(&file, kFSCatInfoNodeFlags | kFSCatInfoPermissions | kFSCatInfoDataSizes, &info, nullptr,
-                       nullptr, nullptr) != noErr)
-    return false;
-  if (info.nodeFlags & kFSNodeIsDirectoryMask) return false;
+  OSStatus status = FSGetCatalogInfo(&file, kFSCatInfoNodeFlags | kFSCatInfoPermissions | kFSCatInfoDataSizes,
+                                     &info, nullptr, nullptr, nullptr);
+  if (status != noErr) return status;
+  if (info.nodeFlags & kFSNodeIsDirectoryMask) return kCFURLImproperArgumentsError;
   const auto* permissions = reinterpret_cast<const FSPermissionInfo*>(info.permissions);
   mode_t mode = permissions->mode;
-  if (S_ISFIFO(mode) || S_ISCHR(mode) || S_ISBLK(mode) || S_ISSOCK(mode)) return false;
-  return SInt64(info.dataLogicalSize) <= kCFPreferencesMaxPropertyListFileSize;
+  if (S_ISFIFO(mode) || S_ISCHR(mode) || S_ISBLK(mode) || S_ISSOCK(mode)) return kCFURLImproperArgumentsError;
+  return SInt64(info.dataLogicalSize) <= kCFPreferencesMaxPropertyListFileSize ? 0 : SInt32(memFullErr);
 }
 
 }  // namespace
@@ -42,17 +43,24 @@ bool Readable(const FSRef& file) {
 // ---------------------------------------------------------------------------
 // Property-list files
 
-CFTypeRef CFPreferencesLoadPropertyList(const FSRef& file) {
-  if (!Readable(file)) return nullptr;
-  CFURLRef url = CFURLCreateFromFSRef(nullptr, &file);
-  if (url == nullptr) return nullptr;
-  CFDataRef data = nullptr;
-  SInt32 status = 0;
+CFTypeRef CFPreferencesLoadPropertyList(const FSRef& file) { return CFPreferencesLoadPropertyList(file, nullptr); }
+
+CFTypeRef CFPreferencesLoadPropertyList(const FSRef& file, SInt32* status) {
+  SInt32 read = Readable(file);
   CFTypeRef list = nullptr;
-  if (CFURLCreateDataAndPropertiesFromResource(nullptr, url, &data, nullptr, nullptr, &status) && data != nullptr)
-    list = CFPropertyListCreateFromXMLData(nullptr, data, kCFPropertyListMutableContainersAndLeaves, nullptr);
-  if (data) CFRelease(data);
-  CFRelease(url);
+  CFURLRef url = read == 0 ? CFURLCreateFromFSRef(nullptr, &file) : nullptr;
+  if (read == 0 && url == nullptr) read = fnfErr;
+  if (url != nullptr) {
+    CFDataRef data = nullptr;
+    if (CFURLCreateDataAndPropertiesFromResource(nullptr, url, &data, nullptr, nullptr, &read) && data != nullptr)
+      list = CFPropertyListCreateFromXMLData(nullptr, data, kCFPropertyListMutableContainersAndLeaves, nullptr);
+    else if (read == 0)
+      read = fnfErr;
+    if (list == nullptr && read == 0) read = fnfErr;  // no property list in the data
+    if (data) CFRelease(data);
+    CFRelease(url);
+  }
+  if (status) *status = read;
   return list;
 }
 

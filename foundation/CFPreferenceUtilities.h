@@ -25,6 +25,12 @@ constexpr SInt64 kCFPreferencesMaxPropertyListFileSize = SInt64(256) << 20;
 // a file beyond kCFPreferencesMaxPropertyListFileSize included) or the data
 // is no property list.
 CFTypeRef CFPreferencesLoadPropertyList(const FSRef& file);
+// The same, with why nothing came in *status: 0 when a list was read; the
+// look-up's status for an item that is gone (fnfErr); the read's own error
+// code (kCFURLResourceAccessViolationError for a file that may not be read,
+// kCFURLImproperArgumentsError for a folder or a device, ...); memFullErr for
+// a file beyond the size limit; fnfErr for data that is no property list.
+CFTypeRef CFPreferencesLoadPropertyList(const FSRef& file, SInt32* status);
 // Writes the list as XML over the file, atomically: on failure the file
 // keeps its old contents. The write's error code (0 on success); -1 when the
 // FSRef names no existing item or the list cannot be written as XML.

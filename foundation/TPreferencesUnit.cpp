@@ -124,6 +124,18 @@ OSStatus KeepCopy(const FSRef& file) {
   return status;
 }
 
+// Sets (or, for a nil value, removes) the key; true when the dictionary
+// holds the edit afterwards. An immutable dictionary refuses the edit.
+bool Edit(CFMutableDictionaryRef values, CFStringRef key, CFTypeRef value) {
+  if (value == nullptr) {
+    CFDictionaryRemoveValue(values, key);
+    return !CFDictionaryContainsKey(values, key);
+  }
+  CFDictionarySetValue(values, key, value);
+  CFTypeRef stored = CFDictionaryGetValue(values, key);
+  return stored == value || (stored != nullptr && CFEqual(stored, value));
+}
+
 // Application preferences: the current application's domain.
 CFTypeRef AppCopy(CFStringRef key) { return CFPreferencesCopyAppValue(key, kCFPreferencesCurrentApplication); }
 void AppSet(CFStringRef key, CFTypeRef value) {
@@ -355,57 +367,87 @@ void TPreferenceHandlerFile::Synchronize() {
   fChangeCount = 0;
 }
 
+bool TPreferenceHandlerFile::Store(CFStringRef key, CFTypeRef value) {
+  if (fValues == nullptr) {
+    Err = paramErr;
+    return false;
+  }
+  if (Edit(fValues, key, value)) return true;
+  CFMutableDictionaryRef copy = CFDictionaryCreateMutableCopy(nullptr, 0, fValues);
+  if (copy == nullptr) {
+    Err = memFullErr;
+    return false;
+  }
+  if (!Edit(copy, key, value)) {
+    CFRelease(copy);
+    Err = paramErr;
+    return false;
+  }
+  return AdoptValues(copy);
+}
+
+bool TPreferenceHandlerFile::AdoptValues(CFMutableDictionaryRef copy) {
+  if (fValues) CFRelease(fValues);
+  fValues = copy;
+  return true;
+}
+
 Boolean TPreferenceHandlerFile::ContainsValue(const Str255& key) {
   return fValues != nullptr && CFDictionaryContainsKey(fValues, StoredKey(key));
 }
 
 void TPreferenceHandlerFile::RemoveValue(const Str255& key) {
-  if (fValues) CFDictionaryRemoveValue(fValues, StoredKey(key));
+  if (ContainsValue(key)) Store(StoredKey(key), nullptr);
 }
 
 void TPreferenceHandlerFile::SetArrayValue(const Str255& key, CFTypeRef value) {
-  if (fValues == nullptr || value == nullptr) return;
+  if (value == nullptr) return;
+  if (fValues == nullptr) {
+    Err = paramErr;
+    return;
+  }
   CFStringRef stored = StoredKey(key);
   CFMutableArrayRef array = NewAppendedArray(CFDictionaryGetValue(fValues, stored), value);
   if (array == nullptr) return;
-  CFDictionarySetValue(fValues, stored, array);
+  if (Store(stored, array)) CountChange();
   CFRelease(array);
-  CountChange();
 }
 
 void TPreferenceHandlerFile::SetTypeValue(const Str255& key, CFTypeRef value) {
-  if (fValues == nullptr || value == nullptr) return;
-  CFDictionarySetValue(fValues, StoredKey(key), value);
-  CountChange();
+  if (value == nullptr) return;
+  if (Store(StoredKey(key), value)) CountChange();
 }
 
 void TPreferenceHandlerFile::SetBooleanValue(const Str255& key, Boolean value) {
-  if (fValues == nullptr) return;
-  CFDictionarySetValue(fValues, StoredKey(key), value ? kCFBooleanTrue : kCFBooleanFalse);
-  CountChange();
+  if (Store(StoredKey(key), value ? kCFBooleanTrue : kCFBooleanFalse)) CountChange();
 }
 
 void TPreferenceHandlerFile::SetStringValue(const Str255& key, const Str255& value) {
-  if (fValues == nullptr) return;
-  CFDictionarySetValue(fValues, StoredKey(key), CFSTR(value));
-  CountChange();
+  if (Store(StoredKey(key), CFSTR(value))) CountChange();
 }
 
 void TPreferenceHandlerFile::SetIntegerValue(const Str255& key, SInt32 value) {
-  if (fValues == nullptr) return;
   CFNumberRef number = NewInteger(value);
-  CFDictionarySetValue(fValues, StoredKey(key), number);
+  if (number == nullptr) {
+    Err = memFullErr;
+    return;
+  }
+  if (Store(StoredKey(key), number)) CountChange();
   CFRelease(number);
-  CountChange();
 }
 
 void TPreferenceHandlerFile::SetDataValue(const Str255& key, void* data, SInt32 length) {
-  if (fValues == nullptr) return;
+  if (fValues == nullptr) {
+    Err = paramErr;
+    return;
+  }
   CFDataRef stored = NewStoredData(this, key, data, length);
-  if (stored == nullptr) return;
-  CFDictionarySetValue(fValues, StoredKey(key), stored);
+  if (stored == nullptr) {
+    Err = paramErr;
+    return;
+  }
+  if (Store(StoredKey(key), stored)) CountChange();
   CFRelease(stored);
-  CountChange();
 }
 
 CFTypeRef TPreferenceHandlerFile::GetArrayValue(const Str255& key, CFIndex index) {
@@ -467,6 +509,16 @@ void TPreferenceHandlerDictionary::Create(const Str255& name, TPreferenceHandler
   }
   if (value) CFRelease(value);
   if (fValues == nullptr) fValues = NewDictionary();
+}
+
+bool TPreferenceHandlerDictionary::AdoptValues(CFMutableDictionaryRef copy) {
+  if (auto* parent = dynamic_cast<TPreferenceHandlerFile*>(fParent)) {
+    if (!parent->Store(parent->StoredKey(fName), copy)) {
+      CFRelease(copy);
+      return false;
+    }
+  }
+  return TPreferenceHandlerFile::AdoptValues(copy);
 }
 
 void TPreferenceHandlerDictionary::Synchronize() {

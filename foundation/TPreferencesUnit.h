@@ -118,6 +118,11 @@ class TPreferenceHandlerApplication : public TPreferenceHandler {
 };
 
 // The values of a property-list file, kept in a mutable dictionary.
+//
+// A set or removal that cannot be applied (no dictionary, no memory) leaves
+// an error in Err and counts no change. A dictionary that turns out to be
+// immutable (one a caller stored with SetTypeValue, say) is replaced by a
+// mutable copy at the first edit, so the edit sticks.
 class TPreferenceHandlerFile : public TPreferenceHandler {
  public:
   // Writes the dictionary to the file, atomically, when something was
@@ -151,6 +156,18 @@ class TPreferenceHandlerFile : public TPreferenceHandler {
   FSRef fFile{};
   CFMutableDictionaryRef fValues = nullptr;  // owned
 
+ protected:
+  // A dictionary handler edits its parent's dictionary through these.
+  friend class TPreferenceHandlerDictionary;
+
+  // Stores the value under the stored key, or removes the key when the value
+  // is nil; an immutable dictionary gives way to a mutable copy first. False,
+  // with Err set, when the edit cannot be applied.
+  bool Store(CFStringRef key, CFTypeRef value);
+  // Makes the copy (the caller's reference passes on) the handler's
+  // dictionary in place of the immutable one.
+  virtual bool AdoptValues(CFMutableDictionaryRef copy);
+
  private:
   // The file held bytes that could not be read: a copy of it is kept as
   // "<name>.corrupt" before the first write replaces it.
@@ -176,6 +193,11 @@ class TPreferenceHandlerDictionary : public TPreferenceHandlerFile {
 
   Str255 fName;
   TPreferenceHandler* fParent = nullptr;  // not owned
+
+ protected:
+  // The copy also takes the old dictionary's place in a file or dictionary
+  // parent, so that the parent keeps sharing the dictionary.
+  bool AdoptValues(CFMutableDictionaryRef copy) override;
 };
 
 // The appliers of SwapTypeBytes (context: the handler). Each walks a

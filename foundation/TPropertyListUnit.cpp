@@ -31,6 +31,55 @@ std::vector<CFStringRef> Components(const Str255& path, CFArrayRef& owner) {
   return parts;
 }
 
+// Sets (or, for a nil value, removes) the key; true when the dictionary
+// holds the edit afterwards. An immutable dictionary refuses the edit.
+bool Edit(CFMutableDictionaryRef values, CFStringRef key, CFTypeRef value) {
+  if (value == nullptr) {
+    CFDictionaryRemoveValue(values, key);
+    return !CFDictionaryContainsKey(values, key);
+  }
+  CFDictionarySetValue(values, key, value);
+  CFTypeRef stored = CFDictionaryGetValue(values, key);
+  return stored == value || (stored != nullptr && CFEqual(stored, value));
+}
+
+// One dictionary on the way down a path: the root, or the dictionary stored
+// under key in the one before it.
+struct Step {
+  CFMutableDictionaryRef dictionary;
+  CFStringRef key;
+};
+
+// Stores the value under the key in the last dictionary of the walk. A
+// dictionary that refuses the edit (an immutable one a caller stored) gives
+// way to a mutable copy, which takes its place in the dictionary before it,
+// and so on up to the root. False, with Err set, when that cannot be done.
+bool StoreAlong(std::vector<Step>& walk, size_t level, CFStringRef key, CFTypeRef value,
+                CFMutableDictionaryRef& root) {
+  CFMutableDictionaryRef dictionary = walk[level].dictionary;
+  if (Edit(dictionary, key, value)) return true;
+  CFMutableDictionaryRef copy = CFDictionaryCreateMutableCopy(nullptr, 0, dictionary);
+  if (copy == nullptr) {
+    Err = memFullErr;
+    return false;
+  }
+  if (!Edit(copy, key, value)) {
+    CFRelease(copy);
+    Err = paramErr;
+    return false;
+  }
+  if (level == 0) {
+    CFRelease(root);
+    root = copy;
+    walk[0].dictionary = copy;
+    return true;
+  }
+  bool stored = StoreAlong(walk, level - 1, walk[level].key, copy, root);
+  if (stored) walk[level].dictionary = copy;  // the one before it holds it now
+  CFRelease(copy);
+  return stored;
+}
+
 }  // namespace
 
 void TPropertyList::Create() {
@@ -40,12 +89,13 @@ void TPropertyList::Create() {
 
 SInt32 TPropertyList::Load(const FSRef& file) {
   fFile = file;
-  CFTypeRef list = CFPreferencesLoadPropertyList(file);
+  SInt32 status = noErr;
+  CFTypeRef list = CFPreferencesLoadPropertyList(file, &status);
   // A list whose root is no dictionary counts as no list at all.
   if (!IsType(list, CFDictionaryGetTypeID())) {
     if (list) CFRelease(list);
     Create();
-    return fnfErr;
+    return status != noErr ? status : SInt32(fnfErr);
   }
   if (fValues) CFRelease(fValues);
   fValues = static_cast<CFMutableDictionaryRef>(const_cast<void*>(list));
@@ -153,29 +203,34 @@ void TPropertyList::SetValue(const Str255& path, CFTypeRef value) {
   if (fValues == nullptr || value == nullptr) return;
   CFArrayRef owner = nullptr;
   std::vector<CFStringRef> parts = Components(path, owner);
+  std::vector<Step> walk{{fValues, nullptr}};
   if (parts.empty()) {
-    CFDictionarySetValue(fValues, CFSTR(path), value);
+    StoreAlong(walk, 0, CFSTR(path), value, fValues);
     return;
   }
-  CFMutableDictionaryRef current = fValues;
-  bool store = true;
-  for (size_t i = 0; store && i + 1 < parts.size(); ++i) {
-    CFTypeRef found = CFDictionaryGetValue(current, parts[i]);
+  bool stored = false;
+  for (size_t i = 0; !stored && i + 1 < parts.size(); ++i) {
+    CFTypeRef found = CFDictionaryGetValue(walk.back().dictionary, parts[i]);
     if (IsType(found, CFDictionaryGetTypeID())) {
-      current = static_cast<CFMutableDictionaryRef>(const_cast<void*>(found));
+      walk.push_back({static_cast<CFMutableDictionaryRef>(const_cast<void*>(found)), parts[i]});
     } else if (IsType(found, CFArrayGetTypeID())) {
-      store = false;  // an array cannot hold the rest of the path
+      Err = paramErr;  // an array cannot hold the rest of the path
+      stored = true;
     } else if (found != nullptr) {
-      CFDictionarySetValue(current, parts[i], value);
-      store = false;
+      StoreAlong(walk, walk.size() - 1, parts[i], value, fValues);
+      stored = true;
     } else {
       CFMutableDictionaryRef made = NewDictionary();
-      CFDictionarySetValue(current, parts[i], made);
-      CFRelease(made);
-      current = made;
+      if (made == nullptr || !StoreAlong(walk, walk.size() - 1, parts[i], made, fValues)) {
+        if (made == nullptr) Err = memFullErr;
+        stored = true;
+      } else {
+        walk.push_back({made, parts[i]});
+      }
+      if (made) CFRelease(made);
     }
   }
-  if (store) CFDictionarySetValue(current, parts.back(), value);
+  if (!stored) StoreAlong(walk, walk.size() - 1, parts.back(), value, fValues);
   CFRelease(owner);
 }
 

@@ -16,9 +16,11 @@ class TPropertyList : public TObject {
  public:
   // A new empty root dictionary (the old one, if any, is released).
   virtual void Create();
-  // Reads the file into the list: 0, or fnfErr (-43) when the file cannot
-  // be read or holds no dictionary; the list is then empty. The list always
-  // holds a root afterwards.
+  // Reads the file into the list: 0; or why it could not, and the list is
+  // then empty: fnfErr (-43) when the file is gone or holds no dictionary,
+  // the read's own error code when it could not be read (a file that may not
+  // be read, a folder), memFullErr for a file beyond any sensible size. The
+  // list always holds a root afterwards.
   virtual SInt32 Load(const FSRef& file);
   // Writes the list over the existing file, atomically: the write's error
   // code (0 on success), -1 when the file is gone or the list cannot be
@@ -57,7 +59,9 @@ class TPropertyList : public TObject {
   // path, making the missing dictionaries on the way. A value of another
   // kind met on the way is replaced by the new value, and nothing more is
   // stored; an array met on the way cannot hold the rest of the path, so the
-  // value is dropped and the array left alone. Nil stores nothing.
+  // value is dropped, the array left alone and Err set. A dictionary on the
+  // way that cannot be changed (an immutable one a caller stored) is replaced
+  // by a mutable copy, so the value always lands. Nil stores nothing.
   virtual void SetValue(const Str255& path, CFTypeRef value);
   // Releases the root dictionary and frees the object.
   virtual void Release();

@@ -32,7 +32,8 @@ struct BinaryReader {
   size_t tableOffset = 0;   // the objects lie in [kHeaderSize, tableOffset)
   std::vector<UInt8> busy;  // objects being read: a reference back to one is a cycle
   std::vector<CFTypeRef> shared;  // immutable leaves already read, by index
-  UInt64 budget = 0;        // objects that may still be made
+  UInt64 budget = 0;        // references that may still be followed
+  UInt64 copyBudget = 0;    // bytes of mutable leaves that may still be copied
   std::string error;
 
   ~BinaryReader() {
@@ -71,9 +72,16 @@ struct BinaryReader {
     tableOffset = size_t(table);
     busy.assign(size_t(numObjects), 0);
     shared.assign(size_t(numObjects), nullptr);
-    // Each object once plus one per reference, and room for containers that
-    // are shared now and then; more means a document that multiplies on reading.
+    // Every reference that is followed costs one, whatever it leads to, so
+    // the budget bounds the size of the whole tree read. A tree written out
+    // once per reference needs at most one per reference byte; the rest is
+    // room for containers that are shared now and then. More means a
+    // document that multiplies on reading.
     budget = numObjects + length + (UInt64(1) << 18);
+    // Mutable strings and data are made anew at every reference (a copy
+    // shared by two places would change in both); a file may share them,
+    // but not so that a few KB become GB.
+    copyBudget = 16 * UInt64(length) + (UInt64(1) << 25);
     return true;
   }
 
@@ -96,8 +104,17 @@ struct BinaryReader {
 
   bool Leaves() const { return (options & 2) != 0; }
 
+  // Charges a copy of size bytes to the budget; false when it is spent.
+  bool Copy(UInt64 size) {
+    if (size > copyBudget) return false;
+    copyBudget -= size;
+    return true;
+  }
+
   CFTypeRef Parse(UInt64 index, CFIndex depth, bool asKey) {
     if (index >= numObjects) return Fail("reference to a missing object");
+    if (budget == 0) return Fail("objects shared too often");
+    --budget;
     size_t i = size_t(index);
     if (shared[i] != nullptr) {
       // A string read as a key is immutable; as a value it may have to be mutable.
@@ -105,8 +122,6 @@ struct BinaryReader {
       if (asKey ? isString : !(isString && Leaves())) return CFRetain(shared[i]);
     }
     if (busy[i]) return Fail("an object that contains itself");
-    if (budget == 0) return Fail("objects shared too often");
-    --budget;
     UInt64 offset = Read(tableOffset + i * offsetSize, offsetSize);
     if (offset < kHeaderSize || offset >= tableOffset) return Fail("object offset outside the data");
     size_t pos = size_t(offset);
@@ -160,6 +175,7 @@ struct BinaryReader {
       case 0x4: {
         UInt64 count;
         if (!ReadCount(nibble, pos, count) || !Fits(pos, count)) return Fail("data outside the data");
+        if (Leaves() && !Copy(count)) return Fail("data shared too often");
         obj = __CFPListMakeData(bytes + pos, size_t(count), options);
         immutable = !Leaves();
         break;
@@ -176,6 +192,7 @@ struct BinaryReader {
           if (kind == 0x5 && units[k] >= 0x80) return Fail("non-ASCII byte in an ASCII string");
         }
         bool mutableString = Leaves() && !asKey;
+        if (mutableString && !Copy(count * unitSize)) return Fail("strings shared too often");
         obj = mutableString ? __CFPListMakeString(std::move(units), options)
                             : __CFStringCreateWithUnits(std::move(units));
         immutable = !mutableString;

@@ -413,6 +413,11 @@ struct XMLReader {
                                    const XML_Char*, const XML_Char*, const XML_Char*) {
     static_cast<XMLReader*>(user)->Fail("Entity declarations are not accepted");
   }
+  // With a DOCTYPE that names an external DTD, expat cannot tell an unknown
+  // entity from one the DTD defines and leaves it out; its text would be lost.
+  static void XMLCALL OnSkippedEntity(void* user, const XML_Char* name, int) {
+    static_cast<XMLReader*>(user)->Fail(std::string("Undefined entity &") + name + ";");
+  }
 };
 
 // ---------------------------------------------------------------------------
@@ -555,6 +560,7 @@ CFPropertyListRef __CFPListReadXML(const UInt8* bytes, size_t length, CFOptionFl
   XML_SetElementHandler(reader.parser, XMLReader::OnStart, XMLReader::OnEnd);
   XML_SetCharacterDataHandler(reader.parser, XMLReader::OnText);
   XML_SetEntityDeclHandler(reader.parser, XMLReader::OnEntityDecl);
+  XML_SetSkippedEntityHandler(reader.parser, XMLReader::OnSkippedEntity);
   XML_SetParamEntityParsing(reader.parser, XML_PARAM_ENTITY_PARSING_NEVER);
 
   bool ok = true;

@@ -174,6 +174,7 @@ void XMLCALL StartElement(void* userData, const XML_Char* name, const XML_Char**
   __CFXMLParser* p = f->owner;
   if (p->stopped) return;
   FlushText(p);
+  if (p->stopped) return;  // aborted on the text run
   p->sawElement = true;
   if (p->skipDepth > 0) {
     ++p->skipDepth;
@@ -213,6 +214,7 @@ void XMLCALL EndElement(void* userData, const XML_Char*) {
   __CFXMLParser* p = static_cast<Frame*>(userData)->owner;
   if (p->stopped) return;
   FlushText(p);
+  if (p->stopped) return;
   if (p->skipDepth > 0) {
     --p->skipDepth;
     return;
@@ -233,6 +235,7 @@ void XMLCALL StartCDATA(void* userData) {
   __CFXMLParser* p = static_cast<Frame*>(userData)->owner;
   if (p->stopped) return;
   FlushText(p);
+  if (p->stopped) return;
   p->inCDATA = true;
   p->cdata.clear();
 }
@@ -250,7 +253,7 @@ void XMLCALL Comment(void* userData, const XML_Char* data) {
   __CFXMLParser* p = static_cast<Frame*>(userData)->owner;
   if (p->stopped) return;
   FlushText(p);
-  if (p->skipDepth > 0 || (p->options & kCFXMLParserSkipMetaData)) return;
+  if (p->stopped || p->skipDepth > 0 || (p->options & kCFXMLParserSkipMetaData)) return;
   EmitLeaf(p, kCFXMLNodeTypeComment, StringOf(data), nullptr);
 }
 
@@ -258,7 +261,7 @@ void XMLCALL ProcessingInstruction(void* userData, const XML_Char* target, const
   __CFXMLParser* p = static_cast<Frame*>(userData)->owner;
   if (p->stopped) return;
   FlushText(p);
-  if (p->skipDepth > 0 || (p->options & kCFXMLParserSkipMetaData)) return;
+  if (p->stopped || p->skipDepth > 0 || (p->options & kCFXMLParserSkipMetaData)) return;
   CFXMLProcessingInstructionInfo info{(data && *data) ? StringOf(data) : nullptr};
   EmitLeaf(p, kCFXMLNodeTypeProcessingInstruction, StringOf(target), &info);
   if (info.dataString) CFRelease(info.dataString);
@@ -297,7 +300,7 @@ void XMLCALL SkippedEntity(void* userData, const XML_Char* name, int isParameter
   __CFXMLParser* p = static_cast<Frame*>(userData)->owner;
   if (p->stopped || isParameterEntity) return;
   FlushText(p);
-  if (p->skipDepth > 0) return;
+  if (p->stopped || p->skipDepth > 0) return;
   CFXMLEntityReferenceInfo info{kCFXMLEntityTypeParsedExternal};
   EmitLeaf(p, kCFXMLNodeTypeEntityReference, StringOf(name), &info);
 }

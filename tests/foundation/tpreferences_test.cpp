@@ -384,11 +384,97 @@ TEST_F(PreferencesTest, DictionaryHandlerWritesThroughItsParent) {
   auto* base = new TPreferenceHandler;
   auto* orphan = new TPreferenceHandlerDictionary;
   orphan->Create("x", base);
+  Err = noErr;
   orphan->SetStringValue("k", "v");
   EXPECT_FALSE(orphan->ContainsValue("k"));
+  EXPECT_EQ(Err, paramErr);  // refused, and not counted
+  EXPECT_EQ(orphan->fChangeCount, 0);
   orphan->Synchronize();
   orphan->Release();
   base->Release();
+}
+
+TEST_F(PreferencesTest, EditsThroughImmutableDictionariesStick) {
+  // A caller may store an immutable dictionary as a value. Here the parent
+  // file holds Outer, which holds Inner, both immutable; a handler over Inner
+  // inside a handler over Outer makes each kind of edit.
+  auto immutable = [](CFStringRef key, CFTypeRef value) {
+    const void* keys[] = {key};
+    const void* values[] = {value};
+    return CFDictionaryCreate(nullptr, keys, values, 1, &kCFTypeDictionaryKeyCallBacks,
+                              &kCFTypeDictionaryValueCallBacks);
+  };
+  struct Case {
+    const char* what;
+    std::function<void(TPreferenceHandler*)> edit;
+    std::function<bool(CFDictionaryRef)> holds;  // in the written Inner
+  };
+  static UInt8 bytes[2] = {1, 2};
+  const Case cases[] = {
+      {"boolean", [](TPreferenceHandler* h) { h->SetBooleanValue("k", false); },
+       [](CFDictionaryRef d) { return CFDictionaryGetValue(d, CFSTR("k")) == kCFBooleanFalse; }},
+      {"string", [](TPreferenceHandler* h) { h->SetStringValue("k", "v"); },
+       [](CFDictionaryRef d) { return CFEqual(CFDictionaryGetValue(d, CFSTR("k")), CFSTR("v")); }},
+      {"integer", [](TPreferenceHandler* h) { h->SetIntegerValue("k", 21); },
+       [](CFDictionaryRef d) { return IntegerIn(d, "k") == 21; }},
+      {"data", [](TPreferenceHandler* h) { h->SetDataValue("k", bytes, 2); },
+       [](CFDictionaryRef d) {
+         CFTypeRef v = CFDictionaryGetValue(d, CFSTR("k"));
+         return v && CFGetTypeID(v) == CFDataGetTypeID() && CFDataGetLength(static_cast<CFDataRef>(v)) == 2;
+       }},
+      {"type", [](TPreferenceHandler* h) { h->SetTypeValue("k", CFSTR("t")); },
+       [](CFDictionaryRef d) { return CFEqual(CFDictionaryGetValue(d, CFSTR("k")), CFSTR("t")); }},
+      {"array", [](TPreferenceHandler* h) { h->SetArrayValue("k", CFSTR("a")); },
+       [](CFDictionaryRef d) {
+         CFTypeRef v = CFDictionaryGetValue(d, CFSTR("k"));
+         return v && CFGetTypeID(v) == CFArrayGetTypeID() && CFArrayGetCount(static_cast<CFArrayRef>(v)) == 1;
+       }},
+      {"removal", [](TPreferenceHandler* h) { h->RemoveValue("old"); },
+       [](CFDictionaryRef d) { return !CFDictionaryContainsKey(d, CFSTR("old")); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const bool removal = std::string(c.what) == "removal";
+    fs::remove(P("parent.plist"));
+    TPreferenceHandlerFile* parent = FileHandler("parent.plist");
+    CFDictionaryRef inner = immutable(CFSTR("old"), kCFBooleanFalse);
+    CFDictionaryRef outer = immutable(CFSTR("Inner"), inner);
+    parent->SetTypeValue("Outer", outer);
+    CFRelease(outer);
+    CFRelease(inner);
+    auto* outerHandler = new TPreferenceHandlerDictionary;
+    outerHandler->Create("Outer", parent);
+    auto* innerHandler = new TPreferenceHandlerDictionary;
+    innerHandler->Create("Inner", outerHandler);
+
+    Err = noErr;
+    c.edit(innerHandler);
+    EXPECT_EQ(Err, noErr);
+    EXPECT_EQ(innerHandler->fChangeCount, removal ? 0 : 1);
+    EXPECT_EQ(innerHandler->ContainsValue(removal ? "old" : "k"), !removal);
+    // The parents share the edited dictionary at once, before any Synchronize.
+    CFTypeRef shared = parent->GetTypeValue("Outer");
+    ASSERT_TRUE(shared && CFGetTypeID(shared) == CFDictionaryGetTypeID());
+    auto sharedInner = static_cast<CFDictionaryRef>(CFDictionaryGetValue(static_cast<CFDictionaryRef>(shared), CFSTR("Inner")));
+    EXPECT_TRUE(sharedInner && c.holds(sharedInner));
+    CFRelease(shared);
+
+    if (removal) innerHandler->SetStringValue("other", "x");  // a removal goes with a counted change
+    innerHandler->Synchronize();
+    outerHandler->Synchronize();
+    CFDictionaryRef written = ParseFile(P("parent.plist"));
+    ASSERT_NE(written, nullptr);
+    auto writtenOuter = static_cast<CFDictionaryRef>(CFDictionaryGetValue(written, CFSTR("Outer")));
+    auto writtenInner =
+        writtenOuter ? static_cast<CFDictionaryRef>(CFDictionaryGetValue(writtenOuter, CFSTR("Inner"))) : nullptr;
+    ASSERT_NE(writtenInner, nullptr);
+    EXPECT_TRUE(c.holds(writtenInner));
+    EXPECT_EQ(CFDictionaryContainsKey(writtenInner, CFSTR("old")), !removal);  // nothing else lost
+    CFRelease(written);
+    innerHandler->Release();
+    outerHandler->Release();
+    parent->Release();
+  }
 }
 
 // The byte swapper sees which buffer it converts and in which order.

@@ -1,11 +1,14 @@
 // Property lists with key paths, saved to and loaded from real files.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "CFArray.h"
 #include "CFData.h"
@@ -164,7 +167,7 @@ TEST_F(PropertyListTest, SaveAsThenLoadGivesTheSameValues) {
   loaded->Release();
 }
 
-TEST_F(PropertyListTest, UnreadableFilesLoadEmptyWithFnfErr) {
+TEST_F(PropertyListTest, UnreadableFilesLoadEmptyWithTheReadsStatus) {
   struct Case {
     const char* what;
     std::string contents;
@@ -188,21 +191,77 @@ TEST_F(PropertyListTest, UnreadableFilesLoadEmptyWithFnfErr) {
     loaded->Release();
   }
 
-  // A folder, no file at all, and a file beyond any sensible size.
+  // What could not be read says why: a folder, no file at all, a file beyond
+  // any sensible size, and (for an ordinary user) a file that may not be read.
   fs::create_directory(P("folder"));
-  for (const FSRef& ref : {Ref(P("folder")), FSRef{}}) {
-    TPropertyList* loaded = TPropertyListLoad(ref);
-    EXPECT_EQ(Err, fnfErr);
+  std::ofstream(P("huge.plist"));
+  fs::resize_file(P("huge.plist"), std::uintmax_t(1) << 30);  // sparse: nothing is written
+  WriteFile(P("locked.plist"), "<plist><dict/></plist>");
+  fs::permissions(P("locked.plist"), fs::perms::none);
+  FSRef gone = Ref(P("in.plist"));
+  fs::remove(P("in.plist"));
+  struct Unread {
+    const char* what;
+    FSRef ref;
+    SInt32 status;
+  };
+  std::vector<Unread> unread = {{"folder", Ref(P("folder")), SInt32(kCFURLImproperArgumentsError)},
+                                {"gone", gone, fnfErr},
+                                {"huge", Ref(P("huge.plist")), memFullErr}};
+  if (geteuid() != 0)  // permissions do not bind the superuser
+    unread.push_back({"locked", Ref(P("locked.plist")), SInt32(kCFURLResourceAccessViolationError)});
+  for (const Unread& u : unread) {
+    SCOPED_TRACE(u.what);
+    TPropertyList* loaded = TPropertyListLoad(u.ref);
+    EXPECT_EQ(Err, u.status);
     EXPECT_EQ(loaded->GetKeyCount(), 0);
     loaded->Release();
   }
-  {
-    std::ofstream(P("huge.plist"));
-    fs::resize_file(P("huge.plist"), std::uintmax_t(1) << 30);  // sparse: nothing is written
-    TPropertyList* loaded = TPropertyListLoad(Ref(P("huge.plist")));
-    EXPECT_EQ(Err, fnfErr);
-    loaded->Release();
-  }
+  TPropertyList* none = TPropertyListLoad(FSRef{});
+  EXPECT_NE(Err, noErr);
+  EXPECT_EQ(none->GetKeyCount(), 0);
+  none->Release();
+}
+
+TEST_F(PropertyListTest, PathsThroughImmutableDictionariesStillStore) {
+  // A caller stored an immutable dictionary a, holding an immutable b.
+  auto immutable = [](CFStringRef key, CFTypeRef value) {
+    const void* keys[] = {key};
+    const void* values[] = {value};
+    return CFDictionaryCreate(nullptr, keys, values, 1, &kCFTypeDictionaryKeyCallBacks,
+                              &kCFTypeDictionaryValueCallBacks);
+  };
+  CFDictionaryRef b = immutable(CFSTR("old"), kCFBooleanFalse);
+  CFDictionaryRef a = immutable(CFSTR("b"), b);
+  list->SetValue("a", a);
+  CFRelease(a);
+  CFRelease(b);
+
+  Err = noErr;
+  list->SetIntegerValue("a/b/c", 5);     // into the inner one
+  list->SetStringValue("a/n/m", "made");  // a new dictionary inside the outer one
+  list->SetBooleanValue("a/b/old", true);
+  EXPECT_EQ(Err, noErr);
+  EXPECT_EQ(list->GetIntegerValue("a/b/c"), 5);
+  EXPECT_EQ(list->GetStringValue("a/n/m").str(), "made");
+  EXPECT_TRUE(list->GetBooleanValue("a/b/old"));
+  EXPECT_EQ(list->GetCountAtKey("a"), 2);
+  EXPECT_EQ(list->GetCountAtKey("a/b"), 2);
+
+  // And they reach the file.
+  ASSERT_EQ(list->SaveAs(Ref(dir), "edited.plist"), noErr);
+  TPropertyList* loaded = TPropertyListLoad(Ref(P("edited.plist")));
+  EXPECT_EQ(loaded->GetIntegerValue("a/b/c"), 5);
+  EXPECT_EQ(loaded->GetStringValue("a/n/m").str(), "made");
+  EXPECT_TRUE(loaded->GetBooleanValue("a/b/old"));
+  loaded->Release();
+
+  // An array on the way refuses the rest of the path, and says so.
+  CFMutableArrayRef array = CFArrayCreateMutable(nullptr, 0, &kCFTypeArrayCallBacks);
+  list->SetValue("arr", array);
+  CFRelease(array);
+  list->SetIntegerValue("arr/n", 1);
+  EXPECT_EQ(Err, paramErr);
 }
 
 TEST_F(PropertyListTest, AFailedSaveLeavesTheFileAsItWas) {

@@ -331,6 +331,8 @@ TEST(CFPropertyList, MalformedXMLGivesNilAndAMessage) {
       "<real>1e999</real>",                                // out of range
       "<array><true/>",                                    // truncated
       "<array/><array/>",                                  // two objects
+      "<dict><key>caf&eacute;</key><true/></dict>",        // an entity the DTD would define
+      "<string>&nbsp;</string>",                           //
       "",                                                  // nothing at all
   };
   for (const char* body : bodies) {
@@ -348,6 +350,7 @@ TEST(CFPropertyList, MalformedXMLGivesNilAndAMessage) {
       "<plist><string>&b;</string></plist>",
       "<plist><string>bad \xFF byte</string></plist>",
       "<plist><plist><true/></plist></plist>",
+      "<plist><string>caf&eacute;</string></plist>",
   };
   for (const char* doc : documents) {
     SCOPED_TRACE(doc);
@@ -391,7 +394,7 @@ std::string B(const char (&s)[N]) {
 
 // A binary list of the given objects: each is its bytes; the offset table and
 // the trailer are computed (1-byte offsets and references).
-std::string Binary(const std::vector<std::string>& objects, UInt64 top = 0) {
+std::string Binary(const std::vector<std::string>& objects, UInt64 top = 0, unsigned offsetSize = 1) {
   std::string out = "bplist00";
   std::vector<size_t> offsets;
   for (const std::string& o : objects) {
@@ -399,9 +402,10 @@ std::string Binary(const std::vector<std::string>& objects, UInt64 top = 0) {
     out += o;
   }
   size_t table = out.size();
-  for (size_t off : offsets) out += char(off);
+  for (size_t off : offsets)
+    for (unsigned i = offsetSize; i-- > 0;) out += char(off >> (8 * i));
   std::string trailer(32, '\0');
-  trailer[6] = 1;
+  trailer[6] = char(offsetSize);
   trailer[7] = 1;
   for (int i = 0; i < 8; ++i) {
     trailer[size_t(8 + i)] = char(UInt64(objects.size()) >> (56 - 8 * i));
@@ -458,6 +462,22 @@ TEST(CFPropertyList, BinaryFaultsGiveNil) {
   for (CFOptionFlags option : {kCFPropertyListImmutable, kCFPropertyListMutableContainers}) {
     Ref bomb(Parse(Binary(lattice), option));
     EXPECT_FALSE(bomb);
+  }
+  // Few containers, many references: 100 arrays that each hold the same
+  // array 100 times, which holds one integer 1000 times, is ten million
+  // elements in a file of 1.3 KB.
+  auto fan = [](unsigned count, char ref) {
+    return std::string("\xAF\x11") + char(count >> 8) + char(count & 0xFF) + std::string(count, ref);
+  };
+  Ref wide(Parse(Binary({fan(100, 1), fan(100, 2), fan(1000, 3), "\x10\x05"}, 0, 2)));
+  EXPECT_FALSE(wide);
+  // Mutable leaves are copied at every reference: 20000 references to one
+  // 4 KB data object, a 24 KB file, would make 80 MB.
+  std::string block = std::string("\x4F\x11\x10\x00", 4) + std::string(4096, 'x');
+  for (CFOptionFlags option : {kCFPropertyListMutableContainersAndLeaves, kCFPropertyListImmutable}) {
+    SCOPED_TRACE(option);
+    Ref copies(Parse(Binary({fan(20000, 1), block}, 0, 2), option));
+    EXPECT_EQ(bool(copies), option == kCFPropertyListImmutable);  // shared when immutable
   }
   Ref shared(Parse(Binary({"\xA3\x01\x01\x01", "\xA1\x02", "\x09"})));
   ASSERT_TRUE(shared);

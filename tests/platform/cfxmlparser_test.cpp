@@ -382,6 +382,31 @@ TEST(CFXMLParser, AbortFromACallbackEndsTheParse) {
   r.ExpectConsistent(false);
 }
 
+TEST(CFXMLParser, AbortOnAPendingTextRunEndsTheParseThere) {
+  // The text run is reported only when the next event comes; aborting on it
+  // must stop that event too.
+  struct Case {
+    const char* xml;
+    CFOptionFlags options;
+  };
+  const Case cases[] = {{"<a>x<b/></a>", 0},
+                        {"<a>x</a>", 0},
+                        {"<a>x<!--c--></a>", 0},
+                        {"<a>x<?p d?></a>", 0},
+                        {"<a>x<![CDATA[y]]></a>", 0},
+                        {"<!DOCTYPE a SYSTEM \"a.dtd\"><a>x&e;</a>", kCFXMLParserSkipMetaData}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.xml);
+    Recorder r;
+    r.abortOn = "'x'";
+    Outcome o = ParseWith(r, c.xml, c.options);
+    EXPECT_FALSE(o.ok);
+    EXPECT_EQ(o.status, kCFXMLErrorMalformedName);
+    EXPECT_EQ(r.events, "c(#doc) c(a) a(#doc>a) c('x') a(a>'x') ");
+    r.ExpectConsistent(false);
+  }
+}
+
 struct Counted {
   int retains = 0;
   int releases = 0;
