@@ -18,7 +18,8 @@
 #include "TSyntaxCollectionUnit.h"
 
 // One file. In memory the two references have the host's width; the stored
-// "descriptor" image is 584 bytes with both words zero.
+// "descriptor" image is 584 bytes with both words zero and each text field
+// zero past its characters.
 struct FileDescriptor {
   Str63 fileName;            // also the key in the file table
   Str255 filePath;           // location text given to Add

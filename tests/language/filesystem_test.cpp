@@ -383,3 +383,37 @@ TEST(FileSystem, DamagedIndexFilesAreReadAsFarAsTheyAreSound) {
   }
   EXPECT_TRUE(Exists(file));
 }
+
+namespace {
+
+// Text whose buffer past its end still holds older characters, as a reused
+// name buffer does.
+template <int N>
+ShortString<N> Worn(const char* text) {
+  ShortString<N> s(std::string(N, '#'));
+  s.Assign(text, std::strlen(text));
+  return s;
+}
+
+std::string SaveSmallIndex(const std::string& folder, bool worn) {
+  auto text63 = [worn](const char* t) { return worn ? Worn<63>(t) : Str63(t); };
+  {
+    Index index(folder, nullptr);
+    FileDescriptorPtr cart = index->Add(text63("cart.php"), worn ? Worn<255>("/srv") : Str255("/srv"));
+    cart->modifiedDate = worn ? Worn<255>("Monday") : Str255("Monday");
+    SymbolInfoPtr s = cart->symbolTable->Add(text63("Cart"), text63(""), text63("cart.php"), Definition("class"));
+    s->source = worn ? Worn<128>("class Cart") : SymbolSource("class Cart");
+    index->AddSymbol(s);
+    index->AddSymbol(cart->symbolTable->Add(text63("add"), text63("Cart"), text63("cart.php"), Definition("m")));
+    index->Save();
+  }
+  return ReadText(folder + "/FileSystem.plist");
+}
+
+}  // namespace
+
+TEST(FileSystem, TheSameIndexGivesTheSameFile) {
+  std::string clean = SaveSmallIndex(NewFolder("bytes-clean"), false);
+  ASSERT_NE(clean.find("cart.php"), std::string::npos);
+  EXPECT_EQ(SaveSmallIndex(NewFolder("bytes-worn"), true), clean);
+}
