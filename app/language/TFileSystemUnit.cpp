@@ -76,6 +76,49 @@ void GetEntries(CFDictionaryRef dictionary, std::vector<const void*>& keys, std:
   if (count > 0) CFDictionaryGetKeysAndValues(dictionary, keys.data(), values.data());
 }
 
+// XML carries no control character but tab, line feed and carriage return,
+// and one name it cannot carry would keep the whole index from being
+// written. The others are stored as their control pictures (U+2400 + c),
+// which no Mac Roman name holds, and turned back when read.
+enum : UniChar { kControlPictures = 0x2400 };
+
+bool Unwritable(UniChar c) { return c < 0x20 && c != '\t' && c != '\n' && c != '\r'; }
+
+// The text as it is stored (toStorage) or as it was before (Create rule).
+CFStringRef CreateConvertedText(CFStringRef text, bool toStorage) {
+  const CFIndex length = CFStringGetLength(text);
+  std::vector<UniChar> characters(size_t(length) + 1);
+  CFStringGetCharacters(text, CFRangeMake(0, length), characters.data());
+  bool changed = false;
+  for (CFIndex i = 0; i < length; ++i) {
+    UniChar& c = characters[size_t(i)];
+    if (toStorage && Unwritable(c)) {
+      c = UniChar(kControlPictures + c);
+      changed = true;
+    } else if (!toStorage && c >= kControlPictures && c < kControlPictures + 0x20 &&
+               Unwritable(UniChar(c - kControlPictures))) {
+      c = UniChar(c - kControlPictures);
+      changed = true;
+    }
+  }
+  if (!changed) return static_cast<CFStringRef>(CFRetain(text));
+  return CFStringCreateWithCharacters(nullptr, characters.data(), length);
+}
+
+// An array of the stored (or the read) forms of the strings of list; other
+// values are left out.
+CFMutableArrayRef CreateConvertedTexts(CFArrayRef list, bool toStorage) {
+  CFMutableArrayRef result = CFArrayCreateMutable(nullptr, 0, &kCFTypeArrayCallBacks);
+  for (CFIndex i = 0, count = list ? CFArrayGetCount(list) : 0; i < count; ++i) {
+    CFTypeRef value = CFArrayGetValueAtIndex(list, i);
+    if (value == nullptr || CFGetTypeID(value) != CFStringGetTypeID()) continue;
+    CFStringRef converted = CreateConvertedText(static_cast<CFStringRef>(value), toStorage);
+    CFArrayAppendValue(result, converted);
+    CFRelease(converted);
+  }
+  return result;
+}
+
 CFDictionaryRef DictionaryValue(CFDictionaryRef dictionary, const char* key) {
   CFTypeRef value = CFDictionaryGetValue(dictionary, CFSTR(key));
   return value && CFGetTypeID(value) == CFDictionaryGetTypeID() ? static_cast<CFDictionaryRef>(value) : nullptr;
@@ -346,7 +389,9 @@ void TFileSystem::Save() {
     UInt8 image[kSymbolInfoStoredSize];
     SymbolInfoToStoredBytes(*static_cast<const SymbolInfo*>(values[i]), image);
     CFDataRef data = CFDataCreate(nullptr, image, kSymbolInfoStoredSize);
-    CFDictionarySetValue(storedGlobals, keys[i], data);
+    CFStringRef key = CreateConvertedText(static_cast<CFStringRef>(keys[i]), true);
+    CFDictionarySetValue(storedGlobals, key, data);
+    CFRelease(key);
     CFRelease(data);
   }
   GetEntries(files, keys, values);
@@ -359,14 +404,20 @@ void TFileSystem::Save() {
     CFDataRef data = CFDataCreate(nullptr, image, kFileDescriptorStoredSize);
     CFDictionarySetValue(entry, CFSTR("descriptor"), data);
     CFRelease(data);
-    if (descriptor->headers != nullptr) CFDictionarySetValue(entry, CFSTR("headers"), descriptor->headers);
+    if (descriptor->headers != nullptr) {
+      CFArrayRef headers = CreateConvertedTexts(descriptor->headers, true);
+      CFDictionarySetValue(entry, CFSTR("headers"), headers);
+      CFRelease(headers);
+    }
     if (descriptor->symbolTable != nullptr) {
       if (CFTypeRef table = descriptor->symbolTable->Flatten()) {
         CFDictionarySetValue(entry, CFSTR("symbol table"), table);
         CFRelease(table);
       }
     }
-    CFDictionarySetValue(fileTable, keys[i], entry);
+    CFStringRef key = CreateConvertedText(static_cast<CFStringRef>(keys[i]), true);
+    CFDictionarySetValue(fileTable, key, entry);
+    CFRelease(key);
     CFRelease(entry);
   }
   CFDictionarySetValue(root, CFSTR("global symbols"), storedGlobals);
@@ -410,7 +461,11 @@ void TFileSystem::Load() {
     // its language.
     info.library = collection ? collection->GetFileLibrary(info.fileName) : nullptr;
     Ptr copy = NewPtrCopy(&info, sizeof info);
-    if (copy != nullptr) CFDictionarySetValue(loaded, keys[i], copy);
+    if (copy != nullptr) {
+      CFStringRef key = CreateConvertedText(static_cast<CFStringRef>(keys[i]), false);
+      CFDictionarySetValue(loaded, key, copy);
+      CFRelease(key);
+    }
   }
   if (damaged > 0)
     Complain(std::to_string(damaged) + " global symbol(s) of the wrong type or size were left out");
@@ -424,28 +479,27 @@ void TFileSystem::Load() {
       Complain("a file table entry that is not a named dictionary was left out");
       continue;
     }
-    auto key = static_cast<CFStringRef>(keys[i]);
+    CFStringRef key = CreateConvertedText(static_cast<CFStringRef>(keys[i]), false);
     auto entry = static_cast<CFDictionaryRef>(values[i]);
     CFTypeRef stored = CFDictionaryGetValue(entry, CFSTR("descriptor"));
     auto descriptor = reinterpret_cast<FileDescriptorPtr>(NewPtrClear(sizeof(FileDescriptor)));
-    if (descriptor == nullptr) break;
+    if (descriptor == nullptr) {
+      CFRelease(key);
+      break;
+    }
     if (stored == nullptr || CFGetTypeID(stored) != CFDataGetTypeID() ||
         !FileDescriptorFromStoredBytes(CFDataGetBytePtr(static_cast<CFDataRef>(stored)),
                                        CFDataGetLength(static_cast<CFDataRef>(stored)), *descriptor)) {
       Complain("the descriptor of \"" + Printable(key) + "\" is not a " + std::to_string(kFileDescriptorStoredSize) +
                "-byte record; the file was left out");
       ReleasePtr(descriptor);
+      CFRelease(key);
       continue;
     }
-    descriptor->headers = CFArrayCreateMutable(nullptr, 0, &kCFTypeArrayCallBacks);
     CFTypeRef headers = CFDictionaryGetValue(entry, CFSTR("headers"));
-    if (headers != nullptr && CFGetTypeID(headers) == CFArrayGetTypeID()) {
-      auto array = static_cast<CFArrayRef>(headers);
-      for (CFIndex h = 0, count = CFArrayGetCount(array); h < count; ++h) {
-        CFTypeRef name = CFArrayGetValueAtIndex(array, h);
-        if (CFGetTypeID(name) == CFStringGetTypeID()) CFArrayAppendValue(descriptor->headers, name);
-      }
-    }
+    descriptor->headers = CreateConvertedTexts(
+        headers != nullptr && CFGetTypeID(headers) == CFArrayGetTypeID() ? static_cast<CFArrayRef>(headers) : nullptr,
+        false);
     Str63 name(CFStringToPascal(key));
     descriptor->symbolTable = new TSymbolTable();
     descriptor->symbolTable->Create(collection ? collection->GetFileLibrary(name) : nullptr);
@@ -454,6 +508,7 @@ void TFileSystem::Load() {
         Complain("damaged records of the symbol table of \"" + Printable(key) + "\" were left out");
     }
     CFDictionarySetValue(files, key, descriptor);
+    CFRelease(key);
   }
   CFRelease(list);
 }

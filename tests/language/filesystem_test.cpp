@@ -417,3 +417,46 @@ TEST(FileSystem, TheSameIndexGivesTheSameFile) {
   ASSERT_NE(clean.find("cart.php"), std::string::npos);
   EXPECT_EQ(SaveSmallIndex(NewFolder("bytes-worn"), true), clean);
 }
+
+// Names come from source text and file names, and may hold any character;
+// each must come back as it was, and none may keep the rest from the file.
+TEST(FileSystem, NamesWithControlCharactersSurviveAndCostNothingElse) {
+  struct Case {
+    std::string file, symbol, header;
+  };
+  const Case cases[] = {
+      {"a.js", "a", "x\x01y"},  // import { a } from "x\x01y";
+      {"a.js", "s\x1f", "h"},
+      {"odd\x02.js", "a", "h"},
+      {"a.js", std::string("\x00z", 2), std::string("\x7f\x0b", 2)},
+      {"a.js", "tab\tline\nreturn\r", "\r\n"},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(n);
+    std::string folder = NewFolder("control-" + std::to_string(n++));
+    Str63 file(c.file), symbol(c.symbol);
+    Str255 headerText(c.header);
+    Ref header(CFStringCreateWithPascalString(nullptr, headerText.data(), kCFStringEncodingMacRoman));
+    {
+      Index index(folder, nullptr);
+      AddSymbol(index.fs, "kept.js", "Kept");
+      FileDescriptorPtr odd = index->Add(file, "");
+      index->AddSymbol(odd->symbolTable->Add(symbol, "", file, Definition("function")));
+      CFArrayAppendValue(odd->headers, header.get());
+      index->Save();
+      ASSERT_EQ(Err, noErr);
+    }
+    Index back(folder, nullptr);
+    EXPECT_EQ(Shape(back->GetSymbolics("kept.js")), "Kept");
+    EXPECT_EQ(GlobalFile(back.fs, "Kept"), "kept.js");
+    FileDescriptorPtr odd = back->GetDescriptor(file);
+    ASSERT_NE(odd, nullptr);
+    EXPECT_EQ(Shape(odd->symbolTable->GetTable()), c.symbol);
+    SymbolInfoPtr global = nullptr;
+    ASSERT_TRUE(back->GetSymbol(symbol, global));
+    EXPECT_EQ(global->fileName, file);
+    ASSERT_EQ(CFArrayGetCount(odd->headers), 1);
+    EXPECT_TRUE(CFEqual(CFArrayGetValueAtIndex(odd->headers, 0), header.get()));
+  }
+}
