@@ -1,6 +1,7 @@
 // TFileSystemUnit: the project symbol index and its "FileSystem.plist".
 #include "TFileSystemUnit.h"
 
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -119,6 +120,33 @@ CFMutableArrayRef CreateConvertedTexts(CFArrayRef list, bool toStorage) {
   return result;
 }
 
+// The item's path, without a limit on its length; empty when it is gone.
+std::string PathOf(const FSRef& ref) {
+  std::vector<UInt8> buffer(PATH_MAX + 1);
+  if (FSRefMakePath(&ref, buffer.data(), UInt32(buffer.size())) != noErr) return std::string();
+  return std::string(reinterpret_cast<const char*>(buffer.data()));
+}
+
+// The folder keys are relative to; empty for the top of the file system.
+std::string RootPath(const FSRef& root) {
+  std::string path = FSValidFSRef(root) ? PathOf(root) : std::string();
+  while (!path.empty() && path.back() == '/') path.pop_back();
+  return path;
+}
+
+// The file's own name, the last part of its key: it tells the language.
+Str63 BareName(const Str63& key) {
+  const std::string_view text = key.view();
+  const size_t slash = text.rfind('/');
+  return slash == std::string_view::npos ? key : Str63(text.substr(slash + 1));
+}
+
+UInt64 HashOf(std::string_view text) {
+  UInt64 h = 0xCBF29CE484222325ull;
+  for (unsigned char c : text) h = (h ^ c) * 0x100000001B3ull;
+  return h;
+}
+
 CFDictionaryRef DictionaryValue(CFDictionaryRef dictionary, const char* key) {
   CFTypeRef value = CFDictionaryGetValue(dictionary, CFSTR(key));
   return value && CFGetTypeID(value) == CFDictionaryGetTypeID() ? static_cast<CFDictionaryRef>(value) : nullptr;
@@ -184,7 +212,7 @@ FileDescriptorPtr TFileSystem::NewFileDescriptor(const Str63& name, const Str255
   descriptor->filePath = path;
   descriptor->headers = CFArrayCreateMutable(nullptr, 0, &kCFTypeArrayCallBacks);
   descriptor->symbolTable = new TSymbolTable();
-  descriptor->symbolTable->Create(collection ? collection->GetFileLibrary(name) : nullptr);
+  descriptor->symbolTable->Create(collection ? collection->GetFileLibrary(BareName(name)) : nullptr);
   return descriptor;
 }
 
@@ -315,14 +343,78 @@ Boolean TFileSystem::GetFileModified(const Str63& name) {
 }
 
 Boolean TFileSystem::GetFileModifiedWithFSRef(const FSRef& file) {
-  FileDescriptorPtr descriptor = GetDescriptor(FSGetActualName(file));
+  const Str63 key = GetFileKey(file);
+  FileDescriptorPtr descriptor = key.empty() ? nullptr : GetDescriptor(key);
   if (descriptor == nullptr) return true;
   return !(FSGetModifiedFileDate(file) == descriptor->modifiedDate);
 }
 
 Boolean TFileSystem::ResolveFile(const Str63& name, FSRef& file) {
-  if (paths == nullptr) return false;
-  return FSResolveFile(name, file, paths);
+  if (paths != nullptr && FSResolveFile(name, file, paths)) return true;
+  file = FSRef();
+  // A hashed key names no path, and a key never leads upwards.
+  if (name.empty() || name[1] == '#') return false;
+  const std::string_view text = name.view();
+  for (size_t start = 0; start <= text.size();) {
+    size_t end = text.find('/', start);
+    if (end == std::string_view::npos) end = text.size();
+    if (text.substr(start, end - start) == "..") return false;
+    start = end + 1;
+  }
+  CFStringRef key = CreateName(name);
+  if (key == nullptr) return false;
+  std::string path = name[1] == '/' ? std::string() : RootPath(root) + "/";
+  char utf8[4 * 63 + 1];
+  const bool converted = CFStringGetCString(key, utf8, sizeof utf8, kCFStringEncodingUTF8);
+  CFRelease(key);
+  if (!converted) return false;
+  path += utf8;
+  if (FSPathMakeRef(reinterpret_cast<const UInt8*>(path.c_str()), &file, nullptr) == noErr) return true;
+  file = FSRef();
+  return false;
+}
+
+Str63 TFileSystem::GetFileKey(const FSRef& file) const {
+  const std::string path = PathOf(file);
+  if (path.empty()) return Str63();
+  const std::string base = RootPath(root);
+  std::string relative;
+  if (path.size() > base.size() + 1 && path.compare(0, base.size(), base) == 0 && path[base.size()] == '/')
+    relative = path.substr(base.size() + 1);
+  else
+    relative = path;  // outside the root: no relative key begins with "/"
+
+  CFStringRef text = CFStringCreateWithBytes(nullptr, reinterpret_cast<const UInt8*>(relative.data()),
+                                             CFIndex(relative.size()), kCFStringEncodingUTF8, false);
+  Str63 key;
+  if (text != nullptr && CFStringGetPascalString(text, key.s, 64, kCFStringEncodingMacRoman)) {
+    CFRelease(text);
+    return key;
+  }
+  // Too long, or a character Mac Roman lacks: the hash keeps two such paths
+  // apart, the end keeps the file's name readable and its language known.
+  std::string roman;
+  if (text != nullptr) {
+    const CFIndex length = CFStringGetLength(text);
+    roman.resize(size_t(length));
+    CFIndex used = 0;
+    CFStringGetBytes(text, CFRangeMake(0, length), kCFStringEncodingMacRoman, '?', false,
+                     reinterpret_cast<UInt8*>(roman.data()), length, &used);
+    roman.resize(size_t(used));
+    CFRelease(text);
+  } else {
+    for (unsigned char c : relative) roman += c < 0x80 ? char(c) : '?';
+  }
+  char head[16];
+  std::snprintf(head, sizeof head, "#%012llx/", static_cast<unsigned long long>(HashOf(relative) & 0xFFFFFFFFFFFFull));
+  const size_t room = 63 - std::strlen(head);
+  std::string tail = roman.size() > room ? roman.substr(roman.size() - room) : roman;
+  if (roman.size() > room && roman[roman.size() - room - 1] != '/') {
+    // Start at a whole folder name when one fits before the file's name.
+    const size_t slash = tail.find('/');
+    if (slash != std::string::npos && slash + 1 < tail.size()) tail.erase(0, slash + 1);
+  }
+  return Str63(std::string(head) + tail);
 }
 
 void TFileSystem::ExamineFiles(FileSystemExamineApplierFunctionCallback applier, void* context) {
@@ -459,7 +551,7 @@ void TFileSystem::Load() {
     }
     // The stored library word means nothing here: the symbol's file tells
     // its language.
-    info.library = collection ? collection->GetFileLibrary(info.fileName) : nullptr;
+    info.library = collection ? collection->GetFileLibrary(BareName(info.fileName)) : nullptr;
     Ptr copy = NewPtrCopy(&info, sizeof info);
     if (copy != nullptr) {
       CFStringRef key = CreateConvertedText(static_cast<CFStringRef>(keys[i]), false);
@@ -502,7 +594,7 @@ void TFileSystem::Load() {
         false);
     Str63 name(CFStringToPascal(key));
     descriptor->symbolTable = new TSymbolTable();
-    descriptor->symbolTable->Create(collection ? collection->GetFileLibrary(name) : nullptr);
+    descriptor->symbolTable->Create(collection ? collection->GetFileLibrary(BareName(name)) : nullptr);
     if (CFTypeRef table = CFDictionaryGetValue(entry, CFSTR("symbol table"))) {
       if (!descriptor->symbolTable->Expand(table))
         Complain("damaged records of the symbol table of \"" + Printable(key) + "\" were left out");

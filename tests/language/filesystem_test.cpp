@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -251,6 +252,7 @@ TEST(FileSystem, ModifiedTestComparesTheStoredDate) {
   CFRelease(folders);
 
   Index withPaths(folder, nullptr, paths);
+  withPaths->SetRoot(RefOf(source));  // a file at the top is keyed by its bare name
   Index withoutPaths(NewFolder("dates-nopaths"), nullptr);
   EXPECT_TRUE(withPaths->GetFileModified("page.php"));  // unknown
   EXPECT_TRUE(withPaths->GetFileModifiedWithFSRef(page));
@@ -459,4 +461,139 @@ TEST(FileSystem, NamesWithControlCharactersSurviveAndCostNothingElse) {
     ASSERT_EQ(CFArrayGetCount(odd->headers), 1);
     EXPECT_TRUE(CFEqual(CFArrayGetValueAtIndex(odd->headers, 0), header.get()));
   }
+}
+
+namespace {
+
+// Makes the file (and its folders) below the folder; its path.
+std::string MakeFile(const std::string& folder, const std::string& relative, const std::string& text = "x") {
+  std::string path = folder + "/" + relative;
+  std::string command = "mkdir -p \"$(dirname '" + path + "')\"";
+  EXPECT_EQ(std::system(command.c_str()), 0);
+  WriteText(path, text);
+  return path;
+}
+
+// The item at a path of UTF-8 bytes.
+FSRef RefOfBytes(const std::string& path) {
+  FSRef ref = {};
+  EXPECT_EQ(FSPathMakeRef(reinterpret_cast<const UInt8*>(path.c_str()), &ref, nullptr), noErr) << path;
+  return ref;
+}
+
+}  // namespace
+
+TEST(FileSystem, FilesAreKeyedByTheirPathBelowTheRoot) {
+  std::string root = NewFolder("keys");
+  std::string outside = NewFolder("keys-outside");
+  const std::string longA(40, 'a'), longB(40, 'b'), longC(30, 'c');
+  struct Case {
+    std::string path;
+    std::string key;  // "" when the key is checked by its shape only
+  };
+  const Case cases[] = {
+      {MakeFile(root, "index.js"), "index.js"},
+      {MakeFile(root, "lib/index.js"), "lib/index.js"},
+      {MakeFile(root, "a/b/c/index.js"), "a/b/c/index.js"},
+      {MakeFile(root, "caf\xc3\xa9/index.js"), "caf\x8e/index.js"},  // stored in Mac Roman
+      {MakeFile(root, longA + "/" + longC + "/index.js"), ""},
+      {MakeFile(root, longB + "/" + longC + "/index.js"), ""},
+      {MakeFile(root, "\xd0\xb4\xd0\xbe\xd0\xbc/index.js"), ""},  // no Mac Roman for it
+      {MakeFile(outside, "index.js"), ""},
+  };
+  Index index(NewFolder("keys-index"), nullptr);
+  index->SetRoot(RefOf(root));
+  std::vector<std::string> keys;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    FSRef file = RefOfBytes(c.path);
+    Str63 key = index->GetFileKey(file);
+    keys.push_back(key.str());
+    if (!c.key.empty()) EXPECT_EQ(key.str(), c.key);
+    EXPECT_TRUE(key.view().ends_with("/index.js") || key == "index.js") << key.str();
+    // Every key but a hashed one leads back to its file.
+    FSRef back;
+    if (key[1] == '#') {
+      EXPECT_FALSE(index->ResolveFile(key, back));
+    } else {
+      ASSERT_TRUE(index->ResolveFile(key, back));
+      EXPECT_EQ(FSCompareFSRefs(&back, &file), noErr);
+    }
+  }
+  EXPECT_EQ(keys[4].substr(0, 1), "#");
+  EXPECT_EQ(keys[4].substr(14), longC + "/index.js");  // whole folder names after the hash
+  EXPECT_EQ(keys[6].substr(14), "???/index.js");
+  EXPECT_TRUE(keys[7][0] == '/' || keys[7][0] == '#') << keys[7];
+  std::vector<std::string> sorted = keys;
+  std::sort(sorted.begin(), sorted.end());
+  EXPECT_EQ(std::unique(sorted.begin(), sorted.end()), sorted.end());
+
+  // Without a root, paths are taken from the top of the file system.
+  Index noRoot(NewFolder("keys-noroot"), nullptr);
+  Str63 key = noRoot->GetFileKey(RefOf(cases[0].path));
+  EXPECT_TRUE(key.view().ends_with("keys/index.js")) << key.str();
+  EXPECT_NE(key[1], '/');
+  EXPECT_TRUE(noRoot->GetFileKey(FSRef()).empty());
+  FSRef none;
+  EXPECT_FALSE(index->ResolveFile("../keys/index.js", none));
+}
+
+TEST(FileSystem, FilesOfOneNameInDifferentFoldersKeepTheirOwnSymbols) {
+  Languages languages;
+  std::string root = NewFolder("same-names");
+  std::string indexFolder = NewFolder("same-names-index");
+  FSRef top = RefOf(MakeFile(root, "Controller.php"));
+  FSRef admin = RefOf(MakeFile(root, "admin/Controller.php"));
+  {
+    Index index(indexFolder, languages.collection);
+    index->SetRoot(RefOf(root));
+    for (auto [file, symbol] : {std::pair{top, "Site"}, std::pair{admin, "Admin"}}) {
+      Str63 key = index->GetFileKey(file);
+      EXPECT_TRUE(index->GetFileModifiedWithFSRef(file));
+      FileDescriptorPtr descriptor = index->Add(key, "");
+      EXPECT_EQ(descriptor->symbolTable->library, languages.php);
+      index->AddSymbol(descriptor->symbolTable->Add(symbol, "", key, Definition("class")));
+      index->AddSymbol(descriptor->symbolTable->Add("index", symbol, key, Definition("method")));
+      descriptor->modifiedDate = FSGetModifiedFileDate(file);
+    }
+    index->Save();
+  }
+  Index back(indexFolder, languages.collection);
+  back->SetRoot(RefOf(root));
+  EXPECT_EQ(Shape(back->GetSymbolics("Controller.php")), "Site(index)");
+  EXPECT_EQ(Shape(back->GetSymbolics("admin/Controller.php")), "Admin(index)");
+  EXPECT_EQ(back->GetDescriptor("admin/Controller.php")->symbolTable->library, languages.php);
+  EXPECT_EQ(GlobalFile(back.fs, "Admin"), "admin/Controller.php");
+  EXPECT_EQ(GlobalFile(back.fs, "index"), "Controller.php");
+  for (FSRef file : {top, admin}) {
+    EXPECT_FALSE(back->GetFileModifiedWithFSRef(file));
+    EXPECT_FALSE(back->GetFileModified(back->GetFileKey(file)));  // found below the root, no paths needed
+  }
+  // Cleaning one leaves the other and its global symbols alone.
+  back->CleanFile("admin/Controller.php");
+  EXPECT_EQ(Shape(back->GetSymbolics("Controller.php")), "Site(index)");
+  EXPECT_EQ(GlobalFile(back.fs, "Site"), "Controller.php");
+  EXPECT_EQ(GlobalFile(back.fs, "Admin"), "<none>");
+}
+
+// An index written when files were keyed by their bare names still loads, and
+// the file at the top of the root finds its entry again.
+TEST(FileSystem, AnIndexOfBareNamesStillLoads) {
+  Languages languages;
+  std::string root = NewFolder("bare");
+  std::string indexFolder = NewFolder("bare-index");
+  FSRef top = RefOf(MakeFile(root, "cart.php"));
+  FSRef nested = RefOf(MakeFile(root, "shop/cart.php"));
+  {
+    Index old(indexFolder, languages.collection);
+    AddSymbol(old.fs, "cart.php", "Cart");
+    old->GetDescriptor("cart.php")->modifiedDate = FSGetModifiedFileDate(top);
+    old->Save();
+  }
+  Index index(indexFolder, languages.collection);
+  index->SetRoot(RefOf(root));
+  EXPECT_EQ(Shape(index->GetSymbolics(index->GetFileKey(top))), "Cart");
+  EXPECT_FALSE(index->GetFileModifiedWithFSRef(top));
+  EXPECT_TRUE(index->GetFileModifiedWithFSRef(nested));
+  EXPECT_EQ(GlobalFile(index.fs, "Cart"), "cart.php");
 }
