@@ -205,7 +205,7 @@ class TFileSystem {
   // scan engine asks for every word it reads.
   SymbolInfoPtr FindSymbol(std::string_view name) const { return globalNames_.Find(name); }
   // True for an unknown file; for a known one whether its date differs from
-  // the stored one (false when the file cannot be found along the paths).
+  // the stored one (false when ResolveFile cannot find the file).
   virtual Boolean GetFileModified(const Str63& name);
   virtual Boolean GetFileModifiedWithFSRef(const FSRef& file);
   // The file of the name along the search paths; failing that, the file a
