@@ -1,6 +1,7 @@
 // TFileSystemUnit: the project symbol index and its "FileSystem.plist".
 #include "TFileSystemUnit.h"
 
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -31,9 +32,13 @@ std::string Printable(CFStringRef key) {
   return text.str();
 }
 
+// Only the length byte and the characters: what lies past them in the
+// buffer is left over from earlier text and must not reach the file.
 template <int N>
 void CopyField(const ShortString<N>& field, UInt8* at) {
-  std::memcpy(at, field.s, N + 1);
+  const int length = field.s[0] > N ? N : field.s[0];
+  at[0] = UInt8(length);
+  std::memcpy(at + 1, field.s + 1, size_t(length));
 }
 
 template <int N>
@@ -70,6 +75,76 @@ void GetEntries(CFDictionaryRef dictionary, std::vector<const void*>& keys, std:
   keys.resize(size_t(count));
   values.resize(size_t(count));
   if (count > 0) CFDictionaryGetKeysAndValues(dictionary, keys.data(), values.data());
+}
+
+// XML carries no control character but tab, line feed and carriage return,
+// and one name it cannot carry would keep the whole index from being
+// written. The others are stored as their control pictures (U+2400 + c),
+// which no Mac Roman name holds, and turned back when read.
+enum : UniChar { kControlPictures = 0x2400 };
+
+bool Unwritable(UniChar c) { return c < 0x20 && c != '\t' && c != '\n' && c != '\r'; }
+
+// The text as it is stored (toStorage) or as it was before (Create rule).
+CFStringRef CreateConvertedText(CFStringRef text, bool toStorage) {
+  const CFIndex length = CFStringGetLength(text);
+  std::vector<UniChar> characters(size_t(length) + 1);
+  CFStringGetCharacters(text, CFRangeMake(0, length), characters.data());
+  bool changed = false;
+  for (CFIndex i = 0; i < length; ++i) {
+    UniChar& c = characters[size_t(i)];
+    if (toStorage && Unwritable(c)) {
+      c = UniChar(kControlPictures + c);
+      changed = true;
+    } else if (!toStorage && c >= kControlPictures && c < kControlPictures + 0x20 &&
+               Unwritable(UniChar(c - kControlPictures))) {
+      c = UniChar(c - kControlPictures);
+      changed = true;
+    }
+  }
+  if (!changed) return static_cast<CFStringRef>(CFRetain(text));
+  return CFStringCreateWithCharacters(nullptr, characters.data(), length);
+}
+
+// An array of the stored (or the read) forms of the strings of list; other
+// values are left out.
+CFMutableArrayRef CreateConvertedTexts(CFArrayRef list, bool toStorage) {
+  CFMutableArrayRef result = CFArrayCreateMutable(nullptr, 0, &kCFTypeArrayCallBacks);
+  for (CFIndex i = 0, count = list ? CFArrayGetCount(list) : 0; i < count; ++i) {
+    CFTypeRef value = CFArrayGetValueAtIndex(list, i);
+    if (value == nullptr || CFGetTypeID(value) != CFStringGetTypeID()) continue;
+    CFStringRef converted = CreateConvertedText(static_cast<CFStringRef>(value), toStorage);
+    CFArrayAppendValue(result, converted);
+    CFRelease(converted);
+  }
+  return result;
+}
+
+// The item's path, without a limit on its length; empty when it is gone.
+std::string PathOf(const FSRef& ref) {
+  std::vector<UInt8> buffer(PATH_MAX + 1);
+  if (FSRefMakePath(&ref, buffer.data(), UInt32(buffer.size())) != noErr) return std::string();
+  return std::string(reinterpret_cast<const char*>(buffer.data()));
+}
+
+// The folder keys are relative to; empty for the top of the file system.
+std::string RootPath(const FSRef& root) {
+  std::string path = FSValidFSRef(root) ? PathOf(root) : std::string();
+  while (!path.empty() && path.back() == '/') path.pop_back();
+  return path;
+}
+
+// The file's own name, the last part of its key: it tells the language.
+Str63 BareName(const Str63& key) {
+  const std::string_view text = key.view();
+  const size_t slash = text.rfind('/');
+  return slash == std::string_view::npos ? key : Str63(text.substr(slash + 1));
+}
+
+UInt64 HashOf(std::string_view text) {
+  UInt64 h = 0xCBF29CE484222325ull;
+  for (unsigned char c : text) h = (h ^ c) * 0x100000001B3ull;
+  return h;
 }
 
 CFDictionaryRef DictionaryValue(CFDictionaryRef dictionary, const char* key) {
@@ -137,7 +212,7 @@ FileDescriptorPtr TFileSystem::NewFileDescriptor(const Str63& name, const Str255
   descriptor->filePath = path;
   descriptor->headers = CFArrayCreateMutable(nullptr, 0, &kCFTypeArrayCallBacks);
   descriptor->symbolTable = new TSymbolTable();
-  descriptor->symbolTable->Create(collection ? collection->GetFileLibrary(name) : nullptr);
+  descriptor->symbolTable->Create(collection ? collection->GetFileLibrary(BareName(name)) : nullptr);
   return descriptor;
 }
 
@@ -268,14 +343,78 @@ Boolean TFileSystem::GetFileModified(const Str63& name) {
 }
 
 Boolean TFileSystem::GetFileModifiedWithFSRef(const FSRef& file) {
-  FileDescriptorPtr descriptor = GetDescriptor(FSGetActualName(file));
+  const Str63 key = GetFileKey(file);
+  FileDescriptorPtr descriptor = key.empty() ? nullptr : GetDescriptor(key);
   if (descriptor == nullptr) return true;
   return !(FSGetModifiedFileDate(file) == descriptor->modifiedDate);
 }
 
 Boolean TFileSystem::ResolveFile(const Str63& name, FSRef& file) {
-  if (paths == nullptr) return false;
-  return FSResolveFile(name, file, paths);
+  if (paths != nullptr && FSResolveFile(name, file, paths)) return true;
+  file = FSRef();
+  // A hashed key names no path, and a key never leads upwards.
+  if (name.empty() || name[1] == '#') return false;
+  const std::string_view text = name.view();
+  for (size_t start = 0; start <= text.size();) {
+    size_t end = text.find('/', start);
+    if (end == std::string_view::npos) end = text.size();
+    if (text.substr(start, end - start) == "..") return false;
+    start = end + 1;
+  }
+  CFStringRef key = CreateName(name);
+  if (key == nullptr) return false;
+  std::string path = name[1] == '/' ? std::string() : RootPath(root) + "/";
+  char utf8[4 * 63 + 1];
+  const bool converted = CFStringGetCString(key, utf8, sizeof utf8, kCFStringEncodingUTF8);
+  CFRelease(key);
+  if (!converted) return false;
+  path += utf8;
+  if (FSPathMakeRef(reinterpret_cast<const UInt8*>(path.c_str()), &file, nullptr) == noErr) return true;
+  file = FSRef();
+  return false;
+}
+
+Str63 TFileSystem::GetFileKey(const FSRef& file) const {
+  const std::string path = PathOf(file);
+  if (path.empty()) return Str63();
+  const std::string base = RootPath(root);
+  std::string relative;
+  if (path.size() > base.size() + 1 && path.compare(0, base.size(), base) == 0 && path[base.size()] == '/')
+    relative = path.substr(base.size() + 1);
+  else
+    relative = path;  // outside the root: no relative key begins with "/"
+
+  CFStringRef text = CFStringCreateWithBytes(nullptr, reinterpret_cast<const UInt8*>(relative.data()),
+                                             CFIndex(relative.size()), kCFStringEncodingUTF8, false);
+  Str63 key;
+  if (text != nullptr && CFStringGetPascalString(text, key.s, 64, kCFStringEncodingMacRoman)) {
+    CFRelease(text);
+    return key;
+  }
+  // Too long, or a character Mac Roman lacks: the hash keeps two such paths
+  // apart, the end keeps the file's name readable and its language known.
+  std::string roman;
+  if (text != nullptr) {
+    const CFIndex length = CFStringGetLength(text);
+    roman.resize(size_t(length));
+    CFIndex used = 0;
+    CFStringGetBytes(text, CFRangeMake(0, length), kCFStringEncodingMacRoman, '?', false,
+                     reinterpret_cast<UInt8*>(roman.data()), length, &used);
+    roman.resize(size_t(used));
+    CFRelease(text);
+  } else {
+    for (unsigned char c : relative) roman += c < 0x80 ? char(c) : '?';
+  }
+  char head[16];
+  std::snprintf(head, sizeof head, "#%012llx/", static_cast<unsigned long long>(HashOf(relative) & 0xFFFFFFFFFFFFull));
+  const size_t room = 63 - std::strlen(head);
+  std::string tail = roman.size() > room ? roman.substr(roman.size() - room) : roman;
+  if (roman.size() > room && roman[roman.size() - room - 1] != '/') {
+    // Start at a whole folder name when one fits before the file's name.
+    const size_t slash = tail.find('/');
+    if (slash != std::string::npos && slash + 1 < tail.size()) tail.erase(0, slash + 1);
+  }
+  return Str63(std::string(head) + tail);
 }
 
 void TFileSystem::ExamineFiles(FileSystemExamineApplierFunctionCallback applier, void* context) {
@@ -342,7 +481,9 @@ void TFileSystem::Save() {
     UInt8 image[kSymbolInfoStoredSize];
     SymbolInfoToStoredBytes(*static_cast<const SymbolInfo*>(values[i]), image);
     CFDataRef data = CFDataCreate(nullptr, image, kSymbolInfoStoredSize);
-    CFDictionarySetValue(storedGlobals, keys[i], data);
+    CFStringRef key = CreateConvertedText(static_cast<CFStringRef>(keys[i]), true);
+    CFDictionarySetValue(storedGlobals, key, data);
+    CFRelease(key);
     CFRelease(data);
   }
   GetEntries(files, keys, values);
@@ -355,14 +496,20 @@ void TFileSystem::Save() {
     CFDataRef data = CFDataCreate(nullptr, image, kFileDescriptorStoredSize);
     CFDictionarySetValue(entry, CFSTR("descriptor"), data);
     CFRelease(data);
-    if (descriptor->headers != nullptr) CFDictionarySetValue(entry, CFSTR("headers"), descriptor->headers);
+    if (descriptor->headers != nullptr) {
+      CFArrayRef headers = CreateConvertedTexts(descriptor->headers, true);
+      CFDictionarySetValue(entry, CFSTR("headers"), headers);
+      CFRelease(headers);
+    }
     if (descriptor->symbolTable != nullptr) {
       if (CFTypeRef table = descriptor->symbolTable->Flatten()) {
         CFDictionarySetValue(entry, CFSTR("symbol table"), table);
         CFRelease(table);
       }
     }
-    CFDictionarySetValue(fileTable, keys[i], entry);
+    CFStringRef key = CreateConvertedText(static_cast<CFStringRef>(keys[i]), true);
+    CFDictionarySetValue(fileTable, key, entry);
+    CFRelease(key);
     CFRelease(entry);
   }
   CFDictionarySetValue(root, CFSTR("global symbols"), storedGlobals);
@@ -404,9 +551,13 @@ void TFileSystem::Load() {
     }
     // The stored library word means nothing here: the symbol's file tells
     // its language.
-    info.library = collection ? collection->GetFileLibrary(info.fileName) : nullptr;
+    info.library = collection ? collection->GetFileLibrary(BareName(info.fileName)) : nullptr;
     Ptr copy = NewPtrCopy(&info, sizeof info);
-    if (copy != nullptr) CFDictionarySetValue(loaded, keys[i], copy);
+    if (copy != nullptr) {
+      CFStringRef key = CreateConvertedText(static_cast<CFStringRef>(keys[i]), false);
+      CFDictionarySetValue(loaded, key, copy);
+      CFRelease(key);
+    }
   }
   if (damaged > 0)
     Complain(std::to_string(damaged) + " global symbol(s) of the wrong type or size were left out");
@@ -420,36 +571,36 @@ void TFileSystem::Load() {
       Complain("a file table entry that is not a named dictionary was left out");
       continue;
     }
-    auto key = static_cast<CFStringRef>(keys[i]);
+    CFStringRef key = CreateConvertedText(static_cast<CFStringRef>(keys[i]), false);
     auto entry = static_cast<CFDictionaryRef>(values[i]);
     CFTypeRef stored = CFDictionaryGetValue(entry, CFSTR("descriptor"));
     auto descriptor = reinterpret_cast<FileDescriptorPtr>(NewPtrClear(sizeof(FileDescriptor)));
-    if (descriptor == nullptr) break;
+    if (descriptor == nullptr) {
+      CFRelease(key);
+      break;
+    }
     if (stored == nullptr || CFGetTypeID(stored) != CFDataGetTypeID() ||
         !FileDescriptorFromStoredBytes(CFDataGetBytePtr(static_cast<CFDataRef>(stored)),
                                        CFDataGetLength(static_cast<CFDataRef>(stored)), *descriptor)) {
       Complain("the descriptor of \"" + Printable(key) + "\" is not a " + std::to_string(kFileDescriptorStoredSize) +
                "-byte record; the file was left out");
       ReleasePtr(descriptor);
+      CFRelease(key);
       continue;
     }
-    descriptor->headers = CFArrayCreateMutable(nullptr, 0, &kCFTypeArrayCallBacks);
     CFTypeRef headers = CFDictionaryGetValue(entry, CFSTR("headers"));
-    if (headers != nullptr && CFGetTypeID(headers) == CFArrayGetTypeID()) {
-      auto array = static_cast<CFArrayRef>(headers);
-      for (CFIndex h = 0, count = CFArrayGetCount(array); h < count; ++h) {
-        CFTypeRef name = CFArrayGetValueAtIndex(array, h);
-        if (CFGetTypeID(name) == CFStringGetTypeID()) CFArrayAppendValue(descriptor->headers, name);
-      }
-    }
+    descriptor->headers = CreateConvertedTexts(
+        headers != nullptr && CFGetTypeID(headers) == CFArrayGetTypeID() ? static_cast<CFArrayRef>(headers) : nullptr,
+        false);
     Str63 name(CFStringToPascal(key));
     descriptor->symbolTable = new TSymbolTable();
-    descriptor->symbolTable->Create(collection ? collection->GetFileLibrary(name) : nullptr);
+    descriptor->symbolTable->Create(collection ? collection->GetFileLibrary(BareName(name)) : nullptr);
     if (CFTypeRef table = CFDictionaryGetValue(entry, CFSTR("symbol table"))) {
       if (!descriptor->symbolTable->Expand(table))
         Complain("damaged records of the symbol table of \"" + Printable(key) + "\" were left out");
     }
     CFDictionarySetValue(files, key, descriptor);
+    CFRelease(key);
   }
   CFRelease(list);
 }

@@ -18,9 +18,10 @@
 #include "TSyntaxCollectionUnit.h"
 
 // One file. In memory the two references have the host's width; the stored
-// "descriptor" image is 584 bytes with both words zero.
+// "descriptor" image is 584 bytes with both words zero and each text field
+// zero past its characters.
 struct FileDescriptor {
-  Str63 fileName;            // also the key in the file table
+  Str63 fileName;            // the key in the file table (GetFileKey)
   Str255 filePath;           // location text given to Add
   Str255 modifiedDate;       // content-modification date when last parsed; empty when new
   CFMutableArrayRef headers; // names of the files this file includes
@@ -149,10 +150,13 @@ class TFileSystem {
  public:
   FSRef folder = {};                       // holds "FileSystem.plist"
   CFDictionaryRef paths = nullptr;         // search paths of ResolveFile; owned
-  CFMutableDictionaryRef files = nullptr;  // name -> FileDescriptorPtr, owned
+  CFMutableDictionaryRef files = nullptr;  // key (GetFileKey) -> FileDescriptorPtr, owned
   CFMutableDictionaryRef globals = nullptr;  // name -> private SymbolInfo copy, owned
   TSyntaxCollection* collection = nullptr;
   Boolean modified = false;
+  // Files are keyed by their path below this folder; all zeros stands for
+  // the top of the file system.
+  FSRef root = {};
 
   TFileSystem() = default;
   TFileSystem(const TFileSystem&) = delete;
@@ -166,6 +170,16 @@ class TFileSystem {
   // Takes ownership of the dictionary (a previous one is released).
   virtual void SetPaths(CFDictionaryRef paths);
   virtual void SetCollection(TSyntaxCollection* collection);
+  // The folder whose files are keyed by their path below it (a project's
+  // folder); files outside it are keyed by their full path.
+  void SetRoot(const FSRef& root) { this->root = root; }
+  // The key of a file in the file table, the name every lookup of the file
+  // uses: its path relative to the root, so a file at the top of the root
+  // keeps its bare name and two files of one name in different folders keep
+  // apart; "/" and the full path for a file outside the root. A path that
+  // does not fit in 63 Mac Roman characters becomes "#", a hash of the whole
+  // path, "/" and as much of its end as fits. Empty when the file is gone.
+  Str63 GetFileKey(const FSRef& file) const;
   // Writes "FileSystem.plist" when the index is modified; the write's status
   // goes to Err. modified stays set.
   virtual void Save();
@@ -191,10 +205,11 @@ class TFileSystem {
   // scan engine asks for every word it reads.
   SymbolInfoPtr FindSymbol(std::string_view name) const { return globalNames_.Find(name); }
   // True for an unknown file; for a known one whether its date differs from
-  // the stored one (false when the file cannot be found along the paths).
+  // the stored one (false when ResolveFile cannot find the file).
   virtual Boolean GetFileModified(const Str63& name);
   virtual Boolean GetFileModifiedWithFSRef(const FSRef& file);
-  // The file of the name along the search paths; false without paths.
+  // The file of the name along the search paths; failing that, the file a
+  // key names below the root (or at its full path).
   virtual Boolean ResolveFile(const Str63& name, FSRef& file);
   // The applier once for every descriptor, in the file table's order.
   virtual void ExamineFiles(FileSystemExamineApplierFunctionCallback applier, void* context);

@@ -43,9 +43,13 @@ SymbolInfoPtr SymbolOf(CFTreeRef node) {
   return record ? static_cast<SymbolInfoPtr>(record->DATA) : nullptr;
 }
 
+// Only the length byte and the characters: what lies past them in the
+// buffer is left over from earlier text and must not reach the file.
 template <int N>
 void CopyField(const ShortString<N>& field, UInt8* at) {
-  std::memcpy(at, field.s, N + 1);
+  const int length = field.s[0] > N ? N : field.s[0];
+  at[0] = UInt8(length);
+  std::memcpy(at + 1, field.s + 1, size_t(length));
 }
 
 // Reads a length-prefixed field, cutting a length byte beyond its capacity.

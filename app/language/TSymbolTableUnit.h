@@ -35,8 +35,8 @@ static_assert(offsetof(SymbolInfo, parentName) == 64 && offsetof(SymbolInfo, sty
               "the leading fields sit where the stored image has them");
 
 // The stored image of a SymbolInfo: the fields above at the same offsets,
-// styleIndex big-endian, the padding byte zero and the library word (offset
-// 356, 4 bytes) zero.
+// each text field zero past its characters, styleIndex big-endian, the
+// padding byte zero and the library word (offset 356, 4 bytes) zero.
 enum : CFIndex { kSymbolInfoStoredSize = 360 };
 enum : UInt32 { kSymbolNodeType = 'SYMB' };
 

@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -251,6 +252,7 @@ TEST(FileSystem, ModifiedTestComparesTheStoredDate) {
   CFRelease(folders);
 
   Index withPaths(folder, nullptr, paths);
+  withPaths->SetRoot(RefOf(source));  // a file at the top is keyed by its bare name
   Index withoutPaths(NewFolder("dates-nopaths"), nullptr);
   EXPECT_TRUE(withPaths->GetFileModified("page.php"));  // unknown
   EXPECT_TRUE(withPaths->GetFileModifiedWithFSRef(page));
@@ -382,4 +384,216 @@ TEST(FileSystem, DamagedIndexFilesAreReadAsFarAsTheyAreSound) {
     EXPECT_NE(ReadText(file).find("new.php"), std::string::npos);
   }
   EXPECT_TRUE(Exists(file));
+}
+
+namespace {
+
+// Text whose buffer past its end still holds older characters, as a reused
+// name buffer does.
+template <int N>
+ShortString<N> Worn(const char* text) {
+  ShortString<N> s(std::string(N, '#'));
+  s.Assign(text, std::strlen(text));
+  return s;
+}
+
+std::string SaveSmallIndex(const std::string& folder, bool worn) {
+  auto text63 = [worn](const char* t) { return worn ? Worn<63>(t) : Str63(t); };
+  {
+    Index index(folder, nullptr);
+    FileDescriptorPtr cart = index->Add(text63("cart.php"), worn ? Worn<255>("/srv") : Str255("/srv"));
+    cart->modifiedDate = worn ? Worn<255>("Monday") : Str255("Monday");
+    SymbolInfoPtr s = cart->symbolTable->Add(text63("Cart"), text63(""), text63("cart.php"), Definition("class"));
+    s->source = worn ? Worn<128>("class Cart") : SymbolSource("class Cart");
+    index->AddSymbol(s);
+    index->AddSymbol(cart->symbolTable->Add(text63("add"), text63("Cart"), text63("cart.php"), Definition("m")));
+    index->Save();
+  }
+  return ReadText(folder + "/FileSystem.plist");
+}
+
+}  // namespace
+
+TEST(FileSystem, TheSameIndexGivesTheSameFile) {
+  std::string clean = SaveSmallIndex(NewFolder("bytes-clean"), false);
+  ASSERT_NE(clean.find("cart.php"), std::string::npos);
+  EXPECT_EQ(SaveSmallIndex(NewFolder("bytes-worn"), true), clean);
+}
+
+// Names come from source text and file names, and may hold any character;
+// each must come back as it was, and none may keep the rest from the file.
+TEST(FileSystem, NamesWithControlCharactersSurviveAndCostNothingElse) {
+  struct Case {
+    std::string file, symbol, header;
+  };
+  const Case cases[] = {
+      {"a.js", "a", "x\x01y"},  // import { a } from "x\x01y";
+      {"a.js", "s\x1f", "h"},
+      {"odd\x02.js", "a", "h"},
+      {"a.js", std::string("\x00z", 2), std::string("\x7f\x0b", 2)},
+      {"a.js", "tab\tline\nreturn\r", "\r\n"},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(n);
+    std::string folder = NewFolder("control-" + std::to_string(n++));
+    Str63 file(c.file), symbol(c.symbol);
+    Str255 headerText(c.header);
+    Ref header(CFStringCreateWithPascalString(nullptr, headerText.data(), kCFStringEncodingMacRoman));
+    {
+      Index index(folder, nullptr);
+      AddSymbol(index.fs, "kept.js", "Kept");
+      FileDescriptorPtr odd = index->Add(file, "");
+      index->AddSymbol(odd->symbolTable->Add(symbol, "", file, Definition("function")));
+      CFArrayAppendValue(odd->headers, header.get());
+      index->Save();
+      ASSERT_EQ(Err, noErr);
+    }
+    Index back(folder, nullptr);
+    EXPECT_EQ(Shape(back->GetSymbolics("kept.js")), "Kept");
+    EXPECT_EQ(GlobalFile(back.fs, "Kept"), "kept.js");
+    FileDescriptorPtr odd = back->GetDescriptor(file);
+    ASSERT_NE(odd, nullptr);
+    EXPECT_EQ(Shape(odd->symbolTable->GetTable()), c.symbol);
+    SymbolInfoPtr global = nullptr;
+    ASSERT_TRUE(back->GetSymbol(symbol, global));
+    EXPECT_EQ(global->fileName, file);
+    ASSERT_EQ(CFArrayGetCount(odd->headers), 1);
+    EXPECT_TRUE(CFEqual(CFArrayGetValueAtIndex(odd->headers, 0), header.get()));
+  }
+}
+
+namespace {
+
+// Makes the file (and its folders) below the folder; its path.
+std::string MakeFile(const std::string& folder, const std::string& relative, const std::string& text = "x") {
+  std::string path = folder + "/" + relative;
+  std::string command = "mkdir -p \"$(dirname '" + path + "')\"";
+  EXPECT_EQ(std::system(command.c_str()), 0);
+  WriteText(path, text);
+  return path;
+}
+
+// The item at a path of UTF-8 bytes.
+FSRef RefOfBytes(const std::string& path) {
+  FSRef ref = {};
+  EXPECT_EQ(FSPathMakeRef(reinterpret_cast<const UInt8*>(path.c_str()), &ref, nullptr), noErr) << path;
+  return ref;
+}
+
+}  // namespace
+
+TEST(FileSystem, FilesAreKeyedByTheirPathBelowTheRoot) {
+  std::string root = NewFolder("keys");
+  std::string outside = NewFolder("keys-outside");
+  const std::string longA(40, 'a'), longB(40, 'b'), longC(30, 'c');
+  struct Case {
+    std::string path;
+    std::string key;  // "" when the key is checked by its shape only
+  };
+  const Case cases[] = {
+      {MakeFile(root, "index.js"), "index.js"},
+      {MakeFile(root, "lib/index.js"), "lib/index.js"},
+      {MakeFile(root, "a/b/c/index.js"), "a/b/c/index.js"},
+      {MakeFile(root, "caf\xc3\xa9/index.js"), "caf\x8e/index.js"},  // stored in Mac Roman
+      {MakeFile(root, longA + "/" + longC + "/index.js"), ""},
+      {MakeFile(root, longB + "/" + longC + "/index.js"), ""},
+      {MakeFile(root, "\xd0\xb4\xd0\xbe\xd0\xbc/index.js"), ""},  // no Mac Roman for it
+      {MakeFile(outside, "index.js"), ""},
+  };
+  Index index(NewFolder("keys-index"), nullptr);
+  index->SetRoot(RefOf(root));
+  std::vector<std::string> keys;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    FSRef file = RefOfBytes(c.path);
+    Str63 key = index->GetFileKey(file);
+    keys.push_back(key.str());
+    if (!c.key.empty()) EXPECT_EQ(key.str(), c.key);
+    EXPECT_TRUE(key.view().ends_with("/index.js") || key == "index.js") << key.str();
+    // Every key but a hashed one leads back to its file.
+    FSRef back;
+    if (key[1] == '#') {
+      EXPECT_FALSE(index->ResolveFile(key, back));
+    } else {
+      ASSERT_TRUE(index->ResolveFile(key, back));
+      EXPECT_EQ(FSCompareFSRefs(&back, &file), noErr);
+    }
+  }
+  EXPECT_EQ(keys[4].substr(0, 1), "#");
+  EXPECT_EQ(keys[4].substr(14), longC + "/index.js");  // whole folder names after the hash
+  EXPECT_EQ(keys[6].substr(14), "???/index.js");
+  EXPECT_TRUE(keys[7][0] == '/' || keys[7][0] == '#') << keys[7];
+  std::vector<std::string> sorted = keys;
+  std::sort(sorted.begin(), sorted.end());
+  EXPECT_EQ(std::unique(sorted.begin(), sorted.end()), sorted.end());
+
+  // Without a root, paths are taken from the top of the file system.
+  Index noRoot(NewFolder("keys-noroot"), nullptr);
+  Str63 key = noRoot->GetFileKey(RefOf(cases[0].path));
+  EXPECT_TRUE(key.view().ends_with("keys/index.js")) << key.str();
+  EXPECT_NE(key[1], '/');
+  EXPECT_TRUE(noRoot->GetFileKey(FSRef()).empty());
+  FSRef none;
+  EXPECT_FALSE(index->ResolveFile("../keys/index.js", none));
+}
+
+TEST(FileSystem, FilesOfOneNameInDifferentFoldersKeepTheirOwnSymbols) {
+  Languages languages;
+  std::string root = NewFolder("same-names");
+  std::string indexFolder = NewFolder("same-names-index");
+  FSRef top = RefOf(MakeFile(root, "Controller.php"));
+  FSRef admin = RefOf(MakeFile(root, "admin/Controller.php"));
+  {
+    Index index(indexFolder, languages.collection);
+    index->SetRoot(RefOf(root));
+    for (auto [file, symbol] : {std::pair{top, "Site"}, std::pair{admin, "Admin"}}) {
+      Str63 key = index->GetFileKey(file);
+      EXPECT_TRUE(index->GetFileModifiedWithFSRef(file));
+      FileDescriptorPtr descriptor = index->Add(key, "");
+      EXPECT_EQ(descriptor->symbolTable->library, languages.php);
+      index->AddSymbol(descriptor->symbolTable->Add(symbol, "", key, Definition("class")));
+      index->AddSymbol(descriptor->symbolTable->Add("index", symbol, key, Definition("method")));
+      descriptor->modifiedDate = FSGetModifiedFileDate(file);
+    }
+    index->Save();
+  }
+  Index back(indexFolder, languages.collection);
+  back->SetRoot(RefOf(root));
+  EXPECT_EQ(Shape(back->GetSymbolics("Controller.php")), "Site(index)");
+  EXPECT_EQ(Shape(back->GetSymbolics("admin/Controller.php")), "Admin(index)");
+  EXPECT_EQ(back->GetDescriptor("admin/Controller.php")->symbolTable->library, languages.php);
+  EXPECT_EQ(GlobalFile(back.fs, "Admin"), "admin/Controller.php");
+  EXPECT_EQ(GlobalFile(back.fs, "index"), "Controller.php");
+  for (FSRef file : {top, admin}) {
+    EXPECT_FALSE(back->GetFileModifiedWithFSRef(file));
+    EXPECT_FALSE(back->GetFileModified(back->GetFileKey(file)));  // found below the root, no paths needed
+  }
+  // Cleaning one leaves the other and its global symbols alone.
+  back->CleanFile("admin/Controller.php");
+  EXPECT_EQ(Shape(back->GetSymbolics("Controller.php")), "Site(index)");
+  EXPECT_EQ(GlobalFile(back.fs, "Site"), "Controller.php");
+  EXPECT_EQ(GlobalFile(back.fs, "Admin"), "<none>");
+}
+
+// An index written when files were keyed by their bare names still loads, and
+// the file at the top of the root finds its entry again.
+TEST(FileSystem, AnIndexOfBareNamesStillLoads) {
+  Languages languages;
+  std::string root = NewFolder("bare");
+  std::string indexFolder = NewFolder("bare-index");
+  FSRef top = RefOf(MakeFile(root, "cart.php"));
+  FSRef nested = RefOf(MakeFile(root, "shop/cart.php"));
+  {
+    Index old(indexFolder, languages.collection);
+    AddSymbol(old.fs, "cart.php", "Cart");
+    old->GetDescriptor("cart.php")->modifiedDate = FSGetModifiedFileDate(top);
+    old->Save();
+  }
+  Index index(indexFolder, languages.collection);
+  index->SetRoot(RefOf(root));
+  EXPECT_EQ(Shape(index->GetSymbolics(index->GetFileKey(top))), "Cart");
+  EXPECT_FALSE(index->GetFileModifiedWithFSRef(top));
+  EXPECT_TRUE(index->GetFileModifiedWithFSRef(nested));
+  EXPECT_EQ(GlobalFile(index.fs, "Cart"), "cart.php");
 }
