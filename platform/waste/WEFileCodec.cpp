@@ -15,6 +15,7 @@
 #include <string_view>
 #include <tuple>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "CFStringInternal.h"
 
@@ -427,6 +428,9 @@ const std::unordered_map<std::string_view, KwInfo>& Keywords() {
 
 constexpr size_t kMaxDepth = 512;
 constexpr int kMaxWordLength = 32;
+// The engine keeps every family name it meets for the life of the process;
+// one document may add this many, and its runs in further fonts name none.
+constexpr size_t kMaxFontNames = 1024;
 
 class RTFReader {
  public:
@@ -577,7 +581,12 @@ class RTFReader {
   WECodecStyle Resolve() {
     const GroupState& s = State();
     WECodecStyle style;
-    if (s.font >= 0) style.fontName = FontName(s.font);
+    if (s.font >= 0) {
+      const std::string& name = FontName(s.font);
+      if (!name.empty() && (fontNamesUsed_.count(name) != 0 ||
+                            (fontNamesUsed_.size() < kMaxFontNames && fontNamesUsed_.insert(name).second)))
+        style.fontName = name;
+    }
     style.size = Fixed(s.halfPoints) * 32768;
     if (s.color > 0 && size_t(s.color) < colors_.size() && !colors_[s.color].automatic) {
       const ColorEntry& c = colors_[s.color];
@@ -838,6 +847,7 @@ class RTFReader {
   std::vector<GroupState> stack_;
   GroupState last_;
   std::map<int, FontEntry> fonts_;
+  std::unordered_set<std::string> fontNamesUsed_;
   std::vector<ColorEntry> colors_;
   ColorEntry color_;
   bool pendingColor_ = false;

@@ -100,7 +100,9 @@ void WEConvertLineEndings(std::vector<UniChar>& text, WELineEnding lineEnding);
 //                           reader follows
 //   paramErr                nil bytes with a non-zero count
 // A document that ends early (missing closing braces, a cut escape) gives
-// the text read so far and noErr.
+// the text read so far and noErr. Runs name at most 1024 different fonts
+// (the engine keeps the names it meets for good); runs in further fonts name
+// none.
 OSStatus WEReadRTF(const void* bytes, size_t byteCount, WECodecText& out);
 
 // Writes the text and its runs as an RTF document (replacing `rtf`): plain
