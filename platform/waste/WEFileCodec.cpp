@@ -54,6 +54,9 @@ bool IsUTF16Encoding(TextEncoding e) {
   return e == kCFStringEncodingUTF16 || e == kCFStringEncodingUTF16BE || e == kCFStringEncodingUTF16LE;
 }
 
+// UTF-16 and UTF-32 without a named byte order: written with a mark.
+bool IsPlainWideEncoding(TextEncoding e) { return e == kCFStringEncodingUTF16 || e == kCFStringEncodingUTF32; }
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -168,6 +171,13 @@ OSStatus WEEncodeText(const UniChar* text, size_t count, TextEncoding encoding, 
       if (s) CFRelease(s);
     }
     return kTECUnmappableElementErr;
+  }
+  // Reading skips a leading mark, so a text that begins with U+FEFF is
+  // written after one (the plain wide forms always have theirs); any other
+  // text is written as before, without.
+  if (n > 0 && src[0] == 0xFEFF && !IsPlainWideEncoding(encoding)) {
+    const size_t mark = encoding == kCFStringEncodingUTF8 ? 3 : IsUTF16Encoding(encoding) ? 2 : 4;
+    out.insert(0, out, 0, mark);
   }
   bytes.swap(out);
   return noErr;

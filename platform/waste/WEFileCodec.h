@@ -63,7 +63,9 @@ enum WELineEnding : UInt8 {
 // their numbers): Mac Roman, ISO Latin 1, Windows Latin 1, ASCII, UTF-8,
 // UTF-16 and UTF-32 (plain: byte-order mark honoured, big-endian without one;
 // written with a mark), and their BE / LE forms (no mark written; a leading
-// mark of the same order is skipped when read, as is one of UTF-8).
+// mark of the same order is skipped when read, as is one of UTF-8). A text
+// that begins with U+FEFF is written after a mark in every Unicode form, so
+// that it reads back as it was.
 bool WECodecIsEncodingSupported(TextEncoding encoding);
 
 // Decodes a file's bytes into UTF-16 code units (replacing `text`).

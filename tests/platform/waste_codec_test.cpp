@@ -101,6 +101,39 @@ TEST(WECodecText, MarksAreReadAndSkipped) {
   }
 }
 
+// A text that begins with U+FEFF reads back as it was written, in every
+// Unicode form: the reader's skip takes the mark the writer put before it.
+TEST(WECodecText, ALeadingByteOrderMarkCharacterSurvivesARoundTrip) {
+  const struct {
+    const char* name;
+    TextEncoding encoding;
+    std::string bytes;
+  } cases[] = {
+      {"UTF-8", kTextEncodingUTF8, Bytes({0xEF, 0xBB, 0xBF, 0xEF, 0xBB, 0xBF, 'h'})},
+      {"UTF-16", kCFStringEncodingUTF16, Bytes({0xFE, 0xFF, 0xFE, 0xFF, 0, 'h'})},
+      {"UTF-16BE", kCFStringEncodingUTF16BE, Bytes({0xFE, 0xFF, 0xFE, 0xFF, 0, 'h'})},
+      {"UTF-16LE", kCFStringEncodingUTF16LE, Bytes({0xFF, 0xFE, 0xFF, 0xFE, 'h', 0})},
+      {"UTF-32", kCFStringEncodingUTF32, Bytes({0, 0, 0xFE, 0xFF, 0, 0, 0xFE, 0xFF, 0, 0, 0, 'h'})},
+      {"UTF-32BE", kCFStringEncodingUTF32BE, Bytes({0, 0, 0xFE, 0xFF, 0, 0, 0xFE, 0xFF, 0, 0, 0, 'h'})},
+      {"UTF-32LE", kCFStringEncodingUTF32LE, Bytes({0xFF, 0xFE, 0, 0, 0xFF, 0xFE, 0, 0, 'h', 0, 0, 0})},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (const std::u16string& text : {std::u16string(u"\uFEFFh"), std::u16string(u"\uFEFF\uFEFFh")}) {
+      std::string bytes;
+      ASSERT_EQ(WEEncodeText(reinterpret_cast<const UniChar*>(text.data()), text.size(), c.encoding,
+                             weLineEndingKeep, bytes),
+                noErr);
+      if (text.size() == 2) {
+        EXPECT_EQ(bytes, c.bytes);
+      }
+      std::vector<UniChar> back;
+      ASSERT_EQ(WEDecodeText(bytes.data(), bytes.size(), c.encoding, weLineEndingKeep, back), noErr);
+      EXPECT_EQ(back, U(text));
+    }
+  }
+}
+
 TEST(WECodecText, BytesNotValidInTheirEncodingAreRefused) {
   struct {
     const char* name;
