@@ -933,13 +933,26 @@ OSStatus WEWriteRTF(const WECodecText& in, std::string& rtf) {
     if (k > 0 && runs[k].start < runs[k - 1].start) return paramErr;
   }
 
+  // A write of what was read must read and write the same again, so only
+  // runs that write text are written: not an empty one, nor the LF of a CR
+  // LF pair whose CR ended the run before. The one style of an empty text
+  // is written.
+  std::vector<const WECodecRun*> written;
+  for (size_t k = 0; k < runs.size(); ++k) {
+    const size_t from = runs[k].start;
+    const size_t to = (k + 1 < runs.size()) ? runs[k + 1].start : n;
+    const bool halfAPair = to == from + 1 && from > 0 && in.text[from] == kLF && in.text[from - 1] == kCR;
+    if ((from == to || halfAPair) && !(n == 0 && k + 1 == runs.size())) continue;
+    written.push_back(&runs[k]);
+  }
+
   // Tables of the fonts and colours in first-use order.
   std::vector<const std::string*> fonts;
   std::map<std::string, int> fontIndex;
   std::vector<ColorKey> colors;
   std::map<ColorKey, int> colorIndex;
-  for (const WECodecRun& run : runs) {
-    const WECodecStyle& s = run.style;
+  for (const WECodecRun* run : written) {
+    const WECodecStyle& s = run->style;
     if (!s.fontName.empty() && fontIndex.emplace(s.fontName, int(fonts.size())).second)
       fonts.push_back(&s.fontName);
     ColorKey key{Channel8(s.color.red), Channel8(s.color.green), Channel8(s.color.blue)};
@@ -1015,12 +1028,13 @@ OSStatus WEWriteRTF(const WECodecText& in, std::string& rtf) {
     out += ' ';
     writeText(0, n);
   } else {
-    for (size_t k = 0; k < runs.size(); ++k) {
-      size_t from = runs[k].start;
-      size_t to = (k + 1 < runs.size()) ? runs[k + 1].start : n;
-      // Empty runs say nothing, except the one style of an empty text.
-      if (from == to && !(n == 0 && k + 1 == runs.size())) continue;
-      writeStyle(runs[k].style);
+    // A style already in force is not stated again.
+    const WECodecStyle* inForce = nullptr;
+    for (size_t k = 0; k < written.size(); ++k) {
+      const size_t from = written[k]->start;
+      const size_t to = (k + 1 < written.size()) ? written[k + 1]->start : n;
+      if (inForce == nullptr || *inForce != written[k]->style) writeStyle(written[k]->style);
+      inForce = &written[k]->style;
       writeText(from, to);
     }
   }

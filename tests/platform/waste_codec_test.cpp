@@ -292,6 +292,50 @@ TEST(WECodecRTF, WriterMergesEqualRunsAndKeepsTheStyleOfEmptyText) {
   EXPECT_TRUE(out.runs[0].style == WECodecStyle{});
 }
 
+// What the writer wrote, read and written again, is the same document: runs
+// that hold no text of their own (the LF of a CR LF pair), neighbours of one
+// style, and a sweep of texts cut into runs at random.
+TEST(WECodecRTF, AWriteOfWhatWasReadIsStable) {
+  const WECodecStyle plain = Style("Monaco", 12, {0, 0, 0});
+  const WECodecStyle bold = Style("Courier", 10, {0, 0, 0xFFFF}, true);
+  const WECodecStyle odd = Style("Unused Face", 30, {0x1234, 0, 0}, false, true);
+  struct Case {
+    const char* name;
+    std::u16string text;
+    std::vector<WECodecRun> runs;
+  };
+  std::vector<Case> cases = {
+      {"only the LF of a pair", u"ab\r\ncd", {{0, plain}, {3, bold}, {4, plain}}},
+      {"only the LF, another style after", u"ab\r\ncd", {{0, plain}, {3, odd}, {4, bold}}},
+      {"only the LF at the end", u"ab\r\n", {{0, bold}, {3, odd}}},
+      {"the LF opens a longer run", u"ab\r\ncd", {{0, plain}, {3, bold}}},
+      {"neighbours of one style", u"abcdef", {{0, bold}, {2, bold}, {4, plain}}},
+  };
+  std::mt19937 random(11);
+  const std::u16string pieces[] = {u"a", u"\r", u"\n", u"\r\n", u"\t", u"{", u"\u00E9", u"\U0001F600", u" "};
+  const WECodecStyle styles[] = {plain, bold, odd};
+  for (int round = 0; round < 300; ++round) {
+    Case c{"random", u"", {}};
+    for (int k = int(random() % 12); k >= 0; --k) c.text += pieces[random() % std::size(pieces)];
+    c.runs.push_back({0, styles[random() % 3]});
+    for (int k = int(random() % 5); k > 0; --k)
+      c.runs.push_back({UInt32(c.runs.back().start + random() % 3), styles[random() % 3]});
+    if (c.runs.back().start > c.text.size()) c.runs.resize(1);
+    cases.push_back(c);
+  }
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    WECodecText in;
+    in.text = U(c.text);
+    in.runs = c.runs;
+    std::string first, second;
+    ASSERT_EQ(WEWriteRTF(in, first), noErr);
+    WECodecText read = ReadRTF(first);
+    ASSERT_EQ(WEWriteRTF(read, second), noErr);
+    EXPECT_EQ(second, first);
+  }
+}
+
 TEST(WECodecRTF, WriterRefusesRunsThatDoNotFitTheText) {
   WECodecText in;
   in.text = U(u"abc");
