@@ -48,8 +48,10 @@ bool Selectable(MenuRef menu, MenuItemIndex item) {
   return IsMenuItemEnabled(menu, 0) && IsMenuItemEnabled(menu, item);
 }
 
-bool FindCommandIn(MenuRef menu, MenuCommand command, MenuRef* outMenu, MenuItemIndex* outItem, int depth) {
-  if (depth > 32 || !IsValidMenu(menu)) return false;
+// Searches visit a menu shown in several places once.
+bool FindCommandIn(MenuRef menu, MenuCommand command, MenuRef* outMenu, MenuItemIndex* outItem, int depth,
+                   std::unordered_set<MenuRef>& seen) {
+  if (depth > 32 || !IsValidMenu(menu) || !seen.insert(menu).second) return false;
   const UInt16 count = CountMenuItems(menu);
   for (MenuItemIndex i = 1; i <= count; ++i) {
     MenuCommand c = 0;
@@ -61,7 +63,7 @@ bool FindCommandIn(MenuRef menu, MenuCommand command, MenuRef* outMenu, MenuItem
     }
     MenuRef sub = nullptr;
     if (GetMenuItemHierarchicalMenu(menu, i, &sub) == noErr && sub &&
-        FindCommandIn(sub, command, outMenu, outItem, depth + 1))
+        FindCommandIn(sub, command, outMenu, outItem, depth + 1, seen))
       return true;
   }
   return false;
@@ -75,8 +77,10 @@ bool HeadlessPresent(const MenuShowRequest& request, MenuRef* outMenu, MenuItemI
   switch (c.kind) {
     case Choice::kDismiss:
       return false;
-    case Choice::kCommand:
-      return FindCommandIn(request.menu, c.command, outMenu, outItem, 0);
+    case Choice::kCommand: {
+      std::unordered_set<MenuRef> seen;
+      return FindCommandIn(request.menu, c.command, outMenu, outItem, 0, seen);
+    }
     case Choice::kItem: {
       MenuRef menu = c.menu ? c.menu : request.menu;
       if (!Selectable(menu, c.item)) return false;
@@ -211,8 +215,8 @@ bool KeyMatches(MenuRef menu, MenuItemIndex i, UInt32 modifiers, UniChar ch, UIn
 }
 
 bool FindKey(MenuRef menu, UInt32 modifiers, UniChar ch, UInt32 keyCode, bool submenus, MenuRef* outMenu,
-             MenuItemIndex* outItem, int depth) {
-  if (depth > 32 || !IsValidMenu(menu)) return false;
+             MenuItemIndex* outItem, int depth, std::unordered_set<MenuRef>& seen) {
+  if (depth > 32 || !IsValidMenu(menu) || !seen.insert(menu).second) return false;
   const UInt16 count = CountMenuItems(menu);
   for (MenuItemIndex i = 1; i <= count; ++i) {
     if (KeyMatches(menu, i, modifiers, ch, keyCode)) {
@@ -222,7 +226,7 @@ bool FindKey(MenuRef menu, UInt32 modifiers, UniChar ch, UInt32 keyCode, bool su
     }
     MenuRef sub = nullptr;
     if ((submenus || depth == 0) && GetMenuItemHierarchicalMenu(menu, i, &sub) == noErr && sub &&
-        FindKey(sub, modifiers, ch, keyCode, submenus, outMenu, outItem, depth + 1))
+        FindKey(sub, modifiers, ch, keyCode, submenus, outMenu, outItem, depth + 1, seen))
       return true;
   }
   return false;
@@ -314,8 +318,9 @@ Boolean IsMenuKeyEvent(MenuRef inStartMenu, EventRef inEvent, OptionBits inOptio
   if (inStartMenu) RetainMenu(start);
   MenuRef menu = nullptr;
   MenuItemIndex item = 0;
+  std::unordered_set<MenuRef> seen;
   bool found = FindKey(start, modifiers, ch, keyCode, (inOptions & kMenuEventDontCheckSubmenus) == 0, &menu,
-                       &item, 0);
+                       &item, 0, seen);
   if (found && (inOptions & kMenuEventIncludeDisabledItems) == 0) {
     // The item's state is brought up to date first, as before a menu shows.
     MenuCommand c = 0;

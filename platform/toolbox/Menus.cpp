@@ -128,9 +128,11 @@ OSStatus InsertItem(MenuRef m, size_t position, CFStringRef text, MenuItemAttrib
   return noErr;
 }
 
+// A menu shown in several places is searched once: its items are the same
+// items, and menus that each hold the next twice stay linear to search.
 bool FindCommand(MenuRef m, MenuCommand command, UInt32* remaining, MenuRef* outMenu, MenuItemIndex* outIndex,
-                 int depth) {
-  if (depth > 32) return false;  // a submenu cycle
+                 int depth, std::unordered_set<MenuRef>& seen) {
+  if (depth > 32 || !seen.insert(m).second) return false;  // a submenu cycle, or searched already
   for (size_t i = 0; i < m->items.size(); ++i) {
     const auto& item = m->items[i];
     if (item.command == command && --*remaining == 0) {
@@ -139,7 +141,7 @@ bool FindCommand(MenuRef m, MenuCommand command, UInt32* remaining, MenuRef* out
       return true;
     }
     if (item.submenu && IsLive(item.submenu) &&
-        FindCommand(item.submenu, command, remaining, outMenu, outIndex, depth + 1))
+        FindCommand(item.submenu, command, remaining, outMenu, outIndex, depth + 1, seen))
       return true;
   }
   return false;
@@ -296,7 +298,8 @@ OSStatus GetIndMenuItemWithCommandID(MenuRef inMenu, MenuCommand inCommandID, UI
   UInt32 remaining = inItemIndex == 0 ? 1 : inItemIndex;
   MenuRef found = nullptr;
   MenuItemIndex index = 0;
-  if (!FindCommand(inMenu, inCommandID, &remaining, &found, &index, 0)) return menuItemNotFoundErr;
+  std::unordered_set<MenuRef> seen;
+  if (!FindCommand(inMenu, inCommandID, &remaining, &found, &index, 0, seen)) return menuItemNotFoundErr;
   if (outMenu) *outMenu = found;
   if (outIndex) *outIndex = index;
   return noErr;
@@ -528,13 +531,13 @@ MenuRef Root() {
   return gRoot;
 }
 
-MenuRef FindByID(MenuRef m, MenuID id, int depth) {
-  if (depth > 32 || !IsLive(m)) return nullptr;
+MenuRef FindByID(MenuRef m, MenuID id, int depth, std::unordered_set<MenuRef>& seen) {
+  if (depth > 32 || !IsLive(m) || !seen.insert(m).second) return nullptr;
   for (auto& item : m->items) {
     MenuRef sub = item.submenu;
     if (sub == nullptr || !IsLive(sub)) continue;
     if (sub->id == id) return sub;
-    if (MenuRef found = FindByID(sub, id, depth + 1)) return found;
+    if (MenuRef found = FindByID(sub, id, depth + 1, seen)) return found;
   }
   return nullptr;
 }
@@ -633,9 +636,10 @@ MenuRef GetMenuRef(MenuID menuID) {
   }
   for (MenuRef m : Hierarchical())
     if (IsLive(m) && m->id == menuID) return m;
-  if (MenuRef found = FindByID(root, menuID, 0)) return found;
+  std::unordered_set<MenuRef> seen;
+  if (MenuRef found = FindByID(root, menuID, 0, seen)) return found;
   for (MenuRef m : Hierarchical())
-    if (MenuRef found = FindByID(m, menuID, 0)) return found;
+    if (MenuRef found = FindByID(m, menuID, 0, seen)) return found;
   return nullptr;
 }
 

@@ -3,6 +3,7 @@
 // checked before it is used; a file is a hostile input like any other.
 #include <cmath>
 #include <cstring>
+#include <map>
 #include <new>
 #include <set>
 #include <string>
@@ -278,9 +279,27 @@ struct Loader {
   CFDictionaryRef root;
   Status st;
   std::set<std::string> menusInProgress;  // named menus being built (a cycle fails)
+  // Named menus built in the current menu tree, each holding one reference:
+  // a name met again is the same menu, so menus that name the next one twice
+  // cost one menu per name, not two to the power of the names.
+  std::map<std::string, MenuRef> menusBuilt;
+
+  ~Loader() { ForgetMenus(); }
 
   CFDictionaryRef Section(const char* name) { return AsDict(Value(root, name)); }
 
+  void ForgetMenus() {
+    for (auto& [name, menu] : menusBuilt) ReleaseMenu(menu);
+    menusBuilt.clear();
+  }
+  // A menu tree of its own: a pop-up or a search field marks and edits its
+  // menu, so two controls naming one menu each get their own.
+  MenuRef TreeFrom(CFTypeRef spec) {
+    ForgetMenus();
+    MenuRef m = MenuFrom(spec, 0);
+    ForgetMenus();
+    return m;
+  }
   MenuRef MenuFrom(CFTypeRef spec, int depth);
   MenuRef NamedMenu(const std::string& name, int depth);
   void Items(MenuRef menu, CFArrayRef items, int depth);
@@ -298,12 +317,20 @@ MenuRef Loader::NamedMenu(const std::string& name, int depth) {
     st.Fail(kIBCarbonRuntimeCantFindObject);
     return nullptr;
   }
+  if (auto built = menusBuilt.find(name); built != menusBuilt.end()) {
+    RetainMenu(built->second);
+    return built->second;
+  }
   if (!menusInProgress.insert(name).second) {
     st.Fail(kBadEntry);  // a menu that holds itself
     return nullptr;
   }
   MenuRef m = MenuFrom(d, depth);
   menusInProgress.erase(name);
+  if (m != nullptr) {
+    RetainMenu(m);
+    menusBuilt.emplace(name, m);
+  }
   return m;
 }
 
@@ -394,6 +421,8 @@ MenuRef Loader::MenuBar(CFArrayRef menus) {
     st.Fail(s);
     return nullptr;
   }
+  // The bar is one tree: a menu it names twice is one menu.
+  ForgetMenus();
   for (CFIndex i = 0; i < CFArrayGetCount(menus) && st.ok(); ++i) {
     MenuRef m = MenuFrom(CFArrayGetValueAtIndex(menus, i), 0);
     if (m == nullptr) break;
@@ -406,6 +435,7 @@ MenuRef Loader::MenuBar(CFArrayRef menus) {
     ReleaseMenu(m);
     if (s != noErr) st.Fail(s);
   }
+  ForgetMenus();
   if (!st.ok()) {
     ReleaseMenu(root);
     return nullptr;
@@ -639,7 +669,7 @@ void Loader::Configure(HIViewRef view, CFDictionaryRef d, const std::string& cls
   });
   if (cls == "searchField") {
     if (CFTypeRef spec = Value(d, "menu")) {
-      MenuRef menu = MenuFrom(spec, 0);
+      MenuRef menu = TreeFrom(spec);
       if (menu != nullptr) {
         OSStatus s = HISearchFieldSetSearchMenu(view, menu);
         ReleaseMenu(menu);  // the field keeps its own reference
@@ -649,7 +679,7 @@ void Loader::Configure(HIViewRef view, CFDictionaryRef d, const std::string& cls
   }
   if (cls == "popupButton") {
     if (CFTypeRef spec = Value(d, "menu")) {
-      MenuRef menu = MenuFrom(spec, 0);
+      MenuRef menu = TreeFrom(spec);
       if (menu != nullptr) {
         OSErr s = SetControlData(view, 0, kControlPopupButtonMenuRefTag, sizeof menu, &menu);
         ReleaseMenu(menu);  // the pop-up keeps its own reference
@@ -819,7 +849,7 @@ OSStatus CreateWindowFromNib(IBNibRef inNibRef, CFStringRef inName, WindowRef* o
   CFDictionaryRef d = Entry(inNibRef, "windows", inName);
   if (d == nullptr)
     return HasEntry(inNibRef, "windows", inName) ? kBadEntry : OSStatus(kIBCarbonRuntimeCantFindObject);
-  Loader loader{inNibRef->root, {}, {}};
+  Loader loader{inNibRef->root, {}, {}, {}};
   Status& st = loader.st;
   const WindowClass windowClass = ClassOf(d, st);
   const WindowAttributes attributes = Bits(d, "attributes", kWindowAttributes, std::size(kWindowAttributes), st);
@@ -870,7 +900,7 @@ OSStatus CreateMenuFromNib(IBNibRef inNibRef, CFStringRef inName, MenuRef* outMe
   *outMenuRef = nullptr;
   if (!IsNib(inNibRef)) return paramErr;
   if (!HasEntry(inNibRef, "menus", inName)) return kIBCarbonRuntimeCantFindObject;
-  Loader loader{inNibRef->root, {}, {}};
+  Loader loader{inNibRef->root, {}, {}, {}};
   MenuRef menu = loader.NamedMenu(UTF8(inName), 0);
   if (menu == nullptr) return loader.st.ok() ? OSStatus(kBadEntry) : loader.st.value;
   *outMenuRef = menu;
@@ -885,7 +915,7 @@ OSStatus CreateMenuBarFromNib(IBNibRef inNibRef, CFStringRef inName, Handle* out
   CFDictionaryRef bars = AsDict(Value(inNibRef->root, "menuBars"));
   CFArrayRef menus = AsArray(CFDictionaryGetValue(bars, inName));
   if (menus == nullptr) return kBadEntry;
-  Loader loader{inNibRef->root, {}, {}};
+  Loader loader{inNibRef->root, {}, {}, {}};
   MenuRef root = loader.MenuBar(menus);
   if (root == nullptr) return loader.st.ok() ? OSStatus(kBadEntry) : loader.st.value;
   *outMenuBar = reinterpret_cast<Handle>(root);

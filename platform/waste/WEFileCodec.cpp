@@ -15,6 +15,7 @@
 #include <string_view>
 #include <tuple>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "CFStringInternal.h"
 
@@ -52,6 +53,9 @@ size_t FirstUnpairedSurrogate(const UniChar* t, size_t n) {
 bool IsUTF16Encoding(TextEncoding e) {
   return e == kCFStringEncodingUTF16 || e == kCFStringEncodingUTF16BE || e == kCFStringEncodingUTF16LE;
 }
+
+// UTF-16 and UTF-32 without a named byte order: written with a mark.
+bool IsPlainWideEncoding(TextEncoding e) { return e == kCFStringEncodingUTF16 || e == kCFStringEncodingUTF32; }
 
 }  // namespace
 
@@ -167,6 +171,13 @@ OSStatus WEEncodeText(const UniChar* text, size_t count, TextEncoding encoding, 
       if (s) CFRelease(s);
     }
     return kTECUnmappableElementErr;
+  }
+  // Reading skips a leading mark, so a text that begins with U+FEFF is
+  // written after one (the plain wide forms always have theirs); any other
+  // text is written as before, without.
+  if (n > 0 && src[0] == 0xFEFF && !IsPlainWideEncoding(encoding)) {
+    const size_t mark = encoding == kCFStringEncodingUTF8 ? 3 : IsUTF16Encoding(encoding) ? 2 : 4;
+    out.insert(0, out, 0, mark);
   }
   bytes.swap(out);
   return noErr;
@@ -427,6 +438,9 @@ const std::unordered_map<std::string_view, KwInfo>& Keywords() {
 
 constexpr size_t kMaxDepth = 512;
 constexpr int kMaxWordLength = 32;
+// The engine keeps every family name it meets for the life of the process;
+// one document may add this many, and its runs in further fonts name none.
+constexpr size_t kMaxFontNames = 1024;
 
 class RTFReader {
  public:
@@ -577,7 +591,12 @@ class RTFReader {
   WECodecStyle Resolve() {
     const GroupState& s = State();
     WECodecStyle style;
-    if (s.font >= 0) style.fontName = FontName(s.font);
+    if (s.font >= 0) {
+      const std::string& name = FontName(s.font);
+      if (!name.empty() && (fontNamesUsed_.count(name) != 0 ||
+                            (fontNamesUsed_.size() < kMaxFontNames && fontNamesUsed_.insert(name).second)))
+        style.fontName = name;
+    }
     style.size = Fixed(s.halfPoints) * 32768;
     if (s.color > 0 && size_t(s.color) < colors_.size() && !colors_[s.color].automatic) {
       const ColorEntry& c = colors_[s.color];
@@ -838,6 +857,7 @@ class RTFReader {
   std::vector<GroupState> stack_;
   GroupState last_;
   std::map<int, FontEntry> fonts_;
+  std::unordered_set<std::string> fontNamesUsed_;
   std::vector<ColorEntry> colors_;
   ColorEntry color_;
   bool pendingColor_ = false;
@@ -913,13 +933,26 @@ OSStatus WEWriteRTF(const WECodecText& in, std::string& rtf) {
     if (k > 0 && runs[k].start < runs[k - 1].start) return paramErr;
   }
 
+  // A write of what was read must read and write the same again, so only
+  // runs that write text are written: not an empty one, nor the LF of a CR
+  // LF pair whose CR ended the run before. The one style of an empty text
+  // is written.
+  std::vector<const WECodecRun*> written;
+  for (size_t k = 0; k < runs.size(); ++k) {
+    const size_t from = runs[k].start;
+    const size_t to = (k + 1 < runs.size()) ? runs[k + 1].start : n;
+    const bool halfAPair = to == from + 1 && from > 0 && in.text[from] == kLF && in.text[from - 1] == kCR;
+    if ((from == to || halfAPair) && !(n == 0 && k + 1 == runs.size())) continue;
+    written.push_back(&runs[k]);
+  }
+
   // Tables of the fonts and colours in first-use order.
   std::vector<const std::string*> fonts;
   std::map<std::string, int> fontIndex;
   std::vector<ColorKey> colors;
   std::map<ColorKey, int> colorIndex;
-  for (const WECodecRun& run : runs) {
-    const WECodecStyle& s = run.style;
+  for (const WECodecRun* run : written) {
+    const WECodecStyle& s = run->style;
     if (!s.fontName.empty() && fontIndex.emplace(s.fontName, int(fonts.size())).second)
       fonts.push_back(&s.fontName);
     ColorKey key{Channel8(s.color.red), Channel8(s.color.green), Channel8(s.color.blue)};
@@ -995,12 +1028,13 @@ OSStatus WEWriteRTF(const WECodecText& in, std::string& rtf) {
     out += ' ';
     writeText(0, n);
   } else {
-    for (size_t k = 0; k < runs.size(); ++k) {
-      size_t from = runs[k].start;
-      size_t to = (k + 1 < runs.size()) ? runs[k + 1].start : n;
-      // Empty runs say nothing, except the one style of an empty text.
-      if (from == to && !(n == 0 && k + 1 == runs.size())) continue;
-      writeStyle(runs[k].style);
+    // A style already in force is not stated again.
+    const WECodecStyle* inForce = nullptr;
+    for (size_t k = 0; k < written.size(); ++k) {
+      const size_t from = written[k]->start;
+      const size_t to = (k + 1 < written.size()) ? written[k + 1]->start : n;
+      if (inForce == nullptr || *inForce != written[k]->style) writeStyle(written[k]->style);
+      inForce = &written[k]->style;
       writeText(from, to);
     }
   }

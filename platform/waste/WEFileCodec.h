@@ -63,7 +63,9 @@ enum WELineEnding : UInt8 {
 // their numbers): Mac Roman, ISO Latin 1, Windows Latin 1, ASCII, UTF-8,
 // UTF-16 and UTF-32 (plain: byte-order mark honoured, big-endian without one;
 // written with a mark), and their BE / LE forms (no mark written; a leading
-// mark of the same order is skipped when read, as is one of UTF-8).
+// mark of the same order is skipped when read, as is one of UTF-8). A text
+// that begins with U+FEFF is written after a mark in every Unicode form, so
+// that it reads back as it was.
 bool WECodecIsEncodingSupported(TextEncoding encoding);
 
 // Decodes a file's bytes into UTF-16 code units (replacing `text`).
@@ -100,7 +102,9 @@ void WEConvertLineEndings(std::vector<UniChar>& text, WELineEnding lineEnding);
 //                           reader follows
 //   paramErr                nil bytes with a non-zero count
 // A document that ends early (missing closing braces, a cut escape) gives
-// the text read so far and noErr.
+// the text read so far and noErr. Runs name at most 1024 different fonts
+// (the engine keeps the names it meets for good); runs in further fonts name
+// none.
 OSStatus WEReadRTF(const void* bytes, size_t byteCount, WECodecText& out);
 
 // Writes the text and its runs as an RTF document (replacing `rtf`): plain

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 #include "CFBundle.h"
 #include "CFString.h"
@@ -285,6 +286,64 @@ TEST_F(NibTest, MenusAndMenuBar) {
   EXPECT_EQ(Text(title), "Edit");
   CFRelease(title);
   ClearMenuBar();
+}
+
+// Menus that each name the next one twice: every name is built once per
+// tree and shared, held once by each item that shows it, and all of it goes
+// with the last reference. Two pop-ups still get menus of their own.
+TEST_F(NibTest, ANamedMenuIsBuiltOncePerMenuTree) {
+  IBNibRef shared = nullptr;
+  ASSERT_EQ(CreateNibReferenceWithCFBundle(bundle_, Str("Shared"), &shared), noErr);
+  MenuRef top = nullptr;
+  ASSERT_EQ(CreateMenuFromNib(shared, Str("Chain0"), &top), noErr);
+  EXPECT_EQ(GetMenuRetainCount(top), 1u);
+  std::vector<MenuRef> chain{top};
+  for (int level = 1; level <= 12; ++level) {
+    SCOPED_TRACE(level);
+    MenuRef one = nullptr, two = nullptr;
+    GetMenuItemHierarchicalMenu(chain.back(), 1, &one);
+    GetMenuItemHierarchicalMenu(chain.back(), 2, &two);
+    ASSERT_NE(one, nullptr);
+    ASSERT_EQ(one, two);
+    EXPECT_EQ(GetMenuRetainCount(one), 2u);
+    chain.push_back(one);
+  }
+  MenuRef found = nullptr;
+  MenuItemIndex index = 0;
+  ASSERT_EQ(GetIndMenuItemWithCommandID(top, 'endc', 1, &found, &index), noErr);
+  EXPECT_EQ(found, chain.back());
+  // One item, however many places show it.
+  EXPECT_EQ(GetIndMenuItemWithCommandID(top, 'endc', 2, &found, &index), menuItemNotFoundErr);
+  ReleaseMenu(top);
+  for (MenuRef m : chain) EXPECT_FALSE(IsValidMenu(m));
+
+  Handle bar = nullptr;
+  ASSERT_EQ(CreateMenuBarFromNib(shared, Str("Twice"), &bar), noErr);
+  MenuRef root = reinterpret_cast<MenuRef>(bar), first = nullptr, second = nullptr;
+  GetMenuItemHierarchicalMenu(root, 1, &first);
+  GetMenuItemHierarchicalMenu(root, 2, &second);
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(first, second);
+  EXPECT_EQ(GetMenuRetainCount(first), 2u);
+  DisposeMenuBar(bar);
+  EXPECT_FALSE(IsValidMenu(first));
+
+  // A fault after a shared menu was placed frees what was built.
+  MenuRef m = reinterpret_cast<MenuRef>(1);
+  EXPECT_EQ(CreateMenuFromNib(shared, Str("SharedThenBad"), &m), kIBCarbonRuntimeObjectNotOfRequestedType);
+  EXPECT_EQ(m, nullptr);
+
+  WindowRef w = nullptr;
+  ASSERT_EQ(CreateWindowFromNib(shared, Str("TwoPopUps"), &w), noErr);
+  MenuRef a = nullptr, b = nullptr;
+  ASSERT_EQ(GetControlData(Find(w, 'POPU', 1), 0, kControlPopupButtonMenuRefTag, sizeof a, &a, nullptr), noErr);
+  ASSERT_EQ(GetControlData(Find(w, 'POPU', 2), 0, kControlPopupButtonMenuRefTag, sizeof b, &b, nullptr), noErr);
+  ASSERT_NE(a, nullptr);
+  EXPECT_NE(a, b);
+  EXPECT_EQ(GetMenuRetainCount(a), 1u);
+  DisposeWindow(w);
+  EXPECT_FALSE(IsValidMenu(a));
+  DisposeNibReference(shared);
 }
 
 TEST_F(NibTest, MalformedEntriesFailCleanly) {

@@ -101,6 +101,39 @@ TEST(WECodecText, MarksAreReadAndSkipped) {
   }
 }
 
+// A text that begins with U+FEFF reads back as it was written, in every
+// Unicode form: the reader's skip takes the mark the writer put before it.
+TEST(WECodecText, ALeadingByteOrderMarkCharacterSurvivesARoundTrip) {
+  const struct {
+    const char* name;
+    TextEncoding encoding;
+    std::string bytes;
+  } cases[] = {
+      {"UTF-8", kTextEncodingUTF8, Bytes({0xEF, 0xBB, 0xBF, 0xEF, 0xBB, 0xBF, 'h'})},
+      {"UTF-16", kCFStringEncodingUTF16, Bytes({0xFE, 0xFF, 0xFE, 0xFF, 0, 'h'})},
+      {"UTF-16BE", kCFStringEncodingUTF16BE, Bytes({0xFE, 0xFF, 0xFE, 0xFF, 0, 'h'})},
+      {"UTF-16LE", kCFStringEncodingUTF16LE, Bytes({0xFF, 0xFE, 0xFF, 0xFE, 'h', 0})},
+      {"UTF-32", kCFStringEncodingUTF32, Bytes({0, 0, 0xFE, 0xFF, 0, 0, 0xFE, 0xFF, 0, 0, 0, 'h'})},
+      {"UTF-32BE", kCFStringEncodingUTF32BE, Bytes({0, 0, 0xFE, 0xFF, 0, 0, 0xFE, 0xFF, 0, 0, 0, 'h'})},
+      {"UTF-32LE", kCFStringEncodingUTF32LE, Bytes({0xFF, 0xFE, 0, 0, 0xFF, 0xFE, 0, 0, 'h', 0, 0, 0})},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (const std::u16string& text : {std::u16string(u"\uFEFFh"), std::u16string(u"\uFEFF\uFEFFh")}) {
+      std::string bytes;
+      ASSERT_EQ(WEEncodeText(reinterpret_cast<const UniChar*>(text.data()), text.size(), c.encoding,
+                             weLineEndingKeep, bytes),
+                noErr);
+      if (text.size() == 2) {
+        EXPECT_EQ(bytes, c.bytes);
+      }
+      std::vector<UniChar> back;
+      ASSERT_EQ(WEDecodeText(bytes.data(), bytes.size(), c.encoding, weLineEndingKeep, back), noErr);
+      EXPECT_EQ(back, U(text));
+    }
+  }
+}
+
 TEST(WECodecText, BytesNotValidInTheirEncodingAreRefused) {
   struct {
     const char* name;
@@ -257,6 +290,50 @@ TEST(WECodecRTF, WriterMergesEqualRunsAndKeepsTheStyleOfEmptyText) {
   out = ReadRTF(rtf);
   EXPECT_EQ(Text(out), u"x\ry");  // a CR LF pair is one paragraph break
   EXPECT_TRUE(out.runs[0].style == WECodecStyle{});
+}
+
+// What the writer wrote, read and written again, is the same document: runs
+// that hold no text of their own (the LF of a CR LF pair), neighbours of one
+// style, and a sweep of texts cut into runs at random.
+TEST(WECodecRTF, AWriteOfWhatWasReadIsStable) {
+  const WECodecStyle plain = Style("Monaco", 12, {0, 0, 0});
+  const WECodecStyle bold = Style("Courier", 10, {0, 0, 0xFFFF}, true);
+  const WECodecStyle odd = Style("Unused Face", 30, {0x1234, 0, 0}, false, true);
+  struct Case {
+    const char* name;
+    std::u16string text;
+    std::vector<WECodecRun> runs;
+  };
+  std::vector<Case> cases = {
+      {"only the LF of a pair", u"ab\r\ncd", {{0, plain}, {3, bold}, {4, plain}}},
+      {"only the LF, another style after", u"ab\r\ncd", {{0, plain}, {3, odd}, {4, bold}}},
+      {"only the LF at the end", u"ab\r\n", {{0, bold}, {3, odd}}},
+      {"the LF opens a longer run", u"ab\r\ncd", {{0, plain}, {3, bold}}},
+      {"neighbours of one style", u"abcdef", {{0, bold}, {2, bold}, {4, plain}}},
+  };
+  std::mt19937 random(11);
+  const std::u16string pieces[] = {u"a", u"\r", u"\n", u"\r\n", u"\t", u"{", u"\u00E9", u"\U0001F600", u" "};
+  const WECodecStyle styles[] = {plain, bold, odd};
+  for (int round = 0; round < 300; ++round) {
+    Case c{"random", u"", {}};
+    for (int k = int(random() % 12); k >= 0; --k) c.text += pieces[random() % std::size(pieces)];
+    c.runs.push_back({0, styles[random() % 3]});
+    for (int k = int(random() % 5); k > 0; --k)
+      c.runs.push_back({UInt32(c.runs.back().start + random() % 3), styles[random() % 3]});
+    if (c.runs.back().start > c.text.size()) c.runs.resize(1);
+    cases.push_back(c);
+  }
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    WECodecText in;
+    in.text = U(c.text);
+    in.runs = c.runs;
+    std::string first, second;
+    ASSERT_EQ(WEWriteRTF(in, first), noErr);
+    WECodecText read = ReadRTF(first);
+    ASSERT_EQ(WEWriteRTF(read, second), noErr);
+    EXPECT_EQ(second, first);
+  }
 }
 
 TEST(WECodecRTF, WriterRefusesRunsThatDoNotFitTheText) {

@@ -230,6 +230,36 @@ TEST(WasteContract, AStyledDocumentSurvivesSaveAndLoad) {
   EXPECT_EQ(e.Text(), "xplain bold\rsecond line");
 }
 
+// A document naming more fonts than the engine has family numbers opens
+// whole; its first fonts keep their names, the rest take the default family,
+// and the table keeps room for the documents after it.
+TEST(WasteContract, ADocumentNamingThousandsOfFontsLeavesRoomForOthers) {
+  constexpr int kFonts = 33000;
+  std::string rtf = "{\\rtf1\\ansi{\\fonttbl";
+  for (int i = 0; i < kFonts; ++i) rtf += "{\\f" + std::to_string(i) + " Crowd " + std::to_string(i) + ";}";
+  rtf += "}";
+  for (int i = 0; i < kFonts; ++i) rtf += "{\\f" + std::to_string(i) + " x}";
+  rtf += "}";
+  Scratch scratch;
+  const FSRef file = scratch.Write("crowd.rtf", rtf);
+  Engine e;
+  ASSERT_EQ(WELoad(0, 0, &file, 'RTF ', kTextEncodingMacRoman, 0, e.we), noErr);
+  EXPECT_EQ(WEGetTextLength(e.we), kFonts);
+  auto fontName = [&](SInt32 offset) {
+    SInt16 family = 0;
+    WEGetOneAttribute(offset, 'font', &family, sizeof family, e.we);
+    unsigned char name[256] = {};
+    if (!FMGetFontFamilyName(family, name)) return std::string("<none>");
+    return std::string(reinterpret_cast<char*>(name + 1), name[0]);
+  };
+  EXPECT_EQ(fontName(0), "Crowd 0");
+  EXPECT_EQ(fontName(1000), "Crowd 1000");
+  EXPECT_EQ(fontName(kFonts - 1), "Monaco");
+  const FMFontFamily later = FMGetFontFamilyFromName(reinterpret_cast<ConstStr255Param>("\x0c" "Later Family"));
+  EXPECT_NE(later, kInvalidFontFamily);
+  EXPECT_NE(later, 4);
+}
+
 // The search commands loop on WEFind until it answers "not found" or fails.
 TEST(WasteContract, FindLoopsOfTheSearchCommands) {
   Engine e;

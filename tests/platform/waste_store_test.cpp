@@ -458,4 +458,30 @@ TEST(WasteFonts, NamesAndNumbers) {
   EXPECT_EQ(FMGetFontFamilyFromName(empty), kInvalidFontFamily);
 }
 
+// Family numbers are 16-bit: names past the last number are drawn in the
+// default family (Monaco), and the names already numbered keep theirs.
+TEST(WasteFonts, NamesPastTheLastNumberTakeTheDefaultFamily) {
+  auto pascal = [](const std::string& s) { return std::string(1, char(s.size())) + s; };
+  auto family = [](const std::string& p) { return FMGetFontFamilyFromName(reinterpret_cast<ConstStr255Param>(p.data())); };
+  std::vector<FMFontFamily> numbers;
+  for (int i = 0; i < 40000; ++i) {
+    const FMFontFamily f = family(pascal("Filler " + std::to_string(i)));
+    ASSERT_NE(f, kInvalidFontFamily) << i;
+    if (f == 4) break;
+    ASSERT_TRUE(numbers.empty() || f > numbers.back()) << i;
+    numbers.push_back(f);
+  }
+  ASSERT_GT(numbers.size(), 30000u);
+  EXPECT_EQ(numbers.back(), INT16_MAX - 1);
+  EXPECT_EQ(family(pascal("Yet Another Face")), 4);
+  EXPECT_EQ(family(pascal("Yet Another Face")), 4);
+  unsigned char name[256] = {};
+  ASSERT_TRUE(FMGetFontFamilyName(4, name));
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(name + 1), name[0]), "Monaco");
+  EXPECT_EQ(family(pascal("filler 7")), numbers[7]);
+  ASSERT_TRUE(FMGetFontFamilyName(numbers.back(), name));
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(name + 1), name[0]), "Filler " + std::to_string(numbers.size() - 1));
+  EXPECT_EQ(family(pascal("Andale Mono")), 150);
+}
+
 }  // namespace
