@@ -1,0 +1,59 @@
+// TWASTEDocument: a document whose text lives in a text engine instance.
+// Plain files are read in chunks on the event loop (TWASTEFile), decoded and
+// with every line ending turned into the engine's carriage return; RTF files
+// are read whole by the engine. Saving writes through the engine.
+#pragma once
+
+#include <string>
+
+#include "TDocumentUnit.h"
+#include "TFileStreamUnit.h"
+#include "WASTE.h"
+
+class TWASTEFile;
+
+class TWASTEDocument : public TDocument {
+ public:
+  WEReference controller = nullptr;  // set by whoever shows the document
+  TWASTEFile* stream = nullptr;      // the read under way, nil when none
+  // The file was not UTF-8 and was read as Mac Roman: it is written back so.
+  Boolean readAsMacRoman = false;
+
+  // Empties the text and reads the file: 0 once a chunked read has started,
+  // the engine's status for RTF, or the status of a file that cannot be
+  // opened.
+  SInt32 Open() override;
+  // Writes the text; only a write that succeeded clears the modified flag
+  // and rewrites the line endings. The engine's status.
+  SInt32 Save() override;
+  // Stops a read under way and lets go of the view that shows it.
+  void Release() override;
+
+  // The encoding the text is written in: the document's, else the one the
+  // file was read in (UTF-8 unless it was not).
+  UInt32 FileEncoding() const;
+  // Ends a read under way (the stream closes).
+  void StopReading();
+};
+
+// Reads the document's file in chunks and appends each to its text with
+// redrawing, change reports and undo off, so a load is neither re-parsed,
+// redrawn per character nor undoable. A UTF-8 sequence or a CR LF pair cut
+// by a chunk's end is completed from the next chunk.
+class TWASTEFile : public TFileStream {
+ public:
+  TWASTEDocument* document = nullptr;  // not owned
+
+  void GotChunk(Ptr data, SInt32 length) override;
+
+ private:
+  void Decode(const UInt8* bytes, size_t count, bool last, std::u16string& out);
+  void PutUnit(char16_t unit, std::u16string& out);
+
+  std::string pending_;       // bytes of a character the chunk cut
+  bool started_ = false;      // the first chunk (and its byte-order mark) was read
+  bool afterCR_ = false;      // the last unit put was a CR
+  UInt8 firstEnding_ = 0;     // 0 none yet, 1 CR, 2 LF, 3 CR LF; 4 a CR whose follower is unknown
+  UInt32 unitEncoding_ = 0;   // the wide encoding the byte-order mark chose
+  bool sawInvalid_ = false;   // bytes that are not UTF-8 were read as Mac Roman
+};

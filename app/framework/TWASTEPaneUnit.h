@@ -1,0 +1,42 @@
+// TWASTEPane: a document pane whose content is a text view ('WAST', 128) of
+// the pane's interface file; the base of the source editor. THIWASTEPane is
+// a lighter variant that puts the text engine's own view inside a system
+// scroll view.
+#pragma once
+
+#include "TPaneUnit.h"
+#include "WASTE.h"
+
+class TDocument;
+class TWASTEDocument;
+class TWASTEView;
+
+constexpr OSType kTWASTEViewSignature = 'WAST';
+constexpr SInt32 kTWASTEViewID = 128;
+
+// Until the document panes of the tab framework exist, the pane holds its
+// document itself, as they will: the pane is the document's owner.
+class TWASTEPane : public TPane {
+ public:
+  TDocument* document = nullptr;  // not owned
+  TWASTEView* view = nullptr;     // ends with its text view
+
+  void ReleaseViewObject() override;
+  void SelectViewObject() override;
+  void Create(const Str63& name, IBNibRef nib) override;
+  // Puts the text view itself into the window, filling its content.
+  void Attach(WindowRef window) override;
+  void PrepareDestination(WindowRef window) override;
+  void Release() override;
+
+  virtual void SetDocument(TDocument* inDocument);
+};
+
+class THIWASTEPane : public TPane {
+ public:
+  HIViewRef scrollView = nullptr;
+  WEReference controller = nullptr;
+  TWASTEDocument* document = nullptr;  // not owned
+
+  void Create(const Str63& name, IBNibRef nib) override;
+};

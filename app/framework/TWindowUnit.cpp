@@ -1,0 +1,544 @@
+#include "TWindowUnit.h"
+
+#include <unordered_set>
+#include <vector>
+
+#include "ApplicationFramework.h"
+#include "Dialogs.h"
+#include "HIView.h"
+#include "PascalCarbonCommon.h"
+#include "TDocumentListUnit.h"
+#include "TDocumentUnit.h"
+#include "TPreferencePaneUnit.h"
+#include "TPreferencesUnit.h"
+
+namespace {
+
+// Live window objects, so that a reference constant is taken for a TWindow
+// only when it is one.
+std::unordered_set<TWindow*>& LiveWindows() {
+  static auto* windows = new std::unordered_set<TWindow*>;
+  return *windows;
+}
+
+const Str63 kWindowLayoutPrefix("TWindowLayout.");
+
+UInt32 ActionOfEvent(EventRef event) {
+  if (event == nullptr) return kTWindowActionClose;
+  Boolean quit = false;
+  if (GetEventParameter(event, kEventParamCloseAllWindows, typeBoolean, nullptr, sizeof quit, nullptr, &quit) ==
+          noErr &&
+      quit)
+    return kTWindowActionQuit;
+  if (GetEventClass(event) == kEventClassWindow && GetEventKind(event) == kEventWindowClose)
+    return kTWindowActionCloseEvent;
+  return kTWindowActionClose;
+}
+
+void SendCloseEvent(WindowRef window) {
+  EventRef event = nullptr;
+  if (CreateEvent(nullptr, kEventClassWindow, kEventWindowClose, 0, kEventAttributeNone, &event) != noErr) return;
+  SetEventParameter(event, kEventParamDirectObject, typeWindowRef, sizeof window, &window);
+  Err = SendEventToEventTarget(event, GetWindowEventTarget(window));
+  ReleaseEvent(event);
+}
+
+Str255 SaveFailureReason(SInt32 status) {
+  switch (status) {
+    case dskFulErr:
+      return "The disk is full.";
+    case permErr:
+    case wrPermErr:
+    case afpAccessDenied:
+    case wPrErr:
+    case fLckdErr:
+      return "You do not have permission to write the file.";
+    case fnfErr:
+    case dirNFErr:
+      return "The file or its folder could not be found.";
+    case kTECUnmappableElementErr:
+      return "Some characters cannot be written in the document's text encoding.";
+    default:
+      return Str255("The error code is ") + NStr(status) + ".";
+  }
+}
+
+void DefaultAskSaveChanges(TWindow* window, TDocument* document, UInt32 action) {
+  const bool titled = FSValidFSRef(document->file);
+  const Str255 question = Str255("Do you want to save the changes you made in the document \"") + document->name + "\"?";
+  const Str255 explanation("Your changes will be lost if you don't save them.");
+  const Str255 save("Save"), cancel("Cancel"), dontSave("Don't Save");
+  AlertStdAlertParamRec params{};
+  params.movable = true;
+  // Without a file there is nothing to save to until the user names one.
+  params.defaultText = titled ? save.data() : cancel.data();
+  params.cancelText = titled ? cancel.data() : nullptr;
+  params.otherText = dontSave.data();
+  params.defaultButton = kAlertStdAlertOKButton;
+  params.cancelButton = titled ? kAlertStdAlertCancelButton : kAlertStdAlertOKButton;
+  params.position = kWindowAlertPositionParentWindow;
+  SInt16 item = 0;
+  Err = StandardAlert(kAlertCautionAlert, question.data(), explanation.data(), &params, &item);
+  bool cancelled = item == kAlertStdAlertCancelButton || (!titled && item == kAlertStdAlertOKButton);
+  if (!cancelled && item == kAlertStdAlertOKButton) {
+    document->saveOption = action;
+    cancelled = window->SaveDocument(document) != noErr;  // the failure was shown
+  }
+  if (cancelled) {
+    ApplicationQuitting = false;  // a pending quit stops here
+    return;
+  }
+  TWindowReleaseDocument(window, document, action);
+}
+
+void DefaultSaveDocumentAs(TWindow*, TDocument* document) {
+  UserNotificationDialog(Str255("The document \"") + document->name +
+                         "\" has not been saved before, and saving under a new name is not available.");
+}
+
+}  // namespace
+
+TWindowAskSaveChangesProc TWindowAskSaveChanges = DefaultAskSaveChanges;
+TWindowSaveAsProc TWindowSaveDocumentAs = DefaultSaveDocumentAs;
+TWindowToolbarProcs TWindowToolbar = {nullptr, nullptr, nullptr};
+
+void TWindowReleaseDocument(TWindow* window, TDocument* document, UInt32 action) {
+  WindowRef w = window->window;
+  TView* owner = document->owner;
+  RemoveDocumentFromList(document, w);
+  if (owner != nullptr && owner != window) {
+    owner->ReleaseViewObject();  // its pane closes
+  } else {
+    // Only the window shows it: it goes now, and the window closes unless
+    // other documents still need an answer.
+    document->Release();
+    if (action == kTWindowActionClose) {
+      window->HandleCloseCommand();
+      return;
+    }
+  }
+  if ((action == kTWindowActionQuit || action == kTWindowActionCloseEvent) && IsValidWindowPtr(w)) SendCloseEvent(w);
+}
+
+// ---------------------------------------------------------------------------
+
+namespace {
+
+OSStatus HandleWindowEvents(EventHandlerCallRef, EventRef event, void* userData) {
+  auto* object = static_cast<TWindow*>(userData);
+  if (GetEventClass(event) == kEventClassWindow) {
+    switch (GetEventKind(event)) {
+      case kEventWindowClose:
+        return object->HandleCloseEvent(event);
+      case kEventWindowClosed:
+        if (!object->closedCalled) {
+          object->closedCalled = true;
+          object->Closed();
+        }
+        return eventNotHandledErr;
+      case kEventWindowDispose:
+        object->Release();
+        return eventNotHandledErr;
+    }
+  }
+  return object->HandleEvent(event);
+}
+
+}  // namespace
+
+void TWindow::Create(const Str63& name, IBNibRef inNib) {
+  nib = inNib;
+  Err = CreateWindowFromNib(nib, CFSTR(name), &window);
+  if (window == nullptr) {
+    SetClassString("TWindow");
+    return;  // unusable: nothing to bind
+  }
+  if (parent != nullptr) {
+    Err = SetWindowClass(window, kSheetWindowClass);
+    Err = ChangeWindowAttributes(window, kWindowNoTitleBarAttribute, 0);
+  }
+  Err = SetAutomaticControlDragTrackingEnabledForWindow(window, true);
+  SetViewObject(reinterpret_cast<HIObjectRef>(window));
+  SetClassString("TWindow");
+  InstallCommandHandler(window);
+  SetPriority(10);
+  SetWRefCon(window, SRefCon(this));
+  LiveWindows().insert(this);
+  SetPortWindowPort(window);
+  documents = new TDocumentList();
+  documents->Create();
+  TWindowSetProperty(kTWindowDocumentListTag, documents, kObjectReferenceSize, window);
+  if (toolbar != nullptr && TWindowToolbar.build != nullptr)
+    TWindowToolbar.build(toolbar, window, toolbarIdentifier, toolbarValue);
+  static const EventTypeSpec kWindowEvents[] = {{kEventClassWindow, kEventWindowClose},
+                                                {kEventClassWindow, kEventWindowClosed},
+                                                {kEventClassWindow, kEventWindowDispose}};
+  Err = InstallEventHandler(GetWindowEventTarget(window), HandleWindowEvents, 3, kWindowEvents, this, &windowHandler);
+  Rect bounds{};
+  Err = GetWindowBounds(window, kWindowStructureRgn, &bounds);
+  if (left > 0) bounds.left = SInt16(left);
+  if (top > 0) bounds.top = SInt16(top);
+  if (width > 0) bounds.right = SInt16(bounds.left + SInt32(width));
+  if (height > 0) bounds.bottom = SInt16(bounds.top + SInt32(height));
+  Err = SetWindowBounds(window, kWindowStructureRgn, &bounds);
+  if (preferences != nullptr && !preferenceKey.empty()) RestoreLayout();
+  if ((options & kTWindowOptionsAutoManagePreferences) && preferences != nullptr)
+    TPreferencePaneApply(HIViewGetRoot(window), preferences);
+  Err = SetWindowModified(window, false);
+}
+
+void TWindow::SetOptions(TWindowOptions inOptions) { options = inOptions; }
+void TWindow::SetPriority(SInt16 inPriority) { priority = inPriority; }
+void TWindow::SetParent(WindowRef inParent) { parent = inParent; }
+void TWindow::SetPreferences(TPreferenceHandler* handler) { preferences = handler; }
+void TWindow::SetPreferenceKey(const Str63& key) { preferenceKey = key; }
+void TWindow::SetTransitionEffect(UInt32 effect) { transitionEffect = effect; }
+void TWindow::SetLocation(SInt16 inLeft, SInt16 inTop) {
+  left = inLeft;
+  top = inTop;
+}
+void TWindow::SetSize(SInt16 inWidth, SInt16 inHeight) {
+  width = inWidth;
+  height = inHeight;
+}
+
+void TWindow::CreateToolbar(const Str255& identifier, UInt32 value) {
+  if (toolbar != nullptr || TWindowToolbar.make == nullptr) return;
+  toolbarIdentifier = identifier;
+  toolbarValue = value;
+  toolbar = TWindowToolbar.make(identifier, value);
+}
+
+void TWindow::SelectViewObject() { SelectWindow(window); }
+
+void TWindow::ReleaseViewObject() { Remove(); }
+
+void TWindow::Remove() {
+  SInt32 status = 0;
+  Close(status);
+}
+
+namespace {
+
+bool IsSheet(WindowRef window) {
+  WindowClass windowClass = 0;
+  return GetWindowClass(window, &windowClass) == noErr && windowClass == kSheetWindowClass;
+}
+
+TransitionWindowOptions TransitionOptions(WindowRef window) {
+  TransitionWindowOptions transition{};
+  transition.version = 0;
+  transition.duration = kEventDurationSecond / 6;
+  transition.window = window;
+  transition.userData = nullptr;
+  return transition;
+}
+
+}  // namespace
+
+void TWindow::Show() {
+  if (IsSheet(window)) {
+    Err = ShowSheetWindow(window, parent);
+  } else if (transitionEffect != 0) {
+    TransitionWindowOptions transition = TransitionOptions(window);
+    Err = TransitionWindowWithOptions(window, transitionEffect, kWindowShowTransitionAction, nullptr, false,
+                                      &transition);
+  } else {
+    ShowWindow(window);
+  }
+  Err = HIViewAdvanceFocus(HIViewGetRoot(window), 0);
+}
+
+void TWindow::Hide() {
+  if (IsSheet(window)) {
+    Err = HideSheetWindow(window);
+  } else if (transitionEffect != 0) {
+    TransitionWindowOptions transition = TransitionOptions(window);
+    Err = TransitionWindowWithOptions(window, transitionEffect, kWindowHideTransitionAction, nullptr, false,
+                                      &transition);
+  } else {
+    HideWindow(window);
+  }
+}
+
+void TWindow::Close(SInt32& status) {
+  status = noErr;
+  WindowRef w = window;
+  const Boolean quitting = ApplicationQuitting;
+  if (w != nullptr && IsWindowVisible(w)) {
+    if (quitting)
+      HideWindow(w);
+    else
+      Hide();
+  }
+  // The closed hook runs here: the handler that would hear the window's
+  // closed event goes next.
+  if (!closedCalled) {
+    closedCalled = true;
+    Closed();
+  }
+  if (windowHandler != nullptr) Err = RemoveEventHandler(windowHandler);
+  windowHandler = nullptr;
+  if ((options & kTWindowOptionsAutoManagePreferences) && preferences != nullptr && w != nullptr)
+    TPreferencePaneRetrieve(HIViewGetRoot(w), preferences);
+  if ((options & kTWindowOptionsSaveDocumentsPrivate) && preferences != nullptr) {
+    if (documentSnapshot == nullptr && documents != nullptr) documentSnapshot = documents->CopyList();
+    SaveDocumentList(documentSnapshot);
+    if (documentSnapshot != nullptr) CFRelease(documentSnapshot);
+    documentSnapshot = nullptr;
+  }
+  if (preferences != nullptr && !preferenceKey.empty() && w != nullptr) SaveLayout();
+  // The object and everything bound to the window go first; the window
+  // itself last, so nothing touches a released window.
+  Release();
+  if (w != nullptr) ReleaseWindow(w);
+  if (quitting) SendHICommand(GetApplicationEventTarget(), kHICommandQuit);
+}
+
+SInt32 TWindow::Closing(EventRef event) {
+  SInt32 status = eventNotHandledErr;
+  if ((options & kTWindowOptionsSaveDocumentsPrivate) && preferences != nullptr && documents != nullptr) {
+    if (documentSnapshot != nullptr) CFRelease(documentSnapshot);
+    documentSnapshot = documents->CopyList();
+  }
+  if (documents != nullptr && documents->ContainsDirtyDocuments()) {
+    status = noErr;
+    AskAboutDirtyDocuments(event);  // may close the window: nothing follows
+  }
+  return status;
+}
+
+void TWindow::AskAboutDirtyDocuments(EventRef event) {
+  CFArrayRef dirty = documents->GetDirtyDocuments();
+  const CFIndex count = CFArrayGetCount(dirty);
+  if (count == 1) {
+    auto* document = static_cast<TDocument*>(const_cast<void*>(CFArrayGetValueAtIndex(dirty, 0)));
+    CFRelease(dirty);
+    TWindowAskSaveChanges(this, document, ActionOfEvent(event));
+    return;
+  }
+  if (count == 0) {
+    CFRelease(dirty);
+    return;
+  }
+  EventRef review = nullptr;
+  Err = CreateEvent(nullptr, kEventClassCommand, kEventCommandProcess, 0, kEventAttributeNone, &review);
+  if (review == nullptr) {
+    CFRelease(dirty);
+    return;
+  }
+  HICommand command{};
+  command.commandID = kHICommandReviewDocuments;
+  SetEventParameter(review, kEventParamDirectObject, typeHICommand, sizeof command, &command);
+  TWindow* self = this;
+  SetEventParameter(review, kEventParamReviewWindow, typeWindowRef, sizeof self, &self);
+  if (event != nullptr) SetEventParameter(review, kEventParamReviewEvent, typeEventRef, sizeof event, &event);
+  SetEventParameter(review, kEventParamReviewDocuments, typeCFTypeRef, sizeof dirty, &dirty);
+  // The application takes the array over when it handles the command.
+  const OSStatus status = SendEventToEventTarget(review, GetApplicationEventTarget());
+  if (status == eventNotHandledErr) CFRelease(dirty);
+  ReleaseEvent(review);
+}
+
+void TWindow::SaveLayout() {
+  WindowLayoutInfo info{};
+  Rect bounds{};
+  Err = GetWindowBounds(window, kWindowStructureRgn, &bounds);
+  info.top = bounds.top;
+  info.left = bounds.left;
+  info.bottom = bounds.bottom;
+  info.right = bounds.right;
+  preferences->SetDataValue(kWindowLayoutPrefix + preferenceKey, &info, sizeof info);
+}
+
+void TWindow::RestoreLayout() {
+  WindowLayoutInfo info{};
+  preferences->CopyDataValue(kWindowLayoutPrefix + preferenceKey, &info, sizeof info);
+  if (info.top <= 0) return;
+  const Rect bounds = {info.top, info.left, info.bottom, info.right};
+  Err = SetWindowBounds(window, kWindowStructureRgn, &bounds);
+}
+
+Str255 TWindow::DocumentListKey() const { return preferenceKey + "." + "DocumentList"; }
+
+void TWindow::AppendDocumentList(CFTypeRef value) {
+  if (preferences != nullptr) preferences->SetArrayValue(DocumentListKey(), value);
+}
+
+Boolean TWindow::SaveDocumentList(CFArrayRef list) {
+  if (preferences == nullptr) return false;
+  preferences->RemoveValue(DocumentListKey());
+  // No list (an empty window) stores nothing.
+  const CFIndex count = list != nullptr ? CFArrayGetCount(list) : 0;
+  for (CFIndex i = 0; i < count; ++i) AppendDocumentList(CFArrayGetValueAtIndex(list, i));
+  return false;
+}
+
+void TWindow::RestoreDocumentList() {
+  if (!(options & kTWindowOptionsSaveDocumentsPrivate) || preferences == nullptr) return;
+  CFTypeRef list = preferences->GetTypeValue(DocumentListKey());
+  if (list == nullptr) return;
+  if (CFGetTypeID(list) == CFArrayGetTypeID()) OpenDocumentList(static_cast<CFArrayRef>(list));
+  CFRelease(list);
+}
+
+void TWindow::SetDocument(TDocument* document) { TWindowSetDocument(document, window); }
+
+void TWindow::AppendDocument(TDocument* document) {
+  document->SetOwner(this);
+  SetDocument(document);
+  documents->Append(document);
+}
+
+void TWindow::AddEventType(UInt32 eventClass, UInt32 eventKind) {
+  const EventTypeSpec type = {eventClass, eventKind};
+  Err = AddEventTypesToHandler(windowHandler, 1, &type);
+}
+
+void TWindow::SetProperty(OSType tag, const void* value, ByteCount size) {
+  TWindowSetProperty(tag, value, size, window);
+}
+
+void TWindow::GetProperty(OSType tag, void*& value) { TWindowGetProperty(tag, value, window); }
+
+void TWindow::ProcessCommand(const HICommand& command, EventRef event, SInt32& result) {
+  TView::ProcessCommand(command, event, result);
+  switch (command.commandID) {
+    case kHICommandTWindowClose:
+      result = HandleCloseCommand();
+      return;
+    case kHICommandTWindowSave:
+      result = HandleSaveCommand();
+      return;
+    case kHICommandTWindowRevert:
+      result = HandleRevertCommand();
+      return;
+    case kHICommandUpdateModifiedState:
+      UpdateModifiedState();
+      return;
+    case kHICommandUpdateWindowToolbar:
+      UpdateToolbarStatus();
+      return;
+  }
+  TDocument* document = nullptr;
+  if (event != nullptr && GetEventParameter(event, kEventParamDocument, typeVoidPtr, nullptr, sizeof document, nullptr,
+                                            &document) == noErr) {
+    if (document != nullptr && document->owner != nullptr) ProcessDocumentCommand(command, event, document, result);
+    return;
+  }
+  TDocument* active = documents != nullptr ? documents->GetActive() : nullptr;
+  if (active != nullptr && active->owner != nullptr) ProcessDocumentCommand(command, event, active, result);
+}
+
+void TWindow::UpdateModifiedState() {
+  if (documents != nullptr && documents->GetCount() > 0) {
+    Err = SetWindowModified(window, documents->ContainsDirtyDocuments());
+  } else {
+    Err = SetWindowTitleWithCFString(window, CFSTR(""));
+    Err = SetWindowModified(window, false);
+    Err = RemoveWindowProxy(window);
+  }
+}
+
+SInt32 TWindow::HandleCloseCommand() {
+  TDocument* active = documents != nullptr ? documents->GetActive() : nullptr;
+  if (active != nullptr && active->modified) {
+    TWindowAskSaveChanges(this, active, kTWindowActionClose);
+    return noErr;
+  }
+  if (active != nullptr && documents->GetCount() > 1 && active->owner != nullptr && active->owner != this) {
+    active->owner->ReleaseViewObject();  // only that document's pane closes
+    return noErr;
+  }
+  // The whole window closes: no modified document may go unasked, whether
+  // or not it is the active one.
+  if (documents != nullptr && documents->ContainsDirtyDocuments()) {
+    AskAboutDirtyDocuments(nullptr);
+    return noErr;
+  }
+  Remove();
+  return noErr;
+}
+
+SInt32 TWindow::SaveDocument(TDocument* document) {
+  const SInt32 status = document->Save();
+  Err = status;
+  if (status != noErr) {
+    if (!document->modified) document->SetModifiedState(true);
+    UserNotificationDialog(Str255("The document \"") + document->name + "\" could not be saved. " +
+                           SaveFailureReason(status));
+  }
+  return status;
+}
+
+SInt32 TWindow::HandleSaveCommand() {
+  TDocument* active = documents != nullptr ? documents->GetActive() : nullptr;
+  if (active == nullptr) return noErr;
+  if (FSValidFSRef(active->file)) {
+    active->saveOption = 0;
+    SaveDocument(active);
+    UpdateModifiedState();
+  } else {
+    TWindowSaveDocumentAs(this, active);
+  }
+  return noErr;
+}
+
+SInt32 TWindow::HandleRevertCommand() {
+  TDocument* active = documents != nullptr ? documents->GetActive() : nullptr;
+  if (active == nullptr || !FSValidFSRef(active->file)) return eventNotHandledErr;
+  const SInt32 status = active->Open();
+  UpdateModifiedState();
+  return status;
+}
+
+SInt32 TWindow::HandleCloseEvent(EventRef event) {
+  SInt32 status = eventNotHandledErr;
+  // Any modified document is asked about, active or not.
+  if (documents != nullptr && documents->ContainsDirtyDocuments()) status = Closing(event);
+  if (status == eventNotHandledErr) Close(status);
+  return status;
+}
+
+void TWindow::Release() {
+  TView::Release();
+  if (windowHandler != nullptr) Err = RemoveEventHandler(windowHandler);
+  windowHandler = nullptr;
+  if (preferences != nullptr) preferences->Synchronize();
+  if (toolbar != nullptr && TWindowToolbar.release != nullptr) TWindowToolbar.release(toolbar);
+  toolbar = nullptr;
+  if (window != nullptr && documents != nullptr) TWindowRemoveProperty(kTWindowDocumentListTag, window);
+  if (documents != nullptr) documents->Release();
+  documents = nullptr;
+  if (documentSnapshot != nullptr) CFRelease(documentSnapshot);
+  documentSnapshot = nullptr;
+  if (window != nullptr && GetWRefCon(window) == SRefCon(this)) SetWRefCon(window, 0);
+  LiveWindows().erase(this);
+  Free();
+}
+
+// ---------------------------------------------------------------------------
+
+TWindow* GetWindowObject(WindowRef window) {
+  TObject* object = TWindowGetObject(window);
+  auto* candidate = reinterpret_cast<TWindow*>(object);
+  return object != nullptr && LiveWindows().count(candidate) ? candidate : nullptr;
+}
+
+void CloseApplicationWindow(WindowRef window) {
+  if (TWindow* object = GetWindowObject(window))
+    object->Remove();
+  else
+    ReleaseWindow(window);
+}
+
+void ApplyFunctionToAllWindows(TWindowApplierFunction function, void* userData) {
+  if (function == nullptr) return;
+  // Taken first: an applier may close windows on the way.
+  std::vector<TWindow*> objects;
+  for (WindowRef w = GetWindowList(); w != nullptr; w = GetNextWindow(w))
+    if (IsWindowVisible(w))
+      if (TWindow* object = GetWindowObject(w)) objects.push_back(object);
+  for (TWindow* object : objects)
+    if (LiveWindows().count(object)) function(object, userData);
+}
