@@ -21,20 +21,8 @@
 #include "IBCarbonRuntime.h"
 #include "PascalCarbonCommon.h"
 
-// This folder of the sources. The compiler cache may give __FILE__ relative
-// to the build folder, which is the parent of the test program's folder.
-inline std::string SourceFolder() {
-  std::string file = __FILE__;
-  if (!file.empty() && file[0] != '/') {
-    char exe[4096] = {0};
-    const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-    std::string build = n > 0 ? std::string(exe, size_t(n)) : std::string();
-    build = build.substr(0, build.rfind('/'));
-    build = build.substr(0, build.rfind('/'));
-    file = build + "/" + file;
-  }
-  return file.substr(0, file.rfind('/'));
-}
+// This folder of the sources.
+inline std::string SourceFolder() { return QUORVEL_TEST_SOURCE_DIR "/framework"; }
 
 // The interface file tests/framework/fixtures/Interface/Framework.nib.plist.
 inline IBNibRef FixtureNib() {
