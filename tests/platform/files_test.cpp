@@ -72,6 +72,7 @@ class FilesTest : public ::testing::Test {
     files::RegistryReload();
   }
   void TearDown() override {
+    files::RegistrySetHashForTesting(nullptr);
     std::error_code ec;
     fs::permissions(dir, fs::perms::owner_all, ec);
     fs::remove_all(dir, ec);
@@ -549,7 +550,6 @@ TEST_F(FilesTest, CollidingHashesGetIdsOfTheirOwn) {
   files::RegistryReload();
   EXPECT_EQ(PathOf(two), P("e/twin2"));
   EXPECT_EQ(PathOf(one), P("d/twin1"));
-  files::RegistrySetHashForTesting(nullptr);
 }
 
 TEST_F(FilesTest, DeepPathsAndRecordsOfTheEarlierFormat) {
