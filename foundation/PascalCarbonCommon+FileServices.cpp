@@ -67,15 +67,32 @@ Str15 FSGetExtension(const FSRef& ref) {
 
 namespace {
 
-// The time in the long date and time styles of the locale; nil when it
-// cannot be formatted.
-CFStringRef CreateLongDate(CFLocaleRef locale, CFAbsoluteTime time) {
-  CFDateFormatterRef formatter =
-      CFDateFormatterCreate(nullptr, locale, kCFDateFormatterLongStyle, kCFDateFormatterLongStyle);
+// The time in the long date and time styles of the formatter's locale; nil
+// when it cannot be formatted.
+CFStringRef CreateLongDate(CFDateFormatterRef formatter, CFAbsoluteTime time) {
   if (formatter == nullptr) return nullptr;
-  CFStringRef text = CFDateFormatterCreateStringWithAbsoluteTime(nullptr, formatter, time);
-  CFRelease(formatter);
-  return text;
+  return CFDateFormatterCreateStringWithAbsoluteTime(nullptr, formatter, time);
+}
+
+// The formatters are made once: making a locale reads the system's locale
+// data, and an index of a large tree asks for thousands of dates. They are
+// never released, and only read afterwards, so workers share them.
+CFDateFormatterRef LongDateFormatter() {
+  static const CFDateFormatterRef formatter = [] {
+    CFLocaleRef locale = CFLocaleCopyCurrent();
+    if (locale == nullptr) return CFDateFormatterRef(nullptr);
+    CFDateFormatterRef made =
+        CFDateFormatterCreate(nullptr, locale, kCFDateFormatterLongStyle, kCFDateFormatterLongStyle);
+    CFRelease(locale);
+    return made;
+  }();
+  return formatter;
+}
+
+CFDateFormatterRef PlainLongDateFormatter() {
+  static const CFDateFormatterRef formatter =
+      CFDateFormatterCreate(nullptr, nullptr, kCFDateFormatterLongStyle, kCFDateFormatterLongStyle);
+  return formatter;
 }
 
 }  // namespace
@@ -87,19 +104,18 @@ Str255 FSGetModifiedFileDate(const FSRef& ref) {
   CFAbsoluteTime time = 0;
   Err = UCConvertUTCDateTimeToCFAbsoluteTime(&info.contentModDate, &time);
   if (Err != noErr) return Str255();
-  CFLocaleRef locale = CFLocaleCopyCurrent();
-  if (locale == nullptr) return Str255();
+  CFDateFormatterRef formatter = LongDateFormatter();
+  if (formatter == nullptr) return Str255();
   Str255 result;
-  CFStringRef text = CreateLongDate(locale, time);
+  CFStringRef text = CreateLongDate(formatter, time);
   // Callers compare these texts to notice changed files, so a locale whose
   // names Mac Roman cannot hold falls back to the plain "C" form rather than
   // giving no date at all.
   if (!FitPascal(text, 255, result)) {
     if (text != nullptr) CFRelease(text);
-    text = CreateLongDate(nullptr, time);
+    text = CreateLongDate(PlainLongDateFormatter(), time);
     FitPascal(text, 255, result);
   }
   if (text != nullptr) CFRelease(text);
-  CFRelease(locale);
   return result;
 }

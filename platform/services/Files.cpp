@@ -735,10 +735,8 @@ OSStatus FSRefMakePath(const FSRef* ref, UInt8* path, UInt32 maxPathSize) {
 }
 
 OSErr FSCompareFSRefs(const FSRef* ref1, const FSRef* ref2) {
-  // One path, one id: refs to the same item hold the same id.
-  UInt64 id1, id2;
-  if (!RefId(ref1, &id1) || !RefId(ref2, &id2)) return errFSBadFSRef;
-  return id1 == id2 ? OSErr(noErr) : OSErr(diffRefNumErr);
+  // Refs to the same item hold the same identity, wherever it moved since.
+  return CompareRefs(ref1, ref2);
 }
 
 // ---------------------------------------------------------------------------

@@ -49,30 +49,36 @@ OSErr ErrnoToOSErr(int err);
 // ---------------------------------------------------------------------------
 // The registry of ids and paths
 
-// The FSRef of the item at a normalised path (registered on first sight).
+// The FSRef of the item at a normalised path.
 void MakeRef(const std::string& path, const struct stat& st, FSRef* ref);
-// The id an FSRef holds; false for bytes that are no FSRef (all zeros too).
-bool RefId(const FSRef* ref, UInt64* id);
+// noErr when two FSRefs name the same item, diffRefNumErr when not,
+// errFSBadFSRef when either is no FSRef (all zeros too).
+OSErr CompareRefs(const FSRef* ref1, const FSRef* ref2);
 // The path an FSRef names: errFSBadFSRef for bytes that are no FSRef, fnfErr
-// for an id that no registry knows.
+// for one whose item cannot be found.
 OSErr RefPath(const FSRef* ref, std::string* path);
 // RefPath plus lstat of the item: fnfErr when it is gone.
 OSErr ResolveRef(const FSRef* ref, std::string* path, struct stat* st);
 // Moves the item at `from` (and everything inside it) to `to`: `move`
 // changes the file system and says whether it did. It runs under the
-// registry file's lock, so that no other process rewrites the file in
-// between and, finding nothing at `from`, drops the item's id.
+// registry file's exclusive lock, so that no other process rewrites the
+// file in between and, finding nothing at `from`, forgets where the item's
+// id came from.
 void RegistryMove(const std::string& from, const std::string& to, const std::function<bool()>& move);
-// New records reach the file at once, or, inside a RegistryBatch (a folder
-// listing), together when the outermost batch ends; the batch holds the
-// file's lock meanwhile, so keep it short.
+// Writes the records that could not be written yet (a full disk).
 void RegistryFlush();
 // Drops the in-memory registry; the next use loads it again from its file
 // (under the current $XDG_STATE_HOME), as a new run of the program would.
 void RegistryReload();
 // The registry's file.
 std::string RegistryFilePath();
+// For tests: the hash of paths and names is hook(text, usual) instead of
+// usual, so that collisions can be made; nullptr puts the usual one back.
+using RegistryHashHook = UInt64 (*)(std::string_view text, UInt64 usual);
+void RegistrySetHashForTesting(RegistryHashHook hook);
 
+// Holds the registry file's shared lock over a folder listing, rather than
+// taking it once per item; keep it short.
 struct RegistryBatch {
   RegistryBatch();
   RegistryBatch(const RegistryBatch&) = delete;

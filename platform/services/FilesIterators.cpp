@@ -115,7 +115,7 @@ OSErr FSGetCatalogInfoBulk(FSIterator iterator, ItemCount maximumObjects, ItemCo
   bool changed = stat(it.folder.c_str(), &now) != 0 || now.st_mtim.tv_sec != it.modified.tv_sec ||
                  now.st_mtim.tv_nsec != it.modified.tv_nsec;
 
-  RegistryBatch batch;  // one write of the registry for the whole batch
+  RegistryBatch batch;  // one lock of the registry for the whole batch
   ItemCount count = 0;
   OSErr err = noErr;
   while (count < maximumObjects && it.next < it.names.size()) {

@@ -1,28 +1,40 @@
 // The registry behind FSRefs: ids <-> paths, process-wide and kept on disk.
 //
-// An id is first a 64-bit hash of the path, so that every process (and every
-// run) gives a path the same id without asking anyone; a rename moves the id
-// with the item, and a later new item at the old path takes the next free id.
-// The file is a journal: "A" records bind an id to a path, "M" records move a
-// path and everything below it, and a "C" record at the top tells how many
-// entries the last rewrite kept. Several running processes share the file:
-// each keeps a view of it (the records up to an offset), brings the view up
-// to date before it answers, and chooses new ids and appends its records
-// under an exclusive flock, so every process applies the same records in
-// the same order. The file is rewritten (atomically, by renaming a fresh
-// copy over it, from a view that holds every record) when it holds many
-// stale records or a damaged tail.
+// An item's id is the 64-bit hash of its path, so every process (and every
+// run) gives a path the same id without asking anyone, and an FSRef also
+// carries a 16-bit hash of each component of that path: from those, any
+// process finds the item again by walking the folders. The file holds only
+// what the hashes do not tell:
+//   - "M" a move through the File Manager. The item keeps its id, so paths
+//     below the destination take their ids from the paths they came from,
+//     and the path it left starts a new key space (a random salt), so that
+//     a new item there never takes its id.
+//   - "F" an id fixed for one path: one chosen after a collision, or that of
+//     a path too deep for the FSRef's component hashes.
+//   - "S" a subtree's key space as a rewrite of the file writes it: the path
+//     its ids come from, and the salt.
+// Several running processes share the file: each keeps a view of it (the
+// records up to an offset), brings it up to date under a shared flock before
+// it answers, and appends its records under an exclusive one, so every
+// process applies the same records in the same order. A start-up that finds
+// stale records or a damaged tail rewrites the file (atomically, by renaming
+// a fresh copy over it) with one record per key space that still matters.
+#include <dirent.h>
 #include <fcntl.h>
 #include <pthread.h>
 #include <pwd.h>
 #include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <map>
 #include <mutex>
 #include <unordered_map>
@@ -97,16 +109,95 @@ bool IsInside(const std::string& path, const std::string& folder) {
          path[folder.size()] == '/';
 }
 
+
 namespace {
 
 // ---------------------------------------------------------------------------
-// The FSRef bytes: "QFSR", version, id, device, inode (big-endian), zeros.
-// Device and inode are those seen when the path was registered, so that
-// every FSRef of a path has the same bytes even after the file was replaced
-// (a save through a temporary file); resolving goes by path alone.
+// Hashes
+
+UInt64 Finish(UInt64 h) {
+  h ^= h >> 33;
+  h *= 0xff51afd7ed558ccdull;
+  h ^= h >> 33;
+  h *= 0xc4ceb9fe1a85ec53ull;
+  h ^= h >> 33;
+  return h;
+}
+
+UInt64 UsualHash(std::string_view s) {
+  UInt64 h = 0xcbf29ce484222325ull;
+  for (unsigned char c : s) {
+    h ^= c;
+    h *= 0x100000001b3ull;
+  }
+  return Finish(h);
+}
+
+std::atomic<RegistryHashHook> gHashHook{nullptr};
+
+UInt64 Hash(std::string_view s) {
+  UInt64 usual = UsualHash(s);
+  RegistryHashHook hook = gHashHook.load(std::memory_order_relaxed);
+  return hook != nullptr ? hook(s, usual) : usual;
+}
+
+UInt16 ComponentHash(std::string_view name) { return UInt16(Hash(name) >> 48); }
+
+// Where an item's id comes from: the path it had when it first got one (the
+// path itself unless a move brought it here), in a key space (salt 0 for
+// the paths no item ever left).
+struct Key {
+  std::string text;
+  UInt64 salt = 0;
+  bool operator==(const Key&) const = default;
+};
+
+UInt64 KeyId(const Key& key) {
+  UInt64 h = Hash(key.text);
+  if (key.salt != 0) h = Finish(h ^ key.salt);
+  return h != 0 ? h : 1;  // zero is no id
+}
+
+// The component hashes of a key's path.
+constexpr size_t kMaxTrail = 23;
+constexpr UInt8 kTooDeep = 0xFF;
+
+struct Trail {
+  UInt8 count = 0;  // components, or kTooDeep (only the first kMaxTrail kept)
+  UInt16 hashes[kMaxTrail] = {};
+  bool operator==(const Trail&) const = default;
+};
+
+Trail TrailOf(std::string_view path) {
+  Trail t;
+  size_t n = 0;
+  while (!path.empty()) {
+    size_t slash = path.find('/');
+    std::string_view part = path.substr(0, slash);
+    path = slash == std::string_view::npos ? std::string_view() : path.substr(slash + 1);
+    if (part.empty()) continue;
+    if (n == kMaxTrail) {
+      t.count = kTooDeep;
+      return t;
+    }
+    t.hashes[n++] = ComponentHash(part);
+  }
+  t.count = UInt8(n);
+  return t;
+}
+
+// ---------------------------------------------------------------------------
+// The FSRef bytes: "QFSR", version, id, device, inode (big-endian), then the
+// number of components and their hashes, zeros after. Device and inode are
+// those seen when this process first made an FSRef for the item, so that
+// its FSRefs have the same bytes even after the file was replaced (a save
+// through a temporary file); resolving goes by path alone. Version 1 FSRefs
+// carry no component hashes: only the registry can resolve them.
 
 constexpr UInt8 kMagic[4] = {'Q', 'F', 'S', 'R'};
-constexpr UInt32 kRefVersion = 1;
+constexpr UInt32 kOldRefVersion = 1;
+constexpr UInt32 kRefVersion = 2;
+constexpr size_t kTrailAt = 32;
 
 void Put32(UInt8* p, UInt32 v) {
   for (int i = 0; i < 4; ++i) p[i] = UInt8(v >> (24 - 8 * i));
@@ -125,44 +216,65 @@ UInt64 Get64(const UInt8* p) {
   return v;
 }
 
-void EncodeRef(FSRef* ref, UInt64 id, UInt64 dev, UInt64 ino) {
+struct Identity {
+  UInt64 id = 0;
+  bool hasTrail = false;  // false for a version 1 FSRef
+  Trail trail;
+};
+
+void EncodeRef(FSRef* ref, const Identity& who, UInt64 dev, UInt64 ino) {
+  static_assert(kTrailAt + 1 + 2 * kMaxTrail <= sizeof ref->hidden);
   std::memset(ref->hidden, 0, sizeof ref->hidden);
   std::memcpy(ref->hidden, kMagic, 4);
   Put32(ref->hidden + 4, kRefVersion);
-  Put64(ref->hidden + 8, id);
+  Put64(ref->hidden + 8, who.id);
   Put64(ref->hidden + 16, dev);
   Put64(ref->hidden + 24, ino);
+  UInt8* p = ref->hidden + kTrailAt;
+  *p++ = who.trail.count;
+  size_t n = who.trail.count == kTooDeep ? kMaxTrail : who.trail.count;
+  for (size_t i = 0; i < n; ++i, p += 2) {
+    p[0] = UInt8(who.trail.hashes[i] >> 8);
+    p[1] = UInt8(who.trail.hashes[i]);
+  }
 }
 
-bool DecodeRef(const FSRef* ref, UInt64* id) {
+bool DecodeRef(const FSRef* ref, Identity* who) {
   if (ref == nullptr) return false;
   const UInt8* p = ref->hidden;
-  if (std::memcmp(p, kMagic, 4) != 0 || Get32(p + 4) != kRefVersion) return false;
-  for (size_t i = 32; i < sizeof ref->hidden; ++i)
+  if (std::memcmp(p, kMagic, 4) != 0) return false;
+  UInt32 version = Get32(p + 4);
+  size_t end = kTrailAt;
+  *who = Identity();
+  if (version == kRefVersion) {
+    UInt8 count = p[kTrailAt];
+    if (count > kMaxTrail && count != kTooDeep) return false;
+    size_t n = count == kTooDeep ? kMaxTrail : count;
+    who->hasTrail = true;
+    who->trail.count = count;
+    for (size_t i = 0; i < n; ++i)
+      who->trail.hashes[i] = UInt16((p[kTrailAt + 1 + 2 * i] << 8) | p[kTrailAt + 2 + 2 * i]);
+    end = kTrailAt + 1 + 2 * n;
+  } else if (version != kOldRefVersion) {
+    return false;
+  }
+  for (size_t i = end; i < sizeof ref->hidden; ++i)
     if (p[i] != 0) return false;
-  *id = Get64(p + 8);
-  return *id != 0;
+  who->id = Get64(p + 8);
+  return who->id != 0;
 }
 
-UInt64 HashPath(std::string_view s) {
-  UInt64 h = 0xcbf29ce484222325ull;
-  for (unsigned char c : s) {
-    h ^= c;
-    h *= 0x100000001b3ull;
-  }
-  h ^= h >> 33;
-  h *= 0xff51afd7ed558ccdull;
-  h ^= h >> 33;
-  h *= 0xc4ceb9fe1a85ec53ull;
-  h ^= h >> 33;
-  return h;
+bool SameIdentity(const Identity& a, const Identity& b) {
+  return a.id == b.id && (!a.hasTrail || !b.hasTrail || a.trail == b.trail);
 }
 
 // ---------------------------------------------------------------------------
 // Journal records
 
-constexpr char kHeader[] = "QuorvelFileReferences 1\n";
+constexpr char kHeader[] = "QuorvelFileReferences 2\n";
+constexpr char kOldHeader[] = "QuorvelFileReferences 1\n";
 constexpr size_t kHeaderLength = sizeof kHeader - 1;
+static_assert(sizeof kOldHeader == sizeof kHeader);
 constexpr size_t kMaxRecordPath = 1 << 16;
 constexpr off_t kMaxFileSize = off_t(1) << 30;
 constexpr size_t kMaxPending = size_t(1) << 24;
@@ -180,24 +292,33 @@ void AppendBytes(std::string* s, const std::string& bytes) {
   s->append(bytes);
 }
 
-std::string AssignRecord(UInt64 id, UInt64 dev, UInt64 ino, const std::string& path) {
-  std::string r = "A ";
+std::string MoveRecord(const std::string& from, const std::string& to, UInt64 salt) {
+  std::string r = "M ";
+  AppendBytes(&r, from);
+  r += ' ';
+  AppendBytes(&r, to);
+  r += ' ';
+  AppendHex(&r, salt);
+  r += '\n';
+  return r;
+}
+
+std::string FixedRecord(UInt64 id, const std::string& path) {
+  std::string r = "F ";
   AppendHex(&r, id);
-  r += ' ';
-  AppendHex(&r, dev);
-  r += ' ';
-  AppendHex(&r, ino);
   r += ' ';
   AppendBytes(&r, path);
   r += '\n';
   return r;
 }
 
-std::string MoveRecord(const std::string& from, const std::string& to) {
-  std::string r = "M ";
-  AppendBytes(&r, from);
+std::string SubtreeRecord(const std::string& path, const Key& key) {
+  std::string r = "S ";
+  AppendBytes(&r, path);
   r += ' ';
-  AppendBytes(&r, to);
+  AppendBytes(&r, key.text);
+  r += ' ';
+  AppendHex(&r, key.salt);
   r += '\n';
   return r;
 }
@@ -243,11 +364,98 @@ struct Cursor {
   }
 };
 
-struct Entry {
-  std::string path;
+// The records of the earlier file format, which bound every path ever seen
+// to its id: only ids that are not their path's hash are kept from them.
+std::map<std::string, UInt64> ReadOldRecords(const std::string& data) {
+  std::map<std::string, UInt64> byPath;
+  std::unordered_map<UInt64, std::string> byId;
+  auto erase = [&](const std::string& path) {
+    auto it = byPath.find(path);
+    if (it == byPath.end()) return;
+    byId.erase(it->second);
+    byPath.erase(it);
+  };
+  Cursor c{data.data(), data.data() + data.size()};
+  while (c.p < c.end) {
+    if (c.Char('A')) {
+      UInt64 id, dev, ino;
+      std::string path;
+      if (!c.Char(' ') || !c.Hex(&id) || !c.Char(' ') || !c.Hex(&dev) || !c.Char(' ') || !c.Hex(&ino) ||
+          !c.Char(' ') || !c.Bytes(&path) || !c.Char('\n') || id == 0)
+        break;
+      auto old = byId.find(id);
+      if (old != byId.end()) erase(old->second);
+      erase(path);
+      byPath[path] = id;
+      byId[id] = path;
+    } else if (c.Char('C')) {
+      UInt64 ignored;
+      if (!c.Char(' ') || !c.Hex(&ignored) || !c.Char('\n')) break;
+    } else if (c.Char('M')) {
+      std::string from, to;
+      if (!c.Char(' ') || !c.Bytes(&from) || !c.Char(' ') || !c.Bytes(&to) || !c.Char('\n')) break;
+      if (from == to || from == "/" || IsInside(to, from)) continue;
+      std::vector<std::pair<std::string, UInt64>> moved;
+      for (auto it = byPath.begin(); it != byPath.end();) {
+        if (it->first == to || IsInside(it->first, to)) {
+          byId.erase(it->second);
+          it = byPath.erase(it);
+        } else {
+          ++it;
+        }
+      }
+      for (auto it = byPath.begin(); it != byPath.end();) {
+        if (it->first == from || IsInside(it->first, from)) {
+          moved.emplace_back(to + it->first.substr(from.size()), it->second);
+          it = byPath.erase(it);
+        } else {
+          ++it;
+        }
+      }
+      for (auto& [path, id] : moved) {
+        byPath[path] = id;
+        byId[id] = path;
+      }
+    } else {
+      break;
+    }
+  }
+  return byPath;
+}
+
+bool Gone(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR);
+}
+
+// path with its leading `root` replaced by `base`.
+std::string Rebase(const std::string& path, const std::string& root, const std::string& base) {
+  if (path == root) return base;
+  std::string rest = root == "/" ? path : path.substr(root.size());
+  return base == "/" ? rest : base + rest;
+}
+
+// A nonzero salt no other process will pick.
+UInt64 NewSalt() {
+  UInt64 salt = 0;
+  if (getrandom(&salt, sizeof salt, GRND_NONBLOCK) != ssize_t(sizeof salt)) {
+    struct timespec ts {};
+    clock_gettime(CLOCK_REALTIME, &ts);
+    static std::atomic<UInt64> counter{0};
+    salt = Finish(UInt64(ts.tv_sec) * 1000000007ull ^ UInt64(ts.tv_nsec) ^ (UInt64(getpid()) << 32) ^
+                  counter.fetch_add(1));
+  }
+  return salt != 0 ? salt : 1;
+}
+
+// An item this process made an FSRef for.
+struct Seen {
+  UInt64 id;
   UInt64 dev;
   UInt64 ino;
 };
+
+using PathMap = std::map<std::string, Key, std::less<>>;
 
 class Registry {
  public:
@@ -260,80 +468,86 @@ class Registry {
     loaded_ = true;
     file_ = RegistryFilePath();
     CloseFile();
-    Lock(true);
-    Unlock();
-  }
-
-  // Brings the view up to date with what other processes wrote: two stat
-  // calls when nothing changed.
-  void Refresh() {
-    if (lockDepth_ > 0 || ViewIsCurrent()) return;
     Lock(false);
+    if (CompactionDue()) {
+      Lock(true);
+      if (CompactionDue()) Compact();
+      Unlock();
+    }
     Unlock();
   }
 
-  bool Lookup(UInt64 id, std::string* path) {
-    auto it = byId_.find(id);
-    if (it == byId_.end()) return false;
-    *path = it->second.path;
-    return true;
+  // The FSRef of the item at a path; dev and ino are the item's.
+  void Make(const std::string& path, UInt64 dev, UInt64 ino, FSRef* ref) {
+    Lock(false);
+    Identity who = IdentityOf(path);
+    if (!IsFixed(path)) {
+      std::string other;
+      if (TakenByAnother(path, who, &other) || who.trail.count == kTooDeep) {
+        Lock(true);  // the view may change: decide again
+        who = IdentityOf(path);
+        if (!IsFixed(path)) {
+          if (TakenByAnother(path, who, &other)) {
+            UInt64 id = who.id;
+            while (id == 0 || fixedById_.count(id) || seenById_.count(id)) ++id;
+            who.id = id;
+            Fix(path, id);
+          } else if (who.trail.count == kTooDeep) {
+            Fix(path, who.id);  // no walk can find it
+          }
+        }
+        Unlock();
+      }
+    }
+    auto seen = seenByPath_.find(path);
+    if (seen != seenByPath_.end() && seen->second.id == who.id) {
+      dev = seen->second.dev;
+      ino = seen->second.ino;
+    } else {
+      Remember(path, Seen{who.id, dev, ino});
+    }
+    Unlock();
+    EncodeRef(ref, who, dev, ino);
   }
 
-  bool Find(const std::string& path, UInt64* id, Entry* entry) {
-    auto it = byPath_.find(path);
-    if (it == byPath_.end()) return false;
-    *id = it->second;
-    *entry = byId_[it->second];
-    return true;
+  // The path of the item an FSRef names; false when none is known.
+  bool Resolve(const Identity& want, UInt64 dev, UInt64 ino, std::string* path) {
+    Lock(false);
+    bool found = FindPath(want, path);
+    if (found && !seenByPath_.count(*path)) Remember(*path, Seen{want.id, dev, ino});
+    Unlock();
+    return found;
   }
 
-  // Call between Lock and Unlock: the id is chosen from a view that holds
-  // every record of the file, so no other process has it for another path.
-  void Register(const std::string& path, const struct stat& st, UInt64* id, Entry* entry) {
-    if (Find(path, id, entry)) return;
-    UInt64 candidate = HashPath(path);
-    while (candidate == 0 || byId_.count(candidate)) ++candidate;
-    *id = candidate;
-    *entry = Entry{path, UInt64(st.st_dev), UInt64(st.st_ino)};
-    byId_[candidate] = *entry;
-    byPath_[path] = candidate;
-    pending_ += AssignRecord(candidate, entry->dev, entry->ino, path);
-  }
-
-  // Call between Lock and Unlock.
+  // Records a move, under the exclusive lock (see RegistryMove).
   void Move(const std::string& from, const std::string& to) {
-    ApplyMove(from, to);
-    pending_ += MoveRecord(from, to);
+    UInt64 salt = NewSalt();
+    ApplyMove(from, to, salt, true);
+    pending_ += MoveRecord(from, to, salt);
   }
 
   // Takes the file's lock (nested: the outermost call takes it, the
-  // outermost Unlock releases it) and reads what others appended.
-  void Lock(bool mayCompact) {
-    if (lockDepth_++ > 0) return;
-    if (file_.empty()) return;  // nowhere to keep the registry: it lives in memory only
-    for (int attempt = 0; attempt < 64; ++attempt) {
-      if (!OpenFile()) return;  // records wait in memory for the next try
-      int r;
-      do r = flock(fd_, LOCK_EX);
-      while (r < 0 && errno == EINTR);
-      locked_ = r == 0;  // no locks on this file system: go on without
-      if (!locked_ || SameFileAtPath()) {
-        ReadFile(mayCompact);
-        return;
-      }
-      CloseFile();  // replaced (rewritten) while this one waited: take the new file
+  // outermost Unlock releases it; an exclusive call inside a shared one
+  // turns it exclusive) and reads what others appended.
+  void Lock(bool exclusive) {
+    if (lockDepth_++ > 0) {
+      if (exclusive && !exclusive_) Acquire(true);
+      return;
     }
+    Acquire(exclusive);
   }
 
   // Writes this process's new records and, for the outermost lock,
   // releases it. Records that cannot be written wait for the next try.
   void Unlock() {
     if (--lockDepth_ > 0) return;
+    if (!pending_.empty() && !exclusive_) Acquire(true);
     WritePending();
     if (locked_) {
       flock(fd_, LOCK_UN);
       locked_ = false;
     }
+    exclusive_ = false;
     if (pending_.size() > kMaxPending) pending_.clear();
     if (reloadAtUnlock_) {
       reloadAtUnlock_ = false;
@@ -341,14 +555,10 @@ class Registry {
     }
   }
 
-  // Writes what waits (inside an outer lock too).
+  // Writes what waits.
   void Flush() {
     if (pending_.empty()) return;
-    if (lockDepth_ > 0) {
-      WritePending();
-      return;
-    }
-    Lock(false);
+    Lock(true);
     Unlock();
   }
 
@@ -367,6 +577,7 @@ class Registry {
     if (fd_ >= 0) close(fd_);  // no LOCK_UN: that would free the parent's lock
     fd_ = -1;
     locked_ = false;
+    exclusive_ = false;
     lockDepth_ = 0;
     reloadAtUnlock_ = false;
     pending_.clear();
@@ -376,80 +587,351 @@ class Registry {
  private:
   void Forget() {
     CloseFile();
-    byPath_.clear();
-    byId_.clear();
+    subtrees_.clear();
+    fixed_.clear();
+    fixedById_.clear();
+    seenByPath_.clear();
+    seenById_.clear();
     pending_.clear();
     loaded_ = false;
   }
 
-  void Bind(UInt64 id, const std::string& path, UInt64 dev, UInt64 ino) {
-    auto old = byId_.find(id);
-    if (old != byId_.end() && old->second.path != path) byPath_.erase(old->second.path);
-    auto taken = byPath_.find(path);
-    if (taken != byPath_.end() && taken->second != id) byId_.erase(taken->second);
-    byId_[id] = Entry{path, dev, ino};
-    byPath_[path] = id;
+  // -------------------------------------------------------------------------
+  // Ids
+
+  // The key of a path: from the deepest key space at or above it.
+  Key KeyOf(const std::string& path) const {
+    if (!subtrees_.empty()) {
+      std::string_view p(path);
+      for (;;) {
+        auto it = subtrees_.find(p);
+        if (it != subtrees_.end())
+          return Key{Rebase(path, it->first, it->second.text), it->second.salt};
+        if (p.size() <= 1) break;
+        size_t slash = p.rfind('/');
+        p = p.substr(0, slash == 0 ? 1 : slash);
+      }
+    }
+    return Key{path, 0};
   }
 
-  void EraseSubtree(const std::string& path) {
-    auto exact = byPath_.find(path);
-    if (exact != byPath_.end()) {
-      byId_.erase(exact->second);
-      byPath_.erase(exact);
+  bool IsFixed(const std::string& path) const { return fixed_.count(path) != 0; }
+
+  Identity IdentityOf(const std::string& path) const {
+    Identity who;
+    Key key = KeyOf(path);
+    auto fixed = fixed_.find(path);
+    who.id = fixed != fixed_.end() ? fixed->second : KeyId(key);
+    who.hasTrail = true;
+    who.trail = TrailOf(key.text);
+    return who;
+  }
+
+  // True when this process knows another living item with the identity
+  // (the hash collided); *other is its path.
+  bool TakenByAnother(const std::string& path, const Identity& who, std::string* other) {
+    auto it = seenById_.find(who.id);
+    if (it == seenById_.end() || it->second == path) return false;
+    *other = it->second;
+    if (SameIdentity(IdentityOf(*other), who) && !Gone(*other)) return true;
+    Forget(*other);
+    return false;
+  }
+
+  void Fix(const std::string& path, UInt64 id) {
+    SetFixed(path, id);
+    pending_ += FixedRecord(id, path);
+  }
+
+  void SetFixed(const std::string& path, UInt64 id) {
+    auto old = fixed_.find(path);
+    if (old != fixed_.end()) fixedById_.erase(old->second);
+    auto taken = fixedById_.find(id);
+    if (taken != fixedById_.end() && taken->second != path) fixed_.erase(taken->second);
+    fixed_[path] = id;
+    fixedById_[id] = path;
+  }
+
+  void Remember(const std::string& path, const Seen& seen) {
+    Forget(path);
+    seenByPath_[path] = seen;
+    seenById_[seen.id] = path;
+  }
+
+  void Forget(const std::string& path) {
+    auto it = seenByPath_.find(path);
+    if (it == seenByPath_.end()) return;
+    auto byId = seenById_.find(it->second.id);
+    if (byId != seenById_.end() && byId->second == path) seenById_.erase(byId);
+    seenByPath_.erase(it);
+  }
+
+  // -------------------------------------------------------------------------
+  // Resolving
+
+  bool FindPath(const Identity& want, std::string* path) {
+    auto fixed = fixedById_.find(want.id);
+    if (fixed != fixedById_.end() && SameIdentity(IdentityOf(fixed->second), want)) {
+      *path = fixed->second;
+      return true;
     }
+    auto seen = seenById_.find(want.id);
+    if (seen != seenById_.end()) {
+      if (SameIdentity(IdentityOf(seen->second), want)) {
+        *path = seen->second;
+        return true;
+      }
+      // Moved or replaced since: look again.
+      std::string stale = seen->second;
+      seenById_.erase(seen);
+      Forget(stale);
+    }
+    if (!want.hasTrail || want.trail.count == kTooDeep) return false;
+    // The item is where its key's components lead, below the root or below
+    // a key space whose path they begin with.
+    if (Walk("/", 0, want, path)) return true;
+    for (const auto& [root, key] : subtrees_) {
+      Trail base = TrailOf(key.text);
+      if (base.count > want.trail.count ||
+          !std::equal(base.hashes, base.hashes + base.count, want.trail.hashes))
+        continue;
+      if (Walk(root, base.count, want, path)) return true;
+    }
+    return false;
+  }
+
+  bool Walk(const std::string& folder, size_t depth, const Identity& want, std::string* path) {
+    if (depth == want.trail.count) {
+      struct stat st;
+      if (lstat(folder.c_str(), &st) != 0 || !SameIdentity(IdentityOf(folder), want)) return false;
+      *path = folder;
+      return true;
+    }
+    DIR* dir = opendir(folder.c_str());
+    if (dir == nullptr) return false;
+    std::vector<std::string> matches;
+    while (struct dirent* e = readdir(dir)) {
+      std::string_view name(e->d_name);
+      if (name == "." || name == "..") continue;
+      if (ComponentHash(name) == want.trail.hashes[depth]) matches.emplace_back(name);
+    }
+    closedir(dir);
+    for (const std::string& name : matches)
+      if (Walk(JoinPath(folder, name), depth + 1, want, path)) return true;
+    return false;
+  }
+
+  // -------------------------------------------------------------------------
+  // Moves
+
+  template <typename Map>
+  static void EraseBelow(Map& map, const std::string& path) {
+    auto exact = map.find(path);
+    if (exact != map.end()) map.erase(exact);
     std::string prefix = path == "/" ? "/" : path + "/";
-    auto it = byPath_.lower_bound(prefix);
-    while (it != byPath_.end() && it->first.compare(0, prefix.size(), prefix) == 0) {
-      byId_.erase(it->second);
-      it = byPath_.erase(it);
-    }
+    auto it = map.lower_bound(prefix);
+    while (it != map.end() && it->first.compare(0, prefix.size(), prefix) == 0) it = map.erase(it);
   }
 
-  void ApplyMove(const std::string& from, const std::string& to) {
-    if (from == to || from == "/" || IsInside(to, from)) return;
-    // Whatever the registry still knows at the destination was deleted
-    // before: its FSRefs must not come to name the moved item.
-    EraseSubtree(to);
-    std::vector<std::pair<std::string, UInt64>> moved;
-    auto exact = byPath_.find(from);
-    if (exact != byPath_.end()) {
-      moved.emplace_back(exact->first, exact->second);
-      byPath_.erase(exact);
+  // The entries at and below `from`, taken out of the map and rebased to `to`.
+  template <typename Map>
+  static std::vector<std::pair<std::string, typename Map::mapped_type>> TakeBelow(Map& map, const std::string& from,
+                                                                                  const std::string& to) {
+    std::vector<std::pair<std::string, typename Map::mapped_type>> taken;
+    auto exact = map.find(from);
+    if (exact != map.end()) {
+      taken.emplace_back(to, exact->second);
+      map.erase(exact);
     }
     std::string prefix = from + "/";
-    auto it = byPath_.lower_bound(prefix);
-    while (it != byPath_.end() && it->first.compare(0, prefix.size(), prefix) == 0) {
-      moved.emplace_back(it->first, it->second);
-      it = byPath_.erase(it);
+    auto it = map.lower_bound(prefix);
+    while (it != map.end() && it->first.compare(0, prefix.size(), prefix) == 0) {
+      taken.emplace_back(to + it->first.substr(from.size()), it->second);
+      it = map.erase(it);
     }
-    for (auto& [path, id] : moved) {
-      std::string newPath = to + path.substr(from.size());
-      byPath_[newPath] = id;
-      byId_[id].path = newPath;
+    return taken;
+  }
+
+  // Drops the key space at path when the one above gives the same keys.
+  void DropIfRedundant(const std::string& path) {
+    auto it = subtrees_.find(path);
+    if (it == subtrees_.end()) return;
+    Key own = it->second;
+    subtrees_.erase(it);
+    if (!(KeyOf(path) == own)) subtrees_[path] = own;
+  }
+
+  void ApplyMove(const std::string& from, const std::string& to, UInt64 salt, bool followInCache) {
+    if (from == to || from == "/" || IsInside(to, from) || IsInside(from, to)) return;
+    // What the registry knew at the destination belonged to items deleted
+    // before: their FSRefs must not come to name the moved item.
+    EraseBelow(subtrees_, to);
+    for (auto& [path, id] : TakeBelow(fixed_, to, to)) fixedById_.erase(id);
+    Key moved = KeyOf(from);
+    bool ownSpace = subtrees_.count(from) != 0;
+    for (auto& [path, key] : TakeBelow(subtrees_, from, to)) subtrees_[path] = key;
+    for (auto& [path, id] : TakeBelow(fixed_, from, to)) {
+      fixed_[path] = id;
+      fixedById_[id] = path;
+    }
+    if (!ownSpace) subtrees_[to] = moved;
+    DropIfRedundant(to);
+    // A new item at the old path gets keys of its own.
+    subtrees_[from] = Key{from, salt};
+    if (!followInCache) return;
+    for (auto& [path, seen] : TakeBelow(seenByPath_, to, to)) {
+      auto byId = seenById_.find(seen.id);
+      if (byId != seenById_.end() && byId->second == path) seenById_.erase(byId);
+    }
+    for (auto& [path, seen] : TakeBelow(seenByPath_, from, to)) {
+      seenByPath_[path] = seen;
+      seenById_[seen.id] = path;
+    }
+  }
+
+  // -------------------------------------------------------------------------
+  // Rewriting
+
+  // Drops the key spaces and fixed ids that no longer change any living
+  // item's id: a key space that gives the keys the one above would, and one
+  // whose path is gone unless the keys it would let a new item there take
+  // are another key space's; a fixed id whose path is gone.
+  bool Prune() {
+    bool dropped = false;
+    for (bool again = true; again;) {
+      again = false;
+      for (auto it = subtrees_.begin(); it != subtrees_.end();) {
+        std::string path = it->first;
+        Key own = it->second;
+        it = subtrees_.erase(it);
+        Key after = KeyOf(path);
+        bool keep = !(after == own) && (!Gone(path) || Overlaps(after));
+        if (keep) {
+          it = subtrees_.emplace(path, own).first;
+          ++it;
+        } else {
+          again = dropped = true;
+        }
+      }
+    }
+    for (auto it = fixed_.begin(); it != fixed_.end();) {
+      if (Gone(it->first)) {
+        fixedById_.erase(it->second);
+        it = fixed_.erase(it);
+        dropped = true;
+      } else {
+        ++it;
+      }
+    }
+    return dropped;
+  }
+
+  // True when some key space's keys fall in the space of key.
+  bool Overlaps(const Key& key) const {
+    for (const auto& [path, other] : subtrees_)
+      if (other.salt == key.salt &&
+          (other.text == key.text || IsInside(other.text, key.text) || IsInside(key.text, other.text)))
+        return true;
+    return false;
+  }
+
+  bool CompactionDue() {
+    if (file_.empty() || fd_ < 0 || needReread_) return false;
+    if (damaged_ || oldFormat_) return true;
+    if (fileRecords_ > 2 * (subtrees_.size() + fixed_.size()) + 32) return true;
+    auto subtrees = subtrees_;
+    auto fixed = fixed_;
+    auto fixedById = fixedById_;
+    bool stale = Prune();
+    subtrees_.swap(subtrees);
+    fixed_.swap(fixed);
+    fixedById_.swap(fixedById);
+    return stale;
+  }
+
+  // Rewrites the file with one record per key space and fixed id that still
+  // matters. The view holds every record of the file and this process's
+  // own, so nothing another process wrote is lost. Under the exclusive lock.
+  bool Compact() {
+    Prune();
+    std::string out(kHeader);
+    for (const auto& [path, key] : subtrees_) out += SubtreeRecord(path, key);
+    for (const auto& [path, id] : fixed_) out += FixedRecord(id, path);
+    std::string temp = file_ + ".new" + std::to_string(getpid());
+    int fd = open(temp.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0600);
+    if (fd < 0) return false;
+    // Locked before it takes the old file's place, so that no other process
+    // writes to it before this one is done with it.
+    bool ok = true;
+    if (locked_) {
+      int r;
+      do r = flock(fd, LOCK_EX);
+      while (r < 0 && errno == EINTR);
+      ok = r == 0;
+    }
+    ok = ok && WriteAll(fd, out) && fsync(fd) == 0 && rename(temp.c_str(), file_.c_str()) == 0;
+    if (!ok) {
+      close(fd);
+      unlink(temp.c_str());
+      return false;
+    }
+    close(fd_);  // frees the old file's lock: its waiters find the new file
+    fd_ = fd;
+    needReread_ = false;
+    damaged_ = oldFormat_ = false;
+    readOffset_ = off_t(out.size());
+    fileRecords_ = subtrees_.size() + fixed_.size();
+    pending_.clear();
+    return true;
+  }
+
+  // -------------------------------------------------------------------------
+  // The file
+
+  // Locks the file at the path, shared or exclusive (a rewrite may replace
+  // it while this waits: then the new one), and reads what others appended.
+  void Acquire(bool exclusive) {
+    exclusive_ = exclusive;
+    if (file_.empty()) return;  // nowhere to keep the registry: it lives in memory only
+    for (int attempt = 0; attempt < 64; ++attempt) {
+      if (!OpenFile()) return;  // records wait in memory for the next try
+      int r;
+      do r = flock(fd_, exclusive ? LOCK_EX : LOCK_SH);
+      while (r < 0 && errno == EINTR);
+      locked_ = r == 0;  // no locks on this file system: go on without
+      if (!locked_ || SameFileAtPath()) {
+        ReadFile();
+        return;
+      }
+      CloseFile();  // replaced (rewritten) while this one waited: take the new file
     }
   }
 
   // Applies the records of data; returns the length of the well-formed
   // prefix and counts the records in *records.
-  size_t Apply(const std::string& data, size_t* records) {
+  size_t Apply(const std::string& data, size_t* records, bool followInCache) {
     Cursor c{data.data(), data.data() + data.size()};
     const char* good = c.p;
     while (c.p < c.end) {
-      if (c.Char('A')) {
-        UInt64 id, dev, ino;
-        std::string path;
-        if (!c.Char(' ') || !c.Hex(&id) || !c.Char(' ') || !c.Hex(&dev) || !c.Char(' ') || !c.Hex(&ino) ||
-            !c.Char(' ') || !c.Bytes(&path) || !c.Char('\n') || id == 0)
-          break;
-        Bind(id, path, dev, ino);
-      } else if (c.Char('C')) {
-        UInt64 live;
-        if (!c.Char(' ') || !c.Hex(&live) || !c.Char('\n')) break;
-        compactedLive_ = size_t(live);
-      } else if (c.Char('M')) {
+      if (c.Char('M')) {
         std::string from, to;
-        if (!c.Char(' ') || !c.Bytes(&from) || !c.Char(' ') || !c.Bytes(&to) || !c.Char('\n')) break;
-        ApplyMove(from, to);
+        UInt64 salt;
+        if (!c.Char(' ') || !c.Bytes(&from) || !c.Char(' ') || !c.Bytes(&to) || !c.Char(' ') || !c.Hex(&salt) ||
+            !c.Char('\n') || salt == 0)
+          break;
+        ApplyMove(from, to, salt, followInCache);
+      } else if (c.Char('F')) {
+        UInt64 id;
+        std::string path;
+        if (!c.Char(' ') || !c.Hex(&id) || !c.Char(' ') || !c.Bytes(&path) || !c.Char('\n') || id == 0) break;
+        SetFixed(path, id);
+      } else if (c.Char('S')) {
+        std::string path;
+        Key key;
+        if (!c.Char(' ') || !c.Bytes(&path) || !c.Char(' ') || !c.Bytes(&key.text) || !c.Char(' ') ||
+            !c.Hex(&key.salt) || !c.Char('\n'))
+          break;
+        subtrees_[path] = key;
       } else {
         break;
       }
@@ -483,13 +965,6 @@ class Registry {
   bool SameFileAtPath() {
     struct stat a, b;
     return fstat(fd_, &a) == 0 && stat(file_.c_str(), &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-  }
-
-  bool ViewIsCurrent() {
-    if (file_.empty()) return true;
-    if (fd_ < 0 || needReread_ || !pending_.empty()) return false;
-    struct stat st;
-    return fstat(fd_, &st) == 0 && st.st_size == readOffset_ && SameFileAtPath();
   }
 
   static bool MakeFolders(const std::string& path) {
@@ -527,35 +1002,36 @@ class Registry {
   }
 
   // Under the lock: reads the records appended since the last read (all of
-  // them for a new file), repairs a damaged file and, with mayCompact,
-  // rewrites one with many stale records.
-  void ReadFile(bool mayCompact) {
+  // them for a new file). Under the exclusive lock it also rewrites a file
+  // of the earlier format, and repairs a damaged one.
+  void ReadFile() {
     struct stat st;
     if (fstat(fd_, &st) != 0) {
       needReread_ = true;
       return;
     }
-    bool reread = false, damaged = false;
+    bool reread = false;
     if (needReread_ || st.st_size < readOffset_) {
       // Read it all again, then put this process's unwritten records back on top.
       reread = true;
       needReread_ = false;
-      byPath_.clear();
-      byId_.clear();
+      subtrees_.clear();
+      fixed_.clear();
+      fixedById_.clear();
       readOffset_ = 0;
       fileRecords_ = 0;
-      compactedLive_ = 0;
+      oldFormat_ = false;
     }
     if (st.st_size > kMaxFileSize) {
-      damaged = true;  // not a registry this layer wrote
-    } else if (st.st_size > readOffset_) {
+      // Not a registry this layer wrote: damaged below.
+    } else if (st.st_size > readOffset_ && !oldFormat_) {
       std::string data;
       if (!ReadRange(fd_, readOffset_, st.st_size, &data)) {
         // Leave the file alone and keep the records; try again next time.
         needReread_ = true;
         if (reread && !pending_.empty()) {
           size_t ignored = 0;
-          Apply(pending_, &ignored);
+          Apply(pending_, &ignored, false);
         }
         return;
       }
@@ -563,51 +1039,58 @@ class Registry {
       if (readOffset_ == 0) {
         // Also for a view taken while the file was empty: records come
         // after the header that the first writer put there since.
-        if (data.size() < kHeaderLength || data.compare(0, kHeaderLength, kHeader, kHeaderLength) != 0) {
-          damaged = true;
-          at = data.size();
-        } else {
+        if (data.compare(0, kHeaderLength, kHeader, kHeaderLength) == 0) {
           at = kHeaderLength;
           readOffset_ = off_t(kHeaderLength);
+        } else if (data.compare(0, kHeaderLength, kOldHeader, kHeaderLength) == 0) {
+          ReadOldFormat(data.substr(kHeaderLength));
+          readOffset_ = st.st_size;
+          at = data.size();
+        } else {
+          at = data.size();  // no registry: damaged below
         }
       }
-      if (!damaged) {
-        size_t good = Apply(data.substr(at), &fileRecords_);
-        readOffset_ += off_t(good);
-        if (at + good != data.size()) damaged = true;
-      }
+      if (readOffset_ != 0 && at < data.size()) readOffset_ += off_t(Apply(data.substr(at), &fileRecords_, !reread));
     }
+    // What follows the well-formed records is a damaged tail.
+    damaged_ = !oldFormat_ && st.st_size != readOffset_;
     if (reread && !pending_.empty()) {
       size_t ignored = 0;
-      Apply(pending_, &ignored);
+      Apply(pending_, &ignored, false);
     }
-    bool due = mayCompact &&
-               (fileRecords_ > 2 * byId_.size() + 256 || byId_.size() > 2 * compactedLive_ + 1024);
-    // Rewritten: also when the entries have doubled since the last rewrite,
-    // which drops those of items that are gone, so that the file stays near
-    // the size of what exists.
-    if ((damaged || due) && Compact()) return;
-    if (damaged) {
+    if ((damaged_ || oldFormat_) && exclusive_ && !Compact() && damaged_) {
       // A damaged tail (a writer that died mid-record) would hide every
       // record appended after it: cut it off where it cannot be rewritten.
-      if (ftruncate(fd_, readOffset_) != 0) needReread_ = true;
+      if (ftruncate(fd_, readOffset_) == 0)
+        damaged_ = false;
+      else
+        needReread_ = true;
     }
   }
 
-  // Appends the records that wait, under the lock.
+  // Ids that the earlier format bound to paths that no longer hash to them
+  // (moves, collisions) stay fixed, so FSRefs stored then still resolve.
+  void ReadOldFormat(const std::string& records) {
+    oldFormat_ = true;
+    for (const auto& [path, id] : ReadOldRecords(records))
+      if (id != KeyId(Key{path, 0}) && !Gone(path)) SetFixed(path, id);
+  }
+
+  // Appends the records that wait, under the exclusive lock.
   void WritePending() {
     if (pending_.empty()) return;
     if (file_.empty()) {
       pending_.clear();
       return;
     }
-    if (fd_ < 0 || needReread_) return;  // the file could not be opened or read: later
+    // The file could not be opened, read or brought to this format: later.
+    if (fd_ < 0 || needReread_ || oldFormat_ || !exclusive_) return;
     struct stat st;
     if (fstat(fd_, &st) != 0) return;
     if (st.st_size != readOffset_) {
       // Only without working locks: read what came first.
-      ReadFile(false);
-      if (pending_.empty() || needReread_ || fstat(fd_, &st) != 0) return;
+      ReadFile();
+      if (pending_.empty() || needReread_ || oldFormat_ || fstat(fd_, &st) != 0) return;
     }
     off_t size = st.st_size;
     std::string out = size == 0 ? std::string(kHeader) + pending_ : pending_;
@@ -620,73 +1103,23 @@ class Registry {
     }
   }
 
-  // Rewrites the file with one record per live entry; entries whose item is
-  // gone are dropped (a new item at such a path gets its hash id again).
-  // The view holds every record of the file and this process's own, so
-  // nothing another process wrote is lost.
-  bool Compact() {
-    std::string body;
-    size_t count = 0;
-    std::vector<std::map<std::string, UInt64>::iterator> gone;
-    for (auto it = byPath_.begin(); it != byPath_.end(); ++it) {
-      struct stat st;
-      if (lstat(it->first.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR)) {
-        gone.push_back(it);
-        continue;
-      }
-      const Entry& e = byId_[it->second];
-      body += AssignRecord(it->second, e.dev, e.ino, e.path);
-      ++count;
-    }
-    std::string out(kHeader);
-    out += "C ";
-    AppendHex(&out, count);
-    out += '\n';
-    out += body;
-    std::string temp = file_ + ".new" + std::to_string(getpid());
-    int fd = open(temp.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
-    // Locked before it takes the old file's place, so that no other process
-    // writes to it before this one is done with it.
-    bool ok = true;
-    if (locked_) {
-      int r;
-      do r = flock(fd, LOCK_EX);
-      while (r < 0 && errno == EINTR);
-      ok = r == 0;
-    }
-    ok = ok && WriteAll(fd, out) && fsync(fd) == 0 && rename(temp.c_str(), file_.c_str()) == 0;
-    if (!ok) {
-      close(fd);
-      unlink(temp.c_str());
-      return false;
-    }
-    close(fd_);  // frees the old file's lock: its waiters find the new file
-    fd_ = fd;
-    needReread_ = false;
-    readOffset_ = off_t(out.size());
-    fileRecords_ = count;
-    compactedLive_ = count;
-    pending_.clear();
-    for (auto it : gone) {
-      byId_.erase(it->second);
-      byPath_.erase(it);
-    }
-    return true;
-  }
-
   bool loaded_ = false;
   std::string file_;
   int fd_ = -1;
   bool locked_ = false;          // flock held on fd_
+  bool exclusive_ = false;       // the lock asked for is exclusive
   int lockDepth_ = 0;            // nested Lock calls (a batch holds the lock)
   bool needReread_ = true;       // the view must be read again from the start
   bool reloadAtUnlock_ = false;  // Drop during a batch
+  bool damaged_ = false;         // the file has a damaged tail, or is no registry
+  bool oldFormat_ = false;       // the file is of the earlier format
   off_t readOffset_ = 0;         // the view holds the file up to here
   size_t fileRecords_ = 0;
-  size_t compactedLive_ = 0;  // entries after the last rewrite
-  std::map<std::string, UInt64> byPath_;  // ordered, so that a folder's items sit together
-  std::unordered_map<UInt64, Entry> byId_;
+  PathMap subtrees_;                                   // key spaces by path
+  std::map<std::string, UInt64, std::less<>> fixed_;  // fixed ids by path
+  std::unordered_map<UInt64, std::string> fixedById_;
+  std::map<std::string, Seen> seenByPath_;  // ordered, so that a folder's items sit together
+  std::unordered_map<UInt64, std::string> seenById_;
   std::string pending_;
 };
 
@@ -716,6 +1149,7 @@ FSVolumeRefNum VolumeLocked(Nodes& n, dev_t dev) {
 }
 
 UInt64 NodeKey(FSVolumeRefNum volume, UInt32 nodeID) { return (UInt64(UInt16(volume)) << 32) | nodeID; }
+
 
 }  // namespace
 
@@ -754,8 +1188,8 @@ Registry& TheRegistry() {
 
 }  // namespace
 
-// The outermost batch of a thread holds the file's lock to its end, so that
-// the ids it hands out are still free when its records are written.
+// The outermost batch of a thread holds the file's shared lock to its end,
+// so that a listing does not take it once per item.
 RegistryBatch::RegistryBatch() {
   if (tBatchDepth++ > 0) return;
   Registry& r = TheRegistry();
@@ -775,27 +1209,23 @@ void MakeRef(const std::string& path, const struct stat& st, FSRef* ref) {
   Registry& r = TheRegistry();
   std::lock_guard<std::mutex> guard(r.mu);
   r.EnsureLoaded();
-  r.Refresh();
-  UInt64 id;
-  Entry e;
-  if (!r.Find(path, &id, &e)) {
-    r.Lock(false);
-    r.Register(path, st, &id, &e);
-    r.Unlock();
-  }
-  EncodeRef(ref, id, e.dev, e.ino);
+  r.Make(path, UInt64(st.st_dev), UInt64(st.st_ino), ref);
 }
 
-bool RefId(const FSRef* ref, UInt64* id) { return DecodeRef(ref, id); }
+OSErr CompareRefs(const FSRef* ref1, const FSRef* ref2) {
+  Identity a, b;
+  if (!DecodeRef(ref1, &a) || !DecodeRef(ref2, &b)) return errFSBadFSRef;
+  return SameIdentity(a, b) ? OSErr(noErr) : OSErr(diffRefNumErr);
+}
 
 OSErr RefPath(const FSRef* ref, std::string* path) {
-  UInt64 id;
-  if (!DecodeRef(ref, &id)) return errFSBadFSRef;
+  Identity who;
+  if (!DecodeRef(ref, &who)) return errFSBadFSRef;
   Registry& r = TheRegistry();
   std::lock_guard<std::mutex> guard(r.mu);
   r.EnsureLoaded();
-  r.Refresh();  // another process may have moved the item, or made the id
-  return r.Lookup(id, path) ? OSErr(noErr) : OSErr(fnfErr);
+  bool found = r.Resolve(who, Get64(ref->hidden + 16), Get64(ref->hidden + 24), path);
+  return found ? OSErr(noErr) : OSErr(fnfErr);
 }
 
 OSErr ResolveRef(const FSRef* ref, std::string* path, struct stat* st) {
@@ -810,7 +1240,7 @@ void RegistryMove(const std::string& from, const std::string& to, const std::fun
     Registry& r = TheRegistry();
     std::lock_guard<std::mutex> guard(r.mu);
     r.EnsureLoaded();
-    r.Lock(false);
+    r.Lock(true);
     bool moved = move();
     if (moved) r.Move(from, to);
     r.Unlock();
@@ -838,6 +1268,8 @@ void RegistryReload() {
   std::lock_guard<std::mutex> guard(r.mu);
   r.Drop();
 }
+
+void RegistrySetHashForTesting(RegistryHashHook hook) { gHashHook.store(hook); }
 
 std::string RegistryFilePath() {
   std::string base;

@@ -1,12 +1,15 @@
 // The file-system helpers on real files in a scratch folder: paths, URLs and
 // names, parents and children, creating, renaming and copying, whole data
 // forks, listings and walks.
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <locale.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -25,6 +28,17 @@
 #include "Files.h"
 #include "MacMemory.h"
 #include "PascalCarbonCommon.h"
+
+// Counts the locales this program makes; the C library's own newlocale
+// does the work.
+std::atomic<int> gLocalesMade{0};
+
+extern "C" locale_t newlocale(int mask, const char* name, locale_t base) {
+  using Real = locale_t (*)(int, const char*, locale_t);
+  static const Real real = reinterpret_cast<Real>(dlsym(RTLD_NEXT, "newlocale"));
+  gLocalesMade.fetch_add(1);
+  return real(mask, name, base);
+}
 
 namespace {
 
@@ -364,6 +378,10 @@ TEST_F(FileHelpersTest, DisplayNamesExtensionsAndDates) {
   EXPECT_NE(before, after);
   EXPECT_TRUE(FSGetModifiedFileDate(none).empty());
   EXPECT_NE(Err, noErr);
+  // An index asks for thousands of dates: the locale is not made again for each.
+  const int made = gLocalesMade.load();
+  for (int i = 0; i < 20; ++i) EXPECT_EQ(FSGetModifiedFileDate(file).str(), after);
+  EXPECT_EQ(gLocalesMade.load(), made);
 }
 
 // ---------------------------------------------------------------------------

@@ -72,6 +72,7 @@ class FilesTest : public ::testing::Test {
     files::RegistryReload();
   }
   void TearDown() override {
+    files::RegistrySetHashForTesting(nullptr);
     std::error_code ec;
     fs::permissions(dir, fs::perms::owner_all, ec);
     fs::remove_all(dir, ec);
@@ -136,36 +137,41 @@ TEST_F(FilesTest, SamePathGivesSameRefAndPathsAreCleaned) {
 TEST_F(FilesTest, RefsSurviveARestartAndADamagedRegistryFile) {
   fs::create_directory(P("d"));
   WriteFile(P("d/f"), "x");
-  FSRef f = Ref(P("d/f"));
-  FSRef d = Ref(P("d"));
+  WriteFile(P("d/m"), "y");
+  FSRef f = Ref(P("d/f")), d = Ref(P("d")), m = Ref(P("d/m"));
   FSRef stored;
   std::memcpy(&stored, &f, sizeof f);  // as a preference would keep it
+  std::vector<UniChar> n = U("n"), o = U("o");
+  ASSERT_EQ(FSRenameUnicode(&m, n.size(), n.data(), 0, nullptr), noErr);
 
   files::RegistryReload();
   EXPECT_EQ(PathOf(stored), P("d/f"));
   EXPECT_EQ(PathOf(d), P("d"));
+  EXPECT_EQ(PathOf(m), P("d/n"));
 
   // A writer that died mid-record leaves a damaged tail: what came before
   // still resolves, and records written after it are not lost.
   {
     std::ofstream out(files::RegistryFilePath(), std::ios::app | std::ios::binary);
-    out << "A 12ab 1 2 999 /trunc";
+    out << "M 12 /trunc";
   }
   files::RegistryReload();
-  EXPECT_EQ(PathOf(stored), P("d/f"));
-  WriteFile(P("d/later"), "");
-  FSRef later = Ref(P("d/later"));
+  EXPECT_EQ(PathOf(m), P("d/n"));
+  ASSERT_EQ(FSRenameUnicode(&m, o.size(), o.data(), 0, nullptr), noErr);
   files::RegistryReload();
-  EXPECT_EQ(PathOf(later), P("d/later"));
+  EXPECT_EQ(PathOf(m), P("d/o"));
 
-  // A file that is no registry at all is replaced, not trusted.
+  // A file that is no registry at all is replaced, not trusted: the moves
+  // it held are lost, and paths still lead to their items.
   WriteFile(files::RegistryFilePath(), "garbage\n\x01\x02");
   files::RegistryReload();
   OSStatus status;
-  PathOf(stored, &status);
+  PathOf(m, &status);
   EXPECT_EQ(status, fnfErr);
+  EXPECT_EQ(PathOf(stored), P("d/f"));
   FSRef again = Ref(P("d/f"));
-  EXPECT_EQ(FSCompareFSRefs(&f, &again), noErr);  // the path's id comes back
+  EXPECT_EQ(FSCompareFSRefs(&f, &again), noErr);
+  EXPECT_EQ(ReadFile(files::RegistryFilePath()).rfind("QuorvelFileReferences ", 0), 0u);
 }
 
 // FSRefs that a child process hands back (memory shared across fork).
@@ -209,15 +215,14 @@ TEST_F(FilesTest, RegistryIsSharedByThreadsAndProcesses) {
     WriteFile(P("child/") + std::to_string(i), "");
     WriteFile(P("parent/") + std::to_string(i), "");
   }
-  // This program first sees the registry while its file is still empty;
-  // another one then writes the file's first records, and goes on writing
-  // while this one's threads register paths of their own.
+  // This program first sees the registry while its file is still empty (an
+  // FSRef needs no record to resolve); another one then writes the file's
+  // first records, and goes on writing while this one's threads rename
+  // items of their own.
   FSRef early = Ref(P("parent/0"));
   fs::remove(files::RegistryFilePath());
   files::RegistryReload();
-  OSStatus status;
-  PathOf(early, &status);
-  ASSERT_EQ(status, fnfErr);
+  EXPECT_EQ(PathOf(early), P("parent/0"));
 
   SharedRefs childRefs(50);
   ASSERT_TRUE(childRefs.ok());
@@ -228,7 +233,10 @@ TEST_F(FilesTest, RegistryIsSharedByThreadsAndProcesses) {
   if (pid == 0) {
     close(halfway[0]);
     for (int i = 0; i < 50; ++i) {
-      if (!MakeRefAt(P("child/") + std::to_string(i), &childRefs[i])) _exit(1);
+      std::vector<UniChar> name = U(("r" + std::to_string(i)).c_str());
+      if (!MakeRefAt(P("child/") + std::to_string(i), &childRefs[i]) ||
+          FSRenameUnicode(&childRefs[i], name.size(), name.data(), 0, nullptr) != noErr)
+        _exit(1);
       if (i == 24 && write(halfway[1], "h", 1) != 1) _exit(1);
     }
     _exit(0);
@@ -237,13 +245,15 @@ TEST_F(FilesTest, RegistryIsSharedByThreadsAndProcesses) {
   char c;
   ASSERT_EQ(read(halfway[0], &c, 1), 1);
   close(halfway[0]);
+  std::vector<FSRef> parentRefs(50);
   std::vector<std::thread> threads;
   for (int t = 0; t < 4; ++t)
-    threads.emplace_back([this, t] {
+    threads.emplace_back([this, t, &parentRefs] {
       for (int i = t; i < 50; i += 4) {
-        std::string path = P("parent/") + std::to_string(i);
-        FSRef ref = Ref(path);
-        EXPECT_EQ(PathOf(ref), path);
+        parentRefs[i] = Ref(P("parent/") + std::to_string(i));
+        std::vector<UniChar> name = U(("r" + std::to_string(i)).c_str());
+        EXPECT_EQ(FSRenameUnicode(&parentRefs[i], name.size(), name.data(), 0, nullptr), noErr);
+        EXPECT_EQ(PathOf(parentRefs[i]), P("parent/r") + std::to_string(i));
       }
     });
   for (auto& th : threads) th.join();
@@ -251,12 +261,13 @@ TEST_F(FilesTest, RegistryIsSharedByThreadsAndProcesses) {
   ASSERT_EQ(waitpid(pid, &childStatus, 0), pid);
   ASSERT_TRUE(WIFEXITED(childStatus) && WEXITSTATUS(childStatus) == 0);
 
-  // The child's refs resolve here, before and after a restart.
+  // Both programs' moves hold here, before and after a restart.
   for (int round = 0; round < 2; ++round) {
     for (int i = 0; i < 50; ++i) {
-      EXPECT_EQ(PathOf(childRefs[i]), P("child/") + std::to_string(i)) << "round " << round;
-      EXPECT_EQ(PathOf(Ref(P("parent/") + std::to_string(i))), P("parent/") + std::to_string(i));
+      EXPECT_EQ(PathOf(childRefs[i]), P("child/r") + std::to_string(i)) << "round " << round;
+      EXPECT_EQ(PathOf(parentRefs[i]), P("parent/r") + std::to_string(i)) << "round " << round;
     }
+    EXPECT_EQ(PathOf(early), P("parent/r0"));
     files::RegistryReload();
   }
 }
@@ -395,6 +406,191 @@ TEST_F(FilesTest, RefsFollowRenamesAndMoves) {
   files::RegistryReload();
   EXPECT_EQ(PathOf(f), P("b/sub/g"));
   EXPECT_EQ(PathOf(a), P("e"));
+}
+
+TEST_F(FilesTest, PathsThatKeepTheirIdsWriteNothing) {
+  // A tree like a project's: FSRefs for every item, by listing and by path.
+  for (int d = 0; d < 30; ++d) {
+    fs::create_directories(P("tree/d") + std::to_string(d) + "/sub");
+    for (int i = 0; i < 100; ++i)
+      WriteFile(P("tree/d") + std::to_string(d) + (i % 2 ? "/sub/f" : "/f") + std::to_string(i), "");
+  }
+  std::vector<std::string> folders = {P("tree")};
+  for (const auto& entry : fs::recursive_directory_iterator(P("tree")))
+    if (entry.is_directory()) folders.push_back(entry.path().string());
+  std::vector<std::pair<FSRef, std::string>> refs;
+  for (const std::string& folder : folders) {
+    FSRef folderRef = Ref(folder);
+    FSIterator it;
+    ASSERT_EQ(FSOpenIterator(&folderRef, kFSIterateFlat, &it), noErr);
+    FSRef batch[64];
+    HFSUniStr255 names[64];
+    ItemCount n = 0;
+    OSErr err = noErr;
+    while (err == noErr) {
+      err = FSGetCatalogInfoBulk(it, 64, &n, nullptr, 0, nullptr, batch, nullptr, names);
+      for (ItemCount i = 0; i < n; ++i) refs.emplace_back(batch[i], folder + "/" + NameOf(names[i]));
+    }
+    EXPECT_EQ(err, errFSNoMoreItems);
+    FSCloseIterator(it);
+  }
+  ASSERT_EQ(refs.size(), 3060u);
+  for (size_t i = 0; i < refs.size(); i += 50) Ref(refs[i].second);
+  files::RegistryFlush();
+  EXPECT_LT(fs::file_size(files::RegistryFilePath()), 64u);
+
+  // A next run finds them from the FSRefs alone.
+  files::RegistryReload();
+  for (size_t i = 0; i < refs.size(); i += 17) EXPECT_EQ(PathOf(refs[i].first), refs[i].second);
+  EXPECT_LT(fs::file_size(files::RegistryFilePath()), 64u);
+}
+
+TEST_F(FilesTest, RenamesOntoOtherItemsPathsAndBack) {
+  WriteFile(P("a"), "1");
+  WriteFile(P("b"), "2");
+  FSRef a = Ref(P("a")), b = Ref(P("b"));
+  std::vector<UniChar> nameA = U("a"), nameB = U("b"), nameC = U("c"), nameD = U("d");
+  // The item from "a" goes to "c"; the one from "b" takes "a", the path
+  // whose hash is the first item's id; a new item takes "b".
+  ASSERT_EQ(FSRenameUnicode(&a, nameC.size(), nameC.data(), 0, nullptr), noErr);
+  ASSERT_EQ(FSRenameUnicode(&b, nameA.size(), nameA.data(), 0, nullptr), noErr);
+  WriteFile(P("b"), "3");
+  FSRef newB = Ref(P("b"));
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round == 0 ? "this run" : "next run");
+    EXPECT_EQ(PathOf(a), P("c"));
+    EXPECT_EQ(PathOf(b), P("a"));
+    EXPECT_EQ(PathOf(newB), P("b"));
+    FSRef atA = Ref(P("a")), atB = Ref(P("b")), atC = Ref(P("c"));
+    EXPECT_EQ(FSCompareFSRefs(&atA, &b), noErr);
+    EXPECT_EQ(FSCompareFSRefs(&atC, &a), noErr);
+    EXPECT_EQ(FSCompareFSRefs(&atB, &newB), noErr);
+    EXPECT_EQ(FSCompareFSRefs(&atB, &b), diffRefNumErr);
+    EXPECT_EQ(FSCompareFSRefs(&atA, &a), diffRefNumErr);
+    files::RegistryReload();
+  }
+
+  // Back where they were, and a new item where the first one waited.
+  ASSERT_EQ(FSRenameUnicode(&b, nameD.size(), nameD.data(), 0, nullptr), noErr);
+  ASSERT_EQ(FSRenameUnicode(&a, nameA.size(), nameA.data(), 0, nullptr), noErr);
+  WriteFile(P("c"), "4");
+  FSRef newC = Ref(P("c"));
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round == 0 ? "this run" : "next run");
+    EXPECT_EQ(PathOf(a), P("a"));
+    EXPECT_EQ(PathOf(b), P("d"));
+    EXPECT_EQ(PathOf(newC), P("c"));
+    FSRef atA = Ref(P("a")), atC = Ref(P("c"));
+    EXPECT_EQ(FSCompareFSRefs(&atA, &a), noErr);
+    EXPECT_EQ(FSCompareFSRefs(&atC, &newC), noErr);
+    EXPECT_EQ(FSCompareFSRefs(&atC, &a), diffRefNumErr);
+    files::RegistryReload();
+  }
+}
+
+TEST_F(FilesTest, RewritesDropStaleRecords) {
+  // "p" goes away and comes back, "r" moves and is deleted, "t" moves for good.
+  for (const char* name : {"p", "r", "t"}) WriteFile(P(name), name);
+  FSRef p = Ref(P("p")), r = Ref(P("r")), t = Ref(P("t"));
+  auto rename = [](FSRef* ref, const char* to) {
+    std::vector<UniChar> name = U(to);
+    return FSRenameUnicode(ref, name.size(), name.data(), 0, nullptr);
+  };
+  ASSERT_EQ(rename(&p, "q"), noErr);
+  ASSERT_EQ(rename(&p, "p"), noErr);
+  ASSERT_EQ(rename(&r, "s"), noErr);
+  ASSERT_EQ(FSDeleteObject(&r), noErr);
+  ASSERT_EQ(rename(&t, "u"), noErr);
+  const std::string before = ReadFile(files::RegistryFilePath());
+  EXPECT_NE(before.find(P("q")), std::string::npos);
+
+  files::RegistryReload();  // the next run rewrites the file
+  EXPECT_EQ(PathOf(p), P("p"));
+  EXPECT_EQ(PathOf(t), P("u"));
+  OSStatus status;
+  PathOf(r, &status);
+  EXPECT_EQ(status, fnfErr);
+  const std::string after = ReadFile(files::RegistryFilePath());
+  for (const char* gone : {"/p ", "/q ", "/r ", "/s "})
+    EXPECT_EQ(after.find(dir + gone), std::string::npos) << gone << " in\n" << after;
+  EXPECT_NE(after.find(P("u")), std::string::npos);
+  EXPECT_LT(after.size(), before.size());
+  // What is kept still tells a new item at "t" from the one that left.
+  WriteFile(P("t"), "new");
+  FSRef newT = Ref(P("t"));
+  EXPECT_EQ(FSCompareFSRefs(&newT, &t), diffRefNumErr);
+  files::RegistryReload();
+  EXPECT_EQ(PathOf(t), P("u"));
+  EXPECT_EQ(PathOf(newT), P("t"));
+}
+
+TEST_F(FilesTest, CollidingHashesGetIdsOfTheirOwn) {
+  // Both the ids and the name hashes of two siblings collide.
+  files::RegistrySetHashForTesting([](std::string_view text, UInt64 usual) -> UInt64 {
+    return text.ends_with("twin1") || text.ends_with("twin2") ? 42 : usual;
+  });
+  fs::create_directory(P("d"));
+  WriteFile(P("d/twin1"), "1");
+  WriteFile(P("d/twin2"), "2");
+  FSRef one = Ref(P("d/twin1")), two = Ref(P("d/twin2"));
+  EXPECT_EQ(FSCompareFSRefs(&one, &two), diffRefNumErr);
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round == 0 ? "this run" : "next run");
+    EXPECT_EQ(PathOf(two), P("d/twin2"));
+    EXPECT_EQ(PathOf(one), P("d/twin1"));
+    FSRef again1 = Ref(P("d/twin1")), again2 = Ref(P("d/twin2"));
+    EXPECT_EQ(FSCompareFSRefs(&again1, &one), noErr);
+    EXPECT_EQ(FSCompareFSRefs(&again2, &two), noErr);
+    files::RegistryReload();
+  }
+  // The chosen id follows its item through a move.
+  fs::create_directory(P("e"));
+  FSRef e = Ref(P("e"));
+  ASSERT_EQ(FSMoveObject(&two, &e, nullptr), noErr);
+  files::RegistryReload();
+  EXPECT_EQ(PathOf(two), P("e/twin2"));
+  EXPECT_EQ(PathOf(one), P("d/twin1"));
+}
+
+TEST_F(FilesTest, DeepPathsAndRecordsOfTheEarlierFormat) {
+  // Too deep for an FSRef to lead to it: the path is kept in the file.
+  std::string deep = P("x");
+  for (int i = 0; i < 24; ++i) deep += "/" + std::to_string(i);
+  fs::create_directories(deep);
+  WriteFile(deep + "/f", "");
+  FSRef f = Ref(deep + "/f");
+  FSRef x = Ref(P("x"));
+  std::vector<UniChar> y = U("y");
+  ASSERT_EQ(FSRenameUnicode(&x, y.size(), y.data(), 0, nullptr), noErr);
+  files::RegistryReload();
+  std::string moved = P("y") + deep.substr(P("x").size()) + "/f";
+  EXPECT_EQ(PathOf(f), moved);
+  FSRef again = Ref(moved);
+  EXPECT_EQ(FSCompareFSRefs(&again, &f), noErr);
+
+  // A file of the earlier format bound every path to its id: ids that are
+  // not their path's hash are kept, for the FSRefs stored then.
+  WriteFile(P("old"), "");
+  WriteFile(P("plain"), "");
+  FSRef plain = Ref(P("plain"));
+  UInt64 plainId = 0;
+  for (int i = 8; i < 16; ++i) plainId = (plainId << 8) | plain.hidden[i];
+  char hex[32];
+  std::snprintf(hex, sizeof hex, "%llx", static_cast<unsigned long long>(plainId));
+  WriteFile(files::RegistryFilePath(), "QuorvelFileReferences 1\nA 1234 1 2 " + std::to_string(P("old").size()) +
+                                           " " + P("old") + "\nA " + hex + " 1 2 " +
+                                           std::to_string(P("plain").size()) + " " + P("plain") + "\n");
+  FSRef stored{};
+  const UInt8 head[16] = {'Q', 'F', 'S', 'R', 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0x12, 0x34};
+  std::memcpy(stored.hidden, head, sizeof head);
+  files::RegistryReload();
+  EXPECT_EQ(PathOf(stored), P("old"));
+  FSRef old = Ref(P("old"));
+  EXPECT_EQ(FSCompareFSRefs(&old, &stored), noErr);
+  const std::string file = ReadFile(files::RegistryFilePath());
+  EXPECT_EQ(file.rfind("QuorvelFileReferences 2\n", 0), 0u);
+  EXPECT_NE(file.find(P("old")), std::string::npos);
+  EXPECT_EQ(file.find(P("plain")), std::string::npos);
 }
 
 TEST_F(FilesTest, DeletedItemsGiveFnfErr) {
