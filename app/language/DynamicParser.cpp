@@ -1,0 +1,239 @@
+#include "DynamicParser.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "CFArray.h"
+#include "PascalCarbonCommon.h"
+#include "fenwicket/Fenwicket.h"
+
+namespace {
+
+bool IsBlank(UniChar c) { return c == 9 || c == 10 || c == 13 || c == 32; }
+
+const Str63 kDefaultLanguage("default");
+
+// The span's ends within 0..length, the end not before the start.
+void ClampSpan(SInt32 length, SInt32& start, SInt32& end) {
+  start = std::clamp<SInt32>(start, 0, length);
+  end = std::clamp<SInt32>(end, start, length);
+}
+
+// Character by character, so that a character Mac Roman lacks stands as one
+// byte instead of emptying the whole string.
+Str255 TextOf(SInt32 start, SInt32 end, SInt32 length, WEReference we) {
+  ClampSpan(length, start, end);
+  return WERangeToString(start, end, we);
+}
+
+bool BeginsWith(const Str255& text, const Str15& prefix) {
+  return !prefix.empty() && text.len() >= prefix.len() && std::memcmp(text.data() + 1, prefix.data() + 1, prefix.len()) == 0;
+}
+
+bool EndsWith(const Str255& text, const Str15& suffix) {
+  return !suffix.empty() && text.len() >= suffix.len() &&
+         std::memcmp(text.data() + 1 + text.len() - suffix.len(), suffix.data() + 1, suffix.len()) == 0;
+}
+
+bool Contains(const Str255& text, const Str15& part) {
+  return !part.empty() && text.view().find(part.view()) != std::string_view::npos;
+}
+
+}  // namespace
+
+Boolean CompareRGBColor(const RGBColor& a, const RGBColor& b) {
+  return a.red == b.red && a.green == b.green && a.blue == b.blue;
+}
+
+RGBColor GetOffsetColor(SInt32 offset, WEReference we) {
+  RGBColor color{0, 0, 0};
+  if (we == nullptr || offset < 0 || offset >= WEGetTextLength(we)) return color;
+  if (WEGetOneAttribute(offset, 'colr', &color, sizeof color, we) != noErr) color = RGBColor{0, 0, 0};
+  return color;
+}
+
+CFRange FindContinuosRange(CFRange span, TWASTEController* controller) {
+  if (controller == nullptr) return span;
+  const SInt32 length = controller->GetTextLength();
+  SInt32 start = SInt32(span.location), end = SInt32(span.length);
+  ClampSpan(length, start, end);
+  const Str63 language = controller->GetEmbeddedLanguage(start);
+  auto other = [&](SInt32 i) { return !(controller->GetEmbeddedLanguage(i) == language); };
+  auto color = [&](SInt32 i) { return controller->GetOffsetColor(i); };
+  auto blank = [&](SInt32 i) { return IsBlank(controller->GetOffsetChar(i)); };
+
+  // Back to the edge of the run, then on to a blank of the colour found there.
+  RGBColor c = controller->nilColor;
+  bool crossed = false;
+  for (SInt32 i = start; i >= 0; --i) {
+    if (other(i)) {
+      start = i + 2;
+      crossed = true;
+      break;
+    }
+    if (CompareRGBColor(color(i), c) || i == 0) {
+      start = std::max<SInt32>(i - 1, 0);
+      c = color(i);
+      break;
+    }
+  }
+  if (!crossed) {
+    for (SInt32 j = start; j >= 0; --j) {
+      if (other(j)) {
+        start = j + 2;
+        break;
+      }
+      if (j == 0) {
+        start = 0;
+        break;
+      }
+      if (CompareRGBColor(color(j), c) && blank(j)) {
+        start = j;
+        break;
+      }
+    }
+  }
+
+  // Forward the same way.
+  c = controller->nilColor;
+  crossed = false;
+  for (SInt32 k = end; k <= length; ++k) {
+    if (other(k)) {
+      end = k - 1;
+      crossed = true;
+      break;
+    }
+    if (CompareRGBColor(color(k), c) || k == length) {
+      end = k;
+      c = color(k);
+      break;
+    }
+  }
+  if (!crossed) {
+    for (SInt32 m = end; m <= length; ++m) {
+      if (other(m)) {
+        end = m - 1;
+        break;
+      }
+      if (CompareRGBColor(color(m), c) && (m == length || blank(m))) {
+        end = m;
+        break;
+      }
+    }
+  }
+  // A border crossing next to the span can leave the ends out of order.
+  ClampSpan(length, start, end);
+  return CFRangeMake(start, end);
+}
+
+CFRange FindLanguageRange(SInt32 offset, SInt32 delta, const Str63& language, TWASTEController* controller) {
+  const CFRange none = CFRangeMake(0, 0);
+  if (controller == nullptr || controller->weReference == nullptr) return none;
+  WEReference we = controller->weReference;
+  const SInt32 length = WEGetTextLength(we);
+  const SInt32 p = std::clamp<SInt32>(delta < 0 ? offset - 1 : offset, 0, length);
+
+  auto languageAt = [&](SInt32 i) {
+    Str63 found = controller->GetEmbeddedLanguage(i);
+    return found == kDefaultLanguage ? language : found;
+  };
+  const Str63 after = controller->GetEmbeddedLanguage(p + 1);
+  const Str63 before = languageAt(p);
+  if (after == kDefaultLanguage && before == language) return none;
+  // Before the edit in the document's language and after it in an embedded
+  // one: the edit opens that one's region.
+  const Str63 target = (after == language || before == language) ? after : before;
+  auto inTarget = [&](SInt32 i) { return i >= 0 && i < length && languageAt(i) == target; };
+
+  const SInt32 firstLine = WEOffsetToLine(p, we);
+  SInt32 start = 0;
+  for (SInt32 line = firstLine; line >= 0 && start <= 0; --line) {
+    SInt32 lineStart = 0, lineEnd = 0;
+    WEGetLineRange(line, &lineStart, &lineEnd, we);
+    if (lineEnd <= lineStart || inTarget(lineStart)) continue;
+    for (SInt32 o = lineStart; o < lineEnd; ++o) {
+      if (inTarget(o)) {
+        start = o - 1;
+        break;
+      }
+    }
+  }
+  SInt32 end = 0;
+  const SInt32 lines = WECountLines(we);
+  for (SInt32 line = firstLine; line < lines && end <= 0; ++line) {
+    SInt32 lineStart = 0, lineEnd = 0;
+    WEGetLineRange(line, &lineStart, &lineEnd, we);
+    if (lineEnd <= lineStart) continue;
+    if (!inTarget(lineEnd - 1)) {
+      for (SInt32 o = lineEnd - 1; o >= lineStart; --o) {
+        if (inTarget(o)) {
+          end = o + 1;
+          break;
+        }
+      }
+    } else if (lineEnd == length) {
+      end = length;
+    }
+  }
+  if (end - start < 3) return none;
+  return CFRangeMake(start, end);
+}
+
+SInt16 PreParseEmbeddedLanguage(SInt32 offset, CFRange span, SyntaxLibraryPtr library, WEReference we) {
+  if (we == nullptr || library == nullptr || library->embeddedLanguages == nullptr) return kEmbeddedLanguageReparse;
+  const SInt32 length = WEGetTextLength(we);
+  const SInt32 start = SInt32(span.location), end = SInt32(span.length);
+  // Near the ends of the text the windows are cut to it.
+  const Str255 head = TextOf(start, start + 16, length, we);
+  const Str255 tail = TextOf(end - 16, end + 1, length, we);
+  CFRange wordSpan = CFRangeMake(0, 0);
+  Str255 word = WEGetContinousTextString(offset, wordSpan, we);
+  if (end == SInt32(wordSpan.length)) word.Clear();
+
+  bool opened = false, closed = false;
+  const CFIndex count = CFArrayGetCount(library->embeddedLanguages);
+  for (CFIndex i = 0; i < count; ++i) {
+    auto* definition = static_cast<const SyntaxEmbeddedLanguageData*>(
+        CFArrayGetValueAtIndex(library->embeddedLanguages, i));
+    if (definition == nullptr) continue;
+    if (BeginsWith(head, definition->open)) opened = true;
+    if (!closed && EndsWith(tail, definition->close)) closed = true;
+    if (Contains(word, definition->close)) {
+      closed = false;
+      break;
+    }
+    if (length == end) closed = true;
+    if (opened && closed) break;
+  }
+  return opened && closed ? kEmbeddedLanguageIntact : kEmbeddedLanguageReparse;
+}
+
+void ResetLanguageRange(SInt32 offset, const Str15& close, TWASTEController* controller) {
+  if (controller == nullptr || controller->weReference == nullptr) return;
+  WEReference we = controller->weReference;
+  const SInt32 length = WEGetTextLength(we);
+  const SInt32 from = std::clamp<SInt32>(offset + controller->dataOffset, 0, length);
+  SInt32 to = length;
+  if (!close.empty()) {
+    SInt32 matchStart = 0, matchEnd = 0;
+    Err = WEFind(reinterpret_cast<const char*>(close.data() + 1), close.len(), 0, 0, from, length, &matchStart,
+                 &matchEnd, we);
+    // Through the closing text, as the not-found case resets through the end.
+    if (Err == noErr) to = matchEnd;
+  }
+  const CFRange span = CFRangeMake(from, to);
+  controller->ResetRange(span);
+  controller->ResetTracking(span);
+}
+
+Str255 WEGetContinousTextString(SInt32 offset, CFRange& span, WEReference we) {
+  span = CFRangeMake(0, 0);
+  if (we == nullptr) return Str255();
+  const SInt32 length = WEGetTextLength(we);
+  if (offset < 0 || offset >= length || IsBlank(WEGetChar(offset, we))) return Str255();
+  SInt32 first = offset, last = offset;
+  while (first > 0 && !IsBlank(WEGetChar(first - 1, we))) --first;
+  while (last + 1 < length && !IsBlank(WEGetChar(last + 1, we))) ++last;
+  span = CFRangeMake(first, last);
+  return TextOf(first, last + 1, length, we);
+}

@@ -1,0 +1,57 @@
+// DynamicParser: after an edit, the source editor re-parses only a stretch
+// of the text around it. These procedures choose that stretch from what
+// earlier parses left on the text: the colours of styled runs and the
+// embedded-language marks ('ELNG').
+//
+// Offsets are character offsets of the text (UTF-16 units); spans are
+// start/end pairs (the CFRange's length field holds the END offset).
+// "Blank" means tab, line feed, carriage return or space.
+#pragma once
+
+#include "MacTypes.h"
+#include "ShortString.h"
+#include "TSyntaxCollectionUnit.h"
+#include "TSyntaxParserControllerUnit.h"
+#include "WASTE.h"
+
+// Answers of PreParseEmbeddedLanguage.
+enum : SInt16 {
+  kEmbeddedLanguageIntact = 1,   // the region still opens and closes
+  kEmbeddedLanguageReparse = 2,  // parse the whole region again
+};
+
+// Widens the span to whole styled runs, then on to the next blank, never
+// crossing a character of another embedded language than the one at the
+// span's start.
+CFRange FindContinuosRange(CFRange span, TWASTEController* controller);
+
+// The region of one embedded language around an edit at offset (delta < 0:
+// a deletion), as a span; (0, 0) when the edit is not at or in such a
+// region, or the region is shorter than 3 characters. Unmarked text counts
+// as the document's own language.
+CFRange FindLanguageRange(SInt32 offset, SInt32 delta, const Str63& language, TWASTEController* controller);
+
+// Whether the region (a span from FindLanguageRange) still begins with the
+// opening and ends with the closing of one of the library's embedded
+// languages: kEmbeddedLanguageIntact, else kEmbeddedLanguageReparse. An edit
+// whose run of non-blank characters holds a closing text always asks for a
+// re-parse.
+SInt16 PreParseEmbeddedLanguage(SInt32 offset, CFRange span, SyntaxLibraryPtr library, WEReference we);
+
+// Clears the styles and tracking from offset (plus the controller's data
+// offset) up to the end of the first closing text after it, or to the end of
+// the text when there is none.
+void ResetLanguageRange(SInt32 offset, const Str15& close, TWASTEController* controller);
+
+// The run of non-blank characters containing offset, cut at 255 characters;
+// empty when the character at offset is blank or outside the text. span
+// receives the offsets of the run's FIRST and LAST character ((0, 0) when
+// the result is empty).
+Str255 WEGetContinousTextString(SInt32 offset, CFRange& span, WEReference we);
+
+// All three components equal.
+Boolean CompareRGBColor(const RGBColor& a, const RGBColor& b);
+
+// The 'colr' attribute at the offset; black where there is none and outside
+// the text.
+RGBColor GetOffsetColor(SInt32 offset, WEReference we);
