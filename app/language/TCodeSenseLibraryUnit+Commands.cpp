@@ -266,6 +266,8 @@ Boolean CodeSenseTextFilter(UInt8 ch, SInt32 offset, UInt32 modifiers, UInt32 ke
     accept = false;
   }
   if (keyCode == kCodeSenseTabKey) library->ProcessCommands(offset, accept);
+  // A key that does not go in must not make the next change look typed.
+  if (!accept) KeyCode() = 0;
   DisableFlux() = false;
   return accept;
 }
