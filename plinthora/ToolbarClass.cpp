@@ -145,6 +145,9 @@ void ReleaseItem(ToolbarData* d, ToolbarItemInfo& item) {
   if (item.TIMER) RemoveEventLoopTimer(item.TIMER);
   item.TIMER = nullptr;
   if (item.KIND == kToolbarItemHIView && item.CONTEXT) DisposeControl(static_cast<ControlRef>(item.CONTEXT));
+  // The pop-up window no longer names a toolbar that may go.
+  if (item.WINDOW && IsValidWindowPtr(item.WINDOW) && GetWRefCon(item.WINDOW) == reinterpret_cast<SRefCon>(d->VIEW))
+    SetWRefCon(item.WINDOW, 0);
   if (item.WINDOW && item.WINDOW == d->POPUP) {
     WindowRef popup = d->POPUP;
     ClosePopupHandler(d);
@@ -163,7 +166,9 @@ ToolbarItemInfo NewItem(ToolbarData* d, SInt16 kind, ToolbarItemOptions options)
   item.REF = ++d->COUNT;
   item.INDEX = SInt16(Count(d) + 1);
   item.VIEW = d->VIEW;
-  item.OPTIONS = options == ToolbarOption(kToolbarItemDefaultOptions)
+  // The default set (and an empty one, which names no anchor) means a
+  // left-anchored item with its menu centred.
+  item.OPTIONS = options == ToolbarOption(kToolbarItemDefaultOptions) || options == 0
                      ? ToolbarOption(kToolbarItemAnchoredLeft) | ToolbarOption(kToolbarItemMenuCenter)
                      : options;
   return item;
@@ -525,9 +530,6 @@ OSStatus ClassHandler(EventHandlerCallRef call, EventRef event, void* userData) 
         ReleaseAll(d);
         if (d->ITEMS) CFRelease(d->ITEMS);
         d->ITEMS = nullptr;
-        if (d->POPUP && IsValidWindowPtr(d->POPUP) &&
-            GetWRefCon(d->POPUP) == reinterpret_cast<SRefCon>(d->VIEW))
-          SetWRefCon(d->POPUP, 0);
         ClosePopupHandler(d);
         d->WINDOWEVENTS = nullptr;
         delete d;
