@@ -21,7 +21,8 @@
 //
 // A dialog's preference key keeps, per key, the folder last answered in and
 // the dialog's size (preference "NavDialogState.<key>" of the application);
-// the next dialog with that key opens there unless a location is set.
+// the next dialog with that key opens there unless a location is set. They
+// reach the disk when the application synchronises its preferences.
 #pragma once
 
 #include "AppleEvents.h"

@@ -356,7 +356,14 @@ OSStatus HIViewAddSubview(HIViewRef inParent, HIViewRef inNewChild) {
   WindowRef oldWindow = ViewWindow(child);
   if (child->parent != nullptr) {
     if (child->parent == parent) return noErr;
-    Detach(child, true);
+    // Moving away removes the view from its old superview, which hears so.
+    EventRef removing = ViewMakeEvent(kEventClassControl, kEventControlRemovingSubControl, child->parent);
+    SetEventParameter(removing, kEventParamControlSubControl, typeControlRef, sizeof inNewChild, &inNewChild);
+    ViewSendEvent(child->parent, removing, true);
+    ReleaseEvent(removing);
+    if (Live(inParent) == nullptr || Live(inNewChild) == nullptr) return errUnknownControl;
+    if (child->parent == parent) return noErr;
+    if (child->parent != nullptr) Detach(child, true);
   }
   child->parent = parent;
   parent->children.push_back(child);

@@ -145,8 +145,9 @@ void SaveState(UInt32 key, const std::string& folder, int width, int height) {
     CFRelease(nh);
   }
   CFStringRef name = StateKey(key);
+  // Written to disk with the application's other preferences when it
+  // synchronises them.
   CFPreferencesSetAppValue(name, dict, kCFPreferencesCurrentApplication);
-  CFPreferencesAppSynchronize(kCFPreferencesCurrentApplication);
   CFRelease(name);
   CFRelease(dict);
 }
@@ -229,6 +230,10 @@ NavRequest MakeRequest(NavDialogRef d) {
 // Keeps what the dialog may answer: items of the kind that exist.
 void Settle(NavDialogRef d, NavAnswer* a) {
   if (!NavKindOffers(d->kind, a->action)) a->action = kNavUserActionCancel;
+  if (a->action == kNavUserActionCancel) {
+    a->paths.clear();
+    a->saveName.clear();
+  }
   std::vector<std::string> kept;
   for (const std::string& p : a->paths) {
     if (!Exists(p)) continue;
