@@ -692,6 +692,7 @@ bool GtkHostStart(int* argc, char*** argv) {
   GtkHostDragStart();
   GtkHostHelpStart();
   GtkHostTrackingStart();
+  GtkHostNavigationStart();
   return true;
 }
 

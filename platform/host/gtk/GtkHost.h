@@ -10,6 +10,7 @@
 #include "CFString.h"
 #include "MacWindows.h"
 #include "Menus.h"
+#include "Navigation.h"
 
 // Opens the display (gtk_init_check) and installs the host's hooks into the
 // window, view, menu and alert layers. False when no display can be opened;
@@ -76,3 +77,8 @@ void GtkHostHelpAttach(GtkWidget* area);
 void GtkHostApplyMenuItemHelp(GtkWidget* item, MenuRef menu, MenuItemIndex index);
 // Ends a press the host is tracking (its button went to a drag).
 void GtkHostEndPointerTrack();
+
+// --- Navigation dialogs (GtkHostNavigation.cpp) --------------------------------------
+void GtkHostNavigationStart();
+// The GTK dialog showing a navigation dialog, nil when it is not up.
+GtkWidget* GtkHostNavigationWidget(NavDialogRef dialog);
