@@ -22,6 +22,7 @@ bool GtkHostIsRunning();
 GtkWidget* GtkHostWindowWidget(WindowRef window);   // the GtkWindow
 GtkWidget* GtkHostContentWidget(WindowRef window);  // the drawing area
 GtkWidget* GtkHostMenuBarWidget(WindowRef window);  // nil without a menu bar
+GtkWidget* GtkHostToolbarWidget(WindowRef window);  // the toolbar strip's drawing area
 // The window a GtkWindow shows, nil for any other widget.
 WindowRef GtkHostWindowOf(GtkWidget* toplevel);
 
