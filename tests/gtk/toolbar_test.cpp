@@ -121,6 +121,26 @@ TEST(GtkToolbarTest, TheStripShowsAboveTheContentAndItsItemsSendCommands) {
   Click(strip, 4 + 40 + 4 + 20, height - 10);
   EXPECT_EQ((std::vector<UInt32>{'run '}), heard.commands);
 
+  // A click anywhere in a window is announced to it and to the application
+  // first, which is how a toolbar item's pop-up window learns to close.
+  std::vector<WindowRef> announced;
+  static const EventTypeSpec kModality = {kEventClassWindow, kEventWindowGetClickModality};
+  EventHandlerRef listener = nullptr;
+  InstallEventHandler(
+      GetApplicationEventTarget(),
+      [](EventHandlerCallRef, EventRef e, void* data) -> OSStatus {
+        WindowRef w = nullptr;
+        GetEventParameter(e, kEventParamDirectObject, typeWindowRef, nullptr, sizeof w, nullptr, &w);
+        static_cast<std::vector<WindowRef>*>(data)->push_back(w);
+        return eventNotHandledErr;
+      },
+      1, &kModality, &announced, &listener);
+  Click(area, 100, 100);
+  Click(strip, 4 + 20, height - 10);
+  EXPECT_EQ((std::vector<WindowRef>{window, window}), announced);
+  EXPECT_EQ((std::vector<UInt32>{'run ', 'run '}), heard.commands);
+  RemoveEventHandler(listener);
+
   const std::string path = std::string(QUORVEL_TEST_OUTPUT_DIR) + "/gtk-toolbar-window.png";
   ASSERT_EQ(noErr, GtkHostWriteScreenshot(window, path));
   cairo_surface_t* png = cairo_image_surface_create_from_png(path.c_str());

@@ -316,6 +316,17 @@ gboolean OnButtonPress(GtkWidget* area, GdkEventButton* ev, gpointer data) {
   if (ev->type != GDK_BUTTON_PRESS || hw->window == nullptr || gPointer.tracking) return TRUE;
   WindowRef w = hw->window;
   gtk_widget_grab_focus(area);
+  {
+    // Every click is announced to the window first (pop-up windows listen on
+    // the application for clicks in other windows).
+    EventRef modality = nullptr;
+    if (CreateEvent(nullptr, kEventClassWindow, kEventWindowGetClickModality, 0, 0, &modality) == noErr) {
+      SetEventParameter(modality, kEventParamDirectObject, typeWindowRef, sizeof w, &w);
+      SendEventToEventTarget(modality, GetWindowEventTarget(w));
+      ReleaseEvent(modality);
+    }
+  }
+  if (!WindowIsLive(w)) return TRUE;
   if (!Floats(w) && ActiveNonFloatingWindow() != w) SelectWindow(w);
   if (!WindowIsLive(w)) return TRUE;
   const UInt32 modifiers = GtkHostMacModifiers(ev->state);
