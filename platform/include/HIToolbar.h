@@ -14,11 +14,11 @@
 // nobody creates an item for are made by the toolbar itself when they are the
 // standard separator, space or flexible space, and left out otherwise.
 // Display mode and size changes are told with kEventToolbarDisplayModeChanged
-// and kEventToolbarDisplaySizeChanged. A drop of a drag on the strip asks
-// kEventToolbarCreateItemFromDrag ('drag') and appends the item answered.
+// and kEventToolbarDisplaySizeChanged.
 //
 // There is no customisation sheet: the allowed identifiers are never asked
-// for, and the customize identifier makes no item.
+// for, the customize identifier makes no item, and drops on the strip make
+// none either (kEventToolbarCreateItemFromDrag is not sent).
 //
 // An item is an HIObject of kHIToolbarItemClassID or of a subclass (custom
 // items register one with HIObjectRegisterSubclass; their construct event
