@@ -147,6 +147,9 @@ enum : EventKind {
   kEventWindowActivated = 5,
   kEventWindowDeactivated = 6,
   kEventWindowGetClickActivation = 7,
+  // Sent to a window (and on to the application) on every click in it, before
+  // the click is handled: pop-up windows close when another window is clicked.
+  kEventWindowGetClickModality = 8,
   kEventWindowShowing = 22,
   kEventWindowHiding = 23,
   kEventWindowShown = 24,

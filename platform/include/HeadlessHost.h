@@ -9,6 +9,7 @@
 #include "CarbonEvents.h"
 #include "Dialogs.h"
 #include "MacTypes.h"
+#include "Navigation.h"
 
 // --- Clock ------------------------------------------------------------------
 // With the virtual clock, GetCurrentEventTime, TickCount and every timer read
@@ -45,6 +46,39 @@ void HeadlessClearAlertAnswers();
 std::vector<HeadlessAlertRecord> HeadlessCopyAlertLog();
 void HeadlessClearAlertLog();
 int HeadlessBeepCount();
+
+// --- Navigation dialogs ---------------------------------------------------------
+// What the next navigation dialog answers. paths are POSIX paths: the items
+// chosen in open and choose dialogs (those that do not exist are left out of
+// the reply), the folder saved into for save dialogs; saveName is the name
+// typed. An action the dialog does not offer is taken as Cancel. A save over
+// an existing file counts as agreed to: the reply says replacing.
+struct HeadlessNavAnswer {
+  NavUserAction action = kNavUserActionCancel;
+  std::vector<std::string> paths;
+  std::string saveName;  // UTF-8
+};
+// One record per dialog run, in order.
+struct HeadlessNavRecord {
+  std::string kind;         // "getfile", "choosefile", "choosefolder", "putfile", "asksavechanges", "askreview"
+  std::string title;        // UTF-8, as shown
+  std::string clientName;
+  std::string saveFileName;
+  std::string location;     // the folder it opened in, empty when none was known
+  UInt32 preferenceKey;
+  NavDialogOptionFlags optionFlags;
+  WindowModality modality;  // as run: window-modal only with a parent
+  WindowRef parent;
+  UInt32 documentCount;     // review dialogs
+  NavAskSaveChangesAction saveChangesAction;
+  HIViewRef customControl;  // the custom area added, nil when none
+  CGSize customSize;        // the custom area's size after kNavCBCustomize
+  NavUserAction action;     // the answer given
+};
+void HeadlessQueueNavAnswer(const HeadlessNavAnswer& answer);
+void HeadlessClearNavAnswers();
+std::vector<HeadlessNavRecord> HeadlessCopyNavLog();
+void HeadlessClearNavLog();
 
 // --- Launch Services ----------------------------------------------------------
 struct HeadlessLaunchRequest {

@@ -50,6 +50,7 @@ __CHIObjectClass* RootClass() {
 __CHIObjectClass* FindClass(CFStringRef id) {
   RootClass();
   HIObjectClassViewBase();
+  ToolbarClassesRegister();
   auto it = Registry().find(Utf8(id));
   return it == Registry().end() ? nullptr : it->second;
 }
@@ -189,7 +190,8 @@ OSStatus HIObjectCreateOfClass(__CHIObjectClass* cls, EventRef initEvent, HIObje
       status = CreateEvent(nullptr, kEventClassHIObject, kEventHIObjectConstruct, 0, 0, &construct);
       if (status != noErr) break;
       SetEventParameter(construct, kEventParamHIObjectInstance, typeHIObjectRef, sizeof ref, &ref);
-      if (cls->isView) {
+      // Toolbar items hear their instance as views do.
+      if (cls->isView || ToolbarIsItemClass(cls)) {
         HIViewRef view = reinterpret_cast<HIViewRef>(object);
         SetEventParameter(construct, kEventParamHIViewInstance, typeControlRef, sizeof view, &view);
       }

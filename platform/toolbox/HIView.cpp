@@ -205,7 +205,7 @@ void Teardown(__CView* view) {
   // Handlers of the view end with it.
   if (view->target) EventTargetDispose(view->target);
   view->target = nullptr;
-  if (view->isRoot && view->window) WindowRoots().erase(view->window);
+  if (view->isRoot && !view->isStripRoot && view->window) WindowRoots().erase(view->window);
 }
 
 }  // namespace
@@ -255,6 +255,10 @@ CGPoint ViewToRoot(__CView* view, CGPoint p) {
   __CView* top = ViewTop(view);
   p.x -= top->boundsOrigin.x;
   p.y -= top->boundsOrigin.y;
+  if (top->isStripRoot) {
+    p.x += top->frame.origin.x;
+    p.y += top->frame.origin.y;
+  }
   return p;
 }
 
@@ -291,12 +295,24 @@ HIViewRef ViewCreateRoot(WindowRef window, EventTargetRef windowTarget, CGSize c
   return reinterpret_cast<HIViewRef>(root);
 }
 
+HIViewRef ViewCreateStripRoot(WindowRef window, EventTargetRef windowTarget, CGRect frame) {
+  __CView* root = ViewCreateStandard(kControlKindRoot, frame);
+  if (root == nullptr) return nullptr;
+  root->isRoot = true;
+  root->isStripRoot = true;
+  root->window = window;
+  root->windowTarget = windowTarget;
+  root->features |= kHIViewFeatureSupportsEmbedding;
+  return reinterpret_cast<HIViewRef>(root);
+}
+
 void ViewDisposeRoot(HIViewRef rootRef) {
   __CView* root = Live(rootRef);
   if (root == nullptr) return;
   WindowRef window = root->window;
+  const bool strip = root->isStripRoot;
   DisposeControl(rootRef);
-  WindowRoots().erase(window);
+  if (!strip) WindowRoots().erase(window);
 }
 
 void ViewSetRootSize(HIViewRef rootRef, CGSize contentSize) {
@@ -356,7 +372,14 @@ OSStatus HIViewAddSubview(HIViewRef inParent, HIViewRef inNewChild) {
   WindowRef oldWindow = ViewWindow(child);
   if (child->parent != nullptr) {
     if (child->parent == parent) return noErr;
-    Detach(child, true);
+    // Moving away removes the view from its old superview, which hears so.
+    EventRef removing = ViewMakeEvent(kEventClassControl, kEventControlRemovingSubControl, child->parent);
+    SetEventParameter(removing, kEventParamControlSubControl, typeControlRef, sizeof inNewChild, &inNewChild);
+    ViewSendEvent(child->parent, removing, true);
+    ReleaseEvent(removing);
+    if (Live(inParent) == nullptr || Live(inNewChild) == nullptr) return errUnknownControl;
+    if (child->parent == parent) return noErr;
+    if (child->parent != nullptr) Detach(child, true);
   }
   child->parent = parent;
   parent->children.push_back(child);

@@ -9,6 +9,7 @@
 #include "HIView.h"
 #include "HIViewRecord.h"
 #include "ViewInternal.h"
+#include "WindowInternal.h"
 
 namespace {
 
@@ -58,8 +59,17 @@ std::unordered_map<__CView*, FocusRecord>& Focus() {
   return *focus;
 }
 
+// The tree whose focus record a view shares: a toolbar strip's views share
+// their window's.
+__CView* FocusTop(__CView* view) {
+  __CView* top = ViewTop(view);
+  if (top->isStripRoot && top->window != nullptr)
+    if (HIViewRef root = HIViewGetRoot(top->window)) return ViewOf(root);
+  return top;
+}
+
 FocusRecord* FocusOf(__CView* view) {
-  auto it = Focus().find(ViewTop(view));
+  auto it = Focus().find(FocusTop(view));
   if (it == Focus().end() || it->second.view == nullptr) return nullptr;
   return &it->second;
 }
@@ -487,11 +497,14 @@ OSStatus HIViewSimulateClick(HIViewRef inView, HIViewPartCode inPartToClick, UIn
 bool ViewHandleMouseDown(WindowRef window, EventRef mouseDown) {
   HIViewRef rootRef = HIViewGetRoot(window);
   if (rootRef == nullptr || mouseDown == nullptr) return false;
-  __CView* root = ViewOf(rootRef);
   CGPoint where{};
   if (GetEventParameter(mouseDown, kEventParamWindowMouseLocation, typeHIPoint, nullptr, sizeof where, nullptr,
                         &where) != noErr)
     return false;
+  // Above the content lies the toolbar strip.
+  if (where.y < 0)
+    if (HIViewRef strip = WindowToolbarStrip(window)) rootRef = strip;
+  __CView* root = ViewOf(rootRef);
   UInt32 modifiers = 0;
   GetEventParameter(mouseDown, kEventParamKeyModifiers, typeUInt32, nullptr, sizeof modifiers, nullptr, &modifiers);
   UInt16 button = 1;
@@ -514,7 +527,7 @@ bool ViewHandleMouseDown(WindowRef window, EventRef mouseDown) {
     if ((ControlKindTakesFocus(hit) || (hit->features & kHIViewFeatureGetsFocusOnClick)) &&
         HIViewIsEnabled(ref, nullptr)) {
       FocusRecord* focus = FocusOf(hit);
-      if (focus == nullptr || focus->view != hit) FocusOn(ViewTop(hit), hit, kControlFocusNextPart);
+      if (focus == nullptr || focus->view != hit) FocusOn(FocusTop(hit), hit, kControlFocusNextPart);
     }
     if (ViewIsLive(ref)) took = SendClick(hit, where, modifiers, mouseDown) == noErr;
   }
@@ -530,7 +543,7 @@ void ViewClearTrackEvents() { TrackQueue().clear(); }
 // Focus
 
 void ViewFocusForget(__CView* view) {
-  __CView* top = ViewTop(view);
+  __CView* top = FocusTop(view);
   auto it = Focus().find(top);
   if (it == Focus().end() || it->second.view == nullptr) return;
   if (!InSubtree(it->second.view, view)) return;
@@ -545,7 +558,7 @@ OSErr SetKeyboardFocus(WindowRef inWindow, ControlRef inControl, ControlFocusPar
     LoseFocus(root);
     return noErr;
   }
-  if (!ViewIsLive(inControl) || ViewTop(ViewOf(inControl)) != root) return errUnknownControl;
+  if (!ViewIsLive(inControl) || FocusTop(ViewOf(inControl)) != root) return errUnknownControl;
   return OSErr(FocusOn(root, ViewOf(inControl), inPart));
 }
 
@@ -563,7 +576,7 @@ OSErr ClearKeyboardFocus(WindowRef inWindow) { return SetKeyboardFocus(inWindow,
 OSStatus HIViewAdvanceFocus(HIViewRef inRootForFocus, EventModifiers inModifiers) {
   if (!ViewIsLive(inRootForFocus)) return errUnknownControl;
   __CView* root = ViewOf(inRootForFocus);
-  __CView* top = ViewTop(root);
+  __CView* top = FocusTop(root);
   ControlPartCode direction = (inModifiers & kShiftKeyBit) ? kControlFocusPrevPart : kControlFocusNextPart;
   std::vector<__CView*> order;
   Flatten(root, &order);

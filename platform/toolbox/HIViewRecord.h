@@ -73,6 +73,7 @@ struct __CView : __CHIObject {
   WindowRef window = nullptr;      // set on the root; read through ViewWindow
   EventTargetRef windowTarget = nullptr;
   bool isRoot = false;
+  bool isStripRoot = false;  // a window's toolbar strip: placed by its frame above the content
   bool disposed = false;
   bool disposing = false;
 
@@ -136,6 +137,10 @@ void ViewSendCommand(__CView* view, UInt32 commandID);
 __CView* ViewCreateStandard(OSType kind, const CGRect& frame);
 void ViewEmbedInWindow(WindowRef window, __CView* view);
 OSStatus ViewStandardHandler(EventHandlerCallRef call, EventRef event, void* userData);
+
+// --- toolbar/HIToolbar.cpp: the toolbar classes, registered on first look-up ---
+void ToolbarClassesRegister();
+bool ToolbarIsItemClass(const __CHIObjectClass* cls);
 
 // --- HIObject.cpp ---
 __CHIObjectClass* HIObjectClassViewBase();

@@ -13,6 +13,11 @@
 // past the root go to the window's target. The window keeps the returned
 // reference and ends the tree with ViewDisposeRoot when it goes away.
 HIViewRef ViewCreateRoot(WindowRef window, EventTargetRef windowTarget, CGSize contentSize);
+// Makes the root of a window's toolbar strip: a tree beside the content's,
+// whose frame places it in the content's coordinates (above the content, at
+// negative y). Its views belong to the window: they share its focus and
+// climb to its target. Ended with ViewDisposeRoot.
+HIViewRef ViewCreateStripRoot(WindowRef window, EventTargetRef windowTarget, CGRect frame);
 // Ends every view of the window (DisposeControl order) and forgets the window;
 // its focus record goes with it.
 void ViewDisposeRoot(HIViewRef root);

@@ -18,6 +18,12 @@ HIViewRef WindowRootView(WindowRef window);
 CGRect WindowContentBounds(WindowRef window);
 RGBColor WindowContentColorOf(WindowRef window);
 
+// The window's toolbar strip: a root of views of its own, drawn above the
+// content (its frame's origin is (0, -height) in content coordinates, so
+// points in it have negative y there); nil when no toolbar shows.
+HIViewRef WindowToolbarStrip(WindowRef window);
+SInt16 WindowToolbarStripHeight(WindowRef window);
+
 // The screen of the headless host; the GTK host sets the real one.
 void WindowSetScreenBounds(const Rect& screen, SInt16 menuBarHeight);
 
@@ -35,7 +41,8 @@ struct WindowHostHooks {
 void WindowSetHostHooks(const WindowHostHooks* hooks);
 
 // Draws the window's content (its background and its view tree) into an
-// image surface of the content's size and writes it as a PNG. The headless
+// image surface of the content's size (with the toolbar strip above it when
+// one shows) and writes it as a PNG. The headless
 // host's screenshot. paramErr for a dead window, ioErr when the file cannot
 // be written.
 OSStatus WindowWritePNG(WindowRef window, const std::string& path);

@@ -67,9 +67,12 @@ SInt16 TitleBarHeight(WindowRef w) {
   return 0;
 }
 
+// The frame above the content: the title bar, and the toolbar strip while it shows.
+SInt16 FrameTop(WindowRef w) { return SInt16(TitleBarHeight(w) + w->toolbarHeight); }
+
 Rect StructureOf(WindowRef w) {
   Rect r = w->content;
-  r.top = SInt16(r.top - TitleBarHeight(w));
+  r.top = SInt16(r.top - FrameTop(w));
   return r;
 }
 
@@ -183,6 +186,16 @@ SInt16 Clamp16(long v) { return SInt16(std::clamp<long>(v, -32768, 32767)); }
 
 }  // namespace
 
+void WindowSetToolbarHeight(WindowRef w, SInt16 height) {
+  if (!WindowIsLive(w) || w->toolbarHeight == height) return;
+  // The structure's top stays; the content keeps its size and moves.
+  const SInt16 shift = SInt16(height - w->toolbarHeight);
+  Rect c = w->content;
+  w->toolbarHeight = height;
+  SetContent(w, Rect{Clamp16(long(c.top) + shift), c.left, Clamp16(long(c.bottom) + shift), c.right});
+  Notify(gHooks.boundsChanged, w);
+}
+
 // --- Internal ---------------------------------------------------------------------
 
 bool WindowIsLive(WindowRef w) { return w != nullptr && Records().count(w) != 0 && !w->disposed; }
@@ -259,6 +272,7 @@ void EndWindow(WindowRef w) {
   SendWindowEvent(w, kEventClassWindow, kEventWindowDispose);
   w->disposed = true;
   if (gPort == w) gPort = nullptr;
+  WindowDropToolbar(w);
   WindowDropRootView(w);
   Notify(gHooks.disposed, w);
   EventTargetDispose(w->target);
@@ -325,7 +339,7 @@ OSStatus SetWindowClass(WindowRef window, WindowClass inWindowClass) {
   Rect structure = StructureOf(window);
   window->windowClass = inWindowClass;
   // The structure stays where it was; the content follows the new frame.
-  window->content.top = SInt16(structure.top + TitleBarHeight(window));
+  window->content.top = SInt16(structure.top + FrameTop(window));
   Place(window, nullptr);
   if (gActive == window && !CanActivate(window)) ActivateFront();
   return noErr;
@@ -345,7 +359,7 @@ OSStatus ChangeWindowAttributes(WindowRef window, WindowAttributes setTheseAttri
   Rect structure = StructureOf(window);
   const bool hadStandard = window->attributes & kWindowStandardHandlerAttribute;
   window->attributes = (window->attributes | setTheseAttributes) & ~clearTheseAttributes;
-  window->content.top = SInt16(structure.top + TitleBarHeight(window));
+  window->content.top = SInt16(structure.top + FrameTop(window));
   if (!hadStandard && (window->attributes & kWindowStandardHandlerAttribute))
     InstallStandardEventHandler(window->target);
   Notify(gHooks.invalidated, window);
@@ -401,7 +415,7 @@ OSStatus SetWindowBounds(WindowRef window, WindowRegionCode regionCode, const Re
   if (globalBounds->right < globalBounds->left || globalBounds->bottom < globalBounds->top) return paramErr;
   Rect content = *globalBounds;
   if (regionCode == kWindowStructureRgn) {
-    content.top = Clamp16(long(content.top) + TitleBarHeight(window));
+    content.top = Clamp16(long(content.top) + FrameTop(window));
     if (content.bottom < content.top) content.bottom = content.top;
   } else if (regionCode != kWindowContentRgn) {
     return paramErr;
@@ -491,7 +505,7 @@ OSStatus RepositionWindow(WindowRef window, WindowRef parentWindow, WindowPositi
       break;
     }
   }
-  const SInt16 bar = TitleBarHeight(window);
+  const SInt16 bar = FrameTop(window);
   Rect c = window->content;
   SetContent(window, Rect{Clamp16(top + bar), Clamp16(left), Clamp16(top + bar + (c.bottom - c.top)),
                           Clamp16(left + (c.right - c.left))});
@@ -916,7 +930,7 @@ Boolean IsWindowInStandardState(WindowRef inWindow, Point* inIdealSize, Rect* ou
   if (!WindowIsLive(inWindow)) return false;
   Rect area;
   GetAvailableWindowPositioningBounds(nullptr, &area);
-  const SInt16 bar = TitleBarHeight(inWindow);
+  const SInt16 bar = FrameTop(inWindow);
   long width = area.right - area.left, height = area.bottom - area.top - bar;
   if (inIdealSize != nullptr) {
     width = std::min<long>(width, inIdealSize->h);

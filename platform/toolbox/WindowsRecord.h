@@ -42,7 +42,18 @@ struct __CWindow {
   EventTargetRef target = nullptr;
   EventHandlerRef standardHandler = nullptr;
   HIViewRef root = nullptr;
+  // The window toolbar (toolbar/), its strip of views, and the strip's
+  // height while it shows (0 when hidden or none).
+  HIObjectRef toolbar = nullptr;
+  HIViewRef strip = nullptr;
+  bool toolbarShown = false;
+  SInt16 toolbarHeight = 0;
 };
+
+// Toolbar strip (toolbar/ToolbarWindow.cpp): ends the window's toolbar and strip.
+void WindowDropToolbar(WindowRef w);
+// Windows.cpp: the strip's height above the content (0: none shown).
+void WindowSetToolbarHeight(WindowRef w, SInt16 height);
 
 // WindowsViews.cpp: the root view of a window.
 bool WindowMakeRootView(WindowRef w);

@@ -22,13 +22,17 @@ void WindowDropRootView(WindowRef w) {
   if (root) ViewDisposeRoot(root);
 }
 
+void ToolbarStripRelayout(WindowRef w);  // toolbar/ToolbarStrip.cpp
+
 void WindowRootResized(WindowRef w) {
   if (w->root) ViewSetRootSize(w->root, ContentSize(w));
+  ToolbarStripRelayout(w);  // the strip is as wide as the content
 }
 
 void WindowRootActivationChanged(WindowRef w, bool active) {
   // The views hear kEventControlActivate / Deactivate with their window.
   if (w->root) HIViewSetActivated(w->root, active);
+  if (w->strip) HIViewSetActivated(w->strip, active);
 }
 
 EventTargetRef WindowFocusTarget(WindowRef w) {

@@ -531,6 +531,25 @@ TEST_F(HIViewTest, DisposeGoesDepthFirstWithRemovingSubControlFirst) {
   EXPECT_EQ(0u, HIViewCountSubviews(w.root));
 }
 
+TEST_F(HIViewTest, MovingAViewToAnotherSuperviewTellsTheOldOne) {
+  TestWindow a(0x1A10), b(0x1A20);
+  HIViewRef from = MakeView(a.root, {{0, 0}, {10, 10}});
+  HIViewRef to = MakeView(b.root, {{0, 0}, {10, 10}});
+  HIViewRef moved = MakeView(from, {{0, 0}, {10, 10}});
+  Logger lf{"from"}, lt{"to"};
+  std::vector<EventTypeSpec> types = {{kEventClassControl, kEventControlRemovingSubControl},
+                                      {kEventClassControl, kEventControlAddedSubControl}};
+  Listen(HIViewGetEventTarget(from), &lf, types);
+  Listen(HIViewGetEventTarget(to), &lt, types);
+  ASSERT_EQ(noErr, HIViewAddSubview(to, moved));
+  EXPECT_EQ((std::vector<std::string>{"from cntl 153", "to cntl 152"}), gLog);
+  EXPECT_EQ(b.window, HIViewGetWindow(moved));
+  // Adding it where it already is tells nobody.
+  gLog.clear();
+  ASSERT_EQ(noErr, HIViewAddSubview(to, moved));
+  EXPECT_TRUE(gLog.empty());
+}
+
 TEST_F(HIViewTest, PropertiesByCreatorAndTag) {
   HIViewRef view = MakeView(nullptr, {{0, 0}, {1, 1}});
   void* record = reinterpret_cast<void*>(0x1234);

@@ -22,6 +22,7 @@ struct HostWindow {
   GtkWidget* top = nullptr;
   GtkWidget* box = nullptr;
   GtkWidget* menuBar = nullptr;
+  GtkWidget* strip = nullptr;  // the toolbar strip, shown while the window has one
   GtkWidget* area = nullptr;
   GtkIMContext* im = nullptr;
   int syncing = 0;  // the host is applying the platform's state to GTK
@@ -54,6 +55,8 @@ int MenuBarHeight(HostWindow* hw) {
   gtk_widget_get_preferred_height(hw->menuBar, &minimum, &natural);
   return natural;
 }
+
+int StripHeight(HostWindow* hw) { return hw->window ? WindowToolbarStripHeight(hw->window) : 0; }
 
 bool Floats(WindowRef w) {
   WindowClass c = 0;
@@ -103,8 +106,11 @@ void ApplyBounds(HostWindow* hw) {
     gtk_widget_set_size_request(hw->area, width, height);
   }
   const int barHeight = MenuBarHeight(hw);
-  gtk_window_resize(GTK_WINDOW(hw->top), width, height + barHeight);
-  if (IsX11()) gtk_window_move(GTK_WINDOW(hw->top), c.left, c.top - barHeight);
+  const int strip = StripHeight(hw);
+  gtk_widget_set_size_request(hw->strip, -1, std::max(1, strip));
+  gtk_widget_set_visible(hw->strip, strip > 0);
+  gtk_window_resize(GTK_WINDOW(hw->top), width, height + barHeight + strip);
+  if (IsX11()) gtk_window_move(GTK_WINDOW(hw->top), c.left, c.top - barHeight - strip);
   --hw->syncing;
 }
 
@@ -194,6 +200,13 @@ void DisplayRender(WindowRef w) {
 void DisplayInvalidate(WindowRef w, CGRect r) {
   HostWindow* hw = Find(w);
   if (hw == nullptr) return;
+  // Above the content: the toolbar strip.
+  if (r.origin.y < 0) {
+    gtk_widget_queue_draw(hw->strip);
+    if (r.origin.y + r.size.height <= 0) return;
+    r.size.height += r.origin.y;
+    r.origin.y = 0;
+  }
   const int x = int(std::floor(r.origin.x)), y = int(std::floor(r.origin.y));
   const int x1 = int(std::ceil(r.origin.x + r.size.width)), y1 = int(std::ceil(r.origin.y + r.size.height));
   if (x1 <= x || y1 <= y) return;
@@ -215,6 +228,17 @@ void DrawContent(WindowRef w, cairo_t* cr) {
     }
   }
   ViewClearInvalid(w);
+}
+
+gboolean OnStripDraw(GtkWidget*, cairo_t* cr, gpointer data) {
+  auto* hw = static_cast<HostWindow*>(data);
+  HIViewRef strip = hw->window && WindowIsLive(hw->window) ? WindowToolbarStrip(hw->window) : nullptr;
+  if (strip == nullptr) return FALSE;
+  if (CGContextRef context = QuartzCreateContextForCairo(cr, true)) {
+    HIViewDrawInContext(strip, context);
+    CGContextRelease(context);
+  }
+  return FALSE;
 }
 
 gboolean OnDraw(GtkWidget*, cairo_t* cr, gpointer data) {
@@ -292,6 +316,17 @@ gboolean OnButtonPress(GtkWidget* area, GdkEventButton* ev, gpointer data) {
   if (ev->type != GDK_BUTTON_PRESS || hw->window == nullptr || gPointer.tracking) return TRUE;
   WindowRef w = hw->window;
   gtk_widget_grab_focus(area);
+  {
+    // Every click is announced to the window first (pop-up windows listen on
+    // the application for clicks in other windows).
+    EventRef modality = nullptr;
+    if (CreateEvent(nullptr, kEventClassWindow, kEventWindowGetClickModality, 0, 0, &modality) == noErr) {
+      SetEventParameter(modality, kEventParamDirectObject, typeWindowRef, sizeof w, &w);
+      SendEventToEventTarget(modality, GetWindowEventTarget(w));
+      ReleaseEvent(modality);
+    }
+  }
+  if (!WindowIsLive(w)) return TRUE;
   if (!Floats(w) && ActiveNonFloatingWindow() != w) SelectWindow(w);
   if (!WindowIsLive(w)) return TRUE;
   const UInt32 modifiers = GtkHostMacModifiers(ev->state);
@@ -539,7 +574,7 @@ gboolean OnConfigure(GtkWidget*, GdkEventConfigure*, gpointer data) {
   gint x = 0, y = 0;
   gtk_window_get_position(GTK_WINDOW(hw->top), &x, &y);
   const Rect c = ContentOf(hw->window);
-  const int top = y + MenuBarHeight(hw);
+  const int top = y + MenuBarHeight(hw) + StripHeight(hw);
   if (x != c.left || top != c.top) {
     ++hw->syncing;
     MoveWindow(hw->window, short(x), short(top), false);
@@ -553,6 +588,16 @@ void OnAreaRealize(GtkWidget* area, gpointer data) {
   if (hw->im) gtk_im_context_set_client_window(hw->im, gtk_widget_get_window(area));
 }
 
+
+// Pointer input on the toolbar strip is the window's, at negative y above
+// the content.
+template <typename Event, gboolean (*Handler)(GtkWidget*, Event*, gpointer)>
+gboolean OnStripInput(GtkWidget*, Event* ev, gpointer data) {
+  auto* hw = static_cast<HostWindow*>(data);
+  Event moved = *ev;
+  moved.y -= StripHeight(hw);
+  return Handler(hw->area, &moved, data);
+}
 
 void OnCreated(WindowRef w) {
   auto* hw = new HostWindow;
@@ -573,6 +618,14 @@ void OnCreated(WindowRef w) {
     hw->menuBar = GtkHostBuildMenuBar();
     gtk_box_pack_start(GTK_BOX(hw->box), hw->menuBar, FALSE, FALSE, 0);
   }
+  hw->strip = gtk_drawing_area_new();
+  gtk_widget_set_no_show_all(hw->strip, TRUE);
+  gtk_widget_add_events(hw->strip, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK);
+  gtk_box_pack_start(GTK_BOX(hw->box), hw->strip, FALSE, FALSE, 0);
+  g_signal_connect(hw->strip, "draw", G_CALLBACK(OnStripDraw), hw);
+  g_signal_connect(hw->strip, "button-press-event", G_CALLBACK((OnStripInput<GdkEventButton, OnButtonPress>)), hw);
+  g_signal_connect(hw->strip, "button-release-event", G_CALLBACK((OnStripInput<GdkEventButton, OnButtonRelease>)), hw);
+  g_signal_connect(hw->strip, "motion-notify-event", G_CALLBACK((OnStripInput<GdkEventMotion, OnMotion>)), hw);
   hw->area = gtk_drawing_area_new();
   gtk_widget_set_can_focus(hw->area, TRUE);
   gtk_widget_add_events(hw->area, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK |
@@ -692,6 +745,7 @@ bool GtkHostStart(int* argc, char*** argv) {
   GtkHostDragStart();
   GtkHostHelpStart();
   GtkHostTrackingStart();
+  GtkHostNavigationStart();
   return true;
 }
 
@@ -713,6 +767,11 @@ GtkWidget* GtkHostWindowWidget(WindowRef window) {
 GtkWidget* GtkHostContentWidget(WindowRef window) {
   HostWindow* hw = Find(window);
   return hw ? hw->area : nullptr;
+}
+
+GtkWidget* GtkHostToolbarWidget(WindowRef window) {
+  HostWindow* hw = Find(window);
+  return hw ? hw->strip : nullptr;
 }
 
 GtkWidget* GtkHostMenuBarWidget(WindowRef window) {

@@ -10,6 +10,7 @@
 #include "CFString.h"
 #include "MacWindows.h"
 #include "Menus.h"
+#include "Navigation.h"
 
 // Opens the display (gtk_init_check) and installs the host's hooks into the
 // window, view, menu and alert layers. False when no display can be opened;
@@ -21,6 +22,7 @@ bool GtkHostIsRunning();
 GtkWidget* GtkHostWindowWidget(WindowRef window);   // the GtkWindow
 GtkWidget* GtkHostContentWidget(WindowRef window);  // the drawing area
 GtkWidget* GtkHostMenuBarWidget(WindowRef window);  // nil without a menu bar
+GtkWidget* GtkHostToolbarWidget(WindowRef window);  // the toolbar strip's drawing area
 // The window a GtkWindow shows, nil for any other widget.
 WindowRef GtkHostWindowOf(GtkWidget* toplevel);
 
@@ -76,3 +78,8 @@ void GtkHostHelpAttach(GtkWidget* area);
 void GtkHostApplyMenuItemHelp(GtkWidget* item, MenuRef menu, MenuItemIndex index);
 // Ends a press the host is tracking (its button went to a drag).
 void GtkHostEndPointerTrack();
+
+// --- Navigation dialogs (GtkHostNavigation.cpp) --------------------------------------
+void GtkHostNavigationStart();
+// The GTK dialog showing a navigation dialog, nil when it is not up.
+GtkWidget* GtkHostNavigationWidget(NavDialogRef dialog);
