@@ -908,6 +908,20 @@ void TSyntaxCollection::HandleRangeClass(CFStringRef key, CFTypeRef value) {
     d->singleLine = ValueFlag(value);
   } else if (KeyIs(name, "unbalanced")) {
     d->unbalanced = ValueFlag(value);
+  } else if (KeyIs(name, "operand")) {
+    d->operand = ValueFlag(value);
+  } else if (KeyIs(name, "operand-words")) {
+    AssignSet(d->operandWords, value);
+  } else if (KeyIs(name, "balanced")) {
+    d->balanced = ValueFlag(value);
+  } else if (KeyIs(name, "tag")) {
+    d->tag = ValueFlag(value);
+  } else if (KeyIs(name, "indented-close")) {
+    d->indentedClose = ValueFlag(value);
+  } else if (KeyIs(name, "tag-alone")) {
+    d->tagAlone = ValueFlag(value);
+  } else if (KeyIs(name, "parts")) {
+    d->parts = ValueNumber(value);
   }
 }
 

@@ -147,6 +147,26 @@ struct SyntaxRangeData : SyntaxStandardData {
   Boolean anchor;
   Boolean singleLine;
   Boolean unbalanced;
+  // What real code needs beyond the fields above (keys no older reader knows,
+  // so they are ignored there):
+  // "operand": opens only where an operand is expected, that is after an
+  // operator, an opening bracket or a line start, or after a word of
+  // "operand-words"; not after another word, a number, ")" or "]".
+  Boolean operand;
+  CFSetRef operandWords;
+  // "balanced": brackets of the kind the open text ends with nest inside.
+  Boolean balanced;
+  // "tag": the open text is followed by a tag (an identifier, in the open's
+  // quote when the open ends with one) and the range closes at a line that
+  // begins with that tag; "indented-close": blanks may stand before it;
+  // "tag-alone": nothing but the tag may stand on that line.
+  Boolean tag;
+  Boolean indentedClose;
+  Boolean tagAlone;
+  // "parts": the number of delimited parts (2 for a substitution): after
+  // the close of a part the next begins, with the same delimiter or, after
+  // brackets, a bracket of its own.
+  SInt16 parts;
 };
 typedef SyntaxRangeData* SyntaxRangeDataPtr;
 

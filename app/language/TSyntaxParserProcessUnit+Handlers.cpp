@@ -194,8 +194,12 @@ void TSyntaxParserProcess::HandleRange() {
     if (data.rangeDepth == 0) {
       if (!mayOpen) return;
     } else if (!mayOpen && !state.languageChanged) {
-      const SyntaxRangeDataPtr top = data.ranges[data.rangeDepth].definition;
-      if (!(top->singleLine && state.lineBreak) && !MayMatchHere(top->close)) return;
+      const ParserRangeData& entry = data.ranges[data.rangeDepth];
+      const SyntaxRangeDataPtr top = entry.definition;
+      if (!((top->singleLine || top->tag) && state.lineBreak) &&
+          !(entry.nestOpen != 0 && state.character == entry.nestOpen) &&
+          !MayMatchHere(entry.close.empty() ? top->close : entry.close))
+        return;
     }
   }
   HandleRangeBody();
@@ -285,88 +289,230 @@ void TSyntaxParserProcess::HandleEmbededLanguageBody() {
 // ---------------------------------------------------------------------------
 // Ranges
 
+namespace {
+
+// The bracket that closes an opening one, 0 for any other character.
+UniChar ClosingBracket(UniChar c) {
+  switch (c) {
+    case '(': return ')';
+    case '[': return ']';
+    case '{': return '}';
+    case '<': return '>';
+    default: return 0;
+  }
+}
+
+inline bool IsBlank(UniChar c) { return c == ' ' || c == '\t'; }
+
+}  // namespace
+
+// Characters before the buffer (an incremental parse) come from the controller.
+UniChar TSyntaxParserProcess::CharAt(SInt32 bufferOffset) {
+  if (bufferOffset >= 0) return bufferBase + bufferOffset < textEnd ? At(bufferOffset) : UniChar(0);
+  const SInt32 absolute = bufferBase + bufferOffset;
+  if (absolute < 0 || source.controller == nullptr) return 0;
+  return source.controller->GetOffsetChar(absolute);
+}
+
+// A character is escaped by an odd run of break characters right before it.
+bool TSyntaxParserProcess::EscapedAt(SInt32 bufferOffset, const XMLChar& breakChar) {
+  if (breakChar.empty()) return false;
+  const UniChar escape = FromMacRoman(breakChar[1]);
+  SInt32 run = 0;
+  for (SInt32 i = bufferOffset - 1; bufferBase + i >= 0 && CharAt(i) == escape; --i) ++run;
+  return (run & 1) != 0;
+}
+
+// Whether the text before the current character leaves an operand to come:
+// a slash there starts a literal, not a division.
+bool TSyntaxParserProcess::OperandExpected(const SyntaxRangeData& definition) {
+  SInt32 i = state.offset - 1 - definition.openWord.len();
+  while (bufferBase + i >= 0 && IsBlank(CharAt(i))) --i;
+  if (bufferBase + i < 0) return true;  // the start of the text
+  const UniChar c = CharAt(i);
+  if (c == '\r' || c == '\n') return true;
+  if (c == ')' || c == ']') return false;
+  if (!ValidWordCharacter(c)) return true;
+  // A word: only the words after which an operand follows ("return").
+  std::string word;
+  while (bufferBase + i >= 0 && ValidWordCharacter(CharAt(i)) && word.size() < 64) word.insert(word.begin(), char(ToMacRoman(CharAt(i--))));
+  return definition.operandWords != nullptr && SyntaxSetContainsWord(definition.operandWords, std::string_view(word));
+}
+
+// The tag after the open text, in the open's quote when it ends with one;
+// the number of characters tag and quote take, 0 when there is no tag.
+SInt32 TSyntaxParserProcess::ReadTag(const SyntaxRangeData& definition, Str63& tag) {
+  tag.Clear();
+  const SInt16 first = SInt16(definition.open.len());
+  const unsigned char last = definition.open.empty() ? 0 : definition.open[definition.open.len()];
+  const UniChar quote = (last == '\'' || last == '"' || last == '`') ? UniChar(last) : 0;
+  SInt16 n = first;
+  for (;; ++n) {
+    const UniChar c = GetCharacterAtOffset(n);
+    const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+    if (!(letter || (n > first && c >= '0' && c <= '9')) || tag.len() >= 63) break;
+    tag += static_cast<unsigned char>(c);
+  }
+  if (tag.empty()) return 0;
+  if (quote != 0) {
+    if (GetCharacterAtOffset(n) != quote) {
+      tag.Clear();
+      return 0;
+    }
+    ++n;
+  }
+  return n - first;
+}
+
+// At a line break: the number of characters to the end of the closing tag
+// when the next line begins with it, else 0.
+SInt32 TSyntaxParserProcess::TagClosesHere(const ParserRangeData& range) {
+  if (range.tag.empty() || !state.lineBreak) return 0;
+  SInt16 n = 1;
+  if (range.definition->indentedClose)
+    while (n < 1000 && IsBlank(GetCharacterAtOffset(n))) ++n;
+  for (int i = 1; i <= range.tag.len(); ++i, ++n)
+    if (GetCharacterAtOffset(n) != UniChar(range.tag[i])) return 0;
+  const UniChar after = GetCharacterAtOffset(n);
+  if (after != 0 && ValidWordCharacter(after)) return 0;
+  if (range.definition->tagAlone && after != 0 && after != '\r' && after != '\n') return 0;
+  return n;
+}
+
 void TSyntaxParserProcess::HandleRangeBody() {
   ParserProcessState& st = state;
   if (library == nullptr) return;
   while (data.rangeDepth > 0) {
     ParserRangeData& top = data.ranges[data.rangeDepth];
     SyntaxRangeDataPtr def = top.definition;
+    const Str15& close = top.close.empty() ? def->close : top.close;
     SInt32 end = 0;
     SInt32 skip = 0;
     bool closes = false;
+    SInt32 tagLength = 0;
     if (st.languageChanged && !(st.embeddedLanguage == library->language)) {
       closes = true;
       end = st.offset - 1;
+    } else if ((tagLength = TagClosesHere(top)) > 0) {
+      closes = true;
+      end = st.offset + tagLength;
+      skip = tagLength - 1;
     } else if (def->singleLine && st.lineBreak) {
       closes = true;
       end = st.offset;
     } else if (st.atEnd) {
       // Whatever is still open closes at the end of the text.
       closes = true;
-      end = MetaCharacterKind(def->close) != 0 ? st.offset : st.offset + def->close.len();
-    } else if (MayMatchHere(def->close) && ValidStringOffset(def->close)) {
+      end = MetaCharacterKind(close) != 0 ? st.offset : st.offset + close.len();
+    } else if (top.nestOpen != 0 && st.character == top.nestOpen && !EscapedAt(st.offset, def->breakChar)) {
+      ++top.nesting;
+      return;
+    } else if (!top.tag.empty()) {
+      break;  // a heredoc ends only at its tag
+    } else if (MayMatchHere(close) && ValidStringOffset(close)) {
       // The close is escaped only by an odd run of break characters before it
       // ("\\" followed by the close text closes).
-      bool escaped = false;
-      if (!def->breakChar.empty()) {
-        const UniChar escape = FromMacRoman(def->breakChar[1]);
-        SInt32 run = 0;
-        for (SInt32 i = st.offset - 1; i >= 0 && At(i) == escape; --i) ++run;
-        escaped = (run & 1) != 0;
-      }
-      if (!escaped) {
+      if (!EscapedAt(st.offset, def->breakChar)) {
+        if (top.nesting > 0) {
+          --top.nesting;
+          return;
+        }
+        if (top.partsLeft > 1) {
+          // The next part of a substitution: the same delimiter goes on; after
+          // brackets, the next part has brackets of its own.
+          --top.partsLeft;
+          const UniChar delimiter = FromMacRoman(def->open[def->open.len()]);
+          if (ClosingBracket(delimiter) == 0) return;
+          SInt16 n = 1;
+          while (n < 1000 && (IsBlank(GetCharacterAtOffset(n)) || GetCharacterAtOffset(n) == '\r' ||
+                              GetCharacterAtOffset(n) == '\n'))
+            ++n;
+          const UniChar next = GetCharacterAtOffset(n);
+          if (ClosingBracket(next) != 0) {
+            top.close.Clear();
+            top.close += ToMacRoman(ClosingBracket(next));
+            if (top.nestOpen != 0) top.nestOpen = next;
+            SkipCharacters(n);
+            return;
+          }
+        }
         closes = true;
-        if (MetaCharacterKind(def->close) != 0) {
+        if (MetaCharacterKind(close) != 0) {
           end = st.offset;
         } else {
-          end = st.offset + def->close.len();
-          if (!(def->close == st.word)) skip = def->close.len() - 1;
+          end = st.offset + close.len();
+          if (!(close == st.word)) skip = close.len() - 1;
         }
       }
     }
     if (!closes) break;
+    const bool atLineEnd = def->singleLine && st.lineBreak;
     const CFRange span = CFRangeMake(top.span.location, end);
     top = ParserRangeData();
     --data.rangeDepth;
     ApplyRangeStyle(def->styleData, span);
     if (!def->applyContext.empty()) ClearContext();
-    if (def->nestStyles) DumpStyleRanges();
+    if (def->nestStyles) {
+      // Styles inside keep waiting while a range around that nests styles
+      // too is open: they are applied, innermost last, when it closes.
+      bool outerNests = false;
+      for (SInt16 i = 1; i <= data.rangeDepth; ++i) outerNests = outerNests || data.ranges[i].definition->nestStyles;
+      if (!outerNests) DumpStyleRanges();
+    }
     // The close text is read once: its other characters are stepped over.
     SkipCharacters(skip);
+    // A line break ends every one-line range open on that line, not only
+    // the innermost.
+    if (atLineEnd && data.rangeDepth > 0 && data.ranges[data.rangeDepth].definition->singleLine) continue;
     if (!st.atEnd) return;
   }
   if (st.atEnd) return;
 
   const LibraryIndex* index = Index();
   if (index->ranges.Empty(st.character)) return;
+  // An escaped character inside a range opens nothing ("\[" in a literal).
+  if (data.rangeDepth > 0 && EscapedAt(st.offset, data.ranges[data.rangeDepth].definition->breakChar)) return;
   for (SyntaxRangeDataPtr def : index->ranges.Candidates(st.character)) {
     if (!def->openWord.empty()) {
       // The word must stand right before the open text ("q{").
       if (!(def->openWord == st.previousWord) || st.previousWordSpan.length != st.offset) continue;
+      // After a sigil or "->" the word is a name ("$y/2", "$obj->s(1)").
+      const SInt32 before = st.previousWordSpan.location - 1;
+      const UniChar c = CharAt(before);
+      if (c == '$' || c == '@' || c == '%' || c == '&' || (c == '>' && CharAt(before - 1) == '-')) continue;
     }
     if (!ValidStringOffset(def->open)) continue;
     if (def->anchor) {
       // Only where a line starts: the character before the opening (its word
       // included) is a line break, or the opening starts the text.
       const SInt32 before = st.offset - def->openWord.len() - 1;
-      const SInt32 absolute = bufferBase + before;
-      if (absolute >= 0) {
-        UniChar c = At(before);
-        if (before < 0 && source.controller != nullptr) c = source.controller->GetOffsetChar(absolute);
+      if (bufferBase + before >= 0) {
+        const UniChar c = CharAt(before);
         if (c != '\r' && c != '\n') continue;
       }
     }
     if (!GetContext(*def)) continue;
+    if (def->operand && !OperandExpected(*def)) continue;
+    Str63 tag;
+    SInt32 tagLength = 0;
+    if (def->tag && (tagLength = ReadTag(*def, tag)) == 0) continue;
     if (data.rangeDepth >= kParserStackDepth) return;
     ParserRangeData& entry = data.ranges[++data.rangeDepth];
+    entry = ParserRangeData();
     entry.span = CFRangeMake(st.offset, 0);
     entry.definition = def;
+    entry.tag = tag;
+    entry.partsLeft = def->parts;
+    if (def->balanced && !def->open.empty()) {
+      const UniChar bracket = FromMacRoman(def->open[def->open.len()]);
+      if (ClosingBracket(bracket) != 0) entry.nestOpen = bracket;
+    }
     if (def->nestStyles) st.deferStyles = true;
     if (def->unbalanced) unbalancedOpen = true;
     if (!def->openWord.empty()) entry.span.location -= def->openWord.len();
     if (!def->applyContext.empty()) SetContext(Str63(def->applyContext));
     // The open text is read once, so "/*/" does not close what it opened.
-    if (MetaCharacterKind(def->open) == 0 && !(def->open == st.word)) SkipCharacters(def->open.len() - 1);
+    if (MetaCharacterKind(def->open) == 0 && !(def->open == st.word)) SkipCharacters(def->open.len() - 1 + tagLength);
     return;
   }
 }

@@ -150,6 +150,12 @@ struct ParserEmbeddedLanguageData {
 struct ParserRangeData {
   CFRange span{0, 0};
   SyntaxRangeDataPtr definition = nullptr;
+  // What an open range learnt from its own open text.
+  Str63 tag;             // the tag a heredoc closes with
+  Str15 close;           // the close of the current part when it is not the definition's
+  UniChar nestOpen = 0;  // the bracket that nests inside a balanced range
+  SInt16 nesting = 0;    // brackets open inside it
+  SInt16 partsLeft = 0;  // parts still to read, this one included
 };
 
 struct ParserScopeData {
@@ -294,6 +300,11 @@ class TSyntaxParserProcess : public TObject {
   bool PushScope();
   void HandleEmbededLanguageBody();
   void HandleRangeBody();
+  bool OperandExpected(const SyntaxRangeData& definition);
+  bool EscapedAt(SInt32 bufferOffset, const XMLChar& breakChar);
+  UniChar CharAt(SInt32 bufferOffset);
+  SInt32 ReadTag(const SyntaxRangeData& definition, Str63& tag);
+  SInt32 TagClosesHere(const ParserRangeData& range);
   void HandleScopeBody();
   void HandleExpressionBody();
   void HandlePrefixBody();

@@ -324,7 +324,7 @@ class LanguageChecker {
     std::vector<std::string> keywords;
     int token = 0;
     std::string regex, wildcard;
-    bool autoComplete = false, hasContext = false, hasPrefixes = false;
+    bool autoComplete = false, hasContext = false, hasPrefixes = false, tagged = false, balanced = false;
     for (auto& [key, v] : Entries(d)) {
       const std::string where = name + " \"" + key + "\"";
       if (key == "context") hasContext = true;
@@ -351,8 +351,15 @@ class LanguageChecker {
           ExpectString(where, v, 1);
         } else if (key == "apply-context") {
           if (ExpectString(where, v, 15, &applyContext) && !applyContext.empty()) appliedContexts.insert(applyContext);
-        } else if (key == "anchor" || key == "single-line" || key == "unbalanced") {
+        } else if (key == "anchor" || key == "single-line" || key == "unbalanced" || key == "operand" ||
+                   key == "balanced" || key == "tag" || key == "indented-close" || key == "tag-alone") {
           ExpectBoolean(where, v);
+          if (key == "tag" && v == kCFBooleanTrue) tagged = true;
+          if (key == "balanced" && v == kCFBooleanTrue) balanced = true;
+        } else if (key == "operand-words") {
+          ExpectWords(where, v, false);
+        } else if (key == "parts") {
+          if (ExpectDigits(where, v) < 1) Fault(where, "a range has at least one part");
         } else {
           known = false;
         }
@@ -444,6 +451,11 @@ class LanguageChecker {
     // Class-specific requirements.
     if (cls == "range") {
       if (open.empty()) Fault(name, "a range needs an open text");
+      // A tagged range closes at its tag, so a close text of its own is a slip.
+      if (tagged && !close.empty()) Fault(name, "a tagged range closes at its tag, not at \"" + close + "\"");
+      if (!tagged && close.empty()) Fault(name, "a range needs a close text or a tag");
+      if (balanced && (open.empty() || std::string("([{<").find(open.back()) == std::string::npos))
+        Fault(name, "\"balanced\" needs an open text ending in a bracket");
       if (style == "comment") hasComment = true;
       if (style == "string") hasString = true;
     } else if (cls == "keyword") {
@@ -621,6 +633,12 @@ const BadCase kBadCases[] = {
     {"line feed in a close", R"(<key>class: range</key><dict><key>define: r</key><dict><key>context</key><string>empty</string>
        <key>open</key><string>&lt;&lt;&lt;EOT</string><key>close</key><string>&#10;EOT</string></dict></dict>)",
      "holds a line feed"},
+    {"tagged range with a close", R"(<key>class: range</key><dict><key>define: r</key><dict><key>context</key><string>empty</string>
+       <key>open</key><string>&lt;&lt;&lt;</string><key>tag</key><true/><key>close</key><string>EOT</string></dict></dict>)",
+     "closes at its tag"},
+    {"balanced without a bracket", R"(<key>class: range</key><dict><key>define: r</key><dict><key>context</key><string>empty</string>
+       <key>open</key><string>%/</string><key>close</key><string>/</string><key>balanced</key><true/></dict></dict>)",
+     "ending in a bracket"},
     {"string for a Boolean", R"(<key>class: range</key><dict><key>define: r</key><dict><key>context</key><string>empty</string>
        <key>open</key><string>"</string><key>single-line</key><string>yes</string></dict></dict>)",
      "<true/> or <false/>"},

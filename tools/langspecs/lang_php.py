@@ -104,26 +104,25 @@ def build():
     s = Language("php", "PHP", charset=["$", ":"], root="html",
              autopair=["()", "[]", "{}", '""', "''"])
 
-    # Ranges: comments, strings, heredocs (their terminator at the start of
-    # a line).
+    # Ranges: comments, strings, heredocs. A line comment ends at "?>" as
+    # PHP's own does: its context is the one an embedded language always
+    # closes in, and none of the code handlers run in it.
     s.range("block comment", open="/*", close="*/", context="empty",
             apply_context="comment", style="comment", unbalanced=True)
     s.range("line comment", open="//", close=LINE, context="empty",
-            apply_context="comment", style="comment", single_line=True)
+            apply_context="preprocessor", style="comment", single_line=True)
     s.range("attribute", open="#[", close=LINE, context="empty",
             apply_context="attribute", style="class", single_line=True)
     s.range("hash comment", open="#", close=LINE, context="empty",
-            apply_context="comment", style="comment", single_line=True)
-    for tag in ["EOT", "EOD", "EOF", "END", "HTML", "SQL", "TEXT"]:
-        s.range("nowdoc " + tag, open="<<<'%s'" % tag, close=CR + tag,
-                context="empty", apply_context="literal", style="string",
-                unbalanced=True)
-        s.range("heredoc quoted " + tag, open='<<<"%s"' % tag, close=CR + tag,
-                context="empty", apply_context="string", style="string",
-                nest_styles=True, unbalanced=True)
-        s.range("heredoc " + tag, open="<<<" + tag, close=CR + tag,
-                context="empty", apply_context="string", style="string",
-                nest_styles=True, unbalanced=True)
+            apply_context="preprocessor", style="comment", single_line=True)
+    # Heredocs end at a line that starts with their tag, indented or not.
+    s.range("nowdoc", open="<<<'", tag=True, indented_close=True, context="empty",
+            apply_context="literal", style="string", unbalanced=True)
+    s.range("heredoc quoted", open='<<<"', tag=True, indented_close=True,
+            context="empty", apply_context="string", style="string",
+            nest_styles=True, unbalanced=True)
+    s.range("heredoc", open="<<<", tag=True, indented_close=True, context="empty",
+            apply_context="string", style="string", nest_styles=True, unbalanced=True)
     s.range("double string", open='"', close='"', context="empty", apply_context="string",
             style="string", nest_styles=True, unbalanced=True, **{"break": "\\"})
     s.range("single string", open="'", close="'", context="empty", apply_context="literal",

@@ -1,0 +1,292 @@
+// The shipped languages on small samples shaped like real code: each sample
+// names the style every checked stretch of text must have from its first
+// character to its last, so a string, comment or literal that ends too early
+// or runs on shows up, and the symbols the file declares.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "CFData.h"
+#include "CFDictionary.h"
+#include "CFString.h"
+#include "TFileSystemUnit.h"
+#include "TSymbolTableUnit.h"
+#include "TSyntaxCollectionUnit.h"
+#include "TSyntaxParserProcessUnit.h"
+#include "../support/CFRef.h"
+#include "../support/RecordingSyntaxController.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const char* const kLanguages[] = {"php", "perl", "html", "xml", "css", "javascript", "ruby"};
+
+// Slots, by what they colour.
+enum : SInt16 {
+  kPlain = 0, kBuiltin = 1, kClass = 2, kComment = 3, kConstant = 4, kElement = 5, kFunction = 6, kMethod = 7,
+  kHTML = 8, kKeyword = 9, kOperator = 10, kString = 11, kVariable = 12, kInstance = 13, kGlobal = 14, kTag = 15,
+  kAttribute = 16, kNumber = 17,
+};
+
+// A theme in which every slot has a colour of its own, so a colour names its
+// slot (the default colours share some).
+RGBColor SlotColour(SInt16 slot) { return RGBColor{UInt16(1000 + slot * 911), UInt16(slot * 3), 7}; }
+
+CFDictionaryRef CreateDistinctTheme() {
+  CFMutableDictionaryRef theme = CFDictionaryCreateMutable(nullptr, 0, &kCFTypeDictionaryKeyCallBacks,
+                                                           &kCFTypeDictionaryValueCallBacks);
+  for (SInt16 slot = 1; slot <= kSyntaxStyleUsedSlots; ++slot) {
+    ExtendedTextStyle style{};
+    style.textColor = SlotColour(slot);
+    Ref data(ExtendedTextStyleCreateStoredData(style));
+    Ref key(CFStringCreateWithCString(nullptr, GetSyntaxStyleDisplayName(slot), kCFStringEncodingUTF8));
+    CFDictionarySetValue(theme, key.get(), data.get());
+  }
+  return theme;
+}
+
+SInt16 SlotOf(const RecordingSyntaxController::Attributes& a) {
+  if (!a.styled) return kPlain;
+  for (SInt16 slot = 1; slot <= kSyntaxStyleUsedSlots; ++slot)
+    if (RecordingSyntaxController::Same(a.color, SlotColour(slot))) return slot;
+  return -1;
+}
+
+// A stretch of the sample and the slot each of its characters has. Stretches
+// are looked for in order, each after the one before.
+struct Run {
+  const char* text;
+  SInt16 slot;
+};
+
+struct Sample {
+  const char* what;
+  const char* file;  // the language follows from its name
+  const char* text;  // lines end with "\n"; the scan sees carriage returns
+  std::vector<Run> runs;
+  const char* symbols;  // "name<parent>:definition" sorted, comma-separated; nil: not checked
+};
+
+void PrintTo(const Sample& s, std::ostream* os) { *os << s.what; }
+
+struct Parsed {
+  std::string text;  // as scanned, lines ending in carriage returns
+  std::vector<SInt16> slots;
+  std::string symbols;
+};
+
+std::string SymbolsOf(FileDescriptorPtr descriptor) {
+  std::vector<std::string> out;
+  if (descriptor == nullptr || descriptor->symbolTable == nullptr) return "";
+  descriptor->symbolTable->ApplyFunction(
+      [](SymbolInfoPtr info, CFTreeRef, void* context) {
+        static_cast<std::vector<std::string>*>(context)->push_back(
+            info->symbolName.str() + "<" + info->parentName.str() + ">:" + info->definitionName.str());
+      },
+      &out);
+  std::sort(out.begin(), out.end());
+  std::string s;
+  for (const std::string& x : out) s += (s.empty() ? "" : ",") + x;
+  return s;
+}
+
+FSRef MakeRef(const fs::path& p) {
+  FSRef ref{};
+  const std::string s = p.string();
+  FSPathMakeRef(reinterpret_cast<const UInt8*>(s.c_str()), &ref, nullptr);
+  return ref;
+}
+
+class Languages {
+ public:
+  Languages() {
+    Ref theme(CreateDistinctTheme());
+    collection_.reset(CreateSyntaxCollection(nullptr));
+    for (const char* language : kLanguages) collection_->LoadLibrary(language);
+    UpdateSyntaxCollectionStyles(collection_.get(), theme.dict());
+  }
+  TSyntaxCollection* get() const { return collection_.get(); }
+
+ private:
+  std::unique_ptr<TSyntaxCollection> collection_;
+};
+
+TSyntaxCollection* Collection() {
+  static Languages* languages = new Languages();
+  return languages->get();
+}
+
+// Parses the bytes as a file of that name, with a fresh symbol index.
+Parsed ParseFile(const std::string& name, const std::string& bytes) {
+  const char* tmp = std::getenv("TMPDIR");
+  const fs::path folder = fs::path(tmp ? tmp : "/tmp") / ("realcode-" + std::to_string(getpid()));
+  fs::remove_all(folder);
+  fs::create_directories(folder / "index");
+  const fs::path path = folder / name;
+  std::ofstream(path, std::ios::binary) << bytes;
+
+  Parsed parsed;
+  TFileSystem* index = CreateFileSystem(MakeRef(folder / "index"), Collection(), nullptr);
+  RecordingSyntaxController controller;
+  SyntaxParserSource source;
+  source.file = MakeRef(path);
+  source.controller = &controller;
+  SyntaxParserDestination destination;
+  destination.fileSystem = index;
+  destination.collection = Collection();
+  auto* process = new TSyntaxParserProcess();
+  if (process->Create(source, destination) == 0) {
+    TSyntaxParserProcess* next = nullptr;
+    while (process->Run(next) == 1) {
+    }
+  }
+  process->Free();
+  for (char16_t c : controller.text) parsed.text += c < 128 ? char(c) : '?';
+  for (const auto& a : controller.attributes) parsed.slots.push_back(SlotOf(a));
+  if (index != nullptr) {
+    parsed.symbols = SymbolsOf(index->GetDescriptor(Str63(name.c_str())));
+    index->Release();
+  }
+  std::error_code ignored;
+  fs::remove_all(folder, ignored);
+  return parsed;
+}
+
+std::string Scanned(std::string s) {
+  for (char& c : s)
+    if (c == '\n') c = '\r';
+  return s;
+}
+
+// Every checked stretch, with the slots its characters got where they differ.
+void ExpectRuns(const Sample& sample, const Parsed& parsed) {
+  size_t from = 0;
+  for (const Run& run : sample.runs) {
+    const std::string fragment = Scanned(run.text);
+    const size_t at = parsed.text.find(fragment, from);
+    ASSERT_NE(at, std::string::npos) << sample.what << ": \"" << run.text << "\" not found in order";
+    std::string got;
+    bool same = true;
+    for (size_t i = at; i < at + fragment.size(); ++i) {
+      const SInt16 slot = i < parsed.slots.size() ? parsed.slots[i] : -2;
+      if (slot != run.slot) same = false;
+      got += std::to_string(slot) + (i + 1 < at + fragment.size() ? " " : "");
+    }
+    EXPECT_TRUE(same) << sample.what << ": \"" << run.text << "\" should be all " << run.slot << ", got " << got;
+    from = at + fragment.size();
+  }
+}
+
+class RealCode : public ::testing::TestWithParam<Sample> {};
+
+TEST_P(RealCode, StylesEndWhereTheLanguageSaysAndSymbolsAreRight) {
+  const Sample& sample = GetParam();
+  const Parsed parsed = ParseFile(sample.file, sample.text);
+  ExpectRuns(sample, parsed);
+  if (sample.symbols != nullptr) EXPECT_EQ(parsed.symbols, sample.symbols) << sample.what;
+}
+
+const Sample kSamples[] = {
+    // --- Regular-expression literals ----------------------------------------------
+    {"js regex with a backtick", "a.js",
+     "const re = /[`]/;\nconst s = 'x';\n",
+     {{"/[`]/", kString}, {";", kPlain}, {"'x'", kString}}, nullptr},
+    {"js regex with an escaped slash in minified code", "m.js",
+     "function a(s){return s.replace(/\\//g,\"-\")}function b(){return 2/3}\n",
+     {{"/\\//", kString}, {"g,", kPlain}, {"\"-\"", kString}, {"b", kFunction}, {"2", kNumber}, {"/", kPlain},
+      {"3", kNumber}},
+     "a<>:function,b<>:function"},
+    {"js division after names, numbers and brackets", "d.js",
+     "var x = a / b / c, y = (a) / 2 / (b), z = arr[0] / 4; // '\nvar s = \"/\";\n",
+     {{" / b / c", kPlain}, {") / ", kPlain}, {"] / ", kPlain}, {"// '", kComment}, {"\"/\"", kString}},
+     nullptr},
+    {"js regex after operators and keywords", "k.js",
+     "if (/^#/.test(s) || !/'/.test(t)) { return /\"/g; }\nx = cond ? /a/ : /b/;\nlet t = typeof /c/;\n",
+     {{"/^#/", kString}, {".test(s) || !", kPlain}, {"/'/", kString}, {"return", kKeyword}, {"/\"/", kString},
+      {"/a/", kString}, {" : ", kPlain}, {"/b/", kString}, {"/c/", kString}},
+     nullptr},
+    {"js regex with a slash in a class", "c.js",
+     "var p = s.replace(/[^/]+$/, '');\nvar q = \"ok\";\n",
+     {{"/[^/]+$/", kString}, {", ", kPlain}, {"''", kString}, {"\"ok\"", kString}}, nullptr},
+    {"js regex at the start of a line", "l.js",
+     "x = 1\n/'/.test(y)\nvar z = 'ok';\n",
+     {{"/'/", kString}, {"'ok'", kString}}, nullptr},
+    {"ruby regex literals", "r.rb",
+     "s = s.sub(/#/, \"\")\ncase line\nwhen /\\A'(.+)'\\z/ then x\nend\ny = a / b # note\nz = %r{/#'}i\nq = 'ok'\n",
+     {{"/#/", kString}, {", ", kPlain}, {"\"\"", kString}, {"/\\A'(.+)'\\z/", kString}, {" / b ", kPlain},
+      {"# note", kComment}, {"%r{/#'}", kString}, {"'ok'", kString}},
+     nullptr},
+
+    // --- PHP leaves only at a ?> in code -------------------------------------------
+    {"php ?> inside strings and block comments", "p.php",
+     "<?php\nfunction a($s) { return preg_match(\"#<b.*?>#\", $s); }\n$x = \"<?xml version=\\\"1.0\\\" ?>\";\n"
+     "/* ?> */\nfunction b() {}\n?>\n<p>done</p>\n",
+     {{"\"#<b.*?>#\"", kString}, {"b", kFunction}, {"<p", kTag}},
+     "a<>:function,b<>:function"},
+    {"php ?> ends a line comment", "c.php",
+     "<?php // note ?>\n<p>x</p>\n",
+     {{"// note", kComment}, {"<p", kTag}}, nullptr},
+
+    // --- Heredocs with any tag --------------------------------------------------------
+    {"php heredocs and nowdocs", "h.php",
+     "<?php\n$a = <<<'PHP'\nit's $raw\nPHP;\n$b = <<<EOHTML\n  <p class='x'>{$v}</p>\n  EOHTML;\nfunction later() {}\n",
+     {{"<<<'PHP'\nit's $raw\nPHP", kString}, {";", kPlain}, {"<<<EOHTML\n  <p class='x'>", kString},
+      {"{$v}", kVariable}, {"</p>\n  EOHTML", kString}, {";", kPlain}, {"later", kFunction}},
+     "later<>:function"},
+    {"perl heredocs", "h.pl",
+     "print <<WHOA;\nit's here\nWHOA\nmy $t = <<'END_OF_TEXT';\ndon't\nEND_OF_TEXT\nmy $u = <<~EOT;\n  x'\n  EOT\nsub later { 1 }\n",
+     {{"<<WHOA;\nit's here\nWHOA", kString}, {"<<'END_OF_TEXT';\ndon't\nEND_OF_TEXT", kString},
+      {"<<~EOT;\n  x'\n  EOT", kString}, {"later", kFunction}},
+     "later<>:function"},
+    {"ruby heredocs", "h.rb",
+     "msg = <<~MSG\n  don't\n  MSG\nsql = <<-SQL_QUERY\n  it's\nSQL_QUERY\nt = <<EOR\nEOR is not the end\nEOR\ndef later; end\n",
+     {{"<<~MSG\n  don't\n  MSG", kString}, {"<<-SQL_QUERY\n  it's\nSQL_QUERY", kString},
+      {"<<EOR\nEOR is not the end\nEOR", kString}, {"later", kFunction}},
+     "later<>:function"},
+
+    // --- Perl quote-like operators and pod ---------------------------------------------
+    {"perl substitutions", "s.pl",
+     "$x =~ s/'/\\\\'/g;\n$y =~ tr/a-z/A-Z/;\n$z =~ s{'}{\"}gx;\n$w =~ y/'//d;\nmy $k = 'ok';\n",
+     {{"s/'/\\\\'/", kString}, {"g;", kPlain}, {"tr/a-z/A-Z/", kString}, {"s{'}{\"}", kString}, {"gx;", kPlain},
+      {"y/'//", kString}, {"'ok'", kString}},
+     nullptr},
+    {"perl pod", "p.pl",
+     "=head1 NAME\n\nit's\n\n=cut\n\nmy $x = 1;\nmy $y\n= 2;\nsub later { 'ok' }\n",
+     {{"=head1 NAME\n\nit's\n\n=cut", kComment}, {"1", kNumber}, {"= ", kPlain}, {"2", kNumber},
+      {"'ok'", kString}},
+     "later<>:function"},
+
+    // --- Nested template literals ------------------------------------------------------
+    {"js nested templates", "t.js",
+     "const s = `${a ? `${b}` : \"\"}x`;\nfunction later() {}\n",
+     {{"`", kString}, {"${a ? ", kVariable}, {"`", kString}, {"${b}", kVariable}, {"`", kString}, {" : ", kVariable},
+      {"\"\"", kString}, {"}", kVariable}, {"x`", kString}, {";", kPlain}, {"later", kFunction}},
+     "later<>:function"},
+
+    // --- Ruby percent literals with nested brackets ----------------------------------
+    {"ruby percent literals", "p.rb",
+     "a = %Q[x [y] z]\nb = %w(a (b) c)\nc = %i[d [e]]\nd = 'ok'\n",
+     {{"%Q[x [y] z]", kString}, {"\nb = ", kPlain}, {"%w(a (b) c)", kString}, {"\nc = ", kPlain},
+      {"%i[d [e]]", kString}, {"\nd = ", kPlain}, {"'ok'", kString}},
+     nullptr},
+};
+
+INSTANTIATE_TEST_SUITE_P(Samples, RealCode, ::testing::ValuesIn(kSamples),
+                         [](const ::testing::TestParamInfo<Sample>& info) {
+                           std::string name = info.param.what;
+                           for (char& c : name)
+                             if (!isalnum(static_cast<unsigned char>(c))) c = '_';
+                           return name;
+                         });
+
+}  // namespace
