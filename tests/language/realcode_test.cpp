@@ -281,6 +281,37 @@ const Sample kSamples[] = {
      nullptr},
 };
 
+// The same page in the wide encodings, known by their byte-order marks.
+TEST(RealCodeEncodings, WideTextWithAByteOrderMarkIsDecoded) {
+  const std::u32string page = U"<p id=\"x\">caf\u00e9 \U0001F600</p>\r\n<b>y</b>\n";
+  struct Encoding {
+    const char* name;
+    int width;
+    bool big;
+  };
+  for (const Encoding& e : {Encoding{"UTF-16LE", 2, false}, Encoding{"UTF-16BE", 2, true},
+                            Encoding{"UTF-32LE", 4, false}, Encoding{"UTF-32BE", 4, true}}) {
+    std::u32string units = U"\uFEFF";
+    for (char32_t c : page) {
+      if (e.width == 2 && c >= 0x10000) {
+        units += char32_t(0xD800 + ((c - 0x10000) >> 10));
+        units += char32_t(0xDC00 + ((c - 0x10000) & 0x3FF));
+      } else {
+        units += c;
+      }
+    }
+    std::string bytes;
+    for (char32_t u : units)
+      for (int k = 0; k < e.width; ++k) bytes += char((u >> (8 * (e.big ? e.width - 1 - k : k))) & 0xFF);
+    const Parsed parsed = ParseFile("page.html", bytes);
+    // The emoji is two units; the CR LF one.
+    EXPECT_EQ(parsed.text, "<p id=\"x\">caf? ??</p>\r<b>y</b>\r") << e.name;
+    ASSERT_EQ(parsed.slots.size(), parsed.text.size()) << e.name;
+    EXPECT_EQ(parsed.slots[1], kTag) << e.name;
+    EXPECT_EQ(parsed.slots[parsed.text.find("<b") + 1], kTag) << e.name;
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Samples, RealCode, ::testing::ValuesIn(kSamples),
                          [](const ::testing::TestParamInfo<Sample>& info) {
                            std::string name = info.param.what;
