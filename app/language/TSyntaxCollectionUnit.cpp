@@ -990,6 +990,10 @@ void TSyntaxCollection::HandlePrefixClass(CFStringRef key, CFTypeRef value) {
         if (b) CFRelease(b);
       }
     }
+  } else if (KeyIs(name, "scope-body")) {
+    d->scopeBody = ValueFlag(value);
+  } else if (KeyIs(name, "all-matches")) {
+    d->allMatches = ValueFlag(value);
   } else if (KeyIs(name, "leading-words")) {
     AssignSet(d->leadingWords, value);
   } else if (KeyIs(name, "ignore-prefix")) {
@@ -1016,6 +1020,8 @@ void TSyntaxCollection::HandleExpressionClass(CFStringRef key, CFTypeRef value) 
     d->expressionGPC = ValueText(value);
   } else if (KeyIs(name, "line-break")) {
     d->lineBreak = ValueText(value);
+  } else if (KeyIs(name, "all-matches")) {
+    d->allMatches = ValueFlag(value);
   } else if (KeyIs(name, "numeric")) {
     d->numeric = ValueFlag(value);
   } else if (KeyIs(name, "token")) {

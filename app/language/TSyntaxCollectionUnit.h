@@ -196,6 +196,11 @@ struct SyntaxPrefixData : SyntaxStandardData {
   Str63 expression;
   MetaCharacterString lineBreak;
   SInt16 token;
+  // "scope-body": with "scopes", acts only directly in the body of a scope
+  // that tracks its brackets, not in the blocks nested in it.
+  Boolean scopeBody;
+  // "all-matches": every match of "expression" names a symbol.
+  Boolean allMatches;
 };
 typedef SyntaxPrefixData* SyntaxPrefixDataPtr;
 
@@ -206,6 +211,9 @@ struct SyntaxExpressionData : SyntaxStandardData {
   SInt16 token;
   MetaCharacterString lineBreak;
   CFSetRef keywords;
+  // "all-matches": every match of the regular expression names a symbol
+  // ("use constant { A => 1, B => 2 }").
+  Boolean allMatches;
 };
 typedef SyntaxExpressionData* SyntaxExpressionDataPtr;
 

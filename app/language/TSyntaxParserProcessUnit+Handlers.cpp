@@ -90,7 +90,8 @@ int FindText(const Str255& hay, const Str255& needle) {
 // Group number token (1 to 11) of the first match of a POSIX extended
 // pattern in the text; empty when it does not match or the group took no
 // part. Patterns are compiled once and kept: declarations are frequent.
-Str255 MatchGroup(const Str255& pattern, const Str255& text, SInt16 token) {
+Str255 MatchGroup(const Str255& pattern, const Str255& text, SInt16 token, int* at = nullptr) {
+  if (at != nullptr) *at = 0;
   struct Compiled {
     RegExType handle{};
     GroupProgram* programs[12] = {};  // by token, made on first use
@@ -139,6 +140,7 @@ Str255 MatchGroup(const Str255& pattern, const Str255& text, SInt16 token) {
     int start = -1, end = -1;
     if (RunGroupProgram(program, subject, length, int(whole[0].rm_so), int(whole[0].rm_eo), start, end) == 1) {
       if (start < 0 || end - start <= 0) return Str255();
+      if (at != nullptr) *at = start + 1;
       return GNURegex::GetStringRange(text, start + 1, end);
     }
   }
@@ -146,6 +148,7 @@ Str255 MatchGroup(const Str255& pattern, const Str255& text, SInt16 token) {
   SInt16 start = 0, length = 0;
   GetMatchRegEx(slot->handle, token, start, length);
   if (length <= 0 || start < 1) return Str255();
+  if (at != nullptr) *at = start;
   return GNURegex::GetStringRange(text, start, start + length - 1);
 }
 
@@ -477,9 +480,7 @@ void TSyntaxParserProcess::HandleRangeBody() {
       // The word must stand right before the open text ("q{").
       if (!(def->openWord == st.previousWord) || st.previousWordSpan.length != st.offset) continue;
       // After a sigil or "->" the word is a name ("$y/2", "$obj->s(1)").
-      const SInt32 before = st.previousWordSpan.location - 1;
-      const UniChar c = CharAt(before);
-      if (c == '$' || c == '@' || c == '%' || c == '&' || (c == '>' && CharAt(before - 1) == '-')) continue;
+      if (AfterSigil(st.previousWordSpan.location, true)) continue;
     }
     if (!ValidStringOffset(def->open)) continue;
     if (def->anchor) {
@@ -596,6 +597,7 @@ void TSyntaxParserProcess::HandleScopeBlock() {
     block = ParserScopeBlockData();
     block.blockName = st.word;
     block.span = CFRangeMake(st.offset, 0);
+    blockOpenedAt_ = st.offset;
     block.definition = def;
     if (def->inheritSymbol && data.scopeDepth > 0) block.symbol = data.scopes[data.scopeDepth].symbol;
     return;
@@ -609,7 +611,8 @@ void TSyntaxParserProcess::HandleScopeBody() {
   ParserProcessState& st = state;
   if (data.scopeDepth > 0 && st.nonWord) {
     ParserScopeData& top = data.scopes[data.scopeDepth];
-    if (top.tracking) {
+    // A bracket in a string or a comment inside the scope is text.
+    if (top.tracking && st.contextDepth == top.contextDepth) {
       const UniChar c = st.character;
       if (!top.trackOpen.empty() && c == FromMacRoman(top.trackOpen[1])) {
         ++top.nesting;
@@ -647,7 +650,24 @@ void TSyntaxParserProcess::HandleScopeBody() {
 bool TSyntaxParserProcess::PushScope() {
   if (data.scopeDepth >= kParserStackDepth) return false;
   data.scopes[++data.scopeDepth] = ParserScopeData();
+  data.scopes[data.scopeDepth].contextDepth = state.contextDepth;
   return true;
+}
+
+// A word right after a sigil or "->" is a name, not a keyword ("$package",
+// "$obj->sub"); quote-like words also after the other sigils ("@s", "%y").
+bool TSyntaxParserProcess::AfterSigil(SInt32 wordStart, bool anySigil) {
+  const UniChar c = CharAt(wordStart - 1);
+  if (c == '$' || (c == '>' && CharAt(wordStart - 2) == '-')) return true;
+  return anySigil && (c == '@' || c == '%' || c == '&');
+}
+
+// Directly in the body of the top scope: its brackets are open once, not
+// more (a method of a class, not a block inside one).
+bool TSyntaxParserProcess::InScopeBody() {
+  if (data.scopeDepth == 0) return false;
+  const ParserScopeData& top = data.scopes[data.scopeDepth];
+  return top.tracking && top.nesting <= 1 && state.contextDepth == top.contextDepth;
 }
 
 Boolean TSyntaxParserProcess::ValidScope(Boolean change, const SyntaxStandardData& definition) {
@@ -712,16 +732,30 @@ void TSyntaxParserProcess::HandleExpressionBody() {
         if (!match.empty() && !IsWordByte(match[1])) usable = false;
       }
       if (usable && !match.empty() && ValidScope(false, *def)) {
+        // A declaration that opened a block binds to it, and to no other: a
+        // one-line "class E < X; end" has closed its block already.
+        const SInt32 keywordEnd = expression.span.location - 1;
+        const bool openedBlock = blockOpenedAt_ == keywordEnd;
+        const bool ownBlock = !openedBlock || (data.scopeBlockDepth > 0 &&
+                                               data.scopeBlocks[data.scopeBlockDepth].span.location == keywordEnd);
+        bindBlock_ = ownBlock;
+        // Without a block of its own the scope of a declaration lasts until
+        // the next one like it ("package B;" ends package A).
+        if (!incremental && !openedBlock && data.scopeDepth > 0 && data.scopes[data.scopeDepth].definition == def &&
+            SyntaxActionsContain(def->actions, kSyntaxActionScopeBlock) &&
+            SyntaxActionsContain(def->actions, kSyntaxActionSymbol))
+          data.scopes[data.scopeDepth--] = ParserScopeData();
         // The name's own span, wherever it stands after the keyword.
         const int at = FindText(raw, match);
         const SInt32 start = at > 0 ? expression.span.location + at - 1 : expression.span.location;
         const CFRange span = CFRangeMake(start, start + match.len() + (at > 0 ? 0 : 1));
         const Str63 name(match);
         SymbolInfoPtr symbol = ApplyDefinitionAction(name, span, data.scopeDepth, *def);
+        bindBlock_ = true;
         Str255 declaration = expression.collected;
         if (declaration.len() > 128) declaration.SetLength(128);
         SymbolSetSource(symbol, declaration);
-        if (!incremental) {
+        if (!incremental && ownBlock) {
           const SInt32 keywordStart = expression.span.location - expression.keyword.len();
           if (SyntaxActionsContain(def->actions, kSyntaxActionScopeBlock) &&
               SyntaxActionsContain(def->actions, kSyntaxActionSymbol) && PushScope()) {
@@ -741,6 +775,24 @@ void TSyntaxParserProcess::HandleExpressionBody() {
             SetScopeRangeTracking(data.scopeDepth, symbol, *def);
           }
         }
+        if (def->allMatches && !def->expressionGPC.empty()) {
+          // The names after the first: each match further on in the text.
+          Str255 rest = expression.collected;
+          int from = 0;
+          MatchGroup(expression.pattern, rest, token, &from);
+          for (int guard = 0; from > 0 && guard < 64; ++guard) {
+            const int restStart = from + match.len();
+            if (restStart > rest.len()) break;
+            rest = GNURegex::GetStringRange(rest, restStart, rest.len());
+            match = MatchGroup(expression.pattern, rest, token, &from);
+            if (match.empty()) break;
+            const int place = FindText(TextRange(expression.span.location, st.offset - 1), match);
+            const SInt32 first = place > 0 ? expression.span.location + place - 1 : expression.span.location;
+            SymbolSetSource(ApplyDefinitionAction(Str63(match), CFRangeMake(first, first + match.len()),
+                                                  data.scopeDepth, *def),
+                            declaration);
+          }
+        }
       }
       expression = ParserExpressionData();
     }
@@ -748,7 +800,7 @@ void TSyntaxParserProcess::HandleExpressionBody() {
   }
   if (st.nonWord || st.word.empty()) return;
   const WordEntry* entry = CurrentWordEntry();
-  if (entry == nullptr) return;
+  if (entry == nullptr || AfterSigil(st.wordSpan.location, false)) return;
   for (SyntaxExpressionDataPtr def : entry->expressions) {
     if (!GetContext(*def) || !ValidScope(false, *def)) continue;
     expression.active = true;
@@ -780,33 +832,57 @@ void TSyntaxParserProcess::HandlePrefixBody() {
       if (def->token == 0) def->token = 1;
       pending.span.length = st.offset;
       const Str255 text = TextRange(pending.span.location, st.offset);
-      Str255 name = MatchGroup(Str255(def->expression), text, def->token);
+      int at = 0;
+      Str255 name = MatchGroup(Str255(def->expression), text, def->token, &at);
       TrimWhiteSpace(name);
       if (!name.empty()) {
-        SymbolInfoPtr symbol = ApplyDefinitionAction(Str63(name), pending.span, data.scopeDepth, *def);
+        // The span of the name itself when the pattern says where it is.
+        CFRange span = pending.span;
+        if (at > 0) {
+          while (at <= text.len() && (text[at] == ' ' || text[at] == '\t' || text[at] == '\r')) ++at;
+          span = CFRangeMake(pending.span.location + at - 1, pending.span.location + at - 1 + name.len());
+        }
+        SymbolInfoPtr symbol = ApplyDefinitionAction(Str63(name), span, data.scopeDepth, *def);
         Str255 declaration = text;
+        TrimWhiteSpace(declaration);
         if (declaration.len() > 128) declaration.SetLength(128);
         SymbolSetSource(symbol, declaration);
+        // The names after the first, each further on in the text.
+        for (int from = at, guard = 0; def->allMatches && at > 0 && guard < 64; ++guard) {
+          from += name.len();
+          if (from > text.len()) break;
+          int next = 0;
+          name = MatchGroup(Str255(def->expression), GNURegex::GetStringRange(text, from, text.len()), def->token, &next);
+          if (name.empty() || next <= 0) break;
+          from += next - 1;
+          const SInt32 first = pending.span.location + from - 1;
+          SymbolSetSource(ApplyDefinitionAction(Str63(name), CFRangeMake(first, first + name.len()),
+                                                data.scopeDepth, *def),
+                          declaration);
+        }
       }
       pending = ParserPrefixData();
+      // The character that ended it may start the next one (a line break
+      // ends one line and begins the next).
+      if (!Index()->prefixCharacters.test(st.character)) return;
+    } else {
+      if (st.nonWord) return;
+      if (!pending.prefixName.empty() && pending.symbolName.empty()) {
+        // A declaration word names the word after it.
+        pending.symbolName = st.word;
+        pending.span = st.wordSpan;
+      } else if (pending.prefixName.empty()) {
+        if (def->ignorePrefix) pending.prefixName = st.word;
+        else pending.prefixName = Str63(Str255(pending.prefix) + st.word);
+        pending.symbolName = pending.prefixName;
+        pending.span.length = st.offset + 1;
+      }
+      const Str63 name = pending.symbolName;
+      const CFRange span = pending.span;
+      pending = ParserPrefixData();
+      ApplyDefinitionAction(name, span, data.scopeDepth, *def);
       return;
     }
-    if (st.nonWord) return;
-    if (!pending.prefixName.empty() && pending.symbolName.empty()) {
-      // A declaration word names the word after it.
-      pending.symbolName = st.word;
-      pending.span = st.wordSpan;
-    } else if (pending.prefixName.empty()) {
-      if (def->ignorePrefix) pending.prefixName = st.word;
-      else pending.prefixName = Str63(Str255(pending.prefix) + st.word);
-      pending.symbolName = pending.prefixName;
-      pending.span.length = st.offset + 1;
-    }
-    const Str63 name = pending.symbolName;
-    const CFRange span = pending.span;
-    pending = ParserPrefixData();
-    ApplyDefinitionAction(name, span, data.scopeDepth, *def);
-    return;
   }
 
   const LibraryIndex* index = Index();
@@ -839,6 +915,7 @@ void TSyntaxParserProcess::HandlePrefixBody() {
     }
     if (def->compileMode && !collecting) continue;
     if (def->prefixes == nullptr) continue;
+    if (def->scopeBody && !InScopeBody()) continue;
     if (wordEnd) {
       const UniChar first = At(st.wordSpan.location);
       if (entry.prefixes.ContainsUnit(first) && ValidScope(false, *def) && GetContext(*def)) {
@@ -894,7 +971,7 @@ SymbolInfoPtr TSyntaxParserProcess::ApplyDefinitionAction(const Str63& name, CFR
       source.controller->ApplySymbol(span, symbol);
   }
   if (SyntaxActionsContain(actions, kSyntaxActionScopeBlock) && !incremental && data.scopeBlockDepth > 0 &&
-      symbol != nullptr)
+      symbol != nullptr && bindBlock_)
     data.scopeBlocks[data.scopeBlockDepth].symbol = symbol;
   if (SyntaxActionsContain(actions, kSyntaxActionHeader) && !incremental && collecting)
     ApplyHeaderAction(Str255(name));

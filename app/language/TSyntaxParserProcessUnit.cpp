@@ -95,6 +95,8 @@ static bool DecodeWide(const unsigned char* bytes, size_t count, std::vector<Uni
   } else {
     return false;
   }
+  // A mark followed by a broken last unit is not a mark but other text.
+  if ((count - size_t(width)) % size_t(width) != 0) return false;
   out.resize(count);  // never more units than bytes
   UniChar* const base = out.data();
   UniChar* w = base;
@@ -807,6 +809,7 @@ void TSyntaxParserHandler::OpenScope(const Str63& name, SymbolInfoPtr symbol) {
   scope = ParserScopeData();
   scope.scopeName = name;
   scope.symbol = symbol;
+  scope.contextDepth = process->state.contextDepth;
 }
 
 void TSyntaxParserHandler::PrintLocation() {

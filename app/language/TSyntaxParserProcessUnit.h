@@ -168,6 +168,7 @@ struct ParserScopeData {
   XMLChar trackClose;
   SymbolInfoPtr symbol = nullptr;
   SyntaxStandardDataPtr definition = nullptr;  // a scope or the expression that opened it
+  SInt16 contextDepth = 0;  // its brackets count only in the context it opened in
 };
 
 struct ParserScopeBlockData {
@@ -298,6 +299,8 @@ class TSyntaxParserProcess : public TObject {
   void FinishDescriptor();
   SymbolInfoPtr LookUpGlobalSymbol(const Str255& name);
   bool PushScope();
+  bool AfterSigil(SInt32 wordStart, bool anySigil);
+  bool InScopeBody();
   void HandleEmbededLanguageBody();
   void HandleRangeBody();
   bool OperandExpected(const SyntaxRangeData& definition);
@@ -348,6 +351,8 @@ class TSyntaxParserProcess : public TObject {
   SInt32 skip_ = 0;          // characters the next Run steps over (open and close texts)
   SInt32 firstOffset_ = 0;   // absolute offset of the parse's first character
   Str255 descriptorDate_;    // the file's date, written when the parse completes
+  SInt32 blockOpenedAt_ = -1;
+  bool bindBlock_ = true;  // a symbol may be bound to the top scope block  // where the word that opened the last scope block ends
   bool progressSent_ = false;
   bool preprocessor_ = false;  // the top context is "preprocessor"
   bool released_ = false;

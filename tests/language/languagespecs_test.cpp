@@ -397,7 +397,7 @@ class LanguageChecker {
             if (pair.find(' ') == std::string::npos) Fault(where, "\"" + pair + "\" is not \"A B\"");
         } else if (key == "leading-words") {
           ExpectWords(where, v, false);
-        } else if (key == "ignore-prefix") {
+        } else if (key == "ignore-prefix" || key == "scope-body" || key == "all-matches") {
           ExpectBoolean(where, v);
         } else if (key == "expression") {
           ExpectString(where, v, 63, &regex);
@@ -419,7 +419,7 @@ class LanguageChecker {
         } else if (key == "line-break") {
           ExpectString(where, v, 2, &lineBreak);
           ExpectMetaOrCharacter(where, lineBreak);
-        } else if (key == "numeric") {
+        } else if (key == "numeric" || key == "all-matches") {
           ExpectBoolean(where, v);
         } else if (key == "token") {
           token = ExpectDigits(where, v);
@@ -839,7 +839,7 @@ const Sample kSamples[] = {
      {{"import", kKeyword}, {"'./util.js'", kString}, {"/* c */", kComment}, {"Widget", kClass},
       {"`<b>", kString}, {"${this", kVariable}, {"handler", kFunction}, {"console", kBuiltin}, {"\"s\"", kString},
       {"null", kConstant}, {"count", kVariable}, {"0;", kNumber}},
-     "Widget<>:class,handler<>:function variable", "util.js"},
+     "Widget<>:class,handler<>:function variable,render<Widget>:method", "util.js"},
     {"site.css", "css",
      "@import url(\"css/base.css\");\n/* .no */\n"
      "body, .nav-item > a:hover, #header { font-family: \"Sans\"; background: #fff url(bg.png); }\n"
@@ -863,7 +863,8 @@ const Sample kSamples[] = {
      {{"require", kBuiltin}, {"'json'", kString}, {"# note", kComment}, {"module", kKeyword}, {"Cart\n", kClass},
       {"total?", kMethod}, {"@items.empty", kInstance}, {":price", kConstant}, {"\"#{", kString},
       {"#{@name}", kVariable}, {"helper", kFunction}, {"$stdout", kGlobal}, {"%w[a b]", kString}},
-     "Cart<Shop>:class,Shop<>:module,helper<>:function,to_s<Cart>:method,total?<Cart>:method", "json"},
+     "Cart<Shop>:class,Error<Shop>:class,Shop<>:module,helper<>:function,to_s<Cart>:method,total?<Cart>:method",
+     "json"},
     {"data.xml", "xml",
      "<?xml version=\"1.0\"?>\n<!-- c -->\n<xsl:sheet id=\"s1\" a=\"b\"><![CDATA[ <x> ]]>&amp;</xsl:sheet>\n",
      {{"<?xml", kKeyword}, {"<!-- c -->", kComment}, {"<xsl:sheet", kTag}, {" id=", kAttribute},

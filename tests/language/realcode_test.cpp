@@ -279,6 +279,43 @@ const Sample kSamples[] = {
      {{"%Q[x [y] z]", kString}, {"\nb = ", kPlain}, {"%w(a (b) c)", kString}, {"\nc = ", kPlain},
       {"%i[d [e]]", kString}, {"\nd = ", kPlain}, {"'ok'", kString}},
      nullptr},
+
+    // --- Symbols ------------------------------------------------------------------------
+    {"php imports, constants, anonymous classes and braces in strings", "cart.php",
+     "<?php\nnamespace App;\nuse function strlen;\nuse const PHP_EOL;\nclass Cart {\n    const LIMIT = 5;\n"
+     "    const int MAX = 9;\n    public function add($x) { return \"}\"; }\n    /* } */\n"
+     "    public function __construct() { $s = '{'; }\n"
+     "    public function total() { $o = new class implements Countable { }; return 1; }\n}\n"
+     "class Order extends Base implements JsonSerializable {\n    public function __construct() {}\n}\n"
+     "function helper() {}\n",
+     {{"Cart", kClass}, {"LIMIT", kConstant}, {"MAX", kConstant}, {"add", kMethod}, {"\"}\"", kString},
+      {"/* } */", kComment}, {"__construct", kMethod}, {"total", kMethod}, {"Order", kClass}, {"helper", kFunction}},
+     "Cart<>:class,LIMIT<Cart>:class constant,MAX<Cart>:class constant,Order<>:class,__construct<Cart>:method,"
+     "__construct<Order>:method,add<Cart>:method,helper<>:function,total<Cart>:method"},
+    {"js class methods and functions held in variables", "w.js",
+     "class Widget extends Base {\n  constructor(a) {\n    this.s = \"}\";\n    if (a) { run(); }\n  }\n"
+     "  static async load(id) {\n    for (let i = 0; i < 3; i++) {}\n  }\n  get size() { return 1; }\n"
+     "  render() { return `}`; }\n}\nclass Other {\n  render() {}\n}\n"
+     "const handler = async (e) => { };\nconst f = function (x) {};\nlet g = x => x * 2;\nfunction top() {}\n",
+     {{"constructor", kMethod}, {"load", kMethod}, {"size", kMethod}, {"render", kMethod}, {"render", kMethod},
+      {"top", kFunction}},
+     "Other<>:class,Widget<>:class,constructor<Widget>:method,f<>:function variable,g<>:function variable,"
+     "handler<>:function variable,load<Widget>:method,render<Other>:method,render<Widget>:method,"
+     "size<Widget>:method,top<>:function"},
+    {"ruby one-line classes, operator and class methods, accessors", "shop.rb",
+     "module Shop\n  class Error < StandardError; end\n  class Cart\n    attr_reader :items, :total\n"
+     "    def initialize; end\n    def []=(k, v); end\n    def self.build; end\n    def Cart::make; end\n"
+     "  end\n  class Order\n    def initialize\n    end\n  end\nend\ndef helper; end\n",
+     {}, "Cart<Shop>:class,Error<Shop>:class,Order<Shop>:class,Shop<>:module,[]=<Cart>:method,build<Cart>:method,"
+     "helper<>:function,initialize<Cart>:method,initialize<Order>:method,items<Cart>:accessor,make<Cart>:method,"
+     "total<Cart>:accessor"},
+    {"perl packages, constants and a variable named package", "foo.pl",
+     "package Foo::Bar;\nuse constant { ALPHA => 1, BETA => 2 };\nuse constant GAMMA => 3;\n"
+     "sub new { my $package = shift; if ($package eq \"main\") { return 1; } }\nsub run { }\n"
+     "package Other;\nsub new { }\n",
+     {{"ALPHA", kConstant}, {"BETA", kConstant}, {"GAMMA", kConstant}},
+     "ALPHA<Foo::Bar>:constant,BETA<Foo::Bar>:constant,Foo::Bar<>:package,GAMMA<Foo::Bar>:constant,"
+     "Other<>:package,new<Foo::Bar>:method,new<Other>:method,run<Foo::Bar>:method"},
 };
 
 // The same page in the wide encodings, known by their byte-order marks.

@@ -1,5 +1,5 @@
 """JavaScript, on its own or inside script elements of HTML."""
-from builder import Language, LINE, SYMBOL
+from builder import Language, CR, LINE, SYMBOL
 
 RESERVED = """break case catch class const continue debugger default delete do else
 export extends finally for function if import in instanceof let new return
@@ -81,6 +81,12 @@ def build():
                  expression_gpc="^class[[:space:]]+" + ident, token=1,
                  icon="sxCL", style="class", actions=SYMBOL + ["scope"],
                  scope_range={"open": "{", "close": "}"})
+    # A method is a line directly in a class body that names it before its
+    # parameters: "render() {", "static async load(id) {", "get size() {".
+    s.prefix("method", prefixes=[CR], context="empty", precedence=20, line_break=LINE,
+             expression="^\\s*((static|async|get|set)\\s+)*[*#]?(\\w+)\\s*\\(", token=3,
+             scopes=["class"], scope_body=True, allow_overloading=True,
+             icon="sxMT", style="method", actions=SYMBOL)
     s.expression("function", keywords=["function"], context="empty", line_break="(",
                  expression_gpc="^function[[:space:]]*\\*?[[:space:]]*" + ident, token=1,
                  icon="sxFU", style="function", actions=SYMBOL)

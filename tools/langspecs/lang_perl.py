@@ -98,10 +98,13 @@ def build():
 
     s.prefix("variable", prefixes=["$", "@", "%"], context="empty", precedence=10,
              style="variable", actions=["style"])
+    # "use constant PI => 3;" and "use constant { A => 1, B => 2 };" declare
+    # every name before a "=>".
+    s.prefix("constant", prefixes=["constant"], context="empty", precedence=30,
+             expression="([A-Za-z_][A-Za-z0-9_]*)[[:space:]]*=>", line_break=";", token=1,
+             all_matches=True, icon="sxCS", style="constant", actions=SYMBOL)
     s.prefix("interpolated variable", prefixes=["$", "@"], context="string",
              precedence=20, style="variable", actions=["style"])
-    s.prefix("constant", prefixes=["constant"], context="empty", precedence=30,
-             icon="sxCS", style="constant", actions=SYMBOL)
 
     name = "([A-Za-z_][A-Za-z0-9_:]*)"
     # A package is a scope that no brace ends: it lasts until the next one,
@@ -112,7 +115,8 @@ def build():
                  icon="sxCL", style="class", actions=SYMBOL + ["scope-block"])
     s.expression("method", keywords=["sub"], context="empty", line_break="{",
                  expression_gpc="^sub[[:space:]]+" + name, token=1, scopes=["package"],
-                 icon="sxMT", style="method", actions=SYMBOL)
+                 allow_overloading=True, icon="sxMT", style="method", actions=SYMBOL)
+
     s.expression("function", keywords=["sub"], context="empty", line_break="{",
                  expression_gpc="^sub[[:space:]]+" + name, token=1,
                  icon="sxFU", style="function", actions=SYMBOL)

@@ -102,24 +102,33 @@ def build():
     s.prefix("symbol", prefixes=[":"], context="empty", precedence=30,
              style="constant", actions=["style"])
 
-    # A class or module is a scope for as long as its block lasts. The name
-    # is known only at the end of the line, so a one-line class ("class E <
-    # StandardError; end"), whose block has closed by then, is left out
-    # rather than bound to the enclosing block.
+    # A class or module is a scope for as long as its block lasts. A one-line
+    # class ("class E < StandardError; end") has closed its block by the end
+    # of the line: it is a symbol, bound to no block.
     for kw in ["class", "module"]:
         s.expression(kw, keywords=[kw], context="empty", line_break=LINE,
-                     expression_gpc="^%s[[:space:]]+([A-Z][A-Za-z0-9_:]*)[^;]*$" % kw,
+                     expression_gpc="^%s[[:space:]]+([A-Z][A-Za-z0-9_:]*)" % kw,
                      token=1, icon="sxCL", style="class",
                      actions=SYMBOL + ["scope-block"])
     # Methods are not scopes: nothing in them needs a parent, and a one-line
-    # method ("def to_s; name; end") stays harmless.
-    method = "^def[[:space:]]+(self\\.)?([A-Za-z_][A-Za-z0-9_]*[?!=]?)"
+    # method ("def to_s; name; end") stays harmless. "def self.x" and
+    # "def Foo::x" name x; operators ("def []=", "def <=>") are names too.
+    # Methods of different classes may share a name ("initialize").
+    method = ("^def[[:space:]]+([A-Za-z_][A-Za-z0-9_]*(\\.|::))?"
+              "([A-Za-z_][A-Za-z0-9_]*[?!=]?|\\[\\]=?|<=>|===?|=~|![=~]?|<<|>>|<=|>=|"
+              "[-+*/%<>~^&|]@?|\\*\\*)")
     s.expression("method", keywords=["def"], context="empty", line_break=LINE,
-                 expression_gpc=method, token=2, scopes=["class", "module"],
-                 icon="sxMT", style="method", actions=SYMBOL)
+                 expression_gpc=method, token=3, scopes=["class", "module"],
+                 allow_overloading=True, icon="sxMT", style="method", actions=SYMBOL)
     s.expression("function", keywords=["def"], context="empty", line_break=LINE,
-                 expression_gpc=method, token=2, scopes=["root"],
+                 expression_gpc=method, token=3, scopes=["root"],
                  icon="sxFU", style="function", actions=SYMBOL)
+    # "attr_reader :name, :size": every name is an accessor of the class.
+    s.expression("accessor", keywords=["attr_reader", "attr_writer", "attr_accessor"],
+                 context="empty", line_break=LINE, all_matches=True,
+                 expression_gpc=":([A-Za-z_][A-Za-z0-9_]*)", token=1,
+                 scopes=["class", "module"], allow_overloading=True,
+                 icon="sxMT", style="method", actions=SYMBOL)
     s.expression("require", keywords=["require", "require_relative", "load"],
                  context="empty", line_break=LINE,
                  expression_gpc="['\"]([^'\"]*/)?([^/'\"]+)['\"]", token=2,
