@@ -1114,6 +1114,8 @@ void TSyntaxCollection::HandlePrefixClass(CFStringRef key, CFTypeRef value) {
     }
   } else if (KeyIs(name, "scope-body")) {
     d->scopeBody = ValueFlag(value);
+  } else if (KeyIs(name, "line-start")) {
+    d->lineStart = ValueFlag(value);
   } else if (KeyIs(name, "all-matches")) {
     d->allMatches = ValueFlag(value);
   } else if (KeyIs(name, "leading-words")) {

@@ -201,6 +201,10 @@ struct SyntaxPrefixData : SyntaxStandardData {
   Boolean scopeBody;
   // "all-matches": every match of "expression" names a symbol.
   Boolean allMatches;
+  // "line-start": acts only on the first word of a line. A word whose first
+  // character is a prefix is matched with "expression" together with the
+  // rest of its line.
+  Boolean lineStart;
 };
 typedef SyntaxPrefixData* SyntaxPrefixDataPtr;
 

@@ -918,7 +918,30 @@ void TSyntaxParserProcess::HandlePrefixBody() {
     if (def->scopeBody && !InScopeBody()) continue;
     if (wordEnd) {
       const UniChar first = At(st.wordSpan.location);
-      if (entry.prefixes.ContainsUnit(first) && ValidScope(false, *def) && GetContext(*def)) {
+      if (entry.prefixes.ContainsUnit(first) && ValidScope(false, *def) && GetContext(*def) &&
+          (!def->lineStart || st.atLineStart)) {
+        if (!def->expression.empty()) {
+          // The pattern reads the rest of the line the word begins ("MAX =
+          // 10") at once, so no prefix waits and the line's others still act.
+          Str255 line;
+          const SInt16 back = SInt16(st.wordSpan.location - st.offset);
+          for (SInt16 n = back; line.len() < 255; ++n) {
+            const UniChar c = GetCharacterAtOffset(n);
+            if (c == 0 || c == '\r' || c == '\n') break;
+            line += ToMacRoman(c);
+          }
+          if (def->token == 0) def->token = 1;
+          int at = 0;
+          const Str255 name = MatchGroup(Str255(def->expression), line, def->token, &at);
+          if (name.empty() || at <= 0) continue;
+          const SInt32 start = st.wordSpan.location + at - 1;
+          Str255 declaration = line;
+          TrimWhiteSpace(declaration);
+          if (declaration.len() > 128) declaration.SetLength(128);
+          SymbolSetSource(ApplyDefinitionAction(Str63(name), CFRangeMake(start, start + name.len()), data.scopeDepth, *def),
+                          declaration);
+          return;
+        }
         ApplyDefinitionAction(st.word, CFRangeMake(st.wordSpan.location, st.offset + 1), data.scopeDepth, *def);
         return;
       }

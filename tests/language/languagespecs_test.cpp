@@ -397,7 +397,7 @@ class LanguageChecker {
             if (pair.find(' ') == std::string::npos) Fault(where, "\"" + pair + "\" is not \"A B\"");
         } else if (key == "leading-words") {
           ExpectWords(where, v, false);
-        } else if (key == "ignore-prefix" || key == "scope-body" || key == "all-matches") {
+        } else if (key == "ignore-prefix" || key == "scope-body" || key == "all-matches" || key == "line-start") {
           ExpectBoolean(where, v);
         } else if (key == "expression") {
           ExpectString(where, v, 63, &regex);

@@ -303,10 +303,13 @@ const Sample kSamples[] = {
      "handler<>:function variable,load<Widget>:method,render<Other>:method,render<Widget>:method,"
      "size<Widget>:method,top<>:function"},
     {"ruby one-line classes, operator and class methods, accessors", "shop.rb",
-     "module Shop\n  class Error < StandardError; end\n  class Cart\n    attr_reader :items, :total\n"
+     "module Shop\n  class Error < StandardError; end\n  class Cart\n    attr_reader :items, :total\n    MAX = 10\n"
+     "    Cart.log(:x) if MAX == 1\n"
      "    def initialize; end\n    def []=(k, v); end\n    def self.build; end\n    def Cart::make; end\n"
      "  end\n  class Order\n    def initialize\n    end\n  end\nend\ndef helper; end\n",
-     {}, "Cart<Shop>:class,Error<Shop>:class,Order<Shop>:class,Shop<>:module,[]=<Cart>:method,build<Cart>:method,"
+     {{"MAX", kConstant}, {":x", kConstant}, {"MAX", kConstant}},
+     "Cart<Shop>:class,Error<Shop>:class,MAX<Cart>:constant,Order<Shop>:class,Shop<>:module,[]=<Cart>:method,"
+     "build<Cart>:method,"
      "helper<>:function,initialize<Cart>:method,initialize<Order>:method,items<Cart>:accessor,make<Cart>:method,"
      "total<Cart>:accessor"},
     {"perl packages, constants and a variable named package", "foo.pl",

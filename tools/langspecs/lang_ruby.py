@@ -101,6 +101,11 @@ def build():
              style="global-variable", actions=["style"])
     s.prefix("symbol", prefixes=[":"], context="empty", precedence=30,
              style="constant", actions=["style"])
+    # "MAX = 10": a capitalised word that begins a line and is assigned.
+    s.prefix("constant", prefixes=list("ABCDEFGHIJKLMNOPQRSTUVWXYZ"), context="empty",
+             precedence=40, line_start=True, line_break=LINE,
+             expression="^([A-Z][A-Za-z0-9_]*)[[:space:]]*=([^=~>]|$)", token=1,
+             allow_overloading=True, icon="sxCS", style="constant", actions=SYMBOL)
 
     # A class or module is a scope for as long as its block lasts. A one-line
     # class ("class E < StandardError; end") has closed its block by the end
