@@ -1146,6 +1146,8 @@ void TSyntaxCollection::HandleExpressionClass(CFStringRef key, CFTypeRef value) 
     d->lineBreak = ValueText(value);
   } else if (KeyIs(name, "all-matches")) {
     d->allMatches = ValueFlag(value);
+  } else if (KeyIs(name, "also-break")) {
+    d->alsoBreak = ValueText(value);
   } else if (KeyIs(name, "numeric")) {
     d->numeric = ValueFlag(value);
   } else if (KeyIs(name, "token")) {

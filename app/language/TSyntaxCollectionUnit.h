@@ -218,6 +218,9 @@ struct SyntaxExpressionData : SyntaxStandardData {
   // "all-matches": every match of the regular expression names a symbol
   // ("use constant { A => 1, B => 2 }").
   Boolean allMatches;
+  // "also-break": a second character that ends the expression, as a ";"
+  // ends a statement before its line does.
+  XMLChar alsoBreak;
 };
 typedef SyntaxExpressionData* SyntaxExpressionDataPtr;
 

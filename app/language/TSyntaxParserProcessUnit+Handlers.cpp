@@ -709,7 +709,9 @@ void TSyntaxParserProcess::HandleExpressionBody() {
     if (!st.nonWord) expression.collected += st.word;
     else if (st.character != 0) expression.collected += ToMacRoman(st.character);
     SyntaxExpressionDataPtr def = expression.definition;
-    if (ValidOffsetMetaCharacter(expression.lineBreak) && GetContext(*def)) {
+    // The statement may also end before the line does ("const a = 1; class B").
+    const bool alsoEnds = st.nonWord && !def->alsoBreak.empty() && st.character == FromMacRoman(def->alsoBreak[1]);
+    if ((ValidOffsetMetaCharacter(expression.lineBreak) || alsoEnds) && GetContext(*def)) {
       expression.span.length = st.offset;
       if (def->token == 0) def->token = 1;
       const SInt16 token = def->token;

@@ -419,6 +419,9 @@ class LanguageChecker {
         } else if (key == "line-break") {
           ExpectString(where, v, 2, &lineBreak);
           ExpectMetaOrCharacter(where, lineBreak);
+        } else if (key == "also-break") {
+          std::string also;
+          if (ExpectString(where, v, 1, &also) && also.size() != 1) Fault(where, "one character");
         } else if (key == "numeric" || key == "all-matches") {
           ExpectBoolean(where, v);
         } else if (key == "token") {

@@ -206,6 +206,11 @@ const Sample kSamples[] = {
      {{"/\\//", kString}, {"g,", kPlain}, {"\"-\"", kString}, {"b", kFunction}, {"2", kNumber}, {"/", kPlain},
       {"3", kNumber}},
      "a<>:function,b<>:function"},
+    {"js minified statements end at their semicolons", "m2.js",
+     "import {a} from './a.js';const x=1;class K extends B{m(){return x/2}}const f=function(y){return y};"
+     "let g=(z)=>z;function h(){}\n",
+     {{"'./a.js'", kString}, {"K", kClass}, {"f", kFunction}, {"g", kFunction}, {"h", kFunction}},
+     "K<>:class,f<>:function variable,g<>:function variable,h<>:function"},
     {"js division after names, numbers and brackets", "d.js",
      "var x = a / b / c, y = (a) / 2 / (b), z = arr[0] / 4; // '\nvar s = \"/\";\n",
      {{" / b / c", kPlain}, {") / ", kPlain}, {"] / ", kPlain}, {"// '", kComment}, {"\"/\"", kString}},

@@ -92,12 +92,13 @@ def build():
                  icon="sxFU", style="function", actions=SYMBOL)
     # const name = function ... / const name = (...) => / const name = x =>
     s.expression("function variable", keywords=["var", "let", "const"], context="empty",
-                 line_break=LINE,
+                 line_break=LINE, also_break=";",
                  expression_gpc="^(var|let|const)[[:space:]]+" + ident +
                  "[[:space:]]*=[[:space:]]*(async[[:space:]]*)?"
                  "(function|\\([^)]*\\)[[:space:]]*=>|[A-Za-z_$][A-Za-z0-9_$]*[[:space:]]*=>)",
                  token=2, icon="sxFU", style="function", actions=SYMBOL)
-    s.expression("import", keywords=["import"], context="empty", line_break=LINE,
+    # A statement ends at its line or at a ";" before it (minified code).
+    s.expression("import", keywords=["import"], context="empty", line_break=LINE, also_break=";",
                  expression_gpc="['\"]([^'\"]*/)?([^/'\"]+)['\"]", token=2,
                  actions=["header"])
     return s
