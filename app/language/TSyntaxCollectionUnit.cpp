@@ -3,7 +3,9 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cctype>
 #include <bit>
+#include <cstdlib>
 #include <cstring>
 #include <cstdio>
 #include <memory>
@@ -293,13 +295,133 @@ void BuildWordCharacters(SyntaxLibraryPtr library) {
       library);
 }
 
+// The size a regular expression grows to when the library compiles it: a
+// repetition copies what it repeats ("x+" is "xx*", "x{2,5}" five copies), so
+// stacked and nested repetitions multiply ("a" and twenty "+" make a million
+// copies, seconds of work and hundreds of megabytes). Saturates at kLimit.
+class PatternSize {
+ public:
+  static constexpr double kLimit = 1e9;
+  explicit PatternSize(const char* p) : p_(p) {}
+  double Measure() {
+    const double size = Alternation();
+    return *p_ == 0 ? size : kLimit;  // an unbalanced ")" is not measured
+  }
+
+ private:
+  double Alternation() {
+    double size = Sequence();
+    while (*p_ == '|') {
+      ++p_;
+      size += Sequence() + 1;
+    }
+    return Cap(size);
+  }
+  double Sequence() {
+    double size = 0;
+    while (*p_ != 0 && *p_ != '|' && *p_ != ')') size = Cap(size + Piece());
+    return size;
+  }
+  double Piece() {
+    double size = Atom();
+    for (;;) {
+      if (*p_ == '*' || *p_ == '?') {
+        ++p_;
+        size += 1;
+      } else if (*p_ == '+') {
+        ++p_;
+        size = size * 2 + 1;
+      } else if (*p_ == '{' && std::isdigit(static_cast<unsigned char>(p_[1]))) {
+        char* end = nullptr;
+        const double low = double(std::strtoul(p_ + 1, &end, 10));
+        double high = low;
+        if (*end == ',') {
+          high = std::isdigit(static_cast<unsigned char>(end[1])) ? double(std::strtoul(end + 1, &end, 10)) : low + 1;
+          if (*end == ',') ++end;  // malformed: the library refuses it anyway
+        }
+        p_ = *end == '}' ? end + 1 : end;
+        size = size * std::max({low, high, 1.0}) + 1;
+      } else {
+        return Cap(size);
+      }
+      size = Cap(size);
+    }
+  }
+  double Atom() {
+    switch (*p_) {
+      case '(': {
+        ++p_;
+        const double size = Alternation();
+        if (*p_ == ')') ++p_;
+        return size + 1;
+      }
+      case '[': {
+        // A bracket expression is one node: "[]...]", "[^]...]", "[:class:]".
+        ++p_;
+        if (*p_ == '^') ++p_;
+        if (*p_ == ']') ++p_;
+        while (*p_ != 0 && *p_ != ']') {
+          if (*p_ == '[' && (p_[1] == ':' || p_[1] == '.' || p_[1] == '=')) {
+            const char close = p_[1];
+            p_ += 2;
+            while (*p_ != 0 && !(*p_ == close && p_[1] == ']')) ++p_;
+            if (*p_ != 0) p_ += 2;
+          } else {
+            ++p_;
+          }
+        }
+        if (*p_ == ']') ++p_;
+        return 1;
+      }
+      case '\\':
+        ++p_;
+        if (*p_ != 0) ++p_;
+        return 1;
+      default:
+        ++p_;
+        return 1;
+    }
+  }
+  static double Cap(double size) { return size > kLimit ? kLimit : size; }
+  const char* p_;
+};
+
+// Patterns of the language files stay well below this; a pattern above it
+// would stall every parse that meets it.
+constexpr double kMaxPatternSize = 20000;
+
+// The regular expression of a definition, if it has one.
+Str255 DefinitionPattern(SyntaxStandardDataPtr definition) {
+  if (definition->definitionClass == kSyntaxClassExpression)
+    return static_cast<SyntaxExpressionDataPtr>(definition)->expressionGPC;
+  if (definition->definitionClass == kSyntaxClassPrefix)
+    return Str255(static_cast<SyntaxPrefixDataPtr>(definition)->expression);
+  return Str255();
+}
+
 // Enters the definition being read in the library's definitions (the first
-// of a name wins) and closes it.
+// of a name wins) and closes it. A definition whose regular expression is
+// too large to compile is left out.
 void RegisterCurrentDefinition(TSyntaxCollection* collection) {
   SyntaxStandardDataPtr definition = collection->currentDefinition;
   SyntaxLibraryPtr library = collection->currentLibrary;
   collection->currentDefinition = nullptr;
   if (definition == nullptr || library == nullptr) return;
+  if (const Str255 pattern = DefinitionPattern(definition); !pattern.empty()) {
+    if (PatternSize(pattern.str().c_str()).Measure() > kMaxPatternSize) {
+      Complain(library->language, "the regular expression of \"" + definition->definitionName.str() +
+                                      "\" is too large to compile; definition left out");
+      CFMutableArrayRef array = GetSyntaxClassArray(library, definition->definitionClass);
+      const CFIndex count = array != nullptr ? CFArrayGetCount(array) : 0;
+      for (CFIndex i = count - 1; i >= 0; --i) {
+        if (CFArrayGetValueAtIndex(array, i) != definition) continue;
+        CFArrayRemoveValueAtIndex(array, i);
+        break;
+      }
+      DisposeDefinition(definition);
+      return;
+    }
+  }
   CFStringRef name = CFStringCreateWithPascalString(nullptr, definition->definitionName.data(), kCFStringEncodingMacRoman);
   if (name == nullptr) return;
   if (CFDictionaryGetValue(library->definitions, name) == nullptr) {
@@ -908,6 +1030,20 @@ void TSyntaxCollection::HandleRangeClass(CFStringRef key, CFTypeRef value) {
     d->singleLine = ValueFlag(value);
   } else if (KeyIs(name, "unbalanced")) {
     d->unbalanced = ValueFlag(value);
+  } else if (KeyIs(name, "operand")) {
+    d->operand = ValueFlag(value);
+  } else if (KeyIs(name, "operand-words")) {
+    AssignSet(d->operandWords, value);
+  } else if (KeyIs(name, "balanced")) {
+    d->balanced = ValueFlag(value);
+  } else if (KeyIs(name, "tag")) {
+    d->tag = ValueFlag(value);
+  } else if (KeyIs(name, "indented-close")) {
+    d->indentedClose = ValueFlag(value);
+  } else if (KeyIs(name, "tag-alone")) {
+    d->tagAlone = ValueFlag(value);
+  } else if (KeyIs(name, "parts")) {
+    d->parts = ValueNumber(value);
   }
 }
 
@@ -976,6 +1112,12 @@ void TSyntaxCollection::HandlePrefixClass(CFStringRef key, CFTypeRef value) {
         if (b) CFRelease(b);
       }
     }
+  } else if (KeyIs(name, "scope-body")) {
+    d->scopeBody = ValueFlag(value);
+  } else if (KeyIs(name, "line-start")) {
+    d->lineStart = ValueFlag(value);
+  } else if (KeyIs(name, "all-matches")) {
+    d->allMatches = ValueFlag(value);
   } else if (KeyIs(name, "leading-words")) {
     AssignSet(d->leadingWords, value);
   } else if (KeyIs(name, "ignore-prefix")) {
@@ -1002,6 +1144,10 @@ void TSyntaxCollection::HandleExpressionClass(CFStringRef key, CFTypeRef value) 
     d->expressionGPC = ValueText(value);
   } else if (KeyIs(name, "line-break")) {
     d->lineBreak = ValueText(value);
+  } else if (KeyIs(name, "all-matches")) {
+    d->allMatches = ValueFlag(value);
+  } else if (KeyIs(name, "also-break")) {
+    d->alsoBreak = ValueText(value);
   } else if (KeyIs(name, "numeric")) {
     d->numeric = ValueFlag(value);
   } else if (KeyIs(name, "token")) {

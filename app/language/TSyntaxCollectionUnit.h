@@ -147,6 +147,26 @@ struct SyntaxRangeData : SyntaxStandardData {
   Boolean anchor;
   Boolean singleLine;
   Boolean unbalanced;
+  // What real code needs beyond the fields above (keys no older reader knows,
+  // so they are ignored there):
+  // "operand": opens only where an operand is expected, that is after an
+  // operator, an opening bracket or a line start, or after a word of
+  // "operand-words"; not after another word, a number, ")" or "]".
+  Boolean operand;
+  CFSetRef operandWords;
+  // "balanced": brackets of the kind the open text ends with nest inside.
+  Boolean balanced;
+  // "tag": the open text is followed by a tag (an identifier, in the open's
+  // quote when the open ends with one) and the range closes at a line that
+  // begins with that tag; "indented-close": blanks may stand before it;
+  // "tag-alone": nothing but the tag may stand on that line.
+  Boolean tag;
+  Boolean indentedClose;
+  Boolean tagAlone;
+  // "parts": the number of delimited parts (2 for a substitution): after
+  // the close of a part the next begins, with the same delimiter or, after
+  // brackets, a bracket of its own.
+  SInt16 parts;
 };
 typedef SyntaxRangeData* SyntaxRangeDataPtr;
 
@@ -176,6 +196,15 @@ struct SyntaxPrefixData : SyntaxStandardData {
   Str63 expression;
   MetaCharacterString lineBreak;
   SInt16 token;
+  // "scope-body": with "scopes", acts only directly in the body of a scope
+  // that tracks its brackets, not in the blocks nested in it.
+  Boolean scopeBody;
+  // "all-matches": every match of "expression" names a symbol.
+  Boolean allMatches;
+  // "line-start": acts only on the first word of a line. A word whose first
+  // character is a prefix is matched with "expression" together with the
+  // rest of its line.
+  Boolean lineStart;
 };
 typedef SyntaxPrefixData* SyntaxPrefixDataPtr;
 
@@ -186,6 +215,12 @@ struct SyntaxExpressionData : SyntaxStandardData {
   SInt16 token;
   MetaCharacterString lineBreak;
   CFSetRef keywords;
+  // "all-matches": every match of the regular expression names a symbol
+  // ("use constant { A => 1, B => 2 }").
+  Boolean allMatches;
+  // "also-break": a second character that ends the expression, as a ";"
+  // ends a statement before its line does.
+  XMLChar alsoBreak;
 };
 typedef SyntaxExpressionData* SyntaxExpressionDataPtr;
 

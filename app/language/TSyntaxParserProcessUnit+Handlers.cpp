@@ -90,7 +90,8 @@ int FindText(const Str255& hay, const Str255& needle) {
 // Group number token (1 to 11) of the first match of a POSIX extended
 // pattern in the text; empty when it does not match or the group took no
 // part. Patterns are compiled once and kept: declarations are frequent.
-Str255 MatchGroup(const Str255& pattern, const Str255& text, SInt16 token) {
+Str255 MatchGroup(const Str255& pattern, const Str255& text, SInt16 token, int* at = nullptr) {
+  if (at != nullptr) *at = 0;
   struct Compiled {
     RegExType handle{};
     GroupProgram* programs[12] = {};  // by token, made on first use
@@ -139,6 +140,7 @@ Str255 MatchGroup(const Str255& pattern, const Str255& text, SInt16 token) {
     int start = -1, end = -1;
     if (RunGroupProgram(program, subject, length, int(whole[0].rm_so), int(whole[0].rm_eo), start, end) == 1) {
       if (start < 0 || end - start <= 0) return Str255();
+      if (at != nullptr) *at = start + 1;
       return GNURegex::GetStringRange(text, start + 1, end);
     }
   }
@@ -146,6 +148,7 @@ Str255 MatchGroup(const Str255& pattern, const Str255& text, SInt16 token) {
   SInt16 start = 0, length = 0;
   GetMatchRegEx(slot->handle, token, start, length);
   if (length <= 0 || start < 1) return Str255();
+  if (at != nullptr) *at = start;
   return GNURegex::GetStringRange(text, start, start + length - 1);
 }
 
@@ -194,8 +197,12 @@ void TSyntaxParserProcess::HandleRange() {
     if (data.rangeDepth == 0) {
       if (!mayOpen) return;
     } else if (!mayOpen && !state.languageChanged) {
-      const SyntaxRangeDataPtr top = data.ranges[data.rangeDepth].definition;
-      if (!(top->singleLine && state.lineBreak) && !MayMatchHere(top->close)) return;
+      const ParserRangeData& entry = data.ranges[data.rangeDepth];
+      const SyntaxRangeDataPtr top = entry.definition;
+      if (!((top->singleLine || top->tag) && state.lineBreak) &&
+          !(entry.nestOpen != 0 && state.character == entry.nestOpen) &&
+          !MayMatchHere(entry.close.empty() ? top->close : entry.close))
+        return;
     }
   }
   HandleRangeBody();
@@ -285,88 +292,228 @@ void TSyntaxParserProcess::HandleEmbededLanguageBody() {
 // ---------------------------------------------------------------------------
 // Ranges
 
+namespace {
+
+// The bracket that closes an opening one, 0 for any other character.
+UniChar ClosingBracket(UniChar c) {
+  switch (c) {
+    case '(': return ')';
+    case '[': return ']';
+    case '{': return '}';
+    case '<': return '>';
+    default: return 0;
+  }
+}
+
+inline bool IsBlank(UniChar c) { return c == ' ' || c == '\t'; }
+
+}  // namespace
+
+// Characters before the buffer (an incremental parse) come from the controller.
+UniChar TSyntaxParserProcess::CharAt(SInt32 bufferOffset) {
+  if (bufferOffset >= 0) return bufferBase + bufferOffset < textEnd ? At(bufferOffset) : UniChar(0);
+  const SInt32 absolute = bufferBase + bufferOffset;
+  if (absolute < 0 || source.controller == nullptr) return 0;
+  return source.controller->GetOffsetChar(absolute);
+}
+
+// A character is escaped by an odd run of break characters right before it.
+bool TSyntaxParserProcess::EscapedAt(SInt32 bufferOffset, const XMLChar& breakChar) {
+  if (breakChar.empty()) return false;
+  const UniChar escape = FromMacRoman(breakChar[1]);
+  SInt32 run = 0;
+  for (SInt32 i = bufferOffset - 1; bufferBase + i >= 0 && CharAt(i) == escape; --i) ++run;
+  return (run & 1) != 0;
+}
+
+// Whether the text before the current character leaves an operand to come:
+// a slash there starts a literal, not a division.
+bool TSyntaxParserProcess::OperandExpected(const SyntaxRangeData& definition) {
+  SInt32 i = state.offset - 1 - definition.openWord.len();
+  while (bufferBase + i >= 0 && IsBlank(CharAt(i))) --i;
+  if (bufferBase + i < 0) return true;  // the start of the text
+  const UniChar c = CharAt(i);
+  if (c == '\r' || c == '\n') return true;
+  if (c == ')' || c == ']') return false;
+  if (!ValidWordCharacter(c)) return true;
+  // A word: only the words after which an operand follows ("return").
+  std::string word;
+  while (bufferBase + i >= 0 && ValidWordCharacter(CharAt(i)) && word.size() < 64) word.insert(word.begin(), char(ToMacRoman(CharAt(i--))));
+  return definition.operandWords != nullptr && SyntaxSetContainsWord(definition.operandWords, std::string_view(word));
+}
+
+// The tag after the open text, in the open's quote when it ends with one;
+// the number of characters tag and quote take, 0 when there is no tag.
+SInt32 TSyntaxParserProcess::ReadTag(const SyntaxRangeData& definition, Str63& tag) {
+  tag.Clear();
+  const SInt16 first = SInt16(definition.open.len());
+  const unsigned char last = definition.open.empty() ? 0 : definition.open[definition.open.len()];
+  const UniChar quote = (last == '\'' || last == '"' || last == '`') ? UniChar(last) : 0;
+  SInt16 n = first;
+  for (;; ++n) {
+    const UniChar c = GetCharacterAtOffset(n);
+    const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+    if (!(letter || (n > first && c >= '0' && c <= '9')) || tag.len() >= 63) break;
+    tag += static_cast<unsigned char>(c);
+  }
+  if (tag.empty()) return 0;
+  if (quote != 0) {
+    if (GetCharacterAtOffset(n) != quote) {
+      tag.Clear();
+      return 0;
+    }
+    ++n;
+  }
+  return n - first;
+}
+
+// At a line break: the number of characters to the end of the closing tag
+// when the next line begins with it, else 0.
+SInt32 TSyntaxParserProcess::TagClosesHere(const ParserRangeData& range) {
+  if (range.tag.empty() || !state.lineBreak) return 0;
+  SInt16 n = 1;
+  if (range.definition->indentedClose)
+    while (n < 1000 && IsBlank(GetCharacterAtOffset(n))) ++n;
+  for (int i = 1; i <= range.tag.len(); ++i, ++n)
+    if (GetCharacterAtOffset(n) != UniChar(range.tag[i])) return 0;
+  const UniChar after = GetCharacterAtOffset(n);
+  if (after != 0 && ValidWordCharacter(after)) return 0;
+  if (range.definition->tagAlone && after != 0 && after != '\r' && after != '\n') return 0;
+  return n;
+}
+
 void TSyntaxParserProcess::HandleRangeBody() {
   ParserProcessState& st = state;
   if (library == nullptr) return;
   while (data.rangeDepth > 0) {
     ParserRangeData& top = data.ranges[data.rangeDepth];
     SyntaxRangeDataPtr def = top.definition;
+    const Str15& close = top.close.empty() ? def->close : top.close;
     SInt32 end = 0;
     SInt32 skip = 0;
     bool closes = false;
+    SInt32 tagLength = 0;
     if (st.languageChanged && !(st.embeddedLanguage == library->language)) {
       closes = true;
       end = st.offset - 1;
+    } else if ((tagLength = TagClosesHere(top)) > 0) {
+      closes = true;
+      end = st.offset + tagLength;
+      skip = tagLength - 1;
     } else if (def->singleLine && st.lineBreak) {
       closes = true;
       end = st.offset;
     } else if (st.atEnd) {
       // Whatever is still open closes at the end of the text.
       closes = true;
-      end = MetaCharacterKind(def->close) != 0 ? st.offset : st.offset + def->close.len();
-    } else if (MayMatchHere(def->close) && ValidStringOffset(def->close)) {
+      end = MetaCharacterKind(close) != 0 ? st.offset : st.offset + close.len();
+    } else if (top.nestOpen != 0 && st.character == top.nestOpen && !EscapedAt(st.offset, def->breakChar)) {
+      ++top.nesting;
+      return;
+    } else if (!top.tag.empty()) {
+      break;  // a heredoc ends only at its tag
+    } else if (MayMatchHere(close) && ValidStringOffset(close)) {
       // The close is escaped only by an odd run of break characters before it
       // ("\\" followed by the close text closes).
-      bool escaped = false;
-      if (!def->breakChar.empty()) {
-        const UniChar escape = FromMacRoman(def->breakChar[1]);
-        SInt32 run = 0;
-        for (SInt32 i = st.offset - 1; i >= 0 && At(i) == escape; --i) ++run;
-        escaped = (run & 1) != 0;
-      }
-      if (!escaped) {
+      if (!EscapedAt(st.offset, def->breakChar)) {
+        if (top.nesting > 0) {
+          --top.nesting;
+          return;
+        }
+        if (top.partsLeft > 1) {
+          // The next part of a substitution: the same delimiter goes on; after
+          // brackets, the next part has brackets of its own.
+          --top.partsLeft;
+          const UniChar delimiter = FromMacRoman(def->open[def->open.len()]);
+          if (ClosingBracket(delimiter) == 0) return;
+          SInt16 n = 1;
+          while (n < 1000 && (IsBlank(GetCharacterAtOffset(n)) || GetCharacterAtOffset(n) == '\r' ||
+                              GetCharacterAtOffset(n) == '\n'))
+            ++n;
+          const UniChar next = GetCharacterAtOffset(n);
+          if (ClosingBracket(next) != 0) {
+            top.close.Clear();
+            top.close += ToMacRoman(ClosingBracket(next));
+            if (top.nestOpen != 0) top.nestOpen = next;
+            SkipCharacters(n);
+            return;
+          }
+        }
         closes = true;
-        if (MetaCharacterKind(def->close) != 0) {
+        if (MetaCharacterKind(close) != 0) {
           end = st.offset;
         } else {
-          end = st.offset + def->close.len();
-          if (!(def->close == st.word)) skip = def->close.len() - 1;
+          end = st.offset + close.len();
+          if (!(close == st.word)) skip = close.len() - 1;
         }
       }
     }
     if (!closes) break;
+    const bool atLineEnd = def->singleLine && st.lineBreak;
     const CFRange span = CFRangeMake(top.span.location, end);
     top = ParserRangeData();
     --data.rangeDepth;
     ApplyRangeStyle(def->styleData, span);
     if (!def->applyContext.empty()) ClearContext();
-    if (def->nestStyles) DumpStyleRanges();
+    if (def->nestStyles) {
+      // Styles inside keep waiting while a range around that nests styles
+      // too is open: they are applied, innermost last, when it closes.
+      bool outerNests = false;
+      for (SInt16 i = 1; i <= data.rangeDepth; ++i) outerNests = outerNests || data.ranges[i].definition->nestStyles;
+      if (!outerNests) DumpStyleRanges();
+    }
     // The close text is read once: its other characters are stepped over.
     SkipCharacters(skip);
+    // A line break ends every one-line range open on that line, not only
+    // the innermost.
+    if (atLineEnd && data.rangeDepth > 0 && data.ranges[data.rangeDepth].definition->singleLine) continue;
     if (!st.atEnd) return;
   }
   if (st.atEnd) return;
 
   const LibraryIndex* index = Index();
   if (index->ranges.Empty(st.character)) return;
+  // An escaped character inside a range opens nothing ("\[" in a literal).
+  if (data.rangeDepth > 0 && EscapedAt(st.offset, data.ranges[data.rangeDepth].definition->breakChar)) return;
   for (SyntaxRangeDataPtr def : index->ranges.Candidates(st.character)) {
     if (!def->openWord.empty()) {
       // The word must stand right before the open text ("q{").
       if (!(def->openWord == st.previousWord) || st.previousWordSpan.length != st.offset) continue;
+      // After a sigil or "->" the word is a name ("$y/2", "$obj->s(1)").
+      if (AfterSigil(st.previousWordSpan.location, true)) continue;
     }
     if (!ValidStringOffset(def->open)) continue;
     if (def->anchor) {
       // Only where a line starts: the character before the opening (its word
       // included) is a line break, or the opening starts the text.
       const SInt32 before = st.offset - def->openWord.len() - 1;
-      const SInt32 absolute = bufferBase + before;
-      if (absolute >= 0) {
-        UniChar c = At(before);
-        if (before < 0 && source.controller != nullptr) c = source.controller->GetOffsetChar(absolute);
+      if (bufferBase + before >= 0) {
+        const UniChar c = CharAt(before);
         if (c != '\r' && c != '\n') continue;
       }
     }
     if (!GetContext(*def)) continue;
+    if (def->operand && !OperandExpected(*def)) continue;
+    Str63 tag;
+    SInt32 tagLength = 0;
+    if (def->tag && (tagLength = ReadTag(*def, tag)) == 0) continue;
     if (data.rangeDepth >= kParserStackDepth) return;
     ParserRangeData& entry = data.ranges[++data.rangeDepth];
+    entry = ParserRangeData();
     entry.span = CFRangeMake(st.offset, 0);
     entry.definition = def;
+    entry.tag = tag;
+    entry.partsLeft = def->parts;
+    if (def->balanced && !def->open.empty()) {
+      const UniChar bracket = FromMacRoman(def->open[def->open.len()]);
+      if (ClosingBracket(bracket) != 0) entry.nestOpen = bracket;
+    }
     if (def->nestStyles) st.deferStyles = true;
     if (def->unbalanced) unbalancedOpen = true;
     if (!def->openWord.empty()) entry.span.location -= def->openWord.len();
     if (!def->applyContext.empty()) SetContext(Str63(def->applyContext));
     // The open text is read once, so "/*/" does not close what it opened.
-    if (MetaCharacterKind(def->open) == 0 && !(def->open == st.word)) SkipCharacters(def->open.len() - 1);
+    if (MetaCharacterKind(def->open) == 0 && !(def->open == st.word)) SkipCharacters(def->open.len() - 1 + tagLength);
     return;
   }
 }
@@ -450,6 +597,7 @@ void TSyntaxParserProcess::HandleScopeBlock() {
     block = ParserScopeBlockData();
     block.blockName = st.word;
     block.span = CFRangeMake(st.offset, 0);
+    blockOpenedAt_ = st.offset;
     block.definition = def;
     if (def->inheritSymbol && data.scopeDepth > 0) block.symbol = data.scopes[data.scopeDepth].symbol;
     return;
@@ -463,7 +611,8 @@ void TSyntaxParserProcess::HandleScopeBody() {
   ParserProcessState& st = state;
   if (data.scopeDepth > 0 && st.nonWord) {
     ParserScopeData& top = data.scopes[data.scopeDepth];
-    if (top.tracking) {
+    // A bracket in a string or a comment inside the scope is text.
+    if (top.tracking && st.contextDepth == top.contextDepth) {
       const UniChar c = st.character;
       if (!top.trackOpen.empty() && c == FromMacRoman(top.trackOpen[1])) {
         ++top.nesting;
@@ -501,7 +650,24 @@ void TSyntaxParserProcess::HandleScopeBody() {
 bool TSyntaxParserProcess::PushScope() {
   if (data.scopeDepth >= kParserStackDepth) return false;
   data.scopes[++data.scopeDepth] = ParserScopeData();
+  data.scopes[data.scopeDepth].contextDepth = state.contextDepth;
   return true;
+}
+
+// A word right after a sigil or "->" is a name, not a keyword ("$package",
+// "$obj->sub"); quote-like words also after the other sigils ("@s", "%y").
+bool TSyntaxParserProcess::AfterSigil(SInt32 wordStart, bool anySigil) {
+  const UniChar c = CharAt(wordStart - 1);
+  if (c == '$' || (c == '>' && CharAt(wordStart - 2) == '-')) return true;
+  return anySigil && (c == '@' || c == '%' || c == '&');
+}
+
+// Directly in the body of the top scope: its brackets are open once, not
+// more (a method of a class, not a block inside one).
+bool TSyntaxParserProcess::InScopeBody() {
+  if (data.scopeDepth == 0) return false;
+  const ParserScopeData& top = data.scopes[data.scopeDepth];
+  return top.tracking && top.nesting <= 1 && state.contextDepth == top.contextDepth;
 }
 
 Boolean TSyntaxParserProcess::ValidScope(Boolean change, const SyntaxStandardData& definition) {
@@ -543,7 +709,9 @@ void TSyntaxParserProcess::HandleExpressionBody() {
     if (!st.nonWord) expression.collected += st.word;
     else if (st.character != 0) expression.collected += ToMacRoman(st.character);
     SyntaxExpressionDataPtr def = expression.definition;
-    if (ValidOffsetMetaCharacter(expression.lineBreak) && GetContext(*def)) {
+    // The statement may also end before the line does ("const a = 1; class B").
+    const bool alsoEnds = st.nonWord && !def->alsoBreak.empty() && st.character == FromMacRoman(def->alsoBreak[1]);
+    if ((ValidOffsetMetaCharacter(expression.lineBreak) || alsoEnds) && GetContext(*def)) {
       expression.span.length = st.offset;
       if (def->token == 0) def->token = 1;
       const SInt16 token = def->token;
@@ -566,16 +734,30 @@ void TSyntaxParserProcess::HandleExpressionBody() {
         if (!match.empty() && !IsWordByte(match[1])) usable = false;
       }
       if (usable && !match.empty() && ValidScope(false, *def)) {
+        // A declaration that opened a block binds to it, and to no other: a
+        // one-line "class E < X; end" has closed its block already.
+        const SInt32 keywordEnd = expression.span.location - 1;
+        const bool openedBlock = blockOpenedAt_ == keywordEnd;
+        const bool ownBlock = !openedBlock || (data.scopeBlockDepth > 0 &&
+                                               data.scopeBlocks[data.scopeBlockDepth].span.location == keywordEnd);
+        bindBlock_ = ownBlock;
+        // Without a block of its own the scope of a declaration lasts until
+        // the next one like it ("package B;" ends package A).
+        if (!incremental && !openedBlock && data.scopeDepth > 0 && data.scopes[data.scopeDepth].definition == def &&
+            SyntaxActionsContain(def->actions, kSyntaxActionScopeBlock) &&
+            SyntaxActionsContain(def->actions, kSyntaxActionSymbol))
+          data.scopes[data.scopeDepth--] = ParserScopeData();
         // The name's own span, wherever it stands after the keyword.
         const int at = FindText(raw, match);
         const SInt32 start = at > 0 ? expression.span.location + at - 1 : expression.span.location;
         const CFRange span = CFRangeMake(start, start + match.len() + (at > 0 ? 0 : 1));
         const Str63 name(match);
         SymbolInfoPtr symbol = ApplyDefinitionAction(name, span, data.scopeDepth, *def);
+        bindBlock_ = true;
         Str255 declaration = expression.collected;
         if (declaration.len() > 128) declaration.SetLength(128);
         SymbolSetSource(symbol, declaration);
-        if (!incremental) {
+        if (!incremental && ownBlock) {
           const SInt32 keywordStart = expression.span.location - expression.keyword.len();
           if (SyntaxActionsContain(def->actions, kSyntaxActionScopeBlock) &&
               SyntaxActionsContain(def->actions, kSyntaxActionSymbol) && PushScope()) {
@@ -595,6 +777,24 @@ void TSyntaxParserProcess::HandleExpressionBody() {
             SetScopeRangeTracking(data.scopeDepth, symbol, *def);
           }
         }
+        if (def->allMatches && !def->expressionGPC.empty()) {
+          // The names after the first: each match further on in the text.
+          Str255 rest = expression.collected;
+          int from = 0;
+          MatchGroup(expression.pattern, rest, token, &from);
+          for (int guard = 0; from > 0 && guard < 64; ++guard) {
+            const int restStart = from + match.len();
+            if (restStart > rest.len()) break;
+            rest = GNURegex::GetStringRange(rest, restStart, rest.len());
+            match = MatchGroup(expression.pattern, rest, token, &from);
+            if (match.empty()) break;
+            const int place = FindText(TextRange(expression.span.location, st.offset - 1), match);
+            const SInt32 first = place > 0 ? expression.span.location + place - 1 : expression.span.location;
+            SymbolSetSource(ApplyDefinitionAction(Str63(match), CFRangeMake(first, first + match.len()),
+                                                  data.scopeDepth, *def),
+                            declaration);
+          }
+        }
       }
       expression = ParserExpressionData();
     }
@@ -602,7 +802,7 @@ void TSyntaxParserProcess::HandleExpressionBody() {
   }
   if (st.nonWord || st.word.empty()) return;
   const WordEntry* entry = CurrentWordEntry();
-  if (entry == nullptr) return;
+  if (entry == nullptr || AfterSigil(st.wordSpan.location, false)) return;
   for (SyntaxExpressionDataPtr def : entry->expressions) {
     if (!GetContext(*def) || !ValidScope(false, *def)) continue;
     expression.active = true;
@@ -634,33 +834,57 @@ void TSyntaxParserProcess::HandlePrefixBody() {
       if (def->token == 0) def->token = 1;
       pending.span.length = st.offset;
       const Str255 text = TextRange(pending.span.location, st.offset);
-      Str255 name = MatchGroup(Str255(def->expression), text, def->token);
+      int at = 0;
+      Str255 name = MatchGroup(Str255(def->expression), text, def->token, &at);
       TrimWhiteSpace(name);
       if (!name.empty()) {
-        SymbolInfoPtr symbol = ApplyDefinitionAction(Str63(name), pending.span, data.scopeDepth, *def);
+        // The span of the name itself when the pattern says where it is.
+        CFRange span = pending.span;
+        if (at > 0) {
+          while (at <= text.len() && (text[at] == ' ' || text[at] == '\t' || text[at] == '\r')) ++at;
+          span = CFRangeMake(pending.span.location + at - 1, pending.span.location + at - 1 + name.len());
+        }
+        SymbolInfoPtr symbol = ApplyDefinitionAction(Str63(name), span, data.scopeDepth, *def);
         Str255 declaration = text;
+        TrimWhiteSpace(declaration);
         if (declaration.len() > 128) declaration.SetLength(128);
         SymbolSetSource(symbol, declaration);
+        // The names after the first, each further on in the text.
+        for (int from = at, guard = 0; def->allMatches && at > 0 && guard < 64; ++guard) {
+          from += name.len();
+          if (from > text.len()) break;
+          int next = 0;
+          name = MatchGroup(Str255(def->expression), GNURegex::GetStringRange(text, from, text.len()), def->token, &next);
+          if (name.empty() || next <= 0) break;
+          from += next - 1;
+          const SInt32 first = pending.span.location + from - 1;
+          SymbolSetSource(ApplyDefinitionAction(Str63(name), CFRangeMake(first, first + name.len()),
+                                                data.scopeDepth, *def),
+                          declaration);
+        }
       }
       pending = ParserPrefixData();
+      // The character that ended it may start the next one (a line break
+      // ends one line and begins the next).
+      if (!Index()->prefixCharacters.test(st.character)) return;
+    } else {
+      if (st.nonWord) return;
+      if (!pending.prefixName.empty() && pending.symbolName.empty()) {
+        // A declaration word names the word after it.
+        pending.symbolName = st.word;
+        pending.span = st.wordSpan;
+      } else if (pending.prefixName.empty()) {
+        if (def->ignorePrefix) pending.prefixName = st.word;
+        else pending.prefixName = Str63(Str255(pending.prefix) + st.word);
+        pending.symbolName = pending.prefixName;
+        pending.span.length = st.offset + 1;
+      }
+      const Str63 name = pending.symbolName;
+      const CFRange span = pending.span;
+      pending = ParserPrefixData();
+      ApplyDefinitionAction(name, span, data.scopeDepth, *def);
       return;
     }
-    if (st.nonWord) return;
-    if (!pending.prefixName.empty() && pending.symbolName.empty()) {
-      // A declaration word names the word after it.
-      pending.symbolName = st.word;
-      pending.span = st.wordSpan;
-    } else if (pending.prefixName.empty()) {
-      if (def->ignorePrefix) pending.prefixName = st.word;
-      else pending.prefixName = Str63(Str255(pending.prefix) + st.word);
-      pending.symbolName = pending.prefixName;
-      pending.span.length = st.offset + 1;
-    }
-    const Str63 name = pending.symbolName;
-    const CFRange span = pending.span;
-    pending = ParserPrefixData();
-    ApplyDefinitionAction(name, span, data.scopeDepth, *def);
-    return;
   }
 
   const LibraryIndex* index = Index();
@@ -693,9 +917,33 @@ void TSyntaxParserProcess::HandlePrefixBody() {
     }
     if (def->compileMode && !collecting) continue;
     if (def->prefixes == nullptr) continue;
+    if (def->scopeBody && !InScopeBody()) continue;
     if (wordEnd) {
       const UniChar first = At(st.wordSpan.location);
-      if (entry.prefixes.ContainsUnit(first) && ValidScope(false, *def) && GetContext(*def)) {
+      if (entry.prefixes.ContainsUnit(first) && ValidScope(false, *def) && GetContext(*def) &&
+          (!def->lineStart || st.atLineStart)) {
+        if (!def->expression.empty()) {
+          // The pattern reads the rest of the line the word begins ("MAX =
+          // 10") at once, so no prefix waits and the line's others still act.
+          Str255 line;
+          const SInt16 back = SInt16(st.wordSpan.location - st.offset);
+          for (SInt16 n = back; line.len() < 255; ++n) {
+            const UniChar c = GetCharacterAtOffset(n);
+            if (c == 0 || c == '\r' || c == '\n') break;
+            line += ToMacRoman(c);
+          }
+          if (def->token == 0) def->token = 1;
+          int at = 0;
+          const Str255 name = MatchGroup(Str255(def->expression), line, def->token, &at);
+          if (name.empty() || at <= 0) continue;
+          const SInt32 start = st.wordSpan.location + at - 1;
+          Str255 declaration = line;
+          TrimWhiteSpace(declaration);
+          if (declaration.len() > 128) declaration.SetLength(128);
+          SymbolSetSource(ApplyDefinitionAction(Str63(name), CFRangeMake(start, start + name.len()), data.scopeDepth, *def),
+                          declaration);
+          return;
+        }
         ApplyDefinitionAction(st.word, CFRangeMake(st.wordSpan.location, st.offset + 1), data.scopeDepth, *def);
         return;
       }
@@ -748,7 +996,7 @@ SymbolInfoPtr TSyntaxParserProcess::ApplyDefinitionAction(const Str63& name, CFR
       source.controller->ApplySymbol(span, symbol);
   }
   if (SyntaxActionsContain(actions, kSyntaxActionScopeBlock) && !incremental && data.scopeBlockDepth > 0 &&
-      symbol != nullptr)
+      symbol != nullptr && bindBlock_)
     data.scopeBlocks[data.scopeBlockDepth].symbol = symbol;
   if (SyntaxActionsContain(actions, kSyntaxActionHeader) && !incremental && collecting)
     ApplyHeaderAction(Str255(name));

@@ -53,8 +53,8 @@ const MacRomanTables& Tables() {
 unsigned char ToMacRomanHigh(UniChar c) { return Tables().fromUnicode[c]; }
 UniChar FromMacRomanHigh(unsigned char c) { return Tables().toUnicode[c]; }
 
-// UTF-8 (a leading byte-order mark skipped) when the bytes are valid UTF-8,
-// Mac Roman otherwise. Every line ending (CR LF, CR, LF) becomes one CR, the
+// UTF-16 or UTF-32 after their byte-order marks; UTF-8 (a leading mark
+// skipped) when the bytes are valid UTF-8, Mac Roman otherwise. Every line ending (CR LF, CR, LF) becomes one CR, the
 // separator of the text engine, so offsets match the text a view shows. No
 // sequence makes more units than it has bytes, so the buffer is sized once;
 // runs of plain ASCII go eight bytes at a time.
@@ -78,7 +78,50 @@ inline void PutUnit(UniChar*& w, UniChar c, bool& afterCR) {
 
 }  // namespace
 
+// Text in UTF-16 or UTF-32, known by its byte-order mark.
+static bool DecodeWide(const unsigned char* bytes, size_t count, std::vector<UniChar>& out) {
+  int width = 0;
+  bool big = false;
+  if (count >= 4 && bytes[0] == 0xFF && bytes[1] == 0xFE && bytes[2] == 0 && bytes[3] == 0) {
+    width = 4;
+  } else if (count >= 4 && bytes[0] == 0 && bytes[1] == 0 && bytes[2] == 0xFE && bytes[3] == 0xFF) {
+    width = 4;
+    big = true;
+  } else if (count >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
+    width = 2;
+  } else if (count >= 2 && bytes[0] == 0xFE && bytes[1] == 0xFF) {
+    width = 2;
+    big = true;
+  } else {
+    return false;
+  }
+  // A mark followed by a broken last unit is not a mark but other text.
+  if ((count - size_t(width)) % size_t(width) != 0) return false;
+  out.resize(count);  // never more units than bytes
+  UniChar* const base = out.data();
+  UniChar* w = base;
+  bool afterCR = false;
+  for (size_t i = size_t(width); i + size_t(width) <= count; i += size_t(width)) {
+    UInt32 v = 0;
+    for (int k = 0; k < width; ++k) v |= UInt32(bytes[i + size_t(big ? width - 1 - k : k)]) << (8 * k);
+    if (width == 4) {
+      if (v > 0x10FFFF || (v >= 0xD800 && v <= 0xDFFF)) v = 0xFFFD;
+      if (v >= 0x10000) {
+        v -= 0x10000;
+        *w++ = UniChar(0xD800 + (v >> 10));
+        *w++ = UniChar(0xDC00 + (v & 0x3FF));
+        afterCR = false;
+        continue;
+      }
+    }
+    PutUnit(w, UniChar(v), afterCR);
+  }
+  out.resize(size_t(w - base));
+  return true;
+}
+
 void DecodeText(const unsigned char* bytes, size_t count, std::vector<UniChar>& out) {
+  if (DecodeWide(bytes, count, out)) return;
   out.resize(count);
   UniChar* const base = out.data();
   UniChar* w = base;
@@ -766,6 +809,7 @@ void TSyntaxParserHandler::OpenScope(const Str63& name, SymbolInfoPtr symbol) {
   scope = ParserScopeData();
   scope.scopeName = name;
   scope.symbol = symbol;
+  scope.contextDepth = process->state.contextDepth;
 }
 
 void TSyntaxParserHandler::PrintLocation() {

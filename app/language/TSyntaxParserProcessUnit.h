@@ -150,6 +150,12 @@ struct ParserEmbeddedLanguageData {
 struct ParserRangeData {
   CFRange span{0, 0};
   SyntaxRangeDataPtr definition = nullptr;
+  // What an open range learnt from its own open text.
+  Str63 tag;             // the tag a heredoc closes with
+  Str15 close;           // the close of the current part when it is not the definition's
+  UniChar nestOpen = 0;  // the bracket that nests inside a balanced range
+  SInt16 nesting = 0;    // brackets open inside it
+  SInt16 partsLeft = 0;  // parts still to read, this one included
 };
 
 struct ParserScopeData {
@@ -162,6 +168,7 @@ struct ParserScopeData {
   XMLChar trackClose;
   SymbolInfoPtr symbol = nullptr;
   SyntaxStandardDataPtr definition = nullptr;  // a scope or the expression that opened it
+  SInt16 contextDepth = 0;  // its brackets count only in the context it opened in
 };
 
 struct ParserScopeBlockData {
@@ -292,8 +299,15 @@ class TSyntaxParserProcess : public TObject {
   void FinishDescriptor();
   SymbolInfoPtr LookUpGlobalSymbol(const Str255& name);
   bool PushScope();
+  bool AfterSigil(SInt32 wordStart, bool anySigil);
+  bool InScopeBody();
   void HandleEmbededLanguageBody();
   void HandleRangeBody();
+  bool OperandExpected(const SyntaxRangeData& definition);
+  bool EscapedAt(SInt32 bufferOffset, const XMLChar& breakChar);
+  UniChar CharAt(SInt32 bufferOffset);
+  SInt32 ReadTag(const SyntaxRangeData& definition, Str63& tag);
+  SInt32 TagClosesHere(const ParserRangeData& range);
   void HandleScopeBody();
   void HandleExpressionBody();
   void HandlePrefixBody();
@@ -337,6 +351,8 @@ class TSyntaxParserProcess : public TObject {
   SInt32 skip_ = 0;          // characters the next Run steps over (open and close texts)
   SInt32 firstOffset_ = 0;   // absolute offset of the parse's first character
   Str255 descriptorDate_;    // the file's date, written when the parse completes
+  SInt32 blockOpenedAt_ = -1;
+  bool bindBlock_ = true;  // a symbol may be bound to the top scope block  // where the word that opened the last scope block ends
   bool progressSent_ = false;
   bool preprocessor_ = false;  // the top context is "preprocessor"
   bool released_ = false;

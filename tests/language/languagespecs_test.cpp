@@ -324,7 +324,7 @@ class LanguageChecker {
     std::vector<std::string> keywords;
     int token = 0;
     std::string regex, wildcard;
-    bool autoComplete = false, hasContext = false, hasPrefixes = false;
+    bool autoComplete = false, hasContext = false, hasPrefixes = false, tagged = false, balanced = false;
     for (auto& [key, v] : Entries(d)) {
       const std::string where = name + " \"" + key + "\"";
       if (key == "context") hasContext = true;
@@ -351,8 +351,15 @@ class LanguageChecker {
           ExpectString(where, v, 1);
         } else if (key == "apply-context") {
           if (ExpectString(where, v, 15, &applyContext) && !applyContext.empty()) appliedContexts.insert(applyContext);
-        } else if (key == "anchor" || key == "single-line" || key == "unbalanced") {
+        } else if (key == "anchor" || key == "single-line" || key == "unbalanced" || key == "operand" ||
+                   key == "balanced" || key == "tag" || key == "indented-close" || key == "tag-alone") {
           ExpectBoolean(where, v);
+          if (key == "tag" && v == kCFBooleanTrue) tagged = true;
+          if (key == "balanced" && v == kCFBooleanTrue) balanced = true;
+        } else if (key == "operand-words") {
+          ExpectWords(where, v, false);
+        } else if (key == "parts") {
+          if (ExpectDigits(where, v) < 1) Fault(where, "a range has at least one part");
         } else {
           known = false;
         }
@@ -390,7 +397,7 @@ class LanguageChecker {
             if (pair.find(' ') == std::string::npos) Fault(where, "\"" + pair + "\" is not \"A B\"");
         } else if (key == "leading-words") {
           ExpectWords(where, v, false);
-        } else if (key == "ignore-prefix") {
+        } else if (key == "ignore-prefix" || key == "scope-body" || key == "all-matches" || key == "line-start") {
           ExpectBoolean(where, v);
         } else if (key == "expression") {
           ExpectString(where, v, 63, &regex);
@@ -412,7 +419,10 @@ class LanguageChecker {
         } else if (key == "line-break") {
           ExpectString(where, v, 2, &lineBreak);
           ExpectMetaOrCharacter(where, lineBreak);
-        } else if (key == "numeric") {
+        } else if (key == "also-break") {
+          std::string also;
+          if (ExpectString(where, v, 1, &also) && also.size() != 1) Fault(where, "one character");
+        } else if (key == "numeric" || key == "all-matches") {
           ExpectBoolean(where, v);
         } else if (key == "token") {
           token = ExpectDigits(where, v);
@@ -444,6 +454,11 @@ class LanguageChecker {
     // Class-specific requirements.
     if (cls == "range") {
       if (open.empty()) Fault(name, "a range needs an open text");
+      // A tagged range closes at its tag, so a close text of its own is a slip.
+      if (tagged && !close.empty()) Fault(name, "a tagged range closes at its tag, not at \"" + close + "\"");
+      if (!tagged && close.empty()) Fault(name, "a range needs a close text or a tag");
+      if (balanced && (open.empty() || std::string("([{<").find(open.back()) == std::string::npos))
+        Fault(name, "\"balanced\" needs an open text ending in a bracket");
       if (style == "comment") hasComment = true;
       if (style == "string") hasString = true;
     } else if (cls == "keyword") {
@@ -621,6 +636,12 @@ const BadCase kBadCases[] = {
     {"line feed in a close", R"(<key>class: range</key><dict><key>define: r</key><dict><key>context</key><string>empty</string>
        <key>open</key><string>&lt;&lt;&lt;EOT</string><key>close</key><string>&#10;EOT</string></dict></dict>)",
      "holds a line feed"},
+    {"tagged range with a close", R"(<key>class: range</key><dict><key>define: r</key><dict><key>context</key><string>empty</string>
+       <key>open</key><string>&lt;&lt;&lt;</string><key>tag</key><true/><key>close</key><string>EOT</string></dict></dict>)",
+     "closes at its tag"},
+    {"balanced without a bracket", R"(<key>class: range</key><dict><key>define: r</key><dict><key>context</key><string>empty</string>
+       <key>open</key><string>%/</string><key>close</key><string>/</string><key>balanced</key><true/></dict></dict>)",
+     "ending in a bracket"},
     {"string for a Boolean", R"(<key>class: range</key><dict><key>define: r</key><dict><key>context</key><string>empty</string>
        <key>open</key><string>"</string><key>single-line</key><string>yes</string></dict></dict>)",
      "<true/> or <false/>"},
@@ -821,7 +842,7 @@ const Sample kSamples[] = {
      {{"import", kKeyword}, {"'./util.js'", kString}, {"/* c */", kComment}, {"Widget", kClass},
       {"`<b>", kString}, {"${this", kVariable}, {"handler", kFunction}, {"console", kBuiltin}, {"\"s\"", kString},
       {"null", kConstant}, {"count", kVariable}, {"0;", kNumber}},
-     "Widget<>:class,handler<>:function variable", "util.js"},
+     "Widget<>:class,handler<>:function variable,render<Widget>:method", "util.js"},
     {"site.css", "css",
      "@import url(\"css/base.css\");\n/* .no */\n"
      "body, .nav-item > a:hover, #header { font-family: \"Sans\"; background: #fff url(bg.png); }\n"
@@ -845,7 +866,8 @@ const Sample kSamples[] = {
      {{"require", kBuiltin}, {"'json'", kString}, {"# note", kComment}, {"module", kKeyword}, {"Cart\n", kClass},
       {"total?", kMethod}, {"@items.empty", kInstance}, {":price", kConstant}, {"\"#{", kString},
       {"#{@name}", kVariable}, {"helper", kFunction}, {"$stdout", kGlobal}, {"%w[a b]", kString}},
-     "Cart<Shop>:class,Shop<>:module,helper<>:function,to_s<Cart>:method,total?<Cart>:method", "json"},
+     "Cart<Shop>:class,Error<Shop>:class,Shop<>:module,helper<>:function,to_s<Cart>:method,total?<Cart>:method",
+     "json"},
     {"data.xml", "xml",
      "<?xml version=\"1.0\"?>\n<!-- c -->\n<xsl:sheet id=\"s1\" a=\"b\"><![CDATA[ <x> ]]>&amp;</xsl:sheet>\n",
      {{"<?xml", kKeyword}, {"<!-- c -->", kComment}, {"<xsl:sheet", kTag}, {" id=", kAttribute},

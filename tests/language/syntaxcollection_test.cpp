@@ -431,6 +431,50 @@ TEST(SyntaxMalformed, BadFilesLeaveTheLanguageOutWithAMessage) {
   EXPECT_EQ(collection->GetLibraryCount(), 0);
 }
 
+// Patterns whose compiled form would explode (stacked or nested repetitions
+// copy what they repeat) are refused when the file is read, not when a parse
+// first meets them.
+TEST(SyntaxMalformed, PatternsTooLargeToCompileLeaveTheirDefinitionOut) {
+  TempFolder folder;
+  const std::string stacked = "(a" + std::string(20, '+') + ")";
+  struct Row {
+    const char* name;
+    std::string pattern;
+    const char* cls;  // "expression" or "prefix"
+    bool kept;
+  };
+  const Row rows[] = {
+      {"stacked", stacked, "expression", false},
+      {"nested intervals", "((a{1,100}){1,100}){1,100}(b)", "prefix", false},
+      {"plain", "^def[[:space:]]+([a-z]+[?!=]?|\\[\\]=?)", "expression", true},
+      {"interval", "^x{1,3}[[:space:]]+([a-z]+)", "prefix", true},
+  };
+  std::string expressions, prefixes;
+  for (const Row& r : rows) {
+    std::string& out = std::string(r.cls) == "prefix" ? prefixes : expressions;
+    out += std::string("<key>define: ") + r.name + "</key><dict><key>context</key><string>empty</string>" +
+           "<key>line-break</key><string>;</string><key>token</key><string>1</string>" +
+           (std::string(r.cls) == "prefix" ? "<key>prefixes</key><array><string>x</string></array><key>expression</key>"
+                                           : "<key>keywords</key><array><string>def</string></array><key>expression-gpc</key>") +
+           "<string>" + r.pattern + "</string></dict>";
+  }
+  folder.Write("patterns.plist", "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict>"
+                                 "<key>class: expression</key><dict>" + expressions + "</dict>"
+                                 "<key>class: prefix</key><dict>" + prefixes + "</dict></dict></plist>");
+  auto collection = CollectionOver(folder);
+  ::testing::internal::CaptureStderr();
+  collection->LoadLibrary("patterns");
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  SyntaxLibraryPtr library = collection->GetLanguageLibrary("patterns");
+  ASSERT_NE(library, nullptr);
+  EXPECT_EQ(CFArrayGetCount(library->expressions), 1);
+  EXPECT_EQ(CFArrayGetCount(library->prefixes), 1);
+  for (const Row& r : rows) {
+    EXPECT_EQ(collection->GetDefinition(r.name, library) != nullptr, r.kept) << r.name;
+    EXPECT_EQ(err.find(std::string("\"") + r.name + "\" is too large") == std::string::npos, r.kept) << err;
+  }
+}
+
 TEST(SyntaxMalformed, MisplacedKeysChangeNothingElse) {
   TempFolder folder;
   folder.Write("odd.plist", kMisplaced);

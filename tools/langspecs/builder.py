@@ -53,6 +53,17 @@ class Language:
     def range(self, name, **f):
         self._define("range", name, f)
 
+    def range_in(self, context, names, suffix):
+        """The ranges of those names again, opening in another context too
+        (a definition names one context)."""
+        for name in names:
+            body = dict(self.classes["range"]["define: " + name])
+            body["context"] = context
+            key = "define: %s %s" % (name, suffix)
+            if key in self.classes["range"]:
+                raise ValueError("%s: definition %r twice" % (self.key, key))
+            self.classes["range"][key] = body
+
     def keyword(self, name, words, **f):
         # The first keyword set holding a word wins, so a word already in an
         # earlier set of the same context is left out of this one.

@@ -57,13 +57,17 @@ def build():
     s.keyword("elements", ELEMENTS, style="html-tag", context="tag",
               auto_complete=True, auto_complete_context="tag")
 
-    # The embedded languages open wherever their open text stands and close
-    # at their close text whatever the inner language is reading, as a
-    # browser or the PHP interpreter would.
+    # Scripts and styles open wherever their open text stands and close at
+    # their close text whatever the inner language is reading, as a browser
+    # does. PHP opens anywhere too, but it ends only at a "?>" in its own code
+    # (or in a line comment, which that ends): not in a string, a block
+    # comment or a heredoc.
+    for name, open_text in [("php", "<?php"), ("php upper case", "<?PHP"), ("php echo", "<?=")]:
+        for context in ["empty", "tag", "value", "comment", "declaration"]:
+            s.embed(name if context == "empty" else "%s in %s" % (name, context),
+                    open=open_text, close="?>", open_context=context,
+                    close_context="empty", language="php")
     for name, open_text, close_text, language in [
-            ("php", "<?php", "?>", "php"),
-            ("php upper case", "<?PHP", "?>", "php"),
-            ("php echo", "<?=", "?>", "php"),
             ("javascript", "<script", "</script>", "javascript"),
             ("javascript upper case", "<SCRIPT", "</SCRIPT>", "javascript"),
             ("css", "<style", "</style>", "css"),

@@ -1,5 +1,5 @@
 """JavaScript, on its own or inside script elements of HTML."""
-from builder import Language, LINE, SYMBOL
+from builder import Language, CR, LINE, SYMBOL
 
 RESERVED = """break case catch class const continue debugger default delete do else
 export extends finally for function if import in instanceof let new return
@@ -27,6 +27,11 @@ Worker WebSocket Image Audio TextEncoder TextDecoder crypto performance
 arguments require module exports process Buffer __dirname __filename""".split()
 
 
+# Words after which a slash starts a literal.
+OPERAND_WORDS = """return typeof case do else in of new delete void throw instanceof
+yield await""".split()
+
+
 def build():
     # "$" is left out of the word characters so that "${" can open inside
     # a template string; the regular expressions still accept it in names.
@@ -37,8 +42,7 @@ def build():
             apply_context="comment", style="comment", unbalanced=True)
     s.range("line comment", open="//", close=LINE, context="empty",
             apply_context="comment", style="comment", single_line=True)
-    # Quoted strings cannot run over a line end; keeping them single-line
-    # also limits what a quote inside a regular expression literal can spoil.
+    # Quoted strings cannot run over a line end.
     s.range("double string", open='"', close='"', context="empty", apply_context="string",
             style="string", single_line=True, **{"break": "\\"})
     s.range("single string", open="'", close="'", context="empty", apply_context="string",
@@ -46,8 +50,21 @@ def build():
     s.range("template string", open="`", close="`", context="empty",
             apply_context="template", style="string", nest_styles=True,
             unbalanced=True, **{"break": "\\"})
+    # A slash where an operand is expected starts a literal; after a name, a
+    # number, ")" or "]" it divides. Inside a class "[...]" a slash is text.
+    s.range("regular expression", open="/", close="/", context="empty",
+            apply_context="regex", style="string", single_line=True, operand=True,
+            operand_words=OPERAND_WORDS, **{"break": "\\"})
+    s.range("regular expression class", open="[", close="]", context="regex",
+            apply_context="regex class", style="string", single_line=True,
+            **{"break": "\\"})
+    # The code inside "${...}" is code again: its braces, strings, literals
+    # and templates nest.
     s.range("template expression", open="${", close="}", context="template",
-            apply_context="interpolation", style="variable")
+            apply_context="interpolation", style="variable", balanced=True)
+    s.range_in("interpolation", ["block comment", "line comment", "double string",
+                                 "single string", "template string",
+                                 "regular expression"], "inside")
 
     s.keyword("reserved words", RESERVED, style="keyword", context="empty",
               reserved=True, auto_complete=True, auto_complete_context="empty")
@@ -64,17 +81,24 @@ def build():
                  expression_gpc="^class[[:space:]]+" + ident, token=1,
                  icon="sxCL", style="class", actions=SYMBOL + ["scope"],
                  scope_range={"open": "{", "close": "}"})
+    # A method is a line directly in a class body that names it before its
+    # parameters: "render() {", "static async load(id) {", "get size() {".
+    s.prefix("method", prefixes=[CR], context="empty", precedence=20, line_break=LINE,
+             expression="^\\s*((static|async|get|set)\\s+)*[*#]?(\\w+)\\s*\\(", token=3,
+             scopes=["class"], scope_body=True, allow_overloading=True,
+             icon="sxMT", style="method", actions=SYMBOL)
     s.expression("function", keywords=["function"], context="empty", line_break="(",
                  expression_gpc="^function[[:space:]]*\\*?[[:space:]]*" + ident, token=1,
                  icon="sxFU", style="function", actions=SYMBOL)
     # const name = function ... / const name = (...) => / const name = x =>
     s.expression("function variable", keywords=["var", "let", "const"], context="empty",
-                 line_break=LINE,
+                 line_break=LINE, also_break=";",
                  expression_gpc="^(var|let|const)[[:space:]]+" + ident +
                  "[[:space:]]*=[[:space:]]*(async[[:space:]]*)?"
                  "(function|\\([^)]*\\)[[:space:]]*=>|[A-Za-z_$][A-Za-z0-9_$]*[[:space:]]*=>)",
                  token=2, icon="sxFU", style="function", actions=SYMBOL)
-    s.expression("import", keywords=["import"], context="empty", line_break=LINE,
+    # A statement ends at its line or at a ";" before it (minified code).
+    s.expression("import", keywords=["import"], context="empty", line_break=LINE, also_break=";",
                  expression_gpc="['\"]([^'\"]*/)?([^/'\"]+)['\"]", token=2,
                  actions=["header"])
     return s

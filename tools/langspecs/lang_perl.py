@@ -23,16 +23,24 @@ setsockopt gethostbyname getpwnam getpwuid getgrnam getlogin""".split()
 
 FILEHANDLES = ["STDIN", "STDOUT", "STDERR", "ARGV", "ARGVOUT", "DATA"]
 
-# Every range definition is tried at every non-word character, so the
-# lists of terminators and delimiters keep to the common ones.
-HEREDOC_TAGS = ["EOT", "EOF", "END", "EOS", "EOM", "HTML", "SQL"]
+POD_COMMANDS = ["head1", "head2", "head3", "head4", "item", "over", "back", "pod",
+                "begin", "end", "for", "encoding"]
+
+DELIMITERS = [("(", ")"), ("{", "}"), ("[", "]"), ("<", ">"), ("/", "/"), ("|", "|"),
+              ("#", "#"), ("!", "!")]
+
+# Words after which a slash starts a match.
+OPERAND_WORDS = """split grep map join return and or not if unless while until
+when x lt gt le ge eq ne cmp""".split()
 
 
 def build():
     s = Language("perl", "Perl", autopair=["()", "[]", "{}", '""', "''"])
 
-    s.range("pod", open=CR + "=", close=CR + "=cut", context="empty", apply_context="comment",
-            style="comment", unbalanced=True)
+    # Pod opens at a pod command at the start of a line and ends at "=cut".
+    for command in POD_COMMANDS:
+        s.range("pod " + command, open="=" + command, anchor=True, close=CR + "=cut",
+                context="empty", apply_context="comment", style="comment", unbalanced=True)
     # The word part of an open text names the word that must stand right
     # before the rest: here the line break after the marker.
     s.range("end of program", open="__END__" + CR, close=END_OF_TEXT, context="empty",
@@ -43,18 +51,30 @@ def build():
     # the statement, the styles inside it winning.
     s.range("last index", open="$#", close=";", context="empty", style="variable",
             single_line=True, nest_styles=True)
-    for tag in HEREDOC_TAGS:
-        s.range("indented heredoc " + tag, open="<<~" + tag, close=" " + tag,
+    # Heredocs end at a line holding their tag; "<<~" lets it be indented.
+    for mark, indented in [("~", True), ("", False)]:
+        s.range("literal heredoc" + mark, open="<<%s'" % mark, tag=True, tag_alone=True,
+                indented_close=indented, context="empty", apply_context="literal",
+                style="string", unbalanced=True)
+        s.range("quoted heredoc" + mark, open='<<%s"' % mark, tag=True, tag_alone=True,
+                indented_close=indented, context="empty", apply_context="string",
+                style="string", nest_styles=True, unbalanced=True)
+        s.range("heredoc" + mark, open="<<" + mark, tag=True, tag_alone=True, indented_close=indented,
                 context="empty", apply_context="string", style="string",
                 nest_styles=True, unbalanced=True)
-        s.range("literal heredoc " + tag, open="<<'%s'" % tag, close=CR + tag,
-                context="empty", apply_context="literal", style="string", unbalanced=True)
-        s.range("quoted heredoc " + tag, open='<<"%s"' % tag, close=CR + tag,
-                context="empty", apply_context="string", style="string",
-                nest_styles=True, unbalanced=True)
-        s.range("heredoc " + tag, open="<<" + tag, close=CR + tag,
-                context="empty", apply_context="string", style="string",
-                nest_styles=True, unbalanced=True)
+
+    # Quote-like operators: the word before the delimiter names the operator
+    # (a sigil or "->" before that word makes it a name: "$y/2"). They come
+    # before the comment, as "#" is a delimiter too. Substitutions have two
+    # parts: "s/a/b/", "s{a}{b}".
+    for op, ctx, parts in [("qq", "string", 1), ("q", "literal", 1), ("qw", "literal", 1),
+                           ("qr", "literal", 1), ("m", "literal", 1), ("s", "literal", 2),
+                           ("tr", "literal", 2), ("y", "literal", 2)]:
+        for o, c in DELIMITERS:
+            s.range("%s %s" % (op, o), open=op + o, close=c, context="empty",
+                    apply_context=ctx, style="string", unbalanced=True, balanced=(o != c),
+                    parts=(parts if parts > 1 else None),
+                    nest_styles=(ctx == "string"), **{"break": "\\"})
     s.range("comment", open="#", close=LINE, context="empty", apply_context="comment",
             style="comment", single_line=True)
     s.range("double string", open='"', close='"', context="empty", apply_context="string",
@@ -63,20 +83,11 @@ def build():
             style="string", unbalanced=True, **{"break": "\\"})
     s.range("command string", open="`", close="`", context="empty", apply_context="string",
             style="string", nest_styles=True, unbalanced=True, **{"break": "\\"})
-
-    # Quote-like operators: the word before the delimiter names the operator.
-    pairs = [("(", ")"), ("{", "}"), ("[", "]"), ("/", "/"), ("<", ">")]
-    for op, ctx in [("qq", "string"), ("q", "literal"), ("qw", "literal"),
-                    ("qr", "literal"), ("m", "literal"), ("s", "literal"),
-                    ("tr", "literal"), ("y", "literal")]:
-        for o, c in pairs:
-            s.range("%s %s" % (op, o), open=op + o, close=c, context="empty",
-                    apply_context=ctx, style="string", unbalanced=True,
-                    nest_styles=(ctx == "string"), **{"break": "\\"})
-    for text in ["=~ /", "=~/", "!~ /", "!~/", "split /"]:
-        s.range("match " + text, open=text, close="/", context="empty",
-                apply_context="literal", style="string", single_line=True,
-                **{"break": "\\"})
+    # A slash where an operand is expected starts a match; after a name, a
+    # number, ")" or "]" it divides.
+    s.range("match", open="/", close="/", context="empty", apply_context="literal",
+            style="string", single_line=True, operand=True, operand_words=OPERAND_WORDS,
+            **{"break": "\\"})
 
 
     s.keyword("filehandles", FILEHANDLES, style="global-variable", context="empty")
@@ -87,10 +98,13 @@ def build():
 
     s.prefix("variable", prefixes=["$", "@", "%"], context="empty", precedence=10,
              style="variable", actions=["style"])
+    # "use constant PI => 3;" and "use constant { A => 1, B => 2 };" declare
+    # every name before a "=>".
+    s.prefix("constant", prefixes=["constant"], context="empty", precedence=30,
+             expression="([A-Za-z_][A-Za-z0-9_]*)[[:space:]]*=>", line_break=";", token=1,
+             all_matches=True, icon="sxCS", style="constant", actions=SYMBOL)
     s.prefix("interpolated variable", prefixes=["$", "@"], context="string",
              precedence=20, style="variable", actions=["style"])
-    s.prefix("constant", prefixes=["constant"], context="empty", precedence=30,
-             icon="sxCS", style="constant", actions=SYMBOL)
 
     name = "([A-Za-z_][A-Za-z0-9_:]*)"
     # A package is a scope that no brace ends: it lasts until the next one,
@@ -101,7 +115,8 @@ def build():
                  icon="sxCL", style="class", actions=SYMBOL + ["scope-block"])
     s.expression("method", keywords=["sub"], context="empty", line_break="{",
                  expression_gpc="^sub[[:space:]]+" + name, token=1, scopes=["package"],
-                 icon="sxMT", style="method", actions=SYMBOL)
+                 allow_overloading=True, icon="sxMT", style="method", actions=SYMBOL)
+
     s.expression("function", keywords=["sub"], context="empty", line_break="{",
                  expression_gpc="^sub[[:space:]]+" + name, token=1,
                  icon="sxFU", style="function", actions=SYMBOL)

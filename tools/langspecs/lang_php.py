@@ -104,26 +104,25 @@ def build():
     s = Language("php", "PHP", charset=["$", ":"], root="html",
              autopair=["()", "[]", "{}", '""', "''"])
 
-    # Ranges: comments, strings, heredocs (their terminator at the start of
-    # a line).
+    # Ranges: comments, strings, heredocs. A line comment ends at "?>" as
+    # PHP's own does: its context is the one an embedded language always
+    # closes in, and none of the code handlers run in it.
     s.range("block comment", open="/*", close="*/", context="empty",
             apply_context="comment", style="comment", unbalanced=True)
     s.range("line comment", open="//", close=LINE, context="empty",
-            apply_context="comment", style="comment", single_line=True)
+            apply_context="preprocessor", style="comment", single_line=True)
     s.range("attribute", open="#[", close=LINE, context="empty",
             apply_context="attribute", style="class", single_line=True)
     s.range("hash comment", open="#", close=LINE, context="empty",
-            apply_context="comment", style="comment", single_line=True)
-    for tag in ["EOT", "EOD", "EOF", "END", "HTML", "SQL", "TEXT"]:
-        s.range("nowdoc " + tag, open="<<<'%s'" % tag, close=CR + tag,
-                context="empty", apply_context="literal", style="string",
-                unbalanced=True)
-        s.range("heredoc quoted " + tag, open='<<<"%s"' % tag, close=CR + tag,
-                context="empty", apply_context="string", style="string",
-                nest_styles=True, unbalanced=True)
-        s.range("heredoc " + tag, open="<<<" + tag, close=CR + tag,
-                context="empty", apply_context="string", style="string",
-                nest_styles=True, unbalanced=True)
+            apply_context="preprocessor", style="comment", single_line=True)
+    # Heredocs end at a line that starts with their tag, indented or not.
+    s.range("nowdoc", open="<<<'", tag=True, indented_close=True, context="empty",
+            apply_context="literal", style="string", unbalanced=True)
+    s.range("heredoc quoted", open='<<<"', tag=True, indented_close=True,
+            context="empty", apply_context="string", style="string",
+            nest_styles=True, unbalanced=True)
+    s.range("heredoc", open="<<<", tag=True, indented_close=True, context="empty",
+            apply_context="string", style="string", nest_styles=True, unbalanced=True)
     s.range("double string", open='"', close='"', context="empty", apply_context="string",
             style="string", nest_styles=True, unbalanced=True, **{"break": "\\"})
     s.range("single string", open="'", close="'", context="empty", apply_context="literal",
@@ -149,8 +148,6 @@ def build():
     # character names it a variable.
     s.prefix("global variable", prefixes=["global"], context="empty", precedence=10,
              icon="sxGV", style="global-variable", actions=["symbol", "style"])
-    s.prefix("class constant", prefixes=["const"], context="empty", precedence=20,
-             icon="sxCS", style="constant", actions=SYMBOL)
     s.prefix("variable", prefixes=["$"], context="empty", precedence=30,
              style="variable", actions=["style"])
     s.prefix("interpolated variable", prefixes=["$"], context="string", precedence=40,
@@ -159,17 +156,30 @@ def build():
     # Declarations. Class-like bodies are scopes that end at their balancing
     # brace, so a function inside one is a method of it.
     ident = "([A-Za-z_][A-Za-z0-9_]*)"
+    # "use function strlen;" and "use const X;" import names: the statement
+    # is read to its end, so its words start no declaration of their own.
+    s.expression("import", keywords=["use"], context="empty", line_break=";",
+                 expression_gpc="^(use)", token=1)
+    # "const LIMIT = 5;" and, typed, "const int LIMIT = 5;".
+    s.expression("class constant", keywords=["const"], context="empty", line_break="=",
+                 expression_gpc="^const[[:space:]]+([^=[:space:]]+[[:space:]]+)?" + ident +
+                 "[[:space:]]*=$", token=2,
+                 icon="sxCS", style="constant", actions=SYMBOL)
+    # An anonymous class ("new class implements X {") has no name: the word
+    # after "class" is then a keyword, and no symbol is made.
     for kw in ["class", "interface", "trait", "enum"]:
         s.expression(kw, keywords=[kw], context="empty", line_break="{",
-                     expression_gpc="^%s[[:space:]]+%s" % (kw, ident), token=1,
-                     icon="sxCL", style="class", actions=SYMBOL + ["scope"],
+                     expression_gpc="^%s[[:space:]]+((extends|implements)[[:space:]].*|%s)" % (kw, ident),
+                     token=3, icon="sxCL", style="class", actions=SYMBOL + ["scope"],
                      scope_range={"open": "{", "close": "}"})
+    # Methods of different classes may share a name ("__construct").
+    function = "^function[[:space:]]+&?[[:space:]]*%s[[:space:]]*\\($" % ident
     s.expression("method", keywords=["function"], context="empty", line_break="(",
-                 expression_gpc="^function[[:space:]]+&?[[:space:]]*" + ident, token=1,
-                 scopes=["class", "interface", "trait", "enum"],
+                 expression_gpc=function, token=1,
+                 scopes=["class", "interface", "trait", "enum"], allow_overloading=True,
                  icon="sxMT", style="method", actions=SYMBOL)
     s.expression("function", keywords=["function"], context="empty", line_break="(",
-                 expression_gpc="^function[[:space:]]+&?[[:space:]]*" + ident, token=1,
+                 expression_gpc=function, token=1,
                  icon="sxFU", style="function", actions=SYMBOL)
     s.expression("defined constant", keywords=["define"], context="empty", line_break=",",
                  expression_gpc="^define[[:space:]]*\\([[:space:]]*['\"]%s['\"]" % ident,

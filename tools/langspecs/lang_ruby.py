@@ -26,9 +26,10 @@ empty? nil? to_s to_i to_f to_a to_h to_sym inspect join split strip chomp
 gsub sub match scan upcase downcase capitalize merge fetch dig keys values
 push pop shift unshift concat compact flatten uniq reverse""".split()
 
-# Every range definition is tried at every non-word character, so the
-# lists of terminators and delimiters keep to the common ones.
-HEREDOC_TAGS = ["EOS", "EOF", "EOT", "SQL", "HEREDOC", "HTML", "TEXT", "RUBY"]
+# Words after which a slash starts a literal (a method given a literal
+# without brackets, as "split /,/", included).
+OPERAND_WORDS = """when if elsif unless while until and or not return then in puts p
+split scan match sub sub! gsub gsub! grep index""".split()
 
 
 def build():
@@ -41,19 +42,18 @@ def build():
             apply_context="comment", style="comment", unbalanced=True)
     s.range("comment", open="#", close=LINE, context="empty", apply_context="comment",
             style="comment", single_line=True)
-    # Squiggly and dash heredocs end at an indented terminator, plain ones at
-    # a terminator at the start of a line.
-    for tag in HEREDOC_TAGS:
-        for mark in ["~", "-"]:
-            s.range("heredoc %s'%s'" % (mark, tag), open="<<%s'%s'" % (mark, tag),
-                    close=" " + tag, context="empty", apply_context="literal",
-                    style="string", unbalanced=True)
-            s.range("heredoc %s%s" % (mark, tag), open="<<%s%s" % (mark, tag),
-                    close=" " + tag, context="empty", apply_context="string",
-                    style="string", nest_styles=True, unbalanced=True)
-        s.range("heredoc " + tag, open="<<" + tag, close=CR + tag, context="empty",
-                apply_context="string", style="string", nest_styles=True,
-                unbalanced=True)
+    # Heredocs end at a line holding their tag: "<<~" and "<<-" let it be
+    # indented, a plain "<<" wants it at the start of the line.
+    for mark, indented in [("~", True), ("-", True), ("", False)]:
+        s.range("heredoc %s'" % mark, open="<<%s'" % mark, tag=True, tag_alone=True,
+                indented_close=indented, context="empty", apply_context="literal",
+                style="string", unbalanced=True)
+        s.range('heredoc %s"' % mark, open='<<%s"' % mark, tag=True, tag_alone=True,
+                indented_close=indented, context="empty", apply_context="string",
+                style="string", nest_styles=True, unbalanced=True)
+        s.range("heredoc " + mark, open="<<" + mark, tag=True, tag_alone=True, indented_close=indented,
+                context="empty", apply_context="string", style="string",
+                nest_styles=True, unbalanced=True)
     s.range("double string", open='"', close='"', context="empty", apply_context="string",
             style="string", nest_styles=True, unbalanced=True, **{"break": "\\"})
     s.range("single string", open="'", close="'", context="empty", apply_context="literal",
@@ -61,19 +61,30 @@ def build():
     s.range("command string", open="`", close="`", context="empty", apply_context="string",
             style="string", nest_styles=True, unbalanced=True, **{"break": "\\"})
     s.range("interpolation", open="#{", close="}", context="string",
-            apply_context="interpolation", style="variable")
-    pairs = [("(", ")"), ("[", "]"), ("{", "}"), ("<", ">")]
+            apply_context="interpolation", style="variable", balanced=True)
+    # Percent literals, where an operand is expected ("a % (b)" divides):
+    # brackets nest inside them ("%w(a (b) c)").
+    pairs = [("(", ")"), ("[", "]"), ("{", "}"), ("<", ">"), ("|", "|"), ("/", "/"),
+             ("!", "!")]
     for op, ctx in [("%w", "literal"), ("%W", "string"), ("%i", "literal"),
                     ("%I", "string"), ("%q", "literal"), ("%Q", "string"),
                     ("%r", "literal"), ("%x", "string"), ("%", "string")]:
         for o, c in pairs:
+            if op == "%" and o in "|/!":
+                continue  # "a % b" and the like
             s.range("%s%s" % (op, o), open=op + o, close=c, context="empty",
-                    apply_context=ctx, style="string", unbalanced=True,
-                    nest_styles=(ctx == "string"), **{"break": "\\"})
-    for text in ["=~ /", "=~/", "!~ /", "!~/"]:
-        s.range("match " + text, open=text, close="/", context="empty",
-                apply_context="literal", style="string", single_line=True,
-                **{"break": "\\"})
+                    apply_context=ctx, style="string", unbalanced=True, operand=True,
+                    operand_words=OPERAND_WORDS, balanced=(o != c),
+                    nest_styles=(ctx == "string"),
+                    **{"break": "\\"})
+    # A slash where an operand is expected starts a literal; after a name, a
+    # number, ")" or "]" it divides.
+    s.range("regular expression", open="/", close="/", context="empty",
+            apply_context="regex", style="string", single_line=True, operand=True,
+            operand_words=OPERAND_WORDS, **{"break": "\\"})
+    s.range("regular expression class", open="[", close="]", context="regex",
+            apply_context="regex class", style="string", single_line=True,
+            **{"break": "\\"})
 
     # Reserved words take part in block tracking.
     s.keyword("reserved words", RESERVED, style="keyword", context="empty",
@@ -90,25 +101,39 @@ def build():
              style="global-variable", actions=["style"])
     s.prefix("symbol", prefixes=[":"], context="empty", precedence=30,
              style="constant", actions=["style"])
+    # "MAX = 10": a capitalised word that begins a line and is assigned.
+    s.prefix("constant", prefixes=list("ABCDEFGHIJKLMNOPQRSTUVWXYZ"), context="empty",
+             precedence=40, line_start=True, line_break=LINE,
+             expression="^([A-Z][A-Za-z0-9_]*)[[:space:]]*=([^=~>]|$)", token=1,
+             allow_overloading=True, icon="sxCS", style="constant", actions=SYMBOL)
 
-    # A class or module is a scope for as long as its block lasts. The name
-    # is known only at the end of the line, so a one-line class ("class E <
-    # StandardError; end"), whose block has closed by then, is left out
-    # rather than bound to the enclosing block.
+    # A class or module is a scope for as long as its block lasts. A one-line
+    # class ("class E < StandardError; end") has closed its block by the end
+    # of the line: it is a symbol, bound to no block.
     for kw in ["class", "module"]:
         s.expression(kw, keywords=[kw], context="empty", line_break=LINE,
-                     expression_gpc="^%s[[:space:]]+([A-Z][A-Za-z0-9_:]*)[^;]*$" % kw,
+                     expression_gpc="^%s[[:space:]]+([A-Z][A-Za-z0-9_:]*)" % kw,
                      token=1, icon="sxCL", style="class",
                      actions=SYMBOL + ["scope-block"])
     # Methods are not scopes: nothing in them needs a parent, and a one-line
-    # method ("def to_s; name; end") stays harmless.
-    method = "^def[[:space:]]+(self\\.)?([A-Za-z_][A-Za-z0-9_]*[?!=]?)"
+    # method ("def to_s; name; end") stays harmless. "def self.x" and
+    # "def Foo::x" name x; operators ("def []=", "def <=>") are names too.
+    # Methods of different classes may share a name ("initialize").
+    method = ("^def[[:space:]]+([A-Za-z_][A-Za-z0-9_]*(\\.|::))?"
+              "([A-Za-z_][A-Za-z0-9_]*[?!=]?|\\[\\]=?|<=>|===?|=~|![=~]?|<<|>>|<=|>=|"
+              "[-+*/%<>~^&|]@?|\\*\\*)")
     s.expression("method", keywords=["def"], context="empty", line_break=LINE,
-                 expression_gpc=method, token=2, scopes=["class", "module"],
-                 icon="sxMT", style="method", actions=SYMBOL)
+                 expression_gpc=method, token=3, scopes=["class", "module"],
+                 allow_overloading=True, icon="sxMT", style="method", actions=SYMBOL)
     s.expression("function", keywords=["def"], context="empty", line_break=LINE,
-                 expression_gpc=method, token=2, scopes=["root"],
+                 expression_gpc=method, token=3, scopes=["root"],
                  icon="sxFU", style="function", actions=SYMBOL)
+    # "attr_reader :name, :size": every name is an accessor of the class.
+    s.expression("accessor", keywords=["attr_reader", "attr_writer", "attr_accessor"],
+                 context="empty", line_break=LINE, all_matches=True,
+                 expression_gpc=":([A-Za-z_][A-Za-z0-9_]*)", token=1,
+                 scopes=["class", "module"], allow_overloading=True,
+                 icon="sxMT", style="method", actions=SYMBOL)
     s.expression("require", keywords=["require", "require_relative", "load"],
                  context="empty", line_break=LINE,
                  expression_gpc="['\"]([^'\"]*/)?([^/'\"]+)['\"]", token=2,
