@@ -341,8 +341,10 @@ void TScript::Launch() {
   if (process != nullptr) {
     if (process->Running()) return;
     SysBeep(1);
-    // The ended child's report is no longer this script's.
+    // The ended child's report and its last output are no longer this
+    // script's.
     process->script = nullptr;
+    process->AttachConsole(nullptr);
     process = nullptr;
   }
   auto* runner = new TScriptProcess();

@@ -73,6 +73,13 @@ inline TDocument* NewDocument(const std::string& file) {
   return document;
 }
 
+// Tests run side by side, and a PHP run empties the log folder's PHP log:
+// each test process gets a state folder (and so a log folder) of its own.
+inline void UsePrivateStateFolder() {
+  static ScratchFolder state("state");  // removed when the test process ends
+  setenv("XDG_STATE_HOME", state.path.c_str(), 1);
+}
+
 // The interpreters the preferences name, as on a Debian desktop.
 inline void UseSystemInterpreters() {
   if (AppPrefs == nullptr) {

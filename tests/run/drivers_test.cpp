@@ -20,7 +20,10 @@ std::string Replace(std::string text, const std::string& from, const std::string
 
 class DriversTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { UseSystemInterpreters(); }
+  static void SetUpTestSuite() {
+    UsePrivateStateFolder();
+    UseSystemInterpreters();
+  }
 };
 
 // The document lies in a folder whose name holds blanks and double quotes,

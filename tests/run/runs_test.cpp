@@ -56,6 +56,7 @@ class RunsTest : public ::testing::Test {
   static void SetUpTestSuite() {
     HeadlessUseVirtualClock(true);
     RegisterWasteClass();
+    UsePrivateStateFolder();
     UseSystemInterpreters();
   }
   void SetUp() override {
@@ -280,6 +281,33 @@ TEST_F(RunsTest, ARunInProgressIgnoresAnotherAndClosingThePaneEndsIt) {
   consolePane = nullptr;
   EXPECT_EQ(recorder.codes, (Codes{1, 2, 4})) << "what came before the end is still a page";
   EXPECT_EQ(waitpid(pid, nullptr, WNOHANG), -1) << "reaped";
+}
+
+// A launch over a child that has ended but not yet been reported beeps and
+// starts anew; the ended child's report no longer reaches the script.
+TEST_F(RunsTest, ALaunchOverAnEndedChildBeepsAndLetsItGo) {
+  const std::string file = folder.Write("once.pl", "print \"once\\n\";\n");
+  TScript* script = CreatePERLScript();
+  auto* pane = new TScriptPane();
+  errorPane = pane;
+  script->SetPane(pane);
+  script->SetConsole(consolePane->console);
+  recorder.Attach(script);
+  document = NewDocument(file);
+  script->Run(document, kScriptModeRun);
+  ASSERT_NE(script->process, nullptr);
+  TScriptProcess* first = script->process;
+  siginfo_t info{};
+  ASSERT_EQ(waitid(P_PID, id_t(first->fProcess->pid), &info, WEXITED | WNOWAIT), 0);
+  const int beeps = HeadlessBeepCount();
+  script->Launch();
+  EXPECT_EQ(HeadlessBeepCount(), beeps + 1);
+  ASSERT_NE(script->process, nullptr);
+  EXPECT_NE(script->process, first);
+  EXPECT_EQ(first->script, nullptr);
+  recorder.Drive(script);
+  EXPECT_EQ(recorder.codes, (Codes{1, 1, 2, 4})) << "one end: the second child's";
+  EXPECT_EQ(Console(), "\ronce") << "the console was cleared for the second child";
 }
 
 TEST_F(RunsTest, ARunThatCannotStartEndsAtOnce) {
