@@ -115,6 +115,17 @@ TEST_F(RunsTest, APageRunWritesTheWholeOutputNextToTheDocument) {
   EXPECT_EQ(script->command, nullptr) << "the buffers go with the run";
 }
 
+// A line end may arrive in two reads: "a" CR, then LF (CR LF on the child's
+// terminal) is one CR CR LF, one line end. A lone CR ends a line of its own.
+TEST_F(RunsTest, LineEndsSplitBetweenReadsEndOneLine) {
+  const std::string file = folder.Write("ends.sh", "printf 'a\\r'; sleep 0.2; printf '\\nb\\r'; sleep 0.2; printf 'c\\n\\nd'\n");
+  auto* script = new TScript();
+  script->SetCommandLine("/bin/sh");
+  RunFile<TScriptPane>(script, file, kScriptModeRun);
+  EXPECT_EQ(ReadFile(folder.File("~ends.sh.html")), "a\nb\nc\n\nd\n");
+  EXPECT_EQ(Console(), "\ra\rb\rc\rd");
+}
+
 TEST_F(RunsTest, ARunThatPrintsNothingLeavesAnEmptyPageAndSaysSo) {
   const std::string file = folder.Write("quiet.pl", "my $x = 1;\n");
   RunFile<TPERLPane>(CreatePERLScript(), file, kScriptModeRun);
