@@ -49,11 +49,21 @@ UInt64 DataSize(const FSRef& ref) {
   return info.dataLogicalSize;
 }
 
-// "~" + the document's name + ".html", in the document's folder.
+// "~" + the document's name + ".html", in the document's folder. The name
+// is the file's own, as the file system spells it, when there is a file.
 CFStringRef CopyPreviewName(TDocument* document) {
   CFMutableStringRef name = CFStringCreateMutable(nullptr, 0);
   CFStringAppendCString(name, "~", kCFStringEncodingUTF8);
-  CFStringAppendPascalString(name, document->name.data(), kCFStringEncodingMacRoman);
+  const std::string path = FSValidFSRef(document->file) ? PathOf(document->file) : std::string();
+  if (!path.empty()) {
+    CFStringRef fileName = NewStringFromUTF8(GetNameOnly(path));
+    if (fileName != nullptr) {
+      CFStringAppend(name, fileName);
+      CFRelease(fileName);
+    }
+  } else {
+    CFStringAppendPascalString(name, document->name.data(), kCFStringEncodingMacRoman);
+  }
   CFStringAppendCString(name, ".html", kCFStringEncodingUTF8);
   return name;
 }

@@ -101,15 +101,17 @@ class RunsTest : public ::testing::Test {
 using Codes = std::vector<SInt16>;
 
 TEST_F(RunsTest, APageRunWritesTheWholeOutputNextToTheDocument) {
-  const std::string file = folder.Write("out.pl", "print \"first\\n\\nsecond \xC3\xA9\\n\";\n");
-  const std::string page = folder.File("~out.pl.html");
-  folder.Write("~out.pl.html", "an older and much longer page that must not survive the run\n");
+  const std::string file = folder.Write("\xE5\x87\xBA.pl", "print \"first\\n\\nsecond \xC3\xA9\\n\";\n");
+  const std::string page = folder.File("~\xE5\x87\xBA.pl.html");
+  folder.Write("~\xE5\x87\xBA.pl.html", "an older and much longer page that must not survive the run\n");
   TScript* script = CreatePERLScript();
   RunFile<TPERLPane>(script, file, kScriptModePreview);
   EXPECT_EQ(recorder.codes, (Codes{1, 2, 4}));
   EXPECT_TRUE(recorder.processAtStart);
   EXPECT_EQ(ReadFile(page), "first\n\nsecond \xC3\xA9\n") << "every line, the blank one too, in the output's bytes";
-  EXPECT_EQ(UTF8FromShortString(FSGetFullPath(script->previewFile)), page);
+  char made[1024] = {0};
+  ASSERT_EQ(FSRefMakePath(&script->previewFile, reinterpret_cast<UInt8*>(made), sizeof made), noErr);
+  EXPECT_EQ(made, page) << "named after the file as it is spelt";
   EXPECT_EQ(Console(), "\rfirst\rsecond \xC3\xA9");
   EXPECT_EQ(script->process, nullptr);
   EXPECT_EQ(script->command, nullptr) << "the buffers go with the run";
