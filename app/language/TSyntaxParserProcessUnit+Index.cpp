@@ -7,6 +7,10 @@
 
 namespace SyntaxScan {
 
+Str63 IndexGetFileKey(TFileSystem* index, const FSRef& file) {
+  return index != nullptr ? index->GetFileKey(file) : Str63();
+}
+
 FileDescriptorPtr IndexGetDescriptor(TFileSystem* index, const Str63& fileName) {
   return index != nullptr ? index->GetDescriptor(fileName) : nullptr;
 }

@@ -201,6 +201,8 @@ int RunGroupProgram(const GroupProgram* program, const unsigned char* subject, i
 
 // --- The project symbol index -------------------------------------------------
 // Every call tolerates a nil index, descriptor or symbol.
+// The file's key in the index: its path below the index's root.
+Str63 IndexGetFileKey(TFileSystem* index, const FSRef& file);
 FileDescriptorPtr IndexGetDescriptor(TFileSystem* index, const Str63& fileName);
 FileDescriptorPtr IndexAddDescriptor(TFileSystem* index, const Str63& fileName);
 Str255 IndexGetDescriptorDate(FileDescriptorPtr descriptor);

@@ -272,12 +272,15 @@ SInt32 TSyntaxParserProcess::Create(const SyntaxParserSource& src, const SyntaxP
     }
   }
 
-  if (result == 0 && fileSystem != nullptr && !fileName.empty()) {
-    descriptor = IndexGetDescriptor(fileSystem, fileName);
+  // The index keys a file by its path below the index's root, so files of one
+  // name in different folders keep their own symbols.
+  const Str63 indexKey = (fileSystem != nullptr && !fileName.empty()) ? IndexGetFileKey(fileSystem, source.file) : Str63();
+  if (result == 0 && fileSystem != nullptr && !indexKey.empty()) {
+    descriptor = IndexGetDescriptor(fileSystem, indexKey);
     if (!incremental) {
       if (descriptor == nullptr) {
         collecting = true;
-        descriptor = IndexAddDescriptor(fileSystem, fileName);
+        descriptor = IndexAddDescriptor(fileSystem, indexKey);
       } else {
         // The date is stored when the parse completes, so a parse that is
         // stopped half way leaves the file marked as changed.
@@ -285,7 +288,7 @@ SInt32 TSyntaxParserProcess::Create(const SyntaxParserSource& src, const SyntaxP
         if (!(IndexGetDescriptorDate(descriptor) == descriptorDate_)) collecting = true;
       }
       if (descriptorDate_.empty()) descriptorDate_ = FSGetModifiedFileDate(source.file);
-      if (collecting) IndexCleanFile(fileSystem, fileName);
+      if (collecting) IndexCleanFile(fileSystem, indexKey);
     }
   }
 

@@ -912,6 +912,7 @@ TEST_P(ShippedSample, StylesAndSymbols) {
   };
   TFileSystem* index = CreateFileSystem(makeRef(folder / "index"), collection.get(), nullptr);
   ASSERT_NE(index, nullptr);
+  index->SetRoot(makeRef(folder));
   RecordingSyntaxController controller;
   SyntaxParserSource source;
   source.library = collection->GetLanguageLibrary(sample.language);

@@ -137,6 +137,7 @@ Parsed ParseFile(const std::string& name, const std::string& bytes) {
 
   Parsed parsed;
   TFileSystem* index = CreateFileSystem(MakeRef(folder / "index"), Collection(), nullptr);
+  if (index != nullptr) index->SetRoot(MakeRef(folder));
   RecordingSyntaxController controller;
   SyntaxParserSource source;
   source.file = MakeRef(path);

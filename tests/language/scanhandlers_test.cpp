@@ -245,6 +245,7 @@ class ScanSymbolsTest : public ScanHandlersTest {
     fs::create_directories(languages.folder.path() / "index");
     index = CreateFileSystem(MakeRef(languages.folder.path() / "index"), languages.collection.get(), nullptr);
     ASSERT_NE(index, nullptr);
+    index->SetRoot(MakeRef(languages.folder.path()));
   }
   void TearDown() override { index->Release(); }
   TFileSystem* index = nullptr;
@@ -295,6 +296,21 @@ TEST_F(ScanSymbolsTest, AParseRecordsSymbolsHeadersAndDateOnceForAnUnchangedFile
   RecordingSyntaxController user;
   ASSERT_EQ(ParseIntoIndex(languages, index, use, &user).result, 0);
   CheckStyles({"", "", {{"Cart", 2}, {"x", 0}}}, user);
+}
+
+TEST_F(ScanSymbolsTest, FilesOfOneNameInDifferentFoldersKeepTheirOwnSymbols) {
+  fs::create_directories(languages.folder.path() / "admin");
+  fs::create_directories(languages.folder.path() / "shop");
+  const FSRef admin = MakeRef(languages.folder.Write("admin/index.sf", "class Users {\r}\r"));
+  const FSRef shop = MakeRef(languages.folder.Write("shop/index.sf", "class Basket {\r}\r"));
+  ASSERT_EQ(ParseIntoIndex(languages, index, admin, nullptr).result, 0);
+  ASSERT_EQ(ParseIntoIndex(languages, index, shop, nullptr).result, 0);
+  using Symbols = std::vector<std::pair<std::string, std::string>>;
+  EXPECT_EQ(SymbolsOf(index->GetDescriptor(Str63("admin/index.sf"))), (Symbols{{"Users", ""}}));
+  EXPECT_EQ(SymbolsOf(index->GetDescriptor(Str63("shop/index.sf"))), (Symbols{{"Basket", ""}}));
+  SymbolInfoPtr found = nullptr;
+  EXPECT_TRUE(index->GetSymbol(Str63("Users"), found));
+  EXPECT_TRUE(index->GetSymbol(Str63("Basket"), found));
 }
 
 TEST_F(ScanSymbolsTest, AParseStoppedHalfWayLeavesTheFileToBeParsedAgain) {
@@ -387,6 +403,7 @@ TEST(ShippedLanguages, SamplesGetTheirStylesAndSymbols) {
     TempFolder folder;
     fs::create_directories(folder.path() / "index");
     TFileSystem* index = CreateFileSystem(MakeRef(folder.path() / "index"), collection.get(), nullptr);
+    index->SetRoot(MakeRef(folder.path()));
     RecordingSyntaxController controller;
     SyntaxParserSource source;
     source.file = MakeRef(folder.Write(c.file, c.text));
