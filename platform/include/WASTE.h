@@ -66,7 +66,7 @@ enum : SInt16 {
   weFAutoScroll = 0,      // keep the selection in view after user edits and clicks
   weFOutlineHilite = 2,   // an inactive selection is drawn as an outline
   weFReadOnly = 5,        // the user cannot change the text (host calls still can)
-  weFUndo = 6,            // changes are recorded for undo
+  weFUndo = 6,            // changes are recorded for undo (see WEUndo for changes made without)
   weFIntCutAndPaste = 7,  // recorded; no effect
   weFDragAndDrop = 8,     // text can be dragged out of and dropped into the view
   weFInhibitRecal = 9,    // layout is deferred until the feature is cleared
@@ -139,8 +139,16 @@ enum : SInt32 {
 // nothing is inserted; false: the handle's text is inserted.
 typedef Boolean (*WETextFilterProcPtr)(void* inTextInputComponent, Handle ioText, UInt32 inModifiers,
                                        UInt32 inKeyCode, WEReference we);
-// After every change of the text: where it happened and how the length
-// changed (inserted minus removed). Once per change, whoever made it.
+// After every change of the text, whoever made it: where it happened and
+// how the length changed. An insertion is one call (offset, +inserted), a
+// removal one call (offset, -removed). A replacement of a range by new text
+// is two calls, the new text first: (start, +inserted), then the removal
+// right after it, (start + inserted, -removed); both come after the text is
+// replaced, the selection set and the undo step recorded, so the first call
+// reads as the whole new text (a re-parse colours all of it) and the deltas
+// still add up to the change in length. The hook may change the text or the
+// selection; the engine sets neither again afterwards, and a change it makes
+// during the first call moves the offset of the second with the text.
 typedef void (*WEFluxProcPtr)(SInt32 inOffset, SInt32 inDelta, WEReference we);
 // After the destination rectangle moved relative to the view rectangle.
 typedef void (*WEScrollProcPtr)(WEReference we);
@@ -265,10 +273,14 @@ OSStatus WEEndAction(WEActionKind inKind, WEReference we);
 // The kind of the step undo would take back (weAKNone when none), and
 // whether there is a step to redo.
 OSStatus WEGetUndoInfo(Boolean* outRedoFlag, WEActionKind* outActionKind, WEReference we);
+// A change made while undo is off (weFUndo) is recorded nowhere and never
+// undone, but the history stays: the recorded steps move with it, and a step
+// whose text it overlapped puts back, when undone, what it replaced there.
 OSStatus WEUndo(WEReference we);
 OSStatus WERedo(WEReference we);
-// Counts changes to the text: each change adds one, each undone one takes
-// one away.
+// Counts changes to the text: each change adds one, and undoing a step takes
+// away as many as it made (typing joined into one step included), so undoing
+// everything since the count was reset brings it back to 0.
 UInt32 WEGetModCount(WEReference we);
 void WEResetModCount(WEReference we);
 

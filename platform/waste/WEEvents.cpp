@@ -77,8 +77,10 @@ void UserReplace(WEReference we, SInt32 start, SInt32 end, const UniChar* chars,
                  bool typing) {
   if (!typing) CloseTyping(we);
   BeginImplicit(we, kind);
+  // The replacement leaves the insertion point after the new text before it
+  // reports the change, so a hook that moves it (an auto-indent) has the
+  // last word.
   Replace(we, start, end, chars, count, nullptr, typing);
-  SetSelectionInternal(we, start + count, start + count);
   EndImplicit(we);
   we->preferredX = -1;
 }

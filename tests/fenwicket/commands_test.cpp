@@ -72,7 +72,7 @@ TEST_F(Commands, NotificationsStayAsTheHostLeftThem) {
   EXPECT_TRUE(client.flux.empty());  // still off after the shift
 }
 
-TEST_F(Commands, PasteReportsOneExactChangeAndCanMatchTheStyleThere) {
+TEST_F(Commands, PasteReportsTheExactChangesAndCanMatchTheStyleThere) {
   SetText("ab0123456789");
   WESetSelection(0, 2, we);
   ASSERT_EQ(Command(kHICommandCopy), noErr);
@@ -81,9 +81,10 @@ TEST_F(Commands, PasteReportsOneExactChangeAndCanMatchTheStyleThere) {
   WESetSelection(12, 2, we);  // ten characters, anchored at their end
   ASSERT_EQ(Command(kHICommandPaste), noErr);
   EXPECT_EQ(TextOf(we), "abab");
-  ASSERT_EQ(client.flux.size(), 1u);
-  EXPECT_EQ(client.flux[0], (std::pair<SInt32, SInt32>{2, -8}));
-  EXPECT_EQ(client.fluxPrevious[0], 0);
+  // The pasted text, then what it replaced, once each.
+  const std::vector<std::pair<SInt32, SInt32>> replaced{{2, 2}, {4, -10}};
+  EXPECT_EQ(client.flux, replaced);
+  EXPECT_EQ(client.fluxPrevious, (std::vector<UInt8>{0, 0}));
   Boolean redo = false;
   WEActionKind kind = 0;
   WEGetUndoInfo(&redo, &kind, we);
