@@ -171,6 +171,21 @@ enum : WESelector {
   // its user space must be the root view's coordinates, y-down.
   weCGContextInfo = 'cgcx',
   weRefConInfo = 'refc',  // a pointer-sized value for the caller
+  // The line ending plain text is written with (a UInt32, one of the
+  // weEndOfLine values below; others give paramErr). LF in a new instance;
+  // WELoad sets it from the file it reads. A host that fills the text itself
+  // sets it to the ending of what it read.
+  weEndOfLineInfo = 'eol ',
+};
+
+// Line endings of plain-text files: weEndOfLineInfo, and the low bits of
+// WESave's options (weEndOfLineAsRead: the instance's own).
+enum : UInt32 {
+  weEndOfLineAsRead = 0,
+  weEndOfLineCR = 1,
+  weEndOfLineLF = 2,
+  weEndOfLineCRLF = 3,
+  weEndOfLineMask = 3,
 };
 
 // ---------------------------------------------------------------------------
@@ -369,6 +384,12 @@ OSStatus WEReceiveDrag(DragRef inDrag, WEReference we);
 // ---------------------------------------------------------------------------
 // Files: replaces start..end with the file's text ('TEXT' in the encoding,
 // 'RTF ' styled), or writes start..end to the file in that form.
+// Plain text is read with every line ending (CR, LF, CR LF) made the
+// engine's CR. A WELoad of plain text that replaces the whole text sets
+// weEndOfLineInfo to the file's first line ending (LF when it has none), so
+// the text is written back as it was read; WESave writes every line break
+// (CR, and a LF or CR LF a host put in) as the ending its options name, or
+// as weEndOfLineInfo when they name none.
 OSStatus WELoad(SInt32 inStart, SInt32 inEnd, const FSRef* inFile, OSType inFileType, TextEncoding inEncoding,
                 OptionBits inOptions, WEReference we);
 OSStatus WESave(SInt32 inStart, SInt32 inEnd, const FSRef* inFile, OSType inFileType, TextEncoding inEncoding,

@@ -700,6 +700,12 @@ OSStatus WESetInfo(WESelector inSelector, const void* inInfo, WEReference we) {
     case weTranslateDragHook: ptr(we->translateDragHook); return noErr;
     case weCGContextInfo: ptr(we->context); return noErr;
     case weRefConInfo: ptr(we->refCon); return noErr;
+    case weEndOfLineInfo: {
+      const UInt32 ending = inInfo ? *static_cast<const UInt32*>(inInfo) : 0;
+      if (ending < weEndOfLineCR || ending > weEndOfLineCRLF) return paramErr;
+      we->lineEnding = UInt8(ending);
+      return noErr;
+    }
   }
   return paramErr;
 }
@@ -718,6 +724,7 @@ OSStatus WEGetInfo(WESelector inSelector, void* outInfo, WEReference we) {
     case weTranslateDragHook: get(we->translateDragHook); return noErr;
     case weCGContextInfo: get(we->context); return noErr;
     case weRefConInfo: get(we->refCon); return noErr;
+    case weEndOfLineInfo: *static_cast<UInt32*>(outInfo) = we->lineEnding; return noErr;
   }
   return paramErr;
 }
