@@ -95,6 +95,10 @@ typedef void (*WasteDrawBackgroundProc)(CGContextRef inContext, const CGRect& in
                                         WEReference inController, void* inClientContext);
 typedef void (*WasteFinishedLoadingProc)(WEReference inController, void* inContext);
 typedef void (*WasteIdleTypingProc)(WEReference inController, void* inContext);
+// The user may change the text while the clients accept input and the host
+// has not made the engine read-only (weFReadOnly): each draw makes the engine
+// read-only while the clients refuse and writable again once they accept,
+// but never clears a read-only the host set (a console without clients).
 typedef void (*WasteAcceptInputProc)(Boolean& ioAccept, WEReference inController, void* inContext);
 
 struct WasteCustomCallbacks {

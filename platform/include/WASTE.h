@@ -7,6 +7,8 @@
 // carriage return (13); a line's range runs from its first character up to
 // the start of the next line (its carriage return included), and the text
 // has one line more than it has carriage returns. Lines are numbered from 0.
+// Nothing else ends a line: a LF, U+2028 or other break a host puts in, and
+// any control character (NUL included), is drawn within its line as a symbol.
 // Rectangles and points are 32-bit, in the coordinates of the root view of
 // the window the text is shown in (y grows downwards).
 //

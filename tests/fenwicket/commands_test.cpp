@@ -6,6 +6,7 @@
 
 #include "FenwicketTestSupport.h"
 #include "MenuInternal.h"
+#include "TestBitmap.h"
 
 namespace {
 
@@ -127,21 +128,42 @@ TEST_F(Commands, PasteReportsTheExactChangesAndCanMatchTheStyleThere) {
   EXPECT_TRUE(client.flux.empty());
 }
 
+// A view refuses input when its clients say so, or when the host made its
+// engine read-only (the console, which has no such client): drawing the view
+// keeps it so.
 TEST_F(Commands, ARefusingViewTakesNoEditsButCopiesAndSelects) {
-  SetText("some text");
-  WESetSelection(0, 4, we);
-  Command(kHICommandCopy);
-  client.accept = false;
-  const UInt32 edits[] = {kHICommandShiftRight, kHICommandShiftLeft, kHICommandClear,
-                          kHICommandCut,        kHICommandPaste,     kHICommandInsertWord};
-  for (UInt32 id : edits)
-    EXPECT_EQ(Command(id), eventNotHandledErr) << id;
-  EXPECT_EQ(TextOf(we), "some text");
-  EXPECT_EQ(Command(kHICommandCopy), noErr);
-  EXPECT_EQ(Command(kHICommandSelectAll), noErr);
-  SInt32 s = 0, e = 0;
-  WEGetSelection(&s, &e, we);
-  EXPECT_EQ(e, 9);
+  for (bool hostReadOnly : {false, true}) {
+    SetText("some text");
+    WESetSelection(0, 4, we);
+    Command(kHICommandCopy);
+    client.accept = hostReadOnly;  // only one of the two refuses
+    if (hostReadOnly) WEFeatureFlag(weFReadOnly, weBitSet, we);
+    Bitmap bitmap(300, 200);
+    HIViewDrawInContext(view, bitmap.context);
+    EXPECT_EQ(WEFeatureFlag(weFReadOnly, weBitTest, we), 1) << hostReadOnly;
+    const UInt32 edits[] = {kHICommandShiftRight, kHICommandShiftLeft, kHICommandClear,
+                            kHICommandCut,        kHICommandPaste,     kHICommandInsertWord};
+    for (UInt32 id : edits)
+      EXPECT_EQ(Command(id), eventNotHandledErr) << id << " " << hostReadOnly;
+    Type(u"x");
+    EXPECT_EQ(TextOf(we), "some text") << hostReadOnly;
+    MenuRef edit = nullptr;
+    CreateNewMenu(129, 0, &edit);
+    AppendMenuItemTextWithCFString(edit, CFStringMakeConstantUTF8("Cut"), 0, kHICommandCut, nullptr);
+    EXPECT_EQ(Command(kHICommandCut, edit, 1, kEventCommandUpdateStatus), noErr);
+    EXPECT_FALSE(IsMenuItemEnabled(edit, 1)) << hostReadOnly;
+    ReleaseMenu(edit);
+    EXPECT_EQ(Command(kHICommandCopy), noErr);
+    EXPECT_EQ(Command(kHICommandSelectAll), noErr);
+    SInt32 s = 0, e = 0;
+    WEGetSelection(&s, &e, we);
+    EXPECT_EQ(e, 9);
+    // The host's read-only goes only when the host takes it back.
+    client.accept = true;
+    HIViewDrawInContext(view, bitmap.context);
+    EXPECT_EQ(WEFeatureFlag(weFReadOnly, weBitTest, we), hostReadOnly ? 1 : 0) << hostReadOnly;
+    WEFeatureFlag(weFReadOnly, weBitClear, we);
+  }
 }
 
 TEST_F(Commands, EditMenuItemsFollowSelectionUndoAndInput) {
