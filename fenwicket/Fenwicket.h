@@ -78,6 +78,11 @@ typedef void (*WasteTrackCursorProc)(SInt32 inAnchor, WEReference inController, 
 // The range holds the start and the end offset of the word.
 typedef void (*WasteTrackWordProc)(CFStringRef inWord, const CFRange& inRange, WEReference inController,
                                    void* inContext);
+// Each change of the text as the engine's change hook reports it (see
+// WEFluxProcPtr in WASTE.h): (offset, +inserted) for new text, (offset,
+// -removed) for a removal, and for a replacement both, the new text first and
+// then the removal just after it. The paste and shift commands hold the
+// reports back while they work and then give each one out as it was made.
 typedef void (*WasteUserFluxProc)(SInt32 inOffset, SInt32 inDelta, UInt8 inPreviousChar, WEReference inController,
                                   void* inContext);
 typedef void (*WasteClickGutterProc)(SInt32 inLine, Boolean& ioHandled, WEReference inController, void* inContext);
@@ -90,6 +95,10 @@ typedef void (*WasteDrawBackgroundProc)(CGContextRef inContext, const CGRect& in
                                         WEReference inController, void* inClientContext);
 typedef void (*WasteFinishedLoadingProc)(WEReference inController, void* inContext);
 typedef void (*WasteIdleTypingProc)(WEReference inController, void* inContext);
+// The user may change the text while the clients accept input and the host
+// has not made the engine read-only (weFReadOnly): each draw makes the engine
+// read-only while the clients refuse and writable again once they accept,
+// but never clears a read-only the host set (a console without clients).
 typedef void (*WasteAcceptInputProc)(Boolean& ioAccept, WEReference inController, void* inContext);
 
 struct WasteCustomCallbacks {

@@ -50,6 +50,25 @@ Boolean AcceptsInput(WasteData* data) {
   return accept;
 }
 
+Boolean InputAllowed(WasteData* data) {
+  const bool hostReadOnly = WEFeatureFlag(weFReadOnly, weBitTest, data->CONTROLLER) == 1 && !data->readOnlyForClients;
+  return !hostReadOnly && AcceptsInput(data);
+}
+
+void ApplyClientsReadOnly(WasteData* data) {
+  WEReference we = data->CONTROLLER;
+  const bool readOnly = WEFeatureFlag(weFReadOnly, weBitTest, we) == 1;
+  if (!AcceptsInput(data)) {
+    if (!readOnly) {
+      WEFeatureFlag(weFReadOnly, weBitSet, we);
+      data->readOnlyForClients = true;
+    }
+  } else if (data->readOnlyForClients) {
+    data->readOnlyForClients = false;
+    if (readOnly) WEFeatureFlag(weFReadOnly, weBitClear, we);
+  }
+}
+
 void NotifyUserFlux(WasteData* data, SInt32 offset, SInt32 delta, UInt8 previousChar) {
   ForEachClient(data, [&](const WasteCustomCallbacks& c) {
     if (c.USERFLUX) c.USERFLUX(offset, delta, previousChar, data->CONTROLLER, c.CONTEXT);

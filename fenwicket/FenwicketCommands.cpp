@@ -140,15 +140,15 @@ OSStatus Process(WasteData* data, const HICommand& command) {
   switch (command.commandID) {
     case kHICommandShiftRight:
     case kHICommandShiftLeft:
-      return AcceptsInput(data) ? Shift(data, command.commandID == kHICommandShiftRight) : eventNotHandledErr;
+      return InputAllowed(data) ? Shift(data, command.commandID == kHICommandShiftRight) : eventNotHandledErr;
     case kHICommandClear:
     case kHICommandCut:
-      return AcceptsInput(data) ? WEProcessHICommand(&command, we) : eventNotHandledErr;
+      return InputAllowed(data) ? WEProcessHICommand(&command, we) : eventNotHandledErr;
     case kHICommandInsertWord:
       // A spelling guess edits the text: never in a view that refuses input.
-      return AcceptsInput(data) ? InsertWord(data, command) : eventNotHandledErr;
+      return InputAllowed(data) ? InsertWord(data, command) : eventNotHandledErr;
     case kHICommandPaste:
-      return AcceptsInput(data) ? Paste(data, command) : eventNotHandledErr;
+      return InputAllowed(data) ? Paste(data, command) : eventNotHandledErr;
     default:
       return WEProcessHICommand(&command, we);
   }
@@ -169,11 +169,11 @@ OSStatus UpdateStatus(WasteData* data, const HICommand& command) {
     // ended as unspecified.
     case kHICommandUndo: enable = kind != weAKNone && kind != weAKUnspecified; break;
     case kHICommandRedo: enable = redo; break;
-    case kHICommandPaste: enable = WECanPaste(we) && AcceptsInput(data); break;
+    case kHICommandPaste: enable = WECanPaste(we) && InputAllowed(data); break;
     case kHICommandShiftRight:
     case kHICommandShiftLeft:
     case kHICommandClear:
-    case kHICommandCut: enable = end > start && AcceptsInput(data); break;
+    case kHICommandCut: enable = end > start && InputAllowed(data); break;
     case kHICommandCopy: enable = end > start; break;
     case kHICommandSelectAll: enable = true; break;
     default: known = false;

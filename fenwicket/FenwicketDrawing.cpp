@@ -254,7 +254,7 @@ OSStatus DrawView(WasteData* data, EventRef event) {
   OSStatus status =
       GetEventParameter(event, kEventParamCGContextRef, typeCGContextRef, nullptr, sizeof context, nullptr, &context);
   WEReference we = data->CONTROLLER;
-  WEFeatureFlag(weFReadOnly, AcceptsInput(data) ? weBitClear : weBitSet, we);
+  ApplyClientsReadOnly(data);
   if (data->TRACKINGAREA == nullptr && status == noErr)
     status = HIViewNewTrackingArea(data->VIEW, nullptr, 0, &data->TRACKINGAREA);
   if (status != noErr || context == nullptr || !CanDraw(data->VIEW)) return noErr;

@@ -62,6 +62,9 @@ struct WasteData {
   // While an edit command of the view runs with notifications off, the
   // engine's changes are collected here and announced afterwards.
   std::vector<std::pair<SInt32, SInt32>>* changeLog;
+  // The engine is read-only because the clients refused input at the last
+  // draw (and not because the host made it so, which the view leaves alone).
+  Boolean readOnlyForClients;
 };
 
 namespace fenwicket {
@@ -77,6 +80,12 @@ WasteData* TextViewAtOrAbove(HIViewRef view);
 
 // Clients (FenwicketClients.cpp).
 Boolean AcceptsInput(WasteData* data);
+// Whether the user may change the text: the clients accept input and the
+// host has not made the engine read-only.
+Boolean InputAllowed(WasteData* data);
+// Makes the engine read-only while the clients refuse input, and writable
+// again when they accept, unless the host made it read-only itself.
+void ApplyClientsReadOnly(WasteData* data);
 void NotifyUserFlux(WasteData* data, SInt32 offset, SInt32 delta, UInt8 previousChar);
 void NotifyContextualMenu(WasteData* data, MenuRef menu);
 OSStatus AskReceiveDrag(WasteData* data, const void* bytes, FlavorType type, DragRef drag);

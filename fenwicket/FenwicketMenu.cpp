@@ -56,7 +56,7 @@ void ShowContextualMenu(WasteData* data, SInt32 offset) {
   // replaces the word itself (the selection is that word).
   SInt32 selStart = 0, selEnd = 0;
   WEGetSelection(&selStart, &selEnd, we);
-  if (selStart == rangeStart && selEnd == rangeEnd && rangeEnd > rangeStart && AcceptsInput(data)) {
+  if (selStart == rangeStart && selEnd == rangeEnd && rangeEnd > rangeStart && InputAllowed(data)) {
     const SInt32 cut = std::min(rangeEnd, rangeStart + 255);
     std::vector<UniChar> chars;
     Handle h = NewHandle(0);

@@ -7,6 +7,8 @@
 // carriage return (13); a line's range runs from its first character up to
 // the start of the next line (its carriage return included), and the text
 // has one line more than it has carriage returns. Lines are numbered from 0.
+// Nothing else ends a line: a LF, U+2028 or other break a host puts in, and
+// any control character (NUL included), is drawn within its line as a symbol.
 // Rectangles and points are 32-bit, in the coordinates of the root view of
 // the window the text is shown in (y grows downwards).
 //
@@ -66,7 +68,7 @@ enum : SInt16 {
   weFAutoScroll = 0,      // keep the selection in view after user edits and clicks
   weFOutlineHilite = 2,   // an inactive selection is drawn as an outline
   weFReadOnly = 5,        // the user cannot change the text (host calls still can)
-  weFUndo = 6,            // changes are recorded for undo
+  weFUndo = 6,            // changes are recorded for undo (see WEUndo for changes made without)
   weFIntCutAndPaste = 7,  // recorded; no effect
   weFDragAndDrop = 8,     // text can be dragged out of and dropped into the view
   weFInhibitRecal = 9,    // layout is deferred until the feature is cleared
@@ -139,8 +141,16 @@ enum : SInt32 {
 // nothing is inserted; false: the handle's text is inserted.
 typedef Boolean (*WETextFilterProcPtr)(void* inTextInputComponent, Handle ioText, UInt32 inModifiers,
                                        UInt32 inKeyCode, WEReference we);
-// After every change of the text: where it happened and how the length
-// changed (inserted minus removed). Once per change, whoever made it.
+// After every change of the text, whoever made it: where it happened and
+// how the length changed. An insertion is one call (offset, +inserted), a
+// removal one call (offset, -removed). A replacement of a range by new text
+// is two calls, the new text first: (start, +inserted), then the removal
+// right after it, (start + inserted, -removed); both come after the text is
+// replaced, the selection set and the undo step recorded, so the first call
+// reads as the whole new text (a re-parse colours all of it) and the deltas
+// still add up to the change in length. The hook may change the text or the
+// selection; the engine sets neither again afterwards, and a change it makes
+// during the first call moves the offset of the second with the text.
 typedef void (*WEFluxProcPtr)(SInt32 inOffset, SInt32 inDelta, WEReference we);
 // After the destination rectangle moved relative to the view rectangle.
 typedef void (*WEScrollProcPtr)(WEReference we);
@@ -163,6 +173,21 @@ enum : WESelector {
   // its user space must be the root view's coordinates, y-down.
   weCGContextInfo = 'cgcx',
   weRefConInfo = 'refc',  // a pointer-sized value for the caller
+  // The line ending plain text is written with (a UInt32, one of the
+  // weEndOfLine values below; others give paramErr). LF in a new instance;
+  // WELoad sets it from the file it reads. A host that fills the text itself
+  // sets it to the ending of what it read.
+  weEndOfLineInfo = 'eol ',
+};
+
+// Line endings of plain-text files: weEndOfLineInfo, and the low bits of
+// WESave's options (weEndOfLineAsRead: the instance's own).
+enum : UInt32 {
+  weEndOfLineAsRead = 0,
+  weEndOfLineCR = 1,
+  weEndOfLineLF = 2,
+  weEndOfLineCRLF = 3,
+  weEndOfLineMask = 3,
 };
 
 // ---------------------------------------------------------------------------
@@ -265,10 +290,14 @@ OSStatus WEEndAction(WEActionKind inKind, WEReference we);
 // The kind of the step undo would take back (weAKNone when none), and
 // whether there is a step to redo.
 OSStatus WEGetUndoInfo(Boolean* outRedoFlag, WEActionKind* outActionKind, WEReference we);
+// A change made while undo is off (weFUndo) is recorded nowhere and never
+// undone, but the history stays: the recorded steps move with it, and a step
+// whose text it overlapped puts back, when undone, what it replaced there.
 OSStatus WEUndo(WEReference we);
 OSStatus WERedo(WEReference we);
-// Counts changes to the text: each change adds one, each undone one takes
-// one away.
+// Counts changes to the text: each change adds one, and undoing a step takes
+// away as many as it made (typing joined into one step included), so undoing
+// everything since the count was reset brings it back to 0.
 UInt32 WEGetModCount(WEReference we);
 void WEResetModCount(WEReference we);
 
@@ -357,6 +386,12 @@ OSStatus WEReceiveDrag(DragRef inDrag, WEReference we);
 // ---------------------------------------------------------------------------
 // Files: replaces start..end with the file's text ('TEXT' in the encoding,
 // 'RTF ' styled), or writes start..end to the file in that form.
+// Plain text is read with every line ending (CR, LF, CR LF) made the
+// engine's CR. A WELoad of plain text that replaces the whole text sets
+// weEndOfLineInfo to the file's first line ending (LF when it has none), so
+// the text is written back as it was read; WESave writes every line break
+// (CR, and a LF or CR LF a host put in) as the ending its options name, or
+// as weEndOfLineInfo when they name none.
 OSStatus WELoad(SInt32 inStart, SInt32 inEnd, const FSRef* inFile, OSType inFileType, TextEncoding inEncoding,
                 OptionBits inOptions, WEReference we);
 OSStatus WESave(SInt32 inStart, SInt32 inEnd, const FSRef* inFile, OSType inFileType, TextEncoding inEncoding,

@@ -23,6 +23,10 @@ namespace {
 
 constexpr UInt32 kCmd = kCmdKey, kShift = kShiftKey, kOption = kOptionKey;
 
+static_assert(weEndOfLineCR == weLineEndingCR && weEndOfLineLF == weLineEndingLF &&
+                  weEndOfLineCRLF == weLineEndingCRLF,
+              "the engine's line endings are the codec's");
+
 bool Editable(WEReference we) { return !we->Feature(weFReadOnly); }
 
 void AutoScroll(WEReference we) {
@@ -77,8 +81,10 @@ void UserReplace(WEReference we, SInt32 start, SInt32 end, const UniChar* chars,
                  bool typing) {
   if (!typing) CloseTyping(we);
   BeginImplicit(we, kind);
+  // The replacement leaves the insertion point after the new text before it
+  // reports the change, so a hook that moves it (an auto-indent) has the
+  // last word.
   Replace(we, start, end, chars, count, nullptr, typing);
-  SetSelectionInternal(we, start + count, start + count);
   EndImplicit(we);
   we->preferredX = -1;
 }
@@ -681,14 +687,23 @@ OSStatus WELoad(SInt32 inStart, SInt32 inEnd, const FSRef* inFile, OSType inFile
   SInt32 end = inEnd == kCurrentSelection ? we->sel.end : ClampOffset(we, inEnd);
   if (start > end) std::swap(start, end);
   WECodecText doc;
+  const bool plain = inFileType == 'TEXT' || inFileType == 0;
+  WELineEnding found = weLineEndingKeep;
   if (inFileType == 'RTF ') {
     status = WEReadRTF(bytes.data.get(), bytes.size, doc);
-  } else if (inFileType == 'TEXT' || inFileType == 0) {
-    status = WEDecodeText(bytes.data.get(), bytes.size, inEncoding, weLineEndingCR, doc.text);
+  } else if (plain) {
+    status = WEDecodeText(bytes.data.get(), bytes.size, inEncoding, weLineEndingKeep, doc.text);
+    if (status == noErr) {
+      found = WEDetectLineEnding(doc.text.data(), doc.text.size());
+      WEConvertLineEndings(doc.text, weLineEndingCR);
+    }
   } else {
     return weUnsupportedFlavorErr;
   }
   if (status != noErr) return status;
+  // A document keeps the ending it was read with; a file put into part of
+  // the text does not change it.
+  if (plain && start == 0 && end == Length(we)) we->lineEnding = found == weLineEndingKeep ? weLineEndingLF : found;
   std::vector<RunCopy> runs;
   for (const WECodecRun& r : doc.runs) runs.push_back({SInt32(r.start), StyleFromCodec(we, r.style)});
   CloseTyping(we);
@@ -700,7 +715,7 @@ OSStatus WELoad(SInt32 inStart, SInt32 inEnd, const FSRef* inFile, OSType inFile
 }
 
 OSStatus WESave(SInt32 inStart, SInt32 inEnd, const FSRef* inFile, OSType inFileType, TextEncoding inEncoding,
-                OptionBits, WEReference we) {
+                OptionBits inOptions, WEReference we) {
   if (we == nullptr || inFile == nullptr) return paramErr;
   SInt32 start = inStart == kCurrentSelection ? we->sel.start : ClampOffset(we, inStart);
   SInt32 end = inEnd == kCurrentSelection ? we->sel.end : ClampOffset(we, inEnd);
@@ -720,9 +735,9 @@ OSStatus WESave(SInt32 inStart, SInt32 inEnd, const FSRef* inFile, OSType inFile
     }
     status = WEWriteRTF(doc, bytes);
   } else if (inFileType == 'TEXT' || inFileType == 0) {
-    // The desktop's line breaks on disk.
-    status = WEEncodeText(reinterpret_cast<const UniChar*>(chars.data()), chars.size(), inEncoding, weLineEndingLF,
-                          bytes);
+    const UInt32 named = inOptions & weEndOfLineMask;
+    const auto ending = WELineEnding(named != weEndOfLineAsRead ? named : we->lineEnding);
+    status = WEEncodeText(reinterpret_cast<const UniChar*>(chars.data()), chars.size(), inEncoding, ending, bytes);
   } else {
     return weUnsupportedFlavorErr;
   }

@@ -301,9 +301,10 @@ struct Selection {
 
 struct Action {
   WEActionKind kind = weAKUnspecified;
-  std::vector<Change> changes;
+  std::vector<Change> changes;  // in the order made: the last one is the newest
   Selection before, after;
   bool typing = false;
+  SInt32 mods = 0;  // the changes it counted in the modification count
 };
 
 struct ParagraphLayout {
@@ -352,6 +353,11 @@ struct WEOpaqueRec {
   int actionDepth = 0;
   bool typingOpen = false;  // the top undo step still takes typing
   SInt32 modCount = 0;
+  // Offsets a change report still has to give out (the removal after the
+  // insertion of a replacement): changes made meanwhile move them.
+  std::vector<SInt32*> heldOffsets;
+  // The line ending plain text is written with (WELineEnding of WEFileCodec.h).
+  UInt8 lineEnding = 2;  // LF
 
   // Properties.
   std::map<std::pair<OSType, OSType>, std::string> properties;

@@ -27,7 +27,26 @@ PangoFontMap* FontMap() {
   return map;
 }
 
-SInt32 Width(WEReference we) { return std::max<SInt32>(1, we->dest.right - we->dest.left); }
+// Pango counts in units of 1/1024 pixel in an int, so a row much wider than
+// a million pixels would overflow: no row is laid out wider than this.
+constexpr SInt32 kMaxRowWidth = 1 << 20;
+constexpr SInt32 kLayoutPiece = 1024;
+
+SInt32 Width(WEReference we) {
+  return SInt32(std::clamp<SInt64>(SInt64(we->dest.right) - we->dest.left, 1, kMaxRowWidth));
+}
+
+// What a paragraph's character looks like in its layout. Only a carriage
+// return ends a line here, so the characters the layout would break a line
+// at (LF, VT, FF, NEL, U+2028, U+2029) are shown as symbols, as are the
+// other control characters (a NUL would end the layout's text); each stays
+// one unit, so offsets and layout positions keep in step.
+UniChar DisplayUnit(UniChar c) {
+  if (c < 0x20) return c == '\t' ? c : UniChar(0x2400 + c);  // the control pictures
+  if (c == 0x7F) return 0x2421;
+  if (c == 0x85 || c == 0x2028 || c == 0x2029) return 0x2424;  // the newline symbol
+  return c;
+}
 
 SInt32 Pixels(int pangoUnits) { return SInt32(std::floor(double(pangoUnits) / PANGO_SCALE)); }
 SInt32 PixelsUp(int pangoUnits) { return SInt32(std::ceil(double(pangoUnits) / PANGO_SCALE)); }
@@ -91,7 +110,8 @@ PangoLayout* EnsureLayout(WEReference we, SInt32 i) {
   if (p.layout) return p.layout;
   const SInt32 start = we->lines.Start(i);
   const SInt32 end = TextEnd(we, i);
-  const std::u16string chars = Copy(we, start, end);
+  std::u16string chars = Copy(we, start, end);
+  for (char16_t& c : chars) c = DisplayUnit(c);
   const std::string utf8 = ToUTF8(chars);
 
   PangoLayout* layout = pango_layout_new(we->pango);
@@ -120,24 +140,31 @@ PangoLayout* EnsureLayout(WEReference we, SInt32 i) {
       return guint(byte);
     };
     for (SInt32 r = we->runs.PartitionOf(start); r < we->runs.Partitions() && we->runs.Start(r) < end; ++r) {
-      const SInt32 s = std::max(we->runs.Start(r), start) - start;
-      const SInt32 e = std::min(we->runs.Start(r + 1), end) - start;
-      const guint bs = byteAt(s), be = byteAt(e);
+      const SInt32 runStart = std::max(we->runs.Start(r), start) - start;
+      const SInt32 runEnd = std::min(we->runs.Start(r + 1), end) - start;
       const StyleLook& look = LookOf(we, we->runStyles.ValueAt(r));
       PangoFontDescription* d = FontFor(look);
-      auto add = [&](PangoAttribute* a) {
-        a->start_index = bs;
-        a->end_index = be;
-        pango_attr_list_insert(attrs, a);
-      };
-      add(pango_attr_font_desc_new(d));
+      // The run goes in pieces: the layout measures each piece as one, in
+      // an int of 1/1024 pixels, and a long line in one piece would
+      // overflow it (no piece of kLayoutPiece glyphs of at most 1000 pixels
+      // comes near).
+      for (SInt32 s = runStart; s < runEnd; s += kLayoutPiece) {
+        const SInt32 e = std::min(runEnd, s + kLayoutPiece);
+        const guint bs = byteAt(s), be = byteAt(e);
+        auto add = [&](PangoAttribute* a) {
+          a->start_index = bs;
+          a->end_index = be;
+          pango_attr_list_insert(attrs, a);
+        };
+        add(pango_attr_font_desc_new(d));
+        add(pango_attr_foreground_new(guint16(look.rgb[0] * 65535), guint16(look.rgb[1] * 65535),
+                                      guint16(look.rgb[2] * 65535)));
+        if (look.underline) add(pango_attr_underline_new(PANGO_UNDERLINE_SINGLE));
+        if (look.hasBackground)
+          add(pango_attr_background_new(guint16(look.background[0] * 65535), guint16(look.background[1] * 65535),
+                                        guint16(look.background[2] * 65535)));
+      }
       pango_font_description_free(d);
-      add(pango_attr_foreground_new(guint16(look.rgb[0] * 65535), guint16(look.rgb[1] * 65535),
-                                    guint16(look.rgb[2] * 65535)));
-      if (look.underline) add(pango_attr_underline_new(PANGO_UNDERLINE_SINGLE));
-      if (look.hasBackground)
-        add(pango_attr_background_new(guint16(look.background[0] * 65535), guint16(look.background[1] * 65535),
-                                      guint16(look.background[2] * 65535)));
     }
   }
   pango_layout_set_attributes(layout, attrs);
@@ -497,8 +524,9 @@ SInt32 WEGetOffset(const LongPt* inPoint, WEEdge* outEdge, WEReference we) {
   const SInt32 top = ParagraphTop(we, i);
   int index = 0, trailing = 0;
   const double x = double(inPoint->h - ParaLeft(we, i)), y = double(inPoint->v - top);
-  pango_layout_xy_to_index(layout, int(std::clamp(x, -1e6, 1e6) * PANGO_SCALE),
-                           int(std::clamp(y, 0.0, 1e6) * PANGO_SCALE), &index, &trailing);
+  constexpr double kReach = 2.0 * kMaxRowWidth - 1;  // still an int in pango units
+  pango_layout_xy_to_index(layout, int(std::clamp(x, -kReach, kReach) * PANGO_SCALE),
+                           int(std::clamp(y, 0.0, kReach) * PANGO_SCALE), &index, &trailing);
   SInt32 units = UnitsOf(layout, index);
   if (trailing > 0) {
     const char* p = pango_layout_get_text(layout) + index;

@@ -174,6 +174,10 @@ void InvalidateRange(WEReference we, SInt32 start, SInt32 end) {
 // The raw replacement: text, lines, runs and layout; no undo, selection or hooks.
 void ApplyText(WEReference we, SInt32 start, SInt32 removeLength, const UniChar* chars, SInt32 count,
                const std::vector<RunCopy>* runs, UInt32 style) {
+  for (SInt32* held : we->heldOffsets) {
+    if (*held < start) continue;
+    *held = *held >= start + removeLength ? *held + count - removeLength : start + count;
+  }
   const SInt32 line0 = we->lines.PartitionOf(start);
   if (removeLength > 0) {
     SInt32 breaks = 0;
@@ -206,18 +210,148 @@ void Flux(WEReference we, SInt32 offset, SInt32 delta) {
   if (we->fluxHook) we->fluxHook(offset, delta, we);
 }
 
-void DropUndo(WEReference we) {
-  we->undoStack.clear();
-  we->redoStack.clear();
-  if (we->pending) we->pending->changes.clear();
-  we->typingOpen = false;
+// Reports a change made at start (the text already holds it). A
+// replacement is two reports, the new text first and then the removal just
+// after it, so that whoever reads a report as the text inserted there (a
+// re-parse, word tracking, an auto-indent after Return) gets all of it. A
+// change a hook makes during the first report moves the second one with
+// the text.
+void Report(WEReference we, SInt32 start, SInt32 removed, SInt32 inserted) {
+  if (we->fluxHook == nullptr) return;
+  if (removed == 0 || inserted == 0) {
+    Flux(we, start, inserted - removed);
+    return;
+  }
+  SInt32 junction = start + inserted;
+  we->heldOffsets.push_back(&junction);
+  Flux(we, start, inserted);
+  we->heldOffsets.erase(std::find(we->heldOffsets.begin(), we->heldOffsets.end(), &junction));
+  Flux(we, ClampOffset(we, junction), -removed);
+}
+
+// --- History across changes it does not record --------------------------------------
+
+// A text change made while undo is off: offset .. offset + removed becomes
+// inserted units. The steps already recorded are carried across it, from the
+// newest to the oldest: a step before the change moves, a step after it lets
+// the change through to the older text, and a step the change overlaps takes
+// it in (undoing that step then puts back what the change replaced there as
+// well), after which the older steps never saw it.
+struct Unrecorded {
+  SInt32 offset = 0, removed = 0, inserted = 0;
+  std::u16string chars;  // what it removed, with its runs
+  std::vector<RunCopy> runs;
+  bool live = true;
+};
+
+// Runs of from .. to of a range whose runs are given, relative to from.
+std::vector<RunCopy> SliceRuns(const std::vector<RunCopy>& runs, SInt32 from, SInt32 to) {
+  std::vector<RunCopy> out;
+  for (size_t k = 0; k < runs.size(); ++k) {
+    const SInt32 s = runs[k].start;
+    const SInt32 e = k + 1 < runs.size() ? runs[k + 1].start : INT32_MAX;
+    if (e <= from || s >= to) continue;
+    out.push_back({std::max(s, from) - from, runs[k].style});
+  }
+  return out;
+}
+
+void AppendRuns(std::vector<RunCopy>& to, const std::vector<RunCopy>& runs, SInt32 at) {
+  for (const RunCopy& r : runs) to.push_back({r.start + at, r.style});
+}
+
+// A position of the text before the change, in the text after it: one at
+// or inside the replaced range stays before the new text (an end), or goes
+// after it (a start).
+SInt32 MapEnd(const Unrecorded& x, SInt32 q) {
+  if (q <= x.offset) return q;
+  if (q >= x.offset + x.removed) return q + x.inserted - x.removed;
+  return x.offset;
+}
+
+SInt32 MapStart(const Unrecorded& x, SInt32 q) {
+  if (q < x.offset) return q;
+  if (q >= x.offset + x.removed) return q + x.inserted - x.removed;
+  return x.offset + x.inserted;
+}
+
+void MapSelection(const Unrecorded& x, Selection& sel) {
+  if (!x.live) return;
+  sel.start = MapEnd(x, sel.start);
+  sel.end = MapEnd(x, sel.end);
+  sel.anchor = MapEnd(x, sel.anchor);
+}
+
+// Carries one recorded change (the inverse the undo applies, in the text
+// after it) across x, and x into the text before it.
+void CarryChange(Unrecorded& x, Change& c) {
+  const SInt32 o = c.offset, len = c.length;
+  if (!c.text) {
+    // A restyle keeps the length: its range and runs move with the text.
+    const SInt32 end = MapEnd(x, o + len);
+    c.offset = MapStart(x, o);
+    c.length = std::max<SInt32>(0, end - c.offset);
+    for (RunCopy& r : c.runs) r.start = std::max<SInt32>(0, MapEnd(x, o + r.start) - c.offset);
+    return;
+  }
+  const SInt32 restored = SInt32(c.chars.size());
+  if (x.offset + x.removed <= o) {
+    c.offset += x.inserted - x.removed;
+    return;
+  }
+  if (x.offset >= o + len) {
+    x.offset += restored - len;
+    return;
+  }
+  // Overlapping: the step takes the change in.
+  const SInt32 start = std::min(o, x.offset);
+  const SInt32 end = std::max(o + len, x.offset + x.removed) + x.inserted - x.removed;
+  std::u16string chars;
+  std::vector<RunCopy> runs;
+  if (x.offset < o) {
+    chars = x.chars.substr(0, size_t(o - x.offset));
+    runs = SliceRuns(x.runs, 0, o - x.offset);
+  }
+  AppendRuns(runs, c.runs, SInt32(chars.size()));
+  chars += c.chars;
+  if (x.offset + x.removed > o + len) {
+    const SInt32 from = o + len - x.offset;
+    AppendRuns(runs, SliceRuns(x.runs, from, x.removed), SInt32(chars.size()));
+    chars += x.chars.substr(size_t(from));
+  }
+  c.offset = start;
+  c.length = end - start;
+  c.chars = std::move(chars);
+  c.runs = std::move(runs);
+  x.live = false;
+}
+
+void CarryAction(Unrecorded& x, Action& a, bool pending) {
+  if (!pending) MapSelection(x, a.after);
+  for (auto it = a.changes.rbegin(); it != a.changes.rend() && x.live; ++it) CarryChange(x, *it);
+  MapSelection(x, a.before);
+}
+
+void CarryHistory(WEReference we, SInt32 start, SInt32 removed, SInt32 inserted) {
+  const bool pendingChanges = we->pending && !we->pending->changes.empty();
+  if (we->undoStack.empty() && we->redoStack.empty() && !pendingChanges) return;
+  Unrecorded change;
+  change.offset = start;
+  change.removed = removed;
+  change.inserted = inserted;
+  if (removed > 0) {
+    change.chars = Copy(we, start, start + removed);
+    change.runs = CopyRuns(we, start, start + removed);
+  }
+  Unrecorded undo = change;
+  if (we->pending) CarryAction(undo, *we->pending, true);
+  for (auto it = we->undoStack.rbegin(); it != we->undoStack.rend() && undo.live; ++it) CarryAction(undo, *it, false);
+  Unrecorded redo = change;
+  for (auto it = we->redoStack.rbegin(); it != we->redoStack.rend() && redo.live; ++it) CarryAction(redo, *it, false);
 }
 
 void Record(WEReference we, Change change) {
-  if (!we->Feature(weFUndo)) {
-    if (change.text) DropUndo(we);
-    return;
-  }
+  if (!we->Feature(weFUndo)) return;
   we->redoStack.clear();
   if (!we->pending) return;  // every recording path opens an action first
   auto& changes = we->pending->changes;
@@ -245,7 +379,7 @@ Change ApplyChange(WEReference we, const Change& c) {
     const UInt32 style = StyleAt(we, c.offset);
     ApplyText(we, c.offset, end - c.offset, reinterpret_cast<const UniChar*>(c.chars.data()),
               SInt32(c.chars.size()), &c.runs, style);
-    Flux(we, c.offset, SInt32(c.chars.size()) - (end - c.offset));
+    Report(we, c.offset, end - c.offset, SInt32(c.chars.size()));
   } else {
     inverse.length = c.length;
     inverse.runs = CopyRuns(we, c.offset, end);
@@ -420,6 +554,7 @@ void EndImplicit(WEReference we) {
       top.changes.push_back(std::move(c));
     }
     top.after = a.after;
+    top.mods += a.mods;
     return;
   }
   if (!we->Feature(weFMultipleUndo)) we->undoStack.clear();
@@ -453,16 +588,19 @@ void Replace(WEReference we, SInt32 start, SInt32 end, const UniChar* chars, SIn
   Change change;
   change.offset = start;
   change.length = count;
-  if (we->Feature(weFUndo) && removed > 0) {
+  const bool record = we->Feature(weFUndo);
+  if (record && removed > 0) {
     change.chars = Copy(we, start, end);
     change.runs = CopyRuns(we, start, end);
   }
+  if (!record) CarryHistory(we, start, removed, count);
   ApplyText(we, start, removed, chars, count, runs, style);
   if (Length(we) == 0) we->runStyles.SetValueAt(0, style);
   we->nullStyle.reset();
   if (we->pending) we->pending->typing = we->pending->typing || typing;
-  Record(we, std::move(change));
   we->modCount++;
+  if (record && we->pending) we->pending->mods++;
+  Record(we, std::move(change));
 
   // The selection follows the text.
   const SInt32 delta = count - removed;
@@ -482,7 +620,7 @@ void Replace(WEReference we, SInt32 start, SInt32 end, const UniChar* chars, SIn
   }
   BlinkReset(we);
   Redraw(we);
-  Flux(we, start, delta);
+  Report(we, start, removed, count);
 }
 
 void SetSelectionInternal(WEReference we, SInt32 anchor, SInt32 active, bool keepNullStyle) {
@@ -562,6 +700,12 @@ OSStatus WESetInfo(WESelector inSelector, const void* inInfo, WEReference we) {
     case weTranslateDragHook: ptr(we->translateDragHook); return noErr;
     case weCGContextInfo: ptr(we->context); return noErr;
     case weRefConInfo: ptr(we->refCon); return noErr;
+    case weEndOfLineInfo: {
+      const UInt32 ending = inInfo ? *static_cast<const UInt32*>(inInfo) : 0;
+      if (ending < weEndOfLineCR || ending > weEndOfLineCRLF) return paramErr;
+      we->lineEnding = UInt8(ending);
+      return noErr;
+    }
   }
   return paramErr;
 }
@@ -580,6 +724,7 @@ OSStatus WEGetInfo(WESelector inSelector, void* outInfo, WEReference we) {
     case weTranslateDragHook: get(we->translateDragHook); return noErr;
     case weCGContextInfo: get(we->context); return noErr;
     case weRefConInfo: get(we->refCon); return noErr;
+    case weEndOfLineInfo: *static_cast<UInt32*>(outInfo) = we->lineEnding; return noErr;
   }
   return paramErr;
 }
@@ -826,10 +971,11 @@ OSStatus TakeBack(WEReference we, std::vector<Action>& from, std::vector<Action>
   inverse.kind = a.kind;
   inverse.before = a.after;
   inverse.after = a.before;
-  for (auto it = a.changes.rbegin(); it != a.changes.rend(); ++it) {
-    inverse.changes.push_back(ApplyChange(we, *it));
-    if (it->text) we->modCount += sign;
-  }
+  inverse.mods = a.mods;
+  for (auto it = a.changes.rbegin(); it != a.changes.rend(); ++it) inverse.changes.push_back(ApplyChange(we, *it));
+  // The step counted as many changes as were made, however many of them
+  // it joined into one.
+  we->modCount += sign * a.mods;
   we->sel = a.before;
   we->sel.start = ClampOffset(we, we->sel.start);
   we->sel.end = ClampOffset(we, we->sel.end);

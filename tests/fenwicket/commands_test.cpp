@@ -6,6 +6,7 @@
 
 #include "FenwicketTestSupport.h"
 #include "MenuInternal.h"
+#include "TestBitmap.h"
 
 namespace {
 
@@ -72,7 +73,7 @@ TEST_F(Commands, NotificationsStayAsTheHostLeftThem) {
   EXPECT_TRUE(client.flux.empty());  // still off after the shift
 }
 
-TEST_F(Commands, PasteReportsOneExactChangeAndCanMatchTheStyleThere) {
+TEST_F(Commands, PasteReportsTheExactChangesAndCanMatchTheStyleThere) {
   SetText("ab0123456789");
   WESetSelection(0, 2, we);
   ASSERT_EQ(Command(kHICommandCopy), noErr);
@@ -81,9 +82,10 @@ TEST_F(Commands, PasteReportsOneExactChangeAndCanMatchTheStyleThere) {
   WESetSelection(12, 2, we);  // ten characters, anchored at their end
   ASSERT_EQ(Command(kHICommandPaste), noErr);
   EXPECT_EQ(TextOf(we), "abab");
-  ASSERT_EQ(client.flux.size(), 1u);
-  EXPECT_EQ(client.flux[0], (std::pair<SInt32, SInt32>{2, -8}));
-  EXPECT_EQ(client.fluxPrevious[0], 0);
+  // The pasted text, then what it replaced, once each.
+  const std::vector<std::pair<SInt32, SInt32>> replaced{{2, 2}, {4, -10}};
+  EXPECT_EQ(client.flux, replaced);
+  EXPECT_EQ(client.fluxPrevious, (std::vector<UInt8>{0, 0}));
   Boolean redo = false;
   WEActionKind kind = 0;
   WEGetUndoInfo(&redo, &kind, we);
@@ -126,21 +128,42 @@ TEST_F(Commands, PasteReportsOneExactChangeAndCanMatchTheStyleThere) {
   EXPECT_TRUE(client.flux.empty());
 }
 
+// A view refuses input when its clients say so, or when the host made its
+// engine read-only (the console, which has no such client): drawing the view
+// keeps it so.
 TEST_F(Commands, ARefusingViewTakesNoEditsButCopiesAndSelects) {
-  SetText("some text");
-  WESetSelection(0, 4, we);
-  Command(kHICommandCopy);
-  client.accept = false;
-  const UInt32 edits[] = {kHICommandShiftRight, kHICommandShiftLeft, kHICommandClear,
-                          kHICommandCut,        kHICommandPaste,     kHICommandInsertWord};
-  for (UInt32 id : edits)
-    EXPECT_EQ(Command(id), eventNotHandledErr) << id;
-  EXPECT_EQ(TextOf(we), "some text");
-  EXPECT_EQ(Command(kHICommandCopy), noErr);
-  EXPECT_EQ(Command(kHICommandSelectAll), noErr);
-  SInt32 s = 0, e = 0;
-  WEGetSelection(&s, &e, we);
-  EXPECT_EQ(e, 9);
+  for (bool hostReadOnly : {false, true}) {
+    SetText("some text");
+    WESetSelection(0, 4, we);
+    Command(kHICommandCopy);
+    client.accept = hostReadOnly;  // only one of the two refuses
+    if (hostReadOnly) WEFeatureFlag(weFReadOnly, weBitSet, we);
+    Bitmap bitmap(300, 200);
+    HIViewDrawInContext(view, bitmap.context);
+    EXPECT_EQ(WEFeatureFlag(weFReadOnly, weBitTest, we), 1) << hostReadOnly;
+    const UInt32 edits[] = {kHICommandShiftRight, kHICommandShiftLeft, kHICommandClear,
+                            kHICommandCut,        kHICommandPaste,     kHICommandInsertWord};
+    for (UInt32 id : edits)
+      EXPECT_EQ(Command(id), eventNotHandledErr) << id << " " << hostReadOnly;
+    Type(u"x");
+    EXPECT_EQ(TextOf(we), "some text") << hostReadOnly;
+    MenuRef edit = nullptr;
+    CreateNewMenu(129, 0, &edit);
+    AppendMenuItemTextWithCFString(edit, CFStringMakeConstantUTF8("Cut"), 0, kHICommandCut, nullptr);
+    EXPECT_EQ(Command(kHICommandCut, edit, 1, kEventCommandUpdateStatus), noErr);
+    EXPECT_FALSE(IsMenuItemEnabled(edit, 1)) << hostReadOnly;
+    ReleaseMenu(edit);
+    EXPECT_EQ(Command(kHICommandCopy), noErr);
+    EXPECT_EQ(Command(kHICommandSelectAll), noErr);
+    SInt32 s = 0, e = 0;
+    WEGetSelection(&s, &e, we);
+    EXPECT_EQ(e, 9);
+    // The host's read-only goes only when the host takes it back.
+    client.accept = true;
+    HIViewDrawInContext(view, bitmap.context);
+    EXPECT_EQ(WEFeatureFlag(weFReadOnly, weBitTest, we), hostReadOnly ? 1 : 0) << hostReadOnly;
+    WEFeatureFlag(weFReadOnly, weBitClear, we);
+  }
 }
 
 TEST_F(Commands, EditMenuItemsFollowSelectionUndoAndInput) {

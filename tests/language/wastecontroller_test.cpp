@@ -527,4 +527,79 @@ TEST(WASTEControllerScan, AFileFillsAnEmptyTextChunkByChunk) {
   ExpectSameText(engine, controller, recording);
 }
 
+// --- Re-colouring after an edit ----------------------------------------------
+
+// What the source editor does with each change the view reports: the span
+// from just before the change to the end of its new text (start, start +
+// delta when more than one unit went in), widened to the blanks around it,
+// is parsed again at once.
+struct Recolourer {
+  TWASTEController* controller = nullptr;
+  SyntaxLibraryPtr library = nullptr;
+  WEReference we = nullptr;
+  static bool Blank(UInt8 c) { return c == 9 || c == 10 || c == 13 || c == 32; }
+  void Changed(SInt32 offset, SInt32 delta) {
+    SInt32 start = std::max<SInt32>(0, offset - 1);
+    SInt32 end = delta > 1 ? offset + delta : (delta < 1 ? offset + 1 : offset);
+    const SInt32 length = WEGetTextLength(we);
+    end = std::min(end, length);
+    while (start > 0 && !Blank(WEGetChar(start - 1, we))) --start;
+    while (end < length && !Blank(WEGetChar(end, we))) ++end;
+    if (start >= end) return;
+    SyntaxParserSource source;
+    source.library = library;
+    source.controller = controller;
+    source.span = CFRangeMake(start, end);
+    auto* process = new TSyntaxParserProcess();
+    process->incremental = true;
+    process->fromController = true;
+    if (process->Create(source, SyntaxParserDestination{}) == 0) scanfix::RunToEnd(process);
+    process->Free();
+  }
+};
+
+TEST_F(WASTEControllerViewTest, APasteOverASelectionIsColouredWhole) {
+  scanfix::Languages languages;
+  Recolourer recolour{&controller, languages.Get("scanfix"), we};
+  ASSERT_NE(recolour.library, nullptr);
+  WasteCustomCallbacks callbacks{};
+  callbacks.USERFLUX = [](SInt32 offset, SInt32 delta, UInt8, WEReference, void* context) {
+    static_cast<Recolourer*>(context)->Changed(offset, delta);
+  };
+  WasteRegisterCallbackClient(view, callbacks, &recolour);
+  const RGBColor nil{0x1111, 0x2222, 0x3333};
+  controller.SetNilColor(nil);
+
+  const std::string pasted = "do function class end";
+  Type(pasted.c_str());
+  ASSERT_EQ(WECopyToPasteboard(0, SInt32(pasted.size()), nullptr, we), noErr);
+  const std::string text = "x = 1; selected words here; y";
+  WEPut(0, WEGetTextLength(we), text.data(), text.size(), kTextEncodingMacRoman, 0, 0, nullptr, nullptr, we);
+  const SInt32 start = SInt32(text.find("selected")), end = SInt32(text.find(';', size_t(start)));
+  controller.ResetRange(CFRangeMake(0, WEGetTextLength(we)));
+
+  WESetSelection(start, end, we);
+  EventRef event = nullptr;
+  CreateEvent(nullptr, kEventClassCommand, kEventCommandProcess, 0, 0, &event);
+  HICommand paste{};
+  paste.commandID = kHICommandPaste;
+  SetEventParameter(event, kEventParamDirectObject, typeHICommand, sizeof paste, &paste);
+  ASSERT_EQ(SendEventToEventTarget(event, HIViewGetEventTarget(view)), noErr);
+  ReleaseEvent(event);
+
+  Handle h = NewHandle(0);
+  WEStreamRange(0, WEGetTextLength(we), 'TEXT', 0, h, we);
+  const std::string now(*h, size_t(GetHandleSize(h)));
+  DisposeHandle(h);
+  ASSERT_EQ(now, "x = 1; " + pasted + "; y");
+  // Every keyword pasted is coloured as the first one is, to its last letter.
+  const RGBColor keyword = controller.GetOffsetColor(start);
+  EXPECT_FALSE(Same(keyword, nil));
+  for (SInt32 i = start; i < start + SInt32(pasted.size()); ++i) {
+    if (pasted[size_t(i - start)] == ' ') continue;
+    EXPECT_TRUE(Same(controller.GetOffsetColor(i), keyword)) << "at " << i << " '" << pasted[size_t(i - start)] << "'";
+  }
+  EXPECT_TRUE(Same(controller.GetOffsetColor(SInt32(now.size()) - 1), nil));  // "y" is no keyword
+}
+
 }  // namespace

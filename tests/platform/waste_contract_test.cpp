@@ -230,6 +230,60 @@ TEST(WasteContract, AStyledDocumentSurvivesSaveAndLoad) {
   EXPECT_EQ(e.Text(), "xplain bold\rsecond line");
 }
 
+// A plain text document is written back with the line ending it was read
+// with; the caller can name another.
+TEST(WasteContract, APlainTextDocumentKeepsItsLineEnding) {
+  struct Case {
+    const char* file;
+    UInt32 found;
+    const char* saved;  // written back as read
+    const char* asCR;   // written with the ending named
+  } cases[] = {
+      {"a\nb\n", weEndOfLineLF, "a\nb\n", "a\rb\r"},
+      {"a\r\nb\r\n", weEndOfLineCRLF, "a\r\nb\r\n", "a\rb\r"},
+      {"a\rb\r", weEndOfLineCR, "a\rb\r", "a\rb\r"},
+      {"a\r\nb\nc", weEndOfLineCRLF, "a\r\nb\r\nc", "a\rb\rc"},  // mixed: the first ending
+      {"ab", weEndOfLineLF, "ab", "ab"},
+  };
+  Scratch scratch;
+  auto read = [&](const FSRef& ref) {
+    UInt8 path[1024];
+    FSRefMakePath(&ref, path, sizeof path);
+    std::ifstream in(reinterpret_cast<const char*>(path), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  const FSRef out = scratch.Write("out.txt", "");
+  int n = 0;
+  for (const Case& c : cases) {
+    const FSRef file = scratch.Write("in" + std::to_string(n++) + ".txt", c.file);
+    Engine e;
+    ASSERT_EQ(WELoad(0, 0, &file, 'TEXT', kTextEncodingMacRoman, 0, e.we), noErr);
+    UInt32 found = 0;
+    ASSERT_EQ(WEGetInfo(weEndOfLineInfo, &found, e.we), noErr);
+    EXPECT_EQ(found, c.found) << c.file;
+    ASSERT_EQ(WESave(0, WEGetTextLength(e.we), &out, 'TEXT', kTextEncodingMacRoman, 0, e.we), noErr);
+    EXPECT_EQ(read(out), c.saved) << c.file;
+    ASSERT_EQ(WESave(0, WEGetTextLength(e.we), &out, 'TEXT', kTextEncodingMacRoman, weEndOfLineCR, e.we), noErr);
+    EXPECT_EQ(read(out), c.asCR) << c.file;
+  }
+
+  // A file read into part of the text leaves the document's ending; a host
+  // that fills the text itself says which ending it read.
+  Engine e;
+  const FSRef crlf = scratch.Write("crlf.txt", "x\r\ny");
+  ASSERT_EQ(e.Put(0, 0, "one\rtwo"), noErr);
+  ASSERT_EQ(WELoad(3, 3, &crlf, 'TEXT', kTextEncodingMacRoman, 0, e.we), noErr);
+  UInt32 ending = 0;
+  WEGetInfo(weEndOfLineInfo, &ending, e.we);
+  EXPECT_EQ(ending, UInt32(weEndOfLineLF));
+  ending = weEndOfLineCRLF;
+  ASSERT_EQ(WESetInfo(weEndOfLineInfo, &ending, e.we), noErr);
+  ASSERT_EQ(WESave(0, WEGetTextLength(e.we), &out, 'TEXT', kTextEncodingMacRoman, 0, e.we), noErr);
+  EXPECT_EQ(read(out), "onex\r\ny\r\ntwo");
+  ending = 7;
+  EXPECT_EQ(WESetInfo(weEndOfLineInfo, &ending, e.we), paramErr);
+}
+
 // A document naming more fonts than the engine has family numbers opens
 // whole; its first fonts keep their names, the rest take the default family,
 // and the table keeps room for the documents after it.

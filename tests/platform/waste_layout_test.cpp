@@ -276,6 +276,64 @@ TEST(WasteLayout, DrawsTheTextIntoABitmap) {
   CGColorSpaceRelease(space);
 }
 
+// Only a carriage return ends a line: any other character that could pass
+// for a break, and a NUL, is drawn within its line like any character, so
+// lines, points and clicks agree.
+TEST(WasteLayout, OnlyACarriageReturnEndsALine) {
+  const struct {
+    const char* name;
+    char16_t c;
+  } cases[] = {{"LF", u'\n'},          {"NUL", u'\0'},         {"VT", u'\v'},          {"FF", u'\f'},
+               {"NEL", u'\u0085'},     {"LS", u'\u2028'},      {"PS", u'\u2029'},      {"DEL", u'\u007F'}};
+  for (const auto& c : cases) {
+    Engine e;
+    std::u16string text = u"ab_cd";
+    text[2] = c.c;
+    ASSERT_EQ(WEPut(0, 0, text.data(), text.size() * 2, kTextEncodingUnicodeDefault, 0, 0, nullptr, nullptr, e.we),
+              noErr);
+    WECalText(e.we);
+    EXPECT_EQ(WECountLines(e.we), 1) << c.name;
+    SInt16 lh = 0;
+    const LongPt first = e.Point(0, &lh);
+    SInt32 lastH = first.h - 1;
+    for (SInt32 i = 0; i <= 5; ++i) {
+      const LongPt p = e.Point(i);
+      EXPECT_EQ(p.v, first.v) << c.name << " at " << i;
+      EXPECT_GT(p.h, lastH) << c.name << " at " << i;
+      lastH = p.h;
+      LongPt probe{p.v + lh / 2, p.h};
+      EXPECT_EQ(WEGetOffset(&probe, nullptr, e.we), i) << c.name << " at " << i;
+    }
+    LongRect dest;
+    WEGetDestRect(&dest, e.we);
+    EXPECT_EQ(dest.bottom - dest.top, lh) << c.name;
+  }
+}
+
+// A line of hundreds of thousands of characters (a minified script), in the
+// usual destination and in one far wider than any screen: its rows stay
+// within what the layout can count, and points and clicks along it stay in
+// order.
+TEST(WasteLayout, AVeryLongLineKeepsPointsInOrder) {
+  std::string text;
+  while (text.size() < 400000) text += "abcdefghij";
+  for (SInt32 width : {2000, 3000000}) {
+    Engine e(width, LongRect{0, 0, 400, 600});
+    e.Put(text);
+    LongPt previous{-1, -1};
+    for (SInt32 i = 0; i <= SInt32(text.size()); i += 50000) {
+      SInt16 lh = 0;
+      const LongPt p = e.Point(i, &lh);
+      EXPECT_GE(p.h, 0) << width << " at " << i;
+      EXPECT_LE(p.h, width) << width << " at " << i;
+      EXPECT_TRUE(p.v > previous.v || (p.v == previous.v && p.h > previous.h)) << width << " at " << i;
+      previous = p;
+      LongPt probe{p.v + lh / 2, p.h};
+      EXPECT_EQ(WEGetOffset(&probe, nullptr, e.we), i) << width << " at " << i;
+    }
+  }
+}
+
 TEST(WasteLayout, LargeTextStaysResponsive) {
   // 20,000 lines: look-ups and an edit in the middle touch only what they need.
   Engine e(2000, LongRect{0, 0, 400, 600});

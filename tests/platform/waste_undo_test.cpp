@@ -54,7 +54,8 @@ TEST(WasteUndo, FluxOncePerChangeForPutsDeletesUndoAndRedo) {
   e.Put(6, 11, "there!");
   WESetSelection(0, 6, e.we);
   WEDelete(e.we);
-  EXPECT_EQ(gFlux, (Flux{{0, 11}, {6, 1}, {0, -6}}));
+  // A replacement reports its new text, then the removal after it.
+  EXPECT_EQ(gFlux, (Flux{{0, 11}, {6, 6}, {12, -5}, {0, -6}}));
   EXPECT_EQ(e.Text(), "there!");
 
   gFlux.clear();
@@ -64,7 +65,7 @@ TEST(WasteUndo, FluxOncePerChangeForPutsDeletesUndoAndRedo) {
   EXPECT_EQ(e.Text(), "hello world");
   ASSERT_EQ(WERedo(e.we), noErr);
   EXPECT_EQ(e.Text(), "hello there!");
-  EXPECT_EQ(gFlux, (Flux{{0, 6}, {6, -1}, {6, 1}}));
+  EXPECT_EQ(gFlux, (Flux{{0, 6}, {6, 5}, {11, -6}, {6, 6}, {12, -5}}));
   // Undo selects what the step had selected before it.
   ASSERT_EQ(WEUndo(e.we), noErr);
   SInt32 s, end;
@@ -173,15 +174,17 @@ TEST(WasteUndo, SingleUndoAndUndoSwitchedOff) {
   ASSERT_EQ(WERedo(single.we), noErr);  // the one step, back again
   EXPECT_EQ(single.Text(), "ab");
 
-  // Text changed while undo is off makes the history meaningless: it goes.
+  // Text changed while undo is off is not undone, and the history stays
+  // (see HistoryIsCarriedAcrossChangesItDoesNotRecord).
   Engine e;
   e.Put(0, 0, "abc");
   WEFeatureFlag(weFUndo, weBitClear, e.we);
   e.Put(0, 0, "x");
   WEFeatureFlag(weFUndo, weBitSet, e.we);
-  EXPECT_EQ(WEUndo(e.we), weCantUndoErr);
+  ASSERT_EQ(WEUndo(e.we), noErr);
+  EXPECT_EQ(e.Text(), "x");
   EXPECT_EQ(e.Kind(), weAKNone);
-  EXPECT_EQ(gFlux.size(), 2u);  // flux fires either way
+  EXPECT_EQ(gFlux.size(), 3u);  // flux fires either way
 
   // Switching undo off and on around style-only work (what every re-parse
   // does) keeps the user's history.
@@ -193,6 +196,141 @@ TEST(WasteUndo, SingleUndoAndUndoSwitchedOff) {
   WEFeatureFlag(weFUndo, weBitSet, kept.we);
   ASSERT_EQ(WEUndo(kept.we), noErr);
   EXPECT_EQ(kept.Text(), "");
+}
+
+// A change undo does not record (a hook's, a parser's) keeps the history:
+// the steps recorded before it still undo and redo their own text.
+TEST(WasteUndo, HistoryIsCarriedAcrossChangesItDoesNotRecord) {
+  struct Put {
+    SInt32 start, end;
+    const char* text;
+  };
+  struct Case {
+    const char* name;
+    std::vector<Put> steps;
+    Put unrecorded;
+    std::vector<std::string> undone;  // the text after each undo
+  } cases[] = {
+      {"before every step", {{0, 0, "abc"}, {3, 3, "def"}}, {0, 0, "XY"}, {"XYabc", "XY"}},
+      {"between the steps", {{0, 0, "abc"}, {3, 3, "def"}}, {3, 3, "!"}, {"abc!", "!"}},
+      {"replacing older text", {{0, 0, "hello world"}, {11, 11, "!"}}, {0, 5, "HI"}, {"HI world", ""}},
+      // Overlapping a step's text: undoing the step restores what both replaced.
+      {"over a replacement", {{0, 0, "abcdef"}, {2, 4, "XY"}}, {1, 3, "Q"}, {"abcdef", ""}},
+      {"over a deletion", {{0, 0, "abcdef"}, {2, 4, ""}}, {1, 3, "Q"}, {"abcdef", ""}},
+  };
+  for (const Case& c : cases) {
+    Engine e;
+    for (const Put& p : c.steps) e.Put(p.start, p.end, p.text);
+    WEFeatureFlag(weFUndo, weBitClear, e.we);
+    e.Put(c.unrecorded.start, c.unrecorded.end, c.unrecorded.text);
+    WEFeatureFlag(weFUndo, weBitSet, e.we);
+    const std::string changed = e.Text();
+    for (const std::string& text : c.undone) {
+      ASSERT_EQ(WEUndo(e.we), noErr) << c.name;
+      EXPECT_EQ(e.Text(), text) << c.name;
+    }
+    EXPECT_EQ(WEUndo(e.we), weCantUndoErr) << c.name;
+    while (WERedo(e.we) == noErr) {
+    }
+    EXPECT_EQ(e.Text(), changed) << c.name;
+  }
+
+  // Redo steps are carried too.
+  Engine e;
+  e.Put(0, 0, "abc");
+  e.Put(3, 3, "d");
+  ASSERT_EQ(WEUndo(e.we), noErr);
+  WEFeatureFlag(weFUndo, weBitClear, e.we);
+  e.Put(0, 0, "ZZ");
+  WEFeatureFlag(weFUndo, weBitSet, e.we);
+  ASSERT_EQ(WERedo(e.we), noErr);
+  EXPECT_EQ(e.Text(), "ZZabcd");
+}
+
+// What an auto-indent does in the change hook after a typed Return: it puts
+// the line's indentation after the new line break and the caret after that.
+bool gIndentWithUndoOff = false;
+bool gReturnTyped = false;
+void AutoIndentHook(SInt32 offset, SInt32 delta, WEReference we) {
+  gFlux.emplace_back(offset, delta);
+  if (!gReturnTyped || delta != 1 || WEGetChar(offset, we) != '\r') return;
+  gReturnTyped = false;
+  SInt32 lineStart = 0, lineEnd = 0;
+  WEGetLineRange(WEOffsetToLine(offset, we), &lineStart, &lineEnd, we);
+  SInt32 n = 0;
+  while (lineStart + n < offset && WEGetChar(lineStart + n, we) == ' ') ++n;
+  if (n == 0) return;
+  const std::string indent(size_t(n), ' ');
+  if (gIndentWithUndoOff) WEFeatureFlag(weFUndo, weBitClear, we);
+  WEBeginAction(we);
+  WEPut(offset + 1, offset + 1, indent.data(), indent.size(), 0, 0, 0, nullptr, nullptr, we);
+  WESetSelection(offset + 1 + n, offset + 1 + n, we);
+  WEEndAction(weAKTyping, we);
+  if (gIndentWithUndoOff) WEFeatureFlag(weFUndo, weBitSet, we);
+}
+
+TEST(WasteUndo, AChangeHookThatMovesTheCaretHasTheLastWord) {
+  for (bool undoOff : {false, true}) {
+    gIndentWithUndoOff = undoOff;
+    Engine e;
+    WEFluxProcPtr hook = AutoIndentHook;
+    WESetInfo(weFluxHook, &hook, e.we);
+    e.Put(0, 0, "  fo");
+    WESetSelection(4, 4, e.we);
+    gReturnTyped = true;
+    e.Type(u"\r", 36);
+    EXPECT_EQ(e.Text(), "  fo\r  ") << undoOff;
+    SInt32 s = 0, end = 0;
+    WEGetSelection(&s, &end, e.we);
+    EXPECT_EQ(s, 7) << undoOff;
+    EXPECT_EQ(end, 7) << undoOff;
+    // The Return stays undoable; an indentation made with undo off stays.
+    EXPECT_EQ(e.Kind(), weAKTyping) << undoOff;
+    ASSERT_EQ(WEUndo(e.we), noErr) << undoOff;
+    EXPECT_EQ(e.Text(), undoOff ? "  fo  " : "  fo") << undoOff;
+    WEGetSelection(&s, &end, e.we);
+    EXPECT_EQ(s, 4) << undoOff;
+    ASSERT_EQ(WERedo(e.we), noErr) << undoOff;
+    EXPECT_EQ(e.Text(), "  fo\r  ") << undoOff;
+  }
+  gIndentWithUndoOff = false;
+}
+
+// A hook that changes the text while a replacement is reported moves the
+// report of the removal with it.
+void InsertAtJunction(SInt32 offset, SInt32 delta, WEReference we) {
+  gFlux.emplace_back(offset, delta);
+  if (gFlux.size() == 1) WEPut(offset + delta, offset + delta, "--", 2, 0, 0, 0, nullptr, nullptr, we);
+}
+
+TEST(WasteUndo, TheRemovalOfAReplacementIsReportedWhereItIsAfterTheHook) {
+  Engine e;
+  e.Put(0, 0, "abcdef");
+  WEFluxProcPtr hook = InsertAtJunction;
+  WESetInfo(weFluxHook, &hook, e.we);
+  gFlux.clear();
+  e.Put(2, 4, "XYZ");
+  EXPECT_EQ(e.Text(), "abXYZ--ef");
+  EXPECT_EQ(gFlux, (Flux{{2, 3}, {5, 2}, {7, -2}}));
+}
+
+TEST(WasteUndo, ModCountComesBackToZeroWhenEveryChangeIsUndone) {
+  Engine e;
+  e.Type(u"a");
+  e.Type(u"b");
+  e.Type(u"c");
+  e.Type(u"\b", 51);
+  EXPECT_EQ(WEGetModCount(e.we), 4u);
+  ASSERT_EQ(WEUndo(e.we), noErr);  // one step of four changes
+  EXPECT_EQ(WEGetModCount(e.we), 0u);
+  ASSERT_EQ(WERedo(e.we), noErr);
+  EXPECT_EQ(WEGetModCount(e.we), 4u);
+  // Undoing past the point the count was reset is a change too.
+  WEResetModCount(e.we);
+  ASSERT_EQ(WEUndo(e.we), noErr);
+  EXPECT_NE(WEGetModCount(e.we), 0u);
+  ASSERT_EQ(WERedo(e.we), noErr);
+  EXPECT_EQ(WEGetModCount(e.we), 0u);
 }
 
 // A filter that refuses 'q', turns 'a' into "AA" and records what it hears.
