@@ -224,21 +224,46 @@ int SetNoBlock(int fd) {
   return 0;
 }
 
+extern char** environ;
+
 // --- Launch -------------------------------------------------------------------------
 
 ProcessPtr ProcessLaunch(const std::string& commandLine, Boolean poll, double interval) {
+  const ArgvType words = BuildArgv(commandLine);
+  if (words.empty()) return nullptr;
+  // A program inside a bundle runs from its own folder.
+  const std::string folder = TrimLastToken(words[0]);
+  const bool changeFolder = folder.size() > 14 && folder.compare(folder.size() - 14, 14, "Contents/MacOS") == 0;
+  return ProcessLaunchWords(words, nullptr, changeFolder ? folder : std::string(), poll, interval);
+}
+
+ProcessPtr ProcessLaunchWords(const ArgvType& words, const std::vector<std::string>* environment,
+                              const std::string& folder, Boolean poll, double interval) {
+  if (words.empty() || words[0].empty()) return nullptr;
   // Everything the child needs is made here: after fork it may only make
   // async-signal-safe calls.
-  ArgvType words = BuildArgv(commandLine);
-  if (words.empty()) return nullptr;
+  ArgvType argumentWords = words;
   const std::string path = words[0];
-  words[0] = GetNameOnly(path);
-  const std::string folder = TrimLastToken(path);
-  const bool changeFolder = folder.size() > 14 && folder.compare(folder.size() - 14, 14, "Contents/MacOS") == 0;
+  argumentWords[0] = GetNameOnly(path);
   std::vector<char*> argv;
-  argv.reserve(words.size() + 1);
-  for (auto& w : words) argv.push_back(w.data());
+  argv.reserve(argumentWords.size() + 1);
+  for (auto& w : argumentWords) argv.push_back(w.data());
   argv.push_back(nullptr);
+
+  // The environment: ours, with the given names replaced.
+  std::vector<std::string> added = environment != nullptr ? *environment : std::vector<std::string>();
+  std::vector<char*> envp;
+  for (char** e = environ; e != nullptr && *e != nullptr; ++e) {
+    const char* equals = std::strchr(*e, '=');
+    const size_t nameLength = equals != nullptr ? size_t(equals - *e) : std::strlen(*e);
+    bool replaced = false;
+    for (const std::string& entry : added)
+      if (entry.size() > nameLength && entry[nameLength] == '=' && entry.compare(0, nameLength, *e, nameLength) == 0)
+        replaced = true;
+    if (!replaced) envp.push_back(*e);
+  }
+  for (auto& entry : added) envp.push_back(entry.data());
+  envp.push_back(nullptr);
 
   int terminal = -1, slave = -1, pipeFds[2] = {-1, -1};
   char slaveName[128];
@@ -270,10 +295,10 @@ ProcessPtr ProcessLaunch(const std::string& commandLine, Boolean poll, double in
 #ifdef SYS_close_range
     syscall(SYS_close_range, 3U, ~0U, 0U);
 #endif
-    if (changeFolder && chdir(folder.c_str()) != 0) {
+    if (!folder.empty() && chdir(folder.c_str()) != 0) {
       // runs from the inherited folder
     }
-    execv(path.c_str(), argv.data());
+    execve(path.c_str(), argv.data(), envp.data());
     ssize_t ignored = write(1, "Failed!\n", 8);
     (void)ignored;
     _exit(127);

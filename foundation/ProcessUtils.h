@@ -86,6 +86,11 @@ constexpr double kProcessDefaultInterval = 1.0 / 30;
 // for a line without words. A program that cannot be executed prints
 // "Failed!" (as its output) and ends with status 32512.
 ProcessPtr ProcessLaunch(const std::string& commandLine, Boolean poll, double interval);
+// Starts the program words[0] with exactly these arguments (none re-parsed),
+// the environment entries ("NAME=value") replacing ours of the same names,
+// from the folder when one is given.
+ProcessPtr ProcessLaunchWords(const ArgvType& words, const std::vector<std::string>* environment,
+                              const std::string& folder, Boolean poll, double interval);
 // Splits a line into words: blanks (only the space) separate them; a word
 // that begins with a double quote runs to the next one and is taken as it
 // is; in any other word a double quote opens a section, up to the next

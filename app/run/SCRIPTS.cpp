@@ -273,7 +273,7 @@ void TScriptProcess::LaunchWords(const ArgvType& words) {
   std::vector<std::string> environment;
   const std::string logs = GetSystemLogFolderPath();
   if (!logs.empty()) environment.push_back(std::string(kScriptLogFolderVariable) + "=" + logs);
-  fProcess = ProcessLaunchWords(words, environment, fDelay);
+  fProcess = ProcessLaunchWords(words, &environment, std::string(), true, fDelay);
   if (fProcess == nullptr) return;
   SetDelay(fDelay);
   ProcessSetLineBuffering(fProcess, false);

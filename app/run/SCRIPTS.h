@@ -203,8 +203,3 @@ std::string UTF8FromShortString(const Str255& text);
 // The bytes of a CFString in UTF-8.
 std::string UTF8FromCFString(CFStringRef text);
 
-// Starts the words (the first one: the program's path, not searched for) as
-// ProcessLaunch starts a command line, with these NAME=value entries added to
-// the environment. Nil when there are no words or no child could be made; a
-// program that cannot be executed prints "Failed!" and ends with 32512.
-ProcessPtr ProcessLaunchWords(const ArgvType& words, const std::vector<std::string>& environment, double interval);
