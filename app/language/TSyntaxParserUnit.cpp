@@ -1,0 +1,168 @@
+#include "TSyntaxParserUnit.h"
+
+#include "Files.h"
+#include "PascalCarbonCommon.h"
+#include "TFileSystemUnit.h"
+
+namespace {
+
+void ReleaseSourceCopy(CFAllocatorRef, const void* value) { delete static_cast<const SyntaxParserSource*>(value); }
+
+const CFArrayCallBacks kSourceQueueCallBacks = {0, nullptr, ReleaseSourceCopy, nullptr, nullptr};
+
+}  // namespace
+
+TSyntaxParser::~TSyntaxParser() {
+  if (current != nullptr) Terminate();
+  else if (busy || queue != nullptr || timer != nullptr) Release();
+}
+
+void TSyntaxParser::SetDestination(const SyntaxParserDestination& value) {
+  destination = value;
+  if (destination.collection == nullptr && destination.fileSystem != nullptr)
+    destination.collection = destination.fileSystem->collection;
+}
+
+void TSyntaxParser::SetOptions(SyntaxParserOptions value) { options = value; }
+
+void TSyntaxParser::AppendFile(const SyntaxParserSource& source) {
+  if (queue == nullptr) queue = CFArrayCreateMutable(nullptr, 0, &kSourceQueueCallBacks);
+  CFArrayAppendValue(queue, new SyntaxParserSource(source));
+}
+
+SInt16 TSyntaxParser::GetQueueCount() { return queue != nullptr ? SInt16(CFArrayGetCount(queue)) : 0; }
+
+void TSyntaxParser::ParseBatch(SyntaxParserOptions value) {
+  busy = true;
+  options = value;
+  if ((options & kSyntaxParserAsynchMode) == 0) return;
+  lastError = -1;
+  if (timerUPP == nullptr) timerUPP = NewEventLoopTimerUPP(ProcessEventLoop);
+  if (GetQueueCount() > 0)
+    lastError = InstallEventLoopTimer(GetCurrentEventLoop(), 0, kEventDurationMicrosecond, timerUPP, this, &timer);
+  Err = lastError;
+  if (lastError != 0) Release();
+}
+
+void TSyntaxParser::ParseSingleFile(const SyntaxParserSource& source, Boolean compile) {
+  AppendFile(source);
+  ParseBatch(kSyntaxParserAsynchMode | (compile ? kSyntaxParserCompileMode : 0));
+}
+
+void TSyntaxParser::ParseDynamic(const SyntaxParserSource& source) {
+  if (timer != nullptr) return;  // a batch owns the driver until it ends
+  busy = true;
+  auto* process = new TSyntaxParserProcess();
+  process->incremental = true;
+  process->fromController = true;
+  process->SetOptions(source.options);
+  lastError = process->Create(source, destination);
+  Err = lastError;
+  if (lastError == 0) {
+    TSyntaxParserProcess* next = nullptr;
+    while (process->Run(next) != kParserStateFinished) {
+      // An incremental parse starts no child; a process that would is run
+      // to its end in its place.
+      if (next != nullptr && next != process) {
+        TSyntaxParserProcess* child = next;
+        next = nullptr;
+        while (child->Run(next) != kParserStateFinished) {
+        }
+        FreeProcess(child);
+      }
+    }
+  }
+  FreeProcess(process);
+  busy = false;
+}
+
+void TSyntaxParser::AttachHandlers(const Str63&, TSyntaxParserProcess*) {}
+
+void TSyntaxParser::FreeProcess(TSyntaxParserProcess*& process) {
+  if (process == nullptr) return;
+  process->Release();
+  process->Free();
+  process = nullptr;
+}
+
+void TSyntaxParser::RemoveEntry(SyntaxParserSource* entry) {
+  if (queue == nullptr || entry == nullptr) return;
+  const CFIndex count = CFArrayGetCount(queue);
+  for (CFIndex i = count - 1; i >= 0; --i)
+    if (CFArrayGetValueAtIndex(queue, i) == entry) {
+      CFArrayRemoveValueAtIndex(queue, i);
+      return;
+    }
+}
+
+void TSyntaxParser::Terminate() {
+  while (current != nullptr) {
+    TSyntaxParserProcess* parent = current->child ? current->parent : nullptr;
+    current->Terminate();
+    FreeProcess(current);
+    current = parent;
+  }
+  currentEntry_ = nullptr;
+  Release();
+}
+
+void TSyntaxParser::Release() {
+  if (destination.notification != nullptr) {
+    const SyntaxParserSource none{};
+    destination.notification(nullptr, none, kSyntaxParserNotifyReleased, nullptr, destination.userData);
+  }
+  if (timer != nullptr) {
+    lastError = RemoveEventLoopTimer(timer);
+    Err = lastError;
+    timer = nullptr;
+  }
+  if (timerUPP != nullptr) DisposeEventLoopTimerUPP(timerUPP);
+  timerUPP = nullptr;
+  if (queue != nullptr) CFRelease(queue);
+  queue = nullptr;
+  currentEntry_ = nullptr;
+  busy = false;
+}
+
+void TSyntaxParser::ProcessEventLoop(EventLoopTimerRef, void* data) {
+  auto* self = static_cast<TSyntaxParser*>(data);
+  if (self->current != nullptr) {
+    SInt16 result = kParserStateRunning;
+    for (SInt32 i = 0; i < kSyntaxParserRunsPerFiring; ++i) {
+      TSyntaxParserProcess* next = nullptr;
+      result = self->current->Run(next);
+      if (next != nullptr) self->current = next;
+      if (result != kParserStateRunning) break;
+    }
+    if (result == kParserStateFinished) {
+      TSyntaxParserProcess* finished = self->current;
+      if (!finished->child) {
+        self->RemoveEntry(self->currentEntry_);
+        self->currentEntry_ = nullptr;
+      }
+      self->current = finished->child ? finished->parent : nullptr;
+      self->FreeProcess(finished);
+    }
+  }
+  if (self->current == nullptr && self->GetQueueCount() > 0) {
+    auto* entry =
+        static_cast<SyntaxParserSource*>(const_cast<void*>(CFArrayGetValueAtIndex(self->queue, self->GetQueueCount() - 1)));
+    auto* process = new TSyntaxParserProcess();
+    if (self->options & kSyntaxParserCompileMode) process->collecting = true;
+    const Str63 language =
+        FSValidFSRef(entry->file) ? GetSupportedFileLanguage(FSGetActualName(entry->file)) : Str63();
+    self->AttachHandlers(language, process);
+    process->SetOptions(entry->options);
+    self->lastError = process->Create(*entry, self->destination);
+    Err = self->lastError;
+    if (self->lastError == 0) {
+      self->current = process;
+      self->currentEntry_ = entry;
+    } else {
+      self->RemoveEntry(entry);
+      self->FreeProcess(process);
+    }
+  }
+  // A firing that finds nothing left ends the batch.
+  if (self->current == nullptr && self->GetQueueCount() == 0) self->Release();
+}

@@ -1,0 +1,81 @@
+// TSyntaxParserUnit: the parser driver. A driver runs one scan process at a
+// time: whole files go through its queue on a main-loop timer, in slices of at
+// most kSyntaxParserRunsPerFiring characters so the interface stays
+// responsive; an edit's stretch is parsed at once, synchronously
+// (ParseDynamic). The queue is consumed from its end: the source appended
+// last is parsed first.
+//
+// TSourceDocumentAbstract is the text document an editor opens by a query:
+// after a full parse the source editor asks it to select the query, then the
+// default line.
+#pragma once
+
+#include "CFArray.h"
+#include "CarbonEvents.h"
+#include "MacTypes.h"
+#include "ShortString.h"
+#include "TObjectUnit.h"
+#include "TSyntaxParserProcessUnit.h"
+#include "TWASTEDocumentUnit.h"
+
+// Options of a batch: element n is bit n.
+typedef UInt32 SyntaxParserOptions;
+enum : UInt32 {
+  kSyntaxParserAsynchMode = 1u << 0,   // parse the queue on the timer
+  kSyntaxParserCompileMode = 1u << 1,  // collect symbols whatever the file's date
+};
+
+// Characters a batch advances per timer firing.
+constexpr SInt32 kSyntaxParserRunsPerFiring = 51;
+
+class TSyntaxParser : public TObject {
+ public:
+  TSyntaxParser() = default;
+  ~TSyntaxParser() override;
+
+  // Fields.
+  CFMutableArrayRef queue = nullptr;  // SyntaxParserSource copies (owned blocks)
+  SyntaxParserDestination destination;
+  SyntaxParserOptions options = 0;
+  TSyntaxParserProcess* current = nullptr;
+  EventLoopTimerUPP timerUPP = nullptr;
+  EventLoopTimerRef timer = nullptr;
+  Boolean busy = false;
+  SInt32 lastError = 0;  // the last Create or timer status (the driver's Err)
+
+  // When the destination names no collection, the index's is used.
+  virtual void SetDestination(const SyntaxParserDestination& value);
+  virtual void SetOptions(SyntaxParserOptions value);
+  virtual void AppendFile(const SyntaxParserSource& source);
+  virtual SInt16 GetQueueCount();
+  virtual void ParseBatch(SyntaxParserOptions value);
+  virtual void ParseSingleFile(const SyntaxParserSource& source, Boolean compile);
+  virtual void ParseDynamic(const SyntaxParserSource& source);
+  // Called before each batch process is created; attaches nothing.
+  virtual void AttachHandlers(const Str63& language, TSyntaxParserProcess* process);
+  // Stops a batch at once: the current process, then the batch.
+  virtual void Terminate();
+  // Ends the batch (notification 5); the object stays for its owner to free.
+  virtual void Release();
+
+  // One timer firing.
+  static void ProcessEventLoop(EventLoopTimerRef timer, void* driver);
+
+ private:
+  // The queue entry the current top-level process parses, removed by
+  // identity when it finishes so sources appended meanwhile are kept.
+  SyntaxParserSource* currentEntry_ = nullptr;
+  void RemoveEntry(SyntaxParserSource* entry);
+  void FreeProcess(TSyntaxParserProcess*& process);
+};
+
+class TSourceDocumentAbstract : public TWASTEDocument {
+ public:
+  Str255 queryString;
+  SInt16 defaultLine = 0;
+
+  virtual void SetQueryString(const Str255& query) {}
+  virtual void SetDefaultLine(SInt16 line) {}
+  virtual void SelectQuery() {}
+  virtual void SelectDefaultLine() {}
+};
