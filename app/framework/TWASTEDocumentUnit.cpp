@@ -6,6 +6,7 @@
 #include "HIView.h"
 #include "PascalCarbonCommon.h"
 #include "TViewUnit.h"
+#include "TWASTEPaneUnit.h"
 #include "TWASTEViewUnit.h"
 #include "fenwicket/Fenwicket.h"
 
@@ -317,11 +318,22 @@ SInt32 TWASTEDocument::Save() {
   return status;
 }
 
+void TWASTEDocument::ControllerGone(WEReference gone) {
+  if (gone == nullptr || controller != gone) return;
+  StopReading();
+  controller = nullptr;
+}
+
 void TWASTEDocument::Release() {
   StopReading();
-  // The view that shows the text must not lead back to a freed document.
+  // Nothing that shows the text may lead back to a freed document.
   if (HIViewRef view = ViewOf(controller))
     if (auto* object = dynamic_cast<TWASTEView*>(GetControlObject(view)); object && object->document == this)
       object->document = nullptr;
+  if (auto* pane = dynamic_cast<TWASTEPane*>(owner); pane != nullptr && pane->document == this)
+    pane->document = nullptr;
+  if (auto* pane = dynamic_cast<THIWASTEPane*>(owner); pane != nullptr && pane->document == this)
+    pane->document = nullptr;
+  controller = nullptr;
   TDocument::Release();
 }

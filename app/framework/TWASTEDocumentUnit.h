@@ -34,6 +34,9 @@ class TWASTEDocument : public TDocument {
   UInt32 FileEncoding() const;
   // Ends a read under way (the stream closes).
   void StopReading();
+  // The view that held the engine is gone with it: a read into it stops and
+  // the document no longer refers to it.
+  void ControllerGone(WEReference gone);
 };
 
 // Reads the document's file in chunks and appends each to its text with

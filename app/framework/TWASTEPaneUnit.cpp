@@ -103,6 +103,8 @@ void TWASTEPane::ReleaseViewObject() {
 
 void TWASTEPane::Release() {
   view = nullptr;  // it ends with its text view
+  if (document != nullptr && document->owner == this) document->SetOwner(nullptr);
+  document = nullptr;
   TPane::Release();
 }
 
@@ -133,9 +135,22 @@ void THIWASTEPane::Create(const Str63& name, IBNibRef nib) {
   Err = HIViewAddSubview(scrollView, textView);
   Err = HIViewSetVisible(textView, true);
   Err = GetControlData(textView, 0, 'cref', sizeof controller, &controller, nullptr);
-  if (document != nullptr) document->controller = controller;
+  if (document != nullptr) {
+    document->controller = controller;
+    document->SetOwner(this);
+  }
   // The small system font's size: the text engine's own style stands for
   // the control font of the view.
   const Fixed points = Fixed(10 << 16);
   if (controller != nullptr) Err = WESetOneAttribute(0, 0, 'ptsz', &points, sizeof points, controller);
+}
+
+void THIWASTEPane::Release() {
+  if (document != nullptr) {
+    document->ControllerGone(controller);
+    if (document->owner == this) document->SetOwner(nullptr);
+  }
+  document = nullptr;
+  controller = nullptr;
+  TPane::Release();
 }

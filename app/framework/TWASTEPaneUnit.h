@@ -36,7 +36,9 @@ class THIWASTEPane : public TPane {
  public:
   HIViewRef scrollView = nullptr;
   WEReference controller = nullptr;
-  TWASTEDocument* document = nullptr;  // not owned
+  TWASTEDocument* document = nullptr;  // not owned; the pane is its owner
 
   void Create(const Str63& name, IBNibRef nib) override;
+  // The engine ends with the pane's view: the document lets go of both.
+  void Release() override;
 };

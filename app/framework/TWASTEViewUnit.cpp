@@ -37,6 +37,13 @@ void TWASTEView::Create(ControlRef inControl) {
   WasteRegisterCallbackClient(inControl, callbacks, this);
 }
 
+void TWASTEView::Release() {
+  if (document != nullptr) document->ControllerGone(controller);
+  document = nullptr;
+  controller = nullptr;
+  TControl::Release();
+}
+
 void TWASTEView::Load(TWASTEDocument* inDocument) {
   document = inDocument;
   if (document == nullptr) return;

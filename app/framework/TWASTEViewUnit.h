@@ -20,6 +20,8 @@ class TWASTEView : public TControl {
   // Binds the object to the text view, makes its controller and registers
   // as a client that hears every change.
   void Create(ControlRef inControl) override;
+  // The text engine ends with the view: its document lets go of it.
+  void Release() override;
   // Shows the document: it takes the view's controller and opens.
   virtual void Load(TWASTEDocument* inDocument);
   virtual void Clear();

@@ -280,6 +280,9 @@ TEST_F(TWASTETest, APaneHoldsItsTextViewAndClosingItStopsTheRead) {
   EXPECT_LT(partial, 40000);
   pane->Close();
   EXPECT_EQ(d->stream, nullptr);
+  // The engine went with the view: the document holds neither.
+  EXPECT_EQ(d->controller, nullptr);
+  EXPECT_EQ(d->owner, nullptr);
   EXPECT_EQ(TWindowGetPane(w->window), nullptr);
   HeadlessAdvanceClock(1.0);  // no chunk arrives for the closed pane
   EXPECT_EQ(d->loaded, 0);
@@ -315,8 +318,20 @@ TEST_F(TWASTETest, TheLightPaneHoldsTheEnginesOwnViewInAScrollView) {
   EXPECT_EQ(d->controller, pane->controller);
   WEPut(0, 0, "abc", 3, 0, 0, 0, nullptr, nullptr, pane->controller);
   EXPECT_EQ(TextOf(pane->controller), "abc");
+  EXPECT_EQ(d->owner, pane);
   pane->Close();
+  EXPECT_EQ(d->controller, nullptr);
+  EXPECT_EQ(d->owner, nullptr);
   d->Release();
+  // The other order: the document goes first, and the pane forgets it.
+  auto* e = new TCountingDocument();
+  e->CreateEmpty();
+  auto* second = new THIWASTEPane();
+  second->document = e;
+  second->Create("Pane", FixtureNib());
+  e->Release();
+  EXPECT_EQ(second->document, nullptr);
+  second->Close();
 }
 
 }  // namespace

@@ -256,7 +256,12 @@ TEST_F(TWindowTest, EveryClosePathAsksAboutModifiedDocuments) {
       // The file to save to.
       if (i == 0) docs[0]->file = ScratchFolder().Ref(".");
     }
-    if (c.activeRemoved) w->documents->Remove(docs.back()), docs.back()->Release(), gLog.clear();
+    if (c.activeRemoved) {
+      w->documents->Remove(docs.back());
+      docs.back()->Release();
+      docs.pop_back();
+      gLog.clear();
+    }
     if (c.answer != 0) HeadlessQueueAlertAnswer(c.answer);
     AppCommands app;
     OSStatus status = c.path == kCloseEvent ? SendClose(window) : SendCommand(window, kHICommandTWindowClose);
