@@ -20,6 +20,7 @@
 #include "CFSet.h"
 #include "CFString.h"
 #include "CFTree.h"
+#include "DataBrowser.h"
 #include "CFURL.h"
 #include "CFXMLNode.h"
 #include "CFXMLParser.h"

@@ -31,3 +31,18 @@ void SetPt(Point* pt, SInt16 h, SInt16 v);
 Boolean EqualPt(Point pt1, Point pt2);
 void AddPt(Point src, Point* dst);
 void SubPt(Point src, Point* dst);
+
+// --- Drawing into a port with Quartz ------------------------------------------
+// While a view draws, the window's port lends the drawing context: a
+// QDBeginCGContext / QDEndCGContext bracket gets it y-up, origin at the port's
+// bottom left, its state saved and restored around the bracket. Outside a
+// draw there is nothing to draw into: paramErr.
+typedef struct __CWindow* CGrafPtr_;
+typedef struct CGContext* CGContextRef_;
+typedef struct OpaqueRgnHandle* RgnHandle_;
+OSStatus QDBeginCGContext(CGrafPtr_ inPort, CGContextRef_* outContext);
+OSStatus QDEndCGContext(CGrafPtr_ inPort, CGContextRef_* inoutContext);
+// The port's rectangle: (0, 0, content height, content width).
+Rect* GetPortBounds(CGrafPtr_ port, Rect* rect);
+// The area being drawn now (port coordinates), the port's rectangle outside a draw.
+RgnHandle_ GetPortClipRegion(CGrafPtr_ port, RgnHandle_ clipRgn);

@@ -17,6 +17,7 @@
 #include "CFURL.h"
 #include "EventTargetInternal.h"
 #include "HIObject.h"
+#include "DataBrowser.h"
 #include "HIView.h"
 #include "IBCarbonRuntime.h"
 
@@ -584,6 +585,8 @@ HIViewRef Loader::View(CFDictionaryRef d, HIViewRef parent, int depth) {
     s = CreateGroupBoxControl(nullptr, &r, title, Flag(d, "primary", true, st), &view);
   } else if (cls == "separator") {
     s = CreateSeparatorControl(nullptr, &r, &view);
+  } else if (cls == "dataBrowser") {
+    s = CreateDataBrowserControl(nullptr, &r, kDataBrowserListView, &view);
   } else if (cls == "chasingArrows") {
     s = CreateChasingArrowsControl(nullptr, &r, &view);
   } else if (cls == "progressBar") {
