@@ -745,6 +745,7 @@ void TSyntaxParserProcess::SetContext(const Str63& name) {
   if (state.contextDepth >= kParserStackDepth) state.context[kParserStackDepth] = name;
   else state.context[++state.contextDepth] = name;
   preprocessor_ = TopContext() == kContextPreprocessor;
+  emptyContext_ = TopContext() == kContextEmpty;
 }
 
 void TSyntaxParserProcess::ClearContext() {
@@ -752,6 +753,7 @@ void TSyntaxParserProcess::ClearContext() {
   state.context[state.contextDepth] = kContextEmpty;
   --state.contextDepth;
   preprocessor_ = TopContext() == kContextPreprocessor;
+  emptyContext_ = TopContext() == kContextEmpty;
 }
 
 Boolean TSyntaxParserProcess::GetContext(const SyntaxStandardData& definition) {

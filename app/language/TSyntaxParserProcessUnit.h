@@ -358,6 +358,7 @@ class TSyntaxParserProcess : public TObject {
   bool bindBlock_ = true;  // a symbol may be bound to the top scope block  // where the word that opened the last scope block ends
   bool progressSent_ = false;
   bool preprocessor_ = false;  // the top context is "preprocessor"
+  bool emptyContext_ = false;  // the top context is "empty"
   bool released_ = false;
   bool terminated_ = false;
 };
