@@ -10,6 +10,7 @@
 //                           5 MB by default) there, to profile or keep
 //   qv-scan --generate-tree FOLDER [SIZE]
 //                           writes the generated PHP project (30 MB)
+//   qv-scan --keystrokes    only the re-parse after one-character edits
 //
 // Times are the thread's CPU time, so that a busy machine reads the same.
 // Each scan also prints a digest of its styles and symbols: a change to the
@@ -30,12 +31,14 @@
 #include <vector>
 
 #include "CFDictionary.h"
+#include "DynamicParser.h"
 #include "Files.h"
 #include "TFileSystemUnit.h"
 #include "TSymbolTableUnit.h"
 #include "TSyntaxCollectionUnit.h"
 #include "TSyntaxParserControllerUnit.h"
 #include "TSyntaxParserProcessUnit.h"
+#include "WASTE.h"
 
 namespace fs = std::filesystem;
 
@@ -61,11 +64,15 @@ class StyleKeeper : public TSyntaxParserController {
   size_t styleCalls = 0, symbolMarks = 0, languageMarks = 0;
   UInt64 marksDigest = 1469598103934665603ull;
 
-  // A text engine that opens a file knows its size and makes room once.
+  // A text engine that opens a file knows its size and makes room once,
+  // before the scan: its memory is no cost of the scan.
   void Reserve(size_t units) {
-    text.reserve(units);
-    styleOf.reserve(units);
-    protectedFlag.reserve(units);
+    text.assign(units, u' ');
+    text.clear();
+    styleOf.assign(units, 0);
+    styleOf.clear();
+    protectedFlag.assign(units, 0);
+    protectedFlag.clear();
   }
   SInt32 GetTextLength() override { return SInt32(text.size()); }
   void InsertText(const UniChar* chars, SInt32 length) override {
@@ -512,17 +519,314 @@ const char* const kXMLBlock = R"SRC(  <!-- Feed entry @N@ -->
   </entry>
 )SRC";
 
-struct Generated {
-  std::string text;
-  int blocks = 0;
-};
 
-// Repeats the block, numbering its names, until the text reaches size bytes.
-std::string Repeat(const char* block, size_t size, const char* head = "", const char* tail = "") {
-  const std::string b = block;
+// Second blocks: deeper nesting, escapes, regular expressions, closures,
+// heredocs of every kind; a file mixes the blocks of its language.
+
+const char* const kPHPBlock2 = R"SRC(<?php
+declare(strict_types=1);
+
+namespace App\Http\Controllers;
+
+use App\Models\{User, Post};
+use function App\Support\slugify;
+
+/*
+ * Controller @N@: validation with regular expressions, closures and
+ * nested control flow.
+ */
+final class PostController@N@ extends Controller
+{
+    private const SLUG_PATTERN = '/^[a-z0-9]+(?:-[a-z0-9]+)*$/';
+    private static array $routes = ['index' => "/posts", 'show' => "/posts/{id}"];
+
+    public function __construct(private Logger $log, protected ?User $user = null)
+    {
+    }
+
+    public function store(array $input): array
+    {
+        $errors = [];
+        foreach (['title', 'slug', 'body'] as $field) {
+            if (!isset($input[$field]) || trim((string) $input[$field]) === '') {
+                $errors[$field] = "The \"$field\" field is required.";
+                continue;
+            }
+            switch ($field) {
+                case 'slug':
+                    if (!preg_match(self::SLUG_PATTERN, $input['slug'])) {
+                        $errors['slug'] = 'Only a-z, 0-9 and \'-\' are allowed';
+                    }
+                    break;
+                case 'title':
+                    $input['title'] = preg_replace('/\s+/', ' ', $input['title']);
+                    break;
+                default:
+                    $input[$field] = str_replace(["\r\n", "\t"], ["\n", '    '], $input[$field]);
+            }
+        }
+        $tags = array_values(array_filter(array_map(
+            static fn(string $tag): string => strtolower(trim($tag, " \t#")),
+            explode(',', $input['tags'] ?? '')
+        ), function ($tag) use (&$errors) {
+            if (strlen($tag) > 32) {
+                $errors['tags'][] = sprintf('Tag "%s" is too long (%d > 32)', $tag, strlen($tag));
+                return false;
+            }
+            return $tag !== '';
+        }));
+        $status = match (true) {
+            count($errors) > 0 => 422,
+            $this->user === null => 401,
+            default => 201,
+        };
+        $this->log->info("store: status {$status}, tags: " . implode('|', $tags));
+        $template = <<<'TPL'
+<article data-id="%d">
+  <h1>%s</h1>
+  <p class="meta">$not_a_variable {$neither}</p>
+</article>
+TPL;
+        return ['status' => $status, 'errors' => $errors, 'html' => sprintf($template, 0, htmlspecialchars($input['title'] ?? ''))];
+    }
+}
+)SRC";
+
+const char* const kPerlBlock2 = R"SRC(
+=pod
+
+=head1 NAME
+
+Log::Parser@N@ - reads access logs
+
+=cut
+
+package Log::Parser@N@;
+use strict;
+use warnings;
+
+my $LINE_RE = qr{^(\S+) \s+ \S+ \s+ (\S+) \s+ \[([^\]]+)\] \s+ "(\w+) \s+ ([^"]*?) \s+ HTTP/[\d.]+" \s+ (\d{3}) \s+ (\d+|-)}x;
+
+sub parse_line_@N@ {
+    my ($line) = @_;
+    return unless defined $line && $line =~ $LINE_RE;
+    my %entry = (host => $1, user => $2, time => $3, method => $4, path => $5, status => $6, bytes => $7);
+    $entry{bytes} = 0 if $entry{bytes} eq '-';
+    ($entry{query}) = $entry{path} =~ m/\?(.*)$/;
+    $entry{path} =~ s{\?.*$}{};
+    $entry{path} =~ tr/A-Z/a-z/;
+    $entry{path} =~ s/%([0-9A-Fa-f]{2})/chr(hex($1))/ge;
+    return \%entry;
+}
+
+sub summarize {
+    my ($self, @entries) = @_;
+    my (%by_status, %by_path);
+    for my $e (grep { $_->{status} !~ /^3/ } @entries) {
+        $by_status{ $e->{status} }++;
+        $by_path{ $e->{path} } += $e->{bytes};
+    }
+    my @top = (sort { $by_path{$b} <=> $by_path{$a} || $a cmp $b } keys %by_path)[0 .. 4];
+    my $report = <<"END";
+Requests: ${\ scalar @entries}
+Statuses: @{[ map { "$_=$by_status{$_}" } sort keys %by_status ]}
+END
+    $report .= sprintf("  %-40s %10d\n", $_, $by_path{$_}) for grep { defined } @top;
+    return $report;
+}
+
+1;
+)SRC";
+
+const char* const kRubyBlock2 = R"SRC(# Parser for a tiny configuration language, block @N@.
+module Config@N@
+  KEY_RE = /\A(?<key>[a-z_][\w.]*)\s*=\s*(?<value>.+?)\s*\z/
+  BOOLEANS = %w[true false yes no on off].freeze
+
+  class Parser
+    attr_accessor :strict
+
+    def initialize(strict: false)
+      @strict = strict
+      @values = Hash.new { |h, k| h[k] = [] }
+    end
+
+    def parse(text)
+      text.each_line.with_index(1) do |line, number|
+        line = line.sub(/#.*$/, '').strip
+        next if line.empty?
+        if (m = KEY_RE.match(line))
+          @values[m[:key]] << convert(m[:value])
+        elsif @strict
+          raise ArgumentError, "line #{number}: cannot read \"#{line[0, 20]}\""
+        end
+      end
+      self
+    end
+
+    def convert(raw)
+      case raw
+      when /\A-?\d+\z/ then raw.to_i
+      when /\A-?\d+\.\d+\z/ then raw.to_f
+      when /\A"(.*)"\z/ then $1.gsub(/\\(.)/) { |c| { 'n' => "\n", 't' => "\t" }.fetch(c[1], c[1]) }
+      else
+        BOOLEANS.include?(raw.downcase) ? %w[true yes on].include?(raw.downcase) : raw
+      end
+    end
+
+    def to_s
+      @values.map { |k, v| "#{k} = #{v.size == 1 ? v.first.inspect : v.inspect}" }.join("\n")
+    end
+  end
+end
+
+SAMPLE_@N@ = <<~CONF
+  # defaults
+  name = "demo \\"@N@\\""
+  threads = 4
+  ratio = 0.75
+CONF
+)SRC";
+
+const char* const kJavaScriptBlock2 = R"SRC(// Router @N@: patterns, templates inside templates, promise chains.
+const ROUTES_@N@ = [
+  { pattern: /^\/users\/(\d+)\/?$/i, name: 'user' },
+  { pattern: /^\/posts\/([\w-]+)(?:\/comments\/(\d+))?$/, name: 'post' },
+  { pattern: /^\/search\?q=([^&#]*)/, name: "search" },
+];
+
+export default class Router@N@ {
+  #handlers = new Map();
+  static #instances = 0;
+
+  constructor(base = '/') {
+    this.base = base.replace(/\/+$/, '');
+    Router@N@.#instances += 1;
+  }
+
+  on(name, handler) {
+    if (typeof handler !== 'function') {
+      throw new TypeError(`handler for "${name}" must be a function, not ${typeof handler}`);
+    }
+    this.#handlers.set(name, handler);
+    return this;
+  }
+
+  resolve(path) {
+    const clean = decodeURIComponent(path).replace(this.base, '') || '/';
+    for (const { pattern, name } of ROUTES_@N@) {
+      const match = pattern.exec(clean);
+      if (match) {
+        const handler = this.#handlers.get(name);
+        return handler ? handler(...match.slice(1)) : null;
+      }
+    }
+    return this.notFound(clean);
+  }
+
+  notFound(path) {
+    const rows = path.split('/').filter(Boolean).map((part, i) => `<li data-depth="${i}">${
+      part.length > 20 ? `${part.slice(0, 17)}\u2026` : part
+    }</li>`);
+    return `<h1>Not found</h1>\n<ul class='crumbs'>${rows.join('')}</ul>`;
+  }
+}
+
+/* Fetches every address, retrying on "429 Too Many Requests". */
+export async function fetchAll@N@(urls, { retries = 2, timeout = 5000 } = {}) {
+  const results = await Promise.all(urls.map(async (url) => {
+    for (let attempt = 0; attempt <= retries; attempt++) {
+      try {
+        const controller = new AbortController();
+        const timer = setTimeout(() => controller.abort(), timeout);
+        const res = await fetch(url, { signal: controller.signal });
+        clearTimeout(timer);
+        if (res.status === 429) continue;
+        return { url, ok: res.ok, body: res.ok ? await res.text() : '' };
+      } catch (err) {
+        if (attempt === retries) return { url, ok: false, error: String(err).replace(/\s+/g, ' ') };
+      }
+    }
+    return { url, ok: false };
+  }));
+  const total = results.reduce((n, r) => n + (r.ok ? 1 : 0), 0) / results.length * 100;
+  console.log('fetched %d%% of %d urls', Math.round(total), urls.length);
+  return results;
+}
+)SRC";
+
+const char* const kCSSBlock2 = R"SRC(/* ==========================================================
+   Cards and grid, block @N@
+   ========================================================== */
+.grid-@N@ {
+  display: grid;
+  grid-template-columns: repeat(auto-fill, minmax(220px, 1fr));
+  grid-template-areas: "head head" "side main";
+  gap: var(--gap, 16px);
+}
+.card-@N@::before { content: "\201C"; font: italic 2em/1 Georgia, serif; }
+.card-@N@[data-state="open"] > .body:not(.empty) { max-height: none; }
+@supports (display: grid) and (not (display: inline-grid)) {
+  @media screen and (min-width: 768px) and (max-width: 1199.98px) {
+    .grid-@N@ { grid-template-columns: 1fr 1fr 1fr; }
+    .card-@N@:nth-child(3n + 1) { border-left: 0; }
+  }
+}
+@keyframes pulse-@N@ {
+  0%, 100% { transform: scale(1); opacity: 1; }
+  50% { transform: scale(1.05) translateY(-2px); opacity: .85; }
+}
+.icon-@N@ { background: url('data:image/svg+xml;utf8,<svg xmlns="http://www.w3.org/2000/svg"/>') no-repeat center / 16px 16px; }
+)SRC";
+
+const char* const kHTMLBlock2 = R"SRC(<!-- Order table @N@ -->
+<table class="orders" id="orders-@N@" data-sort="desc">
+  <thead><tr><th scope="col">#</th><th scope="col">Customer</th><th scope="col">Total&nbsp;&euro;</th></tr></thead>
+  <tbody>
+    <tr class="odd"><td>1</td><td>M&uuml;ller &amp; Sons</td><td>1&#8239;200.00</td></tr>
+    <tr><td>2</td><td><a href="/c?id=2&amp;tab=orders" title="Open &quot;Kim&quot;">Kim</a></td><td>75.50</td></tr>
+  </tbody>
+</table>
+<script type="module">
+  const table@N@ = document.getElementById('orders-@N@');
+  const money = /^(\d{1,3}(?:\u202f\d{3})*)\.(\d{2})$/;
+  table@N@.addEventListener('click', (event) => {
+    const cell = event.target.closest('td');
+    if (!cell || !money.test(cell.textContent.replace('&#8239;', ''))) return;
+    cell.classList.toggle('picked');
+    console.info(`picked ${cell.textContent} in row ${cell.parentElement.rowIndex}`);
+  });
+</script>
+<iframe src="/embed/@N@?autoplay=0" width="560" height="315" loading="lazy" allowfullscreen></iframe>
+)SRC";
+
+const char* const kXMLBlock2 = R"SRC(  <?render mode="full" block="@N@"?>
+  <config:section xmlns:config="urn:example:config" name="db-@N@">
+    <!-- connection settings; entities such as &amp; stay as they are -->
+    <config:entry key="url" value="jdbc:postgresql://db@N@.example.org:5432/app?ssl=true&amp;timeout=30"/>
+    <config:entry key="pool.max" value="16"/>
+    <config:list key="hosts">
+      <config:item weight="2">alpha.example.org</config:item>
+      <config:item weight="1">beta.example.org</config:item>
+    </config:list>
+    <config:script lang="sql"><![CDATA[
+      SELECT id, name FROM users WHERE created_at > '2020-01-01' AND name <> '';
+    ]]></config:script>
+  </config:section>
+)SRC";
+
+// Blocks of the language, one after another in an order that looks random
+// but is always the same, each numbering its names, until the text reaches
+// size bytes.
+std::string Repeat(std::vector<const char*> blocks, size_t size, const char* head = "", const char* tail = "") {
   std::string text = head;
-  text.reserve(size + b.size() + 256);
+  text.reserve(size + 8192);
+  unsigned seed = 2463534242u;
   for (int n = 1; text.size() < size; ++n) {
+    seed ^= seed << 13;
+    seed ^= seed >> 17;
+    seed ^= seed << 5;
+    const std::string b = blocks[seed % blocks.size()];
     const std::string number = std::to_string(n);
     size_t from = 0;
     for (size_t at = b.find("@N@"); at != std::string::npos; at = b.find("@N@", from)) {
@@ -537,15 +841,17 @@ std::string Repeat(const char* block, size_t size, const char* head = "", const 
 }
 
 std::string Source(const std::string& language, size_t size) {
-  if (language == "php") return Repeat(kPHPBlock, size);
-  if (language == "perl") return Repeat(kPerlBlock, size, "#!/usr/bin/perl\n");
-  if (language == "ruby") return Repeat(kRubyBlock, size, "# frozen_string_literal: true\n");
-  if (language == "javascript") return Repeat(kJavaScriptBlock, size, "'use strict';\n");
-  if (language == "css") return Repeat(kCSSBlock, size, "@charset \"utf-8\";\n");
+  if (language == "php") return Repeat({kPHPBlock, kPHPBlock2}, size);
+  if (language == "perl") return Repeat({kPerlBlock, kPerlBlock2}, size, "#!/usr/bin/perl\n");
+  if (language == "ruby") return Repeat({kRubyBlock, kRubyBlock2}, size, "# frozen_string_literal: true\n");
+  if (language == "javascript") return Repeat({kJavaScriptBlock, kJavaScriptBlock2}, size, "'use strict';\n");
+  if (language == "css") return Repeat({kCSSBlock, kCSSBlock2}, size, "@charset \"utf-8\";\n");
   if (language == "html")
-    return Repeat(kHTMLBlock, size, "<!DOCTYPE html>\n<html lang=\"en\">\n<head><title>Catalogue</title></head>\n<body>\n",
+    return Repeat({kHTMLBlock, kHTMLBlock2}, size,
+                  "<!DOCTYPE html>\n<html lang=\"en\">\n<head><title>Catalogue</title></head>\n<body>\n",
                   "</body>\n</html>\n");
-  return Repeat(kXMLBlock, size, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<feed xmlns=\"http://www.w3.org/2005/Atom\">\n",
+  return Repeat({kXMLBlock, kXMLBlock2}, size,
+                "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<feed xmlns=\"http://www.w3.org/2005/Atom\">\n",
                 "</feed>\n");
 }
 
@@ -576,6 +882,16 @@ std::string Minified(const std::string& language, size_t size, size_t lineLength
     if (first == std::string::npos) continue;
     line.erase(0, first);
     if (line.compare(0, 2, "//") == 0) continue;
+    // Block comments go as well (each starts a line of its own here).
+    if (line.compare(0, 2, "/*") == 0) {
+      while (line.find("*/") == std::string::npos && pos < source.size()) {
+        end = source.find('\n', pos);
+        if (end == std::string::npos) end = source.size();
+        line = source.substr(pos, end - pos);
+        pos = end + 1;
+      }
+      continue;
+    }
     if (const size_t comment = line.find(" // "); comment != std::string::npos) line.erase(comment);
     out += line;
     const char last = out.empty() ? 0 : out.back();
@@ -761,10 +1077,118 @@ void WritePHPTree(const fs::path& root, size_t size) {
     const size_t fileSize = 2000 + (seed >> 8) % 60000;
     const fs::path path = root / ("Module" + std::to_string(n % 17)) / ("Part" + std::to_string(n % 5)) /
                           ("Class" + std::to_string(n) + ".php");
-    std::string text = Repeat(kPHPBlock, fileSize);
+    std::string text = Repeat({kPHPBlock, kPHPBlock2}, fileSize);
     written += text.size();
     WriteFile(path, text);
   }
+}
+
+
+// --- Keystrokes -------------------------------------------------------------------
+// The editor's road of one edit: a character typed into a text engine that
+// holds a 1 MB PHP file (parsed whole before), the stretch around it widened
+// from the styles that parse left, and that stretch parsed again through the
+// engine's controller, synchronously.
+
+struct Reparse {
+  double seconds = 0, widening = 0;
+  SInt32 from = 0, to = 0;  // the widened stretch
+  SInt32 reached = 0;       // the last position the parse visited
+};
+
+void ParseThrough(TWASTEController& controller, SyntaxLibraryPtr library, CFRange span, bool incremental,
+                  SInt32* reached = nullptr) {
+  SyntaxParserSource source;
+  source.library = library;
+  source.span = span;
+  source.controller = &controller;
+  SyntaxParserDestination destination;
+  auto* process = new TSyntaxParserProcess();
+  process->incremental = incremental;
+  process->fromController = incremental;
+  if (process->Create(source, destination) == 0) {
+    TSyntaxParserProcess* next = nullptr;
+    SInt32 last = 0;
+    for (;;) {
+      last = process->state.absoluteOffset;
+      if (process->Run(next) != 1) break;
+    }
+    if (reached != nullptr) *reached = std::max(last, process->state.absoluteOffset);
+  }
+  process->Free();
+}
+
+Reparse TypeAt(Languages& languages, WEReference we, TWASTEController& controller, SInt32 offset, UniChar c) {
+  WEPut(offset, offset, &c, sizeof c, kTextEncodingUnicodeDefault, 0, 0, nullptr, nullptr, we);
+  Reparse r;
+  const double start = ThreadSeconds();
+  const CFRange span = FindContinuosRange(CFRangeMake(offset, offset + 1), &controller);
+  r.widening = ThreadSeconds() - start;
+  // The language in force at the edit, else the file's own.
+  SyntaxLibraryPtr library = languages.collection->GetLanguageLibrary(controller.GetEmbeddedLanguage(offset));
+  if (library == nullptr) library = languages.collection->GetLanguageLibrary(Str63("html"));
+  ParseThrough(controller, library, span, true, &r.reached);
+  r.seconds = ThreadSeconds() - start;
+  r.from = SInt32(span.location);
+  r.to = SInt32(span.length);
+  return r;
+}
+
+void Keystrokes(Languages& languages) {
+  std::string php = Source("php", 1u << 20);
+  std::u16string text(php.begin(), php.end());
+  for (char16_t& c : text)
+    if (c == u'\n') c = u'\r';
+  LongRect frame{0, 0, 800, 1000};
+  WEReference we = nullptr;
+  if (WENew(&frame, &frame, weDoUndo | weDoMultipleUndo | weDoAutoScroll, &we) != noErr) {
+    std::printf("keystrokes: no text engine\n");
+    return;
+  }
+  TWASTEController controller;
+  controller.SetWEReference(we);
+  controller.Initialize();
+  WEPut(0, 0, text.data(), text.size() * sizeof(char16_t), kTextEncodingUnicodeDefault, 0, 0, nullptr, nullptr, we);
+  const double start = ThreadSeconds();
+  ParseThrough(controller, languages.collection->GetLanguageLibrary(Str63("html")), CFRangeMake(0, 0), false);
+  const double whole = ThreadSeconds() - start;
+  std::printf("Keystrokes in a %.2f MB PHP file held by the text engine (whole parse through it: %.3f s, %.1f MB/s):\n",
+              double(php.size()) / 1e6, whole, double(php.size()) / 1e6 / whole);
+
+  // Edits after the middle: a letter in a name, a blank in code, a letter in
+  // a comment and one in a string (a string's opening makes the re-parse
+  // run on to the end of the text).
+  struct Kind {
+    const char* label;
+    const char* find;  // the edit goes right after this text
+    UniChar c;
+  };
+  const Kind kinds[] = {{"letter in a name", "$summ", 'x'},
+                        {"blank in code", "return", ' '},
+                        {"letter in a comment", "// VAT", 'x'},
+                        {"letter in a string", "'Only a-z", 'x'}};
+  for (const Kind& kind : kinds) {
+    std::vector<double> times, widening;
+    Reparse last;
+    size_t from = text.size() / 2;
+    for (int k = 0; k < 25; ++k) {
+      const size_t at = php.find(kind.find, from);
+      if (at == std::string::npos) break;
+      const SInt32 offset = SInt32(at + std::strlen(kind.find)) + SInt32(times.size());  // earlier edits moved it
+      last = TypeAt(languages, we, controller, offset, kind.c);
+      times.push_back(last.seconds);
+      widening.push_back(last.widening);
+      from = at + 5000;
+    }
+    if (times.empty()) continue;
+    std::sort(times.begin(), times.end());
+    std::sort(widening.begin(), widening.end());
+    std::printf("  %-20s median %8.1f us  max %8.1f us  (widening: median %.1f us)  %zu edits; the last re-parsed "
+                "%d..%d and ran to %d\n",
+                kind.label, times[times.size() / 2] * 1e6, times.back() * 1e6, widening[widening.size() / 2] * 1e6,
+                times.size(), int(last.from), int(last.to), int(last.reached));
+  }
+  WEDispose(we);
 }
 
 int Standard(Languages& languages) {
@@ -791,6 +1215,7 @@ int Standard(Languages& languages) {
       fs::remove(path);
     }
   }
+  Keystrokes(languages);
   const fs::path tree = scratch.path / "tree";
   WritePHPTree(tree, 30u << 20);
   std::printf("A project indexed (no view):\n");
@@ -812,6 +1237,10 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (argc < 2) return Standard(languages);
+  if (std::string(argv[1]) == "--keystrokes") {
+    Keystrokes(languages);
+    return 0;
+  }
   if (std::string(argv[1]) == "--generate-tree" && argc >= 3) {
     WritePHPTree(argv[2], argc > 3 ? size_t(std::strtoull(argv[3], nullptr, 10)) : size_t(30u << 20));
     return 0;

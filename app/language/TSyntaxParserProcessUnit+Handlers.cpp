@@ -524,7 +524,7 @@ void TSyntaxParserProcess::HandleRangeBody() {
 void TSyntaxParserProcess::HandleKeyword() {
   ParserProcessState& st = state;
   if (library == nullptr || st.word.empty() || preprocessor_) return;
-  const bool emptyContext = TopContext() == kContextEmpty;
+  const bool emptyContext = emptyContext_;
   if (emptyContext && AllDigits(st.word)) {
     ApplyRangeStyle(SlotStyle(library, kSyntaxStyleNumbers), st.wordSpan);
     return;

@@ -180,6 +180,10 @@ struct LibraryIndex {
   WordTable<std::vector<SyntaxKeywordDataPtr>> keywords;
   WordTable<WordEntry> words;
   std::bitset<65536> prefixCharacters;
+  // The non-word units at which a range or an embedded language may open or
+  // a prefix start: elsewhere, with nothing pending, a non-word character
+  // is only stepped over.
+  std::bitset<65536> stops;
   bool hasAltPrefixes = false;
 };
 

@@ -81,9 +81,31 @@ bool LiteralOpen(SyntaxLibraryPtr library, const Str15& open) {
   return !SyntaxLibraryIsWordCharacter(library, FromMacRoman(open[1]));
 }
 
+// Where an open text can match at a non-word character: its first unit when
+// it is literal, the line breaks or the tab for the meta texts; an open text
+// that begins with a word character never matches there.
+void MarkOpenStops(SyntaxLibraryPtr library, const Str15& open, std::bitset<65536>& stops) {
+  if (open.empty()) return;
+  switch (MetaCharacterKind(open)) {
+    case 'r':
+      stops.set('\r');
+      stops.set('\n');
+      return;
+    case 't':
+      stops.set('\t');
+      return;
+    case 'f':
+      return;  // the end position is always visited
+    default:
+      break;
+  }
+  if (LiteralOpen(library, open)) stops.set(FromMacRoman(open[1]));
+}
+
 template <typename T>
-void BuildOpenIndex(SyntaxLibraryPtr library, CFArrayRef array, OpenIndex<T>& index) {
+void BuildOpenIndex(SyntaxLibraryPtr library, CFArrayRef array, OpenIndex<T>& index, std::bitset<65536>& stops) {
   index.all = Records<T>(array);
+  for (T* def : index.all) MarkOpenStops(library, def->open, stops);
   for (T* def : index.all) {
     if (!LiteralOpen(library, def->open)) continue;
     const UniChar unit = FromMacRoman(def->open[1]);
@@ -113,8 +135,8 @@ std::unique_ptr<LibraryIndex> Build(SyntaxLibraryPtr library) {
     index->counts[i] = arrays[i] != nullptr ? CFArrayGetCount(arrays[i]) : 0;
     if (arrays[i] != nullptr) CFRetain(arrays[i]);
   }
-  BuildOpenIndex(library, library->ranges, index->ranges);
-  BuildOpenIndex(library, library->embeddedLanguages, index->embeddedLanguages);
+  BuildOpenIndex(library, library->ranges, index->ranges, index->stops);
+  BuildOpenIndex(library, library->embeddedLanguages, index->embeddedLanguages, index->stops);
   for (SyntaxPrefixDataPtr def : Records<SyntaxPrefixData>(library->prefixes)) {
     PrefixEntry entry;
     entry.definition = def;
@@ -125,6 +147,7 @@ std::unique_ptr<LibraryIndex> Build(SyntaxLibraryPtr library) {
       if (w.size() > 1) index->words.Insert(w).prefix = true;
     if (def->altPrefixes != nullptr) index->hasAltPrefixes = true;
   }
+  index->stops |= index->prefixCharacters;
   for (SyntaxKeywordDataPtr def : Records<SyntaxKeywordData>(library->keywords))
     for (const std::string& w : SetWords(def->keywords)) {
       auto& list = index->keywords.Insert(Lower(w));

@@ -517,6 +517,7 @@ SInt16 TSyntaxParserProcess::Run(TSyntaxParserProcess*& nextProcess) {
 
   const SInt16 result = processState;
   if (processState == kParserStateFinished) Terminate();
+  else SkipQuietCharacters();
   nextProcess = next;
   return result;
 }
@@ -569,6 +570,140 @@ void TSyntaxParserProcess::ProcessOffset() {
   }
 }
 
+namespace {
+
+// The units at which a text (an open or close text, a meta character) may
+// match at a non-word character: the few a scan must stop at.
+struct StopUnits {
+  UniChar units[12];
+  int count = 0;
+  void Add(UniChar c) {
+    if (count < int(std::size(units))) units[count++] = c;
+  }
+  bool Full() const { return count >= int(std::size(units)); }
+  bool Has(UniChar c) const {
+    for (int i = 0; i < count; ++i)
+      if (units[i] == c) return true;
+    return false;
+  }
+  // A text compared from the current character on (ValidStringOffset).
+  template <int N>
+  void AddText(const ShortString<N>& s) {
+    if (s.empty()) return;
+    switch (MetaCharacterKind(s)) {
+      case 'r':
+        Add('\r');
+        Add('\n');
+        return;
+      case 't':
+        Add('\t');
+        return;
+      case 'f':
+        return;
+      default:
+        Add(FromMacRoman(s[1]));
+    }
+  }
+  // A meta character compared with the current one (ValidOffsetMetaCharacter).
+  template <int N>
+  void AddMeta(const ShortString<N>& s) {
+    if (s.empty()) return;
+    switch (MetaCharacterKind(s)) {
+      case 'r':
+        Add('\r');
+        Add('\n');
+        return;
+      case 't':
+        Add('\t');
+        return;
+      case 'f':
+        return;
+      default:
+        Add(FromMacRoman(s[1]));
+    }
+  }
+};
+
+}  // namespace
+
+// One call of Run handles one character; the characters after it that no
+// definition can start or end on, and that no pending prefix, expression,
+// range, scope or embedded language waits for, are stepped over at once,
+// with what the handlers would have kept of them (the last non-word
+// character, the line-start flag, the word read so far, the text an
+// expression collects). A parse that reports every character to a callback
+// still takes them one at a time.
+void TSyntaxParserProcess::SkipQuietCharacters() {
+  ParserProcessState& st = state;
+  if (destination.inspector != nullptr || destination.stateCallback != nullptr || handlers != nullptr ||
+      library == nullptr)
+    return;
+  // Inside a range an incremental parse asks the text at every character
+  // whether its language changed.
+  if (incremental && data.rangeDepth > 0) return;
+  const SInt32 first = st.absoluteOffset + 1 + skip_;
+  // The last character is always visited, and a controller's text only as
+  // far as it has been brought in (one past for the word look-ahead).
+  SInt32 limit = std::min(textEnd - 1, (fromController ? loadedEnd_ : textEnd) - 1);
+  // An incremental parse that may stop at the end of its span stops there.
+  if (incremental && st.contextDepth <= 1 && !unbalancedOpen && !inEmbeddedLanguage) limit = std::min(limit, spanEnd);
+  if (first >= limit) return;
+
+  const LibraryIndex* index = Index();
+  StopUnits stops;
+  if (data.embeddedLanguage.active) stops.AddText(data.embeddedLanguage.close);
+  if (data.rangeDepth > 0) {
+    const ParserRangeData& top = data.ranges[data.rangeDepth];
+    const SyntaxRangeDataPtr def = top.definition;
+    stops.AddText(top.close.empty() ? def->close : top.close);
+    if (def->singleLine || def->tag) {
+      stops.Add('\r');
+      stops.Add('\n');
+    }
+    if (top.nestOpen != 0) stops.Add(top.nestOpen);
+  }
+  if (data.prefix.active && data.prefix.definition != nullptr && !data.prefix.definition->expression.empty())
+    stops.AddMeta(data.prefix.definition->lineBreak);
+  const bool collecting = data.expression.active && !preprocessor_;
+  if (collecting) {
+    stops.AddMeta(data.expression.lineBreak);
+    const SyntaxExpressionDataPtr def = data.expression.definition;
+    if (def != nullptr && !def->alsoBreak.empty()) stops.Add(FromMacRoman(def->alsoBreak[1]));
+  }
+  if (data.scopeDepth > 0) {
+    const ParserScopeData& top = data.scopes[data.scopeDepth];
+    if (top.tracking) {
+      if (!top.trackOpen.empty()) stops.Add(FromMacRoman(top.trackOpen[1]));
+      if (!top.trackClose.empty()) stops.Add(FromMacRoman(top.trackClose[1]));
+    }
+  }
+  if (stops.Full()) return;
+
+  const std::bitset<65536>& words = library->wordCharacters;
+  const std::bitset<65536>& opens = index->stops;
+  const UniChar* units = text.data() - bufferBase;  // by absolute offset
+  SInt32 q = first;
+  bool lineStart = st.atLineStart;
+  for (; q < limit; ++q) {
+    const UniChar c = units[q];
+    if (words.test(c)) {
+      // Inside a word only the word grows; its last character is handled.
+      if (!words.test(units[q + 1])) break;
+      if (st.wordSpan.location == -1) st.wordSpan.location = q - bufferBase;
+      st.word += ToMacRoman(c);
+      continue;
+    }
+    if (!st.word.empty() || opens.test(c) || stops.Has(c)) break;
+    st.lastNonWordChar = c;
+    if (c == '\r' || c == '\n') lineStart = true;
+    else if (c != '\t' && c != ' ') lineStart = false;
+    if (collecting && c != 0) data.expression.collected += ToMacRoman(c);
+  }
+  st.atLineStart = lineStart;
+  nextIsWord_ = false;
+  skip_ = q - st.absoluteOffset - 1;
+}
+
 void TSyntaxParserProcess::SkipCharacters(SInt32 count) {
   if (count <= 0) return;
   // Never past the last character: the end position is always visited.
@@ -610,6 +745,7 @@ void TSyntaxParserProcess::SetContext(const Str63& name) {
   if (state.contextDepth >= kParserStackDepth) state.context[kParserStackDepth] = name;
   else state.context[++state.contextDepth] = name;
   preprocessor_ = TopContext() == kContextPreprocessor;
+  emptyContext_ = TopContext() == kContextEmpty;
 }
 
 void TSyntaxParserProcess::ClearContext() {
@@ -617,6 +753,7 @@ void TSyntaxParserProcess::ClearContext() {
   state.context[state.contextDepth] = kContextEmpty;
   --state.contextDepth;
   preprocessor_ = TopContext() == kContextPreprocessor;
+  emptyContext_ = TopContext() == kContextEmpty;
 }
 
 Boolean TSyntaxParserProcess::GetContext(const SyntaxStandardData& definition) {

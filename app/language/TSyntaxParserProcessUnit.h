@@ -296,6 +296,9 @@ class TSyntaxParserProcess : public TObject {
   void ReadWholeFile(SInt32& result);
   void Notify(SInt16 kind, void* data);
   void SkipCharacters(SInt32 count);
+  // Steps over the characters after the current one at which no handler can
+  // do anything, keeping what each would have left in the scan state.
+  void SkipQuietCharacters();
   void FinishDescriptor();
   SymbolInfoPtr LookUpGlobalSymbol(const Str255& name);
   bool PushScope();
@@ -355,6 +358,7 @@ class TSyntaxParserProcess : public TObject {
   bool bindBlock_ = true;  // a symbol may be bound to the top scope block  // where the word that opened the last scope block ends
   bool progressSent_ = false;
   bool preprocessor_ = false;  // the top context is "preprocessor"
+  bool emptyContext_ = false;  // the top context is "empty"
   bool released_ = false;
   bool terminated_ = false;
 };

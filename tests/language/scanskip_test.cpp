@@ -1,0 +1,300 @@
+// The scan engine steps over the characters at which no definition can start
+// or end, many to one call of Run. A parse that watches every character (an
+// inspector) still takes them one at a time; both must find exactly the same
+// styles, marks and symbols, on whole files and on incremental stretches.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "TFileSystemUnit.h"
+#include "TSymbolTableUnit.h"
+#include "TSyntaxCollectionUnit.h"
+#include "TSyntaxParserProcessUnit.h"
+#include "../support/RecordingSyntaxController.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+FSRef MakeRef(const fs::path& p) {
+  FSRef ref{};
+  const std::string s = p.string();
+  FSPathMakeRef(reinterpret_cast<const UInt8*>(s.c_str()), &ref, nullptr);
+  return ref;
+}
+
+TSyntaxCollection* Collection() {
+  static TSyntaxCollection* collection = [] {
+    TSyntaxCollection* c = CreateSyntaxCollection(nullptr);
+    for (const char* language : {"php", "perl", "html", "xml", "css", "javascript", "ruby"}) c->LoadLibrary(language);
+    return c;
+  }();
+  return collection;
+}
+
+// Everything a parse leaves: the controller's results in order, and the
+// symbols with their parents and declaration texts.
+struct Outcome {
+  std::vector<std::string> results;
+  std::vector<std::string> symbols;
+  int runs = 0;
+};
+
+std::string Describe(const RecordingSyntaxController::Call& c) {
+  std::string s = std::to_string(c.kind) + "@" + std::to_string(c.span.location) + "-" + std::to_string(c.span.length);
+  if (c.kind == RecordingSyntaxController::kStyleRange)
+    s += " " + std::to_string(c.style.textColor.red) + "," + std::to_string(c.style.textColor.green) + "," +
+         std::to_string(c.style.textColor.blue) + (c.style.bold ? "b" : "");
+  if (c.kind == RecordingSyntaxController::kApplyEmbeddedLanguage) s += " " + c.language.str();
+  if (c.kind == RecordingSyntaxController::kApplySymbol && c.symbol != nullptr) s += " " + c.symbol->symbolName.str();
+  return s;
+}
+
+void Keep(const RecordingSyntaxController& controller, Outcome& out) {
+  for (const auto& c : controller.calls) {
+    switch (c.kind) {
+      case RecordingSyntaxController::kStyleRange:
+      case RecordingSyntaxController::kProtectRange:
+      case RecordingSyntaxController::kApplySymbol:
+      case RecordingSyntaxController::kApplyEmbeddedLanguage:
+      case RecordingSyntaxController::kResetRange:
+        out.results.push_back(Describe(c));
+        break;
+      default:
+        break;
+    }
+  }
+}
+
+int RunAll(TSyntaxParserProcess* process) {
+  TSyntaxParserProcess* next = nullptr;
+  int runs = 1;
+  while (process->Run(next) == 1) ++runs;
+  return runs;
+}
+
+void Watch(TSyntaxParserProcess*, void*) {}
+
+// A whole-file parse into a fresh index, watched character by character or not.
+Outcome ParseFile(const std::string& name, const std::string& text, bool watched) {
+  const char* tmp = std::getenv("TMPDIR");
+  const fs::path folder = fs::path(tmp ? tmp : "/tmp") / ("scanskip-" + std::to_string(getpid()));
+  fs::remove_all(folder);
+  fs::create_directories(folder / "index");
+  std::ofstream(folder / name, std::ios::binary) << text;
+  TFileSystem* index = CreateFileSystem(MakeRef(folder / "index"), Collection(), nullptr);
+  index->SetRoot(MakeRef(folder));
+  RecordingSyntaxController controller;
+  SyntaxParserSource source;
+  source.file = MakeRef(folder / name);
+  source.controller = &controller;
+  SyntaxParserDestination destination;
+  destination.fileSystem = index;
+  destination.collection = Collection();
+  if (watched) destination.inspector = Watch;
+  Outcome out;
+  auto* process = new TSyntaxParserProcess();
+  if (process->Create(source, destination) == 0) out.runs = RunAll(process);
+  process->Free();
+  Keep(controller, out);
+  if (FileDescriptorPtr d = index->GetDescriptor(Str63(name.c_str())); d != nullptr && d->symbolTable != nullptr) {
+    d->symbolTable->ApplyFunction(
+        [](SymbolInfoPtr info, CFTreeRef, void* context) {
+          static_cast<std::vector<std::string>*>(context)->push_back(
+              info->symbolName.str() + "<" + info->parentName.str() + ">:" + info->definitionName.str() + " [" +
+              info->source.str() + "]");
+        },
+        &out.symbols);
+  }
+  index->Release();
+  fs::remove_all(folder);
+  return out;
+}
+
+// The text as the view holds it after a whole parse, then one stretch of it
+// parsed again the way the editor does after an edit.
+Outcome Reparse(const std::string& text, const char* language, CFRange span, bool watched) {
+  std::string scanned = text;
+  for (char& c : scanned)
+    if (c == '\n') c = '\r';
+  RecordingSyntaxController controller(scanned.c_str());
+  SyntaxLibraryPtr library = Collection()->GetLanguageLibrary(Str63(language));
+  SyntaxLibraryPtr root = Collection()->GetLanguageLibrary(library->rootLanguage);
+  Outcome out;
+  for (int pass = 0; pass < 2; ++pass) {
+    SyntaxParserSource source;
+    source.library = pass == 0 && root != nullptr ? root : library;
+    source.controller = &controller;
+    source.span = pass == 0 ? CFRangeMake(0, 0) : span;
+    SyntaxParserDestination destination;
+    if (watched) destination.inspector = Watch;
+    auto* process = new TSyntaxParserProcess();
+    process->incremental = pass == 1;
+    process->fromController = pass == 1;
+    if (process->Create(source, destination) == 0) out.runs = RunAll(process);
+    process->Free();
+    if (pass == 0) controller.calls.clear();
+  }
+  Keep(controller, out);
+  return out;
+}
+
+struct Sample {
+  const char* name;
+  const char* language;
+  const char* text;
+};
+
+const Sample kSamples[] = {
+    {"orders.php", "php", R"(<!DOCTYPE html>
+<p class="x">Total: <?php echo htmlspecialchars($sum, ENT_QUOTES); ?> &amp; more</p>
+<?php
+namespace Shop;
+/* A block comment with "quotes", 'ticks' and a $variable */
+final class Cart extends Base implements \Countable {
+    const LIMIT = 10; // a line comment ?> is not here
+    private static array $items = ['a' => "b\"c", 'd' => 'e\'f'];
+    public function add(string $sku, int $n = 1): self {
+        if (preg_match('/^[A-Z]{2}-\d+$/', $sku) && $n > 0) {
+            $this->items[$sku] = ($this->items[$sku] ?? 0) + $n;
+        }
+        $fn = static fn($x) => $x * 2;
+        $sql = <<<SQL
+SELECT {$this->table} FROM t WHERE a = '$sku'
+SQL;
+        $raw = <<<'RAW'
+no $interpolation {$here}
+RAW;
+        return $this;
+    }
+    function count(): int { return count($this->items); }
+}
+define('MAX_ITEMS', 250);
+# hash comment
+?>
+<script>var re = /a\/b/g; const t = `x ${a ? `y${b}` : "z"} w`;</script>
+<style>p { color: red; /* c */ }</style>
+)"},
+    {"report.pl", "perl", R"(#!/usr/bin/perl
+use strict;
+package Report::Builder;
+my %h = (a => 1, b => "two\n");
+sub render {
+    my ($self, @rows) = @_;
+    (my $t = $self->{title}) =~ s/\s+$//;
+    $t =~ tr/a-z/A-Z/;
+    my @w = qw(alpha beta gamma);
+    my $re = qr{^(\d+)\s+(\w+)}x;
+    print <<"END";
+Title: $t @{[ scalar @rows ]}
+END
+    return join(', ', map { "<$_>" } @rows) if $t =~ m/^R/;
+}
+
+=pod
+
+Some documentation with sub fake { } inside.
+
+=cut
+
+1;
+)"},
+    {"app.js", "javascript", R"('use strict';
+import { a, b } from './util.js';
+// a comment with "quotes" and /slashes/
+export class List extends Base {
+  constructor(root, opts = {}) {
+    super();
+    this.re = /^\/items\/(\d+)\/?$/i;
+    this.t = `row ${this.n > 1 ? `${this.n} items` : 'one item'} \` done`;
+  }
+  render() { return this.items.map((x) => '<li>' + x.replace(/</g, '&lt;') + '</li>').join(''); }
+}
+function parse(q) { /* block
+  comment */ return q.split('&').map(decodeURIComponent); }
+const f = async (u) => { const r = await fetch(u); return r.ok ? r.json() : null; };
+var x = a / b / 2, y = "a\"b\\", z = 'c\'d';
+)"},
+    {"style.css", "css", R"(@charset "utf-8";
+/* Layout, with a "quoted" word */
+:root { --accent: #3366cc; }
+.card::before { content: "\201C"; font: italic 2em/1 Georgia, serif; }
+a.button:hover, #side .title > li:nth-child(2n + 1) { color: rgba(0, 0, 0, .5); }
+@media (max-width: 600px) { .panel { display: none !important; } }
+.icon { background: url('img/a.png') no-repeat; }
+)"},
+    {"stock.rb", "ruby", R"(# frozen_string_literal: true
+require 'json'
+module Warehouse
+  class Inventory
+    attr_reader :items
+    LIMIT = 1_000
+    def add(sku, count = 1)
+      raise StockError, "limit of #{@limit} reached" if total + count > @limit
+      @items[sku] = (@items[sku] || 0) + count
+      words = %w[a b c]
+      re = /\A#{sku}\d+\z/
+      text = <<~TEXT
+        Inventory #{@name} #{lines.join("\n")}
+      TEXT
+      self
+    end
+  end
+end
+)"},
+    {"feed.xml", "xml", R"(<?xml version="1.0" encoding="UTF-8"?>
+<!-- A feed -->
+<feed xmlns="http://www.w3.org/2005/Atom">
+  <entry id="e1" xml:lang="en"><title type="text">Notes &amp; fixes</title>
+    <script><![CDATA[ if (a < b && c > d) { run(); } ]]></script>
+  </entry>
+</feed>
+)"},
+};
+
+void PrintTo(const Sample& s, std::ostream* os) { *os << s.name; }
+
+class ScanSkip : public ::testing::TestWithParam<Sample> {};
+
+TEST_P(ScanSkip, AWholeParseFindsWhatACharacterByCharacterParseFinds) {
+  const Sample& s = GetParam();
+  const Outcome one = ParseFile(s.name, s.text, true);
+  const Outcome many = ParseFile(s.name, s.text, false);
+  // Quiet stretches were stepped over, not read one by one.
+  EXPECT_LT(many.runs, one.runs * 3 / 4);
+  EXPECT_FALSE(one.results.empty());
+  EXPECT_EQ(many.results, one.results);
+  EXPECT_EQ(many.symbols, one.symbols);
+}
+
+TEST_P(ScanSkip, AnIncrementalStretchIsParsedAlikeWhereverItStarts) {
+  const Sample& s = GetParam();
+  const std::string text = s.text;
+  const CFIndex n = CFIndex(text.size());
+  // Stretches in code, in comments and strings, and ones that run to the end.
+  for (CFIndex start : {CFIndex(0), n / 7, n / 3, n / 2, 2 * n / 3, n - 5}) {
+    for (CFIndex length : {CFIndex(1), CFIndex(12), CFIndex(60)}) {
+      const CFRange span = CFRangeMake(start, std::min(n, start + length));
+      SCOPED_TRACE(std::to_string(span.location) + ".." + std::to_string(span.length));
+      const Outcome one = Reparse(text, s.language, span, true);
+      const Outcome many = Reparse(text, s.language, span, false);
+      EXPECT_EQ(many.results, one.results);
+      EXPECT_LE(many.runs, one.runs);
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, ScanSkip, ::testing::ValuesIn(kSamples),
+                         [](const ::testing::TestParamInfo<Sample>& info) {
+                           return std::string(info.param.language);
+                         });
+
+}  // namespace
