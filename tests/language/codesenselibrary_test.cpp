@@ -190,7 +190,7 @@ TEST_F(Libraries, TheMenuListsTheCommandsOfEveryAcceptedLibrary) {
   }
   EXPECT_EQ(rows, (std::vector<std::string>{"---", "# common", "Today <date> 4", "sig <sig> 255", "---", "# php",
                                             "fn <fn> 8"}));
-  CFRelease(menu);
+  ReleaseMenu(menu);
 }
 
 TEST_F(Libraries, StandardLibrariesAreSavedIntoTheUsersFolderNeverTheApplications) {

@@ -395,7 +395,7 @@ TEST_F(Inline, MenuCommandsRunOnTheSelection) {
   WESetSelection(0, 0, we);
   library->ExecuteMenuCommand(command);
   EXPECT_EQ(Marked(), "<b>none</b>|make this <b>bold</b>");
-  CFRelease(menu);
+  ReleaseMenu(menu);
 }
 
 // Typing helpers that record their calls and the shared state they see.
