@@ -336,4 +336,35 @@ CFURLRef CFURLCreateFromFSRef(CFAllocatorRef allocator, const FSRef* fsRef);
 OSStatus UCConvertUTCDateTimeToCFAbsoluteTime(const UTCDateTime* iUTCDate, CFAbsoluteTime* oCFTime);
 OSStatus UCConvertCFAbsoluteTimeToUTCDateTime(CFAbsoluteTime iCFTime, UTCDateTime* oUTCDate);
 
+// ---------------------------------------------------------------------------
+// Change notifications for folders. A subscription watches one folder (the
+// desktop's file monitor): anything created, deleted, renamed, written or
+// changed in it, or the folder itself going away, brings the callback one
+// kFNDirectoryModifiedMessage on the main thread's event loop. Changes that
+// come in a burst are told once. FNNotify tells the subscribers of a folder
+// at once, inside the call, for changes this process made itself.
+
+typedef UInt32 FNMessage;
+enum : FNMessage { kFNDirectoryModifiedMessage = 1 };
+
+typedef struct OpaqueFNSubscriptionRef* FNSubscriptionRef;
+typedef void (*FNSubscriptionProcPtr)(FNMessage message, OptionBits flags, void* refcon,
+                                      FNSubscriptionRef subscription);
+typedef FNSubscriptionProcPtr FNSubscriptionUPP;
+
+FNSubscriptionUPP NewFNSubscriptionUPP(FNSubscriptionProcPtr userRoutine);
+void DisposeFNSubscriptionUPP(FNSubscriptionUPP userUPP);
+
+// paramErr for a nil callback or result, the File Manager's status for an
+// FSRef that does not resolve, errFSNotAFolder for a file. Flags are taken
+// and have no effect: delivery is always on the main event loop.
+OSStatus FNSubscribe(const FSRef* directoryRef, FNSubscriptionUPP callback, void* refcon, OptionBits flags,
+                     FNSubscriptionRef* subscription);
+// Ends the subscription: its callback is not called again, not even for
+// changes already seen. paramErr for nil or a subscription already ended.
+OSStatus FNUnsubscribe(FNSubscriptionRef subscription);
+// Calls the callback of every subscription to the folder, in the order they
+// were made, before returning; a callback may end subscriptions meanwhile.
+OSStatus FNNotify(const FSRef* ref, FNMessage message, OptionBits flags);
+
 #include "Folders.h"

@@ -98,3 +98,22 @@ CFURLRef LSCopyDefaultApplicationURLForURL(CFURLRef inURL, LSRolesMask inRoleMas
 // Create rule: every application that can open the URL's item, the default
 // first; nil when none.
 CFArrayRef LSCopyApplicationURLsForURL(CFURLRef inURL, LSRolesMask inRoleMask);
+
+// --- Stored application references -------------------------------------------
+// Records kept on disk (a bookmark's application, the preview application)
+// hold an application in an 80-byte FSRef slot. Written by
+// LSMakeStoredApplicationReference, the slot names a desktop entry by its
+// desktop-file id ("org.example.Editor.desktop"), which the desktop resolves
+// in any later run wherever the entry then lies (a package moving it, the
+// user's own copy shadowing it). An application without such an id (an
+// executable, an entry outside the application folders, an id too long for
+// the slot) is kept as its plain FSRef, which resolves like any other.
+// kLSApplicationNotFoundErr when appRef is no application that resolves.
+OSStatus LSMakeStoredApplicationReference(const FSRef* inAppRef, FSRef* outStored);
+// The application a stored slot names (either form, so slots written as
+// plain FSRefs keep working). kLSApplicationNotFoundErr when there is none
+// any more, or the slot is empty.
+OSStatus LSResolveStoredApplicationReference(const FSRef* inStored, FSRef* outAppRef);
+// The desktop-file id of an application's entry (Create rule);
+// kLSApplicationNotFoundErr when it has none.
+OSStatus LSCopyApplicationDesktopID(const FSRef* inAppRef, CFStringRef* outID);

@@ -7,6 +7,7 @@
 #include "MacTypes.h"
 
 struct AEDesc;
+struct FSRef;
 
 typedef OptionBits LSLaunchFlags;
 enum : LSLaunchFlags {
@@ -37,3 +38,24 @@ OSStatus LSOpenCFURLRef(CFURLRef inURL, CFURLRef* outLaunchedURL);
 // file URL, the URL text otherwise). kLSApplicationNotFoundErr when the
 // application cannot be used.
 OSStatus LSOpenFromURLSpec(const LSLaunchURLSpec* inLaunchSpec, CFURLRef* outLaunchedURL);
+
+// The same for items named by FSRef. The application (appRef, nil: each
+// item's default) and the items must resolve: kLSApplicationNotFoundErr for
+// an application that does not, the File Manager's status for an item.
+struct LSLaunchFSRefSpec {
+  const FSRef* appRef;
+  ItemCount numDocs;
+  const FSRef* itemRefs;
+  const AEDesc* passThruParams;
+  LSLaunchFlags launchFlags;
+  void* asyncRefCon;
+};
+// outLaunchedRef (may be nil) receives the application when it is known,
+// otherwise all zeros.
+OSStatus LSOpenFSRef(const FSRef* inRef, FSRef* outLaunchedRef);
+OSStatus LSOpenFromRefSpec(const LSLaunchFSRefSpec* inLaunchSpec, FSRef* outLaunchedRef);
+
+// Linux keeps no per-file "extension hidden" flag: a name always shows its
+// extension. This only checks that the item exists (paramErr for nil, the
+// File Manager's status for an FSRef that does not resolve).
+OSStatus LSSetExtensionHiddenForRef(const FSRef* inRef, Boolean inHide);

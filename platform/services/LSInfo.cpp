@@ -151,6 +151,21 @@ OSStatus ItemInfoOfPath(const std::string& path, const FSRef* ref, LSRequestedIn
 
 // --- Applications (GIO) --------------------------------------------------------
 
+// The MIME type our type table gives the extension; empty when none.
+std::string TableMIMEType(const std::string& ext) {
+  if (ext.empty()) return std::string();
+  CFStringRef tag = __CFStringCreateWithUTF8(ext);
+  if (tag == nullptr) return std::string();
+  CFStringRef uti = UTTypeCreatePreferredIdentifierForTag(kUTTagClassFilenameExtension, tag, nullptr);
+  CFRelease(tag);
+  if (uti == nullptr) return std::string();
+  CFStringRef mime = UTTypeCopyPreferredTagWithClass(uti, kUTTagClassMIMEType);
+  CFRelease(uti);
+  std::string result = mime ? __CFStringGetUTF8(mime) : std::string();
+  if (mime) CFRelease(mime);
+  return result;
+}
+
 // The desktop's content type for the URL's item ("x-scheme-handler/<scheme>"
 // for URLs that are not files); empty when unknown.
 std::string ContentTypeOf(CFURLRef url) {
@@ -160,6 +175,13 @@ std::string ContentTypeOf(CFURLRef url) {
     std::string text = scheme ? __CFStringGetUTF8(scheme) : std::string();
     if (scheme) CFRelease(scheme);
     return text.empty() ? std::string() : "x-scheme-handler/" + text;
+  }
+  // Our own type table names a file's type the same on every machine; the
+  // desktop's MIME database only for what the table does not know.
+  struct stat st;
+  if (stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+    std::string mime = TableMIMEType(ExtensionOf(LastComponent(path)));
+    if (!mime.empty()) return mime;
   }
   GFile* file = g_file_new_for_path(path.c_str());
   GFileInfo* info = g_file_query_info(file, G_FILE_ATTRIBUTE_STANDARD_CONTENT_TYPE, G_FILE_QUERY_INFO_NONE,
