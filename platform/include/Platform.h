@@ -28,6 +28,7 @@
 #include "CGGeometry.h"
 #include "CGImage.h"
 #include "CarbonEvents.h"
+#include "ColorPicker.h"
 #include "DecimalConversion.h"
 #include "Dialogs.h"
 #include "Drag.h"
