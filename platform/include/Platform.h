@@ -4,6 +4,7 @@
 #include "Host.h"
 #include "Aliases.h"
 #include "AppleEvents.h"
+#include "AppleHelp.h"
 #include "Appearance.h"
 #include "CFArray.h"
 #include "CFBag.h"
