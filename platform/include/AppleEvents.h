@@ -237,6 +237,30 @@ OSErr AEDispatchAppleEvent(const AppleEvent* theAppleEvent, AppleEvent* reply);
 OSErr AESend(const AppleEvent* theAppleEvent, AppleEvent* reply, AESendMode sendMode, AESendPriority sendPriority,
              SInt32 timeOutInTicks, void* idleProc, void* filterProc);
 
+// --- Documents from outside ------------------------------------------------------
+// Files named on the command line, and files given to a later launch of the
+// program, reach the one running instance as open-documents events
+// ('aevt'/'odoc', keyDirectObject a list of typeFSRef items, in the order
+// given).
+//
+// Called once at start-up, after HostInitialize took its own options out of
+// argv: registers the instance on the session bus under the application id
+// (nil: the main bundle's identifier). Answers true when this process is the
+// running instance: it goes on, and the files among argv[1..] are queued.
+// Answers false when another instance already runs and has been handed the
+// files (or, with none, asked to come forward): the caller exits. Without a
+// session bus, or when the hand-over fails, this process goes on as its own
+// instance with its files. Arguments after "--" are files even when they
+// begin with '-'; other arguments beginning with '-' are left alone. Later
+// calls answer as the first did and change nothing.
+Boolean AEStartApplicationInstance(CFStringRef applicationID, int argc, char* const argv[]);
+// The program is ready for documents (its document list is restored): the
+// files queued so far, and those that arrive later, are delivered from the
+// event loop by AEDispatchAppleEvent. Items that are no longer there when
+// they are delivered are left out with a message on standard error; an event
+// with no item left is not sent.
+void AESetOpenDocumentsReady();
+
 // --- Headless host ------------------------------------------------------------
 // The paths of the items each reveal request asked the file manager to show,
 // one entry per item, in order.

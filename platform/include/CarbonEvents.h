@@ -556,6 +556,9 @@ OSStatus QuitEventLoop(EventLoopRef inEventLoop);
 
 EventTime GetCurrentEventTime();  // seconds of the platform clock
 UInt32 TickCount();               // the same clock in 60ths of a second
+// The same clock in microseconds (monotonic; virtual under the headless
+// virtual clock), the full 64 bits.
+void Microseconds(UnsignedWide* microTickCount);
 
 // ---------------------------------------------------------------------------
 // Event-loop timers

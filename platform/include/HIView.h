@@ -750,6 +750,48 @@ OSStatus HISegmentedViewCopySegmentImage(HIViewRef inSegmentedView, UInt32 inSeg
                                          ControlButtonContentInfo* ioImage);
 
 // ---------------------------------------------------------------------------
+// Combo boxes: an edit text with a button at its right end that pops up a
+// list of texts; choosing one makes it the field's text. The field takes the
+// edit-text tags, the focus and typing; Return sends kEventTextAccepted.
+
+enum : OSType { kControlKindHIComboBox = 'cbbx' };
+enum : OptionBits {
+  kHIComboBoxNoAttributes = 0,
+  // Typing at the end of the text completes it with the first list item
+  // that starts with what was typed (ignoring case); the added part is
+  // selected, so the next key replaces it.
+  kHIComboBoxAutoCompletionAttribute = 1 << 0,
+  // Items are kept in the order of their texts (ignoring case).
+  kHIComboBoxAutoSortAttribute = 1 << 2,
+};
+// Control data: kHIComboBoxListTag is a CFArrayRef of CFStrings. Setting it
+// replaces the list with copies of the array's strings (other values are
+// left out); getting it gives a new array the caller releases.
+enum : ResType { kHIComboBoxListTag = 'cbls' };
+enum : ControlPartCode {
+  kHIComboBoxEditTextPart = 5,
+  kHIComboBoxDisclosurePart = 28,
+};
+
+// A combo box with the frame (nil: empty), text, list (copied; may be nil)
+// and attributes. The style is accepted for the font of the text.
+OSStatus HIComboBoxCreate(const HIRect* boundsRect, CFStringRef text, const ControlFontStyleRec* style,
+                          CFArrayRef list, OptionBits inAttributes, HIViewRef* outComboBox);
+// 0 for a view that is no combo box.
+ItemCount HIComboBoxGetItemCount(HIViewRef inComboBox);
+// Index from 0; an index past the end appends. With auto-sort the item goes
+// to its sorted place instead.
+OSStatus HIComboBoxInsertTextItemAtIndex(HIViewRef inComboBox, CFIndex inIndex, CFStringRef inText);
+// outIndex (may be nil) gets the item's index.
+OSStatus HIComboBoxAppendTextItem(HIViewRef inComboBox, CFStringRef inText, CFIndex* outIndex);
+// The caller releases the copy; paramErr for an index out of range.
+OSStatus HIComboBoxCopyTextItemAtIndex(HIViewRef inComboBox, CFIndex inIndex, CFStringRef* outString);
+OSStatus HIComboBoxRemoveItemAtIndex(HIViewRef inComboBox, CFIndex inIndex);
+OSStatus HIComboBoxChangeAttributes(HIViewRef inComboBox, OptionBits inAttributesToSet,
+                                    OptionBits inAttributesToClear);
+OSStatus HIComboBoxGetAttributes(HIViewRef inComboBox, OptionBits* outAttributes);
+
+// ---------------------------------------------------------------------------
 // Search fields: an edit text with a magnifier at its left end and, with the
 // cancel attribute, a button at its right end that clears the text. The field
 // takes the edit-text tags, the focus and typing; Return sends

@@ -80,6 +80,23 @@ void HeadlessClearNavAnswers();
 std::vector<HeadlessNavRecord> HeadlessCopyNavLog();
 void HeadlessClearNavLog();
 
+// --- Colour picker ----------------------------------------------------------------
+// What the next colour picker answers; with an empty queue it is cancelled.
+struct HeadlessColorAnswer {
+  bool chosen;     // false: cancelled
+  RGBColor color;  // the colour chosen
+};
+struct HeadlessColorRecord {
+  std::string prompt;  // UTF-8
+  RGBColor input;      // the colour it started from
+  bool chosen;         // the answer given
+  RGBColor color;
+};
+void HeadlessQueueColorAnswer(const HeadlessColorAnswer& answer);
+void HeadlessClearColorAnswers();
+std::vector<HeadlessColorRecord> HeadlessCopyColorLog();
+void HeadlessClearColorLog();
+
 // --- Launch Services ----------------------------------------------------------
 struct HeadlessLaunchRequest {
   std::string application;  // the application URL's text, empty for the default

@@ -12,6 +12,11 @@ typedef uint32_t UInt32;
 typedef int32_t SInt32;
 typedef uint64_t UInt64;
 typedef int64_t SInt64;
+// A 64-bit count in two halves, the high one first.
+struct UnsignedWide {
+  UInt32 hi;
+  UInt32 lo;
+};
 typedef float Float32;
 typedef double Float64;
 

@@ -7,6 +7,7 @@
 #include "HIView.h"
 #include "HIViewRecord.h"
 #include "MacWindows.h"
+#include "ComboBoxInternal.h"
 #include "SearchFieldInternal.h"
 
 namespace {
@@ -15,9 +16,10 @@ bool Is(__CView* view, OSType kind) {
   return view->kind.signature == kControlKindSignatureApple && view->kind.kind == kind;
 }
 
-// A search field is an edit text with two buttons.
+// A search field is an edit text with two buttons, a combo box one with a list.
 bool IsEditText(__CView* view) {
-  return Is(view, kControlKindEditText) || Is(view, kControlKindEditUnicodeText) || Is(view, kControlKindHISearchField);
+  return Is(view, kControlKindEditText) || Is(view, kControlKindEditUnicodeText) ||
+         Is(view, kControlKindHISearchField) || Is(view, kControlKindHIComboBox);
 }
 bool IsTextKind(__CView* view) { return IsEditText(view) || Is(view, kControlKindStaticText); }
 bool HasMenu(__CView* view) { return Is(view, kControlKindPopupButton) || Is(view, kControlKindBevelButton); }
@@ -116,6 +118,8 @@ ControlPartCode ControlKindHitTest(__CView* view, CGPoint p) {
       return kControlEditTextPart;
     case kControlKindHISearchField:
       return SearchFieldHitTest(view, p);
+    case kControlKindHIComboBox:
+      return ComboBoxHitTest(view, p);
     case kControlKindDisclosureTriangle:
       return kControlTrianglePart;
     case kControlKindHIImageView:
@@ -203,12 +207,16 @@ void ControlKindOnHit(__CView* view, ControlPartCode part) {
     case kControlKindHISearchField:
       SearchFieldOnHit(view, part);
       break;
+    case kControlKindHIComboBox:
+      ComboBoxOnHit(view, part);
+      break;
     default:
       break;
   }
 }
 
 OSStatus ControlKindSetData(__CView* view, ControlPartCode, ResType tag, Size size, const void* data) {
+  if (Is(view, kControlKindHIComboBox) && tag == kHIComboBoxListTag) return ComboBoxSetList(view, size, data);
   if (IsTextKind(view) && tag == kControlEditTextCFStringTag) {
     CFStringRef text = nullptr;
     if (!Take(size, data, &text) || text == nullptr) return paramErr;
@@ -268,6 +276,7 @@ OSStatus ControlKindSetData(__CView* view, ControlPartCode, ResType tag, Size si
 
 OSStatus ControlKindGetData(__CView* view, ControlPartCode, ResType tag, Size bufferSize, void* buffer,
                             Size* actual) {
+  if (Is(view, kControlKindHIComboBox) && tag == kHIComboBoxListTag) return ComboBoxCopyList(view, bufferSize, buffer, actual);
   if (IsTextKind(view) && tag == kControlEditTextCFStringTag) {
     // The caller owns the copy.
     if (buffer == nullptr) {
@@ -325,7 +334,7 @@ bool ControlKindHandleText(__CView* view, EventRef event) {
   CFMutableStringRef text = CFStringCreateMutableCopy(nullptr, 0, view->text);
   CFIndex len = CFStringGetLength(text);
   CFIndex start = std::min<CFIndex>(view->selection.selStart, len), end = std::min<CFIndex>(view->selection.selEnd, len);
-  bool changed = false, took = false;
+  bool changed = false, took = false, typed = false;
   if (GetEventClass(event) == kEventClassTextInput && GetEventKind(event) == kEventTextInputUnicodeForKeyEvent) {
     ByteCount size = 0;
     if (GetEventParameter(event, kEventParamTextInputSendText, typeUnicodeText, nullptr, 0, &size, nullptr) == noErr &&
@@ -355,7 +364,7 @@ bool ControlKindHandleText(__CView* view, EventRef event) {
           CFStringReplace(text, CFRange{start, end - start}, insert);
           CFRelease(insert);
           start = end = start + CFIndex(chars.size());
-          changed = true;
+          changed = typed = true;
         }
       } else if (chars.size() == 1 && (chars[0] == 13 || chars[0] == 3)) {
         // Return and enter accept the text; the key itself goes on (a
@@ -377,6 +386,7 @@ bool ControlKindHandleText(__CView* view, EventRef event) {
       }
     }
   }
+  if (typed) ComboBoxComplete(view, text, &start, &end);
   if (took) {
     if (changed) {
       CFRelease(view->text);

@@ -8,6 +8,7 @@
 #include "CGImage.h"
 #include "HITheme.h"
 #include "HIViewRecord.h"
+#include "ComboBoxInternal.h"
 #include "SearchFieldInternal.h"
 
 namespace {
@@ -291,6 +292,9 @@ bool ControlKindDraw(__CView* view, CGContextRef ctx) {
       return true;
     case kControlKindHISearchField:
       SearchFieldDraw(view, b, ctx, focusPart != kControlFocusNoPart);
+      return true;
+    case kControlKindHIComboBox:
+      ComboBoxDraw(view, b, ctx, focusPart != kControlFocusNoPart);
       return true;
     case kControlKindPlacard: {
       HIThemePlacardDrawInfo info = {0, state};

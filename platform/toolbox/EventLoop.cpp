@@ -221,6 +221,14 @@ UInt32 TickCount() {
   return t <= 0 ? 0 : UInt32(std::fmod(t, 4294967296.0));
 }
 
+void Microseconds(UnsignedWide* microTickCount) {
+  if (microTickCount == nullptr) return;
+  const double t = PlatformClockNow() * 1e6;
+  const UInt64 us = t <= 0 ? 0 : UInt64(t);
+  microTickCount->hi = UInt32(us >> 32);
+  microTickCount->lo = UInt32(us);
+}
+
 // --- Source --------------------------------------------------------------------
 
 void EventLoopEnsureSource() {

@@ -449,6 +449,8 @@ MenuRef Loader::MenuBar(CFArrayRef menus) {
 const Name kBindings[] = {{"top", 1}, {"left", 2}, {"bottom", 4}, {"right", 8}};
 const Name kSearchFieldAttributes[] = {{"cancel", kHISearchFieldAttributesCancel},
                                        {"searchIcon", kHISearchFieldAttributesSearchIcon}};
+const Name kComboBoxAttributes[] = {{"autoCompletion", kHIComboBoxAutoCompletionAttribute},
+                                    {"autoSort", kHIComboBoxAutoSortAttribute}};
 
 // An event carrying the creation parameters of a registered class: the frame
 // as 'boun' and each entry of "parameters" (a four-character name) by its type.
@@ -603,6 +605,10 @@ HIViewRef Loader::View(CFDictionaryRef d, HIViewRef parent, int depth) {
     const OptionBits attributes = Bits(d, "attributes", kSearchFieldAttributes, std::size(kSearchFieldAttributes), st);
     s = HISearchFieldCreate(&frame, attributes, nullptr, Text(d, "descriptiveText", st), &view);
     if (s == noErr && title) HIViewSetText(view, title);
+  } else if (cls == "comboBox") {
+    // "list": the texts the button offers.
+    const OptionBits attributes = Bits(d, "attributes", kComboBoxAttributes, std::size(kComboBoxAttributes), st);
+    s = HIComboBoxCreate(&frame, title, nullptr, AsArray(Value(d, "list")), attributes, &view);
   } else if (cls.find('.') != std::string::npos) {
     // A registered HIObject class: construct and initialise with the
     // creation parameters.

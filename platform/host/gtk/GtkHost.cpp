@@ -746,6 +746,7 @@ bool GtkHostStart(int* argc, char*** argv) {
   GtkHostHelpStart();
   GtkHostTrackingStart();
   GtkHostNavigationStart();
+  GtkHostColorStart();
   return true;
 }
 

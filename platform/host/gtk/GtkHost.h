@@ -79,6 +79,11 @@ void GtkHostApplyMenuItemHelp(GtkWidget* item, MenuRef menu, MenuItemIndex index
 // Ends a press the host is tracking (its button went to a drag).
 void GtkHostEndPointerTrack();
 
+// --- Colour picker (GtkHostColor.cpp) --------------------------------------------------
+void GtkHostColorStart();
+// The colour chooser dialog while it is up, else nil.
+GtkWidget* GtkHostColorWidget();
+
 // --- Navigation dialogs (GtkHostNavigation.cpp) --------------------------------------
 void GtkHostNavigationStart();
 // The GTK dialog showing a navigation dialog, nil when it is not up.
