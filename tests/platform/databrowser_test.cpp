@@ -10,9 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "CFBundle.h"
+#include "CFURL.h"
 #include "DataBrowser.h"
 #include "HeadlessHost.h"
 #include "MacWindows.h"
+#include "IBCarbonRuntime.h"
 #include "QuickDraw.h"
 
 namespace {
@@ -452,6 +455,74 @@ TEST_F(DataBrowserTest, DragsOutAndInSpringOpenContainersAndMoveRowsOnDrop) {
   EXPECT_EQ((std::vector<std::string>{"accept 11", "accept 11"}), gLog);
   DisposeDrag(drag);
   HeadlessUseVirtualClock(false);
+}
+
+TEST(DataBrowserNibTest, ColumnsAndLookComeFromTheInterfaceFile) {
+  const std::string folder = QUORVEL_TEST_SOURCE_DIR "/platform/fixtures/nib";
+  CFURLRef url = CFURLCreateFromFileSystemRepresentation(nullptr, reinterpret_cast<const UInt8*>(folder.c_str()),
+                                                         CFIndex(folder.size()), true);
+  CFBundleRef bundle = CFBundleCreate(nullptr, url);
+  CFRelease(url);
+  IBNibRef nib = nullptr;
+  ASSERT_EQ(noErr, CreateNibReferenceWithCFBundle(bundle, CFStringMakeConstantUTF8("Browser"), &nib));
+  WindowRef window = nullptr;
+  ASSERT_EQ(noErr, CreateWindowFromNib(nib, CFStringMakeConstantUTF8("Files"), &window));
+  ControlRef browser = nullptr;
+  const ControlID id{'FILE', 128};
+  ASSERT_EQ(noErr, GetControlByID(window, &id, &browser));
+  struct Column {
+    DataBrowserPropertyID property;
+    UInt16 width;
+  };
+  const Column expected[] = {{'ICON', 24}, {'FILE', 150}, {'PATH', 120}};
+  UInt32 count = 0;
+  GetDataBrowserTableViewColumnCount(browser, &count);
+  ASSERT_EQ(3u, count);
+  for (UInt32 i = 0; i < count; ++i) {
+    DataBrowserTableViewColumnID property = 0;
+    GetDataBrowserTableViewColumnProperty(browser, i, &property);
+    EXPECT_EQ(expected[i].property, property) << i;
+    UInt16 width = 0;
+    GetDataBrowserTableViewNamedColumnWidth(browser, property, &width);
+    EXPECT_EQ(expected[i].width, width) << i;
+  }
+  DataBrowserTableViewColumnID disclosure = 0;
+  Boolean expandable = false;
+  GetDataBrowserListViewDisclosureColumn(browser, &disclosure, &expandable);
+  EXPECT_EQ(DataBrowserTableViewColumnID('FILE'), disclosure);
+  UInt16 header = 0, row = 0;
+  GetDataBrowserListViewHeaderBtnHeight(browser, &header);
+  GetDataBrowserTableViewRowHeight(browser, &row);
+  EXPECT_EQ(20, header);
+  EXPECT_EQ(22, row);
+  DataBrowserAttributes attributes = 0;
+  DataBrowserGetAttributes(browser, &attributes);
+  EXPECT_EQ(kDataBrowserAttributeListViewAlternatingRowColors, attributes);
+  DataBrowserSelectionFlags selection = 0;
+  GetDataBrowserSelectionFlags(browser, &selection);
+  EXPECT_EQ(kDataBrowserSelectOnlyOne, selection);
+  DataBrowserTableViewHiliteStyle hilite = 1;
+  GetDataBrowserTableViewHiliteStyle(browser, &hilite);
+  EXPECT_EQ(kDataBrowserTableViewMinimalHilite, hilite);
+  DataBrowserPropertyID sort = 0;
+  DataBrowserSortOrder order = 0;
+  GetDataBrowserSortProperty(browser, &sort);
+  GetDataBrowserSortOrder(browser, &order);
+  EXPECT_EQ(DataBrowserPropertyID('FILE'), sort);
+  EXPECT_EQ(kDataBrowserOrderDecreasing, order);
+  DisposeWindow(window);
+
+  // Entries that cannot make a list fail, and leave no window behind.
+  for (const char* name : {"NoProperty", "BadType", "SameColumnTwice", "WideColumn", "UnknownDisclosure",
+                           "UnknownSort", "NoRows", "BadHilite"}) {
+    WindowRef w = reinterpret_cast<WindowRef>(1);
+    EXPECT_EQ(kIBCarbonRuntimeObjectNotOfRequestedType, CreateWindowFromNib(nib, CFStringMakeConstantUTF8(name), &w))
+        << name;
+    EXPECT_EQ(nullptr, w) << name;
+    EXPECT_EQ(nullptr, GetWindowList()) << name;
+  }
+  DisposeNibReference(nib);
+  CFRelease(bundle);
 }
 
 }  // namespace
