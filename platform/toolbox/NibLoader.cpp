@@ -306,6 +306,7 @@ struct Loader {
   void Items(MenuRef menu, CFArrayRef items, int depth);
   MenuRef MenuBar(CFArrayRef menus);
   HIViewRef View(CFDictionaryRef d, HIViewRef parent, int depth);
+  void DataBrowserConfigure(HIViewRef browser, CFDictionaryRef d);
   void Configure(HIViewRef view, CFDictionaryRef d, const std::string& cls, int depth);
 };
 
@@ -717,6 +718,7 @@ void Loader::Configure(HIViewRef view, CFDictionaryRef d, const std::string& cls
       }
     }
   }
+  if (cls == "dataBrowser") DataBrowserConfigure(view, d);
   if (CFTypeRef v = Value(d, "subviews")) {
     CFArrayRef subviews = AsArray(v);
     if (subviews == nullptr) return st.Fail(kBadEntry);
@@ -726,6 +728,111 @@ void Loader::Configure(HIViewRef view, CFDictionaryRef d, const std::string& cls
   // Hidden and disabled last, so that subviews inherit the state.
   if (!Flag(d, "visible", true, st)) HIViewSetVisible(view, false);
   if (!Flag(d, "enabled", true, st)) HIViewSetEnabled(view, false);
+}
+
+// --- Lists ------------------------------------------------------------------------------
+
+const Name kColumnTypes[] = {{"text", kDataBrowserTextType},
+                             {"icon", kDataBrowserIconType},
+                             {"iconAndText", kDataBrowserIconAndTextType},
+                             {"checkbox", kDataBrowserCheckboxType},
+                             {"custom", kDataBrowserCustomType}};
+const Name kColumnFlags[] = {{"editable", kDataBrowserPropertyIsEditable},
+                             {"selectionColumn", kDataBrowserListViewSelectionColumn},
+                             {"movable", kDataBrowserListViewMovableColumn},
+                             {"sortable", kDataBrowserListViewSortableColumn},
+                             {"typeSelect", kDataBrowserListViewTypeSelectColumn}};
+const Name kBrowserAttributes[] = {{"alternatingRows", kDataBrowserAttributeListViewAlternatingRowColors},
+                                   {"columnDividers", kDataBrowserAttributeListViewDrawColumnDividers}};
+const Name kSelectionFlags[] = {{"dragSelect", kDataBrowserDragSelect},
+                                {"selectOnlyOne", kDataBrowserSelectOnlyOne},
+                                {"resetSelection", kDataBrowserResetSelection},
+                                {"cmdTogglesSelection", kDataBrowserCmdTogglesSelection},
+                                {"noDisjointSelection", kDataBrowserNoDisjointSelection},
+                                {"alwaysExtendSelection", kDataBrowserAlwaysExtendSelection},
+                                {"neverEmptySelectionSet", kDataBrowserNeverEmptySelectionSet}};
+const Name kHiliteStyles[] = {{"fill", kDataBrowserTableViewFillHilite}, {"minimal", kDataBrowserTableViewMinimalHilite}};
+const Name kSortOrders[] = {{"increasing", kDataBrowserOrderIncreasing}, {"decreasing", kDataBrowserOrderDecreasing}};
+
+// One name of the table; false when absent, an unknown name fails.
+bool OneOf(CFDictionaryRef d, const char* key, const Name* table, size_t count, UInt32* out, Status& st) {
+  CFTypeRef v = Value(d, key);
+  if (v == nullptr) return false;
+  const std::string n = UTF8(AsString(v));
+  for (size_t k = 0; k < count; ++k)
+    if (AsString(v) && n == table[k].name) {
+      *out = table[k].value;
+      return true;
+    }
+  st.Fail(kBadEntry);
+  return false;
+}
+
+// A width or height: 0 to 65535.
+bool Size16(CFDictionaryRef d, const char* key, UInt16* out, Status& st) {
+  SInt32 n = 0;
+  if (!Integer(d, key, &n, st)) return false;
+  if (n < 0 || n > 0xFFFF) {
+    st.Fail(kBadEntry);
+    return false;
+  }
+  *out = UInt16(n);
+  return true;
+}
+
+// The columns and the look of a list; the host fills the rows in code.
+void Loader::DataBrowserConfigure(HIViewRef browser, CFDictionaryRef d) {
+  auto check = [&](OSStatus s) {
+    if (s != noErr) st.Fail(kBadEntry);
+  };
+  if (CFTypeRef v = Value(d, "columns")) {
+    CFArrayRef columns = AsArray(v);
+    if (columns == nullptr) return st.Fail(kBadEntry);
+    for (CFIndex i = 0; i < CFArrayGetCount(columns) && st.ok(); ++i) {
+      CFDictionaryRef c = AsDict(CFArrayGetValueAtIndex(columns, i));
+      if (c == nullptr) return st.Fail(kBadEntry);
+      DataBrowserListViewColumnDesc desc{};
+      desc.headerBtnDesc.version = kDataBrowserListViewLatestHeaderDesc;
+      if (!Code(c, "property", &desc.propertyDesc.propertyID, st)) return st.Fail(kBadEntry);
+      UInt32 type = kDataBrowserTextType;
+      OneOf(c, "type", kColumnTypes, std::size(kColumnTypes), &type, st);
+      desc.propertyDesc.propertyType = type;
+      desc.propertyDesc.propertyFlags = Bits(c, "flags", kColumnFlags, std::size(kColumnFlags), st);
+      desc.headerBtnDesc.titleString = Text(c, "title", st);
+      Size16(c, "minimumWidth", &desc.headerBtnDesc.minimumWidth, st);
+      Size16(c, "maximumWidth", &desc.headerBtnDesc.maximumWidth, st);
+      UInt16 width = 0;
+      const bool hasWidth = Size16(c, "width", &width, st);
+      if (!st.ok()) return;
+      check(AddDataBrowserListViewColumn(browser, &desc, kDataBrowserListViewAppendColumn));
+      if (hasWidth && st.ok())
+        check(SetDataBrowserTableViewNamedColumnWidth(browser, desc.propertyDesc.propertyID, width));
+    }
+  }
+  OSType disclosure = 0;
+  if (Code(d, "disclosureColumn", &disclosure, st) && st.ok())
+    check(SetDataBrowserListViewDisclosureColumn(browser, disclosure, true));
+  UInt16 height = 0;
+  if (Size16(d, "headerHeight", &height, st)) SetDataBrowserListViewHeaderBtnHeight(browser, height);
+  if (Size16(d, "rowHeight", &height, st)) {
+    if (height == 0) return st.Fail(kBadEntry);
+    SetDataBrowserTableViewRowHeight(browser, height);
+  }
+  if (UInt32 bits = Bits(d, "attributes", kBrowserAttributes, std::size(kBrowserAttributes), st))
+    DataBrowserChangeAttributes(browser, bits, 0);
+  if (Value(d, "selection"))
+    SetDataBrowserSelectionFlags(browser, Bits(d, "selection", kSelectionFlags, std::size(kSelectionFlags), st));
+  UInt32 choice = 0;
+  if (OneOf(d, "hilite", kHiliteStyles, std::size(kHiliteStyles), &choice, st))
+    SetDataBrowserTableViewHiliteStyle(browser, choice);
+  OSType sortProperty = 0;
+  if (Code(d, "sortProperty", &sortProperty, st) && st.ok()) {
+    DataBrowserTableViewColumnIndex position = 0;  // it must name a column
+    check(GetDataBrowserTableViewColumnPosition(browser, sortProperty, &position));
+    if (st.ok()) SetDataBrowserSortProperty(browser, sortProperty);
+  }
+  if (OneOf(d, "sortOrder", kSortOrders, std::size(kSortOrders), &choice, st))
+    SetDataBrowserSortOrder(browser, DataBrowserSortOrder(choice));
 }
 
 // --- Windows --------------------------------------------------------------------------

@@ -1,15 +1,21 @@
 // The list control headless: containers filled from their opened
 // notification, sorting through the compare callback, selection with its
 // anchor and notifications, the keyboard, editing a text cell in place, and
-// rows removed from inside a notification.
+// rows removed from inside a notification; clicks, custom cells, drags out
+// of and into the list with spring-loaded containers, and rows changed from
+// inside a drop.
 #include <gtest/gtest.h>
 
 #include <map>
 #include <string>
 #include <vector>
 
+#include "CFBundle.h"
+#include "CFURL.h"
 #include "DataBrowser.h"
+#include "HeadlessHost.h"
 #include "MacWindows.h"
+#include "IBCarbonRuntime.h"
 #include "QuickDraw.h"
 
 namespace {
@@ -93,6 +99,34 @@ class DataBrowserTest : public ::testing::Test {
       if (GetDataBrowserTableViewItemID(browser, r, &id) != noErr) return rows;
       rows.push_back(id);
     }
+  }
+
+  // A point inside the item's cell, in the browser's coordinates; dx from
+  // the cell's left edge (the disclosure triangle sits near it).
+  CGPoint PointIn(DataBrowserItemID item, CGFloat dx, DataBrowserPropertyID property = kName) {
+    Rect r{};
+    EXPECT_EQ(noErr, GetDataBrowserItemPartBounds(browser, item, property, kDataBrowserPropertyEnclosingPart, &r));
+    HIPoint p{CGFloat(r.left) + dx, CGFloat(r.top + r.bottom) / 2};
+    HIViewConvertPoint(&p, nullptr, browser);
+    return p;
+  }
+
+  void Click(CGPoint p, UInt32 modifiers = 0, UInt32 clicks = 1) {
+    EventRef e = nullptr;
+    CreateEvent(nullptr, kEventClassControl, kEventControlClick, 0, 0, &e);
+    SetEventParameter(e, kEventParamDirectObject, typeControlRef, sizeof browser, &browser);
+    SetEventParameter(e, kEventParamMouseLocation, typeHIPoint, sizeof p, &p);
+    SetEventParameter(e, kEventParamKeyModifiers, typeUInt32, sizeof modifiers, &modifiers);
+    SetEventParameter(e, kEventParamClickCount, typeUInt32, sizeof clicks, &clicks);
+    SendEventToEventTarget(e, GetControlEventTarget(browser));
+    ReleaseEvent(e);
+  }
+
+  std::vector<DataBrowserItemID> Selected() {
+    std::vector<DataBrowserItemID> selected;
+    for (auto id : Rows())
+      if (IsDataBrowserItemSelected(browser, id)) selected.push_back(id);
+    return selected;
   }
 
   WindowRef window = nullptr;
@@ -211,6 +245,284 @@ TEST_F(DataBrowserTest, PartBoundsIndentByDepthAndScrollingRevealsRows) {
   UInt32 scrollTop = 0;
   GetDataBrowserScrollPosition(browser, &scrollTop, nullptr);
   EXPECT_EQ(UInt32(45 * height - 200), scrollTop);
+}
+
+TEST_F(DataBrowserTest, ClicksSelectExtendToggleAndOpenContainers) {
+  Install(false);
+  constexpr UInt32 kShift = 1 << 9, kCommand = 1 << 8;
+  struct Step {
+    DataBrowserItemID item;  // 0: below the rows
+    CGFloat dx;              // 5: on the disclosure triangle
+    UInt32 modifiers, clicks;
+    std::vector<DataBrowserItemID> rows, selected;
+    std::vector<std::string> log;
+  };
+  const std::vector<DataBrowserItemID> closed{1, 2, 3}, open{1, 2, 3, 11, 10};
+  const Step steps[] = {
+      {1, 60, 0, 1, closed, {1}, {"5:1", "14:0"}},
+      {3, 60, kShift, 1, closed, {1, 2, 3}, {"5:2", "5:3", "14:0"}},
+      {2, 60, kCommand, 1, closed, {1, 3}, {"6:2", "14:0"}},
+      {3, 60, 0, 1, closed, {3}, {"6:1", "14:0"}},  // a plain click on a selection keeps that row
+      {2, 60, 0, 2, closed, {2}, {"6:3", "5:2", "14:0", "7:2"}},
+      {3, 5, 0, 1, open, {2}, {"16:3", "8:3", "1:11", "1:10"}},
+      {3, 5, 0, 1, closed, {2}, {"16:3", "9:3", "2:11", "2:10", "10:3"}},
+      {0, 60, 0, 1, closed, {}, {"6:2", "14:0"}},
+  };
+  for (const Step& s : steps) {
+    gLog.clear();
+    CGPoint p = s.item ? PointIn(s.item, s.dx) : CGPoint{60, 190};
+    Click(p, s.modifiers, s.clicks);
+    EXPECT_EQ(s.rows, Rows()) << s.item << " " << s.dx;
+    EXPECT_EQ(s.selected, Selected()) << s.item << " " << s.modifiers;
+    EXPECT_EQ(s.log, gLog) << s.item << " " << s.modifiers << " " << s.clicks;
+  }
+}
+
+// Custom cells: drawn by the host in the port, hit-tested by the host.
+constexpr DataBrowserPropertyID kSwatch = 'SWCH';
+std::vector<std::pair<DataBrowserItemID, Rect>> gDrawn;
+bool gHits = false;
+int gHitTests = 0;
+
+void DrawSwatch(ControlRef, DataBrowserItemID item, DataBrowserPropertyID property, DataBrowserItemState,
+                const Rect* rect, SInt16, Boolean) {
+  if (property != kSwatch) return;
+  gDrawn.emplace_back(item, *rect);
+  GrafPtr port = nullptr;
+  GetPort(&port);
+  CGContextRef ctx = nullptr;
+  ASSERT_EQ(noErr, QDBeginCGContext(port, &ctx));
+  Rect bounds{};
+  GetPortBounds(port, &bounds);
+  CGContextSetRGBFillColor(ctx, 1, 0, 0, 1);
+  CGContextFillRect(ctx, CGRect{{CGFloat(rect->left), CGFloat(bounds.bottom - rect->bottom)},
+                                {CGFloat(rect->right - rect->left), CGFloat(rect->bottom - rect->top)}});
+  QDEndCGContext(port, &ctx);
+}
+
+Boolean HitSwatch(ControlRef, DataBrowserItemID, DataBrowserPropertyID, const Rect* cell, const Rect* mouse) {
+  ++gHitTests;
+  EXPECT_TRUE(mouse->left >= cell->left && mouse->right <= cell->right && mouse->top >= cell->top &&
+              mouse->bottom <= cell->bottom);
+  return gHits;
+}
+
+TEST_F(DataBrowserTest, CustomCellsAreDrawnAndHitTestedByTheHost) {
+  Install(false);
+  DataBrowserListViewColumnDesc column{};
+  column.propertyDesc = {kSwatch, kDataBrowserCustomType, kDataBrowserDefaultPropertyFlags};
+  column.headerBtnDesc.minimumWidth = 40;
+  ASSERT_EQ(noErr, AddDataBrowserListViewColumn(browser, &column, kDataBrowserListViewAppendColumn));
+  SetDataBrowserTableViewNamedColumnWidth(browser, kName, 100);
+  DataBrowserCustomCallbacks custom;
+  InitDataBrowserCustomCallbacks(&custom);
+  custom.u.v1.drawItemCallback = DrawSwatch;
+  custom.u.v1.hitTestCallback = HitSwatch;
+  SetDataBrowserCustomCallbacks(browser, &custom);
+
+  gDrawn.clear();
+  std::vector<UInt8> pixels(300 * 200 * 4);
+  CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB();
+  CGContextRef ctx = CGBitmapContextCreate(pixels.data(), 300, 200, 8, 300 * 4, space, kCGImageAlphaPremultipliedLast);
+  CGColorSpaceRelease(space);
+  CGContextTranslateCTM(ctx, 0, 200);
+  CGContextScaleCTM(ctx, 1, -1);
+  HIViewDrawInContext(browser, ctx);
+  CGContextFlush(ctx);
+  CGContextRelease(ctx);
+  ASSERT_EQ(3u, gDrawn.size());
+  for (size_t i = 0; i < gDrawn.size(); ++i) {
+    Rect content{};
+    GetDataBrowserItemPartBounds(browser, gDrawn[i].first, kSwatch, kDataBrowserPropertyContentPart, &content);
+    EXPECT_EQ(Rows()[i], gDrawn[i].first);
+    EXPECT_EQ(content.top, gDrawn[i].second.top);
+    EXPECT_EQ(content.left, gDrawn[i].second.left);
+    // The host's red lands inside its cell, in the browser's coordinates.
+    HIPoint mid{CGFloat(content.left + content.right) / 2, CGFloat(content.top + content.bottom) / 2};
+    HIViewConvertPoint(&mid, nullptr, browser);
+    const UInt8* px = &pixels[(size_t(mid.y) * 300 + size_t(mid.x)) * 4];
+    EXPECT_EQ(255, px[0]) << i;
+    EXPECT_EQ(0, px[1]) << i;
+  }
+
+  // The host's hit test decides a click in its cell with the minimal
+  // highlight; with the fill style the whole row takes the click.
+  struct Case {
+    DataBrowserTableViewHiliteStyle style;
+    bool hits;
+    std::vector<DataBrowserItemID> selected;
+  };
+  for (const Case& c : {Case{kDataBrowserTableViewMinimalHilite, false, {}},
+                        Case{kDataBrowserTableViewMinimalHilite, true, {2}},
+                        Case{kDataBrowserTableViewFillHilite, false, {2}},
+                        Case{kDataBrowserTableViewFillHilite, true, {2}}}) {
+    SetDataBrowserSelectedItems(browser, 0, nullptr, kDataBrowserItemsAssign);
+    SetDataBrowserTableViewHiliteStyle(browser, c.style);
+    gHits = c.hits;
+    gHitTests = 0;
+    Click(PointIn(2, 120));
+    EXPECT_EQ(c.selected, Selected()) << c.style << " " << c.hits;
+    if (c.style == kDataBrowserTableViewMinimalHilite) EXPECT_EQ(1, gHitTests);
+  }
+}
+
+// Drags: the host's drag callbacks, logged; the drop moves the dragged rows
+// into the target container, from inside the receive callback.
+std::vector<DataBrowserItemID> gDragged;
+
+Boolean AddDragItem(ControlRef, DragRef drag, DataBrowserItemID item, ItemReference* ref) {
+  gLog.push_back("add " + std::to_string(item));
+  gDragged.push_back(item);
+  return AddDragItemFlavor(drag, *ref, 'ITEM', &item, sizeof item, 0) == noErr;
+}
+
+Boolean AcceptDrag(ControlRef, DragRef, DataBrowserItemID item) {
+  gLog.push_back("accept " + std::to_string(item));
+  return item == 0 || gChildren.count(item) != 0;
+}
+
+Boolean ReceiveDrag(ControlRef browser, DragRef drag, DataBrowserItemID item) {
+  gLog.push_back("receive " + std::to_string(item));
+  UInt16 count = 0;
+  CountDragItems(drag, &count);
+  for (UInt16 i = 1; i <= count; ++i) {
+    DragItemRef ref = 0;
+    GetDragItemReferenceNumber(drag, i, &ref);
+    DataBrowserItemID moved = 0;
+    Size size = sizeof moved;
+    GetFlavorData(drag, ref, 'ITEM', &moved, &size, 0);
+    RemoveDataBrowserItems(browser, kDataBrowserNoItem, 1, &moved, 0);
+    gChildren[item].push_back(moved);
+    AddDataBrowserItems(browser, item, 1, &moved, 0);
+  }
+  return true;
+}
+
+void PostDrag(ControlRef, DragRef, OSStatus result) { gLog.push_back("post " + std::to_string(result)); }
+
+TEST_F(DataBrowserTest, DragsOutAndInSpringOpenContainersAndMoveRowsOnDrop) {
+  HeadlessUseVirtualClock(true);
+  HeadlessClearDrags();
+  HeadlessClearMouseTrack();
+  Install(false);
+  DataBrowserCallbacks callbacks;
+  GetDataBrowserCallbacks(browser, &callbacks);
+  callbacks.u.v1.addDragItemCallback = AddDragItem;
+  callbacks.u.v1.acceptDragCallback = AcceptDrag;
+  callbacks.u.v1.receiveDragCallback = ReceiveDrag;
+  callbacks.u.v1.postProcessDragCallback = PostDrag;
+  SetDataBrowserCallbacks(browser, &callbacks);
+  SetAutomaticControlDragTrackingEnabledForWindow(window, true);
+  ShowWindow(window);
+
+  auto inWindow = [&](DataBrowserItemID item, CGFloat dx) {
+    HIPoint p = PointIn(item, dx);
+    HIViewConvertPoint(&p, browser, nullptr);
+    return p;
+  };
+  const DataBrowserItemID two[] = {1, 2};
+  SetDataBrowserSelectedItems(browser, 2, two, kDataBrowserItemsAssign);
+  gDragged.clear();
+
+  // Press on a selected row and move past the slop: the selection is dragged.
+  // The drag rests on the closed container 3 until it springs open, then is
+  // dropped on it.
+  CGPoint start = inWindow(2, 60);
+  HeadlessQueueMouseTrack({{window, {start.x + 10, start.y}, 0, 0, false}});
+  CGPoint over = inWindow(3, 60);
+  HeadlessQueueDrag({{window, over, 0, 0.1}, {window, over, 0, 0.8}, {window, over, 0, 0}}, nullptr);
+  gLog.clear();
+  Click(PointIn(2, 60));
+  // The drop is asked about again where it lands, after the drag left the view.
+  const std::vector<std::string> expected = {"add 1",     "add 2", "accept 3", "8:3", "1:11", "1:10", "accept 3",
+                                             "receive 3", "2:1",   "14:0",     "1:1", "2:2",  "14:0", "1:2",
+                                             "post 0"};
+  EXPECT_EQ(expected, gLog);
+  EXPECT_EQ((std::vector<DataBrowserItemID>{1, 2}), gDragged);
+  EXPECT_EQ((std::vector<DataBrowserItemID>{3, 11, 10, 1, 2}), Rows());
+  DataBrowserItemState state = 0;
+  GetDataBrowserItemState(browser, 3, &state);
+  EXPECT_EQ(0u, state & kDataBrowserItemIsDragTarget);
+
+  // Into a row that refuses: nothing is received, and the drag ends unaccepted.
+  DragRef drag = nullptr;
+  NewDrag(&drag);
+  DataBrowserItemID ten = 10;
+  AddDragItemFlavor(drag, 1, 'ITEM', &ten, sizeof ten, 0);
+  HeadlessQueueDrag({{window, inWindow(11, 60), 0, 0.8}}, nullptr);
+  gLog.clear();
+  EXPECT_EQ(userCanceledErr, TrackDrag(drag, nullptr, nullptr));
+  EXPECT_EQ((std::vector<std::string>{"accept 11", "accept 11"}), gLog);
+  DisposeDrag(drag);
+  HeadlessUseVirtualClock(false);
+}
+
+TEST(DataBrowserNibTest, ColumnsAndLookComeFromTheInterfaceFile) {
+  const std::string folder = QUORVEL_TEST_SOURCE_DIR "/platform/fixtures/nib";
+  CFURLRef url = CFURLCreateFromFileSystemRepresentation(nullptr, reinterpret_cast<const UInt8*>(folder.c_str()),
+                                                         CFIndex(folder.size()), true);
+  CFBundleRef bundle = CFBundleCreate(nullptr, url);
+  CFRelease(url);
+  IBNibRef nib = nullptr;
+  ASSERT_EQ(noErr, CreateNibReferenceWithCFBundle(bundle, CFStringMakeConstantUTF8("Browser"), &nib));
+  WindowRef window = nullptr;
+  ASSERT_EQ(noErr, CreateWindowFromNib(nib, CFStringMakeConstantUTF8("Files"), &window));
+  ControlRef browser = nullptr;
+  const ControlID id{'FILE', 128};
+  ASSERT_EQ(noErr, GetControlByID(window, &id, &browser));
+  struct Column {
+    DataBrowserPropertyID property;
+    UInt16 width;
+  };
+  const Column expected[] = {{'ICON', 24}, {'FILE', 150}, {'PATH', 120}};
+  UInt32 count = 0;
+  GetDataBrowserTableViewColumnCount(browser, &count);
+  ASSERT_EQ(3u, count);
+  for (UInt32 i = 0; i < count; ++i) {
+    DataBrowserTableViewColumnID property = 0;
+    GetDataBrowserTableViewColumnProperty(browser, i, &property);
+    EXPECT_EQ(expected[i].property, property) << i;
+    UInt16 width = 0;
+    GetDataBrowserTableViewNamedColumnWidth(browser, property, &width);
+    EXPECT_EQ(expected[i].width, width) << i;
+  }
+  DataBrowserTableViewColumnID disclosure = 0;
+  Boolean expandable = false;
+  GetDataBrowserListViewDisclosureColumn(browser, &disclosure, &expandable);
+  EXPECT_EQ(DataBrowserTableViewColumnID('FILE'), disclosure);
+  UInt16 header = 0, row = 0;
+  GetDataBrowserListViewHeaderBtnHeight(browser, &header);
+  GetDataBrowserTableViewRowHeight(browser, &row);
+  EXPECT_EQ(20, header);
+  EXPECT_EQ(22, row);
+  DataBrowserAttributes attributes = 0;
+  DataBrowserGetAttributes(browser, &attributes);
+  EXPECT_EQ(kDataBrowserAttributeListViewAlternatingRowColors, attributes);
+  DataBrowserSelectionFlags selection = 0;
+  GetDataBrowserSelectionFlags(browser, &selection);
+  EXPECT_EQ(kDataBrowserSelectOnlyOne, selection);
+  DataBrowserTableViewHiliteStyle hilite = 1;
+  GetDataBrowserTableViewHiliteStyle(browser, &hilite);
+  EXPECT_EQ(kDataBrowserTableViewMinimalHilite, hilite);
+  DataBrowserPropertyID sort = 0;
+  DataBrowserSortOrder order = 0;
+  GetDataBrowserSortProperty(browser, &sort);
+  GetDataBrowserSortOrder(browser, &order);
+  EXPECT_EQ(DataBrowserPropertyID('FILE'), sort);
+  EXPECT_EQ(kDataBrowserOrderDecreasing, order);
+  DisposeWindow(window);
+
+  // Entries that cannot make a list fail, and leave no window behind.
+  for (const char* name : {"NoProperty", "BadType", "SameColumnTwice", "WideColumn", "UnknownDisclosure",
+                           "UnknownSort", "NoRows", "BadHilite"}) {
+    WindowRef w = reinterpret_cast<WindowRef>(1);
+    EXPECT_EQ(kIBCarbonRuntimeObjectNotOfRequestedType, CreateWindowFromNib(nib, CFStringMakeConstantUTF8(name), &w))
+        << name;
+    EXPECT_EQ(nullptr, w) << name;
+    EXPECT_EQ(nullptr, GetWindowList()) << name;
+  }
+  DisposeNibReference(nib);
+  CFRelease(bundle);
 }
 
 }  // namespace
