@@ -9,6 +9,7 @@
 #include "PascalCarbonCommon.h"
 #include "TDocumentListUnit.h"
 #include "TDocumentUnit.h"
+#include "TNavDialogsUnit.h"
 #include "TPreferencePaneUnit.h"
 #include "TPreferencesUnit.h"
 
@@ -43,6 +44,8 @@ void SendCloseEvent(WindowRef window) {
   ReleaseEvent(event);
 }
 
+}  // namespace
+
 Str255 SaveFailureReason(SInt32 status) {
   switch (status) {
     case dskFulErr:
@@ -63,43 +66,29 @@ Str255 SaveFailureReason(SInt32 status) {
   }
 }
 
-void DefaultAskSaveChanges(TWindow* window, TDocument* document, UInt32 action) {
-  const bool titled = FSValidFSRef(document->file);
-  const Str255 question = Str255("Do you want to save the changes you made in the document \"") + document->name + "\"?";
-  const Str255 explanation("Your changes will be lost if you don't save them.");
-  const Str255 save("Save"), cancel("Cancel"), dontSave("Don't Save");
-  AlertStdAlertParamRec params{};
-  params.movable = true;
-  // Without a file there is nothing to save to until the user names one.
-  params.defaultText = titled ? save.data() : cancel.data();
-  params.cancelText = titled ? cancel.data() : nullptr;
-  params.otherText = dontSave.data();
-  params.defaultButton = kAlertStdAlertOKButton;
-  params.cancelButton = titled ? kAlertStdAlertCancelButton : kAlertStdAlertOKButton;
-  params.position = kWindowAlertPositionParentWindow;
-  SInt16 item = 0;
-  Err = StandardAlert(kAlertCautionAlert, question.data(), explanation.data(), &params, &item);
-  bool cancelled = item == kAlertStdAlertCancelButton || (!titled && item == kAlertStdAlertOKButton);
-  if (!cancelled && item == kAlertStdAlertOKButton) {
-    document->saveOption = action;
-    cancelled = window->SaveDocument(document) != noErr;  // the failure was shown
+SInt32 SaveDocumentReporting(TDocument* document) {
+  const SInt32 status = document->Save();
+  Err = status;
+  if (status != noErr) {
+    if (!document->modified) document->SetModifiedState(true);
+    UserNotificationDialog(Str255("The document \"") + document->name + "\" could not be saved. " +
+                           SaveFailureReason(status));
   }
-  if (cancelled) {
-    ApplicationQuitting = false;  // a pending quit stops here
-    return;
-  }
-  TWindowReleaseDocument(window, document, action);
+  return status;
 }
 
-void DefaultSaveDocumentAs(TWindow*, TDocument* document) {
-  UserNotificationDialog(Str255("The document \"") + document->name +
-                         "\" has not been saved before, and saving under a new name is not available.");
+namespace {
+
+void NavAskSaveChanges(TWindow* window, TDocument* document, UInt32 action) {
+  TNavAskSaveChanges(window->window, document, action);
 }
+
+void NavSaveDocumentAs(TWindow* window, TDocument* document) { TNavSaveDocumentAs(window->window, document); }
 
 }  // namespace
 
-TWindowAskSaveChangesProc TWindowAskSaveChanges = DefaultAskSaveChanges;
-TWindowSaveAsProc TWindowSaveDocumentAs = DefaultSaveDocumentAs;
+TWindowAskSaveChangesProc TWindowAskSaveChanges = NavAskSaveChanges;
+TWindowSaveAsProc TWindowSaveDocumentAs = NavSaveDocumentAs;
 TWindowToolbarProcs TWindowToolbar = {nullptr, nullptr, nullptr};
 
 void TWindowReleaseDocument(TWindow* window, TDocument* document, UInt32 action) {
@@ -460,16 +449,7 @@ SInt32 TWindow::HandleCloseCommand() {
   return noErr;
 }
 
-SInt32 TWindow::SaveDocument(TDocument* document) {
-  const SInt32 status = document->Save();
-  Err = status;
-  if (status != noErr) {
-    if (!document->modified) document->SetModifiedState(true);
-    UserNotificationDialog(Str255("The document \"") + document->name + "\" could not be saved. " +
-                           SaveFailureReason(status));
-  }
-  return status;
-}
+SInt32 TWindow::SaveDocument(TDocument* document) { return SaveDocumentReporting(document); }
 
 SInt32 TWindow::HandleSaveCommand() {
   TDocument* active = documents != nullptr ? documents->GetActive() : nullptr;
