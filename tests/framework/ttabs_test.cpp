@@ -90,7 +90,7 @@ class TTabsTest : public ::testing::Test {
     tabs->Create(tabView);
   }
   void TearDown() override {
-    if (IsValidWindowPtr(window->window)) {
+    if (window != nullptr) {
       for (SInt16 i = 0; i < window->documents->GetCount(); ++i) {
         auto* d = static_cast<TDocument*>(const_cast<void*>(CFArrayGetValueAtIndex(window->documents->documents, i)));
         d->modified = false;
@@ -217,6 +217,7 @@ TEST_F(TTabsTest, ClosingTheWindowReleasesEachDocumentOnce) {
   Add("", new TLogDocument("b"));
   gLog.clear();
   window->Remove();
+  window = nullptr;
   std::sort(gLog.begin(), gLog.end());
   EXPECT_EQ(gLog, (std::vector<std::string>{"release a", "release b"}));
 }
