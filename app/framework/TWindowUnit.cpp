@@ -9,6 +9,7 @@
 #include "PascalCarbonCommon.h"
 #include "TDocumentListUnit.h"
 #include "TDocumentUnit.h"
+#include "THIToolbarUnit.h"
 #include "TNavDialogsUnit.h"
 #include "TPreferencePaneUnit.h"
 #include "TPreferencesUnit.h"
@@ -89,7 +90,17 @@ void NavSaveDocumentAs(TWindow* window, TDocument* document) { TNavSaveDocumentA
 
 TWindowAskSaveChangesProc TWindowAskSaveChanges = NavAskSaveChanges;
 TWindowSaveAsProc TWindowSaveDocumentAs = NavSaveDocumentAs;
-TWindowToolbarProcs TWindowToolbar = {nullptr, nullptr, nullptr};
+namespace {
+
+THIToolbar* MakeToolbar(const Str255&, UInt32) { return new THIToolbar(); }
+void BuildToolbar(THIToolbar* toolbar, WindowRef window, const Str255& identifier, UInt32 value) {
+  toolbar->Create(window, identifier, value);
+}
+void ReleaseToolbar(THIToolbar* toolbar) { toolbar->Release(); }
+
+}  // namespace
+
+TWindowToolbarProcs TWindowToolbar = {MakeToolbar, BuildToolbar, ReleaseToolbar};
 
 void TWindowReleaseDocument(TWindow* window, TDocument* document, UInt32 action) {
   WindowRef w = window->window;

@@ -173,7 +173,7 @@ struct TWindowToolbarProcs {
   void (*build)(THIToolbar* toolbar, WindowRef window, const Str255& identifier, UInt32 value);
   void (*release)(THIToolbar* toolbar);
 };
-// Nil procedures: windows have no toolbar.
+// The window toolbar of THIToolbarUnit.
 extern TWindowToolbarProcs TWindowToolbar;
 
 // The default question's ending: the document leaves the window (with its
