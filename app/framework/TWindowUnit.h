@@ -176,6 +176,6 @@ struct TWindowToolbarProcs {
 // The window toolbar of THIToolbarUnit.
 extern TWindowToolbarProcs TWindowToolbar;
 
-// The default question's ending: the document leaves the window (with its
+// What a question's answer ends with: the document leaves the window (with its
 // pane, when another view shows it), and the interrupted close goes on.
 void TWindowReleaseDocument(TWindow* window, TDocument* document, UInt32 action);
