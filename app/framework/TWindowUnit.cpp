@@ -7,6 +7,7 @@
 #include "Dialogs.h"
 #include "HIView.h"
 #include "PascalCarbonCommon.h"
+#include "TControlUnit.h"
 #include "TDocumentListUnit.h"
 #include "TDocumentUnit.h"
 #include "THIToolbarUnit.h"
@@ -491,7 +492,28 @@ SInt32 TWindow::HandleCloseEvent(EventRef event) {
   return status;
 }
 
+namespace {
+
+// Controls of the window save their settings while its object can still be
+// asked for its preferences, and no longer lead back to it: the views, and
+// the controls' own disposal, outlive the object.
+void LetGoOfControls(HIViewRef view, TWindow* window) {
+  if (view == nullptr) return;
+  if (TControl* control = GetControlObject(view); control != nullptr && control->window == window) {
+    control->SavePreferences();
+    control->window = nullptr;
+  }
+  const ItemCount count = HIViewCountSubviews(view);
+  for (ItemCount i = 1; i <= count; ++i) {
+    HIViewRef subview = nullptr;
+    if (HIViewGetIndexedSubview(view, CFIndex(i), &subview) == noErr) LetGoOfControls(subview, window);
+  }
+}
+
+}  // namespace
+
 void TWindow::Release() {
+  if (window != nullptr && IsValidWindowPtr(window)) LetGoOfControls(HIViewGetRoot(window), this);
   TView::Release();
   if (windowHandler != nullptr) Err = RemoveEventHandler(windowHandler);
   windowHandler = nullptr;

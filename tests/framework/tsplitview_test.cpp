@@ -48,7 +48,7 @@ class TSplitViewTest : public ::testing::Test {
     ShowWindow(window->window);
   }
   void TearDown() override {
-    if (IsValidWindowPtr(window->window)) window->Remove();
+    if (window != nullptr) window->Remove();
     prefs->Release();
     DisposeAllWindows();
     HeadlessUseVirtualClock(false);
@@ -106,6 +106,16 @@ TEST_F(TSplitViewTest, ThePositionIsKeptUnderOneKeyHoweverLong) {
   unkept->SetPosition(90);
   DisposeControl(unkept->control);
   EXPECT_FALSE(prefs->ContainsValue("Editor.TSplitViewPosition."));
+}
+
+TEST_F(TSplitViewTest, ClosingTheWindowKeepsThePosition) {
+  TSplitView* split = NewSplit("Side", false, NewPane("a"), NewPane("b"));
+  split->SetPosition(150);
+  window->Remove();  // the window's object goes before its views
+  window = nullptr;
+  EXPECT_EQ(prefs->GetIntegerValue("Editor.TSplitViewPosition.Side"), 150);
+  std::sort(gLog.begin(), gLog.end());
+  EXPECT_EQ(gLog, (std::vector<std::string>{"a ends", "b ends"}));
 }
 
 TEST_F(TSplitViewTest, PanesAreReplacedSwappedAndBroughtBack) {
