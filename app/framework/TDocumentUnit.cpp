@@ -6,6 +6,7 @@
 #include "MacMemory.h"
 #include "MacWindows.h"
 #include "PascalCarbonCommon.h"
+#include "TDocumentTabsUnit.h"
 #include "TFileStreamUnit.h"
 #include "TViewUnit.h"
 #include "WASTE.h"
@@ -164,4 +165,9 @@ void TDocument::SetEncoding(UInt32 textEncoding) { encoding = textEncoding; }
 
 void TDocument::SetLineEndings(const Str15& endings) { lineEndings = endings; }
 
-void TDocument::Release() { Free(); }
+void TDocument::Release() {
+  // The pane that shows it must not lead back to it.
+  if (auto* pane = dynamic_cast<TDocumentPane*>(owner); pane != nullptr && pane->document == this)
+    pane->document = nullptr;
+  Free();
+}

@@ -330,8 +330,6 @@ void TWASTEDocument::Release() {
   if (HIViewRef view = ViewOf(controller))
     if (auto* object = dynamic_cast<TWASTEView*>(GetControlObject(view)); object && object->document == this)
       object->document = nullptr;
-  if (auto* pane = dynamic_cast<TWASTEPane*>(owner); pane != nullptr && pane->document == this)
-    pane->document = nullptr;
   if (auto* pane = dynamic_cast<THIWASTEPane*>(owner); pane != nullptr && pane->document == this)
     pane->document = nullptr;
   controller = nullptr;

@@ -9,11 +9,6 @@
 #include "TWindowUnit.h"
 #include "fenwicket/Fenwicket.h"
 
-void TWASTEPane::SetDocument(TDocument* inDocument) {
-  document = inDocument;
-  if (document != nullptr) document->SetOwner(this);
-}
-
 void TWASTEPane::Create(const Str63& name, IBNibRef nib) {
   TPane::Create(name, nib);
   SetClassString("TWASTEPane");
@@ -85,27 +80,19 @@ void TWASTEPane::PrepareDestination(WindowRef window) {
 }
 
 void TWASTEPane::SelectViewObject() {
+  TTabPane::SelectViewObject();  // its tab comes forward
   if (view == nullptr || view->controller == nullptr) return;
   if (HIViewRef textView = WasteGetControllerView(view->controller)) Err = HIViewAdvanceFocus(textView, 0);
 }
 
 void TWASTEPane::ReleaseViewObject() {
   if (auto* text = dynamic_cast<TWASTEDocument*>(document)) text->StopReading();
-  if (document != nullptr) {
-    // The window recomputes its modified mark without this document.
-    if (document->owner != nullptr)
-      if (WindowRef window = document->owner->GetViewOwner())
-        SendHICommand(GetWindowEventTarget(window), kHICommandUpdateModifiedState);
-    document->Closed();
-  }
-  TPane::ReleaseViewObject();
+  TDocumentPane::ReleaseViewObject();
 }
 
 void TWASTEPane::Release() {
   view = nullptr;  // it ends with its text view
-  if (document != nullptr && document->owner == this) document->SetOwner(nullptr);
-  document = nullptr;
-  TPane::Release();
+  TDocumentPane::Release();
 }
 
 // ---------------------------------------------------------------------------

@@ -4,6 +4,7 @@
 // scroll view.
 #pragma once
 
+#include "TDocumentTabsUnit.h"
 #include "TPaneUnit.h"
 #include "WASTE.h"
 
@@ -14,12 +15,10 @@ class TWASTEView;
 constexpr OSType kTWASTEViewSignature = 'WAST';
 constexpr SInt32 kTWASTEViewID = 128;
 
-// Until the document panes of the tab framework exist, the pane holds its
-// document itself, as they will: the pane is the document's owner.
-class TWASTEPane : public TPane {
+// A document pane: shown in a tab, or attached to fill a window.
+class TWASTEPane : public TDocumentPane {
  public:
-  TDocument* document = nullptr;  // not owned
-  TWASTEView* view = nullptr;     // ends with its text view
+  TWASTEView* view = nullptr;  // ends with its text view
 
   void ReleaseViewObject() override;
   void SelectViewObject() override;
@@ -28,8 +27,6 @@ class TWASTEPane : public TPane {
   void Attach(WindowRef window) override;
   void PrepareDestination(WindowRef window) override;
   void Release() override;
-
-  virtual void SetDocument(TDocument* inDocument);
 };
 
 class THIWASTEPane : public TPane {

@@ -7,8 +7,11 @@
 #include "Dialogs.h"
 #include "HIView.h"
 #include "PascalCarbonCommon.h"
+#include "TControlUnit.h"
 #include "TDocumentListUnit.h"
 #include "TDocumentUnit.h"
+#include "THIToolbarUnit.h"
+#include "TNavDialogsUnit.h"
 #include "TPreferencePaneUnit.h"
 #include "TPreferencesUnit.h"
 
@@ -43,6 +46,8 @@ void SendCloseEvent(WindowRef window) {
   ReleaseEvent(event);
 }
 
+}  // namespace
+
 Str255 SaveFailureReason(SInt32 status) {
   switch (status) {
     case dskFulErr:
@@ -63,44 +68,40 @@ Str255 SaveFailureReason(SInt32 status) {
   }
 }
 
-void DefaultAskSaveChanges(TWindow* window, TDocument* document, UInt32 action) {
-  const bool titled = FSValidFSRef(document->file);
-  const Str255 question = Str255("Do you want to save the changes you made in the document \"") + document->name + "\"?";
-  const Str255 explanation("Your changes will be lost if you don't save them.");
-  const Str255 save("Save"), cancel("Cancel"), dontSave("Don't Save");
-  AlertStdAlertParamRec params{};
-  params.movable = true;
-  // Without a file there is nothing to save to until the user names one.
-  params.defaultText = titled ? save.data() : cancel.data();
-  params.cancelText = titled ? cancel.data() : nullptr;
-  params.otherText = dontSave.data();
-  params.defaultButton = kAlertStdAlertOKButton;
-  params.cancelButton = titled ? kAlertStdAlertCancelButton : kAlertStdAlertOKButton;
-  params.position = kWindowAlertPositionParentWindow;
-  SInt16 item = 0;
-  Err = StandardAlert(kAlertCautionAlert, question.data(), explanation.data(), &params, &item);
-  bool cancelled = item == kAlertStdAlertCancelButton || (!titled && item == kAlertStdAlertOKButton);
-  if (!cancelled && item == kAlertStdAlertOKButton) {
-    document->saveOption = action;
-    cancelled = window->SaveDocument(document) != noErr;  // the failure was shown
+SInt32 SaveDocumentReporting(TDocument* document) {
+  const SInt32 status = document->Save();
+  Err = status;
+  if (status != noErr) {
+    if (!document->modified) document->SetModifiedState(true);
+    UserNotificationDialog(Str255("The document \"") + document->name + "\" could not be saved. " +
+                           SaveFailureReason(status));
   }
-  if (cancelled) {
-    ApplicationQuitting = false;  // a pending quit stops here
-    return;
-  }
-  TWindowReleaseDocument(window, document, action);
+  return status;
 }
 
-void DefaultSaveDocumentAs(TWindow*, TDocument* document) {
-  UserNotificationDialog(Str255("The document \"") + document->name +
-                         "\" has not been saved before, and saving under a new name is not available.");
+namespace {
+
+void NavAskSaveChanges(TWindow* window, TDocument* document, UInt32 action) {
+  TNavAskSaveChanges(window->window, document, action);
 }
+
+void NavSaveDocumentAs(TWindow* window, TDocument* document) { TNavSaveDocumentAs(window->window, document); }
 
 }  // namespace
 
-TWindowAskSaveChangesProc TWindowAskSaveChanges = DefaultAskSaveChanges;
-TWindowSaveAsProc TWindowSaveDocumentAs = DefaultSaveDocumentAs;
-TWindowToolbarProcs TWindowToolbar = {nullptr, nullptr, nullptr};
+TWindowAskSaveChangesProc TWindowAskSaveChanges = NavAskSaveChanges;
+TWindowSaveAsProc TWindowSaveDocumentAs = NavSaveDocumentAs;
+namespace {
+
+THIToolbar* MakeToolbar(const Str255&, UInt32) { return new THIToolbar(); }
+void BuildToolbar(THIToolbar* toolbar, WindowRef window, const Str255& identifier, UInt32 value) {
+  toolbar->Create(window, identifier, value);
+}
+void ReleaseToolbar(THIToolbar* toolbar) { toolbar->Release(); }
+
+}  // namespace
+
+TWindowToolbarProcs TWindowToolbar = {MakeToolbar, BuildToolbar, ReleaseToolbar};
 
 void TWindowReleaseDocument(TWindow* window, TDocument* document, UInt32 action) {
   WindowRef w = window->window;
@@ -460,16 +461,7 @@ SInt32 TWindow::HandleCloseCommand() {
   return noErr;
 }
 
-SInt32 TWindow::SaveDocument(TDocument* document) {
-  const SInt32 status = document->Save();
-  Err = status;
-  if (status != noErr) {
-    if (!document->modified) document->SetModifiedState(true);
-    UserNotificationDialog(Str255("The document \"") + document->name + "\" could not be saved. " +
-                           SaveFailureReason(status));
-  }
-  return status;
-}
+SInt32 TWindow::SaveDocument(TDocument* document) { return SaveDocumentReporting(document); }
 
 SInt32 TWindow::HandleSaveCommand() {
   TDocument* active = documents != nullptr ? documents->GetActive() : nullptr;
@@ -500,7 +492,28 @@ SInt32 TWindow::HandleCloseEvent(EventRef event) {
   return status;
 }
 
+namespace {
+
+// Controls of the window save their settings while its object can still be
+// asked for its preferences, and no longer lead back to it: the views, and
+// the controls' own disposal, outlive the object.
+void LetGoOfControls(HIViewRef view, TWindow* window) {
+  if (view == nullptr) return;
+  if (TControl* control = GetControlObject(view); control != nullptr && control->window == window) {
+    control->SavePreferences();
+    control->window = nullptr;
+  }
+  const ItemCount count = HIViewCountSubviews(view);
+  for (ItemCount i = 1; i <= count; ++i) {
+    HIViewRef subview = nullptr;
+    if (HIViewGetIndexedSubview(view, CFIndex(i), &subview) == noErr) LetGoOfControls(subview, window);
+  }
+}
+
+}  // namespace
+
 void TWindow::Release() {
+  if (window != nullptr && IsValidWindowPtr(window)) LetGoOfControls(HIViewGetRoot(window), this);
   TView::Release();
   if (windowHandler != nullptr) Err = RemoveEventHandler(windowHandler);
   windowHandler = nullptr;

@@ -150,16 +150,21 @@ typedef void (*TWindowApplierFunction)(TWindow* window, void* userData);
 // The object of every visible window, front to back.
 void ApplyFunctionToAllWindows(TWindowApplierFunction function, void* userData);
 
+// Saves the document; on failure it stays modified and the user is told
+// why (with the reason SaveFailureReason gives). The status of the save.
+SInt32 SaveDocumentReporting(TDocument* document);
+Str255 SaveFailureReason(SInt32 status);
+
 // ---------------------------------------------------------------------------
 // Seams the later units fill: the navigation dialogs (the save-changes
 // question and Save As) and the window toolbar.
 
 // Asks whether to save the document's changes before the action (1 close,
-// 2 quit, 3 close event) goes on. The default asks with a caution alert.
+// 2 quit, 3 close event) goes on: the save-changes sheet of the window.
 typedef void (*TWindowAskSaveChangesProc)(TWindow* window, TDocument* document, UInt32 action);
 extern TWindowAskSaveChangesProc TWindowAskSaveChanges;
-// Saves an untitled document under a name the user chooses. The default
-// (no file dialog yet) tells the user it cannot.
+// Saves an untitled document under a name the user chooses: the Save As
+// sheet of the window.
 typedef void (*TWindowSaveAsProc)(TWindow* window, TDocument* document);
 extern TWindowSaveAsProc TWindowSaveDocumentAs;
 
@@ -168,9 +173,9 @@ struct TWindowToolbarProcs {
   void (*build)(THIToolbar* toolbar, WindowRef window, const Str255& identifier, UInt32 value);
   void (*release)(THIToolbar* toolbar);
 };
-// Nil procedures: windows have no toolbar.
+// The window toolbar of THIToolbarUnit.
 extern TWindowToolbarProcs TWindowToolbar;
 
-// The default question's ending: the document leaves the window (with its
+// What a question's answer ends with: the document leaves the window (with its
 // pane, when another view shows it), and the interrupted close goes on.
 void TWindowReleaseDocument(TWindow* window, TDocument* document, UInt32 action);

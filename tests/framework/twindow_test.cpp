@@ -101,6 +101,8 @@ class TWindowTest : public ::testing::Test {
     ApplicationQuitting = false;
     HeadlessClearAlertLog();
     HeadlessClearAlertAnswers();
+    HeadlessClearNavLog();
+    HeadlessClearNavAnswers();
   }
   void TearDown() override {
     ApplicationQuitting = false;
@@ -218,34 +220,34 @@ TEST_F(TWindowTest, EveryClosePathAsksAboutModifiedDocuments) {
     Path path;
     std::vector<bool> dirty;  // the documents in order; the last is active
     bool activeRemoved;       // the active one left the list before closing
-    SInt16 answer;            // 1 save, 2 cancel, 3 don't save; 0 no alert
+    NavUserAction answer;     // the answer to the save-changes sheet; 0 no sheet
     bool review;              // the application is asked to review
     bool windowCloses;
     std::vector<std::string> log;
   } cases[] = {
       {"clean", kCloseEvent, {false}, false, 0, false, true, {"closed", "a release"}},
       {"clean, command", kCloseCommand, {false}, false, 0, false, true, {"closed", "a release"}},
-      {"dirty, cancel", kCloseEvent, {true}, false, kAlertStdAlertCancelButton, false, false, {}},
-      {"dirty, don't save", kCloseEvent, {true}, false, kAlertStdAlertOtherButton, false, true,
+      {"dirty, cancel", kCloseEvent, {true}, false, kNavUserActionCancel, false, false, {}},
+      {"dirty, don't save", kCloseEvent, {true}, false, kNavUserActionDontSaveChanges, false, true,
        {"a release", "closed"}},
-      {"dirty, save", kCloseEvent, {true}, false, kAlertStdAlertOKButton, false, true,
+      {"dirty, save", kCloseEvent, {true}, false, kNavUserActionSaveChanges, false, true,
        {"a save", "a release", "closed"}},
-      {"dirty, save, command", kCloseCommand, {true}, false, kAlertStdAlertOKButton, false, true,
+      {"dirty, save, command", kCloseCommand, {true}, false, kNavUserActionSaveChanges, false, true,
        {"a save", "a release", "closed"}},
       {"two dirty", kCloseEvent, {true, true}, false, 0, true, false, {}},
       // The close command asks about the active document first.
-      {"two dirty, command", kCloseCommand, {true, true}, false, kAlertStdAlertCancelButton, false, false, {}},
+      {"two dirty, command", kCloseCommand, {true, true}, false, kNavUserActionCancel, false, false, {}},
       // Without an active document, or with a clean active one, the
       // modified one is still asked about.
-      {"no active", kCloseEvent, {true, false}, true, kAlertStdAlertCancelButton, false, false, {}},
-      {"no active, command", kCloseCommand, {true, false}, true, kAlertStdAlertCancelButton, false, false, {}},
-      {"clean active, command", kCloseCommand, {true, false}, false, kAlertStdAlertOtherButton, false, true,
+      {"no active", kCloseEvent, {true, false}, true, kNavUserActionCancel, false, false, {}},
+      {"no active, command", kCloseCommand, {true, false}, true, kNavUserActionCancel, false, false, {}},
+      {"clean active, command", kCloseCommand, {true, false}, false, kNavUserActionDontSaveChanges, false, true,
        {"a release", "closed", "b release"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     gLog.clear();
-    HeadlessClearAlertLog();
+    HeadlessClearNavLog();
     TTestWindow* w = MakeWindow();
     WindowRef window = w->window;
     ShowWindow(window);
@@ -262,11 +264,12 @@ TEST_F(TWindowTest, EveryClosePathAsksAboutModifiedDocuments) {
       docs.pop_back();
       gLog.clear();
     }
-    if (c.answer != 0) HeadlessQueueAlertAnswer(c.answer);
+    if (c.answer != 0) HeadlessQueueNavAnswer({c.answer, {}, ""});
     AppCommands app;
     OSStatus status = c.path == kCloseEvent ? SendClose(window) : SendCommand(window, kHICommandTWindowClose);
     EXPECT_EQ(status, noErr);
-    EXPECT_EQ(HeadlessCopyAlertLog().size(), c.answer != 0 ? 1u : 0u);
+    RunCurrentEventLoop(0);  // the sheet answers
+    EXPECT_EQ(HeadlessCopyNavLog().size(), c.answer != 0 ? 1u : 0u);
     const bool reviewed = app.entries.size() == 1 && app.entries[0].command == kHICommandReviewDocuments;
     EXPECT_EQ(reviewed, c.review);
     if (reviewed) {
@@ -281,20 +284,24 @@ TEST_F(TWindowTest, EveryClosePathAsksAboutModifiedDocuments) {
       gLog.clear();
       GetWindowObject(window)->Remove();
     }
-    HeadlessClearAlertAnswers();
+    HeadlessClearNavAnswers();
   }
 }
 
 TEST_F(TWindowTest, TheQuestionNamesTheDocument) {
   TTestWindow* w = MakeWindow();
   Add(w, "notes.txt", true);
-  HeadlessQueueAlertAnswer(kAlertStdAlertCancelButton);
+  HeadlessQueueNavAnswer({kNavUserActionCancel, {}, ""});
   SendClose(w->window);
-  auto alerts = HeadlessCopyAlertLog();
-  ASSERT_EQ(alerts.size(), 1u);
-  EXPECT_EQ(alerts[0].error, "Do you want to save the changes you made in the document \"notes.txt\"?");
-  // Never saved: no Save button until it can be named.
-  EXPECT_EQ(alerts[0].otherText, "Don't Save");
+  RunCurrentEventLoop(0);
+  auto sheets = HeadlessCopyNavLog();
+  ASSERT_EQ(sheets.size(), 1u);
+  EXPECT_EQ(sheets[0].kind, "asksavechanges");
+  EXPECT_EQ(sheets[0].title, "Save");
+  EXPECT_EQ(sheets[0].saveFileName, "notes.txt");
+  EXPECT_EQ(sheets[0].parent, w->window);
+  EXPECT_EQ(sheets[0].modality, kWindowModalityWindowModal);
+  EXPECT_EQ(sheets[0].preferenceKey, 5u);
   w->documents->GetActive()->modified = false;
   w->Remove();
 }
@@ -340,11 +347,17 @@ TEST_F(TWindowTest, AFailedSaveKeepsTheDocumentModifiedAndSaysWhy) {
   // A failed save from the close question keeps the window open.
   d->modified = true;
   d->saveStatus = permErr;
-  HeadlessQueueAlertAnswer(kAlertStdAlertOKButton);
+  HeadlessQueueNavAnswer({kNavUserActionSaveChanges, {}, ""});
   WindowRef window = w->window;
-  SendClose(window);
+  ApplicationQuitting = true;
+  SendClose(window, true);
+  RunCurrentEventLoop(0);
   EXPECT_TRUE(IsValidWindowPtr(window));
   EXPECT_TRUE(d->modified);
+  // It says so, and the quit it interrupted stops there.
+  ASSERT_EQ(HeadlessCopyAlertLog().size(), 1u);
+  EXPECT_NE(HeadlessCopyAlertLog()[0].explanation.find("You do not have permission"), std::string::npos);
+  EXPECT_FALSE(ApplicationQuitting);
   d->modified = false;
   w->Remove();
 }
