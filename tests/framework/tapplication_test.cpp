@@ -403,4 +403,78 @@ TEST_F(TApplicationTest, PreferencesAreWrittenWhenTheLoopReturns) {
   if (written != nullptr) CFRelease(written);
 }
 
+TEST_F(TApplicationTest, MenuCommandsFollowTheQuitAndTheFrontDocumentWindow) {
+  Start();
+  MenuRef menu = nullptr;
+  CreateNewMenu(400, 0, &menu);
+  const UInt32 commands[] = {'abou', 'clos', 'save', 'undo', 'find'};
+  for (UInt32 id : commands) AppendMenuItemTextWithCFString(menu, CFStringMakeConstantUTF8("x"), 0, id, nullptr);
+  auto states = [&] {
+    std::string out;
+    for (MenuItemIndex i = 1; i <= 5; ++i) {
+      EnableMenuItem(menu, i);
+      HICommand command{};
+      command.attributes = kHICommandFromMenu;
+      command.commandID = commands[i - 1];
+      command.menu.menuRef = menu;
+      command.menu.menuItemIndex = i;
+      SInt32 result = eventNotHandledErr;
+      app->UpdateCommandStatus(command, nullptr, result);
+      EXPECT_EQ(result, eventNotHandledErr);
+      out += IsMenuItemEnabled(menu, i) ? '+' : '-';
+    }
+    return out;
+  };
+  // abou clos save undo find
+  EXPECT_EQ(states(), "+---+") << "no document window";
+  TQuitWindow* w = Window("front", 10);
+  EXPECT_EQ(states(), "++-++") << "a clean document window";
+  SetWindowModified(w->window, true);
+  EXPECT_EQ(states(), "+++++") << "a modified one";
+  ApplicationQuitting = true;
+  EXPECT_EQ(states(), "---++") << "while quitting";
+  DisposeMenu(menu);
+}
+
+// Without a review sheet, several unsaved documents are asked about one by
+// one through the window's own close path: none is closed unasked.
+TEST_F(TApplicationTest, WithoutAReviewSheetEachUnsavedDocumentIsAsked) {
+  Start();
+  TQuitWindow* w = Window("two", 10, true);
+  auto* second = new TDocument();
+  second->CreateEmpty();
+  second->name = "second";
+  w->AppendDocument(second);
+  second->modified = true;
+  const auto saved = TWindowAskSaveChanges;
+  TWindowAskSaveChanges = [](TWindow* window, TDocument* d, UInt32 action) {
+    gLog.push_back(std::string("ask ") + d->name.str() + " " + std::to_string(action));
+    TWindowReleaseDocument(window, d, action);
+  };
+  EXPECT_EQ(app->HandleQuitCommand(), eventNotHandledErr);
+  EXPECT_EQ(gLog, (std::vector<std::string>{"ask two 2", "ask second 3", "closed two", "synchronize"}));
+  EXPECT_EQ(ActiveNonFloatingWindow(), nullptr);
+  TWindowAskSaveChanges = saved;
+}
+
+TEST_F(TApplicationTest, DefaultPreferencesAreCopiedOnlyWhenNoneExist) {
+  Start();
+  const std::string name = "applicationtest-defaults.plist";
+  const std::string stored = std::string(getenv("XDG_CONFIG_HOME")) + "/Quorvel/" + name;
+  unlink(stored.c_str());
+  // Nothing stored and no defaults among the resources: the user is told.
+  HeadlessClearAlertLog();
+  app->CopyDefaultPreferences(name.c_str());
+  std::vector<HeadlessAlertRecord> alerts = HeadlessCopyAlertLog();
+  ASSERT_EQ(alerts.size(), 1u);
+  EXPECT_EQ(alerts[0].explanation, "There was an error copying the default preferences.");
+  // A file of that name already there: nothing is copied or said.
+  std::system(("mkdir -p \"" + std::string(getenv("XDG_CONFIG_HOME")) + "/Quorvel\"").c_str());
+  std::ofstream(stored) << "<plist/>";
+  HeadlessClearAlertLog();
+  app->CopyDefaultPreferences(name.c_str());
+  EXPECT_TRUE(HeadlessCopyAlertLog().empty());
+  unlink(stored.c_str());
+}
+
 }  // namespace
