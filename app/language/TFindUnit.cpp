@@ -357,3 +357,33 @@ void InstallFindEditorHooks() {
   static const QVEditorFindHooks hooks = {ClearFindResults, DrawFindResults};
   QVEditorSetFindHooks(&hooks);
 }
+
+// ---------------------------------------------------------------------------
+// Recent strings
+
+namespace {
+
+// The last kFindRecentStringLimit strings of the list, in order.
+CFMutableArrayRef CopyLastStrings(CFArrayRef list) {
+  CFMutableArrayRef copy = CFArrayCreateMutable(nullptr, 0, &kCFTypeArrayCallBacks);
+  const CFIndex count = list != nullptr ? CFArrayGetCount(list) : 0;
+  for (CFIndex i = std::max<CFIndex>(0, count - kFindRecentStringLimit); i < count; ++i) {
+    CFTypeRef item = CFArrayGetValueAtIndex(list, i);
+    if (item != nullptr && CFGetTypeID(item) == CFStringGetTypeID()) CFArrayAppendValue(copy, item);
+  }
+  return copy;
+}
+
+}  // namespace
+
+CFArrayRef FindCopyRecentStrings(CFArrayRef stored) { return CopyLastStrings(stored); }
+
+CFArrayRef FindCopyAddingRecentString(CFArrayRef list, CFStringRef text) {
+  CFMutableArrayRef copy = CopyLastStrings(list);
+  if (text == nullptr || CFStringGetLength(text) == 0 ||
+      CFArrayContainsValue(copy, CFRangeMake(0, CFArrayGetCount(copy)), text))
+    return copy;
+  CFArrayAppendValue(copy, text);
+  if (CFArrayGetCount(copy) > kFindRecentStringLimit) CFArrayRemoveValueAtIndex(copy, 0);
+  return copy;
+}

@@ -96,3 +96,12 @@ class TFind {
 // Fills the source editor's find hooks: an edit clears the results, the
 // editor's background draws them.
 void InstallFindEditorHooks();
+
+// Recent find and replace strings, oldest first, as the preferences keep them.
+constexpr CFIndex kFindRecentStringLimit = 25;
+// The entries to offer from a stored list: the 25 most recent (older versions
+// let the list grow). A new array the caller releases; empty for nil.
+CFArrayRef FindCopyRecentStrings(CFArrayRef stored);
+// A new array with the text appended when it is not there yet, keeping the 25
+// most recent; an empty text is not kept.
+CFArrayRef FindCopyAddingRecentString(CFArrayRef list, CFStringRef text);

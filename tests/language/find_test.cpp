@@ -2,8 +2,9 @@
 // without wrap, the options, the find text from the selection (any
 // character), find all with its query view and drawn boxes, replace and
 // replace all (whole text, in the selection, growing and shrinking
-// replacements), find in the next document, the commands, and the source
-// editor's hooks. Selections are written "[...]" in the texts.
+// replacements), find in the next document, the commands, the source
+// editor's hooks and the recent strings. Selections are written "[...]" in
+// the texts.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -415,6 +416,73 @@ TEST_F(FindTest, AnEditorsChangeClearsTheResults) {
   editor.find = nullptr;
   drawing->Release();
   QVEditorSetFindHooks(nullptr);
+}
+
+std::vector<std::string> Strings(CFArrayRef list) {
+  std::vector<std::string> out;
+  for (CFIndex i = 0; i < CFArrayGetCount(list); ++i) {
+    char buffer[256] = {};
+    CFStringGetCString(static_cast<CFStringRef>(CFArrayGetValueAtIndex(list, i)), buffer, sizeof buffer,
+                       kCFStringEncodingUTF8);
+    out.push_back(buffer);
+  }
+  return out;
+}
+
+CFArrayRef Numbered(int first, int last) {
+  CFMutableArrayRef list = CFArrayCreateMutable(nullptr, 0, &kCFTypeArrayCallBacks);
+  for (int i = first; i <= last; ++i) {
+    CFStringRef s = CFStringCreateWithCString(nullptr, std::to_string(i).c_str(), kCFStringEncodingUTF8);
+    CFArrayAppendValue(list, s);
+    CFRelease(s);
+  }
+  return list;
+}
+
+std::vector<std::string> NumberedStrings(int first, int last) {
+  std::vector<std::string> out;
+  for (int i = first; i <= last; ++i) out.push_back(std::to_string(i));
+  return out;
+}
+
+TEST(FindRecentStrings, KeepTheTwentyFiveMostRecentInsteadOfLosingThem) {
+  struct Case {
+    int stored;         // entries "1".."stored"
+    const char* added;  // nil: only read
+    std::vector<std::string> expected;
+  };
+  auto upTo = [](int first, int last, std::vector<std::string> tail = {}) {
+    std::vector<std::string> v = NumberedStrings(first, last);
+    v.insert(v.end(), tail.begin(), tail.end());
+    return v;
+  };
+  const Case cases[] = {
+      {3, nullptr, upTo(1, 3)},
+      {26, nullptr, upTo(2, 26)},
+      {3, "new", upTo(1, 3, {"new"})},
+      {3, "2", upTo(1, 3)},
+      {3, "", upTo(1, 3)},
+      {25, "new", upTo(2, 25, {"new"})},
+      {30, "new", upTo(7, 30, {"new"})},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.stored);
+    CFArrayRef stored = Numbered(1, c.stored);
+    CFArrayRef result = nullptr;
+    if (c.added == nullptr) {
+      result = FindCopyRecentStrings(stored);
+    } else {
+      CFStringRef text = CFStringCreateWithCString(nullptr, c.added, kCFStringEncodingUTF8);
+      result = FindCopyAddingRecentString(stored, text);
+      CFRelease(text);
+    }
+    EXPECT_EQ(Strings(result), c.expected);
+    CFRelease(result);
+    CFRelease(stored);
+  }
+  CFArrayRef none = FindCopyRecentStrings(nullptr);
+  EXPECT_EQ(CFArrayGetCount(none), 0);
+  CFRelease(none);
 }
 
 }  // namespace
