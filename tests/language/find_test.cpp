@@ -21,6 +21,7 @@
 #include "TQVEditorUnit.h"
 #include "TWASTEDocumentUnit.h"
 #include "TWindowUnit.h"
+#include "TestBitmap.h"
 #include "fenwicket/Fenwicket.h"
 
 namespace {
@@ -391,7 +392,7 @@ TEST_F(FindTest, DrawingCountsAndBoxesAtMostFourHundredMatches) {
   }
 }
 
-TEST_F(FindTest, AnEditorsChangeClearsTheResults) {
+TEST_F(FindTest, TheEditorDrawsTheResultsUntilItsTextChanges) {
   InstallFindEditorHooks();
   THIQueryView query;
   gQueryView = &query;
@@ -409,10 +410,26 @@ TEST_F(FindTest, AnEditorsChangeClearsTheResults) {
 
   TQVEditor editor;
   editor.find = find;
+  // The background shows the boxes, the selected one yellow.
+  auto yellow = [&] {
+    Bitmap bitmap(420, 340);
+    const CGRect rect{{0, 0}, {420, 340}};
+    editor.HandleDrawBackground(bitmap.context, rect, nullptr, we);
+    bitmap.At(0, 0);  // what was drawn reaches the pixels
+    int n = 0;
+    for (size_t i = 0; i < bitmap.pixels.size(); i += 4) {
+      const UInt8* p = &bitmap.pixels[i];
+      n += p[0] > 240 && p[1] > 200 && p[2] < 60;
+    }
+    return n;
+  };
+  EXPECT_GT(yellow(), 20);
+
   editor.HandleControllerFlux(0, 1, 'x', we);
   EXPECT_EQ(drawing->results, nullptr);
   EXPECT_EQ(query.Count, 0);
   EXPECT_EQ(query.Results, nullptr);
+  EXPECT_EQ(yellow(), 0);
   editor.find = nullptr;
   drawing->Release();
   QVEditorSetFindHooks(nullptr);
