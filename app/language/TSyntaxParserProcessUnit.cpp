@@ -686,14 +686,18 @@ void TSyntaxParserProcess::SkipQuietCharacters() {
   bool lineStart = st.atLineStart;
   for (; q < limit; ++q) {
     const UniChar c = units[q];
-    if (words.test(c)) {
+    if (words[c]) {
       // Inside a word only the word grows; its last character is handled.
-      if (!words.test(units[q + 1])) break;
-      if (st.wordSpan.location == -1) st.wordSpan.location = q - bufferBase;
-      st.word += ToMacRoman(c);
-      continue;
+      // The run is found first, then taken whole.
+      SInt32 end = q + 1;
+      while (end <= limit && words[units[end]]) ++end;
+      const SInt32 last = std::min(end - 1, limit);
+      if (last > q && st.wordSpan.location == -1) st.wordSpan.location = q - bufferBase;
+      for (SInt32 k = q; k < last && st.word.len() < 63; ++k) st.word += ToMacRoman(units[k]);
+      q = last;
+      break;
     }
-    if (!st.word.empty() || opens.test(c) || stops.Has(c)) break;
+    if (!st.word.empty() || opens[c] || stops.Has(c)) break;
     st.lastNonWordChar = c;
     if (c == '\r' || c == '\n') lineStart = true;
     else if (c != '\t' && c != ' ') lineStart = false;
