@@ -1,6 +1,12 @@
 #include "HIViewButtons.h"
 
 #include <algorithm>
+#include <cstdio>
+
+#include "ColorPicker.h"
+#include "HIToolbar.h"
+#include "HIView.h"
+#include "MacWindows.h"
 
 #include "HITheme.h"
 #include "Icons.h"
@@ -294,4 +300,199 @@ void THISearchFieldCreate(ControlRef control) {
   HISearchFieldChangeAttributes(control, kHISearchFieldAttributesSearchIcon, 0);
   auto* field = new THISearchField;
   field->Create(control);
+}
+
+// ---------------------------------------------------------------------------
+// Toolbar items with views of their own
+
+namespace {
+
+void SetItemLabel(HIToolbarItemRef item, const Str255& label) {
+  if (item == nullptr) return;
+  CFStringRef text = CFStringCreateCopy(nullptr, CFSTR(label));
+  HIToolbarItemSetLabel(item, text);
+  CFRelease(text);
+}
+
+// The icon plotted over the bounds, highlighted while pressed and faded
+// while inactive.
+void DrawToolbarIcon(TToolbarIconView* self, CGRect bounds, CGContextRef context) {
+  if (self->Icon == nullptr) return;
+  const UInt32 state = self->GetDrawState();
+  const SInt16 transform = state == kTHIViewDrawStatePressed ? kTransformSelected : kTransformNone;
+  CGContextSaveGState(context);
+  if (state == kTHIViewDrawStateInactive || state == kTHIViewDrawStateWindowInactive) CGContextSetAlpha(context, 0.5);
+  CGContextTranslateCTM(context, 0, bounds.size.height);
+  CGContextScaleCTM(context, 1, -1);
+  PlotIconRefInContext(context, &bounds, kAlignAbsoluteCenter, transform, nullptr, kPlotIconRefNormalFlags,
+                       self->Icon);
+  CGContextRestoreGState(context);
+}
+
+}  // namespace
+
+THIToolbarSearchField::THIToolbarSearchField() { SetClassString("THIToolbarSearchField"); }
+
+void THIToolbarSearchField::Create() {
+  HIViewRef field = nullptr;
+  Err = HISearchFieldCreate(nullptr, kHISearchFieldAttributesSearchIcon, nullptr, nullptr, &field);
+  View = field;
+  if (field == nullptr || Context == nullptr) return;
+  static const EventTypeSpec kAccepted = {kEventClassTextField, kEventTextAccepted};
+  Err = InstallEventHandler(GetControlEventTarget(field), reinterpret_cast<EventHandlerUPP>(Context), 1, &kAccepted,
+                            field, &TextHandler);
+}
+
+void THIToolbarSearchField::Initialize() { SetItemLabel(ItemRef, "Search"); }
+
+void THIToolbarSearchField::SetViewConstraints(CGSize& minimum, CGSize& maximum) {
+  minimum = CGSize{60, 22};
+  maximum = CGSize{150, 22};
+}
+
+void THIToolbarSearchField::SetSearchMenu() {
+  if (SearchMenu == nullptr) Err = CreateNewMenu(0, 0, &SearchMenu);
+  if (View != nullptr && SearchMenu != nullptr) Err = HISearchFieldSetSearchMenu(View, SearchMenu);
+}
+
+void THIToolbarSearchField::Release() {
+  if (SearchMenu != nullptr) {
+    ReleaseMenu(SearchMenu);
+    SearchMenu = nullptr;
+  }
+  THIToolbarItem::Release();
+}
+
+THIToolbarSegmentView::THIToolbarSegmentView() { SetClassString("THIToolbarSegmentView"); }
+
+void THIToolbarSegmentView::Create() {
+  if (Context != nullptr) View = reinterpret_cast<THIToolbarViewCreateViewCallback>(Context)(this);
+}
+
+void THIToolbarSegmentView::Initialize() { SetItemLabel(ItemRef, "Mode"); }
+
+TToolbarIconView::TToolbarIconView() { SetClassString("TToolbarIconView"); }
+
+void TToolbarIconView::Initialize() {
+  auto* info = static_cast<ToolbarIconViewInfo*>(Context);
+  if (info == nullptr) return;
+  CommandID = info->Command;
+  SetCommand(CommandID);
+  if (Icon == nullptr) {
+    IconRef icon = nullptr;
+    if (GetIconRef(kOnSystemDisk, info->IconCreator, info->IconType, &icon) == noErr) Icon = icon;
+  }
+  SetItemLabel(ItemRef, info->Label);
+}
+
+void TToolbarIconView::SetViewConstraints(CGSize& minimum, CGSize& maximum) {
+  const CGFloat side = DisplaySize == kHIToolbarDisplaySizeSmall ? 16 : 32;
+  minimum = CGSize{side, side};
+  maximum = minimum;
+}
+
+void TToolbarIconView::DrawControl(CGRect bounds, CGContextRef context) { DrawToolbarIcon(this, bounds, context); }
+
+void TToolbarIconView::Release() {
+  if (Icon != nullptr) {
+    ReleaseIconRef(Icon);
+    Icon = nullptr;
+  }
+  THIToolbarView::Release();
+}
+
+TPopupIconView::TPopupIconView() { SetClassString("TPopupIconView"); }
+
+void TPopupIconView::InitializeControl() {
+  TToolbarIconView::InitializeControl();
+  InstallTimer(0.1);  // drives the long press
+}
+
+void TPopupIconView::ControlDeepHit() {
+  HIRect frame{};
+  HIViewGetFrame(View, &frame);
+  CGPoint point = frame.origin;
+  // Frame origin is in the superview: to window content, then the screen.
+  HIViewConvertPoint(&point, HIViewGetSuperview(View), nullptr);
+  Rect content = {0, 0, 0, 0};
+  if (WindowRef window = HIViewGetWindow(View); window != nullptr &&
+                                                GetWindowBounds(window, kWindowContentRgn, &content) == noErr) {
+    point.x += content.left;
+    point.y += content.top;
+  }
+  // The menu opens just under the icon.
+  point.y += frame.size.height - 5;
+  SimulateContextualMenuClick(point);
+}
+
+MenuRef TPopupIconView::GetContextualMenu(CGPoint) { return PopupMenu; }
+
+void TPopupIconView::DrawControl(CGRect bounds, CGContextRef context) {
+  DrawToolbarIcon(this, bounds, context);
+  HIThemePopupArrowDrawInfo info{0, kThemeStateActive, kThemeArrowDown, kThemeArrow5pt};
+  const CGRect arrow{{bounds.origin.x + bounds.size.width - 5 - 4, bounds.origin.y + bounds.size.height - 7 - 2},
+                     {5, 4}};
+  CGContextSaveGState(context);
+  CGContextSetAlpha(context, IsActiveDrawState() ? 1.0 : 0.4);
+  HIThemeDrawPopupArrow(&arrow, &info, context, kHIThemeOrientationNormal);
+  CGContextRestoreGState(context);
+}
+
+void TPopupIconView::Release() {
+  if (PopupMenu != nullptr) {
+    ReleaseMenu(PopupMenu);
+    PopupMenu = nullptr;
+  }
+  TToolbarIconView::Release();
+}
+
+// ---------------------------------------------------------------------------
+// Colour well
+
+TColorPickerView::TColorPickerView() { SetClassString("TColorPickerView"); }
+
+void TColorPickerView::ControlHit(SInt16) { SelectColor(); }
+
+void TColorPickerView::SelectColor() {
+  RGBColor answer = Color;
+  const Point where = {0, 0};
+  const Str255 prompt("Pick Color");
+  const Boolean chosen = GetColor(where, prompt, &Color, &answer);
+  std::printf("%u\n%u\n%u\n", unsigned(answer.red), unsigned(answer.green), unsigned(answer.blue));
+  std::fflush(stdout);
+  if (chosen) Color = answer;
+}
+
+void TColorPickerView::SetColor(const RGBColor& color) {
+  Color = color;
+  if (View != nullptr) HIViewSetNeedsDisplay(View, true);
+}
+
+void TColorPickerView::DrawControl(CGRect bounds, CGContextRef context) {
+  const bool pressed = View != nullptr && GetControlHilite(View) == 1;
+  HIThemeButtonDrawInfo info{};
+  info.state = pressed ? kThemeStatePressed : kThemeStateActive;
+  info.kind = kThemeLargeBevelButton;
+  HIThemeDrawButton(&bounds, &info, context, kHIThemeOrientationNormal, nullptr);
+  CGContextSaveGState(context);
+  CGContextSetAlpha(context, View != nullptr && IsControlActive(View) ? 1.0 : 0.5);
+  if (pressed) CGContextSetBlendMode(context, kCGBlendModeMultiply);
+  CGContextSetRGBFillColor(context, Color.red / 65535.0, Color.green / 65535.0, Color.blue / 65535.0, 1.0);
+  CGContextFillRect(context, CGRect{{bounds.origin.x + 5, bounds.origin.y + 5}, {bounds.size.width - 10, bounds.size.height - 10}});
+  CGContextRestoreGState(context);
+}
+
+THIView* ConstructHIToolbarSearchField() { return new THIToolbarSearchField(); }
+THIView* ConstructHIToolbarSegmentView() { return new THIToolbarSegmentView(); }
+THIView* ConstructToolbarIconView() { return new TToolbarIconView(); }
+THIView* ColorPickerViewConstruct() { return new TColorPickerView(); }
+
+void ColorPickerViewRegister() { THIViewRegister(kColorPickerViewClassID, ColorPickerViewConstruct); }
+
+void AppendToolbarIconView(THIToolbar* toolbar, UInt32 attributes, UInt32 iconCreator, UInt32 iconType,
+                           const Str255& label, UInt32 command, Boolean isDefault) {
+  if (toolbar == nullptr) return;
+  auto* info = new ToolbarIconViewInfo{iconCreator, iconType, label, command};  // lives as long as the toolbar
+  toolbar->AppendView(attributes, toolbar->GetIdentifierFromCommandID(command), ConstructToolbarIconView, info,
+                      isDefault);
 }

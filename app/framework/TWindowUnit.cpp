@@ -93,7 +93,13 @@ TWindowAskSaveChangesProc TWindowAskSaveChanges = NavAskSaveChanges;
 TWindowSaveAsProc TWindowSaveDocumentAs = NavSaveDocumentAs;
 namespace {
 
-THIToolbar* MakeToolbar(const Str255&, UInt32) { return new THIToolbar(); }
+// The identifier is known from the start: items appended before the window
+// exists derive theirs from it.
+THIToolbar* MakeToolbar(const Str255& identifier, UInt32) {
+  auto* toolbar = new THIToolbar();
+  toolbar->Identifier = identifier;
+  return toolbar;
+}
 void BuildToolbar(THIToolbar* toolbar, WindowRef window, const Str255& identifier, UInt32 value) {
   toolbar->Create(window, identifier, value);
 }
