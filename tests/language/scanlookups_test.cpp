@@ -85,6 +85,10 @@ TEST(DeclarationPattern, AnswersAsTheLibraryDoesOrDefers) {
       // The group's end is not fixed by what follows: the reader defers.
       {"^class[[:space:]]+([A-Z][A-Za-z0-9_:]*)[^;]*$", 1, {"class Cart", "class Error < StandardError"}, false},
       {"^(a*)(a*)$", 1, {"aaa"}, false},
+      // A loop whose body may take nothing comes round at the same place.
+      {"^((ab)*|x)*(c+)$", 3, {"ababc", "c", "xabxcc", "abab"}, true},
+      // Too many ways through: the reader gives up and defers.
+      {"^[a-z]*[a-z]*[a-z]*[a-z]*[a-z]*[a-z]*[a-z]*[a-z]*(;)", 1, {std::string(200, 'q') + ";"}, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.pattern);
