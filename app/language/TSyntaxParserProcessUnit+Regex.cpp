@@ -412,6 +412,27 @@ int RunGroupProgram(const GroupProgram* program, const unsigned char* subject, i
               break;
             }
           }
+          if (!in.remember && code[in.a].op == kChar && code[in.a + 1].op == kJump && code[in.a + 1].a == s.pc) {
+            // A loop over one character class: take the run it can cover in
+            // one stride, leaving at each place the way out is open.
+            const std::bitset<256>& set = sets[code[in.a].a];
+            int end = s.pos;
+            while (end < to && set.test(subject[end])) ++end;
+            steps += end - s.pos;
+            int last = -1;
+            for (int at = s.pos; at <= end; ++at) {
+              if (deadEnd(in.b, at)) continue;
+              if (last >= 0) stack.push_back({in.b, last, s.start, s.end});
+              last = at;
+            }
+            if (last < 0) {
+              alive = false;
+            } else {
+              s.pc = in.b;
+              s.pos = last;
+            }
+            break;
+          }
           const bool first = !deadEnd(in.a, s.pos), second = !deadEnd(in.b, s.pos);
           if (first && second) stack.push_back({in.b, s.pos, s.start, s.end});
           if (first) s.pc = in.a;
