@@ -123,6 +123,16 @@ class Parser {
         return AddSet(s);
       case '\\': {
         const unsigned char e = static_cast<unsigned char>(p_[1]);
+        // A word character and a space, as the library reads them in the C locale.
+        if (e == 'w' || e == 's') {
+          p_ += 2;
+          if (e == 's') ClassSet("space", 5, s);
+          else {
+            ClassSet("alnum", 5, s);
+            s.set('_');
+          }
+          return AddSet(s);
+        }
         // Only an escaped punctuation mark is surely literal; letters and
         // digits after a backslash have meanings of their own.
         if (e == 0 || e >= 128 || std::isalnum(e) || e == '<' || e == '>' || e == '`' || e == '\'') {
