@@ -90,7 +90,7 @@ int FindText(const Str255& hay, const Str255& needle) {
 // Group number token (1 to 11) of the first match of a POSIX extended
 // pattern in the text; empty when it does not match or the group took no
 // part. Patterns are compiled once and kept: declarations are frequent.
-Str255 MatchGroup(const Str255& pattern, const Str255& text, SInt16 token, int* at = nullptr) {
+Str255 MatchGroup(std::string_view pattern, const Str255& text, SInt16 token, int* at = nullptr) {
   if (at != nullptr) *at = 0;
   struct Compiled {
     RegExType handle{};
@@ -107,17 +107,17 @@ Str255 MatchGroup(const Str255& pattern, const Str255& text, SInt16 token, int* 
   };
   static auto* cache = new std::unordered_map<std::string, std::unique_ptr<Compiled>, PatternHash, std::equal_to<>>();
   if (token < 1 || token > 11) return Str255();
-  auto found = cache->find(pattern.view());
+  auto found = cache->find(pattern);
   if (found == cache->end()) {
     auto made = std::make_unique<Compiled>();
-    NewRegEx(made->handle, pattern.str().c_str(), true, false, false);
-    found = cache->emplace(pattern.str(), std::move(made)).first;
+    NewRegEx(made->handle, std::string(pattern).c_str(), true, false, false);
+    found = cache->emplace(std::string(pattern), std::move(made)).first;
   }
   Compiled* slot = found->second.get();
   if (slot->handle.errortext != nullptr) return Str255();
   if (!slot->tried[token]) {
     slot->tried[token] = true;
-    GroupProgram* program = CompileGroupProgram(pattern.str().c_str(), token);
+    GroupProgram* program = CompileGroupProgram(std::string(pattern).c_str(), token);
     // The reader must count the groups as the library does.
     if (program != nullptr && GroupProgramGroups(program) != slot->handle.groups) {
       DisposeGroupProgram(program);
@@ -721,7 +721,7 @@ void TSyntaxParserProcess::HandleExpressionBody() {
       bool usable = true;
       if (!def->expressionGPC.empty()) {
         // A regular expression wins over a wildcard pattern.
-        match = MatchGroup(expression.pattern, expression.collected, token);
+        match = MatchGroup(expression.pattern.view(), expression.collected, token);
       } else if (!def->expression.empty()) {
         Str255 trimmed = raw;
         TrimWhiteSpace(trimmed);
@@ -781,12 +781,12 @@ void TSyntaxParserProcess::HandleExpressionBody() {
           // The names after the first: each match further on in the text.
           Str255 rest = expression.collected;
           int from = 0;
-          MatchGroup(expression.pattern, rest, token, &from);
+          MatchGroup(expression.pattern.view(), rest, token, &from);
           for (int guard = 0; from > 0 && guard < 64; ++guard) {
             const int restStart = from + match.len();
             if (restStart > rest.len()) break;
             rest = GNURegex::GetStringRange(rest, restStart, rest.len());
-            match = MatchGroup(expression.pattern, rest, token, &from);
+            match = MatchGroup(expression.pattern.view(), rest, token, &from);
             if (match.empty()) break;
             const int place = FindText(TextRange(expression.span.location, st.offset - 1), match);
             const SInt32 first = place > 0 ? expression.span.location + place - 1 : expression.span.location;
@@ -835,7 +835,7 @@ void TSyntaxParserProcess::HandlePrefixBody() {
       pending.span.length = st.offset;
       const Str255 text = TextRange(pending.span.location, st.offset);
       int at = 0;
-      Str255 name = MatchGroup(Str255(def->expression), text, def->token, &at);
+      Str255 name = MatchGroup(def->expression.view(), text, def->token, &at);
       TrimWhiteSpace(name);
       if (!name.empty()) {
         // The span of the name itself when the pattern says where it is.
@@ -854,7 +854,7 @@ void TSyntaxParserProcess::HandlePrefixBody() {
           from += name.len();
           if (from > text.len()) break;
           int next = 0;
-          name = MatchGroup(Str255(def->expression), GNURegex::GetStringRange(text, from, text.len()), def->token, &next);
+          name = MatchGroup(def->expression.view(), GNURegex::GetStringRange(text, from, text.len()), def->token, &next);
           if (name.empty() || next <= 0) break;
           from += next - 1;
           const SInt32 first = pending.span.location + from - 1;
@@ -934,7 +934,7 @@ void TSyntaxParserProcess::HandlePrefixBody() {
           }
           if (def->token == 0) def->token = 1;
           int at = 0;
-          const Str255 name = MatchGroup(Str255(def->expression), line, def->token, &at);
+          const Str255 name = MatchGroup(def->expression.view(), line, def->token, &at);
           if (name.empty() || at <= 0) continue;
           const SInt32 start = st.wordSpan.location + at - 1;
           Str255 declaration = line;

@@ -24,6 +24,7 @@ enum Op : UInt8 { kChar, kSplit, kJump, kSave, kLineStart, kLineEnd, kMatch };
 struct Instruction {
   Op op;
   int a = 0, b = 0;  // kChar: set index; kSplit: both targets; kJump: a; kSave: slot
+  bool remember = false;  // kSplit heading a loop that may come back without taking a character
 };
 
 struct Node {
@@ -122,6 +123,16 @@ class Parser {
         return AddSet(s);
       case '\\': {
         const unsigned char e = static_cast<unsigned char>(p_[1]);
+        // A word character and a space, as the library reads them in the C locale.
+        if (e == 'w' || e == 's') {
+          p_ += 2;
+          if (e == 's') ClassSet("space", 5, s);
+          else {
+            ClassSet("alnum", 5, s);
+            s.set('_');
+          }
+          return AddSet(s);
+        }
         // Only an escaped punctuation mark is surely literal; letters and
         // digits after a backslash have meanings of their own.
         if (e == 0 || e >= 128 || std::isalnum(e) || e == '<' || e == '>' || e == '`' || e == '\'') {
@@ -293,6 +304,9 @@ class Emitter {
           Emit(child, true);
           code_.push_back({kJump, int(loop), 0});
           code_[loop].b = int(code_.size());
+          // A loop over one character class always moves on; any other loop
+          // may come round at the same place, so its states are remembered.
+          code_[loop].remember = !(code_.size() == loop + 3 && code_[loop + 1].op == kChar);
         } else {
           for (int i = n.min; i < n.max; ++i) {
             const size_t split = code_.size();
@@ -332,20 +346,22 @@ GroupProgram* CompileGroupProgram(const char* pattern, int token) {
 void DisposeGroupProgram(GroupProgram* program) { delete program; }
 
 // Every way the program matches subject[from, to) exactly, as a search over
-// (instruction, position, group start, group end) states, each visited once.
+// (instruction, position, group start, group end) states. States are
+// remembered only at the heads of loops that may come round without moving
+// on, which is where the search could otherwise run forever; elsewhere a
+// state met twice is merely explored twice, with a bound on the work.
 // 1 with the group (start -1 when it took no part) when all ways agree; 0
 // when they do not or the search grows too large.
 int RunGroupProgram(const GroupProgram* program, const unsigned char* subject, int length, int from, int to,
                     int& groupStart, int& groupEnd) {
   if (program == nullptr || from < 0 || to < from || to > length) return 0;
-  for (int i = 0; i < length; ++i)
-    if (subject[i] == 0) return 0;
+  if (length > 254) return 0;  // positions are kept in a byte
+  if (std::memchr(subject, 0, size_t(length)) != nullptr) return 0;
   struct State {
     int pc, pos, start, end;
   };
-  // Every cycle and every fork of the program passes a split, so states are
-  // remembered there only.
   constexpr size_t kTableSize = 1 << 12;
+  constexpr long kMaxSteps = 1 << 16;
   static thread_local std::vector<UInt64> visited(kTableSize, 0);
   static thread_local std::vector<size_t> touched;
   static thread_local std::vector<State> stack;
@@ -358,7 +374,6 @@ int RunGroupProgram(const GroupProgram* program, const unsigned char* subject, i
   } reset;
   auto firstVisit = [&](const State& s) -> int {
     // 0: seen; 1: new; -1: too many states.
-    if (program->code[size_t(s.pc)].op != kSplit) return 1;
     const UInt64 key = (UInt64(UInt32(s.pc)) << 32 | UInt64(UInt16(s.pos + 1)) << 16 | UInt64(UInt8(s.start + 1)) << 8 |
                         UInt64(UInt8(s.end + 1))) + 1;
     for (size_t i = size_t((key * 0x9E3779B97F4A7C15ull) >> 52);; i = (i + 1) & (kTableSize - 1)) {
@@ -371,7 +386,14 @@ int RunGroupProgram(const GroupProgram* program, const unsigned char* subject, i
       }
     }
   };
-  if (length > 254) return 0;  // positions are kept in a byte
+  const Instruction* code = program->code.data();
+  const std::bitset<256>* sets = program->sets.data();
+  // A branch that opens on a character the subject lacks there is dead.
+  auto deadEnd = [&](int pc, int pos) {
+    const Instruction& in = code[pc];
+    return in.op == kChar && (pos >= to || !sets[in.a].test(subject[pos]));
+  };
+  long steps = 0;
   bool found = false;
   int foundStart = -1, foundEnd = -1;
   stack.push_back({0, from, -1, -1});
@@ -379,24 +401,55 @@ int RunGroupProgram(const GroupProgram* program, const unsigned char* subject, i
     State s = stack.back();
     stack.pop_back();
     for (;;) {
-      const int seen = firstVisit(s);
-      if (seen < 0) return 0;
-      if (seen == 0) break;
-      const Instruction& in = program->code[size_t(s.pc)];
+      if (++steps > kMaxSteps) return 0;
+      const Instruction& in = code[s.pc];
       bool alive = true;
       switch (in.op) {
         case kChar:
-          if (s.pos < to && program->sets[size_t(in.a)].test(subject[s.pos])) {
+          if (s.pos < to && sets[in.a].test(subject[s.pos])) {
             ++s.pos;
             ++s.pc;
           } else {
             alive = false;
           }
           break;
-        case kSplit:
-          stack.push_back({in.b, s.pos, s.start, s.end});
-          s.pc = in.a;
+        case kSplit: {
+          if (in.remember) {
+            const int seen = firstVisit(s);
+            if (seen < 0) return 0;
+            if (seen == 0) {
+              alive = false;
+              break;
+            }
+          }
+          if (!in.remember && code[in.a].op == kChar && code[in.a + 1].op == kJump && code[in.a + 1].a == s.pc) {
+            // A loop over one character class: take the run it can cover in
+            // one stride, leaving at each place the way out is open.
+            const std::bitset<256>& set = sets[code[in.a].a];
+            int end = s.pos;
+            while (end < to && set.test(subject[end])) ++end;
+            steps += end - s.pos;
+            int last = -1;
+            for (int at = s.pos; at <= end; ++at) {
+              if (deadEnd(in.b, at)) continue;
+              if (last >= 0) stack.push_back({in.b, last, s.start, s.end});
+              last = at;
+            }
+            if (last < 0) {
+              alive = false;
+            } else {
+              s.pc = in.b;
+              s.pos = last;
+            }
+            break;
+          }
+          const bool first = !deadEnd(in.a, s.pos), second = !deadEnd(in.b, s.pos);
+          if (first && second) stack.push_back({in.b, s.pos, s.start, s.end});
+          if (first) s.pc = in.a;
+          else if (second) s.pc = in.b;
+          else alive = false;
           break;
+        }
         case kJump:
           s.pc = in.a;
           break;
