@@ -492,7 +492,17 @@ void ColorPickerViewRegister() { THIViewRegister(kColorPickerViewClassID, ColorP
 void AppendToolbarIconView(THIToolbar* toolbar, UInt32 attributes, UInt32 iconCreator, UInt32 iconType,
                            const Str255& label, UInt32 command, Boolean isDefault) {
   if (toolbar == nullptr) return;
-  auto* info = new ToolbarIconViewInfo{iconCreator, iconType, label, command};  // lives as long as the toolbar
+  auto* info = new ToolbarIconViewInfo{iconCreator, iconType, label, command};
   toolbar->AppendView(attributes, toolbar->GetIdentifierFromCommandID(command), ConstructToolbarIconView, info,
                       isDefault);
+  // The record lives as long as the toolbar, which frees it.
+  const CFIndex count = toolbar->Items != nullptr ? CFArrayGetCount(toolbar->Items) : 0;
+  if (count > 0) {
+    auto* r = static_cast<ToolbarItemRecord*>(const_cast<void*>(CFArrayGetValueAtIndex(toolbar->Items, count - 1)));
+    if (r->Context == info) {
+      r->ReleaseContext = [](void* context) { delete static_cast<ToolbarIconViewInfo*>(context); };
+      return;
+    }
+  }
+  delete info;
 }

@@ -404,7 +404,13 @@ void THIToolbar::CreateItem(CFStringRef identifier, HIToolbarItemRef& item) {
 }
 
 void THIToolbar::Release() {
-  if (Items != nullptr) CFRelease(Items);
+  if (Items != nullptr) {
+    for (CFIndex i = 0; i < CFArrayGetCount(Items); ++i) {
+      auto* r = static_cast<ToolbarItemRecord*>(const_cast<void*>(CFArrayGetValueAtIndex(Items, i)));
+      if (r != nullptr && r->ReleaseContext != nullptr && r->Context != nullptr) r->ReleaseContext(r->Context);
+    }
+    CFRelease(Items);
+  }
   Items = nullptr;
   Free();
 }

@@ -26,6 +26,8 @@ struct ToolbarItemRecord {
   Boolean IsDefault = false;
   Boolean IsStandard = false;
   void* Context = nullptr;
+  // Frees a context the toolbar was given to keep (nil: the caller keeps it).
+  void (*ReleaseContext)(void* context) = nullptr;
 };
 
 class THIToolbarItem;

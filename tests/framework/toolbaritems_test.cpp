@@ -135,8 +135,7 @@ class ToolbarItemsTest : public ::testing::Test {
     t->AppendView(0, "com.test.items.plainsearch", ConstructHIToolbarSearchField, nullptr, true);
     t->AppendView(0, kSegmentViewToolbarItemClassID, ConstructHIToolbarSegmentView,
                   reinterpret_cast<void*>(&MakeSegments), true);
-    t->AppendView(0, "com.test.items.menuicon", NewMenuIcon, new ToolbarIconViewInfo{'macs', 'APPL', "Run", 'run '},
-                  true);
+    t->AppendView(0, "com.test.items.menuicon", NewMenuIcon, &menuIconInfo, true);
     window->Create("Document", FixtureNib());
     GetWindowToolbar(window->window, &toolbar);
   }
@@ -147,6 +146,7 @@ class ToolbarItemsTest : public ::testing::Test {
   }
   TWindow* window = nullptr;
   HIToolbarRef toolbar = nullptr;
+  ToolbarIconViewInfo menuIconInfo{'macs', 'APPL', "Run", 'run '};
 };
 
 TEST_F(ToolbarItemsTest, IconItemTakesItsRecordAndSizesByDisplaySize) {
