@@ -1,0 +1,3 @@
+#include "ApplicationResources.h"
+
+ApplicationResourceInfo* AppResources = nullptr;
