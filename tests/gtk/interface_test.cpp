@@ -247,6 +247,24 @@ TEST_F(InterfaceScreenTest, TheFindWindowWithItsFullPane) {
   Pump();
 }
 
+TEST_F(InterfaceScreenTest, TheBatchFindWindowListsResultsUnderItsFields) {
+  auto* window = new TWindow();
+  window->Create("Batch Find Window", find_);
+  ASSERT_NE(window->window, nullptr);
+  auto* pane = new TPane();
+  pane->Create("Find Pane (Batch)", find_);
+  pane->Attach(window->window);
+  if (HIViewRef field = Find(pane->paneView, 'FIND', 128)) HIViewSetText(field, CFSTR("catalogue_connect"));
+  if (HIViewRef status = Find(pane->paneView, 'STAT', 128)) HIViewSetText(status, CFSTR("Found 3 matches in 2 files."));
+  WindowRef w = ShowAndWait(window);
+  // The replace field is read with the options but never offered.
+  EXPECT_FALSE(HIViewIsVisible(Find(pane->paneView, 'REPL', 128)));
+  EXPECT_FALSE(HIViewIsVisible(Find(pane->paneView, 'PROG', 128)));
+  EXPECT_TRUE(Screenshot(w, "interface-batch-find.png").varied);
+  DisposeWindow(w);
+  Pump();
+}
+
 TEST_F(InterfaceScreenTest, TheAboutWindowSaysWhatTheProgramIs) {
   auto* window = new TWindow();
   window->Create("About", main_);
