@@ -299,7 +299,8 @@ void OpenReviewFilesDialog(TWindow* owner, UInt32 action, CFArrayRef documents, 
     return;
   }
   auto* review = new TReviewFilesWindow();
-  review->action = action;
+  // A sender that names no action (the close command) means a plain close.
+  review->action = action == kReviewActionQuit || action == kReviewActionCloseEvent ? action : kReviewActionNone;
   review->owner = owner;
   review->ownerWindow = owner->window;
   review->reviewDocuments = documents;

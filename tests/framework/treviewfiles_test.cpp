@@ -212,26 +212,40 @@ TEST_F(TReviewFilesTest, ASaveThatFailsKeepsItsRowAndTheSheet) {
 }
 
 TEST_F(TReviewFilesTest, DontSaveClosesUnsavedAndCancelKeepsEverything) {
+  enum How { kCloseEvent, kCloseCommand, kQuit };
   struct Case {
     UInt32 command;
-    bool quitting;
+    How how;
+    UInt32 action;
     bool windowCloses;
   };
-  for (const Case& c : {Case{kHICommandReviewDontSave, false, true}, Case{kHICommandReviewCancel, false, false},
-                        Case{kHICommandReviewCancel, true, false}}) {
-    SCOPED_TRACE(FourCC(c.command) + (c.quitting ? " quitting" : ""));
+  const Case cases[] = {{kHICommandReviewDontSave, kCloseEvent, kReviewActionCloseEvent, true},
+                        // The close command goes on too once the review is over.
+                        {kHICommandReviewDontSave, kCloseCommand, kReviewActionNone, true},
+                        {kHICommandReviewCancel, kCloseEvent, kReviewActionCloseEvent, false},
+                        {kHICommandReviewCancel, kQuit, kReviewActionQuit, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(FourCC(c.command) + " " + std::to_string(c.how));
     gLog.clear();
     TOwnerWindow* w = Window("site", {"a.php", "b.php"});
     WindowRef window = w->window;
-    if (c.quitting) {
+    if (c.how == kQuit) {
       EXPECT_EQ(noErr, app->HandleQuitCommand());  // the review takes the quit over
       EXPECT_TRUE(ApplicationQuitting);
+    } else if (c.how == kCloseCommand) {
+      // The active document is clean: the close asks about the others.
+      auto* clean = new TLoggedDocument();
+      clean->CreateEmpty();
+      clean->name = "clean";
+      w->AppendDocument(clean);
+      w->documents->SetActive(clean);
+      SendHICommand(GetWindowEventTarget(window), kHICommandTWindowClose);
     } else {
       Close(w);
     }
     TReviewFilesWindow* sheet = Sheet();
     ASSERT_NE(nullptr, sheet);
-    EXPECT_EQ(c.quitting ? kReviewActionQuit : kReviewActionCloseEvent, sheet->action);
+    EXPECT_EQ(c.action, sheet->action);
     Command(sheet, c.command);
     EXPECT_EQ(nullptr, Sheet());
     EXPECT_EQ(c.windowCloses, GetWindowObject(window) == nullptr);
