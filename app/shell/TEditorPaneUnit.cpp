@@ -235,9 +235,17 @@ void TEditorPane::Create(const Str63& name, IBNibRef nib) {
 }
 
 void TEditorPane::Release() {
-  if (TFind* find = WindowFind(); find != nullptr && find->drawing == findDrawing) find->SetDrawing(nullptr);
+  // The owner may be gone already (a closing window): the window is found
+  // from the one the pane went into, and only while its object lives.
+  TWindow* window = destination != nullptr && IsValidWindowPtr(destination) ? GetWindowObject(destination) : nullptr;
+  void* value = nullptr;
+  if (window != nullptr) window->GetProperty(kFindObjectTag, value);
+  if (auto* find = static_cast<TFind*>(value); find != nullptr && find->drawing == findDrawing)
+    find->SetDrawing(nullptr);
   if (findDrawing != nullptr) findDrawing->Release();
   findDrawing = nullptr;
+  if (errorPane != nullptr) errorPane->Release();
+  errorPane = nullptr;
   TDocumentPane::Release();
 }
 
@@ -267,9 +275,12 @@ void TEditorPane::RunScript(SInt16 mode) {
     return;
   }
   if (process != nullptr && process->Running()) process->Terminate();
+  // A pane made by an earlier run whose errors never showed is that run's.
+  if (lower == nullptr) lower = errorPane;
   if (lower == nullptr) {
     lower = CreateErrorPane();
     if (lower == nullptr) return;
+    errorPane = lower;
   }
   if (split != nullptr) {
     if (kDevelopmentFeatureInlineErrors) {
@@ -390,7 +401,7 @@ Boolean TEditorPane::SupportsFTP(FTPServerInfoPtr server) {
   return found;
 }
 
-Boolean TEditorPane::SupportsPreview() { return document != nullptr && FSValidFSRef(document->file); }
+Boolean TEditorPane::SupportsPreview() { return document != nullptr && FSRefExists(document->file); }
 
 Boolean TEditorPane::IsFindAvailable() { return overlay == nullptr; }
 
@@ -518,6 +529,7 @@ void ScriptProcessNotification(SInt16 code, TScript* script, void* data) {
         pane->RestoreSplitView();
         pane->split->SetPane(kEditorPaneLowerSide, script->pane);
         pane->split->SetVisible(0);
+        if (pane->errorPane == script->pane) pane->errorPane = nullptr;
       }
       break;
   }
