@@ -249,13 +249,18 @@ void TEditorPane::Release() {
   TDocumentPane::Release();
 }
 
+void TEditorPane::Detach() {
+  if (TFind* find = WindowFind(); find != nullptr && find->drawing == findDrawing) find->SetDrawing(nullptr);
+  TDocumentPane::Detach();
+}
+
 void TEditorPane::SelectViewObject() {
   TDocumentPane::SelectViewObject();
-  if (auto* pane = dynamic_cast<TFindPane*>(LowerPane()))
-    if (TFind* find = WindowFind()) {
-      find->SetController(pane);
-      find->SetDrawing(findDrawing);
-    }
+  if (TFind* find = WindowFind()) {
+    if (auto* pane = dynamic_cast<TFindPane*>(LowerPane())) find->SetController(pane);
+    // The results of a find all are drawn over the editor shown now.
+    find->SetDrawing(findDrawing);
+  }
   if (editor != nullptr) editor->SelectViewObject();
 }
 

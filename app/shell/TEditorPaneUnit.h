@@ -126,6 +126,8 @@ class TEditorPane : public TDocumentPane {
   void Create(const Str63& name, IBNibRef nib) override;
   void Release() override;
   void SelectViewObject() override;
+  // The window's find object no longer draws over a pane that leaves.
+  void Detach() override;
 
   // Slot order (the toolbar variant of another interface is never built).
   virtual void RunScript(SInt16 mode);

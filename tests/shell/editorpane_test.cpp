@@ -395,6 +395,10 @@ TEST_F(EditorPaneTest, ClosingTheActivePaneRemovesTheLowerPaneOrTheOverlay) {
   EXPECT_EQ(pane->CloseActivePane(), eventNotHandledErr);
   EXPECT_EQ(pane->LowerPane(), nullptr);
   EXPECT_EQ(find->controller, nullptr);
+  EXPECT_EQ(find->drawing, nullptr);
+  // Selected again, the editor's drawing shows the results of a find all.
+  pane->SelectViewObject();
+  EXPECT_EQ(find->drawing, pane->findDrawing);
 
   pane->PrintTerminal("Macro", CFSTR("output line"));
   auto* terminal = dynamic_cast<TTerminalPane*>(pane->LowerPane());
@@ -419,6 +423,13 @@ TEST_F(EditorPaneTest, ClosingTheActivePaneRemovesTheLowerPaneOrTheOverlay) {
   EXPECT_TRUE(pane->IsFindAvailable());
   EXPECT_EQ(TWindowGetPane(window->window), pane);
   EXPECT_EQ(HIViewGetSuperview(pane->paneView), HIViewGetRoot(window->window));
+
+  // A pane that closes leaves the find object nothing of its own.
+  pane->SearchDocument();
+  ASSERT_EQ(find->drawing, pane->findDrawing);
+  pane->Close();
+  EXPECT_EQ(find->drawing, nullptr);
+  EXPECT_EQ(find->controller, nullptr);
 }
 
 // --- What the pane supports ---------------------------------------------------
