@@ -183,7 +183,8 @@ void TEditorPane::Create(const Str63& name, IBNibRef nib) {
 
   if (AppPrefs != nullptr) {
     editor->SetCodeCompletionDelay(EditorPaneCompletionDelay(AppPrefs->GetStringValue("GeneralSymbolCompletionDelay")));
-    editor->SetTabWidth(SInt16(std::atoi(std::string(AppPrefs->GetStringValue("StylesTabWidth").view()).c_str())));
+    const int tabWidth = std::atoi(std::string(AppPrefs->GetStringValue("StylesTabWidth").view()).c_str());
+    if (tabWidth > 0) editor->SetTabWidth(SInt16(tabWidth));
   }
   // The theme: stored under its name, as a big-endian record.
   Boolean themed = false;
@@ -205,9 +206,13 @@ void TEditorPane::Create(const Str63& name, IBNibRef nib) {
 
   if (FTPDocument && document != nullptr)
     SetAppearance(document->name, LoadPNGImage("Network_16x16.png", "Images/Application Images"), kCGImageType);
-  if (windowRef != nullptr)
-    if (HIViewRef placard = HIViewFind(kEditorPanePlacardID, kEditorPanePlacardSignature, windowRef))
-      HICustomButtonCreate(3, placard);
+  // The placard lies in the editor's own interface window (or the window's).
+  HIViewRef placard = editor->nibWindow != nullptr
+                          ? HIViewFind(kEditorPanePlacardID, kEditorPanePlacardSignature, editor->nibWindow)
+                          : nullptr;
+  if (placard == nullptr && windowRef != nullptr)
+    placard = HIViewFind(kEditorPanePlacardID, kEditorPanePlacardSignature, windowRef);
+  if (placard != nullptr) HICustomButtonCreate(3, placard);
   if (document != nullptr) document->SetOwner(this);
 
   split = new TSplitView();
