@@ -11,6 +11,8 @@
 // that need them are shown disabled and do nothing.
 #pragma once
 
+#include <optional>
+
 #include "ApplicationFramework.h"
 #include "CFDictionary.h"
 #include "CFString.h"
@@ -155,19 +157,20 @@ struct EditorPaneState {
   Boolean hasLowerPane = false;
   Boolean projectServer = false;    // the project's "ProjectServer" names a record
   Boolean fileExists = false;       // the document's file is saved
+  // Units built later are there: the preview, the file information window.
+  Boolean previewUnit = false;
+  Boolean fileInfoUnit = false;
 };
 // Menu status of a command: true and enabled set when the rules decide it.
 Boolean EditorCommandStatus(UInt32 command, const EditorPaneState& pane, Boolean& enabled);
 // Project-menu status (menu 132).
 Boolean EditorProjectMenuStatus(UInt32 command, Boolean hasProject, Boolean browserSelection);
 
-// What the toolbar shows for a pane state; each entry true is enabled.
+// What the toolbar shows for a pane state: each decided item enabled or
+// not; items left undecided keep their look.
 struct EditorToolbarState {
-  Boolean changed = false;  // false: leave the toolbar as it is
-  Boolean run = false, preview = false, upload = false, search = false, find = false;
-  Boolean info = false, compile = false;
-  Boolean ftpSegment = false;
-  Boolean setFTPSegment = false;  // the FTP segment is decided (windows with a project)
+  std::optional<bool> run, preview, upload, search, find, info, compile, ftpSegment;
+  Boolean redraw = false;
   bool operator==(const EditorToolbarState&) const = default;
 };
 // windowProject: the window has a project; projectFTP: that project
@@ -249,6 +252,8 @@ class TEditorWindow : public TEditorWindowAbstract {
   void UpdateToolbarStatus() override;
   Boolean CompareDocumentRoot(const FSRef& file) override;
   SInt32 HandleEvent(EventRef event) override;
+  // The window has closed: the project's macros go with it.
+  void Closed() override;
 
   // The pane the tab pane shows (or the single pane): an editor or a preview.
   TPane* ActivePane();
@@ -256,6 +261,9 @@ class TEditorWindow : public TEditorWindowAbstract {
   Boolean UsesTabs();
   // The state the status rules read, for the pane.
   EditorPaneState PaneState(TPane* pane);
+
+ private:
+  void ProjectMacrosEvent(UInt32 kind);
 };
 
 // Entry points; project names a project bundle or is nil.
