@@ -106,6 +106,8 @@ TFindPane* ActiveFindWindowPane();
 typedef TWindow* (*FindFrontEditorWindowProc)();
 void FindPaneSetFrontEditorWindow(FindFrontEditorWindowProc proc);
 TWindow* FindFrontEditorWindow();
+// The object of the frontmost visible window of the kind, nil when none.
+TWindow* FrontWindowObjectOfKind(SInt16 kind);
 // A window's find object: its 'QURY' window property (nil without one).
 TFind* FindObjectOfWindow(TWindow* window);
 

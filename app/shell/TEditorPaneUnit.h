@@ -24,6 +24,7 @@
 class TQVEditor;
 class TSplitView;
 class TProject;
+class TFileSystem;
 class TFindQueryDrawing;
 class TFind;
 class TWindow;
@@ -89,6 +90,9 @@ struct EditorPaneHooks {
   // The project's file information for a file name ("FileInfoArguments",
   // "FileInfoServer", ...): a new dictionary, or nil.
   CFDictionaryRef (*CopyFileInfo)(TProject* project, const Str63& fileName);
+  // The project's symbol index, which its editors use instead of the
+  // application's.
+  TFileSystem* (*ProjectFileSystem)(TProject* project);
   // The owning window shows its project inside (the integrated variant).
   Boolean (*IsIntegratedProjectWindow)(TWindow* window);
   // The window refreshes its side pane after an overlay closed.
