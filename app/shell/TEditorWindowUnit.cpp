@@ -241,6 +241,28 @@ void TEditorWindow::Close(SInt32& status) {
 }
 
 void TEditorWindow::Release() {
+  // The panes end with the window's views, after this object: none may
+  // lead back to it then.
+  auto letGo = [this](TPane* pane) {
+    if (pane != nullptr && pane->owner == this) pane->owner = nullptr;
+  };
+  if (Tabs != nullptr && Tabs->tabs != nullptr) {
+    if (ControlRef bar = Tabs->tabs->TabView) {
+      const SInt16 count = TabViewGetCount(bar);
+      for (SInt16 i = 1; i <= count; ++i) {
+        SInt16 kind = 0;
+        void* context = TabViewGetContext(bar, i, kTabViewActive, kind);
+        if (TTabPaneIsLive(context)) letGo(static_cast<TTabPane*>(context));
+      }
+    }
+    Tabs->tabs->SetController(nullptr);
+  }
+  letGo(Tabs);
+  letGo(SinglePane);
+  if (documents != nullptr)
+    for (SInt16 i = 0; i < documents->GetCount(); ++i)
+      if (auto* document = static_cast<TDocument*>(const_cast<void*>(CFArrayGetValueAtIndex(documents->documents, i))))
+        letGo(dynamic_cast<TPane*>(document->owner));
   if (Find != nullptr) {
     Find->Release();
     Find = nullptr;

@@ -201,7 +201,9 @@ struct EditorWindowHooks {
   void (*CloseWindow)(TProject* project, TEditorWindowAbstract* window);
   // The editor's documents; nil makes a plain source document.
   TSourceDocument* (*MakeDocument)(TProject* project);
-  // Preview panes.
+  // Preview panes: a pane (made, or the owner's own reused) that shows the
+  // document, loaded with the address; nil leaves the document to the
+  // window, which releases it.
   TDocumentPane* (*MakePreviewPane)(TEditorWindowAbstract* window, TDocument* document, const Str255& url,
                                     TDocumentPane* owner);
   Boolean (*IsPreviewPane)(TPane* pane);
