@@ -7,6 +7,7 @@
 #include "EditorUtilities.h"
 #include "HIViewButtons.h"
 #include "PascalCarbonCommon.h"
+#include "TCodeSenseLibraryUnit.h"
 #include "TEditorPaneUnit.h"
 #include "TEditorWindowUnit.h"
 #include "TFindPaneUnit.h"
@@ -499,7 +500,7 @@ CFStringRef MacroOutput(EventRef event, Str255& name) {
   if (event == nullptr) return nullptr;
   GetEventParameter(event, kEventParamMacroText, typeCFStringRef, nullptr, sizeof text, nullptr, &text);
   UInt8 title[256] = {0};
-  if (GetEventParameter(event, kEventParamMacroName, typeChar, nullptr, sizeof title, nullptr, title) == noErr)
+  if (GetEventParameter(event, kEventParamMacroName, typeMacroTitle, nullptr, sizeof title, nullptr, title) == noErr)
     name = Str255::FromPascal(title);
   return text;
 }
