@@ -258,7 +258,7 @@ void TEditorWindow::Release() {
     Tabs->tabs->SetController(nullptr);
   }
   letGo(Tabs);
-  letGo(SinglePane);
+  if (TTabPaneIsLive(SinglePane)) letGo(SinglePane);
   if (documents != nullptr)
     for (SInt16 i = 0; i < documents->GetCount(); ++i)
       if (auto* document = static_cast<TDocument*>(const_cast<void*>(CFArrayGetValueAtIndex(documents->documents, i))))
@@ -344,6 +344,8 @@ void TEditorWindow::AttachPane(TEditorPane* pane) {
     if (documents != nullptr) documents->SetActive(document);
     SetDocument(document);
   }
+  // No tab selection will tell the toolbar about the new pane.
+  UpdateToolbarStatus();
 }
 
 void TEditorWindow::NewURL(const Str255& url, TDocumentPane* owner) {
@@ -388,6 +390,12 @@ TPane* TEditorWindow::ActivePane() {
 TEditorPane* TEditorWindow::GetActiveEditor() { return dynamic_cast<TEditorPane*>(ActivePane()); }
 
 TModePane* TEditorWindow::GetModePane() { return SidePane; }
+
+// A save names an untitled file: what needs a file comes on in the toolbar.
+void TEditorWindow::UpdateModifiedState() {
+  TWindow::UpdateModifiedState();
+  UpdateToolbarStatus();
+}
 
 void TEditorWindow::UpdateSidePane(TDocumentPane* pane) {
   if (Integrated && Project != nullptr && SidePane != nullptr && pane != nullptr &&

@@ -182,6 +182,10 @@ TEST_F(EditorWindowTest, AWindowWithoutTabsShowsOneDocumentAndListsIt) {
   EXPECT_EQ(DocumentNames(window), (std::vector<std::string>{"a.php"}));
   EXPECT_EQ(window->documents->GetActive(), window->SinglePane->document);
   EXPECT_EQ(window->preferenceKey, Str63("Editor.single.a.php"));
+  // The toolbar knows about the pane, though no tab was selected.
+  HIToolbarItemRef find = window->toolbar->GetItemByCommand('FIND');
+  ASSERT_NE(find, nullptr);
+  EXPECT_TRUE(HIToolbarItemIsEnabled(find));
   // Without tabs, 'new ' is the application's (a new window or the dialog).
   SInt32 result = eventNotHandledErr;
   HICommand command{};
