@@ -29,9 +29,14 @@ Str63 FileName(const Str255& path) { return Str63(GetNameOnly(path.str())); }
 
 Ptr CopyRecord(const void* record, Size size) { return NewPtrCopy(record, size); }
 
-// Adds a heap copy of the record as a row and counts one error.
-UInt32 List(TScriptPane* pane, ScriptErrorRows& rows, const void* record, Size size, UInt32 parent) {
-  const UInt32 item = rows.AddItem(CopyRecord(record, size), parent);
+// Adds a heap copy of the record as a row (under parent, 0: the top level)
+// and counts one error; the row's item ID.
+SInt32 List(TScriptPane* pane, TBrowser* browser, const void* record, Size size, SInt32 parent) {
+  SInt32 item = 0;
+  if (browser != nullptr) {
+    Ptr copy = CopyRecord(record, size);
+    if (copy != nullptr) item = browser->NewItem(copy, SInt32(size), kScriptErrorDataType, parent);
+  }
   if (pane->script != nullptr) pane->script->IncrementErrorCount();
   return item;
 }
@@ -43,11 +48,6 @@ void Block(TScriptPane* pane) {
 
 SInt16 RunMode(TScriptPane* pane) { return pane->script != nullptr ? pane->script->runMode : 0; }
 
-TScriptPane* MakePane(TScriptPane* pane, const char* nibName, TScript* script) {
-  pane->Create(nibName, ApplicationNib);
-  script->SetPane(pane);
-  return pane;
-}
 
 }  // namespace
 
@@ -151,12 +151,6 @@ Str255 GetTidyPath() {
 
 // --- Output lines -------------------------------------------------------------------------
 
-void TPHPPane::Create(const Str63& name, IBNibRef nib) {
-  TScriptPane::Create(name, nib);
-  SetClassString("TPHPPane");
-  title = "0 ";
-}
-
 void TPHPPane::HandleSingleLine(const Str255& line) {
   if (RunMode(this) != kScriptModeCheckSyntax) return;
   static const char kNoErrors[] = "No syntax errors detected";
@@ -169,17 +163,17 @@ void TPHPPane::HandleSingleLine(const Str255& line) {
   const std::string before = text.substr(0, colon);
   if (colon == std::string::npos || (before != "Parse error" && before != "PHP Parse error")) return;
   const size_t blank = text.find_last_of(' ');
-  DisplayError(line, SInt16(Number(blank == std::string::npos ? line : Str255(text.substr(blank + 1)))));
+  const SInt32 number = Number(blank == std::string::npos ? line : Str255(text.substr(blank + 1)));
+  DisplayError(line, SInt16(number));
   Block(this);
-}
-
-void TPHPPane::Finished() { errors.SelectRow(0); }
-void TPHPPane::Clear() { errors.RemoveAll(); }
-
-void TPERLPane::Create(const Str63& name, IBNibRef nib) {
-  TScriptPane::Create(name, nib);
-  SetClassString("TPERLPane");
-  title = "PERL";
+  // The check's error is listed too, as the log would list it.
+  RegexSubExpressions groups;
+  Str255 message = line, file = script != nullptr ? script->path : Str255();
+  if (RegEx("Parse error: +(.*) in (.*) on line ([0-9]+)", text, groups)) {
+    message = groups[1];
+    file = groups[2];
+  }
+  AddCheckError(message, file, number);
 }
 
 void TPERLPane::HandleSingleLine(const Str255& line) {
@@ -205,18 +199,10 @@ void TPERLPane::HandleSingleLine(const Str255& line) {
   if (mode == kScriptModeCheckSyntax) {
     DisplayError(error.message, SInt16(error.line));
     Block(this);
-  } else {
-    List(this, errors, &error, sizeof error, 0);
+    // A check's error is listed too; its verdict of no errors is not.
+    if (error.message == "Syntax OK") return;
   }
-}
-
-void TPERLPane::Finished() { errors.SelectRow(0); }
-void TPERLPane::Clear() { errors.RemoveAll(); }
-
-void TRubyPane::Create(const Str63& name, IBNibRef nib) {
-  TScriptPane::Create(name, nib);
-  SetClassString("TRubyPane");
-  title = "Ruby";
+  List(this, browser, &error, sizeof error, 0);
 }
 
 void TRubyPane::HandleSingleLine(const Str255& line) {
@@ -226,6 +212,13 @@ void TRubyPane::HandleSingleLine(const Str255& line) {
     if (RegEx("(.*):([0-9]+): syntax error", text, groups)) {
       DisplayError("syntax error", SInt16(Number(groups[2])));
       Block(this);
+      // A check's error is listed too, with the interpreter's words.
+      RubyError error{};
+      error.line = Number(groups[2]);
+      error.file = FileName(groups[1]);
+      error.message = "syntax error";
+      if (RegEx("(.*):([0-9]+): syntax error, (.*)", text, groups)) error.message = groups[3];
+      currentItem = List(this, browser, &error, sizeof error, 0);
       return;
     }
     if (text == "Syntax OK") {
@@ -240,31 +233,18 @@ void TRubyPane::HandleSingleLine(const Str255& line) {
     error.message = groups[4];
     error.line = Number(groups[2]);
     error.file = FileName(groups[1]);
-    currentItem = List(this, errors, &error, sizeof error, 0);
+    currentItem = List(this, browser, &error, sizeof error, 0);
   } else if (RegEx("(.*):([0-9]+): syntax error, (.*)", text, groups)) {
     error.message = groups[3];
     error.line = Number(groups[2]);
     error.file = FileName(groups[1]);
-    currentItem = List(this, errors, &error, sizeof error, 0);
+    currentItem = List(this, browser, &error, sizeof error, 0);
   } else if (currentItem != 0 && RegEx("[[:space:]]+from (.*):([0-9]+):in [`'](.*)'", text, groups)) {
     error.method = groups[3];
     error.line = Number(groups[2]);
     error.file = FileName(groups[1]);
-    List(this, errors, &error, sizeof error, currentItem);
+    List(this, browser, &error, sizeof error, currentItem);
   }
-}
-
-void TRubyPane::Finished() { errors.SelectRow(0); }
-
-void TRubyPane::Clear() {
-  errors.RemoveAll();
-  currentItem = 0;
-}
-
-void THTMLPane::Create(const Str63& name, IBNibRef nib) {
-  TScriptPane::Create(name, nib);
-  SetClassString("THTMLPane");
-  title = "HTML";
 }
 
 void THTMLPane::HandleSingleLine(const Str255& line) {
@@ -292,8 +272,3 @@ TScript* CreatePHPScript() { return new TPHPScript(); }
 TScript* CreatePERLScript() { return new TPERLScript(); }
 TScript* CreateRubyScript() { return new TRubyScript(); }
 TScript* CreateHTMLScript() { return new THTMLScript(); }
-
-TScriptPane* CreatePHPPane() { return MakePane(new TPHPPane(), "Error Pane (PHP)", CreatePHPScript()); }
-TScriptPane* CreatePERLPane() { return MakePane(new TPERLPane(), "Error Pane (PERL)", CreatePERLScript()); }
-TScriptPane* CreateRubyPane() { return MakePane(new TRubyPane(), "Error Pane (Ruby)", CreateRubyScript()); }
-TScriptPane* CreateHTMLPane() { return MakePane(new THTMLPane(), "Error Pane (HTML)", CreateHTMLScript()); }

@@ -21,6 +21,7 @@
 #include "TWindowUnit.h"
 #include "UnixCommon.h"
 #include "fenwicket/Fenwicket.h"
+#include "plinthora/Plinthora.h"
 
 const char kScriptNoOutputMessage[] = "No output was generated from running the script.";
 
@@ -327,6 +328,10 @@ void TScriptProcess::Terminated(Boolean, SInt16) {
     case kScriptModePreview:
       if (preview) Notify(s, kScriptProcessPreview);
       break;
+    case kScriptModeCheckSyntax:
+      // The check's errors are listed in the pane, which comes up for them.
+      if (s->errorCount > 0) Notify(s, kScriptProcessErrors);
+      break;
     default:
       break;
   }
@@ -548,8 +553,8 @@ void TScriptPane::DisplayError(const Str255& message, SInt16 line) {
 }
 
 void TScriptPane::SetTitle(const Str255& inTitle) {
-  // Item 1 of the pane's toolbar shows it once pane toolbars are built.
   title = inTitle;
+  if (toolbar != nullptr) ToolbarSetItemText(toolbar, 1, title);
 }
 
 void TScriptPane::ProcessCommand(const HICommand&, EventRef, SInt32& result) { result = eventNotHandledErr; }

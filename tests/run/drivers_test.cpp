@@ -133,6 +133,7 @@ struct Reading {
   Noting<Pane>* pane = new Noting<Pane>();
   TScript* script;
   Reading(TScript* made, SInt16 mode) : script(made) {
+    CreateFromShippedNib(pane);
     script->SetPane(pane);
     script->runMode = mode;
   }
@@ -144,13 +145,13 @@ struct Reading {
   }
 };
 
-std::string PerlRow(const ScriptErrorRows::Row& row) {
-  auto* e = reinterpret_cast<PerlError*>(row.record);
+std::string PerlRow(const ErrorRow& row) {
+  auto* e = static_cast<PerlError*>(row.data);
   return e->message.str() + " | " + e->file.str() + " | " + std::to_string(e->line);
 }
 
-std::string RubyRow(const ScriptErrorRows::Row& row) {
-  auto* e = reinterpret_cast<RubyError*>(row.record);
+std::string RubyRow(const ErrorRow& row) {
+  auto* e = static_cast<RubyError*>(row.data);
   return std::to_string(row.parent) + " " + e->method.str() + " | " + e->message.str() + " | " + e->file.str() +
          " | " + std::to_string(e->line);
 }
@@ -167,7 +168,7 @@ TEST_F(DriversTest, PerlLines) {
       {4, {"/a/x.pl syntax OK"}, {"Syntax OK @0"}, {}, true},
       {1, {"/a/x.pl syntax OK"}, {}, {}, false},
       {4, {"syntax error at /a/x.pl line 3, near \"= ;\"", "/a/x.pl had compilation errors.", "syntax OK"},
-       {"Syntax Error near \"= ;\" @3"}, {}, true},
+       {"Syntax Error near \"= ;\" @3"}, {"Syntax Error near \"= ;\" | x.pl | 3"}, true},
       {1,
        {"Undefined subroutine &main::nothere called at /home/u/lib/y.pl line 12.", "plain output",
         "syntax error at /a/x.pl line 3, near \"= ;\""},
@@ -182,7 +183,7 @@ TEST_F(DriversTest, PerlLines) {
     r.Feed(c.lines);
     EXPECT_EQ(r.pane->shown, c.shown);
     std::vector<std::string> rows;
-    for (const auto& row : r.pane->errors.rows) rows.push_back(PerlRow(row));
+    for (const auto& row : RowsOf(r.pane->browser)) rows.push_back(PerlRow(row));
     EXPECT_EQ(rows, c.rows);
     EXPECT_EQ(r.script->errorCount, SInt16(c.rows.size()));
     EXPECT_EQ(bool(r.script->blocking), c.blocked);
@@ -198,7 +199,8 @@ TEST_F(DriversTest, RubyLines) {
     bool blocked;
   };
   const std::vector<Case> cases = {
-      {4, {"x.rb:10: syntax error, unexpected end-of-input", "x.rb:11: syntax error"}, {"syntax error @10"}, {}, true},
+      {4, {"x.rb:10: syntax error, unexpected end-of-input", "x.rb:11: syntax error"}, {"syntax error @10"},
+       {"0  | unexpected end-of-input | x.rb | 10"}, true},
       {4, {"Syntax OK"}, {"Syntax OK @0"}, {}, true},
       {1, {"\tfrom r.rb:4:in `<main>'"}, {}, {}, false},
       {2,
@@ -215,7 +217,7 @@ TEST_F(DriversTest, RubyLines) {
     r.Feed(c.lines);
     EXPECT_EQ(r.pane->shown, c.shown);
     std::vector<std::string> rows;
-    for (const auto& row : r.pane->errors.rows) rows.push_back(RubyRow(row));
+    for (const auto& row : RowsOf(r.pane->browser)) rows.push_back(RubyRow(row));
     EXPECT_EQ(rows, c.rows);
     EXPECT_EQ(bool(r.script->blocking), c.blocked);
   }
@@ -227,15 +229,16 @@ TEST_F(DriversTest, PHPLinesCountOnlyInASyntaxCheck) {
     std::vector<std::string> lines;
     std::vector<std::string> shown;
     bool blocked;
+    std::string row;  // icon type, text, file, line of the listed error
   };
   const std::string parse = "Parse error: syntax error, unexpected T_STRING in /a/x.php on line 12";
   const std::string cli = "PHP Parse error:  syntax error, unexpected token \"echo\" in /a/x.php on line 3";
   const std::vector<Case> cases = {
-      {4, {parse, cli}, {parse + " @12"}, true},
-      {4, {cli}, {cli + " @3"}, true},
-      {4, {"No syntax errors detected in /a/x.php"}, {"No syntax errors detected @0"}, false},
-      {4, {"Warning: Parse error here"}, {}, false},
-      {1, {parse}, {}, false},
+      {4, {parse, cli}, {parse + " @12"}, true, "ERRf syntax error, unexpected T_STRING | /a/x.php | 12"},
+      {4, {cli}, {cli + " @3"}, true, "ERRf syntax error, unexpected token \"echo\" | /a/x.php | 3"},
+      {4, {"No syntax errors detected in /a/x.php"}, {"No syntax errors detected @0"}, false, ""},
+      {4, {"Warning: Parse error here"}, {}, false, ""},
+      {1, {parse}, {}, false, ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.lines.front());
@@ -243,7 +246,16 @@ TEST_F(DriversTest, PHPLinesCountOnlyInASyntaxCheck) {
     r.Feed(c.lines);
     EXPECT_EQ(r.pane->shown, c.shown);
     EXPECT_EQ(bool(r.script->blocking), c.blocked);
-    EXPECT_TRUE(r.pane->errors.rows.empty());
+    std::string row;
+    if (void* data = r.pane->browser->RowData(0)) {
+      const ErrorRowDisplay display = r.pane->browser->ItemDisplay(data);
+      CFTreeRef node = CFTreeGetFirstChild(r.pane->log);
+      row = FourCC(display.type) + " " + display.text.str() + " | " + GetErrorFieldValue(node, "file").str() + " | " +
+            GetErrorFieldValue(node, "line").str();
+    }
+    EXPECT_EQ(row, c.row);
+    EXPECT_EQ(r.script->errorCount, c.row.empty() ? 0 : 1);
+    EXPECT_EQ(r.pane->title.str(), c.row.empty() ? "0 " : "1 ");
   }
 }
 
