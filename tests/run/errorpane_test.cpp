@@ -77,6 +77,24 @@ class ErrorPaneTest : public ::testing::Test {
   RunRecorder recorder;
 };
 
+// The open-document commands that reach the application.
+struct OpenCommands {
+  std::vector<ApplicationOpenCommandOptions> sent;
+  EventHandlerRef handler = nullptr;
+  OpenCommands() {
+    static const EventTypeSpec kTypes[] = {{kEventClassCommand, kEventCommandProcess}};
+    InstallEventHandler(GetApplicationEventTarget(), Handle, 1, kTypes, this, &handler);
+  }
+  ~OpenCommands() { RemoveEventHandler(handler); }
+  static OSStatus Handle(EventHandlerCallRef, EventRef event, void* data) {
+    ApplicationOpenCommandOptions options{};
+    if (GetEventParameter(event, kEventParamOpenOptions, typeVoidPtr, nullptr, sizeof options, nullptr, &options) ==
+        noErr)
+      static_cast<OpenCommands*>(data)->sent.push_back(options);
+    return noErr;
+  }
+};
+
 // Chooses the row as a click does, even when it is selected already.
 void ChooseRow(TBrowser* browser, SInt16 row) {
   SetDataBrowserSelectedItems(browser->VIEW, 0, nullptr, kDataBrowserItemsAssign);
@@ -187,6 +205,14 @@ TEST_F(ErrorPaneTest, ThePHPLogBecomesRowsWithIconsAndItsWindowsFitTheirRows) {
   EXPECT_EQ(SelectedText(), "echo $a;") << "the error's own line in the source";
   ChooseRow(stack, 0);
   EXPECT_EQ(SelectedText(), "function show($n) {}") << "a stack entry's line";
+
+  // An error in another file opens that file at its line.
+  OpenCommands opened;
+  ChooseRow(php->browser, 1);
+  ASSERT_EQ(opened.sent.size(), 1u);
+  EXPECT_EQ(opened.sent[0].fileName.str(), "other.php");
+  EXPECT_EQ(opened.sent[0].defaultLine, 9);
+  EXPECT_EQ(SelectedText(), "function show($n) {}") << "the source keeps its selection";
 
   // Heights: 16 a row between 144 and 384.
   for (auto [rows, height] : {std::pair{0u, 144}, {3u, 144}, {9u, 144}, {10u, 160}, {24u, 384}, {40u, 384}})
