@@ -40,6 +40,33 @@ IconRef Icon(OSType creator, OSType type) {
   return icon;
 }
 
+// The panes' icons from the bundle's own pictures, for every type the
+// application has not registered itself.
+void RegisterErrorPaneIcons() {
+  static bool done = false;
+  if (done) return;
+  done = true;
+  const OSType app = ApplicationCreator();
+  const struct {
+    OSType creator, type;
+    const char* file;
+  } icons[] = {
+      {app, kErrorWarningIcon, "Warning.png"},        {app, kErrorNoticeIcon, "Notice.png"},
+      {app, kErrorUserIcon, "User Error.png"},        {app, kErrorFatalIcon, "Fatal Error.png"},
+      {app, kErrorOtherIcon, "Error.png"},            {app, kErrorStackTraceIcon, "Stack Trace.png"},
+      {app, kErrorLocalsIcon, "Locals.png"},          {app, kErrorClassesIcon, "Classes.png"},
+      {app, kErrorClassTreeIcon, "Class Tree.png"},   {kSystemCreator, kErrorFunctionIcon, "Function.png"},
+  };
+  for (const auto& icon : icons) {
+    IconRef known = Icon(icon.creator, icon.type);
+    if (known != nullptr) {
+      ReleaseIconRef(known);
+      continue;
+    }
+    if (IconRef made = RegisterIconRef(icon.creator, icon.type, icon.file, "Images/Error Pane")) ReleaseIconRef(made);
+  }
+}
+
 CFStringRef NewString(const Str255& text) {
   return CFStringCreateWithPascalString(nullptr, text.data(), kCFStringEncodingMacRoman);
 }
@@ -92,6 +119,7 @@ Browser* MakeBrowser(TScriptPane* pane, BrackenrowOptions options) {
 }
 
 TScriptPane* MakePane(TScriptPane* pane, const char* nibName, TScript* script) {
+  RegisterErrorPaneIcons();
   pane->Create(nibName, ApplicationNib);
   script->SetPane(pane);
   return pane;

@@ -194,6 +194,13 @@ TEST_F(ErrorPaneTest, ThePHPLogBecomesRowsWithIconsAndItsWindowsFitTheirRows) {
   EXPECT_EQ(RowText(classes, 0), "sxFU Shape");
   EXPECT_EQ(RowText(classTree, 0), "sxFU Shape");
   EXPECT_EQ(RowText(classes, 1), "<none>");
+  // The rows' icons are registered for the panes when the application has
+  // not done so.
+  for (auto [creator, type] : {std::pair<OSType, OSType>{'QVRL', 'ERRn'}, {'QVRL', 'errS'}, {'macs', 'sxFU'}}) {
+    IconRef icon = nullptr;
+    EXPECT_EQ(GetIconRef(kOnSystemDisk, creator, type, &icon), noErr) << FourCC(type);
+    if (icon != nullptr) ReleaseIconRef(icon);
+  }
 
   // The first error's frame fills the stack trace and the locals.
   ChooseRow(php->browser, 0);

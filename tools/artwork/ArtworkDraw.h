@@ -11,6 +11,9 @@
 using ArtworkAdd = std::function<void(const std::string& folder, const std::string& name, int width, int height,
                                       std::function<void(cairo_t*, int, int)> paint)>;
 
+// The error panes' icons (the kinds of error, the log windows' buttons).
+void ArtworkAddErrorPaneIcons(const ArtworkAdd& add);
+
 // The pieces of the program's own drawn views: the query view stepper, the
 // bottom-bar buttons and the search field button.
 void ArtworkAddViewPieces(const ArtworkAdd& add);

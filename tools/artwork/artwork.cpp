@@ -68,6 +68,7 @@ int main(int argc, char** argv) {
   }
   ArtworkAddViewPieces(Add);
   ArtworkAddLibraryPieces(Add);
+  ArtworkAddErrorPaneIcons(Add);
   const std::filesystem::path root = argv[1];
   int failures = 0;
   for (const Picture& picture : Pictures())
