@@ -67,6 +67,14 @@ void RegisterErrorPaneIcons() {
   }
 }
 
+// A browser goes with its list view; one whose view is still there is let
+// go here.
+template <class Browser>
+void ReleaseBrowser(Browser*& browser) {
+  if (browser != nullptr && TBrowser::IsLive(browser)) browser->Release();
+  browser = nullptr;
+}
+
 CFStringRef NewString(const Str255& text) {
   return CFStringCreateWithPascalString(nullptr, text.data(), kCFStringEncodingMacRoman);
 }
@@ -445,8 +453,7 @@ void TPHPErrorLogWindow::Create(const Str63& name, IBNibRef inNib) {
 }
 
 void TPHPErrorLogWindow::Release() {
-  if (browser != nullptr) browser->Release();
-  browser = nullptr;
+  ReleaseBrowser(browser);
   TWindow::Release();
 }
 
@@ -474,8 +481,7 @@ void TPERLPane::Create(const Str63& name, IBNibRef nib) {
 }
 
 void TPERLPane::Release() {
-  if (browser != nullptr) browser->Release();
-  browser = nullptr;
+  ReleaseBrowser(browser);
   TScriptPane::Release();
 }
 
@@ -496,8 +502,7 @@ void TRubyPane::Create(const Str63& name, IBNibRef nib) {
 }
 
 void TRubyPane::Release() {
-  if (browser != nullptr) browser->Release();
-  browser = nullptr;
+  ReleaseBrowser(browser);
   TScriptPane::Release();
 }
 
@@ -548,8 +553,7 @@ void TPHPPane::Create(const Str63& name, IBNibRef nib) {
 }
 
 void TPHPPane::Release() {
-  if (browser != nullptr) browser->Release();
-  browser = nullptr;
+  ReleaseBrowser(browser);
   for (TPHPErrorLogWindow*& window : logWindows) {
     if (window == nullptr) continue;
     SInt32 status = noErr;

@@ -6,7 +6,7 @@
 
 #include "InterpreterDrivers.h"
 #include "MacHelp.h"
-#include "RunTestSupport.h"
+#include "ErrorPaneTestSupport.h"
 
 bool HelpGetShownTag(std::string* text, Rect* hotRect);
 

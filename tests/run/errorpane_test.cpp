@@ -5,7 +5,7 @@
 // reports through the log.
 #include <gtest/gtest.h>
 
-#include "RunTestSupport.h"
+#include "ErrorPaneTestSupport.h"
 #include "fenwicket/Fenwicket.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include "CFURL.h"
 #include "IBCarbonRuntime.h"
 #include "InterpreterDrivers.h"
-#include "RunTestSupport.h"
+#include "ErrorPaneTestSupport.h"
 #include "TConsoleUnit.h"
 
 namespace {
