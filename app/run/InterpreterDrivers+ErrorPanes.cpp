@@ -56,15 +56,18 @@ void RegisterErrorPaneIcons() {
       {app, kErrorOtherIcon, "Error.png"},            {app, kErrorStackTraceIcon, "Stack Trace.png"},
       {app, kErrorLocalsIcon, "Locals.png"},          {app, kErrorClassesIcon, "Classes.png"},
       {app, kErrorClassTreeIcon, "Class Tree.png"},   {kSystemCreator, kErrorFunctionIcon, "Function.png"},
+      {kSystemCreator, kErrorCloseIcon, "Close.png"},
   };
+  // A type nobody registered answers the generic document's icon.
+  IconRef generic = Icon(kSystemCreator, kGenericDocumentIcon);
   for (const auto& icon : icons) {
     IconRef known = Icon(icon.creator, icon.type);
-    if (known != nullptr) {
-      ReleaseIconRef(known);
-      continue;
-    }
+    const bool registered = known != nullptr && known != generic;
+    if (known != nullptr) ReleaseIconRef(known);
+    if (registered) continue;
     if (IconRef made = RegisterIconRef(icon.creator, icon.type, icon.file, "Images/Error Pane")) ReleaseIconRef(made);
   }
+  if (generic != nullptr) ReleaseIconRef(generic);
 }
 
 // A browser goes with its list view; one whose view is still there is let

@@ -196,11 +196,15 @@ TEST_F(ErrorPaneTest, ThePHPLogBecomesRowsWithIconsAndItsWindowsFitTheirRows) {
   EXPECT_EQ(RowText(classes, 1), "<none>");
   // The rows' icons are registered for the panes when the application has
   // not done so.
+  IconRef generic = nullptr;
+  GetIconRef(kOnSystemDisk, 'macs', kGenericDocumentIcon, &generic);
   for (auto [creator, type] : {std::pair<OSType, OSType>{'QVRL', 'ERRn'}, {'QVRL', 'errS'}, {'macs', 'sxFU'}}) {
     IconRef icon = nullptr;
     EXPECT_EQ(GetIconRef(kOnSystemDisk, creator, type, &icon), noErr) << FourCC(type);
+    EXPECT_NE(icon, generic) << FourCC(type) << " has an image of its own";
     if (icon != nullptr) ReleaseIconRef(icon);
   }
+  if (generic != nullptr) ReleaseIconRef(generic);
 
   // The first error's frame fills the stack trace and the locals.
   ChooseRow(php->browser, 0);

@@ -1,6 +1,6 @@
 // The error panes' icons, as 32-pixel PNG images under Images/Error Pane:
 // the kinds of error a row shows, the buttons of the PHP log's windows, and
-// the function mark of the log's rows. Colour carries the meaning (errors
+// the function mark of the log's rows, and the panes' close button. Colour carries the meaning (errors
 // red, user errors orange, warnings amber, notices blue), muted, with the
 // tool's thin darker borders and white glyphs.
 #include <cairo.h>
@@ -139,7 +139,20 @@ void ClassTree(cairo_t* cr, int s) {
 void Function(cairo_t* cr, int s) {
   RoundedRect(cr, s * 0.12, s * 0.12, s * 0.76, s * 0.76, s * 0.16);
   Body(cr, s * 0.12, s * 0.88, Lighter(kBlue, 0.1));
-  Glyph(cr, "f", s * 0.5, s * 0.5, s * 0.66, true);
+  Glyph(cr, "\xC6\x92", s * 0.5, s * 0.5, s * 0.62, true);  // a hooked f
+}
+
+// The panes' close button: a small grey disc with a cross.
+void Close(cairo_t* cr, int s) {
+  cairo_new_path(cr);
+  cairo_arc(cr, s / 2.0, s / 2.0, s * 0.34, 0, 2 * M_PI);
+  Body(cr, s * 0.16, s * 0.84, {0.62, 0.62, 0.62});
+  cairo_set_source_rgb(cr, 1, 1, 1);
+  cairo_set_line_width(cr, s * 0.09);
+  cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+  cairo_move_to(cr, s * 0.38, s * 0.38), cairo_line_to(cr, s * 0.62, s * 0.62);
+  cairo_move_to(cr, s * 0.62, s * 0.38), cairo_line_to(cr, s * 0.38, s * 0.62);
+  cairo_stroke(cr);
 }
 
 }  // namespace
@@ -157,4 +170,5 @@ void ArtworkAddErrorPaneIcons(const ArtworkAdd& add) {
   add(folder, "Classes.png", kSize, kSize, [](cairo_t* cr, int s, int) { Classes(cr, s); });
   add(folder, "Class Tree.png", kSize, kSize, [](cairo_t* cr, int s, int) { ClassTree(cr, s); });
   add(folder, "Function.png", kSize, kSize, [](cairo_t* cr, int s, int) { Function(cr, s); });
+  add(folder, "Close.png", kSize, kSize, [](cairo_t* cr, int s, int) { Close(cr, s); });
 }
