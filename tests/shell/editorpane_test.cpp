@@ -234,6 +234,8 @@ struct EditorPaneTest : ::testing::Test {
     for (int i = 0; i < 100000 && pane->editor->parser->busy; ++i) HeadlessAdvanceClock(0.001);
   }
   WEReference WE() { return pane->editor->GetWE(); }
+  // Lets the split views' animations run to their end.
+  void Settle() { HeadlessAdvanceClock(2.0); }
 
   // Hooks the recorder between the run and the pane.
   void Record(TScript* script) {
@@ -394,6 +396,7 @@ TEST_F(EditorPaneTest, ClosingTheActivePaneRemovesTheLowerPaneOrTheOverlay) {
   ASSERT_NE(dynamic_cast<TFindPane*>(pane->LowerPane()), nullptr);
   EXPECT_EQ(pane->CloseActivePane(), eventNotHandledErr);
   EXPECT_EQ(pane->LowerPane(), nullptr);
+  Settle();  // the split closes the pane once it has collapsed
   EXPECT_EQ(find->controller, nullptr);
   EXPECT_EQ(find->drawing, nullptr);
   // Selected again, the editor's drawing shows the results of a find all.
@@ -411,6 +414,7 @@ TEST_F(EditorPaneTest, ClosingTheActivePaneRemovesTheLowerPaneOrTheOverlay) {
   EXPECT_EQ(TextOf(terminal->console->controller), "\rsecond");
   EXPECT_EQ(pane->CloseActivePane(), eventNotHandledErr);
   EXPECT_EQ(pane->LowerPane(), nullptr);
+  Settle();
 
   // An overlay shown in the pane's place goes, and the pane comes back.
   auto* overlay = new TPane();
