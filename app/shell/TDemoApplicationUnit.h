@@ -103,6 +103,8 @@ struct ApplicationShellTargets {
   void (*OpenBatchFindWindow)(IBNibRef nib) = nullptr;
   void (*OpenMacroEditor)(TCodeSenseLibrary* library) = nullptr;
   void (*OpenApplicationPreferences)() = nullptr;
+  // The HTML structure viewer's icons, registered last by LoadResources.
+  void (*LoadHTMLIcons)() = nullptr;
 };
 extern ApplicationShellTargets ShellTargets;
 
