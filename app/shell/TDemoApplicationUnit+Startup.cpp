@@ -12,6 +12,35 @@
 #include "THIViewUnit.h"
 #include "TPreferencesUnit.h"
 
+namespace {
+
+bool DocumentWindowShown() { return GetFrontWindowOfClass(kDocumentWindowClass, true) != nullptr; }
+
+// Menus live in the document windows here, so a run with none shown would
+// leave nothing to work with: a run that opened nothing gets an empty editor
+// window, and closing the last window ends the run.
+void OpenEditorWhenNothingOpened(EventLoopTimerRef timer, void*) {
+  RemoveEventLoopTimer(timer);
+  if (ApplicationQuitting || DocumentWindowShown() || ShellTargets.OpenEditorWindowEmpty == nullptr) return;
+  ShellTargets.OpenEditorWindowEmpty(GetDefaultOpenCommandOptions());
+}
+
+void QuitWhenNothingIsLeft(EventLoopTimerRef timer, void*) {
+  RemoveEventLoopTimer(timer);
+  if (ApplicationQuitting || DocumentWindowShown() || MyApplication == nullptr) return;
+  MyApplication->HandleQuitCommand();
+}
+
+// The closed window is still in the list while this runs: look once the
+// close is over.
+OSStatus HandleWindowClosed(EventHandlerCallRef, EventRef, void*) {
+  EventLoopTimerRef timer = nullptr;
+  InstallEventLoopTimer(GetMainEventLoop(), 0, 0, NewEventLoopTimerUPP(QuitWhenNothingIsLeft), nullptr, &timer);
+  return eventNotHandledErr;
+}
+
+}  // namespace
+
 void (*CheckForUpdates)(const UpdateConnectionInfo& info, TPreferenceHandler* preferences) = nullptr;
 void (*StartupStepRecorder)(const char* step) = nullptr;
 
@@ -84,6 +113,11 @@ int QuorvelMain(int argc, char** argv) {
   // A second launch hands its files to the running instance and ends.
   if (!AEStartApplicationInstance(nullptr, argc, argv)) return 0;
   StartApplication();
+  // After the documents handed in at launch, which arrive the same way.
+  EventLoopTimerRef timer = nullptr;
+  InstallEventLoopTimer(GetMainEventLoop(), 0, 0, NewEventLoopTimerUPP(OpenEditorWhenNothingOpened), nullptr, &timer);
+  static const EventTypeSpec kClosed[] = {{kEventClassWindow, kEventWindowClosed}};
+  InstallEventHandler(GetApplicationEventTarget(), HandleWindowClosed, 1, kClosed, nullptr, nullptr);
   RecordStartupStep("Run");
   MyApplication->Run();
   return 0;

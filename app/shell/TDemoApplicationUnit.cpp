@@ -22,7 +22,6 @@
 
 Boolean LeopardGUI = false;
 TDemoApplication* MyApplication = nullptr;
-ApplicationShellTargets ShellTargets;
 
 namespace {
 
@@ -202,11 +201,7 @@ void LoadApplicationIcons() {
 void* GetWindowProject(TWindow* window) {
   if (window == nullptr || window->window == nullptr) return nullptr;
   void* project = nullptr;
-  ByteCount size = 0;
-  if (GetWindowProperty(window->window, ApplicationSignature, kWindowProjectTag, sizeof project, &size, &project) !=
-          noErr ||
-      size != sizeof project)
-    return nullptr;
+  TWindowGetProperty(kEditorWindowProjectTag, project, window->window);
   return project;
 }
 

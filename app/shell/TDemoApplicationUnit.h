@@ -9,6 +9,7 @@
 
 #include "ApplicationResources.h"
 #include "TApplicationUnit.h"
+#include "TEditorTabsUnit.h"
 #include "TNavDialogsUnit.h"
 
 class TCodeSenseLibrary;
@@ -25,16 +26,14 @@ inline constexpr const char* kApplicationPreferencesDomain = "user.";
 // Where 'vsws' goes.
 inline constexpr const char* kProductHomePage = "https://quorvel.brindlecote.com/";
 
-// Carbon window kinds of the shell's windows.
+// Carbon window kinds of the shell's windows besides the editor windows'
+// (kEditorWindowKind).
 enum : SInt16 {
-  kEditorWindowKind = 1,
   kProjectWindowKind = 2,
   kPreviewWindowKind = 4,
   kFileInfoWindowKind = 5,
   kConsoleWindowKind = 6,
 };
-// A window of a project holds its project under this window property.
-constexpr OSType kWindowProjectTag = 'PROJ';
 
 // Always false: the shell draws its windows one way on every system.
 extern Boolean LeopardGUI;
@@ -108,7 +107,8 @@ struct ApplicationShellTargets {
 };
 extern ApplicationShellTargets ShellTargets;
 
-// The project a window holds under 'PROJ'; nil when none.
+// The project a window holds under 'PROJ' (kEditorWindowProjectTag); nil
+// when none.
 void* GetWindowProject(TWindow* window);
 
 // --- Start-up ------------------------------------------------------------------
