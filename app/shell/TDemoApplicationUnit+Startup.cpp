@@ -9,6 +9,8 @@
 #include "PascalCarbonCommon.h"
 #include "plinthora/Plinthora.h"
 #include "TDemoApplicationUnit.h"
+#include "TConsoleUnit.h"
+#include "TFindPaneUnit.h"
 #include "THIViewUnit.h"
 #include "TPreferencesUnit.h"
 
@@ -80,7 +82,16 @@ void QuorvelUpdates() {
   CheckForUpdates(info, MyApplication != nullptr ? MyApplication->preferences : nullptr);
 }
 
+void InitializeUnits() {
+  RecordStartupStep("InitializeUnits");
+  // Script output goes into consoles of the text view; find reaches the
+  // find window's pane and the front editor window.
+  RegisterConsoleClass();
+  InstallFindPaneHooks();
+}
+
 void StartApplication() {
+  InitializeUnits();
   LoadFrameworks();
   RecordStartupStep("LeopardGUI");
   LeopardGUI = false;

@@ -1,9 +1,10 @@
 // Where the application object's work goes: the editor windows for files,
-// pages and new documents. Projects, batch find, the macro editor, the
+// pages and new documents, and the find window. Projects, batch find, the macro editor, the
 // preference window and FTP documents are not part of the program yet; their
 // entries stay empty, so their commands show disabled.
 #include "TDemoApplicationUnit.h"
 #include "TEditorWindowUnit.h"
+#include "TFindPaneUnit.h"
 #include "TSourceDocumentUnit.h"
 
 namespace {
@@ -35,6 +36,7 @@ ApplicationShellTargets EditorWindowTargets() {
   targets.EditorWindowNewFile = [](TWindow* window, const FSRef& file) {
     if (TEditorWindow* editor = EditorWindow(window)) editor->NewFile(&file, nullptr);
   };
+  targets.OpenFindWindow = [](IBNibRef nib) { OpenFindWindow(nib); };
   targets.SetDocumentSelection = [](TDocument* document, const Str255& query, SInt16 line) {
     auto* source = dynamic_cast<TSourceDocument*>(document);
     if (source == nullptr) return;

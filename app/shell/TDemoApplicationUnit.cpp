@@ -134,21 +134,21 @@ const char* const kLanguageLibraries[] = {"php", "perl", "html", "xml", "css", "
 const char* const kNibNames[] = {"Preferences", "FileInfo",       "ProjectInfo",   "Find",  "MacroEditor",
                                  "BookmarkEditor", "SnippetEditor", "Pages", "CSSEditor", "Books"};
 
-CFStringRef DomainKey(const char* name) {
-  const std::string key = std::string(kApplicationPreferencesDomain) + name;
+CFStringRef DomainKey(const std::string& domain, const char* name) {
+  const std::string key = domain + name;
   return CFStringCreateWithCString(nullptr, key.c_str(), kCFStringEncodingUTF8);
 }
 
-// Adds the value under "user." + name unless the defaults hold that key.
-void AddDefault(CFMutableDictionaryRef defaults, const char* name, CFTypeRef value) {
-  CFStringRef key = DomainKey(name);
+// Adds the value under the domain + name unless the defaults hold that key.
+void AddDefault(CFMutableDictionaryRef defaults, const std::string& domain, const char* name, CFTypeRef value) {
+  CFStringRef key = DomainKey(domain, name);
   if (!CFDictionaryContainsKey(defaults, key)) CFDictionaryAddValue(defaults, key, value);
   CFRelease(key);
 }
 
-void AddSInt16Default(CFMutableDictionaryRef defaults, const char* name, SInt16 number) {
+void AddSInt16Default(CFMutableDictionaryRef defaults, const std::string& domain, const char* name, SInt16 number) {
   CFNumberRef value = CFNumberCreate(nullptr, kCFNumberSInt16Type, &number);
-  AddDefault(defaults, name, value);
+  AddDefault(defaults, domain, name, value);
   CFRelease(value);
 }
 
@@ -266,12 +266,14 @@ void TDemoApplication::ModifyDefaultPreferences(CFTypeRef value) {
   if (value == nullptr || CFGetTypeID(value) != CFDictionaryGetTypeID()) return;
   RecordStartupStep("ModifyDefaultPreferences");
   auto defaults = static_cast<CFMutableDictionaryRef>(const_cast<void*>(value));
-  AddSInt16Default(defaults, "StylesEditorFontSize", 12);
-  AddSInt16Default(defaults, "StylesEditorFontFamily", FMGetFontFamilyFromName(Str255("Verdana")));
+  // Keys are stored as the application preference handler stores them.
+  const std::string domain = preferences != nullptr ? preferences->fDomain.str() : kApplicationPreferencesDomain;
+  AddSInt16Default(defaults, domain, "StylesEditorFontSize", 12);
+  AddSInt16Default(defaults, domain, "StylesEditorFontFamily", FMGetFontFamilyFromName(Str255("Verdana")));
   FSRef browser{};
   if (FSPathMakeRef(reinterpret_cast<const UInt8*>("/Applications/Safari.app"), &browser, nullptr) == noErr) {
     CFDataRef data = CFDataCreate(nullptr, reinterpret_cast<const UInt8*>(&browser), sizeof browser);
-    AddDefault(defaults, "GeneralPreviewApplication", data);
+    AddDefault(defaults, domain, "GeneralPreviewApplication", data);
     CFRelease(data);
   }
   // Interpreters are started without a search of $PATH, so each is stored
@@ -282,7 +284,7 @@ void TDemoApplication::ModifyDefaultPreferences(CFTypeRef value) {
     if (path.empty()) path = std::string("/usr/bin/") + interpreter.program;
     CFStringRef string = CFStringCreateWithCString(nullptr, path.c_str(), kCFStringEncodingUTF8);
     if (string == nullptr) continue;
-    AddDefault(defaults, interpreter.key, string);
+    AddDefault(defaults, domain, interpreter.key, string);
     CFRelease(string);
   }
 }

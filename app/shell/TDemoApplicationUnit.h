@@ -128,6 +128,8 @@ inline constexpr const char* kUpdateServerHost = "";
 // with an empty host.
 extern void (*CheckForUpdates)(const UpdateConnectionInfo& info, TPreferenceHandler* preferences);
 
+// The units' own set-up that the program's start makes: consoles, find.
+void InitializeUnits();
 void LoadFrameworks();
 void RegisterHelpBook();
 void QuorvelUpdates();

@@ -41,7 +41,7 @@ TEST(AppStartup, RunsItsStepsInOrderAndLeavesTheApplicationReady) {
   StartupStepRecorder = Record;
   StartApplication();
   StartupStepRecorder = nullptr;
-  EXPECT_EQ(gSteps, (std::vector<std::string>{"LoadFrameworks", "LeopardGUI", "RegisterColorPicker",
+  EXPECT_EQ(gSteps, (std::vector<std::string>{"InitializeUnits", "LoadFrameworks", "LeopardGUI", "RegisterColorPicker",
                                               "RegisterHelpBook", "CreateApplication", "CreatePreferences",
                                               "CopyDefaultPreferences", "ModifyDefaultPreferences", "SetRecentItems",
                                               "CreateApplicationObject", "LoadResources", "QuorvelUpdates",
