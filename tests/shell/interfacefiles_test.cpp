@@ -130,7 +130,9 @@ const std::vector<std::pair<const char*, std::vector<std::string>>> kWindows = {
       "Side Pane (Stand Alone)", "Editor Pane", "Source Pane (Alt 1)", "CodeCompletion", "Console Pane",
       "Preview Pane 2.1", "ProjectWindow", "Error Pane (PHP)", "Error Pane (PERL)", "Error Pane (Ruby)",
       "Error Pane (HTML)", "Error Log Window"}},
-    {"Find", {"Find Window", "Find Pane", "Find Pane (Full)", "Find Pane (Split)", "Find Pane (Split 2.1)"}},
+    {"Find",
+     {"Find Window", "Find Pane", "Find Pane (Full)", "Find Pane (Split)", "Find Pane (Split 2.1)",
+      "Batch Find Window", "Find Pane (Batch)"}},
 };
 const std::vector<std::string> kMenus = {"Project Contextual Menu", "Run Menu", "Preview Menu", "Actions Menu"};
 
@@ -219,6 +221,11 @@ std::vector<Lookup> Lookups() {
   for (const char* pane : {"Find Pane", "Find Pane (Split)", "Find Pane (Split 2.1)"})
     table.push_back({"Find", pane, 'PLAC', 128, "plac"});
   table.push_back({"Find", "Find Pane (Split 2.1)", 'NAVI', 128, "com.brindlecote.view.queryview"});
+  // The batch search: its fields, its progress, status and results.
+  for (auto [signature, id, kind] : {std::tuple{'FIND', 128, "cbbx"}, {'REPL', 128, "cbbx"}, {'OPTI', 128, "cbox"},
+                                     {'OPTI', 129, "cbox"}, {'PROG', 128, "prgb"}, {'STAT', 128, "stxt"},
+                                     {'RESU', 128, "datb"}})
+    table.push_back({"Find", "Find Pane (Batch)", OSType(signature), id, kind});
   return table;
 }
 
