@@ -172,6 +172,9 @@ class TApplicationTest : public ::testing::Test {
     app->SetRecentItemsIndex(index);
     app->SetRecentItemsLimit(limit);
     app->Create('Qvel');
+    // The bundle's main interface file, when there is one, brings its own
+    // File menu: the recent items hang from that one.
+    if (MenuRef installed = GetMenuRef(kApplicationFileMenuID)) fileMenu = installed;
   }
   void Open(const std::string& name) {
     folder.Write(name, "x");

@@ -191,6 +191,38 @@ TEST_F(InterfaceScreenTest, TheEditorWindowWithItsEditorPaneAndFindStrip) {
   Pump();
 }
 
+TEST_F(InterfaceScreenTest, TheEditorPaneWithTheConsolePane) {
+  auto* window = new TWindow();
+  window->Create("EditorWindow", main_);
+  ASSERT_NE(window->window, nullptr);
+  SetWindowTitleWithCFString(window->window, CFSTR("index.php"));
+  auto* editorPane = new TPane();
+  editorPane->Create("Editor Pane", main_);
+  editorPane->Attach(window->window);
+  auto* split = new TSplitView();
+  split->Create(Find(editorPane->paneView, 'SPLT', 128));
+  split->SetPane(2, SourcePane(main_));
+  auto* console = new TPane();
+  console->Create("Console Pane", main_);
+  if (HIViewRef toolbar = Find(console->paneView, 'TOOL', 128))
+    ToolbarAddButton(toolbar, "/usr/bin/php", nullptr, 7, nullptr, 0, 0, nullptr);
+  split->SetPane(1, console);
+  split->SetKind("metal");
+  split->SetLimit(CFRangeMake(-1, 0));
+  split->SetPosition(132);
+  split->SetVisible(0);
+  WindowRef w = ShowAndWait(window);
+  PumpUntil([&] { return split->GetPosition() == 132; });
+  Pump();
+  HIRect output{};
+  HIViewGetFrame(Find(HIViewGetRoot(w), 'OUTP', 128), &output);
+  EXPECT_EQ(960, output.size.width);
+  EXPECT_EQ(100, output.size.height);
+  EXPECT_TRUE(Screenshot(w, "interface-editor-console.png").varied);
+  DisposeWindow(w);
+  Pump();
+}
+
 TEST_F(InterfaceScreenTest, TheIntegratedWindowWithItsSidePaneAndTabs) {
   auto* window = new TWindow();
   window->Create("EditorWindow (Integrated Project)", main_);
