@@ -225,6 +225,14 @@ FindOptions TFindPane::GetUserSettings() {
 
 TFind* TFindPane::FrontFind() { return FindObjectOfWindow(FindFrontEditorWindow()); }
 
+TFind* TFindPane::OwnFind() {
+  // The owner may be gone already (a closing window): the window is the one
+  // the pane's view went into, and only while its object lives.
+  TWindow* window = destination != nullptr && IsValidWindowPtr(destination) ? GetWindowObject(destination) : nullptr;
+  if (TFind* find = FindObjectOfWindow(window)) return find;
+  return FrontFind();
+}
+
 namespace {
 
 // The front editor window's find object, given the window's text document
@@ -309,7 +317,7 @@ void TFindPane::ProcessCommand(const HICommand& command, EventRef event, SInt32&
 }
 
 void TFindPane::Close() {
-  TFind* find = FrontFind();
+  TFind* find = OwnFind();
   if (find != nullptr && find->drawing != nullptr) find->drawing->Clear();
   // Another pane that drives the find object keeps it.
   if (find != nullptr && find->controller != nullptr && find->controller != this) find = nullptr;
@@ -330,7 +338,7 @@ void TFindPane::Release() {
   if (keyHandler != nullptr) keyHandler->Release();
   keyHandler = nullptr;
   // A find object must not lead back to a pane that is gone.
-  if (TFind* find = FrontFind(); find != nullptr && find->controller == this) find->SetController(nullptr);
+  if (TFind* find = OwnFind(); find != nullptr && find->controller == this) find->SetController(nullptr);
   TPane::Release();
 }
 

@@ -79,6 +79,9 @@ class TFindPane : public TPane {
   // The front editor window's find object (its 'QURY' property), nil when
   // there is none.
   TFind* FrontFind();
+  // The find object of the editor window the pane lies in; the front one's
+  // for a pane elsewhere (the find window's).
+  TFind* OwnFind();
 };
 
 class TFindWindow : public TWindow {

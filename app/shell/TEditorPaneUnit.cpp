@@ -183,7 +183,8 @@ void TEditorPane::Create(const Str63& name, IBNibRef nib) {
 
   if (AppPrefs != nullptr) {
     editor->SetCodeCompletionDelay(EditorPaneCompletionDelay(AppPrefs->GetStringValue("GeneralSymbolCompletionDelay")));
-    editor->SetTabWidth(SInt16(std::atoi(std::string(AppPrefs->GetStringValue("StylesTabWidth").view()).c_str())));
+    const int tabWidth = std::atoi(std::string(AppPrefs->GetStringValue("StylesTabWidth").view()).c_str());
+    if (tabWidth > 0) editor->SetTabWidth(SInt16(tabWidth));
   }
   // The theme: stored under its name, as a big-endian record.
   Boolean themed = false;
@@ -205,9 +206,13 @@ void TEditorPane::Create(const Str63& name, IBNibRef nib) {
 
   if (FTPDocument && document != nullptr)
     SetAppearance(document->name, LoadPNGImage("Network_16x16.png", "Images/Application Images"), kCGImageType);
-  if (windowRef != nullptr)
-    if (HIViewRef placard = HIViewFind(kEditorPanePlacardID, kEditorPanePlacardSignature, windowRef))
-      HICustomButtonCreate(3, placard);
+  // The placard lies in the editor's own interface window (or the window's).
+  HIViewRef placard = editor->nibWindow != nullptr
+                          ? HIViewFind(kEditorPanePlacardID, kEditorPanePlacardSignature, editor->nibWindow)
+                          : nullptr;
+  if (placard == nullptr && windowRef != nullptr)
+    placard = HIViewFind(kEditorPanePlacardID, kEditorPanePlacardSignature, windowRef);
+  if (placard != nullptr) HICustomButtonCreate(3, placard);
   if (document != nullptr) document->SetOwner(this);
 
   split = new TSplitView();
@@ -235,19 +240,32 @@ void TEditorPane::Create(const Str63& name, IBNibRef nib) {
 }
 
 void TEditorPane::Release() {
-  if (TFind* find = WindowFind(); find != nullptr && find->drawing == findDrawing) find->SetDrawing(nullptr);
+  // The owner may be gone already (a closing window): the window is found
+  // from the one the pane went into, and only while its object lives.
+  TWindow* window = destination != nullptr && IsValidWindowPtr(destination) ? GetWindowObject(destination) : nullptr;
+  void* value = nullptr;
+  if (window != nullptr) window->GetProperty(kFindObjectTag, value);
+  if (auto* find = static_cast<TFind*>(value); find != nullptr && find->drawing == findDrawing)
+    find->SetDrawing(nullptr);
   if (findDrawing != nullptr) findDrawing->Release();
   findDrawing = nullptr;
+  if (errorPane != nullptr) errorPane->Release();
+  errorPane = nullptr;
   TDocumentPane::Release();
+}
+
+void TEditorPane::Detach() {
+  if (TFind* find = WindowFind(); find != nullptr && find->drawing == findDrawing) find->SetDrawing(nullptr);
+  TDocumentPane::Detach();
 }
 
 void TEditorPane::SelectViewObject() {
   TDocumentPane::SelectViewObject();
-  if (auto* pane = dynamic_cast<TFindPane*>(LowerPane()))
-    if (TFind* find = WindowFind()) {
-      find->SetController(pane);
-      find->SetDrawing(findDrawing);
-    }
+  if (TFind* find = WindowFind()) {
+    if (auto* pane = dynamic_cast<TFindPane*>(LowerPane())) find->SetController(pane);
+    // The results of a find all are drawn over the editor shown now.
+    find->SetDrawing(findDrawing);
+  }
   if (editor != nullptr) editor->SelectViewObject();
 }
 
@@ -267,9 +285,12 @@ void TEditorPane::RunScript(SInt16 mode) {
     return;
   }
   if (process != nullptr && process->Running()) process->Terminate();
+  // A pane made by an earlier run whose errors never showed is that run's.
+  if (lower == nullptr) lower = errorPane;
   if (lower == nullptr) {
     lower = CreateErrorPane();
     if (lower == nullptr) return;
+    errorPane = lower;
   }
   if (split != nullptr) {
     if (kDevelopmentFeatureInlineErrors) {
@@ -390,7 +411,7 @@ Boolean TEditorPane::SupportsFTP(FTPServerInfoPtr server) {
   return found;
 }
 
-Boolean TEditorPane::SupportsPreview() { return document != nullptr && FSValidFSRef(document->file); }
+Boolean TEditorPane::SupportsPreview() { return document != nullptr && FSRefExists(document->file); }
 
 Boolean TEditorPane::IsFindAvailable() { return overlay == nullptr; }
 
@@ -518,6 +539,7 @@ void ScriptProcessNotification(SInt16 code, TScript* script, void* data) {
         pane->RestoreSplitView();
         pane->split->SetPane(kEditorPaneLowerSide, script->pane);
         pane->split->SetVisible(0);
+        if (pane->errorPane == script->pane) pane->errorPane = nullptr;
       }
       break;
   }

@@ -119,10 +119,15 @@ class TEditorPane : public TDocumentPane {
   TFindQueryDrawing* findDrawing = nullptr;  // owned
   SInt16 abortItem = 0;
   SInt16 uploadItem = 0;
+  // The error pane a script run made, until its errors put it under the
+  // editor (the split owns it then): owned, and reused by the next run.
+  TScriptPane* errorPane = nullptr;
 
   void Create(const Str63& name, IBNibRef nib) override;
   void Release() override;
   void SelectViewObject() override;
+  // The window's find object no longer draws over a pane that leaves.
+  void Detach() override;
 
   // Slot order (the toolbar variant of another interface is never built).
   virtual void RunScript(SInt16 mode);
