@@ -7,6 +7,7 @@
 #include "EditorUtilities.h"
 #include "HIViewButtons.h"
 #include "PascalCarbonCommon.h"
+#include "TCodeSenseLibraryUnit.h"
 #include "TEditorPaneUnit.h"
 #include "TEditorWindowUnit.h"
 #include "TFindPaneUnit.h"
@@ -476,6 +477,8 @@ void TEditorWindow::UpdateToolbarStatus() {
   byCommand(s.upload, kEditorCommandUpload);
   byCommand(s.info, kEditorCommandFileInfo);
   byCommand(s.compile, kEditorCommandCompile);
+  // The project's options need a project to show.
+  toolbar->SetItemEnabledByCommand(kEditorCommandProjectInfo, Project != nullptr);
   if (s.ftpSegment)
     if (THIToolbarItem* segments = ItemData(toolbar, kEditorToolbarSegmentItem); segments && segments->View)
       HISegmentedViewSetSegmentEnabled(segments->View, 2, *s.ftpSegment);
@@ -499,7 +502,7 @@ CFStringRef MacroOutput(EventRef event, Str255& name) {
   if (event == nullptr) return nullptr;
   GetEventParameter(event, kEventParamMacroText, typeCFStringRef, nullptr, sizeof text, nullptr, &text);
   UInt8 title[256] = {0};
-  if (GetEventParameter(event, kEventParamMacroName, typeChar, nullptr, sizeof title, nullptr, title) == noErr)
+  if (GetEventParameter(event, kEventParamMacroName, typeMacroTitle, nullptr, sizeof title, nullptr, title) == noErr)
     name = Str255::FromPascal(title);
   return text;
 }

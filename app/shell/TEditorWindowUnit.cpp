@@ -258,11 +258,12 @@ void TEditorWindow::Release() {
     Tabs->tabs->SetController(nullptr);
   }
   letGo(Tabs);
-  letGo(SinglePane);
+  if (TTabPaneIsLive(SinglePane)) letGo(SinglePane);
   if (documents != nullptr)
     for (SInt16 i = 0; i < documents->GetCount(); ++i)
       if (auto* document = static_cast<TDocument*>(const_cast<void*>(CFArrayGetValueAtIndex(documents->documents, i))))
         letGo(dynamic_cast<TPane*>(document->owner));
+  if (window != nullptr && IsValidWindowPtr(window)) TWindowRemoveProperty(kEditorWindowFindTag, window);
   if (Find != nullptr) {
     Find->Release();
     Find = nullptr;
@@ -282,7 +283,7 @@ void TEditorWindow::NewFile(const FSRef* file, Ptr text) {
   if (document == nullptr) document = new TSourceDocument();
   if (file != nullptr) {
     document->Create(*file);
-    if (!UsesTabs()) {
+    if (Tabs == nullptr) {
       SetPreferenceKey(Str63("Editor.single." + document->name));
       RestoreLayout();
     }
@@ -332,7 +333,8 @@ void TEditorWindow::AttachPane(TEditorPane* pane) {
     NewURL(url, nullptr);
     return;
   }
-  if (UsesTabs() && Tabs != nullptr && Tabs->tabs != nullptr) {
+  // The tab pane decides, whatever the preference says now.
+  if (Tabs != nullptr && Tabs->tabs != nullptr) {
     Tabs->tabs->Append(pane);
     return;
   }
@@ -344,6 +346,8 @@ void TEditorWindow::AttachPane(TEditorPane* pane) {
     if (documents != nullptr) documents->SetActive(document);
     SetDocument(document);
   }
+  // No tab selection will tell the toolbar about the new pane.
+  UpdateToolbarStatus();
 }
 
 void TEditorWindow::NewURL(const Str255& url, TDocumentPane* owner) {
@@ -358,14 +362,14 @@ void TEditorWindow::NewURL(const Str255& url, TDocumentPane* owner) {
     page->CreateWithURL(url);
     document = page;
   }
-  TDocumentPane* preview = gHooks.MakePreviewPane != nullptr
-                               ? gHooks.MakePreviewPane(this, document, url, UsesTabs() && owner == nullptr ? nullptr : owner)
-                               : nullptr;
+  const Boolean newTab = Tabs != nullptr && Tabs->tabs != nullptr && owner == nullptr;
+  TDocumentPane* preview =
+      gHooks.MakePreviewPane != nullptr ? gHooks.MakePreviewPane(this, document, url, newTab ? nullptr : owner) : nullptr;
   if (preview == nullptr) {
     // No preview pane to show it in.
     document->Release();
-  } else if (UsesTabs() && owner == nullptr) {
-    if (Tabs != nullptr && Tabs->tabs != nullptr) Tabs->tabs->Append(preview);
+  } else if (newTab) {
+    Tabs->tabs->Append(preview);
   } else {
     if (auto* editorPane = dynamic_cast<TEditorPane*>(owner)) editorPane->overlay = preview;
     if (owner != nullptr && owner->tabs != nullptr) owner->SwapPane(preview);
@@ -388,6 +392,12 @@ TPane* TEditorWindow::ActivePane() {
 TEditorPane* TEditorWindow::GetActiveEditor() { return dynamic_cast<TEditorPane*>(ActivePane()); }
 
 TModePane* TEditorWindow::GetModePane() { return SidePane; }
+
+// A save names an untitled file: what needs a file comes on in the toolbar.
+void TEditorWindow::UpdateModifiedState() {
+  TWindow::UpdateModifiedState();
+  UpdateToolbarStatus();
+}
 
 void TEditorWindow::UpdateSidePane(TDocumentPane* pane) {
   if (Integrated && Project != nullptr && SidePane != nullptr && pane != nullptr &&

@@ -256,6 +256,8 @@ class TEditorWindow : public TEditorWindowAbstract {
   SInt32 HandleEvent(EventRef event) override;
   // The window has closed: the project's macros go with it.
   void Closed() override;
+  // Also brings the toolbar up to date (a save may have named the file).
+  void UpdateModifiedState() override;
 
   // The pane the tab pane shows (or the single pane): an editor or a preview.
   TPane* ActivePane();

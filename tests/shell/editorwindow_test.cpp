@@ -19,6 +19,7 @@
 #include "TEditorWindowUnit.h"
 #include "TPreferencesUnit.h"
 #include "TQVEditorUnit.h"
+#include "HIViewButtons.h"
 #include "THIToolbarUnit.h"
 #include "plinthora/Plinthora.h"
 
@@ -181,6 +182,10 @@ TEST_F(EditorWindowTest, AWindowWithoutTabsShowsOneDocumentAndListsIt) {
   EXPECT_EQ(DocumentNames(window), (std::vector<std::string>{"a.php"}));
   EXPECT_EQ(window->documents->GetActive(), window->SinglePane->document);
   EXPECT_EQ(window->preferenceKey, Str63("Editor.single.a.php"));
+  // The toolbar knows about the pane, though no tab was selected.
+  HIToolbarItemRef find = window->toolbar->GetItemByCommand('FIND');
+  ASSERT_NE(find, nullptr);
+  EXPECT_TRUE(HIToolbarItemIsEnabled(find));
   // Without tabs, 'new ' is the application's (a new window or the dialog).
   SInt32 result = eventNotHandledErr;
   HICommand command{};
@@ -440,6 +445,43 @@ TEST_F(EditorWindowTest, AnUntitledDocumentDisablesWhatNeedsAFile) {
   EXPECT_FALSE(status('uplo'));
   EXPECT_FALSE(status('cPAN'));
   ReleaseMenu(menu);
+}
+
+TEST_F(EditorWindowTest, TheShippedInterfaceFileHoldsWhatTheWindowLooksUp) {
+  IBNibRef main = nullptr;
+  ASSERT_EQ(CreateNibReference(CFSTR("main"), &main), noErr);
+  ApplicationNib = main;
+  Tabs(true);
+  EditorWindowHooks hooks{};
+  hooks.OpenProject = [](const FSRef&) { return kProject; };
+  EditorWindowSetHooks(&hooks);
+  for (bool integrated : {false, true}) {
+    SCOPED_TRACE(integrated ? "integrated" : "editor");
+    prefs->SetBooleanValue("GeneralEditorFeaturesProject", integrated);
+    mkdir((scratch + "/site.qvproj").c_str(), 0700);
+    const FSRef bundle = RefOf(scratch + "/site.qvproj");
+    TEditorWindow* window = CreateEditorWindow(integrated ? &bundle : nullptr, GetDefaultOpenCommandOptions());
+    ASSERT_NE(window->window, nullptr);
+    window->Show();
+    ASSERT_NE(window->Tabs, nullptr);
+    ASSERT_NE(window->Tabs->tabs, nullptr);
+    EXPECT_EQ(window->MainSplit != nullptr, integrated);
+    const FSRef file = RefOf(File("a.php"));
+    window->NewFile(&file, nullptr);
+    TEditorPane* pane = window->GetActiveEditor();
+    ASSERT_NE(pane, nullptr);
+    ASSERT_NE(pane->editor, nullptr);
+    EXPECT_NE(pane->editor->GetWE(), nullptr);
+    EXPECT_NE(pane->split, nullptr);
+    // The run and preview items carry their menus from the same file.
+    for (const Str255& id : {kEditorToolbarRunItem, kEditorToolbarPreviewItem}) {
+      auto* item = dynamic_cast<TPopupIconView*>(window->toolbar->GetDataByIdentifier(id));
+      ASSERT_NE(item, nullptr) << id.str();
+      EXPECT_NE(item->PopupMenu, nullptr) << id.str();
+    }
+    window->Remove();
+  }
+  ApplicationNib = WindowNib();
 }
 
 }  // namespace
