@@ -156,6 +156,21 @@ TEST(CompletionWindow, APrefixTypedInAnEditorShowsAPopupUnderTheWord) {
   EXPECT_NE(TextOf(we).find("total_price\r?>"), std::string::npos);
   ASSERT_TRUE(PumpUntil([&] { return !gtk_widget_get_visible(popup); }));
 
+  // A double click on an entry puts it in place of the word; the editor
+  // keeps the activation throughout.
+  TypeText(top, " to");
+  ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(list->window); }));
+  ASSERT_EQ(list->browser->GetRowText(1).str(), "total");
+  GtkWidget* listArea = GtkHostContentWidget(list->window);
+  Click(listArea, 20, 16 + 8);
+  EXPECT_TRUE(IsWindowVisible(list->window)) << "a click in the list keeps it";
+  EXPECT_EQ(list->browser->GetSelectedRow(), 1);
+  Click(listArea, 20, 16 + 8);
+  EXPECT_FALSE(IsWindowVisible(list->window));
+  EXPECT_NE(TextOf(we).find("total_price total\r?>"), std::string::npos);
+  EXPECT_EQ(ActiveNonFloatingWindow(), window);
+  EXPECT_EQ(GetUserFocusWindow(), window);
+
   // A click in the editor window hides the list; the text keeps the focus.
   TypeText(top, " to");
   ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(list->window); }));

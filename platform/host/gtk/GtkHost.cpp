@@ -185,6 +185,11 @@ void OnTitle(WindowRef w) {
 void OnOrder(WindowRef w) {
   HostWindow* hw = Find(w);
   if (hw == nullptr || hw->syncing || !hw->shown) return;
+  // A pop-up is raised but never presented: presenting gives the focus.
+  if (hw->popup) {
+    if (GdkWindow* gw = gtk_widget_get_window(hw->top)) gdk_window_raise(gw);
+    return;
+  }
   // Only the front window is raised; the window manager keeps the rest.
   if (FrontWindow() == w && !gtk_window_is_active(GTK_WINDOW(hw->top))) {
     ++hw->syncing;
