@@ -158,7 +158,8 @@ Boolean TCodeCompletionBrowser::CompareItem(DataBrowserItemID itemOne, DataBrows
 }
 
 void TCodeCompletionBrowser::Clear() {
-  if (control != nullptr) Err = RemoveDataBrowserItems(control, kDataBrowserNoItem, 0, nullptr, kDataBrowserItemNoProperty);
+  if (control != nullptr)
+    Err = RemoveDataBrowserItems(control, kDataBrowserNoItem, 0, nullptr, kDataBrowserItemNoProperty);
   entries_.clear();
 }
 
@@ -210,13 +211,12 @@ Str63 TCodeCompletionBrowser::GetItemText(DataBrowserItemID item) {
 void TCodeCompletionWindow::Create(const Str63& name, IBNibRef inNib) {
   TWindow::Create(name, inNib);
   if (window == nullptr) {
-    // The editor's interface file has no list of its own: the program's.
-    IBNibRef own = nullptr;
-    if (CreateNibReference(CFStringMakeConstantUTF8(kCodeCompletionNibName), &own) == noErr) {
-      TWindow::Create(name, own);
-      DisposeNibReference(own);
-      nib = inNib;
-    }
+    // The editor's interface file has no list of its own: the program's,
+    // read once and kept for every editor.
+    static IBNibRef own = nullptr;
+    if (own == nullptr && CreateNibReference(CFStringMakeConstantUTF8(kCodeCompletionNibName), &own) != noErr)
+      own = nullptr;
+    if (own != nullptr) TWindow::Create(name, own);
   }
   SetClassString("TCodeCompletionWindow");
   if (window == nullptr) return;
@@ -320,15 +320,23 @@ void TCodeCompletionWindow::FindCompletion(const Str255& query) {
   browser->longest = Str255();
   browser->prefix = Str63(query.view());
   browser->count = 0;
+  // A word that did not convert would match everything.
+  if (browser->prefix.empty()) {
+    Hide();
+    return;
+  }
   // Symbols are offered in every context: the base context of code is named
   // "empty" too, and it is where the project's names are wanted most.
-  if (fileSystem != nullptr) fileSystem->SearchSymbolTable(SymbolApplier, nullptr, Str255(browser->prefix.view()), browser);
+  if (fileSystem != nullptr)
+    fileSystem->SearchSymbolTable(SymbolApplier, nullptr, Str255(browser->prefix.view()), browser);
   if (language != nullptr && language->keywords != nullptr) {
     const CFIndex n = CFArrayGetCount(language->keywords);
     for (CFIndex i = 0; i < n; ++i) {
-      auto* definition = static_cast<SyntaxKeywordDataPtr>(const_cast<void*>(CFArrayGetValueAtIndex(language->keywords, i)));
+      auto* definition =
+          static_cast<SyntaxKeywordDataPtr>(const_cast<void*>(CFArrayGetValueAtIndex(language->keywords, i)));
       if (definition == nullptr || !definition->autoComplete || definition->keywords == nullptr) continue;
-      if (!(definition->autoCompleteContext == contextName) && !(definition->autoCompleteContext == kContextAny)) continue;
+      const Str255& wanted = definition->autoCompleteContext;
+      if (!(wanted == contextName) && !(wanted == kContextAny)) continue;
       CFSetApplyFunction(definition->keywords, KeywordApplier, browser);
     }
   }

@@ -62,12 +62,13 @@ void HandleTrackWordCallback(CFStringRef word, const CFRange& range, WEReference
   completion->fileSystem = fileSystem;
   completion->wordRange = range;
   completion->controller = we;
-  SyntaxLibraryPtr language = nullptr;
+  // The keywords of the language at the word: an embedded one, or the file's.
   TWASTEController* controller = editor->GetController();
-  const Str63 embedded = controller != nullptr ? controller->GetEmbeddedLanguage(SInt32(range.location)) : Str63("default");
-  if (embedded == Str63("default")) language = editor->GetDefaultLanguage();
-  else if (editor->destination.collection != nullptr) language = editor->destination.collection->GetLanguageLibrary(embedded);
-  completion->language = language;
+  const Str63 embedded =
+      controller != nullptr ? controller->GetEmbeddedLanguage(SInt32(range.location)) : Str63("default");
+  TSyntaxCollection* collection = editor->destination.collection;
+  if (embedded == Str63("default")) completion->language = editor->GetDefaultLanguage();
+  else completion->language = collection != nullptr ? collection->GetLanguageLibrary(embedded) : nullptr;
   // The context of the last edit, shown where the window has a place for it.
   if (WindowRef active = ActiveNonFloatingWindow()) {
     if (HIViewRef scope = HIViewFind(128, 'SCOP', active)) {

@@ -200,12 +200,16 @@ TEST_F(CompletionTest, OffersKeywordsBuiltInsAndSymbolsInOrder) {
       // Inside a string no keyword applies, but the symbols still do.
       {"to", "string", {"to_cents", "total", "total_price"}},
       {"zzz", "empty", {}},
+      // A word that did not convert to the list's characters offers nothing.
+      {"", "empty", {}},
   };
   for (const Case& c : cases) {
     Complete(c.prefix, c.context);
     EXPECT_EQ(Rows(), c.rows) << c.prefix << " in " << c.context;
     EXPECT_EQ(Shown(), !c.rows.empty()) << c.prefix;
-    if (!c.rows.empty()) EXPECT_EQ(list->browser->GetSelectedRow(), 0) << "the first row starts selected";
+    if (!c.rows.empty()) {
+      EXPECT_EQ(list->browser->GetSelectedRow(), 0) << "the first row starts selected";
+    }
   }
   Complete("arr", "empty");
   const std::vector<std::string> rows = Rows();
