@@ -36,7 +36,7 @@ void TSourceDocument::SavedAs() {
   // The new name may name another language: find it as a file's first
   // parse would (a page language starts from its root).
   if (TSyntaxCollection* collection = editor->destination.collection) {
-    const Str63 fileName = FSGetDisplayName(file);
+    const Str63 fileName = FSGetActualName(file);
     if (SyntaxLibraryPtr library = collection->GetFileLibrary(fileName)) {
       if (!library->rootLanguage.empty() && !(library->rootLanguage == library->language))
         if (SyntaxLibraryPtr root = collection->GetLanguageLibrary(library->rootLanguage)) library = root;

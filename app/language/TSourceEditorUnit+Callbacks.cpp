@@ -9,6 +9,7 @@
 #include "MacWindows.h"
 #include "PascalCarbonCommon.h"
 #include "PascalStringUtilities.h"
+#include "TCodeCompletionUnit.h"
 #include "TDocumentUnit.h"
 #include "TSourceEditorUnit.h"
 #include "TWASTEViewUnit.h"
@@ -53,9 +54,35 @@ void HandleTrackCursorCallback(SInt32 offset, WEReference we, void* context) {
 }
 
 void HandleTrackWordCallback(CFStringRef word, const CFRange& range, WEReference we, void* context) {
-  // The completion list is its own unit: the editor passes the word on only
-  // to its subclass hook until it exists.
-  EditorOf(context)->HandleTrackWord(word, range, we);
+  TSourceEditor* editor = EditorOf(context);
+  editor->HandleTrackWord(word, range, we);
+  TCodeCompletionWindow* completion = editor->completion;
+  TFileSystem* fileSystem = editor->destination.fileSystem;
+  if (completion == nullptr || fileSystem == nullptr) return;
+  completion->fileSystem = fileSystem;
+  completion->wordRange = range;
+  completion->controller = we;
+  // The keywords of the language at the word: an embedded one, or the file's.
+  TWASTEController* controller = editor->GetController();
+  const Str63 embedded =
+      controller != nullptr ? controller->GetEmbeddedLanguage(SInt32(range.location)) : Str63("default");
+  TSyntaxCollection* collection = editor->destination.collection;
+  if (embedded == Str63("default")) completion->language = editor->GetDefaultLanguage();
+  else completion->language = collection != nullptr ? collection->GetLanguageLibrary(embedded) : nullptr;
+  // The context of the last edit, shown where the window has a place for it.
+  if (WindowRef active = ActiveNonFloatingWindow()) {
+    if (HIViewRef scope = HIViewFind(128, 'SCOP', active)) {
+      CFStringRef text = NewCFString(completion->contextName);
+      HIViewSetText(scope, text);
+      CFRelease(text);
+    }
+  }
+  if (word != nullptr && completion->language != nullptr) {
+    if (CFStringGetLength(word) > 1) completion->FindCompletion(CFStringToPascal(word));
+    else completion->Hide();
+  } else {
+    completion->Hide();
+  }
 }
 
 void HandleClickGutterCallback(SInt32 line, Boolean& handled, WEReference, void* context) {

@@ -3,6 +3,7 @@
 #include "ApplicationFramework.h"
 #include "DynamicParser.h"
 #include "PascalCarbonCommon.h"
+#include "TCodeCompletionUnit.h"
 #include "TDocumentUnit.h"
 #include "TWASTEDocumentUnit.h"
 #include "TWASTEViewUnit.h"
@@ -63,6 +64,9 @@ void HandleParserInspectorCallback(TSyntaxParserProcess* process, void* userData
   if (process != nullptr && process->state.absoluteOffset == editor->source.unused &&
       editor->codeSense != nullptr)
     editor->codeSense->SetLibraryContext(process->library, Str255(process->TopContext()));
+  // The completion list offers the keywords of the context being typed in.
+  if (process != nullptr && process->state.absoluteOffset == editor->source.unused && editor->completion != nullptr)
+    editor->completion->contextName = Str255(process->TopContext());
 }
 
 void HandleParserStateCallback(UniChar ch, const Str63& word, Boolean reserved, SInt32 offset, const Str63& context,
@@ -110,8 +114,8 @@ void TSourceEditor::DetachFileSystem() {
   Refresh();
 }
 void TSourceEditor::SetCodeCompletionDelay(float delay) {
-  // The completion window is not part of this unit; without it nothing changes.
   if (completion == nullptr) return;
+  completion->delay = delay;
   if (view != nullptr) WasteSetWordTrackingDelay(view->control, delay);
 }
 // Tab stops stay the text view's own.
@@ -140,6 +144,18 @@ void TSourceEditor::Create(const Str63& name, IBNibRef nib) {
     }
     WEFeatureFlag(weFMultipleUndo, (options & SourceEditorOption(kSourceEditorMultipleUndo)) ? weBitSet : weBitClear,
                   view->controller);
+    if (options & SourceEditorOption(kSourceEditorCodeCompletion)) {
+      completion = new TCodeCompletionWindow();
+      completion->Create("CodeCompletion", nib);
+      if (completion->window == nullptr) {
+        // No list to show: the editor goes without one.
+        completion->Release();
+        completion = nullptr;
+      } else {
+        if (completion->delay == 0) completion->delay = 0.3f;
+        WasteSetWordTrackingDelay(textView, completion->delay);
+      }
+    }
     if ((options & SourceEditorOption(kSourceEditorCodeSense)) && codeSense != nullptr && document != nullptr)
       codeSense->Register(textView, document->file);
   }
@@ -225,6 +241,11 @@ void TSourceEditor::Release() {
     if (parser->busy) parser->Terminate();
     parser->Free();
     parser = nullptr;
+  }
+  if (completion != nullptr) {
+    // Its window goes with it (Remove closes and releases both).
+    completion->Remove();
+    completion = nullptr;
   }
   for (MenuRef* menu : {&functionsMenu, &headersMenu, &modeMenu, &macrosMenu})
     if (*menu != nullptr) {

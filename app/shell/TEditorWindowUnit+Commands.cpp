@@ -477,6 +477,8 @@ void TEditorWindow::UpdateToolbarStatus() {
   byCommand(s.upload, kEditorCommandUpload);
   byCommand(s.info, kEditorCommandFileInfo);
   byCommand(s.compile, kEditorCommandCompile);
+  // The project's options need a project to show.
+  toolbar->SetItemEnabledByCommand(kEditorCommandProjectInfo, Project != nullptr);
   if (s.ftpSegment)
     if (THIToolbarItem* segments = ItemData(toolbar, kEditorToolbarSegmentItem); segments && segments->View)
       HISegmentedViewSetSegmentEnabled(segments->View, 2, *s.ftpSegment);

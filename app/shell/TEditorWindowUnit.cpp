@@ -263,6 +263,7 @@ void TEditorWindow::Release() {
     for (SInt16 i = 0; i < documents->GetCount(); ++i)
       if (auto* document = static_cast<TDocument*>(const_cast<void*>(CFArrayGetValueAtIndex(documents->documents, i))))
         letGo(dynamic_cast<TPane*>(document->owner));
+  if (window != nullptr && IsValidWindowPtr(window)) TWindowRemoveProperty(kEditorWindowFindTag, window);
   if (Find != nullptr) {
     Find->Release();
     Find = nullptr;
@@ -282,7 +283,7 @@ void TEditorWindow::NewFile(const FSRef* file, Ptr text) {
   if (document == nullptr) document = new TSourceDocument();
   if (file != nullptr) {
     document->Create(*file);
-    if (!UsesTabs()) {
+    if (Tabs == nullptr) {
       SetPreferenceKey(Str63("Editor.single." + document->name));
       RestoreLayout();
     }
@@ -332,7 +333,8 @@ void TEditorWindow::AttachPane(TEditorPane* pane) {
     NewURL(url, nullptr);
     return;
   }
-  if (UsesTabs() && Tabs != nullptr && Tabs->tabs != nullptr) {
+  // The tab pane decides, whatever the preference says now.
+  if (Tabs != nullptr && Tabs->tabs != nullptr) {
     Tabs->tabs->Append(pane);
     return;
   }
@@ -360,14 +362,14 @@ void TEditorWindow::NewURL(const Str255& url, TDocumentPane* owner) {
     page->CreateWithURL(url);
     document = page;
   }
-  TDocumentPane* preview = gHooks.MakePreviewPane != nullptr
-                               ? gHooks.MakePreviewPane(this, document, url, UsesTabs() && owner == nullptr ? nullptr : owner)
-                               : nullptr;
+  const Boolean newTab = Tabs != nullptr && Tabs->tabs != nullptr && owner == nullptr;
+  TDocumentPane* preview =
+      gHooks.MakePreviewPane != nullptr ? gHooks.MakePreviewPane(this, document, url, newTab ? nullptr : owner) : nullptr;
   if (preview == nullptr) {
     // No preview pane to show it in.
     document->Release();
-  } else if (UsesTabs() && owner == nullptr) {
-    if (Tabs != nullptr && Tabs->tabs != nullptr) Tabs->tabs->Append(preview);
+  } else if (newTab) {
+    Tabs->tabs->Append(preview);
   } else {
     if (auto* editorPane = dynamic_cast<TEditorPane*>(owner)) editorPane->overlay = preview;
     if (owner != nullptr && owner->tabs != nullptr) owner->SwapPane(preview);

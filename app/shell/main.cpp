@@ -1,8 +1,4 @@
-// The program's entry point. Until the application shell stands, it only
-// brings up the platform layer and exits.
-#include "Host.h"
+// The program's entry point: the whole run is the application shell's.
+#include "TDemoApplicationUnit.h"
 
-int main(int argc, char** argv) {
-  HostInitialize(&argc, &argv);
-  return 0;
-}
+int main(int argc, char** argv) { return QuorvelMain(argc, argv); }

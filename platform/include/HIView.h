@@ -420,6 +420,23 @@ OSErr GetBestControlRect(ControlRef inControl, Rect* outRect, SInt16* outBaseLin
 OSStatus HIViewConvertPoint(HIPoint* ioPoint, HIViewRef inSourceView, HIViewRef inDestView);
 OSStatus HIViewConvertRect(HIRect* ioRect, HIViewRef inSourceView, HIViewRef inDestView);
 
+// Coordinate spaces of HIPointConvert. Screen pixels and 72-dpi global
+// coordinates are the same here (one screen, scale 1); window space has its
+// origin at the window's structure (frame) corner; view space is a view's own.
+typedef UInt32 HICoordinateSpace;
+enum : HICoordinateSpace {
+  kHICoordSpace72DPIGlobal = 1,
+  kHICoordSpaceScreenPixel = 2,
+  kHICoordSpaceWindow = 3,
+  kHICoordSpaceView = 4,
+};
+// Converts a point between spaces; the object names the window (window
+// space) or the view (view space) and is ignored for the global spaces. A
+// view outside every window, or a space without its object, leaves the point
+// as it is.
+void HIPointConvert(HIPoint* ioPoint, HICoordinateSpace inSourceSpace, void* inSourceObject,
+                    HICoordinateSpace inDestinationSpace, void* inDestinationObject);
+
 // Layout bindings, applied to a view when its superview's size changes.
 OSStatus HIViewGetLayoutInfo(HIViewRef inView, HILayoutInfo* outLayoutInfo);
 OSStatus HIViewSetLayoutInfo(HIViewRef inView, const HILayoutInfo* inLayoutInfo);

@@ -19,6 +19,7 @@ typedef UInt32 WindowPositionMethod;
 typedef UInt32 WindowModality;
 typedef UInt32 WindowTransitionEffect;
 typedef UInt32 WindowTransitionAction;
+typedef UInt32 WindowActivationScope;
 typedef OSType PropertyCreator;
 typedef OSType PropertyTag;
 typedef CGRect HIRect;
@@ -116,6 +117,15 @@ enum : WindowModality {
   kWindowModalitySystemModal = 1,
   kWindowModalityAppModal = 2,
   kWindowModalityWindowModal = 3,
+};
+
+// Which windows a window's activation deactivates. A window of scope none is
+// never activated by the window system (it never takes the keyboard focus
+// nor becomes the active non-floating window): pop-up lists use it.
+enum : WindowActivationScope {
+  kWindowActivationScopeNone = 0,
+  kWindowActivationScopeIndependent = 1,
+  kWindowActivationScopeAll = 2,
 };
 
 enum : WindowTransitionEffect {
@@ -275,6 +285,18 @@ OSStatus SetWindowContentColor(WindowRef window, const RGBColor* color);
 OSStatus GetWindowContentColor(WindowRef window, RGBColor* color);
 // The theme brush becomes the content colour (theme brushes of the window backgrounds).
 OSStatus SetThemeWindowBackground(WindowRef inWindow, SInt16 inBrush, Boolean inUpdate);
+
+// --- Look and activation scope ---------------------------------------------------
+// The window's opacity, 0 (invisible) to 1 (opaque; the default). Values
+// outside are clamped. The desktop host shows it where the display composites.
+OSStatus SetWindowAlpha(WindowRef inWindow, CGFloat inAlpha);
+OSStatus GetWindowAlpha(WindowRef inWindow, CGFloat* outAlpha);
+// kWindowActivationScopeAll by default. Setting scope none on the active
+// window hands the activation to the next window that may take it; the
+// desktop host shows a window of scope none as a pop-up that never takes the
+// keyboard focus, kept above the window that was active when it showed.
+OSStatus SetWindowActivationScope(WindowRef inWindow, WindowActivationScope inScope);
+OSStatus GetWindowActivationScope(WindowRef inWindow, WindowActivationScope* outScope);
 
 // --- Visibility, order, activation ------------------------------------------------
 // Showing sends ('wind' 22) showing and 24 shown; hiding 23 hiding and 25

@@ -37,6 +37,8 @@ struct WindowHostHooks {
   void (*titleChanged)(WindowRef window);
   void (*orderChanged)(WindowRef window);
   void (*invalidated)(WindowRef window);
+  // The opacity or the activation scope changed.
+  void (*styleChanged)(WindowRef window);
 };
 void WindowSetHostHooks(const WindowHostHooks* hooks);
 

@@ -121,7 +121,8 @@ void PlaceAtBack(WindowRef w) {
 }
 
 bool CanActivate(WindowRef w) {
-  return w->visible && !Floats(w->windowClass) && (w->attributes & kWindowNoActivatesAttribute) == 0;
+  return w->visible && !Floats(w->windowClass) && (w->attributes & kWindowNoActivatesAttribute) == 0 &&
+         w->activationScope != kWindowActivationScopeNone;
 }
 
 void SetActiveState(WindowRef w, bool active) {
@@ -746,7 +747,8 @@ void SendBehind(WindowRef window, WindowRef behindWindow) {
 OSStatus ActivateWindow(WindowRef inWindow, Boolean inActivate) {
   if (!WindowIsLive(inWindow)) return errInvalidWindowRef;
   if (inActivate) {
-    if (Floats(inWindow->windowClass))
+    // A pop-up looks active but leaves the active window as it is.
+    if (Floats(inWindow->windowClass) || inWindow->activationScope == kWindowActivationScopeNone)
       SetActiveState(inWindow, true);
     else
       MakeActive(inWindow);
@@ -756,6 +758,42 @@ OSStatus ActivateWindow(WindowRef inWindow, Boolean inActivate) {
   } else {
     SetActiveState(inWindow, false);
   }
+  return noErr;
+}
+
+// --- Look and activation scope -------------------------------------------------------------
+
+OSStatus SetWindowAlpha(WindowRef inWindow, CGFloat inAlpha) {
+  if (!WindowIsLive(inWindow)) return errInvalidWindowRef;
+  inWindow->alpha = std::clamp<CGFloat>(inAlpha, 0, 1);
+  Notify(gHooks.styleChanged, inWindow);
+  return noErr;
+}
+
+OSStatus GetWindowAlpha(WindowRef inWindow, CGFloat* outAlpha) {
+  if (!WindowIsLive(inWindow)) return errInvalidWindowRef;
+  if (outAlpha == nullptr) return paramErr;
+  *outAlpha = inWindow->alpha;
+  return noErr;
+}
+
+OSStatus SetWindowActivationScope(WindowRef inWindow, WindowActivationScope inScope) {
+  if (!WindowIsLive(inWindow)) return errInvalidWindowRef;
+  if (inScope > kWindowActivationScopeAll) return paramErr;
+  inWindow->activationScope = inScope;
+  if (gActive == inWindow && !CanActivate(inWindow)) {
+    gActive = nullptr;
+    SetActiveState(inWindow, false);
+    ActivateFront();
+  }
+  Notify(gHooks.styleChanged, inWindow);
+  return noErr;
+}
+
+OSStatus GetWindowActivationScope(WindowRef inWindow, WindowActivationScope* outScope) {
+  if (!WindowIsLive(inWindow)) return errInvalidWindowRef;
+  if (outScope == nullptr) return paramErr;
+  *outScope = inWindow->activationScope;
   return noErr;
 }
 

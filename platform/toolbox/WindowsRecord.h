@@ -30,6 +30,8 @@ struct __CWindow {
   bool dragTracking = false;
   RGBColor contentColor{};
   WindowModality modality = kWindowModalityNone;
+  WindowActivationScope activationScope = kWindowActivationScopeAll;
+  CGFloat alpha = 1;
   WindowRef modalParent = nullptr;
   WindowRef sheetParent = nullptr;  // set while shown as a sheet
   WindowRef sheet = nullptr;        // the sheet shown on this window

@@ -20,6 +20,9 @@ void ArtworkAddViewPieces(const ArtworkAdd& add);
 // The pieces of the shared view libraries: toolbar, split view, custom
 // buttons and tabs.
 void ArtworkAddLibraryPieces(const ArtworkAdd& add);
+// The application's registered icons (.icns files of PNG images) and its own
+// icon, written into the Resources folder; the number of files not written.
+int ArtworkWriteApplicationIcons(const std::string& resources);
 
 namespace art {
 

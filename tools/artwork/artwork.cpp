@@ -73,5 +73,6 @@ int main(int argc, char** argv) {
   int failures = 0;
   for (const Picture& picture : Pictures())
     if (!Write(root, picture)) ++failures;
+  failures += ArtworkWriteApplicationIcons(root.string());
   return failures == 0 ? 0 : 1;
 }

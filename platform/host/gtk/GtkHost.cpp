@@ -27,6 +27,7 @@ struct HostWindow {
   GtkIMContext* im = nullptr;
   int syncing = 0;  // the host is applying the platform's state to GTK
   bool shown = false;
+  bool popup = false;  // a GTK pop-up: the window never takes the focus
 };
 
 bool gRunning = false;
@@ -110,25 +111,31 @@ void ApplyBounds(HostWindow* hw) {
   gtk_widget_set_size_request(hw->strip, -1, std::max(1, strip));
   gtk_widget_set_visible(hw->strip, strip > 0);
   gtk_window_resize(GTK_WINDOW(hw->top), width, height + barHeight + strip);
-  if (IsX11()) gtk_window_move(GTK_WINDOW(hw->top), c.left, c.top - barHeight - strip);
+  if (IsX11()) {
+    gtk_window_move(GTK_WINDOW(hw->top), c.left, c.top - barHeight - strip);
+  } else if (hw->popup) {
+    // Elsewhere a pop-up is placed against the window it belongs to, whose
+    // content's origin is where global coordinates start.
+    if (GtkWindow* parent = gtk_window_get_transient_for(GTK_WINDOW(hw->top))) {
+      WindowRef owner = GtkHostWindowOf(GTK_WIDGET(parent));
+      HostWindow* ph = owner ? Find(owner) : nullptr;
+      const Rect pc = owner ? ContentOf(owner) : Rect{};
+      const int above = ph ? MenuBarHeight(ph) + StripHeight(ph) : 0;
+      gtk_window_move(GTK_WINDOW(hw->top), c.left - pc.left, c.top - pc.top + above);
+    }
+  }
   --hw->syncing;
 }
 
 void OnCreated(WindowRef w);
+void Unbuild(HostWindow* hw);
 
 void OnDisposed(WindowRef w) {
   HostWindow* hw = Find(w);
   if (hw == nullptr) return;
   gWindows.erase(w);
   hw->window = nullptr;
-  if (hw->im) {
-    gtk_im_context_set_client_window(hw->im, nullptr);
-    g_object_unref(hw->im);
-    hw->im = nullptr;
-  }
-  gtk_widget_destroy(hw->top);
-  g_object_unref(hw->top);
-  hw->top = nullptr;
+  Unbuild(hw);
   // A handler of this very window may still be running: the record goes
   // once the loop is idle.
   g_idle_add(
@@ -144,14 +151,18 @@ void OnVisibility(WindowRef w, bool visible) {
   if (hw == nullptr) return;
   ++hw->syncing;
   if (visible) {
-    // A sheet stays with its parent and keeps it from input.
+    // A sheet stays with its parent and keeps it from input; a pop-up stays
+    // with the window that is active as it shows.
     WindowRef parent = nullptr;
     HostWindow* parentHost = GetSheetWindowParent(w, &parent) == noErr && parent ? Find(parent) : nullptr;
-    gtk_window_set_transient_for(GTK_WINDOW(hw->top), parentHost ? GTK_WINDOW(parentHost->top) : nullptr);
+    HostWindow* owner = hw->popup ? Find(ActiveNonFloatingWindow()) : nullptr;
+    if (hw->popup) gtk_window_set_transient_for(GTK_WINDOW(hw->top), owner ? GTK_WINDOW(owner->top) : nullptr);
+    else gtk_window_set_transient_for(GTK_WINDOW(hw->top), parentHost ? GTK_WINDOW(parentHost->top) : nullptr);
     gtk_window_set_modal(GTK_WINDOW(hw->top), parentHost != nullptr);
     WindowClass windowClass = kDocumentWindowClass;
     GetWindowClass(w, &windowClass);  // a sheet may have changed class since
-    if (!gtk_widget_get_mapped(hw->top)) gtk_window_set_type_hint(GTK_WINDOW(hw->top), HintOf(windowClass));
+    if (!gtk_widget_get_mapped(hw->top))
+      gtk_window_set_type_hint(GTK_WINDOW(hw->top), hw->popup ? GDK_WINDOW_TYPE_HINT_COMBO : HintOf(windowClass));
     ApplyBounds(hw);
     gtk_widget_show_all(hw->top);
     hw->shown = true;
@@ -174,6 +185,11 @@ void OnTitle(WindowRef w) {
 void OnOrder(WindowRef w) {
   HostWindow* hw = Find(w);
   if (hw == nullptr || hw->syncing || !hw->shown) return;
+  // A pop-up is raised but never presented: presenting gives the focus.
+  if (hw->popup) {
+    if (GdkWindow* gw = gtk_widget_get_window(hw->top)) gdk_window_raise(gw);
+    return;
+  }
   // Only the front window is raised; the window manager keeps the rest.
   if (FrontWindow() == w && !gtk_window_is_active(GTK_WINDOW(hw->top))) {
     ++hw->syncing;
@@ -599,14 +615,18 @@ gboolean OnStripInput(GtkWidget*, Event* ev, gpointer data) {
   return Handler(hw->area, &moved, data);
 }
 
-void OnCreated(WindowRef w) {
-  auto* hw = new HostWindow;
-  hw->window = w;
+// The GTK side of a window: a pop-up for a window that never takes the focus
+// (activation scope none), a toplevel otherwise.
+void Build(HostWindow* hw) {
+  WindowRef w = hw->window;
   WindowClass windowClass = kDocumentWindowClass;
   GetWindowClass(w, &windowClass);
   WindowAttributes attributes = 0;
   GetWindowAttributes(w, &attributes);
-  hw->top = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  WindowActivationScope scope = kWindowActivationScopeAll;
+  GetWindowActivationScope(w, &scope);
+  hw->popup = scope == kWindowActivationScopeNone;
+  hw->top = gtk_window_new(hw->popup ? GTK_WINDOW_POPUP : GTK_WINDOW_TOPLEVEL);
   g_object_ref_sink(hw->top);
   gtk_window_set_type_hint(GTK_WINDOW(hw->top), HintOf(windowClass));
   if (attributes & kWindowNoTitleBarAttribute) gtk_window_set_decorated(GTK_WINDOW(hw->top), FALSE);
@@ -651,9 +671,49 @@ void OnCreated(WindowRef w) {
   g_signal_connect(hw->top, "configure-event", G_CALLBACK(OnConfigure), hw);
   GtkHostDragAttach(hw->area);
   GtkHostHelpAttach(hw->area);
-  gWindows[w] = hw;
+  CGFloat alpha = 1;
+  GetWindowAlpha(w, &alpha);
+  gtk_widget_set_opacity(hw->top, alpha);
   ApplyTitle(hw);
   ApplyBounds(hw);
+}
+
+void Unbuild(HostWindow* hw) {
+  if (hw->im) {
+    gtk_im_context_set_client_window(hw->im, nullptr);
+    g_object_unref(hw->im);
+    hw->im = nullptr;
+  }
+  gtk_widget_destroy(hw->top);
+  g_object_unref(hw->top);
+  hw->top = hw->box = hw->menuBar = hw->strip = hw->area = nullptr;
+}
+
+void OnCreated(WindowRef w) {
+  auto* hw = new HostWindow;
+  hw->window = w;
+  gWindows[w] = hw;
+  Build(hw);
+}
+
+// A window that stops or starts taking the focus is shown by a GtkWindow of
+// the other type (the type is fixed when GTK makes it); opacity follows.
+void OnStyle(WindowRef w) {
+  HostWindow* hw = Find(w);
+  if (hw == nullptr) return;
+  WindowActivationScope scope = kWindowActivationScopeAll;
+  GetWindowActivationScope(w, &scope);
+  const bool popup = scope == kWindowActivationScopeNone;
+  if (popup != hw->popup) {
+    const bool shown = hw->shown;
+    if (shown) OnVisibility(w, false);
+    Unbuild(hw);
+    Build(hw);
+    if (shown) OnVisibility(w, true);
+  }
+  CGFloat alpha = 1;
+  GetWindowAlpha(w, &alpha);
+  gtk_widget_set_opacity(hw->top, alpha);
 }
 
 // --- Alerts ---------------------------------------------------------------------------------
@@ -734,7 +794,8 @@ bool GtkHostStart(int* argc, char*** argv) {
   if (!gtk_init_check(argc, argv)) return false;
   gRunning = true;
   SetScreen();
-  static const WindowHostHooks hooks = {OnCreated, OnDisposed, OnVisibility, OnBounds, OnTitle, OnOrder, OnInvalidated};
+  static const WindowHostHooks hooks = {OnCreated, OnDisposed, OnVisibility, OnBounds, OnTitle, OnOrder,
+                                         OnInvalidated, OnStyle};
   WindowSetHostHooks(&hooks);
   ViewSetWindowDisplay(ViewWindowDisplay{DisplayRender, DisplayInvalidate});
   ViewSetTrackEventSource(TrackSource);
