@@ -219,7 +219,13 @@ void BrowserDrawItem(ControlRef browser, DataBrowserItemID item, DataBrowserProp
   if (data->CALLBACKS.DRAWITEM && record)
     data->CALLBACKS.DRAWITEM(record->DATA, record->DATATYPE, record->CONTAINER, property, item, itemState, bounds,
                              context, browser, data->CALLBACKS.CONTEXT);
-  if ((data = GetBrowserData(browser)) != nullptr) data->MOUSEDOWN = data->MOUSEUP = data->MOUSEMOVED = 0;
+  // Each mouse action is seen by one draw of its row; the list redraws every
+  // row at once, so only the row drawn takes it.
+  if ((data = GetBrowserData(browser)) != nullptr) {
+    if (data->MOUSEDOWN == item) data->MOUSEDOWN = 0;
+    if (data->MOUSEUP == item) data->MOUSEUP = 0;
+    if (data->MOUSEMOVED == item) data->MOUSEMOVED = 0;
+  }
   QDEndCGContext(port, &context);
 }
 
