@@ -206,6 +206,39 @@ TEST_F(BrowserTest, TheModificationCountFollowsEveryChange) {
   EXPECT_EQ(2, BrackenrowGetModCount(browser));
 }
 
+TEST_F(BrowserTest, AnItemForAMissingContainerIsShownWhereItsNodeWent) {
+  Init(kBrackenrowAllocateTree);
+  Append("first");
+  SInt32 lost = Append("lost", 999);
+  EXPECT_EQ("first lost", Shape());
+  EXPECT_EQ((std::vector<std::string>{"first", "lost"}), Rows());
+  EXPECT_EQ(nullptr, BrackenrowGetNodeParent(lost, browser));
+}
+
+TEST_F(BrowserTest, DeleteKeysRemoveTheSelectionExceptWhileEditing) {
+  Init(kBrackenrowAllocateTree | kBrackenrowKeyboardRemove);
+  SInt32 one = Append("one");
+  SInt32 two = Append("two");
+  auto key = [&](UInt32 code) {
+    EventRef e = nullptr;
+    CreateEvent(nullptr, kEventClassKeyboard, kEventRawKeyDown, 0, 0, &e);
+    SetEventParameter(e, kEventParamKeyCode, typeUInt32, sizeof code, &code);
+    SendEventToEventTarget(e, GetControlEventTarget(browser));
+    ReleaseEvent(e);
+  };
+  DataBrowserListViewColumnDesc text{};
+  text.propertyDesc = {'TEXT', kDataBrowserTextType, kDataBrowserPropertyIsEditable};
+  AddDataBrowserListViewColumn(browser, &text, kDataBrowserListViewAppendColumn);
+  Select({two});
+  SetDataBrowserEditItem(browser, DataBrowserItemID(two), 'TEXT');
+  key(117);  // forward delete, inside the edit
+  EXPECT_EQ("one two", Shape());
+  SetDataBrowserEditItem(browser, 0, 0);
+  Select({one});
+  key(51);  // delete
+  EXPECT_EQ("two", Shape());
+}
+
 TEST_F(BrowserTest, ClearingTheSelectionAsksTheHostAndSkipsItemsAlreadyFreed) {
   Init(kBrackenrowAllocateTree);
   SInt32 box = Append("box", 0, true);
