@@ -205,7 +205,8 @@ void GetContextualMenu(ControlRef browser, MenuRef* menu, UInt32* helpType, CFSt
 
 void SelectContextualMenu(ControlRef browser, MenuRef menu, UInt32, SInt16 menuID, MenuItemIndex menuItem) {
   BrowserDataPtr data = TestBrowserData(browser);
-  if (data != nullptr && data->CALLBACKS.SELECTCONTEXTUALMENU != nullptr) {
+  // A menu dismissed without a choice only goes.
+  if (data != nullptr && data->CALLBACKS.SELECTCONTEXTUALMENU != nullptr && menuItem != 0) {
     SInt16 count = 0;
     ItemArrayHandle items = GetSelectedBrowserItems(browser, count);
     if (count == 0) {

@@ -219,7 +219,13 @@ void BrowserDrawItem(ControlRef browser, DataBrowserItemID item, DataBrowserProp
   if (data->CALLBACKS.DRAWITEM && record)
     data->CALLBACKS.DRAWITEM(record->DATA, record->DATATYPE, record->CONTAINER, property, item, itemState, bounds,
                              context, browser, data->CALLBACKS.CONTEXT);
-  if ((data = GetBrowserData(browser)) != nullptr) data->MOUSEDOWN = data->MOUSEUP = data->MOUSEMOVED = 0;
+  // Each mouse action is seen by one draw of its row; the list redraws every
+  // row at once, so only the row drawn takes it.
+  if ((data = GetBrowserData(browser)) != nullptr) {
+    if (data->MOUSEDOWN == item) data->MOUSEDOWN = 0;
+    if (data->MOUSEUP == item) data->MOUSEUP = 0;
+    if (data->MOUSEMOVED == item) data->MOUSEMOVED = 0;
+  }
   QDEndCGContext(port, &context);
 }
 
@@ -357,12 +363,13 @@ void StandardCellDrawHandler(DataBrowserPropertyID property, DataBrowserItemID i
                              CGContextRef context, ControlRef browser) {
   if (context == nullptr) return;
   BrowserDataPtr data = GetBrowserData(browser);
-  // The whole cell: its enclosing part, in the same y-up coordinates.
+  // The cell's content, in the same y-up coordinates: the list's disclosure
+  // triangle beside it stays visible.
   CGRect cell = itemBounds;
   Rect r{};
   const CGFloat portHeight = PortHeightOf(browser);
   if (portHeight > 0 &&
-      GetDataBrowserItemPartBounds(browser, item, property, kDataBrowserPropertyEnclosingPart, &r) == noErr)
+      GetDataBrowserItemPartBounds(browser, item, property, kDataBrowserPropertyContentPart, &r) == noErr)
     cell = CGRect{{CGFloat(r.left), portHeight - CGFloat(r.bottom)}, {CGFloat(r.right - r.left), CGFloat(r.bottom - r.top)}};
   DataBrowserTableViewRowIndex row = 0;
   GetDataBrowserTableViewItemRow(browser, item, &row);
@@ -399,9 +406,17 @@ void StandardTextDrawHandler(CFStringRef text, DataBrowserItemState itemState, C
   const CGRect box = GetStandardTextBounds(text, itemBounds, browser);
   CGContextSaveGState(context);
   if (itemState & kDataBrowserItemIsSelected) {
-    if (info.fontID == kThemeSmallSystemFont) info.fontID = kThemeSmallEmphasizedSystemFont;
-    DrawTextPass(text, Offset(box, 0, -1), info, context, 0, 0, 0, 0.5);
-    DrawTextPass(text, box, info, context, 1, 1, 1, 1);
+    CGRect wide = box;
+    if (info.fontID == kThemeSmallSystemFont) {
+      // The emphasised text is wider than the text the bounds were measured for.
+      CGFloat plain = 0, bold = 0, height = 0, baseline = 0;
+      HIThemeGetTextDimensions(text, 0, &info, &plain, &height, &baseline);
+      info.fontID = kThemeSmallEmphasizedSystemFont;
+      HIThemeGetTextDimensions(text, 0, &info, &bold, &height, &baseline);
+      wide.size.width += std::max<CGFloat>(0, bold - plain);
+    }
+    DrawTextPass(text, Offset(wide, 0, -1), info, context, 0, 0, 0, 0.5);
+    DrawTextPass(text, wide, info, context, 1, 1, 1, 1);
   } else {
     DrawTextPass(text, box, info, context, 0, 0, 0, 1);
   }

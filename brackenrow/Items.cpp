@@ -65,14 +65,17 @@ void AddRowFor(BrowserDataPtr data, CFTreeRef node) {
 }
 
 // The focus must stay inside the tree: a node about to be freed that holds it
-// gives it back to the whole tree.
-void ReleaseFocusInside(BrowserDataPtr data, CFTreeRef node) {
-  if (data->FOCUS != data->TREE && IsInSubtree(data->FOCUS, node)) data->FOCUS = data->TREE;
+// gives it back to the whole tree. True when it did.
+bool ReleaseFocusInside(BrowserDataPtr data, CFTreeRef node) {
+  if (data->FOCUS == data->TREE || !IsInSubtree(data->FOCUS, node)) return false;
+  data->FOCUS = data->TREE;
+  return true;
 }
 
-// The same for a node whose children are about to be freed.
-void ReleaseFocusBelow(BrowserDataPtr data, CFTreeRef node) {
-  if (data->FOCUS != node) ReleaseFocusInside(data, node);
+// The rows of a focus that was given back: the whole tree's top level.
+void ShowWholeTree(BrowserDataPtr data) {
+  RemoveDataBrowserItems(data->browser, kDataBrowserNoItem, 0, nullptr, 0);
+  if (TestBrowserData(data->browser) == data) ExpandTree(data->FOCUS, kDataBrowserNoItem, data->browser);
 }
 
 void AppendRecord(CFTreeRef tree, NodeInfoPtr node, void* context) {
@@ -101,10 +104,11 @@ MenuRef FocusMenuOf(ControlRef browser) {
 
 // Takes the node (and its subtree) out of the tree, freeing it.
 void FreeNode(BrowserDataPtr data, CFTreeRef node) {
-  ReleaseFocusInside(data, node);
+  const bool focusLost = ReleaseFocusInside(data, node);
   if (data->HOVERITEM && IsInSubtree(NodeOfItem(data, SInt32(data->HOVERITEM)), node)) data->HOVERITEM = 0;
   CFTreeRemove(node);
   InvalidateIds(data);
+  if (focusLost) ShowWholeTree(data);
 }
 
 }  // namespace
@@ -336,12 +340,13 @@ void BrackenrowClearContainer(ControlRef browser, SInt32 item) {
   CFTreeRef node = NodeOfItem(data, item);
   if (node == nullptr) return;
   ++data->MODIFIED;
-  ReleaseFocusBelow(data, node);
+  const bool focusLost = data->FOCUS != node && ReleaseFocusInside(data, node);
   if (data->HOVERITEM && data->HOVERITEM != DataBrowserItemID(item) &&
       IsInSubtree(NodeOfItem(data, SInt32(data->HOVERITEM)), node))
     data->HOVERITEM = 0;
   CFTreeRemoveAllChildren(node);
   InvalidateIds(data);
+  if (focusLost) ShowWholeTree(data);
 }
 
 void BrackenrowRemoveItem(ControlRef browser, SInt32 item) {

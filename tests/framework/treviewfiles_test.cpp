@@ -6,6 +6,7 @@
 // to the review question first (Discard, Review, Cancel).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -172,6 +173,11 @@ TEST_F(TReviewFilesTest, SavingTheRowsOneByOneKeepsTheSheetThenClosesTheWindow) 
   EXPECT_EQ(folder.path + "/style.css", Cell(list, rows[1], kReviewFilesPathColumn));
   EXPECT_EQ("icon", Cell(list, rows[0], kReviewFilesIconColumn));
   EXPECT_FALSE(IsDataBrowserItemSelected(list, rows[0]));
+  // The delete key takes no row away: its document would go unasked.
+  Select(list, rows[0]);
+  BrackenrowClearSelection(true, list);
+  EXPECT_EQ(rows, Rows(list));
+  SetDataBrowserSelectedItems(list, 0, nullptr, kDataBrowserItemsAssign);
   // Nothing selected: nothing saved, nothing closes.
   Command(sheet, kHICommandReviewSave);
   EXPECT_EQ(sheet, Sheet());
@@ -250,6 +256,10 @@ TEST_F(TReviewFilesTest, DontSaveClosesUnsavedAndCancelKeepsEverything) {
     EXPECT_EQ(nullptr, Sheet());
     EXPECT_EQ(c.windowCloses, GetWindowObject(window) == nullptr);
     for (const std::string& entry : gLog) EXPECT_NE(0u, entry.rfind("save", 0)) << entry;
+    // Documents dropped unsaved are let go, not left behind.
+    const bool released = std::count(gLog.begin(), gLog.end(), "release a.php") == 1 &&
+                          std::count(gLog.begin(), gLog.end(), "release b.php") == 1;
+    EXPECT_EQ(c.windowCloses, released);
     EXPECT_EQ("text of a.php", ReadFile(folder.path + "/a.php"));
     EXPECT_FALSE(ApplicationQuitting);  // a cancel calls a quit off
     if (!c.windowCloses) {
