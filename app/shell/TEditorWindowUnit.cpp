@@ -369,8 +369,10 @@ void TEditorWindow::NewURL(const Str255& url, TDocumentPane* owner) {
     // No preview pane to show it in.
     document->Release();
   } else if (newTab) {
+    if (preview->paneView == nullptr && preview->Resource.empty()) preview->SetResource(kEditorPreviewPaneResource, nib);
     Tabs->tabs->Append(preview);
   } else {
+    if (preview->paneView == nullptr) preview->Create(kEditorPreviewPaneResource, nib);
     if (auto* editorPane = dynamic_cast<TEditorPane*>(owner)) editorPane->overlay = preview;
     if (owner != nullptr && owner->tabs != nullptr) owner->SwapPane(preview);
     else if (preview->paneView == nullptr || HIViewGetWindow(preview->paneView) != window) preview->Attach(window);

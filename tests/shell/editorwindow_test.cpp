@@ -484,4 +484,64 @@ TEST_F(EditorWindowTest, TheShippedInterfaceFileHoldsWhatTheWindowLooksUp) {
   ApplicationNib = WindowNib();
 }
 
+// A page pane as the preview unit will make them.
+class TPagePane : public TDocumentPane {};
+TDocumentPane* MakePage(TEditorWindowAbstract*, TDocument* document, const Str255& url, TDocumentPane*) {
+  gPages.push_back(url.str());
+  auto* pane = new TPagePane();
+  pane->SetDocument(document);
+  return pane;
+}
+
+TEST_F(EditorWindowTest, APageTakesATabOrTheEditorsPlaceAndTheToolbarFollows) {
+  EditorWindowHooks hooks{};
+  hooks.MakePreviewPane = MakePage;
+  hooks.IsPreviewPane = [](TPane* pane) -> Boolean { return dynamic_cast<TPagePane*>(pane) != nullptr; };
+  EditorWindowSetHooks(&hooks);
+  Tabs(true);
+  TEditorWindow* window = Window();
+  const FSRef a = RefOf(File("a.php"));
+  window->NewFile(&a, nullptr);
+  TEditorPane* editor = window->GetActiveEditor();
+  ASSERT_NE(editor, nullptr);
+  auto findEnabled = [&] { return HIToolbarItemIsEnabled(window->toolbar->GetItemByCommand('FIND')); };
+  EXPECT_TRUE(findEnabled());
+
+  // No owner: a tab of its own, and while it is in front find is off.
+  window->NewURL("http://localhost/", nullptr);
+  EXPECT_EQ(DocumentNames(window), (std::vector<std::string>{"a.php", "http://localhost/"}));
+  EXPECT_EQ(window->GetActiveEditor(), nullptr);
+  EXPECT_NE(dynamic_cast<TPagePane*>(window->ActivePane()), nullptr);
+  EXPECT_FALSE(findEnabled());
+  EXPECT_FALSE(HIToolbarItemIsEnabled(window->toolbar->GetItemByIdentifier(kEditorToolbarSearchItem)));
+
+  // From the editor: the page takes the editor's place in its tab.
+  editor->Select();
+  EXPECT_EQ(window->GetActiveEditor(), editor);
+  EXPECT_TRUE(findEnabled());
+  window->NewURL("http://localhost/a.php", editor);
+  ASSERT_NE(editor->overlay, nullptr);
+  EXPECT_EQ(DocumentNames(window).size(), 2u);  // no new tab
+  MenuRef menu = nullptr;
+  CreateNewMenu(201, 0, &menu);
+  AppendMenuItemTextWithCFString(menu, CFSTR("Close Preview"), 0, 'cEDT', nullptr);
+  HICommand command{};
+  command.commandID = 'cEDT';
+  command.attributes = kHICommandFromMenu;
+  command.menu.menuRef = menu;
+  command.menu.menuItemIndex = 1;
+  SInt32 result = eventNotHandledErr;
+  window->UpdateCommandStatus(command, nullptr, result);
+  EXPECT_TRUE(IsMenuItemEnabled(menu, 1));
+  EXPECT_FALSE(findEnabled());  // find is not offered over the page
+  // Closing it brings the editor back.
+  window->ProcessDocumentCommand(command, nullptr, editor->document, result);
+  EXPECT_EQ(result, noErr);
+  EXPECT_EQ(editor->overlay, nullptr);
+  window->UpdateCommandStatus(command, nullptr, result);
+  EXPECT_FALSE(IsMenuItemEnabled(menu, 1));
+  EXPECT_TRUE(findEnabled());
+  ReleaseMenu(menu);
+}
+
 }  // namespace
