@@ -169,6 +169,10 @@ TEST_F(EditorWindowTest, AWindowWithTabsTakesEachFileAsATab) {
   window->ProcessCommand(command, nullptr, result);
   EXPECT_EQ(result, noErr);
   EXPECT_EQ(DocumentNames(window).size(), 3u);
+  // A tab closed goes with its document.
+  active->Close();
+  Settle();
+  EXPECT_EQ(DocumentNames(window), (std::vector<std::string>{"a.php", "(Untitled)"}));
 }
 
 TEST_F(EditorWindowTest, AWindowWithoutTabsShowsOneDocumentAndListsIt) {
