@@ -10,6 +10,7 @@
 
 #include "../language/fixtures/CodeSenseFixture.h"
 #include "ApplicationFramework.h"
+#include "ApplicationResources.h"
 #include "Drag.h"
 #include "HIToolbar.h"
 #include "HeadlessHost.h"
@@ -546,6 +547,62 @@ TEST_F(EditorWindowTest, APageTakesATabOrTheEditorsPlaceAndTheToolbarFollows) {
   EXPECT_FALSE(IsMenuItemEnabled(menu, 1));
   EXPECT_TRUE(findEnabled());
   ReleaseMenu(menu);
+}
+
+// Two projects, each with its own bundle and macros.
+int gProjectA = 0, gProjectB = 0;
+std::string gBundleA, gBundleB;
+
+TEST_F(EditorWindowTest, TheActiveWindowsProjectMacrosAreTheOnesOffered) {
+  for (auto [folder, bundle] : {std::pair{"a.qvproj", &gBundleA}, std::pair{"b.qvproj", &gBundleB}}) {
+    *bundle = scratch + "/" + folder;
+    std::system(("mkdir -p '" + *bundle + "/Contents/Resources/Data'").c_str());
+    WriteText(*bundle + "/Contents/Resources/Data/project.macros.plist", Library({{"hello", "macro", "Hello"}}));
+  }
+  EditorWindowHooks hooks{};
+  hooks.OpenProject = [](const FSRef& bundle) -> TProject* {
+    return reinterpret_cast<TProject*>(FSGetFullPath(bundle).str() == gBundleA ? &gProjectA : &gProjectB);
+  };
+  hooks.ProjectBundle = [](TProject* project, FSRef& bundle) -> Boolean {
+    bundle = RefOf(project == reinterpret_cast<TProject*>(&gProjectA) ? gBundleA : gBundleB);
+    return true;
+  };
+  EditorWindowSetHooks(&hooks);
+  prefs->SetBooleanValue("GeneralEditorFeaturesProject", false);
+  auto* library = new TCodeSenseLibrary();
+  ApplicationResourceInfo resources;
+  resources.CodeSense = library;
+  AppResources = &resources;
+
+  const FSRef a = RefOf(gBundleA), b = RefOf(gBundleB);
+  TEditorWindow* first = CreateEditorWindow(&a, GetDefaultOpenCommandOptions());
+  TEditorWindow* second = CreateEditorWindow(&b, GetDefaultOpenCommandOptions());
+  EXPECT_TRUE(first->CompareDocumentRoot(a));
+  EXPECT_FALSE(first->CompareDocumentRoot(b));
+  const FSRef macrosA = RefOf(gBundleA + "/Contents/Resources/Data/project.macros.plist");
+  const FSRef macrosB = RefOf(gBundleB + "/Contents/Resources/Data/project.macros.plist");
+  auto activate = [](TEditorWindow* window, UInt32 kind) {
+    EventRef event = nullptr;
+    CreateEvent(nullptr, kEventClassWindow, kind, 0, kEventAttributeNone, &event);
+    EXPECT_EQ(window->HandleEvent(event), eventNotHandledErr);
+    ReleaseEvent(event);
+  };
+  activate(first, kEventWindowActivated);
+  EXPECT_TRUE(library->ContainsLibrary(macrosA));
+  activate(second, kEventWindowActivated);
+  EXPECT_TRUE(library->ContainsLibrary(macrosB));
+  EXPECT_FALSE(library->ContainsLibrary(macrosA));
+  activate(first, kEventWindowActivated);
+  EXPECT_TRUE(library->ContainsLibrary(macrosA));
+  EXPECT_FALSE(library->ContainsLibrary(macrosB));
+  // Its window closed, the project's macros go.
+  first->Closed();
+  EXPECT_FALSE(library->ContainsLibrary(macrosA));
+
+  first->Remove();
+  second->Remove();
+  AppResources = nullptr;
+  library->Free();
 }
 
 }  // namespace
