@@ -343,6 +343,78 @@ TEST_F(EditorPaneTest, DocumentsNoInterpreterRunsAreRefusedWithTheirMessages) {
   }
 }
 
+TEST_F(EditorPaneTest, AScriptRunEndsTheTerminalRunAndTheButtonStandsForTheNewRun) {
+  // The script waits for input, so each run lasts until it is ended.
+  Open("wait.pl", "$| = 1; print \"ready\\n\"; my $line = <STDIN>;\n");
+  pane->RunTerminal();
+  auto* terminal = dynamic_cast<TTerminalPane*>(pane->LowerPane());
+  ASSERT_NE(terminal, nullptr);
+  TProcessUtils* first = pane->process;
+  ASSERT_NE(first, nullptr);
+  Record(terminal->script);
+
+  // A script run ends the terminal's first; the button then stands for it.
+  pane->RunScript(kScriptModeDebug);
+  EXPECT_TRUE(gNotifications.Ended());
+  EXPECT_EQ(terminal->script->process, nullptr);
+  ASSERT_NE(pane->errorPane, nullptr);
+  TScript* second = pane->errorPane->script;
+  ASSERT_NE(second->process, nullptr);
+  EXPECT_EQ(pane->process, second->process);
+  EXPECT_TRUE(AbortShown(pane));
+  EXPECT_EQ(pane->process, second->process);
+
+  // Aborting the second (as the button does) takes the button away.
+  Record(second);
+  pane->process->Terminate();
+  Drive(second);
+  EXPECT_FALSE(AbortShown(pane));
+}
+
+TEST_F(EditorPaneTest, TheTerminalPaneTakesItsColoursAndFontFromThePreferences) {
+  ExtendedTextStyle style{};
+  style.textColor = RGBColor{0x1111, 0x2222, 0x3333};
+  style.secondColor = RGBColor{0xFFFF, 0xEEEE, 0xDDDD};
+  Str255 family = "Courier";
+  style.firstNumber = FMGetFontFamilyFromName(family.data());
+  style.secondNumber = 15;
+  CFDataRef data = ExtendedTextStyleCreateStoredData(style);
+  AppPrefs->SetTypeValue("TerminalStyle", data);
+  CFRelease(data);
+  const UInt8 hilite[6] = {0x80, 0x00, 0x40, 0x00, 0x20, 0x00};
+  CFDataRef hiliteData = CFDataCreate(nullptr, hilite, sizeof hilite);
+  AppPrefs->SetTypeValue("TerminaHiliteColor", hiliteData);
+  CFRelease(hiliteData);
+
+  Open("style.php", "<?php\n");
+  pane->PrintTerminal("Macro", CFSTR("coloured"));
+  auto* terminal = dynamic_cast<TTerminalPane*>(pane->LowerPane());
+  ASSERT_NE(terminal, nullptr);
+  WEReference we = terminal->console->controller;
+  RGBColor colour{};
+  ASSERT_EQ(WEGetOneAttribute(2, 'colr', &colour, sizeof colour, we), noErr);
+  EXPECT_EQ(colour.red, 0x1111);
+  EXPECT_EQ(colour.blue, 0x3333);
+  SInt16 font = 0;
+  ASSERT_EQ(WEGetOneAttribute(2, 'font', &font, sizeof font, we), noErr);
+  EXPECT_EQ(font, style.firstNumber);
+  ATSURGBAlphaColor selection{};
+  ASSERT_EQ(WEGetViewInfo('hili', &selection, sizeof selection, WEGetCurrentView(we)), noErr);
+  EXPECT_NEAR(selection.red, 0.5, 0.01);
+  EXPECT_NEAR(selection.alpha, 1.0, 0.001);
+  for (const char* key : {"TerminalStyle", "TerminaHiliteColor"}) AppPrefs->RemoveValue(key);
+
+  // Without a stored style: the terminal's own font.
+  pane->CloseActivePane();
+  Settle();
+  pane->PrintTerminal("Macro", CFSTR("plain"));
+  terminal = dynamic_cast<TTerminalPane*>(pane->LowerPane());
+  ASSERT_NE(terminal, nullptr);
+  Str255 andale = "Andale Mono";
+  ASSERT_EQ(WEGetOneAttribute(2, 'font', &font, sizeof font, terminal->console->controller), noErr);
+  EXPECT_EQ(font, FMGetFontFamilyFromName(andale.data()));
+}
+
 // --- Script runs --------------------------------------------------------------
 
 TEST_F(EditorPaneTest, ScriptRunsReuseTheirErrorPaneAndRunnerWithArgumentsAfresh) {
