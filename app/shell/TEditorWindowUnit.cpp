@@ -72,7 +72,33 @@ TEditorWindow* FrontNonIntegratedEditorWindow(TEditorWindow* except) {
   return front != nullptr && front != except && !front->Integrated ? front : nullptr;
 }
 
+// Until project documents come, a window's documents follow a new name in
+// their tab and in the window's title as those will.
+class TEditorDocument : public TSourceDocument {
+ public:
+  void SavedAs() override {
+    TSourceDocument::SavedAs();
+    auto* pane = dynamic_cast<TTabPane*>(owner);
+    if (pane == nullptr) return;
+    pane->SetAppearance(FSGetDisplayName(file), nullptr, 0);
+    if (TWindow* window = GetWindowObject(pane->GetWindow())) window->SetDocument(this);
+  }
+};
+
 }  // namespace
+
+void InstallEditorWindowPaneHooks() {
+  EditorPaneHooks hooks = EditorPaneGetHooks();
+  hooks.IsIntegratedProjectWindow = [](TWindow* window) -> Boolean {
+    auto* editorWindow = dynamic_cast<TEditorWindow*>(window);
+    return editorWindow != nullptr && editorWindow->Integrated;
+  };
+  hooks.UpdateSidePane = [](TWindow* window) {
+    if (auto* editorWindow = dynamic_cast<TEditorWindow*>(window))
+      editorWindow->UpdateSidePane(editorWindow->GetActiveEditor());
+  };
+  EditorPaneSetHooks(&hooks);
+}
 
 void EditorWindowSetHooks(const EditorWindowHooks* hooks) { gHooks = hooks != nullptr ? *hooks : EditorWindowHooks{}; }
 const EditorWindowHooks& EditorWindowGetHooks() { return gHooks; }
@@ -280,7 +306,7 @@ void TEditorWindow::NewFile(const FSRef* file, Ptr text) {
   if (window == nullptr) return;
   SelectWindow(window);
   TSourceDocument* document = gHooks.MakeDocument != nullptr ? gHooks.MakeDocument(Project) : nullptr;
-  if (document == nullptr) document = new TSourceDocument();
+  if (document == nullptr) document = new TEditorDocument();
   if (file != nullptr) {
     document->Create(*file);
     if (Tabs == nullptr) {

@@ -163,6 +163,15 @@ TEST_F(EditorWindowTest, AWindowWithTabsTakesEachFileAsATab) {
   auto* document = dynamic_cast<TSourceDocument*>(active->document);
   ASSERT_NE(document, nullptr);
   EXPECT_EQ(document->editor, active->editor);
+  // Saved under a new name, the tab and the window follow it.
+  const FSRef c = RefOf(File("c.php"));
+  document->file = c;
+  document->SavedAs();
+  EXPECT_EQ(active->Title, Str63("c.php"));
+  CFStringRef title = nullptr;
+  CopyWindowTitleAsCFString(window->window, &title);
+  EXPECT_EQ(Utf8(title), "c.php");
+  if (title != nullptr) CFRelease(title);
   // 'new ' in a window with tabs is an untitled tab of its own.
   SInt32 result = eventNotHandledErr;
   HICommand command{};
@@ -173,7 +182,8 @@ TEST_F(EditorWindowTest, AWindowWithTabsTakesEachFileAsATab) {
   // A tab closed goes with its document.
   active->Close();
   Settle();
-  EXPECT_EQ(DocumentNames(window), (std::vector<std::string>{"a.php", "(Untitled)"}));
+  EXPECT_EQ(DocumentNames(window).size(), 2u);
+  EXPECT_EQ(DocumentNames(window)[0], "a.php");
 }
 
 TEST_F(EditorWindowTest, AWindowWithoutTabsShowsOneDocumentAndListsIt) {
@@ -354,6 +364,8 @@ TEST_F(EditorWindowTest, AWindowLetsGoOfItsProjectWhenTheProjectsWindowCloses) {
   TEditorWindow* integrated = CreateEditorWindow(&bundle, GetDefaultOpenCommandOptions());
   integrated->Show();
   EXPECT_TRUE(integrated->Integrated);
+  InstallEditorWindowPaneHooks();
+  EXPECT_TRUE(EditorPaneGetHooks().IsIntegratedProjectWindow(integrated));
   EXPECT_NE(integrated->Tabs, nullptr);  // always, whatever the preference
   EXPECT_EQ(integrated->options, TWindowOptions(kTWindowOptionsSaveDocumentsPrivate));
   EXPECT_EQ(integrated->toolbar->Identifier, Str255("integrated editor"));
@@ -375,6 +387,7 @@ TEST_F(EditorWindowTest, AWindowLetsGoOfItsProjectWhenTheProjectsWindowCloses) {
     EXPECT_EQ(stored, kProject);
   }
   EXPECT_EQ(second->GetActiveEditor()->project, kProject);
+  EXPECT_FALSE(EditorPaneGetHooks().IsIntegratedProjectWindow(second));
 
   // The integrated window's close takes the project away from both first.
   SInt32 status = 0;
@@ -387,6 +400,7 @@ TEST_F(EditorWindowTest, AWindowLetsGoOfItsProjectWhenTheProjectsWindowCloses) {
     EXPECT_EQ(stored, nullptr);  // nothing leads back to the freed project
   }
   EXPECT_EQ(second->GetActiveEditor()->project, nullptr);
+  EditorPaneSetHooks(nullptr);
 }
 
 TEST_F(EditorWindowTest, APreviewWindowHasNoToolbarAndNoToolbarButton) {
