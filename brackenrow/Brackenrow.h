@@ -1,6 +1,8 @@
 // libBrackenrow.so: the tree model every browser of the program stores its
-// content in, its node records and their property-list form. Only what this
-// header marks with BRACKENROW_EXPORT leaves the library.
+// content in, its node records and their property-list form, and the
+// browser: a list view bound to a tree, with its drawing handlers, drags and
+// focus history. Only what this header marks with BRACKENROW_EXPORT leaves
+// the library.
 #pragma once
 
 #define BRACKENROW_EXPORT __attribute__((visibility("default")))
@@ -9,3 +11,4 @@
 #include "brackenrow/Browser.h"
 #include "brackenrow/Utilities.h"
 #include "brackenrow/DiskUtilities.h"
+#include "brackenrow/Drawing.h"

@@ -264,3 +264,39 @@ CFTreeRef CFTreeReadPropertyList(const FSRef& where, TreeTranslateCallback trans
   CFRelease(data);
   return tree;
 }
+
+// --- A browser's tree ------------------------------------------------------------
+
+#include "brackenrow/BrowserData.h"
+
+CFTypeRef BrackenrowGetPropertyList(ControlRef browser, TreeTranslateCallback translate, void* context) {
+  BrowserDataPtr data = GetBrowserData(browser);
+  if (data == nullptr || data->TREE == nullptr) return nullptr;
+  return CFTreeConvertToProperyList(data->TREE, translate, context);
+}
+
+OSStatus BrackenrowSave(const FSRef& where, ControlRef browser) {
+  BrowserDataPtr data = GetBrowserData(browser);
+  if (data == nullptr) return Err;
+  if (data->MODIFIED <= 0) {
+    data->MODIFIED = 0;
+    return noErr;
+  }
+  if (data->TREE == nullptr) return paramErr;
+  CFTreeWritePropertyList(where, data->TREE, nullptr, nullptr);
+  const OSStatus status = Err;
+  // Changes that did not reach the file are still unsaved.
+  if (status == noErr) data->MODIFIED = 0;
+  return status;
+}
+
+OSStatus BrackenrowLoad(const FSRef& where, ControlRef browser) {
+  BrowserDataPtr data = GetBrowserData(browser);
+  if (data == nullptr) return Err;
+  CFTreeRef tree = CFTreeReadPropertyList(where, nullptr, nullptr);
+  if (tree == nullptr) return eofErr;
+  // The browser owns what it read: the old tree and its rows make way.
+  SetBrowserTree(data, tree, true);
+  if (CFTreeGetChildCount(tree) > 0) ExpandTree(tree, kDataBrowserNoItem, browser);
+  return noErr;
+}

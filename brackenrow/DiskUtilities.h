@@ -37,4 +37,16 @@ BRACKENROW_EXPORT void CFTreeWritePropertyList(const FSRef& where, CFTreeRef tre
 BRACKENROW_EXPORT CFTreeRef CFTreeReadPropertyList(const FSRef& where, TreeTranslateCallback translate,
                                                    void* context);
 
+// The property list of the browser's tree; nil when the control is not a
+// browser or has no tree. The caller owns it.
+BRACKENROW_EXPORT CFTypeRef BrackenrowGetPropertyList(ControlRef browser, TreeTranslateCallback translate,
+                                                      void* context);
+// Writes the browser's tree over the file when it was modified since the last
+// save; the modification count is reset only when the write succeeded. The
+// status of the write (noErr when there was nothing to write).
+BRACKENROW_EXPORT OSStatus BrackenrowSave(const FSRef& where, ControlRef browser);
+// Replaces the browser's tree with the file's and shows its rows: noErr, or
+// -39 (eofErr) and the browser unchanged when nothing could be read.
+BRACKENROW_EXPORT OSStatus BrackenrowLoad(const FSRef& where, ControlRef browser);
+
 }  // extern "C"

@@ -26,4 +26,8 @@ BRACKENROW_EXPORT void CFTreeApplyFunctionToAllChildren(CFTreeRef tree, TreeAppl
 // when the tree holds no record.
 BRACKENROW_EXPORT CFArrayRef CFTreeCreateArrayCopy(CFTreeRef tree, ByteSwapperCallback swapper, void* context);
 
+// The first free ID of the group in the browser's tree, relative to the group
+// (1 upward): the append adds group * kGroupIndexShift.
+BRACKENROW_EXPORT SInt32 BrackenrowGetUniqueIndex(SInt16 group, ControlRef browser);
+
 }  // extern "C"

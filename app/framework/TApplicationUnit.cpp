@@ -15,10 +15,11 @@
 #include "TDocumentListUnit.h"
 #include "TDocumentUnit.h"
 #include "TPreferencesUnit.h"
+#include "TReviewFilesWindowUnit.h"
 #include "TWindowUnit.h"
 
 TApplication* CurrentApplication = nullptr;
-TApplicationReviewFilesProc OpenReviewFilesDialog = nullptr;
+TApplicationReviewFilesProc OpenReviewFilesDialog = TReviewFilesWindowUnit::OpenReviewFilesDialog;
 
 namespace {
 

@@ -79,8 +79,8 @@ class TApplication : public TObject {
 };
 
 // The review of several unsaved documents (window, action, documents handed
-// over, the close event, the nib). Filled by the review sheet's unit; while
-// it is nil the window is asked about its first document through its own
+// over, the close event, the nib): the review sheet of TReviewFilesWindowUnit.
+// Set to nil, the window is asked about its first document through its own
 // close path, which goes on to the next until none is left.
 typedef void (*TApplicationReviewFilesProc)(TWindow* window, UInt32 action, CFArrayRef documents, EventRef event,
                                             IBNibRef nib);

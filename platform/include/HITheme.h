@@ -282,6 +282,19 @@ struct HIThemePopupArrowDrawInfo {
 OSStatus HIThemeDrawPopupArrow(const HIRect* inBounds, const HIThemePopupArrowDrawInfo* inDrawInfo,
                                CGContextRef inContext, HIThemeOrientation inOrientation);
 
+// Chasing arrows: two arrows running round a circle, the sign of work under
+// way. Each step of the index turns them an eighth of a turn, so a caller
+// that counts the index up with its timer makes them spin.
+struct HIThemeChasingArrowsDrawInfo {
+  UInt32 version;
+  ThemeDrawState state;
+  UInt32 index;
+};
+constexpr UInt32 kHIThemeChasingArrowsSteps = 8;
+// Centred in the rectangle, as large as its shorter side allows.
+OSStatus HIThemeDrawChasingArrows(const HIRect* inBounds, const HIThemeChasingArrowsDrawInfo* inDrawInfo,
+                                  CGContextRef inContext, HIThemeOrientation inOrientation);
+
 struct HIThemeSeparatorDrawInfo {
   UInt32 version;
   ThemeDrawState state;

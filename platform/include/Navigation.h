@@ -193,7 +193,8 @@ OSStatus NavCreatePutFileDialog(const NavDialogCreationOptions* inOptions, OSTyp
 // Save / Don't Save / Cancel about the document named by saveFileName.
 OSStatus NavCreateAskSaveChangesDialog(const NavDialogCreationOptions* inOptions, NavAskSaveChangesAction inAction,
                                        NavEventUPP inEventProc, void* inClientData, NavDialogRef* outDialog);
-// Review / Discard / Cancel about inDocumentCount unsaved documents.
+// Review / Discard / Cancel about inDocumentCount unsaved documents (paramErr
+// for none).
 OSStatus NavCreateAskReviewDocumentsDialog(const NavDialogCreationOptions* inOptions, UInt32 inDocumentCount,
                                            NavEventUPP inEventProc, void* inClientData, NavDialogRef* outDialog);
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "ChasingArrowsInternal.h"
 #include "HIView.h"
 #include "HIViewRecord.h"
 #include "MacWindows.h"
@@ -645,7 +646,9 @@ OSStatus CreateUserPaneControl(WindowRef window, const Rect* boundsRect, UInt32 
 }
 
 OSStatus CreateChasingArrowsControl(WindowRef window, const Rect* boundsRect, ControlRef* outControl) {
-  return Make(window, boundsRect, kControlKindChasingArrows, nullptr, outControl, nullptr);
+  OSStatus status = Make(window, boundsRect, kControlKindChasingArrows, nullptr, outControl, nullptr);
+  if (status == noErr) ChasingArrowsAdd(*outControl);
+  return status;
 }
 
 OSStatus CreateProgressBarControl(WindowRef window, const Rect* boundsRect, SInt32 value, SInt32 minimum,

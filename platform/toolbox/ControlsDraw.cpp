@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "ChasingArrowsInternal.h"
 #include "CGContext.h"
 #include "CGImage.h"
 #include "HITheme.h"
@@ -331,13 +332,8 @@ bool ControlKindDraw(__CView* view, CGContextRef ctx) {
       DrawProgress(view, b, ctx);
       return true;
     case kControlKindChasingArrows: {
-      CGFloat r = std::min(b.size.width, b.size.height) / 2 - 2;
-      if (r <= 0) return true;
-      CGContextSetGrayStrokeColor(ctx, 0.35, 1);
-      CGContextSetLineWidth(ctx, 2);
-      CGContextBeginPath(ctx);
-      CGContextAddArc(ctx, b.origin.x + b.size.width / 2, b.origin.y + b.size.height / 2, r, 0, 4.7, 0);
-      CGContextStrokePath(ctx);
+      HIThemeChasingArrowsDrawInfo info = {0, state, ChasingArrowsStep()};
+      HIThemeDrawChasingArrows(&b, &info, ctx, kHIThemeOrientationNormal);
       return true;
     }
     case kControlKindHISegmentedView:

@@ -449,6 +449,8 @@ TEST_F(TApplicationTest, WithoutAReviewSheetEachUnsavedDocumentIsAsked) {
   second->name = "second";
   w->AppendDocument(second);
   second->modified = true;
+  const auto review = OpenReviewFilesDialog;
+  OpenReviewFilesDialog = nullptr;
   const auto saved = TWindowAskSaveChanges;
   TWindowAskSaveChanges = [](TWindow* window, TDocument* d, UInt32 action) {
     gLog.push_back(std::string("ask ") + d->name.str() + " " + std::to_string(action));
@@ -458,6 +460,7 @@ TEST_F(TApplicationTest, WithoutAReviewSheetEachUnsavedDocumentIsAsked) {
   EXPECT_EQ(gLog, (std::vector<std::string>{"ask two 2", "ask second 3", "closed two", "synchronize"}));
   EXPECT_EQ(ActiveNonFloatingWindow(), nullptr);
   TWindowAskSaveChanges = saved;
+  OpenReviewFilesDialog = review;
 }
 
 TEST_F(TApplicationTest, DefaultPreferencesAreCopiedOnlyWhenNoneExist) {

@@ -4,6 +4,7 @@
 // view. Built with the tests, never installed.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "TDocumentTabsUnit.h"
@@ -59,3 +60,17 @@ void GalleryInstallMenuBar();
 // The gallery's window, made and shown; a closed window ends the event loop
 // when quitOnClose is set.
 TGalleryWindow* GalleryOpenWindow(TPreferenceHandler* handler, bool quitOnClose);
+
+// The tree browser window: folders and files in a Brackenrow browser whose
+// rows drag to new places, disclose, are renamed in place (double-click) and
+// are saved to and loaded from a tree file.
+struct TGalleryTree {
+  WindowRef window = nullptr;
+  ControlRef browser = nullptr;
+};
+TGalleryTree* GalleryOpenTreeWindow();
+OSStatus GalleryTreeSave(TGalleryTree* tree, const char* path);
+OSStatus GalleryTreeLoad(TGalleryTree* tree, const char* path);
+// The item's name; empty when there is no such item.
+std::string GalleryTreeName(TGalleryTree* tree, SInt32 item);
+void GalleryCloseTreeWindow(TGalleryTree* tree);

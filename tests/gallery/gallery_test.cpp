@@ -2,7 +2,10 @@
 // with its animation and found where it was left in the next window; a file
 // opened through the file chooser into a tab; an edit that marks the tab;
 // closing it asks Save / Don't Save / Cancel; Save As onto an existing file
-// replaces it. Screenshots go to build/gallery-*.png.
+// replaces it; the tree browser discloses a folder, renames a row in place,
+// takes a row dragged by the pointer into a folder, and saves and loads its
+// tree. Screenshots go to build/gallery-*.png.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
@@ -17,7 +20,11 @@
 #include "PascalCarbonCommon.h"
 #include "TDocumentListUnit.h"
 #include "gtk/GtkHost.h"
+#include "brackenrow/Brackenrow.h"
 #include "plinthora/Plinthora.h"
+
+// Last: the X headers' macros would clash with names above.
+#include <gdk/gdkx.h>
 
 namespace {
 
@@ -223,6 +230,150 @@ TEST_F(GalleryTest, AFileOpensInATabThatAnEditMarksAndClosingAsksFirst) {
   EXPECT_EQ(gallery->documents->GetCount(), 0);
   EXPECT_EQ(Read(dir_ + "/old.php"), saved);
   gallery->Remove();
+  Pump();
+}
+
+// Real pointer input through the X server's test extension, bound at run time.
+struct FakePointer {
+  using Motion = int (*)(Display*, int, int, int, unsigned long);
+  using Button = int (*)(Display*, unsigned int, int, unsigned long);
+  Motion motion = nullptr;
+  Button button = nullptr;
+  Display* display = nullptr;
+  bool Load() {
+    if (!GDK_IS_X11_DISPLAY(gdk_display_get_default())) return false;
+    void* lib = dlopen("libXtst.so.6", RTLD_NOW);
+    if (lib == nullptr) return false;
+    motion = reinterpret_cast<Motion>(dlsym(lib, "XTestFakeMotionEvent"));
+    button = reinterpret_cast<Button>(dlsym(lib, "XTestFakeButtonEvent"));
+    display = gdk_x11_display_get_xdisplay(gdk_display_get_default());
+    return motion && button && display;
+  }
+  void MoveTo(int x, int y) {
+    motion(display, -1, x, y, 0);
+    gdk_display_flush(gdk_display_get_default());
+  }
+  void Press(bool down) {
+    button(display, 1, down, 0);
+    gdk_display_flush(gdk_display_get_default());
+  }
+};
+
+// The pointer's path of a drag, played from the event loop while the drag runs.
+struct PointerPath {
+  FakePointer* pointer;
+  std::vector<std::pair<int, int>> points;  // the last one is where the button goes up
+};
+
+gboolean NextPoint(gpointer data) {
+  auto* path = static_cast<PointerPath*>(data);
+  if (path->points.empty()) {
+    path->pointer->Press(false);
+    return G_SOURCE_REMOVE;
+  }
+  path->pointer->MoveTo(path->points.front().first, path->points.front().second);
+  path->points.erase(path->points.begin());
+  return G_SOURCE_CONTINUE;
+}
+
+std::vector<std::string> TreeRows(TGalleryTree* tree) {
+  std::vector<std::string> rows;
+  for (DataBrowserTableViewRowIndex r = 0;; ++r) {
+    DataBrowserItemID id = 0;
+    if (GetDataBrowserTableViewItemID(tree->browser, r, &id) != noErr) return rows;
+    rows.push_back(GalleryTreeName(tree, SInt32(id)));
+  }
+}
+
+SInt32 ItemNamed(TGalleryTree* tree, const std::string& name) {
+  for (DataBrowserTableViewRowIndex r = 0;; ++r) {
+    DataBrowserItemID id = 0;
+    if (GetDataBrowserTableViewItemID(tree->browser, r, &id) != noErr) return 0;
+    if (GalleryTreeName(tree, SInt32(id)) == name) return SInt32(id);
+  }
+}
+
+// The middle of a part of the item's cell, in the window's content.
+CGPoint PartMiddle(TGalleryTree* tree, SInt32 item, DataBrowserPropertyID column, DataBrowserPropertyPart part) {
+  Rect r{};
+  GetDataBrowserItemPartBounds(tree->browser, DataBrowserItemID(item), column, part, &r);
+  return CGPoint{CGFloat(r.left + r.right) / 2, CGFloat(r.top + r.bottom) / 2};
+}
+
+TEST_F(GalleryTest, TheTreeBrowserDisclosesRenamesDragsSavesAndLoads) {
+  TGalleryTree* tree = GalleryOpenTreeWindow();
+  ASSERT_NE(tree, nullptr);
+  GtkWidget* top = GtkHostWindowWidget(tree->window);
+  GtkWidget* area = GtkHostContentWidget(tree->window);
+  ASSERT_TRUE(PumpUntil([&] { return top && gtk_widget_get_mapped(top); }));
+  Pump();
+  EXPECT_EQ(TreeRows(tree), (std::vector<std::string>{"site", "css", "index.php", "scripts", "README.md",
+                                                      "notes.txt"}));
+
+  // A click on a folder's triangle discloses its children.
+  CGPoint triangle = PartMiddle(tree, ItemNamed(tree, "scripts"), 'DATA', kDataBrowserPropertyDisclosurePart);
+  Click(area, triangle.x, triangle.y);
+  ASSERT_TRUE(PumpUntil([&] { return ItemNamed(tree, "app.js") != 0; }));
+
+  // A double-click on a name edits it in place; Return keeps the new name.
+  const SInt32 notes = ItemNamed(tree, "notes.txt");
+  CGPoint name = PartMiddle(tree, notes, 'TEXT', kDataBrowserPropertyContentPart);
+  Click(area, name.x, name.y);
+  Click(area, name.x, name.y);
+  DataBrowserItemID editing = 0;
+  DataBrowserPropertyID property = 0;
+  ASSERT_TRUE(PumpUntil([&] {
+    GetDataBrowserEditItem(tree->browser, &editing, &property);
+    return editing == DataBrowserItemID(notes);
+  }));
+  SetDataBrowserEditText(tree->browser, CFSTR("todo.txt"));
+  PutKey(top, GDK_KEY_Return);
+  ASSERT_TRUE(PumpUntil([&] { return GalleryTreeName(tree, notes) == "todo.txt"; }));
+  Pump();
+  ASSERT_TRUE(GtkHostWriteScreenshot(tree->window, Output("gallery-tree.png")) == noErr);
+
+  // The pointer drags "README.md" onto the open folder "site": it goes in,
+  // after the folder's other children.
+  FakePointer pointer;
+  if (pointer.Load()) {
+    Pump();
+    gint ox = 0, oy = 0;
+    gdk_window_get_origin(gtk_widget_get_window(area), &ox, &oy);
+    const SInt32 readme = ItemNamed(tree, "README.md");
+    CGPoint from = PartMiddle(tree, readme, 'DATA', kDataBrowserPropertyContentPart);
+    CGPoint to = PartMiddle(tree, ItemNamed(tree, "site"), 'DATA', kDataBrowserPropertyContentPart);
+    static PointerPath path;
+    path.pointer = &pointer;
+    path.points.clear();
+    // Past the list's slop first, then on towards the folder, resting there.
+    path.points.emplace_back(ox + int(from.x) + 8, oy + int(from.y));
+    for (int step = 1; step <= 10; ++step)
+      path.points.emplace_back(ox + int(from.x + (to.x - from.x) * step / 10),
+                               oy + int(from.y + (to.y - from.y) * step / 10));
+    for (int rest = 0; rest < 4; ++rest) path.points.emplace_back(ox + int(to.x), oy + int(to.y));
+    pointer.MoveTo(ox + int(from.x), oy + int(from.y));
+    Pump();
+    g_timeout_add(120, NextPoint, &path);
+    pointer.Press(true);
+    ASSERT_TRUE(PumpUntil([&] { return BrackenrowGetNodeParent(readme, tree->browser) != nullptr; })) << [&] { std::string r; for (auto& n : TreeRows(tree)) r += n + ","; return r; }();
+    EXPECT_EQ(GalleryTreeName(tree, BrackenrowGetNodeParent(readme, tree->browser)->INDEX), "site");
+    Pump();
+    EXPECT_EQ(TreeRows(tree), (std::vector<std::string>{"site", "css", "index.php", "README.md", "scripts",
+                                                        "app.js", "todo.txt"}));
+    ASSERT_TRUE(GtkHostWriteScreenshot(tree->window, Output("gallery-tree-dragged.png")) == noErr);
+  }
+
+  // Saved, changed, and loaded back as it was saved.
+  const std::string file = dir_ + "/tree.plist";
+  ASSERT_EQ(GalleryTreeSave(tree, file.c_str()), noErr);
+  const std::vector<std::string> saved = TreeRows(tree);
+  BrackenrowRemoveItem(tree->browser, ItemNamed(tree, "scripts"));
+  EXPECT_NE(TreeRows(tree), saved);
+  ASSERT_EQ(GalleryTreeLoad(tree, file.c_str()), noErr);
+  EXPECT_EQ(TreeRows(tree), saved);
+  Pump();
+  ASSERT_TRUE(GtkHostWriteScreenshot(tree->window, Output("gallery-tree-loaded.png")) == noErr);
+  GalleryCloseTreeWindow(tree);
   Pump();
 }
 

@@ -1,4 +1,5 @@
-// The gallery program: the framework's pieces in one window.
+// The gallery program: the framework's pieces in one window, and a tree
+// browser in another.
 #include <cstdlib>
 
 #include "Gallery.h"
@@ -12,6 +13,7 @@ int main(int argc, char** argv) {
   auto* preferences = new TPreferenceHandlerApplication();
   preferences->SetDomain("gallery.");
   GalleryOpenWindow(preferences, true);
+  GalleryOpenTreeWindow();
   RunApplicationEventLoop();
   preferences->Synchronize();
   return 0;

@@ -108,8 +108,10 @@ GtkWidget* BuildQuestion(const NavRequest& r, GtkWindow* parent) {
     primary = "Do you want to save the changes you made in the document \u201C" + name + "\u201D?";
     secondary = "Your changes will be lost if you don't save them.";
   } else {
-    primary = "You have " + std::to_string(r.documentCount) +
-              " documents with unsaved changes. Do you want to review these changes?";
+    primary = r.documentCount == 1
+                  ? std::string("You have 1 document with unsaved changes. Do you want to review these changes?")
+                  : "You have " + std::to_string(r.documentCount) +
+                        " documents with unsaved changes. Do you want to review these changes?";
     secondary = "If you don't review your documents, all your changes will be lost.";
   }
   if (!r.message.empty()) secondary = r.message;

@@ -318,8 +318,11 @@ void StartDrag(DBRecord* rec, EventRef mouseDown, CGPoint where) {
   if (count > 0 && DBRecordOf(ref) == rec) {
     EventRecord record{};
     if (mouseDown) ConvertEventRefToEventRecord(mouseDown, &record);
+    // The drag begins where the row was pressed, in global coordinates.
     CGPoint root = ViewToRoot(rec->view, where);
-    record.where = Point{SInt16(root.y), SInt16(root.x)};
+    Rect content{};
+    if (WindowRef window = ViewWindow(rec->view)) GetWindowBounds(window, kWindowContentRgn, &content);
+    record.where = Point{SInt16(root.y + content.top), SInt16(root.x + content.left)};
     record.what = mouseDown ? record.what : 1;
     OSErr result = TrackDrag(drag, &record, nullptr);
     if (DBRecordOf(ref) == rec)

@@ -387,6 +387,11 @@ OSStatus NavCreateAskSaveChangesDialog(const NavDialogCreationOptions* inOptions
 
 OSStatus NavCreateAskReviewDocumentsDialog(const NavDialogCreationOptions* inOptions, UInt32 inDocumentCount,
                                            NavEventUPP inEventProc, void* inClientData, NavDialogRef* outDialog) {
+  // There is nothing to ask about no documents.
+  if (inDocumentCount == 0) {
+    if (outDialog != nullptr) *outDialog = nullptr;
+    return paramErr;
+  }
   OSStatus status = Create(NavKind::AskReview, inOptions, inEventProc, inClientData, outDialog);
   if (status == noErr) (*outDialog)->documentCount = inDocumentCount;
   return status;
