@@ -108,6 +108,12 @@ void TSourceDocument::SelectDefaultLine() {
 }
 
 void TSourceDocument::Release() {
+  // The editor may have ended first (its tab closed). Its pane owns it, so the editor's own reference is not cleared for it:
+  // the editor ends with its view, after the document.
+  if (editor != nullptr && TTabPaneIsLive(editor)) {
+    if (editor->document == this) editor->document = nullptr;
+    if (editor->source.document == this) editor->source.document = nullptr;
+  }
   editor = nullptr;
   TSourceDocumentAbstract::Release();
 }

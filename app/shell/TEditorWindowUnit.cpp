@@ -72,7 +72,33 @@ TEditorWindow* FrontNonIntegratedEditorWindow(TEditorWindow* except) {
   return front != nullptr && front != except && !front->Integrated ? front : nullptr;
 }
 
+// Until project documents come, a window's documents follow a new name in
+// their tab and in the window's title as those will.
+class TEditorDocument : public TSourceDocument {
+ public:
+  void SavedAs() override {
+    TSourceDocument::SavedAs();
+    auto* pane = dynamic_cast<TTabPane*>(owner);
+    if (pane == nullptr) return;
+    pane->SetAppearance(FSGetDisplayName(file), nullptr, 0);
+    if (TWindow* window = GetWindowObject(pane->GetWindow())) window->SetDocument(this);
+  }
+};
+
 }  // namespace
+
+void InstallEditorWindowPaneHooks() {
+  EditorPaneHooks hooks = EditorPaneGetHooks();
+  hooks.IsIntegratedProjectWindow = [](TWindow* window) -> Boolean {
+    auto* editorWindow = dynamic_cast<TEditorWindow*>(window);
+    return editorWindow != nullptr && editorWindow->Integrated;
+  };
+  hooks.UpdateSidePane = [](TWindow* window) {
+    if (auto* editorWindow = dynamic_cast<TEditorWindow*>(window))
+      editorWindow->UpdateSidePane(editorWindow->GetActiveEditor());
+  };
+  EditorPaneSetHooks(&hooks);
+}
 
 void EditorWindowSetHooks(const EditorWindowHooks* hooks) { gHooks = hooks != nullptr ? *hooks : EditorWindowHooks{}; }
 const EditorWindowHooks& EditorWindowGetHooks() { return gHooks; }
@@ -280,7 +306,7 @@ void TEditorWindow::NewFile(const FSRef* file, Ptr text) {
   if (window == nullptr) return;
   SelectWindow(window);
   TSourceDocument* document = gHooks.MakeDocument != nullptr ? gHooks.MakeDocument(Project) : nullptr;
-  if (document == nullptr) document = new TSourceDocument();
+  if (document == nullptr) document = new TEditorDocument();
   if (file != nullptr) {
     document->Create(*file);
     if (Tabs == nullptr) {
@@ -369,8 +395,10 @@ void TEditorWindow::NewURL(const Str255& url, TDocumentPane* owner) {
     // No preview pane to show it in.
     document->Release();
   } else if (newTab) {
+    if (preview->paneView == nullptr && preview->Resource.empty()) preview->SetResource(kEditorPreviewPaneResource, nib);
     Tabs->tabs->Append(preview);
   } else {
+    if (preview->paneView == nullptr) preview->Create(kEditorPreviewPaneResource, nib);
     if (auto* editorPane = dynamic_cast<TEditorPane*>(owner)) editorPane->overlay = preview;
     if (owner != nullptr && owner->tabs != nullptr) owner->SwapPane(preview);
     else if (preview->paneView == nullptr || HIViewGetWindow(preview->paneView) != window) preview->Attach(window);

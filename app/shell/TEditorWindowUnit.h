@@ -199,7 +199,8 @@ struct EditorWindowHooks {
   // it when it closes; the project pane is disposed with an integrated one.
   void (*AttachWindow)(TProject* project, TEditorWindowAbstract* window);
   void (*CloseWindow)(TProject* project, TEditorWindowAbstract* window);
-  // The editor's documents; nil makes a plain source document.
+  // The editor's documents (project documents); nil makes a source
+  // document that follows a new name in its tab.
   TSourceDocument* (*MakeDocument)(TProject* project);
   // Preview panes: a pane (made, or the owner's own reused) that shows the
   // document, loaded with the address; nil leaves the document to the
@@ -213,6 +214,9 @@ struct EditorWindowHooks {
 };
 // Copies the record; nil goes back to none.
 void EditorWindowSetHooks(const EditorWindowHooks* hooks);
+// Tells the editor panes about their windows (the integrated variant, the
+// side pane), keeping the other entries of their hooks.
+void InstallEditorWindowPaneHooks();
 const EditorWindowHooks& EditorWindowGetHooks();
 
 // ---------------------------------------------------------------------------

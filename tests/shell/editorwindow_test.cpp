@@ -10,6 +10,7 @@
 
 #include "../language/fixtures/CodeSenseFixture.h"
 #include "ApplicationFramework.h"
+#include "ApplicationResources.h"
 #include "Drag.h"
 #include "HIToolbar.h"
 #include "HeadlessHost.h"
@@ -162,6 +163,15 @@ TEST_F(EditorWindowTest, AWindowWithTabsTakesEachFileAsATab) {
   auto* document = dynamic_cast<TSourceDocument*>(active->document);
   ASSERT_NE(document, nullptr);
   EXPECT_EQ(document->editor, active->editor);
+  // Saved under a new name, the tab and the window follow it.
+  const FSRef c = RefOf(File("c.php"));
+  document->file = c;
+  document->SavedAs();
+  EXPECT_EQ(active->Title, Str63("c.php"));
+  CFStringRef title = nullptr;
+  CopyWindowTitleAsCFString(window->window, &title);
+  EXPECT_EQ(Utf8(title), "c.php");
+  if (title != nullptr) CFRelease(title);
   // 'new ' in a window with tabs is an untitled tab of its own.
   SInt32 result = eventNotHandledErr;
   HICommand command{};
@@ -169,6 +179,11 @@ TEST_F(EditorWindowTest, AWindowWithTabsTakesEachFileAsATab) {
   window->ProcessCommand(command, nullptr, result);
   EXPECT_EQ(result, noErr);
   EXPECT_EQ(DocumentNames(window).size(), 3u);
+  // A tab closed goes with its document.
+  active->Close();
+  Settle();
+  EXPECT_EQ(DocumentNames(window).size(), 2u);
+  EXPECT_EQ(DocumentNames(window)[0], "a.php");
 }
 
 TEST_F(EditorWindowTest, AWindowWithoutTabsShowsOneDocumentAndListsIt) {
@@ -349,6 +364,8 @@ TEST_F(EditorWindowTest, AWindowLetsGoOfItsProjectWhenTheProjectsWindowCloses) {
   TEditorWindow* integrated = CreateEditorWindow(&bundle, GetDefaultOpenCommandOptions());
   integrated->Show();
   EXPECT_TRUE(integrated->Integrated);
+  InstallEditorWindowPaneHooks();
+  EXPECT_TRUE(EditorPaneGetHooks().IsIntegratedProjectWindow(integrated));
   EXPECT_NE(integrated->Tabs, nullptr);  // always, whatever the preference
   EXPECT_EQ(integrated->options, TWindowOptions(kTWindowOptionsSaveDocumentsPrivate));
   EXPECT_EQ(integrated->toolbar->Identifier, Str255("integrated editor"));
@@ -370,6 +387,7 @@ TEST_F(EditorWindowTest, AWindowLetsGoOfItsProjectWhenTheProjectsWindowCloses) {
     EXPECT_EQ(stored, kProject);
   }
   EXPECT_EQ(second->GetActiveEditor()->project, kProject);
+  EXPECT_FALSE(EditorPaneGetHooks().IsIntegratedProjectWindow(second));
 
   // The integrated window's close takes the project away from both first.
   SInt32 status = 0;
@@ -382,6 +400,7 @@ TEST_F(EditorWindowTest, AWindowLetsGoOfItsProjectWhenTheProjectsWindowCloses) {
     EXPECT_EQ(stored, nullptr);  // nothing leads back to the freed project
   }
   EXPECT_EQ(second->GetActiveEditor()->project, nullptr);
+  EditorPaneSetHooks(nullptr);
 }
 
 TEST_F(EditorWindowTest, APreviewWindowHasNoToolbarAndNoToolbarButton) {
@@ -482,6 +501,122 @@ TEST_F(EditorWindowTest, TheShippedInterfaceFileHoldsWhatTheWindowLooksUp) {
     window->Remove();
   }
   ApplicationNib = WindowNib();
+}
+
+// A page pane as the preview unit will make them.
+class TPagePane : public TDocumentPane {};
+TDocumentPane* MakePage(TEditorWindowAbstract*, TDocument* document, const Str255& url, TDocumentPane*) {
+  gPages.push_back(url.str());
+  auto* pane = new TPagePane();
+  pane->SetDocument(document);
+  return pane;
+}
+
+TEST_F(EditorWindowTest, APageTakesATabOrTheEditorsPlaceAndTheToolbarFollows) {
+  EditorWindowHooks hooks{};
+  hooks.MakePreviewPane = MakePage;
+  hooks.IsPreviewPane = [](TPane* pane) -> Boolean { return dynamic_cast<TPagePane*>(pane) != nullptr; };
+  EditorWindowSetHooks(&hooks);
+  Tabs(true);
+  TEditorWindow* window = Window();
+  const FSRef a = RefOf(File("a.php"));
+  window->NewFile(&a, nullptr);
+  TEditorPane* editor = window->GetActiveEditor();
+  ASSERT_NE(editor, nullptr);
+  auto findEnabled = [&] { return HIToolbarItemIsEnabled(window->toolbar->GetItemByCommand('FIND')); };
+  EXPECT_TRUE(findEnabled());
+
+  // No owner: a tab of its own, and while it is in front find is off.
+  window->NewURL("http://localhost/", nullptr);
+  EXPECT_EQ(DocumentNames(window), (std::vector<std::string>{"a.php", "http://localhost/"}));
+  EXPECT_EQ(window->GetActiveEditor(), nullptr);
+  EXPECT_NE(dynamic_cast<TPagePane*>(window->ActivePane()), nullptr);
+  EXPECT_FALSE(findEnabled());
+  EXPECT_FALSE(HIToolbarItemIsEnabled(window->toolbar->GetItemByIdentifier(kEditorToolbarSearchItem)));
+
+  // From the editor: the page takes the editor's place in its tab.
+  editor->Select();
+  EXPECT_EQ(window->GetActiveEditor(), editor);
+  EXPECT_TRUE(findEnabled());
+  window->NewURL("http://localhost/a.php", editor);
+  ASSERT_NE(editor->overlay, nullptr);
+  EXPECT_EQ(DocumentNames(window).size(), 2u);  // no new tab
+  MenuRef menu = nullptr;
+  CreateNewMenu(201, 0, &menu);
+  AppendMenuItemTextWithCFString(menu, CFSTR("Close Preview"), 0, 'cEDT', nullptr);
+  HICommand command{};
+  command.commandID = 'cEDT';
+  command.attributes = kHICommandFromMenu;
+  command.menu.menuRef = menu;
+  command.menu.menuItemIndex = 1;
+  SInt32 result = eventNotHandledErr;
+  window->UpdateCommandStatus(command, nullptr, result);
+  EXPECT_TRUE(IsMenuItemEnabled(menu, 1));
+  EXPECT_FALSE(findEnabled());  // find is not offered over the page
+  // Closing it brings the editor back.
+  window->ProcessDocumentCommand(command, nullptr, editor->document, result);
+  EXPECT_EQ(result, noErr);
+  EXPECT_EQ(editor->overlay, nullptr);
+  window->UpdateCommandStatus(command, nullptr, result);
+  EXPECT_FALSE(IsMenuItemEnabled(menu, 1));
+  EXPECT_TRUE(findEnabled());
+  ReleaseMenu(menu);
+}
+
+// Two projects, each with its own bundle and macros.
+int gProjectA = 0, gProjectB = 0;
+std::string gBundleA, gBundleB;
+
+TEST_F(EditorWindowTest, TheActiveWindowsProjectMacrosAreTheOnesOffered) {
+  for (auto [folder, bundle] : {std::pair{"a.qvproj", &gBundleA}, std::pair{"b.qvproj", &gBundleB}}) {
+    *bundle = scratch + "/" + folder;
+    std::system(("mkdir -p '" + *bundle + "/Contents/Resources/Data'").c_str());
+    WriteText(*bundle + "/Contents/Resources/Data/project.macros.plist", Library({{"hello", "macro", "Hello"}}));
+  }
+  EditorWindowHooks hooks{};
+  hooks.OpenProject = [](const FSRef& bundle) -> TProject* {
+    return reinterpret_cast<TProject*>(FSGetFullPath(bundle).str() == gBundleA ? &gProjectA : &gProjectB);
+  };
+  hooks.ProjectBundle = [](TProject* project, FSRef& bundle) -> Boolean {
+    bundle = RefOf(project == reinterpret_cast<TProject*>(&gProjectA) ? gBundleA : gBundleB);
+    return true;
+  };
+  EditorWindowSetHooks(&hooks);
+  prefs->SetBooleanValue("GeneralEditorFeaturesProject", false);
+  auto* library = new TCodeSenseLibrary();
+  ApplicationResourceInfo resources;
+  resources.CodeSense = library;
+  AppResources = &resources;
+
+  const FSRef a = RefOf(gBundleA), b = RefOf(gBundleB);
+  TEditorWindow* first = CreateEditorWindow(&a, GetDefaultOpenCommandOptions());
+  TEditorWindow* second = CreateEditorWindow(&b, GetDefaultOpenCommandOptions());
+  EXPECT_TRUE(first->CompareDocumentRoot(a));
+  EXPECT_FALSE(first->CompareDocumentRoot(b));
+  const FSRef macrosA = RefOf(gBundleA + "/Contents/Resources/Data/project.macros.plist");
+  const FSRef macrosB = RefOf(gBundleB + "/Contents/Resources/Data/project.macros.plist");
+  auto activate = [](TEditorWindow* window, UInt32 kind) {
+    EventRef event = nullptr;
+    CreateEvent(nullptr, kEventClassWindow, kind, 0, kEventAttributeNone, &event);
+    EXPECT_EQ(window->HandleEvent(event), eventNotHandledErr);
+    ReleaseEvent(event);
+  };
+  activate(first, kEventWindowActivated);
+  EXPECT_TRUE(library->ContainsLibrary(macrosA));
+  activate(second, kEventWindowActivated);
+  EXPECT_TRUE(library->ContainsLibrary(macrosB));
+  EXPECT_FALSE(library->ContainsLibrary(macrosA));
+  activate(first, kEventWindowActivated);
+  EXPECT_TRUE(library->ContainsLibrary(macrosA));
+  EXPECT_FALSE(library->ContainsLibrary(macrosB));
+  // Its window closed, the project's macros go.
+  first->Closed();
+  EXPECT_FALSE(library->ContainsLibrary(macrosA));
+
+  first->Remove();
+  second->Remove();
+  AppResources = nullptr;
+  library->Free();
 }
 
 }  // namespace
