@@ -29,6 +29,7 @@ struct Host {
   int releasedItems = 0;
   int timerTicks = 0;
   int releases = 0;  // the control's RELEASE
+  int ticksWhileReleasing = -1;
   std::set<std::string> refuseRemove;
   std::set<std::string> refuseDrag;  // ACCEPTDRAG refuses offers naming these
   std::vector<std::pair<FlavorType, std::string>> offered;   // ACCEPTDRAG: type and bytes
@@ -67,7 +68,16 @@ inline Boolean Compare(NodeInfoPtr a, NodeInfoPtr b, DataBrowserPropertyID, Cont
   return NameOf(a) < NameOf(b);
 }
 inline void Timer(ControlRef, void* ctx) { ++static_cast<Host*>(ctx)->timerTicks; }
-inline void Release(ControlRef, void* ctx) { ++static_cast<Host*>(ctx)->releases; }
+// The control goes: the host lets time pass (a sheet, say) before it
+// releases the browser.
+inline void Release(ControlRef browser, void* ctx) {
+  auto* host = static_cast<Host*>(ctx);
+  ++host->releases;
+  const int ticks = host->timerTicks;
+  HeadlessAdvanceClock(0.5);
+  host->ticksWhileReleasing = host->timerTicks - ticks;
+  BrackenrowRelease(browser);
+}
 inline Boolean AddDragItem(void*, UInt32, DataBrowserItemID, DragRef, DragItemRef, ControlRef, void*) { return true; }
 inline Boolean AcceptDrag(ControlRef, NodeInfoPtr target, DragRef, void* data, FlavorType type, void* ctx) {
   auto* host = static_cast<Host*>(ctx);

@@ -176,10 +176,13 @@ TEST_F(BrowserTest, TimerAndWindowMouseHandlerEndWithTheBrowser) {
   // The draw of the pressed row saw the mouse-down state.
   EXPECT_EQ((std::vector<UInt32>{0, 0, kDataBrowserItemMouseDownState}), gHost.stateAtDraw);
 
-  // Disposed while the host keeps the record: nothing of the browser runs.
-  const int ticks = gHost.timerTicks;
+  // Disposed while the host keeps the record: nothing of the browser runs
+  // until the host releases it.
   DisposeControl(browser);
   EXPECT_EQ(1, gHost.releases);
+  EXPECT_EQ(0, gHost.ticksWhileReleasing);
+  EXPECT_EQ(3, gHost.releasedItems);
+  const int ticks = gHost.timerTicks;
   HeadlessAdvanceClock(0.5);
   EXPECT_EQ(ticks, gHost.timerTicks);
   mouseDown(lastCell);  // the window's handler is gone with the control
