@@ -133,11 +133,17 @@ void DecodeText(const unsigned char* bytes, size_t count, std::vector<UniChar>& 
     if (i + 8 <= count) {
       UInt64 v;
       std::memcpy(&v, bytes + i, 8);
-      if ((v & 0x8080808080808080ull) == 0 && !HasByte(v, '\r') && !HasByte(v, '\n')) {
-        for (int k = 0; k < 8; ++k) w[k] = bytes[i + size_t(k)];
-        w += 8;
+      if ((v & 0x8080808080808080ull) == 0) {
+        if (!HasByte(v, '\r') && !HasByte(v, '\n')) {
+          for (int k = 0; k < 8; ++k) w[k] = bytes[i + size_t(k)];
+          w += 8;
+          afterCR = false;
+        } else {
+          // Plain ASCII with a line ending: the eight bytes in place, not
+          // one at a time through the slow road.
+          for (int k = 0; k < 8; ++k) PutUnit(w, bytes[i + size_t(k)], afterCR);
+        }
         i += 8;
-        afterCR = false;
         continue;
       }
     }
