@@ -274,6 +274,9 @@ SInt32 TSyntaxParserProcess::Create(const SyntaxParserSource& src, const SyntaxP
       firstOffset_ = start;
       spanEnd = end;
       loadedEnd_ = start;
+      // The span's old styles went above; what lies past it goes as the
+      // parse gets there.
+      if (incremental && controller != nullptr && (options & kSyntaxParserProcessDontReset) == 0) resetEnd_ = end;
       EnsureLoaded(start + kParserLookahead);
     }
   }
@@ -516,9 +519,21 @@ SInt16 TSyntaxParserProcess::Run(TSyntaxParserProcess*& nextProcess) {
   if (destination.stateCallback != nullptr)
     destination.stateCallback(st.character, st.word, st.reservedWord, st.offset, TopContext(), destination.userData);
 
-  if (incremental && position != firstOffset_ && position >= spanEnd && st.contextDepth <= 1 && !unbalancedOpen &&
-      !inEmbeddedLanguage)
-    processState = kParserStateFinished;
+  // Past its span a re-parse stops in the plain state, where the earlier
+  // parse was plain after the same character too, in the same language:
+  // from there on both read the same text the same way. Where the text tells
+  // nothing of the earlier parse, it stops unless a range that an edit may
+  // have unbalanced was opened (that one goes on to the end).
+  if (incremental && position != firstOffset_ && position >= spanEnd && st.contextDepth <= 1 && !inEmbeddedLanguage) {
+    const SInt16 before = source.controller != nullptr ? source.controller->NestedAfter(position) : SInt16(-1);
+    if (before < 0) {
+      if (!unbalancedOpen) processState = kParserStateFinished;
+    } else if (before == 0 && data.rangeDepth == 0 &&
+               (st.embeddedLanguage == kLanguageDefault || st.embeddedLanguage == library->language)) {
+      processState = kParserStateFinished;
+    }
+  }
+  if (source.controller != nullptr) TrackNesting(position);
   if (position >= textEnd) processState = kParserStateFinished;
 
   const SInt16 result = processState;
@@ -733,6 +748,11 @@ void TSyntaxParserProcess::Terminate() {
   // not dropped.
   DumpStyleRanges();
   DumpScopeRanges();
+  if (controller != nullptr) {
+    ResetThrough(std::min(state.absoluteOffset + 1, textEnd));
+    if (nestedSince_ >= 0) controller->MarkNested(CFRangeMake(nestedSince_, textEnd));
+    nestedSince_ = -1;
+  }
   if (!incremental) {
     FinishDescriptor();
     Notify(kSyntaxParserNotifyFinished, nullptr);
@@ -855,9 +875,38 @@ void TSyntaxParserProcess::ApplyRangeStyle(const SyntaxStyleData& style, CFRange
     return;
   }
   if (style.styleIndex > 0) {
+    ResetBefore(SInt32(span.location) + bufferBase, SInt32(span.length) + bufferBase);
     controller->StyleRange(span, style.style);
     if (style.protectStyle) controller->ProtectRange(span);
   }
+}
+
+// Only the gap before a write is reset: the written characters take their
+// new style over the old one.
+void TSyntaxParserProcess::ResetBefore(SInt32 absoluteStart, SInt32 absoluteEnd) {
+  if (resetEnd_ < 0 || absoluteEnd <= resetEnd_) return;
+  ResetThrough(absoluteStart);
+  resetEnd_ = std::min(absoluteEnd, textEnd);
+}
+
+void TSyntaxParserProcess::ResetThrough(SInt32 absoluteEnd) {
+  if (resetEnd_ < 0 || absoluteEnd <= resetEnd_ || source.controller == nullptr) return;
+  source.controller->ResetRange(CFRangeMake(resetEnd_, absoluteEnd));
+  resetEnd_ = absoluteEnd;
+}
+
+// The marks a later re-parse compares its state with. The characters a
+// nested stretch covers are reset first, so that no later reset wipes the
+// mark.
+void TSyntaxParserProcess::TrackNesting(SInt32 position) {
+  if (!Plain()) {
+    if (nestedSince_ < 0) nestedSince_ = position;
+    return;
+  }
+  if (nestedSince_ < 0) return;
+  ResetThrough(position);
+  source.controller->MarkNested(CFRangeMake(nestedSince_, position));
+  nestedSince_ = -1;
 }
 
 void TSyntaxParserProcess::DumpStyleRanges() {
@@ -866,6 +915,7 @@ void TSyntaxParserProcess::DumpStyleRanges() {
   if (controller != nullptr) {
     for (auto it = styledRanges_.rbegin(); it != styledRanges_.rend(); ++it) {
       if (it->style.styleIndex <= 0) continue;
+      ResetBefore(SInt32(it->span.location) + bufferBase, SInt32(it->span.length) + bufferBase);
       controller->StyleRange(it->span, it->style.style);
       if (it->style.protectStyle) controller->ProtectRange(it->span);
     }

@@ -300,6 +300,14 @@ class TSyntaxParserProcess : public TObject {
   // do anything, keeping what each would have left in the scan state.
   void SkipQuietCharacters();
   void FinishDescriptor();
+  // A re-parse running on past its span resets the old styles of the text
+  // it passes, just before it writes there, so that none outlive it.
+  void ResetBefore(SInt32 absoluteStart, SInt32 absoluteEnd);
+  void ResetThrough(SInt32 absoluteEnd);
+  // After each character: marks where the state leaves and comes back to
+  // the plain one of the language in force (no range or context open).
+  void TrackNesting(SInt32 position);
+  bool Plain() const { return state.contextDepth <= 1 && data.rangeDepth == 0; }
   SymbolInfoPtr LookUpGlobalSymbol(const Str255& name);
   bool PushScope();
   bool AfterSigil(SInt32 wordStart, bool anySigil);
@@ -353,6 +361,8 @@ class TSyntaxParserProcess : public TObject {
   SInt32 fileInserted_ = 0;  // units of a file's text handed to the controller so far
   SInt32 skip_ = 0;          // characters the next Run steps over (open and close texts)
   SInt32 firstOffset_ = 0;   // absolute offset of the parse's first character
+  SInt32 resetEnd_ = -1;     // the old styles before it are gone (-1: nothing to reset)
+  SInt32 nestedSince_ = -1;  // where the state left the plain one (-1: plain)
   Str255 descriptorDate_;    // the file's date, written when the parse completes
   SInt32 blockOpenedAt_ = -1;
   bool bindBlock_ = true;  // a symbol may be bound to the top scope block  // where the word that opened the last scope block ends
