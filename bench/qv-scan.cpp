@@ -1118,11 +1118,14 @@ void ParseThrough(TWASTEController& controller, SyntaxLibraryPtr library, CFRang
   process->Free();
 }
 
-Reparse TypeAt(Languages& languages, WEReference we, TWASTEController& controller, SInt32 offset, UniChar c) {
-  WEPut(offset, offset, &c, sizeof c, kTextEncodingUnicodeDefault, 0, 0, nullptr, nullptr, we);
+Reparse TypeAt(Languages& languages, WEReference we, TWASTEController& controller, SInt32 offset,
+               const std::u16string& typed) {
+  WEPut(offset, offset, typed.data(), typed.size() * sizeof(char16_t), kTextEncodingUnicodeDefault, 0, 0, nullptr,
+        nullptr, we);
   Reparse r;
   const double start = ThreadSeconds();
-  const CFRange span = FindContinuosRange(CFRangeMake(offset, offset + 1), &controller);
+  const SInt32 delta = SInt32(typed.size());
+  const CFRange span = FindContinuosRange(CFRangeMake(offset - 1, delta > 1 ? offset + delta : offset), &controller);
   r.widening = ThreadSeconds() - start;
   // The language in force at the edit, else the file's own.
   SyntaxLibraryPtr library = languages.collection->GetLanguageLibrary(controller.GetEmbeddedLanguage(offset));
@@ -1133,6 +1136,25 @@ Reparse TypeAt(Languages& languages, WEReference we, TWASTEController& controlle
   r.to = SInt32(span.length);
   return r;
 }
+
+struct Timings {
+  std::vector<double> times, widening;
+  Reparse last;
+  void Add(const Reparse& r) {
+    times.push_back(r.seconds);
+    widening.push_back(r.widening);
+    last = r;
+  }
+  void Print(const char* label) {
+    if (times.empty()) return;
+    std::sort(times.begin(), times.end());
+    std::sort(widening.begin(), widening.end());
+    std::printf("  %-22s median %8.1f us  max %8.1f us  (widening: median %.1f us)  %zu edits; the last re-parsed "
+                "%d..%d and ran to %d\n",
+                label, times[times.size() / 2] * 1e6, times.back() * 1e6, widening[widening.size() / 2] * 1e6,
+                times.size(), int(last.from), int(last.to), int(last.reached));
+  }
+};
 
 void Keystrokes(Languages& languages) {
   std::string php = Source("php", 1u << 20);
@@ -1150,43 +1172,66 @@ void Keystrokes(Languages& languages) {
   controller.Initialize();
   WEPut(0, 0, text.data(), text.size() * sizeof(char16_t), kTextEncodingUnicodeDefault, 0, 0, nullptr, nullptr, we);
   const double start = ThreadSeconds();
-  ParseThrough(controller, languages.collection->GetLanguageLibrary(Str63("html")), CFRangeMake(0, 0), false);
+  // The whole text, as the editor refreshes a file it shows.
+  ParseThrough(controller, languages.collection->GetLanguageLibrary(Str63("html")),
+               CFRangeMake(0, SInt32(text.size())), false);
   const double whole = ThreadSeconds() - start;
   std::printf("Keystrokes in a %.2f MB PHP file held by the text engine (whole parse through it: %.3f s, %.1f MB/s):\n",
               double(php.size()) / 1e6, whole, double(php.size()) / 1e6 / whole);
 
+  // The text as typed so far, to find the places of the next edits.
+  std::string current = php;
+  auto type = [&](size_t at, const char* what) {
+    const std::u16string typed(what, what + std::strlen(what));
+    current.insert(at, what);
+    return TypeAt(languages, we, controller, SInt32(at), typed);
+  };
   // Edits after the middle: a letter in a name, a blank in code, a letter in
-  // a comment and one in a string (a string's opening makes the re-parse
-  // run on to the end of the text).
+  // a comment and one in a string; then quotes that open a string (the rest
+  // of the file turns inside out) and close it again, and a comment opened
+  // and closed.
   struct Kind {
     const char* label;
     const char* find;  // the edit goes right after this text
-    UniChar c;
+    const char* typed;
   };
-  const Kind kinds[] = {{"letter in a name", "$summ", 'x'},
-                        {"blank in code", "return", ' '},
-                        {"letter in a comment", "// VAT", 'x'},
-                        {"letter in a string", "'Only a-z", 'x'}};
+  const Kind kinds[] = {{"letter in a name", "$summ", "x"},
+                        {"blank in code", "return", " "},
+                        {"letter in a comment", "// VAT", "x"},
+                        {"letter in a string", "'Only a-z", "x"}};
   for (const Kind& kind : kinds) {
-    std::vector<double> times, widening;
-    Reparse last;
-    size_t from = text.size() / 2;
+    Timings timings;
+    size_t from = current.size() / 2;
     for (int k = 0; k < 25; ++k) {
-      const size_t at = php.find(kind.find, from);
+      const size_t at = current.find(kind.find, from);
       if (at == std::string::npos) break;
-      const SInt32 offset = SInt32(at + std::strlen(kind.find)) + SInt32(times.size());  // earlier edits moved it
-      last = TypeAt(languages, we, controller, offset, kind.c);
-      times.push_back(last.seconds);
-      widening.push_back(last.widening);
+      timings.Add(type(at + std::strlen(kind.find), kind.typed));
       from = at + 5000;
     }
-    if (times.empty()) continue;
-    std::sort(times.begin(), times.end());
-    std::sort(widening.begin(), widening.end());
-    std::printf("  %-20s median %8.1f us  max %8.1f us  (widening: median %.1f us)  %zu edits; the last re-parsed "
-                "%d..%d and ran to %d\n",
-                kind.label, times[times.size() / 2] * 1e6, times.back() * 1e6, widening[widening.size() / 2] * 1e6,
-                times.size(), int(last.from), int(last.to), int(last.reached));
+    timings.Print(kind.label);
+  }
+  struct Pair {
+    const char* open;
+    const char* close;
+    const char* find;
+    const char* typed;
+  };
+  const Pair pairs[] = {{"quote opening a string", "quote closing it", "$this->db = ", "'"},
+                        {"comment opened", "comment closed", "$row = ", "/*"}};
+  for (const Pair& pair : pairs) {
+    Timings opening, closing;
+    size_t from = current.size() / 2;
+    for (int k = 0; k < 10; ++k) {
+      const size_t at = current.find(pair.find, from);
+      if (at == std::string::npos) break;
+      const size_t place = at + std::strlen(pair.find);
+      opening.Add(type(place, pair.typed));
+      // The close right after the opening: "''" or "/**/".
+      closing.Add(type(place + std::strlen(pair.typed), pair.typed[0] == '/' ? "*/" : pair.typed));
+      from = at + 5000;
+    }
+    opening.Print(pair.open);
+    closing.Print(pair.close);
   }
   WEDispose(we);
 }
