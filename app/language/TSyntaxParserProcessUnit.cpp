@@ -467,6 +467,14 @@ SInt16 TSyntaxParserProcess::Run(TSyntaxParserProcess*& nextProcess) {
   nextProcess = nullptr;
   if (terminated_) return kParserStateFinished;
   processState = kParserStateRunning;
+  if (paused_) {
+    // Another parse may have used the controller in between.
+    paused_ = false;
+    if (source.controller != nullptr) {
+      source.controller->Prepare(false);
+      source.controller->SetDataOffset(fromController ? bufferBase : 0);
+    }
+  }
   ParserProcessState& st = state;
   st.lineBreak = false;
   st.atEnd = false;
@@ -536,11 +544,34 @@ SInt16 TSyntaxParserProcess::Run(TSyntaxParserProcess*& nextProcess) {
   if (source.controller != nullptr) TrackNesting(position);
   if (position >= textEnd) processState = kParserStateFinished;
 
-  const SInt16 result = processState;
-  if (processState == kParserStateFinished) Terminate();
-  else SkipQuietCharacters();
+  SInt16 result = processState;
+  if (processState == kParserStateFinished) {
+    Terminate();
+  } else {
+    SkipQuietCharacters();
+    if (pauseAt >= 0 && position >= pauseAt) {
+      paused_ = true;
+      if (source.controller != nullptr) source.controller->Prepare(true);
+      result = kParserStatePaused;
+    }
+  }
   nextProcess = next;
   return result;
+}
+
+Boolean TSyntaxParserProcess::TextChanged(SInt32 offset, SInt32 delta) {
+  if (terminated_ || !fromController || source.controller == nullptr) return false;
+  // What the handlers looked at around the current character must stand.
+  if (offset <= state.absoluteOffset + skip_ + kParserLookahead) return false;
+  if (loadedEnd_ > offset) {
+    text.resize(size_t(offset - bufferBase));
+    loadedEnd_ = offset;
+  }
+  textEnd = source.controller->GetTextLength();
+  if (spanEnd > offset) spanEnd = std::max(offset, spanEnd + delta);
+  spanEnd = std::min(spanEnd, textEnd);
+  streaming = loadedEnd_ < textEnd;
+  return true;
 }
 
 void TSyntaxParserProcess::ProcessOffset() {

@@ -93,6 +93,7 @@ enum : SInt32 {
   kParserStateRunning = 1,
   kParserStateFinished = 2,
   kParserStateChild = 3,
+  kParserStatePaused = 4,  // only with pauseAt set: Run goes on from there when called again
 };
 
 struct ParserStyledRange {
@@ -253,6 +254,18 @@ class TSyntaxParserProcess : public TObject {
   // The character n positions from the current one (0 outside the text).
   virtual UniChar GetCharacterAtOffset(SInt16 n);
 
+  // A re-parse of an edit that must run on far past its stretch can be done
+  // in parts: with pauseAt set (before Create or between calls), Run returns
+  // kParserStatePaused at the first position at or past it where the parse
+  // would go on, with the controller restored as at the end of a parse, and
+  // goes on from there when called again.
+  SInt32 pauseAt = -1;
+  // The controller's text changed (at offset, by delta) while the parse was
+  // paused. True when the change lies past what the parse has read, which
+  // then reads the new text from there on; false when the parse can no
+  // longer go on.
+  Boolean TextChanged(SInt32 offset, SInt32 delta);
+
   // The top context ("empty" at the bottom).
   const Str63& TopContext() const { return state.context[state.contextDepth > 0 ? state.contextDepth : 1]; }
 
@@ -371,6 +384,7 @@ class TSyntaxParserProcess : public TObject {
   bool emptyContext_ = false;  // the top context is "empty"
   bool released_ = false;
   bool terminated_ = false;
+  bool paused_ = false;
 };
 
 // The base of objects a parse consults at every character. No handler class

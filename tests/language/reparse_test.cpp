@@ -5,6 +5,7 @@
 // parse did.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -69,6 +70,25 @@ struct Engine {
     }
     process->Free();
     return reached;
+  }
+  // The same edit with the stretch parsed only as far as bound characters
+  // past it; the rest is left to the reparse's Continue.
+  // A stretch may be given (from, to the widened end) instead of widened.
+  void EditInParts(TDynamicReparse& reparse, SInt32 at, SInt32 removed, const std::string& inserted, SInt32 bound,
+                   SInt32 from = -1) {
+    Put(at, at + removed, inserted);
+    const SInt32 delta = inserted.empty() ? -removed : SInt32(inserted.size());
+    reparse.TextChanged(at, delta);
+    const SInt32 end = delta > 1 ? at + delta : (delta < 1 ? at + 1 : at);
+    CFRange span = FindContinuosRange(CFRangeMake(at - 1, end), &controller);
+    if (from >= 0) span.location = from;
+    SyntaxParserSource source;
+    source.library = JavaScript();
+    source.span = CFRangeMake(std::max<CFIndex>(span.location, 0), span.length);
+    source.controller = &controller;
+    SyntaxParserDestination destination;
+    destination.collection = Collection();
+    reparse.Reparse(source, destination, SInt32(span.length) + bound);
   }
   // The whole text, as a file opens.
   void ParseAll() { Parse(CFRangeMake(0, WEGetTextLength(we)), false); }
@@ -165,6 +185,55 @@ TEST(ReparseTest, AnEditThatLeavesTheStringsAloneStopsNearIt) {
   at = SInt32(engine.Text().find("return x", size_t(close + 200)) + 7);
   const SInt32 last = engine.Edit(at, 0, "`");
   EXPECT_EQ(last, WEGetTextLength(engine.we));
+  EXPECT_EQ(FirstDifference(engine), -1);
+}
+
+TEST(ReparseTest, AReparseInPartsEndsAsOneRunThrough) {
+  Engine engine;
+  std::string text;
+  for (int i = 0; i < 150; ++i) text += kBlock;
+  engine.Put(0, 0, text);
+  engine.ParseAll();
+  TDynamicReparse reparse;
+  const SInt32 middle = SInt32(text.size()) / 3;
+  auto find = [&](const char* what, SInt32 from) {
+    return SInt32(engine.Text().find(what, size_t(from)) + std::strlen(what));
+  };
+  // A template string opened: everything after it turns, and only the first
+  // part is parsed at once.
+  const SInt32 quote = find("return x", middle);
+  engine.EditInParts(reparse, quote, 0, "`", 100);
+  EXPECT_TRUE(reparse.Pending());
+  EXPECT_TRUE(reparse.Continue(300));
+  // Edits while the rest waits: far ahead of it (one that turns the text
+  // after it too), ahead of it with a stretch that reaches back to where it
+  // got, right ahead of it (which starts it again), in a string it has
+  // passed, and taking the quote away.
+  struct Step {
+    const char* after;
+    SInt32 from;  // characters past the quote, or past where the rest waits
+    bool fromFront;
+    SInt32 removed;
+    const char* inserted;
+    SInt32 slice;  // Continue's count afterwards
+  } steps[] = {
+      {"'thr", 5000, false, 0, "q", 200},
+      {"return x", 7000, false, 0, "`", 300},
+      {"'fou", 90, true, 0, "q", 100},
+      {"var b", 20, true, 0, "q", 700},
+      {"'fou", 10, false, 0, "x", 50},
+      {"return x", 0, false, 1, "", 400},
+      {"var t = ", 2000, false, 0, "/*", 0},
+  };
+  for (const Step& step : steps) {
+    ASSERT_TRUE(reparse.Pending()) << step.inserted;
+    const SInt32 front = reparse.PendingAt();
+    const SInt32 at = step.removed > 0 ? quote : find(step.after, (step.fromFront ? front : quote) + step.from);
+    engine.EditInParts(reparse, at, step.removed, step.inserted, 100, step.fromFront ? front - 5 : -1);
+    if (step.slice > 0) reparse.Continue(step.slice);
+  }
+  while (reparse.Continue(1000)) {
+  }
   EXPECT_EQ(FirstDifference(engine), -1);
 }
 
