@@ -35,6 +35,7 @@ UniChar TSyntaxParserController::GetOffsetChar(SInt32) { return 0; }
 void TSyntaxParserController::SetNilColor(RGBColor color) { nilColor = color; }
 void TSyntaxParserController::MarkNested(CFRange) {}
 SInt16 TSyntaxParserController::NestedAfter(SInt32) { return -1; }
+Boolean TSyntaxParserController::KeepsNesting() { return false; }
 
 void SetSyntaxControllerNilColor(TSyntaxParserController* controller, RGBColor color) {
   if (controller != nullptr) controller->SetNilColor(color);
@@ -177,6 +178,8 @@ void TWASTEController::MarkNested(CFRange span) {
   const Boolean on = true;
   SetAttribute(span, kSyntaxNestedTag, &on, 1);
 }
+
+Boolean TWASTEController::KeepsNesting() { return true; }
 
 SInt16 TWASTEController::NestedAfter(SInt32 offset) {
   if (weReference == nullptr || offset < 0 || offset >= WEGetTextLength(weReference)) return -1;

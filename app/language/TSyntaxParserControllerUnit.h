@@ -63,6 +63,9 @@ class TSyntaxParserController : public TObject {
   // inside, 0 plain, -1 unknown (a controller that keeps no marks, text no
   // parse has marked or reset).
   virtual SInt16 NestedAfter(SInt32 offset);
+  // Whether MarkNested keeps anything (a parse spares itself the marks
+  // otherwise).
+  virtual Boolean KeepsNesting();
 };
 
 // SetNilColor on a controller that may be nil.
@@ -114,6 +117,7 @@ class TWASTEController : public TSyntaxParserController {
   UniChar GetOffsetChar(SInt32 offset) override;
   void MarkNested(CFRange span) override;
   SInt16 NestedAfter(SInt32 offset) override;
+  Boolean KeepsNesting() override;
   virtual void SetWEReference(WEReference we);
 
  private:

@@ -544,7 +544,9 @@ void TSyntaxParserProcess::HandleKeyword() {
   unsigned char lower[64];
   const int n = LowerWord(st.word, lower);
   const std::string_view key(reinterpret_cast<const char*>(lower), size_t(n));
-  const auto* found = index->keywords.Find(key, HashWord(lower, size_t(n)));
+  // A word already in lower case has the hash the word has.
+  const bool same = key == st.word.view();
+  const auto* found = index->keywords.Find(key, same ? WordHash() : HashWord(lower, size_t(n)));
   if (found == nullptr) return;
   for (SyntaxKeywordDataPtr def : *found) {
     if (!GetContext(*def)) continue;

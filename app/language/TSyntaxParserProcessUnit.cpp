@@ -236,6 +236,7 @@ SInt32 TSyntaxParserProcess::Create(const SyntaxParserSource& src, const SyntaxP
 
   SInt32 result = 0;
   if (controller != nullptr) {
+    tracksNesting_ = controller->KeepsNesting();
     controller->Prepare(false);
     if ((options & kSyntaxParserProcessDontReset) == 0) controller->ResetRange(source.span);
     const SInt32 length = controller->GetTextLength();
@@ -541,7 +542,7 @@ SInt16 TSyntaxParserProcess::Run(TSyntaxParserProcess*& nextProcess) {
       processState = kParserStateFinished;
     }
   }
-  if (source.controller != nullptr) TrackNesting(position);
+  if (tracksNesting_) TrackNesting(position);
   if (position >= textEnd) processState = kParserStateFinished;
 
   SInt16 result = processState;
@@ -906,7 +907,7 @@ void TSyntaxParserProcess::ApplyRangeStyle(const SyntaxStyleData& style, CFRange
     return;
   }
   if (style.styleIndex > 0) {
-    ResetBefore(SInt32(span.location) + bufferBase, SInt32(span.length) + bufferBase);
+    if (resetEnd_ >= 0) ResetBefore(SInt32(span.location) + bufferBase, SInt32(span.length) + bufferBase);
     controller->StyleRange(span, style.style);
     if (style.protectStyle) controller->ProtectRange(span);
   }
@@ -946,7 +947,7 @@ void TSyntaxParserProcess::DumpStyleRanges() {
   if (controller != nullptr) {
     for (auto it = styledRanges_.rbegin(); it != styledRanges_.rend(); ++it) {
       if (it->style.styleIndex <= 0) continue;
-      ResetBefore(SInt32(it->span.location) + bufferBase, SInt32(it->span.length) + bufferBase);
+      if (resetEnd_ >= 0) ResetBefore(SInt32(it->span.location) + bufferBase, SInt32(it->span.length) + bufferBase);
       controller->StyleRange(it->span, it->style.style);
       if (it->style.protectStyle) controller->ProtectRange(it->span);
     }

@@ -350,12 +350,14 @@ class TSyntaxParserProcess : public TObject {
   }
   UInt64 HashCurrentWord() const;
   // Whether a text can match at the current character: a cheap test that
-  // spares most characters the full comparison.
+  // spares most characters the full comparison. A text equals the word just
+  // ended only when it begins with a word character.
   bool MayMatchHere(const Str15& s) const {
     if (s.empty()) return false;
     const unsigned char first = s[1];
     if (first == '\\' || first >= 128) return true;
-    return state.character == first || !state.word.empty();
+    return state.character == first ||
+           (!state.word.empty() && (library == nullptr || library->wordCharacters.test(first)));
   }
   Str255 TextRange(SInt32 first, SInt32 last) const;
 
@@ -385,6 +387,7 @@ class TSyntaxParserProcess : public TObject {
   bool released_ = false;
   bool terminated_ = false;
   bool paused_ = false;
+  bool tracksNesting_ = false;  // the controller keeps the nesting marks
 };
 
 // The base of objects a parse consults at every character. No handler class
