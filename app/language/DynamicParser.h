@@ -61,8 +61,11 @@ RGBColor GetOffsetColor(SInt32 offset, WEReference we);
 // comment changes how all the text after it reads, possibly to the end of a
 // long file; Reparse parses the edit's stretch and on only as far as an
 // offset the caller gives (the end of what the view shows), and Continue
-// does what is left a slice at a time (from idle time). Results are those of
-// a re-parse run through at once.
+// does what is left a slice at a time (from idle time). Without edits in
+// between, the result is that of a re-parse run through at once. An edit in
+// text the pending part has not reached yet has its stretch widened and
+// started from the colours still there, as every edit's stretch is; the
+// pending part then reads that text again in the state it really is in.
 //
 // The caller tells every change of the text (TextChanged, before it parses
 // the edit's stretch), and Cancel when the whole text is parsed again or the

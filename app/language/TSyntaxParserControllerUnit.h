@@ -55,8 +55,8 @@ class TSyntaxParserController : public TObject {
   virtual void SetNilColor(RGBColor color);
   // What a parse leaves about its own state, so that a later re-parse of an
   // edit can tell where it is back in step with the earlier one: the span's
-  // characters are each followed by a state inside a range, context or
-  // embedded language. ResetRange marks a span as followed by the plain
+  // characters are each followed by a state inside a range or context of the
+  // language in force. ResetRange marks a span as followed by the plain
   // state. Both take text offsets, as ResetRange does (no data offset).
   virtual void MarkNested(CFRange span);
   // The state the last parse was in after the character at the offset: 1
