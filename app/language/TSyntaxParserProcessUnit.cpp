@@ -593,7 +593,8 @@ void TSyntaxParserProcess::ProcessOffset() {
     }
     st.wordSpan.length = st.offset + 1;
     wordEntryIndex_ = nullptr;
-    wordHashed_ = false;
+    wordHashed_ = preHashAt_ == st.wordSpan.location + bufferBase;
+    wordHash_ = preHash_;
     HandleEmbededLanguage();
     HandlePrefix();
     if (!preprocessor_) {
@@ -744,6 +745,20 @@ void TSyntaxParserProcess::SkipQuietCharacters() {
       // The run is found first, then taken whole.
       SInt32 end = q + 1;
       while (end <= limit && words[units[end]]) ++end;
+      // A whole word no handler acts on is stepped over too, leaving what
+      // its end would have left: the previous word, the line start gone.
+      if (end <= limit && st.word.empty() && st.wordSpan.location == -1 && !collecting) {
+        unsigned char bytes[64];
+        int n = 0;
+        for (SInt32 k = q; k < end && n < 63; ++k) bytes[n++] = ToMacRoman(units[k]);
+        if (InertWord(bytes, n, units[q], units[end - 1], q)) {
+          st.previousWord = Str63::FromBytes(bytes, n);
+          st.previousWordSpan = CFRangeMake(q - bufferBase, end - bufferBase);
+          lineStart = false;
+          q = end - 1;
+          continue;
+        }
+      }
       const SInt32 last = std::min(end - 1, limit);
       if (last > q && st.wordSpan.location == -1) st.wordSpan.location = q - bufferBase;
       for (SInt32 k = q; k < last && st.word.len() < 63; ++k) st.word += ToMacRoman(units[k]);
