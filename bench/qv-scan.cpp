@@ -1118,11 +1118,14 @@ void ParseThrough(TWASTEController& controller, SyntaxLibraryPtr library, CFRang
   process->Free();
 }
 
-Reparse TypeAt(Languages& languages, WEReference we, TWASTEController& controller, SInt32 offset, UniChar c) {
-  WEPut(offset, offset, &c, sizeof c, kTextEncodingUnicodeDefault, 0, 0, nullptr, nullptr, we);
+Reparse TypeAt(Languages& languages, WEReference we, TWASTEController& controller, SInt32 offset,
+               const std::u16string& typed) {
+  WEPut(offset, offset, typed.data(), typed.size() * sizeof(char16_t), kTextEncodingUnicodeDefault, 0, 0, nullptr,
+        nullptr, we);
   Reparse r;
   const double start = ThreadSeconds();
-  const CFRange span = FindContinuosRange(CFRangeMake(offset, offset + 1), &controller);
+  const SInt32 delta = SInt32(typed.size());
+  const CFRange span = FindContinuosRange(CFRangeMake(offset - 1, delta > 1 ? offset + delta : offset), &controller);
   r.widening = ThreadSeconds() - start;
   // The language in force at the edit, else the file's own.
   SyntaxLibraryPtr library = languages.collection->GetLanguageLibrary(controller.GetEmbeddedLanguage(offset));
@@ -1132,6 +1135,92 @@ Reparse TypeAt(Languages& languages, WEReference we, TWASTEController& controlle
   r.from = SInt32(span.location);
   r.to = SInt32(span.length);
   return r;
+}
+
+struct Timings {
+  std::vector<double> times, widening;
+  Reparse last;
+  void Add(const Reparse& r) {
+    times.push_back(r.seconds);
+    widening.push_back(r.widening);
+    last = r;
+  }
+  void Print(const char* label) {
+    if (times.empty()) return;
+    std::sort(times.begin(), times.end());
+    std::sort(widening.begin(), widening.end());
+    std::printf("  %-22s median %8.1f us  max %8.1f us  (widening: median %.1f us)  %zu edits; the last re-parsed "
+                "%d..%d and ran to %d\n",
+                label, times[times.size() / 2] * 1e6, times.back() * 1e6, widening[widening.size() / 2] * 1e6,
+                times.size(), int(last.from), int(last.to), int(last.reached));
+  }
+};
+
+// An edit that turns the whole rest of a file (a 1 MB JavaScript file in
+// which a comment is opened that nothing closes), parsed through at once,
+// and in parts: a screenful now, the rest in slices from idle time.
+void OpenToTheEnd(Languages& languages) {
+  std::string js = Source("javascript", 1u << 20);
+  // No block comment opens or closes after the middle.
+  for (const char* mark : {"/*", "*/"})
+    for (size_t at = js.find(mark, js.size() / 2); at != std::string::npos; at = js.find(mark, at)) js[at + 1] = '.';
+  std::u16string text(js.begin(), js.end());
+  for (char16_t& c : text)
+    if (c == u'\n') c = u'\r';
+  LongRect frame{0, 0, 800, 1000};
+  WEReference we = nullptr;
+  if (WENew(&frame, &frame, weDoUndo | weDoMultipleUndo | weDoAutoScroll, &we) != noErr) return;
+  TWASTEController controller;
+  controller.SetWEReference(we);
+  controller.Initialize();
+  WEPut(0, 0, text.data(), text.size() * sizeof(char16_t), kTextEncodingUnicodeDefault, 0, 0, nullptr, nullptr, we);
+  SyntaxLibraryPtr library = languages.collection->GetLanguageLibrary(Str63("javascript"));
+  ParseThrough(controller, library, CFRangeMake(0, SInt32(text.size())), false);
+  const SInt32 at = SInt32(js.find("\nfunction ", js.size() / 2) + 1);
+  const std::u16string typed(u"/*");
+  const SInt32 count = SInt32(typed.size());
+  auto put = [&]() {
+    WEPut(at, at, typed.data(), typed.size() * sizeof(char16_t), kTextEncodingUnicodeDefault, 0, 0, nullptr, nullptr,
+          we);
+  };
+  auto remove = [&]() {
+    WESetSelection(at, at + count, we);
+    WEDelete(we);
+    ParseThrough(controller, library, FindContinuosRange(CFRangeMake(at - 1, at + 1), &controller), true);
+  };
+  put();
+  double begin = ThreadSeconds();
+  SInt32 reached = 0;
+  ParseThrough(controller, library, FindContinuosRange(CFRangeMake(at - 1, at + count), &controller), true, &reached);
+  const double once = ThreadSeconds() - begin;
+  std::printf("  %-22s %8.1f us, ran to %d of %d (at once, 1 MB of JavaScript)\n", "comment left open", once * 1e6,
+              int(reached), int(WEGetTextLength(we)));
+  remove();
+
+  TDynamicReparse reparse;
+  put();
+  begin = ThreadSeconds();
+  reparse.TextChanged(at, count);
+  const CFRange span = FindContinuosRange(CFRangeMake(at - 1, at + count), &controller);
+  SyntaxParserSource source;
+  source.library = library;
+  source.span = span;
+  source.controller = &controller;
+  reparse.Reparse(source, SyntaxParserDestination(), SInt32(span.length) + 4096);
+  const double now = ThreadSeconds() - begin;
+  int slices = 0;
+  double rest = 0, longest = 0;
+  for (bool more = reparse.Pending(); more; ++slices) {
+    begin = ThreadSeconds();
+    more = reparse.Continue(16384);
+    const double t = ThreadSeconds() - begin;
+    rest += t;
+    longest = std::max(longest, t);
+  }
+  std::printf("  %-22s %8.1f us now (a screenful), then %d slices of 16384 characters: %.1f ms in all, the longest "
+              "%.1f us (in parts)\n",
+              "comment left open", now * 1e6, slices, rest * 1e3, longest * 1e6);
+  WEDispose(we);
 }
 
 void Keystrokes(Languages& languages) {
@@ -1150,44 +1239,68 @@ void Keystrokes(Languages& languages) {
   controller.Initialize();
   WEPut(0, 0, text.data(), text.size() * sizeof(char16_t), kTextEncodingUnicodeDefault, 0, 0, nullptr, nullptr, we);
   const double start = ThreadSeconds();
-  ParseThrough(controller, languages.collection->GetLanguageLibrary(Str63("html")), CFRangeMake(0, 0), false);
+  // The whole text, as the editor refreshes a file it shows.
+  ParseThrough(controller, languages.collection->GetLanguageLibrary(Str63("html")),
+               CFRangeMake(0, SInt32(text.size())), false);
   const double whole = ThreadSeconds() - start;
   std::printf("Keystrokes in a %.2f MB PHP file held by the text engine (whole parse through it: %.3f s, %.1f MB/s):\n",
               double(php.size()) / 1e6, whole, double(php.size()) / 1e6 / whole);
 
+  // The text as typed so far, to find the places of the next edits.
+  std::string current = php;
+  auto type = [&](size_t at, const char* what) {
+    const std::u16string typed(what, what + std::strlen(what));
+    current.insert(at, what);
+    return TypeAt(languages, we, controller, SInt32(at), typed);
+  };
   // Edits after the middle: a letter in a name, a blank in code, a letter in
-  // a comment and one in a string (a string's opening makes the re-parse
-  // run on to the end of the text).
+  // a comment and one in a string; then quotes that open a string (the rest
+  // of the file turns inside out) and close it again, and a comment opened
+  // and closed.
   struct Kind {
     const char* label;
     const char* find;  // the edit goes right after this text
-    UniChar c;
+    const char* typed;
   };
-  const Kind kinds[] = {{"letter in a name", "$summ", 'x'},
-                        {"blank in code", "return", ' '},
-                        {"letter in a comment", "// VAT", 'x'},
-                        {"letter in a string", "'Only a-z", 'x'}};
+  const Kind kinds[] = {{"letter in a name", "$summ", "x"},
+                        {"blank in code", "return", " "},
+                        {"letter in a comment", "// VAT", "x"},
+                        {"letter in a string", "'Only a-z", "x"}};
   for (const Kind& kind : kinds) {
-    std::vector<double> times, widening;
-    Reparse last;
-    size_t from = text.size() / 2;
+    Timings timings;
+    size_t from = current.size() / 2;
     for (int k = 0; k < 25; ++k) {
-      const size_t at = php.find(kind.find, from);
+      const size_t at = current.find(kind.find, from);
       if (at == std::string::npos) break;
-      const SInt32 offset = SInt32(at + std::strlen(kind.find)) + SInt32(times.size());  // earlier edits moved it
-      last = TypeAt(languages, we, controller, offset, kind.c);
-      times.push_back(last.seconds);
-      widening.push_back(last.widening);
+      timings.Add(type(at + std::strlen(kind.find), kind.typed));
       from = at + 5000;
     }
-    if (times.empty()) continue;
-    std::sort(times.begin(), times.end());
-    std::sort(widening.begin(), widening.end());
-    std::printf("  %-20s median %8.1f us  max %8.1f us  (widening: median %.1f us)  %zu edits; the last re-parsed "
-                "%d..%d and ran to %d\n",
-                kind.label, times[times.size() / 2] * 1e6, times.back() * 1e6, widening[widening.size() / 2] * 1e6,
-                times.size(), int(last.from), int(last.to), int(last.reached));
+    timings.Print(kind.label);
   }
+  struct Pair {
+    const char* open;
+    const char* close;
+    const char* find;
+    const char* typed;
+  };
+  const Pair pairs[] = {{"quote opening a string", "quote closing it", "$this->db = ", "'"},
+                        {"comment opened", "comment closed", "$row = ", "/*"}};
+  for (const Pair& pair : pairs) {
+    Timings opening, closing;
+    size_t from = current.size() / 2;
+    for (int k = 0; k < 10; ++k) {
+      const size_t at = current.find(pair.find, from);
+      if (at == std::string::npos) break;
+      const size_t place = at + std::strlen(pair.find);
+      opening.Add(type(place, pair.typed));
+      // The close right after the opening: "''" or "/**/".
+      closing.Add(type(place + std::strlen(pair.typed), pair.typed[0] == '/' ? "*/" : pair.typed));
+      from = at + 5000;
+    }
+    opening.Print(pair.open);
+    closing.Print(pair.close);
+  }
+
   WEDispose(we);
 }
 
@@ -1216,6 +1329,7 @@ int Standard(Languages& languages) {
     }
   }
   Keystrokes(languages);
+  OpenToTheEnd(languages);
   const fs::path tree = scratch.path / "tree";
   WritePHPTree(tree, 30u << 20);
   std::printf("A project indexed (no view):\n");
@@ -1239,6 +1353,7 @@ int main(int argc, char** argv) {
   if (argc < 2) return Standard(languages);
   if (std::string(argv[1]) == "--keystrokes") {
     Keystrokes(languages);
+    OpenToTheEnd(languages);
     return 0;
   }
   if (std::string(argv[1]) == "--generate-tree" && argc >= 3) {

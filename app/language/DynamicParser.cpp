@@ -237,3 +237,120 @@ Str255 WEGetContinousTextString(SInt32 offset, CFRange& span, WEReference we) {
   span = CFRangeMake(first, last);
   return TextOf(first, last + 1, length, we);
 }
+
+// ---------------------------------------------------------------------------
+// TDynamicReparse
+
+namespace {
+
+// Until the parse ends (false) or pauses (true).
+bool RunUntilPause(TSyntaxParserProcess* process) {
+  TSyntaxParserProcess* next = nullptr;
+  for (;;) {
+    const SInt16 state = process->Run(next);
+    if (state == kParserStateFinished) return false;
+    if (state == kParserStatePaused) return true;
+  }
+}
+
+}  // namespace
+
+TDynamicReparse::~TDynamicReparse() { Cancel(); }
+
+void TDynamicReparse::Cancel() {
+  if (pending_ != nullptr) pending_->Free();
+  pending_ = nullptr;
+  staleFrom_ = restartAt_ = -1;
+}
+
+void TDynamicReparse::TextChanged(SInt32 offset, SInt32 delta) {
+  // Offsets past the change move with the text; those in a deleted stretch
+  // go to its start.
+  auto moved = [&](SInt32 at) { return at < offset ? at : std::max(offset, at + delta); };
+  if (staleFrom_ >= 0) {
+    staleFrom_ = moved(staleFrom_);
+    restartAt_ = std::min(moved(restartAt_), staleFrom_);
+  }
+  if (pending_ == nullptr || pending_->TextChanged(offset, delta)) return;
+  // The change lies in what the pending parse has read: it cannot go on.
+  // The next re-parse starts where it started and runs on past where it got
+  // and past what it had still to read.
+  const SInt32 reached = std::max(moved(pending_->state.absoluteOffset + 1), moved(pending_->spanEnd));
+  const SInt32 start = moved(SInt32(pending_->source.span.location));
+  staleFrom_ = std::max(staleFrom_, reached);
+  restartAt_ = restartAt_ < 0 ? start : std::min(restartAt_, start);
+  pending_->Free();
+  pending_ = nullptr;
+}
+
+Boolean TDynamicReparse::Reparse(const SyntaxParserSource& source, const SyntaxParserDestination& destination,
+                                 SInt32 pauseAt) {
+  const SInt32 start = SInt32(source.span.location), end = SInt32(source.span.length);
+  source_ = source;
+  destination_ = destination;
+  if (pending_ != nullptr) {
+    TSyntaxParserProcess* pending = pending_;
+    if (start <= pending->state.absoluteOffset + 1) {
+      // The stretch meets what the pending parse has done: it reads the
+      // stretch itself, in the state it really is in there.
+      pending->spanEnd = std::max(pending->spanEnd, std::min(end, pending->textEnd));
+      pending->pauseAt = std::max(pauseAt, end);
+      if (!RunUntilPause(pending)) {
+        pending->Free();
+        pending_ = nullptr;
+      }
+      return pending_ != nullptr;
+    }
+  }
+  SyntaxParserSource from = source;
+  SInt32 stale = -1;
+  if (pending_ == nullptr && staleFrom_ >= 0) {
+    from.span.location = std::min(start, restartAt_);
+    stale = staleFrom_;
+    staleFrom_ = restartAt_ = -1;
+  }
+  auto* process = new TSyntaxParserProcess();
+  process->incremental = true;
+  process->fromController = true;
+  process->SetOptions(source.options);
+  process->pauseAt = std::max(pauseAt, end);
+  Err = process->Create(from, destination);
+  if (Err != noErr) {
+    process->Free();
+    return pending_ != nullptr;
+  }
+  if (stale > process->spanEnd) process->spanEnd = std::min(stale, process->textEnd);
+  if (!RunUntilPause(process)) {
+    process->Free();
+    return pending_ != nullptr;
+  }
+  if (pending_ == nullptr) {
+    pending_ = process;
+    return true;
+  }
+  // The pending parse comes through here later, in the state the text is
+  // really in: what this one did up to here must not pass for settled, and
+  // the pending one reads on past it.
+  const SInt32 reached = process->state.absoluteOffset + 1;
+  if (source.controller != nullptr) source.controller->MarkNested(CFRangeMake(SInt32(from.span.location), reached));
+  pending_->spanEnd = std::max(pending_->spanEnd, std::min(reached, pending_->textEnd));
+  process->Free();
+  return true;
+}
+
+Boolean TDynamicReparse::Continue(SInt32 count) {
+  // A parse that could not go on and no edit since: the text after it is
+  // parsed again from where it started.
+  if (pending_ == nullptr && staleFrom_ >= 0 && source_.controller != nullptr) {
+    SyntaxParserSource again = source_;
+    again.span = CFRangeMake(restartAt_, restartAt_);
+    return Reparse(again, destination_, restartAt_ + std::max<SInt32>(count, 1));
+  }
+  if (pending_ == nullptr) return false;
+  pending_->pauseAt = pending_->state.absoluteOffset + std::max<SInt32>(count, 1);
+  if (!RunUntilPause(pending_)) {
+    pending_->Free();
+    pending_ = nullptr;
+  }
+  return pending_ != nullptr;
+}

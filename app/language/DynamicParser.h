@@ -12,6 +12,7 @@
 #include "ShortString.h"
 #include "TSyntaxCollectionUnit.h"
 #include "TSyntaxParserControllerUnit.h"
+#include "TSyntaxParserProcessUnit.h"
 #include "WASTE.h"
 
 // Answers of PreParseEmbeddedLanguage.
@@ -55,3 +56,41 @@ Boolean CompareRGBColor(const RGBColor& a, const RGBColor& b);
 // The 'colr' attribute at the offset; black where there is none and outside
 // the text.
 RGBColor GetOffsetColor(SInt32 offset, WEReference we);
+
+// The re-parse of each edit in two parts. An edit that opens a string or a
+// comment changes how all the text after it reads, possibly to the end of a
+// long file; Reparse parses the edit's stretch and on only as far as an
+// offset the caller gives (the end of what the view shows), and Continue
+// does what is left a slice at a time (from idle time). Without edits in
+// between, the result is that of a re-parse run through at once. An edit in
+// text the pending part has not reached yet has its stretch widened and
+// started from the colours still there, as every edit's stretch is; the
+// pending part then reads that text again in the state it really is in.
+//
+// The caller tells every change of the text (TextChanged, before it parses
+// the edit's stretch), and Cancel when the whole text is parsed again or the
+// text goes away.
+class TDynamicReparse {
+ public:
+  ~TDynamicReparse();
+  void TextChanged(SInt32 offset, SInt32 delta);
+  // Parses the source's span (a re-parse, through its controller) as far as
+  // pauseAt at least; true when work is left for Continue. Err holds the
+  // parse's Create result.
+  Boolean Reparse(const SyntaxParserSource& source, const SyntaxParserDestination& destination, SInt32 pauseAt);
+  // At most about count characters more; true while work is left.
+  Boolean Continue(SInt32 count);
+  Boolean Pending() const { return pending_ != nullptr; }
+  // The last position the pending parse has read (-1: none pending).
+  SInt32 PendingAt() const { return pending_ != nullptr ? pending_->state.absoluteOffset : -1; }
+  void Cancel();
+
+ private:
+  TSyntaxParserProcess* pending_ = nullptr;
+  SyntaxParserSource source_;  // of the last Reparse
+  SyntaxParserDestination destination_;
+  // A pending parse that could not go on had read the text up to here, from
+  // restartAt_: the text after it still has the colours of an older parse.
+  SInt32 staleFrom_ = -1;
+  SInt32 restartAt_ = -1;
+};

@@ -33,6 +33,9 @@ void TSyntaxParserController::Initialize() {}
 RGBColor TSyntaxParserController::GetOffsetColor(SInt32) { return RGBColor{0, 0, 0}; }
 UniChar TSyntaxParserController::GetOffsetChar(SInt32) { return 0; }
 void TSyntaxParserController::SetNilColor(RGBColor color) { nilColor = color; }
+void TSyntaxParserController::MarkNested(CFRange) {}
+SInt16 TSyntaxParserController::NestedAfter(SInt32) { return -1; }
+Boolean TSyntaxParserController::KeepsNesting() { return false; }
 
 void SetSyntaxControllerNilColor(TSyntaxParserController* controller, RGBColor color) {
   if (controller != nullptr) controller->SetNilColor(color);
@@ -168,6 +171,21 @@ void TWASTEController::ResetRange(CFRange span) {
   SetAttribute(span, kSyntaxItalicTag, &off, 1);
   SetAttribute(span, kSyntaxUnderlineTag, &off, 1);
   SetAttribute(span, kSyntaxBoldTag, &off, 1);
+  SetAttribute(span, kSyntaxNestedTag, &off, 1);
+}
+
+void TWASTEController::MarkNested(CFRange span) {
+  const Boolean on = true;
+  SetAttribute(span, kSyntaxNestedTag, &on, 1);
+}
+
+Boolean TWASTEController::KeepsNesting() { return true; }
+
+SInt16 TWASTEController::NestedAfter(SInt32 offset) {
+  if (weReference == nullptr || offset < 0 || offset >= WEGetTextLength(weReference)) return -1;
+  UInt8 nested = 0;
+  if (WEGetOneAttribute(offset, kSyntaxNestedTag, &nested, 1, weReference) != noErr) return -1;
+  return nested != 0 ? 1 : 0;
 }
 
 void TWASTEController::ApplySymbol(CFRange span, SymbolInfoPtr symbol) {

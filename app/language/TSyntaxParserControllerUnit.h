@@ -53,6 +53,19 @@ class TSyntaxParserController : public TObject {
   virtual RGBColor GetOffsetColor(SInt32 offset);
   virtual UniChar GetOffsetChar(SInt32 offset);
   virtual void SetNilColor(RGBColor color);
+  // What a parse leaves about its own state, so that a later re-parse of an
+  // edit can tell where it is back in step with the earlier one: the span's
+  // characters are each followed by a state inside a range or context of the
+  // language in force. ResetRange marks a span as followed by the plain
+  // state. Both take text offsets, as ResetRange does (no data offset).
+  virtual void MarkNested(CFRange span);
+  // The state the last parse was in after the character at the offset: 1
+  // inside, 0 plain, -1 unknown (a controller that keeps no marks, text no
+  // parse has marked or reset).
+  virtual SInt16 NestedAfter(SInt32 offset);
+  // Whether MarkNested keeps anything (a parse spares itself the marks
+  // otherwise).
+  virtual Boolean KeepsNesting();
 };
 
 // SetNilColor on a controller that may be nil.
@@ -70,6 +83,7 @@ enum : FourCharCode {
   kSyntaxLanguageTag = 'ELNG',    // Str63 language key, 64 bytes
   kSyntaxSymbolTag = 'SCOP',      // Str63 symbol name, 64 bytes
   kSyntaxDeclarationTag = 'DEC_', // 64 bytes, registered only
+  kSyntaxNestedTag = 'NEST',      // Boolean: true after MarkNested, false after ResetRange
 };
 enum : ByteCount { kSyntaxMarkSize = 64 };
 
@@ -101,6 +115,9 @@ class TWASTEController : public TSyntaxParserController {
   RGBColor GetOffsetColor(SInt32 offset) override;
   // The UTF-16 unit at the offset; 0 outside the text.
   UniChar GetOffsetChar(SInt32 offset) override;
+  void MarkNested(CFRange span) override;
+  SInt16 NestedAfter(SInt32 offset) override;
+  Boolean KeepsNesting() override;
   virtual void SetWEReference(WEReference we);
 
  private:

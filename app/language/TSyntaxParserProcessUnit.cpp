@@ -133,11 +133,17 @@ void DecodeText(const unsigned char* bytes, size_t count, std::vector<UniChar>& 
     if (i + 8 <= count) {
       UInt64 v;
       std::memcpy(&v, bytes + i, 8);
-      if ((v & 0x8080808080808080ull) == 0 && !HasByte(v, '\r') && !HasByte(v, '\n')) {
-        for (int k = 0; k < 8; ++k) w[k] = bytes[i + size_t(k)];
-        w += 8;
+      if ((v & 0x8080808080808080ull) == 0) {
+        if (!HasByte(v, '\r') && !HasByte(v, '\n')) {
+          for (int k = 0; k < 8; ++k) w[k] = bytes[i + size_t(k)];
+          w += 8;
+          afterCR = false;
+        } else {
+          // Plain ASCII with a line ending: the eight bytes in place, not
+          // one at a time through the slow road.
+          for (int k = 0; k < 8; ++k) PutUnit(w, bytes[i + size_t(k)], afterCR);
+        }
         i += 8;
-        afterCR = false;
         continue;
       }
     }
@@ -230,6 +236,7 @@ SInt32 TSyntaxParserProcess::Create(const SyntaxParserSource& src, const SyntaxP
 
   SInt32 result = 0;
   if (controller != nullptr) {
+    tracksNesting_ = controller->KeepsNesting();
     controller->Prepare(false);
     if ((options & kSyntaxParserProcessDontReset) == 0) controller->ResetRange(source.span);
     const SInt32 length = controller->GetTextLength();
@@ -268,6 +275,9 @@ SInt32 TSyntaxParserProcess::Create(const SyntaxParserSource& src, const SyntaxP
       firstOffset_ = start;
       spanEnd = end;
       loadedEnd_ = start;
+      // The span's old styles went above; what lies past it goes as the
+      // parse gets there.
+      if (incremental && controller != nullptr && (options & kSyntaxParserProcessDontReset) == 0) resetEnd_ = end;
       EnsureLoaded(start + kParserLookahead);
     }
   }
@@ -458,6 +468,14 @@ SInt16 TSyntaxParserProcess::Run(TSyntaxParserProcess*& nextProcess) {
   nextProcess = nullptr;
   if (terminated_) return kParserStateFinished;
   processState = kParserStateRunning;
+  if (paused_) {
+    // Another parse may have used the controller in between.
+    paused_ = false;
+    if (source.controller != nullptr) {
+      source.controller->Prepare(false);
+      source.controller->SetDataOffset(fromController ? bufferBase : 0);
+    }
+  }
   ParserProcessState& st = state;
   st.lineBreak = false;
   st.atEnd = false;
@@ -510,16 +528,51 @@ SInt16 TSyntaxParserProcess::Run(TSyntaxParserProcess*& nextProcess) {
   if (destination.stateCallback != nullptr)
     destination.stateCallback(st.character, st.word, st.reservedWord, st.offset, TopContext(), destination.userData);
 
-  if (incremental && position != firstOffset_ && position >= spanEnd && st.contextDepth <= 1 && !unbalancedOpen &&
-      !inEmbeddedLanguage)
-    processState = kParserStateFinished;
+  // Past its span a re-parse stops in the plain state, where the earlier
+  // parse was plain after the same character too, in the same language:
+  // from there on both read the same text the same way. Where the text tells
+  // nothing of the earlier parse, it stops unless a range that an edit may
+  // have unbalanced was opened (that one goes on to the end).
+  if (incremental && position != firstOffset_ && position >= spanEnd && st.contextDepth <= 1 && !inEmbeddedLanguage) {
+    const SInt16 before = source.controller != nullptr ? source.controller->NestedAfter(position) : SInt16(-1);
+    if (before < 0) {
+      if (!unbalancedOpen) processState = kParserStateFinished;
+    } else if (before == 0 && data.rangeDepth == 0 &&
+               (st.embeddedLanguage == kLanguageDefault || st.embeddedLanguage == library->language)) {
+      processState = kParserStateFinished;
+    }
+  }
+  if (tracksNesting_) TrackNesting(position);
   if (position >= textEnd) processState = kParserStateFinished;
 
-  const SInt16 result = processState;
-  if (processState == kParserStateFinished) Terminate();
-  else SkipQuietCharacters();
+  SInt16 result = processState;
+  if (processState == kParserStateFinished) {
+    Terminate();
+  } else {
+    SkipQuietCharacters();
+    if (pauseAt >= 0 && position >= pauseAt) {
+      paused_ = true;
+      if (source.controller != nullptr) source.controller->Prepare(true);
+      result = kParserStatePaused;
+    }
+  }
   nextProcess = next;
   return result;
+}
+
+Boolean TSyntaxParserProcess::TextChanged(SInt32 offset, SInt32 delta) {
+  if (terminated_ || !fromController || source.controller == nullptr) return false;
+  // What the handlers looked at around the current character must stand.
+  if (offset <= state.absoluteOffset + skip_ + kParserLookahead) return false;
+  if (loadedEnd_ > offset) {
+    text.resize(size_t(offset - bufferBase));
+    loadedEnd_ = offset;
+  }
+  textEnd = source.controller->GetTextLength();
+  if (spanEnd > offset) spanEnd = std::max(offset, spanEnd + delta);
+  spanEnd = std::min(spanEnd, textEnd);
+  streaming = loadedEnd_ < textEnd;
+  return true;
 }
 
 void TSyntaxParserProcess::ProcessOffset() {
@@ -540,7 +593,8 @@ void TSyntaxParserProcess::ProcessOffset() {
     }
     st.wordSpan.length = st.offset + 1;
     wordEntryIndex_ = nullptr;
-    wordHashed_ = false;
+    wordHashed_ = preHashAt_ == st.wordSpan.location + bufferBase;
+    wordHash_ = preHash_;
     HandleEmbededLanguage();
     HandlePrefix();
     if (!preprocessor_) {
@@ -691,6 +745,20 @@ void TSyntaxParserProcess::SkipQuietCharacters() {
       // The run is found first, then taken whole.
       SInt32 end = q + 1;
       while (end <= limit && words[units[end]]) ++end;
+      // A whole word no handler acts on is stepped over too, leaving what
+      // its end would have left: the previous word, the line start gone.
+      if (end <= limit && st.word.empty() && st.wordSpan.location == -1 && !collecting) {
+        unsigned char bytes[64];
+        int n = 0;
+        for (SInt32 k = q; k < end && n < 63; ++k) bytes[n++] = ToMacRoman(units[k]);
+        if (InertWord(bytes, n, units[q], units[end - 1], q)) {
+          st.previousWord = Str63::FromBytes(bytes, n);
+          st.previousWordSpan = CFRangeMake(q - bufferBase, end - bufferBase);
+          lineStart = false;
+          q = end - 1;
+          continue;
+        }
+      }
       const SInt32 last = std::min(end - 1, limit);
       if (last > q && st.wordSpan.location == -1) st.wordSpan.location = q - bufferBase;
       for (SInt32 k = q; k < last && st.word.len() < 63; ++k) st.word += ToMacRoman(units[k]);
@@ -727,6 +795,11 @@ void TSyntaxParserProcess::Terminate() {
   // not dropped.
   DumpStyleRanges();
   DumpScopeRanges();
+  if (controller != nullptr) {
+    ResetThrough(std::min(state.absoluteOffset + 1, textEnd));
+    if (nestedSince_ >= 0) controller->MarkNested(CFRangeMake(nestedSince_, textEnd));
+    nestedSince_ = -1;
+  }
   if (!incremental) {
     FinishDescriptor();
     Notify(kSyntaxParserNotifyFinished, nullptr);
@@ -849,9 +922,38 @@ void TSyntaxParserProcess::ApplyRangeStyle(const SyntaxStyleData& style, CFRange
     return;
   }
   if (style.styleIndex > 0) {
+    if (resetEnd_ >= 0) ResetBefore(SInt32(span.location) + bufferBase, SInt32(span.length) + bufferBase);
     controller->StyleRange(span, style.style);
     if (style.protectStyle) controller->ProtectRange(span);
   }
+}
+
+// Only the gap before a write is reset: the written characters take their
+// new style over the old one.
+void TSyntaxParserProcess::ResetBefore(SInt32 absoluteStart, SInt32 absoluteEnd) {
+  if (resetEnd_ < 0 || absoluteEnd <= resetEnd_) return;
+  ResetThrough(absoluteStart);
+  resetEnd_ = std::min(absoluteEnd, textEnd);
+}
+
+void TSyntaxParserProcess::ResetThrough(SInt32 absoluteEnd) {
+  if (resetEnd_ < 0 || absoluteEnd <= resetEnd_ || source.controller == nullptr) return;
+  source.controller->ResetRange(CFRangeMake(resetEnd_, absoluteEnd));
+  resetEnd_ = absoluteEnd;
+}
+
+// The marks a later re-parse compares its state with. The characters a
+// nested stretch covers are reset first, so that no later reset wipes the
+// mark.
+void TSyntaxParserProcess::TrackNesting(SInt32 position) {
+  if (!Plain()) {
+    if (nestedSince_ < 0) nestedSince_ = position;
+    return;
+  }
+  if (nestedSince_ < 0) return;
+  ResetThrough(position);
+  source.controller->MarkNested(CFRangeMake(nestedSince_, position));
+  nestedSince_ = -1;
 }
 
 void TSyntaxParserProcess::DumpStyleRanges() {
@@ -860,6 +962,7 @@ void TSyntaxParserProcess::DumpStyleRanges() {
   if (controller != nullptr) {
     for (auto it = styledRanges_.rbegin(); it != styledRanges_.rend(); ++it) {
       if (it->style.styleIndex <= 0) continue;
+      if (resetEnd_ >= 0) ResetBefore(SInt32(it->span.location) + bufferBase, SInt32(it->span.length) + bufferBase);
       controller->StyleRange(it->span, it->style.style);
       if (it->style.protectStyle) controller->ProtectRange(it->span);
     }

@@ -93,6 +93,7 @@ enum : SInt32 {
   kParserStateRunning = 1,
   kParserStateFinished = 2,
   kParserStateChild = 3,
+  kParserStatePaused = 4,  // only with pauseAt set: Run goes on from there when called again
 };
 
 struct ParserStyledRange {
@@ -253,6 +254,18 @@ class TSyntaxParserProcess : public TObject {
   // The character n positions from the current one (0 outside the text).
   virtual UniChar GetCharacterAtOffset(SInt16 n);
 
+  // A re-parse of an edit that must run on far past its stretch can be done
+  // in parts: with pauseAt set (before Create or between calls), Run returns
+  // kParserStatePaused at the first position at or past it where the parse
+  // would go on, with the controller restored as at the end of a parse, and
+  // goes on from there when called again.
+  SInt32 pauseAt = -1;
+  // The controller's text changed (at offset, by delta) while the parse was
+  // paused. True when the change lies past what the parse has read, which
+  // then reads the new text from there on; false when the parse can no
+  // longer go on.
+  Boolean TextChanged(SInt32 offset, SInt32 delta);
+
   // The top context ("empty" at the bottom).
   const Str63& TopContext() const { return state.context[state.contextDepth > 0 ? state.contextDepth : 1]; }
 
@@ -299,7 +312,18 @@ class TSyntaxParserProcess : public TObject {
   // Steps over the characters after the current one at which no handler can
   // do anything, keeping what each would have left in the scan state.
   void SkipQuietCharacters();
+  // Whether a whole word (Mac Roman, at most 63 bytes; its first and last
+  // units) is one no handler can do anything with where it stands.
+  bool InertWord(const unsigned char* bytes, int length, UniChar first, UniChar last, SInt32 at);
   void FinishDescriptor();
+  // A re-parse running on past its span resets the old styles of the text
+  // it passes, just before it writes there, so that none outlive it.
+  void ResetBefore(SInt32 absoluteStart, SInt32 absoluteEnd);
+  void ResetThrough(SInt32 absoluteEnd);
+  // After each character: marks where the state leaves and comes back to
+  // the plain one of the language in force (no range or context open).
+  void TrackNesting(SInt32 position);
+  bool Plain() const { return state.contextDepth <= 1 && data.rangeDepth == 0; }
   SymbolInfoPtr LookUpGlobalSymbol(const Str255& name);
   bool PushScope();
   bool AfterSigil(SInt32 wordStart, bool anySigil);
@@ -329,12 +353,14 @@ class TSyntaxParserProcess : public TObject {
   }
   UInt64 HashCurrentWord() const;
   // Whether a text can match at the current character: a cheap test that
-  // spares most characters the full comparison.
+  // spares most characters the full comparison. A text equals the word just
+  // ended only when it begins with a word character.
   bool MayMatchHere(const Str15& s) const {
     if (s.empty()) return false;
     const unsigned char first = s[1];
     if (first == '\\' || first >= 128) return true;
-    return state.character == first || !state.word.empty();
+    return state.character == first ||
+           (!state.word.empty() && (library == nullptr || library->wordCharacters.test(first)));
   }
   Str255 TextRange(SInt32 first, SInt32 last) const;
 
@@ -343,6 +369,8 @@ class TSyntaxParserProcess : public TObject {
   const SyntaxScan::WordEntry* wordEntry_ = nullptr;
   UInt64 wordHash_ = 0;
   bool wordHashed_ = false;
+  UInt64 preHash_ = 0;     // the hash of the word InertWord last looked at,
+  SInt32 preHashAt_ = -1;  // which starts at this absolute offset
   bool nextIsWord_ = false;  // the look-ahead found the next unit a word character
   SInt32 nextIsWordAt_ = -1;
   SyntaxLibraryPtr nextIsWordLibrary_ = nullptr;
@@ -353,6 +381,8 @@ class TSyntaxParserProcess : public TObject {
   SInt32 fileInserted_ = 0;  // units of a file's text handed to the controller so far
   SInt32 skip_ = 0;          // characters the next Run steps over (open and close texts)
   SInt32 firstOffset_ = 0;   // absolute offset of the parse's first character
+  SInt32 resetEnd_ = -1;     // the old styles before it are gone (-1: nothing to reset)
+  SInt32 nestedSince_ = -1;  // where the state left the plain one (-1: plain)
   Str255 descriptorDate_;    // the file's date, written when the parse completes
   SInt32 blockOpenedAt_ = -1;
   bool bindBlock_ = true;  // a symbol may be bound to the top scope block  // where the word that opened the last scope block ends
@@ -361,6 +391,8 @@ class TSyntaxParserProcess : public TObject {
   bool emptyContext_ = false;  // the top context is "empty"
   bool released_ = false;
   bool terminated_ = false;
+  bool paused_ = false;
+  bool tracksNesting_ = false;  // the controller keeps the nesting marks
 };
 
 // The base of objects a parse consults at every character. No handler class

@@ -10,7 +10,9 @@
 #include "plinthora/Plinthora.h"
 #include "TDemoApplicationUnit.h"
 #include "TConsoleUnit.h"
+#include "TEditorWindowUnit.h"
 #include "TFindPaneUnit.h"
+#include "THIQueryViewUnit.h"
 #include "THIViewUnit.h"
 #include "TPreferencesUnit.h"
 
@@ -88,6 +90,8 @@ void InitializeUnits() {
   // find window's pane and the front editor window.
   RegisterConsoleClass();
   InstallFindPaneHooks();
+  // Editor panes ask their window whether it is an integrated project window.
+  InstallEditorWindowPaneHooks();
 }
 
 void StartApplication() {
@@ -97,6 +101,8 @@ void StartApplication() {
   LeopardGUI = false;
   RecordStartupStep("RegisterColorPicker");
   THIViewRegister(kColorPickerViewClassID, ColorPickerViewConstruct);
+  // The find pane's results strip is a view of the program's own too.
+  THIViewRegister("com.brindlecote.view.queryview", HIQueryViewConstruct);
   RegisterHelpBook();
 
   RecordStartupStep("CreateApplication");
