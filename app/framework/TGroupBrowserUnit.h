@@ -85,7 +85,9 @@ class TBrowserGroup : public TObject {
 class TGroupBrowser : public TBrowser {
  public:
   // The groups in display order; not owning. The concrete browser creates
-  // it (AddGroup makes one when it is missing).
+  // it (AddGroup makes one when it is missing). A group row's payload is the
+  // group object itself, so the browser must not copy payloads
+  // (kBrackenrowCopyInfo).
   CFMutableArrayRef GROUPS = nullptr;
   TBrowserGroup* DROPGROUP = nullptr;  // the group that accepted the drag in progress
 
@@ -125,9 +127,9 @@ class TGroupBrowser : public TBrowser {
   // A hook for subclasses: a group or folder row was double-clicked.
   virtual void SetFocus(SInt32 item) {}
 
-  // The group's display of a row (the icon is the caller's to release);
-  // false when no group gives one.
-  Boolean GetRowDisplay(void* data, UInt32 type, IconRef& icon, Str63& name, TBrowserGroup*& group);
+  // The display of a row from its group (the icon is the caller's to
+  // release; group titles upper case); false when no group gives one.
+  Boolean GetRowDisplay(NodeInfoPtr node, IconRef& icon, Str63& name, TBrowserGroup*& group);
 };
 
 // The payload translator of the group files; context is the TBrowserGroup.
