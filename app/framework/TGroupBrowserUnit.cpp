@@ -199,6 +199,14 @@ void TGroupBrowser::AddGroup(TBrowserGroup* group) {
   group->BROWSER = this;
   CFArrayAppendValue(GROUPS, group);
   group->ROOTITEM = NewContainer(group, 0, kGroupBrowserGroupType, 0);
+  // A browser that copies payloads would have stored an empty block: the
+  // group row must hold the object itself.
+  NodeInfoPtr row = BrackenrowGetNodeAtIndex(group->ROOTITEM, VIEW);
+  if (row != nullptr && row->DATA != group) {
+    if (IsPointerAllocated(row->DATA)) DisposePtr(static_cast<Ptr>(row->DATA));
+    row->DATA = group;
+    row->DATALENGTH = 0;
+  }
 }
 
 void TGroupBrowser::SaveGroups() {

@@ -85,9 +85,7 @@ class TBrowserGroup : public TObject {
 class TGroupBrowser : public TBrowser {
  public:
   // The groups in display order; not owning. The concrete browser creates
-  // it (AddGroup makes one when it is missing). A group row's payload is the
-  // group object itself, so the browser must not copy payloads
-  // (kBrackenrowCopyInfo).
+  // it (AddGroup makes one when it is missing); the browser releases it.
   CFMutableArrayRef GROUPS = nullptr;
   TBrowserGroup* DROPGROUP = nullptr;  // the group that accepted the drag in progress
 

@@ -154,9 +154,9 @@ class TGroupBrowserTest : public testing::Test {
     return g;
   }
   // A browser with the groups Sources, Snippets and (no file) Bookmarks.
-  RecordingGroupBrowser* Make() {
+  RecordingGroupBrowser* Make(BrackenrowOptions options = kBrackenrowAllocateTree) {
     auto* b = new RecordingGroupBrowser();
-    b->SetOptions(kBrackenrowAllocateTree);
+    b->SetOptions(options);
     b->Create(NewList());
     b->GROUPS = CFArrayCreateMutable(nullptr, 0, nullptr);
     browsers_.push_back(b);
@@ -214,6 +214,12 @@ TEST_F(TGroupBrowserTest, GroupsAreContainerRowsHoldingTheirItemsAndFolders) {
   EXPECT_EQ(0, groupRow->DATALENGTH);
   EXPECT_TRUE(groupRow->CONTAINER);
   EXPECT_EQ(b, sources_->BROWSER);
+  // Also when the browser copies the payloads it is given.
+  RecordingGroupBrowser* copying = Make(kBrackenrowAllocateTree | kBrackenrowCopyInfo);
+  EXPECT_EQ(sources_, Node(copying, sources_->ROOTITEM)->DATA);
+  EXPECT_EQ(sources_, copying->FindGroupByItem(Node(copying, sources_->ROOTITEM)));
+  sources_ = static_cast<RecordingGroup*>(b->FindGroupByType(kSource));
+  snippets_ = static_cast<RecordingGroup*>(b->FindGroupByType(kSnippet));
 
   Fill();
   EXPECT_EQ((std::vector<DataBrowserItemID>{DataBrowserItemID(snip_)}), Selection(b));  // the new row alone
@@ -499,6 +505,10 @@ TEST_F(TGroupBrowserTest, RowsAreDrawnFromTheirGroupsDisplay) {
   }
   // The group adds its own marks to its items only.
   EXPECT_EQ((std::vector<std::string>{"Sources draw " + std::to_string(a_)}), b->log);
+  // Hits: on the name, not beside it.
+  NodeInfoPtr a = Node(b, a_);
+  EXPECT_TRUE(b->HitTest(a->DATA, kSource, cell, CGRectMake(30, 8, 2, 2)));
+  EXPECT_FALSE(b->HitTest(a->DATA, kSource, cell, CGRectMake(180, 8, 2, 2)));
 }
 
 }  // namespace
