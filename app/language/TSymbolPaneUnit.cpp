@@ -515,3 +515,20 @@ TSymbolPane* CreateSymbolPane(WindowRef window) {
 TSymbolBrowserPane* CreateSymbolBrowserPane(WindowRef window) {
   return CreateSymbolBrowserPaneFromNib(window, ApplicationNib);
 }
+
+TModePane* MakeSymbolBrowserPane(WindowRef window, TFileSystem* index) {
+  TSymbolBrowserPane* pane = CreateSymbolBrowserPane(window);
+  if (index != nullptr) pane->SetFileSystem(index);
+  return pane;
+}
+
+TPane* MakeSymbolPane(WindowRef window) { return CreateSymbolPane(window); }
+
+void ShowDocumentSymbols(TPane* symbolPane, TFileSystem* index, const FSRef& file, TSourceEditor* editor) {
+  auto* pane = dynamic_cast<TSymbolPane*>(symbolPane);
+  if (pane == nullptr || index == nullptr) return;
+  const Str63 key = index->GetFileKey(file);
+  // A file the index does not know yet keeps the rows it had until it is parsed.
+  if (FileDescriptorPtr descriptor = key.empty() ? nullptr : index->GetDescriptor(key))
+    pane->Load(descriptor, editor);
+}

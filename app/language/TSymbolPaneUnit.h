@@ -129,5 +129,13 @@ TSymbolBrowserPane* CreateSymbolBrowserPane(WindowRef window);
 TSymbolPane* CreateSymbolPaneFromNib(WindowRef window, IBNibRef nib);
 TSymbolBrowserPane* CreateSymbolBrowserPaneFromNib(WindowRef window, IBNibRef nib);
 
+// What the editor window needs of these panes, in the shapes its seams
+// take: the project's symbol browser over the project's index, the
+// document's symbol pane, and the pane brought up to date for the document
+// of a file in an editor (the file is looked up in the index by its key).
+TModePane* MakeSymbolBrowserPane(WindowRef window, TFileSystem* index);
+TPane* MakeSymbolPane(WindowRef window);
+void ShowDocumentSymbols(TPane* symbolPane, TFileSystem* index, const FSRef& file, TSourceEditor* editor);
+
 // The image drawn behind selected rows, given at start-up; nil: none.
 void SymbolPaneSetSelectionImage(CGImageRef image);
