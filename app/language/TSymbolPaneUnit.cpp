@@ -464,7 +464,8 @@ void TSymbolBrowserPane::AddFiles() {
   compiler->SetDestination(destination);
   auto* dialog = new TCompileDialog();
   dialog->parser = compiler;
-  dialog->SetParent(GetWindow());
+  // A sheet on the pane's own hidden interface window would never be seen.
+  if (owner != nullptr) dialog->SetParent(GetWindow());
   dialog->OpenDialog();
 }
 

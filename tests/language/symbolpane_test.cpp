@@ -375,3 +375,58 @@ TEST_F(SymbolBrowserTest, ChoosingASymbolOpensItsFileAtTheDeclaration) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(SymbolBrowserTest, AddedFilesAreCompiledIntoTheIndexAndListed) {
+  static IBNibRef nib = ResourceNib(CFSTR("main"));
+  pane = CreateSymbolBrowserPaneFromNib(nullptr, nib);
+  pane->SetFileSystem(index);
+  ControlRef view = pane->browser->VIEW;
+  EXPECT_EQ(Outline(view), "");
+  WriteText(scratch + "/tools.php", "<?php\nfunction helper() { }\nclass Tool { function run() { } }\n?>\n");
+  WriteText(scratch + "/more.php", "<?php\nfunction other() { }\n?>\n");
+  HeadlessClearNavAnswers();
+  HeadlessNavAnswer answer;
+  answer.action = kNavUserActionOpen;
+  answer.paths = {scratch + "/tools.php", scratch + "/more.php"};
+  HeadlessQueueNavAnswer(answer);
+  HICommand command{};
+  command.commandID = kSymbolCommandAddFiles;
+  SInt32 result = eventNotHandledErr;
+  pane->ProcessCommand(command, nullptr, result);
+  ASSERT_NE(pane->compiler, nullptr);
+  for (int i = 0; i < 100000 && pane->compiler->busy; ++i) HeadlessAdvanceClock(0.001);
+  ASSERT_FALSE(pane->compiler->busy);
+  // The batch's end shows what it added.
+  EXPECT_NE(index->GetDescriptor("tools.php"), nullptr);
+  EXPECT_EQ(Outline(view), "helper\nother\n");
+  Filter("Classes");
+  EXPECT_EQ(Outline(view), "+Tool\n");
+
+  // A cancelled dialog parses nothing and leaves the list as it was.
+  HeadlessQueueNavAnswer(HeadlessNavAnswer{});
+  pane->ProcessCommand(command, nullptr, result);
+  EXPECT_FALSE(pane->compiler->busy);
+  EXPECT_EQ(Outline(view), "+Tool\n");
+}
+
+TEST_F(SymbolBrowserTest, ALoadOnAWorkerTaskRunsOnTheMainThread) {
+  Compile({{"cart.php", kCartFile}});
+  static IBNibRef nib = ResourceNib(CFSTR("main"));
+  pane = CreateSymbolBrowserPaneFromNib(nullptr, nib);
+  pane->fileSystem = index;  // not loaded yet
+  ControlRef view = pane->browser->VIEW;
+  EXPECT_EQ(Outline(view), "");
+  pane->LoadAsynch();
+  // Waiting on a queue runs the task's remote call here.
+  MPQueueID idle = nullptr;
+  ASSERT_EQ(MPCreateQueue(&idle), noErr);
+  for (int i = 0; i < 1000 && ItemsIn(view, kDataBrowserNoItem).empty(); ++i)
+    MPWaitOnQueue(idle, nullptr, nullptr, nullptr, 10);
+  MPDeleteQueue(idle);
+  EXPECT_EQ(Outline(view), "Alpha\nzeta\n");
+  EXPECT_EQ(CountMenuItems(pane->filesMenu), 1);
+}
+
+}  // namespace
