@@ -113,7 +113,7 @@ void Choose(ControlRef view, DataBrowserItemID item) {
 const char* const kCartFile =
     "<?php\n"
     "define('LIMIT', 10);\n"
-    "$total = 0;\n"
+    "global $total;\n"
     "function zeta() { return 1; }\n"
     "class Cart {\n"
     "  function remove($id) { }\n"
@@ -340,6 +340,9 @@ TEST_F(SymbolBrowserTest, EachFilterListsItsKindAcrossTheIndexedFiles) {
 
   Filter("Constants");
   EXPECT_EQ(Outline(view), "LIMIT\nSHOP\n");
+  // The document's pane leaves "global" declarations out; this list has them.
+  Filter("Globals");
+  EXPECT_EQ(Outline(view), "$total\n");
 
   // The files menu names every indexed file and opens it by name.
   std::vector<std::string> files = FilesMenu();
