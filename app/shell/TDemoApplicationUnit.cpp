@@ -14,6 +14,7 @@
 #include "PascalCarbonCommon.h"
 #include "TCodeSenseLibraryUnit.h"
 #include "TFileSystemUnit.h"
+#include "LSInfo.h"
 #include "TPreferencesUnit.h"
 #include "TPropertyListUnit.h"
 #include "TSyntaxCollectionUnit.h"
@@ -270,12 +271,18 @@ void TDemoApplication::ModifyDefaultPreferences(CFTypeRef value) {
   const std::string domain = preferences != nullptr ? preferences->fDomain.str() : kApplicationPreferencesDomain;
   AddSInt16Default(defaults, domain, "StylesEditorFontSize", 12);
   AddSInt16Default(defaults, domain, "StylesEditorFontFamily", FMGetFontFamilyFromName(Str255("Verdana")));
+  // The preview application starts as the desktop's web browser, kept by
+  // its desktop entry so that it survives the browser moving.
   FSRef browser{};
-  if (FSPathMakeRef(reinterpret_cast<const UInt8*>("/Applications/Safari.app"), &browser, nullptr) == noErr) {
-    CFDataRef data = CFDataCreate(nullptr, reinterpret_cast<const UInt8*>(&browser), sizeof browser);
+  FSRef stored{};
+  CFURLRef page = CFURLCreateWithString(nullptr, CFSTR("http://localhost/"), nullptr);
+  if (page != nullptr && LSGetApplicationForURL(page, kLSRolesAll, &browser, nullptr) == noErr &&
+      LSMakeStoredApplicationReference(&browser, &stored) == noErr) {
+    CFDataRef data = CFDataCreate(nullptr, reinterpret_cast<const UInt8*>(&stored), sizeof stored);
     AddDefault(defaults, domain, "GeneralPreviewApplication", data);
     CFRelease(data);
   }
+  if (page != nullptr) CFRelease(page);
   // Interpreters are started without a search of $PATH, so each is stored
   // as the absolute path found now; where none is found, the usual place,
   // for the user to correct in the preferences.

@@ -3,6 +3,9 @@
 // two ways a run ends.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -11,6 +14,7 @@
 #include "CFNumber.h"
 #include "CFPreferences.h"
 #include "HIObject.h"
+#include "LSInfo.h"
 #include "Menus.h"
 #include "PascalCarbonCommon.h"
 #include "TPreferencesUnit.h"
@@ -142,6 +146,14 @@ TEST(AppStartup, DefaultPreferencesAreCopiedOnTheFirstRunOnly) {
 }
 
 TEST(AppStartup, ShellDefaultsNeverReplaceTheFilesOwn) {
+  // The desktop's web browser, found through its entry, becomes the preview
+  // application; the entry is made before anything asks the desktop.
+  const std::string data = std::getenv("XDG_DATA_HOME"), config = std::getenv("XDG_CONFIG_HOME");
+  std::filesystem::create_directories(data + "/applications");
+  std::ofstream(data + "/applications/qvtest-browser.desktop")
+      << "[Desktop Entry]\nType=Application\nName=Test Browser\nExec=/bin/true %u\n"
+         "MimeType=x-scheme-handler/http;text/html;\n";
+  std::ofstream(config + "/mimeapps.list") << "[Default Applications]\nx-scheme-handler/http=qvtest-browser.desktop\n";
   PrepareAppBundle();
   TDemoApplication app;
   struct Case {
@@ -174,9 +186,17 @@ TEST(AppStartup, ShellDefaultsNeverReplaceTheFilesOwn) {
                      &familyNumber);
     EXPECT_EQ(familyNumber, FMGetFontFamilyFromName(Str255("Verdana")));
     EXPECT_EQ(StringOf(CFDictionaryGetValue(defaults, php)), "/opt/php/bin/php");
-    // No such browser on this system: no preview application is named.
     CFStringRef preview = Key("user.GeneralPreviewApplication");
-    if (access("/Applications/Safari.app", F_OK) != 0) EXPECT_FALSE(CFDictionaryContainsKey(defaults, preview));
+    auto stored = static_cast<CFDataRef>(CFDictionaryGetValue(defaults, preview));
+    ASSERT_NE(stored, nullptr);
+    ASSERT_EQ(CFDataGetLength(stored), CFIndex(sizeof(FSRef)));
+    FSRef app{};
+    CFStringRef id = nullptr;
+    ASSERT_EQ(LSResolveStoredApplicationReference(reinterpret_cast<const FSRef*>(CFDataGetBytePtr(stored)), &app),
+              noErr);
+    ASSERT_EQ(LSCopyApplicationDesktopID(&app, &id), noErr);
+    EXPECT_EQ(StringOf(id), "qvtest-browser.desktop");
+    CFRelease(id);
     for (CFStringRef k : {php, mine, size, family, preview}) CFRelease(k);
     CFRelease(defaults);
   }
