@@ -17,6 +17,7 @@
 #include "LSInfo.h"
 #include "TPreferencesUnit.h"
 #include "TPropertyListUnit.h"
+#include "TSymbolPaneUnit.h"
 #include "TSyntaxCollectionUnit.h"
 #include "TWindowUnit.h"
 #include "WASTE.h"
@@ -229,6 +230,8 @@ void TDemoApplication::LoadResources() {
   }
 
   resources->SelectionImage = LoadPNGImage("selection_leopard_blue.png", "Images/Browser Images");
+  // Symbol lists highlight their chosen row with it.
+  SymbolPaneSetSelectionImage(resources->SelectionImage);
 
   FSRef toolbarFile{};
   Err = FSGetResourceFile("toolbar preferences.plist", "", toolbarFile);
