@@ -267,7 +267,8 @@ void TBatchFindPane::Release() {
   StopSearch();
   if (keyHandler != nullptr) keyHandler->Release();
   keyHandler = nullptr;
-  if (browser != nullptr) browser->Release();
+  // The list view may have gone first with the window, and its object with it.
+  if (browser != nullptr && TBrowser::IsLive(browser)) browser->Release();
   browser = nullptr;
   TPane::Release();
 }
@@ -464,6 +465,8 @@ TBatchFindPane* OpenBatchFindWindow(IBNibRef nib) {
   pane->Attach(window->window);
   if (HIViewRef list = FindView(pane->paneView, kBatchFindResultsSignature, 128)) {
     pane->browser = new TBatchFindBrowser();
+    // Its own tree, and items numbered in the order they are found.
+    pane->browser->SetOptions(kBrackenrowAllocateTree | kBrackenrowLinearAutoIncrement);
     pane->browser->Create(list);
   }
   window->Show();
