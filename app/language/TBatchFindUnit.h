@@ -128,12 +128,13 @@ class TBatchFindPane : public TPane {
   virtual void Find();
   // On the task: the search itself, one remote call per file.
   virtual void FindInFiles(const Str255& text, CFArrayRef inFiles);
-  // Stops a running search; what was found so far stays listed.
+  // Stops a running search; what was found so far stays listed. From a step
+  // of the search itself, the task ends at its next call.
   virtual void StopSearch();
 
   // Main-thread steps of a search, called through the task.
   void BeginSearch();
-  void SearchFile(CFIndex index);
+  virtual void SearchFile(CFIndex index);
   // The one clean-up of a search: views back, counts shown, the instance and
   // the file list gone. A beep when it ran to its end.
   void EndSearch(Boolean completed);

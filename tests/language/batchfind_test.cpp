@@ -284,6 +284,16 @@ TEST_F(BatchFindTest, AnEmptyTextOrAMissingProjectStartsNothing) {
   EXPECT_EQ(Command('RePA'), noErr);  // no replace here
 }
 
+// Stops once the first file has been searched, as a Stop that comes in
+// while the search runs.
+class StoppingPane : public TBatchFindPane {
+ public:
+  void SearchFile(CFIndex index) override {
+    TBatchFindPane::SearchFile(index);
+    if (index == 0) StopSearch();
+  }
+};
+
 TEST_F(BatchFindTest, StopKeepsWhatWasFoundAndCleansUp) {
   AddFile("one.txt", "needle\n");
   AddFile("two.txt", "needle\n");
@@ -291,36 +301,51 @@ TEST_F(BatchFindTest, StopKeepsWhatWasFoundAndCleansUp) {
   SetFind("needle");
   Command('FIND');
   // A second search while one runs is refused.
-  const int beeps = HeadlessBeepCount();
+  int beeps = HeadlessBeepCount();
   Command('FIND');
   EXPECT_EQ(HeadlessBeepCount(), beeps + 1);
-  // Each file needs the main thread: after the first file's turn, the task
-  // waits for the second.
-  for (long i = 0; pane->occurrences == 0 && i < 50'000'000; ++i) {
-    HeadlessAdvanceClock(0);
-    std::this_thread::yield();
-  }
-  ASSERT_TRUE(pane->Searching());
-  EXPECT_EQ(Command('not!'), noErr);
-  EXPECT_FALSE(pane->Searching());
-  EXPECT_EQ(Rows(), (std::vector<std::string>{"FILE one.txt", "TEXT 1: needle"}));
-  EXPECT_EQ(Status(), "Found 1 occurrences in 1 files");
-  EXPECT_EQ(HeadlessBeepCount(), beeps + 1);  // no beep for a stopped search
-  EXPECT_FALSE(HIViewIsVisible(pane->progress));
-  EXPECT_TRUE(HIViewIsVisible(pane->browser->VIEW));
-  EXPECT_EQ(pane->files, nullptr);
-
   // Stopped before its first step, and stopped again: nothing is left over.
-  Command('FIND');
-  EXPECT_EQ(Command('not!'), noErr);
   EXPECT_EQ(Command('not!'), noErr);
   EXPECT_FALSE(pane->Searching());
+  EXPECT_EQ(Command('not!'), noErr);
   EXPECT_EQ(pane->files, nullptr);
-
+  EXPECT_FALSE(HIViewIsVisible(pane->progress));
+  EXPECT_EQ(HeadlessBeepCount(), beeps + 1);  // no beep for a stopped search
   // A new search runs in full after a stop.
   Command('FIND');
   Finish();
   EXPECT_EQ(Status(), "Found 3 occurrences in 3 files");
+
+  // A pane of the same layout that stops during the search.
+  SInt32 status = 0;
+  GetWindowObject(pane->GetWindow())->Close(status);
+  auto* window = new TWindow();
+  window->Create(kBatchFindWindowNibName, ProgramFindNib());
+  ASSERT_NE(window->window, nullptr);
+  SetWindowKind(window->window, kBatchFindWindowKind);
+  auto* stopping = new StoppingPane();
+  stopping->Create(kBatchFindPaneNibName, ProgramFindNib());
+  stopping->InstallCommandHandler(window->window);
+  stopping->Attach(window->window);
+  HIViewRef list = nullptr;
+  HIViewFindByID(stopping->paneView, HIViewID{kBatchFindResultsSignature, 128}, &list);
+  stopping->browser = new TBatchFindBrowser();
+  stopping->browser->SetOptions(kBrackenrowAllocateTree | kBrackenrowLinearAutoIncrement);
+  stopping->browser->Create(list);
+  window->Show();
+  pane = stopping;
+  SetFind("needle");
+  beeps = HeadlessBeepCount();
+  Command('FIND');
+  Finish();
+  EXPECT_EQ(Rows(), (std::vector<std::string>{"FILE one.txt", "TEXT 1: needle"}));
+  EXPECT_EQ(Status(), "Found 1 occurrences in 1 files");
+  EXPECT_EQ(HeadlessBeepCount(), beeps);
+  EXPECT_FALSE(HIViewIsVisible(pane->progress));
+  EXPECT_TRUE(HIViewIsVisible(pane->browser->VIEW));
+  EXPECT_EQ(pane->files, nullptr);
+  for (int i = 0; i < 100; ++i) HeadlessAdvanceClock(0);  // the task has ended: no further step runs
+  EXPECT_EQ(Rows().size(), 2u);
 }
 
 TEST_F(BatchFindTest, ClosingTheWindowStopsTheSearch) {
