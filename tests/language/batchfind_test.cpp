@@ -223,6 +223,9 @@ TEST_F(BatchFindTest, MatchesAreListedByFileWithTheirLines) {
                         "TEXT 1: ça va, needle à côté",
                     }));
   EXPECT_EQ(Status(), "Found 7 occurrences in 3 files");
+  // The progress bar counted the files, the one that could not be read too.
+  EXPECT_EQ(GetControl32BitMaximum(pane->progress), 5);
+  EXPECT_EQ(GetControl32BitValue(pane->progress), 5);
   EXPECT_EQ(HeadlessBeepCount(), beeps + 1);
   EXPECT_FALSE(HIViewIsVisible(pane->progress));
   EXPECT_TRUE(HIViewIsVisible(pane->browser->VIEW));
