@@ -263,12 +263,16 @@ void TBatchFindPane::ProcessCommand(const HICommand& command, EventRef event, SI
 }
 
 void TBatchFindPane::Release() {
+  // The pane's views may have gone first with the window (the list's object
+  // with them): the search ends without touching them.
+  if (browser != nullptr && !TBrowser::IsLive(browser)) browser = nullptr;
+  progress = nullptr;
+  status = nullptr;
   // A running task would call into a freed pane.
   StopSearch();
   if (keyHandler != nullptr) keyHandler->Release();
   keyHandler = nullptr;
-  // The list view may have gone first with the window, and its object with it.
-  if (browser != nullptr && TBrowser::IsLive(browser)) browser->Release();
+  if (browser != nullptr) browser->Release();
   browser = nullptr;
   TPane::Release();
 }
@@ -414,7 +418,7 @@ void TBatchFindPane::SearchFile(CFIndex index) {
 
 void TBatchFindPane::EndSearch(Boolean completed) {
   if (completed) SysBeep(1);
-  if (browser != nullptr) Err = HIViewSetVisible(browser->VIEW, true);
+  if (browser != nullptr && browser->VIEW != nullptr) Err = HIViewSetVisible(browser->VIEW, true);
   if (progress != nullptr) Err = HIViewSetVisible(progress, false);
   if (status != nullptr) {
     const std::string text = "Found " + std::to_string(occurrences) + " occurrences in " +
