@@ -90,6 +90,7 @@ void InitializeUnits() {
   // find window's pane and the front editor window.
   RegisterConsoleClass();
   InstallFindPaneHooks();
+  InstallBatchFindTarget();
   // Editor panes ask their window whether it is an integrated project window.
   InstallEditorWindowPaneHooks();
 }

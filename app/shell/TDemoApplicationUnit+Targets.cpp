@@ -1,8 +1,10 @@
 // Where the application object's work goes: the editor windows for files,
-// pages and new documents, and the find window. Projects, batch find, the macro editor, the
-// preference window and FTP documents are not part of the program yet; their
-// entries stay empty, so their commands show disabled.
+// pages and new documents, the find window, and the batch find window once
+// start-up installs it. Projects, the macro editor, the preference window and
+// FTP documents are not part of the program yet; their entries stay empty, so
+// their commands show disabled.
 #include "TDemoApplicationUnit.h"
+#include "TBatchFindUnit.h"
 #include "TEditorWindowUnit.h"
 #include "TFindPaneUnit.h"
 #include "TSourceDocumentUnit.h"
@@ -49,3 +51,7 @@ ApplicationShellTargets EditorWindowTargets() {
 }  // namespace
 
 ApplicationShellTargets ShellTargets = EditorWindowTargets();
+
+void InstallBatchFindTarget() {
+  ShellTargets.OpenBatchFindWindow = [](IBNibRef nib) { OpenBatchFindWindow(nib); };
+}

@@ -106,6 +106,9 @@ struct ApplicationShellTargets {
   void (*LoadHTMLIcons)() = nullptr;
 };
 extern ApplicationShellTargets ShellTargets;
+// Gives 'FNDP' its window: fills ShellTargets.OpenBatchFindWindow. Called by
+// InitializeUnits.
+void InstallBatchFindTarget();
 
 // The project a window holds under 'PROJ' (kEditorWindowProjectTag); nil
 // when none.
