@@ -65,6 +65,11 @@ struct ProjectRowMetrics {
 // False for sizes outside 1 to 4 (which change neither).
 Boolean GetProjectRowMetrics(SInt32 size, ProjectRowMetrics& metrics);
 
+// The group type of a file: 'TTXT' for sources (a language of ours, or
+// text), 'RTXT' for resources (images, PDF, web archives, links), four
+// question marks for anything else.
+OSType GetDocumentType(const FSRef& file);
+
 // ---------------------------------------------------------------------------
 // Groups
 //
