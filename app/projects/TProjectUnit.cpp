@@ -1,6 +1,8 @@
 #include "TProjectUnit.h"
 
+#include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "ApplicationResources.h"
@@ -28,6 +30,8 @@ const char kProjectPrefsFailedMessage[] = "The project preferences could not be 
 const char kProjectCopyFailedMessage[] = "The requested file could not be copied.";
 const char kProjectRenameFailedMessage[] = "There was an error renaming the file.";
 const char kProjectNameTooLongMessage[] = "The name is too long: project items hold at most 63 characters.";
+
+const char kProjectNothingToCompileMessage[] = "There are no files needing to be compiled.";
 
 const char kProjectServerKey[] = "ProjectServer";
 const char kProjectSizeKey[] = "ProjectSize";
@@ -582,6 +586,96 @@ void TProject::DocumentClosed(const Str63& name) {
   }
 }
 
+// ---------------------------------------------------------------------------
+// Compiling
+
+void TProject::Compile() {
+  if (finishedParser) {
+    finishedParser->Free();
+    finishedParser = nullptr;
+  }
+  if (parser) return;  // one compile at a time
+  TProjectGroup* sources = FindGroupByType(kProjectSourceType);
+  if (!sources) return;
+  std::vector<Str63> names = sources->ReturnGroupItems();
+  if (names.empty()) return;
+  auto* driver = new TSyntaxParser();
+  SyntaxParserDestination destination;
+  destination.fileSystem = fileSystem;
+  destination.collection = fileSystem ? fileSystem->collection : nullptr;
+  destination.notification = HandleCompileNotification;
+  destination.userData = this;
+  driver->SetDestination(destination);
+  compileCount = 0;
+  compileWindow = false;
+  for (const Str63& name : names) {
+    FSRef file;
+    if (GetSupportedFileLanguage(name).empty() || !ResolveFile(name, file)) continue;
+    if (!fileSystem || !fileSystem->GetFileModifiedWithFSRef(file)) continue;
+    SyntaxParserSource source;
+    source.file = file;
+    driver->AppendFile(source);
+    ++compileCount;
+  }
+  compileWindow = compileCount > kProjectCompileWindowThreshold;
+  if (compileCount > 0) {
+    parser = driver;
+    driver->ParseBatch(kSyntaxParserAsynchMode | kSyntaxParserCompileMode);
+  } else {
+    UserNotificationDialog(kProjectNothingToCompileMessage);
+    driver->destination.notification = nullptr;
+    driver->Release();
+    driver->Free();
+  }
+}
+
+void TProject::HandleCompileNotification(FileDescriptorPtr descriptor, const SyntaxParserSource& source,
+                                         SInt16 kind, void*, void* userData) {
+  auto* project = static_cast<TProject*>(userData);
+  if (!project || project->releasing) return;
+  switch (kind) {
+    case kSyntaxParserNotifyStarted:
+    case kSyntaxParserNotifyFinished: {
+      Str63 name = FSGetActualName(source.file);
+      TProjectGroup* sources = project->FindGroupByType(kProjectSourceType);
+      NodeInfoPtr node = sources ? sources->GetFileItem(name) : nullptr;
+      if (!node || !node->DATA) break;  // removed while the compile ran
+      static_cast<UInt8*>(node->DATA)[69] = kind == kSyntaxParserNotifyStarted ? 1 : 0;
+      if (project->browserControl) BrackenrowUpdateItem(node->INDEX, project->browserControl);
+      (void)descriptor;
+      break;
+    }
+    case kSyntaxParserNotifyReleased:
+      // The driver is inside its own release: it is freed later.
+      project->finishedParser = project->parser;
+      project->parser = nullptr;
+      project->compileWindow = false;
+      if (project->fileSystem) project->fileSystem->Save();
+      break;
+    default: break;
+  }
+}
+
+// ---------------------------------------------------------------------------
+
+void TProject::AddFolderItems(const FSRef& folder, Boolean copy) {
+  Str255 path = PathOf(folder);
+  if (path.empty()) return;
+  std::error_code error;
+  std::vector<std::string> entries;
+  for (const auto& entry : std::filesystem::directory_iterator(path.str(), error)) {
+    std::string name = entry.path().filename().string();
+    if (!name.empty() && name[0] != '.') entries.push_back(entry.path().string());
+  }
+  if (error) return;  // a folder that cannot be listed adds nothing
+  std::sort(entries.begin(), entries.end());
+  AddFolder(FSGetDisplayName(folder));
+  for (const std::string& entry : entries) {
+    FSRef ref;
+    if (FSGetPathRef(Str255(entry), ref)) AddFile(ref, copy);
+  }
+}
+
 void TProject::SaveAll() {
   for (TProjectGroup* group : groups) group->Save(bundle);
   if (projectPreferences) projectPreferences->Synchronize();
@@ -592,8 +686,15 @@ void TProject::Release() {
   releasing = true;
   // A compile still under way must not report into a freed project.
   if (parser) {
-    parser->Terminate();
+    TSyntaxParser* running = parser;
     parser = nullptr;
+    running->destination.notification = nullptr;
+    running->Terminate();
+    running->Free();
+  }
+  if (finishedParser) {
+    finishedParser->Free();
+    finishedParser = nullptr;
   }
   uploads.clear();
   transfers.clear();

@@ -20,6 +20,7 @@
 #include "ShortString.h"
 #include "TModePaneUnit.h"
 #include "TPreferencesUnit.h"
+#include "TSyntaxParserProcessUnit.h"
 #include "brackenrow/Brackenrow.h"
 
 class TFileSystem;
@@ -37,6 +38,8 @@ extern const char kProjectPrefsFailedMessage[];  // "The project preferences cou
 extern const char kProjectCopyFailedMessage[];   // "The requested file could not be copied."
 extern const char kProjectRenameFailedMessage[];  // "There was an error renaming the file."
 extern const char kProjectNameTooLongMessage[];   // a name that does not fit its short string
+extern const char kProjectNothingToCompileMessage[];  // "There are no files needing to be compiled."
+constexpr SInt32 kProjectCompileWindowThreshold = 35;
 
 // Project preference keys.
 extern const char kProjectServerKey[];        // "ProjectServer"
@@ -153,8 +156,15 @@ class TProject : public TProjectAbstract {
   // Sources, Resources, Snippets, Bookmarks, Commands, in this order.
   std::vector<TProjectGroup*> groups;
   SInt32 size = 2;
-  // The compile under way; cancelled when the project goes.
+  // The compile under way; cancelled when the project goes. A finished
+  // driver is freed at the next compile or when the project goes (it
+  // reports its end from inside its own release).
   TSyntaxParser* parser = nullptr;
+  TSyntaxParser* finishedParser = nullptr;
+  // Files queued by the last compile, and whether that many asked for the
+  // compile window (more than kProjectCompileWindowThreshold).
+  SInt32 compileCount = 0;
+  Boolean compileWindow = false;
   // The streams of running uploads; each is told to forget the project
   // when it goes.
   std::vector<void*> uploads;
@@ -186,6 +196,18 @@ class TProject : public TProjectAbstract {
   // modified state); an unsaved document's close clears it with the error.
   void SetItemEdited(const Str63& name, Boolean edited);
   void DocumentClosed(const Str63& name);
+
+  // Parses the Sources group's files that changed since their last parse
+  // into the symbol index, in timer slices; "There are no files needing to
+  // be compiled." when none did.
+  virtual void Compile();
+  // The parser's reports: the item's compiling mark (skipped when the item
+  // is gone), and the end of the batch.
+  static void HandleCompileNotification(FileDescriptorPtr descriptor, const SyntaxParserSource& source, SInt16 kind,
+                                        void* data, void* userData);
+  // Adds the folder as a folder item named like it, holding every item of
+  // the folder that a group takes.
+  virtual void AddFolderItems(const FSRef& folder, Boolean copy);
 
   TProjectGroup* FindGroupByType(OSType type) const;
   // The group the item belongs to (a contextual command goes to the row's

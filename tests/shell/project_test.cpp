@@ -18,7 +18,10 @@
 #include "PreferenceUtilities.h"
 #include "ProjectRecords.h"
 #include "TFileInfoUnit.h"
+#include "TFileSystemUnit.h"
 #include "TProjectUnit.h"
+#include "TSyntaxCollectionUnit.h"
+#include "TSyntaxParserUnit.h"
 
 namespace {
 
@@ -379,4 +382,105 @@ TEST_F(ProjectTest, GroupFilesMatchTheFixture) {
   // The other groups were written empty.
   for (const char* name : {"resources.plist", "snippets.plist", "bookmarks.plist", "commands.plist"})
     EXPECT_TRUE(fs::exists(bundle / "Contents/Resources/Data" / name)) << name;
+}
+
+namespace {
+
+TSyntaxCollection* Languages() {
+  static TSyntaxCollection* collection = [] {
+    TSyntaxCollection* c = CreateSyntaxCollection(nullptr);
+    c->LoadLibrary("php");
+    return c;
+  }();
+  return collection;
+}
+
+void RunCompile(TProject* project) {
+  for (int i = 0; i < 200000 && project->parser; ++i) HeadlessAdvanceClock(0.001);
+}
+
+}  // namespace
+
+TEST_F(ProjectTest, CompilingRealPHPFiles) {
+  Write(folder / "Sources/lib.php", "<?php\nfunction project_helper($a) {\n  return $a;\n}\nclass ProjectThing {}\n");
+  Write(folder / "Sources/page.php", "<?php\nproject_helper(1);\n");
+  Write(folder / "Sources/notes.txt", "plain\n");
+  TProject* project = Open();
+  ASSERT_NE(project->GetFileSystem(), nullptr);
+  project->GetFileSystem()->SetCollection(Languages());
+  for (const char* name : {"lib.php", "page.php", "notes.txt"}) project->AddFile(Ref(folder / "Sources" / name), false);
+
+  project->Compile();
+  EXPECT_EQ(project->compileCount, 2);  // the text file has no language
+  EXPECT_FALSE(project->compileWindow);
+  RunCompile(project);
+  ASSERT_EQ(project->parser, nullptr);
+  SymbolInfoPtr info = nullptr;
+  EXPECT_TRUE(project->GetFileSystem()->GetSymbol("project_helper", info));
+  EXPECT_TRUE(project->GetFileSystem()->GetSymbol("ProjectThing", info));
+  for (NodeInfoPtr node : project->FindGroupByType(kProjectSourceType)->Items()) EXPECT_FALSE(ItemOf(node).compiling);
+
+  // Nothing changed since: nothing to compile.
+  HeadlessClearAlertLog();
+  project->Compile();
+  EXPECT_EQ(project->parser, nullptr);
+  EXPECT_TRUE(AlertSaid(kProjectNothingToCompileMessage));
+  project->Release();
+
+  // The symbol index was saved with the project and is read back.
+  project = Open();
+  EXPECT_TRUE(project->GetFileSystem()->GetSymbol("project_helper", info));
+  project->Release();
+}
+
+TEST_F(ProjectTest, CompileWindowThresholdAndEndingEarly) {
+  TProject* project = Open();
+  project->GetFileSystem()->SetCollection(Languages());
+  for (int i = 0; i < 36; ++i) {
+    std::string name = "f" + std::to_string(i) + ".php";
+    Write(folder / "Sources" / name, "<?php\nfunction f" + std::to_string(i) + "() {}\n");
+    project->AddFile(Ref(folder / "Sources" / name), false);
+  }
+  project->Compile();
+  EXPECT_EQ(project->compileCount, 36);
+  EXPECT_TRUE(project->compileWindow);
+  // Items removed while the compile runs are skipped in its reports.
+  TProjectGroup* sources = project->FindGroupByType(kProjectSourceType);
+  while (!sources->Items().empty()) project->RemoveItem(sources, sources->Items()[0]->INDEX);
+  RunCompile(project);
+  EXPECT_EQ(project->parser, nullptr);
+  project->Release();
+
+  project = Open();
+  project->GetFileSystem()->SetCollection(Languages());
+  for (int i = 0; i < 35; ++i) project->AddFile(Ref(folder / "Sources" / ("f" + std::to_string(i) + ".php")), false);
+  project->GetFileSystem()->CleanAll();
+  Write(folder / "Sources/f0.php", "<?php\nfunction changed() {}\n");
+  project->Compile();
+  EXPECT_FALSE(project->compileWindow);
+  ASSERT_NE(project->parser, nullptr);
+  // Closing the project during the compile ends the compile with it: the
+  // timer fires no more into the freed project.
+  project->Release();
+  for (int i = 0; i < 200; ++i) HeadlessAdvanceClock(0.001);
+
+  project = Open();
+  project->GetFileSystem()->SetCollection(Languages());
+  SInt32 count = 0;
+  for (int i = 0; i < 35; ++i) count += project->GetFileSystem()->GetFileModified(Str63("f" + std::to_string(i) + ".php"));
+  EXPECT_GT(count, 0);  // some files still wait for a compile
+  project->Release();
+}
+
+TEST_F(ProjectTest, DroppedFolderBecomesAFolderItem) {
+  for (const char* name : {"a.php", "b.php", "c.php"}) Write(folder / "drop/site" / name, "<?php\n");
+  Write(folder / "drop/site/sub/d.php", "<?php\n");
+  TProject* project = Open();
+  project->AddFolderItems(Ref(folder / "drop/site"), true);
+  TProjectGroup* sources = project->FindGroupByType(kProjectSourceType);
+  EXPECT_EQ(Names(sources), (std::vector<std::string>{"[site]", "a.php", "b.php", "c.php"}));
+  for (const char* name : {"a.php", "b.php", "c.php"}) EXPECT_TRUE(fs::exists(folder / "Sources" / name));
+  SInt32 folderIndex = sources->Items()[0]->INDEX;
+  for (size_t i = 1; i < 4; ++i) EXPECT_EQ(sources->Items()[i]->PARENT, folderIndex);
+  project->Release();
 }
