@@ -14,6 +14,7 @@
 #include "PathUtilities.h"
 #include "PreferenceUtilities.h"
 #include "TApplicationUnit.h"
+#include "TCodeSenseLibraryUnit.h"
 #include "TFileInfoUnit.h"
 #include "TFileSystemUnit.h"
 #include "TSyntaxCollectionUnit.h"
@@ -31,6 +32,7 @@ const char kProjectCopyFailedMessage[] = "The requested file could not be copied
 const char kProjectRenameFailedMessage[] = "There was an error renaming the file.";
 const char kProjectNameTooLongMessage[] = "The name is too long: project items hold at most 63 characters.";
 
+const char kProjectBookmarkPlaceholder[] = "http://www.example.com/";
 const char kProjectNothingToCompileMessage[] = "There are no files needing to be compiled.";
 
 const char kProjectServerKey[] = "ProjectServer";
@@ -219,6 +221,23 @@ Boolean TProjectGroup::RemoveItem(SInt32 index) {
   if (!item) return false;
   CFTreeRemove(item);
   return true;
+}
+
+SInt32 TProjectGroup::NewSnippet(std::string_view name, const std::u16string& text) {
+  std::string data = SnippetCreateData(name, text);
+  return NewItem(data.data(), static_cast<SInt32>(data.size()), kProjectSnippetType, 0);
+}
+
+SInt32 TProjectGroup::NewBookmark(const Str255& url) {
+  UInt8 bytes[kProjectBookmarkDataSize];
+  EncodeProjectBookmarkData(NewBookmarkData(url), bytes);
+  return NewItem(bytes, kProjectBookmarkDataSize, kProjectBookmarkType, 0);
+}
+
+SInt32 TProjectGroup::NewCommand(const Str31& command) {
+  UInt8 bytes[kCommandDataSize];
+  EncodeCommandData(CommandData{"untitled", command}, bytes);
+  return NewItem(bytes, kCommandDataSize, kProjectCommandType, 0);
 }
 
 NodeInfoPtr TProjectGroup::GetFileItem(const Str63& name) const {
@@ -584,6 +603,50 @@ void TProject::DocumentClosed(const Str63& name) {
       std::memset(bytes + 72, 0, 8);
     }
   }
+}
+
+// ---------------------------------------------------------------------------
+// Commands
+
+void TProject::ProcessCommand(const HICommand& command, EventRef event, SInt32& result) {
+  TModePane::ProcessCommand(command, event, result);
+  auto deselect = [this] {
+    if (browserControl) SetDataBrowserSelectedItems(browserControl, 0, nullptr, kDataBrowserItemsAssign);
+  };
+  switch (command.commandID) {
+    case 'ABOK':
+      deselect();
+      if (TProjectGroup* group = FindGroupByType(kProjectBookmarkType)) group->NewBookmark(kProjectBookmarkPlaceholder);
+      break;
+    case 'ACOM': {
+      deselect();
+      Str31 name("untitled");
+      if (AppResources && AppResources->CodeSense) name = Str31(AppResources->CodeSense->GetUniqueCommand());
+      if (TProjectGroup* group = FindGroupByType(kProjectCommandType)) group->NewCommand(name);
+      break;
+    }
+    case 'ASNI':
+      deselect();
+      if (TProjectGroup* group = FindGroupByType(kProjectSnippetType)) group->NewSnippet("untitled", u"");
+      break;
+    case 'ADIR': AddFolder("untitled folder"); break;
+    case 'addf': {
+      FSRef file{};
+      if (!event || GetEventParameter(event, 'FREF', typeFSRef, nullptr, sizeof file, nullptr, &file) != noErr)
+        return;
+      insertionContainer = 0;  // always at the group's root
+      deselect();
+      AddFile(file, false);
+      break;
+    }
+    case 'PRJS': SetSize(command.menu.menuItemIndex); break;
+    case 'CLEA':
+      if (fileSystem) fileSystem->CleanAll();
+      break;
+    case 'COMP': Compile(); break;
+    default: return;
+  }
+  result = noErr;
 }
 
 // ---------------------------------------------------------------------------

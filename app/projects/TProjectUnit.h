@@ -9,6 +9,8 @@
 // Everything here runs on the main thread.
 #pragma once
 
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "CFArray.h"
@@ -38,6 +40,7 @@ extern const char kProjectPrefsFailedMessage[];  // "The project preferences cou
 extern const char kProjectCopyFailedMessage[];   // "The requested file could not be copied."
 extern const char kProjectRenameFailedMessage[];  // "There was an error renaming the file."
 extern const char kProjectNameTooLongMessage[];   // a name that does not fit its short string
+extern const char kProjectBookmarkPlaceholder[];  // the address of a new bookmark
 extern const char kProjectNothingToCompileMessage[];  // "There are no files needing to be compiled."
 constexpr SInt32 kProjectCompileWindowThreshold = 35;
 
@@ -110,6 +113,13 @@ class TProjectGroup {
   SInt32 NewFolder(const Str63& name, SInt32 container);
   // Removes the item and what it holds; false for an unknown index.
   Boolean RemoveItem(SInt32 index);
+
+  // New items at the group's root (Snippets, Bookmarks, Commands): a
+  // snippet "untitled" without text; a bookmark of the URL that opens
+  // inside; a command "untitled" naming the given library command.
+  SInt32 NewSnippet(std::string_view name, const std::u16string& text);
+  SInt32 NewBookmark(const Str255& url);
+  SInt32 NewCommand(const Str31& command);
 
   CFTreeRef FindItem(SInt32 index) const;
   NodeInfoPtr GetNode(SInt32 index) const;
@@ -222,6 +232,12 @@ class TProject : public TProjectAbstract {
   void Release() override;
 
   TFileSystem* GetFileSystem() const { return fileSystem; }
+
+  // The project commands: 'ABOK', 'ACOM', 'ASNI' new items, 'ADIR' a new
+  // folder, 'addf' the event's file at a group's root, 'PRJS' the row size
+  // of the menu item, 'CLEA' and 'COMP' the symbol index. Handled commands
+  // set the result to 0.
+  void ProcessCommand(const HICommand& command, EventRef event, SInt32& result) override;
 
  private:
   TProjectGroup* selectedGroup = nullptr;

@@ -484,3 +484,44 @@ TEST_F(ProjectTest, DroppedFolderBecomesAFolderItem) {
   for (size_t i = 1; i < 4; ++i) EXPECT_EQ(sources->Items()[i]->PARENT, folderIndex);
   project->Release();
 }
+
+TEST_F(ProjectTest, ProjectCommands) {
+  Write(folder / "Sources/a.php", "<?php\n");
+  TProject* project = Open();
+  auto send = [&](UInt32 id, EventRef event = nullptr, MenuItemIndex item = 0) {
+    HICommand command{};
+    command.commandID = id;
+    command.menu.menuItemIndex = item;
+    SInt32 result = eventNotHandledErr;
+    project->ProcessCommand(command, event, result);
+    return result;
+  };
+  EXPECT_EQ(send('ASNI'), noErr);
+  EXPECT_EQ(send('ABOK'), noErr);
+  EXPECT_EQ(send('ACOM'), noErr);
+  NodeInfoPtr snippet = project->FindGroupByType(kProjectSnippetType)->Items().at(0);
+  EXPECT_EQ(snippet->DATALENGTH, 64);
+  EXPECT_TRUE(SnippetGetName(snippet->DATA, snippet->DATALENGTH) == "untitled");
+  NodeInfoPtr bookmark = project->FindGroupByType(kProjectBookmarkType)->Items().at(0);
+  EXPECT_EQ(bookmark->DATALENGTH, kProjectBookmarkDataSize);
+  EXPECT_TRUE(DecodeProjectBookmarkData(static_cast<UInt8*>(bookmark->DATA), bookmark->DATALENGTH).openInside);
+  NodeInfoPtr command = project->FindGroupByType(kProjectCommandType)->Items().at(0);
+  EXPECT_TRUE(DecodeCommandData(static_cast<UInt8*>(command->DATA), command->DATALENGTH).title == "untitled");
+
+  // 'addf' adds at the root whatever folder was made last.
+  EXPECT_EQ(send('ADIR'), noErr);
+  EventRef event = nullptr;
+  ASSERT_EQ(CreateEvent(nullptr, kEventClassCommand, kEventCommandProcess, 0, 0, &event), noErr);
+  FSRef file = Ref(folder / "Sources/a.php");
+  SetEventParameter(event, 'FREF', typeFSRef, sizeof file, &file);
+  EXPECT_EQ(send('addf', event), noErr);
+  ReleaseEvent(event);
+  TProjectGroup* sources = project->FindGroupByType(kProjectSourceType);
+  EXPECT_EQ(Names(sources), (std::vector<std::string>{"[untitled folder]", "a.php"}));
+  EXPECT_EQ(sources->Items()[1]->PARENT, 0);
+
+  EXPECT_EQ(send('PRJS', nullptr, 3), noErr);
+  EXPECT_EQ(project->projectPreferences->GetIntegerValue("ProjectSize"), 3);
+  EXPECT_EQ(send('zzzz'), eventNotHandledErr);
+  project->Release();
+}
