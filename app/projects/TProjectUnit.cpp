@@ -789,7 +789,15 @@ void TProject::Release() {
 TProject* CreateProjectPane(const FSRef& bundle, IBNibRef nib) {
   auto* project = new TProject();
   project->bundle = bundle;
-  if (nib) project->Create("Project Pane", nib);
+  if (nib) {
+    project->Create("Project Pane", nib);
+    project->SetClassString("TProject");
+    if (project->paneView) {
+      HIViewRef browser = nullptr;
+      if (HIViewFindByID(project->paneView, HIViewID{'BROW', 128}, &browser) == noErr)
+        project->browserControl = browser;
+    }
+  }
   project->groups = {
       new TProjectGroup("sources.plist", "Sources", kProjectSourceType, 'pFLD', project),
       new TProjectGroup("resources.plist", "Resources", kProjectResourceType, 'pRSC', project),

@@ -13,7 +13,10 @@
 #include "CFArray.h"
 #include "CFData.h"
 #include "Files.h"
+#include "DataBrowser.h"
 #include "HeadlessHost.h"
+#include "IBCarbonRuntime.h"
+#include "plinthora/Plinthora.h"
 #include "PascalCarbonCommon.h"
 #include "PreferenceUtilities.h"
 #include "ProjectRecords.h"
@@ -524,4 +527,26 @@ TEST_F(ProjectTest, ProjectCommands) {
   EXPECT_EQ(project->projectPreferences->GetIntegerValue("ProjectSize"), 3);
   EXPECT_EQ(send('zzzz'), eventNotHandledErr);
   project->Release();
+}
+
+TEST_F(ProjectTest, ThePaneFromTheInterfaceFile) {
+  RegisterToolbarViewClass();
+  IBNibRef nib = nullptr;
+  ASSERT_EQ(CreateNibReference(CFSTR("main"), &nib), noErr);
+  TProject* project = CreateProjectPane(Ref(bundle), nib);
+  ASSERT_NE(project->paneView, nullptr);
+  ASSERT_NE(project->browserControl, nullptr);
+  UInt16 height = 0;
+  project->SetSize(4);
+  GetDataBrowserTableViewRowHeight(project->browserControl, &height);
+  EXPECT_EQ(height, 65);
+  project->SetSize(5);  // beyond the table: the height stays
+  GetDataBrowserTableViewRowHeight(project->browserControl, &height);
+  EXPECT_EQ(height, 65);
+  project->Release();
+  DisposeNibReference(nib);
+  // The preferences were written when the project went.
+  TProject* again = Open();
+  EXPECT_EQ(again->projectPreferences->GetIntegerValue("ProjectSize"), 2);  // every opening resets it
+  again->Release();
 }
