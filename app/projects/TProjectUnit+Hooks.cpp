@@ -5,6 +5,7 @@
 #include "TEditorPaneUnit.h"
 #include "TEditorWindowUnit.h"
 #include "TFileInfoUnit.h"
+#include "TProjectDocumentUnit.h"
 #include "TProjectUnit.h"
 #include "TWindowUnit.h"
 
@@ -45,6 +46,8 @@ void HookSetDefaultFileInfo(TProject* project, const FSRef& file) {
   if (project && project->projectPreferences) SetDefaultFileInfo(file, project->projectPreferences);
 }
 
+TSourceDocument* HookMakeDocument(TProject* project) { return NewProjectDocument(project); }
+
 TFileSystem* HookFileSystem(TProject* project) { return project ? project->GetFileSystem() : nullptr; }
 
 }  // namespace
@@ -56,6 +59,7 @@ void InstallProjectHooks() {
   window.CopyFileInfo = HookCopyFileInfo;
   window.ProjectSupportsFTP = HookSupportsFTP;
   window.SetDefaultFileInfo = HookSetDefaultFileInfo;
+  window.MakeDocument = HookMakeDocument;
   EditorWindowSetHooks(&window);
 
   EditorPaneHooks pane = EditorPaneGetHooks();

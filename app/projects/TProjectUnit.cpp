@@ -1,4 +1,5 @@
 #include "TProjectUnit.h"
+#include "TProjectDocumentUnit.h"
 
 #include <algorithm>
 #include <cstring>
@@ -761,6 +762,8 @@ void TProject::Release() {
   }
   uploads.clear();
   transfers.clear();
+  for (TProjectDocument* document : documents) document->project = nullptr;
+  documents.clear();
   SaveAll();
   if (fileSystem) {
     fileSystem->Release();

@@ -179,6 +179,8 @@ class TProject : public TProjectAbstract {
   // when it goes.
   std::vector<void*> uploads;
   Boolean releasing = false;
+  // The project's open documents; told when the project goes.
+  std::vector<class TProjectDocument*> documents;
 
   // Attaches the preferences (copying the default file into a bundle that
   // has none) and adds the default user paths: 0, or -43 with the message

@@ -22,6 +22,9 @@
 #include "ProjectRecords.h"
 #include "TFileInfoUnit.h"
 #include "TFileSystemUnit.h"
+#include "TEditorPaneUnit.h"
+#include "TEditorWindowUnit.h"
+#include "TProjectDocumentUnit.h"
 #include "TProjectUnit.h"
 #include "TSyntaxCollectionUnit.h"
 #include "TSyntaxParserUnit.h"
@@ -549,4 +552,53 @@ TEST_F(ProjectTest, ThePaneFromTheInterfaceFile) {
   TProject* again = Open();
   EXPECT_EQ(again->projectPreferences->GetIntegerValue("ProjectSize"), 2);  // every opening resets it
   again->Release();
+}
+
+TEST_F(ProjectTest, DocumentsMarkTheirItems) {
+  Write(folder / "Sources/a.php", "<?php\n");
+  TProject* project = Open();
+  project->AddFile(Ref(folder / "Sources/a.php"), false);
+  NodeInfoPtr node = project->FindGroupByType(kProjectSourceType)->Items()[0];
+  auto* bytes = static_cast<UInt8*>(node->DATA);
+  bytes[72] = 1;
+  bytes[76] = 7;  // a failed upload
+
+  TProjectDocument* document = NewProjectDocument(project);
+  document->Create(Ref(folder / "Sources/a.php"));
+  document->SetModifiedState(true);
+  EXPECT_TRUE(ItemOf(node).edited);
+  document->SetModifiedState(false);
+  EXPECT_FALSE(ItemOf(node).edited);
+  document->SetModifiedState(true);
+  document->Closed();
+  EXPECT_FALSE(ItemOf(node).edited);
+  EXPECT_FALSE(HasUploadError(ItemOf(node)));
+  document->Release();
+  EXPECT_TRUE(project->documents.empty());
+
+  // A document that outlives its project no longer reaches it.
+  TProjectDocument* late = NewProjectDocument(project);
+  late->Create(Ref(folder / "Sources/a.php"));
+  project->Release();
+  EXPECT_EQ(late->project, nullptr);
+  late->SetModifiedState(true);
+  late->Closed();
+  late->Release();
+
+  // The hooks hand out project documents and the file's settings.
+  InstallProjectHooks();
+  project = Open();
+  SetDefaultFileInfoForName("a.php", project->projectPreferences);
+  const EditorWindowHooks& hooks = EditorWindowGetHooks();
+  ASSERT_NE(hooks.MakeDocument, nullptr);
+  TSourceDocument* made = hooks.MakeDocument(project);
+  EXPECT_NE(dynamic_cast<TProjectDocument*>(made), nullptr);
+  made->Release();
+  CFDictionaryRef info = EditorPaneGetHooks().CopyFileInfo(project, "a.php");
+  ASSERT_NE(info, nullptr);
+  EXPECT_EQ(CFDictionaryGetCount(info), 5);
+  CFRelease(info);
+  EXPECT_EQ(EditorPaneGetHooks().CopyFileInfo(project, "none.php"), nullptr);
+  EXPECT_EQ(EditorPaneGetHooks().ProjectFileSystem(project), project->GetFileSystem());
+  project->Release();
 }
