@@ -31,7 +31,7 @@ const char kDefaultProjectPrefs[] = "(default project prefs).plist";
 const char kProjectPrefsFailedMessage[] = "The project preferences could not be loaded!";
 const char kProjectCopyFailedMessage[] = "The requested file could not be copied.";
 const char kProjectRenameFailedMessage[] = "There was an error renaming the file.";
-const char kProjectNameTooLongMessage[] = "The name is too long: project items hold at most 63 characters.";
+const char kProjectNameTooLongMessage[] = "The name is too long for a project item (at most 63 characters).";
 
 const char kProjectBookmarkPlaceholder[] = "http://www.example.com/";
 const char kProjectNothingToCompileMessage[] = "There are no files needing to be compiled.";
