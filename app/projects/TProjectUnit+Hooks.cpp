@@ -1,0 +1,69 @@
+// What the editor window and its panes ask of a project, and the front
+// window's project.
+#include "TApplicationUnit.h"
+#include "TDemoApplicationUnit.h"
+#include "TEditorPaneUnit.h"
+#include "TEditorWindowUnit.h"
+#include "TFileInfoUnit.h"
+#include "TProjectDocumentUnit.h"
+#include "TProjectUnit.h"
+#include "TWindowUnit.h"
+
+TProject* ActiveEditorProject() {
+  for (SInt16 kind : {SInt16(kEditorWindowKind), SInt16(kProjectWindowKind)}) {
+    if (void* project = GetWindowProject(TApplicationGetFrontWindowOfKind(kind)))
+      return static_cast<TProject*>(project);
+  }
+  return nullptr;
+}
+
+namespace {
+
+TPreferenceHandler* HookPreferences(TProject* project) {
+  return project ? project->projectPreferences : nullptr;
+}
+
+Boolean HookBundle(TProject* project, FSRef& bundle) {
+  if (!project) return false;
+  bundle = project->bundle;
+  return true;
+}
+
+// A copy of the file's entry; nil when it holds nothing.
+CFDictionaryRef HookCopyFileInfo(TProject* project, const Str63& name) {
+  if (!project || !project->projectPreferences) return nullptr;
+  TPreferenceHandlerDictionary* entry = project->CopyFileInfo(name);
+  CFDictionaryRef copy = nullptr;
+  if (entry->fValues && CFDictionaryGetCount(entry->fValues) > 0)
+    copy = CFDictionaryCreateCopy(nullptr, entry->fValues);
+  entry->Release();
+  return copy;
+}
+
+Boolean HookSupportsFTP(TProject* project) { return project && project->SupportsFTP(); }
+
+void HookSetDefaultFileInfo(TProject* project, const FSRef& file) {
+  if (project && project->projectPreferences) SetDefaultFileInfo(file, project->projectPreferences);
+}
+
+TSourceDocument* HookMakeDocument(TProject* project) { return NewProjectDocument(project); }
+
+TFileSystem* HookFileSystem(TProject* project) { return project ? project->GetFileSystem() : nullptr; }
+
+}  // namespace
+
+void InstallProjectHooks() {
+  EditorWindowHooks window = EditorWindowGetHooks();
+  window.ProjectPreferences = HookPreferences;
+  window.ProjectBundle = HookBundle;
+  window.CopyFileInfo = HookCopyFileInfo;
+  window.ProjectSupportsFTP = HookSupportsFTP;
+  window.SetDefaultFileInfo = HookSetDefaultFileInfo;
+  window.MakeDocument = HookMakeDocument;
+  EditorWindowSetHooks(&window);
+
+  EditorPaneHooks pane = EditorPaneGetHooks();
+  pane.CopyFileInfo = HookCopyFileInfo;
+  pane.ProjectFileSystem = HookFileSystem;
+  EditorPaneSetHooks(&pane);
+}

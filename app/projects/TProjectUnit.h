@@ -1,0 +1,272 @@
+// TProject: one open project. A project is a ".qvproj" folder bundle; beside
+// it lie the folders "Sources" and "Resources" its files are copied into.
+// The project keeps its preferences (Contents/Resources/Preferences/
+// project.plist), its symbol index (FileSystem.plist beside them) and five
+// groups of items, each saved in its own tree file in Contents/Resources/Data.
+// Files are named by their file name alone and found again on every use
+// (ResolveFile).
+//
+// Everything here runs on the main thread.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "CFArray.h"
+#include "CFDictionary.h"
+#include "CFTree.h"
+#include "Files.h"
+#include "MacTypes.h"
+#include "ProjectRecords.h"
+#include "ShortString.h"
+#include "TModePaneUnit.h"
+#include "TPreferencesUnit.h"
+#include "TSyntaxParserProcessUnit.h"
+#include "brackenrow/Brackenrow.h"
+
+class TFileSystem;
+class TProject;
+class TSyntaxParser;
+
+// ---------------------------------------------------------------------------
+// Names and texts
+
+extern const char kProjectPreferencesPath[];    // "Contents/Resources/Preferences/project.plist"
+extern const char kProjectPreferencesFolder[];  // "Contents/Resources/Preferences/"
+extern const char kProjectDataFolder[];         // "Contents/Resources/Data/"
+extern const char kDefaultProjectPrefs[];       // "(default project prefs).plist"
+extern const char kProjectPrefsFailedMessage[];  // "The project preferences could not be loaded!"
+extern const char kProjectCopyFailedMessage[];   // "The requested file could not be copied."
+extern const char kProjectRenameFailedMessage[];  // "There was an error renaming the file."
+extern const char kProjectNameTooLongMessage[];   // a name that does not fit its short string
+extern const char kProjectBookmarkPlaceholder[];  // the address of a new bookmark
+extern const char kProjectNothingToCompileMessage[];  // "There are no files needing to be compiled."
+constexpr SInt32 kProjectCompileWindowThreshold = 35;
+
+// Project preference keys.
+extern const char kProjectServerKey[];        // "ProjectServer"
+extern const char kProjectSizeKey[];          // "ProjectSize"
+extern const char kProjectModeKey[];          // "ProjectMode"
+extern const char kProjectRunModeKey[];       // "ProjectRunMode"
+extern const char kUserPathsKey[];            // "UserPaths"
+extern const char kProjectPreviewPathsKey[];  // "ProjectPreviewPaths"
+// Application preferences read when files are added.
+extern const char kGeneralImportAddPathKey[];    // "GeneralImportAddPath"
+extern const char kGeneralImportCopyFilesKey[];  // "GeneralImportCopyFiles"
+
+enum : OSType {
+  kProjectSourceType = 'TTXT',
+  kProjectResourceType = 'RTXT',
+  kProjectSnippetType = 'SNIP',
+  kProjectBookmarkType = 'BOOK',
+  kProjectCommandType = 'COMM',
+};
+
+// The row height and the indent per level of row sizes 1 to 4.
+struct ProjectRowMetrics {
+  UInt16 rowHeight;
+  UInt16 indent;
+};
+// False for sizes outside 1 to 4 (which change neither).
+Boolean GetProjectRowMetrics(SInt32 size, ProjectRowMetrics& metrics);
+
+// The group type of a file: 'TTXT' for sources (a language of ours, or
+// text), 'RTXT' for resources (images, PDF, web archives, links), four
+// question marks for anything else.
+OSType GetDocumentType(const FSRef& file);
+
+// ---------------------------------------------------------------------------
+// Groups
+//
+// One group's items as a tree of Brackenrow node records, loaded from and
+// saved to its file in the bundle's Data folder. This holds the project's
+// side of a group; the group browser shows it.
+
+class TProjectGroup {
+ public:
+  Str63 fileName;     // "sources.plist", ...
+  Str63 title;        // "Sources", ...
+  OSType itemType = 0;
+  OSType folderType = 0;
+  TProject* owner = nullptr;  // not owned
+  CFTreeRef tree = nullptr;   // root, owned
+  SInt32 nextIndex = 1;
+
+  TProjectGroup(const char* fileName, const char* title, OSType itemType, OSType folderType, TProject* owner);
+  virtual ~TProjectGroup();
+  TProjectGroup(const TProjectGroup&) = delete;
+  TProjectGroup& operator=(const TProjectGroup&) = delete;
+
+  // The group's file; created empty when missing. False when the bundle has
+  // no place for it.
+  Boolean GetResourceFile(const FSRef& bundle, FSRef& file);
+  // Replaces the items with the file's; a missing or empty file gives none.
+  void Load(const FSRef& bundle);
+  // Writes the items over the file (an empty tree empties it).
+  void Save(const FSRef& bundle);
+
+  // A new item holding a copy of the bytes, under the container (0: the
+  // root; an index that is not a folder of the group: the root). Returns the
+  // item's index.
+  SInt32 NewItem(const void* data, SInt32 length, OSType type, SInt32 container);
+  SInt32 NewFolder(const Str63& name, SInt32 container);
+  // Removes the item and what it holds; false for an unknown index.
+  Boolean RemoveItem(SInt32 index);
+
+  // New items at the group's root (Snippets, Bookmarks, Commands): a
+  // snippet "untitled" without text; a bookmark of the URL that opens
+  // inside; a command "untitled" naming the given library command.
+  SInt32 NewSnippet(std::string_view name, const std::u16string& text);
+  SInt32 NewBookmark(const Str255& url);
+  SInt32 NewCommand(const Str31& command);
+
+  CFTreeRef FindItem(SInt32 index) const;
+  NodeInfoPtr GetNode(SInt32 index) const;
+  // Every item, depth first, containers before their children.
+  std::vector<NodeInfoPtr> Items() const;
+  // The first non-folder item whose payload name equals name (Sources and
+  // Resources); nil when there is none.
+  NodeInfoPtr GetFileItem(const Str63& name) const;
+  // The names of the group's file items, in tree order.
+  std::vector<Str63> ReturnGroupItems() const;
+};
+
+// ---------------------------------------------------------------------------
+// The project
+
+class TProjectAbstract : public TModePane {
+ public:
+  SInt32 animationStep = 0;
+  // Item indexes of the files being uploaded.
+  std::vector<SInt32> transfers;
+  FSRef temporaryFolder{};
+  ControlRef browserControl = nullptr;
+  // Where the next added file or folder goes: 0 = the group's root.
+  UInt32 insertionContainer = 0;
+
+  virtual Boolean ResolveFile(const Str63& name, FSRef& ref) = 0;
+  virtual void AddFile(const FSRef& file, Boolean copy) = 0;
+  virtual void AddFolder(const Str63& name) = 0;
+  // Renames an item of the group; onDisk renames a file item's file too.
+  // False, with a message shown, when the name does not fit or the file
+  // cannot be renamed; the item then keeps its name.
+  virtual Boolean RenameItem(TProjectGroup* group, SInt32 index, const Str255& name, Boolean onDisk) = 0;
+  // A handler over the file's entry "FileInfo::" + name; the caller
+  // releases it.
+  virtual TPreferenceHandlerDictionary* CopyFileInfo(const Str63& name) = 0;
+};
+
+class TProject : public TProjectAbstract {
+ public:
+  FSRef bundle{};
+  TPreferenceHandlerFile* projectPreferences = nullptr;  // owned
+  TFileSystem* fileSystem = nullptr;                     // owned; nil without a Preferences folder
+  CFMutableDictionaryRef searchPaths = nullptr;          // owned
+  // Sources, Resources, Snippets, Bookmarks, Commands, in this order.
+  std::vector<TProjectGroup*> groups;
+  SInt32 size = 2;
+  // The compile under way; cancelled when the project goes. A finished
+  // driver is freed at the next compile or when the project goes (it
+  // reports its end from inside its own release).
+  TSyntaxParser* parser = nullptr;
+  TSyntaxParser* finishedParser = nullptr;
+  // Files queued by the last compile, and whether that many asked for the
+  // compile window (more than kProjectCompileWindowThreshold).
+  SInt32 compileCount = 0;
+  Boolean compileWindow = false;
+  // The streams of running uploads; each is told to forget the project
+  // when it goes.
+  std::vector<void*> uploads;
+  Boolean releasing = false;
+  // The project's open documents; told when the project goes.
+  std::vector<class TProjectDocument*> documents;
+
+  // Attaches the preferences (copying the default file into a bundle that
+  // has none) and adds the default user paths: 0, or -43 with the message
+  // "The project preferences could not be loaded!".
+  virtual OSStatus SetDefaultPreferences();
+  Boolean ResolveFile(const Str63& name, FSRef& ref) override;
+  void AddFile(const FSRef& file, Boolean copy) override;
+  void AddFolder(const Str63& name) override;
+  Boolean RenameItem(TProjectGroup* group, SInt32 index, const Str255& name, Boolean onDisk) override;
+  TPreferenceHandlerDictionary* CopyFileInfo(const Str63& name) override;
+  // Adds the folder of the file at the POSIX path as a user path, relative
+  // to the project, application or system folder when it lies inside one;
+  // nothing when a record of that path is stored already.
+  virtual void AddUserPath(const Str255& path);
+  virtual Boolean SupportsFTP();
+  // Sizes below 1 count as 2; the size is stored as "ProjectSize".
+  virtual void SetSize(SInt32 size);
+
+  // Removes an item at the user's request. A file item's per-file settings
+  // go with it unless another item of the group has the same name.
+  virtual Boolean RemoveItem(TProjectGroup* group, SInt32 index);
+  // The item's file for group items of Sources and Resources.
+  Boolean ResolveItem(NodeInfoPtr node, FSRef& file);
+  // The edited flag of the item named like the file (its document's
+  // modified state); an unsaved document's close clears it with the error.
+  void SetItemEdited(const Str63& name, Boolean edited);
+  void DocumentClosed(const Str63& name);
+
+  // Parses the Sources group's files that changed since their last parse
+  // into the symbol index, in timer slices; "There are no files needing to
+  // be compiled." when none did.
+  virtual void Compile();
+  // The parser's reports: the item's compiling mark (skipped when the item
+  // is gone), and the end of the batch.
+  static void HandleCompileNotification(FileDescriptorPtr descriptor, const SyntaxParserSource& source, SInt16 kind,
+                                        void* data, void* userData);
+  // Adds the folder as a folder item named like it, holding every item of
+  // the folder that a group takes.
+  virtual void AddFolderItems(const FSRef& folder, Boolean copy);
+
+  TProjectGroup* FindGroupByType(OSType type) const;
+  // The group the item belongs to (a contextual command goes to the row's
+  // own group); nil when no group holds it.
+  TProjectGroup* FindGroupByItem(SInt32 index) const;
+  TProjectGroup* SelectedGroup() const { return selectedGroup; }
+  void SetSelectedGroup(TProjectGroup* group) { selectedGroup = group; }
+
+  // Saves the groups, the preferences and the symbol index.
+  void SaveAll();
+  // Cancels the compile and forgets the uploads, saves and frees.
+  void Release() override;
+
+  TFileSystem* GetFileSystem() const { return fileSystem; }
+
+  // The project commands: 'ABOK', 'ACOM', 'ASNI' new items, 'ADIR' a new
+  // folder, 'addf' the event's file at a group's root, 'PRJS' the row size
+  // of the menu item, 'CLEA' and 'COMP' the symbol index. Handled commands
+  // set the result to 0.
+  void ProcessCommand(const HICommand& command, EventRef event, SInt32& result) override;
+
+ private:
+  TProjectGroup* selectedGroup = nullptr;
+};
+
+// The project of the bundle: preferences attached, groups loaded. With a
+// nib, the project pane "Project Pane" is built from it too.
+TProject* CreateProjectPane(const FSRef& bundle, IBNibRef nib = nullptr);
+
+// The project of the front editor window, else of the front project
+// window; nil when neither has one.
+TProject* ActiveEditorProject();
+
+// The user-path formatting: the path joined to the base of its kind (3:
+// the project folder of context, when there is one; 4: the application's
+// folder; 5: the system path; 6: the localhost URL); kinds 1, 2 and 3
+// without a project as they stand.
+Str255 ResolveUserPaths(const Str255& path, SInt16 kind, void* context);
+// The enabled records of the user paths under key, formatted; nil when
+// there is none. The caller releases the array.
+CFArrayRef CopyUserPathsArray(TPreferenceHandler* prefs, const Str255& key, void* context);
+
+// A "FileInfoPath" template: the placeholder up to and including the first
+// "}" (at most 31 characters) and the path after it. A value without "}" is
+// a plain path with no placeholder.
+void SplitPathTemplate(const Str255& value, Str31& placeholder, Str255& path);
+
+// Fills the editor window's and the editor pane's project entries; start-up
+// calls it once, after the shell's own hooks are installed.
+void InstallProjectHooks();
