@@ -11,6 +11,7 @@
 #include "TDemoApplicationUnit.h"
 #include "TConsoleUnit.h"
 #include "TEditorWindowUnit.h"
+#include "TProjectUnit.h"
 #include "TFindPaneUnit.h"
 #include "THIQueryViewUnit.h"
 #include "THIViewUnit.h"
@@ -93,6 +94,8 @@ void InitializeUnits() {
   InstallBatchFindTarget();
   // Editor panes ask their window whether it is an integrated project window.
   InstallEditorWindowPaneHooks();
+  // Project documents, per-file settings and the project's symbol index.
+  InstallProjectHooks();
 }
 
 void StartApplication() {
