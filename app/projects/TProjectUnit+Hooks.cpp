@@ -1,6 +1,9 @@
 // What the editor window and its panes ask of a project, and the front
 // window's project.
+#include "CFPascal.h"
+#include "MacMemory.h"
 #include "TApplicationUnit.h"
+#include "TBatchFindUnit.h"
 #include "TDemoApplicationUnit.h"
 #include "TEditorPaneUnit.h"
 #include "TEditorWindowUnit.h"
@@ -15,6 +18,22 @@ TProject* ActiveEditorProject() {
       return static_cast<TProject*>(project);
   }
   return nullptr;
+}
+
+CFArrayRef CopyProjectSearchFiles(TProject* project) {
+  if (project == nullptr) return nullptr;
+  CFMutableArrayRef files = CFArrayCreatePascal();
+  if (TProjectGroup* sources = project->FindGroupByType(kProjectSourceType)) {
+    for (const Str63& name : sources->ReturnGroupItems()) {
+      FSRef file;
+      if (!project->ResolveFile(name, file)) continue;
+      Ptr block = NewPtr(sizeof file);
+      if (block == nullptr) break;
+      BlockMoveData(&file, block, sizeof file);
+      CFArrayAppendValue(files, block);
+    }
+  }
+  return files;
 }
 
 namespace {
@@ -50,6 +69,8 @@ TSourceDocument* HookMakeDocument(TProject* project) { return NewProjectDocument
 
 TFileSystem* HookFileSystem(TProject* project) { return project ? project->GetFileSystem() : nullptr; }
 
+CFArrayRef CopyActiveProjectSearchFiles() { return CopyProjectSearchFiles(ActiveEditorProject()); }
+
 }  // namespace
 
 void InstallProjectHooks() {
@@ -66,4 +87,6 @@ void InstallProjectHooks() {
   pane.CopyFileInfo = HookCopyFileInfo;
   pane.ProjectFileSystem = HookFileSystem;
   EditorPaneSetHooks(&pane);
+
+  BatchFindSetProjectFiles(CopyActiveProjectSearchFiles);
 }

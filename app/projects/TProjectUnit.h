@@ -270,3 +270,6 @@ void SplitPathTemplate(const Str255& value, Str31& placeholder, Str255& path);
 // Fills the editor window's and the editor pane's project entries; start-up
 // calls it once, after the shell's own hooks are installed.
 void InstallProjectHooks();
+// The files batch find searches in a project: its sources found on disk, in
+// the group's order, as a new array owning FSRef blocks; nil without a project.
+CFArrayRef CopyProjectSearchFiles(TProject* project);

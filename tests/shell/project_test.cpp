@@ -266,6 +266,24 @@ TEST_F(ProjectTest, AddingFilesToGroups) {
   project->Release();
 }
 
+TEST_F(ProjectTest, BatchFindSearchesTheSourcesFoundOnDisk) {
+  // Files in the project's Sources folder are found through its user paths.
+  Write(folder / "Sources/a.php", "<?php echo 1;\n");
+  Write(folder / "Sources/b.php", "<?php echo 2;\n");
+  TProject* project = Open();
+  project->AddFile(Ref(folder / "Sources/b.php"), false);
+  project->AddFile(Ref(folder / "Sources/a.php"), false);
+  fs::remove(folder / "Sources/a.php");  // listed, but gone from the disk
+  CFArrayRef files = CopyProjectSearchFiles(project);
+  ASSERT_NE(files, nullptr);
+  ASSERT_EQ(CFArrayGetCount(files), 1);
+  const auto* ref = static_cast<const FSRef*>(CFArrayGetValueAtIndex(files, 0));
+  const FSRef kept = Ref(folder / "Sources/b.php");
+  EXPECT_EQ(FSCompareFSRefs(ref, &kept), noErr);
+  CFRelease(files);
+  EXPECT_EQ(CopyProjectSearchFiles(nullptr), nullptr);
+}
+
 TEST_F(ProjectTest, AddUserPathKinds) {
   Write(folder / "site/x.php", "<?php\n");
   application->SetBooleanValue("GeneralImportAddPath", true);
