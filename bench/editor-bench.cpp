@@ -8,6 +8,8 @@
 //
 //   editor-bench                 the standard measurement on generated PHP
 //   editor-bench FILE...         keystrokes and open on those files instead
+//   editor-bench --no-startup [FILE...]
+//                                without the start-up runs (to profile the rest)
 //   editor-bench --generate FILE SIZE
 //                                writes the generated PHP (SIZE bytes)
 //
@@ -502,9 +504,29 @@ Opened OpenColoured(const std::string& path) {
   return result;
 }
 
+// Counts the characters a parse goes through: the parser reports each one
+// to its state callback, which is passed on.
+struct ScanCount {
+  SyntaxParserStateCallback next = nullptr;
+  SInt32 first = 0, last = -1;
+  void Reset() {
+    first = 0;
+    last = -1;
+  }
+} gScan;
+
+void CountScanned(UniChar character, const Str63& word, Boolean reserved, SInt32 offset, const Str63& context,
+                  void* userData) {
+  if (gScan.last < gScan.first) gScan.first = gScan.last = offset;
+  gScan.first = std::min(gScan.first, offset);
+  gScan.last = std::max(gScan.last, offset);
+  if (gScan.next != nullptr) gScan.next(character, word, reserved, offset, context, userData);
+}
+
 struct Typing {
   std::vector<Sample> keys;       // key, re-coloured and drawn
   std::vector<Sample> keyOnly;    // key and re-coloured, without the draw
+  std::vector<double> spans;      // characters the key had scanned again
 };
 
 // Keystrokes at places spread evenly over the text (each place a little
@@ -518,20 +540,26 @@ Typing Type(Opened& opened, int places) {
   Canvas canvas(opened.window->window);
   std::mt19937 random(11);
   const SInt32 length = WEGetTextLength(we);
+  TSyntaxParser* parser = opened.pane->editor->parser;
+  gScan.next = parser->destination.stateCallback;
+  parser->destination.stateCallback = CountScanned;
   for (int p = 0; p < places; ++p) {
     const SInt32 at = SInt32((double(p) + double(random() % 1000) / 1000.0) * double(length) / double(places));
     WESetSelection(at, at, we);
     canvas.Draw();
     RunLoopFor(0.002);
     for (const auto& [unicode, keyCode] : {std::pair<UniChar, UInt32>{u'x', 7}, {u'\b', 51}}) {
+      gScan.Reset();
       const Stamp start;
       SendKey(unicode, keyCode);
       const Sample coloured = Since(start);
       canvas.Draw();
       typing.keys.push_back(Since(start));
       typing.keyOnly.push_back(coloured);
+      typing.spans.push_back(double(gScan.last - gScan.first + 1));
     }
   }
+  parser->destination.stateCallback = gScan.next;
   if (WEGetTextLength(we) != length)
     std::printf("  (the text changed length by %d: a key did not go where typed)\n", int(WEGetTextLength(we) - length));
   return typing;
@@ -545,6 +573,8 @@ void PrintTyping(const char* label, const Typing& typing) {
               Verdict(all.medianWall, 1.0));
   std::printf("      of which key and re-colour: median %.3f ms CPU / %.3f ms wall, 90%% %.3f / %.3f ms\n",
               key.medianCpu, key.medianWall, key.p90Cpu, key.p90Wall);
+  std::printf("      characters the parse went through a key: median %.0f, 90%% %.0f, most %.0f\n",
+              Percentile(typing.spans, 0.5), Percentile(typing.spans, 0.9), Percentile(typing.spans, 1.0));
 }
 
 // --- Start-up -----------------------------------------------------------------------
@@ -640,7 +670,11 @@ int main(int argc, char** argv) {
   MakePlaces();
 
   std::vector<std::pair<std::string, std::string>> files;  // label, path
-  for (int i = 1; i < argc; ++i) files.emplace_back(fs::path(argv[i]).filename().string(), argv[i]);
+  bool startup = true;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--no-startup") == 0) startup = false;
+    else files.emplace_back(fs::path(argv[i]).filename().string(), argv[i]);
+  }
   const std::string small = gScratch + "/files/index.php";
   WriteFile(small, GeneratedPhp(24 << 10, 3));
   if (files.empty()) {
@@ -652,7 +686,7 @@ int main(int argc, char** argv) {
   }
 
   std::printf("editor-bench: the editor window, headless (CPU: this thread's time; wall: elapsed)\n");
-  MeasureStartup(small);
+  if (startup) MeasureStartup(small);
 
   char* args[] = {argv[0], nullptr};
   int count = 1;
