@@ -1,0 +1,716 @@
+// editor-bench: the program's own editor window on large PHP files, headless.
+// Prints, against the goals:
+//   - a keystroke in a 1 MB and a 10 MB file, from the key to the text
+//     re-coloured and the window drawn (median and 90th percentile);
+//   - opening a 10 MB file until it is coloured;
+//   - start-up to the first window with a file (the built program's own
+//     start-up, each run a fresh process).
+//
+//   editor-bench                 the standard measurement on generated PHP
+//   editor-bench FILE...         keystrokes and open on those files instead
+//   editor-bench --no-startup [FILE...]
+//                                without the start-up runs (to profile the rest)
+//   editor-bench --generate FILE SIZE
+//                                writes the generated PHP (SIZE bytes)
+//
+// Each figure is given as the thread's CPU time (what a busy machine does
+// not change) and as wall time.
+#include <signal.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "AppleEvents.h"
+#include "ApplicationFramework.h"
+#include "CGContext.h"
+#include "CarbonEvents.h"
+#include "Files.h"
+#include "HIView.h"
+#include "Host.h"
+#include "MacWindows.h"
+#include "TApplicationUnit.h"
+#include "TDemoApplicationUnit.h"
+#include "TEditorPaneUnit.h"
+#include "TEditorWindowUnit.h"
+#include "TQVEditorUnit.h"
+#include "TSyntaxParserUnit.h"
+#include "WASTE.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// --- Clocks -------------------------------------------------------------------------
+
+double Seconds(clockid_t clock) {
+  timespec t{};
+  clock_gettime(clock, &t);
+  return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+struct Stamp {
+  double cpu = Seconds(CLOCK_THREAD_CPUTIME_ID);
+  double wall = Seconds(CLOCK_MONOTONIC);
+};
+
+struct Sample {
+  double cpu, wall;  // milliseconds
+};
+
+Sample Since(const Stamp& start) {
+  const Stamp now;
+  return {(now.cpu - start.cpu) * 1e3, (now.wall - start.wall) * 1e3};
+}
+
+double Percentile(std::vector<double> values, double p) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  const size_t at = std::min(values.size() - 1, size_t(p * double(values.size() - 1) + 0.5));
+  return values[at];
+}
+
+struct Figures {
+  double medianCpu, p90Cpu, medianWall, p90Wall, maxWall;
+};
+
+Figures Summarise(const std::vector<Sample>& samples) {
+  std::vector<double> cpu, wall;
+  for (const Sample& s : samples) {
+    cpu.push_back(s.cpu);
+    wall.push_back(s.wall);
+  }
+  return {Percentile(cpu, 0.5), Percentile(cpu, 0.9), Percentile(wall, 0.5), Percentile(wall, 0.9),
+          Percentile(wall, 1.0)};
+}
+
+const char* Verdict(double figure, double goal) { return figure < goal ? "meets" : "MISSES"; }
+
+// --- Generated PHP ------------------------------------------------------------------
+// Code as a PHP project holds it: namespaced classes with doc comments,
+// methods with nested blocks, strings with escapes and interpolation,
+// heredocs and nowdocs, templates of HTML between PHP blocks (with a script
+// and a style), and now and then a very long line (an array written out on
+// one line, a query). Names and shapes vary with a seeded generator, so the
+// text does not repeat one block over and over.
+
+class PhpWriter {
+ public:
+  explicit PhpWriter(unsigned seed) : random_(seed) {}
+
+  std::string Make(size_t bytes) {
+    out_.clear();
+    out_.reserve(bytes + 8192);
+    out_ += "<?php\ndeclare(strict_types=1);\n\n";
+    int unit = 0;
+    while (out_.size() < bytes) {
+      switch (Pick(10)) {
+        case 0: case 1: Template(unit); break;
+        case 2: Functions(unit); break;
+        default: Class(unit); break;
+      }
+      ++unit;
+    }
+    out_ += "\n// end of file\n";
+    return out_;
+  }
+
+ private:
+  std::mt19937 random_;
+  std::string out_;
+
+  int Pick(int n) { return int(random_() % unsigned(n)); }
+  const char* Of(std::initializer_list<const char*> words) { return words.begin()[Pick(int(words.size()))]; }
+  std::string Name(int n) {
+    return std::string(Of({"order", "invoice", "customer", "account", "session", "product", "cart", "report",
+                           "payment", "address", "message", "token", "upload", "entry", "article"})) +
+           std::to_string(n);
+  }
+  std::string Camel(const std::string& s) {
+    std::string c = s;
+    c[0] = char(toupper(c[0]));
+    return c;
+  }
+  void Line(int depth, const std::string& text) {
+    out_.append(size_t(depth) * 4, ' ');
+    out_ += text;
+    out_ += '\n';
+  }
+
+  void DocComment(int depth, const std::string& summary, int params) {
+    Line(depth, "/**");
+    Line(depth, " * " + summary);
+    Line(depth, " *");
+    for (int i = 0; i < params; ++i)
+      Line(depth, std::string(" * @param ") + Of({"string", "int", "array", "?float", "bool"}) + " $" + Name(i) +
+                      " " + Of({"the value to check", "what the caller passed", "may be empty", "in cents"}));
+    Line(depth, std::string(" * @return ") + Of({"void", "array", "string", "bool", "self"}));
+    Line(depth, " */");
+  }
+
+  std::string StringLiteral(const std::string& var) {
+    switch (Pick(6)) {
+      case 0: return "\"Total for {$" + var + "['name']}:\\t\" . number_format($total, 2) . \"\\n\"";
+      case 1: return "'It\\'s ' . $" + var + " . ' (escaped \\\\ backslash)'";
+      case 2: return "sprintf(\"%s: %d items, \\\"%s\\\"\\r\\n\", $" + var + ", count($items), $label)";
+      case 3: return "\"<a href=\\\"/view.php?id={$id}&amp;ref=list\\\">\" . htmlspecialchars($" + var + ") . '</a>'";
+      case 4: return "'/^[a-z0-9_\\-]+@[a-z0-9\\-]+\\.[a-z]{2,}$/i'";
+      default: return "\"Line $" + var + " \\$notAVariable \\u{1F600} \\x41\\101\"";
+    }
+  }
+
+  void LongLine(int depth) {
+    if (Pick(2) == 0) {
+      std::string line = "$map = [";
+      const int n = 12 + Pick(30);
+      for (int i = 0; i < n; ++i)
+        line += "'" + Name(i) + "' => " + (i % 3 == 0 ? std::to_string(i * 37) : "\"value " + std::to_string(i) + "\"") +
+                ", ";
+      line += "];";
+      Line(depth, line);
+    } else {
+      std::string line = "$sql = \"SELECT o.id, o.created_at, c.name, c.email";
+      const int n = 6 + Pick(14);
+      for (int i = 0; i < n; ++i) line += ", o." + Name(i) + "_total AS total_" + std::to_string(i);
+      line += " FROM orders o JOIN customers c ON c.id = o.customer_id WHERE o.status = :status AND o.total > {$min}"
+              " ORDER BY o.created_at DESC LIMIT 50\";";
+      Line(depth, line);
+    }
+  }
+
+  void Heredoc(int depth, const std::string& var) {
+    if (Pick(2) == 0) {
+      Line(depth, "$html = <<<HTML");
+      Line(depth, "<div class=\"card\" data-id=\"{$" + var + "['id']}\">");
+      Line(depth, "    <h2>{$title}</h2>");
+      Line(depth, "    <p>Price: \\${$price} &mdash; \"quoted\" and 'single'</p>");
+      Line(depth, "</div>");
+      Line(depth, "HTML;");
+    } else {
+      Line(depth, "$query = <<<'SQL'");
+      Line(depth, "    UPDATE accounts SET balance = balance - :amount");
+      Line(depth, "    WHERE id = :id AND note NOT LIKE '%$notInterpolated%'");
+      Line(depth, "    SQL;");
+    }
+  }
+
+  void Statements(int depth, int budget, const std::string& var) {
+    for (int s = 0; s < budget; ++s) {
+      switch (Pick(14)) {
+        case 0:
+          Line(depth, "if ($" + var + " === null || !is_array($" + var + ")) {");
+          Line(depth + 1, "throw new \\InvalidArgumentException(" + StringLiteral(var) + ");");
+          Line(depth, "} elseif (isset($options['strict']) && $options['strict']) {");
+          Statements(depth + 1, 1 + Pick(2), var);
+          Line(depth, "} else {");
+          Line(depth + 1, "$this->logger->debug('fallback for ' . static::class);");
+          Line(depth, "}");
+          break;
+        case 1:
+          Line(depth, "foreach ($items as $key => $" + var + ") {");
+          Line(depth + 1, "// Skip what was already counted.");
+          Line(depth + 1, "if (in_array($key, $seen, true)) continue;");
+          if (depth < 4) Statements(depth + 1, 1 + Pick(3), var);
+          Line(depth + 1, "$total += $" + var + "['price'] * ($" + var + "['qty'] ?? 1);");
+          Line(depth, "}");
+          break;
+        case 2:
+          Line(depth, "switch ($status) {");
+          for (const char* c : {"'open'", "'paid'", "'void'"}) {
+            Line(depth + 1, std::string("case ") + c + ":");
+            Line(depth + 2, "$label = " + StringLiteral(var) + ";");
+            Line(depth + 2, "break;");
+          }
+          Line(depth + 1, "default:");
+          Line(depth + 2, "$label = '';");
+          Line(depth, "}");
+          break;
+        case 3:
+          Line(depth, "try {");
+          Line(depth + 1, "$result = $this->db->query($sql, ['status' => $status, 'min' => (int) $min]);");
+          Line(depth, "} catch (\\PDOException $e) {");
+          Line(depth + 1, "# keep the message for the log, not the user");
+          Line(depth + 1, "error_log($e->getMessage());");
+          Line(depth + 1, "return [];");
+          Line(depth, "} finally {");
+          Line(depth + 1, "$this->db = null;");
+          Line(depth, "}");
+          break;
+        case 4:
+          Line(depth, "$filtered = array_filter($items, function ($item) use ($min) {");
+          Line(depth + 1, "return $item['total'] > $min && $item['name'] !== '';");
+          Line(depth, "});");
+          Line(depth, "$names = array_map(fn($i) => strtoupper($i['name']), $filtered);");
+          break;
+        case 5: LongLine(depth); break;
+        case 6: Heredoc(depth, var); break;
+        case 7:
+          Line(depth, "/* Rounded the way the accountants want it:");
+          Line(depth, "   half up, two places, never negative. */");
+          Line(depth, "$total = max(0, round($total * 1.0825, 2)); // tax");
+          break;
+        case 8:
+          Line(depth, "for ($i = 0, $n = count($rows); $i < $n; $i++) {");
+          Line(depth + 1, "while ($rows[$i]['next'] !== null && $depth++ < 10) {");
+          Line(depth + 2, "$rows[$i] = $rows[$i]['next'];");
+          Line(depth + 1, "}");
+          Line(depth, "}");
+          break;
+        case 9:
+          Line(depth, "echo " + StringLiteral(var) + ";");
+          break;
+        case 10:
+          Line(depth, "$message = $" + var + " ? \"found {$count} of \" . $this->limit : 'none';");
+          break;
+        case 11:
+          Line(depth, "$date = date('Y-m-d H:i:s', strtotime(\"+{$days} days\")); # when it is due");
+          break;
+        case 12:
+          Line(depth, "$pattern = preg_replace('#(\\d+)/(\\d+)#', '$2-$1', $input);");
+          break;
+        default:
+          Line(depth, "$this->" + var + "Cache[$id] = $" + var + ";");
+          break;
+      }
+    }
+  }
+
+  void Class(int unit) {
+    const std::string name = Camel(Name(unit));
+    Line(0, "namespace App\\" + std::string(Of({"Billing", "Shop", "Admin", "Api", "Mail"})) + ";");
+    Line(0, "");
+    Line(0, "use App\\Support\\Logger;");
+    Line(0, "use PDO;");
+    Line(0, "");
+    DocComment(0, "Keeps the " + Name(unit) + " records and the rules that apply to them.", 0);
+    Line(0, std::string(Pick(3) == 0 ? "abstract " : "") + "class " + name + "Repository extends BaseRepository implements \\Countable");
+    Line(0, "{");
+    Line(1, "const TABLE = '" + Name(unit) + "s';");
+    Line(1, "private const LIMIT = " + std::to_string(10 + Pick(90)) + ";");
+    Line(1, "protected ?PDO $db = null;");
+    Line(1, "private array $" + Name(unit) + "Cache = [];");
+    Line(0, "");
+    const int methods = 3 + Pick(6);
+    for (int m = 0; m < methods; ++m) {
+      const std::string var = Name(m);
+      DocComment(1, "Finds " + var + " rows by their status.", 1 + Pick(3));
+      Line(1, std::string(Of({"public", "protected", "private"})) + " function " +
+                  Of({"find", "load", "count", "update", "render", "check"}) + Camel(var) + "(array $items, string $status = 'open', ?int $min = null): " +
+                  Of({"array", "string", "bool", "int"}));
+      Line(1, "{");
+      Line(2, "$total = 0;");
+      Statements(2, 3 + Pick(6), var);
+      Line(2, "return $total;");
+      Line(1, "}");
+      Line(0, "");
+    }
+    Line(1, "public function count(): int { return count($this->" + Name(unit) + "Cache); }");
+    Line(0, "}");
+    Line(0, "");
+  }
+
+  void Functions(int unit) {
+    for (int f = 0; f < 2 + Pick(3); ++f) {
+      const std::string var = Name(unit + f);
+      Line(0, "// Helper for the " + var + " pages.");
+      Line(0, "function " + var + "_format(array $items, $status, $min = 0)");
+      Line(0, "{");
+      Line(1, "global $config;");
+      Line(1, "static $calls = 0;");
+      Line(1, "$total = 0;");
+      Statements(1, 2 + Pick(5), var);
+      Line(1, "return $total;");
+      Line(0, "}");
+      Line(0, "");
+    }
+  }
+
+  void Template(int unit) {
+    const std::string var = Name(unit);
+    Line(0, "?>");
+    Line(0, "<!-- " + var + " list -->");
+    Line(0, "<div class=\"" + var + "-list\" id=\"list-" + std::to_string(unit) + "\">");
+    Line(1, "<h1><?= htmlspecialchars($title, ENT_QUOTES, 'UTF-8') ?></h1>");
+    Line(1, "<?php if (!empty($rows)): ?>");
+    Line(1, "<table class=\"grid\" style=\"width: 100%; border: 1px solid #ccc\">");
+    Line(2, "<?php foreach ($rows as $i => $row): ?>");
+    Line(2, "<tr class=\"<?= $i % 2 ? 'odd' : 'even' ?>\">");
+    Line(3, "<td><a href=\"edit.php?id=<?= (int) $row['id'] ?>&amp;from=list\"><?= $row['name'] ?></a></td>");
+    Line(3, "<td>&euro; <?php echo number_format($row['total'], 2, ',', '.'); ?></td>");
+    Line(2, "</tr>");
+    Line(2, "<?php endforeach; ?>");
+    Line(1, "</table>");
+    Line(1, "<?php else: ?>");
+    Line(1, "<p class=\"empty\">Nothing to show &mdash; <em>yet</em>.</p>");
+    Line(1, "<?php endif; ?>");
+    if (Pick(3) == 0) {
+      Line(1, "<script type=\"text/javascript\">");
+      Line(2, "var rows = <?= json_encode($rows) ?>; // handed over from PHP");
+      Line(2, "document.getElementById('list-" + std::to_string(unit) + "').addEventListener('click', function (e) {");
+      Line(3, "if (e.target.tagName === 'A') { console.log(\"open \" + e.target.href); }");
+      Line(2, "});");
+      Line(1, "</script>");
+    }
+    if (Pick(4) == 0) {
+      Line(1, "<style>");
+      Line(2, "." + var + "-list td { padding: 2px 4px; color: #333; } /* compact */");
+      Line(1, "</style>");
+    }
+    Line(0, "</div>");
+    Line(0, "<?php");
+    Line(0, "");
+  }
+};
+
+std::string GeneratedPhp(size_t bytes, unsigned seed = 7) { return PhpWriter(seed).Make(bytes); }
+
+bool WriteFile(const std::string& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary);
+  out << text;
+  return bool(out);
+}
+
+// --- Places -------------------------------------------------------------------------
+// Preferences, caches and documents of the runs go to a scratch folder, never
+// to the person's own.
+
+std::string gScratch;
+
+void MakePlaces() {
+  const char* tmp = getenv("TMPDIR");
+  std::string base = std::string(tmp != nullptr && *tmp ? tmp : "/tmp") + "/editor-bench.XXXXXX";
+  std::vector<char> name(base.begin(), base.end());
+  name.push_back('\0');
+  if (mkdtemp(name.data()) == nullptr) {
+    std::perror("editor-bench: scratch folder");
+    std::exit(1);
+  }
+  gScratch = name.data();
+  const std::pair<const char*, const char*> places[] = {{"HOME", "home"},         {"XDG_CONFIG_HOME", "config"},
+                                                        {"XDG_DATA_HOME", "data"}, {"XDG_STATE_HOME", "state"},
+                                                        {"XDG_CACHE_HOME", "cache"}, {"TMPDIR", "tmp"}};
+  for (const auto& [variable, folder] : places) {
+    fs::create_directories(gScratch + "/" + folder);
+    setenv(variable, (gScratch + "/" + folder).c_str(), 1);
+  }
+  fs::create_directories(gScratch + "/files");
+}
+
+// --- The event path of a key --------------------------------------------------------
+// As the desktop host sends it: the raw key to the focus; unhandled, the
+// text it types (control characters included) as text input.
+
+void SendKey(UniChar unicode, UInt32 keyCode) {
+  EventRef raw = nullptr;
+  if (CreateEvent(nullptr, kEventClassKeyboard, kEventRawKeyDown, 0, kEventAttributeUserEvent, &raw) != noErr) return;
+  UInt32 modifiers = 0, keyboard = 0;
+  char charCode = char(unicode);
+  SetEventParameter(raw, kEventParamKeyCode, typeUInt32, sizeof keyCode, &keyCode);
+  SetEventParameter(raw, kEventParamKeyModifiers, typeUInt32, sizeof modifiers, &modifiers);
+  SetEventParameter(raw, kEventParamKeyMacCharCodes, typeChar, 1, &charCode);
+  SetEventParameter(raw, kEventParamKeyUnicodes, typeUnicodeText, sizeof unicode, &unicode);
+  SetEventParameter(raw, kEventParamKeyboardType, typeUInt32, sizeof keyboard, &keyboard);
+  if (SendEventToEventTarget(raw, GetUserFocusEventTarget()) == eventNotHandledErr) {
+    EventRef text = nullptr;
+    if (CreateEvent(nullptr, kEventClassTextInput, kEventTextInputUnicodeForKeyEvent, 0, kEventAttributeUserEvent,
+                    &text) == noErr) {
+      SetEventParameter(text, kEventParamTextInputSendText, typeUnicodeText, sizeof unicode, &unicode);
+      SetEventParameter(text, kEventParamTextInputSendKeyboardEvent, typeEventRef, sizeof raw, &raw);
+      SendEventToEventTarget(text, GetUserFocusEventTarget());
+      ReleaseEvent(text);
+    }
+  }
+  ReleaseEvent(raw);
+}
+
+// The window drawn whole into a bitmap the size of its content, as the
+// desktop host draws it into its surface.
+class Canvas {
+ public:
+  explicit Canvas(WindowRef window) : window_(window) {
+    Rect bounds{};
+    GetWindowBounds(window, kWindowContentRgn, &bounds);
+    width_ = std::max(1, bounds.right - bounds.left);
+    height_ = std::max(1, bounds.bottom - bounds.top);
+    space_ = CGColorSpaceCreateDeviceRGB();
+    context_ = CGBitmapContextCreate(nullptr, size_t(width_), size_t(height_), 8, size_t(width_) * 4, space_,
+                                     CGBitmapInfo(kCGImageAlphaPremultipliedFirst) | CGBitmapInfo(kCGBitmapByteOrder32Little));
+    CGContextTranslateCTM(context_, 0, height_);
+    CGContextScaleCTM(context_, 1, -1);
+  }
+  ~Canvas() {
+    CGContextRelease(context_);
+    CGColorSpaceRelease(space_);
+  }
+  void Draw() {
+    CGContextSaveGState(context_);
+    CGContextSetRGBFillColor(context_, 1, 1, 1, 1);
+    CGContextFillRect(context_, CGRectMake(0, 0, width_, height_));
+    HIViewDrawInContext(HIViewGetRoot(window_), context_);
+    CGContextRestoreGState(context_);
+    CGContextFlush(context_);
+  }
+  int width() const { return width_; }
+  int height() const { return height_; }
+
+ private:
+  WindowRef window_;
+  int width_ = 0, height_ = 0;
+  CGColorSpaceRef space_ = nullptr;
+  CGContextRef context_ = nullptr;
+};
+
+void RunLoopFor(double seconds) {
+  const double end = Seconds(CLOCK_MONOTONIC) + seconds;
+  while (Seconds(CLOCK_MONOTONIC) < end) RunCurrentEventLoop(0.001);
+}
+
+// --- Open and type -------------------------------------------------------------------
+
+struct Opened {
+  TEditorWindow* window = nullptr;
+  TEditorPane* pane = nullptr;
+  Sample open{};
+  Sample firstDraw{};
+};
+
+// Opens the file the way an open documents event does, and runs the event
+// loop until its first parse (which colours it) has finished.
+Opened OpenColoured(const std::string& path) {
+  Opened result;
+  FSRef file{};
+  if (FSPathMakeRef(reinterpret_cast<const UInt8*>(path.c_str()), &file, nullptr) != noErr) return result;
+  ApplicationOpenCommandOptions options = GetDefaultOpenCommandOptions();
+  options.newWindow = true;
+  Boolean handled = false;
+  const Stamp start;
+  MyApplication->OpenDocument(file, handled, options);
+  auto* window = dynamic_cast<TEditorWindow*>(FrontEditorWindow());
+  TEditorPane* pane = window != nullptr ? window->GetActiveEditor() : nullptr;
+  if (pane == nullptr || pane->editor == nullptr) return result;
+  while (pane->editor->parser != nullptr && pane->editor->parser->busy) RunCurrentEventLoop(0);
+  result.open = Since(start);
+  result.window = window;
+  result.pane = pane;
+  return result;
+}
+
+// Counts the characters a parse goes through: the parser reports each one
+// to its state callback, which is passed on.
+struct ScanCount {
+  SyntaxParserStateCallback next = nullptr;
+  SInt32 first = 0, last = -1;
+  void Reset() {
+    first = 0;
+    last = -1;
+  }
+} gScan;
+
+void CountScanned(UniChar character, const Str63& word, Boolean reserved, SInt32 offset, const Str63& context,
+                  void* userData) {
+  if (gScan.last < gScan.first) gScan.first = gScan.last = offset;
+  gScan.first = std::min(gScan.first, offset);
+  gScan.last = std::max(gScan.last, offset);
+  if (gScan.next != nullptr) gScan.next(character, word, reserved, offset, context, userData);
+}
+
+struct Typing {
+  std::vector<Sample> keys;       // key, re-coloured and drawn
+  std::vector<Sample> keyOnly;    // key and re-coloured, without the draw
+  std::vector<double> spans;      // characters the key had scanned again
+};
+
+// Keystrokes at places spread evenly over the text (each place a little
+// further on by a seeded amount, so they fall in code, strings, comments
+// and HTML as the file has them): at each, a letter and then a backspace,
+// each timed from the key to the window drawn. The caret is moved and the
+// window drawn first, untimed, as a click there would.
+Typing Type(Opened& opened, int places) {
+  Typing typing;
+  WEReference we = opened.pane->editor->GetWE();
+  Canvas canvas(opened.window->window);
+  std::mt19937 random(11);
+  const SInt32 length = WEGetTextLength(we);
+  TSyntaxParser* parser = opened.pane->editor->parser;
+  gScan.next = parser->destination.stateCallback;
+  parser->destination.stateCallback = CountScanned;
+  for (int p = 0; p < places; ++p) {
+    const SInt32 at = SInt32((double(p) + double(random() % 1000) / 1000.0) * double(length) / double(places));
+    WESetSelection(at, at, we);
+    canvas.Draw();
+    RunLoopFor(0.002);
+    for (const auto& [unicode, keyCode] : {std::pair<UniChar, UInt32>{u'x', 7}, {u'\b', 51}}) {
+      gScan.Reset();
+      const Stamp start;
+      SendKey(unicode, keyCode);
+      const Sample coloured = Since(start);
+      canvas.Draw();
+      typing.keys.push_back(Since(start));
+      typing.keyOnly.push_back(coloured);
+      typing.spans.push_back(double(gScan.last - gScan.first + 1));
+    }
+  }
+  parser->destination.stateCallback = gScan.next;
+  if (WEGetTextLength(we) != length)
+    std::printf("  (the text changed length by %d: a key did not go where typed)\n", int(WEGetTextLength(we) - length));
+  return typing;
+}
+
+void PrintTyping(const char* label, const Typing& typing) {
+  const Figures all = Summarise(typing.keys), key = Summarise(typing.keyOnly);
+  std::printf("  keystroke in %s (%zu keys): median %.3f ms CPU / %.3f ms wall, 90%% %.3f / %.3f ms, "
+              "slowest %.1f ms wall  [goal median < 1 ms: %s]\n",
+              label, typing.keys.size(), all.medianCpu, all.medianWall, all.p90Cpu, all.p90Wall, all.maxWall,
+              Verdict(all.medianWall, 1.0));
+  std::printf("      of which key and re-colour: median %.3f ms CPU / %.3f ms wall, 90%% %.3f / %.3f ms\n",
+              key.medianCpu, key.medianWall, key.p90Cpu, key.p90Wall);
+  std::printf("      characters the parse went through a key: median %.0f, 90%% %.0f, most %.0f\n",
+              Percentile(typing.spans, 0.5), Percentile(typing.spans, 0.9), Percentile(typing.spans, 1.0));
+}
+
+// --- Start-up -----------------------------------------------------------------------
+// The built program's start as a fresh process: this program again, in the
+// start-up role, runs the program's own start-up with the file and reports
+// the moment its first window shows. The run is ended there.
+
+int StartupChild(int argc, char** argv) {
+  // argv: editor-bench --startup-child FILE
+  char* programArgs[] = {argv[0], argv[2], nullptr};
+  int count = 2;
+  char** args = programArgs;
+  HostInitialize(&count, &args);
+  if (!AEStartApplicationInstance(nullptr, count, args)) return 2;
+  StartApplication();
+  while (GetFrontWindowOfClass(kDocumentWindowClass, true) == nullptr) RunCurrentEventLoop(0.001);
+  std::printf("%.9f %.9f\n", Seconds(CLOCK_MONOTONIC), Seconds(CLOCK_PROCESS_CPUTIME_ID));
+  std::fflush(stdout);
+  (void)argc;
+  _exit(0);
+}
+
+struct StartupRun {
+  bool ok = false;
+  double wallMs = 0, cpuMs = 0;
+};
+
+StartupRun RunStartup(const std::string& file) {
+  StartupRun run;
+  int pipeFds[2];
+  if (pipe(pipeFds) != 0) return run;
+  const std::string self = fs::read_symlink("/proc/self/exe").string();
+  const double start = Seconds(CLOCK_MONOTONIC);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(pipeFds[1], 1);
+    close(pipeFds[0]);
+    close(pipeFds[1]);
+    execl(self.c_str(), self.c_str(), "--startup-child", file.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(pipeFds[1]);
+  std::string out;
+  char buffer[256];
+  ssize_t n = 0;
+  while ((n = read(pipeFds[0], buffer, sizeof buffer)) > 0) out.append(buffer, size_t(n));
+  close(pipeFds[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  double shown = 0, cpu = 0;
+  if (std::sscanf(out.c_str(), "%lf %lf", &shown, &cpu) == 2) {
+    run.ok = true;
+    run.wallMs = (shown - start) * 1e3;
+    run.cpuMs = cpu * 1e3;
+  }
+  return run;
+}
+
+void MeasureStartup(const std::string& file) {
+  const StartupRun first = RunStartup(file);  // makes the caches a first run makes
+  std::vector<Sample> runs;
+  for (int i = 0; i < 11; ++i) {
+    const StartupRun run = RunStartup(file);
+    if (run.ok) runs.push_back({run.cpuMs, run.wallMs});
+  }
+  if (runs.empty()) {
+    std::printf("  start-up: the program did not show a window\n");
+    return;
+  }
+  const Figures f = Summarise(runs);
+  std::printf("  start-up to the first window, with a %zu KB file (%zu runs, a fresh process each): "
+              "median %.1f ms wall (process CPU %.1f ms), 90%% %.1f ms wall  [goal < 300 ms: %s]\n",
+              size_t(fs::file_size(file) / 1024), runs.size(), f.medianWall, f.medianCpu, f.p90Wall,
+              Verdict(f.medianWall, 300.0));
+  if (first.ok)
+    std::printf("      the very first run (caches made): %.1f ms wall, process CPU %.1f ms\n", first.wallMs,
+                first.cpuMs);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const char* named = std::getenv("QUORVEL_BUNDLE");
+  if (named == nullptr || *named == '\0') setenv("QUORVEL_BUNDLE", QUORVEL_BUNDLE_DIR, 1);
+  setenv("QUORVEL_HEADLESS", "1", 1);
+  if (argc == 3 && std::strcmp(argv[1], "--startup-child") == 0) return StartupChild(argc, argv);
+  if (argc == 4 && std::strcmp(argv[1], "--generate") == 0) {
+    const bool written = WriteFile(argv[2], GeneratedPhp(size_t(std::atoll(argv[3]))));
+    return written ? 0 : 1;
+  }
+  // Runs reach no instance of the program the person has open.
+  unsetenv("DBUS_SESSION_BUS_ADDRESS");
+  MakePlaces();
+
+  std::vector<std::pair<std::string, std::string>> files;  // label, path
+  bool startup = true;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--no-startup") == 0) startup = false;
+    else files.emplace_back(fs::path(argv[i]).filename().string(), argv[i]);
+  }
+  const std::string small = gScratch + "/files/index.php";
+  WriteFile(small, GeneratedPhp(24 << 10, 3));
+  if (files.empty()) {
+    for (const auto& [label, size] : {std::pair<const char*, size_t>{"1 MB", 1u << 20}, {"10 MB", 10u << 20}}) {
+      const std::string path = gScratch + "/files/generated-" + std::string(label).substr(0, std::string(label).find(' ')) + "mb.php";
+      WriteFile(path, GeneratedPhp(size));
+      files.emplace_back(std::string(label) + " PHP", path);
+    }
+  }
+
+  std::printf("editor-bench: the editor window, headless (CPU: this thread's time; wall: elapsed)\n");
+  if (startup) MeasureStartup(small);
+
+  char* args[] = {argv[0], nullptr};
+  int count = 1;
+  char** hostArgs = args;
+  HostInitialize(&count, &hostArgs);
+  AEStartApplicationInstance(nullptr, count, hostArgs);
+  StartApplication();
+  RunLoopFor(0.2);
+
+  for (const auto& [label, path] : files) {
+    Opened opened = OpenColoured(path);
+    if (opened.pane == nullptr) {
+      std::printf("  %s: could not be opened\n", label.c_str());
+      continue;
+    }
+    const double megabytes = double(fs::file_size(path)) / double(1 << 20);
+    std::printf("  open %s (%.1f MB) until coloured: %.1f ms CPU / %.1f ms wall (%.1f ms wall a MB)", label.c_str(),
+                megabytes, opened.open.cpu, opened.open.wall, opened.open.wall / megabytes);
+    if (megabytes >= 9.5) std::printf("  [goal < 1000 ms: %s]", Verdict(opened.open.wall, 1000.0));
+    std::printf("\n");
+    RunLoopFor(0.1);
+    const Typing typing = Type(opened, 100);
+    PrintTyping(label.c_str(), typing);
+  }
+  std::fflush(stdout);
+  _exit(0);  // the program's objects are not taken down one by one
+}
