@@ -1,5 +1,7 @@
 #include "TDocumentTabsUnit.h"
 
+#include <unordered_set>
+
 #include "ApplicationFramework.h"
 #include "PascalCarbonCommon.h"
 #include "TDocumentListUnit.h"
@@ -109,6 +111,21 @@ void TDocumentPane::ReleaseViewObject() {
     document->Closed();
   }
   TTabPane::ReleaseViewObject();
+}
+
+namespace {
+std::unordered_set<TDocumentPane*>& LiveDocumentPanes() {
+  static std::unordered_set<TDocumentPane*> panes;
+  return panes;
+}
+}  // namespace
+
+TDocumentPane::TDocumentPane() { LiveDocumentPanes().insert(this); }
+TDocumentPane::~TDocumentPane() { LiveDocumentPanes().erase(this); }
+
+void TDocumentPane::DocumentGone(TDocument* document) {
+  for (TDocumentPane* pane : LiveDocumentPanes())
+    if (pane->document == document) pane->document = nullptr;
 }
 
 void TDocumentPane::Release() {

@@ -30,7 +30,16 @@ class TDocumentTabs : public TTabs {
 
 class TDocumentPane : public TTabPane {
  public:
+  TDocumentPane();
+  ~TDocumentPane() override;
+  TDocumentPane(const TDocumentPane&) = delete;
+  TDocumentPane& operator=(const TDocumentPane&) = delete;
+
   TDocument* document = nullptr;  // released when its tab closes
+
+  // A document that goes is let go of by every pane that shows it, whoever
+  // owns it (a window's list may free it before the panes' views go).
+  static void DocumentGone(TDocument* document);
 
   void ReleaseViewObject() override;
   void Close() override;

@@ -166,8 +166,7 @@ void TDocument::SetEncoding(UInt32 textEncoding) { encoding = textEncoding; }
 void TDocument::SetLineEndings(const Str15& endings) { lineEndings = endings; }
 
 void TDocument::Release() {
-  // The pane that shows it must not lead back to it.
-  if (auto* pane = dynamic_cast<TDocumentPane*>(owner); pane != nullptr && pane->document == this)
-    pane->document = nullptr;
+  // No pane that shows it may lead back to it.
+  TDocumentPane::DocumentGone(this);
   Free();
 }

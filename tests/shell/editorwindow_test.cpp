@@ -504,10 +504,20 @@ TEST_F(EditorWindowTest, TheShippedInterfaceFileHoldsWhatTheWindowLooksUp) {
 }
 
 // A page pane as the preview unit will make them.
-class TPagePane : public TDocumentPane {};
-TDocumentPane* MakePage(TEditorWindowAbstract*, TDocument* document, const Str255& url, TDocumentPane*) {
+// A page shown in an editor's place owns its document (no tab lists it).
+class TPagePane : public TDocumentPane {
+ public:
+  bool ownsDocument = false;
+  void Release() override {
+    TDocument* page = ownsDocument ? document : nullptr;
+    TDocumentPane::Release();
+    if (page != nullptr) page->Release();
+  }
+};
+TDocumentPane* MakePage(TEditorWindowAbstract*, TDocument* document, const Str255& url, TDocumentPane* owner) {
   gPages.push_back(url.str());
   auto* pane = new TPagePane();
+  pane->ownsDocument = owner != nullptr;
   pane->SetDocument(document);
   return pane;
 }

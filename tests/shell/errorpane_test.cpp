@@ -190,6 +190,7 @@ TEST_F(ErrorPaneUnderEditorTest, ACheckOfABrokenFileFillsThePaneAndTheRowSelects
     pane->Close();
     pane = nullptr;
     window->documents->Remove(document);
+    document->Release();
     document = nullptr;
   }
 }

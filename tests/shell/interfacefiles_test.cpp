@@ -65,7 +65,9 @@ std::vector<std::string> SectionNames(const char* file, const char* section) {
   CFPropertyListRef root = CFPropertyListCreateFromXMLData(nullptr, data, kCFPropertyListImmutable, nullptr);
   CFRelease(data);
   if (root == nullptr) return names;
-  auto entries = static_cast<CFDictionaryRef>(CFDictionaryGetValue(CFDictionaryRef(root), S(section)));
+  CFStringRef key = S(section);
+  auto entries = static_cast<CFDictionaryRef>(CFDictionaryGetValue(CFDictionaryRef(root), key));
+  CFRelease(key);
   if (entries != nullptr) {
     std::vector<const void*> keys(size_t(CFDictionaryGetCount(entries)));
     CFDictionaryGetKeysAndValues(entries, keys.data(), nullptr);

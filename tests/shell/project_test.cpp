@@ -282,6 +282,7 @@ TEST_F(ProjectTest, BatchFindSearchesTheSourcesFoundOnDisk) {
   EXPECT_EQ(FSCompareFSRefs(ref, &kept), noErr);
   CFRelease(files);
   EXPECT_EQ(CopyProjectSearchFiles(nullptr), nullptr);
+  project->Release();
 }
 
 TEST_F(ProjectTest, AddUserPathKinds) {
