@@ -19,42 +19,14 @@
 #include "TSourceDocumentUnit.h"
 #include "TWASTEViewUnit.h"
 #include "fixtures/CodeSenseFixture.h"
+#include "fixtures/EditorFixture.h"
 #include "plinthora/Plinthora.h"
 
 using namespace codesensetest;
+using namespace editortest;
 
 namespace {
 
-IBNibRef EditorNib() {
-  static IBNibRef nib = [] {
-    const std::string folder = QUORVEL_TEST_SOURCE_DIR "/language/fixtures";
-    CFURLRef url = CFURLCreateFromFileSystemRepresentation(nullptr, reinterpret_cast<const UInt8*>(folder.c_str()),
-                                                           CFIndex(folder.size()), true);
-    CFBundleRef bundle = CFBundleCreate(nullptr, url);
-    CFRelease(url);
-    IBNibRef made = nullptr;
-    EXPECT_EQ(CreateNibReferenceWithCFBundle(bundle, CFSTR("Editor"), &made), noErr);
-    return made;
-  }();
-  return nib;
-}
-
-TSyntaxCollection* Languages() {
-  static TSyntaxCollection* collection = [] {
-    TSyntaxCollection* c = CreateSyntaxCollection(nullptr);
-    for (const char* language : {"html", "php", "javascript", "css"}) c->LoadLibrary(language);
-    return c;
-  }();
-  return collection;
-}
-
-std::string TextOf(WEReference we) {
-  Handle h = NewHandle(0);
-  WEStreamRange(0, WEGetTextLength(we), 'TEXT', 0, h, we);
-  std::string s(*h, size_t(GetHandleSize(h)));
-  DisposeHandle(h);
-  return s;
-}
 
 const char* const kScript =
     "<?php\n"
