@@ -108,12 +108,9 @@ void TSourceDocument::SelectDefaultLine() {
 }
 
 void TSourceDocument::Release() {
-  // The editor may have ended first (its tab closed). Its pane owns it, so the editor's own reference is not cleared for it:
-  // the editor ends with its view, after the document.
-  if (editor != nullptr && TTabPaneIsLive(editor)) {
-    if (editor->document == this) editor->document = nullptr;
-    if (editor->source.document == this) editor->source.document = nullptr;
-  }
+  // The editor may end after the document (with its view); its parser
+  // source must not lead back here. Panes let go of it in TDocument::Release.
+  if (editor != nullptr && TTabPaneIsLive(editor) && editor->source.document == this) editor->source.document = nullptr;
   editor = nullptr;
   TSourceDocumentAbstract::Release();
 }
