@@ -39,7 +39,7 @@ extern const char kNewFileErrorMessageStart[];
 extern const char kNewFileErrorMessageEnd[];
 
 enum : OSType {
-  kProjectDialogsCreator = '????',
+  kProjectDialogsCreator = 0x3F3F3F3F,  // four question marks
   kNewFileTemplateRefTag = 'fsrf',   // a template item's FSRef (creator: the application's signature)
   kOpenWithApplicationTag = 'appR',  // an "Open With" item's application (FSRef)
   kOpenWithDocumentTag = 'docu',     // an "Open With" item's document (FSRef)
