@@ -80,6 +80,17 @@ IBNibRef ResourceNib(IBNibRef loaded, const char* name, IBNibRef& own) {
   return own;
 }
 
+// The editor as a sheet of parent, from the window "MainWindow" of its
+// interface file; nil (and the object gone) when the file has none.
+template <typename Editor>
+Editor* OpenEditorSheet(Editor* editor, WindowRef parent, IBNibRef nib) {
+  editor->SetParent(parent);
+  editor->Create(kProjectEditorWindowName, nib);
+  if (editor->window != nullptr) return editor;
+  editor->Free();
+  return nullptr;
+}
+
 std::string UTF8(CFStringRef string) {
   if (string == nullptr) return {};
   const CFIndex length = CFStringGetLength(string);
@@ -379,16 +390,10 @@ void TSnippetEditor::Close(SInt32& status) {
 
 TSnippetEditor* OpenSnippetEditor(NodeInfoPtr node, WindowRef parent) {
   static IBNibRef own = nullptr;
-  IBNibRef nib = ResourceNib(AppResources != nullptr ? AppResources->SnippetEditorNib : nullptr, "SnippetEditor", own);
   auto* editor = new TSnippetEditor();
   editor->node = node;
-  editor->SetParent(parent);
-  editor->Create(kProjectEditorWindowName, nib);
-  if (editor->window == nullptr) {
-    editor->Free();
-    return nullptr;
-  }
-  return editor;
+  return OpenEditorSheet(editor, parent,
+                         ResourceNib(AppResources ? AppResources->SnippetEditorNib : nullptr, "SnippetEditor", own));
 }
 
 // ---------------------------------------------------------------------------
@@ -454,17 +459,10 @@ void TBookmarkEditor::Close(SInt32& status) {
 
 TBookmarkEditor* OpenBookmarkEditor(UInt8* bookmark, WindowRef parent) {
   static IBNibRef own = nullptr;
-  IBNibRef nib =
-      ResourceNib(AppResources != nullptr ? AppResources->BookmarkEditorNib : nullptr, "BookmarkEditor", own);
   auto* editor = new TBookmarkEditor();
   editor->bookmark = bookmark;
-  editor->SetParent(parent);
-  editor->Create(kProjectEditorWindowName, nib);
-  if (editor->window == nullptr) {
-    editor->Free();
-    return nullptr;
-  }
-  return editor;
+  return OpenEditorSheet(editor, parent,
+                         ResourceNib(AppResources ? AppResources->BookmarkEditorNib : nullptr, "BookmarkEditor", own));
 }
 
 // ---------------------------------------------------------------------------
