@@ -42,6 +42,8 @@ const char kNewFileErrorMessageEnd[] = " while creating the new file";
 namespace {
 
 const char kRenameNameUnusableMessage[] = "The name holds characters a project item cannot keep.";
+const char kBookmarkAddressRefusedMessage[] =
+    "The bookmark keeps its old address: the new one is too long or holds characters a bookmark cannot keep.";
 
 constexpr OSType kFourQuestionMarks = 0x3F3F3F3F;
 
@@ -117,6 +119,19 @@ void SetPascalText(ControlRef control, const Str255& value) {
   if (text == nullptr) return;
   Err = HIViewSetText(control, text);
   CFRelease(text);
+}
+
+// The field's text as Mac Roman, whole: false when it holds a character
+// that Mac Roman lacks or more than limit characters (a cut address or a
+// blanked name would be another one).
+Boolean FieldText(ControlRef control, CFIndex limit, Str255& value) {
+  value = Str255();
+  CFStringRef text = CopyText(control);
+  if (text == nullptr) return true;
+  const CFIndex length = CFStringGetLength(text);
+  if (length <= limit) value = CFStringToPascal(text);
+  CFRelease(text);
+  return length <= limit && value.len() == length;
 }
 
 // The item's POSIX path as UTF-8 (Linux paths are not held to 255 bytes of
@@ -374,9 +389,11 @@ void TSnippetEditor::Create(const Str63& name, IBNibRef inNib) {
 void TSnippetEditor::Close(SInt32& status) {
   if (node != nullptr && window != nullptr) {
     Ptr text = textView != nullptr ? textView->CopyText('utxt') : nullptr;
-    CFStringRef field = CopyText(nameField);
-    const Str63 name(CFStringToPascal(field));
-    if (field != nullptr) CFRelease(field);
+    // Names are cut to their 63 characters; one the record cannot hold at
+    // all leaves the old name.
+    Str255 typed;
+    Str63 name = GetSnippetName(static_cast<Ptr>(node->DATA));
+    if (FieldText(nameField, 255, typed) && !typed.empty()) name = Str63(typed);
     Ptr payload = CreateSnippetData(name, text);
     if (text != nullptr) DisposePtr(text);
     if (payload != nullptr) {
@@ -434,12 +451,12 @@ void TBookmarkEditor::Create(const Str63& name, IBNibRef inNib) {
 void TBookmarkEditor::Close(SInt32& status) {
   if (bookmark != nullptr && window != nullptr) {
     ProjectBookmarkData data = DecodeProjectBookmarkData(bookmark, kProjectBookmarkDataSize);
-    CFStringRef title = CopyText(Find(window, kBookmarkTitleID));
-    data.name = Str63(CFStringToPascal(title));
-    if (title != nullptr) CFRelease(title);
-    CFStringRef url = CopyText(Find(window, kBookmarkURLID));
-    data.url = CFStringToPascal(url);
-    if (url != nullptr) CFRelease(url);
+    Str255 text;
+    if (FieldText(Find(window, kBookmarkTitleID), 255, text)) data.name = Str63(text);
+    if (FieldText(Find(window, kBookmarkURLID), 255, text))
+      data.url = text;
+    else
+      UserNotificationDialog(kBookmarkAddressRefusedMessage);
     if (ControlRef inside = Find(window, kBookmarkInsideID)) data.openInside = GetControl32BitValue(inside) != 0;
     if (ControlRef popup = Find(window, kBookmarkApplicationID)) {
       const FSRef application =
@@ -513,18 +530,15 @@ void TRenameItem::ProcessCommand(const HICommand& command, EventRef event, SInt3
       return;
     case kProjectDialogOKCommand: {
       result = noErr;
-      ControlRef field = nameField != nullptr ? nameField : Find(window, kNameFieldID);
-      CFStringRef text = CopyText(field);
-      const CFIndex length = text != nullptr ? CFStringGetLength(text) : 0;
-      const Str255 converted = CFStringToPascal(text);
-      if (text != nullptr) CFRelease(text);
       // Items keep their names as short strings: a name that does not fit
       // is refused, never cut, and the sheet stays for another try.
-      if (length == 0) return;
-      if (converted.empty()) {
+      ControlRef field = nameField != nullptr ? nameField : Find(window, kNameFieldID);
+      Str255 converted;
+      if (!FieldText(field, 255, converted)) {
         UserNotificationDialog(kRenameNameUnusableMessage);
         return;
       }
+      if (converted.empty()) return;
       if (converted.len() > 63) {
         UserNotificationDialog(kProjectNameTooLongMessage);
         return;

@@ -449,6 +449,20 @@ TEST_F(ProjectDialogsTest, TheBookmarkEditorShowsAndWritesBackItsRecord) {
   EXPECT_EQ(saved.url.str(), "https://www.example.org/manual");
   EXPECT_FALSE(saved.openInside);
   EXPECT_EQ(saved.application, "quorvel-browser.desktop");
+  EXPECT_EQ(HeadlessCopyAlertLog().size(), 0u);
+
+  // An address the record cannot hold whole is refused, not cut or blanked.
+  for (const std::string& address : {"http://www.example.org/" + std::string(250, 'p'),
+                                     std::string("http://www.example.org/\u540d\u524d")}) {
+    HeadlessClearAlertLog();
+    editor = OpenBookmarkEditor(bytes, parent);
+    ASSERT_NE(editor, nullptr);
+    SetControlText(editor->window, 'PREF', 129, address);
+    Command(editor, 'clos');
+    EXPECT_EQ(DecodeProjectBookmarkData(bytes, kProjectBookmarkDataSize).url.str(), "https://www.example.org/manual");
+    EXPECT_TRUE(AlertSaid(
+        "The bookmark keeps its old address: the new one is too long or holds characters a bookmark cannot keep."));
+  }
   SetPreviewApplicationSource(nullptr);
 }
 
@@ -530,6 +544,8 @@ TEST_F(ProjectDialogsTest, TheRenameSheetRenamesFoldersThroughTheBrowserAndItems
       {"Rename Item (Files)", 'TTXT', 'not!', "index.php", {}, true, nullptr},
       {"Rename Item (Files)", 'TTXT', 'ok  ', std::string(64, 'x'), {}, false,
        "The name is too long for a project item (at most 63 characters)."},
+      {"Rename Item", 'SNIP', 'ok  ', "\u540d\u524d", {}, false,
+       "The name holds characters a project item cannot keep."},
       {"Rename Item", 'SNIP', 'ok  ', "", {}, false, nullptr},
   };
   for (const Case& c : cases) {
