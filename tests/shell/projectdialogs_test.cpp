@@ -36,6 +36,7 @@
 #include "TPreferencesUnit.h"
 #include "TProjectDialogsUnit.h"
 #include "TProjectUnit.h"
+#include "TSyntaxParserUnit.h"
 #include "TWASTEViewUnit.h"
 #include "fenwicket/Fenwicket.h"
 
@@ -469,8 +470,15 @@ TEST_F(ProjectDialogsTest, TheBookmarkEditorShowsAndWritesBackItsRecord) {
 // ---------------------------------------------------------------------------
 // Compile window
 
-TEST(CompileWindowTest, EachFileIsCountedOnceAndShown) {
-  TCompileWindow* progress = OpenCompileWindow(nullptr, 3);
+TEST(CompileWindowTest, EachFileIsCountedOnceAndShownAndStopEndsTheCompile) {
+  static std::vector<SInt16> heard;
+  auto* parser = new TSyntaxParser();
+  SyntaxParserDestination destination{};
+  destination.notification = [](FileDescriptorPtr, const SyntaxParserSource&, SInt16 kind, void*, void*) {
+    heard.push_back(kind);
+  };
+  parser->SetDestination(destination);
+  TCompileWindow* progress = OpenCompileWindow(parser, 3);
   ASSERT_NE(progress, nullptr);
   WindowRef window = progress->window;
   ControlRef bar = HIViewFind(128, 'PROG', window);
@@ -486,7 +494,12 @@ TEST(CompileWindowTest, EachFileIsCountedOnceAndShown) {
   EXPECT_EQ(GetControl32BitValue(bar), 2);
   EXPECT_EQ(ControlText(window, 'STAT', 128), "Compiling lib.php (2 of 3)");
   EXPECT_TRUE(IsWindowVisible(window));
+
+  // Stop: the parser ends its batch and says so to the project.
+  Command(progress, 'not!');
+  EXPECT_EQ(heard, std::vector<SInt16>{kSyntaxParserNotifyReleased});
   progress->Remove();
+  parser->Free();
 }
 
 // ---------------------------------------------------------------------------
