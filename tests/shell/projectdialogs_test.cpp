@@ -589,6 +589,30 @@ TEST_F(ProjectDialogsTest, TheRenameSheetRenamesFoldersThroughTheBrowserAndItems
 }
 
 // ---------------------------------------------------------------------------
+// Add-files dialog
+
+TEST_F(ProjectDialogsTest, EachFileChosenInTheAddFilesDialogJoinsItsGroup) {
+  fs::create_directories(folder / "Resources");
+  Write(folder / "Elsewhere/index.php", "<?php");
+  Write(folder / "Elsewhere/logo.png", "png");
+  // The application's import settings: neither copy nor record paths.
+  prefs->SetBooleanValue("GeneralImportCopyFiles", false);
+  prefs->SetBooleanValue("GeneralImportAddPath", false);
+  SetServerPreferences(prefs);
+  TProject* project = CreateProjectPane(Ref(bundle));
+  ASSERT_NE(project, nullptr);
+  HeadlessQueueNavAnswer(
+      {kNavUserActionOpen, {(folder / "Elsewhere/index.php").string(), (folder / "Elsewhere/logo.png").string()}, ""});
+  auto* dialog = new TAddFilesDialog();
+  dialog->project = project;
+  dialog->OpenDialog();  // frees itself
+  EXPECT_EQ(project->FindGroupByType('TTXT')->ReturnGroupItems(), std::vector<Str63>{"index.php"});
+  EXPECT_EQ(project->FindGroupByType('RTXT')->ReturnGroupItems(), std::vector<Str63>{"logo.png"});
+  project->Release();
+  SetServerPreferences(nullptr);
+}
+
+// ---------------------------------------------------------------------------
 // Routines
 
 TEST_F(ProjectDialogsTest, ProjectResourceFilesAreFoundOrMadeAndNeedTheDataFolder) {
