@@ -402,7 +402,16 @@ void TModeButtonHandler::HandleEvent(EventRef event, UInt32, UInt32, SInt32&) {
   HIViewRef choose = HIViewFind(kViewID, kChooseSignature, window);
   HIViewRef path = HIViewFind(kViewID, kPathSignature, window);
   HIViewRef name = HIViewFind(kViewID, kNameSignature, window);
-  const bool moving = GetControl32BitValue(control) == kImportMove;
+  const SInt32 mode = GetControl32BitValue(control);
+  // The buttons show the group's value, also when it was set in code.
+  UInt16 count = 0;
+  if (CountSubControls(control, &count) == noErr)
+    for (UInt16 i = 1; i <= count; ++i) {
+      ControlRef button = nullptr;
+      if (GetIndexedSubControl(control, i, &button) == noErr && button != nullptr)
+        SetControl32BitValue(button, SInt32(i) == mode ? 1 : 0);
+    }
+  const bool moving = mode == kImportMove;
   // A moved folder's project is made beside it.
   if (moving) SetViewText(path, FSGetParentPath(folder));
   for (HIViewRef view : {choose, path, name})

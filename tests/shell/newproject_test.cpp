@@ -339,6 +339,10 @@ TEST_F(SaveSheetTest, TheSheetShowsTheFolderAndFollowsTheMode) {
   SetText(sheet, 'PATH', place.string());
   Choose(sheet, kImportMove);  // a moved folder's project goes beside it
   EXPECT_EQ(TextOf(sheet, 'PATH'), root.string());
+  std::vector<SInt32> buttons;
+  for (HIViewRef b = HIViewGetFirstSubview(HIViewFind(128, 'OPTI', sheet)); b != nullptr; b = HIViewGetNextView(b))
+    buttons.push_back(GetControl32BitValue(b));
+  EXPECT_EQ(buttons, (std::vector<SInt32>{0, 0, 1}));
   for (OSType signature : {'CHOO', 'PATH', 'NAME'})
     EXPECT_FALSE(HIViewIsEnabled(HIViewFind(128, signature, sheet), nullptr));
   Choose(sheet, kImportCopy);
