@@ -445,3 +445,38 @@ TEST_F(SaveSheetTest, NewProjectCommandsMakeAndOpenTheProject) {
   EXPECT_EQ(TextOf(sheet, 'MESS'), "Choose.");
   ShellTargets = saved;
 }
+
+// A sheet over a window that asked for it: 'dont' closes both, making nothing.
+TEST_F(SaveSheetTest, DontCreateClosesTheParentWindow) {
+  IBNibRef nib = nullptr;
+  ASSERT_EQ(CreateNibReference(CFSTR("main"), &nib), noErr);
+  auto* parent = new TWindow();
+  parent->Create("About", nib);
+  ASSERT_NE(parent->window, nullptr);
+  parent->Show();
+  WindowRef parentWindow = parent->window;
+  OpenSaveProjectWindow(Ref(site), 1, "Save Project", "Where?", parent);
+  WindowRef sheet = WindowWith('OPTI');
+  ASSERT_NE(sheet, nullptr);
+  EXPECT_TRUE(HIViewIsVisible(HIViewFind(128, 'dont', sheet)));
+  ProcessHICommandToWindow(sheet, HICommand{0, 'dont', {}});
+  EXPECT_EQ(WindowWith('OPTI'), nullptr);
+  bool parentLeft = true;
+  for (WindowRef w = GetWindowList(); w != nullptr; w = GetNextWindow(w)) parentLeft &= w != parentWindow;
+  EXPECT_TRUE(parentLeft);
+  EXPECT_TRUE(Entries(place).empty());
+  DisposeNibReference(nib);
+}
+
+// A folder imported where it lies as a project in the home folder.
+TEST_F(SaveSheetTest, TemporaryProjectsGoToTheHomeFolder) {
+  const fs::path home = getenv("HOME");
+  fs::remove_all(home / "site");
+  CreateTemporaryProject(Ref(site));
+  const fs::path bundle = home / "site" / "site.qvproj";
+  EXPECT_EQ(gOpened, std::vector<std::string>{bundle.string()});
+  EXPECT_EQ(UserPaths(bundle), (std::vector<std::string>{"1 " + site.string(), "1 " + site.string() + "/css"}));
+  EXPECT_EQ(TreeLines(bundle).size(), 5u);
+  EXPECT_TRUE(fs::exists(site / "a.php"));
+  fs::remove_all(home / "site");
+}
