@@ -279,7 +279,7 @@ void IterateContainer(const FSRef& folder, FolderTreeInfo& info, FolderTreeInfo 
       }
       // The folder a file lies in is where the project looks for it; the
       // handler adds a record only once.
-      if (info.preferences != nullptr) {
+      if (info.preferences != nullptr && !info.path.empty()) {
         CFDataRef record = NewUserPath(info.path, UserPathKindOfMode(info.kind), true);
         info.preferences->SetArrayValue(kUserPathsKey, record);
         CFRelease(record);
@@ -294,7 +294,10 @@ void IterateContainer(const FSRef& folder, FolderTreeInfo& info, FolderTreeInfo 
         info.tree = child;
         info.parentIndex = index;
         info.depth = SInt16(info.depth + 1);
-        info.path = info.path + "/" + name;
+        // A path too long for a user path is not recorded at all, rather
+        // than cut into one that names another folder.
+        const std::string joined = info.path.str() + "/" + name.str();
+        info.path = info.path.empty() || joined.size() > size_t(Str255::kCapacity) ? Str255() : Str255(joined);
         IterateContainer(item, info, kept);
       }
       CFRelease(child);

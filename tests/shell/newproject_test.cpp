@@ -190,6 +190,19 @@ TEST_F(NewProjectTest, FoldersDeeperThanTenAreListedButNotEntered) {
   EXPECT_TRUE(UserPaths(bundle).empty());  // no folder with a file was entered
 }
 
+TEST_F(NewProjectTest, PathsTooLongForAUserPathAreNotRecorded) {
+  fs::path deep = root / "long";
+  const std::string part(60, 'p');
+  for (int level = 0; level < 5; ++level) deep /= part + std::to_string(level);
+  Write(deep / "x.php");
+  Write(root / "long" / "top.php");
+  const fs::path bundle = MakeProject("Long");
+  ASSERT_EQ(ProjectInsertFolderContents(Ref(bundle), Ref(root / "long"), kImportInPlace), noErr);
+  for (const std::string& path : UserPaths(bundle)) EXPECT_TRUE(fs::is_directory(path.substr(2))) << path;
+  EXPECT_EQ(UserPaths(bundle), std::vector<std::string>{"1 " + (root / "long").string()});
+  EXPECT_EQ(TreeLines(bundle).size(), 7u);  // five folders and both files
+}
+
 TEST_F(NewProjectTest, BundleNamesKeepTheirExtension) {
   const std::string n56(56, 'n'), n60(60, 'm');
   struct Case {
