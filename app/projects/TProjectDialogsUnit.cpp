@@ -20,6 +20,7 @@
 #include "TApplicationUnit.h"
 #include "TFileSystemUnit.h"
 #include "TGroupBrowserUnit.h"
+#include "TNewProjectUnit.h"
 #include "TPreferencesUnit.h"
 #include "TProjectUnit.h"
 #include "TSyntaxCollectionUnit.h"
@@ -291,7 +292,7 @@ SInt32 TNewFileWindow::CreateFile() {
 
 void TNewFileWindow::ChooseFolder() {
   auto* dialog = new TChooseFilePathDialog();
-  dialog->target = window;
+  dialog->window = this;
   dialog->SetParent(window);
   dialog->ChooseFolderDialog();  // frees itself when it ends
 }
@@ -324,11 +325,6 @@ void TNewFileWindow::AddFile(const FSRef& ref) {
   Err = SetEventParameter(event, 'FREF', typeFSRef, sizeof ref, &ref);
   Err = SendEventToEventTarget(event, GetWindowEventTarget(parent));
   ReleaseEvent(event);
-}
-
-void TChooseFilePathDialog::HandleChooseResult(const FSRef& folder) {
-  if (target == nullptr || !IsValidWindowPtr(target)) return;
-  SetText(Find(target, kPathFieldID), PathOf(folder));
 }
 
 // ---------------------------------------------------------------------------

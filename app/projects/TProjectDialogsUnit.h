@@ -79,14 +79,6 @@ class TNewFileWindow : public TWindow {
 // the interface file has no such window.
 TNewFileWindow* OpenNewFileWindow(const FSRef& bundle, TPreferenceHandler* prefs, WindowRef parent);
 
-// The choose-folder dialog of a sheet whose 'PATH'/128 field takes the
-// chosen folder's full POSIX path.
-class TChooseFilePathDialog : public TNavDialogs {
- public:
-  WindowRef target = nullptr;
-  void HandleChooseResult(const FSRef& folder) override;
-};
-
 // ---------------------------------------------------------------------------
 // Snippets: the payload holds name + ":" in its first 64 bytes, then the
 // text as UTF-16.

@@ -15,6 +15,7 @@
 #include "TFindPaneUnit.h"
 #include "THIQueryViewUnit.h"
 #include "THIViewUnit.h"
+#include "TNewProjectUnit.h"
 #include "TPreferencesUnit.h"
 
 namespace {
@@ -96,6 +97,8 @@ void InitializeUnits() {
   InstallEditorWindowPaneHooks();
   // Project documents, per-file settings and the project's symbol index.
   InstallProjectHooks();
+  // New projects: the 'newP' and 'nwPB' commands and opened folders.
+  InstallNewProjectTargets();
 }
 
 void StartApplication() {
