@@ -60,13 +60,7 @@ void SelectInGroup(__CView* group, __CView* chosen) {
     ++i;
     if (child == chosen) index = i;
   }
-  i = 0;
-  for (auto* child : group->children) {
-    if (!Is(child, kControlKindRadioButton)) continue;
-    ++i;
-    ViewSetValueInternal(child, i == index ? 1 : 0);
-  }
-  group->maximum = std::max(group->maximum, i);
+  RadioGroupSelectIndex(group, index);
   ViewSetValueInternal(group, index);
 }
 
@@ -157,6 +151,18 @@ ControlPartCode ControlKindHitTest(__CView* view, CGPoint p) {
       return kControlNoPart;
   }
 }
+
+void RadioGroupSelectIndex(__CView* group, SInt32 index) {
+  SInt32 i = 0;
+  for (auto* child : group->children) {
+    if (!Is(child, kControlKindRadioButton)) continue;
+    ++i;
+    ViewSetValueInternal(child, i == index ? 1 : 0);
+  }
+  group->maximum = std::max(group->maximum, i);
+}
+
+bool IsRadioGroup(__CView* view) { return Is(view, kControlKindRadioGroup); }
 
 void ControlKindOnHit(__CView* view, ControlPartCode part) {
   if (view->kind.signature != kControlKindSignatureApple) return;

@@ -975,7 +975,10 @@ SInt32 GetControl32BitValue(ControlRef theControl) {
 }
 
 void SetControl32BitValue(ControlRef theControl, SInt32 newValue) {
-  if (__CView* view = Live(theControl)) ViewSetValueInternal(view, newValue);
+  __CView* view = Live(theControl);
+  if (view == nullptr) return;
+  if (IsRadioGroup(view)) RadioGroupSelectIndex(view, newValue);
+  ViewSetValueInternal(view, newValue);
 }
 
 SInt32 GetControl32BitMinimum(ControlRef theControl) {

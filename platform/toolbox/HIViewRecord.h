@@ -153,6 +153,10 @@ OSStatus HIObjectCreateOfClass(__CHIObjectClass* cls, EventRef initEvent, HIObje
 ControlPartCode ControlKindHitTest(__CView* view, CGPoint viewPoint);
 // What a kind does when a click ends in a part, before kEventControlHit.
 void ControlKindOnHit(__CView* view, ControlPartCode part);
+// A radio group's value set by code selects its index-th radio button (from
+// 1; any other value leaves none selected), as a click would.
+bool IsRadioGroup(__CView* view);
+void RadioGroupSelectIndex(__CView* group, SInt32 index);
 // Control data of the kind. errDataNotSupported for a tag it does not keep.
 OSStatus ControlKindSetData(__CView* view, ControlPartCode part, ResType tag, Size size, const void* data);
 OSStatus ControlKindGetData(__CView* view, ControlPartCode part, ResType tag, Size bufferSize, void* buffer,

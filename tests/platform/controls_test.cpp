@@ -151,6 +151,14 @@ TEST(ControlsTest, RadioGroupSelectsTheClickedButton) {
   Click(radios[2], {5, 45}, {5, 45});
   EXPECT_EQ(3, GetControl32BitValue(group));
   EXPECT_EQ(0, GetControl32BitValue(radios[1]));
+
+  // A value set by code moves the selection too.
+  SetControl32BitValue(group, 1);
+  EXPECT_EQ((std::vector<SInt32>{1, 0, 0}), (std::vector<SInt32>{GetControl32BitValue(radios[0]),
+                                                                  GetControl32BitValue(radios[1]),
+                                                                  GetControl32BitValue(radios[2])}));
+  SetControl32BitValue(group, 0);
+  EXPECT_EQ(0, GetControl32BitValue(radios[0]));
 }
 
 TEST(ControlsTest, EditTextKeepsTextAndSelectionAndTakesTypingWhenFocused) {
