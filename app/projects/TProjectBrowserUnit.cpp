@@ -55,7 +55,10 @@ void TProjectBrowser::Release() {
   SaveGroups();
   if (openWithMenu != nullptr) ReleaseMenu(openWithMenu);
   openWithMenu = nullptr;
-  if (project != nullptr && project->browser == this) project->browser = nullptr;
+  if (project != nullptr && project->browser == this) {
+    project->browser = nullptr;
+    project->browserControl = nullptr;
+  }
   TGroupBrowser::Release();
 }
 
