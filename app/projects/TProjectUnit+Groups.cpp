@@ -26,6 +26,7 @@
 #include "TSourceDocumentUnit.h"
 #include "TSourceEditorUnit.h"
 #include "brackenrow/Browser.h"
+#include "brackenrow/Drawing.h"
 
 namespace {
 
@@ -437,20 +438,16 @@ void TFileGroup::DrawItem(void* data, Boolean selected, DataBrowserItemID, DataB
   Str63 name;
   GetDisplay(NodeOfData(data), icon, name);
   if (icon != nullptr) ReleaseIconRef(icon);
-  CGFloat width = 0, height = 0, baseline = 0;
+  // The name's own box, as the tree draws it, grown with the row size.
   CFStringRef text = CFStringCreateWithPascalString(nullptr, name.data(), kCFStringEncodingMacRoman);
-  if (text != nullptr) {
-    HIThemeTextInfo info{};
-    info.fontID = kThemeSmallSystemFont;
-    HIThemeGetTextDimensions(text, 0, &info, &width, &height, &baseline);
-    CFRelease(text);
-  }
+  if (text == nullptr) return;
+  const CGRect box = GetStandardTextBounds(text, bounds, BROWSER != nullptr ? BROWSER->VIEW : nullptr);
+  CFRelease(text);
   const SInt32 size = owner->size;
   const CGFloat radius = size >= 3 ? 10 : 6;
-  const CGFloat inset = size >= 3 ? 4 : 2;
-  const CGFloat iconSide = std::min<CGFloat>(bounds.size.height, size >= 3 ? 32 : 16);
-  CGRect rect = CGRectMake(bounds.origin.x + iconSide + 6 - inset, midY - height / 2 - inset / 2,
-                           width + 2 * inset, height + inset);
+  const CGFloat inset = size >= 3 ? 6 : size == 2 ? 4 : 3;
+  const CGRect rect = CGRectMake(box.origin.x - inset, box.origin.y - inset / 2, box.size.width + 2 * inset,
+                                 box.size.height + inset);
   CGContextSaveGState(context);
   CGContextSetRGBFillColor(context, color.red, color.green, color.blue, color.alpha);
   CGContextBeginPath(context);
