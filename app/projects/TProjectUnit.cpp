@@ -24,6 +24,7 @@
 #include "UTType.h"
 #include "QVGlobals.h"
 #include "TDemoApplicationUnit.h"
+#include "TEditorWindowUnit.h"
 #include "plinthora/Plinthora.h"
 #include "brackenrow/Browser.h"
 #include "brackenrow/DiskUtilities.h"
@@ -508,7 +509,35 @@ void TProject::ProcessCommand(const HICommand& command, EventRef event, SInt32& 
     case 'PRJS': SetSize(command.menu.menuItemIndex); break;
     case 'CLEA':
       if (fileSystem) fileSystem->CleanAll();
+      if (WindowRef window = GetWindow()) SendHICommand(GetWindowEventTarget(window), 'sbcl');
       break;
+    case 'revP': Err = FSRevealFile(bundle); break;
+    case 'new ':
+    case 'newC':
+      if (!ProjectGetDialogHooks().OpenNewFileWindow) return;
+      Err = ProjectGetDialogHooks().OpenNewFileWindow(this);
+      break;
+    case 'AFLE':
+      if (!ProjectGetDialogHooks().RunAddFilesDialog) return;
+      ProjectGetDialogHooks().RunAddFilesDialog(this);
+      break;
+    case 'pINF':
+      if (!ProjectGetDialogHooks().OpenProjectInfo) return;
+      ProjectGetDialogHooks().OpenProjectInfo(this);
+      break;
+    case 'fINF': {
+      // Only for the tree's own selection: elsewhere the command is another
+      // pane's.
+      WindowRef window = browserControl ? HIViewGetWindow(browserControl) : nullptr;
+      ControlRef focus = nullptr;
+      if (!window || GetKeyboardFocus(window, &focus) != noErr || focus != browserControl) return;
+      NodeInfoPtr node = BrackenrowGetSelection(browserControl);
+      FSRef file;
+      if (!node || node->DATATYPE == kProjectFolderType || !ResolveItem(node, file)) return;
+      if (!EditorWindowGetHooks().OpenFileInfo) return;
+      EditorWindowGetHooks().OpenFileInfo(this, file);
+      break;
+    }
     case 'COMP': Compile(); break;
     case 'FBGB':
       // Back one level of the focus menu.
@@ -641,6 +670,8 @@ void TProject::Release() {
   groups.clear();
   if (headerMenu) ReleaseMenu(headerMenu);
   headerMenu = nullptr;
+  if (actionMenu) ReleaseMenu(actionMenu);
+  actionMenu = nullptr;
   if (searchPaths) {
     CFRelease(searchPaths);
     searchPaths = nullptr;
@@ -684,10 +715,91 @@ void TProject::SetHeaderToolbar(ControlRef toolbar) {
   ToolbarAddButton(toolbar, "Project", nullptr, kMenuIconRefType, headerMenu, 0, kToolbarItemDefaultOptions, this);
   IconRef back = nullptr;
   if (GetIconRef(kOnSystemDisk, kQuorvelCreator, 'bktb', &back) != noErr) back = nullptr;
-  ToolbarAddButton(toolbar, "", back, kMenuIconRefType, nullptr, 'FBGB', kToolbarItemAnchoredRight, this);
+  ToolbarAddButton(toolbar, "", back, kMenuIconRefType, nullptr, 'FBGB', ToolbarOption(kToolbarItemAnchoredRight), this);
+  if (back) ReleaseIconRef(back);
+}
+
+void TProject::SetToolbar(ControlRef lower) {
+  toolbar = lower;
+  if (!toolbar) return;
+  IconRef add = nullptr;
+  if (GetIconRef(kOnSystemDisk, kSystemIconsCreator, 'GADD', &add) != noErr) add = nullptr;
+  ToolbarAddButton(toolbar, "", add, kMenuIconRefType, nullptr, 'ADIR', kToolbarItemDefaultOptions, this);
+  if (add) ReleaseIconRef(add);
+  if (!actionMenu) actionMenu = CreateActionMenu();
+  if (actionMenu) SetContextualMenuFont(actionMenu);
+  IconRef action = nullptr;
+  if (GetIconRef(kOnSystemDisk, kSystemIconsCreator, 'ACTO', &action) != noErr) action = nullptr;
+  actionItem = ToolbarAddButton(toolbar, "", action, kMenuIconRefType, actionMenu, 0, kToolbarItemDefaultOptions, this);
+  if (action) ReleaseIconRef(action);
+}
+
+void TProject::SetActionMenu(MenuRef menu) {
+  if (actionMenu && actionMenu != menu) ReleaseMenu(actionMenu);
+  actionMenu = menu;
+  if (toolbar && actionItem) ToolbarSetItemMenu(toolbar, actionItem, menu);
+}
+
+MenuRef TProject::CreateActionMenu() {
+  MenuRef menu = nullptr;
+  if (!nib || CreateMenuFromNib(nib, CFSTR("Actions Menu"), &menu) != noErr) return nullptr;
+  return menu;
+}
+
+void TProject::ModeChanged() {
+  if (WindowRef window = GetWindow()) SendHICommand(GetWindowEventTarget(window), 'udsp');
+}
+
+CFArrayRef TProject::CopyGroupFSRefs(OSType type) {
+  TProjectGroup* group = FindGroupByType(type);
+  if (!group) return nullptr;
+  CFMutableArrayRef files = CFArrayCreatePascal();
+  for (NodeInfoPtr node : group->Items()) {
+    FSRef file;
+    if (!ResolveItem(node, file)) continue;
+    if (Ptr block = NewPtrCopy(&file, sizeof file)) CFArrayAppendValue(files, block);
+  }
+  if (CFArrayGetCount(files) == 0) {
+    CFRelease(files);
+    return nullptr;
+  }
+  return files;
+}
+
+void* TProject::GetFileItem(const Str63& name) {
+  for (TProjectGroup* group : groups)
+    if (NodeInfoPtr node = group->GetFileItem(name)) return node->DATA;
+  return nullptr;
+}
+
+Boolean TProject::ContainsFile(const FSRef& file) { return GetFileItem(FSGetDisplayName(file)) != nullptr; }
+
+void TProject::AppendTransfer(const Str63& name) {
+  TProjectGroup* sources = FindGroupByType(kProjectSourceType);
+  NodeInfoPtr node = sources ? sources->GetFileItem(name) : nullptr;
+  if (!node) return;
+  transfers.push_back(node->INDEX);
+  static_cast<UInt8*>(node->DATA)[70] = 1;
+  if (browserControl) BrackenrowUpdateItem(node->INDEX, browserControl);
+}
+
+void TProject::RemoveTransfer(SInt32 index) {
+  auto at = std::find(transfers.begin(), transfers.end(), index);
+  if (at == transfers.end()) return;
+  transfers.erase(at);
+  NodeInfoPtr node = browserControl ? BrackenrowGetNodeAtIndex(index, browserControl) : nullptr;
+  if (node && IsFileType(node->DATATYPE) && node->DATA) {
+    static_cast<UInt8*>(node->DATA)[70] = 0;
+    BrackenrowUpdateItem(index, browserControl);
+  }
+}
+
+Boolean TProject::IsFileTransfering(SInt32 index) {
+  return std::find(transfers.begin(), transfers.end(), index) != transfers.end();
 }
 
 void TProject::Create(const Str63& name, IBNibRef nib) {
+  this->nib = nib;
   TModePane::Create(name, nib);
   SetClassString("TProject");
   transfers.clear();

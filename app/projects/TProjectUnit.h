@@ -211,6 +211,11 @@ struct ProjectDialogHooks {
   void (*OpenSnippetEditor)(TProject* project, void* data);
   void (*OpenBookmarkEditor)(TProject* project, void* data);
   void (*OpenCommandEditor)(TProject* project, void* data);
+  // The new-file window of the project ('new ', 'newC'); its status.
+  OSStatus (*OpenNewFileWindow)(TProject* project);
+  // The add-files dialog ('AFLE') and the settings window ('pINF').
+  void (*RunAddFilesDialog)(TProject* project);
+  void (*OpenProjectInfo)(TProject* project);
 };
 void ProjectSetDialogHooks(const ProjectDialogHooks* hooks);
 const ProjectDialogHooks& ProjectGetDialogHooks();
@@ -247,6 +252,10 @@ class TProject : public TProjectAbstract {
   TPreferenceHandlerFile* projectPreferences = nullptr;  // owned
   MenuRef headerMenu = nullptr;     // owned: the "Project" button's pop-up (the focus menu)
   ControlRef headerToolbar = nullptr;
+  MenuRef actionMenu = nullptr;     // owned: the lower toolbar's pop-up ("Actions Menu")
+  ControlRef toolbar = nullptr;     // the lower toolbar, when the window gave one
+  SInt16 actionItem = 0;            // the action menu's button on it
+  IBNibRef nib = nullptr;           // the interface file the pane came from; not owned
   TFileSystem* fileSystem = nullptr;                     // owned; nil without a Preferences folder
   CFMutableDictionaryRef searchPaths = nullptr;          // owned
   // Sources, Resources, Snippets, Bookmarks, Commands, in this order;
@@ -317,6 +326,33 @@ class TProject : public TProjectAbstract {
   // The header toolbar: the "Project" button with the focus menu, and the
   // focus-back button 'FBGB'.
   virtual void SetHeaderToolbar(ControlRef toolbar);
+  // The lower toolbar: a new-folder button 'ADIR' and the action menu's
+  // button (its item 2).
+  virtual void SetToolbar(ControlRef toolbar);
+  // Replaces the action menu (the project keeps the new one) and attaches
+  // it to the lower toolbar's item 2.
+  virtual void SetActionMenu(MenuRef menu);
+  // A fresh "Actions Menu" from the interface file; the caller keeps it.
+  MenuRef CreateActionMenu() override;
+  // Tells the pane's window ('udsp').
+  void ModeChanged() override;
+
+  // FSRef blocks of every item of the group of that type whose file is
+  // found, in tree order (an array owning its blocks); nil when none. The
+  // caller releases it.
+  virtual CFArrayRef CopyGroupFSRefs(OSType type);
+  virtual CFArrayRef CopyQueryFiles() { return CopyGroupFSRefs(kProjectSourceType); }
+  // The payload of the first file item of the whole tree named name; nil
+  // when none.
+  virtual void* GetFileItem(const Str63& name);
+  // An item of the project is named like the file.
+  virtual Boolean ContainsFile(const FSRef& file);
+  // Upload bookkeeping: the first source item of that name joins the
+  // transfers (its transferring mark set); an index leaves them (the mark
+  // cleared when the item is still there).
+  virtual void AppendTransfer(const Str63& name);
+  virtual void RemoveTransfer(SInt32 index);
+  virtual Boolean IsFileTransfering(SInt32 index);
 
   // Saves the groups, the preferences and the symbol index.
   void SaveAll();

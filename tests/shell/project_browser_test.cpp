@@ -380,17 +380,72 @@ TEST_F(ProjectBrowserTest, SelectingASourceClearsItsUploadError) {
   EXPECT_TRUE(HasUploadError(item(resource)));
 }
 
-TEST_F(ProjectBrowserTest, TransfersAnimateOnlyWhileRunning) {
+TEST_F(ProjectBrowserTest, TransfersAreMarkedAndAnimatedWhileRunning) {
   const SInt32 a = AddFileItem(Group(kProjectSourceType), "a.php");
+  auto transferring = [&] { return static_cast<UInt8*>(BrackenrowGetNodeAtIndex(a, project->browserControl)->DATA)[70]; };
   Browser()->EventLoopTimer();
   EXPECT_EQ(project->animationStep, 0);
-  project->transfers.push_back(a);
+  project->AppendTransfer("a.php");
+  project->AppendTransfer("none.php");  // no such item: nothing
+  EXPECT_TRUE(project->IsFileTransfering(a));
+  EXPECT_EQ(project->transfers.size(), 1u);
+  EXPECT_EQ(transferring(), 1);
   Browser()->EventLoopTimer();
   Browser()->EventLoopTimer();
   EXPECT_EQ(project->animationStep, 2);
-  project->transfers.clear();
+  project->RemoveTransfer(a);
+  EXPECT_FALSE(project->IsFileTransfering(a));
+  EXPECT_EQ(transferring(), 0);
   Browser()->EventLoopTimer();
   EXPECT_EQ(project->animationStep, 0);
+}
+
+TEST_F(ProjectBrowserTest, FilesOfTheGroupsAreFoundByName) {
+  Write(folder / "Sources/a.php", "<?php\n");
+  Write(folder / "Resources/logo.png", "png");
+  TProjectGroup* sources = Group(kProjectSourceType);
+  AddFileItem(sources, "gone.php");
+  AddFileItem(sources, "a.php", sources->NewFolder("lib", 0));
+  AddFileItem(Group(kProjectResourceType), "logo.png");
+  CFArrayRef files = project->CopyQueryFiles();
+  ASSERT_NE(files, nullptr);
+  ASSERT_EQ(CFArrayGetCount(files), 1);  // only what is found on disk, inside folders too
+  const FSRef a = Ref(folder / "Sources/a.php");
+  EXPECT_EQ(FSCompareFSRefs(static_cast<const FSRef*>(CFArrayGetValueAtIndex(files, 0)), &a), noErr);
+  CFRelease(files);
+  EXPECT_EQ(project->CopyGroupFSRefs(kProjectSnippetType), nullptr);
+  EXPECT_NE(project->GetFileItem("logo.png"), nullptr);
+  EXPECT_EQ(project->GetFileItem("lib"), nullptr);  // a folder is no file
+  EXPECT_TRUE(project->ContainsFile(a));
+  EXPECT_FALSE(project->ContainsFile(Ref(folder / "app.plist")));
+}
+
+namespace {
+std::vector<std::string> gDialogs;
+}  // namespace
+
+TEST_F(ProjectBrowserTest, DialogCommandsReachTheirDialogsOrTravelOn) {
+  auto send = [&](UInt32 id) {
+    HICommand command{};
+    command.commandID = id;
+    SInt32 result = eventNotHandledErr;
+    project->ProcessCommand(command, nullptr, result);
+    return result;
+  };
+  for (UInt32 id : {UInt32('new '), UInt32('newC'), UInt32('AFLE'), UInt32('pINF'), UInt32('fINF')})
+    EXPECT_EQ(send(id), eventNotHandledErr);
+  ProjectDialogHooks hooks = ProjectGetDialogHooks();
+  hooks.OpenNewFileWindow = [](TProject*) -> OSStatus {
+    gDialogs.push_back("new file");
+    return noErr;
+  };
+  hooks.RunAddFilesDialog = [](TProject*) { gDialogs.push_back("add files"); };
+  hooks.OpenProjectInfo = [](TProject*) { gDialogs.push_back("settings"); };
+  ProjectSetDialogHooks(&hooks);
+  gDialogs.clear();
+  for (UInt32 id : {UInt32('new '), UInt32('newC'), UInt32('AFLE'), UInt32('pINF')}) EXPECT_EQ(send(id), noErr);
+  EXPECT_EQ(gDialogs, (std::vector<std::string>{"new file", "new file", "add files", "settings"}));
+  EXPECT_EQ(send('fINF'), eventNotHandledErr);  // the tree does not have the keyboard focus
 }
 
 TEST_F(ProjectBrowserTest, GroupsShowAndTakeTheirItems) {
