@@ -295,6 +295,12 @@ Boolean TProject::SupportsFTP() {
 void TProject::SetSize(SInt32 newSize) {
   if (newSize < 1) newSize = 2;
   size = newSize;
+  // The sizes are the submenu of the action menu's seventh item, when the
+  // interface file gives it one.
+  MenuRef sizes = nullptr;
+  if (actionMenu && CountMenuItems(actionMenu) >= 7 && GetMenuItemHierarchicalMenu(actionMenu, 7, &sizes) == noErr &&
+      sizes)
+    ToggleMenuItem(MenuItemIndex(newSize), sizes);
   ProjectRowMetrics metrics;
   if (browserControl && GetProjectRowMetrics(newSize, metrics)) {
     SetDataBrowserTableViewRowHeight(browserControl, metrics.rowHeight);
@@ -545,8 +551,8 @@ void TProject::ProcessCommand(const HICommand& command, EventRef event, SInt32& 
       if (headerToolbar) HIViewSetNeedsDisplay(headerToolbar, true);
       break;
     case 'FOCb':
-      if (!event) return;
-      BrackenrowHandleFocusEvent(event);
+      if (!event || BrackenrowHandleFocusEvent(event) != noErr) return;
+      if (headerToolbar) HIViewSetNeedsDisplay(headerToolbar, true);
       break;
     case 'RENM': {
       NodeInfoPtr node = browserControl ? BrackenrowGetSelection(browserControl) : nullptr;
