@@ -160,6 +160,27 @@ void TProjectBrowser::SelectContextualMenu(NodeInfoPtr node, MenuRef menu, SInt1
   openWithMenu = nullptr;
 }
 
+void TProjectBrowser::DrawItem(void* data, UInt32 type, Boolean container, DataBrowserItemID item,
+                               DataBrowserPropertyID property, DataBrowserItemState state, CGRect bounds,
+                               CGContextRef context) {
+  if (type != kProjectSnippetType && type != kProjectBookmarkType && type != kProjectCommandType) {
+    TGroupBrowser::DrawItem(data, type, container, item, property, state, bounds, context);
+    return;
+  }
+  // The general drawing passes over rows without an icon: these rows have
+  // only their names.
+  TBrowserGroup* group = FindGroupByType(type);
+  NodeInfoPtr node = BrackenrowGetNodeAtIndex(SInt32(item), VIEW);
+  if (group == nullptr || node == nullptr) return;
+  IconRef icon = nullptr;
+  Str63 name;
+  group->GetDisplay(node, icon, name);
+  CFStringRef text = CFStringCreateWithPascalString(nullptr, name.data(), kCFStringEncodingMacRoman);
+  StandardTextPropertyDrawHandler(icon, text, container, property, item, state, bounds, context, VIEW);
+  if (text != nullptr) CFRelease(text);
+  if (icon != nullptr) ReleaseIconRef(icon);
+}
+
 void TProjectBrowser::EventLoopTimer() {
   if (project == nullptr) return;
   if (project->transfers.empty())

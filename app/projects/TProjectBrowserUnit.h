@@ -43,6 +43,9 @@ class TProjectBrowser : public TGroupBrowser {
   // caller releases it.
   MenuRef GetContextualMenu(ItemArrayHandle items, SInt16 count) override;
   void SelectContextualMenu(NodeInfoPtr node, MenuRef menu, SInt16 menuID, UInt16 menuItem) override;
+  // Snippets, bookmarks and commands show their names without an icon.
+  void DrawItem(void* data, UInt32 type, Boolean container, DataBrowserItemID item, DataBrowserPropertyID property,
+                DataBrowserItemState state, CGRect bounds, CGContextRef context) override;
   // Redraws the rows of running uploads.
   void EventLoopTimer() override;
   // Finder files dropped on no row go to the Sources group; drags from a

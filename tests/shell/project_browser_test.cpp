@@ -471,13 +471,27 @@ TEST_F(ProjectBrowserTest, GroupsShowAndTakeTheirItems) {
       {commands, commands->NewCommand("c1"), "untitled", false, true},
   };
   for (const Case& c : cases) {
+    NodeInfoPtr node = BrackenrowGetNodeAtIndex(c.item, project->browserControl);
     IconRef icon = nullptr;
     Str63 name;
-    c.group->GetDisplay(BrackenrowGetNodeAtIndex(c.item, project->browserControl), icon, name);
+    c.group->GetDisplay(node, icon, name);
     EXPECT_EQ(name.str(), c.name);
     if (c.noIcon) EXPECT_EQ(icon, nullptr) << c.name;
     else EXPECT_EQ(icon == unknown, c.unknownIcon) << c.name;
     if (icon) ReleaseIconRef(icon);
+    // Every row draws its name, with an icon or without.
+    std::vector<UInt8> pixels(200 * 20 * 4, 0xFF);
+    CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB();
+    CGContextRef context =
+        CGBitmapContextCreate(pixels.data(), 200, 20, 8, 800, space, kCGImageAlphaPremultipliedLast);
+    CGColorSpaceRelease(space);
+    Browser()->DrawItem(node->DATA, node->DATATYPE, false, DataBrowserItemID(c.item), 'DATA', 0,
+                        CGRectMake(30, 0, 170, 20), context);
+    CGContextFlush(context);
+    CGContextRelease(context);
+    bool inked = false;
+    for (size_t i = 0; i < pixels.size() && !inked; i += 4) inked = pixels[i] < 100 && pixels[i + 3] > 0;
+    EXPECT_TRUE(inked) << c.name;
   }
   if (unknown) ReleaseIconRef(unknown);
 
