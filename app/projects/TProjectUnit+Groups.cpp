@@ -213,12 +213,22 @@ void KeepInside(TBrowserGroup* group, SInt32 container) {
 
 }  // namespace
 
+// A container that is not a folder of the group (gone, or another group's)
+// stands for the group's root.
+SInt32 OwnFolder(const TProjectGroup* group, SInt32 container) {
+  if (container == 0) return 0;
+  NodeInfoPtr node = group->GetNode(container);
+  return node != nullptr && node->DATATYPE == kGroupBrowserFolderType ? container : 0;
+}
+
 SInt32 TProjectGroup::NewItem(void* data, SInt32 length, SInt32 container) {
+  container = OwnFolder(this, container);
   KeepInside(this, container);
   return TBrowserGroup::NewItem(data, length, container);
 }
 
 SInt32 TProjectGroup::NewFolder(const Str63& name, SInt32 container) {
+  container = OwnFolder(this, container);
   KeepInside(this, container);
   return TBrowserGroup::NewFolder(name, container);
 }

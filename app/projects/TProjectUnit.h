@@ -90,9 +90,10 @@ class TProjectGroup : public TBrowserGroup {
  public:
   TProject* owner = nullptr;  // not owned
 
-  // New rows stay in the group: a selection or drop mark outside the
-  // container they go into is let go first (the tree would otherwise place
-  // them beside it, in whatever group that lies).
+  // New rows stay in the group: a container that is not one of its folders
+  // stands for its root, and a selection or drop mark outside the container
+  // they go into is let go first (the tree would otherwise place them
+  // beside it, in whatever group that lies).
   SInt32 NewItem(void* data, SInt32 length, SInt32 container) override;
   SInt32 NewFolder(const Str63& name, SInt32 container) override;
 

@@ -400,6 +400,26 @@ TEST_F(ProjectBrowserTest, TransfersAreMarkedAndAnimatedWhileRunning) {
   EXPECT_EQ(project->animationStep, 0);
 }
 
+TEST_F(ProjectBrowserTest, NewRowsStayInTheirGroup) {
+  Write(folder / "drop/site/a.php", "<?php\n");
+  Write(folder / "drop/site/logo.png", "png");
+  auto* sources = static_cast<TFileGroup*>(Group(kProjectSourceType));
+  TProjectGroup* resources = Group(kProjectResourceType);
+  // The folder is a Sources folder: the image goes to the root of Resources.
+  sources->AddFolderItems(Ref(folder / "drop/site"), false);
+  ASSERT_EQ(resources->Items().size(), 1u);
+  EXPECT_EQ(resources->Items()[0]->PARENT, resources->ROOTITEM);
+  ASSERT_EQ(sources->Items().size(), 2u);
+  EXPECT_EQ(sources->Items()[1]->PARENT, sources->Items()[0]->INDEX);
+  // A removed folder no longer takes files; a row selected in another group
+  // does not pull them over.
+  project->RemoveItem(sources, SInt32(project->insertionContainer));
+  Select({resources->Items()[0]->INDEX});
+  const SInt32 again = AddFileItem(sources, "b.php", SInt32(project->insertionContainer));
+  EXPECT_EQ(BrackenrowGetNodeAtIndex(again, project->browserControl)->PARENT, sources->ROOTITEM);
+  EXPECT_EQ(sources->GetNode(again)->INDEX, again);
+}
+
 TEST_F(ProjectBrowserTest, FilesOfTheGroupsAreFoundByName) {
   Write(folder / "Sources/a.php", "<?php\n");
   Write(folder / "Resources/logo.png", "png");
