@@ -102,8 +102,6 @@ OSType DocumentTypeOf(const FSRef& file) {
 
 }  // namespace
 
-OSType GetDocumentType(const FSRef& file) { return DocumentTypeOf(file); }
-
 Boolean GetProjectRowMetrics(SInt32 size, ProjectRowMetrics& metrics) {
   static const ProjectRowMetrics kMetrics[] = {{14, 8}, {18, 14}, {33, 18}, {65, 30}};
   if (size < 1 || size > 4) return false;
