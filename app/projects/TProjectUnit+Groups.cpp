@@ -260,7 +260,7 @@ NodeInfoPtr TProjectGroup::GetFileItem(const Str63& name) const {
   return nullptr;
 }
 
-std::vector<Str63> TProjectGroup::ItemNames() const {
+std::vector<Str63> TProjectGroup::ReturnGroupItems() const {
   std::vector<Str63> names;
   for (NodeInfoPtr node : Items())
     if (IsFileItemType(node->DATATYPE) && node->DATA) names.push_back(PayloadName(node));

@@ -575,7 +575,7 @@ void TProject::Compile() {
   if (parser) return;  // one compile at a time
   TProjectGroup* sources = FindGroupByType(kProjectSourceType);
   if (!sources) return;
-  std::vector<Str63> names = sources->ItemNames();
+  std::vector<Str63> names = sources->ReturnGroupItems();
   if (names.empty()) return;
   auto* driver = new TSyntaxParser();
   SyntaxParserDestination destination;
@@ -835,6 +835,11 @@ void TProject::Create(const Str63& name, IBNibRef nib) {
 TProject* CreateProjectPane(const FSRef& bundle, IBNibRef nib) {
   if (!nib && CurrentApplication) nib = CurrentApplication->GetNibRef();
   if (!nib) nib = MainInterfaceFile();
+  // The pane's header toolbar is a view class of its own, which start-up
+  // registers; a program that opens a project without it (tools, tests)
+  // would get no pane, and no groups, otherwise. Registering again does
+  // nothing.
+  RegisterToolbarViewClass();
   auto* project = new TProject();
   project->bundle = bundle;
   project->Create("Project Pane", nib);

@@ -113,7 +113,7 @@ class TProjectGroup : public TBrowserGroup {
   // Resources); nil when there is none.
   NodeInfoPtr GetFileItem(const Str63& name) const;
   // The names of the group's file items, in tree order.
-  std::vector<Str63> ItemNames() const;
+  std::vector<Str63> ReturnGroupItems() const;
   // The payload's tree item, when it is one of this group's.
   NodeInfoPtr NodeOfData(const void* data) const;
 };

@@ -177,7 +177,7 @@ TEST_F(ProjectBrowserTest, SettingsGoWithTheLastItemOfTheirNameWhileTheProjectIs
   project->Release();
   project = CreateProjectPane(Ref(bundle));
   EXPECT_TRUE(project->projectPreferences->ContainsValue("FileInfo::keep.php"));
-  ASSERT_EQ(Group(kProjectSourceType)->ItemNames().size(), 1u);
+  ASSERT_EQ(Group(kProjectSourceType)->ReturnGroupItems().size(), 1u);
   // Items read back from the file are released like new ones.
   project->RemoveItem(Group(kProjectSourceType), Group(kProjectSourceType)->Items()[0]->INDEX);
   EXPECT_FALSE(project->projectPreferences->ContainsValue("FileInfo::keep.php"));
@@ -299,7 +299,7 @@ TEST_F(ProjectBrowserTest, FinderFilesDroppedOnNoRowGoToSources) {
   EXPECT_FALSE(Browser()->AcceptItem(hfs, finder.drag, 'utxt'));
 
   EXPECT_TRUE(Browser()->ReceiveItem(hfs, finder.drag, kDragFlavorTypeHFS));
-  std::vector<Str63> names = Group(kProjectSourceType)->ItemNames();
+  std::vector<Str63> names = Group(kProjectSourceType)->ReturnGroupItems();
   ASSERT_EQ(names.size(), 1u);
   EXPECT_TRUE(names[0] == "x.php");
   DisposePtr(hfs);
