@@ -113,8 +113,7 @@ MenuRef TProjectBrowser::GetContextualMenu(ItemArrayHandle items, SInt16 count) 
       FSRef file;
       if (count == 1 && project != nullptr &&
           project->ResolveFile(PayloadShortName(node->DATA), file)) {
-        const ProjectDialogHooks& hooks = ProjectGetDialogHooks();
-        if (hooks.CreateOpenWithMenu != nullptr) openWithMenu = hooks.CreateOpenWithMenu(file);
+        openWithMenu = CreateOpenWithMenu(file);
         if (openWithMenu != nullptr) SetMenuItemHierarchicalMenu(menu, kOpenWithItem, openWithMenu);
       }
       if (count > 1) DisableCommand(menu, 'opnA');
@@ -143,9 +142,9 @@ void TProjectBrowser::SelectContextualMenu(NodeInfoPtr node, MenuRef menu, SInt1
     // without either opens nothing.
     FSRef application{}, document{};
     if (openWithMenu != nullptr &&
-        GetMenuItemProperty(openWithMenu, menuItem, kOpenWithPropertyCreator, kOpenWithApplicationTag,
+        GetMenuItemProperty(openWithMenu, menuItem, kProjectDialogsCreator, kOpenWithApplicationTag,
                             sizeof application, nullptr, &application) == noErr &&
-        GetMenuItemProperty(openWithMenu, menuItem, kOpenWithPropertyCreator, kOpenWithDocumentTag, sizeof document,
+        GetMenuItemProperty(openWithMenu, menuItem, kProjectDialogsCreator, kOpenWithDocumentTag, sizeof document,
                             nullptr, &document) == noErr) {
       LSLaunchFSRefSpec spec{};
       spec.appRef = &application;

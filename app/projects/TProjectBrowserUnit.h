@@ -12,17 +12,13 @@
 #include "Menus.h"
 #include "ShortString.h"
 #include "TGroupBrowserUnit.h"
+#include "TProjectDialogsUnit.h"
 
 class TProject;
 
-// The menu ID of the "Open With" submenu.
-constexpr SInt16 kOpenWithMenuID = 151;
-// Menu item properties of the "Open With" items (creator '????'): the
-// application and the document, each an FSRef. Both the menu's maker and
-// this browser use these two tags.
-constexpr OSType kOpenWithPropertyCreator = '????';
-constexpr OSType kOpenWithApplicationTag = 'appR';
-constexpr OSType kOpenWithDocumentTag = 'docu';
+// The "Open With" submenu (menu ID kOpenWithMenuID) and its item
+// properties (kOpenWithApplicationTag, kOpenWithDocumentTag) are the
+// project dialogs'; this browser reads the same tags.
 
 class TProjectBrowser : public TGroupBrowser {
  public:

@@ -1,5 +1,6 @@
 #include "TProjectUnit.h"
 #include "TProjectBrowserUnit.h"
+#include "TProjectDialogsUnit.h"
 #include "TProjectDocumentUnit.h"
 
 #include <algorithm>
@@ -76,29 +77,6 @@ Str255 PathOf(const FSRef& ref) { return FSGetFullPath(ref); }
 Str255 ProjectFolderPath(const FSRef& bundle) { return GetBaseFilePath(bundle); }
 
 Boolean IsFileType(OSType type) { return type == kProjectSourceType || type == kProjectResourceType; }
-
-// The type of document a file is for the groups: 'TTXT' for sources (a
-// language of ours, or text), 'RTXT' for resources (images, PDF, web
-// archives, links); '????' otherwise.
-OSType DocumentTypeOf(const FSRef& file) {
-  OSType type = 0x3F3F3F3F;  // four question marks
-  Str63 name = FSGetActualName(file);
-  if (!GetSupportedFileLanguage(name).empty()) type = kProjectSourceType;
-  if (FSConformsToUTIdentifier(file, "public.text")) type = kProjectSourceType;
-  if (FSConformsToUTIdentifier(file, "public.image")) type = kProjectResourceType;
-  Str255 extension = GetStringSuffix(name, '.');
-  if (!extension.empty()) {
-    CFStringRef tag = CFStringCreateWithPascalString(nullptr, extension.data(), kCFStringEncodingMacRoman);
-    CFStringRef uti = tag ? UTTypeCreatePreferredIdentifierForTag(kUTTagClassFilenameExtension, tag, nullptr) : nullptr;
-    if (uti) {
-      for (const char* id : {"com.adobe.pdf", "com.apple.webarchive", "public.url"})
-        if (CFStringCompare(uti, CFSTR(id), 0) == kCFCompareEqualTo) type = kProjectResourceType;
-      CFRelease(uti);
-    }
-    if (tag) CFRelease(tag);
-  }
-  return type;
-}
 
 }  // namespace
 
@@ -331,7 +309,7 @@ void TProject::AddFile(const FSRef& file, Boolean copy) {
     UserNotificationDialog(kProjectNameTooLongMessage);
     return;
   }
-  TProjectGroup* group = FindGroupByType(DocumentTypeOf(file));
+  TProjectGroup* group = FindGroupByType(GetDocumentType(file));
   if (!group || !IsFileType(group->ITEMTYPE)) return;
   Err = noErr;
   TPreferenceHandler* application = ApplicationPreferences();
@@ -435,6 +413,55 @@ Boolean TProject::RenameItem(TProjectGroup* group, SInt32 index, const Str255& n
   return true;
 }
 
+void TProject::RenameItem(void* data, UInt32 type, TProjectGroup* group) {
+  if (!data || !group || !browser || type == kGroupBrowserGroupType) return;
+  const Boolean fileItem = IsFileType(type);
+  auto* sheet = new TRenameItem();
+  sheet->project = this;
+  sheet->data = data;
+  sheet->type = type;
+  sheet->group = group;
+  sheet->browser = browser;
+  WindowRef parent = ActiveNonFloatingWindow();
+  if (!parent) parent = GetWindow();
+  sheet->SetParent(parent);
+  sheet->Create(fileItem ? kRenameFileItemWindowName : kRenameItemWindowName, nib);
+  if (!sheet->window) {
+    sheet->Free();
+    return;
+  }
+  Str63 name;
+  if (type == kProjectFolderType) {
+    name = browser->GetFolderName(data);
+  } else if (NodeInfoPtr node = group->NodeOfData(data)) {
+    IconRef icon = nullptr;
+    group->GetDisplay(node, icon, name);
+    if (icon) ReleaseIconRef(icon);
+  }
+  FSRef file;
+  if (fileItem && ResolveFile(DecodeProjectItemData(static_cast<const UInt8*>(data), kProjectItemDataSize).name, file)) {
+    sheet->file = file;
+    if (HIViewRef box = HIViewFind(128, 'OPTI', sheet->window)) HIViewSetEnabled(box, true);
+  }
+  HIViewRef field = HIViewFind(128, 'NAME', sheet->window);
+  sheet->nameField = field;
+  if (field) {
+    CFStringRef text = CFStringCreateWithPascalString(nullptr, name.data(), kCFStringEncodingMacRoman);
+    if (text) {
+      HIViewSetText(field, text);
+      CFRelease(text);
+    }
+  }
+  sheet->Show();
+  if (field) SetKeyboardFocus(sheet->window, field, kControlFocusNextPart);
+}
+
+SInt32 TProject::NewFile() {
+  Err = noErr;
+  OpenNewFileWindow(bundle, projectPreferences, GetWindow());
+  return Err;
+}
+
 Boolean TProject::RemoveItem(TProjectGroup* group, SInt32 index) {
   NodeInfoPtr node = group ? group->GetNode(index) : nullptr;
   if (!node || !browserControl) return false;
@@ -517,14 +544,13 @@ void TProject::ProcessCommand(const HICommand& command, EventRef event, SInt32& 
       break;
     case 'revP': Err = FSRevealFile(bundle); break;
     case 'new ':
-    case 'newC':
-      if (!ProjectGetDialogHooks().OpenNewFileWindow) return;
-      Err = ProjectGetDialogHooks().OpenNewFileWindow(this);
+    case 'newC': Err = NewFile(); break;
+    case 'AFLE': {
+      auto* dialog = new TAddFilesDialog();
+      dialog->project = this;
+      dialog->OpenDialog();  // frees itself
       break;
-    case 'AFLE':
-      if (!ProjectGetDialogHooks().RunAddFilesDialog) return;
-      ProjectGetDialogHooks().RunAddFilesDialog(this);
-      break;
+    }
     case 'pINF':
       if (!ProjectGetDialogHooks().OpenProjectInfo) return;
       ProjectGetDialogHooks().OpenProjectInfo(this);
@@ -555,8 +581,7 @@ void TProject::ProcessCommand(const HICommand& command, EventRef event, SInt32& 
     case 'RENM': {
       NodeInfoPtr node = browserControl ? BrackenrowGetSelection(browserControl) : nullptr;
       TProjectGroup* group = node ? FindGroupByItem(node->INDEX) : nullptr;
-      if (group && ProjectGetDialogHooks().OpenRenameSheet)
-        ProjectGetDialogHooks().OpenRenameSheet(this, node->DATA, node->DATATYPE, group);
+      if (group) RenameItem(node->DATA, node->DATATYPE, group);
       break;
     }
     default: return;

@@ -73,10 +73,6 @@ struct ProjectRowMetrics {
 // False for sizes outside 1 to 4 (which change neither).
 Boolean GetProjectRowMetrics(SInt32 size, ProjectRowMetrics& metrics);
 
-// The group type of a file: 'TTXT' for sources (a language of ours, or
-// text), 'RTXT' for resources (images, PDF, web archives, links), four
-// question marks for anything else.
-OSType GetDocumentType(const FSRef& file);
 
 // ---------------------------------------------------------------------------
 // Groups
@@ -201,21 +197,12 @@ class TCommandGroup : public TProjectGroup {
   virtual SInt32 NewCommand(const Str31& command);
 };
 
-// What the project dialogs give the project and its groups; an entry left
-// nil makes its action do nothing.
+// The windows of other units the project opens; an entry left nil makes
+// its command do nothing (and travel on).
 struct ProjectDialogHooks {
-  // The "Open With" submenu of a file (menu ID 151; items carry the
-  // properties '????'/'appR' and '????'/'docu').
-  MenuRef (*CreateOpenWithMenu)(const FSRef& file);
-  // The rename sheet of an item.
-  void (*OpenRenameSheet)(TProject* project, void* data, UInt32 type, TProjectGroup* group);
-  void (*OpenSnippetEditor)(TProject* project, void* data);
-  void (*OpenBookmarkEditor)(TProject* project, void* data);
+  // The command editor of a command item ('gINF').
   void (*OpenCommandEditor)(TProject* project, void* data);
-  // The new-file window of the project ('new ', 'newC'); its status.
-  OSStatus (*OpenNewFileWindow)(TProject* project);
-  // The add-files dialog ('AFLE') and the settings window ('pINF').
-  void (*RunAddFilesDialog)(TProject* project);
+  // The project settings window ('pINF').
   void (*OpenProjectInfo)(TProject* project);
 };
 void ProjectSetDialogHooks(const ProjectDialogHooks* hooks);
@@ -287,6 +274,12 @@ class TProject : public TProjectAbstract {
   void AddFile(const FSRef& file, Boolean copy) override;
   void AddFolder(const Str63& name) override;
   Boolean RenameItem(TProjectGroup* group, SInt32 index, const Str255& name, Boolean onDisk) override;
+  // The rename sheet of an item ("Rename Item (Files)" for file items, else
+  // "Rename Item") on the active window, holding the item's name; its box
+  // 'OPTI'/128 is enabled for a file that is found.
+  virtual void RenameItem(void* data, UInt32 type, TProjectGroup* group);
+  // The new-file sheet on the pane's window; Err holds the outcome.
+  virtual SInt32 NewFile();
   TPreferenceHandlerDictionary* CopyFileInfo(const Str63& name) override;
   // Adds the folder of the file at the POSIX path as a user path, relative
   // to the project, application or system folder when it lies inside one;

@@ -79,19 +79,16 @@ Ptr TextData(const std::string& text) {
   return NewPtrCopy(u.data(), Size(u.size() * 2));
 }
 
-// The "Open With" submenu the dialogs would make: one application.
-MenuRef gOpenWithMade = nullptr;
-int gOpenWithCalls = 0;
+// An "Open With" submenu as the dialogs make it, with one application
+// whatever the machine has installed.
 MenuRef FakeOpenWithMenu(const FSRef& file) {
-  ++gOpenWithCalls;
   MenuRef menu = nullptr;
   CreateNewMenu(kOpenWithMenuID, 0, &menu);
   AppendMenuItemTextWithCFString(menu, CFSTR("Viewer"), 0, 0, nullptr);
   FSRef application{};
   FSPathMakeRef(reinterpret_cast<const UInt8*>("/bin/true"), &application, nullptr);
-  SetMenuItemProperty(menu, 1, kOpenWithPropertyCreator, kOpenWithApplicationTag, sizeof application, &application);
-  SetMenuItemProperty(menu, 1, kOpenWithPropertyCreator, kOpenWithDocumentTag, sizeof file, &file);
-  gOpenWithMade = menu;
+  SetMenuItemProperty(menu, 1, kProjectDialogsCreator, kOpenWithApplicationTag, sizeof application, &application);
+  SetMenuItemProperty(menu, 1, kProjectDialogsCreator, kOpenWithDocumentTag, sizeof file, &file);
   return menu;
 }
 
@@ -115,10 +112,6 @@ class ProjectBrowserTest : public ::testing::Test {
     SetServerPreferences(application);
     RegisterToolbarViewClass();
     HeadlessClearLaunchRequests();
-    ProjectDialogHooks hooks{};
-    hooks.CreateOpenWithMenu = FakeOpenWithMenu;
-    ProjectSetDialogHooks(&hooks);
-    gOpenWithCalls = 0;
     project = CreateProjectPane(Ref(bundle));
   }
   void TearDown() override {
@@ -251,14 +244,17 @@ TEST_F(ProjectBrowserTest, ContextualMenuEnablesTheCommandsOfTheRow) {
 
   // One source found on disk gets the "Open With" submenu on item 5; a
   // source not found, or two, get none.
-  gOpenWithCalls = 0;
-  for (SInt32 item : {missing}) ReleaseMenu(MenuFor({item}));
-  ReleaseMenu(MenuFor({a, a}));
-  EXPECT_EQ(gOpenWithCalls, 0);
+  for (std::vector<SInt32> items : {std::vector<SInt32>{missing}, std::vector<SInt32>{a, a}}) {
+    MenuRef menu = MenuFor(items);
+    EXPECT_EQ(Browser()->openWithMenu, nullptr);
+    ReleaseMenu(menu);
+  }
   MenuRef menu = MenuFor({a});
   MenuRef submenu = nullptr;
   GetMenuItemHierarchicalMenu(menu, 5, &submenu);
-  EXPECT_EQ(submenu, gOpenWithMade);
+  EXPECT_NE(submenu, nullptr);
+  EXPECT_EQ(submenu, Browser()->openWithMenu);
+  EXPECT_EQ(GetMenuID(submenu), kOpenWithMenuID);
   ReleaseMenu(menu);
 }
 
@@ -266,8 +262,11 @@ TEST_F(ProjectBrowserTest, OpenWithOpensTheDocumentWithTheChosenApplication) {
   Write(folder / "Sources/a.php", "<?php\n");
   project->AddFile(Ref(folder / "Sources/a.php"), false);
   NodeInfoPtr node = Group(kProjectSourceType)->Items()[0];
+  const FSRef file = Ref(folder / "Sources/a.php");
   MenuRef menu = MenuFor({node->INDEX});
   ASSERT_NE(Browser()->openWithMenu, nullptr);
+  ReleaseMenu(Browser()->openWithMenu);
+  Browser()->openWithMenu = FakeOpenWithMenu(file);
   Browser()->SelectContextualMenu(node, menu, kOpenWithMenuID, 1);
   EXPECT_EQ(Browser()->openWithMenu, nullptr);  // let go after the choice
   std::vector<HeadlessLaunchRequest> launched = HeadlessCopyLaunchRequests();
@@ -278,7 +277,9 @@ TEST_F(ProjectBrowserTest, OpenWithOpensTheDocumentWithTheChosenApplication) {
 
   // An item without the application opens nothing.
   menu = MenuFor({node->INDEX});
-  RemoveMenuItemProperty(Browser()->openWithMenu, 1, kOpenWithPropertyCreator, kOpenWithApplicationTag);
+  ReleaseMenu(Browser()->openWithMenu);
+  Browser()->openWithMenu = FakeOpenWithMenu(file);
+  RemoveMenuItemProperty(Browser()->openWithMenu, 1, kProjectDialogsCreator, kOpenWithApplicationTag);
   HeadlessClearLaunchRequests();
   Browser()->SelectContextualMenu(node, menu, kOpenWithMenuID, 1);
   EXPECT_TRUE(HeadlessCopyLaunchRequests().empty());
@@ -440,32 +441,45 @@ TEST_F(ProjectBrowserTest, FilesOfTheGroupsAreFoundByName) {
   EXPECT_FALSE(project->ContainsFile(Ref(folder / "app.plist")));
 }
 
-namespace {
-std::vector<std::string> gDialogs;
-}  // namespace
-
-TEST_F(ProjectBrowserTest, DialogCommandsReachTheirDialogsOrTravelOn) {
-  auto send = [&](UInt32 id) {
+TEST_F(ProjectBrowserTest, RenameSheetsHoldTheItemsName) {
+  Write(folder / "Sources/a.php", "<?php\n");
+  project->AddFile(Ref(folder / "Sources/a.php"), false);
+  const SInt32 found = Group(kProjectSourceType)->Items()[0]->INDEX;
+  const SInt32 missing = AddFileItem(Group(kProjectSourceType), "gone.php");
+  const SInt32 folderItem = Group(kProjectSourceType)->NewFolder("lib", 0);
+  const SInt32 snippet = static_cast<TSnippetGroup*>(Group(kProjectSnippetType))->NewSnippet();
+  struct Case {
+    SInt32 item;
+    const char* name;
+    bool box, boxEnabled;
+  } cases[] = {{found, "a.php", true, true},
+               {missing, "gone.php", true, false},
+               {folderItem, "lib", false, false},
+               {snippet, "untitled", false, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Select({c.item});
     HICommand command{};
-    command.commandID = id;
+    command.commandID = 'RENM';
     SInt32 result = eventNotHandledErr;
     project->ProcessCommand(command, nullptr, result);
-    return result;
-  };
-  for (UInt32 id : {UInt32('new '), UInt32('newC'), UInt32('AFLE'), UInt32('pINF'), UInt32('fINF')})
-    EXPECT_EQ(send(id), eventNotHandledErr);
-  ProjectDialogHooks hooks = ProjectGetDialogHooks();
-  hooks.OpenNewFileWindow = [](TProject*) -> OSStatus {
-    gDialogs.push_back("new file");
-    return noErr;
-  };
-  hooks.RunAddFilesDialog = [](TProject*) { gDialogs.push_back("add files"); };
-  hooks.OpenProjectInfo = [](TProject*) { gDialogs.push_back("settings"); };
-  ProjectSetDialogHooks(&hooks);
-  gDialogs.clear();
-  for (UInt32 id : {UInt32('new '), UInt32('newC'), UInt32('AFLE'), UInt32('pINF')}) EXPECT_EQ(send(id), noErr);
-  EXPECT_EQ(gDialogs, (std::vector<std::string>{"new file", "new file", "add files", "settings"}));
-  EXPECT_EQ(send('fINF'), eventNotHandledErr);  // the tree does not have the keyboard focus
+    WindowRef sheet = GetNextWindowOfClass(nullptr, kSheetWindowClass, true);
+    ASSERT_NE(sheet, nullptr);
+    CFStringRef text = HIViewCopyText(HIViewFind(128, 'NAME', sheet));
+    EXPECT_EQ(CFStringToPascal(text).str(), c.name);
+    if (text) CFRelease(text);
+    HIViewRef box = HIViewFind(128, 'OPTI', sheet);
+    EXPECT_EQ(box != nullptr, c.box);
+    if (box) EXPECT_EQ(bool(IsControlEnabled(box)), c.boxEnabled);
+    command.commandID = 'not!';
+    GetWindowObject(sheet)->ProcessCommand(command, nullptr, result);
+  }
+  // The settings window is another unit's: without it 'pINF' travels on.
+  HICommand command{};
+  command.commandID = 'pINF';
+  SInt32 result = eventNotHandledErr;
+  project->ProcessCommand(command, nullptr, result);
+  EXPECT_EQ(result, eventNotHandledErr);
 }
 
 TEST_F(ProjectBrowserTest, GroupsShowAndTakeTheirItems) {
