@@ -29,6 +29,7 @@
 class TFileSystem;
 class TProject;
 class TProjectBrowser;
+class TCompileWindow;
 class TSyntaxParser;
 
 // ---------------------------------------------------------------------------
@@ -259,6 +260,8 @@ class TProject : public TProjectAbstract {
   // compile window (more than kProjectCompileWindowThreshold).
   SInt32 compileCount = 0;
   Boolean compileWindow = false;
+  // The progress window of that compile; it goes when the compile ends.
+  TCompileWindow* compiler = nullptr;
   // The streams of running uploads; each is told to forget the project
   // when it goes.
   std::vector<void*> uploads;
