@@ -173,6 +173,8 @@ class TBookmarkGroup : public TProjectGroup {
  public:
   void GetDisplay(NodeInfoPtr node, IconRef& icon, Str63& name) override;
   void ProcessCommand(void* data, UInt32 type, const HICommand& command) override;
+  // The rename sheet's name becomes the title.
+  void RenameItem(void* data, const Str63& name, TWindow* window) override;
   // Dropped "http", "ftp" or "file" addresses become bookmarks.
   Boolean ReceiveItem(void* data, DragRef drag, UInt32 type) override;
   void OpenItem(void* data) override;
@@ -188,6 +190,9 @@ class TCommandGroup : public TProjectGroup {
  public:
   void GetDisplay(NodeInfoPtr node, IconRef& icon, Str63& name) override;
   void ProcessCommand(void* data, UInt32 type, const HICommand& command) override;
+  // The rename sheet's name becomes the title (the library command keeps
+  // its name).
+  void RenameItem(void* data, const Str63& name, TWindow* window) override;
   // Runs the command on the front editor's selection.
   void OpenItem(void* data) override;
   // The command leaves the project's macro library with its item.
