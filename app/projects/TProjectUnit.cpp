@@ -720,15 +720,15 @@ void TProject::Release() {
   transfers.clear();
   for (TProjectDocument* document : documents) document->project = nullptr;
   documents.clear();
+  // The browser saves the groups as it goes (a browser its view let go of
+  // saved them then), before the groups it shows.
+  if (browser && TBrowser::IsLive(browser)) browser->Release();
+  browser = nullptr;
   SaveAll();
   if (fileSystem) {
     fileSystem->Release();
     fileSystem = nullptr;
   }
-  // The browser (saving nothing twice: its groups were just saved) goes
-  // before the groups it shows.
-  if (browser && TBrowser::IsLive(browser)) browser->Release();
-  browser = nullptr;
   browserControl = nullptr;
   for (TProjectGroup* group : groups) group->Free();
   groups.clear();
