@@ -16,6 +16,7 @@
 #include "DataBrowser.h"
 #include "HeadlessHost.h"
 #include "IBCarbonRuntime.h"
+#include "MacWindows.h"
 #include "plinthora/Plinthora.h"
 #include "PascalCarbonCommon.h"
 #include "PreferenceUtilities.h"
@@ -24,6 +25,7 @@
 #include "TFileSystemUnit.h"
 #include "TEditorPaneUnit.h"
 #include "TEditorWindowUnit.h"
+#include "TProjectDialogsUnit.h"
 #include "TProjectDocumentUnit.h"
 #include "TProjectUnit.h"
 #include "TSyntaxCollectionUnit.h"
@@ -97,6 +99,7 @@ class ProjectTest : public ::testing::Test {
     application->SetBooleanValue("GeneralImportAddPath", false);
     SetServerPreferences(application);
     HeadlessClearAlertLog();
+    RegisterToolbarViewClass();  // the pane's header toolbar
   }
   void TearDown() override {
     SetServerPreferences(nullptr);
@@ -257,7 +260,10 @@ TEST_F(ProjectTest, AddingFilesToGroups) {
   EXPECT_TRUE(AlertSaid(kProjectNameTooLongMessage));
   EXPECT_EQ(Names(sources), std::vector<std::string>{"x.php"});
 
-  // A new folder takes the next files.
+  // A new folder goes to the group of the selection and takes the next
+  // files.
+  const DataBrowserItemID x = DataBrowserItemID(sources->Items()[0]->INDEX);
+  SetDataBrowserSelectedItems(project->browserControl, 1, &x, kDataBrowserItemsAssign);
   project->AddFolder("lib");
   Write(folder / "outside/y.php", "<?php\n");
   project->AddFile(Ref(folder / "outside/y.php"), false);
@@ -328,7 +334,7 @@ TEST_F(ProjectTest, RenamingItems) {
 
   TProjectGroup* snippets = project->FindGroupByType(kProjectSnippetType);
   std::string snippet = SnippetCreateData("untitled", u"x");
-  SInt32 s = snippets->NewItem(snippet.data(), SInt32(snippet.size()), kProjectSnippetType, 0);
+  SInt32 s = snippets->NewItem(snippet.data(), SInt32(snippet.size()), 0);
   EXPECT_TRUE(project->RenameItem(snippets, s, "loop:body", false));
   NodeInfoPtr node = snippets->GetNode(s);
   EXPECT_TRUE(SnippetGetName(node->DATA, node->DATALENGTH) == "loop");
@@ -469,11 +475,17 @@ TEST_F(ProjectTest, CompileWindowThresholdAndEndingEarly) {
   project->Compile();
   EXPECT_EQ(project->compileCount, 36);
   EXPECT_TRUE(project->compileWindow);
+  ASSERT_NE(project->compiler, nullptr);
+  const WindowRef progress = project->compiler->window;
   // Items removed while the compile runs are skipped in its reports.
   TProjectGroup* sources = project->FindGroupByType(kProjectSourceType);
   while (!sources->Items().empty()) project->RemoveItem(sources, sources->Items()[0]->INDEX);
   RunCompile(project);
   EXPECT_EQ(project->parser, nullptr);
+  // The compile window goes with the compile.
+  EXPECT_EQ(project->compiler, nullptr);
+  HeadlessAdvanceClock(0.01);
+  EXPECT_FALSE(IsValidWindowPtr(progress));
   project->Release();
 
   project = Open();
@@ -483,6 +495,7 @@ TEST_F(ProjectTest, CompileWindowThresholdAndEndingEarly) {
   Write(folder / "Sources/f0.php", "<?php\nfunction changed() {}\n");
   project->Compile();
   EXPECT_FALSE(project->compileWindow);
+  EXPECT_EQ(project->compiler, nullptr);
   ASSERT_NE(project->parser, nullptr);
   // Closing the project during the compile ends the compile with it: the
   // timer fires no more into the freed project.
@@ -501,8 +514,8 @@ TEST_F(ProjectTest, DroppedFolderBecomesAFolderItem) {
   for (const char* name : {"a.php", "b.php", "c.php"}) Write(folder / "drop/site" / name, "<?php\n");
   Write(folder / "drop/site/sub/d.php", "<?php\n");
   TProject* project = Open();
-  project->AddFolderItems(Ref(folder / "drop/site"), true);
   TProjectGroup* sources = project->FindGroupByType(kProjectSourceType);
+  static_cast<TFileGroup*>(sources)->AddFolderItems(Ref(folder / "drop/site"), true);
   EXPECT_EQ(Names(sources), (std::vector<std::string>{"[site]", "a.php", "b.php", "c.php"}));
   for (const char* name : {"a.php", "b.php", "c.php"}) EXPECT_TRUE(fs::exists(folder / "Sources" / name));
   SInt32 folderIndex = sources->Items()[0]->INDEX;
@@ -533,7 +546,9 @@ TEST_F(ProjectTest, ProjectCommands) {
   NodeInfoPtr command = project->FindGroupByType(kProjectCommandType)->Items().at(0);
   EXPECT_TRUE(DecodeCommandData(static_cast<UInt8*>(command->DATA), command->DATALENGTH).title == "untitled");
 
-  // 'addf' adds at the root whatever folder was made last.
+  // Without a selection a new folder goes to Sources; 'addf' adds at the
+  // root whatever folder was made last.
+  SetDataBrowserSelectedItems(project->browserControl, 0, nullptr, kDataBrowserItemsAssign);
   EXPECT_EQ(send('ADIR'), noErr);
   EventRef event = nullptr;
   ASSERT_EQ(CreateEvent(nullptr, kEventClassCommand, kEventCommandProcess, 0, 0, &event), noErr);
@@ -543,7 +558,7 @@ TEST_F(ProjectTest, ProjectCommands) {
   ReleaseEvent(event);
   TProjectGroup* sources = project->FindGroupByType(kProjectSourceType);
   EXPECT_EQ(Names(sources), (std::vector<std::string>{"[untitled folder]", "a.php"}));
-  EXPECT_EQ(sources->Items()[1]->PARENT, 0);
+  EXPECT_EQ(sources->Items()[1]->PARENT, sources->ROOTITEM);
 
   EXPECT_EQ(send('PRJS', nullptr, 3), noErr);
   EXPECT_EQ(project->projectPreferences->GetIntegerValue("ProjectSize"), 3);
