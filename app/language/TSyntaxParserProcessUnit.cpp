@@ -482,6 +482,7 @@ SInt16 TSyntaxParserProcess::Run(TSyntaxParserProcess*& nextProcess) {
   st.nonWord = false;
   st.reservedWord = false;
 
+  const SInt32 previous = st.counter < 0 ? -1 : st.absoluteOffset;
   SInt32 position;
   if (st.counter < 0) {
     position = firstOffset_;
@@ -504,6 +505,15 @@ SInt16 TSyntaxParserProcess::Run(TSyntaxParserProcess*& nextProcess) {
     const Str63 language = source.controller->GetEmbeddedLanguage(position);
     if (!(language == st.embeddedLanguage)) st.languageChanged = true;
     st.embeddedLanguage = language;
+    // Text read in a language that holds blocks, outside any, is in none:
+    // a mark of another language there is what is left of a block an edit
+    // closed early or took away.
+    const bool stale = !inEmbeddedLanguage && library != nullptr && !(language == kLanguageDefault) &&
+                       !(language == library->language) && !Index()->embeddedLanguages.all.empty();
+    // What was stepped over since the last character read went the same
+    // way, short of the marks of a block that closed there.
+    if (stale && staleFrom_ < 0) staleFrom_ = std::max(previous < 0 ? position : previous + 1, closedMarkEnd_);
+    if (!stale) ClearStaleMarks(position);
   }
 
   st.atEnd = position >= textEnd;
@@ -532,8 +542,10 @@ SInt16 TSyntaxParserProcess::Run(TSyntaxParserProcess*& nextProcess) {
   // parse was plain after the same character too, in the same language:
   // from there on both read the same text the same way. Where the text tells
   // nothing of the earlier parse, it stops unless a range that an edit may
-  // have unbalanced was opened (that one goes on to the end).
-  if (incremental && position != firstOffset_ && position >= spanEnd && st.contextDepth <= 1 && !inEmbeddedLanguage) {
+  // have unbalanced was opened (that one goes on to the end). In a block it
+  // entered, only where that block is the earlier parse's too.
+  if (incremental && position != firstOffset_ && position >= spanEnd && st.contextDepth <= 1 &&
+      (!inEmbeddedLanguage || reenteredBlock_)) {
     const SInt16 before = source.controller != nullptr ? source.controller->NestedAfter(position) : SInt16(-1);
     if (before < 0) {
       if (!unbalancedOpen) processState = kParserStateFinished;
@@ -547,10 +559,12 @@ SInt16 TSyntaxParserProcess::Run(TSyntaxParserProcess*& nextProcess) {
 
   SInt16 result = processState;
   if (processState == kParserStateFinished) {
+    ClearStaleMarks(position + 1);
     Terminate();
   } else {
     SkipQuietCharacters();
     if (pauseAt >= 0 && position >= pauseAt) {
+      ClearStaleMarks(position + 1);
       paused_ = true;
       if (source.controller != nullptr) source.controller->Prepare(true);
       result = kParserStatePaused;
@@ -558,6 +572,18 @@ SInt16 TSyntaxParserProcess::Run(TSyntaxParserProcess*& nextProcess) {
   }
   nextProcess = next;
   return result;
+}
+
+// The characters between stale marks were stepped over in the same
+// language as those around them: they go too.
+void TSyntaxParserProcess::ClearStaleMarks(SInt32 absoluteEnd) {
+  if (staleFrom_ < 0) return;
+  if (source.controller != nullptr && absoluteEnd > staleFrom_) {
+    source.controller->SetDataOffset(bufferBase);
+    source.controller->ApplyEmbeddedLanguage(CFRangeMake(staleFrom_ - bufferBase, std::min(absoluteEnd, textEnd) - bufferBase),
+                                             kLanguageDefault);
+  }
+  staleFrom_ = -1;
 }
 
 Boolean TSyntaxParserProcess::TextChanged(SInt32 offset, SInt32 delta) {
@@ -700,7 +726,8 @@ void TSyntaxParserProcess::SkipQuietCharacters() {
   // far as it has been brought in (one past for the word look-ahead).
   SInt32 limit = std::min(textEnd - 1, (fromController ? loadedEnd_ : textEnd) - 1);
   // An incremental parse that may stop at the end of its span stops there.
-  if (incremental && st.contextDepth <= 1 && !unbalancedOpen && !inEmbeddedLanguage) limit = std::min(limit, spanEnd);
+  if (incremental && st.contextDepth <= 1 && !unbalancedOpen && (!inEmbeddedLanguage || reenteredBlock_))
+    limit = std::min(limit, spanEnd);
   if (first >= limit) return;
 
   const LibraryIndex* index = Index();
