@@ -424,7 +424,9 @@ void TSyntaxParserProcess::HandleRangeBody() {
     SInt32 skip = 0;
     bool closes = false;
     SInt32 tagLength = 0;
-    if (st.languageChanged && !(st.embeddedLanguage == library->language)) {
+    // A re-parse takes the earlier parse's word for where the language
+    // ends, unless it reads a block it knows: that one finds the end itself.
+    if (st.languageChanged && !(st.embeddedLanguage == library->language) && !(incremental && inEmbeddedLanguage)) {
       closes = true;
       end = st.offset - 1;
     } else if ((tagLength = TagClosesHere(top)) > 0) {

@@ -304,6 +304,7 @@ SInt32 TSyntaxParserProcess::Create(const SyntaxParserSource& src, const SyntaxP
 
   state.contextDepth = 0;
   SetContext(kContextEmpty);
+  if (result == 0 && incremental) ResumeEarlierBlock();
 
   if (result == 0 && !incremental) Notify(kSyntaxParserNotifyStarted, nullptr);
   if (result != 0) {
@@ -550,7 +551,9 @@ SInt16 TSyntaxParserProcess::Run(TSyntaxParserProcess*& nextProcess) {
     if (before < 0) {
       if (!unbalancedOpen) processState = kParserStateFinished;
     } else if (before == 0 && data.rangeDepth == 0 &&
-               (st.embeddedLanguage == kLanguageDefault || st.embeddedLanguage == library->language)) {
+               // In a block only where the earlier parse was in it too.
+               ((!inEmbeddedLanguage && st.embeddedLanguage == kLanguageDefault) ||
+                st.embeddedLanguage == library->language)) {
       processState = kParserStateFinished;
     }
   }
@@ -560,6 +563,7 @@ SInt16 TSyntaxParserProcess::Run(TSyntaxParserProcess*& nextProcess) {
   SInt16 result = processState;
   if (processState == kParserStateFinished) {
     ClearStaleMarks(position + 1);
+    MarkBlockRead(position + 1);
     Terminate();
   } else {
     SkipQuietCharacters();
@@ -572,6 +576,55 @@ SInt16 TSyntaxParserProcess::Run(TSyntaxParserProcess*& nextProcess) {
   }
   nextProcess = next;
   return result;
+}
+
+// A re-parse in the language of a block, begun inside one the earlier parse
+// marked, goes on as that block: it ends where the block's close text ends
+// it, and the language holding the block reads on from there.
+void TSyntaxParserProcess::ResumeEarlierBlock() {
+  TSyntaxParserController* controller = source.controller;
+  if (controller == nullptr || !tracksNesting_ || library == nullptr || library->rootLanguage.empty() ||
+      library->rootLanguage == library->language)
+    return;
+  if (!(controller->GetEmbeddedLanguage(firstOffset_) == library->language)) return;
+  TSyntaxCollection* languages = collection != nullptr ? collection : library->collection;
+  SyntaxLibraryPtr root = languages != nullptr ? languages->GetLanguageLibrary(library->rootLanguage) : nullptr;
+  if (root == nullptr) return;
+  // Every definition of the root that opens this language must close alike.
+  SyntaxEmbeddedLanguageDataPtr found = nullptr;
+  for (SyntaxEmbeddedLanguageDataPtr def : GetLibraryIndex(root)->embeddedLanguages.all) {
+    if (def == nullptr || !(def->language == library->language)) continue;
+    if (found != nullptr && (!(def->close == found->close) || !(def->closeContext == found->closeContext) ||
+                             (def->openContext == kContextAny) != (found->openContext == kContextAny)))
+      return;
+    if (found == nullptr) found = def;
+  }
+  if (found == nullptr) return;
+  ParserEmbeddedLanguageData& embedded = data.embeddedLanguage;
+  embedded.active = true;
+  embedded.definition = *found;
+  embedded.span = CFRangeMake(firstOffset_ - bufferBase, 0);
+  embedded.close = found->close;
+  embedded.outerLanguage = root->language;
+  inEmbeddedLanguage = true;
+  reenteredBlock_ = true;
+}
+
+// A re-parse that stops inside a block marks what it read of it: text the
+// earlier parse read in the outer language may have joined the block.
+void TSyntaxParserProcess::MarkBlockRead(SInt32 absoluteEnd) {
+  if (!inEmbeddedLanguage || !data.embeddedLanguage.active || source.controller == nullptr || library == nullptr)
+    return;
+  const SInt32 start = SInt32(data.embeddedLanguage.span.location) + bufferBase;
+  const SInt32 end = std::min(absoluteEnd, textEnd);
+  if (end <= start) return;
+  for (SInt32 i = start; i < end; ++i) {
+    if (!(source.controller->GetEmbeddedLanguage(i) == library->language)) {
+      source.controller->SetDataOffset(bufferBase);
+      source.controller->ApplyEmbeddedLanguage(CFRangeMake(start - bufferBase, end - bufferBase), library->language);
+      return;
+    }
+  }
 }
 
 // The characters between stale marks were stepped over in the same

@@ -400,6 +400,8 @@ class TSyntaxParserProcess : public TObject {
   SInt32 staleFrom_ = -1;        // where marks of a block no longer there begin (-1: none)
   SInt32 closedMarkEnd_ = -1;    // the end of the marks of the last block this parse closed
   void ClearStaleMarks(SInt32 absoluteEnd);
+  void ResumeEarlierBlock();
+  void MarkBlockRead(SInt32 absoluteEnd);
 };
 
 // The base of objects a parse consults at every character. No handler class

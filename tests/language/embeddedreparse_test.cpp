@@ -146,12 +146,15 @@ TEST(EmbeddedReparseTest, EveryEditLeavesTheColoursOfAFreshParse) {
     const char* inserted;
     bool putBack;
   } steps[] = {
-      {"return count", "q", true},        // a letter in code
-      {"'one t", "q", true},              // in a string
-      {"// a no", "'", true},             // a quote in a comment
-      {"/* inn", "*/", true},             // ends a comment early
-      {"<b>12", "<!--", true},            // an HTML comment before the block
-      {"return count", "?>", false},      // ends the block in the middle of code
+      {"return count", "q", true},              // a letter in code
+      {"'one t", "q", true},                    // in a string
+      {"// a no", "'", true},                   // a quote in a comment
+      {"$name = ", "'", true},                  // opens a string that swallows the block's close
+      {"/* inn", "*/", true},                   // ends a comment early
+      {"return count", "?>", true},             // ends the block in the middle of code
+      {"<p>Tot", "<?php $a = 'x", true},        // opens a block in the HTML before one
+      {"<b>12", "<!--", true},                  // an HTML comment before the block
+      {"function total", " <<<EOT\r", false},  // a heredoc that nothing closes
   };
   for (const Step& step : steps) {
     Engine engine;
