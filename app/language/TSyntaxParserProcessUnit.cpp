@@ -304,7 +304,10 @@ SInt32 TSyntaxParserProcess::Create(const SyntaxParserSource& src, const SyntaxP
 
   state.contextDepth = 0;
   SetContext(kContextEmpty);
-  if (result == 0 && incremental) ResumeEarlierBlock();
+  if (result == 0 && incremental) {
+    ResumeEarlierBlock();
+    ForgetBlocksOfSpan();
+  }
 
   if (result == 0 && !incremental) Notify(kSyntaxParserNotifyStarted, nullptr);
   if (result != 0) {
@@ -608,6 +611,21 @@ void TSyntaxParserProcess::ResumeEarlierBlock() {
   embedded.outerLanguage = root->language;
   inEmbeddedLanguage = true;
   reenteredBlock_ = true;
+}
+
+// A re-parse in a language that holds blocks reads its whole span and marks
+// again every block it finds there: the earlier parse's marks of the span
+// go first, so that those of a block the edit spoilt do not end its ranges.
+void TSyntaxParserProcess::ForgetBlocksOfSpan() {
+  TSyntaxParserController* controller = source.controller;
+  if (controller == nullptr || !tracksNesting_ || inEmbeddedLanguage || library == nullptr ||
+      (options & kSyntaxParserProcessDontReset) != 0 || Index()->embeddedLanguages.all.empty())
+    return;
+  const SInt32 end = std::min(spanEnd, textEnd);
+  if (end <= firstOffset_) return;
+  controller->SetDataOffset(0);
+  controller->ApplyEmbeddedLanguage(CFRangeMake(firstOffset_, end), kLanguageDefault);
+  controller->SetDataOffset(bufferBase);
 }
 
 // A re-parse that stops inside a block marks what it read of it: text the

@@ -401,6 +401,7 @@ class TSyntaxParserProcess : public TObject {
   SInt32 closedMarkEnd_ = -1;    // the end of the marks of the last block this parse closed
   void ClearStaleMarks(SInt32 absoluteEnd);
   void ResumeEarlierBlock();
+  void ForgetBlocksOfSpan();
   void MarkBlockRead(SInt32 absoluteEnd);
 };
 

@@ -155,6 +155,7 @@ TEST(EmbeddedReparseTest, EveryEditLeavesTheColoursOfAFreshParse) {
       {"<p>Tot", "<?php $a = 'x", true},        // opens a block in the HTML before one
       {"<b>12", "<!--", true},                  // an HTML comment before the block
       {"function total", " <<<EOT\r", false},  // a heredoc that nothing closes
+      {"<?", "x", true},                        // the opening spoilt
   };
   for (const Step& step : steps) {
     Engine engine;
