@@ -12,6 +12,7 @@
 #include "TConsoleUnit.h"
 #include "TEditorWindowUnit.h"
 #include "TProjectUnit.h"
+#include "TProjectWindowUnit.h"
 #include "TFindPaneUnit.h"
 #include "THIQueryViewUnit.h"
 #include "THIViewUnit.h"
@@ -96,6 +97,8 @@ void InitializeUnits() {
   InstallEditorWindowPaneHooks();
   // Project documents, per-file settings and the project's symbol index.
   InstallProjectHooks();
+  // Project windows, and projects bound to editor windows.
+  InstallProjectWindowHooks();
 }
 
 void StartApplication() {

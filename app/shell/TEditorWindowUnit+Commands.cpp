@@ -15,6 +15,7 @@
 #include "TModePaneUnit.h"
 #include "TPreferencesUnit.h"
 #include "TQVEditorUnit.h"
+#include "TSidePaneUnit.h"
 #include "TSplitViewUnit.h"
 #include "TSyntaxParserControllerUnit.h"
 #include "brackenrow/Brackenrow.h"
@@ -520,10 +521,14 @@ void TEditorWindow::ProcessCommand(const HICommand& command, EventRef event, SIn
   if (result != eventNotHandledErr) return;
   switch (command.commandID) {
     case kEditorCommandModeSymbols:
+      if (SidePane == nullptr) break;
+      SetModeSegment(toolbar, 3);
+      ShowModePane(SymbolBrowser, "Actions Menu (Symbols)");
+      break;
     case kEditorCommandModeProject:
       if (SidePane == nullptr) break;
-      SetModeSegment(toolbar, command.commandID == kEditorCommandModeSymbols ? 3 : 1);
-      if (MainSplit != nullptr && Tabs != nullptr) MainSplit->SwapPane(kSplitViewRightPane, Tabs);
+      SetModeSegment(toolbar, 1);
+      ShowModePane(hooks.ProjectPane != nullptr ? hooks.ProjectPane(Project) : nullptr, "Actions Menu");
       break;
     case kEditorCommandModeFTP: {
       SetModeSegment(toolbar, 2);
@@ -531,8 +536,8 @@ void TEditorWindow::ProcessCommand(const HICommand& command, EventRef event, SIn
         FTPServerInfo server{};
         if (GetFTPServer(Str63(ProjectString(Project, "ProjectServer")), server)) FTPPane = hooks.MakeFTPPane(server, this);
       }
-      if (SidePane != nullptr && FTPPane != nullptr) {
-        if (MainSplit != nullptr && Tabs != nullptr) MainSplit->SwapPane(kSplitViewRightPane, Tabs);
+      if (SidePane != nullptr && dynamic_cast<TModePane*>(FTPPane) != nullptr) {
+        ShowModePane(static_cast<TModePane*>(FTPPane), "Actions Menu (FTP)");
       } else {
         UserNotificationDialog(kEditorNoFTPMessage);
       }

@@ -51,6 +51,7 @@ class TProjectWindow : public TWindow {
   TProject* project = nullptr;       // owned through its pane view
   TPane* ftpPane = nullptr;          // nil until the project's server is known
   TModePane* symbolPane = nullptr;   // the project's symbol browser
+  CFMutableArrayRef closingDocuments = nullptr;  // the project's documents as it closes
 
   void ProcessCommand(const HICommand& command, EventRef event, SInt32& result) override;
   void Release() override;
@@ -85,6 +86,11 @@ struct ProjectChildrenContext {
 };
 void AppendProjectChildrenWindows(TWindow* window, void* context);
 void CloseProjectChildrenWindows(TWindow* window, void* project);
+
+// The FTP unit's pane for a project window's server; nil until that unit
+// is part of the program, so 'Mftp' reports that the project has none.
+struct FTPServerInfo;
+extern TPane* (*ProjectWindowMakeFTPPane)(const FTPServerInfo& server, TWindow* window);
 
 // The project of the front project window; nil when there is none.
 TProject* FrontProjectWindowProject();
