@@ -86,10 +86,10 @@ void ProjectSetToolbar(TProject* project, ControlRef toolbar) {
   if (project == nullptr || toolbar == nullptr) return;
   ProjectControls& controls = Controls()[project];
   controls.toolbar = toolbar;
-  ToolbarAddButton(toolbar, Str255(), SystemIcon('GADD'), kControlContentIconRef, nullptr, 'ADIR',
+  ToolbarAddButton(toolbar, Str255(), SystemIcon('GADD'), kMenuIconRefType, nullptr, 'ADIR',
                    kToolbarItemDefaultOptions, project);
   if (controls.actionMenu == nullptr) controls.actionMenu = MainMenu(kProjectActionsMenu);
-  controls.actionItem = ToolbarAddButton(toolbar, Str255(), SystemIcon('ACTO'), kControlContentIconRef,
+  controls.actionItem = ToolbarAddButton(toolbar, Str255(), SystemIcon('ACTO'), kMenuIconRefType,
                                          controls.actionMenu, 0, kToolbarItemDefaultOptions, project);
 }
 
@@ -375,9 +375,18 @@ void HookSetActionMenu(TProject* project, MenuRef menu) {
   else if (menu != nullptr) ReleaseMenu(menu);
 }
 
+// A name of the project's files; the symbol index names its files by their
+// path from the project folder, which is tried when the name is one.
 Boolean HookResolveProjectFile(void* project, const Str63& name, FSRef& file) {
   auto* p = static_cast<TProject*>(project);
-  return ProjectValid(p) && p->ResolveFile(name, file);
+  if (!ProjectValid(p)) return false;
+  if (p->ResolveFile(name, file)) return true;
+  const std::string path = name.str();
+  const size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos || path.find("..") != std::string::npos) return false;
+  const Str255 folder = FSGetFullPath(FSGetParent(p->bundle));
+  if (!folder.empty() && FSGetPathRef(folder + "/" + Str255(path), file) && FSRefExists(file)) return true;
+  return p->ResolveFile(Str63(path.substr(slash + 1)), file);
 }
 
 }  // namespace

@@ -224,9 +224,18 @@ TEST_F(ProjectWindowTest, ABundleOpensOneWindowThatShowsItsProject) {
   ASSERT_NE(ShellTargets.OpenProjectWindow, nullptr);
   ASSERT_NE(ShellTargets.ResolveProjectFile, nullptr);
   Write(Source(bundle, "index.php"), "<?php ?>\n");
-  FSRef resolved{};
-  EXPECT_TRUE(ShellTargets.ResolveProjectFile(window->project, "index.php", resolved));
-  EXPECT_EQ(FSGetFullPath(resolved).str(), Source(bundle, "index.php").string());
+  // By name, as a project names its files, or by the path from the project
+  // folder, as the symbol index names them; nothing outside the project.
+  const struct {
+    const char* name;
+    bool found;
+  } kNames[] = {{"index.php", true}, {"Sources/index.php", true}, {"Sources/missing.php", false},
+                {"../Site/Sources/index.php", false}, {"missing.php", false}};
+  for (const auto& c : kNames) {
+    FSRef resolved{};
+    EXPECT_EQ(bool(ShellTargets.ResolveProjectFile(window->project, c.name, resolved)), c.found) << c.name;
+    if (c.found) EXPECT_EQ(FSGetFullPath(resolved).str(), Source(bundle, "index.php").string()) << c.name;
+  }
 }
 
 TEST_F(ProjectWindowTest, EachProjectsDocumentListHoldsOnlyItsOwnDocuments) {
