@@ -1,4 +1,5 @@
 #include "TProjectUnit.h"
+#include "TProjectBrowserUnit.h"
 #include "TProjectDocumentUnit.h"
 
 #include <algorithm>
@@ -21,6 +22,9 @@
 #include "TSyntaxCollectionUnit.h"
 #include "TSyntaxParserUnit.h"
 #include "UTType.h"
+#include "QVGlobals.h"
+#include "TDemoApplicationUnit.h"
+#include "plinthora/Plinthora.h"
 #include "brackenrow/Browser.h"
 #include "brackenrow/DiskUtilities.h"
 
@@ -106,66 +110,7 @@ Boolean GetProjectRowMetrics(SInt32 size, ProjectRowMetrics& metrics) {
   return true;
 }
 
-// ---------------------------------------------------------------------------
-// Groups
-
-TProjectGroup::TProjectGroup(const char* fileName, const char* title, OSType itemType, OSType folderType,
-                             TProject* owner)
-    : fileName(fileName), title(title), itemType(itemType), folderType(folderType), owner(owner) {
-  tree = BrackenrowCreateTree(nullptr);
-}
-
-TProjectGroup::~TProjectGroup() {
-  if (tree) CFRelease(tree);
-}
-
-Boolean TProjectGroup::GetResourceFile(const FSRef& bundle, FSRef& file) {
-  Str255 folderPath = PathOf(bundle);
-  if (folderPath.empty()) return false;
-  std::string path = folderPath.str() + "/" + kProjectDataFolder + fileName.str();
-  if (FSGetPathRef(Str255(path), file)) return true;
-  std::string folder = folderPath.str() + "/" + kProjectDataFolder;
-  // The Data folder and the empty file are made on demand.
-  FSRef parent;
-  if (!FSGetPathRef(Str255(folder.substr(0, folder.size() - 1)), parent)) {
-    FSRef contents;
-    if (!FSGetPathRef(Str255(folderPath.str() + "/Contents/Resources"), contents)) return false;
-    std::u16string data = u"Data";
-    if (FSCreateDirectoryUnicode(&contents, data.size(), reinterpret_cast<const UniChar*>(data.data()), 0,
-                                 nullptr, &parent, nullptr, nullptr) != noErr)
-      return false;
-  }
-  std::u16string name = ToUnicode(fileName);
-  return FSCreateFileUnicode(&parent, name.size(), reinterpret_cast<const UniChar*>(name.data()), 0, nullptr,
-                             &file, nullptr) == noErr;
-}
-
-void TProjectGroup::Load(const FSRef& bundle) {
-  FSRef file;
-  if (!GetResourceFile(bundle, file)) return;
-  CFTreeRef loaded = CFTreeReadPropertyList(file, nullptr, nullptr);
-  if (tree) CFRelease(tree);
-  tree = loaded ? loaded : BrackenrowCreateTree(nullptr);
-  nextIndex = 1;
-  for (NodeInfoPtr node : Items())
-    if (node->INDEX >= nextIndex) nextIndex = node->INDEX + 1;
-}
-
-void TProjectGroup::Save(const FSRef& bundle) {
-  FSRef file;
-  if (GetResourceFile(bundle, file)) CFTreeWritePropertyList(file, tree, nullptr, nullptr);
-}
-
 namespace {
-
-CFTreeRef FindInTree(CFTreeRef tree, SInt32 index) {
-  for (CFTreeRef child = CFTreeGetFirstChild(tree); child; child = CFTreeGetNextSibling(child)) {
-    NodeInfoPtr node = BrackenrowGetNode(child);
-    if (node && node->INDEX == index) return child;
-    if (CFTreeRef found = FindInTree(child, index)) return found;
-  }
-  return nullptr;
-}
 
 void Collect(CFTreeRef tree, std::vector<NodeInfoPtr>& nodes) {
   for (CFTreeRef child = CFTreeGetFirstChild(tree); child; child = CFTreeGetNextSibling(child)) {
@@ -175,89 +120,6 @@ void Collect(CFTreeRef tree, std::vector<NodeInfoPtr>& nodes) {
 }
 
 }  // namespace
-
-CFTreeRef TProjectGroup::FindItem(SInt32 index) const {
-  return index == 0 ? nullptr : FindInTree(tree, index);
-}
-
-NodeInfoPtr TProjectGroup::GetNode(SInt32 index) const {
-  CFTreeRef item = FindItem(index);
-  return item ? BrackenrowGetNode(item) : nullptr;
-}
-
-std::vector<NodeInfoPtr> TProjectGroup::Items() const {
-  std::vector<NodeInfoPtr> nodes;
-  Collect(tree, nodes);
-  return nodes;
-}
-
-SInt32 TProjectGroup::NewItem(const void* data, SInt32 length, OSType type, SInt32 container) {
-  Ptr block = NewPtr(length);
-  if (!block) return 0;
-  if (length > 0) std::memcpy(block, data, static_cast<size_t>(length));
-  CFTreeRef parent = tree;
-  NodeInfoPtr containerNode = GetNode(container);
-  if (containerNode && containerNode->DATATYPE == kProjectFolderType) parent = FindItem(container);
-  else container = 0;
-  Boolean isFolder = type == kProjectFolderType;
-  NodeInfoPtr node = BrackenrowNewNode(block, length, type, nextIndex, container, isFolder);
-  if (!node) {
-    DisposePtr(block);
-    return 0;
-  }
-  CFTreeRef child = BrackenrowCreateTree(node);
-  CFTreeAppendChild(parent, child);
-  CFRelease(child);
-  return nextIndex++;
-}
-
-SInt32 TProjectGroup::NewFolder(const Str63& name, SInt32 container) {
-  UInt8 bytes[kProjectFolderDataSize];
-  EncodeProjectFolder(name, itemType, bytes);
-  return NewItem(bytes, kProjectFolderDataSize, kProjectFolderType, container);
-}
-
-Boolean TProjectGroup::RemoveItem(SInt32 index) {
-  CFTreeRef item = FindItem(index);
-  if (!item) return false;
-  CFTreeRemove(item);
-  return true;
-}
-
-SInt32 TProjectGroup::NewSnippet(std::string_view name, const std::u16string& text) {
-  std::string data = SnippetCreateData(name, text);
-  return NewItem(data.data(), static_cast<SInt32>(data.size()), kProjectSnippetType, 0);
-}
-
-SInt32 TProjectGroup::NewBookmark(const Str255& url) {
-  UInt8 bytes[kProjectBookmarkDataSize];
-  EncodeProjectBookmarkData(NewBookmarkData(url), bytes);
-  return NewItem(bytes, kProjectBookmarkDataSize, kProjectBookmarkType, 0);
-}
-
-SInt32 TProjectGroup::NewCommand(const Str31& command) {
-  UInt8 bytes[kCommandDataSize];
-  EncodeCommandData(CommandData{"untitled", command}, bytes);
-  return NewItem(bytes, kCommandDataSize, kProjectCommandType, 0);
-}
-
-NodeInfoPtr TProjectGroup::GetFileItem(const Str63& name) const {
-  for (NodeInfoPtr node : Items()) {
-    if (node->DATATYPE == kProjectFolderType || !node->DATA) continue;
-    ProjectItemData item = DecodeProjectItemData(static_cast<const UInt8*>(node->DATA), node->DATALENGTH);
-    if (item.name == name) return node;
-  }
-  return nullptr;
-}
-
-std::vector<Str63> TProjectGroup::ReturnGroupItems() const {
-  std::vector<Str63> names;
-  for (NodeInfoPtr node : Items()) {
-    if (node->DATATYPE == kProjectFolderType || !node->DATA) continue;
-    names.push_back(DecodeProjectItemData(static_cast<const UInt8*>(node->DATA), node->DATALENGTH).name);
-  }
-  return names;
-}
 
 // ---------------------------------------------------------------------------
 // User paths
@@ -442,15 +304,17 @@ void TProject::SetSize(SInt32 newSize) {
 }
 
 TProjectGroup* TProject::FindGroupByType(OSType type) const {
-  for (TProjectGroup* group : groups)
-    if (group->itemType == type) return group;
-  return nullptr;
+  return browser ? static_cast<TProjectGroup*>(browser->FindGroupByType(type)) : nullptr;
 }
 
 TProjectGroup* TProject::FindGroupByItem(SInt32 index) const {
-  for (TProjectGroup* group : groups)
-    if (group->FindItem(index)) return group;
-  return nullptr;
+  if (!browser || index == 0) return nullptr;
+  NodeInfoPtr node = BrackenrowGetNodeAtIndex(index, browserControl);
+  return node ? static_cast<TProjectGroup*>(browser->FindGroupByItem(node)) : nullptr;
+}
+
+TProjectGroup* TProject::SelectedGroup() const {
+  return browser ? static_cast<TProjectGroup*>(browser->GetSelectedGroup()) : nullptr;
 }
 
 void TProject::AddFile(const FSRef& file, Boolean copy) {
@@ -463,12 +327,12 @@ void TProject::AddFile(const FSRef& file, Boolean copy) {
     return;
   }
   TProjectGroup* group = FindGroupByType(DocumentTypeOf(file));
-  if (!group || !IsFileType(group->itemType)) return;
+  if (!group || !IsFileType(group->ITEMTYPE)) return;
   Err = noErr;
   TPreferenceHandler* application = ApplicationPreferences();
   Boolean copying = copy || (application && application->GetBooleanValue(kGeneralImportCopyFilesKey));
   if (copying) {
-    const char* folderName = group->itemType == kProjectSourceType ? "Sources" : "Resources";
+    const char* folderName = group->ITEMTYPE == kProjectSourceType ? "Sources" : "Resources";
     FSRef projectFolder = FSGetParent(bundle);
     FSRef target;
     if (FSGetSubFolder(projectFolder, folderName, target) != noErr) {
@@ -498,7 +362,7 @@ void TProject::AddFile(const FSRef& file, Boolean copy) {
   item.needsUpload = true;
   UInt8 bytes[kProjectItemDataSize];
   EncodeProjectItemData(item, bytes);
-  SInt32 index = group->NewItem(bytes, kProjectItemDataSize, group->itemType, insertionContainer);
+  SInt32 index = group->NewItem(bytes, kProjectItemDataSize, SInt32(insertionContainer));
   if (NodeInfoPtr node = group->GetNode(index)) {
     item.index = static_cast<UInt32>(index);
     EncodeProjectItemData(item, bytes);
@@ -507,7 +371,8 @@ void TProject::AddFile(const FSRef& file, Boolean copy) {
 }
 
 void TProject::AddFolder(const Str63& name) {
-  TProjectGroup* group = selectedGroup ? selectedGroup : FindGroupByType(kProjectSourceType);
+  TProjectGroup* group = SelectedGroup();
+  if (!group) group = FindGroupByType(kProjectSourceType);
   if (!group) return;
   insertionContainer = static_cast<UInt32>(group->NewFolder(name, 0));
 }
@@ -567,41 +432,40 @@ Boolean TProject::RenameItem(TProjectGroup* group, SInt32 index, const Str255& n
 
 Boolean TProject::RemoveItem(TProjectGroup* group, SInt32 index) {
   NodeInfoPtr node = group ? group->GetNode(index) : nullptr;
-  if (!node) return false;
-  std::vector<Str63> removed;
-  if (IsFileType(group->itemType)) {
-    // Every file item inside the removed item.
-    CFTreeRef item = group->FindItem(index);
-    std::vector<NodeInfoPtr> nodes{node};
-    Collect(item, nodes);
-    for (NodeInfoPtr n : nodes)
-      if (n->DATATYPE != kProjectFolderType && n->DATA)
-        removed.push_back(DecodeProjectItemData(static_cast<const UInt8*>(n->DATA), n->DATALENGTH).name);
+  if (!node || !browserControl) return false;
+  // The row must exist to go: the folders and group above it are opened.
+  if (CFArrayRef parents = BrackenrowCreateParentArray(index, browserControl)) {
+    for (CFIndex i = CFArrayGetCount(parents) - 1; i >= 1; --i) {
+      auto* parent = static_cast<NodeInfoPtr>(const_cast<void*>(CFArrayGetValueAtIndex(parents, i)));
+      if (parent) OpenDataBrowserContainer(browserControl, DataBrowserItemID(parent->INDEX));
+    }
+    CFRelease(parents);
   }
-  group->RemoveItem(index);
-  // Per-file settings go only with the last item of their name.
-  for (const Str63& name : removed) {
-    if (group->GetFileItem(name) || !projectPreferences) continue;
-    projectPreferences->RemoveValue(FileInfoKey(name));
-    projectPreferences->SetIntegerValue(kProjectSizeKey, size);  // counts the removal
-  }
+  // The browser's release hook takes the per-file settings of the items
+  // that go (Sources and Resources share them by name).
+  BrackenrowRemoveItem(browserControl, index);
+  if (projectPreferences) projectPreferences->SetIntegerValue(kProjectSizeKey, size);  // counts the removal
   return true;
 }
 
 void TProject::SetItemEdited(const Str63& name, Boolean edited) {
   for (TProjectGroup* group : groups) {
-    if (!IsFileType(group->itemType)) continue;
-    if (NodeInfoPtr node = group->GetFileItem(name)) static_cast<UInt8*>(node->DATA)[68] = edited ? 1 : 0;
+    if (!IsFileType(group->ITEMTYPE)) continue;
+    if (NodeInfoPtr node = group->GetFileItem(name)) {
+      static_cast<UInt8*>(node->DATA)[68] = edited ? 1 : 0;
+      if (browserControl) BrackenrowUpdateItem(node->INDEX, browserControl);
+    }
   }
 }
 
 void TProject::DocumentClosed(const Str63& name) {
   for (TProjectGroup* group : groups) {
-    if (!IsFileType(group->itemType)) continue;
+    if (!IsFileType(group->ITEMTYPE)) continue;
     if (NodeInfoPtr node = group->GetFileItem(name)) {
       auto* bytes = static_cast<UInt8*>(node->DATA);
       bytes[68] = 0;
       std::memset(bytes + 72, 0, 8);
+      if (browserControl) BrackenrowUpdateItem(node->INDEX, browserControl);
     }
   }
 }
@@ -617,18 +481,19 @@ void TProject::ProcessCommand(const HICommand& command, EventRef event, SInt32& 
   switch (command.commandID) {
     case 'ABOK':
       deselect();
-      if (TProjectGroup* group = FindGroupByType(kProjectBookmarkType)) group->NewBookmark(kProjectBookmarkPlaceholder);
+      if (auto* group = dynamic_cast<TBookmarkGroup*>(FindGroupByType(kProjectBookmarkType)))
+        group->NewBookmark(kProjectBookmarkPlaceholder);
       break;
     case 'ACOM': {
       deselect();
       Str31 name("untitled");
       if (AppResources && AppResources->CodeSense) name = Str31(AppResources->CodeSense->GetUniqueCommand());
-      if (TProjectGroup* group = FindGroupByType(kProjectCommandType)) group->NewCommand(name);
+      if (auto* group = dynamic_cast<TCommandGroup*>(FindGroupByType(kProjectCommandType))) group->NewCommand(name);
       break;
     }
     case 'ASNI':
       deselect();
-      if (TProjectGroup* group = FindGroupByType(kProjectSnippetType)) group->NewSnippet("untitled", u"");
+      if (auto* group = dynamic_cast<TSnippetGroup*>(FindGroupByType(kProjectSnippetType))) group->NewSnippet();
       break;
     case 'ADIR': AddFolder("untitled folder"); break;
     case 'addf': {
@@ -645,6 +510,22 @@ void TProject::ProcessCommand(const HICommand& command, EventRef event, SInt32& 
       if (fileSystem) fileSystem->CleanAll();
       break;
     case 'COMP': Compile(); break;
+    case 'FBGB':
+      // Back one level of the focus menu.
+      if (browserControl) BrackenrowFocusGoBack(browserControl);
+      if (headerToolbar) HIViewSetNeedsDisplay(headerToolbar, true);
+      break;
+    case 'FOCb':
+      if (!event) return;
+      BrackenrowHandleFocusEvent(event);
+      break;
+    case 'RENM': {
+      NodeInfoPtr node = browserControl ? BrackenrowGetSelection(browserControl) : nullptr;
+      TProjectGroup* group = node ? FindGroupByItem(node->INDEX) : nullptr;
+      if (group && ProjectGetDialogHooks().OpenRenameSheet)
+        ProjectGetDialogHooks().OpenRenameSheet(this, node->DATA, node->DATATYPE, group);
+      break;
+    }
     default: return;
   }
   result = noErr;
@@ -661,7 +542,7 @@ void TProject::Compile() {
   if (parser) return;  // one compile at a time
   TProjectGroup* sources = FindGroupByType(kProjectSourceType);
   if (!sources) return;
-  std::vector<Str63> names = sources->ReturnGroupItems();
+  std::vector<Str63> names = sources->ItemNames();
   if (names.empty()) return;
   auto* driver = new TSyntaxParser();
   SyntaxParserDestination destination;
@@ -674,7 +555,7 @@ void TProject::Compile() {
   compileWindow = false;
   for (const Str63& name : names) {
     FSRef file;
-    if (GetSupportedFileLanguage(name).empty() || !ResolveFile(name, file)) continue;
+    if (GetSupportedScriptLanguage(name).empty() || !ResolveFile(name, file)) continue;
     if (!fileSystem || !fileSystem->GetFileModifiedWithFSRef(file)) continue;
     SyntaxParserSource source;
     source.file = file;
@@ -722,26 +603,8 @@ void TProject::HandleCompileNotification(FileDescriptorPtr descriptor, const Syn
 
 // ---------------------------------------------------------------------------
 
-void TProject::AddFolderItems(const FSRef& folder, Boolean copy) {
-  Str255 path = PathOf(folder);
-  if (path.empty()) return;
-  std::error_code error;
-  std::vector<std::string> entries;
-  for (const auto& entry : std::filesystem::directory_iterator(path.str(), error)) {
-    std::string name = entry.path().filename().string();
-    if (!name.empty() && name[0] != '.') entries.push_back(entry.path().string());
-  }
-  if (error) return;  // a folder that cannot be listed adds nothing
-  std::sort(entries.begin(), entries.end());
-  AddFolder(FSGetDisplayName(folder));
-  for (const std::string& entry : entries) {
-    FSRef ref;
-    if (FSGetPathRef(Str255(entry), ref)) AddFile(ref, copy);
-  }
-}
-
 void TProject::SaveAll() {
-  for (TProjectGroup* group : groups) group->Save(bundle);
+  if (browser) browser->SaveGroups();
   if (projectPreferences) projectPreferences->Synchronize();
   if (fileSystem) fileSystem->Save();
 }
@@ -769,8 +632,15 @@ void TProject::Release() {
     fileSystem->Release();
     fileSystem = nullptr;
   }
-  for (TProjectGroup* group : groups) delete group;
+  // The browser (saving nothing twice: its groups were just saved) goes
+  // before the groups it shows.
+  if (browser && TBrowser::IsLive(browser)) browser->Release();
+  browser = nullptr;
+  browserControl = nullptr;
+  for (TProjectGroup* group : groups) group->Free();
   groups.clear();
+  if (headerMenu) ReleaseMenu(headerMenu);
+  headerMenu = nullptr;
   if (searchPaths) {
     CFRelease(searchPaths);
     searchPaths = nullptr;
@@ -789,25 +659,88 @@ void TProject::Release() {
 
 // ---------------------------------------------------------------------------
 
+namespace {
+
+// The interface file of projects made without an application (tools and
+// tests): the bundle's "main", opened once.
+IBNibRef MainInterfaceFile() {
+  static IBNibRef nib = [] {
+    IBNibRef ref = nullptr;
+    if (CreateNibReference(CFSTR("main"), &ref) != noErr) ref = nullptr;
+    return ref;
+  }();
+  return nib;
+}
+
+}  // namespace
+
+void TProject::SetHeaderToolbar(ControlRef toolbar) {
+  headerToolbar = toolbar;
+  if (!headerMenu && CreateNewMenu(0, 0, &headerMenu) == noErr) SetContextualMenuFont(headerMenu);
+  if (!toolbar) return;
+  ToolbarSetOptions(toolbar, ToolbarOption(kToolbarOptionHideSeparators));
+  ToolbarCallbacks callbacks{};
+  ToolbarSetCallbacks(toolbar, callbacks, this);
+  ToolbarAddButton(toolbar, "Project", nullptr, kMenuIconRefType, headerMenu, 0, kToolbarItemDefaultOptions, this);
+  IconRef back = nullptr;
+  if (GetIconRef(kOnSystemDisk, kQuorvelCreator, 'bktb', &back) != noErr) back = nullptr;
+  ToolbarAddButton(toolbar, "", back, kMenuIconRefType, nullptr, 'FBGB', kToolbarItemAnchoredRight, this);
+}
+
+void TProject::Create(const Str63& name, IBNibRef nib) {
+  TModePane::Create(name, nib);
+  SetClassString("TProject");
+  transfers.clear();
+  insertionContainer = 0;
+  HIViewRef toolbar = nullptr, tree = nullptr;
+  if (paneView) {
+    if (HIViewFindByID(paneView, HIViewID{'TOOL', 129}, &toolbar) != noErr) toolbar = nullptr;
+    if (HIViewFindByID(paneView, HIViewID{'BROW', 128}, &tree) != noErr) tree = nullptr;
+  }
+  SetHeaderToolbar(toolbar);
+  browser = new TProjectBrowser();
+  browser->project = this;
+  browser->bundle = bundle;
+  browser->focusMenu = headerMenu;
+  browser->nib = nib;
+  browser->SetOptions(kBrackenrowAllocateTree | kBrackenrowColorBackground | kBrackenrowArrangeRowOrder |
+                      kBrackenrowDrawOutlines);
+  browser->Create(tree);
+  browser->SetClassString("TProject");
+  browserControl = tree;
+  browser->SetFocus(0);
+  if (tree) {
+    if (AppResources && AppResources->SelectionImage) BrackenrowSetSelectionImage(tree, AppResources->SelectionImage);
+    BrackenrowSetDragColumn('DATA', tree);
+    SetDataBrowserListViewDisclosureColumn(tree, 'DATA', true);
+  }
+}
+
 TProject* CreateProjectPane(const FSRef& bundle, IBNibRef nib) {
+  if (!nib && CurrentApplication) nib = CurrentApplication->GetNibRef();
+  if (!nib) nib = MainInterfaceFile();
   auto* project = new TProject();
   project->bundle = bundle;
-  if (nib) {
-    project->Create("Project Pane", nib);
-    project->SetClassString("TProject");
-    if (project->paneView) {
-      HIViewRef browser = nullptr;
-      if (HIViewFindByID(project->paneView, HIViewID{'BROW', 128}, &browser) == noErr)
-        project->browserControl = browser;
-    }
-  }
-  project->groups = {
-      new TProjectGroup("sources.plist", "Sources", kProjectSourceType, 'pFLD', project),
-      new TProjectGroup("resources.plist", "Resources", kProjectResourceType, 'pRSC', project),
-      new TProjectGroup("snippets.plist", "Snippets", kProjectSnippetType, 'pSNP', project),
-      new TProjectGroup("bookmarks.plist", "Bookmarks", kProjectBookmarkType, 'pBOK', project),
-      new TProjectGroup("commands.plist", "Commands", kProjectCommandType, 'pCMD', project),
+  project->Create("Project Pane", nib);
+  struct GroupSpec {
+    TProjectGroup* group;
+    const char* file;
+    const char* title;
+    OSType type, folder;
   };
+  const GroupSpec specs[] = {
+      {new TFileGroup(), "sources.plist", "Sources", kProjectSourceType, 'pFLD'},
+      {new TResourceGroup(), "resources.plist", "Resources", kProjectResourceType, 'pRSC'},
+      {new TSnippetGroup(), "snippets.plist", "Snippets", kProjectSnippetType, 'pSNP'},
+      {new TBookmarkGroup(), "bookmarks.plist", "Bookmarks", kProjectBookmarkType, 'pBOK'},
+      {new TCommandGroup(), "commands.plist", "Commands", kProjectCommandType, 'pCMD'},
+  };
+  for (const GroupSpec& spec : specs) {
+    spec.group->owner = project;
+    spec.group->Initialize(spec.file, spec.title, spec.type, kQuorvelCreator, spec.folder);
+    project->groups.push_back(spec.group);
+    if (project->browser) project->browser->AddGroup(spec.group);
+  }
   FSRef folder;
   if (FSGetSubFolder(bundle, kProjectPreferencesFolder, folder) == noErr) {
     project->fileSystem =
@@ -816,7 +749,7 @@ TProject* CreateProjectPane(const FSRef& bundle, IBNibRef nib) {
   }
   Err = project->SetDefaultPreferences();
   OSStatus status = Err;
-  for (TProjectGroup* group : project->groups) group->Load(bundle);
+  if (project->browser) project->browser->LoadGroups();
   Err = status;
   return project;
 }

@@ -23,10 +23,12 @@
 #include "TModePaneUnit.h"
 #include "TPreferencesUnit.h"
 #include "TSyntaxParserProcessUnit.h"
+#include "TGroupBrowserUnit.h"
 #include "brackenrow/Brackenrow.h"
 
 class TFileSystem;
 class TProject;
+class TProjectBrowser;
 class TSyntaxParser;
 
 // ---------------------------------------------------------------------------
@@ -79,58 +81,139 @@ OSType GetDocumentType(const FSRef& file);
 // ---------------------------------------------------------------------------
 // Groups
 //
-// One group's items as a tree of Brackenrow node records, loaded from and
-// saved to its file in the bundle's Data folder. This holds the project's
-// side of a group; the group browser shows it.
+// The project's five groups are group-browser groups over the project
+// browser's one tree; each keeps its items in its own tree file in the
+// bundle's Data folder. TProjectGroup is their common part: the owner and
+// the look-ups the project makes.
 
-class TProjectGroup {
+class TProjectGroup : public TBrowserGroup {
  public:
-  Str63 fileName;     // "sources.plist", ...
-  Str63 title;        // "Sources", ...
-  OSType itemType = 0;
-  OSType folderType = 0;
   TProject* owner = nullptr;  // not owned
-  CFTreeRef tree = nullptr;   // root, owned
-  SInt32 nextIndex = 1;
 
-  TProjectGroup(const char* fileName, const char* title, OSType itemType, OSType folderType, TProject* owner);
-  virtual ~TProjectGroup();
-  TProjectGroup(const TProjectGroup&) = delete;
-  TProjectGroup& operator=(const TProjectGroup&) = delete;
+  // New rows stay in the group: a selection or drop mark outside the
+  // container they go into is let go first (the tree would otherwise place
+  // them beside it, in whatever group that lies).
+  SInt32 NewItem(void* data, SInt32 length, SInt32 container) override;
+  SInt32 NewFolder(const Str63& name, SInt32 container) override;
 
-  // The group's file; created empty when missing. False when the bundle has
-  // no place for it.
-  Boolean GetResourceFile(const FSRef& bundle, FSRef& file);
-  // Replaces the items with the file's; a missing or empty file gives none.
-  void Load(const FSRef& bundle);
-  // Writes the items over the file (an empty tree empties it).
-  void Save(const FSRef& bundle);
+  // "Contents/Resources/Data/" + the group's file name in the bundle,
+  // created empty when missing.
+  OSStatus GetResourceFile(FSRef& file) override;
+  // Takes the file's items; indexes another group already uses are given
+  // anew, so the groups of one tree never share one.
+  void Load(CFTreeRef tree) override;
 
-  // A new item holding a copy of the bytes, under the container (0: the
-  // root; an index that is not a folder of the group: the root). Returns the
-  // item's index.
-  SInt32 NewItem(const void* data, SInt32 length, OSType type, SInt32 container);
-  SInt32 NewFolder(const Str63& name, SInt32 container);
-  // Removes the item and what it holds; false for an unknown index.
-  Boolean RemoveItem(SInt32 index);
-
-  // New items at the group's root (Snippets, Bookmarks, Commands): a
-  // snippet "untitled" without text; a bookmark of the URL that opens
-  // inside; a command "untitled" naming the given library command.
-  SInt32 NewSnippet(std::string_view name, const std::u16string& text);
-  SInt32 NewBookmark(const Str255& url);
-  SInt32 NewCommand(const Str31& command);
-
-  CFTreeRef FindItem(SInt32 index) const;
-  NodeInfoPtr GetNode(SInt32 index) const;
-  // Every item, depth first, containers before their children.
+  // Every item of the group, depth first, containers before their children
+  // (not the group row).
   std::vector<NodeInfoPtr> Items() const;
+  // An item of this group; nil for any other index.
+  NodeInfoPtr GetNode(SInt32 index) const;
   // The first non-folder item whose payload name equals name (Sources and
   // Resources); nil when there is none.
   NodeInfoPtr GetFileItem(const Str63& name) const;
   // The names of the group's file items, in tree order.
-  std::vector<Str63> ReturnGroupItems() const;
+  std::vector<Str63> ItemNames() const;
+  // The payload's tree item, when it is one of this group's.
+  NodeInfoPtr NodeOfData(const void* data) const;
 };
+
+// Sources: files found by name through the project's user paths.
+class TFileGroup : public TProjectGroup {
+ public:
+  // The file's display name and Finder icon; the stored name and the
+  // unknown-file icon when the file is not found.
+  void GetDisplay(NodeInfoPtr node, IconRef& icon, Str63& name) override;
+  // 'fINF', 'opnF', 'opnW', 'revF', 'RENM' for a file that is found.
+  void ProcessCommand(void* data, UInt32 type, const HICommand& command) override;
+  // With the sheet's 'OPTI'/128 box on, the file on disk is renamed too.
+  void RenameItem(void* data, const Str63& name, TWindow* window) override;
+  // Marks (edited, upload error, transferring, compiling) and the colour
+  // label behind the name.
+  void DrawItem(void* data, Boolean selected, DataBrowserItemID item, DataBrowserPropertyID property,
+                DataBrowserItemState state, CGRect bounds, CGContextRef context) override;
+  Boolean ReceiveItem(void* data, DragRef drag, UInt32 type) override;
+  void OpenItem(void* data) override;
+  // Finder files ('hfs ') of the group's type, and folders.
+  Boolean AcceptItem(void* data, DragRef drag, UInt32 type) override;
+  // 'furl' and 'utxt' (the POSIX path) of a file that is found.
+  void AddItemFlavor(void* data, UInt32 type, DragRef drag, DragItemRef item) override;
+
+  // A folder item named like the folder, holding every listed item that a
+  // group takes.
+  virtual void AddFolderItems(const FSRef& folder, Boolean copy);
+};
+
+// Resources: images open in the program, anything else in its application.
+class TResourceGroup : public TFileGroup {
+ public:
+  void OpenItem(void* data) override;
+};
+
+class TSnippetGroup : public TProjectGroup {
+ public:
+  void GetDisplay(NodeInfoPtr node, IconRef& icon, Str63& name) override;
+  void ProcessCommand(void* data, UInt32 type, const HICommand& command) override;
+  void RenameItem(void* data, const Str63& name, TWindow* window) override;
+  // Dropped text becomes a snippet "untitled".
+  Boolean ReceiveItem(void* data, DragRef drag, UInt32 type) override;
+  void OpenItem(void* data) override;
+  Boolean AcceptItem(void* data, DragRef drag, UInt32 type) override;
+  void AddItemFlavor(void* data, UInt32 type, DragRef drag, DragItemRef item) override;
+
+  // A snippet "untitled" with no text at the group's root; the snippet
+  // editor opens on it. The item's index.
+  virtual SInt32 NewSnippet();
+  // A snippet payload: name + ":" in 64 bytes, then the UTF-16 text. The
+  // caller disposes of it.
+  static Ptr CreateData(const Str63& name, const std::u16string& text, SInt32& length);
+  static Str63 GetName(const void* data, SInt32 length);
+  static std::u16string GetUnicodeText(const void* data, SInt32 length);
+  static Str255 GetString(const void* data, SInt32 length);
+};
+
+class TBookmarkGroup : public TProjectGroup {
+ public:
+  void GetDisplay(NodeInfoPtr node, IconRef& icon, Str63& name) override;
+  void ProcessCommand(void* data, UInt32 type, const HICommand& command) override;
+  // Dropped "http", "ftp" or "file" addresses become bookmarks.
+  Boolean ReceiveItem(void* data, DragRef drag, UInt32 type) override;
+  void OpenItem(void* data) override;
+  Boolean AcceptItem(void* data, DragRef drag, UInt32 type) override;
+  void AddItemFlavor(void* data, UInt32 type, DragRef drag, DragItemRef item) override;
+
+  // A bookmark of the address that opens inside, named after the
+  // address's last path component, at the group's root. The item's index.
+  virtual SInt32 NewBookmark(const Str255& url);
+};
+
+class TCommandGroup : public TProjectGroup {
+ public:
+  void GetDisplay(NodeInfoPtr node, IconRef& icon, Str63& name) override;
+  void ProcessCommand(void* data, UInt32 type, const HICommand& command) override;
+  // Runs the command on the front editor's selection.
+  void OpenItem(void* data) override;
+  // The command leaves the project's macro library with its item.
+  Boolean RemoveItem(void* data, UInt32 type) override;
+
+  // A command "untitled" naming the library command at the group's root.
+  // The item's index.
+  virtual SInt32 NewCommand(const Str31& command);
+};
+
+// What the project dialogs give the project and its groups; an entry left
+// nil makes its action do nothing.
+struct ProjectDialogHooks {
+  // The "Open With" submenu of a file (menu ID 151; items carry the
+  // properties '????'/'appR' and '????'/'docu').
+  MenuRef (*CreateOpenWithMenu)(const FSRef& file);
+  // The rename sheet of an item.
+  void (*OpenRenameSheet)(TProject* project, void* data, UInt32 type, TProjectGroup* group);
+  void (*OpenSnippetEditor)(TProject* project, void* data);
+  void (*OpenBookmarkEditor)(TProject* project, void* data);
+  void (*OpenCommandEditor)(TProject* project, void* data);
+};
+void ProjectSetDialogHooks(const ProjectDialogHooks* hooks);
+const ProjectDialogHooks& ProjectGetDialogHooks();
 
 // ---------------------------------------------------------------------------
 // The project
@@ -159,11 +242,15 @@ class TProjectAbstract : public TModePane {
 
 class TProject : public TProjectAbstract {
  public:
+  TProjectBrowser* browser = nullptr;  // owned; the group tree
   FSRef bundle{};
   TPreferenceHandlerFile* projectPreferences = nullptr;  // owned
+  MenuRef headerMenu = nullptr;     // owned: the "Project" button's pop-up (the focus menu)
+  ControlRef headerToolbar = nullptr;
   TFileSystem* fileSystem = nullptr;                     // owned; nil without a Preferences folder
   CFMutableDictionaryRef searchPaths = nullptr;          // owned
-  // Sources, Resources, Snippets, Bookmarks, Commands, in this order.
+  // Sources, Resources, Snippets, Bookmarks, Commands, in this order;
+  // owned (the browser's group list does not own them).
   std::vector<TProjectGroup*> groups;
   SInt32 size = 2;
   // The compile under way; cancelled when the project goes. A finished
@@ -217,16 +304,19 @@ class TProject : public TProjectAbstract {
   // is gone), and the end of the batch.
   static void HandleCompileNotification(FileDescriptorPtr descriptor, const SyntaxParserSource& source, SInt16 kind,
                                         void* data, void* userData);
-  // Adds the folder as a folder item named like it, holding every item of
-  // the folder that a group takes.
-  virtual void AddFolderItems(const FSRef& folder, Boolean copy);
-
   TProjectGroup* FindGroupByType(OSType type) const;
   // The group the item belongs to (a contextual command goes to the row's
   // own group); nil when no group holds it.
   TProjectGroup* FindGroupByItem(SInt32 index) const;
-  TProjectGroup* SelectedGroup() const { return selectedGroup; }
-  void SetSelectedGroup(TProjectGroup* group) { selectedGroup = group; }
+  // The group of the selection, nil without one.
+  TProjectGroup* SelectedGroup() const;
+
+  // The pane from the interface file: header toolbar, browser over the
+  // tree 'BROW'/128.
+  void Create(const Str63& name, IBNibRef nib) override;
+  // The header toolbar: the "Project" button with the focus menu, and the
+  // focus-back button 'FBGB'.
+  virtual void SetHeaderToolbar(ControlRef toolbar);
 
   // Saves the groups, the preferences and the symbol index.
   void SaveAll();
@@ -240,13 +330,11 @@ class TProject : public TProjectAbstract {
   // of the menu item, 'CLEA' and 'COMP' the symbol index. Handled commands
   // set the result to 0.
   void ProcessCommand(const HICommand& command, EventRef event, SInt32& result) override;
-
- private:
-  TProjectGroup* selectedGroup = nullptr;
 };
 
-// The project of the bundle: preferences attached, groups loaded. With a
-// nib, the project pane "Project Pane" is built from it too.
+// The project of the bundle: the pane "Project Pane" built from the
+// interface file (nil: the application's, else the bundle's "main"), the
+// five groups in its browser, preferences attached, groups loaded.
 TProject* CreateProjectPane(const FSRef& bundle, IBNibRef nib = nullptr);
 
 // The project of the front editor window, else of the front project

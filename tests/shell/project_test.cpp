@@ -97,6 +97,7 @@ class ProjectTest : public ::testing::Test {
     application->SetBooleanValue("GeneralImportAddPath", false);
     SetServerPreferences(application);
     HeadlessClearAlertLog();
+    RegisterToolbarViewClass();  // the pane's header toolbar
   }
   void TearDown() override {
     SetServerPreferences(nullptr);
@@ -257,7 +258,10 @@ TEST_F(ProjectTest, AddingFilesToGroups) {
   EXPECT_TRUE(AlertSaid(kProjectNameTooLongMessage));
   EXPECT_EQ(Names(sources), std::vector<std::string>{"x.php"});
 
-  // A new folder takes the next files.
+  // A new folder goes to the group of the selection and takes the next
+  // files.
+  const DataBrowserItemID x = DataBrowserItemID(sources->Items()[0]->INDEX);
+  SetDataBrowserSelectedItems(project->browserControl, 1, &x, kDataBrowserItemsAssign);
   project->AddFolder("lib");
   Write(folder / "outside/y.php", "<?php\n");
   project->AddFile(Ref(folder / "outside/y.php"), false);
@@ -328,7 +332,7 @@ TEST_F(ProjectTest, RenamingItems) {
 
   TProjectGroup* snippets = project->FindGroupByType(kProjectSnippetType);
   std::string snippet = SnippetCreateData("untitled", u"x");
-  SInt32 s = snippets->NewItem(snippet.data(), SInt32(snippet.size()), kProjectSnippetType, 0);
+  SInt32 s = snippets->NewItem(snippet.data(), SInt32(snippet.size()), 0);
   EXPECT_TRUE(project->RenameItem(snippets, s, "loop:body", false));
   NodeInfoPtr node = snippets->GetNode(s);
   EXPECT_TRUE(SnippetGetName(node->DATA, node->DATALENGTH) == "loop");
@@ -501,8 +505,8 @@ TEST_F(ProjectTest, DroppedFolderBecomesAFolderItem) {
   for (const char* name : {"a.php", "b.php", "c.php"}) Write(folder / "drop/site" / name, "<?php\n");
   Write(folder / "drop/site/sub/d.php", "<?php\n");
   TProject* project = Open();
-  project->AddFolderItems(Ref(folder / "drop/site"), true);
   TProjectGroup* sources = project->FindGroupByType(kProjectSourceType);
+  static_cast<TFileGroup*>(sources)->AddFolderItems(Ref(folder / "drop/site"), true);
   EXPECT_EQ(Names(sources), (std::vector<std::string>{"[site]", "a.php", "b.php", "c.php"}));
   for (const char* name : {"a.php", "b.php", "c.php"}) EXPECT_TRUE(fs::exists(folder / "Sources" / name));
   SInt32 folderIndex = sources->Items()[0]->INDEX;
@@ -533,7 +537,9 @@ TEST_F(ProjectTest, ProjectCommands) {
   NodeInfoPtr command = project->FindGroupByType(kProjectCommandType)->Items().at(0);
   EXPECT_TRUE(DecodeCommandData(static_cast<UInt8*>(command->DATA), command->DATALENGTH).title == "untitled");
 
-  // 'addf' adds at the root whatever folder was made last.
+  // Without a selection a new folder goes to Sources; 'addf' adds at the
+  // root whatever folder was made last.
+  SetDataBrowserSelectedItems(project->browserControl, 0, nullptr, kDataBrowserItemsAssign);
   EXPECT_EQ(send('ADIR'), noErr);
   EventRef event = nullptr;
   ASSERT_EQ(CreateEvent(nullptr, kEventClassCommand, kEventCommandProcess, 0, 0, &event), noErr);
@@ -543,7 +549,7 @@ TEST_F(ProjectTest, ProjectCommands) {
   ReleaseEvent(event);
   TProjectGroup* sources = project->FindGroupByType(kProjectSourceType);
   EXPECT_EQ(Names(sources), (std::vector<std::string>{"[untitled folder]", "a.php"}));
-  EXPECT_EQ(sources->Items()[1]->PARENT, 0);
+  EXPECT_EQ(sources->Items()[1]->PARENT, sources->ROOTITEM);
 
   EXPECT_EQ(send('PRJS', nullptr, 3), noErr);
   EXPECT_EQ(project->projectPreferences->GetIntegerValue("ProjectSize"), 3);
