@@ -336,7 +336,16 @@ void AppendPopupItem(THIToolbar* toolbar, const Str255& identifier, HIViewConstr
     delete info;
 }
 
-HIViewRef MakeModeSegments(THIToolbarSegmentView*) { return CreateModeSegmentView(); }
+// The segments are made without a size; the toolbar gives an item the size
+// its view has, so the view is sized for its segments.
+HIViewRef MakeModeSegments(THIToolbarSegmentView*) {
+  HIViewRef view = CreateModeSegmentView();
+  if (view != nullptr) {
+    const HIRect frame{{0, 0}, {CGFloat(HISegmentedViewGetSegmentCount(view)) * 27 + 2, 24}};
+    Err = HIViewSetFrame(view, &frame);
+  }
+  return view;
+}
 
 // Text accepted in the toolbar's search field: the mode pane gets it, and
 // the window's find object looks for it in the active document.
@@ -366,6 +375,11 @@ THIToolbarItem* ItemData(THIToolbar* toolbar, const Str255& identifier) {
 }
 
 }  // namespace
+
+void EditorToolbarSetModeSegment(THIToolbar* toolbar, SInt32 segment) {
+  if (THIToolbarItem* segments = ItemData(toolbar, kEditorToolbarSegmentItem); segments && segments->View)
+    SetControl32BitValue(segments->View, segment);
+}
 
 void TEditorWindow::SetupToolbar() {
   CreateToolbar(Integrated ? kEditorToolbarIntegrated : kEditorToolbarSimple,
@@ -491,10 +505,7 @@ void TEditorWindow::UpdateToolbarStatus() {
 
 namespace {
 
-void SetModeSegment(THIToolbar* toolbar, SInt32 segment) {
-  if (THIToolbarItem* segments = ItemData(toolbar, kEditorToolbarSegmentItem); segments && segments->View)
-    SetControl32BitValue(segments->View, segment);
-}
+void SetModeSegment(THIToolbar* toolbar, SInt32 segment) { EditorToolbarSetModeSegment(toolbar, segment); }
 
 // The macro-output parameters: the text (a CFString the handler takes over)
 // and the command's title.

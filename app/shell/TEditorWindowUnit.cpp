@@ -243,6 +243,7 @@ void TEditorWindow::Create(const Str63& name, IBNibRef inNib) {
       }
       if (TModePane* projectPane = gHooks.ProjectPane != nullptr ? gHooks.ProjectPane(Project) : nullptr)
         side->SetModePane(projectPane);
+      EditorToolbarSetModeSegment(toolbar, 1);
     } else {
       side->Release();
     }

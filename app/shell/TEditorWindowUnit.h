@@ -180,6 +180,10 @@ struct EditorToolbarState {
 EditorToolbarState EditorToolbarStatus(const EditorPaneState& pane, Boolean windowProject, Boolean projectFTP,
                                        Boolean paneFTP);
 
+// The mode segments' value: 1 project, 2 FTP, 3 symbols.
+class THIToolbar;
+void EditorToolbarSetModeSegment(THIToolbar* toolbar, SInt32 segment);
+
 // ---------------------------------------------------------------------------
 // Units built later
 

@@ -10,6 +10,7 @@
 #include "Icons.h"
 #include "PascalCarbonCommon.h"
 #include "PreferenceUtilities.h"
+#include "QVGlobals.h"
 #include "TApplicationUnit.h"
 #include "TDemoApplicationUnit.h"
 #include "TDocumentListUnit.h"
@@ -107,7 +108,16 @@ void ProjectAppendDocument(TProject* project, WindowRef window) {
   Err = HIWindowSetProxyFSRef(window, &project->bundle);
 }
 
-HIViewRef MakeModeSegments(THIToolbarSegmentView*) { return CreateModeSegmentView(); }
+// The segments are made without a size; the toolbar gives an item the size
+// its view has, so the view is sized for its segments.
+HIViewRef MakeModeSegments(THIToolbarSegmentView*) {
+  HIViewRef view = CreateModeSegmentView();
+  if (view != nullptr) {
+    const HIRect frame{{0, 0}, {CGFloat(HISegmentedViewGetSegmentCount(view)) * 27 + 2, 24}};
+    Err = HIViewSetFrame(view, &frame);
+  }
+  return view;
+}
 
 HIViewRef FindView(WindowRef window, OSType signature, SInt32 id) {
   HIViewRef view = nullptr;
@@ -136,6 +146,7 @@ TProjectWindow* OpenProjectWindow(const FSRef& bundle) {
   }
   TProject* project = CreateProjectPane(bundle, ApplicationNib);
   if (project == nullptr) return nullptr;
+  ResizeProjectPane(project->nibWindow);
   auto* window = new TProjectWindow();
   window->bundle = bundle;
   window->project = project;
@@ -176,6 +187,7 @@ void TProjectWindow::Create(const Str63& name, IBNibRef inNib) {
 
   HIViewRef place = FindView(window, kProjectWindowPaneSignature, kProjectWindowPaneID);
   symbolPane = MakeSymbolBrowserPane(window, project != nullptr ? project->GetFileSystem() : nullptr);
+  if (symbolPane != nullptr) ResizeProjectPane(symbolPane->nibWindow);
   // Every pane of the side lives in the window, shown or not, so that each
   // ends with it.
   if (symbolPane != nullptr && symbolPane->paneView != nullptr && place != nullptr) {
@@ -189,6 +201,7 @@ void TProjectWindow::Create(const Str63& name, IBNibRef inNib) {
   if (project != nullptr) {
     project->SetOwner(this);
     ShowPaneInContainer(project, place);
+    EditorToolbarSetModeSegment(toolbar, 1);
     ProjectSetToolbar(project, FindView(window, kProjectWindowToolbarSignature, kProjectWindowToolbarID));
     ProjectAppendDocument(project, window);
   }
@@ -216,7 +229,8 @@ TPane* TProjectWindow::ShownPane() {
   return nullptr;
 }
 
-void TProjectWindow::ShowSidePane(TPane* pane, const char* menuName) {
+void TProjectWindow::ShowSidePane(TPane* pane, const char* menuName, SInt32 segment) {
+  EditorToolbarSetModeSegment(toolbar, segment);
   if (ProjectValid(project)) ProjectSetActionMenu(project, MainMenu(menuName));
   ShowPaneInContainer(pane, FindView(window, kProjectWindowPaneSignature, kProjectWindowPaneID));
 }
@@ -229,19 +243,19 @@ void TProjectWindow::ProcessCommand(const HICommand& command, EventRef event, SI
   if (result != eventNotHandledErr) return;
   switch (command.commandID) {
     case kProjectCommandModeProject:
-      if (project != nullptr) ShowSidePane(project, kProjectActionsMenu);
+      if (project != nullptr) ShowSidePane(project, kProjectActionsMenu, 1);
       result = noErr;
       break;
     case kProjectCommandModeSymbols:
       if (symbolPane != nullptr) {
         // What a compile added since the list was filled shows now.
         if (auto* browser = dynamic_cast<TSymbolBrowserPane*>(symbolPane)) browser->Load();
-        ShowSidePane(symbolPane, kProjectSymbolActionsMenu);
+        ShowSidePane(symbolPane, kProjectSymbolActionsMenu, 3);
       }
       result = noErr;
       break;
     case kProjectCommandModeFTP:
-      if (MakeFTPPane()) ShowSidePane(ftpPane, kProjectFTPActionsMenu);
+      if (MakeFTPPane()) ShowSidePane(ftpPane, kProjectFTPActionsMenu, 2);
       else UserNotificationDialog(kProjectNoFTPMessage);
       result = noErr;
       break;
@@ -337,7 +351,11 @@ void TProjectWindow::Release() {
 
 namespace {
 
-TProject* HookOpenProject(const FSRef& bundle) { return CreateProjectPane(bundle, ApplicationNib); }
+TProject* HookOpenProject(const FSRef& bundle) {
+  TProject* project = CreateProjectPane(bundle, ApplicationNib);
+  if (project != nullptr) ResizeProjectPane(project->nibWindow);
+  return project;
+}
 
 void HookProjectCommand(TProject* project, const HICommand& command, EventRef event, SInt32& result) {
   if (ProjectValid(project)) project->ProcessCommand(command, event, result);

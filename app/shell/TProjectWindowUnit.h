@@ -69,7 +69,7 @@ class TProjectWindow : public TWindow {
   Boolean MakeFTPPane();
 
  private:
-  void ShowSidePane(TPane* pane, const char* menuName);
+  void ShowSidePane(TPane* pane, const char* menuName, SInt32 segment);
 };
 
 // Opens the bundle's project in a project window (shown, its documents
