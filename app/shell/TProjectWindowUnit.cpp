@@ -97,6 +97,9 @@ void ProjectSetToolbar(TProject* project, ControlRef toolbar) {
 void ProjectForgetControls(TProject* project) {
   auto found = Controls().find(project);
   if (found == Controls().end()) return;
+  // The toolbar's button lets go of the menu before it goes.
+  if (found->second.toolbar != nullptr && found->second.actionItem != 0 && HIViewIsValid(found->second.toolbar))
+    ToolbarSetItemMenu(found->second.toolbar, found->second.actionItem, nullptr);
   if (found->second.actionMenu != nullptr) ReleaseMenu(found->second.actionMenu);
   Controls().erase(found);
 }

@@ -338,6 +338,15 @@ TEST_F(ProjectWindowTest, TheModeCommandsSwitchTheSideAndFTPWithoutAServerSaysSo
   // Project commands reach the project.
   EXPECT_EQ(Command(window, 'ADIR'), noErr);
   EXPECT_EQ(window->project->FindGroupByType(kProjectSourceType)->Items().size(), 1u);
+
+  // Closed while another mode shows, the project still ends with its
+  // window and keeps what was added.
+  const FSRef bundle = window->bundle;
+  Command(window, 'Msym');
+  window->Remove();
+  window = OpenProjectWindow(bundle);
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(window->project->FindGroupByType(kProjectSourceType)->Items().size(), 1u);
 }
 
 TEST_F(ProjectWindowTest, AnIntegratedWindowShowsItsProjectBesideTheTabsAndSwitchesModes) {
