@@ -55,7 +55,10 @@ void TProjectBrowser::Release() {
   SaveGroups();
   if (openWithMenu != nullptr) ReleaseMenu(openWithMenu);
   openWithMenu = nullptr;
-  if (project != nullptr && project->browser == this) project->browser = nullptr;
+  if (project != nullptr && project->browser == this) {
+    project->browser = nullptr;
+    project->browserControl = nullptr;
+  }
   TGroupBrowser::Release();
 }
 
@@ -110,8 +113,7 @@ MenuRef TProjectBrowser::GetContextualMenu(ItemArrayHandle items, SInt16 count) 
       FSRef file;
       if (count == 1 && project != nullptr &&
           project->ResolveFile(PayloadShortName(node->DATA), file)) {
-        const ProjectDialogHooks& hooks = ProjectGetDialogHooks();
-        if (hooks.CreateOpenWithMenu != nullptr) openWithMenu = hooks.CreateOpenWithMenu(file);
+        openWithMenu = CreateOpenWithMenu(file);
         if (openWithMenu != nullptr) SetMenuItemHierarchicalMenu(menu, kOpenWithItem, openWithMenu);
       }
       if (count > 1) DisableCommand(menu, 'opnA');
@@ -140,9 +142,9 @@ void TProjectBrowser::SelectContextualMenu(NodeInfoPtr node, MenuRef menu, SInt1
     // without either opens nothing.
     FSRef application{}, document{};
     if (openWithMenu != nullptr &&
-        GetMenuItemProperty(openWithMenu, menuItem, kOpenWithPropertyCreator, kOpenWithApplicationTag,
+        GetMenuItemProperty(openWithMenu, menuItem, kProjectDialogsCreator, kOpenWithApplicationTag,
                             sizeof application, nullptr, &application) == noErr &&
-        GetMenuItemProperty(openWithMenu, menuItem, kOpenWithPropertyCreator, kOpenWithDocumentTag, sizeof document,
+        GetMenuItemProperty(openWithMenu, menuItem, kProjectDialogsCreator, kOpenWithDocumentTag, sizeof document,
                             nullptr, &document) == noErr) {
       LSLaunchFSRefSpec spec{};
       spec.appRef = &application;
@@ -155,6 +157,27 @@ void TProjectBrowser::SelectContextualMenu(NodeInfoPtr node, MenuRef menu, SInt1
   }
   if (openWithMenu != nullptr) ReleaseMenu(openWithMenu);
   openWithMenu = nullptr;
+}
+
+void TProjectBrowser::DrawItem(void* data, UInt32 type, Boolean container, DataBrowserItemID item,
+                               DataBrowserPropertyID property, DataBrowserItemState state, CGRect bounds,
+                               CGContextRef context) {
+  if (type != kProjectSnippetType && type != kProjectBookmarkType && type != kProjectCommandType) {
+    TGroupBrowser::DrawItem(data, type, container, item, property, state, bounds, context);
+    return;
+  }
+  // The general drawing passes over rows without an icon: these rows have
+  // only their names.
+  TBrowserGroup* group = FindGroupByType(type);
+  NodeInfoPtr node = BrackenrowGetNodeAtIndex(SInt32(item), VIEW);
+  if (group == nullptr || node == nullptr) return;
+  IconRef icon = nullptr;
+  Str63 name;
+  group->GetDisplay(node, icon, name);
+  CFStringRef text = CFStringCreateWithPascalString(nullptr, name.data(), kCFStringEncodingMacRoman);
+  StandardTextPropertyDrawHandler(icon, text, container, property, item, state, bounds, context, VIEW);
+  if (text != nullptr) CFRelease(text);
+  if (icon != nullptr) ReleaseIconRef(icon);
 }
 
 void TProjectBrowser::EventLoopTimer() {

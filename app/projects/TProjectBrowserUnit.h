@@ -12,17 +12,13 @@
 #include "Menus.h"
 #include "ShortString.h"
 #include "TGroupBrowserUnit.h"
+#include "TProjectDialogsUnit.h"
 
 class TProject;
 
-// The menu ID of the "Open With" submenu.
-constexpr SInt16 kOpenWithMenuID = 151;
-// Menu item properties of the "Open With" items (creator '????'): the
-// application and the document, each an FSRef. Both the menu's maker and
-// this browser use these two tags.
-constexpr OSType kOpenWithPropertyCreator = '????';
-constexpr OSType kOpenWithApplicationTag = 'appR';
-constexpr OSType kOpenWithDocumentTag = 'docu';
+// The "Open With" submenu (menu ID kOpenWithMenuID) and its item
+// properties (kOpenWithApplicationTag, kOpenWithDocumentTag) are the
+// project dialogs'; this browser reads the same tags.
 
 class TProjectBrowser : public TGroupBrowser {
  public:
@@ -43,6 +39,9 @@ class TProjectBrowser : public TGroupBrowser {
   // caller releases it.
   MenuRef GetContextualMenu(ItemArrayHandle items, SInt16 count) override;
   void SelectContextualMenu(NodeInfoPtr node, MenuRef menu, SInt16 menuID, UInt16 menuItem) override;
+  // Snippets, bookmarks and commands show their names without an icon.
+  void DrawItem(void* data, UInt32 type, Boolean container, DataBrowserItemID item, DataBrowserPropertyID property,
+                DataBrowserItemState state, CGRect bounds, CGContextRef context) override;
   // Redraws the rows of running uploads.
   void EventLoopTimer() override;
   // Finder files dropped on no row go to the Sources group; drags from a

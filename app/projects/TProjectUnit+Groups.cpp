@@ -22,10 +22,12 @@
 #include "TEditorWindowUnit.h"
 #include "TFileInfoUnit.h"
 #include "TProjectBrowserUnit.h"
+#include "TProjectDialogsUnit.h"
 #include "TProjectUnit.h"
 #include "TSourceDocumentUnit.h"
 #include "TSourceEditorUnit.h"
 #include "brackenrow/Browser.h"
+#include "brackenrow/Drawing.h"
 
 namespace {
 
@@ -161,24 +163,17 @@ const ProjectDialogHooks& ProjectGetDialogHooks() { return gDialogHooks; }
 
 OSStatus TProjectGroup::GetResourceFile(FSRef& file) {
   if (owner == nullptr) return fnfErr;
-  Str255 folderPath = FSGetFullPath(owner->bundle);
-  if (folderPath.empty()) return fnfErr;
-  std::string path = folderPath.str() + "/" + kProjectDataFolder + NAME.str();
-  if (FSGetPathRef(Str255(path), file)) return noErr;
-  std::string folder = folderPath.str() + "/" + kProjectDataFolder;
-  // The Data folder and the empty file are made on demand.
-  FSRef parent;
-  if (!FSGetPathRef(Str255(folder.substr(0, folder.size() - 1)), parent)) {
-    FSRef contents;
-    if (!FSGetPathRef(Str255(folderPath.str() + "/Contents/Resources"), contents)) return fnfErr;
-    std::u16string data = u"Data";
-    OSStatus status = FSCreateDirectoryUnicode(&contents, data.size(), reinterpret_cast<const UniChar*>(data.data()),
-                                               0, nullptr, &parent, nullptr, nullptr);
-    if (status != noErr) return status;
-  }
-  std::u16string name = ToUnicode(NAME);
-  return FSCreateFileUnicode(&parent, name.size(), reinterpret_cast<const UniChar*>(name.data()), 0, nullptr, &file,
-                             nullptr);
+  OSStatus status = GetProjectResourceFile(owner->bundle, NAME, file);
+  if (status != fnfErr) return status;
+  // A bundle without its Data folder gets one: the groups are never left
+  // without a place to be saved.
+  FSRef resources, data;
+  if (FSGetSubFolder(owner->bundle, "Contents/Resources", resources) != noErr) return status;
+  std::u16string name = u"Data";
+  if (FSCreateDirectoryUnicode(&resources, name.size(), reinterpret_cast<const UniChar*>(name.data()), 0, nullptr,
+                               &data, nullptr, nullptr) != noErr)
+    return status;
+  return GetProjectResourceFile(owner->bundle, NAME, file);
 }
 
 void TProjectGroup::Load(CFTreeRef tree) {
@@ -212,12 +207,22 @@ void KeepInside(TBrowserGroup* group, SInt32 container) {
 
 }  // namespace
 
+// A container that is not a folder of the group (gone, or another group's)
+// stands for the group's root.
+SInt32 OwnFolder(const TProjectGroup* group, SInt32 container) {
+  if (container == 0) return 0;
+  NodeInfoPtr node = group->GetNode(container);
+  return node != nullptr && node->DATATYPE == kGroupBrowserFolderType ? container : 0;
+}
+
 SInt32 TProjectGroup::NewItem(void* data, SInt32 length, SInt32 container) {
+  container = OwnFolder(this, container);
   KeepInside(this, container);
   return TBrowserGroup::NewItem(data, length, container);
 }
 
 SInt32 TProjectGroup::NewFolder(const Str63& name, SInt32 container) {
+  container = OwnFolder(this, container);
   KeepInside(this, container);
   return TBrowserGroup::NewFolder(name, container);
 }
@@ -249,7 +254,7 @@ NodeInfoPtr TProjectGroup::GetFileItem(const Str63& name) const {
   return nullptr;
 }
 
-std::vector<Str63> TProjectGroup::ItemNames() const {
+std::vector<Str63> TProjectGroup::ReturnGroupItems() const {
   std::vector<Str63> names;
   for (NodeInfoPtr node : Items())
     if (IsFileItemType(node->DATATYPE) && node->DATA) names.push_back(PayloadName(node));
@@ -275,8 +280,7 @@ void TFileGroup::GetDisplay(NodeInfoPtr node, IconRef& icon, Str63& name) {
 void TFileGroup::ProcessCommand(void* data, UInt32 type, const HICommand& command) {
   if (owner == nullptr) return;
   if (type == kProjectFolderType) {
-    if (command.commandID == 'RENM' && gDialogHooks.OpenRenameSheet)
-      gDialogHooks.OpenRenameSheet(owner, data, type, this);
+    if (command.commandID == 'RENM') owner->RenameItem(data, type, this);
     return;
   }
   if (type != ITEMTYPE) return;
@@ -296,9 +300,7 @@ void TFileGroup::ProcessCommand(void* data, UInt32 type, const HICommand& comman
       break;
     }
     case 'revF': Err = FSRevealFile(file); break;
-    case 'RENM':
-      if (gDialogHooks.OpenRenameSheet) gDialogHooks.OpenRenameSheet(owner, data, type, this);
-      break;
+    case 'RENM': owner->RenameItem(data, type, this); break;
     default: break;
   }
 }
@@ -437,20 +439,16 @@ void TFileGroup::DrawItem(void* data, Boolean selected, DataBrowserItemID, DataB
   Str63 name;
   GetDisplay(NodeOfData(data), icon, name);
   if (icon != nullptr) ReleaseIconRef(icon);
-  CGFloat width = 0, height = 0, baseline = 0;
+  // The name's own box, as the tree draws it, grown with the row size.
   CFStringRef text = CFStringCreateWithPascalString(nullptr, name.data(), kCFStringEncodingMacRoman);
-  if (text != nullptr) {
-    HIThemeTextInfo info{};
-    info.fontID = kThemeSmallSystemFont;
-    HIThemeGetTextDimensions(text, 0, &info, &width, &height, &baseline);
-    CFRelease(text);
-  }
+  if (text == nullptr) return;
+  const CGRect box = GetStandardTextBounds(text, bounds, BROWSER != nullptr ? BROWSER->VIEW : nullptr);
+  CFRelease(text);
   const SInt32 size = owner->size;
   const CGFloat radius = size >= 3 ? 10 : 6;
-  const CGFloat inset = size >= 3 ? 4 : 2;
-  const CGFloat iconSide = std::min<CGFloat>(bounds.size.height, size >= 3 ? 32 : 16);
-  CGRect rect = CGRectMake(bounds.origin.x + iconSide + 6 - inset, midY - height / 2 - inset / 2,
-                           width + 2 * inset, height + inset);
+  const CGFloat inset = size >= 3 ? 6 : size == 2 ? 4 : 3;
+  const CGRect rect = CGRectMake(box.origin.x - inset, box.origin.y - inset / 2, box.size.width + 2 * inset,
+                                 box.size.height + inset);
   CGContextSaveGState(context);
   CGContextSetRGBFillColor(context, color.red, color.green, color.blue, color.alpha);
   CGContextBeginPath(context);
@@ -490,8 +488,8 @@ SInt32 TSnippetGroup::NewSnippet() {
   SInt32 length = 0;
   Ptr data = CreateData("untitled", u"", length);
   SInt32 index = data != nullptr ? NewItem(data, length, 0) : 0;
-  if (index != 0 && gDialogHooks.OpenSnippetEditor) {
-    if (NodeInfoPtr node = GetNode(index)) gDialogHooks.OpenSnippetEditor(owner, node->DATA);
+  if (index != 0 && owner != nullptr) {
+    if (NodeInfoPtr node = GetNode(index)) OpenSnippetEditor(node, owner->GetWindow());
   }
   return index;
 }
@@ -502,10 +500,11 @@ void TSnippetGroup::GetDisplay(NodeInfoPtr node, IconRef& icon, Str63& name) {
 }
 
 void TSnippetGroup::ProcessCommand(void* data, UInt32 type, const HICommand& command) {
-  if (command.commandID == 'RENM' && gDialogHooks.OpenRenameSheet)
-    gDialogHooks.OpenRenameSheet(owner, data, type, this);
-  else if (command.commandID == 'gINF' && type == ITEMTYPE && gDialogHooks.OpenSnippetEditor)
-    gDialogHooks.OpenSnippetEditor(owner, data);
+  if (owner == nullptr) return;
+  if (command.commandID == 'RENM')
+    owner->RenameItem(data, type, this);
+  else if (command.commandID == 'gINF' && type == ITEMTYPE)
+    OpenItem(data);
 }
 
 void TSnippetGroup::RenameItem(void* data, const Str63& name, TWindow*) {
@@ -514,7 +513,7 @@ void TSnippetGroup::RenameItem(void* data, const Str63& name, TWindow*) {
 }
 
 void TSnippetGroup::OpenItem(void* data) {
-  if (gDialogHooks.OpenSnippetEditor) gDialogHooks.OpenSnippetEditor(owner, data);
+  if (NodeInfoPtr node = NodeOfData(data)) OpenSnippetEditor(node, owner != nullptr ? owner->GetWindow() : nullptr);
 }
 
 Boolean TSnippetGroup::AcceptItem(void*, DragRef, UInt32 type) { return type == 'utxt'; }
@@ -595,14 +594,13 @@ void TBookmarkGroup::OpenItem(void* data) {
 
 void TBookmarkGroup::ProcessCommand(void* data, UInt32 type, const HICommand& command) {
   if (type == kProjectFolderType) {
-    if (command.commandID == 'RENM' && gDialogHooks.OpenRenameSheet)
-      gDialogHooks.OpenRenameSheet(owner, data, type, this);
+    if (command.commandID == 'RENM' && owner != nullptr) owner->RenameItem(data, type, this);
     return;
   }
   if (type != ITEMTYPE || data == nullptr) return;
   switch (command.commandID) {
     case 'gINF':
-      if (gDialogHooks.OpenBookmarkEditor) gDialogHooks.OpenBookmarkEditor(owner, data);
+      OpenBookmarkEditor(static_cast<UInt8*>(data), owner != nullptr ? owner->GetWindow() : nullptr);
       break;
     case 'opnF': LSOpenURL(BookmarkOf(data).url); break;
     case 'opnW': {
@@ -667,8 +665,8 @@ Boolean TCommandGroup::RemoveItem(void* data, UInt32 type) {
 }
 
 void TCommandGroup::ProcessCommand(void* data, UInt32 type, const HICommand& command) {
-  if (command.commandID == 'RENM' && gDialogHooks.OpenRenameSheet)
-    gDialogHooks.OpenRenameSheet(owner, data, type, this);
+  if (command.commandID == 'RENM' && owner != nullptr)
+    owner->RenameItem(data, type, this);
   else if (command.commandID == 'gINF' && type == ITEMTYPE && gDialogHooks.OpenCommandEditor)
     gDialogHooks.OpenCommandEditor(owner, data);
 }

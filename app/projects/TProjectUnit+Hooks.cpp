@@ -24,7 +24,7 @@ CFArrayRef CopyProjectSearchFiles(TProject* project) {
   if (project == nullptr) return nullptr;
   CFMutableArrayRef files = CFArrayCreatePascal();
   if (TProjectGroup* sources = project->FindGroupByType(kProjectSourceType)) {
-    for (const Str63& name : sources->ItemNames()) {
+    for (const Str63& name : sources->ReturnGroupItems()) {
       FSRef file;
       if (!project->ResolveFile(name, file)) continue;
       Ptr block = NewPtr(sizeof file);

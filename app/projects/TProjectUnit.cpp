@@ -1,5 +1,6 @@
 #include "TProjectUnit.h"
 #include "TProjectBrowserUnit.h"
+#include "TProjectDialogsUnit.h"
 #include "TProjectDocumentUnit.h"
 
 #include <algorithm>
@@ -24,6 +25,7 @@
 #include "UTType.h"
 #include "QVGlobals.h"
 #include "TDemoApplicationUnit.h"
+#include "TEditorWindowUnit.h"
 #include "plinthora/Plinthora.h"
 #include "brackenrow/Browser.h"
 #include "brackenrow/DiskUtilities.h"
@@ -76,32 +78,7 @@ Str255 ProjectFolderPath(const FSRef& bundle) { return GetBaseFilePath(bundle); 
 
 Boolean IsFileType(OSType type) { return type == kProjectSourceType || type == kProjectResourceType; }
 
-// The type of document a file is for the groups: 'TTXT' for sources (a
-// language of ours, or text), 'RTXT' for resources (images, PDF, web
-// archives, links); '????' otherwise.
-OSType DocumentTypeOf(const FSRef& file) {
-  OSType type = 0x3F3F3F3F;  // four question marks
-  Str63 name = FSGetActualName(file);
-  if (!GetSupportedFileLanguage(name).empty()) type = kProjectSourceType;
-  if (FSConformsToUTIdentifier(file, "public.text")) type = kProjectSourceType;
-  if (FSConformsToUTIdentifier(file, "public.image")) type = kProjectResourceType;
-  Str255 extension = GetStringSuffix(name, '.');
-  if (!extension.empty()) {
-    CFStringRef tag = CFStringCreateWithPascalString(nullptr, extension.data(), kCFStringEncodingMacRoman);
-    CFStringRef uti = tag ? UTTypeCreatePreferredIdentifierForTag(kUTTagClassFilenameExtension, tag, nullptr) : nullptr;
-    if (uti) {
-      for (const char* id : {"com.adobe.pdf", "com.apple.webarchive", "public.url"})
-        if (CFStringCompare(uti, CFSTR(id), 0) == kCFCompareEqualTo) type = kProjectResourceType;
-      CFRelease(uti);
-    }
-    if (tag) CFRelease(tag);
-  }
-  return type;
-}
-
 }  // namespace
-
-OSType GetDocumentType(const FSRef& file) { return DocumentTypeOf(file); }
 
 Boolean GetProjectRowMetrics(SInt32 size, ProjectRowMetrics& metrics) {
   static const ProjectRowMetrics kMetrics[] = {{14, 8}, {18, 14}, {33, 18}, {65, 30}};
@@ -294,6 +271,12 @@ Boolean TProject::SupportsFTP() {
 void TProject::SetSize(SInt32 newSize) {
   if (newSize < 1) newSize = 2;
   size = newSize;
+  // The sizes are the submenu of the action menu's seventh item, when the
+  // interface file gives it one.
+  MenuRef sizes = nullptr;
+  if (actionMenu && CountMenuItems(actionMenu) >= 7 && GetMenuItemHierarchicalMenu(actionMenu, 7, &sizes) == noErr &&
+      sizes)
+    ToggleMenuItem(MenuItemIndex(newSize), sizes);
   ProjectRowMetrics metrics;
   if (browserControl && GetProjectRowMetrics(newSize, metrics)) {
     SetDataBrowserTableViewRowHeight(browserControl, metrics.rowHeight);
@@ -326,7 +309,7 @@ void TProject::AddFile(const FSRef& file, Boolean copy) {
     UserNotificationDialog(kProjectNameTooLongMessage);
     return;
   }
-  TProjectGroup* group = FindGroupByType(DocumentTypeOf(file));
+  TProjectGroup* group = FindGroupByType(GetDocumentType(file));
   if (!group || !IsFileType(group->ITEMTYPE)) return;
   Err = noErr;
   TPreferenceHandler* application = ApplicationPreferences();
@@ -430,6 +413,55 @@ Boolean TProject::RenameItem(TProjectGroup* group, SInt32 index, const Str255& n
   return true;
 }
 
+void TProject::RenameItem(void* data, UInt32 type, TProjectGroup* group) {
+  if (!data || !group || !browser || type == kGroupBrowserGroupType) return;
+  const Boolean fileItem = IsFileType(type);
+  auto* sheet = new TRenameItem();
+  sheet->project = this;
+  sheet->data = data;
+  sheet->type = type;
+  sheet->group = group;
+  sheet->browser = browser;
+  WindowRef parent = ActiveNonFloatingWindow();
+  if (!parent) parent = GetWindow();
+  sheet->SetParent(parent);
+  sheet->Create(fileItem ? kRenameFileItemWindowName : kRenameItemWindowName, nib);
+  if (!sheet->window) {
+    sheet->Free();
+    return;
+  }
+  Str63 name;
+  if (type == kProjectFolderType) {
+    name = browser->GetFolderName(data);
+  } else if (NodeInfoPtr node = group->NodeOfData(data)) {
+    IconRef icon = nullptr;
+    group->GetDisplay(node, icon, name);
+    if (icon) ReleaseIconRef(icon);
+  }
+  FSRef file;
+  if (fileItem && ResolveFile(DecodeProjectItemData(static_cast<const UInt8*>(data), kProjectItemDataSize).name, file)) {
+    sheet->file = file;
+    if (HIViewRef box = HIViewFind(128, 'OPTI', sheet->window)) HIViewSetEnabled(box, true);
+  }
+  HIViewRef field = HIViewFind(128, 'NAME', sheet->window);
+  sheet->nameField = field;
+  if (field) {
+    CFStringRef text = CFStringCreateWithPascalString(nullptr, name.data(), kCFStringEncodingMacRoman);
+    if (text) {
+      HIViewSetText(field, text);
+      CFRelease(text);
+    }
+  }
+  sheet->Show();
+  if (field) SetKeyboardFocus(sheet->window, field, kControlFocusNextPart);
+}
+
+SInt32 TProject::NewFile() {
+  Err = noErr;
+  OpenNewFileWindow(bundle, projectPreferences, GetWindow());
+  return Err;
+}
+
 Boolean TProject::RemoveItem(TProjectGroup* group, SInt32 index) {
   NodeInfoPtr node = group ? group->GetNode(index) : nullptr;
   if (!node || !browserControl) return false;
@@ -508,7 +540,34 @@ void TProject::ProcessCommand(const HICommand& command, EventRef event, SInt32& 
     case 'PRJS': SetSize(command.menu.menuItemIndex); break;
     case 'CLEA':
       if (fileSystem) fileSystem->CleanAll();
+      if (WindowRef window = GetWindow()) SendHICommand(GetWindowEventTarget(window), 'sbcl');
       break;
+    case 'revP': Err = FSRevealFile(bundle); break;
+    case 'new ':
+    case 'newC': Err = NewFile(); break;
+    case 'AFLE': {
+      auto* dialog = new TAddFilesDialog();
+      dialog->project = this;
+      dialog->OpenDialog();  // frees itself
+      break;
+    }
+    case 'pINF':
+      if (!ProjectGetDialogHooks().OpenProjectInfo) return;
+      ProjectGetDialogHooks().OpenProjectInfo(this);
+      break;
+    case 'fINF': {
+      // Only for the tree's own selection: elsewhere the command is another
+      // pane's.
+      WindowRef window = browserControl ? HIViewGetWindow(browserControl) : nullptr;
+      ControlRef focus = nullptr;
+      if (!window || GetKeyboardFocus(window, &focus) != noErr || focus != browserControl) return;
+      NodeInfoPtr node = BrackenrowGetSelection(browserControl);
+      FSRef file;
+      if (!node || node->DATATYPE == kProjectFolderType || !ResolveItem(node, file)) return;
+      if (!EditorWindowGetHooks().OpenFileInfo) return;
+      EditorWindowGetHooks().OpenFileInfo(this, file);
+      break;
+    }
     case 'COMP': Compile(); break;
     case 'FBGB':
       // Back one level of the focus menu.
@@ -516,14 +575,13 @@ void TProject::ProcessCommand(const HICommand& command, EventRef event, SInt32& 
       if (headerToolbar) HIViewSetNeedsDisplay(headerToolbar, true);
       break;
     case 'FOCb':
-      if (!event) return;
-      BrackenrowHandleFocusEvent(event);
+      if (!event || BrackenrowHandleFocusEvent(event) != noErr) return;
+      if (headerToolbar) HIViewSetNeedsDisplay(headerToolbar, true);
       break;
     case 'RENM': {
       NodeInfoPtr node = browserControl ? BrackenrowGetSelection(browserControl) : nullptr;
       TProjectGroup* group = node ? FindGroupByItem(node->INDEX) : nullptr;
-      if (group && ProjectGetDialogHooks().OpenRenameSheet)
-        ProjectGetDialogHooks().OpenRenameSheet(this, node->DATA, node->DATATYPE, group);
+      if (group) RenameItem(node->DATA, node->DATATYPE, group);
       break;
     }
     default: return;
@@ -542,7 +600,7 @@ void TProject::Compile() {
   if (parser) return;  // one compile at a time
   TProjectGroup* sources = FindGroupByType(kProjectSourceType);
   if (!sources) return;
-  std::vector<Str63> names = sources->ItemNames();
+  std::vector<Str63> names = sources->ReturnGroupItems();
   if (names.empty()) return;
   auto* driver = new TSyntaxParser();
   SyntaxParserDestination destination;
@@ -641,6 +699,8 @@ void TProject::Release() {
   groups.clear();
   if (headerMenu) ReleaseMenu(headerMenu);
   headerMenu = nullptr;
+  if (actionMenu) ReleaseMenu(actionMenu);
+  actionMenu = nullptr;
   if (searchPaths) {
     CFRelease(searchPaths);
     searchPaths = nullptr;
@@ -684,10 +744,91 @@ void TProject::SetHeaderToolbar(ControlRef toolbar) {
   ToolbarAddButton(toolbar, "Project", nullptr, kMenuIconRefType, headerMenu, 0, kToolbarItemDefaultOptions, this);
   IconRef back = nullptr;
   if (GetIconRef(kOnSystemDisk, kQuorvelCreator, 'bktb', &back) != noErr) back = nullptr;
-  ToolbarAddButton(toolbar, "", back, kMenuIconRefType, nullptr, 'FBGB', kToolbarItemAnchoredRight, this);
+  ToolbarAddButton(toolbar, "", back, kMenuIconRefType, nullptr, 'FBGB', ToolbarOption(kToolbarItemAnchoredRight), this);
+  if (back) ReleaseIconRef(back);
+}
+
+void TProject::SetToolbar(ControlRef lower) {
+  toolbar = lower;
+  if (!toolbar) return;
+  IconRef add = nullptr;
+  if (GetIconRef(kOnSystemDisk, kSystemIconsCreator, 'GADD', &add) != noErr) add = nullptr;
+  ToolbarAddButton(toolbar, "", add, kMenuIconRefType, nullptr, 'ADIR', kToolbarItemDefaultOptions, this);
+  if (add) ReleaseIconRef(add);
+  if (!actionMenu) actionMenu = CreateActionMenu();
+  if (actionMenu) SetContextualMenuFont(actionMenu);
+  IconRef action = nullptr;
+  if (GetIconRef(kOnSystemDisk, kSystemIconsCreator, 'ACTO', &action) != noErr) action = nullptr;
+  actionItem = ToolbarAddButton(toolbar, "", action, kMenuIconRefType, actionMenu, 0, kToolbarItemDefaultOptions, this);
+  if (action) ReleaseIconRef(action);
+}
+
+void TProject::SetActionMenu(MenuRef menu) {
+  if (actionMenu && actionMenu != menu) ReleaseMenu(actionMenu);
+  actionMenu = menu;
+  if (toolbar && actionItem) ToolbarSetItemMenu(toolbar, actionItem, menu);
+}
+
+MenuRef TProject::CreateActionMenu() {
+  MenuRef menu = nullptr;
+  if (!nib || CreateMenuFromNib(nib, CFSTR("Actions Menu"), &menu) != noErr) return nullptr;
+  return menu;
+}
+
+void TProject::ModeChanged() {
+  if (WindowRef window = GetWindow()) SendHICommand(GetWindowEventTarget(window), 'udsp');
+}
+
+CFArrayRef TProject::CopyGroupFSRefs(OSType type) {
+  TProjectGroup* group = FindGroupByType(type);
+  if (!group) return nullptr;
+  CFMutableArrayRef files = CFArrayCreatePascal();
+  for (NodeInfoPtr node : group->Items()) {
+    FSRef file;
+    if (!ResolveItem(node, file)) continue;
+    if (Ptr block = NewPtrCopy(&file, sizeof file)) CFArrayAppendValue(files, block);
+  }
+  if (CFArrayGetCount(files) == 0) {
+    CFRelease(files);
+    return nullptr;
+  }
+  return files;
+}
+
+void* TProject::GetFileItem(const Str63& name) {
+  for (TProjectGroup* group : groups)
+    if (NodeInfoPtr node = group->GetFileItem(name)) return node->DATA;
+  return nullptr;
+}
+
+Boolean TProject::ContainsFile(const FSRef& file) { return GetFileItem(FSGetDisplayName(file)) != nullptr; }
+
+void TProject::AppendTransfer(const Str63& name) {
+  TProjectGroup* sources = FindGroupByType(kProjectSourceType);
+  NodeInfoPtr node = sources ? sources->GetFileItem(name) : nullptr;
+  if (!node) return;
+  transfers.push_back(node->INDEX);
+  static_cast<UInt8*>(node->DATA)[70] = 1;
+  if (browserControl) BrackenrowUpdateItem(node->INDEX, browserControl);
+}
+
+void TProject::RemoveTransfer(SInt32 index) {
+  auto at = std::find(transfers.begin(), transfers.end(), index);
+  if (at == transfers.end()) return;
+  transfers.erase(at);
+  NodeInfoPtr node = browserControl ? BrackenrowGetNodeAtIndex(index, browserControl) : nullptr;
+  if (node && IsFileType(node->DATATYPE) && node->DATA) {
+    static_cast<UInt8*>(node->DATA)[70] = 0;
+    BrackenrowUpdateItem(index, browserControl);
+  }
+}
+
+Boolean TProject::IsFileTransfering(SInt32 index) {
+  return std::find(transfers.begin(), transfers.end(), index) != transfers.end();
 }
 
 void TProject::Create(const Str63& name, IBNibRef nib) {
+  this->nib = nib;
   TModePane::Create(name, nib);
   SetClassString("TProject");
   transfers.clear();
@@ -719,6 +860,11 @@ void TProject::Create(const Str63& name, IBNibRef nib) {
 TProject* CreateProjectPane(const FSRef& bundle, IBNibRef nib) {
   if (!nib && CurrentApplication) nib = CurrentApplication->GetNibRef();
   if (!nib) nib = MainInterfaceFile();
+  // The pane's header toolbar is a view class of its own, which start-up
+  // registers; a program that opens a project without it (tools, tests)
+  // would get no pane, and no groups, otherwise. Registering again does
+  // nothing.
+  RegisterToolbarViewClass();
   auto* project = new TProject();
   project->bundle = bundle;
   project->Create("Project Pane", nib);

@@ -73,10 +73,6 @@ struct ProjectRowMetrics {
 // False for sizes outside 1 to 4 (which change neither).
 Boolean GetProjectRowMetrics(SInt32 size, ProjectRowMetrics& metrics);
 
-// The group type of a file: 'TTXT' for sources (a language of ours, or
-// text), 'RTXT' for resources (images, PDF, web archives, links), four
-// question marks for anything else.
-OSType GetDocumentType(const FSRef& file);
 
 // ---------------------------------------------------------------------------
 // Groups
@@ -90,9 +86,10 @@ class TProjectGroup : public TBrowserGroup {
  public:
   TProject* owner = nullptr;  // not owned
 
-  // New rows stay in the group: a selection or drop mark outside the
-  // container they go into is let go first (the tree would otherwise place
-  // them beside it, in whatever group that lies).
+  // New rows stay in the group: a container that is not one of its folders
+  // stands for its root, and a selection or drop mark outside the container
+  // they go into is let go first (the tree would otherwise place them
+  // beside it, in whatever group that lies).
   SInt32 NewItem(void* data, SInt32 length, SInt32 container) override;
   SInt32 NewFolder(const Str63& name, SInt32 container) override;
 
@@ -112,7 +109,7 @@ class TProjectGroup : public TBrowserGroup {
   // Resources); nil when there is none.
   NodeInfoPtr GetFileItem(const Str63& name) const;
   // The names of the group's file items, in tree order.
-  std::vector<Str63> ItemNames() const;
+  std::vector<Str63> ReturnGroupItems() const;
   // The payload's tree item, when it is one of this group's.
   NodeInfoPtr NodeOfData(const void* data) const;
 };
@@ -200,17 +197,13 @@ class TCommandGroup : public TProjectGroup {
   virtual SInt32 NewCommand(const Str31& command);
 };
 
-// What the project dialogs give the project and its groups; an entry left
-// nil makes its action do nothing.
+// The windows of other units the project opens; an entry left nil makes
+// its command do nothing (and travel on).
 struct ProjectDialogHooks {
-  // The "Open With" submenu of a file (menu ID 151; items carry the
-  // properties '????'/'appR' and '????'/'docu').
-  MenuRef (*CreateOpenWithMenu)(const FSRef& file);
-  // The rename sheet of an item.
-  void (*OpenRenameSheet)(TProject* project, void* data, UInt32 type, TProjectGroup* group);
-  void (*OpenSnippetEditor)(TProject* project, void* data);
-  void (*OpenBookmarkEditor)(TProject* project, void* data);
+  // The command editor of a command item ('gINF').
   void (*OpenCommandEditor)(TProject* project, void* data);
+  // The project settings window ('pINF').
+  void (*OpenProjectInfo)(TProject* project);
 };
 void ProjectSetDialogHooks(const ProjectDialogHooks* hooks);
 const ProjectDialogHooks& ProjectGetDialogHooks();
@@ -247,6 +240,10 @@ class TProject : public TProjectAbstract {
   TPreferenceHandlerFile* projectPreferences = nullptr;  // owned
   MenuRef headerMenu = nullptr;     // owned: the "Project" button's pop-up (the focus menu)
   ControlRef headerToolbar = nullptr;
+  MenuRef actionMenu = nullptr;     // owned: the lower toolbar's pop-up ("Actions Menu")
+  ControlRef toolbar = nullptr;     // the lower toolbar, when the window gave one
+  SInt16 actionItem = 0;            // the action menu's button on it
+  IBNibRef nib = nullptr;           // the interface file the pane came from; not owned
   TFileSystem* fileSystem = nullptr;                     // owned; nil without a Preferences folder
   CFMutableDictionaryRef searchPaths = nullptr;          // owned
   // Sources, Resources, Snippets, Bookmarks, Commands, in this order;
@@ -277,6 +274,12 @@ class TProject : public TProjectAbstract {
   void AddFile(const FSRef& file, Boolean copy) override;
   void AddFolder(const Str63& name) override;
   Boolean RenameItem(TProjectGroup* group, SInt32 index, const Str255& name, Boolean onDisk) override;
+  // The rename sheet of an item ("Rename Item (Files)" for file items, else
+  // "Rename Item") on the active window, holding the item's name; its box
+  // 'OPTI'/128 is enabled for a file that is found.
+  virtual void RenameItem(void* data, UInt32 type, TProjectGroup* group);
+  // The new-file sheet on the pane's window; Err holds the outcome.
+  virtual SInt32 NewFile();
   TPreferenceHandlerDictionary* CopyFileInfo(const Str63& name) override;
   // Adds the folder of the file at the POSIX path as a user path, relative
   // to the project, application or system folder when it lies inside one;
@@ -317,6 +320,33 @@ class TProject : public TProjectAbstract {
   // The header toolbar: the "Project" button with the focus menu, and the
   // focus-back button 'FBGB'.
   virtual void SetHeaderToolbar(ControlRef toolbar);
+  // The lower toolbar: a new-folder button 'ADIR' and the action menu's
+  // button (its item 2).
+  virtual void SetToolbar(ControlRef toolbar);
+  // Replaces the action menu (the project keeps the new one) and attaches
+  // it to the lower toolbar's item 2.
+  virtual void SetActionMenu(MenuRef menu);
+  // A fresh "Actions Menu" from the interface file; the caller keeps it.
+  MenuRef CreateActionMenu() override;
+  // Tells the pane's window ('udsp').
+  void ModeChanged() override;
+
+  // FSRef blocks of every item of the group of that type whose file is
+  // found, in tree order (an array owning its blocks); nil when none. The
+  // caller releases it.
+  virtual CFArrayRef CopyGroupFSRefs(OSType type);
+  virtual CFArrayRef CopyQueryFiles() { return CopyGroupFSRefs(kProjectSourceType); }
+  // The payload of the first file item of the whole tree named name; nil
+  // when none.
+  virtual void* GetFileItem(const Str63& name);
+  // An item of the project is named like the file.
+  virtual Boolean ContainsFile(const FSRef& file);
+  // Upload bookkeeping: the first source item of that name joins the
+  // transfers (its transferring mark set); an index leaves them (the mark
+  // cleared when the item is still there).
+  virtual void AppendTransfer(const Str63& name);
+  virtual void RemoveTransfer(SInt32 index);
+  virtual Boolean IsFileTransfering(SInt32 index);
 
   // Saves the groups, the preferences and the symbol index.
   void SaveAll();

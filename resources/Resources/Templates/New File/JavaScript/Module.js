@@ -1,0 +1,7 @@
+// Untitled module
+
+export function untitled(value) {
+	return value;
+}
+
+export default untitled;

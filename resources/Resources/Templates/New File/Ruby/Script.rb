@@ -1,0 +1,9 @@
+#!/usr/bin/env ruby
+# frozen_string_literal: true
+
+def main(arguments)
+  # ...
+  0
+end
+
+exit main(ARGV)
