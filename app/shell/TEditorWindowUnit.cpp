@@ -463,8 +463,7 @@ void TEditorWindow::UpdateSymbols() {
 void TEditorWindow::ShowModePane(TModePane* pane, const char* menuName) {
   if (SidePane == nullptr || pane == nullptr) return;
   if (Project != nullptr && gHooks.SetActionMenu != nullptr) {
-    TModePane* projectPane = gHooks.ProjectPane != nullptr ? gHooks.ProjectPane(Project) : nullptr;
-    MenuRef menu = pane != projectPane ? pane->CreateActionMenu() : nullptr;
+    MenuRef menu = pane->CreateActionMenu();
     if (menu == nullptr && ApplicationNib != nullptr) {
       CFStringRef name = CFStringCreateWithCString(nullptr, menuName, kCFStringEncodingUTF8);
       Err = CreateMenuFromNib(ApplicationNib, name, &menu);

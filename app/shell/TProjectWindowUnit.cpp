@@ -1,7 +1,5 @@
 #include "TProjectWindowUnit.h"
 
-#include <map>
-
 #include "ApplicationFramework.h"
 #include "CFPascal.h"
 #include "EditorUtilities.h"
@@ -55,53 +53,9 @@ void* WindowProject(TWindow* window) {
   return stored;
 }
 
-// The project's lower toolbar and its action menu. The project object
-// does not keep them itself yet: they are kept here per project and let go
-// of when the project's window goes.
-struct ProjectControls {
-  ControlRef toolbar = nullptr;
-  ToolbarItemRef actionItem = 0;
-  MenuRef actionMenu = nullptr;
-};
-std::map<TProject*, ProjectControls>& Controls() {
-  static std::map<TProject*, ProjectControls> controls;
-  return controls;
-}
-
 void ProjectSetActionMenu(TProject* project, MenuRef menu) {
-  if (project == nullptr) return;
-  ProjectControls& controls = Controls()[project];
-  if (controls.actionMenu != nullptr && controls.actionMenu != menu) ReleaseMenu(controls.actionMenu);
-  controls.actionMenu = menu;
-  if (controls.toolbar != nullptr && controls.actionItem != 0)
-    ToolbarSetItemMenu(controls.toolbar, controls.actionItem, menu);
-}
-
-IconRef SystemIcon(OSType type) {
-  IconRef icon = nullptr;
-  return GetIconRef(kOnSystemDisk, 'macs', type, &icon) == noErr ? icon : nullptr;
-}
-
-// A new folder button and the action menu's button.
-void ProjectSetToolbar(TProject* project, ControlRef toolbar) {
-  if (project == nullptr || toolbar == nullptr) return;
-  ProjectControls& controls = Controls()[project];
-  controls.toolbar = toolbar;
-  ToolbarAddButton(toolbar, Str255(), SystemIcon('GADD'), kMenuIconRefType, nullptr, 'ADIR',
-                   kToolbarItemDefaultOptions, project);
-  if (controls.actionMenu == nullptr) controls.actionMenu = MainMenu(kProjectActionsMenu);
-  controls.actionItem = ToolbarAddButton(toolbar, Str255(), SystemIcon('ACTO'), kMenuIconRefType,
-                                         controls.actionMenu, 0, kToolbarItemDefaultOptions, project);
-}
-
-void ProjectForgetControls(TProject* project) {
-  auto found = Controls().find(project);
-  if (found == Controls().end()) return;
-  // The toolbar's button lets go of the menu before it goes.
-  if (found->second.toolbar != nullptr && found->second.actionItem != 0 && HIViewIsValid(found->second.toolbar))
-    ToolbarSetItemMenu(found->second.toolbar, found->second.actionItem, nullptr);
-  if (found->second.actionMenu != nullptr) ReleaseMenu(found->second.actionMenu);
-  Controls().erase(found);
+  if (ProjectValid(project)) project->SetActionMenu(menu);
+  else if (menu != nullptr) ReleaseMenu(menu);
 }
 
 // The window stands for the bundle: its title and proxy.
@@ -205,7 +159,7 @@ void TProjectWindow::Create(const Str63& name, IBNibRef inNib) {
     project->SetOwner(this);
     ShowPaneInContainer(project, place);
     EditorToolbarSetModeSegment(toolbar, 1);
-    ProjectSetToolbar(project, FindView(window, kProjectWindowToolbarSignature, kProjectWindowToolbarID));
+    project->SetToolbar(FindView(window, kProjectWindowToolbarSignature, kProjectWindowToolbarID));
     ProjectAppendDocument(project, window);
   }
 }
@@ -341,7 +295,6 @@ void TProjectWindow::Release() {
   // The panes end with the window's views, after this object.
   for (TPane* pane : {static_cast<TPane*>(project), static_cast<TPane*>(symbolPane), ftpPane})
     if (pane != nullptr && pane->owner == this) pane->owner = nullptr;
-  if (project != nullptr) ProjectForgetControls(project);
   if (closingDocuments != nullptr) CFRelease(closingDocuments);
   closingDocuments = nullptr;
   // The preference handler is the project's: it goes with the project.
@@ -381,20 +334,15 @@ void HookCompile(TProject* project) {
 void HookAttachWindow(TProject* project, TEditorWindowAbstract* window) {
   auto* editor = dynamic_cast<TEditorWindow*>(window);
   if (project == nullptr || editor == nullptr) return;
-  if (auto* side = dynamic_cast<TSidePane*>(editor->SidePane)) ProjectSetToolbar(project, side->toolbar);
+  if (editor->SidePane != nullptr && ProjectValid(project)) project->SetToolbar(editor->SidePane->toolbar);
   ProjectAppendDocument(project, editor->window);
 }
-
-void HookCloseWindow(TProject* project, TEditorWindowAbstract*) { ProjectForgetControls(project); }
 
 TModePane* HookProjectPane(TProject* project) { return ProjectValid(project) ? project : nullptr; }
 
 TFileSystem* HookFileSystem(TProject* project) { return ProjectValid(project) ? project->GetFileSystem() : nullptr; }
 
-void HookSetActionMenu(TProject* project, MenuRef menu) {
-  if (ProjectValid(project)) ProjectSetActionMenu(project, menu);
-  else if (menu != nullptr) ReleaseMenu(menu);
-}
+void HookSetActionMenu(TProject* project, MenuRef menu) { ProjectSetActionMenu(project, menu); }
 
 // A name of the project's files; the symbol index names its files by their
 // path from the project folder, which is tried when the name is one.
@@ -420,7 +368,6 @@ void InstallProjectWindowHooks() {
   hooks.ProjectBrowserSelection = HookBrowserSelection;
   hooks.CompileProject = HookCompile;
   hooks.AttachWindow = HookAttachWindow;
-  hooks.CloseWindow = HookCloseWindow;
   hooks.ProjectPane = HookProjectPane;
   hooks.ProjectFileSystem = HookFileSystem;
   hooks.SetActionMenu = HookSetActionMenu;
