@@ -163,7 +163,7 @@ TEST(ProjectWindowScreenTest, AProjectOpensCompilesListsItsSymbolsAndReopensInte
   TProject* project = window->project;
   ASSERT_NE(project, nullptr);
   for (const char* name : {"cart.php", "prices.php", "index.php"}) project->AddFile(RefOf(folder / "Sources" / name), false);
-  EXPECT_EQ(project->FindGroupByType(kProjectSourceType)->ItemNames().size(), 3u);
+  EXPECT_EQ(project->FindGroupByType(kProjectSourceType)->ReturnGroupItems().size(), 3u);
 
   // Compile from the toolbar's command; the parse runs in timer slices.
   Command(window, 'COMP');
@@ -211,7 +211,7 @@ TEST(ProjectWindowScreenTest, AProjectOpensCompilesListsItsSymbolsAndReopensInte
   ASSERT_NE(editor->Project, nullptr);
   ASSERT_NE(editor->SidePane, nullptr);
   project = editor->Project;
-  EXPECT_EQ(project->FindGroupByType(kProjectSourceType)->ItemNames(),
+  EXPECT_EQ(project->FindGroupByType(kProjectSourceType)->ReturnGroupItems(),
             (std::vector<Str63>{"cart.php", "prices.php", "index.php"}));
   info = project->CopyFileInfo("cart.php");
   EXPECT_EQ(info->GetStringValue("FileInfoRunMode").str(), "Check Syntax");

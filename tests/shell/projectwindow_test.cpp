@@ -234,7 +234,9 @@ TEST_F(ProjectWindowTest, ABundleOpensOneWindowThatShowsItsProject) {
   for (const auto& c : kNames) {
     FSRef resolved{};
     EXPECT_EQ(bool(ShellTargets.ResolveProjectFile(window->project, c.name, resolved)), c.found) << c.name;
-    if (c.found) EXPECT_EQ(FSGetFullPath(resolved).str(), Source(bundle, "index.php").string()) << c.name;
+    if (c.found) {
+      EXPECT_EQ(FSGetFullPath(resolved).str(), Source(bundle, "index.php").string()) << c.name;
+    }
   }
 }
 
