@@ -379,6 +379,11 @@ TEST_F(ProjectWindowTest, AnIntegratedWindowShowsItsProjectBesideTheTabsAndSwitc
   EXPECT_EQ(window->GetModePane(), window->Project);
   // The project's commands reach it.
   EXPECT_EQ(Command(window, 'ADIR'), noErr);
+  // Closed in the symbols mode, every pane ends with the window.
+  Command(window, 'Msym');
+  SInt32 status = 0;
+  window->Close(status);
+  EXPECT_EQ(FrontEditorWindow(), nullptr);
 }
 
 TEST_F(ProjectWindowTest, WithoutTheSymbolListTheModePaneGoesBelowAndTheSplitKeepsItsFirstPane) {
