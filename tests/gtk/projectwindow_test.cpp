@@ -234,7 +234,6 @@ TEST(ProjectWindowScreenTest, AProjectOpensCompilesListsItsSymbolsAndReopensInte
     TEditorPane* active = editor->GetActiveEditor();
     return active != nullptr && active->document != nullptr && active->document->name == Str63("cart.php");
   }));
-  Command(editor, 'sptm');
   auto* list = dynamic_cast<TSymbolPane*>(editor->SidePane->symbolPane);
   ASSERT_NE(list, nullptr);
   ASSERT_TRUE(PumpUntil([&] { return Has(SymbolRows(list->browser), "Cart"); }))
