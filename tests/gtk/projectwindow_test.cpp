@@ -5,7 +5,8 @@
 // classes. Closed and opened again as an integrated editor window, the
 // project brings back its groups and per-file settings, shows the project
 // beside the tabs and, once a symbol's file is opened from the symbols
-// mode, that file's symbols below. The windows are photographed to
+// mode or a file is double-clicked in the project's tree, that file's
+// symbols below. The windows are photographed to
 // build/project-window.png (its groups), build/project-window-symbols.png
 // and build/project-integrated-window.png.
 #include <gtest/gtest.h>
@@ -25,6 +26,7 @@
 #include "MacMemory.h"
 #include "Host.h"
 #include "PascalCarbonCommon.h"
+#include "ProjectRecords.h"
 #include "TApplicationUnit.h"
 #include "TDemoApplicationUnit.h"
 #include "TEditorPaneUnit.h"
@@ -240,6 +242,44 @@ TEST(ProjectWindowScreenTest, AProjectOpensCompilesListsItsSymbolsAndReopensInte
       << ::testing::PrintToString(SymbolRows(list->browser));
   Command(editor, 'Mpro');
   EXPECT_EQ(editor->GetModePane(), project);
+
+  // A double-click on a file of the project's tree opens it in a tab beside
+  // the side pane, whose symbol list follows it.
+  ControlRef tree = project->browserControl;
+  ASSERT_NE(tree, nullptr);
+  Pump();
+  DataBrowserItemID prices = 0;
+  for (int pass = 0; pass < 2 && prices == 0; ++pass) {
+    Handle items = NewHandle(0);
+    GetDataBrowserItems(tree, kDataBrowserNoItem, true, kDataBrowserItemAnyState, items);
+    const auto* ids = reinterpret_cast<const UInt32*>(*items);
+    for (size_t i = 0; i < size_t(GetHandleSize(items)) / sizeof(UInt32); ++i) {
+      NodeInfoPtr node = BrackenrowGetNodeAtIndex(SInt32(ids[i]), tree);
+      if (node == nullptr || node->DATA == nullptr) continue;
+      if (node->DATATYPE == kProjectSourceType &&
+          DecodeProjectItemData(static_cast<const UInt8*>(node->DATA), node->DATALENGTH).name == Str63("prices.php"))
+        prices = ids[i];
+      else if (pass == 0)
+        OpenDataBrowserContainer(tree, ids[i]);  // the groups' rows show their files
+    }
+    DisposeHandle(items);
+    Pump();
+  }
+  ASSERT_NE(prices, 0u);
+  Rect row{};
+  ASSERT_EQ(noErr, GetDataBrowserItemPartBounds(tree, prices, 'DATA', kDataBrowserPropertyEnclosingPart, &row));
+  GtkWidget* area = GtkHostContentWidget(editor->window);
+  ASSERT_NE(area, nullptr);
+  const double x = row.left + 40, y = (row.top + row.bottom) / 2.0;
+  Click(area, x, y);
+  Click(area, x, y);
+  ASSERT_TRUE(PumpUntil([&] {
+    TEditorPane* active = editor->GetActiveEditor();
+    return active != nullptr && active->document != nullptr && active->document->name == Str63("prices.php");
+  }));
+  EXPECT_EQ(FrontEditorWindow(), editor);
+  EXPECT_TRUE(PumpUntil([&] { return Has(SymbolRows(list->browser), "price_of"); }))
+      << ::testing::PrintToString(SymbolRows(list->browser));
   Shoot(editor, "project-integrated-window.png");
 }
 
