@@ -136,7 +136,8 @@ void Command(TWindow* window, UInt32 command) { SendHICommand(GetWindowEventTarg
 void Shoot(TWindow* window, const std::string& name) {
   GtkWidget* top = GtkHostWindowWidget(window->window);
   ASSERT_TRUE(PumpUntil([&] { return top != nullptr && gtk_widget_get_mapped(top); }));
-  Pump();
+  // New tabs fold their empty lower pane away in a short animation.
+  for (int i = 0; i < 30; ++i) Pump();
   ASSERT_EQ(noErr, GtkHostWriteScreenshot(window->window, Output(name)));
 }
 
