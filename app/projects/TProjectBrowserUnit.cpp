@@ -146,11 +146,11 @@ void TProjectBrowser::SelectContextualMenu(NodeInfoPtr node, MenuRef menu, SInt1
                             sizeof application, nullptr, &application) == noErr &&
         GetMenuItemProperty(openWithMenu, menuItem, kProjectDialogsCreator, kOpenWithDocumentTag, sizeof document,
                             nullptr, &document) == noErr) {
-      LSLaunchFSRefSpec spec{};
-      spec.appRef = &application;
-      spec.numDocs = 1;
-      spec.itemRefs = &document;
-      Err = LSOpenFromRefSpec(&spec, nullptr);
+      LSLaunchFSRefSpec launch{};
+      launch.appRef = &application;
+      launch.numDocs = 1;
+      launch.itemRefs = &document;
+      Err = LSOpenFromRefSpec(&launch, nullptr);
     }
   } else {
     TGroupBrowser::SelectContextualMenu(node, menu, menuID, menuItem);

@@ -614,6 +614,11 @@ void TBookmarkGroup::ProcessCommand(void* data, UInt32 type, const HICommand& co
   }
 }
 
+void TBookmarkGroup::RenameItem(void* data, const Str63& name, TWindow*) {
+  NodeInfoPtr node = NodeOfData(data);
+  if (owner != nullptr && node != nullptr) owner->RenameItem(this, node->INDEX, Str255(name), false);
+}
+
 Boolean TBookmarkGroup::AcceptItem(void* data, DragRef drag, UInt32 type) {
   return type == 'utxt' && IsBookmarkText(DraggedText(data, drag));
 }
@@ -643,6 +648,11 @@ SInt32 TCommandGroup::NewCommand(const Str31& command) {
 void TCommandGroup::GetDisplay(NodeInfoPtr node, IconRef& icon, Str63& name) {
   icon = nullptr;
   name = node != nullptr ? ShortName(node->DATA) : Str63();
+}
+
+void TCommandGroup::RenameItem(void* data, const Str63& name, TWindow*) {
+  NodeInfoPtr node = NodeOfData(data);
+  if (owner != nullptr && node != nullptr) owner->RenameItem(this, node->INDEX, Str255(name), false);
 }
 
 void TCommandGroup::OpenItem(void* data) {

@@ -623,6 +623,7 @@ void TProject::Compile() {
   compileWindow = compileCount > kProjectCompileWindowThreshold;
   if (compileCount > 0) {
     parser = driver;
+    if (compileWindow) compiler = OpenCompileWindow(driver, SInt16(std::min<SInt32>(compileCount, 32767)));
     driver->ParseBatch(kSyntaxParserAsynchMode | kSyntaxParserCompileMode);
   } else {
     UserNotificationDialog(kProjectNothingToCompileMessage);
@@ -632,8 +633,21 @@ void TProject::Compile() {
   }
 }
 
+namespace {
+
+// The compile window goes once the event that ended the compile is over:
+// its own Stop button may be what ended it.
+void CloseCompileWindow(EventLoopTimerRef timer, void* data) {
+  RemoveEventLoopTimer(timer);
+  auto window = static_cast<WindowRef>(data);
+  if (window && IsValidWindowPtr(window))
+    if (TWindow* object = GetWindowObject(window)) object->Remove();
+}
+
+}  // namespace
+
 void TProject::HandleCompileNotification(FileDescriptorPtr descriptor, const SyntaxParserSource& source,
-                                         SInt16 kind, void*, void* userData) {
+                                         SInt16 kind, void* data, void* userData) {
   auto* project = static_cast<TProject*>(userData);
   if (!project || project->releasing) return;
   switch (kind) {
@@ -648,13 +662,29 @@ void TProject::HandleCompileNotification(FileDescriptorPtr descriptor, const Syn
       (void)descriptor;
       break;
     }
-    case kSyntaxParserNotifyReleased:
+    case kSyntaxParserNotifyProgress:
+      if (project->compiler) {
+        CFRange range{0, 100};
+        if (data) range = *static_cast<const CFRange*>(data);
+        project->compiler->Update(descriptor, range);
+      }
+      break;
+    case kSyntaxParserNotifyReleased: {
       // The driver is inside its own release: it is freed later.
       project->finishedParser = project->parser;
       project->parser = nullptr;
       project->compileWindow = false;
       if (project->fileSystem) project->fileSystem->Save();
+      if (TCompileWindow* window = project->compiler) {
+        project->compiler = nullptr;
+        window->parser = nullptr;
+        EventLoopTimerRef timer = nullptr;
+        InstallEventLoopTimer(GetMainEventLoop(), 0, 0, NewEventLoopTimerUPP(CloseCompileWindow), window->window,
+                              &timer);
+      }
+      if (WindowRef window = project->GetWindow()) SendHICommand(GetWindowEventTarget(window), 'REFR');
       break;
+    }
     default: break;
   }
 }
@@ -681,19 +711,24 @@ void TProject::Release() {
     finishedParser->Free();
     finishedParser = nullptr;
   }
+  if (compiler) {
+    compiler->parser = nullptr;
+    compiler->Remove();
+    compiler = nullptr;
+  }
   uploads.clear();
   transfers.clear();
   for (TProjectDocument* document : documents) document->project = nullptr;
   documents.clear();
+  // The browser saves the groups as it goes (a browser its view let go of
+  // saved them then), before the groups it shows.
+  if (browser && TBrowser::IsLive(browser)) browser->Release();
+  browser = nullptr;
   SaveAll();
   if (fileSystem) {
     fileSystem->Release();
     fileSystem = nullptr;
   }
-  // The browser (saving nothing twice: its groups were just saved) goes
-  // before the groups it shows.
-  if (browser && TBrowser::IsLive(browser)) browser->Release();
-  browser = nullptr;
   browserControl = nullptr;
   for (TProjectGroup* group : groups) group->Free();
   groups.clear();

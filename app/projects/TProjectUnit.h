@@ -29,6 +29,7 @@
 class TFileSystem;
 class TProject;
 class TProjectBrowser;
+class TCompileWindow;
 class TSyntaxParser;
 
 // ---------------------------------------------------------------------------
@@ -172,6 +173,8 @@ class TBookmarkGroup : public TProjectGroup {
  public:
   void GetDisplay(NodeInfoPtr node, IconRef& icon, Str63& name) override;
   void ProcessCommand(void* data, UInt32 type, const HICommand& command) override;
+  // The rename sheet's name becomes the title.
+  void RenameItem(void* data, const Str63& name, TWindow* window) override;
   // Dropped "http", "ftp" or "file" addresses become bookmarks.
   Boolean ReceiveItem(void* data, DragRef drag, UInt32 type) override;
   void OpenItem(void* data) override;
@@ -187,6 +190,9 @@ class TCommandGroup : public TProjectGroup {
  public:
   void GetDisplay(NodeInfoPtr node, IconRef& icon, Str63& name) override;
   void ProcessCommand(void* data, UInt32 type, const HICommand& command) override;
+  // The rename sheet's name becomes the title (the library command keeps
+  // its name).
+  void RenameItem(void* data, const Str63& name, TWindow* window) override;
   // Runs the command on the front editor's selection.
   void OpenItem(void* data) override;
   // The command leaves the project's macro library with its item.
@@ -259,6 +265,8 @@ class TProject : public TProjectAbstract {
   // compile window (more than kProjectCompileWindowThreshold).
   SInt32 compileCount = 0;
   Boolean compileWindow = false;
+  // The progress window of that compile; it goes when the compile ends.
+  TCompileWindow* compiler = nullptr;
   // The streams of running uploads; each is told to forget the project
   // when it goes.
   std::vector<void*> uploads;

@@ -201,6 +201,26 @@ TEST_F(ProjectBrowserTest, GroupsAreSavedWhenThePaneGoesWithItsView) {
   }
 }
 
+TEST_F(ProjectBrowserTest, GroupFilesSharingIndexesAreReadIntoOneTree) {
+  // Two group files written apart from each other number their items alike.
+  const SInt32 a = AddFileItem(Group(kProjectSourceType), "a.php");
+  project->Release();
+  const fs::path data = bundle / "Contents/Resources/Data";
+  fs::copy_file(data / "sources.plist", data / "resources.plist", fs::copy_options::overwrite_existing);
+  project = CreateProjectPane(Ref(bundle));
+  NodeInfoPtr source = Group(kProjectSourceType)->Items().at(0);
+  NodeInfoPtr resource = Group(kProjectResourceType)->Items().at(0);
+  EXPECT_EQ(source->INDEX, a);
+  EXPECT_NE(resource->INDEX, a);
+  // The item knows its own new index, and each index names its own row.
+  EXPECT_EQ(DecodeProjectItemData(static_cast<const UInt8*>(resource->DATA), resource->DATALENGTH).index,
+            UInt32(resource->INDEX));
+  EXPECT_EQ(BrackenrowGetNodeAtIndex(resource->INDEX, project->browserControl), resource);
+  project->RemoveItem(Group(kProjectResourceType), resource->INDEX);
+  EXPECT_EQ(Group(kProjectSourceType)->Items().size(), 1u);
+  EXPECT_TRUE(Group(kProjectResourceType)->Items().empty());
+}
+
 TEST_F(ProjectBrowserTest, ContextualMenuEnablesTheCommandsOfTheRow) {
   Write(folder / "Sources/a.php", "<?php\n");
   project->AddFile(Ref(folder / "Sources/a.php"), false);
@@ -474,6 +494,23 @@ TEST_F(ProjectBrowserTest, RenameSheetsHoldTheItemsName) {
     command.commandID = 'not!';
     GetWindowObject(sheet)->ProcessCommand(command, nullptr, result);
   }
+  // The sheet's OK renames through the item's group: a bookmark's title.
+  const SInt32 bookmark = static_cast<TBookmarkGroup*>(Group(kProjectBookmarkType))->NewBookmark("http://a.example/x");
+  Select({bookmark});
+  HICommand rename{};
+  rename.commandID = 'RENM';
+  SInt32 status = eventNotHandledErr;
+  project->ProcessCommand(rename, nullptr, status);
+  WindowRef sheet = GetNextWindowOfClass(nullptr, kSheetWindowClass, true);
+  ASSERT_NE(sheet, nullptr);
+  HIViewSetText(HIViewFind(128, 'NAME', sheet), CFSTR("Docs"));
+  rename.commandID = 'ok  ';
+  GetWindowObject(sheet)->ProcessCommand(rename, nullptr, status);
+  IconRef icon = nullptr;
+  Str63 title;
+  Group(kProjectBookmarkType)->GetDisplay(BrackenrowGetNodeAtIndex(bookmark, project->browserControl), icon, title);
+  EXPECT_EQ(title.str(), "Docs");
+
   // The settings window is another unit's: without it 'pINF' travels on.
   HICommand command{};
   command.commandID = 'pINF';

@@ -16,6 +16,7 @@
 #include "DataBrowser.h"
 #include "HeadlessHost.h"
 #include "IBCarbonRuntime.h"
+#include "MacWindows.h"
 #include "plinthora/Plinthora.h"
 #include "PascalCarbonCommon.h"
 #include "PreferenceUtilities.h"
@@ -24,6 +25,7 @@
 #include "TFileSystemUnit.h"
 #include "TEditorPaneUnit.h"
 #include "TEditorWindowUnit.h"
+#include "TProjectDialogsUnit.h"
 #include "TProjectDocumentUnit.h"
 #include "TProjectUnit.h"
 #include "TSyntaxCollectionUnit.h"
@@ -473,11 +475,17 @@ TEST_F(ProjectTest, CompileWindowThresholdAndEndingEarly) {
   project->Compile();
   EXPECT_EQ(project->compileCount, 36);
   EXPECT_TRUE(project->compileWindow);
+  ASSERT_NE(project->compiler, nullptr);
+  const WindowRef progress = project->compiler->window;
   // Items removed while the compile runs are skipped in its reports.
   TProjectGroup* sources = project->FindGroupByType(kProjectSourceType);
   while (!sources->Items().empty()) project->RemoveItem(sources, sources->Items()[0]->INDEX);
   RunCompile(project);
   EXPECT_EQ(project->parser, nullptr);
+  // The compile window goes with the compile.
+  EXPECT_EQ(project->compiler, nullptr);
+  HeadlessAdvanceClock(0.01);
+  EXPECT_FALSE(IsValidWindowPtr(progress));
   project->Release();
 
   project = Open();
@@ -487,6 +495,7 @@ TEST_F(ProjectTest, CompileWindowThresholdAndEndingEarly) {
   Write(folder / "Sources/f0.php", "<?php\nfunction changed() {}\n");
   project->Compile();
   EXPECT_FALSE(project->compileWindow);
+  EXPECT_EQ(project->compiler, nullptr);
   ASSERT_NE(project->parser, nullptr);
   // Closing the project during the compile ends the compile with it: the
   // timer fires no more into the freed project.
