@@ -16,6 +16,7 @@
 #include "TPreferencesUnit.h"
 #include "TQVEditorUnit.h"
 #include "TSidePaneUnit.h"
+#include "TSymbolPaneUnit.h"
 #include "TSplitViewUnit.h"
 #include "TSyntaxParserControllerUnit.h"
 #include "brackenrow/Brackenrow.h"
@@ -580,6 +581,12 @@ void TEditorWindow::ProcessCommand(const HICommand& command, EventRef event, SIn
       DetachProject();
       break;
     case kEditorCommandSymbolsParsed:
+      UpdateSymbols();
+      break;
+    case kSymbolCommandRefresh:
+      // A project compile has ended: the symbol browser and the document's
+      // symbols show what it found.
+      if (SymbolBrowser != nullptr) SymbolBrowser->ProcessCommand(command, event, result);
       UpdateSymbols();
       break;
     case kEditorCommandUpdateSidePane:

@@ -211,6 +211,10 @@ void TProjectWindow::ProcessCommand(const HICommand& command, EventRef event, SI
       }
       result = noErr;
       break;
+    case kSymbolCommandRefresh:
+      // A compile has ended: the symbol browser lists what it found.
+      if (symbolPane != nullptr) symbolPane->ProcessCommand(command, event, result);
+      break;
     case kProjectCommandModeFTP:
       if (MakeFTPPane()) ShowSidePane(ftpPane, kProjectFTPActionsMenu, 2);
       else UserNotificationDialog(kProjectNoFTPMessage);

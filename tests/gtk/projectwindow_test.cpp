@@ -168,14 +168,17 @@ TEST(ProjectWindowScreenTest, AProjectOpensCompilesListsItsSymbolsAndReopensInte
   for (const char* name : {"cart.php", "prices.php", "index.php"}) project->AddFile(RefOf(folder / "Sources" / name), false);
   EXPECT_EQ(project->FindGroupByType(kProjectSourceType)->ReturnGroupItems().size(), 3u);
 
-  // Compile from the toolbar's command; the parse runs in timer slices.
-  Command(window, 'COMP');
-  EXPECT_GT(project->compileCount, 0);
-  ASSERT_TRUE(PumpUntil([&] { return project->parser == nullptr; }));
+  // Compile from the toolbar's command while the symbols show; the parse
+  // runs in timer slices, and the list fills as it ends.
   Command(window, 'Msym');
   ASSERT_EQ(window->ShownPane(), window->symbolPane);
   auto* symbols = dynamic_cast<TSymbolBrowserPane*>(window->symbolPane);
   ASSERT_NE(symbols, nullptr);
+  EXPECT_TRUE(SymbolRows(symbols->browser).empty());
+  Command(window, 'COMP');
+  EXPECT_GT(project->compileCount, 0);
+  ASSERT_TRUE(PumpUntil([&] { return project->parser == nullptr; }));
+  PumpUntil([&] { return !SymbolRows(symbols->browser).empty(); });
   std::vector<std::string> functions = SymbolRows(symbols->browser);
   EXPECT_TRUE(Has(functions, "price_of") && Has(functions, "format_price")) << ::testing::PrintToString(functions);
   // The filter's "Classes" item lists the class.
