@@ -209,7 +209,9 @@ void TSymbolPane::Create(const Str63& name, IBNibRef nib) {
 }
 
 void TSymbolPane::Release() {
-  if (browser != nullptr) browser->Release();
+  // Torn down with its window, the list's control went first and took its
+  // browser object with it.
+  if (browser != nullptr && TBrowser::IsLive(browser)) browser->Release();
   browser = nullptr;
   TPane::Release();
 }
@@ -291,7 +293,7 @@ void TSymbolBrowserPane::Release() {
     compiler->Free();
   }
   compiler = nullptr;
-  if (browser != nullptr) browser->Release();
+  if (browser != nullptr && TBrowser::IsLive(browser)) browser->Release();
   browser = nullptr;
   if (filterMenu != nullptr) ReleaseMenu(filterMenu);
   if (filesMenu != nullptr) ReleaseMenu(filesMenu);

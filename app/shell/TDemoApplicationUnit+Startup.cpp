@@ -12,6 +12,7 @@
 #include "TConsoleUnit.h"
 #include "TEditorWindowUnit.h"
 #include "TProjectUnit.h"
+#include "TProjectWindowUnit.h"
 #include "TFindPaneUnit.h"
 #include "THIQueryViewUnit.h"
 #include "THIViewUnit.h"
@@ -99,6 +100,8 @@ void InitializeUnits() {
   InstallProjectHooks();
   // New projects: the 'newP' and 'nwPB' commands and opened folders.
   InstallNewProjectTargets();
+  // Project windows, and projects bound to editor windows.
+  InstallProjectWindowHooks();
 }
 
 void StartApplication() {

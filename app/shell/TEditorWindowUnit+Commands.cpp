@@ -15,6 +15,8 @@
 #include "TModePaneUnit.h"
 #include "TPreferencesUnit.h"
 #include "TQVEditorUnit.h"
+#include "TSidePaneUnit.h"
+#include "TSymbolPaneUnit.h"
 #include "TSplitViewUnit.h"
 #include "TSyntaxParserControllerUnit.h"
 #include "brackenrow/Brackenrow.h"
@@ -335,7 +337,16 @@ void AppendPopupItem(THIToolbar* toolbar, const Str255& identifier, HIViewConstr
     delete info;
 }
 
-HIViewRef MakeModeSegments(THIToolbarSegmentView*) { return CreateModeSegmentView(); }
+// The segments are made without a size; the toolbar gives an item the size
+// its view has, so the view is sized for its segments.
+HIViewRef MakeModeSegments(THIToolbarSegmentView*) {
+  HIViewRef view = CreateModeSegmentView();
+  if (view != nullptr) {
+    const HIRect frame{{0, 0}, {CGFloat(HISegmentedViewGetSegmentCount(view)) * 27 + 2, 24}};
+    Err = HIViewSetFrame(view, &frame);
+  }
+  return view;
+}
 
 // Text accepted in the toolbar's search field: the mode pane gets it, and
 // the window's find object looks for it in the active document.
@@ -365,6 +376,11 @@ THIToolbarItem* ItemData(THIToolbar* toolbar, const Str255& identifier) {
 }
 
 }  // namespace
+
+void EditorToolbarSetModeSegment(THIToolbar* toolbar, SInt32 segment) {
+  if (THIToolbarItem* segments = ItemData(toolbar, kEditorToolbarSegmentItem); segments && segments->View)
+    SetControl32BitValue(segments->View, segment);
+}
 
 void TEditorWindow::SetupToolbar() {
   CreateToolbar(Integrated ? kEditorToolbarIntegrated : kEditorToolbarSimple,
@@ -490,10 +506,7 @@ void TEditorWindow::UpdateToolbarStatus() {
 
 namespace {
 
-void SetModeSegment(THIToolbar* toolbar, SInt32 segment) {
-  if (THIToolbarItem* segments = ItemData(toolbar, kEditorToolbarSegmentItem); segments && segments->View)
-    SetControl32BitValue(segments->View, segment);
-}
+void SetModeSegment(THIToolbar* toolbar, SInt32 segment) { EditorToolbarSetModeSegment(toolbar, segment); }
 
 // The macro-output parameters: the text (a CFString the handler takes over)
 // and the command's title.
@@ -520,10 +533,14 @@ void TEditorWindow::ProcessCommand(const HICommand& command, EventRef event, SIn
   if (result != eventNotHandledErr) return;
   switch (command.commandID) {
     case kEditorCommandModeSymbols:
+      if (SidePane == nullptr) break;
+      SetModeSegment(toolbar, 3);
+      ShowModePane(SymbolBrowser, "Actions Menu (Symbols)");
+      break;
     case kEditorCommandModeProject:
       if (SidePane == nullptr) break;
-      SetModeSegment(toolbar, command.commandID == kEditorCommandModeSymbols ? 3 : 1);
-      if (MainSplit != nullptr && Tabs != nullptr) MainSplit->SwapPane(kSplitViewRightPane, Tabs);
+      SetModeSegment(toolbar, 1);
+      ShowModePane(hooks.ProjectPane != nullptr ? hooks.ProjectPane(Project) : nullptr, "Actions Menu");
       break;
     case kEditorCommandModeFTP: {
       SetModeSegment(toolbar, 2);
@@ -531,8 +548,8 @@ void TEditorWindow::ProcessCommand(const HICommand& command, EventRef event, SIn
         FTPServerInfo server{};
         if (GetFTPServer(Str63(ProjectString(Project, "ProjectServer")), server)) FTPPane = hooks.MakeFTPPane(server, this);
       }
-      if (SidePane != nullptr && FTPPane != nullptr) {
-        if (MainSplit != nullptr && Tabs != nullptr) MainSplit->SwapPane(kSplitViewRightPane, Tabs);
+      if (SidePane != nullptr && dynamic_cast<TModePane*>(FTPPane) != nullptr) {
+        ShowModePane(static_cast<TModePane*>(FTPPane), "Actions Menu (FTP)");
       } else {
         UserNotificationDialog(kEditorNoFTPMessage);
       }
@@ -564,6 +581,12 @@ void TEditorWindow::ProcessCommand(const HICommand& command, EventRef event, SIn
       DetachProject();
       break;
     case kEditorCommandSymbolsParsed:
+      UpdateSymbols();
+      break;
+    case kSymbolCommandRefresh:
+      // A project compile has ended: the symbol browser and the document's
+      // symbols show what it found.
+      if (SymbolBrowser != nullptr) SymbolBrowser->ProcessCommand(command, event, result);
       UpdateSymbols();
       break;
     case kEditorCommandUpdateSidePane:

@@ -14,7 +14,9 @@
 #include "TModePaneUnit.h"
 #include "TPreferencesUnit.h"
 #include "TQVEditorUnit.h"
+#include "TSidePaneUnit.h"
 #include "TSplitViewUnit.h"
+#include "TSymbolPaneUnit.h"
 #include "plinthora/Plinthora.h"
 
 const Str63 kEditorWindowResource = "EditorWindow";
@@ -228,14 +230,30 @@ void TEditorWindow::Create(const Str63& name, IBNibRef inNib) {
 
   if (Integrated && Project != nullptr) {
     if (gHooks.ProjectPreferences != nullptr) SetPreferences(gHooks.ProjectPreferences(Project));
-    if (gHooks.MakeSidePane != nullptr)
-      SidePane = gHooks.MakeSidePane(this, AppBoolean("GeneralEditorFeaturesSymbolPane"));
+    TFileSystem* index = gHooks.ProjectFileSystem != nullptr ? gHooks.ProjectFileSystem(Project) : nullptr;
+    SymbolBrowser = MakeSymbolBrowserPane(window, index);
+    const Boolean symbols = AppBoolean("GeneralEditorFeaturesSymbolPane");
+    auto* side = new TSidePane();
+    side->Create(symbols ? kEditorSidePaneResource : kEditorSidePaneStandAloneResource, inNib);
+    if (side->paneView != nullptr) {
+      SidePane = side;
+      if (symbols) {
+        side->symbolPane = MakeSymbolPane(window);
+        side->SetLowerPane(side->symbolPane);
+      }
+      if (TModePane* projectPane = gHooks.ProjectPane != nullptr ? gHooks.ProjectPane(Project) : nullptr)
+        side->SetModePane(projectPane);
+      EditorToolbarSetModeSegment(toolbar, 1);
+    } else {
+      side->Release();
+    }
     if (ControlRef splitControl = HIViewFind(kMainSplitID, kMainSplitSignature, window)) {
       MainSplit = new TSplitView();
       MainSplit->SetPreferenceKey("MainSplit");
       MainSplit->Create(splitControl);
       if (SidePane != nullptr) MainSplit->SetPane(kSplitViewLeftPane, SidePane);
       MainSplit->SetPane(kSplitViewRightPane, Tabs);
+      if (SidePane != nullptr) SidePane->SetToolbarSlider(MainSplit);
     }
     if (gHooks.MakeFTPPane != nullptr && gHooks.ProjectPreferences != nullptr) {
       FTPServerInfo server{};
@@ -419,7 +437,7 @@ TPane* TEditorWindow::ActivePane() {
 
 TEditorPane* TEditorWindow::GetActiveEditor() { return dynamic_cast<TEditorPane*>(ActivePane()); }
 
-TModePane* TEditorWindow::GetModePane() { return SidePane; }
+TModePane* TEditorWindow::GetModePane() { return SidePane != nullptr ? SidePane->modePane : nullptr; }
 
 // A save names an untitled file: what needs a file comes on in the toolbar.
 void TEditorWindow::UpdateModifiedState() {
@@ -433,9 +451,29 @@ void TEditorWindow::UpdateSidePane(TDocumentPane* pane) {
     UpdateSymbols();
 }
 
-// The symbol list comes with the symbol panes; until then the side pane
-// keeps what it shows.
-void TEditorWindow::UpdateSymbols() {}
+void TEditorWindow::UpdateSymbols() {
+  if (!Integrated || Project == nullptr || SidePane == nullptr || SidePane->symbolPane == nullptr) return;
+  SidePane->SetLowerPane(SidePane->symbolPane);
+  TEditorPane* pane = GetActiveEditor();
+  TFileSystem* index = gHooks.ProjectFileSystem != nullptr ? gHooks.ProjectFileSystem(Project) : nullptr;
+  if (pane == nullptr || pane->document == nullptr || index == nullptr) return;
+  ShowDocumentSymbols(SidePane->symbolPane, index, pane->document->file, pane->editor);
+}
+
+void TEditorWindow::ShowModePane(TModePane* pane, const char* menuName) {
+  if (SidePane == nullptr || pane == nullptr) return;
+  if (Project != nullptr && gHooks.SetActionMenu != nullptr) {
+    MenuRef menu = pane->CreateActionMenu();
+    if (menu == nullptr && ApplicationNib != nullptr) {
+      CFStringRef name = CFStringCreateWithCString(nullptr, menuName, kCFStringEncodingUTF8);
+      Err = CreateMenuFromNib(ApplicationNib, name, &menu);
+      CFRelease(name);
+    }
+    gHooks.SetActionMenu(Project, menu);
+  }
+  SidePane->SetModePane(pane);
+  if (MainSplit != nullptr && Tabs != nullptr) MainSplit->SwapPane(kSplitViewRightPane, Tabs);
+}
 
 // ---------------------------------------------------------------------------
 // Project binding

@@ -23,8 +23,10 @@
 
 class TEditorPane;
 class TEditorTabPane;
+class TFileSystem;
 class TModePane;
 class TPane;
+class TSidePane;
 class TTabPane;
 
 // Class string, interface resources and preference keys.
@@ -178,6 +180,10 @@ struct EditorToolbarState {
 EditorToolbarState EditorToolbarStatus(const EditorPaneState& pane, Boolean windowProject, Boolean projectFTP,
                                        Boolean paneFTP);
 
+// The mode segments' value: 1 project, 2 FTP, 3 symbols.
+class THIToolbar;
+void EditorToolbarSetModeSegment(THIToolbar* toolbar, SInt32 segment);
+
 // ---------------------------------------------------------------------------
 // Units built later
 
@@ -208,9 +214,13 @@ struct EditorWindowHooks {
   TDocumentPane* (*MakePreviewPane)(TEditorWindowAbstract* window, TDocument* document, const Str255& url,
                                     TDocumentPane* owner);
   Boolean (*IsPreviewPane)(TPane* pane);
-  // FTP, symbols and the side pane.
+  // The project's pane (its groups), its symbol index, and the action menu
+  // of its toolbar (the project takes the menu over).
+  TModePane* (*ProjectPane)(TProject* project);
+  TFileSystem* (*ProjectFileSystem)(TProject* project);
+  void (*SetActionMenu)(TProject* project, MenuRef menu);
+  // FTP.
   TPane* (*MakeFTPPane)(const FTPServerInfo& server, TEditorWindowAbstract* window);
-  TModePane* (*MakeSidePane)(TEditorWindowAbstract* window, Boolean withSymbols);
 };
 // Copies the record; nil goes back to none.
 void EditorWindowSetHooks(const EditorWindowHooks* hooks);
@@ -223,7 +233,7 @@ const EditorWindowHooks& EditorWindowGetHooks();
 
 class TEditorWindow : public TEditorWindowAbstract {
  public:
-  TModePane* SidePane = nullptr;
+  TSidePane* SidePane = nullptr;
   TEditorTabPane* Tabs = nullptr;
   TPane* FTPPane = nullptr;
   TModePane* SymbolBrowser = nullptr;
@@ -272,6 +282,9 @@ class TEditorWindow : public TEditorWindowAbstract {
 
  private:
   void ProjectMacrosEvent(UInt32 kind);
+  // The mode pane in front of the side pane, the project's action menu
+  // with it (the named menu when the pane has none), the tabs on the right.
+  void ShowModePane(TModePane* pane, const char* menuName);
 };
 
 // Entry points; project names a project bundle or is nil.

@@ -1,0 +1,433 @@
+// Project windows and the projects of editor windows over real bundles and
+// the application's own interface file (headless): one window per bundle,
+// each project's document list kept apart, the toolbar, the side-pane
+// modes, the project's windows let go of it as it closes and reopen with
+// it, the side pane's placement of mode panes and its remembered split.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "ApplicationFramework.h"
+#include "CFBundle.h"
+#include "CFString.h"
+#include "HIToolbar.h"
+#include "HeadlessHost.h"
+#include "PascalCarbonCommon.h"
+#include "TApplicationUnit.h"
+#include "TDemoApplicationUnit.h"
+#include "TDocumentListUnit.h"
+#include "TEditorPaneUnit.h"
+#include "TEditorWindowUnit.h"
+#include "THIToolbarUnit.h"
+#include "TPreferencesUnit.h"
+#include "TProjectUnit.h"
+#include "TProjectWindowUnit.h"
+#include "TSidePaneUnit.h"
+#include "TSplitViewUnit.h"
+#include "TSymbolPaneUnit.h"
+#include "TWASTEViewUnit.h"
+#include "fenwicket/Fenwicket.h"
+#include "plinthora/Plinthora.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+FSRef RefOf(const fs::path& path) {
+  FSRef ref{};
+  EXPECT_EQ(FSPathMakeRef(reinterpret_cast<const UInt8*>(path.c_str()), &ref, nullptr), noErr) << path;
+  return ref;
+}
+
+void Write(const fs::path& path, const std::string& text) {
+  fs::create_directories(path.parent_path());
+  std::ofstream(path) << text;
+}
+
+// The application's main interface file, from the built bundle.
+IBNibRef MainNib() {
+  static IBNibRef nib = [] {
+    const char* built = getenv("QUORVEL_BUNDLE");
+    EXPECT_NE(built, nullptr);
+    const std::string folder = built != nullptr ? built : "";
+    CFURLRef url = CFURLCreateFromFileSystemRepresentation(nullptr, reinterpret_cast<const UInt8*>(folder.c_str()),
+                                                           CFIndex(folder.size()), true);
+    CFBundleRef bundle = CFBundleCreate(nullptr, url);
+    CFRelease(url);
+    IBNibRef made = nullptr;
+    EXPECT_EQ(CreateNibReferenceWithCFBundle(bundle, CFSTR("main"), &made), noErr);
+    return made;
+  }();
+  return nib;
+}
+
+std::vector<std::string> NamesIn(CFTypeRef list) {
+  std::vector<std::string> names;
+  if (list == nullptr || CFGetTypeID(list) != CFArrayGetTypeID()) return names;
+  for (CFIndex i = 0; i < CFArrayGetCount(static_cast<CFArrayRef>(list)); ++i) {
+    auto data = static_cast<CFDataRef>(CFArrayGetValueAtIndex(static_cast<CFArrayRef>(list), i));
+    FSRef file{};
+    if (CFDataGetLength(data) == sizeof file) {
+      CFDataGetBytes(data, CFRangeMake(0, sizeof file), reinterpret_cast<UInt8*>(&file));
+      names.push_back(FSGetDisplayName(file).str());
+    }
+  }
+  return names;
+}
+
+std::vector<std::string> DocumentNames(TWindow* window) {
+  std::vector<std::string> names;
+  for (SInt16 i = 0; window->documents != nullptr && i < window->documents->GetCount(); ++i)
+    names.push_back(
+        static_cast<TDocument*>(const_cast<void*>(CFArrayGetValueAtIndex(window->documents->documents, i)))->name.str());
+  return names;
+}
+
+void* ProjectOf(TWindow* window) {
+  void* project = nullptr;
+  TWindowGetProperty(kEditorWindowProjectTag, project, window->window);
+  return project;
+}
+
+SInt32 Command(TWindow* window, UInt32 id) {
+  HICommand command{};
+  command.commandID = id;
+  SInt32 result = eventNotHandledErr;
+  window->ProcessCommand(command, nullptr, result);
+  return result;
+}
+
+bool AlertSaid(const std::string& text) {
+  for (const HeadlessAlertRecord& record : HeadlessCopyAlertLog())
+    if (record.error == text || record.explanation == text) return true;
+  return false;
+}
+
+// Opened documents go where the application's open command sends them: a
+// new editor window, or a tab of the front one.
+class TTestApplication : public TApplication {
+ public:
+  void OpenDocument(const FSRef& file, Boolean& done, const ApplicationOpenCommandOptions& options) override {
+    TApplication::OpenDocument(file, done, options);
+    if (done) return;
+    done = true;
+    auto* front = dynamic_cast<TEditorWindow*>(FrontEditorWindow());
+    if (options.newWindow || front == nullptr) OpenEditorWindowWithFileRef(nullptr, file, options);
+    else front->NewFile(&file, nullptr);
+  }
+};
+
+struct ProjectWindowTest : ::testing::Test {
+  fs::path scratch;
+  TPreferenceHandlerApplication* prefs = nullptr;
+  TTestApplication* app = nullptr;
+
+  void SetUp() override {
+    static bool registered = false;
+    if (!registered) {
+      HeadlessUseVirtualClock(true);
+      RegisterWasteClass();
+      RegisterToolbarViewClass();
+      RegisterTabViewClass();
+      RegisterSplitViewClass();
+      registered = true;
+    }
+    scratch = fs::path(getenv("TMPDIR")) / ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    fs::remove_all(scratch);
+    fs::create_directories(scratch);
+    ApplicationNib = MainNib();
+    prefs = new TPreferenceHandlerApplication();
+    prefs->SetDomain("user.");
+    for (const char* key : {"GeneralEditorFeaturesProject", "GeneralEditorFeaturesTabs",
+                            "GeneralEditorFeaturesProjectToolbar", "GeneralEditorFeaturesEditorToolbar",
+                            "GeneralEditorFeaturesSymbolPane"})
+      prefs->SetBooleanValue(key, true);
+    prefs->SetBooleanValue("GeneralImportCopyFiles", false);
+    prefs->SetBooleanValue("GeneralImportAddPath", false);
+    AppPrefs = prefs;
+    SetServerPreferences(prefs);
+    app = new TTestApplication();
+    app->preferences = prefs;
+    SetCurrentApplication(app);
+    app->Create('QVRL');
+    EditorWindowSetHooks(nullptr);
+    InstallProjectHooks();
+    InstallProjectWindowHooks();
+    HeadlessClearAlertLog();
+  }
+  void TearDown() override {
+    for (WindowRef w = GetFrontWindowOfClass(kDocumentWindowClass, false); w != nullptr;
+         w = GetFrontWindowOfClass(kDocumentWindowClass, false)) {
+      if (TWindow* object = GetWindowObject(w)) object->Remove();
+      else DisposeWindow(w);
+    }
+    EditorWindowSetHooks(nullptr);
+    SetCurrentApplication(nullptr);
+    SetServerPreferences(nullptr);
+    AppPrefs = nullptr;
+    prefs->RemoveValue(kApplicationDocumentListKey);
+    prefs->Release();
+  }
+
+  // A project folder: the bundle, and Sources with the given PHP files.
+  fs::path Project(const std::string& name, const std::vector<std::string>& sources = {}) {
+    const fs::path folder = scratch / name;
+    const fs::path bundle = folder / (name + ".qvproj");
+    fs::create_directories(bundle / "Contents/Resources/Preferences");
+    fs::create_directories(bundle / "Contents/Resources/Data");
+    fs::create_directories(folder / "Sources");
+    for (const std::string& file : sources) Write(folder / "Sources" / file, "<?php function f() {} ?>\n");
+    return bundle;
+  }
+  fs::path Source(const fs::path& bundle, const std::string& name) { return bundle.parent_path() / "Sources" / name; }
+
+  // An editor window bound to the front project window's project.
+  TEditorWindow* ChildWindow(const fs::path& file) {
+    ApplicationOpenCommandOptions options = GetDefaultOpenCommandOptions();
+    options.projectMode = 1;
+    return OpenEditorWindowWithFileRef(nullptr, RefOf(file), options);
+  }
+};
+
+TEST_F(ProjectWindowTest, ABundleOpensOneWindowThatShowsItsProject) {
+  const fs::path bundle = Project("Site");
+  TProjectWindow* window = OpenProjectWindow(RefOf(bundle));
+  ASSERT_NE(window, nullptr);
+  ASSERT_NE(window->window, nullptr);
+  EXPECT_EQ(GetWindowKind(window->window), kProjectWindowKind);
+  ASSERT_NE(window->project, nullptr);
+  EXPECT_EQ(ProjectOf(window), window->project);
+  EXPECT_EQ(FrontProjectWindowProject(), window->project);
+  EXPECT_EQ(window->preferences, window->project->projectPreferences);
+  EXPECT_EQ(window->preferenceKey, Str63("ProjectWindow"));
+  EXPECT_EQ(window->ShownPane(), window->project);
+  ASSERT_NE(window->project->browserControl, nullptr);
+  EXPECT_EQ(HIViewGetWindow(window->project->browserControl), window->window);
+  ASSERT_NE(window->toolbar, nullptr);
+  EXPECT_EQ(window->toolbar->Identifier, Str255("project.") + FSGetDisplayName(RefOf(bundle)));
+
+  // Opened again, directly or through the application, it is the same window.
+  EXPECT_EQ(OpenProjectWindow(RefOf(bundle)), window);
+  EXPECT_EQ(app->FindWindow(RefOf(bundle)), window);
+  Boolean opened = false;
+  app->OpenDocument(RefOf(bundle), opened, GetDefaultOpenCommandOptions());
+  EXPECT_TRUE(opened);
+  int projectWindows = 0;
+  for (WindowRef w = GetFrontWindowOfClass(kDocumentWindowClass, false); w != nullptr;
+       w = GetNextWindowOfClass(w, kDocumentWindowClass, false))
+    projectWindows += GetWindowKind(w) == kProjectWindowKind;
+  EXPECT_EQ(projectWindows, 1);
+  // The application's open path reaches it for a bundle it does not hold.
+  ASSERT_NE(ShellTargets.OpenProjectWindow, nullptr);
+  ASSERT_NE(ShellTargets.ResolveProjectFile, nullptr);
+  Write(Source(bundle, "index.php"), "<?php ?>\n");
+  // By name, as a project names its files, or by the path from the project
+  // folder, as the symbol index names them; nothing outside the project.
+  const struct {
+    const char* name;
+    bool found;
+  } kNames[] = {{"index.php", true}, {"Sources/index.php", true}, {"Sources/missing.php", false},
+                {"../Site/Sources/index.php", false}, {"missing.php", false}};
+  for (const auto& c : kNames) {
+    FSRef resolved{};
+    EXPECT_EQ(bool(ShellTargets.ResolveProjectFile(window->project, c.name, resolved)), c.found) << c.name;
+    if (c.found) {
+      EXPECT_EQ(FSGetFullPath(resolved).str(), Source(bundle, "index.php").string()) << c.name;
+    }
+  }
+}
+
+TEST_F(ProjectWindowTest, EachProjectsDocumentListHoldsOnlyItsOwnDocuments) {
+  const fs::path a = Project("Alpha", {"a1.php", "a2.php"}), b = Project("Beta", {"b1.php"});
+  TProjectWindow* alpha = OpenProjectWindow(RefOf(a));
+  TEditorWindow* alphaChild = ChildWindow(Source(a, "a1.php"));
+  alphaChild->NewFile(&static_cast<const FSRef&>(RefOf(Source(a, "a2.php"))), nullptr);
+  TProjectWindow* beta = OpenProjectWindow(RefOf(b));
+  TEditorWindow* betaChild = ChildWindow(Source(b, "b1.php"));
+  EXPECT_EQ(alphaChild->Project, alpha->project);
+  EXPECT_EQ(betaChild->Project, beta->project);
+  EXPECT_EQ(alphaChild->GetActiveEditor()->project, alpha->project);
+
+  EXPECT_TRUE(alpha->SaveDocumentList(nullptr));
+  EXPECT_TRUE(beta->SaveDocumentList(nullptr));
+  CFTypeRef alphaList = alpha->preferences->GetTypeValue(alpha->DocumentListKey());
+  CFTypeRef betaList = beta->preferences->GetTypeValue(beta->DocumentListKey());
+  EXPECT_EQ(NamesIn(alphaList), (std::vector<std::string>{"a1.php", "a2.php"}));
+  EXPECT_EQ(NamesIn(betaList), (std::vector<std::string>{"b1.php"}));
+  if (alphaList != nullptr) CFRelease(alphaList);
+  if (betaList != nullptr) CFRelease(betaList);
+  // Each project itself reopens at the next start.
+  CFTypeRef appList = prefs->GetTypeValue(kApplicationDocumentListKey);
+  std::vector<std::string> bundles = NamesIn(appList);
+  if (appList != nullptr) CFRelease(appList);
+  for (const fs::path& bundle : {a, b})
+    EXPECT_NE(std::find(bundles.begin(), bundles.end(), FSGetDisplayName(RefOf(bundle)).str()), bundles.end());
+}
+
+TEST_F(ProjectWindowTest, ClosingTheWindowDetachesItsProjectsWindowsAndReopeningRestoresTheirDocuments) {
+  const fs::path a = Project("Alpha", {"a1.php", "a2.php"}), b = Project("Beta", {"b1.php"});
+  TProjectWindow* alpha = OpenProjectWindow(RefOf(a));
+  TEditorWindow* alphaChild = ChildWindow(Source(a, "a1.php"));
+  alphaChild->NewFile(&static_cast<const FSRef&>(RefOf(Source(a, "a2.php"))), nullptr);
+  TProjectWindow* beta = OpenProjectWindow(RefOf(b));
+  TEditorWindow* betaChild = ChildWindow(Source(b, "b1.php"));
+  TProject* betaProject = beta->project;
+
+  SInt32 status = 0;
+  alpha->Close(status);
+  // The project's window let go of it, 'PROJ' and all; the other project's
+  // window kept its own.
+  EXPECT_EQ(alphaChild->Project, nullptr);
+  EXPECT_EQ(ProjectOf(alphaChild), nullptr);
+  EXPECT_EQ(alphaChild->GetActiveEditor()->project, nullptr);
+  EXPECT_EQ(alphaChild->preferences, nullptr);
+  EXPECT_EQ(betaChild->Project, betaProject);
+  EXPECT_EQ(ProjectOf(betaChild), betaProject);
+  // A command in the detached window reaches no project.
+  EXPECT_EQ(Command(alphaChild, 'COMP'), eventNotHandledErr);
+  alphaChild->Remove();
+
+  // Reopened, the project brings back its documents, bound to it.
+  TProjectWindow* again = OpenProjectWindow(RefOf(a));
+  ASSERT_NE(again, nullptr);
+  auto* reopened = dynamic_cast<TEditorWindow*>(FrontEditorWindow());
+  ASSERT_NE(reopened, nullptr);
+  EXPECT_NE(reopened, betaChild);
+  EXPECT_EQ(reopened->Project, again->project);
+  std::vector<std::string> names = DocumentNames(reopened);
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"a1.php", "a2.php"}));
+}
+
+TEST_F(ProjectWindowTest, TheToolbarPreferenceHidesTheToolbarButKeepsItsItems) {
+  for (bool shown : {true, false}) {
+    SCOPED_TRACE(shown);
+    prefs->SetBooleanValue("GeneralEditorFeaturesProjectToolbar", shown);
+    TProjectWindow* window = OpenProjectWindow(RefOf(Project(shown ? "Shown" : "Hidden")));
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(bool(IsWindowToolbarVisible(window->window)), shown);
+    ASSERT_NE(window->toolbar, nullptr);
+    ASSERT_NE(window->toolbar->Items, nullptr);
+    std::vector<std::string> items, expected = {"com.brindlecote.view.segmentview.toolbar.item",
+                                                "com.apple.hitoolbox.toolbar.flexiblespace"};
+    for (CFIndex i = 0; i < CFArrayGetCount(window->toolbar->Items); ++i)
+      items.push_back(static_cast<const ToolbarItemRecord*>(CFArrayGetValueAtIndex(window->toolbar->Items, i))->Identifier.str());
+    for (UInt32 command : {'new ', 'COMP', 'fINF', 'FNDP', 'pINF'})
+      expected.push_back(window->toolbar->GetIdentifierFromCommandID(command).str());
+    EXPECT_EQ(items, expected);
+  }
+}
+
+TEST_F(ProjectWindowTest, TheModeCommandsSwitchTheSideAndFTPWithoutAServerSaysSo) {
+  TProjectWindow* window = OpenProjectWindow(RefOf(Project("Site")));
+  ASSERT_NE(window, nullptr);
+  ASSERT_NE(window->symbolPane, nullptr);
+  EXPECT_EQ(Command(window, 'Msym'), noErr);
+  EXPECT_EQ(window->ShownPane(), window->symbolPane);
+  EXPECT_EQ(static_cast<TSymbolBrowserPane*>(window->symbolPane)->fileSystem, window->project->GetFileSystem());
+
+  // No server: the message, and the side stays as it was.
+  EXPECT_EQ(Command(window, 'Mftp'), noErr);
+  EXPECT_TRUE(AlertSaid(kProjectNoFTPMessage));
+  EXPECT_EQ(window->ftpPane, nullptr);
+  EXPECT_EQ(window->ShownPane(), window->symbolPane);
+
+  EXPECT_EQ(Command(window, 'Mpro'), noErr);
+  EXPECT_EQ(window->ShownPane(), window->project);
+  // Project commands reach the project.
+  EXPECT_EQ(Command(window, 'ADIR'), noErr);
+  EXPECT_EQ(window->project->FindGroupByType(kProjectSourceType)->Items().size(), 1u);
+
+  // Closed while another mode shows, the project still ends with its
+  // window and keeps what was added.
+  const FSRef bundle = window->bundle;
+  Command(window, 'Msym');
+  window->Remove();
+  window = OpenProjectWindow(bundle);
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(window->project->FindGroupByType(kProjectSourceType)->Items().size(), 1u);
+}
+
+TEST_F(ProjectWindowTest, AnIntegratedWindowShowsItsProjectBesideTheTabsAndSwitchesModes) {
+  const fs::path bundle = Project("Site", {"index.php"});
+  ASSERT_NE(ShellTargets.OpenEditorWindowIntegrated, nullptr);
+  ShellTargets.OpenEditorWindowIntegrated(RefOf(bundle), GetDefaultOpenCommandOptions());
+  auto* window = dynamic_cast<TEditorWindow*>(FrontEditorWindow());
+  ASSERT_NE(window, nullptr);
+  ASSERT_TRUE(window->Integrated);
+  ASSERT_NE(window->Project, nullptr);
+  ASSERT_NE(window->SidePane, nullptr);
+  ASSERT_NE(window->MainSplit, nullptr);
+  EXPECT_EQ(window->MainSplit->GetPane(kSplitViewLeftPane), window->SidePane);
+  EXPECT_EQ(window->GetModePane(), window->Project);
+  EXPECT_EQ(window->SidePane->split->GetPane(kSplitViewTopPane), window->Project);
+  ASSERT_NE(window->SidePane->symbolPane, nullptr);
+  EXPECT_EQ(HIViewGetSuperview(window->SidePane->symbolPane->paneView),
+            window->SidePane->FindPaneView('PANE', kSidePaneLowerPaneID));
+  EXPECT_EQ(HIViewGetWindow(window->Project->paneView), window->window);
+
+  EXPECT_EQ(Command(window, 'Msym'), eventNotHandledErr);
+  EXPECT_EQ(window->GetModePane(), window->SymbolBrowser);
+  EXPECT_EQ(window->SidePane->split->GetPane(kSplitViewTopPane), window->SymbolBrowser);
+  Command(window, 'Mpro');
+  EXPECT_EQ(window->GetModePane(), window->Project);
+  Command(window, 'Mftp');
+  EXPECT_TRUE(AlertSaid(kEditorNoFTPMessage));
+  EXPECT_EQ(window->GetModePane(), window->Project);
+  // The project's commands reach it.
+  EXPECT_EQ(Command(window, 'ADIR'), noErr);
+  // Closed in the symbols mode, every pane ends with the window.
+  Command(window, 'Msym');
+  SInt32 status = 0;
+  window->Close(status);
+  EXPECT_EQ(FrontEditorWindow(), nullptr);
+}
+
+TEST_F(ProjectWindowTest, WithoutTheSymbolListTheModePaneGoesBelowAndTheSplitKeepsItsFirstPane) {
+  auto* side = new TSidePane();
+  side->Create("Side Pane", MainNib());
+  ASSERT_NE(side->split, nullptr);
+  ASSERT_NE(side->toolbar, nullptr);
+  auto* first = new TModePane();
+  first->Create("Project Pane", MainNib());
+  auto* second = new TModePane();
+  second->Create("Symbol Browser Pane", MainNib());
+
+  prefs->SetBooleanValue("GeneralEditorFeaturesSymbolPane", true);
+  side->SetModePane(first);
+  EXPECT_EQ(side->split->GetPane(kSplitViewTopPane), first);
+  prefs->SetBooleanValue("GeneralEditorFeaturesSymbolPane", false);
+  side->SetModePane(second);
+  EXPECT_EQ(side->split->GetPane(kSplitViewTopPane), first);
+  EXPECT_EQ(HIViewGetSuperview(second->paneView), side->FindPaneView('PANE', kSidePaneLowerPaneID));
+  EXPECT_TRUE(HIViewIsVisible(second->paneView));
+  EXPECT_EQ(side->modePane, second);
+  DisposeControl(side->paneView);
+}
+
+TEST_F(ProjectWindowTest, TheSideSplitPositionSurvivesClosingAndReopening) {
+  const fs::path bundle = Project("Site");
+  auto open = [&] {
+    ShellTargets.OpenEditorWindowIntegrated(RefOf(bundle), GetDefaultOpenCommandOptions());
+    return dynamic_cast<TEditorWindow*>(FrontEditorWindow());
+  };
+  TEditorWindow* window = open();
+  ASSERT_NE(window, nullptr);
+  ASSERT_NE(window->SidePane, nullptr);
+  const SInt16 initial = window->SidePane->split->GetPosition();
+  const SInt16 moved = initial + 57;
+  window->SidePane->split->SetPosition(moved);
+  ASSERT_EQ(window->SidePane->split->GetPosition(), moved);
+  SInt32 status = 0;
+  window->Close(status);
+
+  window = open();
+  ASSERT_NE(window, nullptr);
+  ASSERT_NE(window->SidePane, nullptr);
+  EXPECT_EQ(window->SidePane->split->GetPosition(), moved);
+}
+
+}  // namespace
