@@ -432,8 +432,74 @@ SInt32 ParagraphIndent(WEReference we, SInt32 line) {
   return ParagraphLook(we, std::clamp(line, 0, we->lines.Partitions() - 1)).indent;
 }
 
+namespace {
+
+void Hold(WEReference we, SInt32 first, SInt32 last, bool toEnd) {
+  if (we->heldLast < we->heldFirst) {
+    we->heldFirst = first;
+    we->heldLast = last;
+  } else {
+    we->heldFirst = std::min(we->heldFirst, first);
+    we->heldLast = std::max(we->heldLast, last);
+  }
+  we->heldToEnd = we->heldToEnd || toEnd;
+}
+
+}  // namespace
+
 void Redraw(WEReference we) {
-  if (we->hiView && !we->Feature(weFInhibitRedraw)) HIViewSetNeedsDisplay(we->hiView, true);
+  if (we->Feature(weFInhibitRedraw)) we->heldWhole = true;
+  else if (we->hiView) HIViewSetNeedsDisplay(we->hiView, true);
+}
+
+void RedrawHeld(WEReference we) {
+  const bool whole = we->heldWhole, any = we->heldLast >= we->heldFirst;
+  const SInt32 first = we->heldFirst, last = we->heldLast;
+  const bool toEnd = we->heldToEnd;
+  we->heldWhole = we->heldToEnd = false;
+  we->heldFirst = 0;
+  we->heldLast = -1;
+  if (whole) Redraw(we);
+  else if (any) RedrawParagraphs(we, first, last, toEnd);
+}
+
+void RedrawParagraphs(WEReference we, SInt32 first, SInt32 last, bool toEnd) {
+  if (we->Feature(weFInhibitRedraw)) {
+    Hold(we, first, last, toEnd);
+    return;
+  }
+  if (we->hiView == nullptr) return;
+  const SInt32 count = we->lines.Partitions();
+  first = std::clamp<SInt32>(first, 0, count - 1);
+  last = std::clamp<SInt32>(last, first, count - 1);
+  const SInt32 top = std::max(we->view.top, ParagraphTop(we, first));
+  const SInt32 bottom = toEnd ? we->view.bottom : std::min(we->view.bottom, ParagraphTop(we, last + 1));
+  if (bottom <= top) return;
+  // The rows across the whole view (its gutter and margins too), in its
+  // own coordinates.
+  HIRect r{{double(we->view.left), double(top)}, {double(std::max<SInt32>(1, we->view.right - we->view.left)),
+                                                   double(bottom - top)}};
+  if (WindowRef window = HIViewGetWindow(we->hiView)) HIViewConvertRect(&r, HIViewGetRoot(window), we->hiView);
+  HIRect bounds{};
+  HIViewGetBounds(we->hiView, &bounds);
+  r.origin.x = bounds.origin.x;
+  r.size.width = bounds.size.width;
+  HIViewSetNeedsDisplayInRect(we->hiView, &r, true);
+}
+
+void RedrawEdit(WEReference we, SInt32 line0, SInt32 lastLine, bool linesChanged, SInt32 heightBefore,
+                SInt32 dirtyBefore) {
+  if (we->Feature(weFInhibitRedraw)) {
+    // Heights are checked when the rows are drawn.
+    Hold(we, line0, lastLine, linesChanged);
+    return;
+  }
+  if (we->hiView == nullptr || we->view.bottom <= we->view.top) return;
+  // Heights are known once the changed paragraphs are laid out; that is
+  // the work drawing them does anyway.
+  if (!linesChanged) Settle(we);
+  const bool moved = linesChanged || TextHeight(we) != heightBefore;
+  RedrawParagraphs(we, moved && dirtyBefore >= 0 ? std::min(line0, dirtyBefore) : line0, lastLine, moved);
 }
 
 void ScrollToSelection(WEReference we) {
@@ -576,8 +642,23 @@ void WEUpdate(RgnHandle inUpdateRgn, WEReference we) {
     right = std::min<SInt32>(right, r.right);
     bottom = std::min<SInt32>(bottom, r.bottom);
   }
+  {
+    // Only what the context still lets through (a host draws the dirty
+    // area of its window).
+    double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    cairo_clip_extents(cr, &x0, &y0, &x1, &y1);
+    left = std::max<SInt32>(left, SInt32(std::floor(x0)));
+    top = std::max<SInt32>(top, SInt32(std::floor(y0)));
+    right = std::min<SInt32>(right, SInt32(std::ceil(x1)));
+    bottom = std::min<SInt32>(bottom, SInt32(std::ceil(y1)));
+  }
   if (left >= right || top >= bottom) return;
+  const SInt32 heightBefore = TextHeight(we);
+  const SInt32 dirtyBefore = we->dirtyLast >= we->dirtyFirst ? we->dirtyFirst : -1;
   Settle(we);
+  // Laid out only now, a paragraph took another height: what follows it
+  // moved, outside the area drawn now as well.
+  if (dirtyBefore >= 0 && TextHeight(we) != heightBefore) RedrawParagraphs(we, dirtyBefore, dirtyBefore, true);
 
   cairo_save(cr);
   cairo_rectangle(cr, left, top, right - left, bottom - top);
