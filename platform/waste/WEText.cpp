@@ -594,6 +594,9 @@ void Replace(WEReference we, SInt32 start, SInt32 end, const UniChar* chars, SIn
     change.runs = CopyRuns(we, start, end);
   }
   if (!record) CarryHistory(we, start, removed, count);
+  const SInt32 line0 = we->lines.PartitionOf(start), linesBefore = we->lines.Partitions();
+  const SInt32 heightBefore = TextHeight(we);
+  const SInt32 dirtyBefore = we->dirtyLast >= we->dirtyFirst ? we->dirtyFirst : -1;
   ApplyText(we, start, removed, chars, count, runs, style);
   if (Length(we) == 0) we->runStyles.SetValueAt(0, style);
   we->nullStyle.reset();
@@ -619,7 +622,9 @@ void Replace(WEReference we, SInt32 start, SInt32 end, const UniChar* chars, SIn
     s.anchor = anchorAtStart ? s.start : s.end;
   }
   BlinkReset(we);
-  Redraw(we);
+  // Only the rows the change touched, unless it moved what follows.
+  RedrawEdit(we, line0, we->lines.PartitionOf(start + count), we->lines.Partitions() != linesBefore, heightBefore,
+             dirtyBefore);
   Report(we, start, removed, count);
 }
 
@@ -743,7 +748,7 @@ SInt16 WEFeatureFlag(SInt16 inFeature, SInt16 inAction, WEReference we) {
   if (now != old) {
     if (inFeature == weFMultipleUndo && !now && we->undoStack.size() > 1)
       we->undoStack.erase(we->undoStack.begin(), we->undoStack.end() - 1);
-    if (inFeature == weFInhibitRedraw && !now) Redraw(we);
+    if (inFeature == weFInhibitRedraw && !now) RedrawHeld(we);
     if (inFeature == weFInhibitRecal && !now) WECalText(we);
   }
   return old;
@@ -1085,7 +1090,11 @@ OSStatus WESetOneAttribute(SInt32 inStart, SInt32 inEnd, WESelector inAttributeT
   }
   if (AttributeAffectsLayout(inAttributeTag)) {
     InvalidateRange(we, start, end);
-    Redraw(we);
+    // Colours and faces keep the rows where they are; a font or size may not.
+    if (inAttributeTag == 'font' || inAttributeTag == 'ptsz' || inAttributeTag == 'ledg' || inAttributeTag == 'lein')
+      Redraw(we);
+    else
+      RedrawParagraphs(we, we->lines.PartitionOf(start), we->lines.PartitionOf(end), false);
   }
   return noErr;
 }
