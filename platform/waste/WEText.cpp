@@ -1016,15 +1016,59 @@ OSStatus WEGetOneAttribute(SInt32 inOffset, WESelector inAttributeTag, void* out
     style = *we->nullStyle;
   else
     style = StyleAt(we, offset);
-  std::string value;
-  if (const std::string* v = we->styles[style].Find(inAttributeTag))
-    value = *v;
-  else if (!DefaultAttribute(inAttributeTag, &value))
-    return weAttributeNotFoundErr;
+  // Read where it is stored: callers ask for marks character by character.
+  std::string fallback;
+  const std::string* value = we->styles[style].Find(inAttributeTag);
+  if (value == nullptr) {
+    if (!DefaultAttribute(inAttributeTag, &fallback)) return weAttributeNotFoundErr;
+    value = &fallback;
+  }
   if (inValueSize > 0) {
     std::memset(outValue, 0, inValueSize);
-    std::memcpy(outValue, value.data(), std::min<size_t>(inValueSize, value.size()));
+    std::memcpy(outValue, value->data(), std::min<size_t>(inValueSize, value->size()));
   }
+  return noErr;
+}
+
+OSStatus WEGetAttributeExtent(SInt32 inOffset, WESelector inAttributeTag, SInt32* outStart, SInt32* outEnd,
+                              WEReference we) {
+  if (we == nullptr || outStart == nullptr || outEnd == nullptr) return paramErr;
+  const SInt32 length = Length(we);
+  const SInt32 offset = inOffset == kCurrentSelection ? we->sel.start : ClampOffset(we, inOffset);
+  // The style the offset reads, and whether another style reads the same:
+  // by style index, each compared once.
+  const SInt32 run = we->runs.PartitionOf(offset);
+  const UInt32 style = we->runStyles.ValueAt(run);
+  const std::string* value = we->styles[style].Find(inAttributeTag);
+  std::vector<SInt8> same(we->styles.size(), -1);
+  same[style] = 1;
+  auto sameValue = [&](UInt32 other) {
+    SInt8& known = same[other];
+    if (known < 0) {
+      const std::string* v = we->styles[other].Find(inAttributeTag);
+      known = (v == nullptr) == (value == nullptr) && (v == nullptr || *v == *value) ? 1 : 0;
+    }
+    return known == 1;
+  };
+  SInt32 first = run, last = run;
+  while (first > 0 && sameValue(we->runStyles.ValueAt(first - 1))) --first;
+  const SInt32 runs = we->runs.Partitions();
+  while (last + 1 < runs && sameValue(we->runStyles.ValueAt(last + 1))) ++last;
+  SInt32 start = std::min(we->runs.Start(first), offset), end = std::max(we->runs.Start(last + 1), offset + 1);
+  end = std::min(end, std::max<SInt32>(length, offset + 1));
+  // The style the next typed text takes is read at its one offset.
+  if (we->nullStyle && we->nullStyleOffset >= start && we->nullStyleOffset < end) {
+    if (we->nullStyleOffset == offset) {
+      start = offset;
+      end = offset + 1;
+    } else if (we->nullStyleOffset < offset) {
+      start = we->nullStyleOffset + 1;
+    } else {
+      end = we->nullStyleOffset;
+    }
+  }
+  *outStart = start;
+  *outEnd = end;
   return noErr;
 }
 
