@@ -12,6 +12,9 @@
 //                                without the start-up runs (to profile the rest)
 //   editor-bench --generate FILE SIZE
 //                                writes the generated PHP (SIZE bytes)
+//   EDITOR_BENCH_CHECK_EACH=1    compares the picture with a whole drawing
+//                                after every key and names the keys that
+//                                leave it different
 //
 // Each figure is given as the thread's CPU time (what a busy machine does
 // not change) and as wall time.
@@ -592,12 +595,22 @@ struct Typing {
   long differentPixels = 0;       // after the keys, against the window drawn whole
 };
 
-long CountDifferentPixels(const Canvas& a, const Canvas& b) {
+// The pixels that differ, and the box around them.
+long CountDifferentPixels(const Canvas& a, const Canvas& b, CGRect* box = nullptr) {
   const auto* pa = static_cast<const UInt32*>(CGBitmapContextGetData(a.context()));
   const auto* pb = static_cast<const UInt32*>(CGBitmapContextGetData(b.context()));
   if (pa == nullptr || pb == nullptr || a.width() != b.width() || a.height() != b.height()) return -1;
   long differ = 0;
-  for (long i = 0, n = long(a.width()) * a.height(); i < n; ++i) differ += pa[i] != pb[i];
+  int x0 = a.width(), y0 = a.height(), x1 = -1, y1 = -1;
+  for (int y = 0; y < a.height(); ++y)
+    for (int x = 0; x < a.width(); ++x) {
+      const long i = long(y) * a.width() + x;
+      if (pa[i] == pb[i]) continue;
+      ++differ;
+      x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = std::max(x1, x), y1 = std::max(y1, y);
+    }
+  // The bitmap's rows run bottom up.
+  if (box != nullptr && differ > 0) *box = CGRectMake(x0, a.height() - 1 - y1, x1 - x0 + 1, y1 - y0 + 1);
   return differ;
 }
 
@@ -628,6 +641,18 @@ Typing Type(Opened& opened, int places) {
       const Sample coloured = Since(start);
       canvas.Draw();
       typing.keys.push_back(Since(start));
+      // EDITOR_BENCH_CHECK_EACH: the picture against a whole drawing after
+      // every key (untimed), to find a key that leaves a wrong picture.
+      if (std::getenv("EDITOR_BENCH_CHECK_EACH") != nullptr) {
+        Canvas whole(opened.window->window);
+        whole.DrawAll();
+        CGRect box{};
+        if (const long n = CountDifferentPixels(canvas, whole, &box); n != 0) {
+          std::printf("  place %d key %d at offset %d: %ld pixels differ within (%g, %g, %g, %g)\n", p,
+                      int(unicode), int(at), n, box.origin.x, box.origin.y, box.size.width, box.size.height);
+          canvas.DrawAll();
+        }
+      }
       typing.keyOnly.push_back(coloured);
       typing.spans.push_back(double(gScan.last - gScan.first + 1));
     }

@@ -693,9 +693,10 @@ void WEUpdate(RgnHandle inUpdateRgn, WEReference we) {
     }
   }
 
-  // The paragraphs that meet the dirty area.
-  const SInt32 first = ParagraphAt(we, top);
-  const SInt32 last = std::min(ParagraphAt(we, bottom), we->lines.Partitions() - 1);
+  // The paragraphs that meet the dirty area, and one on each side, whose
+  // glyphs may reach into it.
+  const SInt32 first = std::max<SInt32>(0, ParagraphAt(we, top) - 1);
+  const SInt32 last = std::min(ParagraphAt(we, bottom) + 1, we->lines.Partitions() - 1);
   for (SInt32 i = first; i <= last; ++i) {
     PangoLayout* layout = EnsureLayout(we, i);
     cairo_move_to(cr, ParaLeft(we, i), ParagraphTop(we, i));
