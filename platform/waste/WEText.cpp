@@ -1125,14 +1125,21 @@ OSStatus WESetOneAttribute(SInt32 inStart, SInt32 inEnd, WESelector inAttributeT
   if (record) change.runs = CopyRuns(we, start, end);
   const SInt32 i = SplitRunAt(we, start);
   const SInt32 j = SplitRunAt(we, end);
-  for (SInt32 k = i; k < j; ++k) we->runStyles.SetValueAt(k, transform(we->runStyles.ValueAt(k)));
+  // A re-parse mostly gives the text the styles it already has: then the
+  // layout and the picture stand.
+  bool changed = false;
+  for (SInt32 k = i; k < j; ++k) {
+    const UInt32 before = we->runStyles.ValueAt(k), after = transform(before);
+    changed = changed || after != before;
+    we->runStyles.SetValueAt(k, after);
+  }
   MergeRuns(we, i, j);
   if (record) {
     BeginImplicit(we, weAKSetStyle);
     Record(we, std::move(change));
     EndImplicit(we);
   }
-  if (AttributeAffectsLayout(inAttributeTag)) {
+  if (changed && AttributeAffectsLayout(inAttributeTag)) {
     InvalidateRange(we, start, end);
     // Colours and faces keep the rows where they are; a font or size may not.
     if (inAttributeTag == 'font' || inAttributeTag == 'ptsz' || inAttributeTag == 'ledg' || inAttributeTag == 'lein')

@@ -443,6 +443,10 @@ TEST_F(WasteViewTest, AnEditMarksOnlyTheRowsItChangesAndTheyDrawAsTheWholeWould)
   Picture whole;
   whole.Draw(window);
   EXPECT_TRUE(kept.pixels == whole.pixels);
+  // Styles given again as they are (a re-parse mostly does that) mark nothing.
+  ViewClearInvalid(window);
+  WESetOneAttribute(line3, line3 + 4, 'colr', &red, sizeof red, we[0]);
+  EXPECT_FALSE(ViewGetInvalidRect(window, &marked));
 }
 
 TEST_F(WasteViewTest, TextDraggedToAnotherViewMovesWithOneChangeOnEachSide) {
