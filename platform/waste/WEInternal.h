@@ -311,6 +311,14 @@ struct ParagraphLayout {
   PangoLayout* layout = nullptr;  // nil until laid out
 };
 
+// Of a layout: the style runs (start within the paragraph, style) it was
+// made with; restyled: styles were set since, and the layout stands only if
+// the runs came out the same.
+struct LayoutRuns {
+  std::vector<std::pair<SInt32, UInt32>> runs;
+  bool restyled = false;
+};
+
 }  // namespace we
 
 struct WEOpaqueView {
@@ -370,6 +378,7 @@ struct WEOpaqueRec {
   PangoContext* pango = nullptr;
   SInt32 layoutWidth = 0;  // the width the cached layouts were made for
   SInt32 dirtyFirst = 0, dirtyLast = -1;  // paragraphs that may wait for layout
+  std::unordered_map<PangoLayout*, we::LayoutRuns> layoutRuns;  // of each layout made
   // What changed while drawing was inhibited, drawn when it is allowed
   // again: paragraphs heldFirst .. heldLast (heldToEnd: and all below), or
   // the whole view.
@@ -431,6 +440,9 @@ void LayoutDispose(WEReference we);
 void LayoutLinesInserted(WEReference we, SInt32 line, SInt32 count);
 void LayoutLinesRemoved(WEReference we, SInt32 line, SInt32 count);
 void LayoutInvalidate(WEReference we, SInt32 firstLine, SInt32 lastLine);
+// Styles were set on the paragraphs (their text is the same): each is laid
+// out again when next needed, unless its style runs came out as they were.
+void LayoutRestyled(WEReference we, SInt32 firstLine, SInt32 lastLine);
 void LayoutInvalidateAll(WEReference we);
 SInt32 TextHeight(WEReference we);
 void ScrollToSelection(WEReference we);

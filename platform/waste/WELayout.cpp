@@ -100,14 +100,33 @@ SInt32 TextEnd(WEReference we, SInt32 i) {
 void DropLayout(WEReference we, SInt32 i) {
   ParagraphLayout& p = we->paras[i];
   if (p.layout) {
+    we->layoutRuns.erase(p.layout);
     g_object_unref(p.layout);
     p.layout = nullptr;
   }
 }
 
+// The style runs of paragraph i, starts relative to it.
+std::vector<std::pair<SInt32, UInt32>> ParagraphRuns(WEReference we, SInt32 i) {
+  std::vector<std::pair<SInt32, UInt32>> runs;
+  const SInt32 start = we->lines.Start(i), end = std::max(TextEnd(we, i), start + 1);
+  for (SInt32 r = we->runs.PartitionOf(start); r < we->runs.Partitions() && we->runs.Start(r) < end; ++r)
+    runs.emplace_back(std::max(we->runs.Start(r), start) - start, we->runStyles.ValueAt(r));
+  return runs;
+}
+
 PangoLayout* EnsureLayout(WEReference we, SInt32 i) {
   ParagraphLayout& p = we->paras[i];
-  if (p.layout) return p.layout;
+  if (p.layout) {
+    // A re-parse resets a stretch and styles it again, mostly as it was.
+    auto made = we->layoutRuns.find(p.layout);
+    if (made == we->layoutRuns.end()) return p.layout;
+    if (!made->second.restyled) return p.layout;
+    made->second.restyled = false;
+    if (ParagraphRuns(we, i) == made->second.runs) return p.layout;
+    DropLayout(we, i);
+  }
+  std::vector<std::pair<SInt32, UInt32>> madeWith = ParagraphRuns(we, i);
   const SInt32 start = we->lines.Start(i);
   const SInt32 end = TextEnd(we, i);
   std::u16string chars = Copy(we, start, end);
@@ -174,6 +193,7 @@ PangoLayout* EnsureLayout(WEReference we, SInt32 i) {
   pango_layout_get_extents(layout, nullptr, &logical);
   SetParagraphHeight(we, i, std::max<SInt32>(1, PixelsUp(logical.height)) + std::max<SInt32>(0, para.paraSpacing));
   p.layout = layout;
+  we->layoutRuns[layout].runs = std::move(madeWith);
   return layout;
 }
 
@@ -421,6 +441,19 @@ void LayoutInvalidate(WEReference we, SInt32 firstLine, SInt32 lastLine) {
   firstLine = std::max<SInt32>(0, firstLine);
   lastLine = std::min(lastLine, we->lines.Partitions() - 1);
   for (SInt32 i = firstLine; i <= lastLine; ++i) DropLayout(we, i);
+  MarkDirty(we, firstLine, lastLine);
+}
+
+void LayoutRestyled(WEReference we, SInt32 firstLine, SInt32 lastLine) {
+  firstLine = std::max<SInt32>(0, firstLine);
+  lastLine = std::min(lastLine, we->lines.Partitions() - 1);
+  for (SInt32 i = firstLine; i <= lastLine; ++i) {
+    if (PangoLayout* layout = we->paras[i].layout) {
+      auto made = we->layoutRuns.find(layout);
+      if (made != we->layoutRuns.end()) made->second.restyled = true;
+      else DropLayout(we, i);
+    }
+  }
   MarkDirty(we, firstLine, lastLine);
 }
 

@@ -1140,7 +1140,7 @@ OSStatus WESetOneAttribute(SInt32 inStart, SInt32 inEnd, WESelector inAttributeT
     EndImplicit(we);
   }
   if (changed && AttributeAffectsLayout(inAttributeTag)) {
-    InvalidateRange(we, start, end);
+    LayoutRestyled(we, we->lines.PartitionOf(start), we->lines.PartitionOf(end));
     // Colours and faces keep the rows where they are; a font or size may not.
     if (inAttributeTag == 'font' || inAttributeTag == 'ptsz' || inAttributeTag == 'ledg' || inAttributeTag == 'lein')
       Redraw(we);

@@ -447,6 +447,31 @@ TEST_F(WasteViewTest, AnEditMarksOnlyTheRowsItChangesAndTheyDrawAsTheWholeWould)
   ViewClearInvalid(window);
   WESetOneAttribute(line3, line3 + 4, 'colr', &red, sizeof red, we[0]);
   EXPECT_FALSE(ViewGetInvalidRect(window, &marked));
+  // A stretch reset and styled again keeps its layout when the styles come
+  // out as they were, and is laid out again when they do not: the word
+  // shows in the colour it has.
+  const SInt32 line = WEOffsetToLine(line3, we[0]);
+  auto redInRow = [&] {
+    Picture p;
+    p.Draw(window);
+    int count = 0;
+    for (int y = row.v + line * rowHeight; y < row.v + (line + 1) * rowHeight; ++y)
+      for (int x = 0; x < Picture::kWidth; ++x) {
+        const UInt32 v = p.pixels[size_t(y) * Picture::kWidth + size_t(x)];
+        const int r = int(v & 0xFF), g = int((v >> 8) & 0xFF), b = int((v >> 16) & 0xFF);
+        count += r > 180 && g < 90 && b < 90;
+      }
+    return count;
+  };
+  const RGBColor black{0, 0, 0};
+  ASSERT_GT(redInRow(), 0);
+  WESetOneAttribute(line3, line3 + 4, 'colr', &black, sizeof black, we[0]);
+  WESetOneAttribute(line3, line3 + 4, 'colr', &red, sizeof red, we[0]);
+  EXPECT_GT(redInRow(), 0);
+  WESetOneAttribute(line3, line3 + 4, 'colr', &black, sizeof black, we[0]);
+  EXPECT_EQ(redInRow(), 0);
+  WESetOneAttribute(line3 + 1, line3 + 3, 'colr', &red, sizeof red, we[0]);
+  EXPECT_GT(redInRow(), 0);
 }
 
 TEST_F(WasteViewTest, TextDraggedToAnotherViewMovesWithOneChangeOnEachSide) {
