@@ -1265,7 +1265,12 @@ void Keystrokes(Languages& languages) {
   const Kind kinds[] = {{"letter in a name", "$summ", "x"},
                         {"blank in code", "return", " "},
                         {"letter in a comment", "// VAT", "x"},
-                        {"letter in a string", "'Only a-z", "x"}};
+                        {"letter in a string", "'Only a-z", "x"},
+                        // In the HTML between blocks, where the re-parse
+                        // enters the long block that follows; and in a short
+                        // block inside the HTML.
+                        {"letter before a block", "</div>\n", "x"},
+                        {"letter in a short block", "<?= $summary['coun", "x"}};
   for (const Kind& kind : kinds) {
     Timings timings;
     size_t from = current.size() / 2;

@@ -250,9 +250,12 @@ void TSyntaxParserProcess::HandleEmbededLanguageBody() {
     const SInt32 limit = textEnd - bufferBase;
     if (embedded.span.length > limit) embedded.span.length = limit;
     inEmbeddedLanguage = false;
+    reenteredBlock_ = false;
     if (!incremental) st.languageChanged = true;
-    if (source.controller != nullptr && library != nullptr && embedded.span.length >= embedded.span.location)
+    if (source.controller != nullptr && library != nullptr && embedded.span.length >= embedded.span.location) {
       source.controller->ApplyEmbeddedLanguage(embedded.span, library->language);
+      closedMarkEnd_ = SInt32(embedded.span.length) + bufferBase;
+    }
     TSyntaxCollection* languages = collection != nullptr ? collection : (library != nullptr ? library->collection : nullptr);
     SyntaxLibraryPtr outer = languages != nullptr ? languages->GetLanguageLibrary(embedded.outerLanguage) : nullptr;
     if (outer != nullptr) library = outer;
@@ -277,16 +280,44 @@ void TSyntaxParserProcess::HandleEmbededLanguageBody() {
     embedded.definition = *def;
     embedded.span = CFRangeMake(st.offset + 1, 0);
     embedded.close = def->close;
+    reenteredBlock_ = incremental && ReentersEarlierBlock(*def);
     if (literal) SkipCharacters(def->open.len() - 1);
     st.atEnd = true;  // ends the current word
     if (!incremental) st.languageChanged = false;
     ClearSpans();
-    if (incremental) Notify(kSyntaxParserNotifyEmbeddedLanguage, &embedded);
+    // The block the earlier parse left keeps its marks: nothing in it needs
+    // resetting, and the re-parse may stop in it where both agree.
+    if (incremental && !reenteredBlock_) Notify(kSyntaxParserNotifyEmbeddedLanguage, &embedded);
     inEmbeddedLanguage = true;
     embedded.outerLanguage = library->language;
     library = inner;
     return;
   }
+}
+
+// Entering a block clears the whole state, so from its opening on a
+// re-parse reads the block exactly as the earlier parse did when that one
+// opened a block of the same language at the same character, and both
+// blocks close the same way. The marks tell the first; the second holds
+// when every definition that may have opened the earlier block closes alike.
+bool TSyntaxParserProcess::ReentersEarlierBlock(const SyntaxEmbeddedLanguageData& def) {
+  TSyntaxParserController* controller = source.controller;
+  if (controller == nullptr || !tracksNesting_) return false;
+  const SInt32 at = state.absoluteOffset;
+  if (!(controller->GetEmbeddedLanguage(at + 1) == def.language) || controller->GetEmbeddedLanguage(at) == def.language)
+    return false;
+  // The text from the span's end on is the earlier parse's: only the
+  // definitions that open here could have opened the earlier block.
+  const bool unchanged = at >= spanEnd;
+  const bool anyOpen = def.openContext == kContextAny;
+  for (SyntaxEmbeddedLanguageDataPtr other : Index()->embeddedLanguages.all) {
+    if (other == nullptr || !(other->language == def.language)) continue;
+    if (unchanged && !ValidStringOffset(other->open)) continue;
+    if (!(other->close == def.close) || !(other->closeContext == def.closeContext) ||
+        (other->openContext == kContextAny) != anyOpen)
+      return false;
+  }
+  return true;
 }
 
 // ---------------------------------------------------------------------------
@@ -393,7 +424,9 @@ void TSyntaxParserProcess::HandleRangeBody() {
     SInt32 skip = 0;
     bool closes = false;
     SInt32 tagLength = 0;
-    if (st.languageChanged && !(st.embeddedLanguage == library->language)) {
+    // A re-parse takes the earlier parse's word for where the language
+    // ends, unless it reads a block it knows: that one finds the end itself.
+    if (st.languageChanged && !(st.embeddedLanguage == library->language) && !(incremental && inEmbeddedLanguage)) {
       closes = true;
       end = st.offset - 1;
     } else if ((tagLength = TagClosesHere(top)) > 0) {

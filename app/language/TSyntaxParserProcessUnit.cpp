@@ -304,6 +304,10 @@ SInt32 TSyntaxParserProcess::Create(const SyntaxParserSource& src, const SyntaxP
 
   state.contextDepth = 0;
   SetContext(kContextEmpty);
+  if (result == 0 && incremental) {
+    ResumeEarlierBlock();
+    ForgetBlocksOfSpan();
+  }
 
   if (result == 0 && !incremental) Notify(kSyntaxParserNotifyStarted, nullptr);
   if (result != 0) {
@@ -482,6 +486,7 @@ SInt16 TSyntaxParserProcess::Run(TSyntaxParserProcess*& nextProcess) {
   st.nonWord = false;
   st.reservedWord = false;
 
+  const SInt32 previous = st.counter < 0 ? -1 : st.absoluteOffset;
   SInt32 position;
   if (st.counter < 0) {
     position = firstOffset_;
@@ -504,6 +509,15 @@ SInt16 TSyntaxParserProcess::Run(TSyntaxParserProcess*& nextProcess) {
     const Str63 language = source.controller->GetEmbeddedLanguage(position);
     if (!(language == st.embeddedLanguage)) st.languageChanged = true;
     st.embeddedLanguage = language;
+    // Text read in a language that holds blocks, outside any, is in none:
+    // a mark of another language there is what is left of a block an edit
+    // closed early or took away.
+    const bool stale = !inEmbeddedLanguage && library != nullptr && !(language == kLanguageDefault) &&
+                       !(language == library->language) && !Index()->embeddedLanguages.all.empty();
+    // What was stepped over since the last character read went the same
+    // way, short of the marks of a block that closed there.
+    if (stale && staleFrom_ < 0) staleFrom_ = std::max(previous < 0 ? position : previous + 1, closedMarkEnd_);
+    if (!stale) ClearStaleMarks(position);
   }
 
   st.atEnd = position >= textEnd;
@@ -532,13 +546,17 @@ SInt16 TSyntaxParserProcess::Run(TSyntaxParserProcess*& nextProcess) {
   // parse was plain after the same character too, in the same language:
   // from there on both read the same text the same way. Where the text tells
   // nothing of the earlier parse, it stops unless a range that an edit may
-  // have unbalanced was opened (that one goes on to the end).
-  if (incremental && position != firstOffset_ && position >= spanEnd && st.contextDepth <= 1 && !inEmbeddedLanguage) {
+  // have unbalanced was opened (that one goes on to the end). In a block it
+  // entered, only where that block is the earlier parse's too.
+  if (incremental && position != firstOffset_ && position >= spanEnd && st.contextDepth <= 1 &&
+      (!inEmbeddedLanguage || reenteredBlock_)) {
     const SInt16 before = source.controller != nullptr ? source.controller->NestedAfter(position) : SInt16(-1);
     if (before < 0) {
       if (!unbalancedOpen) processState = kParserStateFinished;
     } else if (before == 0 && data.rangeDepth == 0 &&
-               (st.embeddedLanguage == kLanguageDefault || st.embeddedLanguage == library->language)) {
+               // In a block only where the earlier parse was in it too.
+               ((!inEmbeddedLanguage && st.embeddedLanguage == kLanguageDefault) ||
+                st.embeddedLanguage == library->language)) {
       processState = kParserStateFinished;
     }
   }
@@ -547,10 +565,13 @@ SInt16 TSyntaxParserProcess::Run(TSyntaxParserProcess*& nextProcess) {
 
   SInt16 result = processState;
   if (processState == kParserStateFinished) {
+    ClearStaleMarks(position + 1);
+    MarkBlockRead(position + 1);
     Terminate();
   } else {
     SkipQuietCharacters();
     if (pauseAt >= 0 && position >= pauseAt) {
+      ClearStaleMarks(position + 1);
       paused_ = true;
       if (source.controller != nullptr) source.controller->Prepare(true);
       result = kParserStatePaused;
@@ -558,6 +579,82 @@ SInt16 TSyntaxParserProcess::Run(TSyntaxParserProcess*& nextProcess) {
   }
   nextProcess = next;
   return result;
+}
+
+// A re-parse in the language of a block, begun inside one the earlier parse
+// marked, goes on as that block: it ends where the block's close text ends
+// it, and the language holding the block reads on from there.
+void TSyntaxParserProcess::ResumeEarlierBlock() {
+  TSyntaxParserController* controller = source.controller;
+  if (controller == nullptr || !tracksNesting_ || library == nullptr || library->rootLanguage.empty() ||
+      library->rootLanguage == library->language)
+    return;
+  if (!(controller->GetEmbeddedLanguage(firstOffset_) == library->language)) return;
+  TSyntaxCollection* languages = collection != nullptr ? collection : library->collection;
+  SyntaxLibraryPtr root = languages != nullptr ? languages->GetLanguageLibrary(library->rootLanguage) : nullptr;
+  if (root == nullptr) return;
+  // Every definition of the root that opens this language must close alike.
+  SyntaxEmbeddedLanguageDataPtr found = nullptr;
+  for (SyntaxEmbeddedLanguageDataPtr def : GetLibraryIndex(root)->embeddedLanguages.all) {
+    if (def == nullptr || !(def->language == library->language)) continue;
+    if (found != nullptr && (!(def->close == found->close) || !(def->closeContext == found->closeContext) ||
+                             (def->openContext == kContextAny) != (found->openContext == kContextAny)))
+      return;
+    if (found == nullptr) found = def;
+  }
+  if (found == nullptr) return;
+  ParserEmbeddedLanguageData& embedded = data.embeddedLanguage;
+  embedded.active = true;
+  embedded.definition = *found;
+  embedded.span = CFRangeMake(firstOffset_ - bufferBase, 0);
+  embedded.close = found->close;
+  embedded.outerLanguage = root->language;
+  inEmbeddedLanguage = true;
+  reenteredBlock_ = true;
+}
+
+// A re-parse in a language that holds blocks reads its whole span and marks
+// again every block it finds there: the earlier parse's marks of the span
+// go first, so that those of a block the edit spoilt do not end its ranges.
+void TSyntaxParserProcess::ForgetBlocksOfSpan() {
+  TSyntaxParserController* controller = source.controller;
+  if (controller == nullptr || !tracksNesting_ || inEmbeddedLanguage || library == nullptr ||
+      (options & kSyntaxParserProcessDontReset) != 0 || Index()->embeddedLanguages.all.empty())
+    return;
+  const SInt32 end = std::min(spanEnd, textEnd);
+  if (end <= firstOffset_) return;
+  controller->SetDataOffset(0);
+  controller->ApplyEmbeddedLanguage(CFRangeMake(firstOffset_, end), kLanguageDefault);
+  controller->SetDataOffset(bufferBase);
+}
+
+// A re-parse that stops inside a block marks what it read of it: text the
+// earlier parse read in the outer language may have joined the block.
+void TSyntaxParserProcess::MarkBlockRead(SInt32 absoluteEnd) {
+  if (!inEmbeddedLanguage || !data.embeddedLanguage.active || source.controller == nullptr || library == nullptr)
+    return;
+  const SInt32 start = SInt32(data.embeddedLanguage.span.location) + bufferBase;
+  const SInt32 end = std::min(absoluteEnd, textEnd);
+  if (end <= start) return;
+  for (SInt32 i = start; i < end; ++i) {
+    if (!(source.controller->GetEmbeddedLanguage(i) == library->language)) {
+      source.controller->SetDataOffset(bufferBase);
+      source.controller->ApplyEmbeddedLanguage(CFRangeMake(start - bufferBase, end - bufferBase), library->language);
+      return;
+    }
+  }
+}
+
+// The characters between stale marks were stepped over in the same
+// language as those around them: they go too.
+void TSyntaxParserProcess::ClearStaleMarks(SInt32 absoluteEnd) {
+  if (staleFrom_ < 0) return;
+  if (source.controller != nullptr && absoluteEnd > staleFrom_) {
+    source.controller->SetDataOffset(bufferBase);
+    source.controller->ApplyEmbeddedLanguage(CFRangeMake(staleFrom_ - bufferBase, std::min(absoluteEnd, textEnd) - bufferBase),
+                                             kLanguageDefault);
+  }
+  staleFrom_ = -1;
 }
 
 Boolean TSyntaxParserProcess::TextChanged(SInt32 offset, SInt32 delta) {
@@ -700,7 +797,8 @@ void TSyntaxParserProcess::SkipQuietCharacters() {
   // far as it has been brought in (one past for the word look-ahead).
   SInt32 limit = std::min(textEnd - 1, (fromController ? loadedEnd_ : textEnd) - 1);
   // An incremental parse that may stop at the end of its span stops there.
-  if (incremental && st.contextDepth <= 1 && !unbalancedOpen && !inEmbeddedLanguage) limit = std::min(limit, spanEnd);
+  if (incremental && st.contextDepth <= 1 && !unbalancedOpen && (!inEmbeddedLanguage || reenteredBlock_))
+    limit = std::min(limit, spanEnd);
   if (first >= limit) return;
 
   const LibraryIndex* index = Index();

@@ -329,6 +329,9 @@ class TSyntaxParserProcess : public TObject {
   bool AfterSigil(SInt32 wordStart, bool anySigil);
   bool InScopeBody();
   void HandleEmbededLanguageBody();
+  // Whether the block being opened is one the earlier parse opened at the
+  // same character and closes the same way.
+  bool ReentersEarlierBlock(const SyntaxEmbeddedLanguageData& def);
   void HandleRangeBody();
   bool OperandExpected(const SyntaxRangeData& definition);
   bool EscapedAt(SInt32 bufferOffset, const XMLChar& breakChar);
@@ -393,6 +396,13 @@ class TSyntaxParserProcess : public TObject {
   bool terminated_ = false;
   bool paused_ = false;
   bool tracksNesting_ = false;  // the controller keeps the nesting marks
+  bool reenteredBlock_ = false;  // the embedded block in force is the earlier parse's
+  SInt32 staleFrom_ = -1;        // where marks of a block no longer there begin (-1: none)
+  SInt32 closedMarkEnd_ = -1;    // the end of the marks of the last block this parse closed
+  void ClearStaleMarks(SInt32 absoluteEnd);
+  void ResumeEarlierBlock();
+  void ForgetBlocksOfSpan();
+  void MarkBlockRead(SInt32 absoluteEnd);
 };
 
 // The base of objects a parse consults at every character. No handler class
