@@ -12,6 +12,9 @@
 //                                without the start-up runs (to profile the rest)
 //   editor-bench --generate FILE SIZE
 //                                writes the generated PHP (SIZE bytes)
+//   EDITOR_BENCH_CHECK_EACH=1    compares the picture with a whole drawing
+//                                after every key and names the keys that
+//                                leave it different
 //
 // Each figure is given as the thread's CPU time (what a busy machine does
 // not change) and as wall time.
@@ -47,6 +50,18 @@
 #include "WASTE.h"
 
 namespace fs = std::filesystem;
+
+// The platform's display interface, which the desktop host fills: the bench
+// stands in for the host and hears each rectangle a window marks for
+// drawing (root coordinates; above 0, the window's toolbar strip).
+struct ViewWindowDisplay {
+  void (*render)(WindowRef window);
+  void (*invalidate)(WindowRef window, CGRect windowRect);
+};
+void ViewSetWindowDisplay(const ViewWindowDisplay& display);
+void ViewClearInvalid(WindowRef window);
+HIViewRef WindowToolbarStrip(WindowRef window);
+SInt16 WindowToolbarStripHeight(WindowRef window);
 
 namespace {
 
@@ -432,41 +447,91 @@ void SendKey(UniChar unicode, UInt32 keyCode) {
   ReleaseEvent(raw);
 }
 
-// The window drawn whole into a bitmap the size of its content, as the
-// desktop host draws it into its surface.
+// What windows marked for drawing since they last drew, as the host keeps
+// it: rectangles, not their union.
+std::vector<std::pair<WindowRef, CGRect>> gMarked;
+
+void InstallDisplay() {
+  ViewWindowDisplay display{};
+  display.invalidate = [](WindowRef window, CGRect r) { gMarked.emplace_back(window, r); };
+  ViewSetWindowDisplay(display);
+}
+
+// The window drawn into bitmaps the size of its content and of its toolbar
+// strip, as the desktop host draws them into its surfaces: Draw draws what
+// was marked since the last drawing, clipped to it (DrawAll everything).
 class Canvas {
  public:
   explicit Canvas(WindowRef window) : window_(window) {
     Rect bounds{};
     GetWindowBounds(window, kWindowContentRgn, &bounds);
-    width_ = std::max(1, bounds.right - bounds.left);
-    height_ = std::max(1, bounds.bottom - bounds.top);
-    space_ = CGColorSpaceCreateDeviceRGB();
-    context_ = CGBitmapContextCreate(nullptr, size_t(width_), size_t(height_), 8, size_t(width_) * 4, space_,
-                                     CGBitmapInfo(kCGImageAlphaPremultipliedFirst) | CGBitmapInfo(kCGBitmapByteOrder32Little));
-    CGContextTranslateCTM(context_, 0, height_);
-    CGContextScaleCTM(context_, 1, -1);
+    content_ = Bitmap(std::max(1, bounds.right - bounds.left), std::max(1, bounds.bottom - bounds.top));
+    strip_ = Bitmap(content_.width, std::max<int>(1, WindowToolbarStripHeight(window)));
   }
   ~Canvas() {
-    CGContextRelease(context_);
-    CGColorSpaceRelease(space_);
+    for (Bitmap* b : {&content_, &strip_}) {
+      CGContextRelease(b->context);
+      CGColorSpaceRelease(b->space);
+    }
   }
-  void Draw() {
-    CGContextSaveGState(context_);
-    CGContextSetRGBFillColor(context_, 1, 1, 1, 1);
-    CGContextFillRect(context_, CGRectMake(0, 0, width_, height_));
-    HIViewDrawInContext(HIViewGetRoot(window_), context_);
-    CGContextRestoreGState(context_);
-    CGContextFlush(context_);
+  void DrawAll() {
+    gMarked.clear();
+    ViewClearInvalid(window_);
+    DrawIn(content_, HIViewGetRoot(window_), {CGRectMake(0, 0, content_.width, content_.height)});
+    if (HIViewRef strip = WindowToolbarStrip(window_)) DrawIn(strip_, strip, {CGRectMake(0, 0, strip_.width, strip_.height)});
   }
-  int width() const { return width_; }
-  int height() const { return height_; }
+  // What was marked; false when nothing was.
+  bool Draw() {
+    std::vector<CGRect> content, strip;
+    for (const auto& [window, r] : gMarked) {
+      if (window != window_) continue;
+      // Above the content: the strip (its own surface), as the host splits it.
+      if (r.origin.y < 0) strip.push_back(CGRectMake(r.origin.x, r.origin.y + strip_.height, r.size.width,
+                                                     std::min<CGFloat>(r.size.height, -r.origin.y)));
+      const CGFloat top = std::max<CGFloat>(r.origin.y, 0);
+      if (r.origin.y + r.size.height > top) content.push_back(CGRectMake(r.origin.x, top, r.size.width, r.origin.y + r.size.height - top));
+    }
+    gMarked.clear();
+    ViewClearInvalid(window_);
+    if (!content.empty()) DrawIn(content_, HIViewGetRoot(window_), content);
+    if (!strip.empty())
+      if (HIViewRef view = WindowToolbarStrip(window_)) DrawIn(strip_, view, strip);
+    return !content.empty() || !strip.empty();
+  }
+  CGContextRef context() const { return content_.context; }
+  int width() const { return content_.width; }
+  int height() const { return content_.height; }
 
  private:
+  struct Bitmap {
+    int width = 0, height = 0;
+    CGColorSpaceRef space = nullptr;
+    CGContextRef context = nullptr;
+    Bitmap() = default;
+    Bitmap(int w, int h) : width(w), height(h) {
+      space = CGColorSpaceCreateDeviceRGB();
+      context = CGBitmapContextCreate(nullptr, size_t(w), size_t(h), 8, size_t(w) * 4, space,
+                                      CGBitmapInfo(kCGImageAlphaPremultipliedFirst) | CGBitmapInfo(kCGBitmapByteOrder32Little));
+      CGContextTranslateCTM(context, 0, h);
+      CGContextScaleCTM(context, 1, -1);
+    }
+  };
+
+  static void DrawIn(Bitmap& bitmap, HIViewRef view, const std::vector<CGRect>& area) {
+    CGContextRef c = bitmap.context;
+    CGContextSaveGState(c);
+    CGContextBeginPath(c);
+    for (const CGRect& r : area) CGContextAddRect(c, r);
+    CGContextClip(c);
+    CGContextSetRGBFillColor(c, 1, 1, 1, 1);
+    CGContextFillRect(c, CGRectMake(0, 0, bitmap.width, bitmap.height));
+    HIViewDrawInContext(view, c);
+    CGContextRestoreGState(c);
+    CGContextFlush(c);
+  }
+
   WindowRef window_;
-  int width_ = 0, height_ = 0;
-  CGColorSpaceRef space_ = nullptr;
-  CGContextRef context_ = nullptr;
+  Bitmap content_, strip_;
 };
 
 void RunLoopFor(double seconds) {
@@ -527,7 +592,27 @@ struct Typing {
   std::vector<Sample> keys;       // key, re-coloured and drawn
   std::vector<Sample> keyOnly;    // key and re-coloured, without the draw
   std::vector<double> spans;      // characters the key had scanned again
+  long differentPixels = 0;       // after the keys, against the window drawn whole
 };
+
+// The pixels that differ, and the box around them.
+long CountDifferentPixels(const Canvas& a, const Canvas& b, CGRect* box = nullptr) {
+  const auto* pa = static_cast<const UInt32*>(CGBitmapContextGetData(a.context()));
+  const auto* pb = static_cast<const UInt32*>(CGBitmapContextGetData(b.context()));
+  if (pa == nullptr || pb == nullptr || a.width() != b.width() || a.height() != b.height()) return -1;
+  long differ = 0;
+  int x0 = a.width(), y0 = a.height(), x1 = -1, y1 = -1;
+  for (int y = 0; y < a.height(); ++y)
+    for (int x = 0; x < a.width(); ++x) {
+      const long i = long(y) * a.width() + x;
+      if (pa[i] == pb[i]) continue;
+      ++differ;
+      x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = std::max(x1, x), y1 = std::max(y1, y);
+    }
+  // The bitmap's rows run bottom up.
+  if (box != nullptr && differ > 0) *box = CGRectMake(x0, a.height() - 1 - y1, x1 - x0 + 1, y1 - y0 + 1);
+  return differ;
+}
 
 // Keystrokes at places spread evenly over the text (each place a little
 // further on by a seeded amount, so they fall in code, strings, comments
@@ -543,11 +628,12 @@ Typing Type(Opened& opened, int places) {
   TSyntaxParser* parser = opened.pane->editor->parser;
   gScan.next = parser->destination.stateCallback;
   parser->destination.stateCallback = CountScanned;
+  canvas.DrawAll();
   for (int p = 0; p < places; ++p) {
     const SInt32 at = SInt32((double(p) + double(random() % 1000) / 1000.0) * double(length) / double(places));
     WESetSelection(at, at, we);
-    canvas.Draw();
     RunLoopFor(0.002);
+    canvas.Draw();
     for (const auto& [unicode, keyCode] : {std::pair<UniChar, UInt32>{u'x', 7}, {u'\b', 51}}) {
       gScan.Reset();
       const Stamp start;
@@ -555,11 +641,29 @@ Typing Type(Opened& opened, int places) {
       const Sample coloured = Since(start);
       canvas.Draw();
       typing.keys.push_back(Since(start));
+      // EDITOR_BENCH_CHECK_EACH: the picture against a whole drawing after
+      // every key (untimed), to find a key that leaves a wrong picture.
+      if (std::getenv("EDITOR_BENCH_CHECK_EACH") != nullptr) {
+        Canvas whole(opened.window->window);
+        whole.DrawAll();
+        CGRect box{};
+        if (const long n = CountDifferentPixels(canvas, whole, &box); n != 0) {
+          std::printf("  place %d key %d at offset %d: %ld pixels differ within (%g, %g, %g, %g)\n", p,
+                      int(unicode), int(at), n, box.origin.x, box.origin.y, box.size.width, box.size.height);
+          canvas.DrawAll();
+        }
+      }
       typing.keyOnly.push_back(coloured);
       typing.spans.push_back(double(gScan.last - gScan.first + 1));
     }
   }
   parser->destination.stateCallback = gScan.next;
+  // What the drawings of the marked areas left must be what a drawing of
+  // the whole window shows.
+  canvas.Draw();
+  Canvas whole(opened.window->window);
+  whole.DrawAll();
+  typing.differentPixels = CountDifferentPixels(canvas, whole);
   if (WEGetTextLength(we) != length)
     std::printf("  (the text changed length by %d: a key did not go where typed)\n", int(WEGetTextLength(we) - length));
   return typing;
@@ -575,6 +679,8 @@ void PrintTyping(const char* label, const Typing& typing) {
               key.medianCpu, key.medianWall, key.p90Cpu, key.p90Wall);
   std::printf("      characters the parse went through a key: median %.0f, 90%% %.0f, most %.0f\n",
               Percentile(typing.spans, 0.5), Percentile(typing.spans, 0.9), Percentile(typing.spans, 1.0));
+  std::printf("      the window as drawn key by key against drawn whole: %s (%ld pixels differ)\n",
+              typing.differentPixels == 0 ? "the same" : "DIFFERENT", typing.differentPixels);
 }
 
 // --- Start-up -----------------------------------------------------------------------
@@ -693,6 +799,7 @@ int main(int argc, char** argv) {
   char** hostArgs = args;
   HostInitialize(&count, &hostArgs);
   AEStartApplicationInstance(nullptr, count, hostArgs);
+  InstallDisplay();
   StartApplication();
   RunLoopFor(0.2);
 

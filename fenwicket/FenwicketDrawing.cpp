@@ -60,6 +60,8 @@ void DrawGutter(WasteData* data, CGContextRef context) {
   info.fontID = kThemeMiniSystemFont;
   info.horizontalFlushness = kHIThemeTextHorizontalFlushCenter;
   info.verticalFlushness = kHIThemeTextVerticalFlushCenter;
+  // Only the cells of the area being drawn.
+  const CGRect clip = CGContextGetClipBoundingBox(context);
   for (SInt32 line = first; line <= last; ++line) {
     SInt32 start = 0, end = 0;
     WEGetLineRange(line, &start, &end, we);
@@ -68,6 +70,10 @@ void DrawGutter(WasteData* data, CGContextRef context) {
     WEGetPoint(start, 1, &pt, &lineHeight, we);
     const CGPoint local = RootToView(data->VIEW, CGPoint{CGFloat(pt.h), CGFloat(pt.v)});
     const CGRect cell{{bounds.origin.x, local.y}, {CGFloat(data->GUTTERWIDTH), CGFloat(lineHeight)}};
+    // A number can reach into the cells beside its own: those next to the
+    // area are drawn too.
+    if (cell.origin.y + 2 * cell.size.height <= clip.origin.y) continue;
+    if (cell.origin.y - cell.size.height >= clip.origin.y + clip.size.height) break;
     if (HasOption(data, kWasteViewDrawLineNumbers)) {
       CGContextSaveGState(context);
       CGContextSetRGBFillColor(context, 0, 0, 0, kLineNumberAlpha);

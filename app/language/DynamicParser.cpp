@@ -145,12 +145,28 @@ CFRange FindLanguageRange(SInt32 offset, SInt32 delta, const Str63& language, TW
   const Str63 target = (after == language || before == language) ? after : before;
   auto inTarget = [&](SInt32 i) { return i >= 0 && i < length && languageAt(i) == target; };
 
+  // A region can run over thousands of lines. Every character of a stretch
+  // that carries one mark is in the target when one of them is, so the
+  // lines whose first (last) character lies inside such a stretch are passed
+  // over at once, to the line of the stretch's first (last) character.
+  auto markedStretch = [&](SInt32 at, SInt32& from, SInt32& to) {
+    from = to = at;
+    return WEGetAttributeExtent(at, kSyntaxLanguageTag, &from, &to, we) == noErr;
+  };
   const SInt32 firstLine = WEOffsetToLine(p, we);
   SInt32 start = 0;
   for (SInt32 line = firstLine; line >= 0 && start <= 0; --line) {
     SInt32 lineStart = 0, lineEnd = 0;
     WEGetLineRange(line, &lineStart, &lineEnd, we);
-    if (lineEnd <= lineStart || inTarget(lineStart)) continue;
+    if (lineEnd <= lineStart) continue;
+    if (inTarget(lineStart)) {
+      SInt32 from = 0, to = 0;
+      if (markedStretch(lineStart, from, to)) {
+        const SInt32 jump = WEOffsetToLine(std::max<SInt32>(from, 0), we);
+        if (jump < line) line = jump + 1;  // the loop steps on to it
+      }
+      continue;
+    }
     for (SInt32 o = lineStart; o < lineEnd; ++o) {
       if (inTarget(o)) {
         start = o - 1;
@@ -164,6 +180,14 @@ CFRange FindLanguageRange(SInt32 offset, SInt32 delta, const Str63& language, TW
     SInt32 lineStart = 0, lineEnd = 0;
     WEGetLineRange(line, &lineStart, &lineEnd, we);
     if (lineEnd <= lineStart) continue;
+    if (inTarget(lineEnd - 1) && lineEnd != length) {
+      SInt32 from = 0, to = 0;
+      if (markedStretch(lineEnd - 1, from, to)) {
+        const SInt32 jump = WEOffsetToLine(std::min(to, length) - 1, we);
+        if (jump > line) line = jump - 1;  // the loop steps on to it
+      }
+      continue;
+    }
     if (!inTarget(lineEnd - 1)) {
       for (SInt32 o = lineEnd - 1; o >= lineStart; --o) {
         if (inTarget(o)) {

@@ -311,10 +311,12 @@ void TFindQueryDrawing::SetResults(CFArrayRef list) {
 void TFindQueryDrawing::SetSelected(SInt32 index) { selected = index; }
 
 void TFindQueryDrawing::Clear() {
+  // Every edit clears: only results that were shown need the view drawn again.
+  const bool shown = results != nullptr;
   if (results != nullptr) CFRelease(results);
   results = nullptr;
   selected = 0;
-  if (view != nullptr) HIViewSetNeedsDisplay(view, true);
+  if (view != nullptr && shown) HIViewSetNeedsDisplay(view, true);
 }
 
 void TFindQueryDrawing::GoForward() {

@@ -321,6 +321,12 @@ OSStatus WEGetOneAttribute(SInt32 inOffset, WESelector inAttributeTag, void* out
                            WEReference we);
 OSStatus WESetOneAttribute(SInt32 inStart, SInt32 inEnd, WESelector inAttributeTag, const void* inValue,
                            ByteCount inValueSize, WEReference we);
+// The stretch around inOffset (start, end one past the last character) over
+// which WEGetOneAttribute reads the same value of the tag, or reads none
+// throughout. A walk over style runs, not characters: callers that look for
+// where a mark begins or ends use it to pass over long marked text.
+OSStatus WEGetAttributeExtent(SInt32 inOffset, WESelector inAttributeTag, SInt32* outStart, SInt32* outEnd,
+                              WEReference we);
 // Declares a custom attribute (flags and type are kept for the caller).
 OSStatus WERegisterCustomAttribute(WESelector inAttributeTag, OptionBits inFlags, ByteCount inValueSize,
                                    OSType inValueType, WEReference we);

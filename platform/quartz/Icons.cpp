@@ -25,8 +25,10 @@
 
 struct OpaqueIconRef {
   UInt16 owners = 1;
-  // From a file: the images, smallest first.
+  // From a file: the images, smallest first. They are decoded when the icon
+  // is first drawn; until then the file's bytes wait in encoded.
   std::vector<cairo_surface_t*> images;
+  std::vector<UInt8> encoded;
   // Drawn: the system icon of this type, marked with a text (documents).
   OSType systemType = 0;
   std::string mark;
@@ -135,6 +137,54 @@ std::vector<cairo_surface_t*> ImagesOfIconFile(const std::vector<UInt8>& bytes) 
     return cairo_image_surface_get_width(a) < cairo_image_surface_get_width(b);
   });
   return images;
+}
+
+// Whether the bytes are a whole PNG stream: the signature, a header chunk
+// first, every chunk within the bytes, and the end chunk. What the decoder
+// would refuse at once (cut, empty or foreign files) fails here, without
+// decoding the pixels.
+bool IsWholePNG(const UInt8* bytes, size_t length) {
+  static const UInt8 kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  if (length < 8 + 12 + 13 || memcmp(bytes, kSignature, 8) != 0) return false;
+  size_t at = 8;
+  bool first = true;
+  while (at + 12 <= length) {
+    const UInt32 size = BigEndian32(bytes + at);
+    if (size > length - at - 12) return false;
+    const UInt8* type = bytes + at + 4;
+    if (first && (memcmp(type, "IHDR", 4) != 0 || size != 13 || BigEndian32(bytes + at + 8) == 0 ||
+                  BigEndian32(bytes + at + 12) == 0))
+      return false;
+    first = false;
+    if (memcmp(type, "IEND", 4) == 0) return true;
+    at += 12 + size;
+  }
+  return false;
+}
+
+// Whether an icon file holds an image ImagesOfIconFile would read.
+bool HoldsIconImage(const std::vector<UInt8>& bytes) {
+  if (bytes.size() >= 8 && memcmp(bytes.data(), "icns", 4) == 0) {
+    const size_t total = std::min<size_t>(bytes.size(), BigEndian32(bytes.data() + 4));
+    size_t at = 8;
+    while (at + 8 <= total) {
+      const UInt32 length = BigEndian32(bytes.data() + at + 4);
+      if (length < 8 || length > total - at) break;
+      if (IsWholePNG(bytes.data() + at + 8, length - 8)) return true;
+      at += length;
+    }
+    return false;
+  }
+  return IsWholePNG(bytes.data(), bytes.size());
+}
+
+// The icon's images, decoded from its file the first time they are needed.
+const std::vector<cairo_surface_t*>& ImagesOf(OpaqueIconRef* icon) {
+  if (!icon->encoded.empty()) {
+    icon->images = ImagesOfIconFile(icon->encoded);
+    std::vector<UInt8>().swap(icon->encoded);
+  }
+  return icon->images;
 }
 
 OSStatus Register(OSType creator, OSType type, IconRef icon, IconRef* out) {
@@ -419,13 +469,14 @@ bool IsSystemType(OSType type) {
 }
 
 // Draws the icon into the square (0, 0, w, h) of cr's y-down user space.
-void RenderIcon(cairo_t* cr, const OpaqueIconRef* icon, double w, double h) {
-  if (!icon->images.empty()) {
+void RenderIcon(cairo_t* cr, OpaqueIconRef* icon, double w, double h) {
+  const std::vector<cairo_surface_t*>& images = ImagesOf(icon);
+  if (!images.empty()) {
     double sx = 1, sy = 1;
     cairo_user_to_device_distance(cr, &sx, &sy);
     const double need = std::max(w * std::fabs(sx), h * std::fabs(sy));
-    cairo_surface_t* pick = icon->images.back();
-    for (cairo_surface_t* s : icon->images)
+    cairo_surface_t* pick = images.back();
+    for (cairo_surface_t* s : images)
       if (cairo_image_surface_get_width(s) >= need) {
         pick = s;
         break;
@@ -480,10 +531,11 @@ OSStatus RegisterIconRefFromFSRef(OSType creator, OSType iconType, const FSRef* 
   bool ok;
   std::vector<UInt8> bytes = ReadFile(reinterpret_cast<const char*>(path), &ok);
   if (!ok) return fnfErr;
-  std::vector<cairo_surface_t*> images = ImagesOfIconFile(bytes);
-  if (images.empty()) return noIconDataAvailableErr;
+  // Start-up registers many icons that are never shown: the pixels are
+  // decoded on first use.
+  if (!HoldsIconImage(bytes)) return noIconDataAvailableErr;
   IconRef icon = NewIcon();
-  icon->images = std::move(images);
+  icon->encoded = std::move(bytes);
   icon->systemType = iconType;
   return Register(creator, iconType, icon, theIconRef);
 }

@@ -958,11 +958,14 @@ void ViewSetValueInternal(__CView* view, SInt32 value) {
 namespace {
 
 void SetLimit(__CView* view, SInt32 SInt32Min, SInt32 SInt32Max) {
+  const SInt32 oldMinimum = view->minimum, oldMaximum = view->maximum;
   view->minimum = SInt32Min;
   view->maximum = SInt32Max;
   if (view->maximum < view->minimum) view->maximum = view->minimum;
   ViewSetValueInternal(view, view->value);
-  ViewInvalidate(view);
+  // Scroll bars are told their limits after every scroll: unchanged ones
+  // need no drawing.
+  if (view->minimum != oldMinimum || view->maximum != oldMaximum) ViewInvalidate(view);
 }
 
 SInt16 To16(SInt32 v) { return SInt16(std::max<SInt32>(-32768, std::min<SInt32>(32767, v))); }
@@ -1006,6 +1009,7 @@ SInt32 GetControlViewSize(ControlRef theControl) {
 
 void SetControlViewSize(ControlRef theControl, SInt32 newViewSize) {
   if (__CView* view = Live(theControl)) {
+    if (view->viewSize == newViewSize) return;
     view->viewSize = newViewSize;
     ViewInvalidate(view);
   }

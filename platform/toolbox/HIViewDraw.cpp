@@ -22,6 +22,13 @@ void DrawView(__CView* view, CGContextRef context) {
   CGRect bounds{view->boundsOrigin, view->frame.size};
   CGContextSaveGState(context);
   CGContextClipToRect(context, CGRect{{0, 0}, view->frame.size});
+  // A view outside what is being drawn (the host's dirty area) would show
+  // nothing, and neither would its subviews.
+  const CGRect clip = CGContextGetClipBoundingBox(context);
+  if (clip.size.width <= 0 || clip.size.height <= 0) {
+    CGContextRestoreGState(context);
+    return;
+  }
   CGContextTranslateCTM(context, -view->boundsOrigin.x, -view->boundsOrigin.y);
   CGContextSaveGState(context);
   EventRef e = ViewMakeEvent(kEventClassControl, kEventControlDraw, view);

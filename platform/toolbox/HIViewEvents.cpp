@@ -729,11 +729,10 @@ void ViewHandlePointerMoved(WindowRef window, CGPoint windowPoint, UInt32 modifi
 
 void ViewSetWindowDisplay(const ViewWindowDisplay& display) { gDisplay = display; }
 
-void ViewInvalidate(__CView* view) {
-  view->needsDisplay = true;
-  WindowRef window = ViewWindow(view);
-  if (window == nullptr || !EffectiveVisible(view)) return;
-  CGRect r{ViewToRoot(view, view->boundsOrigin), view->frame.size};
+namespace {
+
+// Adds a rectangle (root coordinates) to what the window must draw.
+void InvalidateWindowRect(WindowRef window, const CGRect& r) {
   InvalidRecord& rec = Invalid()[window];
   if (!rec.any) {
     rec.rect = r;
@@ -745,6 +744,15 @@ void ViewInvalidate(__CView* view) {
     rec.rect = CGRect{{x0, y0}, {x1 - x0, y1 - y0}};
   }
   if (gDisplay.invalidate) gDisplay.invalidate(window, r);
+}
+
+}  // namespace
+
+void ViewInvalidate(__CView* view) {
+  view->needsDisplay = true;
+  WindowRef window = ViewWindow(view);
+  if (window == nullptr || !EffectiveVisible(view)) return;
+  InvalidateWindowRect(window, CGRect{ViewToRoot(view, view->boundsOrigin), view->frame.size});
 }
 
 bool ViewGetInvalidRect(WindowRef window, CGRect* outRect) {
@@ -771,9 +779,14 @@ OSStatus HIViewSetNeedsDisplayInRect(HIViewRef inView, const HIRect* inRect, Boo
   view->needsDisplay = true;
   WindowRef window = ViewWindow(view);
   if (window == nullptr || !EffectiveVisible(view)) return noErr;
-  // Whole-view granularity for the window record; the host hears the rectangle.
-  ViewInvalidate(view);
-  if (gDisplay.invalidate) gDisplay.invalidate(window, CGRect{ViewToRoot(view, inRect->origin), inRect->size});
+  // Only the rectangle, within the view: a text view marks the lines an edit
+  // changed, not the whole of itself.
+  const CGRect bounds{view->boundsOrigin, view->frame.size};
+  const CGFloat x0 = std::max(bounds.origin.x, inRect->origin.x), y0 = std::max(bounds.origin.y, inRect->origin.y);
+  const CGFloat x1 = std::min(bounds.origin.x + bounds.size.width, inRect->origin.x + inRect->size.width);
+  const CGFloat y1 = std::min(bounds.origin.y + bounds.size.height, inRect->origin.y + inRect->size.height);
+  if (x1 <= x0 || y1 <= y0) return noErr;
+  InvalidateWindowRect(window, CGRect{ViewToRoot(view, CGPoint{x0, y0}), CGSize{x1 - x0, y1 - y0}});
   return noErr;
 }
 

@@ -311,6 +311,14 @@ struct ParagraphLayout {
   PangoLayout* layout = nullptr;  // nil until laid out
 };
 
+// Of a layout: the style runs (start within the paragraph, style) it was
+// made with; restyled: styles were set since, and the layout stands only if
+// the runs came out the same.
+struct LayoutRuns {
+  std::vector<std::pair<SInt32, UInt32>> runs;
+  bool restyled = false;
+};
+
 }  // namespace we
 
 struct WEOpaqueView {
@@ -370,6 +378,12 @@ struct WEOpaqueRec {
   PangoContext* pango = nullptr;
   SInt32 layoutWidth = 0;  // the width the cached layouts were made for
   SInt32 dirtyFirst = 0, dirtyLast = -1;  // paragraphs that may wait for layout
+  std::unordered_map<PangoLayout*, we::LayoutRuns> layoutRuns;  // of each layout made
+  // What changed while drawing was inhibited, drawn when it is allowed
+  // again: paragraphs heldFirst .. heldLast (heldToEnd: and all below), or
+  // the whole view.
+  SInt32 heldFirst = 0, heldLast = -1;
+  bool heldToEnd = false, heldWhole = false;
   bool active = false;
   WEOpaqueView viewRecord;
 
@@ -426,10 +440,25 @@ void LayoutDispose(WEReference we);
 void LayoutLinesInserted(WEReference we, SInt32 line, SInt32 count);
 void LayoutLinesRemoved(WEReference we, SInt32 line, SInt32 count);
 void LayoutInvalidate(WEReference we, SInt32 firstLine, SInt32 lastLine);
+// Styles were set on the paragraphs (their text is the same): each is laid
+// out again when next needed, unless its style runs came out as they were.
+void LayoutRestyled(WEReference we, SInt32 firstLine, SInt32 lastLine);
 void LayoutInvalidateAll(WEReference we);
 SInt32 TextHeight(WEReference we);
 void ScrollToSelection(WEReference we);
 void Redraw(WEReference we);
+// Marks for drawing only the rows of paragraphs first .. last across the
+// whole view, or from paragraph first down to the view's bottom when toEnd
+// (what follows moved).
+void RedrawParagraphs(WEReference we, SInt32 first, SInt32 last, bool toEnd);
+// After a change of the text at line0 that added or removed lines (or not):
+// the changed rows, or everything below them once a height changed.
+// heightBefore is the text's height before the change, dirtyBefore the
+// first paragraph that was waiting for layout then (-1: none).
+void RedrawEdit(WEReference we, SInt32 line0, SInt32 lastLine, bool linesChanged, SInt32 heightBefore,
+                SInt32 dirtyBefore);
+// Drawing is allowed again: marks what changed meanwhile.
+void RedrawHeld(WEReference we);
 
 // The left indent and row spacing of a paragraph (pixels).
 SInt32 ParagraphIndent(WEReference we, SInt32 line);

@@ -100,14 +100,33 @@ SInt32 TextEnd(WEReference we, SInt32 i) {
 void DropLayout(WEReference we, SInt32 i) {
   ParagraphLayout& p = we->paras[i];
   if (p.layout) {
+    we->layoutRuns.erase(p.layout);
     g_object_unref(p.layout);
     p.layout = nullptr;
   }
 }
 
+// The style runs of paragraph i, starts relative to it.
+std::vector<std::pair<SInt32, UInt32>> ParagraphRuns(WEReference we, SInt32 i) {
+  std::vector<std::pair<SInt32, UInt32>> runs;
+  const SInt32 start = we->lines.Start(i), end = std::max(TextEnd(we, i), start + 1);
+  for (SInt32 r = we->runs.PartitionOf(start); r < we->runs.Partitions() && we->runs.Start(r) < end; ++r)
+    runs.emplace_back(std::max(we->runs.Start(r), start) - start, we->runStyles.ValueAt(r));
+  return runs;
+}
+
 PangoLayout* EnsureLayout(WEReference we, SInt32 i) {
   ParagraphLayout& p = we->paras[i];
-  if (p.layout) return p.layout;
+  if (p.layout) {
+    // A re-parse resets a stretch and styles it again, mostly as it was.
+    auto made = we->layoutRuns.find(p.layout);
+    if (made == we->layoutRuns.end()) return p.layout;
+    if (!made->second.restyled) return p.layout;
+    made->second.restyled = false;
+    if (ParagraphRuns(we, i) == made->second.runs) return p.layout;
+    DropLayout(we, i);
+  }
+  std::vector<std::pair<SInt32, UInt32>> madeWith = ParagraphRuns(we, i);
   const SInt32 start = we->lines.Start(i);
   const SInt32 end = TextEnd(we, i);
   std::u16string chars = Copy(we, start, end);
@@ -174,6 +193,7 @@ PangoLayout* EnsureLayout(WEReference we, SInt32 i) {
   pango_layout_get_extents(layout, nullptr, &logical);
   SetParagraphHeight(we, i, std::max<SInt32>(1, PixelsUp(logical.height)) + std::max<SInt32>(0, para.paraSpacing));
   p.layout = layout;
+  we->layoutRuns[layout].runs = std::move(madeWith);
   return layout;
 }
 
@@ -424,6 +444,19 @@ void LayoutInvalidate(WEReference we, SInt32 firstLine, SInt32 lastLine) {
   MarkDirty(we, firstLine, lastLine);
 }
 
+void LayoutRestyled(WEReference we, SInt32 firstLine, SInt32 lastLine) {
+  firstLine = std::max<SInt32>(0, firstLine);
+  lastLine = std::min(lastLine, we->lines.Partitions() - 1);
+  for (SInt32 i = firstLine; i <= lastLine; ++i) {
+    if (PangoLayout* layout = we->paras[i].layout) {
+      auto made = we->layoutRuns.find(layout);
+      if (made != we->layoutRuns.end()) made->second.restyled = true;
+      else DropLayout(we, i);
+    }
+  }
+  MarkDirty(we, firstLine, lastLine);
+}
+
 void LayoutInvalidateAll(WEReference we) { LayoutInvalidate(we, 0, we->lines.Partitions() - 1); }
 
 SInt32 TextHeight(WEReference we) { return we->paraY.Length(); }
@@ -432,8 +465,74 @@ SInt32 ParagraphIndent(WEReference we, SInt32 line) {
   return ParagraphLook(we, std::clamp(line, 0, we->lines.Partitions() - 1)).indent;
 }
 
+namespace {
+
+void Hold(WEReference we, SInt32 first, SInt32 last, bool toEnd) {
+  if (we->heldLast < we->heldFirst) {
+    we->heldFirst = first;
+    we->heldLast = last;
+  } else {
+    we->heldFirst = std::min(we->heldFirst, first);
+    we->heldLast = std::max(we->heldLast, last);
+  }
+  we->heldToEnd = we->heldToEnd || toEnd;
+}
+
+}  // namespace
+
 void Redraw(WEReference we) {
-  if (we->hiView && !we->Feature(weFInhibitRedraw)) HIViewSetNeedsDisplay(we->hiView, true);
+  if (we->Feature(weFInhibitRedraw)) we->heldWhole = true;
+  else if (we->hiView) HIViewSetNeedsDisplay(we->hiView, true);
+}
+
+void RedrawHeld(WEReference we) {
+  const bool whole = we->heldWhole, any = we->heldLast >= we->heldFirst;
+  const SInt32 first = we->heldFirst, last = we->heldLast;
+  const bool toEnd = we->heldToEnd;
+  we->heldWhole = we->heldToEnd = false;
+  we->heldFirst = 0;
+  we->heldLast = -1;
+  if (whole) Redraw(we);
+  else if (any) RedrawParagraphs(we, first, last, toEnd);
+}
+
+void RedrawParagraphs(WEReference we, SInt32 first, SInt32 last, bool toEnd) {
+  if (we->Feature(weFInhibitRedraw)) {
+    Hold(we, first, last, toEnd);
+    return;
+  }
+  if (we->hiView == nullptr) return;
+  const SInt32 count = we->lines.Partitions();
+  first = std::clamp<SInt32>(first, 0, count - 1);
+  last = std::clamp<SInt32>(last, first, count - 1);
+  const SInt32 top = std::max(we->view.top, ParagraphTop(we, first));
+  const SInt32 bottom = toEnd ? we->view.bottom : std::min(we->view.bottom, ParagraphTop(we, last + 1));
+  if (bottom <= top) return;
+  // The rows across the whole view (its gutter and margins too), in its
+  // own coordinates.
+  HIRect r{{double(we->view.left), double(top)}, {double(std::max<SInt32>(1, we->view.right - we->view.left)),
+                                                   double(bottom - top)}};
+  if (WindowRef window = HIViewGetWindow(we->hiView)) HIViewConvertRect(&r, HIViewGetRoot(window), we->hiView);
+  HIRect bounds{};
+  HIViewGetBounds(we->hiView, &bounds);
+  r.origin.x = bounds.origin.x;
+  r.size.width = bounds.size.width;
+  HIViewSetNeedsDisplayInRect(we->hiView, &r, true);
+}
+
+void RedrawEdit(WEReference we, SInt32 line0, SInt32 lastLine, bool linesChanged, SInt32 heightBefore,
+                SInt32 dirtyBefore) {
+  if (we->Feature(weFInhibitRedraw)) {
+    // Heights are checked when the rows are drawn.
+    Hold(we, line0, lastLine, linesChanged);
+    return;
+  }
+  if (we->hiView == nullptr || we->view.bottom <= we->view.top) return;
+  // Heights are known once the changed paragraphs are laid out; that is
+  // the work drawing them does anyway.
+  if (!linesChanged) Settle(we);
+  const bool moved = linesChanged || TextHeight(we) != heightBefore;
+  RedrawParagraphs(we, moved && dirtyBefore >= 0 ? std::min(line0, dirtyBefore) : line0, lastLine, moved);
 }
 
 void ScrollToSelection(WEReference we) {
@@ -576,8 +675,23 @@ void WEUpdate(RgnHandle inUpdateRgn, WEReference we) {
     right = std::min<SInt32>(right, r.right);
     bottom = std::min<SInt32>(bottom, r.bottom);
   }
+  {
+    // Only what the context still lets through (a host draws the dirty
+    // area of its window).
+    double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    cairo_clip_extents(cr, &x0, &y0, &x1, &y1);
+    left = std::max<SInt32>(left, SInt32(std::floor(x0)));
+    top = std::max<SInt32>(top, SInt32(std::floor(y0)));
+    right = std::min<SInt32>(right, SInt32(std::ceil(x1)));
+    bottom = std::min<SInt32>(bottom, SInt32(std::ceil(y1)));
+  }
   if (left >= right || top >= bottom) return;
+  const SInt32 heightBefore = TextHeight(we);
+  const SInt32 dirtyBefore = we->dirtyLast >= we->dirtyFirst ? we->dirtyFirst : -1;
   Settle(we);
+  // Laid out only now, a paragraph took another height: what follows it
+  // moved, outside the area drawn now as well.
+  if (dirtyBefore >= 0 && TextHeight(we) != heightBefore) RedrawParagraphs(we, dirtyBefore, dirtyBefore, true);
 
   cairo_save(cr);
   cairo_rectangle(cr, left, top, right - left, bottom - top);
@@ -612,9 +726,10 @@ void WEUpdate(RgnHandle inUpdateRgn, WEReference we) {
     }
   }
 
-  // The paragraphs that meet the dirty area.
-  const SInt32 first = ParagraphAt(we, top);
-  const SInt32 last = std::min(ParagraphAt(we, bottom), we->lines.Partitions() - 1);
+  // The paragraphs that meet the dirty area, and one on each side, whose
+  // glyphs may reach into it.
+  const SInt32 first = std::max<SInt32>(0, ParagraphAt(we, top) - 1);
+  const SInt32 last = std::min(ParagraphAt(we, bottom) + 1, we->lines.Partitions() - 1);
   for (SInt32 i = first; i <= last; ++i) {
     PangoLayout* layout = EnsureLayout(we, i);
     cairo_move_to(cr, ParaLeft(we, i), ParagraphTop(we, i));

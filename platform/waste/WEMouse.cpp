@@ -175,7 +175,12 @@ bool TrackTextDrag(WEReference we, Point hit, EventModifiers modifiers, UInt32 c
 
 // Only the caret's few pixels are drawn again.
 void RedrawCaret(WEReference we) {
-  if (we->hiView == nullptr || we->Feature(weFInhibitRedraw)) return;
+  if (we->Feature(weFInhibitRedraw)) {
+    const SInt32 line = we->lines.PartitionOf(we->sel.start);
+    RedrawParagraphs(we, line, line, false);  // held until drawing is allowed
+    return;
+  }
+  if (we->hiView == nullptr) return;
   LongPt pt{};
   SInt16 lineHeight = 0;
   WEGetPoint(we->sel.start, 1, &pt, &lineHeight, we);

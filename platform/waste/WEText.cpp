@@ -594,6 +594,9 @@ void Replace(WEReference we, SInt32 start, SInt32 end, const UniChar* chars, SIn
     change.runs = CopyRuns(we, start, end);
   }
   if (!record) CarryHistory(we, start, removed, count);
+  const SInt32 line0 = we->lines.PartitionOf(start), linesBefore = we->lines.Partitions();
+  const SInt32 heightBefore = TextHeight(we);
+  const SInt32 dirtyBefore = we->dirtyLast >= we->dirtyFirst ? we->dirtyFirst : -1;
   ApplyText(we, start, removed, chars, count, runs, style);
   if (Length(we) == 0) we->runStyles.SetValueAt(0, style);
   we->nullStyle.reset();
@@ -619,7 +622,9 @@ void Replace(WEReference we, SInt32 start, SInt32 end, const UniChar* chars, SIn
     s.anchor = anchorAtStart ? s.start : s.end;
   }
   BlinkReset(we);
-  Redraw(we);
+  // Only the rows the change touched, unless it moved what follows.
+  RedrawEdit(we, line0, we->lines.PartitionOf(start + count), we->lines.Partitions() != linesBefore, heightBefore,
+             dirtyBefore);
   Report(we, start, removed, count);
 }
 
@@ -743,7 +748,7 @@ SInt16 WEFeatureFlag(SInt16 inFeature, SInt16 inAction, WEReference we) {
   if (now != old) {
     if (inFeature == weFMultipleUndo && !now && we->undoStack.size() > 1)
       we->undoStack.erase(we->undoStack.begin(), we->undoStack.end() - 1);
-    if (inFeature == weFInhibitRedraw && !now) Redraw(we);
+    if (inFeature == weFInhibitRedraw && !now) RedrawHeld(we);
     if (inFeature == weFInhibitRecal && !now) WECalText(we);
   }
   return old;
@@ -1011,15 +1016,59 @@ OSStatus WEGetOneAttribute(SInt32 inOffset, WESelector inAttributeTag, void* out
     style = *we->nullStyle;
   else
     style = StyleAt(we, offset);
-  std::string value;
-  if (const std::string* v = we->styles[style].Find(inAttributeTag))
-    value = *v;
-  else if (!DefaultAttribute(inAttributeTag, &value))
-    return weAttributeNotFoundErr;
+  // Read where it is stored: callers ask for marks character by character.
+  std::string fallback;
+  const std::string* value = we->styles[style].Find(inAttributeTag);
+  if (value == nullptr) {
+    if (!DefaultAttribute(inAttributeTag, &fallback)) return weAttributeNotFoundErr;
+    value = &fallback;
+  }
   if (inValueSize > 0) {
     std::memset(outValue, 0, inValueSize);
-    std::memcpy(outValue, value.data(), std::min<size_t>(inValueSize, value.size()));
+    std::memcpy(outValue, value->data(), std::min<size_t>(inValueSize, value->size()));
   }
+  return noErr;
+}
+
+OSStatus WEGetAttributeExtent(SInt32 inOffset, WESelector inAttributeTag, SInt32* outStart, SInt32* outEnd,
+                              WEReference we) {
+  if (we == nullptr || outStart == nullptr || outEnd == nullptr) return paramErr;
+  const SInt32 length = Length(we);
+  const SInt32 offset = inOffset == kCurrentSelection ? we->sel.start : ClampOffset(we, inOffset);
+  // The style the offset reads, and whether another style reads the same:
+  // by style index, each compared once.
+  const SInt32 run = we->runs.PartitionOf(offset);
+  const UInt32 style = we->runStyles.ValueAt(run);
+  const std::string* value = we->styles[style].Find(inAttributeTag);
+  std::vector<SInt8> same(we->styles.size(), -1);
+  same[style] = 1;
+  auto sameValue = [&](UInt32 other) {
+    SInt8& known = same[other];
+    if (known < 0) {
+      const std::string* v = we->styles[other].Find(inAttributeTag);
+      known = (v == nullptr) == (value == nullptr) && (v == nullptr || *v == *value) ? 1 : 0;
+    }
+    return known == 1;
+  };
+  SInt32 first = run, last = run;
+  while (first > 0 && sameValue(we->runStyles.ValueAt(first - 1))) --first;
+  const SInt32 runs = we->runs.Partitions();
+  while (last + 1 < runs && sameValue(we->runStyles.ValueAt(last + 1))) ++last;
+  SInt32 start = std::min(we->runs.Start(first), offset), end = std::max(we->runs.Start(last + 1), offset + 1);
+  end = std::min(end, std::max<SInt32>(length, offset + 1));
+  // The style the next typed text takes is read at its one offset.
+  if (we->nullStyle && we->nullStyleOffset >= start && we->nullStyleOffset < end) {
+    if (we->nullStyleOffset == offset) {
+      start = offset;
+      end = offset + 1;
+    } else if (we->nullStyleOffset < offset) {
+      start = we->nullStyleOffset + 1;
+    } else {
+      end = we->nullStyleOffset;
+    }
+  }
+  *outStart = start;
+  *outEnd = end;
   return noErr;
 }
 
@@ -1076,16 +1125,27 @@ OSStatus WESetOneAttribute(SInt32 inStart, SInt32 inEnd, WESelector inAttributeT
   if (record) change.runs = CopyRuns(we, start, end);
   const SInt32 i = SplitRunAt(we, start);
   const SInt32 j = SplitRunAt(we, end);
-  for (SInt32 k = i; k < j; ++k) we->runStyles.SetValueAt(k, transform(we->runStyles.ValueAt(k)));
+  // A re-parse mostly gives the text the styles it already has: then the
+  // layout and the picture stand.
+  bool changed = false;
+  for (SInt32 k = i; k < j; ++k) {
+    const UInt32 before = we->runStyles.ValueAt(k), after = transform(before);
+    changed = changed || after != before;
+    we->runStyles.SetValueAt(k, after);
+  }
   MergeRuns(we, i, j);
   if (record) {
     BeginImplicit(we, weAKSetStyle);
     Record(we, std::move(change));
     EndImplicit(we);
   }
-  if (AttributeAffectsLayout(inAttributeTag)) {
-    InvalidateRange(we, start, end);
-    Redraw(we);
+  if (changed && AttributeAffectsLayout(inAttributeTag)) {
+    LayoutRestyled(we, we->lines.PartitionOf(start), we->lines.PartitionOf(end));
+    // Colours and faces keep the rows where they are; a font or size may not.
+    if (inAttributeTag == 'font' || inAttributeTag == 'ptsz' || inAttributeTag == 'ledg' || inAttributeTag == 'lein')
+      Redraw(we);
+    else
+      RedrawParagraphs(we, we->lines.PartitionOf(start), we->lines.PartitionOf(end), false);
   }
   return noErr;
 }

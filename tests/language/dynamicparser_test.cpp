@@ -4,6 +4,7 @@
 // run of non-blank characters at an offset.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -141,6 +142,114 @@ TEST_F(EmbeddedTest, NoMarksOrATinyRegionGiveNoRegion) {
   SetText("ab c de");
   controller.ApplyEmbeddedLanguage(CFRangeMake(3, 4), "scaninner");
   EXPECT_TRUE(SpanIs(FindLanguageRange(3, 1, "scanfix", &controller), 0, 0));
+}
+
+// The region found line by line, character by character: what
+// FindLanguageRange must answer, however it passes over long regions.
+CFRange LanguageRangeLineByLine(SInt32 offset, SInt32 delta, const Str63& language, TWASTEController& controller) {
+  WEReference we = controller.weReference;
+  const SInt32 length = WEGetTextLength(we);
+  const SInt32 p = std::clamp<SInt32>(delta < 0 ? offset - 1 : offset, 0, length);
+  auto languageAt = [&](SInt32 i) {
+    const Str63 found = controller.GetEmbeddedLanguage(i);
+    return found == Str63("default") ? language : found;
+  };
+  const Str63 after = controller.GetEmbeddedLanguage(p + 1);
+  const Str63 before = languageAt(p);
+  if (after == Str63("default") && before == language) return CFRangeMake(0, 0);
+  const Str63 target = (after == language || before == language) ? after : before;
+  auto inTarget = [&](SInt32 i) { return i >= 0 && i < length && languageAt(i) == target; };
+  const SInt32 firstLine = WEOffsetToLine(p, we);
+  SInt32 start = 0, end = 0;
+  for (SInt32 line = firstLine; line >= 0 && start <= 0; --line) {
+    SInt32 ls = 0, le = 0;
+    WEGetLineRange(line, &ls, &le, we);
+    if (le <= ls || inTarget(ls)) continue;
+    for (SInt32 o = ls; o < le; ++o)
+      if (inTarget(o)) {
+        start = o - 1;
+        break;
+      }
+  }
+  for (SInt32 line = firstLine; line < WECountLines(we) && end <= 0; ++line) {
+    SInt32 ls = 0, le = 0;
+    WEGetLineRange(line, &ls, &le, we);
+    if (le <= ls) continue;
+    if (!inTarget(le - 1)) {
+      for (SInt32 o = le - 1; o >= ls; --o)
+        if (inTarget(o)) {
+          end = o + 1;
+          break;
+        }
+    } else if (le == length) {
+      end = length;
+    }
+  }
+  return end - start < 3 ? CFRangeMake(0, 0) : CFRangeMake(start, end);
+}
+
+TEST_F(DynamicParserTest, LongRegionsAreFoundAsALineByLineWalkFindsThem) {
+  // Regions of many lines, their text in many colours (many style runs),
+  // with holes of another language inside lines and at a line's start, and
+  // empty lines; one region runs to the end of the text, which in one case
+  // ends with a line break.
+  std::string text = "host line\r";
+  std::vector<std::pair<SInt32, SInt32>> inner, other;
+  auto add = [&](const std::string& line, std::vector<std::pair<SInt32, SInt32>>* marks, SInt32 from, SInt32 to) {
+    const SInt32 at = SInt32(text.size());
+    if (marks != nullptr) marks->emplace_back(at + from, at + to);
+    text += line + "\r";
+  };
+  add("<?x", &inner, 0, 3);
+  for (int i = 0; i < 30; ++i) add("  $v" + std::to_string(i) + " = 'a' . \"b\";", &inner, 0, 20);
+  add("", nullptr, 0, 0);
+  add("  mixed <y> text", &inner, 0, 16);
+  add("  line with a hole", &other, 7, 11);
+  add("hole at the start", &other, 0, 4);
+  add("  more inner", &inner, 0, 12);
+  add("?> host again", &inner, 0, 2);
+  add("host", nullptr, 0, 0);
+  add("<?x to the end", &inner, 0, 14);
+  for (int i = 0; i < 12; ++i) add("  tail " + std::to_string(i), &inner, 0, 9);
+  for (const bool finalBreak : {true, false}) {
+    const std::string whole = finalBreak ? text : text.substr(0, text.size() - 1);
+    SetText(whole);
+    for (const auto& [from, to] : inner) controller.ApplyEmbeddedLanguage(CFRangeMake(from, to), "scaninner");
+    for (const auto& [from, to] : other) controller.ApplyEmbeddedLanguage(CFRangeMake(from, to), "scanother");
+    for (SInt32 i = 0; i + 3 < SInt32(whole.size()); i += 3) Color(i, i + 2, kRed);
+    for (SInt32 offset = 0; offset <= SInt32(whole.size()); ++offset)
+      for (SInt32 delta : {1, -1}) {
+        const CFRange found = FindLanguageRange(offset, delta, "scanfix", &controller);
+        const CFRange expected = LanguageRangeLineByLine(offset, delta, "scanfix", controller);
+        EXPECT_TRUE(SpanIs(found, expected.location, expected.length))
+            << "at " << offset << " delta " << delta << (finalBreak ? " with" : " without") << " a final break";
+      }
+  }
+}
+
+// The extent the walk relies on: where the mark read at an offset begins and
+// ends, however many runs of other colours lie between.
+TEST_F(DynamicParserTest, AnAttributeExtentSpansRunsOfOtherStyles) {
+  SetText("aaaa bbbb cccc dddd");
+  controller.ApplyEmbeddedLanguage(CFRangeMake(5, 14), "scaninner");
+  Color(6, 8, kRed);
+  Color(10, 12, kRed);
+  struct Case {
+    SInt32 offset, start, end;
+  } cases[] = {{7, 5, 14}, {5, 5, 14}, {13, 5, 14}, {2, 0, 5}, {16, 14, 19}};
+  for (const Case& c : cases) {
+    SInt32 start = -1, end = -1;
+    ASSERT_EQ(WEGetAttributeExtent(c.offset, kSyntaxLanguageTag, &start, &end, we), noErr);
+    EXPECT_EQ(start, c.start) << c.offset;
+    EXPECT_EQ(end, c.end) << c.offset;
+  }
+  // The style the next typed text takes, at the caret, is a mark of its own.
+  WESetSelection(9, 9, we);
+  const Str63 none("none");
+  WESetOneAttribute(9, 9, kSyntaxLanguageTag, none.data(), kSyntaxMarkSize, we);
+  SInt32 start = -1, end = -1;
+  WEGetAttributeExtent(7, kSyntaxLanguageTag, &start, &end, we);
+  EXPECT_EQ(end, 9);
 }
 
 TEST_F(EmbeddedTest, ARegionIsIntactUntilAnEditTouchesItsClosing) {

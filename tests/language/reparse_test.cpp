@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -235,6 +236,52 @@ TEST(ReparseTest, AReparseInPartsEndsAsOneRunThrough) {
   while (reparse.Continue(1000)) {
   }
   EXPECT_EQ(FirstDifference(engine), -1);
+}
+
+// Random edits between slices: strings, comments and template strings
+// opened and closed, letters typed and deleted, anywhere in the text; in one
+// engine each edit's stretch is parsed only a little way past it and the
+// rest continued in slices of random sizes (or not at all before the next
+// edit), in the other each edit is re-parsed at once. Once drained, both
+// must show the colours of a fresh parse.
+//
+// Disabled: some sequences end with colours a fresh parse does not give,
+// and each such colour goes back to an edit re-parsed at once: the re-parse
+// stops after the edit's stretch while the colour of the next word depends
+// on the word edited (seed 91, first edit: "var" typed into "vaqr", the name
+// after it keeps the colour of a declared name; seed 214, first edit: a
+// backslash typed into "function", likewise the function's name). Parsed in
+// slices the sequence shows the same colour, unless a later edit happens to
+// make one of the two run over it again and not the other (seeds 71, 91 and
+// 214: the at-once one; in more sequences the one in slices).
+TEST(ReparseTest, DISABLED_RandomEditsBetweenSlicesEndAsAFreshParse) {
+  const char* const inserts[] = {"'", "\"", "`", "/*", "*/", "//", "q", " ", "\r", "\\", "${", "}"};
+  for (unsigned seed = 0; seed < 300; ++seed) {
+    std::mt19937 random(seed);
+    Engine sliced, atOnce;
+    std::string text;
+    for (int i = 0; i < 12; ++i) text += kBlock;
+    for (Engine* engine : {&sliced, &atOnce}) {
+      engine->Put(0, 0, text);
+      engine->ParseAll();
+    }
+    TDynamicReparse reparse;
+    std::string steps;
+    for (int step = 0; step < 8; ++step) {
+      const SInt32 length = WEGetTextLength(sliced.we);
+      const SInt32 at = 1 + SInt32(random() % unsigned(length - 1));
+      const bool remove = random() % 4 == 0;
+      const char* what = remove ? "" : inserts[random() % (sizeof inserts / sizeof inserts[0])];
+      sliced.EditInParts(reparse, at, remove ? 1 : 0, what, SInt32(20 + random() % 300));
+      atOnce.Edit(at, remove ? 1 : 0, what);
+      steps += (remove ? " -" : " +") + std::to_string(at) + what;
+      for (unsigned slices = random() % 3; slices > 0; --slices) reparse.Continue(SInt32(10 + random() % 400));
+    }
+    while (reparse.Continue(1000)) {
+    }
+    EXPECT_EQ(FirstDifference(atOnce), -1) << "at once, seed " << seed << ":" << steps;
+    EXPECT_EQ(FirstDifference(sliced), -1) << "in slices, seed " << seed << ":" << steps;
+  }
 }
 
 }  // namespace

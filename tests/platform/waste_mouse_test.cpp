@@ -5,6 +5,7 @@
 // engine's own view.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -357,6 +358,120 @@ TEST_F(WasteViewTest, TheInstanceIsTheViewsControlDataAndEndsWithIt) {
   DisposeControl(views[0]);
   EXPECT_FALSE(TimersNextDue(&when));
   HeadlessAdvanceClock(2);
+}
+
+// The window's content drawn into a bitmap, all of it or only within a
+// rectangle (root coordinates), as a host draws what was marked.
+struct Picture {
+  static constexpr int kWidth = 600, kHeight = 300;
+  std::vector<UInt32> pixels = std::vector<UInt32>(size_t(kWidth) * kHeight, 0);
+  void Draw(WindowRef window, const CGRect* only = nullptr) {
+    CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB();
+    CGContextRef c = CGBitmapContextCreate(pixels.data(), kWidth, kHeight, 8, kWidth * 4, space,
+                                           kCGImageAlphaPremultipliedLast);
+    CGColorSpaceRelease(space);
+    CGContextTranslateCTM(c, 0, kHeight);
+    CGContextScaleCTM(c, 1, -1);
+    const CGRect area = only != nullptr ? *only : CGRect{{0, 0}, {double(kWidth), double(kHeight)}};
+    CGContextClipToRect(c, area);
+    CGContextSetRGBFillColor(c, 1, 1, 1, 1);
+    CGContextFillRect(c, area);
+    HIViewDrawInContext(HIViewGetRoot(window), c);
+    CGContextRelease(c);
+  }
+};
+
+TEST_F(WasteViewTest, AnEditMarksOnlyTheRowsItChangesAndTheyDrawAsTheWholeWould) {
+  std::string text;
+  for (int i = 0; i < 12; ++i) text += "line " + std::to_string(i) + " of the text\r";
+  ASSERT_EQ(noErr, WEPut(0, 0, text.data(), text.size(), 0, 0, 0, nullptr, nullptr, we[0]));
+  ASSERT_EQ(noErr, SetKeyboardFocus(window, views[0], kControlFocusNextPart));
+  LongPt row{};
+  SInt16 rowHeight = 0;
+  WEGetPoint(0, 1, &row, &rowHeight, we[0]);
+  ASSERT_GT(rowHeight, 0);
+  Picture kept;
+  kept.Draw(window);
+  ViewClearInvalid(window);
+  const SInt32 line3 = SInt32(text.find("line 3")), line5 = SInt32(text.find("line 5"));
+  const RGBColor red{0xFFFF, 0, 0};
+  auto key = [&](UniChar c, UInt32 code) { WETextInput(&c, 1, code, 0, we[0]); };
+  // The caret moves, and what that marked is drawn, before the edit.
+  auto caretTo = [&](SInt32 offset) {
+    WESetSelection(offset, offset, we[0]);
+    CGRect marked{};
+    if (ViewGetInvalidRect(window, &marked)) kept.Draw(window, &marked);
+    ViewClearInvalid(window);
+  };
+  struct Case {
+    const char* what;
+    std::function<void()> edit;
+    SInt32 rows;  // rows marked from the edit's row down; 0: to the view's bottom
+  } cases[] = {
+      {"a letter typed", [&] { caretTo(line3 + 2); key('x', 7); }, 1},
+      {"a letter deleted", [&] { key(8, 51); }, 1},
+      {"a word coloured", [&] { WESetOneAttribute(line5, line5 + 4, 'colr', &red, sizeof red, we[0]); }, 1},
+      {"a line broken", [&] { caretTo(line3 + 2); key(13, 36); }, 0},
+      {"lines joined", [&] { key(8, 51); }, 0},
+  };
+  for (const Case& c : cases) {
+    c.edit();
+    const SInt32 at = WEOffsetToLine(c.what[2] == 'w' ? line5 : line3, we[0]);
+    CGRect marked{};
+    ASSERT_TRUE(ViewGetInvalidRect(window, &marked)) << c.what;
+    EXPECT_EQ(marked.origin.y, row.v + at * rowHeight) << c.what;
+    if (c.rows > 0) EXPECT_EQ(marked.size.height, c.rows * rowHeight) << c.what;
+    else EXPECT_EQ(marked.origin.y + marked.size.height, 210) << c.what;  // the view's bottom
+    EXPECT_EQ(marked.origin.x, 10) << c.what;  // across the whole view
+    kept.Draw(window, &marked);
+    ViewClearInvalid(window);
+    Picture whole;
+    whole.Draw(window);
+    EXPECT_TRUE(kept.pixels == whole.pixels) << c.what;
+  }
+  // What changes while drawing is inhibited is marked when it is allowed.
+  WEFeatureFlag(weFInhibitRedraw, weBitSet, we[0]);
+  WESetOneAttribute(line5, line5 + 4, 'colr', &row, 0, we[0]);
+  WESetOneAttribute(line3, line3 + 4, 'colr', &red, sizeof red, we[0]);
+  CGRect marked{};
+  EXPECT_FALSE(ViewGetInvalidRect(window, &marked));
+  WEFeatureFlag(weFInhibitRedraw, weBitClear, we[0]);
+  ASSERT_TRUE(ViewGetInvalidRect(window, &marked));
+  EXPECT_EQ(marked.origin.y, row.v + WEOffsetToLine(line3, we[0]) * rowHeight);
+  EXPECT_EQ(marked.origin.y + marked.size.height, row.v + (WEOffsetToLine(line5, we[0]) + 1) * rowHeight);
+  kept.Draw(window, &marked);
+  Picture whole;
+  whole.Draw(window);
+  EXPECT_TRUE(kept.pixels == whole.pixels);
+  // Styles given again as they are (a re-parse mostly does that) mark nothing.
+  ViewClearInvalid(window);
+  WESetOneAttribute(line3, line3 + 4, 'colr', &red, sizeof red, we[0]);
+  EXPECT_FALSE(ViewGetInvalidRect(window, &marked));
+  // A stretch reset and styled again keeps its layout when the styles come
+  // out as they were, and is laid out again when they do not: the word
+  // shows in the colour it has.
+  const SInt32 line = WEOffsetToLine(line3, we[0]);
+  auto redInRow = [&] {
+    Picture p;
+    p.Draw(window);
+    int count = 0;
+    for (int y = row.v + line * rowHeight; y < row.v + (line + 1) * rowHeight; ++y)
+      for (int x = 0; x < Picture::kWidth; ++x) {
+        const UInt32 v = p.pixels[size_t(y) * Picture::kWidth + size_t(x)];
+        const int r = int(v & 0xFF), g = int((v >> 8) & 0xFF), b = int((v >> 16) & 0xFF);
+        count += r > 180 && g < 90 && b < 90;
+      }
+    return count;
+  };
+  const RGBColor black{0, 0, 0};
+  ASSERT_GT(redInRow(), 0);
+  WESetOneAttribute(line3, line3 + 4, 'colr', &black, sizeof black, we[0]);
+  WESetOneAttribute(line3, line3 + 4, 'colr', &red, sizeof red, we[0]);
+  EXPECT_GT(redInRow(), 0);
+  WESetOneAttribute(line3, line3 + 4, 'colr', &black, sizeof black, we[0]);
+  EXPECT_EQ(redInRow(), 0);
+  WESetOneAttribute(line3 + 1, line3 + 3, 'colr', &red, sizeof red, we[0]);
+  EXPECT_GT(redInRow(), 0);
 }
 
 TEST_F(WasteViewTest, TextDraggedToAnotherViewMovesWithOneChangeOnEachSide) {

@@ -394,6 +394,9 @@ OSStatus HIToolbarItemChangeAttributes(HIToolbarItemRef inItem, OptionBits inAtt
   const OptionBits old = i->attributes;
   i->attributes = (i->attributes | inAttrsToSet) & ~inAttrsToClear;
   if ((old ^ i->attributes) & kHIToolbarItemDisabled) ToolbarItemTell(i, kEventToolbarItemEnabledStateChanged);
+  // Nothing changed, nothing to draw again (windows set their items' states
+  // after every command).
+  if (old == i->attributes) return noErr;
   if (i->toolbar)
     if (ToolbarData* d = ToolbarDataOf(i->toolbar); d && d->window) ToolbarStripInvalidate(d->window);
   return noErr;
