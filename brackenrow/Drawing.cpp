@@ -189,6 +189,26 @@ void CompositeHandler(bool caption, IconRef icon, CFStringRef text, Boolean cont
   if (!dragging) StandardTrackingDrawHandler(container, item, itemState, itemBounds, context, browser);
 }
 
+// The text's rectangle measured in the font it is drawn in: captions are
+// drawn bold, wider than the row's own font.
+CGRect TextBoundsInFont(CFStringRef text, CGRect itemBounds, ControlRef browser, ThemeFontID font) {
+  HIThemeTextInfo info = GetStandardTextTheme(browser);
+  info.fontID = font;
+  CGFloat gap = 0;
+  Boolean usingDefault = true;
+  GetDataBrowserMetric(browser, kDataBrowserMetricIconAndTextGap, &usingDefault, &gap);
+  if (IsMinimal(browser)) gap += 3;
+  const CGFloat iconSize = GetIconSize(browser);
+  CGFloat width = 0, height = 0, baseline = 0;
+  if (text) HIThemeGetTextDimensions(text, 0, &info, &width, &height, &baseline);
+  width = std::max<CGFloat>(0, std::min(width, BrowserWidth(browser) - itemBounds.origin.x - (iconSize + 18 + gap)));
+  CGRect r{{itemBounds.origin.x + iconSize + gap, itemBounds.origin.y}, {width, height}};
+  r = Inset(r, -3, -3);
+  r.origin.y = itemBounds.origin.y + itemBounds.size.height / 2 - height / 2;
+  r.size.height = height;
+  return r;
+}
+
 }  // namespace
 
 // --- The list view's draw callback --------------------------------------------------------
@@ -428,7 +448,7 @@ void StandardCaptionDrawHandler(CFStringRef text, DataBrowserItemState itemState
   if (text == nullptr || context == nullptr) return;
   HIThemeTextInfo info = GetStandardTextTheme(browser);
   info.fontID = kThemeSmallEmphasizedSystemFont;
-  const CGRect box = GetStandardTextBounds(text, itemBounds, browser);
+  const CGRect box = TextBoundsInFont(text, itemBounds, browser, info.fontID);
   const bool selected = itemState & kDataBrowserItemIsSelected;
   CGContextSaveGState(context);
   // Engraved: a pass one point lower first.
@@ -468,20 +488,7 @@ CGRect GetStandardIconBounds(CGRect itemBounds, ControlRef browser) {
 }
 
 CGRect GetStandardTextBounds(CFStringRef text, CGRect itemBounds, ControlRef browser) {
-  HIThemeTextInfo info = GetStandardTextTheme(browser);
-  CGFloat gap = 0;
-  Boolean usingDefault = true;
-  GetDataBrowserMetric(browser, kDataBrowserMetricIconAndTextGap, &usingDefault, &gap);
-  if (IsMinimal(browser)) gap += 3;
-  const CGFloat iconSize = GetIconSize(browser);
-  CGFloat width = 0, height = 0, baseline = 0;
-  if (text) HIThemeGetTextDimensions(text, 0, &info, &width, &height, &baseline);
-  width = std::max<CGFloat>(0, std::min(width, BrowserWidth(browser) - itemBounds.origin.x - (iconSize + 18 + gap)));
-  CGRect r{{itemBounds.origin.x + iconSize + gap, itemBounds.origin.y}, {width, height}};
-  r = Inset(r, -3, -3);
-  r.origin.y = itemBounds.origin.y + itemBounds.size.height / 2 - height / 2;
-  r.size.height = height;
-  return r;
+  return TextBoundsInFont(text, itemBounds, browser, GetStandardTextTheme(browser).fontID);
 }
 
 Boolean StandardTextPropertyHitTest(ConstStr255Param text, ControlRef browser, CGRect itemBounds, CGRect mouseRect) {

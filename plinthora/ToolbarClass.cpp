@@ -334,11 +334,13 @@ OSStatus Draw(ToolbarData* d, EventRef event) {
   CGRect frame{};
   HIViewGetFrame(d->VIEW, &frame);
   const ToolbarImages& images = Images(d);
-  DrawState s{context, ImageHeight(images.BACKGROUND), HIViewIsActive(d->VIEW, nullptr) != 0,
+  // Items are laid out in the view's own height: a style's artwork may be
+  // taller than a header toolbar, and is fitted to the view.
+  DrawState s{context, b.size.height, HIViewIsActive(d->VIEW, nullptr) != 0,
               HasElement(d->OPTIONS, kToolbarOptionTransparentBackground)};
   if (!s.transparent && ImageWidth(images.BACKGROUND) > 0)
     for (CGFloat x = 0; x < frame.size.width; x += ImageWidth(images.BACKGROUND))
-      DrawImageAt(context, images.BACKGROUND, x, 0);
+      DrawImageIn(context, images.BACKGROUND, CGRect{{x, 0}, {ImageWidth(images.BACKGROUND), s.height}});
 
   const ControlPartCode hilite = GetControlHilite(d->VIEW);
   CGFloat leftCursor = 0, rightCursor = b.size.width;
@@ -370,7 +372,7 @@ OSStatus Draw(ToolbarData* d, EventRef event) {
         CGContextSaveGState(context);
         if (s.transparent && !s.active) CGContextSetAlpha(context, 0.5);
         const CGFloat w = ImageWidth(images.SLIDER);
-        DrawImageAt(context, images.SLIDER, right ? cursor - width - w : cursor + width, 0);
+        DrawImageIn(context, images.SLIDER, CGRect{{right ? cursor - width - w : cursor + width, 0}, {w, s.height}});
         CGContextRestoreGState(context);
         width += w;
         break;
@@ -394,7 +396,9 @@ OSStatus Draw(ToolbarData* d, EventRef event) {
     if (item.KIND != kToolbarItemSlider && !HasElement(d->OPTIONS, kToolbarOptionHideSeparators)) {
       CGContextSaveGState(context);
       if (s.transparent && !s.active) CGContextSetAlpha(context, 0.5);
-      DrawImageAt(context, images.SEPERATOR, right ? cursor - width - kItemMargin : cursor + width + kItemMargin, 0);
+      DrawImageIn(context, images.SEPERATOR,
+                  CGRect{{right ? cursor - width - kItemMargin : cursor + width + kItemMargin, 0},
+                         {ImageWidth(images.SEPERATOR), s.height}});
       CGContextRestoreGState(context);
     }
     width += kItemMargin;

@@ -48,6 +48,35 @@ void* TranslateBrowserGroupNode(NodeInfoPtr node, SInt16 direction, void* data, 
   return group != nullptr ? group->TranslateNode(node, direction, data, length) : nullptr;
 }
 
+namespace {
+
+// Whether a new row placed at the item lands in the container: the item is
+// the container itself or one of its direct children.
+Boolean PlacesInto(SInt32 item, SInt32 container, ControlRef view) {
+  if (item == container) return true;
+  NodeInfoPtr parent = BrackenrowGetNodeParent(item, view);
+  return parent != nullptr && parent->INDEX == container;
+}
+
+// A list that arranges its rows puts a new one beside the row under the
+// mouse or the selected row: that row may lie in another group or folder.
+void KeepNewRowInside(ControlRef view, SInt32 container) {
+  if (NodeInfoPtr hover = BrackenrowGetHover(view); hover && !PlacesInto(hover->INDEX, container, view))
+    BrackenrowClearHover(view);
+  if (NodeInfoPtr selected = BrackenrowGetSelection(view); selected && !PlacesInto(selected->INDEX, container, view))
+    Err = SetDataBrowserSelectedItems(view, 0, nullptr, kDataBrowserItemsAssign);
+}
+
+// Rows read from a file reach the list's release hook like new ones.
+void AssociateAll(CFTreeRef tree, ControlRef view) {
+  for (CFTreeRef child = CFTreeGetFirstChild(tree); child != nullptr; child = CFTreeGetNextSibling(child)) {
+    BrackenrowAssociateNode(BrackenrowGetNode(child), view);
+    AssociateAll(child, view);
+  }
+}
+
+}  // namespace
+
 // ---------------------------------------------------------------------------
 // TBrowserGroup
 
@@ -66,6 +95,7 @@ SInt32 TBrowserGroup::NewItem(void* data, SInt32 length, SInt32 container) {
   ControlRef view = BROWSER->VIEW;
   if (container == 0) container = ROOTITEM;
   Err = OpenDataBrowserContainer(view, DataBrowserItemID(container));
+  KeepNewRowInside(view, container);
   SwapPointer(data, length);
   const SInt32 item = BROWSER->NewItem(data, length, ITEMTYPE, container);
   const DataBrowserItemID id = DataBrowserItemID(item);
@@ -78,6 +108,7 @@ SInt32 TBrowserGroup::NewFolder(const Str63& name, SInt32 container) {
   ControlRef view = BROWSER->VIEW;
   if (container == 0) container = ROOTITEM;
   Err = OpenDataBrowserContainer(view, DataBrowserItemID(container));
+  KeepNewRowInside(view, container);
   Err = SetDataBrowserSelectedItems(view, 0, nullptr, kDataBrowserItemsAssign);
   Ptr payload = NewGroupFolderData(name, ITEMTYPE);
   if (payload == nullptr) return 0;
@@ -116,7 +147,9 @@ void TBrowserGroup::Save() {
 }
 
 void TBrowserGroup::Load(CFTreeRef tree) {
-  if (BROWSER != nullptr && tree != nullptr && ROOTITEM != 0) BROWSER->CopyTree(tree, ROOTITEM, 0);
+  if (BROWSER == nullptr || tree == nullptr || ROOTITEM == 0) return;
+  AssociateAll(tree, BROWSER->VIEW);
+  BROWSER->CopyTree(tree, ROOTITEM, 0);
 }
 
 // ---------------------------------------------------------------------------
@@ -370,7 +403,8 @@ Boolean TGroupBrowser::GetRowDisplay(NodeInfoPtr node, IconRef& icon, Str63& nam
     if (group == nullptr) return false;
     group->GetDisplay(node, icon, name);
   }
-  if (icon != nullptr && !name.empty()) return true;
+  // A name is enough: a row without an icon shows its name in the icon's place.
+  if (!name.empty()) return true;
   if (icon != nullptr) ReleaseIconRef(icon);
   icon = nullptr;
   return false;
@@ -398,7 +432,7 @@ void TGroupBrowser::DrawItem(void* data, UInt32 type, Boolean container, DataBro
   else
     StandardTextPropertyDrawHandler(icon, text, container, property, item, state, bounds, context, VIEW);
   if (text != nullptr) CFRelease(text);
-  ReleaseIconRef(icon);
+  if (icon != nullptr) ReleaseIconRef(icon);
   // The group's own marks go on its items only: a group or folder row holds
   // no payload of the group's kind.
   if (type == group->ITEMTYPE) {
@@ -421,6 +455,6 @@ Boolean TGroupBrowser::HitTest(void* data, UInt32 type, CGRect itemRect, CGRect 
   TBrowserGroup* group = nullptr;
   if (!GetRowDisplay(node, icon, name, group)) return true;
   const Boolean hit = StandardTextPropertyHitTest(Str255(name), VIEW, itemRect, mouseRect);
-  ReleaseIconRef(icon);
+  if (icon != nullptr) ReleaseIconRef(icon);
   return hit;
 }

@@ -125,8 +125,9 @@ class TGroupBrowser : public TBrowser {
   // A hook for subclasses: a group or folder row was double-clicked.
   virtual void SetFocus(SInt32 item) {}
 
-  // The display of a row from its group (the icon is the caller's to
-  // release; group titles upper case); false when no group gives one.
+  // The display of a row from its group (the icon, nil for a row without
+  // one, is the caller's to release; group titles upper case); false when
+  // no group gives the row a name.
   Boolean GetRowDisplay(NodeInfoPtr node, IconRef& icon, Str63& name, TBrowserGroup*& group);
 };
 

@@ -8,6 +8,7 @@
 #include "CGContext.h"
 #include "CGImage.h"
 #include "HITheme.h"
+#include "Icons.h"
 #include "HIViewRecord.h"
 #include "ComboBoxInternal.h"
 #include "SearchFieldInternal.h"
@@ -172,6 +173,34 @@ void DrawProgress(__CView* view, CGRect b, CGContextRef ctx) {
   CGContextStrokeRect(ctx, CGRect{{b.origin.x + 0.5, b.origin.y + 0.5}, {b.size.width - 1, b.size.height - 1}});
 }
 
+// A segment's icon or picture, centred in its face at its own size or
+// smaller.
+void DrawSegmentImage(const ControlButtonContentInfo& image, CGRect face, ThemeDrawState state, CGContextRef ctx) {
+  if (image.contentType == kControlContentIconRef && IsValidIconRef(static_cast<IconRef>(image.u.iconRef))) {
+    const CGFloat side = std::floor(std::min(face.size.width, face.size.height));
+    if (side <= 0) return;
+    const CGRect box{{std::floor(face.origin.x + (face.size.width - side) / 2),
+                      std::floor(face.origin.y + (face.size.height - side) / 2)},
+                     {side, side}};
+    // Icons are plotted y-up; the view's context is y-down.
+    CGContextSaveGState(ctx);
+    CGContextTranslateCTM(ctx, 0, box.origin.y * 2 + box.size.height);
+    CGContextScaleCTM(ctx, 1, -1);
+    const IconTransformType transform = state == kThemeStatePressed       ? kTransformSelected
+                                        : state == kThemeStateUnavailable ? kTransformDisabled
+                                                                          : kTransformNone;
+    PlotIconRefInContext(ctx, &box, kAlignAbsoluteCenter, transform, nullptr, kPlotIconRefNormalFlags,
+                         static_cast<IconRef>(image.u.iconRef));
+    CGContextRestoreGState(ctx);
+  } else if (image.contentType == kControlContentCGImageRef && image.u.imageRef != nullptr) {
+    const auto picture = static_cast<CGImageRef>(image.u.imageRef);
+    const CGFloat w = std::min<CGFloat>(CGFloat(CGImageGetWidth(picture)), face.size.width);
+    const CGFloat h = std::min<CGFloat>(CGFloat(CGImageGetHeight(picture)), face.size.height);
+    const CGRect box{{face.origin.x + (face.size.width - w) / 2, face.origin.y + (face.size.height - h) / 2}, {w, h}};
+    HIViewDrawCGImage(ctx, &box, picture);
+  }
+}
+
 void DrawSegments(__CView* view, CGRect b, CGContextRef ctx) {
   size_t n = view->segments.size();
   if (n == 0) return;
@@ -187,6 +216,7 @@ void DrawSegments(__CView* view, CGRect b, CGContextRef ctx) {
     info.value = seg.value ? kThemeButtonOn : kThemeButtonOff;
     CGRect label = r;
     HIThemeDrawButton(&r, &info, ctx, kHIThemeOrientationNormal, &label);
+    DrawSegmentImage(seg.image, label, info.state, ctx);
     if (seg.label) Text(seg.label, label, kThemeSmallSystemFont, info.state, kHIThemeTextHorizontalFlushCenter, ctx);
   }
 }

@@ -320,6 +320,44 @@ TEST_F(BrowserTest, SelectionFollowsActivationAndTextTakesTheIconsPlace) {
   EXPECT_EQ(unshifted - 18, shifted);
 }
 
+// Captions are drawn bold: they are measured bold too, so that a title with
+// room for it is drawn whole, not cut short.
+TEST_F(BrowserTest, CaptionsAreMeasuredInTheirBoldFont) {
+  Init(kBrackenrowAllocateTree);
+  SInt32 item = Append("group");
+  // The columns holding dark ink.
+  auto inkSpan = [](Bitmap& b) {
+    int left = -1, right = -1;
+    for (int x = 0; x < b.width; ++x)
+      for (int y = 0; y < b.height; ++y)
+        if (b.At(x, y)[3] > 100 && b.At(x, y)[0] < 200) {
+          if (left < 0) left = x;
+          right = x;
+        }
+    return right - left;
+  };
+  for (const char* title : {"SNIPPETS", "BOOKMARKS", "COMMANDS", "W"}) {
+    SCOPED_TRACE(title);
+    CFStringRef text = CFStringCreateWithCString(nullptr, title, kCFStringEncodingUTF8);
+    Bitmap caption(300, 20);
+    StandardCaptionPropertyDrawHandler(nullptr, text, true, kDataColumn, DataBrowserItemID(item), 0,
+                                       CGRect{{40, 0}, {200, 20}}, caption.context, browser);
+    // The same text in the same font, in a box far wider than it.
+    Bitmap whole(300, 20);
+    HIThemeTextInfo info{};
+    info.state = kThemeStateActive;
+    info.fontID = kThemeSmallEmphasizedSystemFont;
+    info.horizontalFlushness = kHIThemeTextHorizontalFlushLeft;
+    info.verticalFlushness = kHIThemeTextVerticalFlushCenter;
+    const CGRect box{{10, 0}, {280, 20}};
+    CGContextSetRGBFillColor(whole.context, 0, 0, 0, 1);
+    HIThemeDrawTextBox(text, &box, &info, whole.context, kHIThemeOrientationNormal);
+    CFRelease(text);
+    ASSERT_GT(inkSpan(whole), 0);
+    EXPECT_EQ(inkSpan(whole), inkSpan(caption));
+  }
+}
+
 TEST_F(BrowserTest, TheBrowsersColourFillsTheListBelowItsLastRow) {
   Init(kBrackenrowAllocateTree | kBrackenrowColorBackground);
   BrackenrowSetBackgroundColor(browser, MakeCGRGB(1, 0, 0, 1));

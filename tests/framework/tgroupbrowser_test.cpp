@@ -5,6 +5,7 @@
 // and rows without payload passed over.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -58,6 +59,7 @@ class RecordingGroup : public TBrowserGroup {
   std::string file;  // empty: the group has no file
   Boolean accepts = false;
   Boolean removable = true;
+  Boolean icons = true;  // false: the group's rows have names only
   int translatedOut = 0, translatedIn = 0;
 
   void Note(const std::string& what) {
@@ -67,7 +69,7 @@ class RecordingGroup : public TBrowserGroup {
     icon = nullptr;
     name.Clear();
     if (node == nullptr || node->DATA == nullptr) return;
-    GetIconRef(kOnSystemDisk, 'QVRL', 'TEXT', &icon);
+    if (icons) GetIconRef(kOnSystemDisk, 'QVRL', 'TEXT', &icon);
     name = Str63::FromPascal(static_cast<ConstStringPtr>(node->DATA));
   }
   void ProcessCommand(void* data, UInt32 type, const HICommand& command) override {
@@ -120,6 +122,10 @@ class RecordingGroupBrowser : public TGroupBrowser {
   Boolean ReceiveItem(void*, DragRef, UInt32 type) override {
     log.push_back("browser receive " + TypeName(type));
     return true;
+  }
+  void ReleaseItem(void* data, UInt32 type) override {
+    log.push_back("release " + TypeName(type) + " " +
+                  (type == kGroupBrowserFolderType ? GetFolderName(data).str() : NameOf(data)));
   }
 };
 
@@ -344,6 +350,56 @@ TEST_F(TGroupBrowserTest, EachGroupIsSavedToItsOwnFileAndLoadedBack) {
   Touch(sources_->file);
   again->SaveGroups();
   EXPECT_EQ(ReadFile(Fixture("sources.plist")), ReadFile(sources_->file));
+
+  // Rows read from the file are released through the browser, as new ones are.
+  again->log.clear();
+  const DataBrowserItemID chosen[] = {10004, 10005};
+  SetDataBrowserSelectedItems(again->VIEW, 2, chosen, kDataBrowserItemsAssign);
+  BrackenrowClearSelection(true, again->VIEW);
+  EXPECT_EQ(nullptr, Node(again, 10006));
+  std::vector<std::string> released;
+  for (const std::string& line : again->log)
+    if (line.rfind("release ", 0) == 0) released.push_back(line);
+  std::sort(released.begin(), released.end());
+  EXPECT_EQ((std::vector<std::string>{"release FOLD lib", "release TTXT a.js", "release TTXT b.js"}), released);
+}
+
+// A list arranging its rows puts a new row beside the selected one: never
+// when that row would take it out of the group or folder it was made in.
+TEST_F(TGroupBrowserTest, ANewRowStaysInTheContainerItWasMadeIn) {
+  RecordingGroupBrowser* b = Make(kBrackenrowAllocateTree | kBrackenrowArrangeRowOrder);
+  Fill();
+  OpenDataBrowserContainer(b->VIEW, snippets_->ROOTITEM);
+  OpenDataBrowserContainer(b->VIEW, lib_);
+  struct Case {
+    const char* what;
+    SInt32 selected;   // 0: none
+    SInt32 container;  // 0: the group's row
+    bool folder;
+    SInt32 parent;     // where the new row must be
+  };
+  const Case cases[] = {
+      {"item, a row of another group selected", snip_, 0, false, sources_->ROOTITEM},
+      {"folder, a row of another group selected", snip_, 0, true, sources_->ROOTITEM},
+      {"item, a row of a folder selected", b_, 0, false, sources_->ROOTITEM},
+      {"item into a folder, a row of the root selected", a_, lib_, false, lib_},
+      {"item beside a row of its own container", a_, 0, false, sources_->ROOTITEM},
+      {"item into a folder, its row selected", lib_, lib_, false, lib_},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const DataBrowserItemID pick = DataBrowserItemID(c.selected);
+    SetDataBrowserSelectedItems(b->VIEW, c.selected ? 1 : 0, c.selected ? &pick : nullptr, kDataBrowserItemsAssign);
+    const SInt32 made = c.folder ? sources_->NewFolder("new", c.container)
+                                 : sources_->NewItem(NamePayload("new.js"), 7, c.container);
+    ASSERT_NE(0, made);
+    NodeInfoPtr parent = BrackenrowGetNodeParent(made, b->VIEW);
+    ASSERT_NE(nullptr, parent);
+    EXPECT_EQ(c.parent, parent->INDEX);
+    const std::vector<DataBrowserItemID> rows = Children(b, c.parent);
+    EXPECT_NE(rows.end(), std::find(rows.begin(), rows.end(), DataBrowserItemID(made)));
+    EXPECT_EQ((std::vector<DataBrowserItemID>{DataBrowserItemID(made)}), Selection(b));
+  }
 }
 
 TEST_F(TGroupBrowserTest, ContextualCommandsAndDoubleClicksReachTheRowsOwnGroup) {
@@ -469,7 +525,8 @@ TEST_F(TGroupBrowserTest, RemovalAskTheOwningGroupAndGroupRowsStay) {
   EXPECT_NE(nullptr, Node(b, snip_));
   EXPECT_NE(nullptr, Node(b, snippets_->ROOTITEM));
   EXPECT_EQ(nullptr, Node(b, a_));
-  EXPECT_EQ(2u, b->log.size());
+  // Each group asked once; only the row that went is released.
+  EXPECT_EQ((std::vector<std::string>{"Sources remove? a.js", "release TTXT a.js", "Snippets remove? loop"}), b->log);
 }
 
 TEST_F(TGroupBrowserTest, RowsAreDrawnFromTheirGroupsDisplay) {
@@ -494,6 +551,23 @@ TEST_F(TGroupBrowserTest, RowsAreDrawnFromTheirGroupsDisplay) {
   TBrowserGroup* group = nullptr;
   EXPECT_FALSE(b->GetRowDisplay(Node(b, empty), icon, name, group));  // no name: nothing to show
   EXPECT_EQ(nullptr, icon);
+
+  // A row without an icon is shown by its name, in the icon's place.
+  snippets_->icons = false;
+  ASSERT_TRUE(b->GetRowDisplay(Node(b, snip_), icon, name, group));
+  EXPECT_EQ(nullptr, icon);
+  EXPECT_EQ("loop", name.str());
+  EXPECT_EQ(snippets_, group);
+  {
+    Bitmap plain(200, 20);
+    NodeInfoPtr snip = Node(b, snip_);
+    b->DrawItem(snip->DATA, snip->DATATYPE, false, DataBrowserItemID(snip_), kName, 0, CGRectMake(20, 0, 180, 20),
+                plain.context);
+    EXPECT_GT(plain.Ink(0, 0, 200, 20), 0);
+    EXPECT_TRUE(b->HitTest(snip->DATA, kSnippet, CGRectMake(20, 0, 180, 20), CGRectMake(24, 8, 2, 2)));
+    EXPECT_FALSE(b->HitTest(snip->DATA, kSnippet, CGRectMake(20, 0, 180, 20), CGRectMake(180, 8, 2, 2)));
+  }
+  snippets_->icons = true;
 
   Bitmap bitmap(200, 40);
   b->log.clear();

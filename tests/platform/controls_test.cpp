@@ -2,7 +2,10 @@
 // into an edit text, scroll bars, sliders, pop-up menus, segmented views.
 #include <gtest/gtest.h>
 
+#include <cairo.h>
+
 #include <algorithm>
+#include <filesystem>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -14,6 +17,8 @@
 #include "CGColor.h"
 #include "CGContext.h"
 #include "CGImage.h"
+#include "Files.h"
+#include "Icons.h"
 #include "MenuInternal.h"
 #include "Menus.h"
 #include "ViewInternal.h"
@@ -440,6 +445,72 @@ TEST(ControlsTest, SegmentedViewSelectsAndSendsTheSegmentsCommand) {
   EXPECT_EQ(UInt32('segb'), command);
   EXPECT_EQ(kControlNoPart, Click(seg, {80, 10}, {80, 10}));  // disabled segment
   EXPECT_EQ(2, GetControl32BitValue(seg));
+}
+
+// A 16-pixel PNG, red over blue, to tell an image and its way up apart.
+std::string WriteRedOverBluePNG(const char* name) {
+  const std::string path = (std::filesystem::temp_directory_path() / name).string();
+  cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 16, 16);
+  cairo_t* cr = cairo_create(s);
+  cairo_set_source_rgb(cr, 1, 0, 0);
+  cairo_rectangle(cr, 0, 0, 16, 8);
+  cairo_fill(cr);
+  cairo_set_source_rgb(cr, 0, 0, 1);
+  cairo_rectangle(cr, 0, 8, 16, 8);
+  cairo_fill(cr);
+  cairo_destroy(cr);
+  cairo_surface_write_to_png(s, path.c_str());
+  cairo_surface_destroy(s);
+  return path;
+}
+
+// Each segment shows its image, an icon or a picture, upright in its face.
+TEST(ControlsTest, SegmentedViewDrawsEachSegmentsImage) {
+  TestWindow w(0x3510);
+  HIRect frame = {{0, 0}, {90, 24}};
+  HIViewRef seg = nullptr;
+  HISegmentedViewCreate(&frame, &seg);
+  HIViewAddSubview(w.root, seg);
+  HISegmentedViewSetSegmentCount(seg, 3);
+
+  const std::string png = WriteRedOverBluePNG("segment.png");
+  FSRef file{};
+  ASSERT_EQ(noErr, FSPathMakeRef(reinterpret_cast<const UInt8*>(png.c_str()), &file, nullptr));
+  IconRef icon = nullptr;
+  ASSERT_EQ(noErr, RegisterIconRefFromFSRef('Segm', 'icon', &file, &icon));
+  ControlButtonContentInfo content{};
+  content.contentType = kControlContentIconRef;
+  content.u.iconRef = icon;
+  HISegmentedViewSetSegmentImage(seg, 1, &content);
+  CGDataProviderRef source = CGDataProviderCreateWithFilename(png.c_str());
+  CGImageRef picture = CGImageCreateWithPNGDataProvider(source, nullptr, false, kCGRenderingIntentDefault);
+  CGDataProviderRelease(source);
+  ASSERT_NE(nullptr, picture);
+  content.contentType = kControlContentCGImageRef;
+  content.u.imageRef = picture;
+  HISegmentedViewSetSegmentImage(seg, 2, &content);
+
+  std::vector<UInt8> pixels(90 * 24 * 4);
+  CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB();
+  CGContextRef ctx = CGBitmapContextCreate(pixels.data(), 90, 24, 8, 90 * 4, space, kCGImageAlphaPremultipliedLast);
+  CGColorSpaceRelease(space);
+  CGContextTranslateCTM(ctx, 0, 24);
+  CGContextScaleCTM(ctx, 1, -1);
+  EXPECT_EQ(noErr, HIViewDrawInContext(seg, ctx));
+  CGContextFlush(ctx);
+  auto at = [&](int x, int y) { return &pixels[(size_t(y) * 90 + x) * 4]; };
+  auto red = [&](int x, int y) { return at(x, y)[0] > 200 && at(x, y)[2] < 60; };
+  auto blue = [&](int x, int y) { return at(x, y)[2] > 200 && at(x, y)[0] < 60; };
+  // Segments are 30 wide; the third has no image.
+  for (int middle : {15, 45}) {
+    SCOPED_TRACE(middle);
+    EXPECT_TRUE(red(middle, 8));
+    EXPECT_TRUE(blue(middle, 15));
+  }
+  EXPECT_FALSE(red(75, 8) || blue(75, 15));
+  CGContextRelease(ctx);
+  ReleaseIconRef(icon);
+  CGImageRelease(picture);
 }
 
 // The scroll view sizes its bars from what the scrollable view reports and

@@ -150,6 +150,29 @@ TEST_F(ToolbarTest, LaysOutItemsFromBothEnds) {
   EXPECT_EQ(Item(toolbar, view).OPTIONS, kLeft);
 }
 
+// A header toolbar is shorter than its style's artwork: its items are laid
+// out and centred in the view's height, not the artwork's.
+TEST_F(ToolbarTest, AShortToolbarLaysOutInItsOwnHeight) {
+  constexpr int kShort = 18;
+  static_assert(kShort < kToolbarHeight);
+  HIViewRef header = NewView(kToolbarClassID, window, CGRect{{0, 0}, {300, kShort}});
+  HIViewRef embedded = NewPlainView(nullptr, CGRect{{0, 0}, {40, 10}});
+  const ToolbarItemRef left = ToolbarAddButton(header, "Shop", nullptr, 0, nullptr, 'shop', kLeft, nullptr);
+  const ToolbarItemRef view = ToolbarAddView(header, kLeft, embedded);
+  const ToolbarItemRef right = ToolbarAddButton(header, "", nullptr, 0, nullptr, 'back', kRight, nullptr);
+  Bitmap bitmap(300, kShort);
+  HIViewDrawInContext(header, bitmap.context);
+  for (ToolbarItemRef ref : {left, view, right}) {
+    SCOPED_TRACE(ref);
+    const CGRect b = Item(header, ref).BOUNDS;
+    EXPECT_EQ(b.origin.y, 0);
+    EXPECT_EQ(b.size.height, kShort);
+  }
+  EXPECT_EQ(FrameOf(embedded).origin.y, (kShort - 10) / 2);
+  // The artwork is fitted to the view: its bottom row is drawn too.
+  EXPECT_GT(bitmap.At(150, kShort - 1)[3], 200);
+}
+
 TEST_F(ToolbarTest, ReferencesRemovalAndWhatIsReleased) {
   MenuRef kept = NewMenu(2), released = NewMenu(2);
   const ToolbarItemRef a = ToolbarAddButton(toolbar, "a", nullptr, 0, released, 0, kLeft, nullptr);
