@@ -25,10 +25,12 @@
 #include "TPreferencesUnit.h"
 #include "TProjectUnit.h"
 #include "TProjectWindowUnit.h"
+#include "TQVEditorUnit.h"
 #include "TSidePaneUnit.h"
 #include "TSplitViewUnit.h"
 #include "TSymbolPaneUnit.h"
 #include "TWASTEViewUnit.h"
+#include "WASTE.h"
 #include "fenwicket/Fenwicket.h"
 #include "plinthora/Plinthora.h"
 
@@ -384,6 +386,40 @@ TEST_F(ProjectWindowTest, AnIntegratedWindowShowsItsProjectBesideTheTabsAndSwitc
   SInt32 status = 0;
   window->Close(status);
   EXPECT_EQ(FrontEditorWindow(), nullptr);
+}
+
+// A file of a project opens in its editor with the editor font of the
+// preferences, as in a plain window, whatever its per-file settings hold.
+TEST_F(ProjectWindowTest, AProjectsFileTakesTheEditorFontOfAPlainWindow) {
+  prefs->SetIntegerValue("StylesEditorFontSize", 15);
+  const fs::path bundle = Project("Site", {"index.php"});
+  const fs::path loose = scratch / "loose.php";
+  Write(loose, "<?php echo 1; ?>\n");
+  auto textSize = [](TEditorWindow* window) {
+    TEditorPane* pane = window != nullptr ? window->GetActiveEditor() : nullptr;
+    WEReference we = pane != nullptr && pane->editor != nullptr ? pane->editor->GetWE() : nullptr;
+    Fixed points = 0;
+    if (we != nullptr) EXPECT_EQ(WEGetOneAttribute(0, 'ptsz', &points, sizeof points, we), noErr);
+    return std::make_pair(pane != nullptr && pane->document != nullptr ? pane->document->fontSize : SInt16(0),
+                          SInt32(points >> 16));
+  };
+  TEditorWindow* plain = OpenEditorWindowWithFileRef(nullptr, RefOf(loose), GetDefaultOpenCommandOptions());
+  ASSERT_NE(plain, nullptr);
+  EXPECT_EQ(textSize(plain), std::make_pair(SInt16(15), SInt32(15)));
+
+  ShellTargets.OpenEditorWindowIntegrated(RefOf(bundle), GetDefaultOpenCommandOptions());
+  auto* window = dynamic_cast<TEditorWindow*>(FrontEditorWindow());
+  ASSERT_NE(window, nullptr);
+  ASSERT_TRUE(window->Integrated);
+  TPreferenceHandlerDictionary* info = window->Project->CopyFileInfo("index.php");
+  info->SetStringValue("FileInfoRunMode", "Check Syntax");
+  info->Synchronize();
+  info->Release();
+  const FSRef file = RefOf(Source(bundle, "index.php"));
+  window->NewFile(&file, nullptr);
+  ASSERT_NE(window->GetActiveEditor(), nullptr);
+  ASSERT_EQ(window->GetActiveEditor()->document->name, Str63("index.php"));
+  EXPECT_EQ(textSize(window), textSize(plain));
 }
 
 TEST_F(ProjectWindowTest, WithoutTheSymbolListTheModePaneGoesBelowAndTheSplitKeepsItsFirstPane) {
