@@ -26,6 +26,7 @@
 #include "QVGlobals.h"
 #include "TDemoApplicationUnit.h"
 #include "TEditorWindowUnit.h"
+#include "TNewProjectUnit.h"
 #include "plinthora/Plinthora.h"
 #include "brackenrow/Browser.h"
 #include "brackenrow/DiskUtilities.h"
@@ -41,6 +42,9 @@ const char kProjectNameTooLongMessage[] = "The name is too long for a project it
 
 const char kProjectBookmarkPlaceholder[] = "http://www.example.com/";
 const char kProjectNothingToCompileMessage[] = "There are no files needing to be compiled.";
+const char kProjectSaveTemporaryTitle[] = "Save project?";
+const char kProjectSaveTemporaryMessage[] =
+    "This project has not been saved. If not saved to a new location it will be deleted.";
 
 const char kProjectServerKey[] = "ProjectServer";
 const char kProjectSizeKey[] = "ProjectSize";
@@ -690,6 +694,26 @@ void TProject::HandleCompileNotification(FileDescriptorPtr descriptor, const Syn
 }
 
 // ---------------------------------------------------------------------------
+// The project's window
+
+void TProject::AppendDocument(TWindow* window) {
+  if (!window) return;
+  if (!document) {
+    document = new TDocument();
+    document->Create(bundle);
+  }
+  SetOwner(window);
+  window->SetDocument(document);
+}
+
+SInt32 TProject::SaveTemporary() {
+  if (!FSRefExists(temporaryFolder)) return 0;
+  OpenSaveProjectWindow(temporaryFolder, 1, kProjectSaveTemporaryTitle, kProjectSaveTemporaryMessage,
+                        GetWindowObject(GetWindow()));
+  return -1;
+}
+
+// ---------------------------------------------------------------------------
 
 void TProject::SaveAll() {
   if (browser) browser->SaveGroups();
@@ -730,6 +754,10 @@ void TProject::Release() {
     fileSystem = nullptr;
   }
   browserControl = nullptr;
+  if (document) {
+    document->Release();
+    document = nullptr;
+  }
   for (TProjectGroup* group : groups) group->Free();
   groups.clear();
   if (headerMenu) ReleaseMenu(headerMenu);

@@ -388,6 +388,54 @@ TEST_F(ProjectWindowTest, AnIntegratedWindowShowsItsProjectBesideTheTabsAndSwitc
   EXPECT_EQ(FrontEditorWindow(), nullptr);
 }
 
+// The window stands for the bundle through the project's document. A
+// temporary project asks to be saved elsewhere before its window goes;
+// declining closes it, and any other project closes at once.
+TEST_F(ProjectWindowTest, TheWindowStandsForTheBundleAndATemporaryProjectAsksBeforeClosing) {
+  auto sheetWindow = [] {
+    for (WindowRef w = GetWindowList(); w != nullptr; w = GetNextWindow(w))
+      if (HIViewFind(128, 'OPTI', w) != nullptr) return w;
+    return WindowRef(nullptr);
+  };
+  auto alive = [](WindowRef window) {
+    for (WindowRef w = GetWindowList(); w != nullptr; w = GetNextWindow(w))
+      if (w == window) return true;
+    return false;
+  };
+  for (const bool temporary : {true, false}) {
+    SCOPED_TRACE(temporary ? "temporary" : "saved");
+    const fs::path bundle = Project(temporary ? "Scratch" : "Site", {"index.php"});
+    TProjectWindow* window = OpenProjectWindow(RefOf(bundle));
+    ASSERT_NE(window, nullptr);
+    TProject* project = window->project;
+    ASSERT_NE(project->document, nullptr);
+    EXPECT_EQ(FSCompareFSRefs(&project->document->file, &project->bundle), noErr);
+    EXPECT_EQ(project->owner, window);
+    CFStringRef title = nullptr;
+    ASSERT_EQ(CopyWindowTitleAsCFString(window->window, &title), noErr);
+    char text[256] = {0};
+    CFStringGetCString(title, text, sizeof text, kCFStringEncodingUTF8);
+    CFRelease(title);
+    EXPECT_EQ(std::string(text), FSGetDisplayName(project->bundle).str());
+    if (temporary) project->temporaryFolder = RefOf(bundle.parent_path());
+
+    WindowRef windowRef = window->window;
+    EXPECT_EQ(Command(window, kHICommandTWindowClose), noErr);
+    if (temporary) {
+      ASSERT_TRUE(alive(windowRef));
+      WindowRef sheet = sheetWindow();
+      ASSERT_NE(sheet, nullptr);
+      EXPECT_EQ(HIViewGetText(HIViewFind(128, 'TITL', sheet)).str(), "Save project?");
+      EXPECT_EQ(HIViewGetText(HIViewFind(128, 'MESS', sheet)).str(),
+                "This project has not been saved. If not saved to a new location it will be deleted.");
+      EXPECT_TRUE(HIViewIsVisible(HIViewFind(128, 'dont', sheet)));
+      Command(GetWindowObject(sheet), 'dont');
+    }
+    EXPECT_EQ(sheetWindow(), nullptr);
+    EXPECT_FALSE(alive(windowRef));
+  }
+}
+
 // A file of a project opens in its editor with the editor font of the
 // preferences, as in a plain window, whatever its per-file settings hold.
 TEST_F(ProjectWindowTest, AProjectsFileTakesTheEditorFontOfAPlainWindow) {
