@@ -320,6 +320,11 @@ class TProject : public TProjectAbstract {
   // is gone), and the end of the batch.
   static void HandleCompileNotification(FileDescriptorPtr descriptor, const SyntaxParserSource& source, SInt16 kind,
                                         void* data, void* userData);
+  // A document that goes is no longer read by the compile: its queued
+  // files are read from disk, and a compile reading it stops.
+  void ForgetDocument(TDocument* document);
+  // Stops the compile under way without a report, and its window.
+  void CancelCompile();
   TProjectGroup* FindGroupByType(OSType type) const;
   // The group the item belongs to (a contextual command goes to the row's
   // own group); nil when no group holds it.

@@ -5,6 +5,7 @@
 // it, the side pane's placement of mode panes and its remembered split.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -24,6 +25,9 @@
 #include "THIToolbarUnit.h"
 #include "TPreferencesUnit.h"
 #include "TProjectUnit.h"
+#include "TFileSystemUnit.h"
+#include "TProjectDocumentUnit.h"
+#include "TSyntaxCollectionUnit.h"
 #include "TProjectWindowUnit.h"
 #include "TQVEditorUnit.h"
 #include "TSidePaneUnit.h"
@@ -42,6 +46,11 @@ FSRef RefOf(const fs::path& path) {
   FSRef ref{};
   EXPECT_EQ(FSPathMakeRef(reinterpret_cast<const UInt8*>(path.c_str()), &ref, nullptr), noErr) << path;
   return ref;
+}
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path);
+  return std::string((std::istreambuf_iterator<char>(in)), {});
 }
 
 void Write(const fs::path& path, const std::string& text) {
@@ -434,6 +443,80 @@ TEST_F(ProjectWindowTest, TheWindowStandsForTheBundleAndATemporaryProjectAsksBef
     EXPECT_EQ(sheetWindow(), nullptr);
     EXPECT_FALSE(alive(windowRef));
   }
+}
+
+// A compile reads a file open in the project's editor from its unsaved
+// text, gives the editor the symbols found and tells the window; the text
+// stays unsaved.
+TEST_F(ProjectWindowTest, ACompileParsesAnOpenFileFromItsEditorAndKeepsItUnsaved) {
+  static TSyntaxCollection* php = [] {
+    TSyntaxCollection* c = CreateSyntaxCollection(nullptr);
+    c->LoadLibrary("php");
+    return c;
+  }();
+  const fs::path bundle = Project("Site");
+  Write(Source(bundle, "shop.php"), "<?php\nfunction on_disk() {}\n");
+  ShellTargets.OpenEditorWindowIntegrated(RefOf(bundle), GetDefaultOpenCommandOptions());
+  auto* window = dynamic_cast<TEditorWindow*>(FrontEditorWindow());
+  ASSERT_NE(window, nullptr);
+  TProject* project = window->Project;
+  ASSERT_NE(project->GetFileSystem(), nullptr);
+  project->GetFileSystem()->SetCollection(php);
+  const FSRef file = RefOf(Source(bundle, "shop.php"));
+  project->AddFile(file, false);
+  window->NewFile(&file, nullptr);
+  TEditorPane* pane = window->GetActiveEditor();
+  ASSERT_NE(pane, nullptr);
+  auto* document = dynamic_cast<TProjectDocument*>(pane->document);
+  ASSERT_NE(document, nullptr);
+  WEReference we = pane->editor->GetWE();
+  for (int i = 0; i < 20000 && WEGetTextLength(we) == 0; ++i) HeadlessAdvanceClock(0.001);
+  ASSERT_GT(WEGetTextLength(we), 0);
+  const std::string edited = "<?php\nfunction in_editor() {}\n";
+  WESetSelection(0, WEGetTextLength(we), we);
+  WEPut(0, WEGetTextLength(we), edited.data(), edited.size(), kTextEncodingUTF8, 0, 0, nullptr, nullptr, we);
+  document->SetModifiedState(true);
+
+  std::vector<std::string> told;
+  static auto record = [](EventHandlerCallRef, EventRef event, void* data) -> OSStatus {
+    HICommand command{};
+    GetEventParameter(event, kEventParamDirectObject, typeHICommand, nullptr, sizeof command, nullptr, &command);
+    TDocument* about = nullptr;
+    GetEventParameter(event, kEventParamDocument, typeVoidPtr, nullptr, sizeof about, nullptr, &about);
+    if (command.commandID == 'sptm' && about != nullptr)
+      static_cast<std::vector<std::string>*>(data)->push_back(about->name.str());
+    return eventNotHandledErr;
+  };
+  const EventTypeSpec spec{kEventClassCommand, kEventCommandProcess};
+  EventHandlerRef handler = nullptr;
+  ASSERT_EQ(InstallEventHandler(GetWindowEventTarget(window->window), record, 1, &spec, &told, &handler), noErr);
+  // The editor's own parse indexed the file as it opened: forgotten, so the
+  // compile takes it.
+  project->GetFileSystem()->CleanAll();
+  project->Compile();
+  ASSERT_EQ(project->compileCount, 1);
+  for (int i = 0; i < 200000 && project->parser != nullptr; ++i) HeadlessAdvanceClock(0.001);
+  RemoveEventHandler(handler);
+  ASSERT_EQ(project->parser, nullptr);
+
+  SymbolInfoPtr info = nullptr;
+  EXPECT_TRUE(project->GetFileSystem()->GetSymbol("in_editor", info));
+  EXPECT_FALSE(project->GetFileSystem()->GetSymbol("on_disk", info));
+  EXPECT_EQ(told, std::vector<std::string>{"shop.php"});
+  std::vector<std::string> functions;
+  for (UInt16 i = 1; pane->editor->functionsMenu != nullptr && i <= CountMenuItems(pane->editor->functionsMenu); ++i)
+  {
+    CFStringRef text = nullptr;
+    CopyMenuItemTextAsCFString(pane->editor->functionsMenu, i, &text);
+    char buffer[256] = {0};
+    if (text != nullptr) CFStringGetCString(text, buffer, sizeof buffer, kCFStringEncodingUTF8);
+    if (text != nullptr) CFRelease(text);
+    functions.push_back(buffer);
+  }
+  EXPECT_NE(std::find(functions.begin(), functions.end(), "in_editor"), functions.end())
+      << ::testing::PrintToString(functions);
+  EXPECT_TRUE(document->modified);
+  EXPECT_EQ(ReadFile(Source(bundle, "shop.php")), "<?php\nfunction on_disk() {}\n");
 }
 
 // A file of a project opens in its editor with the editor font of the
