@@ -519,6 +519,50 @@ TEST_F(ProjectWindowTest, ACompileParsesAnOpenFileFromItsEditorAndKeepsItUnsaved
   EXPECT_EQ(ReadFile(Source(bundle, "shop.php")), "<?php\nfunction on_disk() {}\n");
 }
 
+// A file whose tab closes while a compile waits to read it is read from
+// disk instead of from the editor that went.
+TEST_F(ProjectWindowTest, AFileClosedDuringACompileIsReadFromDisk) {
+  static TSyntaxCollection* php = [] {
+    TSyntaxCollection* c = CreateSyntaxCollection(nullptr);
+    c->LoadLibrary("php");
+    return c;
+  }();
+  const fs::path bundle = Project("Site");
+  Write(Source(bundle, "a.php"), "<?php\nfunction a_on_disk() {}\n");
+  Write(Source(bundle, "b.php"), "<?php\nfunction b_on_disk() {}\n");
+  ShellTargets.OpenEditorWindowIntegrated(RefOf(bundle), GetDefaultOpenCommandOptions());
+  auto* window = dynamic_cast<TEditorWindow*>(FrontEditorWindow());
+  ASSERT_NE(window, nullptr);
+  TProject* project = window->Project;
+  ASSERT_NE(project->GetFileSystem(), nullptr);
+  project->GetFileSystem()->SetCollection(php);
+  std::vector<TEditorPane*> panes;
+  for (const char* name : {"a.php", "b.php"}) {
+    const FSRef file = RefOf(Source(bundle, name));
+    project->AddFile(file, false);
+    window->NewFile(&file, nullptr);
+    panes.push_back(window->GetActiveEditor());
+    ASSERT_NE(panes.back(), nullptr);
+    WEReference we = panes.back()->editor->GetWE();
+    for (int i = 0; i < 20000 && WEGetTextLength(we) == 0; ++i) HeadlessAdvanceClock(0.001);
+  }
+  WEReference we = panes[0]->editor->GetWE();
+  const std::string edited = "<?php\nfunction a_in_editor() {}\n";
+  WEPut(0, WEGetTextLength(we), edited.data(), edited.size(), kTextEncodingUTF8, 0, 0, nullptr, nullptr, we);
+  project->GetFileSystem()->CleanAll();
+  project->Compile();
+  ASSERT_EQ(project->compileCount, 2);
+  // Closed without saving.
+  panes[0]->document->SetModifiedState(false);
+  panes[0]->Close();
+  for (int i = 0; i < 200000 && project->parser != nullptr; ++i) HeadlessAdvanceClock(0.001);
+  ASSERT_EQ(project->parser, nullptr);
+  SymbolInfoPtr info = nullptr;
+  EXPECT_TRUE(project->GetFileSystem()->GetSymbol("a_on_disk", info));
+  EXPECT_FALSE(project->GetFileSystem()->GetSymbol("a_in_editor", info));
+  EXPECT_TRUE(project->GetFileSystem()->GetSymbol("b_on_disk", info));
+}
+
 // A file of a project opens in its editor with the editor font of the
 // preferences, as in a plain window, whatever its per-file settings hold.
 TEST_F(ProjectWindowTest, AProjectsFileTakesTheEditorFontOfAPlainWindow) {
