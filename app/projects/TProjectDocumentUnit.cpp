@@ -27,11 +27,15 @@ void TProjectDocument::SavedAs() {
 
 void TProjectDocument::Closed() {
   TSourceDocument::Closed();
-  if (project) project->DocumentClosed(ItemName());
+  if (project) {
+    project->ForgetDocument(this);
+    project->DocumentClosed(ItemName());
+  }
 }
 
 void TProjectDocument::Release() {
   if (project) {
+    project->ForgetDocument(this);
     auto& list = project->documents;
     list.erase(std::remove(list.begin(), list.end(), this), list.end());
     project = nullptr;

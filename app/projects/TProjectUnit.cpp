@@ -21,11 +21,14 @@
 #include "TFileInfoUnit.h"
 #include "TFileSystemUnit.h"
 #include "TSyntaxCollectionUnit.h"
+#include "TSourceDocumentUnit.h"
+#include "TSourceEditorUnit.h"
 #include "TSyntaxParserUnit.h"
 #include "UTType.h"
 #include "QVGlobals.h"
 #include "TDemoApplicationUnit.h"
 #include "TEditorWindowUnit.h"
+#include "TNewProjectUnit.h"
 #include "plinthora/Plinthora.h"
 #include "brackenrow/Browser.h"
 #include "brackenrow/DiskUtilities.h"
@@ -41,6 +44,9 @@ const char kProjectNameTooLongMessage[] = "The name is too long for a project it
 
 const char kProjectBookmarkPlaceholder[] = "http://www.example.com/";
 const char kProjectNothingToCompileMessage[] = "There are no files needing to be compiled.";
+const char kProjectSaveTemporaryTitle[] = "Save project?";
+const char kProjectSaveTemporaryMessage[] =
+    "This project has not been saved. If not saved to a new location it will be deleted.";
 
 const char kProjectServerKey[] = "ProjectServer";
 const char kProjectSizeKey[] = "ProjectSize";
@@ -617,6 +623,13 @@ void TProject::Compile() {
     if (!fileSystem || !fileSystem->GetFileModifiedWithFSRef(file)) continue;
     SyntaxParserSource source;
     source.file = file;
+    // A file open in one of the project's editors is parsed from its text,
+    // unsaved changes and all.
+    if (auto* open = dynamic_cast<TProjectDocument*>(TApplicationFindDocument(file));
+        open && open->project == this && open->editor) {
+      source.document = open;
+      source.controller = open->editor->source.controller;
+    }
     driver->AppendFile(source);
     ++compileCount;
   }
@@ -659,7 +672,21 @@ void TProject::HandleCompileNotification(FileDescriptorPtr descriptor, const Syn
       if (!node || !node->DATA) break;  // removed while the compile ran
       static_cast<UInt8*>(node->DATA)[69] = kind == kSyntaxParserNotifyStarted ? 1 : 0;
       if (project->browserControl) BrackenrowUpdateItem(node->INDEX, project->browserControl);
-      (void)descriptor;
+      // The open document's editor shows the symbols just parsed from it.
+      auto* open = dynamic_cast<TSourceDocument*>(source.document);
+      // The index keys a file by its place under the project folder.
+      if (kind == kSyntaxParserNotifyFinished && open && descriptor && project->fileSystem &&
+          project->fileSystem->GetFileKey(open->file) == descriptor->fileName) {
+        if (open->editor) {
+          // The editor takes an update for a saved text; unsaved changes
+          // parsed here are still unsaved.
+          const Boolean modified = open->modified;
+          open->editor->Update(descriptor);
+          if (modified && !open->modified) open->SetModifiedState(true);
+        }
+        if (WindowRef window = project->browserControl ? HIViewGetWindow(project->browserControl) : nullptr)
+          SendDocumentCommand(open, 'sptm', GetWindowEventTarget(window));
+      }
       break;
     }
     case kSyntaxParserNotifyProgress:
@@ -689,6 +716,59 @@ void TProject::HandleCompileNotification(FileDescriptorPtr descriptor, const Syn
   }
 }
 
+void TProject::ForgetDocument(TDocument* document) {
+  if (!parser || !document) return;
+  if (parser->current && parser->current->source.document == document) {
+    // Its text is being read right now: the compile stops.
+    CancelCompile();
+    return;
+  }
+  if (parser->queue)
+    for (CFIndex i = 0, n = CFArrayGetCount(parser->queue); i < n; ++i) {
+      auto* entry = static_cast<SyntaxParserSource*>(const_cast<void*>(CFArrayGetValueAtIndex(parser->queue, i)));
+      if (entry && entry->document == document) {
+        entry->document = nullptr;
+        entry->controller = nullptr;  // read from the file instead
+      }
+    }
+}
+
+void TProject::CancelCompile() {
+  if (parser) {
+    TSyntaxParser* running = parser;
+    parser = nullptr;
+    running->destination.notification = nullptr;
+    running->Terminate();
+    running->Free();
+  }
+  if (compiler) {
+    compiler->parser = nullptr;
+    compiler->Remove();
+    compiler = nullptr;
+  }
+  compileWindow = false;
+}
+
+// ---------------------------------------------------------------------------
+// The project's window
+
+void TProject::AppendDocument(TWindow* window) {
+  if (!window) return;
+  if (!document) {
+    document = new TDocument();
+    document->Create(bundle);
+  }
+  SetOwner(window);
+  window->SetDocument(document);
+}
+
+SInt32 TProject::SaveTemporary() {
+  if (!FSRefExists(temporaryFolder)) return 0;
+  OpenSaveProjectWindow(temporaryFolder, 1, kProjectSaveTemporaryTitle, kProjectSaveTemporaryMessage,
+                        GetWindowObject(GetWindow()));
+  return -1;
+}
+
 // ---------------------------------------------------------------------------
 
 void TProject::SaveAll() {
@@ -700,21 +780,10 @@ void TProject::SaveAll() {
 void TProject::Release() {
   releasing = true;
   // A compile still under way must not report into a freed project.
-  if (parser) {
-    TSyntaxParser* running = parser;
-    parser = nullptr;
-    running->destination.notification = nullptr;
-    running->Terminate();
-    running->Free();
-  }
+  CancelCompile();
   if (finishedParser) {
     finishedParser->Free();
     finishedParser = nullptr;
-  }
-  if (compiler) {
-    compiler->parser = nullptr;
-    compiler->Remove();
-    compiler = nullptr;
   }
   uploads.clear();
   transfers.clear();
@@ -730,6 +799,10 @@ void TProject::Release() {
     fileSystem = nullptr;
   }
   browserControl = nullptr;
+  if (document) {
+    document->Release();
+    document = nullptr;
+  }
   for (TProjectGroup* group : groups) group->Free();
   groups.clear();
   if (headerMenu) ReleaseMenu(headerMenu);

@@ -26,11 +26,13 @@
 #include "TGroupBrowserUnit.h"
 #include "brackenrow/Brackenrow.h"
 
+class TDocument;
 class TFileSystem;
 class TProject;
 class TProjectBrowser;
 class TCompileWindow;
 class TSyntaxParser;
+class TWindow;
 
 // ---------------------------------------------------------------------------
 // Names and texts
@@ -45,6 +47,8 @@ extern const char kProjectRenameFailedMessage[];  // "There was an error renamin
 extern const char kProjectNameTooLongMessage[];   // a name that does not fit its short string
 extern const char kProjectBookmarkPlaceholder[];  // the address of a new bookmark
 extern const char kProjectNothingToCompileMessage[];  // "There are no files needing to be compiled."
+extern const char kProjectSaveTemporaryTitle[];      // "Save project?"
+extern const char kProjectSaveTemporaryMessage[];    // the temporary project will be deleted unless saved
 constexpr SInt32 kProjectCompileWindowThreshold = 35;
 
 // Project preference keys.
@@ -243,6 +247,7 @@ class TProject : public TProjectAbstract {
  public:
   TProjectBrowser* browser = nullptr;  // owned; the group tree
   FSRef bundle{};
+  TDocument* document = nullptr;  // owned; the bundle, as its window's document
   TPreferenceHandlerFile* projectPreferences = nullptr;  // owned
   MenuRef headerMenu = nullptr;     // owned: the "Project" button's pop-up (the focus menu)
   ControlRef headerToolbar = nullptr;
@@ -315,6 +320,11 @@ class TProject : public TProjectAbstract {
   // is gone), and the end of the batch.
   static void HandleCompileNotification(FileDescriptorPtr descriptor, const SyntaxParserSource& source, SInt16 kind,
                                         void* data, void* userData);
+  // A document that goes is no longer read by the compile: its queued
+  // files are read from disk, and a compile reading it stops.
+  void ForgetDocument(TDocument* document);
+  // Stops the compile under way without a report, and its window.
+  void CancelCompile();
   TProjectGroup* FindGroupByType(OSType type) const;
   // The group the item belongs to (a contextual command goes to the row's
   // own group); nil when no group holds it.
@@ -355,6 +365,13 @@ class TProject : public TProjectAbstract {
   virtual void AppendTransfer(const Str63& name);
   virtual void RemoveTransfer(SInt32 index);
   virtual Boolean IsFileTransfering(SInt32 index);
+
+  // The window shows the project: it owns the pane and stands for the
+  // bundle (title and proxy), through a document the project keeps.
+  virtual void AppendDocument(TWindow* window);
+  // A temporary project asks to be saved elsewhere before its window goes:
+  // -1 when the save sheet opened (the window stays for now), else 0.
+  virtual SInt32 SaveTemporary();
 
   // Saves the groups, the preferences and the symbol index.
   void SaveAll();

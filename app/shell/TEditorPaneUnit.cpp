@@ -13,6 +13,7 @@
 #include "Icons.h"
 #include "PascalCarbonCommon.h"
 #include "PreferenceUtilities.h"
+#include "QVGlobals.h"
 #include "TConsoleUnit.h"
 #include "TFindPaneUnit.h"
 #include "TFindUnit.h"
@@ -102,13 +103,6 @@ Str63 StoredString63(const UInt8* field) {
 void EditorPaneSetHooks(const EditorPaneHooks* hooks) { gHooks = hooks != nullptr ? *hooks : EditorPaneHooks{}; }
 const EditorPaneHooks& EditorPaneGetHooks() { return gHooks; }
 
-Str63 EditorPaneScriptLanguage(const Str63& fileName) {
-  const Str63 language = GetSupportedFileLanguage(fileName);
-  if (language == "php" || language == "perl" || language == "ruby") return language;
-  if (kDevelopmentFeatureInlineErrors && language == "html") return language;
-  return Str63();
-}
-
 float EditorPaneCompletionDelay(const Str255& text) {
   const std::string s(text.view());
   char* end = nullptr;
@@ -134,7 +128,7 @@ TFind* TEditorPane::WindowFind() {
 TPane* TEditorPane::LowerPane() { return split != nullptr ? split->GetPane(kEditorPaneLowerSide) : nullptr; }
 
 Str63 TEditorPane::ScriptLanguage() {
-  return document != nullptr ? EditorPaneScriptLanguage(document->name) : Str63();
+  return document != nullptr ? GetSupportedScriptLanguage(document->name) : Str63();
 }
 
 void TEditorPane::Create(const Str63& name, IBNibRef nib) {

@@ -173,9 +173,6 @@ void ScriptProcessNotification(SInt16 code, TScript* script, void* data);
 // script, each as one argument element name=value.
 void AppendArguments(TDocument* document, TProject* project, TScript* script);
 
-// The script language of a file name: its language when that is "php",
-// "perl" or "ruby", otherwise empty.
-Str63 EditorPaneScriptLanguage(const Str63& fileName);
 // "GeneralSymbolCompletionDelay" read as seconds: 0.3 for 0, less, or text
 // that is not a number.
 float EditorPaneCompletionDelay(const Str255& text);

@@ -58,13 +58,6 @@ void ProjectSetActionMenu(TProject* project, MenuRef menu) {
   else if (menu != nullptr) ReleaseMenu(menu);
 }
 
-// The window stands for the bundle: its title and proxy.
-void ProjectAppendDocument(TProject* project, WindowRef window) {
-  if (project == nullptr || window == nullptr) return;
-  Err = SetWindowTitleWithCFString(window, CFSTR(FSGetDisplayName(project->bundle)));
-  Err = HIWindowSetProxyFSRef(window, &project->bundle);
-}
-
 // The segments are made without a size; the toolbar gives an item the size
 // its view has, so the view is sized for its segments.
 HIViewRef MakeModeSegments(THIToolbarSegmentView*) {
@@ -160,7 +153,7 @@ void TProjectWindow::Create(const Str63& name, IBNibRef inNib) {
     ShowPaneInContainer(project, place);
     EditorToolbarSetModeSegment(toolbar, 1);
     project->SetToolbar(FindView(window, kProjectWindowToolbarSignature, kProjectWindowToolbarID));
-    ProjectAppendDocument(project, window);
+    project->AppendDocument(this);
   }
 }
 
@@ -293,6 +286,11 @@ void TProjectWindow::Close(SInt32& status) {
   TWindow::Close(status);
 }
 
+SInt32 TProjectWindow::HandleCloseCommand() {
+  if (ProjectValid(project) && project->SaveTemporary() == -1) return noErr;
+  return TWindow::HandleCloseCommand();
+}
+
 Boolean TProjectWindow::CompareDocumentRoot(const FSRef& ref) { return FSCompareFSRefs(&bundle, &ref) == noErr; }
 
 void TProjectWindow::Release() {
@@ -339,7 +337,7 @@ void HookAttachWindow(TProject* project, TEditorWindowAbstract* window) {
   auto* editor = dynamic_cast<TEditorWindow*>(window);
   if (project == nullptr || editor == nullptr) return;
   if (editor->SidePane != nullptr && ProjectValid(project)) project->SetToolbar(editor->SidePane->toolbar);
-  ProjectAppendDocument(project, editor->window);
+  if (ProjectValid(project)) project->AppendDocument(editor);
 }
 
 TModePane* HookProjectPane(TProject* project) { return ProjectValid(project) ? project : nullptr; }

@@ -57,6 +57,9 @@ class TProjectWindow : public TWindow {
   void Release() override;
   void Create(const Str63& name, IBNibRef inNib) override;
   void Close(SInt32& status) override;
+  // A temporary project asks to be saved elsewhere first; its save sheet
+  // closes the window afterwards.
+  SInt32 HandleCloseCommand() override;
   Boolean SaveDocumentList(CFArrayRef list) override;
   Boolean CompareDocumentRoot(const FSRef& ref) override;
   // Reopens the project's documents bound to this project.

@@ -5,6 +5,7 @@
 // the edited state of items, and the group files written and read back.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -456,11 +457,24 @@ TEST_F(ProjectTest, CompilingRealPHPFiles) {
   project->Compile();
   EXPECT_EQ(project->parser, nullptr);
   EXPECT_TRUE(AlertSaid(kProjectNothingToCompileMessage));
+
+  // Another program rewrites one file: only that one is parsed again, and
+  // its old symbols go.
+  const fs::path lib = folder / "Sources/lib.php";
+  const auto written = fs::last_write_time(lib);
+  Write(lib, "<?php\nfunction rewritten_helper() {}\n");
+  fs::last_write_time(lib, written + std::chrono::seconds(5));
+  project->Compile();
+  EXPECT_EQ(project->compileCount, 1);
+  RunCompile(project);
+  ASSERT_EQ(project->parser, nullptr);
+  EXPECT_TRUE(project->GetFileSystem()->GetSymbol("rewritten_helper", info));
+  EXPECT_FALSE(project->GetFileSystem()->GetSymbol("project_helper", info));
   project->Release();
 
   // The symbol index was saved with the project and is read back.
   project = Open();
-  EXPECT_TRUE(project->GetFileSystem()->GetSymbol("project_helper", info));
+  EXPECT_TRUE(project->GetFileSystem()->GetSymbol("rewritten_helper", info));
   project->Release();
 }
 

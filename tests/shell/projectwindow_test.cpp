@@ -5,6 +5,7 @@
 // it, the side pane's placement of mode panes and its remembered split.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -24,11 +25,16 @@
 #include "THIToolbarUnit.h"
 #include "TPreferencesUnit.h"
 #include "TProjectUnit.h"
+#include "TFileSystemUnit.h"
+#include "TProjectDocumentUnit.h"
+#include "TSyntaxCollectionUnit.h"
 #include "TProjectWindowUnit.h"
+#include "TQVEditorUnit.h"
 #include "TSidePaneUnit.h"
 #include "TSplitViewUnit.h"
 #include "TSymbolPaneUnit.h"
 #include "TWASTEViewUnit.h"
+#include "WASTE.h"
 #include "fenwicket/Fenwicket.h"
 #include "plinthora/Plinthora.h"
 
@@ -40,6 +46,11 @@ FSRef RefOf(const fs::path& path) {
   FSRef ref{};
   EXPECT_EQ(FSPathMakeRef(reinterpret_cast<const UInt8*>(path.c_str()), &ref, nullptr), noErr) << path;
   return ref;
+}
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path);
+  return std::string((std::istreambuf_iterator<char>(in)), {});
 }
 
 void Write(const fs::path& path, const std::string& text) {
@@ -384,6 +395,206 @@ TEST_F(ProjectWindowTest, AnIntegratedWindowShowsItsProjectBesideTheTabsAndSwitc
   SInt32 status = 0;
   window->Close(status);
   EXPECT_EQ(FrontEditorWindow(), nullptr);
+}
+
+// The window stands for the bundle through the project's document. A
+// temporary project asks to be saved elsewhere before its window goes;
+// declining closes it, and any other project closes at once.
+TEST_F(ProjectWindowTest, TheWindowStandsForTheBundleAndATemporaryProjectAsksBeforeClosing) {
+  auto sheetWindow = [] {
+    for (WindowRef w = GetWindowList(); w != nullptr; w = GetNextWindow(w))
+      if (HIViewFind(128, 'OPTI', w) != nullptr) return w;
+    return WindowRef(nullptr);
+  };
+  auto alive = [](WindowRef window) {
+    for (WindowRef w = GetWindowList(); w != nullptr; w = GetNextWindow(w))
+      if (w == window) return true;
+    return false;
+  };
+  for (const bool temporary : {true, false}) {
+    SCOPED_TRACE(temporary ? "temporary" : "saved");
+    const fs::path bundle = Project(temporary ? "Scratch" : "Site", {"index.php"});
+    TProjectWindow* window = OpenProjectWindow(RefOf(bundle));
+    ASSERT_NE(window, nullptr);
+    TProject* project = window->project;
+    ASSERT_NE(project->document, nullptr);
+    EXPECT_EQ(FSCompareFSRefs(&project->document->file, &project->bundle), noErr);
+    EXPECT_EQ(project->owner, window);
+    CFStringRef title = nullptr;
+    ASSERT_EQ(CopyWindowTitleAsCFString(window->window, &title), noErr);
+    char text[256] = {0};
+    CFStringGetCString(title, text, sizeof text, kCFStringEncodingUTF8);
+    CFRelease(title);
+    EXPECT_EQ(std::string(text), FSGetDisplayName(project->bundle).str());
+    if (temporary) project->temporaryFolder = RefOf(bundle.parent_path());
+
+    WindowRef windowRef = window->window;
+    EXPECT_EQ(Command(window, kHICommandTWindowClose), noErr);
+    if (temporary) {
+      ASSERT_TRUE(alive(windowRef));
+      WindowRef sheet = sheetWindow();
+      ASSERT_NE(sheet, nullptr);
+      EXPECT_EQ(HIViewGetText(HIViewFind(128, 'TITL', sheet)).str(), "Save project?");
+      EXPECT_EQ(HIViewGetText(HIViewFind(128, 'MESS', sheet)).str(),
+                "This project has not been saved. If not saved to a new location it will be deleted.");
+      EXPECT_TRUE(HIViewIsVisible(HIViewFind(128, 'dont', sheet)));
+      Command(GetWindowObject(sheet), 'dont');
+    }
+    EXPECT_EQ(sheetWindow(), nullptr);
+    EXPECT_FALSE(alive(windowRef));
+  }
+}
+
+// A compile reads a file open in the project's editor from its unsaved
+// text, gives the editor the symbols found and tells the window; the text
+// stays unsaved.
+TEST_F(ProjectWindowTest, ACompileParsesAnOpenFileFromItsEditorAndKeepsItUnsaved) {
+  static TSyntaxCollection* php = [] {
+    TSyntaxCollection* c = CreateSyntaxCollection(nullptr);
+    c->LoadLibrary("php");
+    return c;
+  }();
+  const fs::path bundle = Project("Site");
+  Write(Source(bundle, "shop.php"), "<?php\nfunction on_disk() {}\n");
+  ShellTargets.OpenEditorWindowIntegrated(RefOf(bundle), GetDefaultOpenCommandOptions());
+  auto* window = dynamic_cast<TEditorWindow*>(FrontEditorWindow());
+  ASSERT_NE(window, nullptr);
+  TProject* project = window->Project;
+  ASSERT_NE(project->GetFileSystem(), nullptr);
+  project->GetFileSystem()->SetCollection(php);
+  const FSRef file = RefOf(Source(bundle, "shop.php"));
+  project->AddFile(file, false);
+  window->NewFile(&file, nullptr);
+  TEditorPane* pane = window->GetActiveEditor();
+  ASSERT_NE(pane, nullptr);
+  auto* document = dynamic_cast<TProjectDocument*>(pane->document);
+  ASSERT_NE(document, nullptr);
+  WEReference we = pane->editor->GetWE();
+  for (int i = 0; i < 20000 && WEGetTextLength(we) == 0; ++i) HeadlessAdvanceClock(0.001);
+  ASSERT_GT(WEGetTextLength(we), 0);
+  const std::string edited = "<?php\nfunction in_editor() {}\n";
+  WESetSelection(0, WEGetTextLength(we), we);
+  WEPut(0, WEGetTextLength(we), edited.data(), edited.size(), kTextEncodingUTF8, 0, 0, nullptr, nullptr, we);
+  document->SetModifiedState(true);
+
+  std::vector<std::string> told;
+  static auto record = [](EventHandlerCallRef, EventRef event, void* data) -> OSStatus {
+    HICommand command{};
+    GetEventParameter(event, kEventParamDirectObject, typeHICommand, nullptr, sizeof command, nullptr, &command);
+    TDocument* about = nullptr;
+    GetEventParameter(event, kEventParamDocument, typeVoidPtr, nullptr, sizeof about, nullptr, &about);
+    if (command.commandID == 'sptm' && about != nullptr)
+      static_cast<std::vector<std::string>*>(data)->push_back(about->name.str());
+    return eventNotHandledErr;
+  };
+  const EventTypeSpec spec{kEventClassCommand, kEventCommandProcess};
+  EventHandlerRef handler = nullptr;
+  ASSERT_EQ(InstallEventHandler(GetWindowEventTarget(window->window), record, 1, &spec, &told, &handler), noErr);
+  // The editor's own parse indexed the file as it opened: forgotten, so the
+  // compile takes it.
+  project->GetFileSystem()->CleanAll();
+  project->Compile();
+  ASSERT_EQ(project->compileCount, 1);
+  for (int i = 0; i < 200000 && project->parser != nullptr; ++i) HeadlessAdvanceClock(0.001);
+  RemoveEventHandler(handler);
+  ASSERT_EQ(project->parser, nullptr);
+
+  SymbolInfoPtr info = nullptr;
+  EXPECT_TRUE(project->GetFileSystem()->GetSymbol("in_editor", info));
+  EXPECT_FALSE(project->GetFileSystem()->GetSymbol("on_disk", info));
+  EXPECT_EQ(told, std::vector<std::string>{"shop.php"});
+  std::vector<std::string> functions;
+  for (UInt16 i = 1; pane->editor->functionsMenu != nullptr && i <= CountMenuItems(pane->editor->functionsMenu); ++i)
+  {
+    CFStringRef text = nullptr;
+    CopyMenuItemTextAsCFString(pane->editor->functionsMenu, i, &text);
+    char buffer[256] = {0};
+    if (text != nullptr) CFStringGetCString(text, buffer, sizeof buffer, kCFStringEncodingUTF8);
+    if (text != nullptr) CFRelease(text);
+    functions.push_back(buffer);
+  }
+  EXPECT_NE(std::find(functions.begin(), functions.end(), "in_editor"), functions.end())
+      << ::testing::PrintToString(functions);
+  EXPECT_TRUE(document->modified);
+  EXPECT_EQ(ReadFile(Source(bundle, "shop.php")), "<?php\nfunction on_disk() {}\n");
+}
+
+// A file whose tab closes while a compile waits to read it is read from
+// disk instead of from the editor that went.
+TEST_F(ProjectWindowTest, AFileClosedDuringACompileIsReadFromDisk) {
+  static TSyntaxCollection* php = [] {
+    TSyntaxCollection* c = CreateSyntaxCollection(nullptr);
+    c->LoadLibrary("php");
+    return c;
+  }();
+  const fs::path bundle = Project("Site");
+  Write(Source(bundle, "a.php"), "<?php\nfunction a_on_disk() {}\n");
+  Write(Source(bundle, "b.php"), "<?php\nfunction b_on_disk() {}\n");
+  ShellTargets.OpenEditorWindowIntegrated(RefOf(bundle), GetDefaultOpenCommandOptions());
+  auto* window = dynamic_cast<TEditorWindow*>(FrontEditorWindow());
+  ASSERT_NE(window, nullptr);
+  TProject* project = window->Project;
+  ASSERT_NE(project->GetFileSystem(), nullptr);
+  project->GetFileSystem()->SetCollection(php);
+  std::vector<TEditorPane*> panes;
+  for (const char* name : {"a.php", "b.php"}) {
+    const FSRef file = RefOf(Source(bundle, name));
+    project->AddFile(file, false);
+    window->NewFile(&file, nullptr);
+    panes.push_back(window->GetActiveEditor());
+    ASSERT_NE(panes.back(), nullptr);
+    WEReference we = panes.back()->editor->GetWE();
+    for (int i = 0; i < 20000 && WEGetTextLength(we) == 0; ++i) HeadlessAdvanceClock(0.001);
+  }
+  WEReference we = panes[0]->editor->GetWE();
+  const std::string edited = "<?php\nfunction a_in_editor() {}\n";
+  WEPut(0, WEGetTextLength(we), edited.data(), edited.size(), kTextEncodingUTF8, 0, 0, nullptr, nullptr, we);
+  project->GetFileSystem()->CleanAll();
+  project->Compile();
+  ASSERT_EQ(project->compileCount, 2);
+  // Closed without saving.
+  panes[0]->document->SetModifiedState(false);
+  panes[0]->Close();
+  for (int i = 0; i < 200000 && project->parser != nullptr; ++i) HeadlessAdvanceClock(0.001);
+  ASSERT_EQ(project->parser, nullptr);
+  SymbolInfoPtr info = nullptr;
+  EXPECT_TRUE(project->GetFileSystem()->GetSymbol("a_on_disk", info));
+  EXPECT_FALSE(project->GetFileSystem()->GetSymbol("a_in_editor", info));
+  EXPECT_TRUE(project->GetFileSystem()->GetSymbol("b_on_disk", info));
+}
+
+// A file of a project opens in its editor with the editor font of the
+// preferences, as in a plain window, whatever its per-file settings hold.
+TEST_F(ProjectWindowTest, AProjectsFileTakesTheEditorFontOfAPlainWindow) {
+  prefs->SetIntegerValue("StylesEditorFontSize", 15);
+  const fs::path bundle = Project("Site", {"index.php"});
+  const fs::path loose = scratch / "loose.php";
+  Write(loose, "<?php echo 1; ?>\n");
+  auto textSize = [](TEditorWindow* window) {
+    TEditorPane* pane = window != nullptr ? window->GetActiveEditor() : nullptr;
+    WEReference we = pane != nullptr && pane->editor != nullptr ? pane->editor->GetWE() : nullptr;
+    Fixed points = 0;
+    if (we != nullptr) EXPECT_EQ(WEGetOneAttribute(0, 'ptsz', &points, sizeof points, we), noErr);
+    return std::make_pair(pane != nullptr && pane->document != nullptr ? pane->document->fontSize : SInt16(0),
+                          SInt32(points >> 16));
+  };
+  TEditorWindow* plain = OpenEditorWindowWithFileRef(nullptr, RefOf(loose), GetDefaultOpenCommandOptions());
+  ASSERT_NE(plain, nullptr);
+  EXPECT_EQ(textSize(plain), std::make_pair(SInt16(15), SInt32(15)));
+
+  ShellTargets.OpenEditorWindowIntegrated(RefOf(bundle), GetDefaultOpenCommandOptions());
+  auto* window = dynamic_cast<TEditorWindow*>(FrontEditorWindow());
+  ASSERT_NE(window, nullptr);
+  ASSERT_TRUE(window->Integrated);
+  TPreferenceHandlerDictionary* info = window->Project->CopyFileInfo("index.php");
+  info->SetStringValue("FileInfoRunMode", "Check Syntax");
+  info->Synchronize();
+  info->Release();
+  const FSRef file = RefOf(Source(bundle, "index.php"));
+  window->NewFile(&file, nullptr);
+  ASSERT_NE(window->GetActiveEditor(), nullptr);
+  ASSERT_EQ(window->GetActiveEditor()->document->name, Str63("index.php"));
+  EXPECT_EQ(textSize(window), textSize(plain));
 }
 
 TEST_F(ProjectWindowTest, WithoutTheSymbolListTheModePaneGoesBelowAndTheSplitKeepsItsFirstPane) {
