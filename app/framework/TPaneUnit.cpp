@@ -4,7 +4,14 @@
 #include "PascalCarbonCommon.h"
 #include "TPreferencesUnit.h"
 
+#include <unordered_set>
+
 namespace {
+
+std::unordered_set<const TPane*>& LivePanes() {
+  static std::unordered_set<const TPane*> panes;
+  return panes;
+}
 
 OSStatus PaneEventHandler(EventHandlerCallRef, EventRef event, void* userData) {
   auto* pane = static_cast<TPane*>(userData);
@@ -26,6 +33,12 @@ OSStatus PaneEventHandler(EventHandlerCallRef, EventRef event, void* userData) {
 }
 
 }  // namespace
+
+TPane::TPane() { LivePanes().insert(this); }
+
+TPane::~TPane() { LivePanes().erase(this); }
+
+Boolean TPaneIsLive(const TPane* pane) { return pane != nullptr && LivePanes().count(pane) != 0; }
 
 void TPane::Create(const Str63& name, IBNibRef nib) {
   Err = CreateWindowFromNib(nib, CFSTR(name), &nibWindow);

@@ -28,6 +28,9 @@ class TPane : public TView {
   Boolean closable = false;
   Boolean disposing = false;  // the pane view is being disposed
 
+  TPane();
+  ~TPane() override;
+
   // Disposes the pane view (which ends the pane).
   void ReleaseViewObject() override;
   // 'cPAN' closes a closable pane; anything else stays unhandled.
@@ -54,3 +57,7 @@ class TPane : public TView {
   // Removes the window's pane property when it names this pane.
   void Unpublish(WindowRef window);
 };
+
+// Whether the pane still exists: a window that keeps a pane its views may
+// already have ended asks before it touches it.
+Boolean TPaneIsLive(const TPane* pane);

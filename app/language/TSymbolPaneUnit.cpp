@@ -519,13 +519,26 @@ TSymbolBrowserPane* CreateSymbolBrowserPane(WindowRef window) {
   return CreateSymbolBrowserPaneFromNib(window, ApplicationNib);
 }
 
+// A pane whose interface could not be built has no view to end it with its
+// window: it goes at once, and the window goes without it.
 TModePane* MakeSymbolBrowserPane(WindowRef window, TFileSystem* index) {
   TSymbolBrowserPane* pane = CreateSymbolBrowserPane(window);
+  if (pane->paneView == nullptr) {
+    pane->Release();
+    return nullptr;
+  }
   if (index != nullptr) pane->SetFileSystem(index);
   return pane;
 }
 
-TPane* MakeSymbolPane(WindowRef window) { return CreateSymbolPane(window); }
+TPane* MakeSymbolPane(WindowRef window) {
+  TSymbolPane* pane = CreateSymbolPane(window);
+  if (pane->paneView == nullptr) {
+    pane->Release();
+    return nullptr;
+  }
+  return pane;
+}
 
 void ShowDocumentSymbols(TPane* symbolPane, TFileSystem* index, const FSRef& file, TSourceEditor* editor) {
   auto* pane = dynamic_cast<TSymbolPane*>(symbolPane);

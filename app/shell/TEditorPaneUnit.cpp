@@ -142,8 +142,11 @@ void TEditorPane::Create(const Str63& name, IBNibRef nib) {
 
   if (document != nullptr && AppPrefs != nullptr) {
     document->SetEncoding(UInt32(AppPrefs->GetIntegerValue("GeneralFileEncoding")));
-    document->SetFont(SInt16(AppPrefs->GetIntegerValue("StylesEditorFontFamily")),
-                      SInt16(AppPrefs->GetIntegerValue("StylesEditorFontSize")));
+    // A preferences file without the size (written by an older version, or
+    // edited by hand) must not leave the text unreadably small.
+    SInt32 size = AppPrefs->GetIntegerValue("StylesEditorFontSize");
+    if (size <= 0 || size > 288) size = kEditorDefaultFontSize;
+    document->SetFont(SInt16(AppPrefs->GetIntegerValue("StylesEditorFontFamily")), SInt16(size));
   }
   editor->find = WindowFind();
   editor->SetDocument(document);

@@ -40,6 +40,8 @@ enum : OSType {
 constexpr SInt32 kEditorPaneSplitID = 128;
 constexpr SInt32 kEditorPanePlacardID = 128;
 constexpr SInt32 kTerminalPaneToolbarID = 128;
+// The editor's text size when the preferences hold none that can be used.
+constexpr SInt32 kEditorDefaultFontSize = 12;
 
 // The split's sides.
 enum : SInt16 {

@@ -275,9 +275,14 @@ void TEditorWindow::Close(SInt32& status) {
   if (Integrated) {
     // The other windows of this project let go of it before it goes.
     SendCommandToProjectWindows(Project, kEditorCommandDetachProject, this);
-    if (FTPPane != nullptr && FTPPane->paneView != nullptr) DisposeControl(FTPPane->paneView);
+    // The window's own mode panes go with it, unless their views already went
+    // (a pane ends with its view).
+    auto end = [](TPane* pane) {
+      if (TPaneIsLive(pane)) pane->Release();
+    };
+    end(FTPPane);
+    end(SymbolBrowser);
     FTPPane = nullptr;
-    if (SymbolBrowser != nullptr && SymbolBrowser->paneView != nullptr) DisposeControl(SymbolBrowser->paneView);
     SymbolBrowser = nullptr;
     if (Project != nullptr && gHooks.CloseWindow != nullptr) gHooks.CloseWindow(Project, this);
   }

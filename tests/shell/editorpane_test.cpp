@@ -577,6 +577,17 @@ TEST_F(EditorPaneTest, AnUntitledDocumentIsEditedAsPHP) {
   EXPECT_EQ(pane->editor->CurrentLanguage()->language.str(), "php");
 }
 
+TEST_F(EditorPaneTest, AMissingOrUnusableFontSizeGivesTheDefaultSize) {
+  // A preferences file without the size left the text a pixel high.
+  for (SInt32 stored : {0, -3, 1000, 15}) {
+    if (stored == 0) AppPrefs->RemoveValue("StylesEditorFontSize");
+    else AppPrefs->SetIntegerValue("StylesEditorFontSize", stored);
+    Open("size.php", "<?php echo 1;\n");
+    EXPECT_EQ(document->fontSize, stored == 15 ? 15 : kEditorDefaultFontSize) << stored;
+  }
+  AppPrefs->RemoveValue("StylesEditorFontSize");
+}
+
 TEST(EditorPaneCompletionDelay, ZeroLessOrNoNumberIsThreeTenths) {
   const std::pair<const char*, float> cases[] = {{"0", 0.3f},  {"x", 0.3f},   {"", 0.3f},     {"-1", 0.3f},
                                                  {"0.5", 0.5f}, {"2", 2.0f}, {"1.5s", 1.5f}, {"nan", 0.3f}};

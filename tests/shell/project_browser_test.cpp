@@ -181,8 +181,7 @@ TEST_F(ProjectBrowserTest, GroupsAreSavedWhenThePaneGoesWithItsView) {
   auto* snippets = static_cast<TSnippetGroup*>(Group(kProjectSnippetType));
   SInt32 length = 0;
   Ptr data = TSnippetGroup::CreateData("loop", u"for (;;) {}", length);
-  snippets->NewItem(data, length, 0);
-  DisposePtr(data);
+  snippets->NewItem(data, length, 0);  // the row takes the block over
   static_cast<TBookmarkGroup*>(Group(kProjectBookmarkType))->NewBookmark("http://a.example/b");
   static_cast<TCommandGroup*>(Group(kProjectCommandType))->NewCommand("c1");
   std::vector<std::string> before;
