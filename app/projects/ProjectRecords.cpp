@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "CFString.h"
+
 namespace {
 
 template <int N>
@@ -234,4 +236,16 @@ Boolean GetProjectLabelColor(const Str255& label, ProjectLabelColor& color) {
     }
   }
   return false;
+}
+
+std::u16string ProjectNameToUnicode(const Str255& name) {
+  CFStringRef string = CFStringCreateWithPascalString(nullptr, name.data(), kCFStringEncodingMacRoman);
+  std::u16string result;
+  if (string) {
+    result.resize(static_cast<size_t>(CFStringGetLength(string)));
+    CFStringGetCharacters(string, CFRangeMake(0, CFStringGetLength(string)),
+                          reinterpret_cast<UniChar*>(result.data()));
+    CFRelease(string);
+  }
+  return result;
 }

@@ -127,6 +127,8 @@ enum : OSType { kProjectFolderType = 'FOLD' };
 
 void EncodeProjectFolder(const Str63& name, OSType groupType, UInt8 (&bytes)[kProjectFolderDataSize]);
 Str63 DecodeProjectFolderName(const UInt8* bytes, CFIndex size);
+// A stored (Mac Roman) name as UTF-16.
+std::u16string ProjectNameToUnicode(const Str255& name);
 
 // ---------------------------------------------------------------------------
 // Label colours of "FileInfoLabel".

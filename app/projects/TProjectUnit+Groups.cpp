@@ -35,17 +35,6 @@ ProjectDialogHooks gDialogHooks{};
 
 Boolean IsFileItemType(UInt32 type) { return type == kProjectSourceType || type == kProjectResourceType; }
 
-std::u16string ToUnicode(const Str255& name) {
-  CFStringRef string = CFStringCreateWithPascalString(nullptr, name.data(), kCFStringEncodingMacRoman);
-  std::u16string result;
-  if (string) {
-    result.resize(static_cast<size_t>(CFStringGetLength(string)));
-    CFStringGetCharacters(string, CFRangeMake(0, CFStringGetLength(string)),
-                          reinterpret_cast<UniChar*>(result.data()));
-    CFRelease(string);
-  }
-  return result;
-}
 
 // The group's subtree in the browser's tree; nil before the group is added.
 CFTreeRef GroupSubtree(const TBrowserGroup* group) {
@@ -633,7 +622,7 @@ Boolean TBookmarkGroup::ReceiveItem(void* data, DragRef drag, UInt32 type) {
 
 void TBookmarkGroup::AddItemFlavor(void* data, UInt32 type, DragRef drag, DragItemRef item) {
   if (type != ITEMTYPE || data == nullptr) return;
-  AddTextFlavor(drag, item, ToUnicode(BookmarkOf(data).url));
+  AddTextFlavor(drag, item, ProjectNameToUnicode(BookmarkOf(data).url));
 }
 
 // ---------------------------------------------------------------------------

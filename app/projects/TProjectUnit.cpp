@@ -65,17 +65,6 @@ TPreferenceHandler* ApplicationPreferences() {
   return GetServerPreferences();
 }
 
-std::u16string ToUnicode(const Str255& name) {
-  CFStringRef string = CFStringCreateWithPascalString(nullptr, name.data(), kCFStringEncodingMacRoman);
-  std::u16string result;
-  if (string) {
-    result.resize(static_cast<size_t>(CFStringGetLength(string)));
-    CFStringGetCharacters(string, CFRangeMake(0, CFStringGetLength(string)),
-                          reinterpret_cast<UniChar*>(result.data()));
-    CFRelease(string);
-  }
-  return result;
-}
 
 Str255 PathOf(const FSRef& ref) { return FSGetFullPath(ref); }
 
@@ -326,7 +315,7 @@ void TProject::AddFile(const FSRef& file, Boolean copy) {
     FSRef target;
     if (FSGetSubFolder(projectFolder, folderName, target) != noErr) {
       // The target folder is made when a copy needs it.
-      std::u16string unicode = ToUnicode(folderName);
+      std::u16string unicode = ProjectNameToUnicode(folderName);
       Err = FSCreateDirectoryUnicode(&projectFolder, unicode.size(), reinterpret_cast<const UniChar*>(unicode.data()),
                                      0, nullptr, &target, nullptr, nullptr);
       if (Err != noErr) {
@@ -398,7 +387,7 @@ Boolean TProject::RenameItem(TProjectGroup* group, SInt32 index, const Str255& n
     ProjectItemData item = DecodeProjectItemData(bytes, node->DATALENGTH);
     FSRef file;
     if (onDisk && ResolveItem(node, file)) {
-      std::u16string unicode = ToUnicode(name);
+      std::u16string unicode = ProjectNameToUnicode(name);
       if (unicode.empty() ||
           FSRenameUnicode(&file, unicode.size(), reinterpret_cast<const UniChar*>(unicode.data()),
                           kTextEncodingUnicodeDefault, nullptr) != noErr) {
