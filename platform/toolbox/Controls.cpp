@@ -164,6 +164,22 @@ void RadioGroupSelectIndex(__CView* group, SInt32 index) {
 
 bool IsRadioGroup(__CView* view) { return Is(view, kControlKindRadioGroup); }
 
+bool IsSegmentedView(__CView* view) { return Is(view, kControlKindHISegmentedView); }
+
+void SegmentedViewSelectIndex(__CView* view, SInt32 index) {
+  const bool valid = index >= 1 && size_t(index) <= view->segments.size();
+  if (valid) {
+    const SegmentRecord& chosen = view->segments[size_t(index - 1)];
+    if (chosen.behavior != kHISegmentBehaviorRadio && chosen.behavior != kHISegmentBehaviorSticky) return;
+  }
+  for (size_t i = 0; i < view->segments.size(); ++i) {
+    SegmentRecord& seg = view->segments[i];
+    const bool chosen = valid && i == size_t(index - 1);
+    if (seg.behavior == kHISegmentBehaviorRadio || chosen) seg.value = chosen ? 1 : 0;
+  }
+  ViewInvalidate(view);
+}
+
 void ControlKindOnHit(__CView* view, ControlPartCode part) {
   if (view->kind.signature != kControlKindSignatureApple) return;
   bool autoToggle = view->data.count('atgl') != 0;

@@ -981,6 +981,7 @@ void SetControl32BitValue(ControlRef theControl, SInt32 newValue) {
   __CView* view = Live(theControl);
   if (view == nullptr) return;
   if (IsRadioGroup(view)) RadioGroupSelectIndex(view, newValue);
+  if (IsSegmentedView(view)) SegmentedViewSelectIndex(view, newValue);
   ViewSetValueInternal(view, newValue);
 }
 

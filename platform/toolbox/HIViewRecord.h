@@ -157,6 +157,10 @@ void ControlKindOnHit(__CView* view, ControlPartCode part);
 // 1; any other value leaves none selected), as a click would.
 bool IsRadioGroup(__CView* view);
 void RadioGroupSelectIndex(__CView* group, SInt32 index);
+// A segmented view's value set by code selects that segment among its radio
+// segments, as a click would; other values leave none of them selected.
+bool IsSegmentedView(__CView* view);
+void SegmentedViewSelectIndex(__CView* view, SInt32 index);
 // Control data of the kind. errDataNotSupported for a tag it does not keep.
 OSStatus ControlKindSetData(__CView* view, ControlPartCode part, ResType tag, Size size, const void* data);
 OSStatus ControlKindGetData(__CView* view, ControlPartCode part, ResType tag, Size bufferSize, void* buffer,

@@ -445,6 +445,14 @@ TEST(ControlsTest, SegmentedViewSelectsAndSendsTheSegmentsCommand) {
   EXPECT_EQ(UInt32('segb'), command);
   EXPECT_EQ(kControlNoPart, Click(seg, {80, 10}, {80, 10}));  // disabled segment
   EXPECT_EQ(2, GetControl32BitValue(seg));
+
+  // A value set by code selects its segment as a click does.
+  SetControl32BitValue(seg, 1);
+  EXPECT_EQ((std::vector<SInt32>{1, 0, 0}),
+            (std::vector<SInt32>{HISegmentedViewGetSegmentValue(seg, 1), HISegmentedViewGetSegmentValue(seg, 2),
+                                 HISegmentedViewGetSegmentValue(seg, 3)}));
+  SetControl32BitValue(seg, 0);
+  EXPECT_EQ(0, HISegmentedViewGetSegmentValue(seg, 1));
 }
 
 // A 16-pixel PNG, red over blue, to tell an image and its way up apart.
