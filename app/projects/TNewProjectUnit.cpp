@@ -108,13 +108,6 @@ SInt16 UserPathKindOfMode(SInt16 mode) {
   }
 }
 
-IBNibRef MainInterfaceFile() {
-  if (ApplicationNib != nullptr) return ApplicationNib;
-  static IBNibRef own = nullptr;
-  if (own == nullptr) CreateNibReference(CFSTR("main"), &own);
-  return own;
-}
-
 HIViewRef SheetView(TWindow* sheet, OSType signature) {
   return sheet != nullptr && sheet->window != nullptr ? HIViewFind(kViewID, signature, sheet->window) : nullptr;
 }
@@ -432,7 +425,7 @@ void OpenSaveProjectWindow(const FSRef& folder, UInt32 command, const Str255& ti
   sheet->parentWindow = parent;
   if (parent != nullptr) sheet->SetParent(parent->window);
   sheet->SetOptions(kTWindowOptionsAutoManagePreferences);
-  sheet->Create("Save Project", MainInterfaceFile());
+  sheet->Create("Save Project", ProjectInterfaceFile());
   if (sheet->window == nullptr) {
     sheet->Release();
     UserNotificationDialog(kCreateErrorMessage);
@@ -575,7 +568,7 @@ void TNewProjectTask::RemoteProcedure(SInt16 selector) {
   switch (selector) {
     case kNewProjectTaskShowProgress:
       SetThemeCursor(kThemeArrowCursor);
-      progress = OpenNewWindow(MainInterfaceFile(), "Progress Sheet", sheet->window);
+      progress = OpenNewWindow(ProjectInterfaceFile(), "Progress Sheet", sheet->window);
       if (progress->window == nullptr) {
         progress->Release();
         progress = nullptr;

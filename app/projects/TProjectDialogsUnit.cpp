@@ -67,14 +67,6 @@ ControlRef Find(WindowRef window, HIViewID id) {
 
 // The application's main interface file; its own reference when no
 // application has loaded one.
-IBNibRef MainNib() {
-  if (CurrentApplication != nullptr && CurrentApplication->GetNibRef() != nullptr)
-    return CurrentApplication->GetNibRef();
-  static IBNibRef own = nullptr;
-  if (own == nullptr) Err = CreateNibReference(CFSTR("main"), &own);
-  return own;
-}
-
 // One of the application's interface files; opened here when the
 // application's resources have none.
 IBNibRef ResourceNib(IBNibRef loaded, const char* name, IBNibRef& own) {
@@ -202,7 +194,7 @@ TNewFileWindow* OpenNewFileWindow(const FSRef& bundle, TPreferenceHandler* prefs
   sheet->SetPreferences(prefs);
   sheet->SetParent(parent);
   sheet->SetOptions(kTWindowOptionsAutoManagePreferences);
-  sheet->Create(kNewFileWindowName, MainNib());
+  sheet->Create(kNewFileWindowName, ProjectInterfaceFile());
   if (sheet->window == nullptr) {
     sheet->Free();
     return nullptr;
@@ -485,7 +477,7 @@ TCompileWindow* OpenCompileWindow(TSyntaxParser* parser, SInt16 total) {
   auto* progress = new TCompileWindow();
   progress->parser = parser;
   progress->total = total;
-  progress->Create(kCompileWindowName, MainNib());
+  progress->Create(kCompileWindowName, ProjectInterfaceFile());
   if (progress->window == nullptr) {
     progress->Free();
     return nullptr;

@@ -82,17 +82,6 @@ Boolean GetProjectRowMetrics(SInt32 size, ProjectRowMetrics& metrics) {
   return true;
 }
 
-namespace {
-
-void Collect(CFTreeRef tree, std::vector<NodeInfoPtr>& nodes) {
-  for (CFTreeRef child = CFTreeGetFirstChild(tree); child; child = CFTreeGetNextSibling(child)) {
-    if (NodeInfoPtr node = BrackenrowGetNode(child)) nodes.push_back(node);
-    Collect(child, nodes);
-  }
-}
-
-}  // namespace
-
 // ---------------------------------------------------------------------------
 // User paths
 
@@ -820,15 +809,6 @@ namespace {
 
 // The interface file of projects made without an application (tools and
 // tests): the bundle's "main", opened once.
-IBNibRef MainInterfaceFile() {
-  static IBNibRef nib = [] {
-    IBNibRef ref = nullptr;
-    if (CreateNibReference(CFSTR("main"), &ref) != noErr) ref = nullptr;
-    return ref;
-  }();
-  return nib;
-}
-
 }  // namespace
 
 void TProject::SetHeaderToolbar(ControlRef toolbar) {
@@ -954,9 +934,20 @@ void TProject::Create(const Str63& name, IBNibRef nib) {
   }
 }
 
+IBNibRef ProjectInterfaceFile() {
+  if (ApplicationNib != nullptr) return ApplicationNib;
+  if (CurrentApplication != nullptr && CurrentApplication->GetNibRef() != nullptr)
+    return CurrentApplication->GetNibRef();
+  static IBNibRef own = [] {
+    IBNibRef ref = nullptr;
+    if (CreateNibReference(CFSTR("main"), &ref) != noErr) ref = nullptr;
+    return ref;
+  }();
+  return own;
+}
+
 TProject* CreateProjectPane(const FSRef& bundle, IBNibRef nib) {
-  if (!nib && CurrentApplication) nib = CurrentApplication->GetNibRef();
-  if (!nib) nib = MainInterfaceFile();
+  if (!nib) nib = ProjectInterfaceFile();
   // The pane's header toolbar is a view class of its own, which start-up
   // registers; a program that opens a project without it (tools, tests)
   // would get no pane, and no groups, otherwise. Registering again does

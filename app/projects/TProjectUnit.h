@@ -410,6 +410,11 @@ CFArrayRef CopyUserPathsArray(TPreferenceHandler* prefs, const Str255& key, void
 // a plain path with no placeholder.
 void SplitPathTemplate(const Str255& value, Str31& placeholder, Str255& path);
 
+// The application's main interface file, where the project's windows and
+// menus are; "main" opened once for a program without an application
+// (tools, tests).
+IBNibRef ProjectInterfaceFile();
+
 // Fills the editor window's and the editor pane's project entries; start-up
 // calls it once, after the shell's own hooks are installed.
 void InstallProjectHooks();
