@@ -4,6 +4,8 @@
 #include "PascalCarbonCommon.h"
 #include "TFileSystemUnit.h"
 
+#include <ctime>
+
 namespace {
 
 void ReleaseSourceCopy(CFAllocatorRef, const void* value) { delete static_cast<const SyntaxParserSource*>(value); }
@@ -124,45 +126,70 @@ void TSyntaxParser::Release() {
   busy = false;
 }
 
+namespace {
+
+// The monotonic clock in microseconds: a firing's budget is real time, not
+// the event loop's (which a test may hold still).
+SInt64 MonotonicMicroseconds() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return SInt64(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
+}
+
+}  // namespace
+
 void TSyntaxParser::ProcessEventLoop(EventLoopTimerRef, void* data) {
   auto* self = static_cast<TSyntaxParser*>(data);
-  if (self->current != nullptr) {
+  // Slices of kSyntaxParserRunsPerFiring Runs until the firing's budget is
+  // used: a key waits at most one budget, and a large file is not paced by
+  // a return to the event loop every few hundred characters.
+  const SInt64 deadline = MonotonicMicroseconds() + kSyntaxParserFiringBudget;
+  do {
+    if (!self->Slice()) return;  // the batch has ended
+  } while (self->current != nullptr && MonotonicMicroseconds() < deadline);
+}
+
+bool TSyntaxParser::Slice() {
+  if (current != nullptr) {
     SInt16 result = kParserStateRunning;
     for (SInt32 i = 0; i < kSyntaxParserRunsPerFiring; ++i) {
       TSyntaxParserProcess* next = nullptr;
-      result = self->current->Run(next);
-      if (next != nullptr) self->current = next;
+      result = current->Run(next);
+      if (next != nullptr) current = next;
       if (result != kParserStateRunning) break;
     }
     if (result == kParserStateFinished) {
-      TSyntaxParserProcess* finished = self->current;
+      TSyntaxParserProcess* finished = current;
       if (!finished->child) {
-        self->RemoveEntry(self->currentEntry_);
-        self->currentEntry_ = nullptr;
+        RemoveEntry(currentEntry_);
+        currentEntry_ = nullptr;
       }
-      self->current = finished->child ? finished->parent : nullptr;
-      self->FreeProcess(finished);
+      current = finished->child ? finished->parent : nullptr;
+      FreeProcess(finished);
     }
   }
-  if (self->current == nullptr && self->GetQueueCount() > 0) {
-    auto* entry =
-        static_cast<SyntaxParserSource*>(const_cast<void*>(CFArrayGetValueAtIndex(self->queue, self->GetQueueCount() - 1)));
+  if (current == nullptr && GetQueueCount() > 0) {
+    auto* entry = static_cast<SyntaxParserSource*>(const_cast<void*>(CFArrayGetValueAtIndex(queue, GetQueueCount() - 1)));
     auto* process = new TSyntaxParserProcess();
-    if (self->options & kSyntaxParserCompileMode) process->collecting = true;
+    if (options & kSyntaxParserCompileMode) process->collecting = true;
     const Str63 language =
         FSValidFSRef(entry->file) ? GetSupportedFileLanguage(FSGetActualName(entry->file)) : Str63();
-    self->AttachHandlers(language, process);
+    AttachHandlers(language, process);
     process->SetOptions(entry->options);
-    self->lastError = process->Create(*entry, self->destination);
-    Err = self->lastError;
-    if (self->lastError == 0) {
-      self->current = process;
-      self->currentEntry_ = entry;
+    lastError = process->Create(*entry, destination);
+    Err = lastError;
+    if (lastError == 0) {
+      current = process;
+      currentEntry_ = entry;
     } else {
-      self->RemoveEntry(entry);
-      self->FreeProcess(process);
+      RemoveEntry(entry);
+      FreeProcess(process);
     }
   }
   // A firing that finds nothing left ends the batch.
-  if (self->current == nullptr && self->GetQueueCount() == 0) self->Release();
+  if (current == nullptr && GetQueueCount() == 0) {
+    Release();
+    return false;
+  }
+  return true;
 }

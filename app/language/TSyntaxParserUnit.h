@@ -1,7 +1,7 @@
 // TSyntaxParserUnit: the parser driver. A driver runs one scan process at a
-// time: whole files go through its queue on a main-loop timer, in slices of at
-// most kSyntaxParserRunsPerFiring characters so the interface stays
-// responsive; an edit's stretch is parsed at once, synchronously
+// time: whole files go through its queue on a main-loop timer, each firing
+// running slices of kSyntaxParserRunsPerFiring characters until it has used
+// kSyntaxParserFiringBudget, so the interface stays responsive; an edit's stretch is parsed at once, synchronously
 // (ParseDynamic). The queue is consumed from its end: the source appended
 // last is parsed first.
 //
@@ -25,8 +25,10 @@ enum : UInt32 {
   kSyntaxParserCompileMode = 1u << 1,  // collect symbols whatever the file's date
 };
 
-// Characters a batch advances per timer firing.
+// Characters a batch advances between looks at the clock, and the time (in
+// microseconds) one timer firing may take before the event loop runs again.
 constexpr SInt32 kSyntaxParserRunsPerFiring = 51;
+constexpr SInt64 kSyntaxParserFiringBudget = 8000;
 
 class TSyntaxParser : public TObject {
  public:
@@ -66,6 +68,8 @@ class TSyntaxParser : public TObject {
   // identity when it finishes so sources appended meanwhile are kept.
   SyntaxParserSource* currentEntry_ = nullptr;
   void RemoveEntry(SyntaxParserSource* entry);
+  // One slice of a firing; false once the batch has ended (released).
+  bool Slice();
   void FreeProcess(TSyntaxParserProcess*& process);
 };
 

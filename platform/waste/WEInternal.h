@@ -319,6 +319,28 @@ struct LayoutRuns {
   bool restyled = false;
 };
 
+// One change of one attribute made to a style (set to a short value, removed,
+// or the plain face), as a key: a parse sets the same few attributes on the
+// same few styles over and over.
+struct StyleChange {
+  static constexpr size_t kMaxValue = 16;
+  UInt32 from = 0;
+  FourCharCode tag = 0;
+  UInt8 kind = 0;  // 0 set, 1 remove, 2 plain face
+  UInt8 size = 0;
+  char value[kMaxValue] = {};
+  bool operator==(const StyleChange& o) const {
+    return from == o.from && tag == o.tag && kind == o.kind && size == o.size && std::memcmp(value, o.value, size) == 0;
+  }
+};
+struct StyleChangeHash {
+  size_t operator()(const StyleChange& c) const {
+    size_t h = (size_t(c.from) * 0x9E3779B97F4A7C15ull) ^ (size_t(c.tag) << 8) ^ (size_t(c.kind) << 4) ^ c.size;
+    for (size_t i = 0; i < c.size; ++i) h = (h ^ UInt8(c.value[i])) * 0x100000001B3ull;
+    return h;
+  }
+};
+
 }  // namespace we
 
 struct WEOpaqueView {
@@ -337,6 +359,12 @@ struct WEOpaqueRec {
   std::vector<we::Style> styles;
   std::unordered_map<std::string, UInt32> styleIndex;
   std::vector<std::unique_ptr<we::StyleLook>> looks;
+  // The style each change gives each style (styles are never dropped, so
+  // an entry stays true).
+  std::unordered_map<we::StyleChange, UInt32, we::StyleChangeHash> styleChanges;
+  // The run last found by offset: styles are mostly set in text order, at or
+  // just after it.
+  SInt32 runHint = 0;
   std::optional<UInt32> nullStyle;  // the style of the next insertion at nullStyleOffset
   SInt32 nullStyleOffset = 0;
   std::map<FourCharCode, std::pair<OptionBits, ByteCount>> customAttributes;

@@ -73,9 +73,18 @@ bool AttributeAffectsLayout(FourCharCode tag) {
 
 // --- Runs ------------------------------------------------------------------------------
 
+// The run holding pos (the last one for the end), looked for first at the run
+// found last and the one after it.
+SInt32 RunOf(WEReference we, SInt32 pos) {
+  const SInt32 parts = we->runs.Partitions();
+  for (SInt32 r = we->runHint; r <= we->runHint + 1 && r < parts; ++r)
+    if (r >= 0 && we->runs.Start(r) <= pos && pos < we->runs.Start(r + 1)) return we->runHint = r;
+  return we->runHint = we->runs.PartitionOf(pos);
+}
+
 SInt32 SplitRunAt(WEReference we, SInt32 pos) {
   if (pos >= we->runs.Length()) return pos == 0 ? 0 : we->runs.Partitions();
-  const SInt32 r = we->runs.PartitionOf(pos);
+  const SInt32 r = RunOf(we, pos);
   if (we->runs.Start(r) == pos) return r;
   we->runs.Insert(r + 1, pos);
   we->runStyles.Insert(r + 1, we->runStyles.ValueAt(r));
@@ -1081,11 +1090,29 @@ OSStatus WESetOneAttribute(SInt32 inStart, SInt32 inEnd, WESelector inAttributeT
   start = ClampOffset(we, start);
   end = ClampOffset(we, end);
 
-  // The change made to each style, memoised per style.
-  std::unordered_map<UInt32, UInt32> memo;
+  // The change made to each style, remembered by the instance for short
+  // values and within this call for the others.
+  StyleChange key;
+  key.tag = inAttributeTag;
+  key.kind = inAttributeTag == 'plan' ? 2 : (inValue == nullptr && inValueSize > 0) ? 1 : 0;
+  const bool remembered = key.kind != 0 || inValueSize <= StyleChange::kMaxValue;
+  if (key.kind == 2) {
+    key.size = 1;
+    key.value[0] = inValue != nullptr && inValueSize >= 1 && *static_cast<const UInt8*>(inValue) != 0;
+  } else if (key.kind == 0 && remembered && inValue != nullptr) {
+    key.size = UInt8(inValueSize);
+    std::memcpy(key.value, inValue, inValueSize);
+  }
+  std::vector<std::pair<UInt32, UInt32>> memo;
   auto transform = [&](UInt32 index) {
-    auto it = memo.find(index);
-    if (it != memo.end()) return it->second;
+    if (remembered) {
+      key.from = index;
+      auto it = we->styleChanges.find(key);
+      if (it != we->styleChanges.end()) return it->second;
+    } else {
+      for (const auto& [from, to] : memo)
+        if (from == index) return to;
+    }
     Style s = we->styles[index];
     if (inAttributeTag == 'plan') {
       if (inValue != nullptr && inValueSize >= 1 && *static_cast<const UInt8*>(inValue) != 0) {
@@ -1099,7 +1126,10 @@ OSStatus WESetOneAttribute(SInt32 inStart, SInt32 inEnd, WESelector inAttributeT
       s.Set(inAttributeTag, std::string(static_cast<const char*>(inValue), inValue ? inValueSize : 0));
     }
     const UInt32 result = InternStyle(we, s);
-    memo.emplace(index, result);
+    if (remembered)
+      we->styleChanges.emplace(key, result);
+    else
+      memo.emplace_back(index, result);
     return result;
   };
 
@@ -1117,11 +1147,21 @@ OSStatus WESetOneAttribute(SInt32 inStart, SInt32 inEnd, WESelector inAttributeT
     return noErr;
   }
 
+  const bool record = we->Feature(weFUndo);
+  // A parse sets each word's every attribute, and most already have the
+  // value: then the runs stand as they are.
+  if (!record) {
+    bool same = true;
+    for (SInt32 r = RunOf(we, start); same && r < we->runs.Partitions() && we->runs.Start(r) < end; ++r) {
+      const UInt32 style = we->runStyles.ValueAt(r);
+      same = transform(style) == style;
+    }
+    if (same) return noErr;
+  }
   Change change;
   change.text = false;
   change.offset = start;
   change.length = end - start;
-  const bool record = we->Feature(weFUndo);
   if (record) change.runs = CopyRuns(we, start, end);
   const SInt32 i = SplitRunAt(we, start);
   const SInt32 j = SplitRunAt(we, end);

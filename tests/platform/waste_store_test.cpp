@@ -235,12 +235,15 @@ TEST(WasteStore, RandomEditsAgreeWithAPlainModel) {
   WEFeatureFlag(weFUndo, weBitClear, e.we);
   std::mt19937 rng(7);
   std::u16string text;
-  std::vector<UInt8> tags;  // the 'tagx' value of each character, 0 = none
-  UInt8 emptyTag = 0;       // what an emptied text keeps: its first character's
+  // The 'tagx' and 'tagy' values of each character, 0 = none. The same
+  // changes come back to the same styles over and over, set, cleared and
+  // set again, as a parse makes them.
+  std::vector<UInt8> tags, tagsY;
+  UInt8 emptyTag = 0, emptyTagY = 0;  // what an emptied text keeps: its first character's
   auto pick = [&](SInt32 n) { return n <= 0 ? 0 : SInt32(rng() % UInt32(n + 1)); };
   for (int step = 0; step < 1500; ++step) {
     const SInt32 len = SInt32(text.size());
-    const int op = int(rng() % 3);
+    const int op = int(rng() % 5);
     SInt32 a = pick(len), b = pick(len);
     if (a > b) std::swap(a, b);
     if (op == 0) {
@@ -249,26 +252,40 @@ TEST(WasteStore, RandomEditsAgreeWithAPlainModel) {
       for (int k = 0; k < n; ++k) ins.push_back("ab\rc d"[rng() % 6]);
       // New text takes the attribute of the character before it (of the
       // first replaced one when it replaces text).
-      UInt8 inherit = 0;
-      if (b > a) inherit = tags[size_t(a)];
-      else if (a > 0) inherit = tags[size_t(a - 1)];
-      else if (!tags.empty()) inherit = tags[0];
-      else inherit = emptyTag;
-      if (b - a == len && len > 0) emptyTag = tags[0];
+      for (auto [model, empty] : {std::pair{&tags, &emptyTag}, std::pair{&tagsY, &emptyTagY}}) {
+        std::vector<UInt8>& m = *model;
+        UInt8 inherit = 0;
+        if (b > a) inherit = m[size_t(a)];
+        else if (a > 0) inherit = m[size_t(a - 1)];
+        else if (!m.empty()) inherit = m[0];
+        else inherit = *empty;
+        if (b - a == len && len > 0) *empty = m[0];
+        m.erase(m.begin() + a, m.begin() + b);
+        m.insert(m.begin() + a, ins.size(), inherit);
+      }
       e.Put(a, b, ins);
       text.replace(size_t(a), size_t(b - a), U(ins));
-      tags.erase(tags.begin() + a, tags.begin() + b);
-      tags.insert(tags.begin() + a, ins.size(), inherit);
     } else if (op == 1 && b > a) {
       const UInt8 v = UInt8(1 + rng() % 3);
       ASSERT_EQ(WESetOneAttribute(a, b, 'tagx', &v, 1, e.we), noErr);
       std::fill(tags.begin() + a, tags.begin() + b, v);
-    } else if (b > a) {
-      if (b - a == len) emptyTag = tags[0];
+    } else if (op == 3 && b > a) {
+      ASSERT_EQ(WESetOneAttribute(a, b, 'tagx', nullptr, 1, e.we), noErr);  // clears it
+      std::fill(tags.begin() + a, tags.begin() + b, 0);
+    } else if (op == 4 && b > a) {
+      const UInt8 v[2] = {UInt8(1 + rng() % 2), 7};
+      ASSERT_EQ(WESetOneAttribute(a, b, 'tagy', v, 2, e.we), noErr);
+      std::fill(tagsY.begin() + a, tagsY.begin() + b, v[0]);
+    } else if (op == 2 && b > a) {
+      if (b - a == len) {
+        emptyTag = tags[0];
+        emptyTagY = tagsY[0];
+      }
       WESetSelection(a, b, e.we);
       WEDelete(e.we);
       text.erase(size_t(a), size_t(b - a));
       tags.erase(tags.begin() + a, tags.begin() + b);
+      tagsY.erase(tagsY.begin() + a, tagsY.begin() + b);
     }
     if (step % 50 != 49) continue;
     ASSERT_EQ(e.Text(), text) << step;
@@ -279,6 +296,9 @@ TEST(WasteStore, RandomEditsAgreeWithAPlainModel) {
       UInt8 v = 0;
       const OSStatus s = WEGetOneAttribute(SInt32(i), 'tagx', &v, 1, e.we);
       EXPECT_EQ(s == noErr ? v : 0, tags[i]) << step << " at " << i;
+      UInt8 y[2] = {0, 0};
+      const OSStatus sy = WEGetOneAttribute(SInt32(i), 'tagy', y, 2, e.we);
+      EXPECT_EQ(sy == noErr ? y[0] : 0, tagsY[i]) << step << " at " << i;
     }
     ASSERT_EQ(WECountLines(e.we), lines) << step;
   }
