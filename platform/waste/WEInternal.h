@@ -12,6 +12,7 @@
 #include <pango/pango.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -341,6 +342,13 @@ struct StyleChangeHash {
   }
 };
 
+// A change looked up lately, in a small table in front of the map.
+struct RecentStyleChange {
+  StyleChange change;
+  UInt32 to = 0;
+  bool used = false;
+};
+
 }  // namespace we
 
 struct WEOpaqueView {
@@ -362,9 +370,11 @@ struct WEOpaqueRec {
   // The style each change gives each style (styles are never dropped, so
   // an entry stays true).
   std::unordered_map<we::StyleChange, UInt32, we::StyleChangeHash> styleChanges;
+  std::array<we::RecentStyleChange, 64> recentStyleChanges{};
   // The run last found by offset: styles are mostly set in text order, at or
   // just after it.
   SInt32 runHint = 0;
+  SInt32 lineHint = 0;  // the same for the paragraph a style change starts and ends in
   std::optional<UInt32> nullStyle;  // the style of the next insertion at nullStyleOffset
   SInt32 nullStyleOffset = 0;
   std::map<FourCharCode, std::pair<OptionBits, ByteCount>> customAttributes;

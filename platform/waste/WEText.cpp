@@ -82,6 +82,14 @@ SInt32 RunOf(WEReference we, SInt32 pos) {
   return we->runHint = we->runs.PartitionOf(pos);
 }
 
+// The paragraph holding pos, looked for first where the last one was found.
+SInt32 LineOf(WEReference we, SInt32 pos) {
+  const SInt32 parts = we->lines.Partitions();
+  for (SInt32 l = we->lineHint; l <= we->lineHint + 1 && l < parts; ++l)
+    if (l >= 0 && we->lines.Start(l) <= pos && pos < we->lines.Start(l + 1)) return we->lineHint = l;
+  return we->lineHint = we->lines.PartitionOf(pos);
+}
+
 SInt32 SplitRunAt(WEReference we, SInt32 pos) {
   if (pos >= we->runs.Length()) return pos == 0 ? 0 : we->runs.Partitions();
   const SInt32 r = RunOf(we, pos);
@@ -1105,10 +1113,16 @@ OSStatus WESetOneAttribute(SInt32 inStart, SInt32 inEnd, WESelector inAttributeT
   }
   std::vector<std::pair<UInt32, UInt32>> memo;
   auto transform = [&](UInt32 index) {
+    RecentStyleChange* recent = nullptr;
     if (remembered) {
       key.from = index;
+      recent = &we->recentStyleChanges[((index * 0x9E3779B1u) ^ inAttributeTag) >> 26];
+      if (recent->used && recent->change == key) return recent->to;
       auto it = we->styleChanges.find(key);
-      if (it != we->styleChanges.end()) return it->second;
+      if (it != we->styleChanges.end()) {
+        *recent = {key, it->second, true};
+        return it->second;
+      }
     } else {
       for (const auto& [from, to] : memo)
         if (from == index) return to;
@@ -1126,9 +1140,10 @@ OSStatus WESetOneAttribute(SInt32 inStart, SInt32 inEnd, WESelector inAttributeT
       s.Set(inAttributeTag, std::string(static_cast<const char*>(inValue), inValue ? inValueSize : 0));
     }
     const UInt32 result = InternStyle(we, s);
-    if (remembered)
+    if (remembered) {
       we->styleChanges.emplace(key, result);
-    else
+      *recent = {key, result, true};
+    } else
       memo.emplace_back(index, result);
     return result;
   };
@@ -1180,12 +1195,13 @@ OSStatus WESetOneAttribute(SInt32 inStart, SInt32 inEnd, WESelector inAttributeT
     EndImplicit(we);
   }
   if (changed && AttributeAffectsLayout(inAttributeTag)) {
-    LayoutRestyled(we, we->lines.PartitionOf(start), we->lines.PartitionOf(end));
+    const SInt32 firstLine = LineOf(we, start), lastLine = LineOf(we, end);
+    LayoutRestyled(we, firstLine, lastLine);
     // Colours and faces keep the rows where they are; a font or size may not.
     if (inAttributeTag == 'font' || inAttributeTag == 'ptsz' || inAttributeTag == 'ledg' || inAttributeTag == 'lein')
       Redraw(we);
     else
-      RedrawParagraphs(we, we->lines.PartitionOf(start), we->lines.PartitionOf(end), false);
+      RedrawParagraphs(we, firstLine, lastLine, false);
   }
   return noErr;
 }
