@@ -324,7 +324,7 @@ struct LayoutRuns {
 // or the plain face), as a key: a parse sets the same few attributes on the
 // same few styles over and over.
 struct StyleChange {
-  static constexpr size_t kMaxValue = 16;
+  static constexpr size_t kMaxValue = 64;  // a language mark's size
   UInt32 from = 0;
   FourCharCode tag = 0;
   UInt8 kind = 0;  // 0 set, 1 remove, 2 plain face
