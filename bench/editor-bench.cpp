@@ -15,6 +15,11 @@
 //   EDITOR_BENCH_CHECK_EACH=1    compares the picture with a whole drawing
 //                                after every key and names the keys that
 //                                leave it different
+//   EDITOR_BENCH_SIZES=1         only the 1 MB file (10: only the 10 MB one)
+//   EDITOR_BENCH_PLACES=N        types at N places (100 unless given)
+//
+// Under callgrind (--collect-atstart=no) only the timed keys are counted,
+// from each key to the window drawn, in a profile of their own.
 //
 // Each figure is given as the thread's CPU time (what a busy machine does
 // not change) and as wall time.
@@ -48,6 +53,14 @@
 #include "TQVEditorUnit.h"
 #include "TSyntaxParserUnit.h"
 #include "WASTE.h"
+
+#if __has_include(<valgrind/callgrind.h>)
+#include <valgrind/callgrind.h>
+#else
+#define CALLGRIND_TOGGLE_COLLECT
+#define CALLGRIND_DUMP_STATS
+#define RUNNING_ON_VALGRIND 0
+#endif
 
 namespace fs = std::filesystem;
 
@@ -633,14 +646,18 @@ Typing Type(Opened& opened, int places) {
   for (int p = 0; p < places; ++p) {
     const SInt32 at = SInt32((double(p) + double(random() % 1000) / 1000.0) * double(length) / double(places));
     WESetSelection(at, at, we);
-    RunLoopFor(0.002);
+    // What the move sets going runs first (far longer under valgrind).
+    RunLoopFor(RUNNING_ON_VALGRIND ? 0.3 : 0.002);
     canvas.Draw();
     for (const auto& [unicode, keyCode] : {std::pair<UniChar, UInt32>{u'x', 7}, {u'\b', 51}}) {
       gScan.Reset();
       const Stamp start;
+      CALLGRIND_TOGGLE_COLLECT;
       SendKey(unicode, keyCode);
       const Sample coloured = Since(start);
       canvas.Draw();
+      CALLGRIND_TOGGLE_COLLECT;
+      CALLGRIND_DUMP_STATS;  // a profile a key
       typing.keys.push_back(Since(start));
       // EDITOR_BENCH_CHECK_EACH: the picture against a whole drawing after
       // every key (untimed), to find a key that leaves a wrong picture.
@@ -786,7 +803,9 @@ int main(int argc, char** argv) {
   const std::string small = gScratch + "/files/index.php";
   WriteFile(small, GeneratedPhp(24 << 10, 3));
   if (files.empty()) {
+    const char* sizes = std::getenv("EDITOR_BENCH_SIZES");
     for (const auto& [label, size] : {std::pair<const char*, size_t>{"1 MB", 1u << 20}, {"10 MB", 10u << 20}}) {
+      if (sizes != nullptr && *sizes != '\0' && std::to_string(size >> 20) != sizes) continue;
       const std::string path = gScratch + "/files/generated-" + std::string(label).substr(0, std::string(label).find(' ')) + "mb.php";
       WriteFile(path, GeneratedPhp(size));
       files.emplace_back(std::string(label) + " PHP", path);
@@ -818,7 +837,9 @@ int main(int argc, char** argv) {
     std::printf("\n");
     if (!typing) continue;
     RunLoopFor(0.1);
-    PrintTyping(label.c_str(), Type(opened, 100));
+    const char* places = std::getenv("EDITOR_BENCH_PLACES");
+    const Typing typing = Type(opened, places != nullptr && std::atoi(places) > 0 ? std::atoi(places) : 100);
+    PrintTyping(label.c_str(), typing);
   }
   std::fflush(stdout);
   _exit(0);  // the program's objects are not taken down one by one

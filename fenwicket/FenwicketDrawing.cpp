@@ -51,7 +51,7 @@ void DrawGutter(WasteData* data, CGContextRef context) {
   WEEdge edge = kLeadingEdge;
   LongPt top{view.top, dest.left};
   LongPt bottom{view.bottom, dest.left};
-  const SInt32 first = WEOffsetToLine(WEGetOffset(&top, &edge, we), we);
+  SInt32 first = WEOffsetToLine(WEGetOffset(&top, &edge, we), we);
   const SInt32 last = std::min(WEOffsetToLine(WEGetOffset(&bottom, &edge, we), we), WECountLines(we) - 1);
 
   HIThemeTextInfo info{};
@@ -60,8 +60,15 @@ void DrawGutter(WasteData* data, CGContextRef context) {
   info.fontID = kThemeMiniSystemFont;
   info.horizontalFlushness = kHIThemeTextHorizontalFlushCenter;
   info.verticalFlushness = kHIThemeTextVerticalFlushCenter;
-  // Only the cells of the area being drawn.
+  // Only the cells of the area being drawn. The walk starts a few lines
+  // above it rather than at the top of the view (a key redraws one line).
   const CGRect clip = CGContextGetClipBoundingBox(context);
+  {
+    CGPoint clipTop{0, clip.origin.y};
+    HIViewConvertPoint(&clipTop, data->VIEW, nullptr);
+    LongPt at{SInt32(std::floor(clipTop.y)), dest.left};
+    if (at.v > view.top) first = std::max(first, WEOffsetToLine(WEGetOffset(&at, &edge, we), we) - 3);
+  }
   for (SInt32 line = first; line <= last; ++line) {
     SInt32 start = 0, end = 0;
     WEGetLineRange(line, &start, &end, we);

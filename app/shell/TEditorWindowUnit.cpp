@@ -445,9 +445,17 @@ TEditorPane* TEditorWindow::GetActiveEditor() { return dynamic_cast<TEditorPane*
 TModePane* TEditorWindow::GetModePane() { return SidePane != nullptr ? SidePane->modePane : nullptr; }
 
 // A save names an untitled file: what needs a file comes on in the toolbar.
+// Each key typed reports the document modified again; typing on in a
+// document already modified changes nothing the toolbar shows, and is left
+// at that (the toolbar's state reads the disk and redraws every item).
 void TEditorWindow::UpdateModifiedState() {
   TWindow::UpdateModifiedState();
-  UpdateToolbarStatus();
+  TDocument* active = documents != nullptr ? documents->GetActive() : nullptr;
+  const Boolean modified = active != nullptr && active->modified;
+  const Boolean typingOn = active != nullptr && active == toolbarDocument && toolbarDocumentModified && modified;
+  toolbarDocument = active;
+  toolbarDocumentModified = modified;
+  if (!typingOn) UpdateToolbarStatus();
 }
 
 void TEditorWindow::UpdateSidePane(TDocumentPane* pane) {

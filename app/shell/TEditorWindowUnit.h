@@ -281,6 +281,10 @@ class TEditorWindow : public TEditorWindowAbstract {
   EditorPaneState PaneState(TPane* pane);
 
  private:
+  // The document the toolbar was last brought up to date for, and whether
+  // it was modified then.
+  TDocument* toolbarDocument = nullptr;
+  Boolean toolbarDocumentModified = false;
   void ProjectMacrosEvent(UInt32 kind);
   // The mode pane in front of the side pane, the project's action menu
   // with it (the named menu when the pane has none), the tabs on the right.

@@ -60,6 +60,11 @@ PangoFontDescription* FontFor(const StyleLook& look) {
   return desc;
 }
 
+bool SameFont(const StyleLook& a, const StyleLook& b) {
+  return a.family == b.family && std::max(1.0, a.size) == std::max(1.0, b.size) && a.bold == b.bold &&
+         a.italic == b.italic;
+}
+
 // The height of one empty line in the style.
 SInt32 LineHeightOf(WEReference we, UInt32 style) {
   const StyleLook& look = LookOf(we, style);
@@ -158,33 +163,51 @@ PangoLayout* EnsureLayout(WEReference we, SInt32 i) {
       }
       return guint(byte);
     };
+    // The layout measures each item (a stretch it shapes as one) in an int
+    // of 1/1024 pixels, and a long line in one item would overflow it: no
+    // item is let run past kLayoutPiece units (nor comes near, each glyph
+    // at most 1000 pixels). A run in the paragraph's own font needs no
+    // font of its own, so runs that differ only in colour are shaped as
+    // one item; such a stretch is cut by giving its piece that reaches
+    // kLayoutPiece the paragraph's font, whose ends are item boundaries.
+    PangoFontDescription* paraFont = nullptr;
+    SInt32 open = 0;  // where the stretch without an item boundary began
     for (SInt32 r = we->runs.PartitionOf(start); r < we->runs.Partitions() && we->runs.Start(r) < end; ++r) {
       const SInt32 runStart = std::max(we->runs.Start(r), start) - start;
       const SInt32 runEnd = std::min(we->runs.Start(r + 1), end) - start;
       const StyleLook& look = LookOf(we, we->runStyles.ValueAt(r));
-      PangoFontDescription* d = FontFor(look);
-      // The run goes in pieces: the layout measures each piece as one, in
-      // an int of 1/1024 pixels, and a long line in one piece would
-      // overflow it (no piece of kLayoutPiece glyphs of at most 1000 pixels
-      // comes near).
-      for (SInt32 s = runStart; s < runEnd; s += kLayoutPiece) {
-        const SInt32 e = std::min(runEnd, s + kLayoutPiece);
+      const bool ownFont = !SameFont(look, para);
+      PangoFontDescription* d = ownFont ? FontFor(look) : nullptr;
+      for (SInt32 s = runStart; s < runEnd;) {
+        SInt32 e = std::min(runEnd, s + kLayoutPiece);
+        PangoFontDescription* font = d;
+        if (!ownFont) {
+          e = std::min(runEnd, open + kLayoutPiece);
+          if (e == open + kLayoutPiece) {
+            if (paraFont == nullptr) paraFont = FontFor(para);
+            font = paraFont;
+            open = e;
+          }
+        }
         const guint bs = byteAt(s), be = byteAt(e);
         auto add = [&](PangoAttribute* a) {
           a->start_index = bs;
           a->end_index = be;
           pango_attr_list_insert(attrs, a);
         };
-        add(pango_attr_font_desc_new(d));
+        if (font != nullptr) add(pango_attr_font_desc_new(font));
         add(pango_attr_foreground_new(guint16(look.rgb[0] * 65535), guint16(look.rgb[1] * 65535),
                                       guint16(look.rgb[2] * 65535)));
         if (look.underline) add(pango_attr_underline_new(PANGO_UNDERLINE_SINGLE));
         if (look.hasBackground)
           add(pango_attr_background_new(guint16(look.background[0] * 65535), guint16(look.background[1] * 65535),
                                         guint16(look.background[2] * 65535)));
+        s = e;
       }
-      pango_font_description_free(d);
+      if (ownFont) open = runEnd;
+      if (d != nullptr) pango_font_description_free(d);
     }
+    if (paraFont != nullptr) pango_font_description_free(paraFont);
   }
   pango_layout_set_attributes(layout, attrs);
   pango_attr_list_unref(attrs);
@@ -541,6 +564,23 @@ void ScrollToSelection(WEReference we) {
   LongPt pt{};
   SInt16 lh = 0;
   CaretBox(we, p, 1, &pt, &lh);
+  if (pt.v + lh > we->view.bottom) {
+    // The caret goes to the bottom of the view: what will show above it is
+    // laid out first. Left to the drawing, heights that were estimates
+    // would push the caret out of view again, and the next key would
+    // scroll (and draw) the whole view once more.
+    const SInt32 heightBefore = TextHeight(we);
+    SInt32 room = we->view.bottom - we->view.top;
+    for (SInt32 i = we->lines.PartitionOf(p) - 1; i >= 0; --i) {
+      EnsureLayout(we, i);
+      if (room <= 0) break;  // the one above the view, which its drawing lays out too
+      room -= ParagraphHeight(we, i);
+    }
+    if (TextHeight(we) != heightBefore) {
+      Redraw(we);  // rows in view may have moved, scrolled or not
+      CaretBox(we, p, 1, &pt, &lh);
+    }
+  }
   SInt32 dv = 0, dh = 0;
   if (pt.v < we->view.top)
     dv = we->view.top - pt.v;
@@ -729,7 +769,7 @@ void WEUpdate(RgnHandle inUpdateRgn, WEReference we) {
   // The paragraphs that meet the dirty area, and one on each side, whose
   // glyphs may reach into it.
   const SInt32 first = std::max<SInt32>(0, ParagraphAt(we, top) - 1);
-  const SInt32 last = std::min(ParagraphAt(we, bottom) + 1, we->lines.Partitions() - 1);
+  const SInt32 last = std::min(ParagraphAt(we, bottom - 1) + 1, we->lines.Partitions() - 1);
   for (SInt32 i = first; i <= last; ++i) {
     PangoLayout* layout = EnsureLayout(we, i);
     cairo_move_to(cr, ParaLeft(we, i), ParagraphTop(we, i));

@@ -167,6 +167,39 @@ TEST(WasteLayout, ScrollingMovesTheDestinationAndKeepsTheCaretInView) {
   EXPECT_GT(WEOffsetToLine(WEGetOffset(&top, nullptr, e.we), e.we), 30);
 }
 
+// Far into a long text, paragraphs are laid out when first needed (their
+// heights are estimates till then). Scrolled to a caret below the view,
+// the caret stays in view once the view is drawn: else the next key
+// scrolls, and redraws the whole view, again.
+TEST(WasteLayout, ACaretScrolledIntoViewStaysThereOnceTheViewIsDrawn) {
+  constexpr int W = 160, H = 200;
+  CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB();
+  CGContextRef ctx = CGBitmapContextCreate(nullptr, W, H, 8, W * 4, space, kCGImageAlphaPremultipliedLast);
+  ASSERT_NE(ctx, nullptr);
+  CGContextTranslateCTM(ctx, 0, H);
+  CGContextScaleCTM(ctx, 1, -1);
+  Engine e(W, LongRect{0, 0, H, W});
+  std::string text;
+  // Each paragraph wraps to a few rows at this width.
+  for (int i = 0; i < 3000; ++i)
+    text += "$total = $price * $quantity + $shipping - $discount; // " + std::to_string(i) + "\r";
+  e.Put(text);
+  WESetInfo(weCGContextInfo, &ctx, e.we);
+  WEActivate(e.we);
+  for (const int line : {2900, 2600}) {
+    SInt32 start = 0, end = 0;
+    WEGetLineRange(line, &start, &end, e.we);
+    WESetSelection(start + 3, start + 3, e.we);
+    WEUpdate(nullptr, e.we);
+    SInt16 lh = 0;
+    const LongPt p = e.Point(start + 3, &lh);
+    EXPECT_GE(p.v, 0) << line;
+    EXPECT_LE(p.v + lh, H) << line;
+  }
+  CGContextRelease(ctx);
+  CGColorSpaceRelease(space);
+}
+
 TEST(WasteLayout, ClicksAndKeysMoveTheSelection) {
   Engine e;
   e.Put("foo bar\rbaz qux");
@@ -317,9 +350,14 @@ TEST(WasteLayout, OnlyACarriageReturnEndsALine) {
 TEST(WasteLayout, AVeryLongLineKeepsPointsInOrder) {
   std::string text;
   while (text.size() < 400000) text += "abcdefghij";
-  for (SInt32 width : {2000, 3000000}) {
+  // Also in many runs that differ only in colour (as a re-coloured line is).
+  for (const auto& [width, coloured] : {std::pair<SInt32, bool>{2000, false}, {3000000, false}, {3000000, true}}) {
     Engine e(width, LongRect{0, 0, 400, 600});
     e.Put(text);
+    if (coloured) {
+      const RGBColor red{0xFFFF, 0, 0};
+      for (SInt32 at = 3; at < SInt32(text.size()); at += 20) WESetOneAttribute(at, at + 10, 'colr', &red, 6, e.we);
+    }
     LongPt previous{-1, -1};
     for (SInt32 i = 0; i <= SInt32(text.size()); i += 50000) {
       SInt16 lh = 0;

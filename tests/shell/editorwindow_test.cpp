@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,7 @@
 #include "TQVEditorUnit.h"
 #include "HIViewButtons.h"
 #include "THIToolbarUnit.h"
+#include "WASTE.h"
 #include "plinthora/Plinthora.h"
 
 using namespace codesensetest;
@@ -464,6 +466,46 @@ TEST_F(EditorWindowTest, AnUntitledDocumentDisablesWhatNeedsAFile) {
   EXPECT_FALSE(status('uplo'));
   EXPECT_FALSE(status('cPAN'));
   ReleaseMenu(menu);
+}
+
+// Each key reports the document modified; the toolbar is brought up to date
+// when that changes what it may show (the first change, a save that names
+// the file), not again for every key typed on.
+TEST_F(EditorWindowTest, TypingOnLeavesTheToolbarAloneAndASaveBringsItUpToDate) {
+  Tabs(false);
+  TEditorWindow* window = Window();
+  window->NewFile(nullptr, nullptr);
+  TEditorPane* pane = window->GetActiveEditor();
+  ASSERT_NE(pane, nullptr);
+  ASSERT_NE(pane->editor, nullptr);
+  WEReference we = pane->editor->GetWE();
+  HIToolbarItemRef find = window->toolbar->GetItemByCommand('FIND');
+  ASSERT_NE(find, nullptr);
+  THIToolbarItem* findData = window->toolbar->GetDataByCommand('FIND');
+  ASSERT_NE(findData, nullptr);
+  HIViewRef findView = findData->View;
+  ASSERT_NE(findView, nullptr);
+  auto type = [&](const char* text) {
+    const SInt32 end = WEGetTextLength(we);
+    WEPut(end, end, text, std::strlen(text), kTextEncodingMacRoman, 0, 0, nullptr, nullptr, we);
+  };
+  type("<?php");
+  EXPECT_TRUE(pane->document->modified);
+  Settle();
+  HIViewSetNeedsDisplay(findView, false);
+  // The same answer once more would redraw every item: nothing changed.
+  window->toolbar->SetItemEnabledByCommand('FIND', false);
+  type(" echo 1;");
+  EXPECT_FALSE(HIToolbarItemIsEnabled(find));
+  EXPECT_FALSE(HIViewGetNeedsDisplay(findView));
+  // Saved (under a name): the toolbar is worked out again.
+  pane->document->SetModifiedState(false);
+  EXPECT_TRUE(HIToolbarItemIsEnabled(find));
+  // And the first key after the save does the same.
+  window->toolbar->SetItemEnabledByCommand('FIND', false);
+  type("\r");
+  EXPECT_TRUE(pane->document->modified);
+  EXPECT_TRUE(HIToolbarItemIsEnabled(find));
 }
 
 TEST_F(EditorWindowTest, TheShippedInterfaceFileHoldsWhatTheWindowLooksUp) {
