@@ -121,6 +121,20 @@ CFRange FindContinuosRange(CFRange span, TWASTEController* controller) {
       }
     }
   }
+  // A stretch that begins where the earlier parse had something open or
+  // waiting (a string, a declaration waiting for its name) begins before
+  // what opened it, so that the re-parse reads that again; never across a
+  // border of the language.
+  for (SInt32 guard = 0; guard < 64 && start > 0 && start <= length && controller->NestedAfter(start - 1) == 1;
+       ++guard) {
+    SInt32 from = std::min(controller->NestedFrom(start - 1), start - 1);
+    while (from > 0 && !blank(from - 1)) --from;
+    SInt32 i = start - 1;
+    while (i >= from && !other(i)) --i;
+    start = i + 1;
+    if (i >= from) break;
+  }
+
   // A border crossing next to the span can leave the ends out of order.
   ClampSpan(length, start, end);
   return CFRangeMake(start, end);
