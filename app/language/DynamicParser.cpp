@@ -121,23 +121,26 @@ CFRange FindContinuosRange(CFRange span, TWASTEController* controller) {
       }
     }
   }
-  // A stretch that begins where the earlier parse had something open or
-  // waiting (a string, a declaration waiting for its name) begins before
-  // what opened it, so that the re-parse reads that again; never across a
-  // border of the language.
-  for (SInt32 guard = 0; guard < 64 && start > 0 && start <= length && controller->NestedAfter(start - 1) == 1;
-       ++guard) {
-    SInt32 from = std::min(controller->NestedFrom(start - 1), start - 1);
-    while (from > 0 && !blank(from - 1)) --from;
-    SInt32 i = start - 1;
-    while (i >= from && !other(i)) --i;
-    start = i + 1;
-    if (i >= from) break;
-  }
-
+  start = FindPlainStart(start, controller);
   // A border crossing next to the span can leave the ends out of order.
   ClampSpan(length, start, end);
   return CFRangeMake(start, end);
+}
+
+SInt32 FindPlainStart(SInt32 start, TSyntaxParserController* controller) {
+  if (controller == nullptr) return start;
+  const SInt32 length = controller->GetTextLength();
+  if (start <= 0 || start > length) return start;
+  const Str63 language = controller->GetEmbeddedLanguage(start);
+  for (SInt32 guard = 0; guard < 64 && start > 0 && controller->NestedAfter(start - 1) == 1; ++guard) {
+    SInt32 from = std::min(controller->NestedFrom(start - 1), start - 1);
+    while (from > 0 && !IsBlank(controller->GetOffsetChar(from - 1))) --from;
+    SInt32 i = start - 1;
+    while (i >= from && controller->GetEmbeddedLanguage(i) == language) --i;
+    start = i + 1;
+    if (i >= from) break;  // a border of the language
+  }
+  return start;
 }
 
 CFRange FindLanguageRange(SInt32 offset, SInt32 delta, const Str63& language, TWASTEController* controller) {
@@ -296,9 +299,42 @@ bool RunUntilPause(TSyntaxParserProcess* process) {
 TDynamicReparse::~TDynamicReparse() { Cancel(); }
 
 void TDynamicReparse::Cancel() {
+  StopTimer();
   if (pending_ != nullptr) pending_->Free();
   pending_ = nullptr;
   staleFrom_ = restartAt_ = -1;
+}
+
+void TDynamicReparse::StopTimer() {
+  if (timer_ != nullptr) RemoveEventLoopTimer(timer_);
+  timer_ = nullptr;
+}
+
+void TDynamicReparse::ContinueLater(SInt32 count) {
+  slice_ = std::max<SInt32>(count, 1);
+  if (!Working()) {
+    StopTimer();
+    return;
+  }
+  if (timer_ != nullptr) return;
+  static const EventLoopTimerUPP upp = NewEventLoopTimerUPP(Fire);
+  // Soon after the key, and a slice a millisecond after that, so that keys
+  // and drawing come in between.
+  if (InstallEventLoopTimer(GetCurrentEventLoop(), kEventDurationMillisecond, kEventDurationMillisecond, upp, this,
+                            &timer_) != noErr)
+    timer_ = nullptr;
+}
+
+void TDynamicReparse::Fire(EventLoopTimerRef, void* data) {
+  auto* self = static_cast<TDynamicReparse*>(data);
+  // A controller whose text changed unseen cannot go on: the parse would
+  // read what it never heard of (the whole text is parsed again then).
+  if (self->pending_ != nullptr && self->pending_->source.controller != nullptr &&
+      self->pending_->source.controller->GetTextLength() != self->pending_->textEnd) {
+    self->Cancel();
+    return;
+  }
+  if (!self->Continue(self->slice_) && !self->Working()) self->StopTimer();
 }
 
 void TDynamicReparse::TextChanged(SInt32 offset, SInt32 delta) {
