@@ -368,8 +368,10 @@ Boolean TDynamicReparse::Reparse(const SyntaxParserSource& source, const SyntaxP
       // The stretch meets what the pending parse has done: it reads the
       // stretch itself, in the state it really is in there.
       pending->spanEnd = std::max(pending->spanEnd, std::min(end, pending->textEnd));
-      pending->pauseAt = std::max(pauseAt, end);
-      if (!RunUntilPause(pending)) {
+      pending->pauseAt = pauseAt;
+      const bool more = RunUntilPause(pending);
+      reached_ = pending->state.absoluteOffset;
+      if (!more) {
         pending->Free();
         pending_ = nullptr;
       }
@@ -387,14 +389,18 @@ Boolean TDynamicReparse::Reparse(const SyntaxParserSource& source, const SyntaxP
   process->incremental = true;
   process->fromController = true;
   process->SetOptions(source.options);
-  process->pauseAt = std::max(pauseAt, end);
+  // It may pause inside its own span: the pending part reads the rest of
+  // it, which no later parse may take for settled (its old styles are gone).
+  process->pauseAt = pauseAt;
   Err = process->Create(from, destination);
   if (Err != noErr) {
     process->Free();
     return pending_ != nullptr;
   }
   if (stale > process->spanEnd) process->spanEnd = std::min(stale, process->textEnd);
-  if (!RunUntilPause(process)) {
+  const bool more = RunUntilPause(process);
+  reached_ = process->state.absoluteOffset;
+  if (!more) {
     process->Free();
     return pending_ != nullptr;
   }
@@ -407,7 +413,7 @@ Boolean TDynamicReparse::Reparse(const SyntaxParserSource& source, const SyntaxP
   // the pending one reads on past it.
   const SInt32 reached = process->state.absoluteOffset + 1;
   if (source.controller != nullptr) source.controller->MarkNested(CFRangeMake(SInt32(from.span.location), reached));
-  pending_->spanEnd = std::max(pending_->spanEnd, std::min(reached, pending_->textEnd));
+  pending_->spanEnd = std::max(pending_->spanEnd, std::min(std::max(reached, process->spanEnd), pending_->textEnd));
   process->Free();
   return true;
 }
@@ -422,7 +428,9 @@ Boolean TDynamicReparse::Continue(SInt32 count) {
   }
   if (pending_ == nullptr) return false;
   pending_->pauseAt = pending_->state.absoluteOffset + std::max<SInt32>(count, 1);
-  if (!RunUntilPause(pending_)) {
+  const bool more = RunUntilPause(pending_);
+  reached_ = pending_->state.absoluteOffset;
+  if (!more) {
     pending_->Free();
     pending_ = nullptr;
   }

@@ -83,8 +83,8 @@ class TDynamicReparse {
   ~TDynamicReparse();
   void TextChanged(SInt32 offset, SInt32 delta);
   // Parses the source's span (a re-parse, through its controller) as far as
-  // pauseAt at least; true when work is left for Continue. Err holds the
-  // parse's Create result.
+  // pauseAt (which may lie inside the span); true when work is left for
+  // Continue. Err holds the parse's Create result.
   Boolean Reparse(const SyntaxParserSource& source, const SyntaxParserDestination& destination, SInt32 pauseAt);
   // At most about count characters more; true while work is left.
   Boolean Continue(SInt32 count);
@@ -97,6 +97,8 @@ class TDynamicReparse {
   void ContinueLater(SInt32 count);
   // The last position the pending parse has read (-1: none pending).
   SInt32 PendingAt() const { return pending_ != nullptr ? pending_->state.absoluteOffset : -1; }
+  // The last position the last Reparse or Continue read (-1: none yet).
+  SInt32 Reached() const { return reached_; }
   void Cancel();
 
  private:
@@ -107,6 +109,7 @@ class TDynamicReparse {
   // restartAt_: the text after it still has the colours of an older parse.
   SInt32 staleFrom_ = -1;
   SInt32 restartAt_ = -1;
+  SInt32 reached_ = -1;
   EventLoopTimerRef timer_ = nullptr;
   SInt32 slice_ = 0;
   static void Fire(EventLoopTimerRef timer, void* reparse);

@@ -231,15 +231,16 @@ CFRange SourceEditorEditSpan(SInt32 offset, SInt32 delta) {
 }
 
 // The end of the text the view shows: a key waits for the re-parse as far
-// as that (at least a little way past the edit's stretch, at most a tall
-// screen of long lines); the rest goes on in slices after it.
-SInt32 SourceEditorPauseAt(SInt32 end, WEReference we) {
+// as that (at least a little way past the edit, at most a tall screen of
+// long lines), even where the stretch runs on; the rest goes on in slices
+// after it.
+SInt32 SourceEditorPauseAt(SInt32 edit, WEReference we) {
   constexpr SInt32 kLeast = 1024, kMost = 16384;
   LongRect view{};
   WEGetViewRect(&view, we);
   const LongPt corner{view.bottom, view.right};
   const SInt32 shown = view.bottom > view.top ? WEGetOffset(&corner, nullptr, we) : 0;
-  return std::clamp(shown, end + kLeast, end + kMost);
+  return std::clamp(shown, edit + kLeast, edit + kMost);
 }
 
 void HandleControllerFluxCallback(SInt32 offset, SInt32 delta, UInt8 ch, WEReference we, void* context) {
@@ -277,7 +278,7 @@ void HandleControllerFluxCallback(SInt32 offset, SInt32 delta, UInt8 ch, WERefer
   editor->source.span = CFRangeMake(start, end);
   editor->source.unused = offset;  // the edit offset
   editor->source.options = 0;
-  editor->parser->ParseEdit(editor->source, SourceEditorPauseAt(end, we));
+  editor->parser->ParseEdit(editor->source, SourceEditorPauseAt(offset + std::max<SInt32>(delta, 0), we));
 }
 
 // ---------------------------------------------------------------------------

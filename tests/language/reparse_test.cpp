@@ -73,7 +73,8 @@ struct Engine {
     return reached;
   }
   // The same edit with the stretch parsed only as far as bound characters
-  // past it; the rest is left to the reparse's Continue.
+  // past the edit (perhaps not all of the stretch); the rest is left to the
+  // reparse's Continue.
   // A stretch may be given (from, to the widened end) instead of widened.
   void EditInParts(TDynamicReparse& reparse, SInt32 at, SInt32 removed, const std::string& inserted, SInt32 bound,
                    SInt32 from = -1) {
@@ -89,7 +90,7 @@ struct Engine {
     source.controller = &controller;
     SyntaxParserDestination destination;
     destination.collection = Collection();
-    reparse.Reparse(source, destination, SInt32(span.length) + bound);
+    reparse.Reparse(source, destination, at + bound);
   }
   // The whole text, as a file opens.
   void ParseAll() { Parse(CFRangeMake(0, WEGetTextLength(we)), false); }
@@ -151,6 +152,10 @@ TEST(ReparseTest, EveryEditLeavesTheColoursOfAFreshParse) {
       {"b = ", 1, ""},
       {"return x", 0, "`"},       // a template string runs over lines: all the rest turns
       {"return x", 1, ""},
+      {"return x + ", 0, "*/"},   // a stray close: its "/" opens a pattern
+      {"return x ", 0, "/*"},     // which a comment's close takes back
+      {"return x ", 2, ""},
+      {"return x + ", 2, ""},
   };
   for (const Step& step : steps) {
     const SInt32 at = after(step.after);
@@ -295,7 +300,7 @@ TEST(ReparseTest, RandomEditsBetweenSlicesEndAsAFreshParse) {
       const SInt32 at = 1 + SInt32(random() % unsigned(length - 1));
       const bool remove = random() % 4 == 0;
       const char* what = remove ? "" : inserts[random() % (sizeof inserts / sizeof inserts[0])];
-      sliced.EditInParts(reparse, at, remove ? 1 : 0, what, SInt32(20 + random() % 300));
+      sliced.EditInParts(reparse, at, remove ? 1 : 0, what, SInt32(1 + random() % 300));
       atOnce.Edit(at, remove ? 1 : 0, what);
       steps += (remove ? " -" : " +") + std::to_string(at) + what;
       for (unsigned slices = random() % 3; slices > 0; --slices) reparse.Continue(SInt32(10 + random() % 400));
