@@ -61,6 +61,33 @@ CFRange FindContinuosRange(CFRange span, TWASTEController* controller) {
   auto other = [&](SInt32 i) { return !(controller->GetEmbeddedLanguage(i) == language); };
   auto color = [&](SInt32 i) { return controller->GetOffsetColor(i); };
   auto blank = [&](SInt32 i) { return IsBlank(controller->GetOffsetChar(i)); };
+  // A string or comment can colour thousands of characters alike: the walks
+  // pass over a stretch of one colour and one language mark at once, where
+  // every character would answer as the first.
+  WEReference we = controller->weReference;
+  auto stretch = [&](SInt32 i, SInt32& from, SInt32& to) {
+    from = i;
+    to = i + 1;
+    if (we == nullptr || i < 0 || i >= length) return;
+    SInt32 a = i, b = i + 1, c = i, d = i + 1;
+    if (WEGetAttributeExtent(i, kSyntaxColorTag, &a, &b, we) != noErr ||
+        WEGetAttributeExtent(i, kSyntaxLanguageTag, &c, &d, we) != noErr)
+      return;
+    from = std::min(std::max(a, c), i);
+    to = std::max(std::min(std::min(b, d), length), i + 1);
+  };
+  // The next character to look at going back (forward) from i, in a walk
+  // where i failed for a reason all its stretch shares.
+  auto back = [&](SInt32 i) {
+    SInt32 from = 0, to = 0;
+    stretch(i, from, to);
+    return std::max(from, 1);  // the loop steps on to from - 1; 0 is looked at
+  };
+  auto forward = [&](SInt32 i) {
+    SInt32 from = 0, to = 0;
+    stretch(i, from, to);
+    return to - 1;  // the loop steps on to to
+  };
 
   // Back to the edge of the run, then on to a blank of the colour found there.
   RGBColor c = controller->nilColor;
@@ -76,6 +103,7 @@ CFRange FindContinuosRange(CFRange span, TWASTEController* controller) {
       c = color(i);
       break;
     }
+    i = back(i);
   }
   if (!crossed) {
     for (SInt32 j = start; j >= 0; --j) {
@@ -87,7 +115,9 @@ CFRange FindContinuosRange(CFRange span, TWASTEController* controller) {
         start = 0;
         break;
       }
-      if (CompareRGBColor(color(j), c) && blank(j)) {
+      if (!CompareRGBColor(color(j), c)) {
+        j = back(j);
+      } else if (blank(j)) {
         start = j;
         break;
       }
@@ -108,6 +138,7 @@ CFRange FindContinuosRange(CFRange span, TWASTEController* controller) {
       c = color(k);
       break;
     }
+    k = forward(k);
   }
   if (!crossed) {
     for (SInt32 m = end; m <= length; ++m) {
@@ -115,7 +146,9 @@ CFRange FindContinuosRange(CFRange span, TWASTEController* controller) {
         end = m - 1;
         break;
       }
-      if (CompareRGBColor(color(m), c) && (m == length || blank(m))) {
+      if (!CompareRGBColor(color(m), c)) {
+        if (m < length) m = forward(m);
+      } else if (m == length || blank(m)) {
         end = m;
         break;
       }
