@@ -1094,7 +1094,14 @@ struct Reparse {
   double seconds = 0, widening = 0;
   SInt32 from = 0, to = 0;  // the widened stretch
   SInt32 reached = 0;       // the last position the parse visited
+  // In parts (as the editor does): the slices after the key, and the
+  // characters they went through.
+  double later = 0;
 };
+
+// A screenful: what the editor parses at once past an edit when the view
+// shows that much after it.
+constexpr SInt32 kScreenful = 4096;
 
 void ParseThrough(TWASTEController& controller, SyntaxLibraryPtr library, CFRange span, bool incremental,
                   SInt32* reached = nullptr) {
@@ -1118,41 +1125,65 @@ void ParseThrough(TWASTEController& controller, SyntaxLibraryPtr library, CFRang
   process->Free();
 }
 
+// With parts, the key parses a screenful past the edit, and the slices
+// after it (timed apart) the rest, before the next key.
 Reparse TypeAt(Languages& languages, WEReference we, TWASTEController& controller, SInt32 offset,
-               const std::u16string& typed) {
+               const std::u16string& typed, TDynamicReparse* parts = nullptr) {
   WEPut(offset, offset, typed.data(), typed.size() * sizeof(char16_t), kTextEncodingUnicodeDefault, 0, 0, nullptr,
         nullptr, we);
   Reparse r;
   const double start = ThreadSeconds();
   const SInt32 delta = SInt32(typed.size());
+  if (parts != nullptr) parts->TextChanged(offset, delta);
   const CFRange span = FindContinuosRange(CFRangeMake(offset - 1, delta > 1 ? offset + delta : offset), &controller);
   r.widening = ThreadSeconds() - start;
   // The language in force at the edit, else the file's own.
   SyntaxLibraryPtr library = languages.collection->GetLanguageLibrary(controller.GetEmbeddedLanguage(offset));
   if (library == nullptr) library = languages.collection->GetLanguageLibrary(Str63("html"));
-  ParseThrough(controller, library, span, true, &r.reached);
+  if (parts == nullptr) {
+    ParseThrough(controller, library, span, true, &r.reached);
+  } else {
+    SyntaxParserSource source;
+    source.library = library;
+    source.span = span;
+    source.controller = &controller;
+    parts->Reparse(source, SyntaxParserDestination(), offset + delta + kScreenful);
+    r.reached = parts->Reached();
+  }
   r.seconds = ThreadSeconds() - start;
   r.from = SInt32(span.location);
   r.to = SInt32(span.length);
+  if (parts != nullptr && parts->Working()) {
+    const double begin = ThreadSeconds();
+    while (parts->Continue(kScreenful)) {
+    }
+    r.later = ThreadSeconds() - begin;
+  }
   return r;
 }
 
 struct Timings {
-  std::vector<double> times, widening;
+  std::vector<double> times, widening, characters, later;
   Reparse last;
   void Add(const Reparse& r) {
     times.push_back(r.seconds);
     widening.push_back(r.widening);
+    characters.push_back(double(std::max<SInt32>(r.reached - r.from + 1, 0)));
+    later.push_back(r.later);
     last = r;
   }
   void Print(const char* label) {
     if (times.empty()) return;
-    std::sort(times.begin(), times.end());
-    std::sort(widening.begin(), widening.end());
-    std::printf("  %-22s median %8.1f us  max %8.1f us  (widening: median %.1f us)  %zu edits; the last re-parsed "
-                "%d..%d and ran to %d\n",
+    for (auto* v : {&times, &widening, &characters, &later}) std::sort(v->begin(), v->end());
+    const size_t p90 = std::min(times.size() - 1, times.size() * 9 / 10);
+    std::printf("  %-22s median %8.1f us  max %8.1f us  (widening: median %.1f us)  characters a key: median %.0f, "
+                "90%% %.0f, most %.0f  %zu edits; the last re-parsed %d..%d and ran to %d\n",
                 label, times[times.size() / 2] * 1e6, times.back() * 1e6, widening[widening.size() / 2] * 1e6,
-                times.size(), int(last.from), int(last.to), int(last.reached));
+                characters[characters.size() / 2], characters[p90], characters.back(), times.size(), int(last.from),
+                int(last.to), int(last.reached));
+    if (later.back() > 0)
+      std::printf("  %-22s   then in slices after the key: median %.1f us, most %.1f us\n", "", later[later.size() / 2] * 1e6,
+                  later.back() * 1e6);
   }
 };
 
@@ -1248,10 +1279,15 @@ void Keystrokes(Languages& languages) {
 
   // The text as typed so far, to find the places of the next edits.
   std::string current = php;
+  TDynamicReparse parts;
+  TDynamicReparse* inParts = nullptr;
+  Timings all;
   auto type = [&](size_t at, const char* what) {
     const std::u16string typed(what, what + std::strlen(what));
     current.insert(at, what);
-    return TypeAt(languages, we, controller, SInt32(at), typed);
+    const Reparse r = TypeAt(languages, we, controller, SInt32(at), typed, inParts);
+    all.Add(r);
+    return r;
   };
   // Edits after the middle: a letter in a name, a blank in code, a letter in
   // a comment and one in a string; then quotes that open a string (the rest
@@ -1271,17 +1307,6 @@ void Keystrokes(Languages& languages) {
                         // block inside the HTML.
                         {"letter before a block", "</div>\n", "x"},
                         {"letter in a short block", "<?= $summary['coun", "x"}};
-  for (const Kind& kind : kinds) {
-    Timings timings;
-    size_t from = current.size() / 2;
-    for (int k = 0; k < 25; ++k) {
-      const size_t at = current.find(kind.find, from);
-      if (at == std::string::npos) break;
-      timings.Add(type(at + std::strlen(kind.find), kind.typed));
-      from = at + 5000;
-    }
-    timings.Print(kind.label);
-  }
   struct Pair {
     const char* open;
     const char* close;
@@ -1290,20 +1315,39 @@ void Keystrokes(Languages& languages) {
   };
   const Pair pairs[] = {{"quote opening a string", "quote closing it", "$this->db = ", "'"},
                         {"comment opened", "comment closed", "$row = ", "/*"}};
-  for (const Pair& pair : pairs) {
-    Timings opening, closing;
-    size_t from = current.size() / 2;
-    for (int k = 0; k < 10; ++k) {
-      const size_t at = current.find(pair.find, from);
-      if (at == std::string::npos) break;
-      const size_t place = at + std::strlen(pair.find);
-      opening.Add(type(place, pair.typed));
-      // The close right after the opening: "''" or "/**/".
-      closing.Add(type(place + std::strlen(pair.typed), pair.typed[0] == '/' ? "*/" : pair.typed));
-      from = at + 5000;
+  // At once, as a key was re-parsed before; then in parts, as the editor
+  // does now: a screenful past the edit, the rest in slices.
+  for (TDynamicReparse* mode : {static_cast<TDynamicReparse*>(nullptr), &parts}) {
+    inParts = mode;
+    all = Timings();
+    std::printf(mode == nullptr ? " at once:\n" : " in parts (a screenful of %d characters at the key):\n", kScreenful);
+    for (const Kind& kind : kinds) {
+      Timings timings;
+      size_t from = current.size() / 2;
+      for (int k = 0; k < 25; ++k) {
+        const size_t at = current.find(kind.find, from);
+        if (at == std::string::npos) break;
+        timings.Add(type(at + std::strlen(kind.find), kind.typed));
+        from = at + 5000;
+      }
+      timings.Print(kind.label);
     }
-    opening.Print(pair.open);
-    closing.Print(pair.close);
+    for (const Pair& pair : pairs) {
+      Timings opening, closing;
+      size_t from = current.size() / 2;
+      for (int k = 0; k < 10; ++k) {
+        const size_t at = current.find(pair.find, from);
+        if (at == std::string::npos) break;
+        const size_t place = at + std::strlen(pair.find);
+        opening.Add(type(place, pair.typed));
+        // The close right after the opening: "''" or "/**/".
+        closing.Add(type(place + std::strlen(pair.typed), pair.typed[0] == '/' ? "*/" : pair.typed));
+        from = at + 5000;
+      }
+      opening.Print(pair.open);
+      closing.Print(pair.close);
+    }
+    all.Print("every key");
   }
 
   WEDispose(we);

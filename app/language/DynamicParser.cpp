@@ -61,6 +61,33 @@ CFRange FindContinuosRange(CFRange span, TWASTEController* controller) {
   auto other = [&](SInt32 i) { return !(controller->GetEmbeddedLanguage(i) == language); };
   auto color = [&](SInt32 i) { return controller->GetOffsetColor(i); };
   auto blank = [&](SInt32 i) { return IsBlank(controller->GetOffsetChar(i)); };
+  // A string or comment can colour thousands of characters alike: the walks
+  // pass over a stretch of one colour and one language mark at once, where
+  // every character would answer as the first.
+  WEReference we = controller->weReference;
+  auto stretch = [&](SInt32 i, SInt32& from, SInt32& to) {
+    from = i;
+    to = i + 1;
+    if (we == nullptr || i < 0 || i >= length) return;
+    SInt32 a = i, b = i + 1, c = i, d = i + 1;
+    if (WEGetAttributeExtent(i, kSyntaxColorTag, &a, &b, we) != noErr ||
+        WEGetAttributeExtent(i, kSyntaxLanguageTag, &c, &d, we) != noErr)
+      return;
+    from = std::min(std::max(a, c), i);
+    to = std::max(std::min(std::min(b, d), length), i + 1);
+  };
+  // The next character to look at going back (forward) from i, in a walk
+  // where i failed for a reason all its stretch shares.
+  auto back = [&](SInt32 i) {
+    SInt32 from = 0, to = 0;
+    stretch(i, from, to);
+    return std::max(from, 1);  // the loop steps on to from - 1; 0 is looked at
+  };
+  auto forward = [&](SInt32 i) {
+    SInt32 from = 0, to = 0;
+    stretch(i, from, to);
+    return to - 1;  // the loop steps on to to
+  };
 
   // Back to the edge of the run, then on to a blank of the colour found there.
   RGBColor c = controller->nilColor;
@@ -76,6 +103,7 @@ CFRange FindContinuosRange(CFRange span, TWASTEController* controller) {
       c = color(i);
       break;
     }
+    i = back(i);
   }
   if (!crossed) {
     for (SInt32 j = start; j >= 0; --j) {
@@ -87,7 +115,9 @@ CFRange FindContinuosRange(CFRange span, TWASTEController* controller) {
         start = 0;
         break;
       }
-      if (CompareRGBColor(color(j), c) && blank(j)) {
+      if (!CompareRGBColor(color(j), c)) {
+        j = back(j);
+      } else if (blank(j)) {
         start = j;
         break;
       }
@@ -108,6 +138,7 @@ CFRange FindContinuosRange(CFRange span, TWASTEController* controller) {
       c = color(k);
       break;
     }
+    k = forward(k);
   }
   if (!crossed) {
     for (SInt32 m = end; m <= length; ++m) {
@@ -115,15 +146,34 @@ CFRange FindContinuosRange(CFRange span, TWASTEController* controller) {
         end = m - 1;
         break;
       }
-      if (CompareRGBColor(color(m), c) && (m == length || blank(m))) {
+      if (!CompareRGBColor(color(m), c)) {
+        if (m < length) m = forward(m);
+      } else if (m == length || blank(m)) {
         end = m;
         break;
       }
     }
   }
+  start = FindPlainStart(start, controller);
   // A border crossing next to the span can leave the ends out of order.
   ClampSpan(length, start, end);
   return CFRangeMake(start, end);
+}
+
+SInt32 FindPlainStart(SInt32 start, TSyntaxParserController* controller) {
+  if (controller == nullptr) return start;
+  const SInt32 length = controller->GetTextLength();
+  if (start <= 0 || start > length) return start;
+  const Str63 language = controller->GetEmbeddedLanguage(start);
+  for (SInt32 guard = 0; guard < 64 && start > 0 && controller->NestedAfter(start - 1) == 1; ++guard) {
+    SInt32 from = std::min(controller->NestedFrom(start - 1), start - 1);
+    while (from > 0 && !IsBlank(controller->GetOffsetChar(from - 1))) --from;
+    SInt32 i = start - 1;
+    while (i >= from && controller->GetEmbeddedLanguage(i) == language) --i;
+    start = i + 1;
+    if (i >= from) break;  // a border of the language
+  }
+  return start;
 }
 
 CFRange FindLanguageRange(SInt32 offset, SInt32 delta, const Str63& language, TWASTEController* controller) {
@@ -282,9 +332,42 @@ bool RunUntilPause(TSyntaxParserProcess* process) {
 TDynamicReparse::~TDynamicReparse() { Cancel(); }
 
 void TDynamicReparse::Cancel() {
+  StopTimer();
   if (pending_ != nullptr) pending_->Free();
   pending_ = nullptr;
   staleFrom_ = restartAt_ = -1;
+}
+
+void TDynamicReparse::StopTimer() {
+  if (timer_ != nullptr) RemoveEventLoopTimer(timer_);
+  timer_ = nullptr;
+}
+
+void TDynamicReparse::ContinueLater(SInt32 count) {
+  slice_ = std::max<SInt32>(count, 1);
+  if (!Working()) {
+    StopTimer();
+    return;
+  }
+  if (timer_ != nullptr) return;
+  static const EventLoopTimerUPP upp = NewEventLoopTimerUPP(Fire);
+  // Soon after the key, and a slice a millisecond after that, so that keys
+  // and drawing come in between.
+  if (InstallEventLoopTimer(GetCurrentEventLoop(), kEventDurationMillisecond, kEventDurationMillisecond, upp, this,
+                            &timer_) != noErr)
+    timer_ = nullptr;
+}
+
+void TDynamicReparse::Fire(EventLoopTimerRef, void* data) {
+  auto* self = static_cast<TDynamicReparse*>(data);
+  // A controller whose text changed unseen cannot go on: the parse would
+  // read what it never heard of (the whole text is parsed again then).
+  if (self->pending_ != nullptr && self->pending_->source.controller != nullptr &&
+      self->pending_->source.controller->GetTextLength() != self->pending_->textEnd) {
+    self->Cancel();
+    return;
+  }
+  if (!self->Continue(self->slice_) && !self->Working()) self->StopTimer();
 }
 
 void TDynamicReparse::TextChanged(SInt32 offset, SInt32 delta) {
@@ -318,8 +401,10 @@ Boolean TDynamicReparse::Reparse(const SyntaxParserSource& source, const SyntaxP
       // The stretch meets what the pending parse has done: it reads the
       // stretch itself, in the state it really is in there.
       pending->spanEnd = std::max(pending->spanEnd, std::min(end, pending->textEnd));
-      pending->pauseAt = std::max(pauseAt, end);
-      if (!RunUntilPause(pending)) {
+      pending->pauseAt = pauseAt;
+      const bool more = RunUntilPause(pending);
+      reached_ = pending->state.absoluteOffset;
+      if (!more) {
         pending->Free();
         pending_ = nullptr;
       }
@@ -337,14 +422,18 @@ Boolean TDynamicReparse::Reparse(const SyntaxParserSource& source, const SyntaxP
   process->incremental = true;
   process->fromController = true;
   process->SetOptions(source.options);
-  process->pauseAt = std::max(pauseAt, end);
+  // It may pause inside its own span: the pending part reads the rest of
+  // it, which no later parse may take for settled (its old styles are gone).
+  process->pauseAt = pauseAt;
   Err = process->Create(from, destination);
   if (Err != noErr) {
     process->Free();
     return pending_ != nullptr;
   }
   if (stale > process->spanEnd) process->spanEnd = std::min(stale, process->textEnd);
-  if (!RunUntilPause(process)) {
+  const bool more = RunUntilPause(process);
+  reached_ = process->state.absoluteOffset;
+  if (!more) {
     process->Free();
     return pending_ != nullptr;
   }
@@ -357,7 +446,7 @@ Boolean TDynamicReparse::Reparse(const SyntaxParserSource& source, const SyntaxP
   // the pending one reads on past it.
   const SInt32 reached = process->state.absoluteOffset + 1;
   if (source.controller != nullptr) source.controller->MarkNested(CFRangeMake(SInt32(from.span.location), reached));
-  pending_->spanEnd = std::max(pending_->spanEnd, std::min(reached, pending_->textEnd));
+  pending_->spanEnd = std::max(pending_->spanEnd, std::min(std::max(reached, process->spanEnd), pending_->textEnd));
   process->Free();
   return true;
 }
@@ -372,7 +461,9 @@ Boolean TDynamicReparse::Continue(SInt32 count) {
   }
   if (pending_ == nullptr) return false;
   pending_->pauseAt = pending_->state.absoluteOffset + std::max<SInt32>(count, 1);
-  if (!RunUntilPause(pending_)) {
+  const bool more = RunUntilPause(pending_);
+  reached_ = pending_->state.absoluteOffset;
+  if (!more) {
     pending_->Free();
     pending_ = nullptr;
   }

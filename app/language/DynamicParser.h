@@ -8,6 +8,7 @@
 // "Blank" means tab, line feed, carriage return or space.
 #pragma once
 
+#include "CarbonEvents.h"
 #include "MacTypes.h"
 #include "ShortString.h"
 #include "TSyntaxCollectionUnit.h"
@@ -25,6 +26,13 @@ enum : SInt16 {
 // crossing a character of another embedded language than the one at the
 // span's start.
 CFRange FindContinuosRange(CFRange span, TWASTEController* controller);
+
+// A stretch that begins where the earlier parse had something open or
+// waiting (a string, a tag, a declaration waiting for its name) begins
+// before what opened it, so that the re-parse reads that again: the start
+// moved back to the run of non-blank characters where that began, never
+// across a border of the language at the start. FindContinuosRange ends so.
+SInt32 FindPlainStart(SInt32 start, TSyntaxParserController* controller);
 
 // The region of one embedded language around an edit at offset (delta < 0:
 // a deletion), as a span; (0, 0) when the edit is not at or in such a
@@ -75,14 +83,22 @@ class TDynamicReparse {
   ~TDynamicReparse();
   void TextChanged(SInt32 offset, SInt32 delta);
   // Parses the source's span (a re-parse, through its controller) as far as
-  // pauseAt at least; true when work is left for Continue. Err holds the
-  // parse's Create result.
+  // pauseAt (which may lie inside the span); true when work is left for
+  // Continue. Err holds the parse's Create result.
   Boolean Reparse(const SyntaxParserSource& source, const SyntaxParserDestination& destination, SInt32 pauseAt);
   // At most about count characters more; true while work is left.
   Boolean Continue(SInt32 count);
   Boolean Pending() const { return pending_ != nullptr; }
+  // Work is left: a parse pending, or text a parse that could not go on
+  // left in older colours.
+  Boolean Working() const { return pending_ != nullptr || staleFrom_ >= 0; }
+  // What is left goes on from the main loop, count characters a firing,
+  // until it is done or cancelled.
+  void ContinueLater(SInt32 count);
   // The last position the pending parse has read (-1: none pending).
   SInt32 PendingAt() const { return pending_ != nullptr ? pending_->state.absoluteOffset : -1; }
+  // The last position the last Reparse or Continue read (-1: none yet).
+  SInt32 Reached() const { return reached_; }
   void Cancel();
 
  private:
@@ -93,4 +109,9 @@ class TDynamicReparse {
   // restartAt_: the text after it still has the colours of an older parse.
   SInt32 staleFrom_ = -1;
   SInt32 restartAt_ = -1;
+  SInt32 reached_ = -1;
+  EventLoopTimerRef timer_ = nullptr;
+  SInt32 slice_ = 0;
+  static void Fire(EventLoopTimerRef timer, void* reparse);
+  void StopTimer();
 };

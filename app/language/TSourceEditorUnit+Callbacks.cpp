@@ -230,10 +230,24 @@ CFRange SourceEditorEditSpan(SInt32 offset, SInt32 delta) {
   return CFRangeMake(offset - 1, end);
 }
 
+// The end of the text the view shows: a key waits for the re-parse as far
+// as that (at least a little way past the edit, at most a tall screen of
+// long lines), even where the stretch runs on; the rest goes on in slices
+// after it.
+SInt32 SourceEditorPauseAt(SInt32 edit, WEReference we) {
+  constexpr SInt32 kLeast = 1024, kMost = 16384;
+  LongRect view{};
+  WEGetViewRect(&view, we);
+  const LongPt corner{view.bottom, view.right};
+  const SInt32 shown = view.bottom > view.top ? WEGetOffset(&corner, nullptr, we) : 0;
+  return std::clamp(shown, edit + kLeast, edit + kMost);
+}
+
 void HandleControllerFluxCallback(SInt32 offset, SInt32 delta, UInt8 ch, WEReference we, void* context) {
   TSourceEditor* editor = EditorOf(context);
   editor->HandleControllerFlux(offset, delta, ch, we);
   TWASTEController* controller = editor->controller_;
+  if (editor->parser != nullptr) editor->parser->EditChanged(offset, delta);
   if (editor->source.library == nullptr || controller == nullptr || editor->parser == nullptr) return;
   // A full parse streaming the text in owns the driver.
   if (editor->parser->busy) return;
@@ -252,10 +266,11 @@ void HandleControllerFluxCallback(SInt32 offset, SInt32 delta, UInt8 ch, WERefer
       FindLanguageRange(offset, delta, mode != nullptr ? mode->language : Str63(), controller);
   if (lang.location > 0 && lang.length > 0 &&
       PreParseEmbeddedLanguage(offset, lang, editor->GetDefaultLanguage(), we) == kEmbeddedLanguageReparse) {
-    start = SInt32(lang.location);
+    start = FindPlainStart(SInt32(lang.location), controller);
     end = SInt32(lang.length);
     editor->source.library = editor->GetDefaultLanguage();
-    controller->ResetRange(lang);
+    // The parse resets the region's styles as it starts (a part the edits'
+    // re-parse has settled already is not parsed again).
     controller->ResetTracking(lang);
   }
   if (start == end) return;
@@ -263,7 +278,7 @@ void HandleControllerFluxCallback(SInt32 offset, SInt32 delta, UInt8 ch, WERefer
   editor->source.span = CFRangeMake(start, end);
   editor->source.unused = offset;  // the edit offset
   editor->source.options = 0;
-  editor->parser->ParseDynamic(editor->source);
+  editor->parser->ParseEdit(editor->source, SourceEditorPauseAt(offset + std::max<SInt32>(delta, 0), we));
 }
 
 // ---------------------------------------------------------------------------

@@ -35,6 +35,7 @@ UniChar TSyntaxParserController::GetOffsetChar(SInt32) { return 0; }
 void TSyntaxParserController::SetNilColor(RGBColor color) { nilColor = color; }
 void TSyntaxParserController::MarkNested(CFRange) {}
 SInt16 TSyntaxParserController::NestedAfter(SInt32) { return -1; }
+SInt32 TSyntaxParserController::NestedFrom(SInt32 offset) { return offset; }
 Boolean TSyntaxParserController::KeepsNesting() { return false; }
 
 void SetSyntaxControllerNilColor(TSyntaxParserController* controller, RGBColor color) {
@@ -186,6 +187,13 @@ SInt16 TWASTEController::NestedAfter(SInt32 offset) {
   UInt8 nested = 0;
   if (WEGetOneAttribute(offset, kSyntaxNestedTag, &nested, 1, weReference) != noErr) return -1;
   return nested != 0 ? 1 : 0;
+}
+
+SInt32 TWASTEController::NestedFrom(SInt32 offset) {
+  if (NestedAfter(offset) != 1) return offset;
+  SInt32 start = offset, end = offset;
+  if (WEGetAttributeExtent(offset, kSyntaxNestedTag, &start, &end, weReference) != noErr) return offset;
+  return std::min(start, offset);
 }
 
 void TWASTEController::ApplySymbol(CFRange span, SymbolInfoPtr symbol) {

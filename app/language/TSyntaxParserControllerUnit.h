@@ -63,6 +63,9 @@ class TSyntaxParserController : public TObject {
   // inside, 0 plain, -1 unknown (a controller that keeps no marks, text no
   // parse has marked or reset).
   virtual SInt16 NestedAfter(SInt32 offset);
+  // The first offset of the marked stretch holding the offset; the offset
+  // itself when it is not marked.
+  virtual SInt32 NestedFrom(SInt32 offset);
   // Whether MarkNested keeps anything (a parse spares itself the marks
   // otherwise).
   virtual Boolean KeepsNesting();
@@ -117,6 +120,7 @@ class TWASTEController : public TSyntaxParserController {
   UniChar GetOffsetChar(SInt32 offset) override;
   void MarkNested(CFRange span) override;
   SInt16 NestedAfter(SInt32 offset) override;
+  SInt32 NestedFrom(SInt32 offset) override;
   Boolean KeepsNesting() override;
   virtual void SetWEReference(WEReference we);
 

@@ -542,14 +542,17 @@ SInt16 TSyntaxParserProcess::Run(TSyntaxParserProcess*& nextProcess) {
   if (destination.stateCallback != nullptr)
     destination.stateCallback(st.character, st.word, st.reservedWord, st.offset, TopContext(), destination.userData);
 
-  // Past its span a re-parse stops in the plain state, where the earlier
+  // Past its span a re-parse stops in the plain state (no prefix or
+  // declaration waiting for the name it colours either), where the earlier
   // parse was plain after the same character too, in the same language:
   // from there on both read the same text the same way. Where the text tells
   // nothing of the earlier parse, it stops unless a range that an edit may
   // have unbalanced was opened (that one goes on to the end). In a block it
-  // entered, only where that block is the earlier parse's too.
-  if (incremental && position != firstOffset_ && position >= spanEnd && st.contextDepth <= 1 &&
-      (!inEmbeddedLanguage || reenteredBlock_)) {
+  // entered, only where that block is the earlier parse's too. Never in
+  // the middle of an open or close text ("*/" read at its "*"): the earlier
+  // parse may have read its other characters otherwise.
+  if (incremental && position != firstOffset_ && position >= spanEnd && skip_ == 0 && st.contextDepth <= 1 &&
+      !Waiting() && (!inEmbeddedLanguage || reenteredBlock_)) {
     const SInt16 before = source.controller != nullptr ? source.controller->NestedAfter(position) : SInt16(-1);
     if (before < 0) {
       if (!unbalancedOpen) processState = kParserStateFinished;

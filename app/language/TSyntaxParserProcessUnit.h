@@ -321,9 +321,12 @@ class TSyntaxParserProcess : public TObject {
   void ResetBefore(SInt32 absoluteStart, SInt32 absoluteEnd);
   void ResetThrough(SInt32 absoluteEnd);
   // After each character: marks where the state leaves and comes back to
-  // the plain one of the language in force (no range or context open).
+  // the plain one of the language in force (no range or context open, and
+  // nothing waiting that colours text further on: a prefix's or a
+  // declaration's name).
   void TrackNesting(SInt32 position);
-  bool Plain() const { return state.contextDepth <= 1 && data.rangeDepth == 0; }
+  bool Plain() const { return state.contextDepth <= 1 && data.rangeDepth == 0 && !Waiting(); }
+  bool Waiting() const { return data.prefix.active || data.expression.active; }
   SymbolInfoPtr LookUpGlobalSymbol(const Str255& name);
   bool PushScope();
   bool AfterSigil(SInt32 wordStart, bool anySigil);

@@ -1,5 +1,6 @@
 #include "TSyntaxParserUnit.h"
 
+#include "DynamicParser.h"
 #include "Files.h"
 #include "PascalCarbonCommon.h"
 #include "TFileSystemUnit.h"
@@ -15,6 +16,7 @@ const CFArrayCallBacks kSourceQueueCallBacks = {0, nullptr, ReleaseSourceCopy, n
 }  // namespace
 
 TSyntaxParser::~TSyntaxParser() {
+  delete edits_;
   if (current != nullptr) Terminate();
   else if (busy || queue != nullptr || timer != nullptr) Release();
 }
@@ -35,6 +37,8 @@ void TSyntaxParser::AppendFile(const SyntaxParserSource& source) {
 SInt16 TSyntaxParser::GetQueueCount() { return queue != nullptr ? SInt16(CFArrayGetCount(queue)) : 0; }
 
 void TSyntaxParser::ParseBatch(SyntaxParserOptions value) {
+  // A whole parse leaves nothing for the edits' slices to do.
+  if (edits_ != nullptr) edits_->Cancel();
   busy = true;
   options = value;
   if ((options & kSyntaxParserAsynchMode) == 0) return;
@@ -53,6 +57,22 @@ void TSyntaxParser::ParseSingleFile(const SyntaxParserSource& source, Boolean co
 
 void TSyntaxParser::ParseDynamic(const SyntaxParserSource& source) {
   if (timer != nullptr) return;  // a batch owns the driver until it ends
+  if (edits_ != nullptr && edits_->Working()) {
+    // The whole text (perhaps in another language, the file renamed): what
+    // the edits left goes. Else the stretch joins it, run through at once.
+    const bool whole = source.span.location <= 0 && source.controller != nullptr &&
+                       source.span.length >= source.controller->GetTextLength();
+    if (whole) {
+      edits_->Cancel();
+    } else {
+      busy = true;
+      edits_->Reparse(source, destination, INT32_MAX);
+      lastError = Err;
+      busy = false;
+      edits_->ContinueLater(kSyntaxParserEditSlice);
+      return;
+    }
+  }
   busy = true;
   auto* process = new TSyntaxParserProcess();
   process->incremental = true;
@@ -77,6 +97,22 @@ void TSyntaxParser::ParseDynamic(const SyntaxParserSource& source) {
   FreeProcess(process);
   busy = false;
 }
+
+void TSyntaxParser::ParseEdit(const SyntaxParserSource& source, SInt32 pauseAt) {
+  if (timer != nullptr) return;  // a batch owns the driver until it ends
+  if (edits_ == nullptr) edits_ = new TDynamicReparse();
+  busy = true;
+  edits_->Reparse(source, destination, pauseAt);
+  lastError = Err;
+  busy = false;
+  edits_->ContinueLater(kSyntaxParserEditSlice);
+}
+
+void TSyntaxParser::EditChanged(SInt32 offset, SInt32 delta) {
+  if (edits_ != nullptr) edits_->TextChanged(offset, delta);
+}
+
+Boolean TSyntaxParser::EditPending() const { return edits_ != nullptr && edits_->Working(); }
 
 void TSyntaxParser::AttachHandlers(const Str63&, TSyntaxParserProcess*) {}
 

@@ -29,6 +29,10 @@ enum : UInt32 {
 // microseconds) one timer firing may take before the event loop runs again.
 constexpr SInt32 kSyntaxParserRunsPerFiring = 51;
 constexpr SInt64 kSyntaxParserFiringBudget = 8000;
+// Characters an edit's re-parse goes on by per firing, once the key is done.
+constexpr SInt32 kSyntaxParserEditSlice = 4096;
+
+class TDynamicReparse;
 
 class TSyntaxParser : public TObject {
  public:
@@ -53,6 +57,13 @@ class TSyntaxParser : public TObject {
   virtual void ParseBatch(SyntaxParserOptions value);
   virtual void ParseSingleFile(const SyntaxParserSource& source, Boolean compile);
   virtual void ParseDynamic(const SyntaxParserSource& source);
+  // An edit's re-parse in two parts: the stretch and on as far as pauseAt
+  // at once, the rest in slices from the main loop. Every change of the
+  // text goes to EditChanged first, so that what is left follows it.
+  virtual void ParseEdit(const SyntaxParserSource& source, SInt32 pauseAt);
+  virtual void EditChanged(SInt32 offset, SInt32 delta);
+  // The edits' re-parse still has work (slices to come).
+  Boolean EditPending() const;
   // Called before each batch process is created; attaches nothing.
   virtual void AttachHandlers(const Str63& language, TSyntaxParserProcess* process);
   // Stops a batch at once: the current process, then the batch.
@@ -67,6 +78,7 @@ class TSyntaxParser : public TObject {
   // The queue entry the current top-level process parses, removed by
   // identity when it finishes so sources appended meanwhile are kept.
   SyntaxParserSource* currentEntry_ = nullptr;
+  TDynamicReparse* edits_ = nullptr;  // owned; made by the first ParseEdit
   void RemoveEntry(SyntaxParserSource* entry);
   // One slice of a firing; false once the batch has ended (released).
   bool Slice();

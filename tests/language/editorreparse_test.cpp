@@ -1,0 +1,333 @@
+// Edits in the source editor over a real text view, each re-parsed as the
+// editor re-parses a key: the stretch and what the view shows at once, the
+// rest in slices from the main loop. Once the slices are done the colours
+// and language marks must be those a whole re-parse of the same text gives:
+// PHP in HTML (attributes, short blocks, heredocs), Ruby heredocs and
+// JavaScript; and a key that turns the rest of a long file waits only for
+// a part of it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "DynamicParser.h"
+#include "HeadlessHost.h"
+#include "IBCarbonRuntime.h"
+#include "TQVEditorUnit.h"
+#include "TWASTEDocumentUnit.h"
+#include "TWASTEViewUnit.h"
+#include "fixtures/CodeSenseFixture.h"
+#include "fixtures/EditorFixture.h"
+#include "plinthora/Plinthora.h"
+
+using namespace codesensetest;
+using namespace editortest;
+
+namespace {
+
+// The languages of the samples.
+TSyntaxCollection* SampleLanguages() {
+  static TSyntaxCollection* collection = [] {
+    TSyntaxCollection* c = CreateSyntaxCollection(nullptr);
+    for (const char* language : {"html", "php", "javascript", "css", "ruby"}) c->LoadLibrary(language);
+    return c;
+  }();
+  return collection;
+}
+
+// What a parse left on one character.
+struct Mark {
+  RGBColor colour;
+  std::string language;
+};
+
+struct Step {
+  const char* after;  // the edit goes right after the first of this text
+  SInt32 removed;     // characters taken away there first
+  const char* inserted;
+};
+
+struct Sample {
+  const char* file;
+  std::string text;
+  std::vector<Step> steps;
+};
+
+struct EditorReparseTest : ScratchTest {
+  TFileSystem* index = nullptr;
+  TWASTEDocument* document = nullptr;
+  TQVEditor* editor = nullptr;
+  WEReference we = nullptr;
+  SInt32 scanned = 0;  // characters the parse went through during the last edit
+
+  void SetUp() override {
+    ScratchTest::SetUp();
+    static bool registered = false;
+    if (!registered) {
+      HeadlessUseVirtualClock(true);
+      RegisterWasteClass();
+      RegisterToolbarViewClass();
+      registered = true;
+    }
+    mkdir((scratch + "/index").c_str(), 0700);
+    index = CreateFileSystem(RefOf(scratch + "/index"), SampleLanguages(), nullptr);
+    index->SetRoot(RefOf(scratch));
+  }
+  void TearDown() override {
+    Close();
+    if (index != nullptr) index->Release();
+    ScratchTest::TearDown();
+  }
+  void Close() {
+    if (editor != nullptr) editor->ReleaseViewObject();
+    if (document != nullptr) document->Release();
+    editor = nullptr;
+    document = nullptr;
+  }
+
+  // Counts the characters the parse goes through, then passes them on.
+  static SyntaxParserStateCallback& Next() {
+    static SyntaxParserStateCallback next = nullptr;
+    return next;
+  }
+  static SInt32& Scanned() {
+    static SInt32 count = 0;
+    return count;
+  }
+  static void Count(UniChar c, const Str63& word, Boolean reserved, SInt32 offset, const Str63& context, void* data) {
+    ++Scanned();
+    if (Next() != nullptr) Next()(c, word, reserved, offset, context, data);
+  }
+
+  void Open(const std::string& name, const std::string& text) {
+    Close();
+    WriteText(scratch + "/" + name, text);
+    document = new TWASTEDocument();
+    document->Create(RefOf(scratch + "/" + name));
+    editor = new TQVEditor();
+    editor->SetDocument(document);
+    editor->SetFileSystem(index);
+    editor->SetOptions(SourceEditorOption(kSourceEditorAllOptions));
+    editor->Create("Source Pane", EditorNib());
+    ASSERT_NE(editor->view, nullptr);
+    we = editor->GetWE();
+    editor->AddModeMenu();
+    editor->Load();
+    // The file comes in from the main loop, then its parse.
+    for (int i = 0; i < 100000 && WEGetTextLength(we) < SInt32(text.size()); ++i) HeadlessAdvanceClock(0.001);
+    ASSERT_EQ(WEGetTextLength(we), SInt32(text.size()));
+    Finish();
+  }
+  void Finish() {
+    for (int i = 0; i < 100000 && editor->parser->busy; ++i) HeadlessAdvanceClock(0.001);
+    ASSERT_FALSE(editor->parser->busy);
+  }
+  // The main loop runs until the edits' slices are done.
+  void Drain() {
+    for (int i = 0; i < 100000 && editor->parser->EditPending(); ++i) HeadlessAdvanceClock(0.001);
+    ASSERT_FALSE(editor->parser->EditPending());
+  }
+  // An edit as typed or pasted, the mode that of the language at the caret.
+  void Edit(SInt32 at, SInt32 removed, const std::string& inserted) {
+    WESetSelection(at, at, we);
+    editor->SetSyntaxMode(Str255(editor->GetController()->GetEmbeddedLanguage(at)), false);
+    TSyntaxParser* parser = editor->parser;
+    Next() = parser->destination.stateCallback;
+    Scanned() = 0;
+    parser->destination.stateCallback = Count;
+    if (removed > 0) {
+      WESetSelection(at, at + removed, we);
+      WEDelete(we);
+    }
+    if (!inserted.empty())
+      WEPut(at, at, inserted.data(), inserted.size(), kTextEncodingMacRoman, 0, 0, nullptr, nullptr, we);
+    parser->destination.stateCallback = Next();
+    scanned = Scanned();
+  }
+  std::vector<Mark> Marks() {
+    std::vector<Mark> marks;
+    TWASTEController* controller = editor->GetController();
+    for (SInt32 i = 0; i < WEGetTextLength(we); ++i)
+      marks.push_back({controller->GetOffsetColor(i), controller->GetEmbeddedLanguage(i).str()});
+    return marks;
+  }
+  // The first offset where the colours or language marks differ from those
+  // of a whole re-parse, -1 when none. The whole re-parse stays.
+  SInt32 FirstDifference() {
+    const std::vector<Mark> edited = Marks();
+    // From the file's own language, as it opened.
+    editor->SetSyntaxMode("default", false);
+    editor->Refresh();
+    Finish();
+    const std::vector<Mark> fresh = Marks();
+    for (size_t i = 0; i < std::min(edited.size(), fresh.size()); ++i)
+      if (!CompareRGBColor(edited[i].colour, fresh[i].colour) || edited[i].language != fresh[i].language)
+        return SInt32(i);
+    return edited.size() == fresh.size() ? -1 : SInt32(std::min(edited.size(), fresh.size()));
+  }
+  SInt32 After(const std::string& what, size_t from = 0) {
+    const size_t at = TextOf(we).find(what, from);
+    EXPECT_NE(at, std::string::npos) << what;
+    return SInt32(at + what.size());
+  }
+  void Run(const Sample& sample);
+  std::string Around(SInt32 at) {
+    std::string s = TextOf(we).substr(size_t(std::max(0, at - 30)), 60);
+    std::replace(s.begin(), s.end(), '\r', '|');
+    return s;
+  }
+};
+
+const char* const kPage =
+    "<html>\r"
+    "<body class=\"main\">\r"
+    "<a href=\"view.php?id=<?= $id ?>\">view</a>\r"
+    "<p title='total'>Total: <?php echo $total; ?></p>\r"
+    "<?php\r"
+    "function total($rows) { return count($rows) + 1; }\r"
+    "$name = 'one two'; // a note\r"
+    "$text = <<<EOT\r"
+    "Dear $name, your total is {$total}.\r"
+    "EOT;\r"
+    "function <<<EOT\r"
+    "not a name\r"
+    "EOT;\r"
+    "$html = \"<b>{$name}</b>\" . /* inner */ 'three';\r"
+    "?>\r"
+    "<div id=\"end\"><a href=\"list.php?page=<?= $page ?>\">next</a></div>\r"
+    "</body>\r"
+    "</html>\r";
+
+const char* const kRuby =
+    "def total(rows)\r"
+    "  text = <<~EOS\r"
+    "    Total: #{rows.size} items\r"
+    "    def not_a_method\r"
+    "  EOS\r"
+    "  rows.sum { |r| r.price } # the sum\r"
+    "end\r"
+    "\r"
+    "def name\r"
+    "  @name = <<-TEXT.strip\r"
+    "    plain 'text' here\r"
+    "  TEXT\r"
+    "  \"#{@name} done\"\r"
+    "end\r";
+
+const char* const kScript =
+    "var a = 'one'; // note it\r"
+    "function f(x) { return x + 1; }\r"
+    "var b = \"two\" + /* inner */ 'three';\r"
+    "if (a) { b = 'four'; }\r"
+    "var t = `with ${a} in it`;\r";
+
+// Each edit on the text as the one before left it, drained and checked.
+void EditorReparseTest::Run(const Sample& sample) {
+  Open(sample.file, sample.text);
+  for (const Step& step : sample.steps) {
+    const SInt32 at = After(step.after, 0);
+    Edit(at, step.removed, step.inserted);
+    Drain();
+    EXPECT_EQ(FirstDifference(), -1) << sample.file << ": " << (step.removed > 0 ? "took away at " : "typed at ")
+                                     << Around(at);
+  }
+}
+
+TEST_F(EditorReparseTest, EditsInPhpPagesEndWithTheColoursOfAWholeReparse) {
+  Run({"page.php",
+       kPage,
+       {
+           {"<a href=\"view", 0, "\""},        // a quote in an attribute value
+           {"<a href=\"view", 1, ""},          // and gone again
+           {"?id=<?", 0, "x"},                 // the short block's opening spoilt
+           {"?id=<?", 1, ""},
+           {"function", 0, " total2"},         // a second name
+           {"function total2", 7, ""},
+           {"function ", 8, ""},               // the heredoc opener after "function" taken away
+           {"function ", 0, "<<<EOT\r"},       // and put back
+           {"$text = ", 3, ""},                // a heredoc that no longer opens
+           {"$text = ", 0, "<<<"},
+           {"Dear $name, your total is {$total}.\rEOT", 0, "X"},  // its close spoilt
+           {"Dear $name, your total is {$total}.\rEOT", 1, ""},
+           {"<p title=", 0, "\""},             // an attribute quote left open
+           {"<p title=", 1, ""},
+           {"echo $total; ?", 1, ""},          // a block's close taken apart
+           {"echo $total; ", 0, "?"},
+       }});
+}
+
+TEST_F(EditorReparseTest, EditsInRubyHeredocsEndWithTheColoursOfAWholeReparse) {
+  Run({"stock.rb",
+       kRuby,
+       {
+           {"text = ", 7, ""},                 // the heredoc opener taken away
+           {"text = ", 0, "<<~EOS"},
+           {"    def not_a_method\r  EOS", 0, "X"},  // its terminator spoilt
+           {"    def not_a_method\r  EOSX", 1, ""},
+           {"@name = <<-TEX", 0, "Q"},         // another terminator wanted
+           {"@name = <<-TEX", 1, ""},
+           {"rows.sum { |r| r.price } ", 0, "\""},
+           {"rows.sum { |r| r.price } ", 1, ""},
+       }});
+}
+
+TEST_F(EditorReparseTest, EditsInScriptsEndWithTheColoursOfAWholeReparse) {
+  std::string script;
+  for (int i = 0; i < 20; ++i) script += kScript;
+  Run({"app.js",
+       script,
+       {
+           {"var a = ", 0, "'"},               // opens a string: the rest of the text turns
+           {"var a = ", 1, ""},
+           {"return x", 0, "`"},               // a template string that runs on
+           {"return x", 1, ""},
+           {"funct", 0, "\\"},                 // the function keyword spoilt
+           {"funct", 1, ""},
+       }});
+}
+
+// Keys typed faster than the slices go: each key's re-parse joins what the
+// earlier ones left.
+TEST_F(EditorReparseTest, KeysBetweenSlicesEndAsAWholeReparse) {
+  std::string script;
+  for (int i = 0; i < 200; ++i) script += kScript;
+  Open("long.js", script);
+  const size_t middle = script.size() / 2;
+  // A template string opened (everything after it turns), then keys in text
+  // the slices have not reached yet, behind them, and the quote closed.
+  const SInt32 quote = After("return x", middle);
+  Edit(quote, 0, "`");
+  EXPECT_TRUE(editor->parser->EditPending());
+  HeadlessAdvanceClock(0.001);
+  Edit(After("var b = \"tw", size_t(quote) + 8000), 0, "\"");
+  Edit(After("'fou", size_t(quote) + 40), 0, "q");
+  HeadlessAdvanceClock(0.003);
+  Edit(After("'thr", size_t(quote) + 2000), 0, "x");
+  Edit(quote, 1, "");
+  Drain();
+  EXPECT_EQ(FirstDifference(), -1);
+}
+
+TEST_F(EditorReparseTest, AKeyThatTurnsTheRestOfALongFileWaitsForAPartOfIt) {
+  std::string script;
+  for (int i = 0; i < 1000; ++i) script += kScript;  // about 130 KB
+  Open("long.js", script);
+  const SInt32 at = After("var a = ", script.size() / 10);
+  Edit(at, 0, "`");
+  // The stretch and what the view shows, not the 100 KB after it.
+  EXPECT_LT(scanned, 20000);
+  EXPECT_TRUE(editor->parser->EditPending());
+  Drain();
+  EXPECT_EQ(FirstDifference(), -1);
+  // Closed again right away, before any slice: that key too waits for a
+  // part only.
+  Edit(at, 1, "");
+  Edit(at, 0, "`");
+  Edit(at, 1, "");
+  EXPECT_LT(scanned, 20000);
+  Drain();
+  EXPECT_EQ(FirstDifference(), -1);
+}
+
+}  // namespace
