@@ -185,6 +185,8 @@ struct LibraryIndex {
   // is only stepped over.
   std::bitset<65536> stops;
   bool hasAltPrefixes = false;
+  // The characters an alternative prefix is keyed by (ASCII only).
+  std::bitset<128> altPrefixKeys;
 };
 
 // The index of a library (nil for nil), built on first use.

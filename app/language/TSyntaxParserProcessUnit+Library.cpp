@@ -3,6 +3,7 @@
 // open text or a prefix, so that most characters cost no set look-up.
 #include <memory>
 
+#include "CFDictionary.h"
 #include "CFSet.h"
 #include "CFString.h"
 #include "TSyntaxParserProcessUnit+Internal.h"
@@ -145,7 +146,18 @@ std::unique_ptr<LibraryIndex> Build(SyntaxLibraryPtr library) {
     SetCharacters(def->prefixes, index->prefixCharacters);
     for (const std::string& w : SetWords(def->prefixes))
       if (w.size() > 1) index->words.Insert(w).prefix = true;
-    if (def->altPrefixes != nullptr) index->hasAltPrefixes = true;
+    if (def->altPrefixes != nullptr) {
+      index->hasAltPrefixes = true;
+      const CFIndex count = CFDictionaryGetCount(def->altPrefixes);
+      std::vector<const void*> keys(size_t(count > 0 ? count : 0));
+      if (count > 0) CFDictionaryGetKeysAndValues(def->altPrefixes, keys.data(), nullptr);
+      for (const void* key : keys) {
+        CFStringRef s = static_cast<CFStringRef>(key);
+        if (s == nullptr || CFGetTypeID(s) != CFStringGetTypeID() || CFStringGetLength(s) != 1) continue;
+        const UniChar c = CFStringGetCharacterAtIndex(s, 0);
+        if (c != 0 && c < 128) index->altPrefixKeys.set(c);
+      }
+    }
   }
   index->stops |= index->prefixCharacters;
   for (SyntaxKeywordDataPtr def : Records<SyntaxKeywordData>(library->keywords))

@@ -672,6 +672,60 @@ Boolean TSyntaxParserProcess::TextChanged(SInt32 offset, SInt32 delta) {
   return true;
 }
 
+inline bool TSyntaxParserProcess::EmbeddedLanguageMayAct() {
+  if (!data.embeddedLanguage.active)
+    return !inEmbeddedLanguage && library != nullptr && !Index()->embeddedLanguages.Empty(state.character);
+  return state.atEnd || MayMatchHere(data.embeddedLanguage.close);
+}
+
+inline bool TSyntaxParserProcess::RangeMayAct() {
+  if (library == nullptr) return false;
+  if (state.atEnd) return true;
+  if (!Index()->ranges.Empty(state.character)) return true;
+  if (data.rangeDepth == 0) return false;
+  if (state.languageChanged) return true;
+  const ParserRangeData& entry = data.ranges[data.rangeDepth];
+  const SyntaxRangeDataPtr top = entry.definition;
+  return ((top->singleLine || top->tag) && state.lineBreak) ||
+         (entry.nestOpen != 0 && state.character == entry.nestOpen) ||
+         MayMatchHere(entry.close.empty() ? top->close : entry.close);
+}
+
+// At a word end with no prefix pending, a prefix acts only on a word that
+// begins with a prefix character, is a prefix word, or follows a character
+// some alternative prefix is keyed by.
+inline bool TSyntaxParserProcess::PrefixMayActOnWord() {
+  if (library == nullptr) return false;
+  const ParserPrefixData& pending = data.prefix;
+  if (pending.active) return pending.definition == nullptr || pending.definition->expression.empty();
+  const ParserProcessState& st = state;
+  if (st.word.len() <= 1) return true;
+  const LibraryIndex* index = Index();
+  if (index->prefixCharacters.test(At(st.wordSpan.location))) return true;
+  if (index->hasAltPrefixes && fileSystem != nullptr && st.lastNonWordChar < 128 &&
+      index->altPrefixKeys.test(st.lastNonWordChar))
+    return true;
+  const WordEntry* entry = CurrentWordEntry();
+  return entry != nullptr && entry->prefix;
+}
+
+// Whether the word just ended names an expression (or a scope) definition.
+inline bool TSyntaxParserProcess::WordNamesDefinitions(bool scopes) {
+  if (library == nullptr || state.word.empty()) return false;
+  const WordEntry* entry = CurrentWordEntry();
+  return entry != nullptr && (scopes ? !entry->scopes.empty() : !entry->expressions.empty());
+}
+
+// Inside a tracked scope only its open and close characters count.
+inline bool TSyntaxParserProcess::ScopeMayActOnCharacter() const {
+  if (data.scopeDepth == 0) return false;
+  const ParserScopeData& top = data.scopes[data.scopeDepth];
+  if (!top.tracking) return false;
+  const UniChar c = state.character;
+  return (!top.trackOpen.empty() && c == FromMacRoman(top.trackOpen[1])) ||
+         (!top.trackClose.empty() && c == FromMacRoman(top.trackClose[1]));
+}
+
 void TSyntaxParserProcess::ProcessOffset() {
   ParserProcessState& st = state;
   const UniChar c = st.character;
@@ -692,15 +746,18 @@ void TSyntaxParserProcess::ProcessOffset() {
     wordEntryIndex_ = nullptr;
     wordHashed_ = preHashAt_ == st.wordSpan.location + bufferBase;
     wordHash_ = preHash_;
-    HandleEmbededLanguage();
-    HandlePrefix();
+    // Each handler is called only where its own first test would let it
+    // act; the tests are made here, in order, as each handler may change
+    // what the next one sees (a language entered, a prefix taken).
+    if (EmbeddedLanguageMayAct()) HandleEmbededLanguage();
+    if (PrefixMayActOnWord()) HandlePrefix();
     if (!preprocessor_) {
       HandleKeyword();
-      HandleExpression();
-      HandleScope();
-      HandleScopeBlock();
+      if (data.expression.active || WordNamesDefinitions(false)) HandleExpression();
+      if (WordNamesDefinitions(true)) HandleScope();
+      if (st.reservedWord) HandleScopeBlock();
     }
-    HandleCustomClass();
+    if (handlers != nullptr) HandleCustomClass();
     st.previousWord = st.word;
     st.previousWordSpan = st.wordSpan;
     st.word.Clear();
@@ -709,14 +766,14 @@ void TSyntaxParserProcess::ProcessOffset() {
   } else {
     st.nonWord = true;
     st.lastNonWordChar = c;
-    HandleEmbededLanguage();
-    HandleRange();
-    HandlePrefix();
+    if (EmbeddedLanguageMayAct()) HandleEmbededLanguage();
+    if (RangeMayAct()) HandleRange();
+    if (data.prefix.active || (c != 0 && library != nullptr && Index()->prefixCharacters.test(c))) HandlePrefix();
     if (!preprocessor_) {
-      HandleExpression();
-      HandleScope();
+      if (data.expression.active) HandleExpression();
+      if (ScopeMayActOnCharacter()) HandleScope();
     }
-    HandleCustomClass();
+    if (handlers != nullptr) HandleCustomClass();
     if (c != 9 && c != 10 && c != 13 && c != 32) st.atLineStart = false;
   }
 }
@@ -845,7 +902,11 @@ void TSyntaxParserProcess::SkipQuietCharacters() {
       while (end <= limit && words[units[end]]) ++end;
       // A whole word no handler acts on is stepped over too, leaving what
       // its end would have left: the previous word, the line start gone.
-      if (end <= limit && st.word.empty() && st.wordSpan.location == -1 && !collecting) {
+      // The word is built for InertWord only past the tests it would fail
+      // at once.
+      if (end <= limit && st.word.empty() && st.wordSpan.location == -1 && !collecting && !data.prefix.active &&
+          !data.expression.active && !index->prefixCharacters.test(c) &&
+          !(index->hasAltPrefixes && fileSystem != nullptr)) {
         unsigned char bytes[64];
         int n = 0;
         for (SInt32 k = q; k < end && n < 63; ++k) bytes[n++] = ToMacRoman(units[k]);
@@ -921,6 +982,7 @@ void TSyntaxParserProcess::SetContext(const Str63& name) {
   else state.context[++state.contextDepth] = name;
   preprocessor_ = TopContext() == kContextPreprocessor;
   emptyContext_ = TopContext() == kContextEmpty;
+  protectedContext_ = TopContext() == kContextProtected;
 }
 
 void TSyntaxParserProcess::ClearContext() {
@@ -929,13 +991,25 @@ void TSyntaxParserProcess::ClearContext() {
   --state.contextDepth;
   preprocessor_ = TopContext() == kContextPreprocessor;
   emptyContext_ = TopContext() == kContextEmpty;
+  protectedContext_ = TopContext() == kContextProtected;
 }
 
+namespace {
+// Context names are short: compared in place, without a call.
+template <int N, int M>
+inline bool SameText(const ShortString<N>& a, const ShortString<M>& b) {
+  const int n = a.len();
+  if (n != b.len()) return false;
+  for (int i = 1; i <= n; ++i)
+    if (a.s[i] != b.s[i]) return false;
+  return true;
+}
+}  // namespace
+
 Boolean TSyntaxParserProcess::GetContext(const SyntaxStandardData& definition) {
-  if (definition.context.empty() || definition.context == kContextAny) return true;
-  const Str63& top = TopContext();
-  if (top == kContextProtected && !definition.protected_) return true;
-  return definition.context == top;
+  if (definition.context.empty() || SameText(definition.context, kContextAny)) return true;
+  if (protectedContext_ && !definition.protected_) return true;
+  return SameText(definition.context, TopContext());
 }
 
 UniChar TSyntaxParserProcess::GetCharacterAtOffset(SInt16 n) {
@@ -966,7 +1040,9 @@ UInt64 TSyntaxParserProcess::HashCurrentWord() const { return HashWord(state.wor
 
 Boolean TSyntaxParserProcess::ValidStringOffset(const Str15& s) {
   if (s.empty()) return false;  // an empty text would match everywhere
-  if (s == state.word) return true;
+  if (SameText(s, state.word)) return true;
+  // A literal text starts with the current character (the common miss).
+  if (s[1] != '\\' && FromMacRoman(s[1]) != state.character) return false;
   switch (MetaCharacterKind(s)) {
     case 'r':
       return state.lineBreak;
