@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "CarbonEvents.h"
 #include "MacMemory.h"
@@ -130,6 +133,25 @@ void DecodeText(const unsigned char* bytes, size_t count, std::vector<UniChar>& 
   bool valid = true;
   bool afterCR = false;
   while (i < count) {
+#if defined(__SSE2__)
+    // Sixteen ASCII bytes with no CR are widened at once, each LF made a CR
+    // (one right after a CR from before is left to the road below).
+    if (i + 16 <= count) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+      const __m128i lf = _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'));
+      if ((_mm_movemask_epi8(v) | _mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('\r')))) == 0 &&
+          !(afterCR && bytes[i] == '\n')) {
+        const __m128i folded = _mm_add_epi8(v, _mm_and_si128(lf, _mm_set1_epi8('\r' - '\n')));
+        const __m128i zero = _mm_setzero_si128();
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(w), _mm_unpacklo_epi8(folded, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(w + 8), _mm_unpackhi_epi8(folded, zero));
+        w += 16;
+        i += 16;
+        afterCR = false;
+        continue;
+      }
+    }
+#endif
     if (i + 8 <= count) {
       UInt64 v;
       std::memcpy(&v, bytes + i, 8);
@@ -1041,8 +1063,19 @@ UInt64 TSyntaxParserProcess::HashCurrentWord() const { return HashWord(state.wor
 Boolean TSyntaxParserProcess::ValidStringOffset(const Str15& s) {
   if (s.empty()) return false;  // an empty text would match everywhere
   if (SameText(s, state.word)) return true;
-  // A literal text starts with the current character (the common miss).
-  if (s[1] != '\\' && FromMacRoman(s[1]) != state.character) return false;
+  if (s[1] != '\\') {
+    // A literal text: it starts with the current character (the common
+    // miss), and the rest is compared in place.
+    if (FromMacRoman(s[1]) != state.character) return false;
+    const int n = s.len();
+    const SInt32 at = state.offset;
+    if (bufferBase + at + n > textEnd) return false;
+    if (at < 0 || size_t(at) + size_t(n) > text.size()) return Matches(at, s);
+    const UniChar* here = text.data() + at;
+    for (int i = 2; i <= n; ++i)
+      if (here[i - 1] != FromMacRoman(s[i])) return false;
+    return true;
+  }
   switch (MetaCharacterKind(s)) {
     case 'r':
       return state.lineBreak;

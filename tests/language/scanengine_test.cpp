@@ -183,6 +183,12 @@ TEST_F(ScanEngineTest, TheEndOfAFileIsItsDecodedLength) {
       {"empty", "", 0, -1},
       {"binary", std::string("\0\1\2\xC0\xFF\0echo", 10), 10, 6},
       {"no line ends", std::string(5000, 'z') + " echo", 5005, 5001},
+      // Line endings on either side of sixteen-byte steps, a LF after a CR
+      // that ended the step before among them.
+      {"endings across steps",
+       std::string(15, 'a') + "\r\n" + std::string(14, 'b') + "\n\n" + std::string(16, 'c') + "\r" +
+           std::string(15, 'd') + "\r\n echo",
+       70, 66},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
