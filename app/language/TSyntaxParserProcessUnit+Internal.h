@@ -184,6 +184,17 @@ struct LibraryIndex {
   // a prefix start: elsewhere, with nothing pending, a non-word character
   // is only stepped over.
   std::bitset<65536> stops;
+  // Stops below 256 at which only a range may open, and only where a test
+  // of the units around holds: the scan steps over them elsewhere.
+  struct ConditionalStop {
+    bool afterWord = false;      // an open text after its word ("q{")
+    bool atLineStart = false;    // an anchored open text ...
+    bool anyAtLineStart = false;  // ... of one unit
+    std::bitset<256> nextAtLineStart;  // ... or with this second unit
+    std::bitset<256> next;       // an open text with this second unit
+  };
+  std::bitset<256> conditional;
+  std::vector<ConditionalStop> conditions;  // 256 when any is conditional
   bool hasAltPrefixes = false;
   // The characters an alternative prefix is keyed by (ASCII only).
   std::bitset<128> altPrefixKeys;

@@ -125,6 +125,43 @@ void BuildOpenIndex(SyntaxLibraryPtr library, CFArrayRef array, OpenIndex<T>& in
   }
 }
 
+// A range whose open text needs its word right before it, a line start, or
+// a second unit, opens only where that holds: its first unit need not stop
+// the scan elsewhere when nothing else may open there. Each definition adds
+// one test it needs; the scan stops where any holds.
+void MarkConditionalStops(SyntaxLibraryPtr library, LibraryIndex& index) {
+  std::bitset<256> candidates, unconditional;
+  std::vector<LibraryIndex::ConditionalStop> conditions(256);
+  for (SyntaxRangeDataPtr def : index.ranges.all) {
+    if (def == nullptr || !LiteralOpen(library, def->open)) continue;
+    const UniChar unit = FromMacRoman(def->open[1]);
+    if (unit >= 256) continue;
+    LibraryIndex::ConditionalStop& c = conditions[unit];
+    const UniChar second = def->open.len() >= 2 ? FromMacRoman(def->open[2]) : UniChar(0);
+    candidates.set(unit);
+    if (!def->openWord.empty()) {
+      c.afterWord = true;
+    } else if (def->anchor) {
+      c.atLineStart = true;
+      if (def->open.len() < 2 || second >= 256) c.anyAtLineStart = true;
+      else c.nextAtLineStart.set(second);
+    } else if (def->open.len() >= 2 && second < 256) {
+      c.next.set(second);
+    } else {
+      unconditional.set(unit);
+    }
+  }
+  // Units that stop for anything else (an embedded language, a prefix, a
+  // meta text) stay unconditional.
+  std::bitset<65536> others = index.prefixCharacters;
+  for (SyntaxEmbeddedLanguageDataPtr def : index.embeddedLanguages.all) MarkOpenStops(library, def->open, others);
+  for (SyntaxRangeDataPtr def : index.ranges.all)
+    if (def != nullptr && MetaCharacterKind(def->open) != 0) MarkOpenStops(library, def->open, others);
+  for (size_t unit = 0; unit < 256; ++unit)
+    if (candidates.test(unit) && !unconditional.test(unit) && !others.test(unit)) index.conditional.set(unit);
+  if (index.conditional.any()) index.conditions = std::move(conditions);
+}
+
 std::unique_ptr<LibraryIndex> Build(SyntaxLibraryPtr library) {
   auto index = std::make_unique<LibraryIndex>();
   index->library = library;
@@ -160,6 +197,7 @@ std::unique_ptr<LibraryIndex> Build(SyntaxLibraryPtr library) {
     }
   }
   index->stops |= index->prefixCharacters;
+  MarkConditionalStops(library, *index);
   for (SyntaxKeywordDataPtr def : Records<SyntaxKeywordData>(library->keywords))
     for (const std::string& w : SetWords(def->keywords)) {
       auto& list = index->keywords.Insert(Lower(w));

@@ -856,6 +856,18 @@ struct StopUnits {
 
 }  // namespace
 
+// Whether a range may open at a conditional stop (absolute offset q, not the
+// first of the text): the tests its definitions need of the units around.
+static inline bool ConditionalStopHolds(const LibraryIndex::ConditionalStop& stop, const UniChar* units, SInt32 q,
+                                        const std::bitset<65536>& words) {
+  const UniChar before = units[q - 1];
+  const UniChar after = units[q + 1];
+  if (stop.afterWord && words[before]) return true;
+  if (after < 256 && stop.next.test(after)) return true;
+  return stop.atLineStart && (before == '\r' || before == '\n') &&
+         (stop.anyAtLineStart || (after < 256 && stop.nextAtLineStart.test(after)));
+}
+
 // One call of Run handles one character; the characters after it that no
 // definition can start or end on, and that no pending prefix, expression,
 // range, scope or embedded language waits for, are stepped over at once,
@@ -946,7 +958,11 @@ void TSyntaxParserProcess::SkipQuietCharacters() {
       q = last;
       break;
     }
-    if (!st.word.empty() || opens[c] || stops.Has(c)) break;
+    if (!st.word.empty()) break;
+    if (opens[c] && !(c < 256 && index->conditional.test(c) &&
+                      !ConditionalStopHolds(index->conditions[size_t(c)], units, q, words)))
+      break;
+    if (stops.Has(c)) break;
     st.lastNonWordChar = c;
     if (c == '\r' || c == '\n') lineStart = true;
     else if (c != '\t' && c != ' ') lineStart = false;
