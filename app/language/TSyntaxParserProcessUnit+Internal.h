@@ -194,6 +194,10 @@ struct LibraryIndex {
     std::bitset<256> next;       // an open text with this second unit
   };
   std::bitset<256> conditional;
+  // Stops below 256 where every definition that may open there is bound to
+  // a context or scope: the scan asks them before it stops.
+  std::bitset<256> contextual;
+  std::bitset<256> opensInEmpty;  // ... one of them in the "empty" context
   std::vector<ConditionalStop> conditions;  // 256 when any is conditional
   bool hasAltPrefixes = false;
   // The characters an alternative prefix is keyed by (ASCII only).

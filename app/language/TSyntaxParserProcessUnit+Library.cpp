@@ -162,6 +162,35 @@ void MarkConditionalStops(SyntaxLibraryPtr library, LibraryIndex& index) {
   if (index.conditional.any()) index.conditions = std::move(conditions);
 }
 
+// A definition bound to a context other than the empty name and "any".
+bool Bound(const Str63& context) { return !context.empty() && !(context == kContextAny); }
+
+void MarkContextualStops(LibraryIndex& index) {
+  for (size_t unit = 0; unit < 256; ++unit) {
+    if (!index.stops.test(unit)) continue;
+    const UniChar c = UniChar(unit);
+    bool bound = true, empty = false;
+    for (SyntaxRangeDataPtr def : index.ranges.Candidates(c)) {
+      bound = bound && Bound(def->context);
+      empty = empty || def->context == kContextEmpty;
+    }
+    if (!index.embeddedLanguages.Empty(c))
+      for (SyntaxEmbeddedLanguageDataPtr def : index.embeddedLanguages.Candidates(c)) {
+        bound = bound && !(def->openContext == kContextAny);
+        empty = empty || def->openContext == kContextEmpty;
+      }
+    if (index.prefixCharacters.test(c))
+      for (const PrefixEntry& entry : index.prefixes) {
+        const SyntaxPrefixDataPtr def = entry.definition;
+        if (def->prefixes == nullptr || !entry.prefixes.ContainsUnit(c)) continue;
+        bound = bound && (Bound(def->context) || def->scopes != nullptr || def->scopeBody || def->compileMode);
+        empty = empty || (def->context == kContextEmpty && def->scopes == nullptr && !def->scopeBody && !def->compileMode);
+      }
+    if (bound) index.contextual.set(unit);
+    if (empty) index.opensInEmpty.set(unit);
+  }
+}
+
 std::unique_ptr<LibraryIndex> Build(SyntaxLibraryPtr library) {
   auto index = std::make_unique<LibraryIndex>();
   index->library = library;
@@ -198,6 +227,7 @@ std::unique_ptr<LibraryIndex> Build(SyntaxLibraryPtr library) {
   }
   index->stops |= index->prefixCharacters;
   MarkConditionalStops(library, *index);
+  MarkContextualStops(*index);
   for (SyntaxKeywordDataPtr def : Records<SyntaxKeywordData>(library->keywords))
     for (const std::string& w : SetWords(def->keywords)) {
       auto& list = index->keywords.Insert(Lower(w));

@@ -868,6 +868,31 @@ static inline bool ConditionalStopHolds(const LibraryIndex::ConditionalStop& sto
          (stop.anyAtLineStart || (after < 256 && stop.nextAtLineStart.test(after)));
 }
 
+// Whether anything may open at a stop of the language where nothing of the
+// state waits: a range, an embedded language or a prefix whose context (and
+// scope) allows it here. Contexts and scopes change only where a handler
+// acts, so the answer holds until the scan stops.
+bool TSyntaxParserProcess::MayOpenHere(UniChar c) {
+  const LibraryIndex* index = Index();
+  for (SyntaxRangeDataPtr def : index->ranges.Candidates(c))
+    if (GetContext(*def)) return true;
+  if (!data.embeddedLanguage.active && !inEmbeddedLanguage && !index->embeddedLanguages.Empty(c)) {
+    const Str63& top = TopContext();
+    for (SyntaxEmbeddedLanguageDataPtr def : index->embeddedLanguages.Candidates(c))
+      if (def->openContext == top || def->openContext == kContextAny) return true;
+  }
+  if (!data.prefix.active && index->prefixCharacters.test(c)) {
+    for (const PrefixEntry& entry : index->prefixes) {
+      const SyntaxPrefixDataPtr def = entry.definition;
+      if (def->prefixes == nullptr || !entry.prefixes.ContainsUnit(c)) continue;
+      if (def->compileMode && !collecting) continue;
+      if (def->scopeBody && !InScopeBody()) continue;
+      if (ValidScope(false, *def) && GetContext(*def)) return true;
+    }
+  }
+  return false;
+}
+
 // One call of Run handles one character; the characters after it that no
 // definition can start or end on, and that no pending prefix, expression,
 // range, scope or embedded language waits for, are stepped over at once,
@@ -958,11 +983,12 @@ void TSyntaxParserProcess::SkipQuietCharacters() {
       q = last;
       break;
     }
-    if (!st.word.empty()) break;
-    if (opens[c] && !(c < 256 && index->conditional.test(c) &&
-                      !ConditionalStopHolds(index->conditions[size_t(c)], units, q, words)))
+    if (!st.word.empty() || stops.Has(c)) break;
+    if (opens[c] && !(c < 256 && ((index->conditional.test(c) &&
+                                   !ConditionalStopHolds(index->conditions[size_t(c)], units, q, words)) ||
+                                  (index->contextual.test(c) && !(emptyContext_ && index->opensInEmpty.test(c)) &&
+                                   !MayOpenHere(c)))))
       break;
-    if (stops.Has(c)) break;
     st.lastNonWordChar = c;
     if (c == '\r' || c == '\n') lineStart = true;
     else if (c != '\t' && c != ' ') lineStart = false;

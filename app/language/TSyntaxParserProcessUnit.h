@@ -347,6 +347,7 @@ class TSyntaxParserProcess : public TObject {
   bool PrefixMayActOnWord();
   bool WordNamesDefinitions(bool scopes);
   bool ScopeMayActOnCharacter() const;
+  bool MayOpenHere(UniChar c);
   // The index of the library in force (it changes inside embedded languages).
   const SyntaxScan::LibraryIndex* Index() { return library == indexedLibrary_ ? libraryIndex_ : Reindex(); }
   const SyntaxScan::LibraryIndex* Reindex();
