@@ -950,6 +950,8 @@ void TSyntaxParserProcess::SkipQuietCharacters() {
   const std::bitset<65536>& words = library->wordCharacters;
   const std::bitset<65536>& opens = index->stops;
   const UniChar* units = text.data() - bufferBase;  // by absolute offset
+  const bool wordsMayWait = !data.prefix.active || (data.prefix.definition != nullptr &&
+                                                    !data.prefix.definition->expression.empty());
   SInt32 q = first;
   bool lineStart = st.atLineStart;
   for (; q < limit; ++q) {
@@ -963,13 +965,23 @@ void TSyntaxParserProcess::SkipQuietCharacters() {
       // its end would have left: the previous word, the line start gone.
       // The word is built for InertWord only past the tests it would fail
       // at once.
-      if (end <= limit && st.word.empty() && st.wordSpan.location == -1 && !collecting && !data.prefix.active &&
-          !data.expression.active && !index->prefixCharacters.test(c) &&
-          !(index->hasAltPrefixes && fileSystem != nullptr)) {
+      // A prefix waiting for the end of its line, and an expression that
+      // collects its text, do nothing else with a word: such a word is
+      // stepped over too when nothing else acts on it (the expression takes
+      // it into its text).
+      if (end <= limit && st.word.empty() && st.wordSpan.location == -1 && wordsMayWait &&
+          !index->prefixCharacters.test(c) && !(index->hasAltPrefixes && fileSystem != nullptr)) {
         unsigned char bytes[64];
         int n = 0;
         for (SInt32 k = q; k < end && n < 63; ++k) bytes[n++] = ToMacRoman(units[k]);
-        if (InertWord(bytes, n, units[q], units[end - 1], q)) {
+        const Boolean prefixActive = data.prefix.active, expressionActive = data.expression.active;
+        data.prefix.active = false;
+        data.expression.active = false;
+        const bool inert = InertWord(bytes, n, units[q], units[end - 1], q);
+        data.prefix.active = prefixActive;
+        data.expression.active = expressionActive;
+        if (inert) {
+          if (collecting) data.expression.collected += Str63::FromBytes(bytes, n);
           st.previousWord = Str63::FromBytes(bytes, n);
           st.previousWordSpan = CFRangeMake(q - bufferBase, end - bufferBase);
           lineStart = false;
