@@ -169,6 +169,7 @@ struct ScopeBlockEntry {
 
 struct LibraryIndex {
   SyntaxLibraryPtr library = nullptr;
+  UInt32 serial = 0;  // unique among the indexes ever built
   CFArrayRef arrays[8] = {};
   CFIndex counts[8] = {};
   OpenIndex<SyntaxRangeData> ranges;

@@ -1,6 +1,7 @@
 // The per-library index of definitions that the scan engine consults at every
 // character: words to definitions, and the characters that can start an
 // open text or a prefix, so that most characters cost no set look-up.
+#include <atomic>
 #include <memory>
 
 #include "CFDictionary.h"
@@ -192,7 +193,9 @@ void MarkContextualStops(LibraryIndex& index) {
 }
 
 std::unique_ptr<LibraryIndex> Build(SyntaxLibraryPtr library) {
+  static std::atomic<UInt32> serials{0};
   auto index = std::make_unique<LibraryIndex>();
+  index->serial = ++serials;
   index->library = library;
   const CFArrayRef arrays[8] = {library->ranges,   library->keywords,    library->embeddedLanguages,
                                 library->prefixes, library->expressions, library->scopes,

@@ -893,6 +893,93 @@ bool TSyntaxParserProcess::MayOpenHere(UniChar c) {
   return false;
 }
 
+namespace {
+
+// What a library's tables say of a word, whatever the state: kept per thread
+// for the words met last, so that a word met again costs one look-up.
+enum : UInt8 {
+  kWordDigits = 1,   // all digits
+  kWordHigh = 2,     // a character past ASCII
+  kWordKeyword = 4,  // a keyword, in lower case
+  kWordNamed = 8,    // names an expression, a scope or a prefix
+};
+
+struct WordFacts {
+  UInt64 hash;
+  UInt32 serial;  // of the library index; 0: empty
+  UInt8 length;
+  UInt8 facts;
+  unsigned char bytes[63];
+};
+constexpr size_t kWordFactsSlots = 512;
+
+UInt8 FactsOfWord(const LibraryIndex& index, const unsigned char* bytes, int length, UInt64 hash) {
+  UInt8 facts = 0;
+  bool digits = true, high = false, same = true;
+  unsigned char lower[64];
+  for (int i = 0; i < length; ++i) {
+    const unsigned char c = bytes[i];
+    digits = digits && c >= '0' && c <= '9';
+    high = high || c >= 128;
+    lower[i] = (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c;
+    same = same && lower[i] == c;
+  }
+  if (digits) facts |= kWordDigits;
+  if (high) facts |= kWordHigh;
+  const std::string_view key(reinterpret_cast<const char*>(lower), size_t(length));
+  if (!high && !index.keywords.empty() &&
+      index.keywords.Find(key, same ? hash : HashWord(lower, size_t(length))) != nullptr)
+    facts |= kWordKeyword;
+  if (index.words.Find(std::string_view(reinterpret_cast<const char*>(bytes), size_t(length)), hash) != nullptr)
+    facts |= kWordNamed;
+  return facts;
+}
+
+}  // namespace
+
+// Whether a whole word (Mac Roman, at most 63 bytes; its last unit; where it
+// starts) is one no handler acts on where it stands: InertWord's answer, with
+// a pending prefix that waits for its line end and a collecting expression
+// taken as doing nothing with a word, and the library's part of the answer
+// kept per word. The caller has tested the word's first unit.
+bool TSyntaxParserProcess::QuietWord(const LibraryIndex* index, const unsigned char* bytes, int length,
+                                     UniChar last, SInt32 at) {
+  if (library == nullptr || length == 0) return false;
+  if (data.embeddedLanguage.active) {
+    const Str15& close = data.embeddedLanguage.close;
+    if (!close.empty() && (close[1] == '\\' || close[1] >= 128 || library->wordCharacters.test(close[1]) ||
+                           FromMacRoman(close[1]) == last))
+      return false;
+  } else if (!inEmbeddedLanguage && !index->embeddedLanguages.Empty(last)) {
+    return false;
+  }
+  if (index->hasAltPrefixes && fileSystem != nullptr) return false;
+  static thread_local WordFacts cache[kWordFactsSlots];  // zeroed: empty
+  const UInt64 hash = HashWord(bytes, size_t(length));
+  // The word's end hashes it again unless it is told.
+  preHash_ = hash;
+  preHashAt_ = at;
+  WordFacts& slot = cache[hash & (kWordFactsSlots - 1)];
+  if (!(slot.serial == index->serial && slot.hash == hash && slot.length == length &&
+        std::memcmp(slot.bytes, bytes, size_t(length)) == 0)) {
+    slot.serial = index->serial;
+    slot.hash = hash;
+    slot.length = UInt8(length);
+    std::memcpy(slot.bytes, bytes, size_t(length));
+    slot.facts = FactsOfWord(*index, bytes, length, hash);
+  }
+  const UInt8 facts = slot.facts;
+  if (facts & kWordNamed) return false;
+  if (!preprocessor_) {
+    if (emptyContext_ && (facts & kWordDigits)) return false;
+    if (!index->keywords.empty() && (facts & (kWordHigh | kWordKeyword))) return false;
+    if (fileSystem != nullptr && emptyContext_ &&
+        IndexGetSymbol(fileSystem, std::string_view(reinterpret_cast<const char*>(bytes), size_t(length))) != nullptr)
+      return false;
+  }
+  return true;
+}
+
 // One call of Run handles one character; the characters after it that no
 // definition can start or end on, and that no pending prefix, expression,
 // range, scope or embedded language waits for, are stepped over at once,
@@ -974,13 +1061,7 @@ void TSyntaxParserProcess::SkipQuietCharacters() {
         unsigned char bytes[64];
         int n = 0;
         for (SInt32 k = q; k < end && n < 63; ++k) bytes[n++] = ToMacRoman(units[k]);
-        const Boolean prefixActive = data.prefix.active, expressionActive = data.expression.active;
-        data.prefix.active = false;
-        data.expression.active = false;
-        const bool inert = InertWord(bytes, n, units[q], units[end - 1], q);
-        data.prefix.active = prefixActive;
-        data.expression.active = expressionActive;
-        if (inert) {
+        if (QuietWord(index, bytes, n, units[end - 1], q)) {
           if (collecting) data.expression.collected += Str63::FromBytes(bytes, n);
           st.previousWord = Str63::FromBytes(bytes, n);
           st.previousWordSpan = CFRangeMake(q - bufferBase, end - bufferBase);

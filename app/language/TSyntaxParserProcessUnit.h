@@ -348,6 +348,8 @@ class TSyntaxParserProcess : public TObject {
   bool WordNamesDefinitions(bool scopes);
   bool ScopeMayActOnCharacter() const;
   bool MayOpenHere(UniChar c);
+  bool QuietWord(const SyntaxScan::LibraryIndex* index, const unsigned char* bytes, int length, UniChar last,
+                 SInt32 at);
   // The index of the library in force (it changes inside embedded languages).
   const SyntaxScan::LibraryIndex* Index() { return library == indexedLibrary_ ? libraryIndex_ : Reindex(); }
   const SyntaxScan::LibraryIndex* Reindex();
