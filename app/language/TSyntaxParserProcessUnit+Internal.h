@@ -169,6 +169,7 @@ struct ScopeBlockEntry {
 
 struct LibraryIndex {
   SyntaxLibraryPtr library = nullptr;
+  UInt32 serial = 0;  // unique among the indexes ever built
   CFArrayRef arrays[8] = {};
   CFIndex counts[8] = {};
   OpenIndex<SyntaxRangeData> ranges;
@@ -184,7 +185,24 @@ struct LibraryIndex {
   // a prefix start: elsewhere, with nothing pending, a non-word character
   // is only stepped over.
   std::bitset<65536> stops;
+  // Stops below 256 at which only a range may open, and only where a test
+  // of the units around holds: the scan steps over them elsewhere.
+  struct ConditionalStop {
+    bool afterWord = false;      // an open text after its word ("q{")
+    bool atLineStart = false;    // an anchored open text ...
+    bool anyAtLineStart = false;  // ... of one unit
+    std::bitset<256> nextAtLineStart;  // ... or with this second unit
+    std::bitset<256> next;       // an open text with this second unit
+  };
+  std::bitset<256> conditional;
+  // Stops below 256 where every definition that may open there is bound to
+  // a context or scope: the scan asks them before it stops.
+  std::bitset<256> contextual;
+  std::bitset<256> opensInEmpty;  // ... one of them in the "empty" context
+  std::vector<ConditionalStop> conditions;  // 256 when any is conditional
   bool hasAltPrefixes = false;
+  // The characters an alternative prefix is keyed by (ASCII only).
+  std::bitset<128> altPrefixKeys;
 };
 
 // The index of a library (nil for nil), built on first use.

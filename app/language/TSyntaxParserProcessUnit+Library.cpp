@@ -1,8 +1,10 @@
 // The per-library index of definitions that the scan engine consults at every
 // character: words to definitions, and the characters that can start an
 // open text or a prefix, so that most characters cost no set look-up.
+#include <atomic>
 #include <memory>
 
+#include "CFDictionary.h"
 #include "CFSet.h"
 #include "CFString.h"
 #include "TSyntaxParserProcessUnit+Internal.h"
@@ -124,8 +126,76 @@ void BuildOpenIndex(SyntaxLibraryPtr library, CFArrayRef array, OpenIndex<T>& in
   }
 }
 
+// A range whose open text needs its word right before it, a line start, or
+// a second unit, opens only where that holds: its first unit need not stop
+// the scan elsewhere when nothing else may open there. Each definition adds
+// one test it needs; the scan stops where any holds.
+void MarkConditionalStops(SyntaxLibraryPtr library, LibraryIndex& index) {
+  std::bitset<256> candidates, unconditional;
+  std::vector<LibraryIndex::ConditionalStop> conditions(256);
+  for (SyntaxRangeDataPtr def : index.ranges.all) {
+    if (def == nullptr || !LiteralOpen(library, def->open)) continue;
+    const UniChar unit = FromMacRoman(def->open[1]);
+    if (unit >= 256) continue;
+    LibraryIndex::ConditionalStop& c = conditions[unit];
+    const UniChar second = def->open.len() >= 2 ? FromMacRoman(def->open[2]) : UniChar(0);
+    candidates.set(unit);
+    if (!def->openWord.empty()) {
+      c.afterWord = true;
+    } else if (def->anchor) {
+      c.atLineStart = true;
+      if (def->open.len() < 2 || second >= 256) c.anyAtLineStart = true;
+      else c.nextAtLineStart.set(second);
+    } else if (def->open.len() >= 2 && second < 256) {
+      c.next.set(second);
+    } else {
+      unconditional.set(unit);
+    }
+  }
+  // Units that stop for anything else (an embedded language, a prefix, a
+  // meta text) stay unconditional.
+  std::bitset<65536> others = index.prefixCharacters;
+  for (SyntaxEmbeddedLanguageDataPtr def : index.embeddedLanguages.all) MarkOpenStops(library, def->open, others);
+  for (SyntaxRangeDataPtr def : index.ranges.all)
+    if (def != nullptr && MetaCharacterKind(def->open) != 0) MarkOpenStops(library, def->open, others);
+  for (size_t unit = 0; unit < 256; ++unit)
+    if (candidates.test(unit) && !unconditional.test(unit) && !others.test(unit)) index.conditional.set(unit);
+  if (index.conditional.any()) index.conditions = std::move(conditions);
+}
+
+// A definition bound to a context other than the empty name and "any".
+bool Bound(const Str63& context) { return !context.empty() && !(context == kContextAny); }
+
+void MarkContextualStops(LibraryIndex& index) {
+  for (size_t unit = 0; unit < 256; ++unit) {
+    if (!index.stops.test(unit)) continue;
+    const UniChar c = UniChar(unit);
+    bool bound = true, empty = false;
+    for (SyntaxRangeDataPtr def : index.ranges.Candidates(c)) {
+      bound = bound && Bound(def->context);
+      empty = empty || def->context == kContextEmpty;
+    }
+    if (!index.embeddedLanguages.Empty(c))
+      for (SyntaxEmbeddedLanguageDataPtr def : index.embeddedLanguages.Candidates(c)) {
+        bound = bound && !(def->openContext == kContextAny);
+        empty = empty || def->openContext == kContextEmpty;
+      }
+    if (index.prefixCharacters.test(c))
+      for (const PrefixEntry& entry : index.prefixes) {
+        const SyntaxPrefixDataPtr def = entry.definition;
+        if (def->prefixes == nullptr || !entry.prefixes.ContainsUnit(c)) continue;
+        bound = bound && (Bound(def->context) || def->scopes != nullptr || def->scopeBody || def->compileMode);
+        empty = empty || (def->context == kContextEmpty && def->scopes == nullptr && !def->scopeBody && !def->compileMode);
+      }
+    if (bound) index.contextual.set(unit);
+    if (empty) index.opensInEmpty.set(unit);
+  }
+}
+
 std::unique_ptr<LibraryIndex> Build(SyntaxLibraryPtr library) {
+  static std::atomic<UInt32> serials{0};
   auto index = std::make_unique<LibraryIndex>();
+  index->serial = ++serials;
   index->library = library;
   const CFArrayRef arrays[8] = {library->ranges,   library->keywords,    library->embeddedLanguages,
                                 library->prefixes, library->expressions, library->scopes,
@@ -145,9 +215,22 @@ std::unique_ptr<LibraryIndex> Build(SyntaxLibraryPtr library) {
     SetCharacters(def->prefixes, index->prefixCharacters);
     for (const std::string& w : SetWords(def->prefixes))
       if (w.size() > 1) index->words.Insert(w).prefix = true;
-    if (def->altPrefixes != nullptr) index->hasAltPrefixes = true;
+    if (def->altPrefixes != nullptr) {
+      index->hasAltPrefixes = true;
+      const CFIndex count = CFDictionaryGetCount(def->altPrefixes);
+      std::vector<const void*> keys(size_t(count > 0 ? count : 0));
+      if (count > 0) CFDictionaryGetKeysAndValues(def->altPrefixes, keys.data(), nullptr);
+      for (const void* key : keys) {
+        CFStringRef s = static_cast<CFStringRef>(key);
+        if (s == nullptr || CFGetTypeID(s) != CFStringGetTypeID() || CFStringGetLength(s) != 1) continue;
+        const UniChar c = CFStringGetCharacterAtIndex(s, 0);
+        if (c != 0 && c < 128) index->altPrefixKeys.set(c);
+      }
+    }
   }
   index->stops |= index->prefixCharacters;
+  MarkConditionalStops(library, *index);
+  MarkContextualStops(*index);
   for (SyntaxKeywordDataPtr def : Records<SyntaxKeywordData>(library->keywords))
     for (const std::string& w : SetWords(def->keywords)) {
       auto& list = index->keywords.Insert(Lower(w));

@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "CarbonEvents.h"
 #include "MacMemory.h"
@@ -130,6 +133,25 @@ void DecodeText(const unsigned char* bytes, size_t count, std::vector<UniChar>& 
   bool valid = true;
   bool afterCR = false;
   while (i < count) {
+#if defined(__SSE2__)
+    // Sixteen ASCII bytes with no CR are widened at once, each LF made a CR
+    // (one right after a CR from before is left to the road below).
+    if (i + 16 <= count) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+      const __m128i lf = _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'));
+      if ((_mm_movemask_epi8(v) | _mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('\r')))) == 0 &&
+          !(afterCR && bytes[i] == '\n')) {
+        const __m128i folded = _mm_add_epi8(v, _mm_and_si128(lf, _mm_set1_epi8('\r' - '\n')));
+        const __m128i zero = _mm_setzero_si128();
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(w), _mm_unpacklo_epi8(folded, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(w + 8), _mm_unpackhi_epi8(folded, zero));
+        w += 16;
+        i += 16;
+        afterCR = false;
+        continue;
+      }
+    }
+#endif
     if (i + 8 <= count) {
       UInt64 v;
       std::memcpy(&v, bytes + i, 8);
@@ -675,6 +697,60 @@ Boolean TSyntaxParserProcess::TextChanged(SInt32 offset, SInt32 delta) {
   return true;
 }
 
+inline bool TSyntaxParserProcess::EmbeddedLanguageMayAct() {
+  if (!data.embeddedLanguage.active)
+    return !inEmbeddedLanguage && library != nullptr && !Index()->embeddedLanguages.Empty(state.character);
+  return state.atEnd || MayMatchHere(data.embeddedLanguage.close);
+}
+
+inline bool TSyntaxParserProcess::RangeMayAct() {
+  if (library == nullptr) return false;
+  if (state.atEnd) return true;
+  if (!Index()->ranges.Empty(state.character)) return true;
+  if (data.rangeDepth == 0) return false;
+  if (state.languageChanged) return true;
+  const ParserRangeData& entry = data.ranges[data.rangeDepth];
+  const SyntaxRangeDataPtr top = entry.definition;
+  return ((top->singleLine || top->tag) && state.lineBreak) ||
+         (entry.nestOpen != 0 && state.character == entry.nestOpen) ||
+         MayMatchHere(entry.close.empty() ? top->close : entry.close);
+}
+
+// At a word end with no prefix pending, a prefix acts only on a word that
+// begins with a prefix character, is a prefix word, or follows a character
+// some alternative prefix is keyed by.
+inline bool TSyntaxParserProcess::PrefixMayActOnWord() {
+  if (library == nullptr) return false;
+  const ParserPrefixData& pending = data.prefix;
+  if (pending.active) return pending.definition == nullptr || pending.definition->expression.empty();
+  const ParserProcessState& st = state;
+  if (st.word.len() <= 1) return true;
+  const LibraryIndex* index = Index();
+  if (index->prefixCharacters.test(At(st.wordSpan.location))) return true;
+  if (index->hasAltPrefixes && fileSystem != nullptr && st.lastNonWordChar < 128 &&
+      index->altPrefixKeys.test(st.lastNonWordChar))
+    return true;
+  const WordEntry* entry = CurrentWordEntry();
+  return entry != nullptr && entry->prefix;
+}
+
+// Whether the word just ended names an expression (or a scope) definition.
+inline bool TSyntaxParserProcess::WordNamesDefinitions(bool scopes) {
+  if (library == nullptr || state.word.empty()) return false;
+  const WordEntry* entry = CurrentWordEntry();
+  return entry != nullptr && (scopes ? !entry->scopes.empty() : !entry->expressions.empty());
+}
+
+// Inside a tracked scope only its open and close characters count.
+inline bool TSyntaxParserProcess::ScopeMayActOnCharacter() const {
+  if (data.scopeDepth == 0) return false;
+  const ParserScopeData& top = data.scopes[data.scopeDepth];
+  if (!top.tracking) return false;
+  const UniChar c = state.character;
+  return (!top.trackOpen.empty() && c == FromMacRoman(top.trackOpen[1])) ||
+         (!top.trackClose.empty() && c == FromMacRoman(top.trackClose[1]));
+}
+
 void TSyntaxParserProcess::ProcessOffset() {
   ParserProcessState& st = state;
   const UniChar c = st.character;
@@ -695,15 +771,18 @@ void TSyntaxParserProcess::ProcessOffset() {
     wordEntryIndex_ = nullptr;
     wordHashed_ = preHashAt_ == st.wordSpan.location + bufferBase;
     wordHash_ = preHash_;
-    HandleEmbededLanguage();
-    HandlePrefix();
+    // Each handler is called only where its own first test would let it
+    // act; the tests are made here, in order, as each handler may change
+    // what the next one sees (a language entered, a prefix taken).
+    if (EmbeddedLanguageMayAct()) HandleEmbededLanguage();
+    if (PrefixMayActOnWord()) HandlePrefix();
     if (!preprocessor_) {
       HandleKeyword();
-      HandleExpression();
-      HandleScope();
-      HandleScopeBlock();
+      if (data.expression.active || WordNamesDefinitions(false)) HandleExpression();
+      if (WordNamesDefinitions(true)) HandleScope();
+      if (st.reservedWord) HandleScopeBlock();
     }
-    HandleCustomClass();
+    if (handlers != nullptr) HandleCustomClass();
     st.previousWord = st.word;
     st.previousWordSpan = st.wordSpan;
     st.word.Clear();
@@ -712,14 +791,14 @@ void TSyntaxParserProcess::ProcessOffset() {
   } else {
     st.nonWord = true;
     st.lastNonWordChar = c;
-    HandleEmbededLanguage();
-    HandleRange();
-    HandlePrefix();
+    if (EmbeddedLanguageMayAct()) HandleEmbededLanguage();
+    if (RangeMayAct()) HandleRange();
+    if (data.prefix.active || (c != 0 && library != nullptr && Index()->prefixCharacters.test(c))) HandlePrefix();
     if (!preprocessor_) {
-      HandleExpression();
-      HandleScope();
+      if (data.expression.active) HandleExpression();
+      if (ScopeMayActOnCharacter()) HandleScope();
     }
-    HandleCustomClass();
+    if (handlers != nullptr) HandleCustomClass();
     if (c != 9 && c != 10 && c != 13 && c != 32) st.atLineStart = false;
   }
 }
@@ -780,6 +859,130 @@ struct StopUnits {
 
 }  // namespace
 
+// Whether a range may open at a conditional stop (absolute offset q, not the
+// first of the text): the tests its definitions need of the units around.
+static inline bool ConditionalStopHolds(const LibraryIndex::ConditionalStop& stop, const UniChar* units, SInt32 q,
+                                        const std::bitset<65536>& words) {
+  const UniChar before = units[q - 1];
+  const UniChar after = units[q + 1];
+  if (stop.afterWord && words[before]) return true;
+  if (after < 256 && stop.next.test(after)) return true;
+  return stop.atLineStart && (before == '\r' || before == '\n') &&
+         (stop.anyAtLineStart || (after < 256 && stop.nextAtLineStart.test(after)));
+}
+
+// Whether anything may open at a stop of the language where nothing of the
+// state waits: a range, an embedded language or a prefix whose context (and
+// scope) allows it here. Contexts and scopes change only where a handler
+// acts, so the answer holds until the scan stops.
+bool TSyntaxParserProcess::MayOpenHere(UniChar c) {
+  const LibraryIndex* index = Index();
+  for (SyntaxRangeDataPtr def : index->ranges.Candidates(c))
+    if (GetContext(*def)) return true;
+  if (!data.embeddedLanguage.active && !inEmbeddedLanguage && !index->embeddedLanguages.Empty(c)) {
+    const Str63& top = TopContext();
+    for (SyntaxEmbeddedLanguageDataPtr def : index->embeddedLanguages.Candidates(c))
+      if (def->openContext == top || def->openContext == kContextAny) return true;
+  }
+  if (!data.prefix.active && index->prefixCharacters.test(c)) {
+    for (const PrefixEntry& entry : index->prefixes) {
+      const SyntaxPrefixDataPtr def = entry.definition;
+      if (def->prefixes == nullptr || !entry.prefixes.ContainsUnit(c)) continue;
+      if (def->compileMode && !collecting) continue;
+      if (def->scopeBody && !InScopeBody()) continue;
+      if (ValidScope(false, *def) && GetContext(*def)) return true;
+    }
+  }
+  return false;
+}
+
+namespace {
+
+// What a library's tables say of a word, whatever the state: kept per thread
+// for the words met last, so that a word met again costs one look-up.
+enum : UInt8 {
+  kWordDigits = 1,   // all digits
+  kWordHigh = 2,     // a character past ASCII
+  kWordKeyword = 4,  // a keyword, in lower case
+  kWordNamed = 8,    // names an expression, a scope or a prefix
+};
+
+struct WordFacts {
+  UInt64 hash;
+  UInt32 serial;  // of the library index; 0: empty
+  UInt8 length;
+  UInt8 facts;
+  unsigned char bytes[63];
+};
+constexpr size_t kWordFactsSlots = 512;
+
+UInt8 FactsOfWord(const LibraryIndex& index, const unsigned char* bytes, int length, UInt64 hash) {
+  UInt8 facts = 0;
+  bool digits = true, high = false, same = true;
+  unsigned char lower[64];
+  for (int i = 0; i < length; ++i) {
+    const unsigned char c = bytes[i];
+    digits = digits && c >= '0' && c <= '9';
+    high = high || c >= 128;
+    lower[i] = (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c;
+    same = same && lower[i] == c;
+  }
+  if (digits) facts |= kWordDigits;
+  if (high) facts |= kWordHigh;
+  const std::string_view key(reinterpret_cast<const char*>(lower), size_t(length));
+  if (!high && !index.keywords.empty() &&
+      index.keywords.Find(key, same ? hash : HashWord(lower, size_t(length))) != nullptr)
+    facts |= kWordKeyword;
+  if (index.words.Find(std::string_view(reinterpret_cast<const char*>(bytes), size_t(length)), hash) != nullptr)
+    facts |= kWordNamed;
+  return facts;
+}
+
+}  // namespace
+
+// Whether a whole word (Mac Roman, at most 63 bytes; its last unit; where it
+// starts) is one no handler acts on where it stands: InertWord's answer, with
+// a pending prefix that waits for its line end and a collecting expression
+// taken as doing nothing with a word, and the library's part of the answer
+// kept per word. The caller has tested the word's first unit.
+bool TSyntaxParserProcess::QuietWord(const LibraryIndex* index, const unsigned char* bytes, int length,
+                                     UniChar last, SInt32 at) {
+  if (library == nullptr || length == 0) return false;
+  if (data.embeddedLanguage.active) {
+    const Str15& close = data.embeddedLanguage.close;
+    if (!close.empty() && (close[1] == '\\' || close[1] >= 128 || library->wordCharacters.test(close[1]) ||
+                           FromMacRoman(close[1]) == last))
+      return false;
+  } else if (!inEmbeddedLanguage && !index->embeddedLanguages.Empty(last)) {
+    return false;
+  }
+  if (index->hasAltPrefixes && fileSystem != nullptr) return false;
+  static thread_local WordFacts cache[kWordFactsSlots];  // zeroed: empty
+  const UInt64 hash = HashWord(bytes, size_t(length));
+  // The word's end hashes it again unless it is told.
+  preHash_ = hash;
+  preHashAt_ = at;
+  WordFacts& slot = cache[hash & (kWordFactsSlots - 1)];
+  if (!(slot.serial == index->serial && slot.hash == hash && slot.length == length &&
+        std::memcmp(slot.bytes, bytes, size_t(length)) == 0)) {
+    slot.serial = index->serial;
+    slot.hash = hash;
+    slot.length = UInt8(length);
+    std::memcpy(slot.bytes, bytes, size_t(length));
+    slot.facts = FactsOfWord(*index, bytes, length, hash);
+  }
+  const UInt8 facts = slot.facts;
+  if (facts & kWordNamed) return false;
+  if (!preprocessor_) {
+    if (emptyContext_ && (facts & kWordDigits)) return false;
+    if (!index->keywords.empty() && (facts & (kWordHigh | kWordKeyword))) return false;
+    if (fileSystem != nullptr && emptyContext_ &&
+        IndexGetSymbol(fileSystem, std::string_view(reinterpret_cast<const char*>(bytes), size_t(length))) != nullptr)
+      return false;
+  }
+  return true;
+}
+
 // One call of Run handles one character; the characters after it that no
 // definition can start or end on, and that no pending prefix, expression,
 // range, scope or embedded language waits for, are stepped over at once,
@@ -837,6 +1040,8 @@ void TSyntaxParserProcess::SkipQuietCharacters() {
   const std::bitset<65536>& words = library->wordCharacters;
   const std::bitset<65536>& opens = index->stops;
   const UniChar* units = text.data() - bufferBase;  // by absolute offset
+  const bool wordsMayWait = !data.prefix.active || (data.prefix.definition != nullptr &&
+                                                    !data.prefix.definition->expression.empty());
   SInt32 q = first;
   bool lineStart = st.atLineStart;
   for (; q < limit; ++q) {
@@ -848,11 +1053,19 @@ void TSyntaxParserProcess::SkipQuietCharacters() {
       while (end <= limit && words[units[end]]) ++end;
       // A whole word no handler acts on is stepped over too, leaving what
       // its end would have left: the previous word, the line start gone.
-      if (end <= limit && st.word.empty() && st.wordSpan.location == -1 && !collecting) {
+      // The word is built for InertWord only past the tests it would fail
+      // at once.
+      // A prefix waiting for the end of its line, and an expression that
+      // collects its text, do nothing else with a word: such a word is
+      // stepped over too when nothing else acts on it (the expression takes
+      // it into its text).
+      if (end <= limit && st.word.empty() && st.wordSpan.location == -1 && wordsMayWait &&
+          !index->prefixCharacters.test(c) && !(index->hasAltPrefixes && fileSystem != nullptr)) {
         unsigned char bytes[64];
         int n = 0;
         for (SInt32 k = q; k < end && n < 63; ++k) bytes[n++] = ToMacRoman(units[k]);
-        if (InertWord(bytes, n, units[q], units[end - 1], q)) {
+        if (QuietWord(index, bytes, n, units[end - 1], q)) {
+          if (collecting) data.expression.collected += Str63::FromBytes(bytes, n);
           st.previousWord = Str63::FromBytes(bytes, n);
           st.previousWordSpan = CFRangeMake(q - bufferBase, end - bufferBase);
           lineStart = false;
@@ -866,7 +1079,12 @@ void TSyntaxParserProcess::SkipQuietCharacters() {
       q = last;
       break;
     }
-    if (!st.word.empty() || opens[c] || stops.Has(c)) break;
+    if (!st.word.empty() || stops.Has(c)) break;
+    if (opens[c] && !(c < 256 && ((index->conditional.test(c) &&
+                                   !ConditionalStopHolds(index->conditions[size_t(c)], units, q, words)) ||
+                                  (index->contextual.test(c) && !(emptyContext_ && index->opensInEmpty.test(c)) &&
+                                   !MayOpenHere(c)))))
+      break;
     st.lastNonWordChar = c;
     if (c == '\r' || c == '\n') lineStart = true;
     else if (c != '\t' && c != ' ') lineStart = false;
@@ -924,6 +1142,7 @@ void TSyntaxParserProcess::SetContext(const Str63& name) {
   else state.context[++state.contextDepth] = name;
   preprocessor_ = TopContext() == kContextPreprocessor;
   emptyContext_ = TopContext() == kContextEmpty;
+  protectedContext_ = TopContext() == kContextProtected;
 }
 
 void TSyntaxParserProcess::ClearContext() {
@@ -932,13 +1151,25 @@ void TSyntaxParserProcess::ClearContext() {
   --state.contextDepth;
   preprocessor_ = TopContext() == kContextPreprocessor;
   emptyContext_ = TopContext() == kContextEmpty;
+  protectedContext_ = TopContext() == kContextProtected;
 }
 
+namespace {
+// Context names are short: compared in place, without a call.
+template <int N, int M>
+inline bool SameText(const ShortString<N>& a, const ShortString<M>& b) {
+  const int n = a.len();
+  if (n != b.len()) return false;
+  for (int i = 1; i <= n; ++i)
+    if (a.s[i] != b.s[i]) return false;
+  return true;
+}
+}  // namespace
+
 Boolean TSyntaxParserProcess::GetContext(const SyntaxStandardData& definition) {
-  if (definition.context.empty() || definition.context == kContextAny) return true;
-  const Str63& top = TopContext();
-  if (top == kContextProtected && !definition.protected_) return true;
-  return definition.context == top;
+  if (definition.context.empty() || SameText(definition.context, kContextAny)) return true;
+  if (protectedContext_ && !definition.protected_) return true;
+  return SameText(definition.context, TopContext());
 }
 
 UniChar TSyntaxParserProcess::GetCharacterAtOffset(SInt16 n) {
@@ -969,7 +1200,20 @@ UInt64 TSyntaxParserProcess::HashCurrentWord() const { return HashWord(state.wor
 
 Boolean TSyntaxParserProcess::ValidStringOffset(const Str15& s) {
   if (s.empty()) return false;  // an empty text would match everywhere
-  if (s == state.word) return true;
+  if (SameText(s, state.word)) return true;
+  if (s[1] != '\\') {
+    // A literal text: it starts with the current character (the common
+    // miss), and the rest is compared in place.
+    if (FromMacRoman(s[1]) != state.character) return false;
+    const int n = s.len();
+    const SInt32 at = state.offset;
+    if (bufferBase + at + n > textEnd) return false;
+    if (at < 0 || size_t(at) + size_t(n) > text.size()) return Matches(at, s);
+    const UniChar* here = text.data() + at;
+    for (int i = 2; i <= n; ++i)
+      if (here[i - 1] != FromMacRoman(s[i])) return false;
+    return true;
+  }
   switch (MetaCharacterKind(s)) {
     case 'r':
       return state.lineBreak;

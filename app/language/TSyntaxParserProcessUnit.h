@@ -344,6 +344,15 @@ class TSyntaxParserProcess : public TObject {
   void HandleScopeBody();
   void HandleExpressionBody();
   void HandlePrefixBody();
+  // The first tests of the handlers, made before each is called.
+  bool EmbeddedLanguageMayAct();
+  bool RangeMayAct();
+  bool PrefixMayActOnWord();
+  bool WordNamesDefinitions(bool scopes);
+  bool ScopeMayActOnCharacter() const;
+  bool MayOpenHere(UniChar c);
+  bool QuietWord(const SyntaxScan::LibraryIndex* index, const unsigned char* bytes, int length, UniChar last,
+                 SInt32 at);
   // The index of the library in force (it changes inside embedded languages).
   const SyntaxScan::LibraryIndex* Index() { return library == indexedLibrary_ ? libraryIndex_ : Reindex(); }
   const SyntaxScan::LibraryIndex* Reindex();
@@ -395,6 +404,7 @@ class TSyntaxParserProcess : public TObject {
   bool progressSent_ = false;
   bool preprocessor_ = false;  // the top context is "preprocessor"
   bool emptyContext_ = false;  // the top context is "empty"
+  bool protectedContext_ = false;  // the top context is "protected"
   bool released_ = false;
   bool terminated_ = false;
   bool paused_ = false;

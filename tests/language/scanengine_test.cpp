@@ -118,6 +118,86 @@ TEST_F(ScanEngineTest, WordsEndAtTheirLastCharacterAndTheEndPositionIsVisited) {
   }
 }
 
+// The scan steps over characters where an opening needs a context, a scope,
+// its word before it, a line start or a second character that the text or
+// the state does not give: it must find what a parse that reads every
+// character finds.
+TEST_F(ScanEngineTest, StopsThatNeedMoreThanTheirCharacterAreSteppedOverOnlyWhereNothingOpens) {
+  // A language whose openings inside a tag are bound to the tag's context.
+  languages.folder.Write("scanbound.plist", R"PL(<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0"><dict>
+ <key>class: embedded-language</key><dict>
+  <key>define: inner</key><dict>
+   <key>open</key><string>{{</string><key>close</key><string>}}</string>
+   <key>open-context</key><string>tag</string><key>close-context</key><string>tag</string>
+   <key>language</key><string>scaninner</string>
+  </dict>
+ </dict>
+ <key>class: range</key><dict>
+  <key>define: tag</key><dict>
+   <key>open</key><string>&lt;</string><key>close</key><string>&gt;</string>
+   <key>style</key><string>keyword</string><key>apply-context</key><string>tag</string>
+   <key>context</key><string>empty</string>
+  </dict>
+  <key>define: value</key><dict>
+   <key>open</key><string>'</string><key>close</key><string>'</string>
+   <key>style</key><string>string</string><key>apply-context</key><string>value</string>
+   <key>context</key><string>tag</string>
+  </dict>
+ </dict>
+ <key>class: prefix</key><dict>
+  <key>define: id</key><dict>
+   <key>prefixes</key><array><string>#</string></array>
+   <key>style</key><string>variable</string><key>actions</key><array><string>style</string></array>
+   <key>context</key><string>tag</string>
+  </dict>
+ </dict>
+</dict></plist>
+)PL");
+  languages.collection->LoadLibrary(Str63("scanbound"));
+  struct Case {
+    const char* language;
+    std::string text;
+  };
+  const std::vector<Case> cases = {
+      // An embedded language and prefixes bound to the empty context, in it
+      // and in strings and comments.
+      {"scanfix", "a <?x inner 'q' ?> $v @w \"in <?x $s @t\" // <?x $c @d\r/* <?x $e */ b<?x inner?>$f@g\r"},
+      // Openings after their word, at a line start, with a second character.
+      {"scanfix", "q{x} q {y} aq{z} (q) =begin mid\r=begin doc\r=end a/ b // c\r/ * d /* e */ %x %[f]%\r"},
+      // Openings bound to another context, in it and out of it.
+      {"scanbound", "a 'b' #c {{inner 'd'}} <e 'f' #g {{inner 'h'}} i> 'j' #k {{l}} <m #n>\r"},
+  };
+  const auto record = [](const RecordingSyntaxController& controller) {
+    std::vector<std::string> out;
+    for (const auto& c : controller.calls) {
+      std::string s = std::to_string(int(c.kind)) + "@" + std::to_string(c.span.location) + "-" +
+                      std::to_string(c.span.length);
+      if (c.kind == RecordingSyntaxController::kStyleRange)
+        s += " " + std::to_string(c.style.textColor.red) + "," + std::to_string(c.style.textColor.green) + "," +
+             std::to_string(c.style.textColor.blue);
+      if (c.kind == RecordingSyntaxController::kApplyEmbeddedLanguage) s += " " + c.language.str();
+      out.push_back(s);
+    }
+    return out;
+  };
+  for (const Case& c : cases) {
+    const std::string& text = c.text;
+    SCOPED_TRACE(text.substr(0, 20));
+    ASSERT_NE(languages.Get(c.language), nullptr);
+    RecordingSyntaxController watched(text.c_str());
+    Observed o;
+    SyntaxParserDestination every;
+    every.inspector = Inspect;
+    every.userData = &o;
+    ASSERT_EQ(ParseText(watched, languages.Get(c.language), every), 0);
+    RecordingSyntaxController skipped(text.c_str());
+    ASSERT_EQ(ParseText(skipped, languages.Get(c.language)), 0);
+    EXPECT_FALSE(watched.calls.empty());
+    EXPECT_EQ(record(skipped), record(watched));
+  }
+}
+
 // A text of 70000 characters with the keyword "echo" across the first chunk
 // seam and at the very end.
 std::string SeamText() {
@@ -183,6 +263,12 @@ TEST_F(ScanEngineTest, TheEndOfAFileIsItsDecodedLength) {
       {"empty", "", 0, -1},
       {"binary", std::string("\0\1\2\xC0\xFF\0echo", 10), 10, 6},
       {"no line ends", std::string(5000, 'z') + " echo", 5005, 5001},
+      // Line endings on either side of sixteen-byte steps, a LF after a CR
+      // that ended the step before among them.
+      {"endings across steps",
+       std::string(15, 'a') + "\r\n" + std::string(14, 'b') + "\n\n" + std::string(16, 'c') + "\r" +
+           std::string(15, 'd') + "\r\n echo",
+       70, 66},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

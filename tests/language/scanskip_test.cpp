@@ -250,6 +250,38 @@ module Warehouse
   end
 end
 )"},
+    // Open texts that need their word right before them, a line start or a
+    // second character, next to the same characters where they open nothing.
+    {"stops.pl", "perl", R"(my $a = 1; my @b = (1, 2); my %c = (x => [3]);
+print "=head1 is text here" if $a == 1 && $b[0] != 2;
+my $s = q{single {nested} quoted}; my $t = qq(double $a); my @u = qw[x y]; my $v = q {spaced};
+if ($a =~ m{^x}) { $a = $a | 2; } $a = $a <=> 2; my $e = $a<1; $a =~ y/a-z/A-Z/;
+=head1 NAME
+
+Documentation (with q{ and =cut mid-line).
+
+=cut
+
+$a ={ b => 1 };
+=item
+ =head2 not at a line start
+=cut
+__END__ x
+__END__
+data after the end
+)"},
+    {"stops.rb", "ruby", R"(x = 1
+y = x ==2
+=begin
+documentation
+=end
+==b
+z = [x, y] << 3 % 2
+w = %w[a b] + %i[c d]
+puts "#{x}" if x<y
+=begin
+to the end
+)"},
     {"feed.xml", "xml", R"(<?xml version="1.0" encoding="UTF-8"?>
 <!-- A feed -->
 <feed xmlns="http://www.w3.org/2005/Atom">
@@ -294,7 +326,12 @@ TEST_P(ScanSkip, AnIncrementalStretchIsParsedAlikeWhereverItStarts) {
 
 INSTANTIATE_TEST_SUITE_P(Languages, ScanSkip, ::testing::ValuesIn(kSamples),
                          [](const ::testing::TestParamInfo<Sample>& info) {
-                           return std::string(info.param.language);
+                           // The language, and the file for a language's later samples.
+                           std::string name = info.param.language;
+                           for (size_t i = 0; i < info.index; ++i)
+                             if (name == kSamples[i].language)
+                               return name + "_" + fs::path(info.param.name).stem().string();
+                           return name;
                          });
 
 }  // namespace
