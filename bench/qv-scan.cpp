@@ -1005,6 +1005,20 @@ void PrintScan(const std::string& label, const ScanResult& r) {
 struct IndexResult {
   size_t files = 0, bytes = 0, symbols = 0, globals = 0;
   double seconds = 0;
+  UInt64 digest = 0;
+};
+
+// One file's symbols in their order, with the file's key; the files are
+// summed, so that the order of the file table does not count.
+struct TreeDigest {
+  size_t symbols = 0;
+  UInt64 sum = 0;
+  const FileDescriptor* file = nullptr;
+  UInt64 current = 0;
+  void Close() {
+    if (file != nullptr) sum += current;
+    file = nullptr;
+  }
 };
 
 // Every file of a known language under the folder, parsed into one index
@@ -1045,21 +1059,46 @@ IndexResult IndexFolder(Languages& languages, const fs::path& folder, const fs::
   }
   r.seconds = ThreadSeconds() - start;
 
+  TreeDigest digest;
   index->ExamineSymbols(
-      [](SymbolInfoPtr, const FileDescriptor&, const Str255&, CFTreeRef, void* context) -> SInt16 {
-        ++*static_cast<size_t*>(context);
+      [](SymbolInfoPtr info, const FileDescriptor& file, const Str255&, CFTreeRef node, void* context) -> SInt16 {
+        auto* d = static_cast<TreeDigest*>(context);
+        if (d->file != &file) {
+          d->Close();
+          d->file = &file;
+          d->current = 14695981039346656037ull;
+          for (int i = 0; i <= file.fileName.len(); ++i) d->current = (d->current ^ file.fileName.s[i]) * 1099511628211ull;
+        }
+        std::pair<size_t, UInt64> one{0, d->current};
+        AddSymbolDigest(info, node, &one);
+        d->current = one.second;
+        ++d->symbols;
         return 0;
       },
-      &r.symbols);
-  r.globals = size_t(CFDictionaryGetCount(index->globals));
+      &digest);
+  digest.Close();
+  r.symbols = digest.symbols;
+  r.digest = digest.sum;
+  // The globals: each name with the file it came from.
+  std::vector<const void*> keys(size_t(CFDictionaryGetCount(index->globals))), values(keys.size());
+  if (!keys.empty()) CFDictionaryGetKeysAndValues(index->globals, keys.data(), values.data());
+  for (const void* value : values) {
+    const auto* info = static_cast<const SymbolInfo*>(value);
+    UInt64 h = 14695981039346656037ull;
+    for (int i = 0; i <= info->symbolName.len(); ++i) h = (h ^ info->symbolName.s[i]) * 1099511628211ull;
+    for (int i = 0; i <= info->fileName.len(); ++i) h = (h ^ info->fileName.s[i]) * 1099511628211ull;
+    r.digest += h * 31;
+  }
+  r.globals = keys.size();
   index->Release();
   return r;
 }
 
 void PrintIndex(const std::string& label, const IndexResult& r) {
   const double mb = double(r.bytes) / 1e6;
-  std::printf("%-26s %7.2f MB %8.3f s %8.1f MB/s %6zu files %8zu symbols %8zu global names\n", label.c_str(), mb,
-              r.seconds, r.seconds > 0 ? mb / r.seconds : 0.0, r.files, r.symbols, r.globals);
+  std::printf("%-26s %7.2f MB %8.3f s %8.1f MB/s %6zu files %8zu symbols %8zu global names  digest %016llx\n",
+              label.c_str(), mb, r.seconds, r.seconds > 0 ? mb / r.seconds : 0.0, r.files, r.symbols, r.globals,
+              static_cast<unsigned long long>(r.digest));
 }
 
 void WriteFile(const fs::path& path, const std::string& text) {
