@@ -82,6 +82,13 @@ TEST(DeclarationPattern, AnswersAsTheLibraryDoesOrDefers) {
       {"^define[[:space:]]*\\([[:space:]]*['\"]([A-Za-z_][A-Za-z0-9_]*)['\"]", 1,
        {"define('MAX', 10)", "define ( \"A_B\" , 1)", "define(MAX)"}, true},
       {"^a(b)?$", 1, {"a", "ab", "abb"}, true},
+      // Unanchored: the leftmost match wins, then the longest from there.
+      {":([A-Za-z_][A-Za-z0-9_]*)", 1, {"x = :sym, :other", "a ::b", "no colon", ":", "::", "a:1:b2"}, true},
+      {"[iI][dD][[:space:]]*=[[:space:]]*[\"']?([^\"'[:space:]>]+)", 1,
+       {"<div id=\"main\" class=x>", "<p ID = 'x y'>", "<a id=>", "idid=1", "hidden = 3"}, true},
+      {"(ab|a)(bc|c)?", 2, {"xabc", "abc", "zzz"}, false},
+      {"^(a|ab)(c|bcd)$", 1, {"abcd", "abc", "ac"}, true},
+      {"x(y*)$", 1, {"axyy", "xyx", "xyxyy", "xz"}, true},
       {"^\\s*((static|async|get|set)\\s+)*[*#]?(\\w+)\\s*\\(", 3,
        {"  static async run(", "get value (", "#secret(", "*gen_2(x)", "if (x)", "static("}, true},
       // The group's end is not fixed by what follows: the reader defers.
@@ -113,6 +120,24 @@ TEST(DeclarationPattern, AnswersAsTheLibraryDoesOrDefers) {
         EXPECT_EQ(read.start, expected.start);
         EXPECT_EQ(read.end, expected.end);
       }
+      // Without the library's extent: the reader finds the match itself,
+      // and a subject that does not match at all is answered too.
+      bool matched = false;
+      int start = -1, end = -1;
+      const int alone = FindGroupProgram(program, reinterpret_cast<const unsigned char*>(subject.data()),
+                                         int(subject.size()), matched, start, end);
+      if (!expected.matched || c.answered) {
+        EXPECT_EQ(alone, 1);
+      }
+      if (alone == 1) {
+        EXPECT_EQ(matched, expected.matched);
+        if (matched && start >= 0 && end > start) {
+          EXPECT_EQ(start, expected.start);
+          EXPECT_EQ(end, expected.end);
+        } else {
+          EXPECT_EQ(expected.start, -1);
+        }
+      }
     }
     DisposeGroupProgram(program);
     DisposeRegEx(&handle);
@@ -127,12 +152,25 @@ TEST(DeclarationPattern, LeavesWhatItDoesNotReadToTheLibrary) {
     EXPECT_EQ(program, nullptr);
     DisposeGroupProgram(program);
   }
-  // A subject with a zero byte is never read.
+  // A subject with a zero byte is never read; one with bytes beyond ASCII
+  // is not searched without the library, whose reading of them may differ.
   GroupProgram* program = CompileGroupProgram("^a(.)", 1);
   ASSERT_NE(program, nullptr);
   const unsigned char subject[] = {'a', 0, 'b'};
   int start = 0, end = 0;
+  bool matched = false;
   EXPECT_EQ(RunGroupProgram(program, subject, 3, 0, 2, start, end), 0);
+  EXPECT_EQ(FindGroupProgram(program, subject, 3, matched, start, end), 0);
+  const unsigned char accented[] = {'a', 0xE9, 'b'};
+  EXPECT_EQ(FindGroupProgram(program, accented, 3, matched, start, end), 0);
+  DisposeGroupProgram(program);
+  // Nor is a pattern that may begin anywhere on a word searched alone.
+  program = CompileGroupProgram("([A-Za-z_][A-Za-z0-9_]*)[[:space:]]*=>", 1);
+  ASSERT_NE(program, nullptr);
+  const std::string pairs = "(alpha => 1, beta => 2)";
+  EXPECT_EQ(FindGroupProgram(program, reinterpret_cast<const unsigned char*>(pairs.data()), int(pairs.size()), matched,
+                             start, end),
+            0);
   DisposeGroupProgram(program);
 }
 
