@@ -4,6 +4,7 @@
 #include <locale.h>
 #include <regex.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -77,14 +78,6 @@ Str255 ToStr255(CFStringRef s) {
   const CFIndex length = CFStringGetLength(s);
   for (CFIndex i = 0; i < length && r.len() < 255; ++i) r += ToMacRoman(CFStringGetCharacterAtIndex(s, i));
   return r;
-}
-
-// The first occurrence of needle in hay (1-based), 0 when none.
-int FindText(const Str255& hay, const Str255& needle) {
-  if (needle.empty() || needle.len() > hay.len()) return 0;
-  const std::string_view h = hay.view();
-  const size_t at = h.find(needle.view());
-  return at == std::string_view::npos ? 0 : int(at) + 1;
 }
 
 // Whether a pattern is searched without the library is settled on its first
@@ -833,15 +826,29 @@ void TSyntaxParserProcess::HandleExpressionBody() {
       expression.span.length = st.offset;
       if (def->token == 0) def->token = 1;
       const SInt16 token = def->token;
-      // The text after the keyword, where the name is looked for.
-      const Str255 raw = TextRange(expression.span.location, st.offset - 1);
+      // The text after the keyword, where the name is looked for: the first
+      // place (from 1) of a name in it, read in place rather than copied out.
+      const SInt32 rawFirst = std::max<SInt32>(expression.span.location, 0);
+      const SInt32 rawEnd =
+          std::min({st.offset, rawFirst + SInt32(255), textEnd - bufferBase});  // as TextRange cuts it
+      auto findInRaw = [&](const Str255& name) -> int {
+        const int n = name.len();
+        const SInt32 length = rawEnd - rawFirst;
+        if (n == 0 || n > length) return 0;
+        for (SInt32 k = 0; k + n <= length; ++k) {
+          int j = 0;
+          while (j < n && ToMacRoman(At(rawFirst + k + j)) == name[j + 1]) ++j;
+          if (j == n) return int(k) + 1;
+        }
+        return 0;
+      };
       Str255 match;
       bool usable = true;
       if (!def->expressionGPC.empty()) {
         // A regular expression wins over a wildcard pattern.
         match = MatchGroup(expression.pattern.view(), expression.collected, token);
       } else if (!def->expression.empty()) {
-        Str255 trimmed = raw;
+        Str255 trimmed = TextRange(expression.span.location, st.offset - 1);
         TrimWhiteSpace(trimmed);
         const ParseOptions how = def->numeric ? ParseOptions(kIgnoreWhiteSpace) : ParseOptions();
         CFArrayRef pieces = GetStringExpression(expression.pattern, def->numeric, trimmed, 1, how);
@@ -866,7 +873,7 @@ void TSyntaxParserProcess::HandleExpressionBody() {
             SyntaxActionsContain(def->actions, kSyntaxActionSymbol))
           data.scopes[data.scopeDepth--] = ParserScopeData();
         // The name's own span, wherever it stands after the keyword.
-        const int at = FindText(raw, match);
+        const int at = findInRaw(match);
         const SInt32 start = at > 0 ? expression.span.location + at - 1 : expression.span.location;
         const CFRange span = CFRangeMake(start, start + match.len() + (at > 0 ? 0 : 1));
         const Str63 name(match);
@@ -906,7 +913,7 @@ void TSyntaxParserProcess::HandleExpressionBody() {
             rest = GNURegex::GetStringRange(rest, restStart, rest.len());
             match = MatchGroup(expression.pattern.view(), rest, token, &from);
             if (match.empty()) break;
-            const int place = FindText(TextRange(expression.span.location, st.offset - 1), match);
+            const int place = findInRaw(match);
             const SInt32 first = place > 0 ? expression.span.location + place - 1 : expression.span.location;
             SymbolSetSource(ApplyDefinitionAction(Str63(match), CFRangeMake(first, first + match.len()),
                                                   data.scopeDepth, *def),
