@@ -8,8 +8,9 @@
 //   qv-scan --generate FOLDER [SIZE]
 //                           writes the generated sources (SIZE bytes each,
 //                           5 MB by default) there, to profile or keep
-//   qv-scan --generate-tree FOLDER [SIZE]
-//                           writes the generated PHP project (30 MB)
+//   qv-scan --generate-tree FOLDER [SIZE [SPREAD]]
+//                           writes the generated PHP project (30 MB; files
+//                           of 2,000 bytes and up to SPREAD, 60,000, more)
 //   qv-scan --keystrokes    only the re-parse after one-character edits
 //
 // Times are the thread's CPU time, so that a busy machine reads the same.
@@ -1107,13 +1108,14 @@ void WriteFile(const fs::path& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
 }
 
-// A tree of PHP files of varied sizes in nested folders, about size bytes.
-void WritePHPTree(const fs::path& root, size_t size) {
+// A tree of PHP files of varied sizes (2,000 bytes and up to spread more) in
+// nested folders, about size bytes.
+void WritePHPTree(const fs::path& root, size_t size, size_t spread = 60000) {
   size_t written = 0;
   unsigned seed = 12345;
   for (int n = 1; written < size; ++n) {
     seed = seed * 1103515245u + 12345u;
-    const size_t fileSize = 2000 + (seed >> 8) % 60000;
+    const size_t fileSize = 2000 + (seed >> 8) % spread;
     const fs::path path = root / ("Module" + std::to_string(n % 17)) / ("Part" + std::to_string(n % 5)) /
                           ("Class" + std::to_string(n) + ".php");
     std::string text = Repeat({kPHPBlock, kPHPBlock2}, fileSize);
@@ -1378,6 +1380,11 @@ int Standard(Languages& languages) {
   WritePHPTree(tree, 30u << 20);
   std::printf("A project indexed (no view):\n");
   PrintIndex("php tree", IndexFolder(languages, tree, scratch.path / "index" / "tree"));
+  // As many bytes in about 5,000 smaller files, where what each file costs
+  // apart from its bytes shows.
+  const fs::path small = scratch.path / "small";
+  WritePHPTree(small, 30u << 20, 6000);
+  PrintIndex("php tree, small files", IndexFolder(languages, small, scratch.path / "index" / "small"));
   return 0;
 }
 
@@ -1401,7 +1408,8 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (std::string(argv[1]) == "--generate-tree" && argc >= 3) {
-    WritePHPTree(argv[2], argc > 3 ? size_t(std::strtoull(argv[3], nullptr, 10)) : size_t(30u << 20));
+    WritePHPTree(argv[2], argc > 3 ? size_t(std::strtoull(argv[3], nullptr, 10)) : size_t(30u << 20),
+                 argc > 4 ? std::max<size_t>(1, std::strtoull(argv[4], nullptr, 10)) : size_t(60000));
     return 0;
   }
   if (std::string(argv[1]) == "--generate") {
