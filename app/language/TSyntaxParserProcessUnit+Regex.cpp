@@ -246,6 +246,10 @@ struct GroupProgram {
   bool anchored = false;
   bool anyFirst = false;
   std::bitset<256> first;
+  // By instruction: the characters a way from there can take first, and
+  // whether a way from there may end (or meet "$") without taking one.
+  std::vector<std::bitset<256>> opens;
+  std::vector<bool> mayEnd;
 };
 
 namespace {
@@ -345,38 +349,47 @@ GroupProgram* CompileGroupProgram(const char* pattern, int token) {
   emitter.Emit(root, false);
   if (!emitter.ok) return nullptr;
   program->code.push_back({kMatch});
-  // The characters a way can open on, through splits, jumps and saves.
+  // The characters a way can open on, through splits, jumps and saves, from
+  // each instruction ("^" is passed as if it held).
   const std::vector<Instruction>& code = program->code;
   program->anchored = code[0].op == kLineStart;
+  program->opens.assign(code.size(), std::bitset<256>());
+  program->mayEnd.assign(code.size(), false);
   std::vector<bool> seen(code.size(), false);
-  std::vector<int> work{0};
-  while (!work.empty()) {
-    const int pc = work.back();
-    work.pop_back();
-    if (seen[size_t(pc)]) continue;
-    seen[size_t(pc)] = true;
-    const Instruction& in = code[size_t(pc)];
-    switch (in.op) {
-      case kChar:
-        program->first |= program->sets[size_t(in.a)];
-        break;
-      case kSplit:
-        work.push_back(in.a);
-        work.push_back(in.b);
-        break;
-      case kJump:
-        work.push_back(in.a);
-        break;
-      case kSave:
-      case kLineStart:
-        work.push_back(pc + 1);
-        break;
-      case kLineEnd:
-      case kMatch:
-        program->anyFirst = true;
-        break;
+  std::vector<int> work;
+  for (size_t from = 0; from < code.size(); ++from) {
+    std::fill(seen.begin(), seen.end(), false);
+    work.assign(1, int(from));
+    while (!work.empty()) {
+      const int pc = work.back();
+      work.pop_back();
+      if (seen[size_t(pc)]) continue;
+      seen[size_t(pc)] = true;
+      const Instruction& in = code[size_t(pc)];
+      switch (in.op) {
+        case kChar:
+          program->opens[from] |= program->sets[size_t(in.a)];
+          break;
+        case kSplit:
+          work.push_back(in.a);
+          work.push_back(in.b);
+          break;
+        case kJump:
+          work.push_back(in.a);
+          break;
+        case kSave:
+        case kLineStart:
+          work.push_back(pc + 1);
+          break;
+        case kLineEnd:
+        case kMatch:
+          program->mayEnd[from] = true;
+          break;
+      }
     }
   }
+  program->first = program->opens[0];
+  program->anyFirst = program->mayEnd[0];
   return program.release();
 }
 
@@ -406,6 +419,8 @@ class Search {
   Search(const GroupProgram* program, const unsigned char* subject, int length)
       : code_(program->code.data()),
         sets_(program->sets.data()),
+        opens_(program->opens.data()),
+        mayEnd_(program->mayEnd),
         subject_(subject),
         length_(length),
         visited_(visited()),
@@ -548,14 +563,16 @@ class Search {
       }
     }
   }
-  // A branch that opens on a character the subject lacks there is dead.
+  // A branch that must take a character, and none it can take is there, is dead.
   bool DeadEnd(int pc, int pos, int to) const {
-    const Instruction& in = code_[pc];
-    return in.op == kChar && (pos >= to || !sets_[in.a].test(subject_[pos]));
+    if (mayEnd_[size_t(pc)]) return false;
+    return pos >= to || !opens_[size_t(pc)].test(subject_[pos]);
   }
 
   const Instruction* code_;
   const std::bitset<256>* sets_;
+  const std::bitset<256>* opens_;
+  const std::vector<bool>& mayEnd_;
   const unsigned char* subject_;
   int length_;
   std::vector<UInt64>& visited_;
