@@ -249,7 +249,7 @@ struct GroupProgram {
   // By instruction: the characters a way from there can take first, and
   // whether a way from there may end (or meet "$") without taking one.
   std::vector<std::bitset<256>> opens;
-  std::vector<bool> mayEnd;
+  std::vector<UInt8> mayEnd;
 };
 
 namespace {
@@ -354,7 +354,7 @@ GroupProgram* CompileGroupProgram(const char* pattern, int token) {
   const std::vector<Instruction>& code = program->code;
   program->anchored = code[0].op == kLineStart;
   program->opens.assign(code.size(), std::bitset<256>());
-  program->mayEnd.assign(code.size(), false);
+  program->mayEnd.assign(code.size(), 0);
   std::vector<bool> seen(code.size(), false);
   std::vector<int> work;
   for (size_t from = 0; from < code.size(); ++from) {
@@ -383,13 +383,13 @@ GroupProgram* CompileGroupProgram(const char* pattern, int token) {
           break;
         case kLineEnd:
         case kMatch:
-          program->mayEnd[from] = true;
+          program->mayEnd[from] = 1;
           break;
       }
     }
   }
   program->first = program->opens[0];
-  program->anyFirst = program->mayEnd[0];
+  program->anyFirst = program->mayEnd[0] != 0;
   return program.release();
 }
 
@@ -420,7 +420,7 @@ class Search {
       : code_(program->code.data()),
         sets_(program->sets.data()),
         opens_(program->opens.data()),
-        mayEnd_(program->mayEnd),
+        mayEnd_(program->mayEnd.data()),
         subject_(subject),
         length_(length),
         visited_(visited()),
@@ -565,14 +565,14 @@ class Search {
   }
   // A branch that must take a character, and none it can take is there, is dead.
   bool DeadEnd(int pc, int pos, int to) const {
-    if (mayEnd_[size_t(pc)]) return false;
+    if (mayEnd_[pc] != 0) return false;
     return pos >= to || !opens_[size_t(pc)].test(subject_[pos]);
   }
 
   const Instruction* code_;
   const std::bitset<256>* sets_;
   const std::bitset<256>* opens_;
-  const std::vector<bool>& mayEnd_;
+  const UInt8* mayEnd_;
   const unsigned char* subject_;
   int length_;
   std::vector<UInt64>& visited_;
