@@ -144,6 +144,89 @@ TEST(DeclarationPattern, AnswersAsTheLibraryDoesOrDefers) {
   }
 }
 
+// The shipped languages' declaration patterns on lines near those they are
+// for (a real line with a piece put in or a character taken out here and
+// there): wherever the reader answers alone, it answers as the library does,
+// match or no match.
+TEST(DeclarationPattern, ShippedPatternsOnEditedLinesAnswerAsTheLibrary) {
+  struct Shipped {
+    const char* pattern;
+    int token;
+    std::vector<std::string> lines;
+  };
+  const std::vector<Shipped> patterns = {
+      {"^function[[:space:]]+&?[[:space:]]*([A-Za-z_][A-Za-z0-9_]*)[[:space:]]*\\($", 1,
+       {"function priceOf(", "function &total_2 (", "function  x("}},
+      {"^class[[:space:]]+((extends|implements)[[:space:]].*|([A-Za-z_][A-Za-z0-9_]*))", 3,
+       {"class Cart extends Base", "class implements X", "class A_1 implements B, C"}},
+      {"^const[[:space:]]+([^=[:space:]]+[[:space:]]+)?([A-Za-z_][A-Za-z0-9_]*)[[:space:]]*=$", 2,
+       {"const MAX =", "const int LIMIT=", "const ?Type name ="}},
+      {"^define[[:space:]]*\\([[:space:]]*['\"]([A-Za-z_][A-Za-z0-9_]*)['\"]", 1,
+       {"define('MAX', 10);", "define ( \"A_B\" , 1)"}},
+      {"['\"]([^'\"]*/)?([^/'\"]+)['\"]", 2, {"require 'lib/db.php';", "include \"a/b/c.inc\";", "x('plain')"}},
+      {"^(var|let|const)[[:space:]]+([A-Za-z_$][A-Za-z0-9_$]*)[[:space:]]*=[[:space:]]*(async[[:space:]]*)?"
+       "(function|\\([^)]*\\)[[:space:]]*=>|[A-Za-z_$][A-Za-z0-9_$]*[[:space:]]*=>)",
+       2, {"const handler = async (e) => {", "let f = function (a) {", "var g = x => x", "let $h=y=>1"}},
+      {"^\\s*((static|async|get|set)\\s+)*[*#]?(\\w+)\\s*\\(", 3,
+       {"  static async run(a) {", "get value () {", "#secret(x)", "*gen_2(x) {"}},
+      {"^(use|require|do)[[:space:]]*\\(?[[:space:]]*(['\"]([^'\"]*/)?|([A-Za-z_][A-Za-z0-9_]*::)*)"
+       "([A-Z][A-Za-z0-9_]*|[A-Za-z0-9_.-]+\\.p[lm])",
+       5, {"use Data::Dumper;", "require 'lib/tool.pl';", "do(\"x/y.pm\")", "use strict;"}},
+      {"^def[[:space:]]+([A-Za-z_][A-Za-z0-9_]*(\\.|::))?([A-Za-z_][A-Za-z0-9_]*[?!=]?|\\[\\]=?|<=>|===?|=~|![=~]?|<<|>>|"
+       "<=|>=|[-+*/%<>~^&|]@?|\\*\\*)",
+       3, {"def self.build(x)", "def total?", "def <=>(other)", "def Foo::[]=(k, v)", "def -@"}},
+      {"^([A-Z][A-Za-z0-9_]*)[[:space:]]*=([^=~>]|$)", 1, {"MAX = 10", "Limit=", "A_1 == 2"}},
+      {":([A-Za-z_][A-Za-z0-9_]*)", 1, {"attr_reader :name, :size", "x = a ? :b : :c", "y = a ? b : 1"}},
+      {"[iI][dD][[:space:]]*=[[:space:]]*[\"']?([^\"'[:space:]>]+)", 1, {"<div id=\"main\" class=x>", "<p ID = 'a b'>"}},
+      {"^import[[:space:]]*(url\\()?[[:space:]]*['\"]?([^'\"()]*/)?([^/'\"()[:space:];]+)", 3,
+       {"import url(\"css/base.css\");", "import 'print.css' print;", "import theme"}},
+  };
+  const std::vector<std::string> pieces = {" ", "\t", "&", "(", ")", "'", "\"", "/", "=", "=>", ">", ":", "::", ".",
+                                           "*", "#", "?", "!", ";", "a", "Zed", "_x1", "9", "$v", "async ", "-"};
+  unsigned seed = 2024;
+  auto next = [&seed]() {
+    seed = seed * 1103515245u + 12345u;
+    return size_t(seed >> 8);
+  };
+  for (const Shipped& shipped : patterns) {
+    SCOPED_TRACE(shipped.pattern);
+    RegExType handle{};
+    NewRegEx(handle, shipped.pattern, true, false, false);
+    ASSERT_EQ(handle.errortext, nullptr);
+    GroupProgram* program = CompileGroupProgram(shipped.pattern, shipped.token);
+    ASSERT_NE(program, nullptr);
+    int matches = 0, misses = 0;
+    for (int n = 0; n < 300; ++n) {
+      std::string subject = shipped.lines[next() % shipped.lines.size()];
+      for (size_t edits = next() % 3; edits > 0; --edits) {
+        const size_t at = next() % (subject.size() + 1);
+        if (next() % 2 == 0 && at < subject.size()) subject.erase(at, 1);
+        else subject.insert(at, pieces[next() % pieces.size()]);
+      }
+      SCOPED_TRACE(subject);
+      const Group expected = LibraryGroup(handle, subject, shipped.token);
+      bool matched = false;
+      int start = -1, end = -1;
+      if (FindGroupProgram(program, reinterpret_cast<const unsigned char*>(subject.data()), int(subject.size()),
+                           matched, start, end) != 1)
+        continue;
+      ++(matched ? matches : misses);
+      EXPECT_EQ(matched, expected.matched);
+      if (matched && start >= 0 && end > start) {
+        EXPECT_EQ(start, expected.start);
+        EXPECT_EQ(end, expected.end);
+      } else {
+        EXPECT_EQ(expected.start, -1);
+      }
+    }
+    // Both answers came up often.
+    EXPECT_GT(matches, 30);
+    EXPECT_GT(misses, 5);
+    DisposeGroupProgram(program);
+    DisposeRegEx(&handle);
+  }
+}
+
 TEST(DeclarationPattern, LeavesWhatItDoesNotReadToTheLibrary) {
   for (const char* pattern : {"a{2}(b)", "\\d+(x)", "[[.a.]](b)", "()", "^*(a)", "(a)|", "(a))", "[a-(b)",
                               "([a-z])+"}) {
