@@ -8,8 +8,9 @@
 //   qv-scan --generate FOLDER [SIZE]
 //                           writes the generated sources (SIZE bytes each,
 //                           5 MB by default) there, to profile or keep
-//   qv-scan --generate-tree FOLDER [SIZE]
-//                           writes the generated PHP project (30 MB)
+//   qv-scan --generate-tree FOLDER [SIZE [SPREAD]]
+//                           writes the generated PHP project (30 MB; files
+//                           of 2,000 bytes and up to SPREAD, 60,000, more)
 //   qv-scan --keystrokes    only the re-parse after one-character edits
 //
 // Times are the thread's CPU time, so that a busy machine reads the same.
@@ -1005,6 +1006,20 @@ void PrintScan(const std::string& label, const ScanResult& r) {
 struct IndexResult {
   size_t files = 0, bytes = 0, symbols = 0, globals = 0;
   double seconds = 0;
+  UInt64 digest = 0;
+};
+
+// One file's symbols in their order, with the file's key; the files are
+// summed, so that the order of the file table does not count.
+struct TreeDigest {
+  size_t symbols = 0;
+  UInt64 sum = 0;
+  const FileDescriptor* file = nullptr;
+  UInt64 current = 0;
+  void Close() {
+    if (file != nullptr) sum += current;
+    file = nullptr;
+  }
 };
 
 // Every file of a known language under the folder, parsed into one index
@@ -1045,21 +1060,46 @@ IndexResult IndexFolder(Languages& languages, const fs::path& folder, const fs::
   }
   r.seconds = ThreadSeconds() - start;
 
+  TreeDigest digest;
   index->ExamineSymbols(
-      [](SymbolInfoPtr, const FileDescriptor&, const Str255&, CFTreeRef, void* context) -> SInt16 {
-        ++*static_cast<size_t*>(context);
+      [](SymbolInfoPtr info, const FileDescriptor& file, const Str255&, CFTreeRef node, void* context) -> SInt16 {
+        auto* d = static_cast<TreeDigest*>(context);
+        if (d->file != &file) {
+          d->Close();
+          d->file = &file;
+          d->current = 14695981039346656037ull;
+          for (int i = 0; i <= file.fileName.len(); ++i) d->current = (d->current ^ file.fileName.s[i]) * 1099511628211ull;
+        }
+        std::pair<size_t, UInt64> one{0, d->current};
+        AddSymbolDigest(info, node, &one);
+        d->current = one.second;
+        ++d->symbols;
         return 0;
       },
-      &r.symbols);
-  r.globals = size_t(CFDictionaryGetCount(index->globals));
+      &digest);
+  digest.Close();
+  r.symbols = digest.symbols;
+  r.digest = digest.sum;
+  // The globals: each name with the file it came from.
+  std::vector<const void*> keys(size_t(CFDictionaryGetCount(index->globals))), values(keys.size());
+  if (!keys.empty()) CFDictionaryGetKeysAndValues(index->globals, keys.data(), values.data());
+  for (const void* value : values) {
+    const auto* info = static_cast<const SymbolInfo*>(value);
+    UInt64 h = 14695981039346656037ull;
+    for (int i = 0; i <= info->symbolName.len(); ++i) h = (h ^ info->symbolName.s[i]) * 1099511628211ull;
+    for (int i = 0; i <= info->fileName.len(); ++i) h = (h ^ info->fileName.s[i]) * 1099511628211ull;
+    r.digest += h * 31;
+  }
+  r.globals = keys.size();
   index->Release();
   return r;
 }
 
 void PrintIndex(const std::string& label, const IndexResult& r) {
   const double mb = double(r.bytes) / 1e6;
-  std::printf("%-26s %7.2f MB %8.3f s %8.1f MB/s %6zu files %8zu symbols %8zu global names\n", label.c_str(), mb,
-              r.seconds, r.seconds > 0 ? mb / r.seconds : 0.0, r.files, r.symbols, r.globals);
+  std::printf("%-26s %7.2f MB %8.3f s %8.1f MB/s %6zu files %8zu symbols %8zu global names  digest %016llx\n",
+              label.c_str(), mb, r.seconds, r.seconds > 0 ? mb / r.seconds : 0.0, r.files, r.symbols, r.globals,
+              static_cast<unsigned long long>(r.digest));
 }
 
 void WriteFile(const fs::path& path, const std::string& text) {
@@ -1068,13 +1108,14 @@ void WriteFile(const fs::path& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
 }
 
-// A tree of PHP files of varied sizes in nested folders, about size bytes.
-void WritePHPTree(const fs::path& root, size_t size) {
+// A tree of PHP files of varied sizes (2,000 bytes and up to spread more) in
+// nested folders, about size bytes.
+void WritePHPTree(const fs::path& root, size_t size, size_t spread = 60000) {
   size_t written = 0;
   unsigned seed = 12345;
   for (int n = 1; written < size; ++n) {
     seed = seed * 1103515245u + 12345u;
-    const size_t fileSize = 2000 + (seed >> 8) % 60000;
+    const size_t fileSize = 2000 + (seed >> 8) % spread;
     const fs::path path = root / ("Module" + std::to_string(n % 17)) / ("Part" + std::to_string(n % 5)) /
                           ("Class" + std::to_string(n) + ".php");
     std::string text = Repeat({kPHPBlock, kPHPBlock2}, fileSize);
@@ -1383,6 +1424,11 @@ int Standard(Languages& languages) {
   WritePHPTree(tree, 30u << 20);
   std::printf("A project indexed (no view):\n");
   PrintIndex("php tree", IndexFolder(languages, tree, scratch.path / "index" / "tree"));
+  // As many bytes in about 5,000 smaller files, where what each file costs
+  // apart from its bytes shows.
+  const fs::path small = scratch.path / "small";
+  WritePHPTree(small, 30u << 20, 6000);
+  PrintIndex("php tree, small files", IndexFolder(languages, small, scratch.path / "index" / "small"));
   return 0;
 }
 
@@ -1406,7 +1452,8 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (std::string(argv[1]) == "--generate-tree" && argc >= 3) {
-    WritePHPTree(argv[2], argc > 3 ? size_t(std::strtoull(argv[3], nullptr, 10)) : size_t(30u << 20));
+    WritePHPTree(argv[2], argc > 3 ? size_t(std::strtoull(argv[3], nullptr, 10)) : size_t(30u << 20),
+                 argc > 4 ? std::max<size_t>(1, std::strtoull(argv[4], nullptr, 10)) : size_t(60000));
     return 0;
   }
   if (std::string(argv[1]) == "--generate") {

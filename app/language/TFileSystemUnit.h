@@ -5,6 +5,7 @@
 // folder.
 #pragma once
 
+#include <bitset>
 #include <cstring>
 #include <string_view>
 #include <vector>
@@ -51,7 +52,7 @@ typedef SInt16 (*FileSystemSearchApplierFunctionCallback)(SymbolInfoPtr info, co
 class SymbolNameTable {
  public:
   SymbolInfoPtr Find(std::string_view name) const {
-    if (count_ == 0) return nullptr;
+    if (count_ == 0 || !MayHold(name)) return nullptr;
     const UInt64 h = Hash(name);
     for (size_t i = size_t(h) & mask_;; i = (i + 1) & mask_) {
       if (hashes_[i] == 0) return nullptr;
@@ -72,6 +73,7 @@ class SymbolNameTable {
     entries_[i].name = Str63(name);
     entries_[i].info = info;
     ++count_;
+    Mark(name);
   }
   void Erase(std::string_view name) {
     if (count_ == 0) return;
@@ -95,6 +97,8 @@ class SymbolNameTable {
     }
   }
   void Clear() {
+    firstBytes_.reset();
+    lastBytes_.reset();
     hashes_.clear();
     entries_.clear();
     mask_ = 0;
@@ -138,6 +142,23 @@ class SymbolNameTable {
       entries_[i] = oldEntries[k];
     }
   }
+  // Which (length, first byte) and (length, last byte) pairs some name has:
+  // most words a scan asks about fail these before any hashing. Erase leaves
+  // its marks; they only send a word on to the table.
+  static size_t FirstKey(std::string_view s) {
+    return (s.size() & 63) << 8 | static_cast<unsigned char>(s.front());
+  }
+  static size_t LastKey(std::string_view s) { return (s.size() & 63) << 8 | static_cast<unsigned char>(s.back()); }
+  bool MayHold(std::string_view name) const {
+    if (name.empty() || name.size() > 63) return true;
+    return firstBytes_.test(FirstKey(name)) && lastBytes_.test(LastKey(name));
+  }
+  void Mark(std::string_view name) {
+    if (name.empty()) return;
+    firstBytes_.set(FirstKey(name));
+    lastBytes_.set(LastKey(name));
+  }
+  std::bitset<64 * 256> firstBytes_, lastBytes_;
   std::vector<UInt64> hashes_;
   std::vector<Entry> entries_;
   size_t mask_ = 0;

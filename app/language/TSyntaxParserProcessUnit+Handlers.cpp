@@ -4,6 +4,7 @@
 #include <locale.h>
 #include <regex.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -79,13 +80,12 @@ Str255 ToStr255(CFStringRef s) {
   return r;
 }
 
-// The first occurrence of needle in hay (1-based), 0 when none.
-int FindText(const Str255& hay, const Str255& needle) {
-  if (needle.empty() || needle.len() > hay.len()) return 0;
-  const std::string_view h = hay.view();
-  const size_t at = h.find(needle.view());
-  return at == std::string_view::npos ? 0 : int(at) + 1;
-}
+// Whether a pattern is searched without the library is settled on its first
+// calls, by cost in instructions as measured: a step of the search about 50;
+// the library's pass about 1,200 and, on a match, the reading of its group
+// about 2,300 more.
+constexpr long kTrialCalls = 64;
+constexpr long kStepCost = 50, kLibraryPass = 1200, kLibraryGroup = 2300;
 
 // Group number token (1 to 11) of the first match of a POSIX extended
 // pattern in the text; empty when it does not match or the group took no
@@ -96,6 +96,10 @@ Str255 MatchGroup(std::string_view pattern, const Str255& text, SInt16 token, in
     RegExType handle{};
     GroupProgram* programs[12] = {};  // by token, made on first use
     bool tried[12] = {};
+    // The search without the library, kept while it stays cheaper than the
+    // library's pass: by the steps it takes on the first calls.
+    bool alone = true;
+    long aloneCalls = 0, aloneSteps = 0, aloneMatches = 0;
     ~Compiled() {
       DisposeRegEx(&handle);
       for (GroupProgram* p : programs) DisposeGroupProgram(p);
@@ -107,13 +111,23 @@ Str255 MatchGroup(std::string_view pattern, const Str255& text, SInt16 token, in
   };
   static auto* cache = new std::unordered_map<std::string, std::unique_ptr<Compiled>, PatternHash, std::equal_to<>>();
   if (token < 1 || token > 11) return Str255();
-  auto found = cache->find(pattern);
-  if (found == cache->end()) {
-    auto made = std::make_unique<Compiled>();
-    NewRegEx(made->handle, std::string(pattern).c_str(), true, false, false);
-    found = cache->emplace(std::string(pattern), std::move(made)).first;
+  // A declaration keeps asking with the same pattern: the last one is
+  // compared before the pattern is hashed.
+  static thread_local const std::string* lastKey = nullptr;
+  static thread_local Compiled* lastSlot = nullptr;
+  Compiled* slot = nullptr;
+  if (lastKey != nullptr && *lastKey == pattern) {
+    slot = lastSlot;
+  } else {
+    auto found = cache->find(pattern);
+    if (found == cache->end()) {
+      auto made = std::make_unique<Compiled>();
+      NewRegEx(made->handle, std::string(pattern).c_str(), true, false, false);
+      found = cache->emplace(std::string(pattern), std::move(made)).first;
+    }
+    lastKey = &found->first;
+    lastSlot = slot = found->second.get();
   }
-  Compiled* slot = found->second.get();
   if (slot->handle.errortext != nullptr) return Str255();
   if (!slot->tried[token]) {
     slot->tried[token] = true;
@@ -126,7 +140,24 @@ Str255 MatchGroup(std::string_view pattern, const Str255& text, SInt16 token, in
     slot->programs[token] = program;
   }
   if (const GroupProgram* program = slot->programs[token]; program != nullptr && slot->handle.compiled != nullptr) {
-    // The extent of the match alone is cheap to ask for.
+    bool matched = false;
+    int start = -1, end = -1;
+    long steps = 0;
+    const int answer =
+        slot->alone ? FindGroupProgram(program, text.data() + 1, text.len(), matched, start, end, &steps) : 0;
+    if (slot->alone && ++slot->aloneCalls <= kTrialCalls) {
+      slot->aloneSteps += steps;
+      if (answer != 1 || matched) ++slot->aloneMatches;
+      if (slot->aloneCalls == kTrialCalls &&
+          slot->aloneSteps * kStepCost > kTrialCalls * kLibraryPass + slot->aloneMatches * kLibraryGroup)
+        slot->alone = false;
+    }
+    if (answer == 1) {
+      if (!matched || start < 0 || end - start <= 0) return Str255();
+      if (at != nullptr) *at = start + 1;
+      return GNURegex::GetStringRange(text, start + 1, end);
+    }
+    // Else the extent of the match alone is cheap to ask for.
     static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t(0));
     const unsigned char* subject = text.data() + 1;
     const int length = text.len();
@@ -137,7 +168,6 @@ Str255 MatchGroup(std::string_view pattern, const Str255& text, SInt16 token, in
     const int status = regexec(slot->handle.compiled, reinterpret_cast<const char*>(subject), 1, whole, REG_STARTEND);
     if (previous != locale_t(0)) uselocale(previous);
     if (status != 0) return Str255();
-    int start = -1, end = -1;
     if (RunGroupProgram(program, subject, length, int(whole[0].rm_so), int(whole[0].rm_eo), start, end) == 1) {
       if (start < 0 || end - start <= 0) return Str255();
       if (at != nullptr) *at = start + 1;
@@ -796,15 +826,29 @@ void TSyntaxParserProcess::HandleExpressionBody() {
       expression.span.length = st.offset;
       if (def->token == 0) def->token = 1;
       const SInt16 token = def->token;
-      // The text after the keyword, where the name is looked for.
-      const Str255 raw = TextRange(expression.span.location, st.offset - 1);
+      // The text after the keyword, where the name is looked for: the first
+      // place (from 1) of a name in it, read in place rather than copied out.
+      const SInt32 rawFirst = std::max<SInt32>(expression.span.location, 0);
+      const SInt32 rawEnd =
+          std::min({st.offset, rawFirst + SInt32(255), textEnd - bufferBase});  // as TextRange cuts it
+      auto findInRaw = [&](const Str255& name) -> int {
+        const int n = name.len();
+        const SInt32 length = rawEnd - rawFirst;
+        if (n == 0 || n > length) return 0;
+        for (SInt32 k = 0; k + n <= length; ++k) {
+          int j = 0;
+          while (j < n && ToMacRoman(At(rawFirst + k + j)) == name[j + 1]) ++j;
+          if (j == n) return int(k) + 1;
+        }
+        return 0;
+      };
       Str255 match;
       bool usable = true;
       if (!def->expressionGPC.empty()) {
         // A regular expression wins over a wildcard pattern.
         match = MatchGroup(expression.pattern.view(), expression.collected, token);
       } else if (!def->expression.empty()) {
-        Str255 trimmed = raw;
+        Str255 trimmed = TextRange(expression.span.location, st.offset - 1);
         TrimWhiteSpace(trimmed);
         const ParseOptions how = def->numeric ? ParseOptions(kIgnoreWhiteSpace) : ParseOptions();
         CFArrayRef pieces = GetStringExpression(expression.pattern, def->numeric, trimmed, 1, how);
@@ -829,7 +873,7 @@ void TSyntaxParserProcess::HandleExpressionBody() {
             SyntaxActionsContain(def->actions, kSyntaxActionSymbol))
           data.scopes[data.scopeDepth--] = ParserScopeData();
         // The name's own span, wherever it stands after the keyword.
-        const int at = FindText(raw, match);
+        const int at = findInRaw(match);
         const SInt32 start = at > 0 ? expression.span.location + at - 1 : expression.span.location;
         const CFRange span = CFRangeMake(start, start + match.len() + (at > 0 ? 0 : 1));
         const Str63 name(match);
@@ -869,7 +913,7 @@ void TSyntaxParserProcess::HandleExpressionBody() {
             rest = GNURegex::GetStringRange(rest, restStart, rest.len());
             match = MatchGroup(expression.pattern.view(), rest, token, &from);
             if (match.empty()) break;
-            const int place = FindText(TextRange(expression.span.location, st.offset - 1), match);
+            const int place = findInRaw(match);
             const SInt32 first = place > 0 ? expression.span.location + place - 1 : expression.span.location;
             SymbolSetSource(ApplyDefinitionAction(Str63(match), CFRangeMake(first, first + match.len()),
                                                   data.scopeDepth, *def),

@@ -220,6 +220,13 @@ void DisposeGroupProgram(GroupProgram* program);
 int GroupProgramGroups(const GroupProgram* program);
 int RunGroupProgram(const GroupProgram* program, const unsigned char* subject, int length, int from, int to,
                     int& groupStart, int& groupEnd);
+// The same without the library: finds the match itself, as the library
+// would, and answers 1 with matched false when there is none. Subjects with
+// bytes beyond ASCII, and patterns that may begin on many characters without
+// a "^", are left to the library (0). work, when given, receives the steps
+// the search took.
+int FindGroupProgram(const GroupProgram* program, const unsigned char* subject, int length, bool& matched,
+                     int& groupStart, int& groupEnd, long* work = nullptr);
 
 // --- The project symbol index -------------------------------------------------
 // Every call tolerates a nil index, descriptor or symbol.

@@ -241,6 +241,15 @@ struct GroupProgram {
   std::vector<Instruction> code;
   std::vector<std::bitset<256>> sets;
   int groups = 0;
+  // Where a match can begin: only at 0 when the program opens with "^";
+  // else on a character of first, or anywhere when a way takes none.
+  bool anchored = false;
+  bool anyFirst = false;
+  std::bitset<256> first;
+  // By instruction: the characters a way from there can take first, and
+  // whether a way from there may end (or meet "$") without taking one.
+  std::vector<std::bitset<256>> opens;
+  std::vector<UInt8> mayEnd;
 };
 
 namespace {
@@ -340,149 +349,290 @@ GroupProgram* CompileGroupProgram(const char* pattern, int token) {
   emitter.Emit(root, false);
   if (!emitter.ok) return nullptr;
   program->code.push_back({kMatch});
+  // The characters a way can open on, through splits, jumps and saves, from
+  // each instruction ("^" is passed as if it held).
+  const std::vector<Instruction>& code = program->code;
+  program->anchored = code[0].op == kLineStart;
+  program->opens.assign(code.size(), std::bitset<256>());
+  program->mayEnd.assign(code.size(), 0);
+  std::vector<bool> seen(code.size(), false);
+  std::vector<int> work;
+  for (size_t from = 0; from < code.size(); ++from) {
+    std::fill(seen.begin(), seen.end(), false);
+    work.assign(1, int(from));
+    while (!work.empty()) {
+      const int pc = work.back();
+      work.pop_back();
+      if (seen[size_t(pc)]) continue;
+      seen[size_t(pc)] = true;
+      const Instruction& in = code[size_t(pc)];
+      switch (in.op) {
+        case kChar:
+          program->opens[from] |= program->sets[size_t(in.a)];
+          break;
+        case kSplit:
+          work.push_back(in.a);
+          work.push_back(in.b);
+          break;
+        case kJump:
+          work.push_back(in.a);
+          break;
+        case kSave:
+        case kLineStart:
+          work.push_back(pc + 1);
+          break;
+        case kLineEnd:
+        case kMatch:
+          program->mayEnd[from] = 1;
+          break;
+      }
+    }
+  }
+  program->first = program->opens[0];
+  program->anyFirst = program->mayEnd[0] != 0;
   return program.release();
 }
 
 void DisposeGroupProgram(GroupProgram* program) { delete program; }
 
-// Every way the program matches subject[from, to) exactly, as a search over
-// (instruction, position, group start, group end) states. States are
-// remembered only at the heads of loops that may come round without moving
-// on, which is where the search could otherwise run forever; elsewhere a
-// state met twice is merely explored twice, with a bound on the work.
-// 1 with the group (start -1 when it took no part) when all ways agree; 0
-// when they do not or the search grows too large.
+namespace {
+
+// What a search found: the end of the longest match (or the fixed one), the
+// group of the ways that end there, and whether those ways disagree.
+struct Found {
+  bool any = false;
+  bool disagree = false;
+  int end = -1;
+  int groupStart = -1, groupEnd = -1;
+};
+
+// Every way the program matches from position from, as a search over
+// (instruction, position, group start, group end) states; a way ends where
+// the program does, at to when exact, anywhere up to to otherwise. States
+// are remembered only at the heads of loops that may come round without
+// moving on, which is where the search could otherwise run forever;
+// elsewhere a state met twice is merely explored twice, with a bound on the
+// work (false when it runs out). Remembered states are kept across the calls
+// of one Reset, which is sound while no earlier call found a match.
+class Search {
+ public:
+  Search(const GroupProgram* program, const unsigned char* subject, int length)
+      : code_(program->code.data()),
+        sets_(program->sets.data()),
+        opens_(program->opens.data()),
+        mayEnd_(program->mayEnd.data()),
+        subject_(subject),
+        length_(length),
+        visited_(visited()),
+        touched_(touched()),
+        stack_(Stack()) {}
+  ~Search() {
+    for (size_t i : touched_) visited_[i] = 0;
+    touched_.clear();
+  }
+
+  long steps() const { return steps_; }
+
+  bool Run(int from, int to, bool exact, Found& found) {
+    std::vector<State>& stack = stack_;
+    stack.clear();
+    stack.push_back({0, from, -1, -1});
+    while (!stack.empty()) {
+      State s = stack.back();
+      stack.pop_back();
+      for (;;) {
+        if (++steps_ > kMaxSteps) return false;
+        const Instruction& in = code_[s.pc];
+        bool alive = true;
+        switch (in.op) {
+          case kChar:
+            if (s.pos < to && sets_[in.a].test(subject_[s.pos])) {
+              ++s.pos;
+              ++s.pc;
+            } else {
+              alive = false;
+            }
+            break;
+          case kSplit: {
+            if (in.remember) {
+              const int seen = FirstVisit(s);
+              if (seen < 0) return false;
+              if (seen == 0) {
+                alive = false;
+                break;
+              }
+            }
+            if (!in.remember && code_[in.a].op == kChar && code_[in.a + 1].op == kJump && code_[in.a + 1].a == s.pc) {
+              // A loop over one character class: take the run it can cover in
+              // one stride, leaving at each place the way out is open.
+              const std::bitset<256>& set = sets_[code_[in.a].a];
+              int end = s.pos;
+              while (end < to && set.test(subject_[end])) ++end;
+              steps_ += end - s.pos;
+              int last = -1;
+              for (int at = s.pos; at <= end; ++at) {
+                if (DeadEnd(in.b, at, to)) continue;
+                if (last >= 0) stack.push_back({in.b, last, s.start, s.end});
+                last = at;
+              }
+              if (last < 0) {
+                alive = false;
+              } else {
+                s.pc = in.b;
+                s.pos = last;
+              }
+              break;
+            }
+            const bool first = !DeadEnd(in.a, s.pos, to), second = !DeadEnd(in.b, s.pos, to);
+            if (first && second) stack.push_back({in.b, s.pos, s.start, s.end});
+            if (first) s.pc = in.a;
+            else if (second) s.pc = in.b;
+            else alive = false;
+            break;
+          }
+          case kJump:
+            s.pc = in.a;
+            break;
+          case kSave:
+            if (in.a == 0) s.start = s.pos;
+            if (in.a == 1) s.end = s.pos;
+            ++s.pc;
+            break;
+          case kLineStart:
+            if (s.pos == 0) ++s.pc;
+            else alive = false;
+            break;
+          case kLineEnd:
+            if (s.pos == length_) ++s.pc;
+            else alive = false;
+            break;
+          case kMatch:
+            if (!exact || s.pos == to) {
+              const int start = s.start, end = s.start < 0 ? -1 : s.end;
+              if (!found.any || s.pos > found.end) {
+                found.any = true;
+                found.disagree = false;
+                found.end = s.pos;
+                found.groupStart = start;
+                found.groupEnd = end;
+              } else if (s.pos == found.end && (start != found.groupStart || end != found.groupEnd)) {
+                found.disagree = true;
+                if (exact) return true;
+              }
+            }
+            alive = false;
+            break;
+        }
+        if (!alive) break;
+      }
+    }
+    return true;
+  }
+
+ private:
+  struct State {
+    int pc, pos, start, end;
+  };
+  static constexpr size_t kTableSize = 1 << 12;
+  static constexpr long kMaxSteps = 1 << 16;
+  static std::vector<UInt64>& visited() {
+    static thread_local std::vector<UInt64> table(kTableSize, 0);
+    return table;
+  }
+  static std::vector<size_t>& touched() {
+    static thread_local std::vector<size_t> list;
+    return list;
+  }
+  static std::vector<State>& Stack() {
+    static thread_local std::vector<State> stack;
+    return stack;
+  }
+  // 0: seen; 1: new; -1: too many states.
+  int FirstVisit(const State& s) {
+    const UInt64 key = (UInt64(UInt32(s.pc)) << 32 | UInt64(UInt16(s.pos + 1)) << 16 | UInt64(UInt8(s.start + 1)) << 8 |
+                        UInt64(UInt8(s.end + 1))) + 1;
+    std::vector<UInt64>& table = visited_;
+    for (size_t i = size_t((key * 0x9E3779B97F4A7C15ull) >> 52);; i = (i + 1) & (kTableSize - 1)) {
+      if (table[i] == key) return 0;
+      if (table[i] == 0) {
+        std::vector<size_t>& list = touched_;
+        if (list.size() >= kTableSize / 2) return -1;
+        table[i] = key;
+        list.push_back(i);
+        return 1;
+      }
+    }
+  }
+  // A branch that must take a character, and none it can take is there, is dead.
+  bool DeadEnd(int pc, int pos, int to) const {
+    if (mayEnd_[pc] != 0) return false;
+    return pos >= to || !opens_[size_t(pc)].test(subject_[pos]);
+  }
+
+  const Instruction* code_;
+  const std::bitset<256>* sets_;
+  const std::bitset<256>* opens_;
+  const UInt8* mayEnd_;
+  const unsigned char* subject_;
+  int length_;
+  std::vector<UInt64>& visited_;
+  std::vector<size_t>& touched_;
+  std::vector<State>& stack_;
+  long steps_ = 0;
+};
+
+}  // namespace
+
+// Every way the program matches subject[from, to) exactly. 1 with the group
+// (start -1 when it took no part) when all ways agree; 0 when they do not or
+// the search grows too large.
 int RunGroupProgram(const GroupProgram* program, const unsigned char* subject, int length, int from, int to,
                     int& groupStart, int& groupEnd) {
   if (program == nullptr || from < 0 || to < from || to > length) return 0;
   if (length > 254) return 0;  // positions are kept in a byte
   if (std::memchr(subject, 0, size_t(length)) != nullptr) return 0;
-  struct State {
-    int pc, pos, start, end;
-  };
-  constexpr size_t kTableSize = 1 << 12;
-  constexpr long kMaxSteps = 1 << 16;
-  static thread_local std::vector<UInt64> visited(kTableSize, 0);
-  static thread_local std::vector<size_t> touched;
-  static thread_local std::vector<State> stack;
-  stack.clear();
-  struct Reset {
-    ~Reset() {
-      for (size_t i : touched) visited[i] = 0;
-      touched.clear();
+  Search search(program, subject, length);
+  Found found;
+  if (!search.Run(from, to, true, found) || !found.any || found.disagree) return 0;
+  groupStart = found.groupStart;
+  groupEnd = found.groupEnd;
+  return 1;
+}
+
+// The match the library reports is the leftmost one, and of those starting
+// there the longest: the first start from which any way matches, and the
+// farthest end the ways from it reach. The group is read among the ways that
+// end there, as above.
+int FindGroupProgram(const GroupProgram* program, const unsigned char* subject, int length, bool& matched,
+                     int& groupStart, int& groupEnd, long* work) {
+  if (program == nullptr || length < 0 || length > 254) return 0;
+  for (int i = 0; i < length; ++i)
+    if (subject[i] == 0 || subject[i] >= 0x80) return 0;  // the library's own reading of these may differ
+  // A pattern that may begin on many characters is tried from many places,
+  // each a search of its own: the library's single pass is cheaper there.
+  if (!program->anchored && (program->anyFirst || program->first.count() > 8)) return 0;
+  Search search(program, subject, length);
+  struct Tell {
+    const Search& search;
+    long* work;
+    ~Tell() {
+      if (work != nullptr) *work = search.steps();
     }
-  } reset;
-  auto firstVisit = [&](const State& s) -> int {
-    // 0: seen; 1: new; -1: too many states.
-    const UInt64 key = (UInt64(UInt32(s.pc)) << 32 | UInt64(UInt16(s.pos + 1)) << 16 | UInt64(UInt8(s.start + 1)) << 8 |
-                        UInt64(UInt8(s.end + 1))) + 1;
-    for (size_t i = size_t((key * 0x9E3779B97F4A7C15ull) >> 52);; i = (i + 1) & (kTableSize - 1)) {
-      if (visited[i] == key) return 0;
-      if (visited[i] == 0) {
-        if (touched.size() >= kTableSize / 2) return -1;
-        visited[i] = key;
-        touched.push_back(i);
-        return 1;
-      }
-    }
-  };
-  const Instruction* code = program->code.data();
-  const std::bitset<256>* sets = program->sets.data();
-  // A branch that opens on a character the subject lacks there is dead.
-  auto deadEnd = [&](int pc, int pos) {
-    const Instruction& in = code[pc];
-    return in.op == kChar && (pos >= to || !sets[in.a].test(subject[pos]));
-  };
-  long steps = 0;
-  bool found = false;
-  int foundStart = -1, foundEnd = -1;
-  stack.push_back({0, from, -1, -1});
-  while (!stack.empty()) {
-    State s = stack.back();
-    stack.pop_back();
-    for (;;) {
-      if (++steps > kMaxSteps) return 0;
-      const Instruction& in = code[s.pc];
-      bool alive = true;
-      switch (in.op) {
-        case kChar:
-          if (s.pos < to && sets[in.a].test(subject[s.pos])) {
-            ++s.pos;
-            ++s.pc;
-          } else {
-            alive = false;
-          }
-          break;
-        case kSplit: {
-          if (in.remember) {
-            const int seen = firstVisit(s);
-            if (seen < 0) return 0;
-            if (seen == 0) {
-              alive = false;
-              break;
-            }
-          }
-          if (!in.remember && code[in.a].op == kChar && code[in.a + 1].op == kJump && code[in.a + 1].a == s.pc) {
-            // A loop over one character class: take the run it can cover in
-            // one stride, leaving at each place the way out is open.
-            const std::bitset<256>& set = sets[code[in.a].a];
-            int end = s.pos;
-            while (end < to && set.test(subject[end])) ++end;
-            steps += end - s.pos;
-            int last = -1;
-            for (int at = s.pos; at <= end; ++at) {
-              if (deadEnd(in.b, at)) continue;
-              if (last >= 0) stack.push_back({in.b, last, s.start, s.end});
-              last = at;
-            }
-            if (last < 0) {
-              alive = false;
-            } else {
-              s.pc = in.b;
-              s.pos = last;
-            }
-            break;
-          }
-          const bool first = !deadEnd(in.a, s.pos), second = !deadEnd(in.b, s.pos);
-          if (first && second) stack.push_back({in.b, s.pos, s.start, s.end});
-          if (first) s.pc = in.a;
-          else if (second) s.pc = in.b;
-          else alive = false;
-          break;
-        }
-        case kJump:
-          s.pc = in.a;
-          break;
-        case kSave:
-          if (in.a == 0) s.start = s.pos;
-          if (in.a == 1) s.end = s.pos;
-          ++s.pc;
-          break;
-        case kLineStart:
-          if (s.pos == 0) ++s.pc;
-          else alive = false;
-          break;
-        case kLineEnd:
-          if (s.pos == length) ++s.pc;
-          else alive = false;
-          break;
-        case kMatch:
-          if (s.pos == to) {
-            const int start = s.start, end = s.start < 0 ? -1 : s.end;
-            if (found && (start != foundStart || end != foundEnd)) return 0;
-            found = true;
-            foundStart = start;
-            foundEnd = end;
-          }
-          alive = false;
-          break;
-      }
-      if (!alive) break;
-    }
+  } tell{search, work};
+  const int lastStart = program->anchored ? 0 : length;
+  for (int from = 0; from <= lastStart; ++from) {
+    if (!program->anyFirst && (from == length || !program->first.test(subject[from]))) continue;
+    Found found;
+    if (!search.Run(from, length, false, found)) return 0;
+    if (!found.any) continue;
+    if (found.disagree) return 0;
+    matched = true;
+    groupStart = found.groupStart;
+    groupEnd = found.groupEnd;
+    return 1;
   }
-  if (!found) return 0;
-  groupStart = foundStart;
-  groupEnd = foundEnd;
+  matched = false;
+  groupStart = groupEnd = -1;
   return 1;
 }
 

@@ -82,6 +82,13 @@ TEST(DeclarationPattern, AnswersAsTheLibraryDoesOrDefers) {
       {"^define[[:space:]]*\\([[:space:]]*['\"]([A-Za-z_][A-Za-z0-9_]*)['\"]", 1,
        {"define('MAX', 10)", "define ( \"A_B\" , 1)", "define(MAX)"}, true},
       {"^a(b)?$", 1, {"a", "ab", "abb"}, true},
+      // Unanchored: the leftmost match wins, then the longest from there.
+      {":([A-Za-z_][A-Za-z0-9_]*)", 1, {"x = :sym, :other", "a ::b", "no colon", ":", "::", "a:1:b2"}, true},
+      {"[iI][dD][[:space:]]*=[[:space:]]*[\"']?([^\"'[:space:]>]+)", 1,
+       {"<div id=\"main\" class=x>", "<p ID = 'x y'>", "<a id=>", "idid=1", "hidden = 3"}, true},
+      {"(ab|a)(bc|c)?", 2, {"xabc", "abc", "zzz"}, false},
+      {"^(a|ab)(c|bcd)$", 1, {"abcd", "abc", "ac"}, true},
+      {"x(y*)$", 1, {"axyy", "xyx", "xyxyy", "xz"}, true},
       {"^\\s*((static|async|get|set)\\s+)*[*#]?(\\w+)\\s*\\(", 3,
        {"  static async run(", "get value (", "#secret(", "*gen_2(x)", "if (x)", "static("}, true},
       // The group's end is not fixed by what follows: the reader defers.
@@ -113,7 +120,108 @@ TEST(DeclarationPattern, AnswersAsTheLibraryDoesOrDefers) {
         EXPECT_EQ(read.start, expected.start);
         EXPECT_EQ(read.end, expected.end);
       }
+      // Without the library's extent: the reader finds the match itself,
+      // and a subject that does not match at all is answered too.
+      bool matched = false;
+      int start = -1, end = -1;
+      const int alone = FindGroupProgram(program, reinterpret_cast<const unsigned char*>(subject.data()),
+                                         int(subject.size()), matched, start, end);
+      if (!expected.matched || c.answered) {
+        EXPECT_EQ(alone, 1);
+      }
+      if (alone == 1) {
+        EXPECT_EQ(matched, expected.matched);
+        if (matched && start >= 0 && end > start) {
+          EXPECT_EQ(start, expected.start);
+          EXPECT_EQ(end, expected.end);
+        } else {
+          EXPECT_EQ(expected.start, -1);
+        }
+      }
     }
+    DisposeGroupProgram(program);
+    DisposeRegEx(&handle);
+  }
+}
+
+// The shipped languages' declaration patterns on lines near those they are
+// for (a real line with a piece put in or a character taken out here and
+// there): wherever the reader answers alone, it answers as the library does,
+// match or no match.
+TEST(DeclarationPattern, ShippedPatternsOnEditedLinesAnswerAsTheLibrary) {
+  struct Shipped {
+    const char* pattern;
+    int token;
+    std::vector<std::string> lines;
+  };
+  const std::vector<Shipped> patterns = {
+      {"^function[[:space:]]+&?[[:space:]]*([A-Za-z_][A-Za-z0-9_]*)[[:space:]]*\\($", 1,
+       {"function priceOf(", "function &total_2 (", "function  x("}},
+      {"^class[[:space:]]+((extends|implements)[[:space:]].*|([A-Za-z_][A-Za-z0-9_]*))", 3,
+       {"class Cart extends Base", "class implements X", "class A_1 implements B, C"}},
+      {"^const[[:space:]]+([^=[:space:]]+[[:space:]]+)?([A-Za-z_][A-Za-z0-9_]*)[[:space:]]*=$", 2,
+       {"const MAX =", "const int LIMIT=", "const ?Type name ="}},
+      {"^define[[:space:]]*\\([[:space:]]*['\"]([A-Za-z_][A-Za-z0-9_]*)['\"]", 1,
+       {"define('MAX', 10);", "define ( \"A_B\" , 1)"}},
+      {"['\"]([^'\"]*/)?([^/'\"]+)['\"]", 2, {"require 'lib/db.php';", "include \"a/b/c.inc\";", "x('plain')"}},
+      {"^(var|let|const)[[:space:]]+([A-Za-z_$][A-Za-z0-9_$]*)[[:space:]]*=[[:space:]]*(async[[:space:]]*)?"
+       "(function|\\([^)]*\\)[[:space:]]*=>|[A-Za-z_$][A-Za-z0-9_$]*[[:space:]]*=>)",
+       2, {"const handler = async (e) => {", "let f = function (a) {", "var g = x => x", "let $h=y=>1"}},
+      {"^\\s*((static|async|get|set)\\s+)*[*#]?(\\w+)\\s*\\(", 3,
+       {"  static async run(a) {", "get value () {", "#secret(x)", "*gen_2(x) {"}},
+      {"^(use|require|do)[[:space:]]*\\(?[[:space:]]*(['\"]([^'\"]*/)?|([A-Za-z_][A-Za-z0-9_]*::)*)"
+       "([A-Z][A-Za-z0-9_]*|[A-Za-z0-9_.-]+\\.p[lm])",
+       5, {"use Data::Dumper;", "require 'lib/tool.pl';", "do(\"x/y.pm\")", "use strict;"}},
+      {"^def[[:space:]]+([A-Za-z_][A-Za-z0-9_]*(\\.|::))?([A-Za-z_][A-Za-z0-9_]*[?!=]?|\\[\\]=?|<=>|===?|=~|![=~]?|<<|>>|"
+       "<=|>=|[-+*/%<>~^&|]@?|\\*\\*)",
+       3, {"def self.build(x)", "def total?", "def <=>(other)", "def Foo::[]=(k, v)", "def -@"}},
+      {"^([A-Z][A-Za-z0-9_]*)[[:space:]]*=([^=~>]|$)", 1, {"MAX = 10", "Limit=", "A_1 == 2"}},
+      {":([A-Za-z_][A-Za-z0-9_]*)", 1, {"attr_reader :name, :size", "x = a ? :b : :c", "y = a ? b : 1"}},
+      {"[iI][dD][[:space:]]*=[[:space:]]*[\"']?([^\"'[:space:]>]+)", 1, {"<div id=\"main\" class=x>", "<p ID = 'a b'>"}},
+      {"^import[[:space:]]*(url\\()?[[:space:]]*['\"]?([^'\"()]*/)?([^/'\"()[:space:];]+)", 3,
+       {"import url(\"css/base.css\");", "import 'print.css' print;", "import theme"}},
+  };
+  const std::vector<std::string> pieces = {" ", "\t", "&", "(", ")", "'", "\"", "/", "=", "=>", ">", ":", "::", ".",
+                                           "*", "#", "?", "!", ";", "a", "Zed", "_x1", "9", "$v", "async ", "-"};
+  unsigned seed = 2024;
+  auto next = [&seed]() {
+    seed = seed * 1103515245u + 12345u;
+    return size_t(seed >> 8);
+  };
+  for (const Shipped& shipped : patterns) {
+    SCOPED_TRACE(shipped.pattern);
+    RegExType handle{};
+    NewRegEx(handle, shipped.pattern, true, false, false);
+    ASSERT_EQ(handle.errortext, nullptr);
+    GroupProgram* program = CompileGroupProgram(shipped.pattern, shipped.token);
+    ASSERT_NE(program, nullptr);
+    int matches = 0, misses = 0;
+    for (int n = 0; n < 300; ++n) {
+      std::string subject = shipped.lines[next() % shipped.lines.size()];
+      for (size_t edits = next() % 3; edits > 0; --edits) {
+        const size_t at = next() % (subject.size() + 1);
+        if (next() % 2 == 0 && at < subject.size()) subject.erase(at, 1);
+        else subject.insert(at, pieces[next() % pieces.size()]);
+      }
+      SCOPED_TRACE(subject);
+      const Group expected = LibraryGroup(handle, subject, shipped.token);
+      bool matched = false;
+      int start = -1, end = -1;
+      if (FindGroupProgram(program, reinterpret_cast<const unsigned char*>(subject.data()), int(subject.size()),
+                           matched, start, end) != 1)
+        continue;
+      ++(matched ? matches : misses);
+      EXPECT_EQ(matched, expected.matched);
+      if (matched && start >= 0 && end > start) {
+        EXPECT_EQ(start, expected.start);
+        EXPECT_EQ(end, expected.end);
+      } else {
+        EXPECT_EQ(expected.start, -1);
+      }
+    }
+    // Both answers came up often.
+    EXPECT_GT(matches, 30);
+    EXPECT_GT(misses, 5);
     DisposeGroupProgram(program);
     DisposeRegEx(&handle);
   }
@@ -127,12 +235,25 @@ TEST(DeclarationPattern, LeavesWhatItDoesNotReadToTheLibrary) {
     EXPECT_EQ(program, nullptr);
     DisposeGroupProgram(program);
   }
-  // A subject with a zero byte is never read.
+  // A subject with a zero byte is never read; one with bytes beyond ASCII
+  // is not searched without the library, whose reading of them may differ.
   GroupProgram* program = CompileGroupProgram("^a(.)", 1);
   ASSERT_NE(program, nullptr);
   const unsigned char subject[] = {'a', 0, 'b'};
   int start = 0, end = 0;
+  bool matched = false;
   EXPECT_EQ(RunGroupProgram(program, subject, 3, 0, 2, start, end), 0);
+  EXPECT_EQ(FindGroupProgram(program, subject, 3, matched, start, end), 0);
+  const unsigned char accented[] = {'a', 0xE9, 'b'};
+  EXPECT_EQ(FindGroupProgram(program, accented, 3, matched, start, end), 0);
+  DisposeGroupProgram(program);
+  // Nor is a pattern that may begin anywhere on a word searched alone.
+  program = CompileGroupProgram("([A-Za-z_][A-Za-z0-9_]*)[[:space:]]*=>", 1);
+  ASSERT_NE(program, nullptr);
+  const std::string pairs = "(alpha => 1, beta => 2)";
+  EXPECT_EQ(FindGroupProgram(program, reinterpret_cast<const unsigned char*>(pairs.data()), int(pairs.size()), matched,
+                             start, end),
+            0);
   DisposeGroupProgram(program);
 }
 
