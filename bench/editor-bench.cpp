@@ -29,6 +29,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -557,13 +558,52 @@ void RunLoopFor(double seconds) {
 struct Opened {
   TEditorWindow* window = nullptr;
   TEditorPane* pane = nullptr;
-  Sample open{};
+  Sample shown{};  // until the window, drawn, shows the text in view coloured
+  Sample open{};   // until the whole file is coloured
+  // The characters in view when the window was shown, and of them those
+  // that looked otherwise once all was coloured.
+  SInt32 shownCharacters = 0, shownUnlike = 0;
   Sample firstDraw{};
 };
 
+// The look of each character from start to end: colour, bold, italic,
+// underline, as the parse sets them.
+std::vector<std::array<UInt16, 6>> Looks(WEReference we, SInt32 start, SInt32 end) {
+  std::vector<std::array<UInt16, 6>> looks;
+  for (SInt32 i = start; i < end; ++i) {
+    RGBColor rgb{};
+    Boolean bold = false, italic = false, underline = false;
+    WEGetOneAttribute(i, 'colr', &rgb, sizeof rgb, we);
+    WEGetOneAttribute(i, 'bold', &bold, 1, we);
+    WEGetOneAttribute(i, 'ital', &italic, 1, we);
+    WEGetOneAttribute(i, 'undl', &underline, 1, we);
+    looks.push_back({rgb.red, rgb.green, rgb.blue, UInt16(bold), UInt16(italic), UInt16(underline)});
+  }
+  return looks;
+}
+
+// The text in view: its first offset and the one past its last.
+std::pair<SInt32, SInt32> InView(WEReference we) {
+  LongRect view{};
+  WEGetViewRect(&view, we);
+  WEEdge edge = kLeadingEdge;
+  const LongPt top{view.top, view.left}, corner{view.bottom - 1, view.right - 1};
+  return {WEGetOffset(&top, &edge, we), WEGetOffset(&corner, &edge, we)};
+}
+
+// Whether the scan of the file's parse has gone past the text in view (it
+// goes in text order), and the view is full or the parse is over.
+bool ColouredInView(TSyntaxParser* parser, WEReference we) {
+  if (parser == nullptr || !parser->busy) return true;
+  if (parser->current == nullptr) return false;
+  const SInt32 last = InView(we).second;
+  return last < WEGetTextLength(we) && parser->current->state.absoluteOffset > last;
+}
+
 // Opens the file the way an open documents event does, and runs the event
-// loop until its first parse (which colours it) has finished. Kept out of line
-// so a profiler can count it alone.
+// loop until the window, drawn, shows the text in view coloured, and on until
+// its first parse (which colours it all) has finished. Kept out of line so a
+// profiler can count it alone.
 [[gnu::noinline]] Opened OpenColoured(const std::string& path) {
   Opened result;
   FSRef file{};
@@ -576,8 +616,20 @@ struct Opened {
   auto* window = dynamic_cast<TEditorWindow*>(FrontEditorWindow());
   TEditorPane* pane = window != nullptr ? window->GetActiveEditor() : nullptr;
   if (pane == nullptr || pane->editor == nullptr) return result;
-  while (pane->editor->parser != nullptr && pane->editor->parser->busy) RunCurrentEventLoop(0);
-  result.open = Since(start);
+  TSyntaxParser* parser = pane->editor->parser;
+  while (!ColouredInView(parser, pane->editor->GetWE())) RunCurrentEventLoop(0);
+  Canvas(window->window).DrawAll();
+  result.shown = Since(start);
+  WEReference we = pane->editor->GetWE();
+  const auto [first, last] = InView(we);
+  const auto shownLooks = Looks(we, first, last + 1);
+  const Stamp rest;
+  while (parser != nullptr && parser->busy) RunCurrentEventLoop(0);
+  const Sample restTime = Since(rest);
+  result.open = {result.shown.cpu + restTime.cpu, result.shown.wall + restTime.wall};
+  const auto doneLooks = Looks(we, first, last + 1);
+  result.shownCharacters = SInt32(shownLooks.size());
+  for (size_t i = 0; i < shownLooks.size(); ++i) result.shownUnlike += shownLooks[i] != doneLooks[i];
   result.window = window;
   result.pane = pane;
   return result;
@@ -831,10 +883,14 @@ int main(int argc, char** argv) {
       continue;
     }
     const double megabytes = double(fs::file_size(path)) / double(1 << 20);
-    std::printf("  open %s (%.1f MB) until coloured: %.1f ms CPU / %.1f ms wall (%.1f ms wall a MB)", label.c_str(),
-                megabytes, opened.open.cpu, opened.open.wall, opened.open.wall / megabytes);
-    if (megabytes >= 9.5) std::printf("  [goal < 1000 ms: %s]", Verdict(opened.open.wall, 1000.0));
-    std::printf("\n");
+    std::printf("  open %s (%.1f MB) until the window shows its text coloured: %.1f ms CPU / %.1f ms wall",
+                label.c_str(), megabytes, opened.shown.cpu, opened.shown.wall);
+    if (megabytes >= 9.5) std::printf("  [goal < 1000 ms: %s]", Verdict(opened.shown.wall, 1000.0));
+    std::printf("\n      until the whole file is coloured: %.1f ms CPU / %.1f ms wall (%.1f ms wall a MB)%s\n",
+                opened.open.cpu, opened.open.wall, opened.open.wall / megabytes,
+                megabytes >= 9.5 ? (opened.open.wall < 1000.0 ? "  [within 1000 ms]" : "  [over 1000 ms]") : "");
+    std::printf("      the characters in view when shown, against once all is coloured: %s (%d of %d look otherwise)\n",
+                opened.shownUnlike == 0 ? "the same" : "DIFFERENT", int(opened.shownUnlike), int(opened.shownCharacters));
     if (!typing) continue;
     RunLoopFor(0.1);
     const char* places = std::getenv("EDITOR_BENCH_PLACES");

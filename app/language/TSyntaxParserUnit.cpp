@@ -159,6 +159,7 @@ void TSyntaxParser::Release() {
   if (queue != nullptr) CFRelease(queue);
   queue = nullptr;
   currentEntry_ = nullptr;
+  shownBetweenFirings_ = false;
   busy = false;
 }
 
@@ -179,10 +180,20 @@ void TSyntaxParser::ProcessEventLoop(EventLoopTimerRef, void* data) {
   // Slices of kSyntaxParserRunsPerFiring Runs until the firing's budget is
   // used: a key waits at most one budget, and a large file is not paced by
   // a return to the event loop every few hundred characters.
-  const SInt64 deadline = MonotonicMicroseconds() + kSyntaxParserFiringBudget;
+  const SInt64 deadline = MonotonicMicroseconds() + self->firingBudget;
+  // The parse holds the view's drawing only while it runs: between firings
+  // the window shows the text as far as it has come, coloured as far as the
+  // scan has.
+  if (self->shownBetweenFirings_ && self->current != nullptr && self->current->source.controller != nullptr)
+    self->current->source.controller->Prepare(false);
+  self->shownBetweenFirings_ = false;
   do {
     if (!self->Slice()) return;  // the batch has ended
   } while (self->current != nullptr && MonotonicMicroseconds() < deadline);
+  if (self->current != nullptr && self->current->source.controller != nullptr) {
+    self->current->source.controller->Prepare(true);
+    self->shownBetweenFirings_ = true;
+  }
 }
 
 bool TSyntaxParser::Slice() {

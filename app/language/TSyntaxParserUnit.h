@@ -48,6 +48,8 @@ class TSyntaxParser : public TObject {
   EventLoopTimerRef timer = nullptr;
   Boolean busy = false;
   SInt32 lastError = 0;  // the last Create or timer status (the driver's Err)
+  // Microseconds a firing may run; 0: one slice a firing.
+  SInt64 firingBudget = kSyntaxParserFiringBudget;
 
   // When the destination names no collection, the index's is used.
   virtual void SetDestination(const SyntaxParserDestination& value);
@@ -79,6 +81,9 @@ class TSyntaxParser : public TObject {
   // identity when it finishes so sources appended meanwhile are kept.
   SyntaxParserSource* currentEntry_ = nullptr;
   TDynamicReparse* edits_ = nullptr;  // owned; made by the first ParseEdit
+  // The current process's controller was let go of (drawing allowed) at the
+  // end of the last firing, and is taken again at the start of the next.
+  Boolean shownBetweenFirings_ = false;
   void RemoveEntry(SyntaxParserSource* entry);
   // One slice of a firing; false once the batch has ended (released).
   bool Slice();
