@@ -379,11 +379,16 @@ void TDynamicReparse::TextChanged(SInt32 offset, SInt32 delta) {
     restartAt_ = std::min(moved(restartAt_), staleFrom_);
   }
   if (pending_ == nullptr || pending_->TextChanged(offset, delta)) return;
-  // The change lies in what the pending parse has read: it cannot go on.
-  // The next re-parse starts where it started and runs on past where it got
-  // and past what it had still to read.
+  // The change lies in what the pending parse has read or looked ahead
+  // at: it cannot go on. The next re-parse runs on past where it got and
+  // past what it had still to read. What it read before the change stands,
+  // marks and all, up to where it last left the plain state: the next
+  // re-parse starts there at the latest.
   const SInt32 reached = std::max(moved(pending_->state.absoluteOffset + 1), moved(pending_->spanEnd));
-  const SInt32 start = moved(SInt32(pending_->source.span.location));
+  const SInt32 open = pending_->NestedSince();
+  const SInt32 read = std::min(offset, pending_->state.absoluteOffset + 1);
+  const SInt32 start = std::max(moved(SInt32(pending_->source.span.location)),
+                                moved(open >= 0 ? std::min(open, read) : read));
   staleFrom_ = std::max(staleFrom_, reached);
   restartAt_ = restartAt_ < 0 ? start : std::min(restartAt_, start);
   pending_->Free();
@@ -415,6 +420,15 @@ Boolean TDynamicReparse::Reparse(const SyntaxParserSource& source, const SyntaxP
   SInt32 stale = -1;
   if (pending_ == nullptr && staleFrom_ >= 0) {
     from.span.location = std::min(start, restartAt_);
+    // From the run of non-blank characters the restart falls in, and before
+    // anything open or waiting there.
+    if (TSyntaxParserController* controller = source.controller; controller != nullptr) {
+      SInt32 at = SInt32(from.span.location);
+      const Str63 language = controller->GetEmbeddedLanguage(at);
+      while (at > 0 && !IsBlank(controller->GetOffsetChar(at - 1)) && controller->GetEmbeddedLanguage(at - 1) == language)
+        --at;
+      from.span.location = FindPlainStart(at, controller);
+    }
     stale = staleFrom_;
     staleFrom_ = restartAt_ = -1;
   }

@@ -265,6 +265,9 @@ class TSyntaxParserProcess : public TObject {
   // then reads the new text from there on; false when the parse can no
   // longer go on.
   Boolean TextChanged(SInt32 offset, SInt32 delta);
+  // Where the state last left the plain one, if it has not come back since
+  // (-1): the marks a later re-parse compares with are written up to here.
+  SInt32 NestedSince() const { return nestedSince_; }
 
   // The top context ("empty" at the bottom).
   const Str63& TopContext() const { return state.context[state.contextDepth > 0 ? state.contextDepth : 1]; }

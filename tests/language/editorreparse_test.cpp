@@ -328,6 +328,18 @@ TEST_F(EditorReparseTest, AKeyThatTurnsTheRestOfALongFileWaitsForAPartOfIt) {
   EXPECT_LT(scanned, 20000);
   Drain();
   EXPECT_EQ(FirstDifference(), -1);
+  // A key in text the slices have gone through already: what they read
+  // before it stands, and the parse starts again near the key, not back at
+  // the first one (the string taken away, the slices read plain code).
+  Edit(at, 0, "`");
+  Drain();
+  Edit(at, 1, "");
+  HeadlessAdvanceClock(0.012);
+  ASSERT_TRUE(editor->parser->EditPending());
+  Edit(at + 30000, 0, "q");
+  EXPECT_LT(scanned, 20000);
+  Drain();
+  EXPECT_EQ(FirstDifference(), -1);
 }
 
 }  // namespace

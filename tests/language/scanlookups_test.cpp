@@ -89,6 +89,9 @@ TEST(DeclarationPattern, AnswersAsTheLibraryDoesOrDefers) {
       {"(ab|a)(bc|c)?", 2, {"xabc", "abc", "zzz"}, false},
       {"^(a|ab)(c|bcd)$", 1, {"abcd", "abc", "ac"}, true},
       {"x(y*)$", 1, {"axyy", "xyx", "xyxyy", "xz"}, true},
+      // The longest match, though a shorter way is tried first.
+      {"^x(a|ab)", 1, {"xab", "xa", "xb"}, true},
+      {"q(a|ab|abc)", 1, {"zqabcd", "qab", "zqa"}, true},
       {"^\\s*((static|async|get|set)\\s+)*[*#]?(\\w+)\\s*\\(", 3,
        {"  static async run(", "get value (", "#secret(", "*gen_2(x)", "if (x)", "static("}, true},
       // The group's end is not fixed by what follows: the reader defers.
