@@ -188,7 +188,7 @@ struct LibraryIndex {
   // Stops below 256 at which only a range may open, and only where a test
   // of the units around holds: the scan steps over them elsewhere.
   struct ConditionalStop {
-    bool afterWord = false;      // an open text after its word ("q{")
+    std::vector<Str63> openWords;  // the words an open text comes right after ("q{")
     bool atLineStart = false;    // an anchored open text ...
     bool anyAtLineStart = false;  // ... of one unit
     std::bitset<256> nextAtLineStart;  // ... or with this second unit

@@ -1,6 +1,7 @@
 // The per-library index of definitions that the scan engine consults at every
 // character: words to definitions, and the characters that can start an
 // open text or a prefix, so that most characters cost no set look-up.
+#include <algorithm>
 #include <atomic>
 #include <memory>
 
@@ -141,7 +142,8 @@ void MarkConditionalStops(SyntaxLibraryPtr library, LibraryIndex& index) {
     const UniChar second = def->open.len() >= 2 ? FromMacRoman(def->open[2]) : UniChar(0);
     candidates.set(unit);
     if (!def->openWord.empty()) {
-      c.afterWord = true;
+      if (std::find(c.openWords.begin(), c.openWords.end(), def->openWord) == c.openWords.end())
+        c.openWords.push_back(def->openWord);
     } else if (def->anchor) {
       c.atLineStart = true;
       if (def->open.len() < 2 || second >= 256) c.anyAtLineStart = true;

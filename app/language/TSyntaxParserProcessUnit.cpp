@@ -232,6 +232,18 @@ void DecodeText(const unsigned char* bytes, size_t count, std::vector<UniChar>& 
 
 using namespace SyntaxScan;
 
+namespace {
+// Context names are short: compared in place, without a call.
+template <int N, int M>
+inline bool SameText(const ShortString<N>& a, const ShortString<M>& b) {
+  const int n = a.len();
+  if (n != b.len()) return false;
+  for (int i = 1; i <= n; ++i)
+    if (a.s[i] != b.s[i]) return false;
+  return true;
+}
+}  // namespace
+
 // ---------------------------------------------------------------------------
 // Life cycle
 
@@ -860,12 +872,15 @@ struct StopUnits {
 }  // namespace
 
 // Whether a range may open at a conditional stop (absolute offset q, not the
-// first of the text): the tests its definitions need of the units around.
+// first of the text; the previous word ends at wordEnd): the tests its
+// definitions need of the units and the word around.
 static inline bool ConditionalStopHolds(const LibraryIndex::ConditionalStop& stop, const UniChar* units, SInt32 q,
-                                        const std::bitset<65536>& words) {
+                                        const Str63& previousWord, SInt32 wordEnd) {
   const UniChar before = units[q - 1];
   const UniChar after = units[q + 1];
-  if (stop.afterWord && words[before]) return true;
+  if (wordEnd == q && !stop.openWords.empty())
+    for (const Str63& word : stop.openWords)
+      if (SameText(word, previousWord)) return true;
   if (after < 256 && stop.next.test(after)) return true;
   return stop.atLineStart && (before == '\r' || before == '\n') &&
          (stop.anyAtLineStart || (after < 256 && stop.nextAtLineStart.test(after)));
@@ -1081,7 +1096,8 @@ void TSyntaxParserProcess::SkipQuietCharacters() {
     }
     if (!st.word.empty() || stops.Has(c)) break;
     if (opens[c] && !(c < 256 && ((index->conditional.test(c) &&
-                                   !ConditionalStopHolds(index->conditions[size_t(c)], units, q, words)) ||
+                                   !ConditionalStopHolds(index->conditions[size_t(c)], units, q, st.previousWord,
+                                                         SInt32(st.previousWordSpan.length) + bufferBase)) ||
                                   (index->contextual.test(c) && !(emptyContext_ && index->opensInEmpty.test(c)) &&
                                    !MayOpenHere(c)))))
       break;
@@ -1153,18 +1169,6 @@ void TSyntaxParserProcess::ClearContext() {
   emptyContext_ = TopContext() == kContextEmpty;
   protectedContext_ = TopContext() == kContextProtected;
 }
-
-namespace {
-// Context names are short: compared in place, without a call.
-template <int N, int M>
-inline bool SameText(const ShortString<N>& a, const ShortString<M>& b) {
-  const int n = a.len();
-  if (n != b.len()) return false;
-  for (int i = 1; i <= n; ++i)
-    if (a.s[i] != b.s[i]) return false;
-  return true;
-}
-}  // namespace
 
 Boolean TSyntaxParserProcess::GetContext(const SyntaxStandardData& definition) {
   if (definition.context.empty() || SameText(definition.context, kContextAny)) return true;
