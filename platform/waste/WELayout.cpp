@@ -354,6 +354,25 @@ void CaretBox(WEReference we, SInt32 offset, SInt16 direction, LongPt* pt, SInt1
   if (height) *height = SInt16(std::clamp<SInt32>(PixelsUp(strong.height), 1, INT16_MAX));
 }
 
+// Whether the ink of a layout reaches above or below its rows (a tall or
+// low glyph): only then is a paragraph beside a drawn area drawn too.
+// Worked out once, and kept with the layout.
+constexpr unsigned kInkAbove = 1, kInkBelow = 2, kInkKnown = 4;
+unsigned InkReach(PangoLayout* layout) {
+  static const GQuark key = g_quark_from_static_string("we-ink-reach");
+  const unsigned known = GPOINTER_TO_UINT(g_object_get_qdata(G_OBJECT(layout), key));
+  if (known & kInkKnown) return known;
+  PangoRectangle ink, logical;
+  pango_layout_get_extents(layout, &ink, &logical);
+  // Within a pixel of the edge counts as reaching over it: the outlines
+  // are drawn smoothed, and the extents of stacked marks are not exact.
+  unsigned reach = kInkKnown;
+  if (ink.height > 0 && ink.y < logical.y + PANGO_SCALE) reach |= kInkAbove;
+  if (ink.height > 0 && ink.y + ink.height > logical.y + logical.height - PANGO_SCALE) reach |= kInkBelow;
+  g_object_set_qdata(G_OBJECT(layout), key, GUINT_TO_POINTER(reach));
+  return reach;
+}
+
 bool SetColor(cairo_t* cr, const double rgba[4]) {
   cairo_set_source_rgba(cr, rgba[0], rgba[1], rgba[2], rgba[3]);
   return true;
@@ -766,12 +785,15 @@ void WEUpdate(RgnHandle inUpdateRgn, WEReference we) {
     }
   }
 
-  // The paragraphs that meet the dirty area, and one on each side, whose
-  // glyphs may reach into it.
-  const SInt32 first = std::max<SInt32>(0, ParagraphAt(we, top) - 1);
-  const SInt32 last = std::min(ParagraphAt(we, bottom - 1) + 1, we->lines.Partitions() - 1);
+  // The paragraphs that meet the dirty area, and the one on each side when
+  // its glyphs reach into it.
+  const SInt32 firstMet = ParagraphAt(we, top), lastMet = ParagraphAt(we, bottom - 1);
+  const SInt32 first = std::max<SInt32>(0, firstMet - 1);
+  const SInt32 last = std::min(lastMet + 1, we->lines.Partitions() - 1);
   for (SInt32 i = first; i <= last; ++i) {
     PangoLayout* layout = EnsureLayout(we, i);
+    if ((i < firstMet && !(InkReach(layout) & kInkBelow)) || (i > lastMet && !(InkReach(layout) & kInkAbove)))
+      continue;
     cairo_move_to(cr, ParaLeft(we, i), ParagraphTop(we, i));
     pango_cairo_show_layout(cr, layout);
   }
