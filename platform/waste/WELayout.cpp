@@ -220,15 +220,22 @@ PangoLayout* EnsureLayout(WEReference we, SInt32 i) {
   return layout;
 }
 
-// Lays out what waits within the dirty range, when it is small.
+// Lays out what waits within the dirty range, when it is small; then an
+// edit that took another height marks what follows it.
 void Settle(WEReference we, SInt32 limit = kSettleParagraphs) {
-  if (we->dirtyLast < we->dirtyFirst) return;
-  const SInt32 last = std::min(we->dirtyLast, we->lines.Partitions() - 1);
-  const SInt32 first = std::max<SInt32>(0, we->dirtyFirst);
-  if (last - first + 1 <= limit && !we->Feature(weFInhibitRecal))
-    for (SInt32 i = first; i <= last; ++i) EnsureLayout(we, i);
-  we->dirtyFirst = 0;
-  we->dirtyLast = -1;
+  if (we->dirtyLast >= we->dirtyFirst) {
+    const SInt32 last = std::min(we->dirtyLast, we->lines.Partitions() - 1);
+    const SInt32 first = std::max<SInt32>(0, we->dirtyFirst);
+    if (last - first + 1 <= limit && !we->Feature(weFInhibitRecal))
+      for (SInt32 i = first; i <= last; ++i) EnsureLayout(we, i);
+    we->dirtyFirst = 0;
+    we->dirtyLast = -1;
+  }
+  if (we->editHeightBefore >= 0) {
+    const SInt32 before = we->editHeightBefore;
+    we->editHeightBefore = -1;
+    if (TextHeight(we) != before) RedrawParagraphs(we, we->editFrom, we->editFrom, true);
+  }
 }
 
 void MarkDirty(WEReference we, SInt32 first, SInt32 last) {
@@ -570,12 +577,22 @@ void RedrawEdit(WEReference we, SInt32 line0, SInt32 lastLine, bool linesChanged
     return;
   }
   if (we->hiView == nullptr || we->view.bottom <= we->view.top) return;
-  // Heights are known once the changed paragraphs are laid out; that is
-  // the work drawing them does anyway.
-  if (!linesChanged) Settle(we);
-  const bool moved = linesChanged || TextHeight(we) != heightBefore;
-  RedrawParagraphs(we, moved && dirtyBefore >= 0 ? std::min(line0, dirtyBefore) : line0, lastLine, moved);
+  const SInt32 from = dirtyBefore >= 0 ? std::min(line0, dirtyBefore) : line0;
+  if (linesChanged) {
+    RedrawParagraphs(we, from, lastLine, true);
+    return;
+  }
+  // Whether what follows moved is known once the changed paragraphs are
+  // laid out: that waits for the next look at the geometry (a typed key's
+  // scroll to the caret, the drawing), after the change's report, whose
+  // re-colouring would otherwise have them laid out a second time.
+  if (we->editHeightBefore >= 0) Settle(we);  // an earlier edit's first
+  RedrawParagraphs(we, line0, lastLine, false);
+  we->editFrom = from;
+  we->editHeightBefore = heightBefore;
 }
+
+void SettleEdit(WEReference we) { Settle(we); }
 
 void ScrollToSelection(WEReference we) {
   if (we->view.bottom <= we->view.top || we->view.right <= we->view.left) return;
