@@ -183,6 +183,11 @@ void FluxHook(SInt32 offset, SInt32 delta, WEReference we) {
     UpdateWordTracking(data, offset, delta);
   }
   NotifyUserFlux(data, offset, delta, data->PREVIOUSCHAR);
+  // The change's paragraphs are laid out once its clients have re-coloured
+  // them, and the rows a new height moved are marked with the change's
+  // own (the geometry's look-up does both).
+  LongRect settled{};
+  WEGetDestRect(&settled, we);
 }
 
 OSStatus ClickInView(WasteData* data, Point where, UInt16 button, UInt32 modifiers, EventTime when) {

@@ -29,6 +29,34 @@ CGPoint RootToView(HIViewRef view, CGPoint p) {
   return p;
 }
 
+// Whether a line number of this many digits, drawn centred in a cell of
+// this width, stays within a cell of this height: then the numbers of the
+// cells beside a drawn area leave no mark in it. Measured once for each
+// shape of cell.
+bool NumberStaysInCell(int digits, CGFloat width, CGFloat height, const HIThemeTextInfo& info) {
+  struct Measured {
+    int digits;
+    CGFloat width;
+    ThemeFontID font;
+    CGFloat height;
+  };
+  static Measured known[16];
+  static int count = 0;
+  for (int i = 0; i < count; ++i)
+    if (known[i].digits == digits && known[i].width == width && known[i].font == info.fontID)
+      return known[i].height <= height;
+  char widest[16] = {};
+  for (int i = 0; i < std::clamp(digits, 1, 15); ++i) widest[i] = '8';
+  CFStringRef text = CFStringCreateWithCString(nullptr, widest, kCFStringEncodingASCII);
+  HIThemeTextInfo measure = info;
+  CGFloat h = 0;
+  const CGFloat measured =
+      text != nullptr && HIThemeGetTextDimensions(text, width, &measure, nullptr, &h, nullptr) == noErr ? h : 1e9;
+  if (text != nullptr) CFRelease(text);
+  known[count < 16 ? count++ : 15] = {digits, width, info.fontID, measured};
+  return measured <= height;
+}
+
 void DrawGutter(WasteData* data, CGContextRef context) {
   WEReference we = data->CONTROLLER;
   CGRect bounds{};
@@ -81,7 +109,11 @@ void DrawGutter(WasteData* data, CGContextRef context) {
     // area are drawn too.
     if (cell.origin.y + 2 * cell.size.height <= clip.origin.y) continue;
     if (cell.origin.y - cell.size.height >= clip.origin.y + clip.size.height) break;
-    if (HasOption(data, kWasteViewDrawLineNumbers)) {
+    const bool meetsArea = cell.origin.y + cell.size.height > clip.origin.y &&
+                           cell.origin.y < clip.origin.y + clip.size.height;
+    if (HasOption(data, kWasteViewDrawLineNumbers) &&
+        (meetsArea || !NumberStaysInCell(int(std::floor(std::log10(double(line + 1)))) + 1, cell.size.width,
+                                         cell.size.height, info))) {
       CGContextSaveGState(context);
       CGContextSetRGBFillColor(context, 0, 0, 0, kLineNumberAlpha);
       char digits[16];

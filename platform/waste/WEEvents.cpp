@@ -87,6 +87,9 @@ void UserReplace(WEReference we, SInt32 start, SInt32 end, const UniChar* chars,
   Replace(we, start, end, chars, count, nullptr, typing);
   EndImplicit(we);
   we->preferredX = -1;
+  // The key's rows are drawn with the layout the change and its report
+  // left (see RedrawEdit).
+  SettleEdit(we);
 }
 
 void MoveTo(WEReference we, SInt32 offset, bool extend) {

@@ -416,6 +416,10 @@ struct WEOpaqueRec {
   PangoContext* pango = nullptr;
   SInt32 layoutWidth = 0;  // the width the cached layouts were made for
   SInt32 dirtyFirst = 0, dirtyLast = -1;  // paragraphs that may wait for layout
+  // An edit whose rows are marked for drawing, and whose paragraphs' layout
+  // is still to tell whether what follows moved: from paragraph editFrom;
+  // the text's height before it (-1: no such edit).
+  SInt32 editFrom = 0, editHeightBefore = -1;
   std::unordered_map<PangoLayout*, we::LayoutRuns> layoutRuns;  // of each layout made
   // What changed while drawing was inhibited, drawn when it is allowed
   // again: paragraphs heldFirst .. heldLast (heldToEnd: and all below), or
@@ -497,6 +501,8 @@ void RedrawEdit(WEReference we, SInt32 line0, SInt32 lastLine, bool linesChanged
                 SInt32 dirtyBefore);
 // Drawing is allowed again: marks what changed meanwhile.
 void RedrawHeld(WEReference we);
+// Lays out what an edit changed now, and marks what it moved.
+void SettleEdit(WEReference we);
 
 // The left indent and row spacing of a paragraph (pixels).
 SInt32 ParagraphIndent(WEReference we, SInt32 line);

@@ -220,15 +220,22 @@ PangoLayout* EnsureLayout(WEReference we, SInt32 i) {
   return layout;
 }
 
-// Lays out what waits within the dirty range, when it is small.
+// Lays out what waits within the dirty range, when it is small; then an
+// edit that took another height marks what follows it.
 void Settle(WEReference we, SInt32 limit = kSettleParagraphs) {
-  if (we->dirtyLast < we->dirtyFirst) return;
-  const SInt32 last = std::min(we->dirtyLast, we->lines.Partitions() - 1);
-  const SInt32 first = std::max<SInt32>(0, we->dirtyFirst);
-  if (last - first + 1 <= limit && !we->Feature(weFInhibitRecal))
-    for (SInt32 i = first; i <= last; ++i) EnsureLayout(we, i);
-  we->dirtyFirst = 0;
-  we->dirtyLast = -1;
+  if (we->dirtyLast >= we->dirtyFirst) {
+    const SInt32 last = std::min(we->dirtyLast, we->lines.Partitions() - 1);
+    const SInt32 first = std::max<SInt32>(0, we->dirtyFirst);
+    if (last - first + 1 <= limit && !we->Feature(weFInhibitRecal))
+      for (SInt32 i = first; i <= last; ++i) EnsureLayout(we, i);
+    we->dirtyFirst = 0;
+    we->dirtyLast = -1;
+  }
+  if (we->editHeightBefore >= 0) {
+    const SInt32 before = we->editHeightBefore;
+    we->editHeightBefore = -1;
+    if (TextHeight(we) != before) RedrawParagraphs(we, we->editFrom, we->editFrom, true);
+  }
 }
 
 void MarkDirty(WEReference we, SInt32 first, SInt32 last) {
@@ -352,6 +359,25 @@ void CaretBox(WEReference we, SInt32 offset, SInt16 direction, LongPt* pt, SInt1
   pt->h = ParaLeft(we, i) + Pixels(strong.x);
   pt->v = ParagraphTop(we, i) + Pixels(strong.y);
   if (height) *height = SInt16(std::clamp<SInt32>(PixelsUp(strong.height), 1, INT16_MAX));
+}
+
+// Whether the ink of a layout reaches above or below its rows (a tall or
+// low glyph): only then is a paragraph beside a drawn area drawn too.
+// Worked out once, and kept with the layout.
+constexpr unsigned kInkAbove = 1, kInkBelow = 2, kInkKnown = 4;
+unsigned InkReach(PangoLayout* layout) {
+  static const GQuark key = g_quark_from_static_string("we-ink-reach");
+  const unsigned known = GPOINTER_TO_UINT(g_object_get_qdata(G_OBJECT(layout), key));
+  if (known & kInkKnown) return known;
+  PangoRectangle ink, logical;
+  pango_layout_get_extents(layout, &ink, &logical);
+  // Within a pixel of the edge counts as reaching over it: the outlines
+  // are drawn smoothed, and the extents of stacked marks are not exact.
+  unsigned reach = kInkKnown;
+  if (ink.height > 0 && ink.y < logical.y + PANGO_SCALE) reach |= kInkAbove;
+  if (ink.height > 0 && ink.y + ink.height > logical.y + logical.height - PANGO_SCALE) reach |= kInkBelow;
+  g_object_set_qdata(G_OBJECT(layout), key, GUINT_TO_POINTER(reach));
+  return reach;
 }
 
 bool SetColor(cairo_t* cr, const double rgba[4]) {
@@ -551,12 +577,22 @@ void RedrawEdit(WEReference we, SInt32 line0, SInt32 lastLine, bool linesChanged
     return;
   }
   if (we->hiView == nullptr || we->view.bottom <= we->view.top) return;
-  // Heights are known once the changed paragraphs are laid out; that is
-  // the work drawing them does anyway.
-  if (!linesChanged) Settle(we);
-  const bool moved = linesChanged || TextHeight(we) != heightBefore;
-  RedrawParagraphs(we, moved && dirtyBefore >= 0 ? std::min(line0, dirtyBefore) : line0, lastLine, moved);
+  const SInt32 from = dirtyBefore >= 0 ? std::min(line0, dirtyBefore) : line0;
+  if (linesChanged) {
+    RedrawParagraphs(we, from, lastLine, true);
+    return;
+  }
+  // Whether what follows moved is known once the changed paragraphs are
+  // laid out: that waits for the next look at the geometry (a typed key's
+  // scroll to the caret, the drawing), after the change's report, whose
+  // re-colouring would otherwise have them laid out a second time.
+  if (we->editHeightBefore >= 0) Settle(we);  // an earlier edit's first
+  RedrawParagraphs(we, line0, lastLine, false);
+  we->editFrom = from;
+  we->editHeightBefore = heightBefore;
 }
+
+void SettleEdit(WEReference we) { Settle(we); }
 
 void ScrollToSelection(WEReference we) {
   if (we->view.bottom <= we->view.top || we->view.right <= we->view.left) return;
@@ -766,12 +802,15 @@ void WEUpdate(RgnHandle inUpdateRgn, WEReference we) {
     }
   }
 
-  // The paragraphs that meet the dirty area, and one on each side, whose
-  // glyphs may reach into it.
-  const SInt32 first = std::max<SInt32>(0, ParagraphAt(we, top) - 1);
-  const SInt32 last = std::min(ParagraphAt(we, bottom - 1) + 1, we->lines.Partitions() - 1);
+  // The paragraphs that meet the dirty area, and the one on each side when
+  // its glyphs reach into it.
+  const SInt32 firstMet = ParagraphAt(we, top), lastMet = ParagraphAt(we, bottom - 1);
+  const SInt32 first = std::max<SInt32>(0, firstMet - 1);
+  const SInt32 last = std::min(lastMet + 1, we->lines.Partitions() - 1);
   for (SInt32 i = first; i <= last; ++i) {
     PangoLayout* layout = EnsureLayout(we, i);
+    if ((i < firstMet && !(InkReach(layout) & kInkBelow)) || (i > lastMet && !(InkReach(layout) & kInkAbove)))
+      continue;
     cairo_move_to(cr, ParaLeft(we, i), ParagraphTop(we, i));
     pango_cairo_show_layout(cr, layout);
   }

@@ -289,6 +289,42 @@ TEST_F(Drawing, BackgroundGutterAndLineNumbers) {
   EXPECT_TRUE(ink);
 }
 
+// A line's rows drawn alone (as after a key) come out as in a drawing of
+// the whole view: the text, the gutter and the numbers beside them.
+TEST_F(Drawing, ALineRedrawnAloneLooksAsInAWholeDrawing) {
+  std::string text;
+  for (int i = 1; i <= 12; ++i) text += "$line" + std::to_string(i) + " = [" + std::to_string(i * 7) + ", 'gy'];\r";
+  SetText(text);
+  WasteSetOptions(view, WasteOption(kWasteViewDrawGutter) | WasteOption(kWasteViewDrawLineNumbers) |
+                            WasteOption(kWasteViewVerticalScrollbar));
+  WasteUpdateView(view);
+  // As the host draws: the area filled white, then the views over it.
+  Bitmap whole(300, 200), partly(300, 200);
+  for (Bitmap* b : {&whole, &partly}) {
+    CGContextSetRGBFillColor(b->context, 1, 1, 1, 1);
+    CGContextFillRect(b->context, CGRectMake(0, 0, 300, 200));
+    HIViewDrawInContext(view, b->context);
+  }
+  for (const int line : {0, 4, 9}) {
+    SInt32 start = 0, end = 0;
+    WEGetLineRange(line, &start, &end, we);
+    LongPt pt{};
+    SInt16 height = 0;
+    WEGetPoint(start, 1, &pt, &height, we);
+    CGPoint top{0, CGFloat(pt.v)};
+    HIViewConvertPoint(&top, nullptr, view);
+    CGContextSaveGState(partly.context);
+    CGContextClipToRect(partly.context, CGRectMake(0, top.y, 300, height));
+    CGContextSetRGBFillColor(partly.context, 1, 1, 1, 1);
+    CGContextFillRect(partly.context, CGRectMake(0, 0, 300, 200));
+    HIViewDrawInContext(view, partly.context);
+    CGContextRestoreGState(partly.context);
+    CGContextFlush(partly.context);
+    CGContextFlush(whole.context);
+    EXPECT_TRUE(partly.pixels == whole.pixels) << "line " << line;
+  }
+}
+
 TEST_F(Drawing, AnInvisibleOrEmptyViewDrawsNothingButTheReadOnlyStateFollowsTheClients) {
   WasteSetOptions(view, WasteOption(kWasteViewDrawGutter));
   HIViewSetVisible(view, false);

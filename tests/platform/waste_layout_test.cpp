@@ -309,6 +309,56 @@ TEST(WasteLayout, DrawsTheTextIntoABitmap) {
   CGColorSpaceRelease(space);
 }
 
+// A redraw of some rows draws the paragraphs beside them too when their
+// glyphs reach into those rows (stacked accents above, marks below): the
+// rows come out as a drawing of everything shows them.
+TEST(WasteLayout, RowsRedrawnAloneShowTheGlyphsThatReachIntoThem) {
+  constexpr int W = 120, H = 120;
+  struct Case {
+    const char* text;  // UTF-8; the empty paragraph is the one redrawn
+    SInt32 emptyLine;
+  };
+  for (const Case& c : {Case{"\r\xC3\x82\xCC\x82\xCC\x82\xCC\x82\xCC\x82\xCC\x82\r", 0},
+                        Case{"\r\r\x67\xCC\xA3\xCC\xA3\xCC\xA3\xCC\xA3\xCC\xA3\xCC\xA3\xCC\xA3\r\r", 3}}) {
+    Engine e(W, LongRect{0, 0, H, W});
+    // Lines after the first of those: no room above the text.
+    const std::string text = std::string("top\r") + c.text;
+    ASSERT_EQ(WEPut(0, 0, text.data(), text.size(), kTextEncodingUTF8, 0, 0, nullptr, nullptr, e.we), noErr);
+    WECalText(e.we);
+    const SInt32 line = c.emptyLine + 1;
+    SInt32 start = 0, end = 0;
+    WEGetLineRange(line, &start, &end, e.we);
+    SInt16 lh = 0;
+    const LongPt row = e.Point(start, &lh);
+    auto draw = [&](bool onlyRow) {
+      std::vector<UInt8> pixels(size_t(W) * H * 4, 0);
+      CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB();
+      CGContextRef ctx = CGBitmapContextCreate(pixels.data(), W, H, 8, W * 4, space, kCGImageAlphaPremultipliedLast);
+      CGContextTranslateCTM(ctx, 0, H);
+      CGContextScaleCTM(ctx, 1, -1);
+      WESetInfo(weCGContextInfo, &ctx, e.we);
+      WEUpdate(nullptr, e.we);
+      if (onlyRow) {
+        RgnHandle rgn = NewRgn();
+        SetRectRgn(rgn, 0, SInt16(row.v), W, SInt16(row.v + lh));
+        WEUpdate(rgn, e.we);
+        DisposeRgn(rgn);
+      }
+      CGContextRef none = nullptr;
+      WESetInfo(weCGContextInfo, &none, e.we);
+      CGContextRelease(ctx);
+      CGColorSpaceRelease(space);
+      return pixels;
+    };
+    const std::vector<UInt8> whole = draw(false), partly = draw(true);
+    int ink = 0;
+    for (int y = row.v; y < row.v + lh; ++y)
+      for (int x = 0; x < W; ++x) ink += whole[(size_t(y) * W + size_t(x)) * 4] < 255 ? 1 : 0;
+    EXPECT_GT(ink, 0) << c.emptyLine << ": the glyphs beside reach into the row";
+    EXPECT_TRUE(whole == partly) << c.emptyLine;
+  }
+}
+
 // Only a carriage return ends a line: any other character that could pass
 // for a break, and a NUL, is drawn within its line like any character, so
 // lines, points and clicks agree.
