@@ -199,9 +199,18 @@ CFRange FindLanguageRange(SInt32 offset, SInt32 delta, const Str63& language, TW
   // that carries one mark is in the target when one of them is, so the
   // lines whose first (last) character lies inside such a stretch are passed
   // over at once, to the line of the stretch's first (last) character.
+  // The walk over a stretch's style runs is long in a long region: a stretch
+  // found once answers for every offset inside it.
+  SInt32 knownFrom = 0, knownTo = 0;
   auto markedStretch = [&](SInt32 at, SInt32& from, SInt32& to) {
+    if (at >= knownFrom && at < knownTo) {
+      from = knownFrom, to = knownTo;
+      return true;
+    }
     from = to = at;
-    return WEGetAttributeExtent(at, kSyntaxLanguageTag, &from, &to, we) == noErr;
+    if (WEGetAttributeExtent(at, kSyntaxLanguageTag, &from, &to, we) != noErr) return false;
+    knownFrom = from, knownTo = to;
+    return true;
   };
   const SInt32 firstLine = WEOffsetToLine(p, we);
   SInt32 start = 0;
