@@ -560,7 +560,9 @@ SInt16 TSyntaxParserProcess::Run(TSyntaxParserProcess*& nextProcess) {
     st.atLineStart = true;
   }
 
-  if (destination.notification != nullptr && !incremental) {
+  // The clock is read every few steps only: a progress notice is due a few
+  // ticks apart, and a clock read costs as much as a step.
+  if (destination.notification != nullptr && !incremental && (!progressSent_ || (++progressSteps_ & 15) == 0)) {
     const UInt32 now = TickCount();
     if (!progressSent_ || now - lastNotification > 5) {
       progressSent_ = true;

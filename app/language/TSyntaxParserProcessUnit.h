@@ -299,6 +299,7 @@ class TSyntaxParserProcess : public TObject {
   ParserProcessState state;
   ParserProcessHandlers data;
   UInt32 lastNotification = 0;
+  UInt32 progressSteps_ = 0;  // steps since the clock was read for progress
   TFileSystem* fileSystem = nullptr;
   TSyntaxCollection* collection = nullptr;
   SyntaxLibraryPtr library = nullptr;
