@@ -205,11 +205,21 @@ void TSourceEditor::Load() {
 
 // A whole-text parse covers the whole text: its styles are reset before the
 // scan, so colours of an earlier language or an older edit do not survive.
+// The language under the caret (which the mode follows) may be a block's;
+// the whole text is read in the document's own language.
 void TSourceEditor::Refresh() {
   if (parser == nullptr) return;
   if (parser->busy) parser->Terminate();
   if (controller_ != nullptr) source.span = CFRangeMake(0, controller_->GetTextLength());
-  parser->ParseSingleFile(source, false);
+  parser->ParseSingleFile(WholeTextSource(), false);
+}
+
+SyntaxParserSource TSourceEditor::WholeTextSource() {
+  SyntaxParserSource whole = source;
+  // An untitled text keeps the mode it was given.
+  if (document == nullptr || !FSValidFSRef(document->file)) return whole;
+  if (SyntaxLibraryPtr language = GetDefaultLanguage()) whole.library = language;
+  return whole;
 }
 
 void TSourceEditor::RefreshWithOptions(CFRange range, SyntaxParserProcessOptions processOptions) {
@@ -224,7 +234,7 @@ void TSourceEditor::Compile() {
   if (parser->busy) parser->Terminate();
   source.options = 0;
   if (controller_ != nullptr) source.span = CFRangeMake(0, controller_->GetTextLength());
-  parser->ParseSingleFile(source, true);
+  parser->ParseSingleFile(WholeTextSource(), true);
 }
 
 SInt16 TSourceEditor::Save() { return 0; }

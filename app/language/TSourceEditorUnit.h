@@ -84,6 +84,8 @@ class TSourceEditor : public TWASTEPane {
   virtual SInt16 Save();
   virtual void Refresh();
   virtual void RefreshWithOptions(CFRange range, SyntaxParserProcessOptions processOptions);
+  // The source of a whole-text parse: in the document's own language.
+  SyntaxParserSource WholeTextSource();
   virtual void Compile();
   virtual void Update(FileDescriptorPtr file);
   virtual void Spawn(const Str63& fileName, const Str255& query);

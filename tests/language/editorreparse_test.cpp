@@ -234,6 +234,21 @@ void EditorReparseTest::Run(const Sample& sample) {
   }
 }
 
+// With the caret in a PHP block the mode is PHP; a whole re-parse (a theme
+// change, the refresh command) still reads the page as the file's language.
+TEST_F(EditorReparseTest, AWholeReparseWithTheCaretInABlockReadsThePageAsItsFile) {
+  Open("page.php", kPage);
+  const std::vector<Mark> opened = Marks();
+  editor->SetSyntaxMode("php", false);
+  editor->Refresh();
+  Finish();
+  const std::vector<Mark> refreshed = Marks();
+  ASSERT_EQ(opened.size(), refreshed.size());
+  for (size_t i = 0; i < opened.size(); ++i)
+    ASSERT_TRUE(CompareRGBColor(opened[i].colour, refreshed[i].colour) && opened[i].language == refreshed[i].language)
+        << "at " << i << ": " << Around(SInt32(i));
+}
+
 TEST_F(EditorReparseTest, EditsInPhpPagesEndWithTheColoursOfAWholeReparse) {
   Run({"page.php",
        kPage,
