@@ -37,6 +37,8 @@ void TSyntaxParserController::MarkNested(CFRange) {}
 SInt16 TSyntaxParserController::NestedAfter(SInt32) { return -1; }
 SInt32 TSyntaxParserController::NestedFrom(SInt32 offset) { return offset; }
 Boolean TSyntaxParserController::KeepsNesting() { return false; }
+void TSyntaxParserController::MarkScopes(CFRange, const Str255&) {}
+Str255 TSyntaxParserController::ScopesAfter(SInt32) { return Str255(); }
 
 void SetSyntaxControllerNilColor(TSyntaxParserController* controller, RGBColor color) {
   if (controller != nullptr) controller->SetNilColor(color);
@@ -194,6 +196,22 @@ SInt32 TWASTEController::NestedFrom(SInt32 offset) {
   SInt32 start = offset, end = offset;
   if (WEGetAttributeExtent(offset, kSyntaxNestedTag, &start, &end, weReference) != noErr) return offset;
   return std::min(start, offset);
+}
+
+void TWASTEController::MarkScopes(CFRange span, const Str255& scopes) {
+  // A whole record with a zeroed tail, so that no bytes from past the
+  // string are stored.
+  unsigned char bytes[256] = {0};
+  bytes[0] = UInt8(scopes.len());
+  std::memcpy(bytes + 1, scopes.s + 1, size_t(scopes.len()));
+  SetAttribute(span, kSyntaxScopesTag, bytes, sizeof bytes);
+}
+
+Str255 TWASTEController::ScopesAfter(SInt32 offset) {
+  if (weReference == nullptr || offset < 0 || offset >= WEGetTextLength(weReference)) return Str255();
+  unsigned char bytes[256] = {0};
+  if (WEGetOneAttribute(offset, kSyntaxScopesTag, bytes, sizeof bytes, weReference) != noErr) return Str255();
+  return Str255::FromBytes(bytes + 1, bytes[0]);
 }
 
 void TWASTEController::ApplySymbol(CFRange span, SymbolInfoPtr symbol) {

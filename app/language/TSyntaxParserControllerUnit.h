@@ -69,6 +69,12 @@ class TSyntaxParserController : public TObject {
   // Whether MarkNested keeps anything (a parse spares itself the marks
   // otherwise).
   virtual Boolean KeepsNesting();
+  // The scopes (class, module, ...) a whole parse was in after each of the
+  // span's characters, as the parse packs them, so that a re-parse of an
+  // edit starts inside the scopes that hold it. Text offsets, no data
+  // offset. ScopesAfter is empty where there are none or no marks.
+  virtual void MarkScopes(CFRange span, const Str255& scopes);
+  virtual Str255 ScopesAfter(SInt32 offset);
 };
 
 // SetNilColor on a controller that may be nil.
@@ -87,6 +93,7 @@ enum : FourCharCode {
   kSyntaxSymbolTag = 'SCOP',      // Str63 symbol name, 64 bytes
   kSyntaxDeclarationTag = 'DEC_', // 64 bytes, registered only
   kSyntaxNestedTag = 'NEST',      // Boolean: true after MarkNested, false after ResetRange
+  kSyntaxScopesTag = 'SCPS',      // Str255: what MarkScopes packed, 256 bytes
 };
 enum : ByteCount { kSyntaxMarkSize = 64 };
 
@@ -122,6 +129,8 @@ class TWASTEController : public TSyntaxParserController {
   SInt16 NestedAfter(SInt32 offset) override;
   SInt32 NestedFrom(SInt32 offset) override;
   Boolean KeepsNesting() override;
+  void MarkScopes(CFRange span, const Str255& scopes) override;
+  Str255 ScopesAfter(SInt32 offset) override;
   virtual void SetWEReference(WEReference we);
 
  private:
