@@ -73,7 +73,14 @@ static_assert(sizeof(Str63) == kSyntaxMarkSize, "a mark holds one Str63");
 
 }  // namespace
 
-void TWASTEController::SetWEReference(WEReference we) { weReference = we; }
+void TWASTEController::SetWEReference(WEReference we) {
+  if (we != weReference) {
+    scopeRuns_.clear();
+    scopeStacks_.clear();
+    scopeStackIndex_.clear();
+  }
+  weReference = we;
+}
 
 void TWASTEController::Initialize() {
   for (FourCharCode tag : {kSyntaxDeclarationTag, kSyntaxSymbolTag, kSyntaxLanguageTag})
@@ -198,20 +205,77 @@ SInt32 TWASTEController::NestedFrom(SInt32 offset) {
   return std::min(start, offset);
 }
 
+UInt32 TWASTEController::InternScopes(std::string_view packed) {
+  if (auto found = scopeStackIndex_.find(packed); found != scopeStackIndex_.end()) return found->second;
+  const UInt32 index = UInt32(scopeStacks_.size());
+  scopeStacks_.emplace_back(packed);
+  scopeStackIndex_.emplace(scopeStacks_.back(), index);
+  return index;
+}
+
 void TWASTEController::MarkScopes(CFRange span, const Str255& scopes) {
-  // A whole record with a zeroed tail, so that no bytes from past the
-  // string are stored.
-  unsigned char bytes[256] = {0};
-  bytes[0] = UInt8(scopes.len());
-  std::memcpy(bytes + 1, scopes.s + 1, size_t(scopes.len()));
-  SetAttribute(span, kSyntaxScopesTag, bytes, sizeof bytes);
+  SInt32 start = 0, end = 0;
+  if (!Clamp(span, start, end)) return;
+  const bool none = scopes.len() == 0;
+  const UInt32 stack = none ? 0 : InternScopes(std::string_view(reinterpret_cast<const char*>(scopes.s + 1), scopes.len()));
+  // A whole parse writes its runs in text order: they go at the end.
+  if (scopeRuns_.empty() || scopeRuns_.back().end <= start) {
+    if (none) return;
+    if (!scopeRuns_.empty() && scopeRuns_.back().end == start && scopeRuns_.back().stack == stack)
+      scopeRuns_.back().end = end;
+    else
+      scopeRuns_.push_back({start, end, stack});
+    return;
+  }
+  // The span replaces what was marked in it; runs across its ends keep
+  // their parts outside.
+  auto first = std::partition_point(scopeRuns_.begin(), scopeRuns_.end(),
+                                    [&](const ScopeRun& run) { return run.end <= start; });
+  auto last = std::partition_point(first, scopeRuns_.end(), [&](const ScopeRun& run) { return run.start < end; });
+  ScopeRun pieces[3];
+  int count = 0;
+  if (first != last && first->start < start) pieces[count++] = {first->start, start, first->stack};
+  if (!none) pieces[count++] = {start, end, stack};
+  if (first != last && (last - 1)->end > end) pieces[count++] = {end, (last - 1)->end, (last - 1)->stack};
+  const auto at = scopeRuns_.erase(first, last);
+  scopeRuns_.insert(at, pieces, pieces + count);
+  if (scopeRuns_.empty()) {
+    scopeStacks_.clear();
+    scopeStackIndex_.clear();
+  }
 }
 
 Str255 TWASTEController::ScopesAfter(SInt32 offset) {
-  if (weReference == nullptr || offset < 0 || offset >= WEGetTextLength(weReference)) return Str255();
-  unsigned char bytes[256] = {0};
-  if (WEGetOneAttribute(offset, kSyntaxScopesTag, bytes, sizeof bytes, weReference) != noErr) return Str255();
-  return Str255::FromBytes(bytes + 1, bytes[0]);
+  auto after = std::partition_point(scopeRuns_.begin(), scopeRuns_.end(),
+                                    [&](const ScopeRun& run) { return run.start <= offset; });
+  if (after == scopeRuns_.begin()) return Str255();
+  const ScopeRun& run = *(after - 1);
+  if (offset >= run.end) return Str255();
+  const std::string& packed = scopeStacks_[run.stack];
+  return Str255::FromBytes(reinterpret_cast<const unsigned char*>(packed.data()), packed.size());
+}
+
+void TWASTEController::TextChanged(SInt32 offset, SInt32 delta) {
+  if (delta == 0 || scopeRuns_.empty()) return;
+  // Runs ending before the change stay; the one ending at it takes inserted
+  // text, as does the one that holds it.
+  auto first = std::partition_point(scopeRuns_.begin(), scopeRuns_.end(),
+                                    [&](const ScopeRun& run) { return run.end < offset; });
+  if (delta > 0) {
+    for (auto run = first; run != scopeRuns_.end(); ++run) {
+      if (run->start >= offset) run->start += delta;
+      run->end += delta;
+    }
+    return;
+  }
+  // Offsets in the removed stretch go to its start.
+  auto moved = [&](SInt32 at) { return at < offset ? at : std::max(offset, at + delta); };
+  auto kept = first;
+  for (auto run = first; run != scopeRuns_.end(); ++run) {
+    const ScopeRun shifted{moved(run->start), moved(run->end), run->stack};
+    if (shifted.end > shifted.start) *kept++ = shifted;
+  }
+  scopeRuns_.erase(kept, scopeRuns_.end());
 }
 
 void TWASTEController::ApplySymbol(CFRange span, SymbolInfoPtr symbol) {

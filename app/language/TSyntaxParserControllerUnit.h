@@ -13,6 +13,11 @@
 // instance, the one behind a source editor's text view.
 #pragma once
 
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
 #include "CFBase.h"
 #include "MacMemory.h"
 #include "MacTypes.h"
@@ -93,7 +98,6 @@ enum : FourCharCode {
   kSyntaxSymbolTag = 'SCOP',      // Str63 symbol name, 64 bytes
   kSyntaxDeclarationTag = 'DEC_', // 64 bytes, registered only
   kSyntaxNestedTag = 'NEST',      // Boolean: true after MarkNested, false after ResetRange
-  kSyntaxScopesTag = 'SCPS',      // Str255: what MarkScopes packed, 256 bytes
 };
 enum : ByteCount { kSyntaxMarkSize = 64 };
 
@@ -131,10 +135,32 @@ class TWASTEController : public TSyntaxParserController {
   Boolean KeepsNesting() override;
   void MarkScopes(CFRange span, const Str255& scopes) override;
   Str255 ScopesAfter(SInt32 offset) override;
+  // A new text forgets the scope marks of the old one.
   virtual void SetWEReference(WEReference we);
+  // The text changed at the offset by delta units (removed where negative):
+  // the scope marks move with it. Inserted text takes the mark of the
+  // character before it; removed text takes its marks along.
+  void TextChanged(SInt32 offset, SInt32 delta);
 
  private:
   Boolean parsing_ = false;  // between Prepare (False) and Prepare (True)
+
+  // Scope marks live beside the text, not in its styles: a stack per run
+  // would multiply the engine's style combinations with every colour.
+  // Sorted runs that do not overlap, each holding the index of its packed
+  // stack; text in no scope has no run.
+  struct ScopeRun {
+    SInt32 start, end;
+    UInt32 stack;
+  };
+  struct StackHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+  };
+  std::vector<ScopeRun> scopeRuns_;
+  std::vector<std::string> scopeStacks_;
+  std::unordered_map<std::string, UInt32, StackHash, std::equal_to<>> scopeStackIndex_;
+  UInt32 InternScopes(std::string_view packed);
 
   // The span clamped to the text: false when nothing of it is left.
   Boolean Clamp(CFRange span, SInt32& start, SInt32& end);

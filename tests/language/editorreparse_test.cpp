@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -366,6 +367,57 @@ TEST_F(EditorReparseTest, KeysInsideAClassKeepTheColoursOfItsMembers) {
        }},
   };
   for (const Sample& sample : samples) Run(sample);
+}
+
+// Edits above a class, with no whole parse after them, move the scopes it
+// left: keys in the class then still read it as the class. So does undo.
+TEST_F(EditorReparseTest, EditsAboveAClassTakeItsScopesAlong) {
+  std::string notes;
+  for (int i = 0; i < 40; ++i) notes += "y = 1\r";
+  Open("shop.rb",
+       "require 'set'\r"
+       "\r"
+       "def helper(x)\r"
+       "  x * 2\r"
+       "end\r"
+       "\r"
+       "module Store\r"
+       "  class Cart\r"
+       "    def name\r"
+       "      @name\r"
+       "    end\r"
+       "\r"
+       "    def total(rows)\r"
+       "      rows.size\r"
+       "    end\r"
+       "  end\r"
+       "end\r"
+       "\r"
+       "def after_all\r"
+       "end\r");
+  struct {
+    std::function<void()> above;  // the edit above the class
+    const char* key;              // then a key typed right after this
+  } rows[] = {
+      {[&] { Edit(0, 0, notes); }, "def nam"},
+      {[&] { Edit(0, SInt32(notes.size()), ""); }, "def tot"},
+      {[&] { Edit(0, 0, notes); }, "def namx"},
+      // The key, then the notes undone.
+      {[&] {
+         ASSERT_EQ(WEUndo(we), noErr);
+         ASSERT_EQ(WEUndo(we), noErr);
+         ASSERT_EQ(TextOf(we).find('#'), std::string::npos);
+       },
+       "def totx"},
+  };
+  for (const auto& row : rows) {
+    row.above();
+    Drain();
+    const SInt32 at = After(row.key);
+    Edit(at, 0, "x");
+    Drain();
+    EXPECT_EQ(FirstDifference(), -1) << "typed at " << Around(at);
+  }
 }
 
 // Keys typed faster than the slices go: each key's re-parse joins what the
