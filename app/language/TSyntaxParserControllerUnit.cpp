@@ -76,6 +76,8 @@ static_assert(sizeof(Str63) == kSyntaxMarkSize, "a mark holds one Str63");
 void TWASTEController::SetWEReference(WEReference we) {
   if (we != weReference) {
     scopeRuns_.clear();
+    freshRuns_.clear();
+    freshStart_ = freshEnd_ = -1;
     scopeStacks_.clear();
     scopeStackIndex_.clear();
   }
@@ -216,36 +218,56 @@ UInt32 TWASTEController::InternScopes(std::string_view packed) {
 void TWASTEController::MarkScopes(CFRange span, const Str255& scopes) {
   SInt32 start = 0, end = 0;
   if (!Clamp(span, start, end)) return;
-  const bool none = scopes.len() == 0;
-  const UInt32 stack = none ? 0 : InternScopes(std::string_view(reinterpret_cast<const char*>(scopes.s + 1), scopes.len()));
-  // A whole parse writes its runs in text order: they go at the end.
-  if (scopeRuns_.empty() || scopeRuns_.back().end <= start) {
-    if (none) return;
-    if (!scopeRuns_.empty() && scopeRuns_.back().end == start && scopeRuns_.back().stack == stack)
-      scopeRuns_.back().end = end;
-    else
-      scopeRuns_.push_back({start, end, stack});
-    return;
+  // A parse writes its marks one after the other: they gather apart and
+  // replace what was in their stretch at once, not a run at a time.
+  if (freshStart_ < 0 || start != freshEnd_) {
+    FlushScopes();
+    freshStart_ = start;
   }
-  // The span replaces what was marked in it; runs across its ends keep
-  // their parts outside.
+  freshEnd_ = end;
+  if (scopes.len() == 0) return;
+  const UInt32 stack = InternScopes(std::string_view(reinterpret_cast<const char*>(scopes.s + 1), scopes.len()));
+  if (!freshRuns_.empty() && freshRuns_.back().end == start && freshRuns_.back().stack == stack)
+    freshRuns_.back().end = end;
+  else
+    freshRuns_.push_back({start, end, stack});
+}
+
+void TWASTEController::FlushScopes() {
+  if (freshStart_ < 0) return;
+  const SInt32 start = freshStart_, end = freshEnd_;
+  freshStart_ = freshEnd_ = -1;
+  // Runs across the stretch's ends keep their parts outside it.
   auto first = std::partition_point(scopeRuns_.begin(), scopeRuns_.end(),
                                     [&](const ScopeRun& run) { return run.end <= start; });
   auto last = std::partition_point(first, scopeRuns_.end(), [&](const ScopeRun& run) { return run.start < end; });
-  ScopeRun pieces[3];
-  int count = 0;
-  if (first != last && first->start < start) pieces[count++] = {first->start, start, first->stack};
-  if (!none) pieces[count++] = {start, end, stack};
-  if (first != last && (last - 1)->end > end) pieces[count++] = {end, (last - 1)->end, (last - 1)->stack};
-  const auto at = scopeRuns_.erase(first, last);
-  scopeRuns_.insert(at, pieces, pieces + count);
-  if (scopeRuns_.empty()) {
-    scopeStacks_.clear();
+  std::vector<ScopeRun> tail;
+  if (first != last && (last - 1)->end > end) tail.push_back({end, (last - 1)->end, (last - 1)->stack});
+  tail.insert(tail.end(), last, scopeRuns_.end());
+  const bool cut = first != last && first->start < start;
+  const ScopeRun left{cut ? first->start : 0, start, cut ? first->stack : 0};
+  scopeRuns_.erase(first, scopeRuns_.end());
+  if (cut) scopeRuns_.push_back(left);
+  scopeRuns_.insert(scopeRuns_.end(), freshRuns_.begin(), freshRuns_.end());
+  scopeRuns_.insert(scopeRuns_.end(), tail.begin(), tail.end());
+  freshRuns_.clear();
+  // Stacks no run holds any more are let go of now and then.
+  if (scopeStacks_.size() > 1024 && scopeStacks_.size() > 2 * scopeRuns_.size()) {
+    std::vector<std::string> kept;
+    std::unordered_map<UInt32, UInt32> moved;
+    for (ScopeRun& run : scopeRuns_) {
+      auto [at, added] = moved.try_emplace(run.stack, UInt32(kept.size()));
+      if (added) kept.push_back(std::move(scopeStacks_[run.stack]));
+      run.stack = at->second;
+    }
+    scopeStacks_ = std::move(kept);
     scopeStackIndex_.clear();
+    for (UInt32 i = 0; i < scopeStacks_.size(); ++i) scopeStackIndex_.emplace(scopeStacks_[i], i);
   }
 }
 
 Str255 TWASTEController::ScopesAfter(SInt32 offset) {
+  FlushScopes();
   auto after = std::partition_point(scopeRuns_.begin(), scopeRuns_.end(),
                                     [&](const ScopeRun& run) { return run.start <= offset; });
   if (after == scopeRuns_.begin()) return Str255();
@@ -256,6 +278,7 @@ Str255 TWASTEController::ScopesAfter(SInt32 offset) {
 }
 
 void TWASTEController::TextChanged(SInt32 offset, SInt32 delta) {
+  FlushScopes();
   if (delta == 0 || scopeRuns_.empty()) return;
   // Runs ending before the change stay; the one ending at it takes inserted
   // text, as does the one that holds it.

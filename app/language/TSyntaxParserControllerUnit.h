@@ -158,6 +158,10 @@ class TWASTEController : public TSyntaxParserController {
     size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
   };
   std::vector<ScopeRun> scopeRuns_;
+  // The marks a parse is writing, from freshStart_ to freshEnd_ (-1: none).
+  std::vector<ScopeRun> freshRuns_;
+  SInt32 freshStart_ = -1, freshEnd_ = -1;
+  void FlushScopes();
   std::vector<std::string> scopeStacks_;
   std::unordered_map<std::string, UInt32, StackHash, std::equal_to<>> scopeStackIndex_;
   UInt32 InternScopes(std::string_view packed);

@@ -377,6 +377,12 @@ TEST_F(WASTEControllerTest, ScopeMarksFollowEditsAndAParseReplacesThoseOfItsSpan
   // A stack is kept whole, and another text forgets them all.
   controller.MarkScopes(CFRangeMake(0, 3), Str255("\x05" "Class" "\x04" "Cart"));
   EXPECT_EQ(controller.ScopesAfter(2), Str255("\x05" "Class" "\x04" "Cart"));
+  // Many parses over one stretch, each with a stack of its own: the run
+  // beside it and the last stack are still read back whole.
+  controller.MarkScopes(CFRangeMake(10, 12), Str255("kept"));
+  for (int i = 0; i < 3000; ++i) controller.MarkScopes(CFRangeMake(0, 3), Str255(("Class" + std::to_string(i)).c_str()));
+  EXPECT_EQ(controller.ScopesAfter(1), Str255("Class2999"));
+  EXPECT_EQ(controller.ScopesAfter(11), Str255("kept"));
   Engine other;
   controller.SetWEReference(other.we);
   EXPECT_EQ(controller.ScopesAfter(2).len(), 0);
