@@ -154,6 +154,16 @@ CFRange FindContinuosRange(CFRange span, TWASTEController* controller) {
       }
     }
   }
+  // From the line break before an indentation: a declaration may be told
+  // by the line it begins (a method in a class body).
+  for (SInt32 i = start - 1; i >= 0 && !other(i); --i) {
+    const UniChar ch = controller->GetOffsetChar(i);
+    if (ch == '\r' || ch == '\n') {
+      start = i;
+      break;
+    }
+    if (ch != ' ' && ch != '\t') break;
+  }
   start = FindPlainStart(start, controller);
   // A border crossing next to the span can leave the ends out of order.
   ClampSpan(length, start, end);

@@ -247,6 +247,7 @@ void HandleControllerFluxCallback(SInt32 offset, SInt32 delta, UInt8 ch, WERefer
   TSourceEditor* editor = EditorOf(context);
   editor->HandleControllerFlux(offset, delta, ch, we);
   TWASTEController* controller = editor->controller_;
+  if (controller != nullptr) controller->TextChanged(offset, delta);
   if (editor->parser != nullptr) editor->parser->EditChanged(offset, delta);
   if (editor->source.library == nullptr || controller == nullptr || editor->parser == nullptr) return;
   // A full parse streaming the text in owns the driver.

@@ -37,6 +37,8 @@ void TSyntaxParserController::MarkNested(CFRange) {}
 SInt16 TSyntaxParserController::NestedAfter(SInt32) { return -1; }
 SInt32 TSyntaxParserController::NestedFrom(SInt32 offset) { return offset; }
 Boolean TSyntaxParserController::KeepsNesting() { return false; }
+void TSyntaxParserController::MarkScopes(CFRange, const Str255&) {}
+Str255 TSyntaxParserController::ScopesAfter(SInt32) { return Str255(); }
 
 void SetSyntaxControllerNilColor(TSyntaxParserController* controller, RGBColor color) {
   if (controller != nullptr) controller->SetNilColor(color);
@@ -71,7 +73,16 @@ static_assert(sizeof(Str63) == kSyntaxMarkSize, "a mark holds one Str63");
 
 }  // namespace
 
-void TWASTEController::SetWEReference(WEReference we) { weReference = we; }
+void TWASTEController::SetWEReference(WEReference we) {
+  if (we != weReference) {
+    scopeRuns_.clear();
+    freshRuns_.clear();
+    freshStart_ = freshEnd_ = -1;
+    scopeStacks_.clear();
+    scopeStackIndex_.clear();
+  }
+  weReference = we;
+}
 
 void TWASTEController::Initialize() {
   for (FourCharCode tag : {kSyntaxDeclarationTag, kSyntaxSymbolTag, kSyntaxLanguageTag})
@@ -194,6 +205,100 @@ SInt32 TWASTEController::NestedFrom(SInt32 offset) {
   SInt32 start = offset, end = offset;
   if (WEGetAttributeExtent(offset, kSyntaxNestedTag, &start, &end, weReference) != noErr) return offset;
   return std::min(start, offset);
+}
+
+UInt32 TWASTEController::InternScopes(std::string_view packed) {
+  if (auto found = scopeStackIndex_.find(packed); found != scopeStackIndex_.end()) return found->second;
+  const UInt32 index = UInt32(scopeStacks_.size());
+  scopeStacks_.emplace_back(packed);
+  scopeStackIndex_.emplace(scopeStacks_.back(), index);
+  return index;
+}
+
+void TWASTEController::MarkScopes(CFRange span, const Str255& scopes) {
+  SInt32 start = 0, end = 0;
+  if (!Clamp(span, start, end)) return;
+  // A parse writes its marks one after the other: they gather apart and
+  // replace what was in their stretch at once, not a run at a time.
+  if (freshStart_ < 0 || start != freshEnd_) {
+    FlushScopes();
+    freshStart_ = start;
+  }
+  freshEnd_ = end;
+  if (scopes.len() == 0) return;
+  const UInt32 stack = InternScopes(std::string_view(reinterpret_cast<const char*>(scopes.s + 1), scopes.len()));
+  if (!freshRuns_.empty() && freshRuns_.back().end == start && freshRuns_.back().stack == stack)
+    freshRuns_.back().end = end;
+  else
+    freshRuns_.push_back({start, end, stack});
+}
+
+void TWASTEController::FlushScopes() {
+  if (freshStart_ < 0) return;
+  const SInt32 start = freshStart_, end = freshEnd_;
+  freshStart_ = freshEnd_ = -1;
+  // Runs across the stretch's ends keep their parts outside it.
+  auto first = std::partition_point(scopeRuns_.begin(), scopeRuns_.end(),
+                                    [&](const ScopeRun& run) { return run.end <= start; });
+  auto last = std::partition_point(first, scopeRuns_.end(), [&](const ScopeRun& run) { return run.start < end; });
+  std::vector<ScopeRun> tail;
+  if (first != last && (last - 1)->end > end) tail.push_back({end, (last - 1)->end, (last - 1)->stack});
+  tail.insert(tail.end(), last, scopeRuns_.end());
+  const bool cut = first != last && first->start < start;
+  const ScopeRun left{cut ? first->start : 0, start, cut ? first->stack : 0};
+  scopeRuns_.erase(first, scopeRuns_.end());
+  if (cut) scopeRuns_.push_back(left);
+  scopeRuns_.insert(scopeRuns_.end(), freshRuns_.begin(), freshRuns_.end());
+  scopeRuns_.insert(scopeRuns_.end(), tail.begin(), tail.end());
+  freshRuns_.clear();
+  // Stacks no run holds any more are let go of now and then.
+  if (scopeStacks_.size() > 1024 && scopeStacks_.size() > 2 * scopeRuns_.size()) {
+    std::vector<std::string> kept;
+    std::unordered_map<UInt32, UInt32> moved;
+    for (ScopeRun& run : scopeRuns_) {
+      auto [at, added] = moved.try_emplace(run.stack, UInt32(kept.size()));
+      if (added) kept.push_back(std::move(scopeStacks_[run.stack]));
+      run.stack = at->second;
+    }
+    scopeStacks_ = std::move(kept);
+    scopeStackIndex_.clear();
+    for (UInt32 i = 0; i < scopeStacks_.size(); ++i) scopeStackIndex_.emplace(scopeStacks_[i], i);
+  }
+}
+
+Str255 TWASTEController::ScopesAfter(SInt32 offset) {
+  FlushScopes();
+  auto after = std::partition_point(scopeRuns_.begin(), scopeRuns_.end(),
+                                    [&](const ScopeRun& run) { return run.start <= offset; });
+  if (after == scopeRuns_.begin()) return Str255();
+  const ScopeRun& run = *(after - 1);
+  if (offset >= run.end) return Str255();
+  const std::string& packed = scopeStacks_[run.stack];
+  return Str255::FromBytes(reinterpret_cast<const unsigned char*>(packed.data()), packed.size());
+}
+
+void TWASTEController::TextChanged(SInt32 offset, SInt32 delta) {
+  FlushScopes();
+  if (delta == 0 || scopeRuns_.empty()) return;
+  // Runs ending before the change stay; the one ending at it takes inserted
+  // text, as does the one that holds it.
+  auto first = std::partition_point(scopeRuns_.begin(), scopeRuns_.end(),
+                                    [&](const ScopeRun& run) { return run.end < offset; });
+  if (delta > 0) {
+    for (auto run = first; run != scopeRuns_.end(); ++run) {
+      if (run->start >= offset) run->start += delta;
+      run->end += delta;
+    }
+    return;
+  }
+  // Offsets in the removed stretch go to its start.
+  auto moved = [&](SInt32 at) { return at < offset ? at : std::max(offset, at + delta); };
+  auto kept = first;
+  for (auto run = first; run != scopeRuns_.end(); ++run) {
+    const ScopeRun shifted{moved(run->start), moved(run->end), run->stack};
+    if (shifted.end > shifted.start) *kept++ = shifted;
+  }
+  scopeRuns_.erase(kept, scopeRuns_.end());
 }
 
 void TWASTEController::ApplySymbol(CFRange span, SymbolInfoPtr symbol) {

@@ -13,6 +13,11 @@
 // instance, the one behind a source editor's text view.
 #pragma once
 
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
 #include "CFBase.h"
 #include "MacMemory.h"
 #include "MacTypes.h"
@@ -69,6 +74,12 @@ class TSyntaxParserController : public TObject {
   // Whether MarkNested keeps anything (a parse spares itself the marks
   // otherwise).
   virtual Boolean KeepsNesting();
+  // The scopes (class, module, ...) a whole parse was in after each of the
+  // span's characters, as the parse packs them, so that a re-parse of an
+  // edit starts inside the scopes that hold it. Text offsets, no data
+  // offset. ScopesAfter is empty where there are none or no marks.
+  virtual void MarkScopes(CFRange span, const Str255& scopes);
+  virtual Str255 ScopesAfter(SInt32 offset);
 };
 
 // SetNilColor on a controller that may be nil.
@@ -122,10 +133,38 @@ class TWASTEController : public TSyntaxParserController {
   SInt16 NestedAfter(SInt32 offset) override;
   SInt32 NestedFrom(SInt32 offset) override;
   Boolean KeepsNesting() override;
+  void MarkScopes(CFRange span, const Str255& scopes) override;
+  Str255 ScopesAfter(SInt32 offset) override;
+  // A new text forgets the scope marks of the old one.
   virtual void SetWEReference(WEReference we);
+  // The text changed at the offset by delta units (removed where negative):
+  // the scope marks move with it. Inserted text takes the mark of the
+  // character before it; removed text takes its marks along.
+  void TextChanged(SInt32 offset, SInt32 delta);
 
  private:
   Boolean parsing_ = false;  // between Prepare (False) and Prepare (True)
+
+  // Scope marks live beside the text, not in its styles: a stack per run
+  // would multiply the engine's style combinations with every colour.
+  // Sorted runs that do not overlap, each holding the index of its packed
+  // stack; text in no scope has no run.
+  struct ScopeRun {
+    SInt32 start, end;
+    UInt32 stack;
+  };
+  struct StackHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+  };
+  std::vector<ScopeRun> scopeRuns_;
+  // The marks a parse is writing, from freshStart_ to freshEnd_ (-1: none).
+  std::vector<ScopeRun> freshRuns_;
+  SInt32 freshStart_ = -1, freshEnd_ = -1;
+  void FlushScopes();
+  std::vector<std::string> scopeStacks_;
+  std::unordered_map<std::string, UInt32, StackHash, std::equal_to<>> scopeStackIndex_;
+  UInt32 InternScopes(std::string_view packed);
 
   // The span clamped to the text: false when nothing of it is left.
   Boolean Clamp(CFRange span, SInt32& start, SInt32& end);

@@ -341,7 +341,15 @@ SInt32 TSyntaxParserProcess::Create(const SyntaxParserSource& src, const SyntaxP
   if (result == 0 && incremental) {
     ResumeEarlierBlock();
     ForgetBlocksOfSpan();
+    // A key inside a class is read inside that class, as a whole parse
+    // reads it.
+    if (controller != nullptr && fromController && firstOffset_ > 0)
+      SeedScopes(controller->ScopesAfter(firstOffset_ - 1));
   }
+  marksScopes_ = result == 0 && !incremental && controller != nullptr && tracksNesting_;
+  scopeMarkFrom_ = firstOffset_;
+  scopePrint_ = ScopePrint();
+  scopeMark_ = PackScopes();
 
   if (result == 0 && !incremental) Notify(kSyntaxParserNotifyStarted, nullptr);
   if (result != 0) {
@@ -600,6 +608,7 @@ SInt16 TSyntaxParserProcess::Run(TSyntaxParserProcess*& nextProcess) {
     }
   }
   if (tracksNesting_) TrackNesting(position);
+  if (marksScopes_) TrackScopes(position);
   if (position >= textEnd) processState = kParserStateFinished;
 
   SInt16 result = processState;
@@ -1136,6 +1145,9 @@ void TSyntaxParserProcess::Terminate() {
     ResetThrough(std::min(state.absoluteOffset + 1, textEnd));
     if (nestedSince_ >= 0) controller->MarkNested(CFRangeMake(nestedSince_, textEnd));
     nestedSince_ = -1;
+    if (marksScopes_)
+      controller->MarkScopes(CFRangeMake(scopeMarkFrom_, std::min(state.absoluteOffset + 1, textEnd)), scopeMark_);
+    marksScopes_ = false;
   }
   if (!incremental) {
     FinishDescriptor();
@@ -1305,6 +1317,91 @@ void TSyntaxParserProcess::TrackNesting(SInt32 position) {
   ResetThrough(position);
   source.controller->MarkNested(CFRangeMake(nestedSince_, position));
   nestedSince_ = -1;
+}
+
+// Scopes are told apart by where they opened and how deep their brackets
+// are: enough to see the stack change, without packing it at every
+// character.
+UInt64 TSyntaxParserProcess::ScopePrint() const {
+  UInt64 print = UInt64(data.scopeDepth) + 1;
+  for (SInt16 level = 1; level <= data.scopeDepth; ++level) {
+    const ParserScopeData& scope = data.scopes[level];
+    print = (print ^ (UInt64(UInt32(scope.span.location)) << 16 ^ UInt64(UInt16(scope.nesting)))) *
+            0x9E3779B97F4A7C15ull;
+  }
+  return print;
+}
+
+// Per scope, outermost first: its name and its symbol's name (each a length
+// and the bytes), its bracket depth and the context depth it opened in.
+// Scopes that no longer fit are left out, the innermost first.
+Str255 TSyntaxParserProcess::PackScopes() const {
+  Str255 packed;
+  for (SInt16 level = 1; level <= data.scopeDepth; ++level) {
+    const ParserScopeData& scope = data.scopes[level];
+    const int need = 4 + scope.scopeName.len() + scope.symbolName.len();
+    if (packed.len() + need > 255) break;
+    packed += static_cast<unsigned char>(scope.scopeName.len());
+    packed += scope.scopeName;
+    packed += static_cast<unsigned char>(scope.symbolName.len());
+    packed += scope.symbolName;
+    packed += static_cast<unsigned char>(std::clamp<SInt16>(scope.nesting, 0, 255));
+    packed += static_cast<unsigned char>(std::clamp<SInt16>(scope.contextDepth, 0, 255));
+  }
+  return packed;
+}
+
+// The stack after the character at position is new: the characters since
+// the last change had the old one after them.
+void TSyntaxParserProcess::TrackScopes(SInt32 position) {
+  const UInt64 print = ScopePrint();
+  if (print == scopePrint_) return;
+  source.controller->MarkScopes(CFRangeMake(scopeMarkFrom_, position), scopeMark_);
+  scopePrint_ = print;
+  scopeMark_ = PackScopes();
+  scopeMarkFrom_ = position;
+}
+
+// The definition that opens scopes of that name in the library in force: a
+// scope of its own, else a declaration that opens one.
+SyntaxStandardDataPtr TSyntaxParserProcess::FindScopeDefinition(const Str63& scopeName) {
+  if (library == nullptr || scopeName.empty()) return nullptr;
+  const WordEntry* entry = Index()->words.Find(scopeName.view());
+  if (entry == nullptr) return nullptr;
+  if (!entry->scopes.empty()) return entry->scopes.front();
+  for (SyntaxExpressionDataPtr def : entry->expressions)
+    if (SyntaxActionsContain(def->actions, kSyntaxActionScopeBlock) ||
+        SyntaxActionsContain(def->actions, kSyntaxActionScope))
+      return def;
+  return nullptr;
+}
+
+void TSyntaxParserProcess::SeedScopes(const Str255& packed) {
+  const int n = packed.len();
+  int i = 1;
+  while (i <= n) {
+    Str63 scopeName, symbolName;
+    const int nameLength = packed[i++];
+    if (nameLength > 63 || i + nameLength > n + 1) return;
+    scopeName = Str63::FromBytes(packed.s + i, size_t(nameLength));
+    i += nameLength;
+    if (i > n) return;
+    const int symbolLength = packed[i++];
+    if (symbolLength > 63 || i + symbolLength + 2 > n + 1) return;
+    symbolName = Str63::FromBytes(packed.s + i, size_t(symbolLength));
+    i += symbolLength;
+    const SInt16 nesting = packed[i++];
+    const SInt16 contextDepth = packed[i++];
+    if (!PushScope()) return;
+    ParserScopeData& scope = data.scopes[data.scopeDepth];
+    scope.scopeName = scopeName;
+    scope.symbolName = symbolName;
+    scope.contextDepth = contextDepth;
+    scope.definition = FindScopeDefinition(scopeName);
+    scope.symbol = fileSystem != nullptr && !symbolName.empty() ? IndexGetSymbol(fileSystem, symbolName.view()) : nullptr;
+    if (scope.definition != nullptr) SetScopeRangeTracking(data.scopeDepth, scope.symbol, *scope.definition);
+    scope.nesting = nesting;
+  }
 }
 
 void TSyntaxParserProcess::DumpStyleRanges() {

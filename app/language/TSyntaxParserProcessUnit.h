@@ -416,6 +416,18 @@ class TSyntaxParserProcess : public TObject {
   bool reenteredBlock_ = false;  // the embedded block in force is the earlier parse's
   SInt32 staleFrom_ = -1;        // where marks of a block no longer there begin (-1: none)
   SInt32 closedMarkEnd_ = -1;    // the end of the marks of the last block this parse closed
+  // The scope marks of a whole parse: the packed stack in force since
+  // scopeMarkFrom_, written when it changes (told by its print).
+  bool marksScopes_ = false;
+  SInt32 scopeMarkFrom_ = 0;
+  UInt64 scopePrint_ = 0;
+  Str255 scopeMark_;
+  UInt64 ScopePrint() const;
+  Str255 PackScopes() const;
+  void TrackScopes(SInt32 position);
+  // A re-parse starts in the scopes the whole parse left before its span.
+  void SeedScopes(const Str255& packed);
+  SyntaxStandardDataPtr FindScopeDefinition(const Str63& scopeName);
   void ClearStaleMarks(SInt32 absoluteEnd);
   void ResumeEarlierBlock();
   void ForgetBlocksOfSpan();

@@ -78,6 +78,10 @@ TEST_F(DynamicParserTest, AnEditWidensToItsStyledRunsAndTheBlanksBeyond) {
       // At the very end of the text; the walk back passes the blank at the
       // run's edge and takes the word before it too.
       {"one two", 4, 7, CFRangeMake(7, 7), 0, 7},
+      // The first word of an indented line: from the line break before it,
+      // where a declaration that the line begins is told.
+      {"ab\r  cd ef", 0, 0, CFRangeMake(6, 6), 2, 7},
+      {"ab\r\tx cd ef", 0, 0, CFRangeMake(7, 7), 5, 8},
       // A span past the text is taken as its end.
       {"one", 0, 0, CFRangeMake(10, 20), 0, 3},
   };

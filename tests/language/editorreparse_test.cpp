@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -300,6 +301,138 @@ TEST_F(EditorReparseTest, EditsInScriptsEndWithTheColoursOfAWholeReparse) {
            {"funct", 0, "\\"},                 // the function keyword spoilt
            {"funct", 1, ""},
        }});
+}
+
+// A key inside a class re-parses a stretch of it only: the names declared
+// there keep the colours of the class's members, not those of top-level
+// functions.
+TEST_F(EditorReparseTest, KeysInsideAClassKeepTheColoursOfItsMembers) {
+  const std::vector<Sample> samples = {
+      {"shop.rb",
+       "require 'set'\r"
+       "\r"
+       "def helper(x)\r"
+       "  x * 2\r"
+       "end\r"
+       "\r"
+       "module Store\r"
+       "  class Cart\r"
+       "    attr_reader :items\r"
+       "\r"
+       "    def name\r"
+       "      @name\r"
+       "    end\r"
+       "\r"
+       "    def total(rows)\r"
+       "      rows.each do |r|\r"
+       "        r.price\r"
+       "      end\r"
+       "    end\r"
+       "  end\r"
+       "end\r"
+       "\r"
+       "def after_all\r"
+       "end\r",
+       {
+           {"def nam", 0, "x"},          // a method's name typed in
+           {"def namx", 1, ""},
+           {"      @name\r    end\r", 0, "    def more\r    end\r"},  // a method added
+           {"def mor", 0, "q"},           // and typed in
+           {"attr_reader :item", 0, "z"},
+           {"def after_al", 0, "q"},      // after the class: a function again
+           {"      rows.each do |r|\r", 0, "x"},
+       }},
+      {"shop.php",
+       "<?php\r"
+       "function helper($x) { return $x * 2; }\r"
+       "class Cart {\r"
+       "  public function name() {\r"
+       "    if ($this->ok) { return 1; }\r"
+       "    return $this->name;\r"
+       "  }\r"
+       "  function total($rows) {\r"
+       "    return count($rows);\r"
+       "  }\r"
+       "}\r"
+       "function after_all() {}\r"
+       "?>\r",
+       {
+           {"public function nam", 0, "x"},
+           {"public function namx", 1, ""},
+           {"  function tot", 0, "q"},
+           {"function after_al", 0, "q"},
+       }},
+      {"shop.js",
+       "function helper(x) { return x * 2; }\r"
+       "class Cart {\r"
+       "  name() {\r"
+       "    if (this.ok) { return 1; }\r"
+       "    return this.title;\r"
+       "  }\r"
+       "  total(rows) {\r"
+       "    return rows.length;\r"
+       "  }\r"
+       "}\r"
+       "function afterAll() {}\r",
+       {
+           {"  nam", 0, "x"},
+           {"  namx", 1, ""},
+           {"  tot", 0, "q"},
+           {"function afterAl", 0, "q"},
+       }},
+  };
+  for (const Sample& sample : samples) Run(sample);
+}
+
+// Edits above a class, with no whole parse after them, move the scopes it
+// left: keys in the class then still read it as the class. So does undo.
+TEST_F(EditorReparseTest, EditsAboveAClassTakeItsScopesAlong) {
+  std::string notes;
+  for (int i = 0; i < 40; ++i) notes += "y = 1\r";
+  Open("shop.rb",
+       "require 'set'\r"
+       "\r"
+       "def helper(x)\r"
+       "  x * 2\r"
+       "end\r"
+       "\r"
+       "module Store\r"
+       "  class Cart\r"
+       "    def name\r"
+       "      @name\r"
+       "    end\r"
+       "\r"
+       "    def total(rows)\r"
+       "      rows.size\r"
+       "    end\r"
+       "  end\r"
+       "end\r"
+       "\r"
+       "def after_all\r"
+       "end\r");
+  struct {
+    std::function<void()> above;  // the edit above the class
+    const char* key;              // then a key typed right after this
+  } rows[] = {
+      {[&] { Edit(0, 0, notes); }, "def nam"},
+      {[&] { Edit(0, SInt32(notes.size()), ""); }, "def tot"},
+      {[&] { Edit(0, 0, notes); }, "def namx"},
+      // The key, then the notes undone.
+      {[&] {
+         ASSERT_EQ(WEUndo(we), noErr);
+         ASSERT_EQ(WEUndo(we), noErr);
+         ASSERT_EQ(TextOf(we).find('#'), std::string::npos);
+       },
+       "def totx"},
+  };
+  for (const auto& row : rows) {
+    row.above();
+    Drain();
+    const SInt32 at = After(row.key);
+    Edit(at, 0, "x");
+    Drain();
+    EXPECT_EQ(FirstDifference(), -1) << "typed at " << Around(at);
+  }
 }
 
 // Keys typed faster than the slices go: each key's re-parse joins what the

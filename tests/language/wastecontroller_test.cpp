@@ -332,6 +332,63 @@ TEST_F(WASTEControllerTest, PrepareSwitchesTheEngineAroundAParse) {
   EXPECT_EQ(features(), "xxx");
 }
 
+// Scope marks: each step on what the steps before left, read back as one
+// letter per offset (the stack's first byte) and '.' where there is none.
+TEST_F(WASTEControllerTest, ScopeMarksFollowEditsAndAParseReplacesThoseOfItsSpan) {
+  SetText(U("0123456789abcdefghij"));
+  struct {
+    const char* what;  // "mark": span and stack ("" for none); "edit": offset and delta
+    SInt32 a, b;
+    const char* stack;
+    const char* expected;
+  } steps[] = {
+      {"mark", 2, 5, "A", "..AAA..........."},
+      {"mark", 5, 8, "B", "..AAABBB........"},
+      {"mark", 8, 10, "", "..AAABBB........"},
+      // Typed text takes the mark before it, also at a run's end.
+      {"edit", 5, 2, "", "..AAAAABBB......"},
+      {"edit", 0, 1, "", "...AAAAABBB....."},
+      {"edit", 11, 3, "", "...AAAAABBBBBB.."},
+      // Removed text takes its marks along; runs across it close up.
+      {"edit", 4, -4, "", "...ABBBBBB......"},
+      {"edit", 2, -3, "", "..BBBBB........."},
+      {"edit", 0, -20, "", "................"},
+      // A parse of a span replaces what was there and splits runs across it.
+      {"mark", 0, 8, "A", "AAAAAAAA........"},
+      {"mark", 2, 3, "B", "AABAAAAA........"},
+      {"mark", 4, 6, "", "AABA..AA........"},
+      {"mark", 1, 7, "C", "ACCCCCCA........"},
+      {"mark", 15, 40, "D", "ACCCCCCA.......D"},  // clamped to the text
+      {"edit", 0, 1, "", ".ACCCCCCA......."},
+  };
+  for (const auto& step : steps) {
+    if (std::string(step.what) == "mark")
+      controller.MarkScopes(CFRangeMake(step.a, step.b), Str255(step.stack));
+    else
+      controller.TextChanged(step.a, step.b);
+    std::string seen;
+    for (SInt32 i = 0; i < 16; ++i) {
+      const Str255 stack = controller.ScopesAfter(i);
+      seen += stack.len() > 0 ? char(stack[1]) : '.';
+    }
+    EXPECT_EQ(seen, step.expected) << step.what << " " << step.a << " " << step.b << " " << step.stack;
+  }
+  EXPECT_EQ(controller.ScopesAfter(-1).len(), 0);
+  // A stack is kept whole, and another text forgets them all.
+  controller.MarkScopes(CFRangeMake(0, 3), Str255("\x05" "Class" "\x04" "Cart"));
+  EXPECT_EQ(controller.ScopesAfter(2), Str255("\x05" "Class" "\x04" "Cart"));
+  // Many parses over one stretch, each with a stack of its own: the run
+  // beside it and the last stack are still read back whole.
+  controller.MarkScopes(CFRangeMake(10, 12), Str255("kept"));
+  for (int i = 0; i < 3000; ++i) controller.MarkScopes(CFRangeMake(0, 3), Str255(("Class" + std::to_string(i)).c_str()));
+  EXPECT_EQ(controller.ScopesAfter(1), Str255("Class2999"));
+  EXPECT_EQ(controller.ScopesAfter(11), Str255("kept"));
+  Engine other;
+  controller.SetWEReference(other.we);
+  EXPECT_EQ(controller.ScopesAfter(2).len(), 0);
+  controller.SetWEReference(engine.we);
+}
+
 TEST(WASTEControllerWithoutEngine, EveryOperationIsHarmless) {
   TWASTEController c;
   c.Initialize();
