@@ -76,6 +76,8 @@ static_assert(sizeof(Str63) == kSyntaxMarkSize, "a mark holds one Str63");
 void TWASTEController::SetWEReference(WEReference we) {
   if (we != weReference) {
     scopeRuns_.clear();
+    scopeStep_ = 0;
+    scopeShift_ = 0;
     freshRuns_.clear();
     freshStart_ = freshEnd_ = -1;
     scopeStacks_.clear();
@@ -237,6 +239,7 @@ void TWASTEController::FlushScopes() {
   if (freshStart_ < 0) return;
   const SInt32 start = freshStart_, end = freshEnd_;
   freshStart_ = freshEnd_ = -1;
+  SettleScopeRuns();
   // Runs across the stretch's ends keep their parts outside it.
   auto first = std::partition_point(scopeRuns_.begin(), scopeRuns_.end(),
                                     [&](const ScopeRun& run) { return run.end <= start; });
@@ -268,37 +271,55 @@ void TWASTEController::FlushScopes() {
 
 Str255 TWASTEController::ScopesAfter(SInt32 offset) {
   FlushScopes();
-  auto after = std::partition_point(scopeRuns_.begin(), scopeRuns_.end(),
-                                    [&](const ScopeRun& run) { return run.start <= offset; });
-  if (after == scopeRuns_.begin()) return Str255();
-  const ScopeRun& run = *(after - 1);
-  if (offset >= run.end) return Str255();
-  const std::string& packed = scopeStacks_[run.stack];
+  const size_t after = FirstRunWhere(0, [&](size_t i) { return RunStart(i) <= offset; });
+  if (after == 0 || offset >= RunEnd(after - 1)) return Str255();
+  const std::string& packed = scopeStacks_[scopeRuns_[after - 1].stack];
   return Str255::FromBytes(reinterpret_cast<const unsigned char*>(packed.data()), packed.size());
+}
+
+void TWASTEController::MoveScopeStep(size_t to) {
+  to = std::min(to, scopeRuns_.size());
+  if (scopeShift_ == 0) {
+    scopeStep_ = to;
+    return;
+  }
+  for (size_t i = scopeStep_; i < to; ++i) scopeRuns_[i].start += scopeShift_, scopeRuns_[i].end += scopeShift_;
+  for (size_t i = to; i < scopeStep_ && i < scopeRuns_.size(); ++i)
+    scopeRuns_[i].start -= scopeShift_, scopeRuns_[i].end -= scopeShift_;
+  scopeStep_ = to;
+  if (to == scopeRuns_.size()) scopeShift_ = 0;
 }
 
 void TWASTEController::TextChanged(SInt32 offset, SInt32 delta) {
   FlushScopes();
   if (delta == 0 || scopeRuns_.empty()) return;
   // Runs ending before the change stay; the one ending at it takes inserted
-  // text, as does the one that holds it.
-  auto first = std::partition_point(scopeRuns_.begin(), scopeRuns_.end(),
-                                    [&](const ScopeRun& run) { return run.end < offset; });
+  // text, as does the one that holds it. Those after it move.
+  const size_t first = FirstRunWhere(0, [&](size_t i) { return RunEnd(i) < offset; });
+  if (first == scopeRuns_.size()) return;
   if (delta > 0) {
-    for (auto run = first; run != scopeRuns_.end(); ++run) {
-      if (run->start >= offset) run->start += delta;
-      run->end += delta;
-    }
+    MoveScopeStep(first + 1);
+    ScopeRun& run = scopeRuns_[first];
+    if (run.start >= offset) run.start += delta;
+    run.end += delta;
+    scopeShift_ += delta;
+    if (scopeStep_ == scopeRuns_.size()) scopeShift_ = 0;
     return;
   }
   // Offsets in the removed stretch go to its start.
+  const SInt32 removedEnd = offset - delta;
+  const size_t last = FirstRunWhere(first, [&](size_t i) { return RunStart(i) < removedEnd; });
+  MoveScopeStep(last);
   auto moved = [&](SInt32 at) { return at < offset ? at : std::max(offset, at + delta); };
-  auto kept = first;
-  for (auto run = first; run != scopeRuns_.end(); ++run) {
-    const ScopeRun shifted{moved(run->start), moved(run->end), run->stack};
-    if (shifted.end > shifted.start) *kept++ = shifted;
+  size_t kept = first;
+  for (size_t i = first; i < last; ++i) {
+    const ScopeRun shifted{moved(scopeRuns_[i].start), moved(scopeRuns_[i].end), scopeRuns_[i].stack};
+    if (shifted.end > shifted.start) scopeRuns_[kept++] = shifted;
   }
-  scopeRuns_.erase(kept, scopeRuns_.end());
+  scopeRuns_.erase(scopeRuns_.begin() + SInt64(kept), scopeRuns_.begin() + SInt64(last));
+  scopeStep_ = kept;
+  scopeShift_ += delta;
+  if (scopeStep_ == scopeRuns_.size()) scopeShift_ = 0;
 }
 
 void TWASTEController::ApplySymbol(CFRange span, SymbolInfoPtr symbol) {

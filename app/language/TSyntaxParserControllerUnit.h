@@ -158,6 +158,25 @@ class TWASTEController : public TSyntaxParserController {
     size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
   };
   std::vector<ScopeRun> scopeRuns_;
+  // Edits move the runs after them lazily, as a gap does: the runs from
+  // scopeStep_ on lie scopeShift_ further than they say.
+  size_t scopeStep_ = 0;
+  SInt32 scopeShift_ = 0;
+  SInt32 RunStart(size_t i) const { return scopeRuns_[i].start + (i >= scopeStep_ ? scopeShift_ : 0); }
+  SInt32 RunEnd(size_t i) const { return scopeRuns_[i].end + (i >= scopeStep_ ? scopeShift_ : 0); }
+  void MoveScopeStep(size_t to);
+  void SettleScopeRuns() { MoveScopeStep(scopeRuns_.size()); }
+  // The first run for which the test fails (runs sorted by it).
+  template <typename Test>
+  size_t FirstRunWhere(size_t from, Test test) const {
+    size_t low = from, high = scopeRuns_.size();
+    while (low < high) {
+      const size_t mid = low + (high - low) / 2;
+      if (test(mid)) low = mid + 1;
+      else high = mid;
+    }
+    return low;
+  }
   // The marks a parse is writing, from freshStart_ to freshEnd_ (-1: none).
   std::vector<ScopeRun> freshRuns_;
   SInt32 freshStart_ = -1, freshEnd_ = -1;

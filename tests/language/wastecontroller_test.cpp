@@ -4,6 +4,8 @@
 // a sample through it compared with the recording controller.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include <climits>
 #include <iterator>
 #include <limits>
@@ -330,6 +332,37 @@ TEST_F(WASTEControllerTest, PrepareSwitchesTheEngineAroundAParse) {
   EXPECT_TRUE(controller.viewWasHidden);  // an instance with no view is never seen
   controller.Prepare(true);
   EXPECT_EQ(features(), "xxx");
+}
+
+// Many edits in a row at places far apart, with no parse between them
+// (runs after an edit are moved lazily): each offset keeps the mark of the
+// character it holds, and typed text takes the mark of the one before it.
+TEST_F(WASTEControllerTest, ScopeMarksFollowManyEditsFarApart) {
+  SetText(std::u16string(400, u'x'));
+  for (SInt32 at = 0; at < 300; at += 7)
+    controller.MarkScopes(CFRangeMake(at, at + 4), Str255(std::string(1, char('A' + at % 26))));
+  controller.ScopesAfter(0);  // the parse's marks in place
+  auto mark = [&](SInt32 i) {
+    const Str255 stack = controller.ScopesAfter(i);
+    return stack.len() > 0 ? char(stack[1]) : '.';
+  };
+  std::string model;
+  for (SInt32 i = 0; i < 300; ++i) model += mark(i);
+  std::mt19937 random(5);
+  for (int step = 0; step < 400; ++step) {
+    const SInt32 at = SInt32(random() % (model.size() - 10));
+    const SInt32 count = 1 + SInt32(random() % 5);
+    if (random() % 2 == 0) {
+      model.insert(size_t(at), size_t(count), at > 0 ? model[size_t(at) - 1] : '.');
+      controller.TextChanged(at, count);
+    } else {
+      model.erase(size_t(at), size_t(count));
+      controller.TextChanged(at, -count);
+    }
+    std::string seen;
+    for (SInt32 i = 0; i < SInt32(model.size()); ++i) seen += mark(i);
+    ASSERT_EQ(seen, model) << "step " << step << " at " << at;
+  }
 }
 
 // Scope marks: each step on what the steps before left, read back as one
