@@ -582,52 +582,6 @@ void TSyntaxParserProcess::HandleRangeBody() {
 }
 
 // ---------------------------------------------------------------------------
-// Words no handler acts on
-
-// The tests each handler makes first at a word end, made for a word the
-// scan would step over: nothing pending, no definition named by it, no
-// symbol of its name, no opening or closing it can be part of.
-bool TSyntaxParserProcess::InertWord(const unsigned char* bytes, int length, UniChar first, UniChar last, SInt32 at) {
-  if (library == nullptr || length == 0 || data.prefix.active || data.expression.active) return false;
-  const LibraryIndex* index = Index();
-  if (data.embeddedLanguage.active) {
-    const Str15& close = data.embeddedLanguage.close;
-    if (!close.empty() && (close[1] == '\\' || close[1] >= 128 || library->wordCharacters.test(close[1]) ||
-                           FromMacRoman(close[1]) == last))
-      return false;
-  } else if (!inEmbeddedLanguage && !index->embeddedLanguages.Empty(last)) {
-    return false;
-  }
-  if (index->prefixCharacters.test(first) || (index->hasAltPrefixes && fileSystem != nullptr)) return false;
-  const std::string_view word(reinterpret_cast<const char*>(bytes), size_t(length));
-  const UInt64 hash = HashWord(bytes, size_t(length));
-  // The word's end hashes it again unless it is told.
-  preHash_ = hash;
-  preHashAt_ = at;
-  if (!preprocessor_) {
-    bool digits = true;
-    for (int i = 0; i < length && digits; ++i) digits = bytes[i] >= '0' && bytes[i] <= '9';
-    if (emptyContext_ && digits) return false;
-    if (!index->keywords.empty()) {
-      unsigned char lower[64];
-      bool same = true;
-      for (int i = 0; i < length; ++i) {
-        const unsigned char c = bytes[i];
-        if (c >= 128) return false;  // the slow lower case: left to the handlers
-        lower[i] = (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c;
-        same = same && lower[i] == c;
-      }
-      const std::string_view key(reinterpret_cast<const char*>(lower), size_t(length));
-      if (index->keywords.Find(key, same ? hash : HashWord(lower, size_t(length))) != nullptr) return false;
-    }
-  }
-  if (index->words.Find(word, hash) != nullptr) return false;
-  if (!preprocessor_ && fileSystem != nullptr && emptyContext_ && IndexGetSymbol(fileSystem, word) != nullptr)
-    return false;
-  return true;
-}
-
-// ---------------------------------------------------------------------------
 // Keywords and numbers
 
 void TSyntaxParserProcess::HandleKeyword() {

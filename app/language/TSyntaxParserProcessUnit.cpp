@@ -967,10 +967,11 @@ UInt8 FactsOfWord(const LibraryIndex& index, const unsigned char* bytes, int len
 }  // namespace
 
 // Whether a whole word (Mac Roman, at most 63 bytes; its last unit; where it
-// starts) is one no handler acts on where it stands: InertWord's answer, with
-// a pending prefix that waits for its line end and a collecting expression
-// taken as doing nothing with a word, and the library's part of the answer
-// kept per word. The caller has tested the word's first unit.
+// starts) is one no handler acts on where it stands: the tests each handler
+// makes first at a word end, with a pending prefix that waits for its line
+// end and a collecting expression taken as doing nothing with a word, and
+// the library's part of the answer kept per word. The caller has tested the
+// word's first unit.
 bool TSyntaxParserProcess::QuietWord(const LibraryIndex* index, const unsigned char* bytes, int length,
                                      UniChar last, SInt32 at) {
   if (library == nullptr || length == 0) return false;
@@ -1079,7 +1080,7 @@ void TSyntaxParserProcess::SkipQuietCharacters() {
       while (end <= limit && words[units[end]]) ++end;
       // A whole word no handler acts on is stepped over too, leaving what
       // its end would have left: the previous word, the line start gone.
-      // The word is built for InertWord only past the tests it would fail
+      // The word is built for QuietWord only past the tests it would fail
       // at once.
       // A prefix waiting for the end of its line, and an expression that
       // collects its text, do nothing else with a word: such a word is

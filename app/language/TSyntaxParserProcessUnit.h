@@ -316,9 +316,6 @@ class TSyntaxParserProcess : public TObject {
   // Steps over the characters after the current one at which no handler can
   // do anything, keeping what each would have left in the scan state.
   void SkipQuietCharacters();
-  // Whether a whole word (Mac Roman, at most 63 bytes; its first and last
-  // units) is one no handler can do anything with where it stands.
-  bool InertWord(const unsigned char* bytes, int length, UniChar first, UniChar last, SInt32 at);
   void FinishDescriptor();
   // A re-parse running on past its span resets the old styles of the text
   // it passes, just before it writes there, so that none outlive it.
@@ -388,7 +385,7 @@ class TSyntaxParserProcess : public TObject {
   const SyntaxScan::WordEntry* wordEntry_ = nullptr;
   UInt64 wordHash_ = 0;
   bool wordHashed_ = false;
-  UInt64 preHash_ = 0;     // the hash of the word InertWord last looked at,
+  UInt64 preHash_ = 0;     // the hash of the word QuietWord last looked at,
   SInt32 preHashAt_ = -1;  // which starts at this absolute offset
   bool nextIsWord_ = false;  // the look-ahead found the next unit a word character
   SInt32 nextIsWordAt_ = -1;
