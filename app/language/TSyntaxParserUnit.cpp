@@ -65,11 +65,7 @@ void TSyntaxParser::ParseDynamic(const SyntaxParserSource& source) {
     if (whole) {
       edits_->Cancel();
     } else {
-      busy = true;
-      edits_->Reparse(source, destination, INT32_MAX);
-      lastError = Err;
-      busy = false;
-      edits_->ContinueLater(kSyntaxParserEditSlice);
+      ParseEdit(source, INT32_MAX);
       return;
     }
   }
