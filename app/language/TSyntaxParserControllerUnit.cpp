@@ -159,6 +159,14 @@ void TWASTEController::SetAttribute(CFRange span, FourCharCode tag, const void* 
   Err = WESetOneAttribute(start, end, tag, value, size, weReference);
 }
 
+// A style's attributes go in one write: the runs are split and merged once.
+void TWASTEController::SetAttributes(CFRange span, ItemCount count, const FourCharCode tags[],
+                                     const void* const values[], const ByteCount sizes[]) {
+  SInt32 start = 0, end = 0;
+  if (!Clamp(span, start, end)) return;
+  Err = WESetAttributes(start, end, count, tags, values, sizes, weReference);
+}
+
 void TWASTEController::ProtectRange(CFRange span) {
   ApplyDataOffset(span);
   SetAttribute(span, kSyntaxProtectedTag, nullptr, 0);
@@ -167,25 +175,28 @@ void TWASTEController::ProtectRange(CFRange span) {
 void TWASTEController::StyleRange(CFRange span, const ExtendedTextStyle& style) {
   ApplyDataOffset(span);
   const Boolean italic = style.italic != 0, underline = style.underline != 0, bold = style.bold != 0;
-  SetAttribute(span, kSyntaxColorTag, &style.textColor, sizeof(RGBColor));
-  SetAttribute(span, kSyntaxItalicTag, &italic, 1);
-  SetAttribute(span, kSyntaxUnderlineTag, &underline, 1);
-  SetAttribute(span, kSyntaxBoldTag, &bold, 1);
+  static constexpr FourCharCode kTags[] = {kSyntaxColorTag, kSyntaxItalicTag, kSyntaxUnderlineTag, kSyntaxBoldTag};
+  static constexpr ByteCount kSizes[] = {sizeof(RGBColor), 1, 1, 1};
+  const void* const values[] = {&style.textColor, &italic, &underline, &bold};
+  SetAttributes(span, 4, kTags, values, kSizes);
 }
 
 void TWASTEController::ResetTracking(CFRange span) {
   const Boolean tracked = true;
-  SetAttribute(span, kSyntaxTrackingTag, nullptr, sizeof(RGBColor));  // a nil value clears it
-  SetAttribute(span, kSyntaxTrackedTag, &tracked, 1);
+  // A nil value with a size clears the tracking mark.
+  static constexpr FourCharCode kTags[] = {kSyntaxTrackingTag, kSyntaxTrackedTag};
+  static constexpr ByteCount kSizes[] = {sizeof(RGBColor), 1};
+  const void* const values[] = {nullptr, &tracked};
+  SetAttributes(span, 2, kTags, values, kSizes);
 }
 
 void TWASTEController::ResetRange(CFRange span) {
   const Boolean off = false;
-  SetAttribute(span, kSyntaxColorTag, &nilColor, sizeof(RGBColor));
-  SetAttribute(span, kSyntaxItalicTag, &off, 1);
-  SetAttribute(span, kSyntaxUnderlineTag, &off, 1);
-  SetAttribute(span, kSyntaxBoldTag, &off, 1);
-  SetAttribute(span, kSyntaxNestedTag, &off, 1);
+  static constexpr FourCharCode kTags[] = {kSyntaxColorTag, kSyntaxItalicTag, kSyntaxUnderlineTag, kSyntaxBoldTag,
+                                           kSyntaxNestedTag};
+  static constexpr ByteCount kSizes[] = {sizeof(RGBColor), 1, 1, 1, 1};
+  const void* const values[] = {&nilColor, &off, &off, &off, &off};
+  SetAttributes(span, 5, kTags, values, kSizes);
 }
 
 void TWASTEController::MarkNested(CFRange span) {

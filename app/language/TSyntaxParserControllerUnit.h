@@ -188,4 +188,6 @@ class TWASTEController : public TSyntaxParserController {
   // The span clamped to the text: false when nothing of it is left.
   Boolean Clamp(CFRange span, SInt32& start, SInt32& end);
   void SetAttribute(CFRange span, FourCharCode tag, const void* value, ByteCount size);
+  void SetAttributes(CFRange span, ItemCount count, const FourCharCode tags[], const void* const values[],
+                     const ByteCount sizes[]);
 };

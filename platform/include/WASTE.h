@@ -321,6 +321,11 @@ OSStatus WEGetOneAttribute(SInt32 inOffset, WESelector inAttributeTag, void* out
                            WEReference we);
 OSStatus WESetOneAttribute(SInt32 inStart, SInt32 inEnd, WESelector inAttributeTag, const void* inValue,
                            ByteCount inValueSize, WEReference we);
+// Several attributes over one range at once, applied in the order given, as
+// one change (one undo step when undo is on). The same rules per attribute.
+OSStatus WESetAttributes(SInt32 inStart, SInt32 inEnd, ItemCount inAttributeCount, const WESelector inAttributeTags[],
+                         const void* const inAttributeValues[], const ByteCount inAttributeValueSizes[],
+                         WEReference we);
 // The stretch around inOffset (start, end one past the last character) over
 // which WEGetOneAttribute reads the same value of the tag, or reads none
 // throughout. A walk over style runs, not characters: callers that look for

@@ -370,7 +370,9 @@ struct WEOpaqueRec {
   // The style each change gives each style (styles are never dropped, so
   // an entry stays true).
   std::unordered_map<we::StyleChange, UInt32, we::StyleChangeHash> styleChanges;
-  std::array<we::RecentStyleChange, 64> recentStyleChanges{};
+  // Made at the first change: a parse meets thousands of styles (a mark per
+  // symbol) and several colours a style, so the table is not small.
+  std::vector<we::RecentStyleChange> recentStyleChanges;
   // The run last found by offset: styles are mostly set in text order, at or
   // just after it.
   SInt32 runHint = 0;

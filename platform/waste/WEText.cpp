@@ -4,7 +4,9 @@
 #include <sys/mman.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <new>
 
 #include "MacMemory.h"
 #include "WEInternal.h"
@@ -1089,34 +1091,42 @@ OSStatus WEGetAttributeExtent(SInt32 inOffset, WESelector inAttributeTag, SInt32
   return noErr;
 }
 
-OSStatus WESetOneAttribute(SInt32 inStart, SInt32 inEnd, WESelector inAttributeTag, const void* inValue,
-                           ByteCount inValueSize, WEReference we) {
-  if (we == nullptr || inValueSize > (1u << 20)) return paramErr;
-  SInt32 start = inStart == kCurrentSelection ? we->sel.start : inStart;
-  SInt32 end = inEnd == kCurrentSelection ? we->sel.end : inEnd;
-  if (start > end) std::swap(start, end);
-  start = ClampOffset(we, start);
-  end = ClampOffset(we, end);
+namespace {
 
-  // The change made to each style, remembered by the instance for short
-  // values and within this call for the others.
+// One attribute change as asked for: its key in the instance's tables, or,
+// for a long value, the styles it made within this call.
+struct AttributeChange {
   StyleChange key;
-  key.tag = inAttributeTag;
-  key.kind = inAttributeTag == 'plan' ? 2 : (inValue == nullptr && inValueSize > 0) ? 1 : 0;
-  const bool remembered = key.kind != 0 || inValueSize <= StyleChange::kMaxValue;
-  if (key.kind == 2) {
-    key.size = 1;
-    key.value[0] = inValue != nullptr && inValueSize >= 1 && *static_cast<const UInt8*>(inValue) != 0;
-  } else if (key.kind == 0 && remembered && inValue != nullptr) {
-    key.size = UInt8(inValueSize);
-    std::memcpy(key.value, inValue, inValueSize);
-  }
+  bool remembered = true;
+  const void* value = nullptr;
+  ByteCount size = 0;
   std::vector<std::pair<UInt32, UInt32>> memo;
-  auto transform = [&](UInt32 index) {
+
+  AttributeChange(WESelector tag, const void* inValue, ByteCount inSize) : value(inValue), size(inSize) {
+    key.tag = tag;
+    key.kind = tag == 'plan' ? 2 : (inValue == nullptr && inSize > 0) ? 1 : 0;
+    remembered = key.kind != 0 || inSize <= StyleChange::kMaxValue;
+    if (key.kind == 2) {
+      key.size = 1;
+      key.value[0] = inValue != nullptr && inSize >= 1 && *static_cast<const UInt8*>(inValue) != 0;
+    } else if (key.kind == 0 && remembered && inValue != nullptr) {
+      key.size = UInt8(inSize);
+      std::memcpy(key.value, inValue, inSize);
+    }
+  }
+
+  // The style this change makes of style `index`.
+  UInt32 Apply(WEReference we, UInt32 index) {
+    const FourCharCode tag = key.tag;
     RecentStyleChange* recent = nullptr;
     if (remembered) {
       key.from = index;
-      recent = &we->recentStyleChanges[((index * 0x9E3779B1u) ^ inAttributeTag) >> 26];
+      constexpr size_t kRecent = 1024;
+      if (we->recentStyleChanges.empty()) we->recentStyleChanges.resize(kRecent);
+      UInt32 valueBits = 0;
+      std::memcpy(&valueBits, key.value, sizeof valueBits);
+      const UInt32 slot = ((index * 0x9E3779B1u) ^ tag ^ (valueBits * 0x85EBCA6Bu) ^ key.kind) >> 22;
+      recent = &we->recentStyleChanges[slot];
       if (recent->used && recent->change == key) return recent->to;
       auto it = we->styleChanges.find(key);
       if (it != we->styleChanges.end()) {
@@ -1128,16 +1138,16 @@ OSStatus WESetOneAttribute(SInt32 inStart, SInt32 inEnd, WESelector inAttributeT
         if (from == index) return to;
     }
     Style s = we->styles[index];
-    if (inAttributeTag == 'plan') {
-      if (inValue != nullptr && inValueSize >= 1 && *static_cast<const UInt8*>(inValue) != 0) {
+    if (tag == 'plan') {
+      if (key.value[0] != 0) {
         s.Remove('bold');
         s.Remove('ital');
         s.Remove('undl');
       }
-    } else if (inValue == nullptr && inValueSize > 0) {
-      s.Remove(inAttributeTag);
+    } else if (value == nullptr && size > 0) {
+      s.Remove(tag);
     } else {
-      s.Set(inAttributeTag, std::string(static_cast<const char*>(inValue), inValue ? inValueSize : 0));
+      s.Set(tag, std::string(static_cast<const char*>(value), value ? size : 0));
     }
     const UInt32 result = InternStyle(we, s);
     if (remembered) {
@@ -1145,6 +1155,30 @@ OSStatus WESetOneAttribute(SInt32 inStart, SInt32 inEnd, WESelector inAttributeT
       *recent = {key, result, true};
     } else
       memo.emplace_back(index, result);
+    return result;
+  }
+};
+
+// Sets every change over start .. end at once: the runs there are split,
+// restyled and merged once, however many attributes change.
+OSStatus SetAttributes(SInt32 inStart, SInt32 inEnd, AttributeChange* changes, size_t count, WEReference we) {
+  SInt32 start = inStart == kCurrentSelection ? we->sel.start : inStart;
+  SInt32 end = inEnd == kCurrentSelection ? we->sel.end : inEnd;
+  if (start > end) std::swap(start, end);
+  start = ClampOffset(we, start);
+  end = ClampOffset(we, end);
+  // The runs of a range mostly share a few styles, each met twice (the
+  // check, then the write): the last ones transformed are kept here.
+  std::array<std::pair<UInt32, UInt32>, 4> seen;
+  size_t seenCount = 0, seenNext = 0;
+  auto transform = [&](UInt32 index) {
+    for (size_t k = 0; k < seenCount; ++k)
+      if (seen[k].first == index) return seen[k].second;
+    UInt32 result = index;
+    for (size_t c = 0; c < count; ++c) result = changes[c].Apply(we, result);
+    seen[seenNext] = {index, result};
+    seenNext = (seenNext + 1) % seen.size();
+    seenCount = std::min(seenCount + 1, seen.size());
     return result;
   };
 
@@ -1194,16 +1228,58 @@ OSStatus WESetOneAttribute(SInt32 inStart, SInt32 inEnd, WESelector inAttributeT
     Record(we, std::move(change));
     EndImplicit(we);
   }
-  if (changed && AttributeAffectsLayout(inAttributeTag)) {
+  bool affectsLayout = false, movesRows = false;
+  for (size_t c = 0; c < count; ++c) {
+    const FourCharCode tag = changes[c].key.tag;
+    affectsLayout = affectsLayout || AttributeAffectsLayout(tag);
+    movesRows = movesRows || tag == 'font' || tag == 'ptsz' || tag == 'ledg' || tag == 'lein';
+  }
+  if (changed && affectsLayout) {
     const SInt32 firstLine = LineOf(we, start), lastLine = LineOf(we, end);
     LayoutRestyled(we, firstLine, lastLine);
     // Colours and faces keep the rows where they are; a font or size may not.
-    if (inAttributeTag == 'font' || inAttributeTag == 'ptsz' || inAttributeTag == 'ledg' || inAttributeTag == 'lein')
+    if (movesRows)
       Redraw(we);
     else
       RedrawParagraphs(we, firstLine, lastLine, false);
   }
   return noErr;
+}
+
+}  // namespace
+
+OSStatus WESetOneAttribute(SInt32 inStart, SInt32 inEnd, WESelector inAttributeTag, const void* inValue,
+                           ByteCount inValueSize, WEReference we) {
+  if (we == nullptr || inValueSize > (1u << 20)) return paramErr;
+  AttributeChange change(inAttributeTag, inValue, inValueSize);
+  return SetAttributes(inStart, inEnd, &change, 1, we);
+}
+
+OSStatus WESetAttributes(SInt32 inStart, SInt32 inEnd, ItemCount inAttributeCount, const WESelector inAttributeTags[],
+                         const void* const inAttributeValues[], const ByteCount inAttributeValueSizes[],
+                         WEReference we) {
+  if (we == nullptr || (inAttributeCount > 0 && (inAttributeTags == nullptr || inAttributeValues == nullptr ||
+                                                 inAttributeValueSizes == nullptr)))
+    return paramErr;
+  if (inAttributeCount == 0) return noErr;
+  for (ItemCount c = 0; c < inAttributeCount; ++c)
+    if (inAttributeValueSizes[c] > (1u << 20)) return paramErr;
+  // A parse sets four at a word: those are made in place, off the heap.
+  constexpr ItemCount kLocal = 8;
+  alignas(AttributeChange) unsigned char local[kLocal * sizeof(AttributeChange)];
+  std::vector<AttributeChange> many;
+  AttributeChange* changes = reinterpret_cast<AttributeChange*>(local);
+  if (inAttributeCount > kLocal) {
+    many.reserve(inAttributeCount);
+    for (ItemCount c = 0; c < inAttributeCount; ++c)
+      many.emplace_back(inAttributeTags[c], inAttributeValues[c], inAttributeValueSizes[c]);
+    return SetAttributes(inStart, inEnd, many.data(), inAttributeCount, we);
+  }
+  for (ItemCount c = 0; c < inAttributeCount; ++c)
+    new (&changes[c]) AttributeChange(inAttributeTags[c], inAttributeValues[c], inAttributeValueSizes[c]);
+  const OSStatus result = SetAttributes(inStart, inEnd, changes, inAttributeCount, we);
+  for (ItemCount c = 0; c < inAttributeCount; ++c) changes[c].~AttributeChange();
+  return result;
 }
 
 OSStatus WERegisterCustomAttribute(WESelector inAttributeTag, OptionBits inFlags, ByteCount inValueSize,

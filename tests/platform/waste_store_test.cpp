@@ -243,7 +243,7 @@ TEST(WasteStore, RandomEditsAgreeWithAPlainModel) {
   auto pick = [&](SInt32 n) { return n <= 0 ? 0 : SInt32(rng() % UInt32(n + 1)); };
   for (int step = 0; step < 1500; ++step) {
     const SInt32 len = SInt32(text.size());
-    const int op = int(rng() % 5);
+    const int op = int(rng() % 6);
     SInt32 a = pick(len), b = pick(len);
     if (a > b) std::swap(a, b);
     if (op == 0) {
@@ -276,6 +276,16 @@ TEST(WasteStore, RandomEditsAgreeWithAPlainModel) {
       const UInt8 v[2] = {UInt8(1 + rng() % 2), 7};
       ASSERT_EQ(WESetOneAttribute(a, b, 'tagy', v, 2, e.we), noErr);
       std::fill(tagsY.begin() + a, tagsY.begin() + b, v[0]);
+    } else if (op == 5 && b > a) {
+      // Both at once, the second cleared now and then.
+      const UInt8 x = UInt8(1 + rng() % 3), y[2] = {UInt8(1 + rng() % 2), 7};
+      const bool clearY = rng() % 3 == 0;
+      const WESelector tagNames[] = {'tagx', 'tagy'};
+      const void* const values[] = {&x, clearY ? nullptr : y};
+      const ByteCount sizes[] = {1, clearY ? 1u : 2u};
+      ASSERT_EQ(WESetAttributes(a, b, 2, tagNames, values, sizes, e.we), noErr);
+      std::fill(tags.begin() + a, tags.begin() + b, x);
+      std::fill(tagsY.begin() + a, tagsY.begin() + b, clearY ? 0 : y[0]);
     } else if (op == 2 && b > a) {
       if (b - a == len) {
         emptyTag = tags[0];

@@ -164,6 +164,32 @@ TEST(WasteUndo, UndoBringsBackDeletedStyles) {
   EXPECT_EQ(WEGetOneAttribute(9, 'CUST', back, 5, e.we), weAttributeNotFoundErr);
 }
 
+// Several attributes set at once go back in one undo step.
+TEST(WasteUndo, AttributesSetTogetherAreOneStep) {
+  Engine e;
+  e.Put(0, 0, "one two three");
+  const Boolean on = true;
+  const RGBColor red{0xFFFF, 0, 0};
+  const WESelector tags[] = {'bold', 'colr'};
+  const void* const values[] = {&on, &red};
+  const ByteCount sizes[] = {1, sizeof red};
+  ASSERT_EQ(WESetAttributes(4, 7, 2, tags, values, sizes, e.we), noErr);
+  Boolean bold = false;
+  RGBColor colour{};
+  WEGetOneAttribute(5, 'bold', &bold, 1, e.we);
+  WEGetOneAttribute(5, 'colr', &colour, sizeof colour, e.we);
+  EXPECT_TRUE(bold);
+  EXPECT_EQ(colour.red, 0xFFFF);
+  WEGetOneAttribute(7, 'bold', &bold, 1, e.we);
+  EXPECT_FALSE(bold);
+  ASSERT_EQ(WEUndo(e.we), noErr);
+  WEGetOneAttribute(5, 'bold', &bold, 1, e.we);
+  WEGetOneAttribute(5, 'colr', &colour, sizeof colour, e.we);
+  EXPECT_FALSE(bold);
+  EXPECT_EQ(colour.red, 0);
+  EXPECT_EQ(WEGetTextLength(e.we), 13) << "one step took back both, and only them";
+}
+
 TEST(WasteUndo, SingleUndoAndUndoSwitchedOff) {
   Engine single(weDoUndo);
   single.Put(0, 0, "a");
