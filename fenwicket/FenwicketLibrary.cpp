@@ -83,6 +83,10 @@ CGRect BoundsInRoot(HIViewRef view) {
   return bounds;
 }
 
+// A move or a change of height keeps every paragraph's layout: only a new
+// width lays them out again (the text engine itself drops the layouts an
+// edit or a style change spoils). A split view's animation moves the view at
+// each tick, and a console updates its view at each line it appends.
 OSStatus Layout(WasteData* data) {
   WEReference we = data->CONTROLLER;
   if (we == nullptr) return noErr;
@@ -114,9 +118,12 @@ OSStatus Layout(WasteData* data) {
   dest.right = HasOption(data, kWasteViewWordWrap)
                    ? SInt32(std::trunc(converted.origin.x + converted.size.width)) - data->SCROLLBARWIDTH
                    : SInt32(kDestRectWidth);
+  LongRect oldDest{};
+  WEGetDestRect(&oldDest, we);
+  const bool newWidth = dest.right - dest.left != oldDest.right - oldDest.left;
   WESetDestRect(&dest, we);
   WESetViewRect(&viewRect, we);
-  Err = WECalText(we);
+  if (newWidth) Err = WECalText(we);
   FollowText(data);
   return noErr;
 }
