@@ -171,6 +171,9 @@ void TSourceEditor::Create(const Str63& name, IBNibRef nib) {
   destination.inspector = HandleParserInspectorCallback;
   destination.stateCallback = HandleParserStateCallback;
   destination.userData = this;
+  // The inspector acts at the edit offset only, and the state hook does
+  // nothing here: neither needs the scan to go a character at a time.
+  destination.quietSkips = true;
   parser->SetDestination(destination);
 }
 

@@ -1019,8 +1019,8 @@ bool TSyntaxParserProcess::QuietWord(const LibraryIndex* index, const unsigned c
 // still takes them one at a time.
 void TSyntaxParserProcess::SkipQuietCharacters() {
   ParserProcessState& st = state;
-  if (destination.inspector != nullptr || destination.stateCallback != nullptr || handlers != nullptr ||
-      library == nullptr)
+  if (((destination.inspector != nullptr || destination.stateCallback != nullptr) && !destination.quietSkips) ||
+      handlers != nullptr || library == nullptr)
     return;
   // Inside a range an incremental parse asks the text at every character
   // whether its language changed.
@@ -1032,6 +1032,9 @@ void TSyntaxParserProcess::SkipQuietCharacters() {
   // An incremental parse that may stop at the end of its span stops there.
   if (incremental && st.contextDepth <= 1 && !unbalancedOpen && (!inEmbeddedLanguage || reenteredBlock_))
     limit = std::min(limit, spanEnd);
+  // The callbacks see the edit offset.
+  if ((destination.inspector != nullptr || destination.stateCallback != nullptr) && source.unused >= first)
+    limit = std::min(limit, source.unused);
   if (first >= limit) return;
 
   const LibraryIndex* index = Index();

@@ -81,6 +81,10 @@ struct SyntaxParserDestination {
   SyntaxParserInspectorCallback inspector = nullptr;
   SyntaxParserStateCallback stateCallback = nullptr;
   void* userData = nullptr;
+  // The callbacks need not see the characters the scan steps over at once
+  // (those no definition acts on), only the source's edit offset: the scan
+  // keeps its speed with them. Clear it for a callback of every character.
+  Boolean quietSkips = false;
 };
 
 // ---------------------------------------------------------------------------

@@ -99,7 +99,7 @@ TEST_F(OpenParseTest, BetweenFiringsTheViewShowsTheTextColouredAsItWillStay) {
     ++firings;
   }
   ASSERT_TRUE(sliced->parser->busy) << "the parse ended in " << firings << " firings";
-  EXPECT_GT(firings, 10);
+  EXPECT_GT(firings, 3);
   EXPECT_EQ(WEFeatureFlag(weFInhibitRedraw, weBitTest, we), 0) << "the view draws between firings";
   const std::vector<Look> shown = Looks(we, part);
   Finish(sliced);
