@@ -262,6 +262,15 @@ void HandleControllerFluxCallback(SInt32 offset, SInt32 delta, UInt8 ch, WERefer
       controller->ApplyEmbeddedLanguage(CFRangeMake(offset, offset + delta), name);
     }
   }
+  // The mode follows the caret from a timer: a key typed right after a move
+  // is read in the language of the text it goes into, not of where the
+  // caret was.
+  const Str63 here = controller->GetEmbeddedLanguage(offset);
+  if (here == Str63("default")) {
+    editor->source.library = editor->GetDefaultLanguage();
+  } else if (TSyntaxCollection* collection = editor->destination.collection) {
+    if (SyntaxLibraryPtr library = collection->GetLanguageLibrary(here)) editor->source.library = library;
+  }
   SyntaxLibraryPtr mode = editor->GetSyntaxMode();
   const CFRange lang =
       FindLanguageRange(offset, delta, mode != nullptr ? mode->language : Str63(), controller);

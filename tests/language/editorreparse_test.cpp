@@ -130,9 +130,10 @@ struct EditorReparseTest : ScratchTest {
     ASSERT_FALSE(editor->parser->EditPending());
   }
   // An edit as typed or pasted, the mode that of the language at the caret.
-  void Edit(SInt32 at, SInt32 removed, const std::string& inserted) {
+  // followMode false: the key comes before the mode has followed the caret.
+  void Edit(SInt32 at, SInt32 removed, const std::string& inserted, bool followMode = true) {
     WESetSelection(at, at, we);
-    editor->SetSyntaxMode(Str255(editor->GetController()->GetEmbeddedLanguage(at)), false);
+    if (followMode) editor->SetSyntaxMode(Str255(editor->GetController()->GetEmbeddedLanguage(at)), false);
     TSyntaxParser* parser = editor->parser;
     Next() = parser->destination.stateCallback;
     Scanned() = 0;
@@ -491,3 +492,19 @@ TEST_F(EditorReparseTest, AKeyThatTurnsTheRestOfALongFileWaitsForAPartOfIt) {
 }
 
 }  // namespace
+
+// Typing a line in at the start of a block's closing line, key by key, as a
+// user adds to the end of a script: the caret came up from the page's end
+// (outside the block) and the keys follow at once, before the mode has
+// followed the caret.
+TEST_F(EditorReparseTest, KeysTypedBeforeABlocksCloseAreColouredAsItsLanguage) {
+  Open("hello.php", "<?php\n// A greeting.\n$name = \"world\";\necho \"Hello, $name!\\n\";\n?>\n");
+  editor->SetSyntaxMode("default", false);
+  SInt32 at = SInt32(TextOf(we).find("?>"));
+  for (char c : std::string("$count = 42; // typed here\recho $count;\r")) {
+    Edit(at++, 0, std::string(1, c), false);
+    HeadlessAdvanceClock(0.015);
+  }
+  Drain();
+  EXPECT_EQ(FirstDifference(), -1);
+}
