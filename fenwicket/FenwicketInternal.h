@@ -51,6 +51,7 @@ struct WasteData {
   EventLoopTimerRef TIMER;
   EventHandlerRef MOUSEHANDLER;
   EventHandlerRef COMMANDHANDLER;
+  EventHandlerRef INPUTHANDLER;  // asks the clients as text comes in
   HIViewTrackingAreaRef TRACKINGAREA;
   CFRange LASTSELECTION;  // location = start, length = END
   UInt8 PREVIOUSCHAR;

@@ -66,6 +66,8 @@ void TearDownRecord(WasteData* data) {
   data->CALLBACKS.CUSTOM = nullptr;
   if (data->COMMANDHANDLER) RemoveEventHandler(data->COMMANDHANDLER);
   data->COMMANDHANDLER = nullptr;
+  if (data->INPUTHANDLER) RemoveEventHandler(data->INPUTHANDLER);
+  data->INPUTHANDLER = nullptr;
   if (data->TIMER) RemoveEventLoopTimer(data->TIMER);
   data->TIMER = nullptr;
   if (data->CONTROLLER) {
@@ -382,6 +384,17 @@ WEReference WasteCreateController(HIViewRef inView, WindowRef inWindow, WasteVie
                                             {kEventClassCommand, kEventCommandUpdateStatus}};
   Err = InstallEventHandler(HIViewGetEventTarget(inView), CommandHandler, 2, kCommands, data, &data->COMMANDHANDLER);
   WESetEventTarget(HIViewGetEventTarget(inView), weTextInputEvents | weServiceEvents, we);
+  // Installed after the engine's, so it runs first: whether the text takes
+  // a key is asked as the key comes, not only as the view last drew (a
+  // client may have changed its answer since).
+  static const EventTypeSpec kInput[] = {{kEventClassTextInput, kEventTextInputUnicodeForKeyEvent}};
+  Err = InstallEventHandler(
+      HIViewGetEventTarget(inView),
+      [](EventHandlerCallRef, EventRef, void* userData) -> OSStatus {
+        fenwicket::ApplyClientsReadOnly(static_cast<WasteData*>(userData));
+        return eventNotHandledErr;
+      },
+      1, kInput, data, &data->INPUTHANDLER);
 
   WasteData* address = data;
   WESetProperty(kWasteCreatorTag, kWasteDataPropertyTag, sizeof address, &address, we);

@@ -74,6 +74,18 @@ void HandleParserStateCallback(UniChar ch, const Str63& word, Boolean reserved, 
   static_cast<TSourceEditor*>(userData)->HandleParserState(ch, word, reserved, offset, context);
 }
 
+// The text takes no input while the file's whole parse streams it in (the
+// window draws it meanwhile): a key typed then waits for the parse to end
+// and goes in, instead of being refused. Installed after the view's own
+// handlers, it runs before them.
+OSStatus HandleKeyWhileParsing(EventHandlerCallRef, EventRef, void* userData) {
+  auto* editor = static_cast<TSourceEditor*>(userData);
+  if (editor->parser != nullptr && editor->parser->busy && editor->view != nullptr) {
+    editor->parser->Finish();
+  }
+  return eventNotHandledErr;
+}
+
 }  // namespace
 
 WEReference TSourceEditor::GetWE() const { return view != nullptr ? view->controller : nullptr; }
@@ -165,6 +177,9 @@ void TSourceEditor::Create(const Str63& name, IBNibRef nib) {
     WasteCustomCallbacks flux{};
     flux.USERFLUX = HandleControllerFluxCallback;
     WasteRegisterCallbackClient(view->control, flux, this);
+    static const EventTypeSpec kKeys[] = {{kEventClassTextInput, kEventTextInputUnicodeForKeyEvent}};
+    Err = InstallEventHandler(HIViewGetEventTarget(view->control), HandleKeyWhileParsing, 1, kKeys, this,
+                              &keyHandler_);
   }
   if (parser == nullptr) parser = new TSyntaxParser();
   destination.notification = HandleParserNotificationCallback;
@@ -250,6 +265,8 @@ void TSourceEditor::Update(FileDescriptorPtr file) {
 }
 
 void TSourceEditor::Release() {
+  if (keyHandler_ != nullptr) RemoveEventHandler(keyHandler_);
+  keyHandler_ = nullptr;
   if (parser != nullptr) {
     if (parser->busy) parser->Terminate();
     parser->Free();

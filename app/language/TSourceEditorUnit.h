@@ -140,6 +140,7 @@ class TSourceEditor : public TWASTEPane {
 
  private:
   TWASTEController* controller_ = nullptr;  // owned
+  EventHandlerRef keyHandler_ = nullptr;
   friend void HandleControllerFluxCallback(SInt32, SInt32, UInt8, WEReference, void*);
 };
 

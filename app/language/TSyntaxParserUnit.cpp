@@ -192,6 +192,15 @@ void TSyntaxParser::ProcessEventLoop(EventLoopTimerRef, void* data) {
   }
 }
 
+void TSyntaxParser::Finish() {
+  if (!busy || queue == nullptr) return;
+  if (shownBetweenFirings_ && current != nullptr && current->source.controller != nullptr)
+    current->source.controller->Prepare(false);
+  shownBetweenFirings_ = false;
+  while (Slice()) {
+  }
+}
+
 bool TSyntaxParser::Slice() {
   if (current != nullptr) {
     SInt16 result = kParserStateRunning;

@@ -70,6 +70,9 @@ class TSyntaxParser : public TObject {
   virtual void AttachHandlers(const Str63& language, TSyntaxParserProcess* process);
   // Stops a batch at once: the current process, then the batch.
   virtual void Terminate();
+  // Runs the batch to its end now, in this call (a key typed while a whole
+  // parse streams the text in waits for it instead of being refused).
+  void Finish();
   // Ends the batch (notification 5); the object stays for its owner to free.
   virtual void Release();
 

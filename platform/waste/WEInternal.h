@@ -98,6 +98,7 @@ class SplitVector {
     if (count > n1)
       std::copy(body_.get() + position + n1 + gapLength_, body_.get() + position + count + gapLength_, out + n1);
   }
+  void MoveGapTo(SInt32 position) { GapTo(std::clamp<SInt32>(position, 0, lengthBody_)); }
   // A contiguous view of position .. position + count (moves the gap away).
   const T* RangePointer(SInt32 position, SInt32 count) {
     if (position < part1Length_ && position + count > part1Length_) GapTo(position);
@@ -228,6 +229,15 @@ class Partitioning {
     body_.InsertMany(partition, &position, 1);
     stepPartition_++;
   }
+  // The step and the gap brought to partition, ready for changes there.
+  void ReadyAt(SInt32 partition) {
+    partition = std::clamp<SInt32>(partition, 0, Partitions());
+    if (stepLength_ != 0) {
+      if (partition > stepPartition_) ApplyStep(partition);
+      else if (partition < stepPartition_) BackStep(partition);
+    }
+    body_.MoveGapTo(partition + 1);
+  }
   // Removes the start of the partition (it joins the one before).
   void Remove(SInt32 partition) {
     if (partition > stepPartition_) ApplyStep(partition);
@@ -330,8 +340,16 @@ struct StyleChange {
   UInt8 kind = 0;  // 0 set, 1 remove, 2 plain face
   UInt8 size = 0;
   char value[kMaxValue] = {};
+  // Values are zero past their size, so a short one compares as one word.
   bool operator==(const StyleChange& o) const {
-    return from == o.from && tag == o.tag && kind == o.kind && size == o.size && std::memcmp(value, o.value, size) == 0;
+    if (from != o.from || tag != o.tag || kind != o.kind || size != o.size) return false;
+    if (size <= 8) {
+      UInt64 a = 0, b = 0;
+      std::memcpy(&a, value, sizeof a);
+      std::memcpy(&b, o.value, sizeof b);
+      return a == b;
+    }
+    return std::memcmp(value, o.value, size) == 0;
   }
 };
 struct StyleChangeHash {

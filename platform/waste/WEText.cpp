@@ -647,6 +647,21 @@ void Replace(WEReference we, SInt32 start, SInt32 end, const UniChar* chars, SIn
   Report(we, start, removed, count);
 }
 
+// A caret placed far from the last edit: the text's gap and the indexes'
+// steps move there now, as a click is handled, so that the first key typed
+// there costs no more than the next (in a large text the move is most of a
+// key's work).
+void ReadyForEdit(WEReference we, SInt32 offset) {
+  we->text.MoveGapTo(offset);
+  const SInt32 run = RunOf(we, offset);
+  we->runs.ReadyAt(run);
+  we->runStyles.MoveGapTo(run + 1);
+  const SInt32 line = LineOf(we, offset);
+  we->lines.ReadyAt(line);
+  we->paraY.ReadyAt(line);
+  we->paras.MoveGapTo(line + 1);
+}
+
 void SetSelectionInternal(WEReference we, SInt32 anchor, SInt32 active, bool keepNullStyle) {
   anchor = ClampOffset(we, anchor);
   active = ClampOffset(we, active);
@@ -661,6 +676,7 @@ void SetSelectionInternal(WEReference we, SInt32 anchor, SInt32 active, bool kee
     CloseTyping(we);
     BlinkReset(we);
     Redraw(we);
+    if (we->sel.start == we->sel.end) ReadyForEdit(we, we->sel.start);
   }
 }
 
@@ -1167,18 +1183,17 @@ OSStatus SetAttributes(SInt32 inStart, SInt32 inEnd, AttributeChange* changes, s
   if (start > end) std::swap(start, end);
   start = ClampOffset(we, start);
   end = ClampOffset(we, end);
-  // The runs of a range mostly share a few styles, each met twice (the
-  // check, then the write): the last ones transformed are kept here.
-  std::array<std::pair<UInt32, UInt32>, 4> seen;
-  size_t seenCount = 0, seenNext = 0;
+  // The runs of a range share a few styles, each met twice (the check, then
+  // the write): what each became is kept here, by style.
+  constexpr UInt32 kNoStyle = 0xFFFFFFFFu;
+  std::array<std::pair<UInt32, UInt32>, 16> seen;
+  seen.fill({kNoStyle, 0});
   auto transform = [&](UInt32 index) {
-    for (size_t k = 0; k < seenCount; ++k)
-      if (seen[k].first == index) return seen[k].second;
+    auto& slot = seen[(index * 0x9E3779B1u) >> 28];
+    if (slot.first == index) return slot.second;
     UInt32 result = index;
     for (size_t c = 0; c < count; ++c) result = changes[c].Apply(we, result);
-    seen[seenNext] = {index, result};
-    seenNext = (seenNext + 1) % seen.size();
-    seenCount = std::min(seenCount + 1, seen.size());
+    slot = {index, result};
     return result;
   };
 

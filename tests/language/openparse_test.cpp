@@ -4,6 +4,7 @@
 // the parse was sliced.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <string>
 #include <vector>
@@ -116,6 +117,56 @@ TEST_F(OpenParseTest, BetweenFiringsTheViewShowsTheTextColouredAsItWillStay) {
   EXPECT_TRUE(Looks(whole->GetWE(), WEGetTextLength(we)) == finished);
   // Some of it is coloured at all.
   EXPECT_NE(finished.front(), finished[size_t(part) / 2]);
+}
+
+// The text takes no input while it streams in (the window draws it then): a
+// key typed meanwhile waits for the parse to end and goes in, coloured as a
+// whole parse colours it; it is not lost.
+TEST_F(OpenParseTest, AKeyTypedWhileTheTextStreamsInWaitsForTheParseAndGoesIn) {
+  const std::string text = PhpText(120);
+  WriteText(scratch + "/page.php", text);
+  TQVEditor* editor = Load("page.php");
+  ASSERT_NE(editor, nullptr);
+  editor->parser->firingBudget = 0;
+  WindowRef window = editor->GetWindow();
+  ASSERT_NE(window, nullptr);
+  ShowWindow(window);
+  SelectWindow(window);
+  ASSERT_EQ(SetKeyboardFocus(window, editor->view->control, kControlEditTextPart), noErr);
+  WEReference we = editor->GetWE();
+  for (int i = 0; i < 4 && editor->parser->busy; ++i) HeadlessAdvanceClock(0.000001);
+  ASSERT_TRUE(editor->parser->busy);
+  const SInt32 at = SInt32(text.find("  $s = "));
+  WESetSelection(at, at, we);
+
+  EventRef raw = nullptr;
+  ASSERT_EQ(CreateEvent(nullptr, kEventClassKeyboard, kEventRawKeyDown, 0, kEventAttributeUserEvent, &raw), noErr);
+  const UniChar ch = 'x';
+  const UInt32 keyCode = 7, modifiers = 0;
+  SetEventParameter(raw, kEventParamKeyCode, typeUInt32, sizeof keyCode, &keyCode);
+  SetEventParameter(raw, kEventParamKeyModifiers, typeUInt32, sizeof modifiers, &modifiers);
+  if (SendEventToEventTarget(raw, GetUserFocusEventTarget()) == eventNotHandledErr) {
+    EventRef input = nullptr;
+    CreateEvent(nullptr, kEventClassTextInput, kEventTextInputUnicodeForKeyEvent, 0, kEventAttributeUserEvent, &input);
+    SetEventParameter(input, kEventParamTextInputSendText, typeUnicodeText, sizeof ch, &ch);
+    SetEventParameter(input, kEventParamTextInputSendKeyboardEvent, typeEventRef, sizeof raw, &raw);
+    SendEventToEventTarget(input, GetUserFocusEventTarget());
+    ReleaseEvent(input);
+  }
+  ReleaseEvent(raw);
+  EXPECT_FALSE(editor->parser->busy);
+  std::string typed = text;
+  typed.insert(size_t(at), "x");
+  std::replace(typed.begin(), typed.end(), '\n', '\r');
+  ASSERT_EQ(TextOf(we), typed);
+  for (int i = 0; i < 100000 && editor->parser->EditPending(); ++i) HeadlessAdvanceClock(0.001);
+  const std::vector<Look> keyed = Looks(we, WEGetTextLength(we));
+  editor->Refresh();
+  Finish(editor);
+  const std::vector<Look> whole = Looks(we, WEGetTextLength(we));
+  const auto differ = std::mismatch(keyed.begin(), keyed.end(), whole.begin());
+  EXPECT_TRUE(differ.first == keyed.end()) << "the colours a whole parse gives; not at "
+                                           << (differ.first - keyed.begin()) << " (the key at " << at << ")";
 }
 
 }  // namespace
