@@ -1321,8 +1321,9 @@ void TSyntaxParserProcess::TrackNesting(SInt32 position) {
 }
 
 // Scopes are told apart by where they opened and how deep their brackets
-// are: enough to see the stack change, without packing it at every
-// character.
+// are, scope blocks by how many are open and where the innermost opened:
+// enough to see the stack change from one character to the next, without
+// packing it at every character.
 UInt64 TSyntaxParserProcess::ScopePrint() const {
   UInt64 print = UInt64(data.scopeDepth) + 1;
   for (SInt16 level = 1; level <= data.scopeDepth; ++level) {
@@ -1330,14 +1331,27 @@ UInt64 TSyntaxParserProcess::ScopePrint() const {
     print = (print ^ (UInt64(UInt32(scope.span.location)) << 16 ^ UInt64(UInt16(scope.nesting)))) *
             0x9E3779B97F4A7C15ull;
   }
+  if (data.scopeBlockDepth > 0)
+    print = (print ^ (UInt64(UInt32(data.scopeBlocks[data.scopeBlockDepth].span.location)) << 16 ^
+                      UInt64(UInt16(data.scopeBlockDepth)))) *
+            0x9E3779B97F4A7C15ull;
   return print;
 }
 
-// Per scope, outermost first: its name and its symbol's name (each a length
+// The scope blocks first, outermost first: their count, then per block its
+// word (a length and the bytes) and the level of the scope it closes. Then
+// per scope, outermost first: its name and its symbol's name (each a length
 // and the bytes), its bracket depth and the context depth it opened in.
 // Scopes that no longer fit are left out, the innermost first.
 Str255 TSyntaxParserProcess::PackScopes() const {
   Str255 packed;
+  packed += static_cast<unsigned char>(data.scopeBlockDepth);
+  for (SInt16 level = 1; level <= data.scopeBlockDepth; ++level) {
+    const ParserScopeBlockData& block = data.scopeBlocks[level];
+    packed += static_cast<unsigned char>(block.blockName.len());
+    packed += block.blockName;
+    packed += static_cast<unsigned char>(std::clamp<SInt16>(block.scopeLevel, 0, 255));
+  }
   for (SInt16 level = 1; level <= data.scopeDepth; ++level) {
     const ParserScopeData& scope = data.scopes[level];
     const int need = 4 + scope.scopeName.len() + scope.symbolName.len();
@@ -1349,6 +1363,8 @@ Str255 TSyntaxParserProcess::PackScopes() const {
     packed += static_cast<unsigned char>(std::clamp<SInt16>(scope.nesting, 0, 255));
     packed += static_cast<unsigned char>(std::clamp<SInt16>(scope.contextDepth, 0, 255));
   }
+  // Nothing open packs as nothing.
+  if (packed.len() == 1) packed.Clear();
   return packed;
 }
 
@@ -1379,21 +1395,48 @@ SyntaxStandardDataPtr TSyntaxParserProcess::FindScopeDefinition(const Str63& sco
 
 void TSyntaxParserProcess::SeedScopes(const Str255& packed) {
   const int n = packed.len();
+  if (n == 0) return;
   int i = 1;
+  const int blocks = packed[i++];
+  const LibraryIndex* index = library != nullptr ? Index() : nullptr;
+  for (int b = 0; b < blocks; ++b) {
+    if (i > n) return;
+    const int nameLength = packed[i++];
+    if (nameLength > 31 || i + nameLength > n) return;
+    const Str31 name = Str31::FromBytes(packed.s + i, size_t(nameLength));
+    i += nameLength;
+    const SInt16 scopeLevel = packed[i++];
+    if (data.scopeBlockDepth >= kParserStackDepth) return;
+    // The block closes as the definition that opened it says.
+    SyntaxScopeBlockDataPtr definition = nullptr;
+    if (index != nullptr) {
+      const UInt64 hash = HashWord(name.view());
+      for (const ScopeBlockEntry& entry : index->scopeBlocks)
+        if (definition == nullptr || entry.open.ContainsWord(name.view(), hash) ||
+            entry.openNewline.ContainsWord(name.view(), hash))
+          definition = entry.definition;
+    }
+    ParserScopeBlockData& block = data.scopeBlocks[++data.scopeBlockDepth];
+    block = ParserScopeBlockData();
+    block.blockName = name;
+    block.span = CFRangeMake(-1, 0);
+    block.definition = definition;
+    block.scopeLevel = scopeLevel;
+  }
   while (i <= n) {
     Str63 scopeName, symbolName;
     const int nameLength = packed[i++];
-    if (nameLength > 63 || i + nameLength > n + 1) return;
+    if (nameLength > 63 || i + nameLength > n + 1) break;
     scopeName = Str63::FromBytes(packed.s + i, size_t(nameLength));
     i += nameLength;
-    if (i > n) return;
+    if (i > n) break;
     const int symbolLength = packed[i++];
-    if (symbolLength > 63 || i + symbolLength + 2 > n + 1) return;
+    if (symbolLength > 63 || i + symbolLength + 2 > n + 1) break;
     symbolName = Str63::FromBytes(packed.s + i, size_t(symbolLength));
     i += symbolLength;
     const SInt16 nesting = packed[i++];
     const SInt16 contextDepth = packed[i++];
-    if (!PushScope()) return;
+    if (!PushScope()) break;
     ParserScopeData& scope = data.scopes[data.scopeDepth];
     scope.scopeName = scopeName;
     scope.symbolName = symbolName;
@@ -1403,6 +1446,9 @@ void TSyntaxParserProcess::SeedScopes(const Str255& packed) {
     if (scope.definition != nullptr) SetScopeRangeTracking(data.scopeDepth, scope.symbol, *scope.definition);
     scope.nesting = nesting;
   }
+  // A block ties only to a scope that came along.
+  for (SInt16 level = 1; level <= data.scopeBlockDepth; ++level)
+    if (data.scopeBlocks[level].scopeLevel > data.scopeDepth) data.scopeBlocks[level].scopeLevel = 0;
 }
 
 void TSyntaxParserProcess::DumpStyleRanges() {

@@ -177,6 +177,9 @@ struct ParserScopeBlockData {
   Str31 blockName;
   SymbolInfoPtr symbol = nullptr;
   SyntaxScopeBlockDataPtr definition = nullptr;
+  // The level of the scope its close closes (0: none): the declaration that
+  // opened it declared that scope, with or without a symbol to tie them.
+  SInt16 scopeLevel = 0;
 };
 
 struct ParserExpressionData {

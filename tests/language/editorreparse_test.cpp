@@ -342,6 +342,28 @@ TEST_F(EditorReparseTest, KeysInsideAClassKeepTheColoursOfItsMembers) {
            {"def after_al", 0, "q"},      // after the class: a function again
            {"      rows.each do |r|\r", 0, "x"},
        }},
+      // A class at the top level, typed into letter by letter.
+      {"top.rb",
+       "require 'set'\r"
+       "\r"
+       "class Foo\r"
+       "  def sho\r"
+       "  end\r"
+       "\r"
+       "  def initialize\r"
+       "    @x = 1\r"
+       "  end\r"
+       "end\r"
+       "\r"
+       "def helper\r"
+       "end\r",
+       {
+           {"def sho", 0, "w"},           // the first member, read from the class's line
+           {"def show", 0, "s"},
+           {"def show", 1, ""},
+           {"class Foo\r", 0, "  def z\r  end\r"},
+           {"def helpe", 0, "q"},
+       }},
       {"shop.php",
        "<?php\r"
        "function helper($x) { return $x * 2; }\r"
