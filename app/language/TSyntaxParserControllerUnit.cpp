@@ -269,12 +269,21 @@ void TWASTEController::FlushScopes() {
   }
 }
 
+// The marks a parse is writing answer for their stretch, the older runs
+// elsewhere: a re-parse asks as it goes, and the runs are not merged at
+// every question.
 Str255 TWASTEController::ScopesAfter(SInt32 offset) {
-  FlushScopes();
-  const size_t after = FirstRunWhere(0, [&](size_t i) { return RunStart(i) <= offset; });
-  if (after == 0 || offset >= RunEnd(after - 1)) return Str255();
-  const std::string& packed = scopeStacks_[scopeRuns_[after - 1].stack];
-  return Str255::FromBytes(reinterpret_cast<const unsigned char*>(packed.data()), packed.size());
+  const std::string* packed = nullptr;
+  if (freshStart_ >= 0 && offset >= freshStart_ && offset < freshEnd_) {
+    auto run = std::partition_point(freshRuns_.begin(), freshRuns_.end(),
+                                    [&](const ScopeRun& r) { return r.end <= offset; });
+    if (run != freshRuns_.end() && run->start <= offset) packed = &scopeStacks_[run->stack];
+  } else {
+    const size_t after = FirstRunWhere(0, [&](size_t i) { return RunStart(i) <= offset; });
+    if (after > 0 && offset < RunEnd(after - 1)) packed = &scopeStacks_[scopeRuns_[after - 1].stack];
+  }
+  if (packed == nullptr) return Str255();
+  return Str255::FromBytes(reinterpret_cast<const unsigned char*>(packed->data()), packed->size());
 }
 
 void TWASTEController::MoveScopeStep(size_t to) {

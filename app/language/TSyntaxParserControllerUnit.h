@@ -74,10 +74,11 @@ class TSyntaxParserController : public TObject {
   // Whether MarkNested keeps anything (a parse spares itself the marks
   // otherwise).
   virtual Boolean KeepsNesting();
-  // The scopes (class, module, ...) a whole parse was in after each of the
-  // span's characters, as the parse packs them, so that a re-parse of an
-  // edit starts inside the scopes that hold it. Text offsets, no data
-  // offset. ScopesAfter is empty where there are none or no marks.
+  // The scopes (class, module, ...) and blocks a parse was in after each of
+  // the span's characters, as the parse packs them, so that a re-parse of
+  // an edit starts inside the scopes that hold it, and tells where it is
+  // back in step with the earlier parse. Text offsets, no data offset.
+  // ScopesAfter is empty where there are none or no marks.
   virtual void MarkScopes(CFRange span, const Str255& scopes);
   virtual Str255 ScopesAfter(SInt32 offset);
 };

@@ -346,7 +346,9 @@ SInt32 TSyntaxParserProcess::Create(const SyntaxParserSource& src, const SyntaxP
     if (controller != nullptr && fromController && firstOffset_ > 0)
       SeedScopes(controller->ScopesAfter(firstOffset_ - 1));
   }
-  marksScopes_ = result == 0 && !incremental && controller != nullptr && tracksNesting_;
+  // A re-parse records the scopes it reads as a whole parse does: the next
+  // key starts inside those, and tells from them where it is back in step.
+  marksScopes_ = result == 0 && controller != nullptr && tracksNesting_;
   scopeMarkFrom_ = firstOffset_;
   scopePrint_ = ScopePrint();
   scopeMark_ = PackScopes();
@@ -594,7 +596,10 @@ SInt16 TSyntaxParserProcess::Run(TSyntaxParserProcess*& nextProcess) {
   // have unbalanced was opened (that one goes on to the end). In a block it
   // entered, only where that block is the earlier parse's too. Never in
   // the middle of an open or close text ("*/" read at its "*"): the earlier
-  // parse may have read its other characters otherwise.
+  // parse may have read its other characters otherwise. Nor where the
+  // scopes and scope blocks open differ from those the earlier parse had
+  // there (an end typed or taken away): what they close further on differs.
+  if (marksScopes_) TrackScopes(position);
   if (incremental && position != firstOffset_ && position >= spanEnd && skip_ == 0 && st.contextDepth <= 1 &&
       !Waiting() && (!inEmbeddedLanguage || reenteredBlock_)) {
     const SInt16 before = source.controller != nullptr ? source.controller->NestedAfter(position) : SInt16(-1);
@@ -604,11 +609,11 @@ SInt16 TSyntaxParserProcess::Run(TSyntaxParserProcess*& nextProcess) {
                // In a block only where the earlier parse was in it too.
                ((!inEmbeddedLanguage && st.embeddedLanguage == kLanguageDefault) ||
                 st.embeddedLanguage == library->language)) {
-      processState = kParserStateFinished;
+      scopesDiffer_ = marksScopes_ && !(source.controller->ScopesAfter(position) == scopeMark_);
+      if (!scopesDiffer_) processState = kParserStateFinished;
     }
   }
   if (tracksNesting_) TrackNesting(position);
-  if (marksScopes_) TrackScopes(position);
   if (position >= textEnd) processState = kParserStateFinished;
 
   SInt16 result = processState;
@@ -620,6 +625,11 @@ SInt16 TSyntaxParserProcess::Run(TSyntaxParserProcess*& nextProcess) {
     SkipQuietCharacters();
     if (pauseAt >= 0 && position >= pauseAt) {
       ClearStaleMarks(position + 1);
+      // The scopes as far as it has read stand for a key meanwhile.
+      if (marksScopes_ && position + 1 > scopeMarkFrom_) {
+        source.controller->MarkScopes(CFRangeMake(scopeMarkFrom_, position + 1), scopeMark_);
+        scopeMarkFrom_ = position + 1;
+      }
       paused_ = true;
       if (source.controller != nullptr) source.controller->Prepare(true);
       result = kParserStatePaused;
@@ -1030,7 +1040,8 @@ void TSyntaxParserProcess::SkipQuietCharacters() {
   // far as it has been brought in (one past for the word look-ahead).
   SInt32 limit = std::min(textEnd - 1, (fromController ? loadedEnd_ : textEnd) - 1);
   // An incremental parse that may stop at the end of its span stops there.
-  if (incremental && st.contextDepth <= 1 && !unbalancedOpen && (!inEmbeddedLanguage || reenteredBlock_))
+  if (incremental && st.contextDepth <= 1 && !unbalancedOpen && !scopesDiffer_ &&
+      (!inEmbeddedLanguage || reenteredBlock_))
     limit = std::min(limit, spanEnd);
   if (first >= limit) return;
 

@@ -416,9 +416,12 @@ class TSyntaxParserProcess : public TObject {
   bool reenteredBlock_ = false;  // the embedded block in force is the earlier parse's
   SInt32 staleFrom_ = -1;        // where marks of a block no longer there begin (-1: none)
   SInt32 closedMarkEnd_ = -1;    // the end of the marks of the last block this parse closed
-  // The scope marks of a whole parse: the packed stack in force since
+  // The scope marks of a parse: the packed stack in force since
   // scopeMarkFrom_, written when it changes (told by its print).
   bool marksScopes_ = false;
+  // Past its span a re-parse found other scopes open than the earlier parse
+  // had: it reads on, over quiet characters too, until they agree.
+  bool scopesDiffer_ = false;
   SInt32 scopeMarkFrom_ = 0;
   UInt64 scopePrint_ = 0;
   Str255 scopeMark_;

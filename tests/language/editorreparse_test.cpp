@@ -457,6 +457,64 @@ TEST_F(EditorReparseTest, EditsAboveAClassTakeItsScopesAlong) {
   }
 }
 
+// A key that opens a Ruby block without its end, or takes an end away,
+// changes which end closes the class: what follows it, to the end of a long
+// file, takes other colours. The key parses a part only, the slices the rest.
+TEST_F(EditorReparseTest, KeysThatUnbalanceBlockEndsRecolourWhatFollows) {
+  std::string text = "class Foo\r  def first\r    1\r  end\r";
+  for (int i = 0; i < 1500; ++i) text += "  def m" + std::to_string(i) + "\r    @x\r  end\r";
+  text += "end\r\rdef helper\rend\r";
+  Open("long.rb", text);
+  const struct {
+    const char* after;
+    SInt32 removed;
+    const char* inserted;
+  } steps[] = {
+      {"    1\r  end\r", 0, "  def x\r"},  // a method without its end
+      {"    1\r  end\r", 8, ""},            // taken away again
+      {"    1\r  ", 3, ""},                  // an end taken away
+      {"    1\r  ", 0, "end"},               // and put back
+      {"    1\r  end\r", 0, "  if x\r"},   // a block on a line of its own
+      {"    1\r  end\r  if x", 0, "y"},     // typed on in it
+      {"    1\r  end\r", 7, ""},
+  };
+  for (const auto& step : steps) {
+    const SInt32 at = After(step.after);
+    Edit(at, step.removed, step.inserted);
+    EXPECT_LT(scanned, 20000) << Around(at);
+    Drain();
+    EXPECT_EQ(FirstDifference(), -1) << (step.removed > 0 ? "took away at " : "typed at ") << Around(at);
+  }
+}
+
+// A class typed in key by key, with no whole parse after it: the keys in
+// its body read it as the class, as a whole parse does, and so do those
+// after its end.
+TEST_F(EditorReparseTest, AClassTypedInHoldsTheKeysTypedInItsBody) {
+  const struct {
+    const char* file;
+    const char* text;
+    const char* after;  // the keys go right after this
+    const char* typed;
+  } cases[] = {
+      {"new.rb", "def helper\rend\r\rdef after_all\rend\r", "def helper\rend\r",
+       "class Bar\r  def ab\r  end\r  def cd\r  end\rend\rdef ef\rend\r"},
+      {"new.php", "<?php\rfunction helper() {}\r\rfunction after_all() {}\r?>\r", "function helper() {}\r",
+       "class Bar {\r  function ab() {}\r  function cd() {}\r}\rfunction ef() {}\r"},
+      {"new.js", "function helper() {}\r\rfunction afterAll() {}\r", "function helper() {}\r",
+       "class Bar {\r  ab() {}\r  cd() {}\r}\rfunction ef() {}\r"},
+  };
+  for (const auto& c : cases) {
+    Open(c.file, c.text);
+    SInt32 at = After(c.after);
+    for (const char* key = c.typed; *key != 0; ++key) {
+      Edit(at++, 0, std::string(1, *key));
+      Drain();
+    }
+    EXPECT_EQ(FirstDifference(), -1) << c.file;
+  }
+}
+
 // Keys typed faster than the slices go: each key's re-parse joins what the
 // earlier ones left.
 TEST_F(EditorReparseTest, KeysBetweenSlicesEndAsAWholeReparse) {
