@@ -596,12 +596,14 @@ SInt16 TSyntaxParserProcess::Run(TSyntaxParserProcess*& nextProcess) {
   // have unbalanced was opened (that one goes on to the end). In a block it
   // entered, only where that block is the earlier parse's too. Never in
   // the middle of an open or close text ("*/" read at its "*"): the earlier
-  // parse may have read its other characters otherwise. Nor where the
+  // parse may have read its other characters otherwise, nor inside a word
+  // (its style is written at its end, and the old one is reset through
+  // here). Nor where the
   // scopes and scope blocks open differ from those the earlier parse had
   // there (an end typed or taken away): what they close further on differs.
   if (marksScopes_) TrackScopes(position);
-  if (incremental && position != firstOffset_ && position >= spanEnd && skip_ == 0 && st.contextDepth <= 1 &&
-      !Waiting() && (!inEmbeddedLanguage || reenteredBlock_)) {
+  if (incremental && position != firstOffset_ && position >= spanEnd && skip_ == 0 && st.word.empty() &&
+      st.contextDepth <= 1 && !Waiting() && (!inEmbeddedLanguage || reenteredBlock_)) {
     const SInt16 before = source.controller != nullptr ? source.controller->NestedAfter(position) : SInt16(-1);
     if (before < 0) {
       if (!unbalancedOpen) processState = kParserStateFinished;
@@ -609,8 +611,12 @@ SInt16 TSyntaxParserProcess::Run(TSyntaxParserProcess*& nextProcess) {
                // In a block only where the earlier parse was in it too.
                ((!inEmbeddedLanguage && st.embeddedLanguage == kLanguageDefault) ||
                 st.embeddedLanguage == library->language)) {
+      const bool differed = scopesDiffer_;
       scopesDiffer_ = marksScopes_ && !(source.controller->ScopesAfter(position) == scopeMark_);
       if (!scopesDiffer_) processState = kParserStateFinished;
+      // The text reads the same, only what closes where differs: the rest
+      // is for the slices, the key has done its part.
+      else if (!differed && pauseAt > position) pauseAt = position;
     }
   }
   if (tracksNesting_) TrackNesting(position);

@@ -457,33 +457,47 @@ TEST_F(EditorReparseTest, EditsAboveAClassTakeItsScopesAlong) {
   }
 }
 
-// A key that opens a Ruby block without its end, or takes an end away,
-// changes which end closes the class: what follows it, to the end of a long
-// file, takes other colours. The key parses a part only, the slices the rest.
+// A key that opens a block without its end, or takes an end away, changes
+// which end closes the class: what follows it, to the end of a long file,
+// takes other colours. The key parses a part only, the slices the rest.
 TEST_F(EditorReparseTest, KeysThatUnbalanceBlockEndsRecolourWhatFollows) {
-  std::string text = "class Foo\r  def first\r    1\r  end\r";
-  for (int i = 0; i < 1500; ++i) text += "  def m" + std::to_string(i) + "\r    @x\r  end\r";
-  text += "end\r\rdef helper\rend\r";
-  Open("long.rb", text);
-  const struct {
-    const char* after;
-    SInt32 removed;
-    const char* inserted;
-  } steps[] = {
-      {"    1\r  end\r", 0, "  def x\r"},  // a method without its end
-      {"    1\r  end\r", 8, ""},            // taken away again
-      {"    1\r  ", 3, ""},                  // an end taken away
-      {"    1\r  ", 0, "end"},               // and put back
-      {"    1\r  end\r", 0, "  if x\r"},   // a block on a line of its own
-      {"    1\r  end\r  if x", 0, "y"},     // typed on in it
-      {"    1\r  end\r", 7, ""},
+  std::string ruby = "class Foo\r  def first\r    1\r  end\r";
+  for (int i = 0; i < 1500; ++i) ruby += "  def m" + std::to_string(i) + "\r    @x\r  end\r";
+  ruby += "end\r\rdef helper\rend\r";
+  std::string php = "<?php\rclass Foo {\r  function first() {\r    return 1;\r  }\r";
+  for (int i = 0; i < 1500; ++i) php += "  function m" + std::to_string(i) + "() { return 2; }\r";
+  php += "}\rfunction helper() {}\r?>\r";
+  const std::vector<Sample> samples = {
+      {"long.rb",
+       ruby,
+       {
+           {"    1\r  end\r", 0, "  def x\r"},  // a method without its end
+           {"    1\r  end\r", 8, ""},            // taken away again
+           {"    1\r  ", 3, ""},                  // an end taken away
+           {"    1\r  ", 0, "end"},               // and put back
+           {"    1\r  end\r", 0, "  if x\r"},   // a block on a line of its own
+           {"    1\r  end\r  if x", 0, "y"},     // typed on in it
+           {"    1\r  end\r", 7, ""},
+       }},
+      {"long.php",
+       php,
+       {
+           {"return 1;\r  ", 1, ""},  // a method's closing brace taken away
+           {"return 1;\r  ", 0, "}"},
+           {"return 1;\r  }\r", 0, "  if (x) {\r"},
+           {"return 1;\r  }\r", 11, ""},
+       }},
   };
-  for (const auto& step : steps) {
-    const SInt32 at = After(step.after);
-    Edit(at, step.removed, step.inserted);
-    EXPECT_LT(scanned, 20000) << Around(at);
-    Drain();
-    EXPECT_EQ(FirstDifference(), -1) << (step.removed > 0 ? "took away at " : "typed at ") << Around(at);
+  for (const Sample& sample : samples) {
+    Open(sample.file, sample.text);
+    for (const Step& step : sample.steps) {
+      const SInt32 at = After(step.after);
+      Edit(at, step.removed, step.inserted);
+      EXPECT_LT(scanned, 20000) << Around(at);
+      Drain();
+      EXPECT_EQ(FirstDifference(), -1) << sample.file << ": " << (step.removed > 0 ? "took away at " : "typed at ")
+                                       << Around(at);
+    }
   }
 }
 
@@ -512,6 +526,26 @@ TEST_F(EditorReparseTest, AClassTypedInHoldsTheKeysTypedInItsBody) {
       Drain();
     }
     EXPECT_EQ(FirstDifference(), -1) << c.file;
+  }
+}
+
+// A method opened without its end, read on by the slices, and closed again
+// before they are done, with keys between them and behind them: the slices
+// pause and stop anywhere, the middle of a word too.
+TEST_F(EditorReparseTest, KeysBetweenTheSlicesOfAnUnbalancedBlockEndAsAWholeReparse) {
+  std::string ruby = "class Foo\r  def first\r    1\r  end\r";
+  for (int i = 0; i < 1500; ++i) ruby += "  def m" + std::to_string(i) + "\r    @x\r  end\r";
+  ruby += "end\r\rdef helper\rend\r";
+  const std::vector<std::vector<const char*>> between = {{}, {"def m900"}, {"def m20"}, {"def m900", "def m20"}};
+  for (const auto& keys : between) {
+    Open("slices.rb", ruby);
+    Edit(After("    1\r  end\r"), 0, "  def x\r");
+    HeadlessAdvanceClock(0.001);
+    for (const char* key : keys) Edit(After(key), 0, "q");
+    HeadlessAdvanceClock(0.002);
+    Edit(After("  def x\r"), 0, "  end\r");
+    Drain();
+    EXPECT_EQ(FirstDifference(), -1) << keys.size() << " keys between";
   }
 }
 
