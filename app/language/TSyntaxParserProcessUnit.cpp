@@ -596,11 +596,11 @@ SInt16 TSyntaxParserProcess::Run(TSyntaxParserProcess*& nextProcess) {
   // have unbalanced was opened (that one goes on to the end). In a block it
   // entered, only where that block is the earlier parse's too. Never in
   // the middle of an open or close text ("*/" read at its "*"): the earlier
-  // parse may have read its other characters otherwise, nor inside a word
+  // parse may have read its other characters otherwise; nor inside a word
   // (its style is written at its end, and the old one is reset through
-  // here). Nor where the
-  // scopes and scope blocks open differ from those the earlier parse had
-  // there (an end typed or taken away): what they close further on differs.
+  // here). Nor where the scopes and scope blocks open differ from those the
+  // earlier parse had there (an end typed or taken away): what they close
+  // further on differs.
   if (marksScopes_) TrackScopes(position);
   if (incremental && position != firstOffset_ && position >= spanEnd && skip_ == 0 && st.word.empty() &&
       st.contextDepth <= 1 && !Waiting() && (!inEmbeddedLanguage || reenteredBlock_)) {
@@ -1362,12 +1362,14 @@ UInt64 TSyntaxParserProcess::ScopePrint() const {
 // Scopes that no longer fit are left out, the innermost first.
 Str255 TSyntaxParserProcess::PackScopes() const {
   Str255 packed;
-  packed += static_cast<unsigned char>(data.scopeBlockDepth);
+  packed += static_cast<unsigned char>(0);
   for (SInt16 level = 1; level <= data.scopeBlockDepth; ++level) {
     const ParserScopeBlockData& block = data.scopeBlocks[level];
+    if (packed.len() + 2 + block.blockName.len() > 255) break;
     packed += static_cast<unsigned char>(block.blockName.len());
     packed += block.blockName;
     packed += static_cast<unsigned char>(std::clamp<SInt16>(block.scopeLevel, 0, 255));
+    ++packed[1];
   }
   for (SInt16 level = 1; level <= data.scopeDepth; ++level) {
     const ParserScopeData& scope = data.scopes[level];
@@ -1416,22 +1418,27 @@ void TSyntaxParserProcess::SeedScopes(const Str255& packed) {
   int i = 1;
   const int blocks = packed[i++];
   const LibraryIndex* index = library != nullptr ? Index() : nullptr;
+  // A pack that does not read takes no scopes after its blocks.
   for (int b = 0; b < blocks; ++b) {
-    if (i > n) return;
-    const int nameLength = packed[i++];
-    if (nameLength > 31 || i + nameLength > n) return;
+    const int nameLength = i <= n ? packed[i++] : 0;
+    if (i > n || nameLength > 31 || i + nameLength > n || data.scopeBlockDepth >= kParserStackDepth) {
+      i = n + 1;
+      break;
+    }
     const Str31 name = Str31::FromBytes(packed.s + i, size_t(nameLength));
     i += nameLength;
     const SInt16 scopeLevel = packed[i++];
-    if (data.scopeBlockDepth >= kParserStackDepth) return;
-    // The block closes as the definition that opened it says.
+    // The block closes as the definition that opens it says (the first
+    // one when none does any more).
     SyntaxScopeBlockDataPtr definition = nullptr;
-    if (index != nullptr) {
+    if (index != nullptr && !index->scopeBlocks.empty()) {
       const UInt64 hash = HashWord(name.view());
+      definition = index->scopeBlocks.front().definition;
       for (const ScopeBlockEntry& entry : index->scopeBlocks)
-        if (definition == nullptr || entry.open.ContainsWord(name.view(), hash) ||
-            entry.openNewline.ContainsWord(name.view(), hash))
+        if (entry.open.ContainsWord(name.view(), hash) || entry.openNewline.ContainsWord(name.view(), hash)) {
           definition = entry.definition;
+          break;
+        }
     }
     ParserScopeBlockData& block = data.scopeBlocks[++data.scopeBlockDepth];
     block = ParserScopeBlockData();
