@@ -166,7 +166,6 @@ class TWASTEController : public TSyntaxParserController {
   SInt32 RunStart(size_t i) const { return scopeRuns_[i].start + (i >= scopeStep_ ? scopeShift_ : 0); }
   SInt32 RunEnd(size_t i) const { return scopeRuns_[i].end + (i >= scopeStep_ ? scopeShift_ : 0); }
   void MoveScopeStep(size_t to);
-  void SettleScopeRuns() { MoveScopeStep(scopeRuns_.size()); }
   // The first run for which the test fails (runs sorted by it).
   template <typename Test>
   size_t FirstRunWhere(size_t from, Test test) const {
