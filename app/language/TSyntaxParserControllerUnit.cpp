@@ -250,20 +250,25 @@ void TWASTEController::FlushScopes() {
   if (freshStart_ < 0) return;
   const SInt32 start = freshStart_, end = freshEnd_;
   freshStart_ = freshEnd_ = -1;
-  SettleScopeRuns();
+  // The runs in the stretch are replaced in place: a re-parse mostly writes
+  // as many as were there, and the runs after them (thousands in a long
+  // file) neither move nor take the shift of an edit before them yet.
+  const size_t first = FirstRunWhere(0, [&](size_t i) { return RunEnd(i) <= start; });
+  const size_t last = FirstRunWhere(first, [&](size_t i) { return RunStart(i) < end; });
+  MoveScopeStep(last);
   // Runs across the stretch's ends keep their parts outside it.
-  auto first = std::partition_point(scopeRuns_.begin(), scopeRuns_.end(),
-                                    [&](const ScopeRun& run) { return run.end <= start; });
-  auto last = std::partition_point(first, scopeRuns_.end(), [&](const ScopeRun& run) { return run.start < end; });
-  std::vector<ScopeRun> tail;
-  if (first != last && (last - 1)->end > end) tail.push_back({end, (last - 1)->end, (last - 1)->stack});
-  tail.insert(tail.end(), last, scopeRuns_.end());
-  const bool cut = first != last && first->start < start;
-  const ScopeRun left{cut ? first->start : 0, start, cut ? first->stack : 0};
-  scopeRuns_.erase(first, scopeRuns_.end());
-  if (cut) scopeRuns_.push_back(left);
-  scopeRuns_.insert(scopeRuns_.end(), freshRuns_.begin(), freshRuns_.end());
-  scopeRuns_.insert(scopeRuns_.end(), tail.begin(), tail.end());
+  if (first < last && scopeRuns_[first].start < start)
+    freshRuns_.insert(freshRuns_.begin(), {scopeRuns_[first].start, start, scopeRuns_[first].stack});
+  if (first < last && scopeRuns_[last - 1].end > end)
+    freshRuns_.push_back({end, scopeRuns_[last - 1].end, scopeRuns_[last - 1].stack});
+  const size_t count = last - first, common = std::min(count, freshRuns_.size());
+  std::copy(freshRuns_.begin(), freshRuns_.begin() + SInt64(common), scopeRuns_.begin() + SInt64(first));
+  if (count > common)
+    scopeRuns_.erase(scopeRuns_.begin() + SInt64(first + common), scopeRuns_.begin() + SInt64(last));
+  else
+    scopeRuns_.insert(scopeRuns_.begin() + SInt64(last), freshRuns_.begin() + SInt64(common), freshRuns_.end());
+  scopeStep_ = first + freshRuns_.size();
+  if (scopeStep_ == scopeRuns_.size()) scopeShift_ = 0;
   freshRuns_.clear();
   // Stacks no run holds any more are let go of now and then.
   if (scopeStacks_.size() > 1024 && scopeStacks_.size() > 2 * scopeRuns_.size()) {
@@ -280,12 +285,21 @@ void TWASTEController::FlushScopes() {
   }
 }
 
+// The marks a parse is writing answer for their stretch, the older runs
+// elsewhere: a re-parse asks as it goes, and the runs are not merged at
+// every question.
 Str255 TWASTEController::ScopesAfter(SInt32 offset) {
-  FlushScopes();
-  const size_t after = FirstRunWhere(0, [&](size_t i) { return RunStart(i) <= offset; });
-  if (after == 0 || offset >= RunEnd(after - 1)) return Str255();
-  const std::string& packed = scopeStacks_[scopeRuns_[after - 1].stack];
-  return Str255::FromBytes(reinterpret_cast<const unsigned char*>(packed.data()), packed.size());
+  const std::string* packed = nullptr;
+  if (freshStart_ >= 0 && offset >= freshStart_ && offset < freshEnd_) {
+    auto run = std::partition_point(freshRuns_.begin(), freshRuns_.end(),
+                                    [&](const ScopeRun& r) { return r.end <= offset; });
+    if (run != freshRuns_.end() && run->start <= offset) packed = &scopeStacks_[run->stack];
+  } else {
+    const size_t after = FirstRunWhere(0, [&](size_t i) { return RunStart(i) <= offset; });
+    if (after > 0 && offset < RunEnd(after - 1)) packed = &scopeStacks_[scopeRuns_[after - 1].stack];
+  }
+  if (packed == nullptr) return Str255();
+  return Str255::FromBytes(reinterpret_cast<const unsigned char*>(packed->data()), packed->size());
 }
 
 void TWASTEController::MoveScopeStep(size_t to) {

@@ -74,10 +74,11 @@ class TSyntaxParserController : public TObject {
   // Whether MarkNested keeps anything (a parse spares itself the marks
   // otherwise).
   virtual Boolean KeepsNesting();
-  // The scopes (class, module, ...) a whole parse was in after each of the
-  // span's characters, as the parse packs them, so that a re-parse of an
-  // edit starts inside the scopes that hold it. Text offsets, no data
-  // offset. ScopesAfter is empty where there are none or no marks.
+  // The scopes (class, module, ...) and blocks a parse was in after each of
+  // the span's characters, as the parse packs them, so that a re-parse of
+  // an edit starts inside the scopes that hold it, and tells where it is
+  // back in step with the earlier parse. Text offsets, no data offset.
+  // ScopesAfter is empty where there are none or no marks.
   virtual void MarkScopes(CFRange span, const Str255& scopes);
   virtual Str255 ScopesAfter(SInt32 offset);
 };
@@ -165,7 +166,6 @@ class TWASTEController : public TSyntaxParserController {
   SInt32 RunStart(size_t i) const { return scopeRuns_[i].start + (i >= scopeStep_ ? scopeShift_ : 0); }
   SInt32 RunEnd(size_t i) const { return scopeRuns_[i].end + (i >= scopeStep_ ? scopeShift_ : 0); }
   void MoveScopeStep(size_t to);
-  void SettleScopeRuns() { MoveScopeStep(scopeRuns_.size()); }
   // The first run for which the test fails (runs sorted by it).
   template <typename Test>
   size_t FirstRunWhere(size_t from, Test test) const {

@@ -640,8 +640,9 @@ void TSyntaxParserProcess::HandleScopeBlock() {
       top.span.length = st.offset;
       AppendScopeDump(top.symbol, top.span);
       if (data.scopeBlockDepth == 1) DumpScopeRanges();
-      if (data.scopeDepth > 0 && data.scopes[data.scopeDepth].symbol != nullptr &&
-          data.scopes[data.scopeDepth].symbol == top.symbol) {
+      if (data.scopeDepth > 0 && ((data.scopes[data.scopeDepth].symbol != nullptr &&
+                                   data.scopes[data.scopeDepth].symbol == top.symbol) ||
+                                  top.scopeLevel == data.scopeDepth)) {
         data.scopes[data.scopeDepth] = ParserScopeData();
         --data.scopeDepth;
       }
@@ -822,7 +823,7 @@ void TSyntaxParserProcess::HandleExpressionBody() {
         bindBlock_ = ownBlock;
         // Without a block of its own the scope of a declaration lasts until
         // the next one like it ("package B;" ends package A).
-        if (!incremental && !openedBlock && data.scopeDepth > 0 && data.scopes[data.scopeDepth].definition == def &&
+        if (!openedBlock && data.scopeDepth > 0 && data.scopes[data.scopeDepth].definition == def &&
             SyntaxActionsContain(def->actions, kSyntaxActionScopeBlock) &&
             SyntaxActionsContain(def->actions, kSyntaxActionSymbol))
           data.scopes[data.scopeDepth--] = ParserScopeData();
@@ -836,7 +837,9 @@ void TSyntaxParserProcess::HandleExpressionBody() {
         Str255 declaration = expression.collected;
         if (declaration.len() > 128) declaration.SetLength(128);
         SymbolSetSource(symbol, declaration);
-        if (!incremental && ownBlock) {
+        // A re-parse opens the scopes a whole parse opens (its symbol is
+        // nil): keys after it in the new class are read in that class.
+        if (ownBlock) {
           const SInt32 keywordStart = expression.span.location - expression.keyword.len();
           if (SyntaxActionsContain(def->actions, kSyntaxActionScopeBlock) &&
               SyntaxActionsContain(def->actions, kSyntaxActionSymbol) && PushScope()) {
@@ -846,6 +849,7 @@ void TSyntaxParserProcess::HandleExpressionBody() {
             scope.symbol = symbol;
             scope.definition = def;
             scope.span = CFRangeMake(keywordStart, expression.span.length);
+            if (data.scopeBlockDepth > 0) data.scopeBlocks[data.scopeBlockDepth].scopeLevel = data.scopeDepth;
           }
           if (SyntaxActionsContain(def->actions, kSyntaxActionScope) && PushScope()) {
             ParserScopeData& scope = data.scopes[data.scopeDepth];

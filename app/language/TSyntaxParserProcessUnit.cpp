@@ -346,7 +346,9 @@ SInt32 TSyntaxParserProcess::Create(const SyntaxParserSource& src, const SyntaxP
     if (controller != nullptr && fromController && firstOffset_ > 0)
       SeedScopes(controller->ScopesAfter(firstOffset_ - 1));
   }
-  marksScopes_ = result == 0 && !incremental && controller != nullptr && tracksNesting_;
+  // A re-parse records the scopes it reads as a whole parse does: the next
+  // key starts inside those, and tells from them where it is back in step.
+  marksScopes_ = result == 0 && controller != nullptr && tracksNesting_;
   scopeMarkFrom_ = firstOffset_;
   scopePrint_ = ScopePrint();
   scopeMark_ = PackScopes();
@@ -594,9 +596,14 @@ SInt16 TSyntaxParserProcess::Run(TSyntaxParserProcess*& nextProcess) {
   // have unbalanced was opened (that one goes on to the end). In a block it
   // entered, only where that block is the earlier parse's too. Never in
   // the middle of an open or close text ("*/" read at its "*"): the earlier
-  // parse may have read its other characters otherwise.
-  if (incremental && position != firstOffset_ && position >= spanEnd && skip_ == 0 && st.contextDepth <= 1 &&
-      !Waiting() && (!inEmbeddedLanguage || reenteredBlock_)) {
+  // parse may have read its other characters otherwise; nor inside a word
+  // (its style is written at its end, and the old one is reset through
+  // here). Nor where the scopes and scope blocks open differ from those the
+  // earlier parse had there (an end typed or taken away): what they close
+  // further on differs.
+  if (marksScopes_) TrackScopes(position);
+  if (incremental && position != firstOffset_ && position >= spanEnd && skip_ == 0 && st.word.empty() &&
+      st.contextDepth <= 1 && !Waiting() && (!inEmbeddedLanguage || reenteredBlock_)) {
     const SInt16 before = source.controller != nullptr ? source.controller->NestedAfter(position) : SInt16(-1);
     if (before < 0) {
       if (!unbalancedOpen) processState = kParserStateFinished;
@@ -604,11 +611,15 @@ SInt16 TSyntaxParserProcess::Run(TSyntaxParserProcess*& nextProcess) {
                // In a block only where the earlier parse was in it too.
                ((!inEmbeddedLanguage && st.embeddedLanguage == kLanguageDefault) ||
                 st.embeddedLanguage == library->language)) {
-      processState = kParserStateFinished;
+      const bool differed = scopesDiffer_;
+      scopesDiffer_ = marksScopes_ && !(source.controller->ScopesAfter(position) == scopeMark_);
+      if (!scopesDiffer_) processState = kParserStateFinished;
+      // The text reads the same, only what closes where differs: the rest
+      // is for the slices, the key has done its part.
+      else if (!differed && pauseAt > position) pauseAt = position;
     }
   }
   if (tracksNesting_) TrackNesting(position);
-  if (marksScopes_) TrackScopes(position);
   if (position >= textEnd) processState = kParserStateFinished;
 
   SInt16 result = processState;
@@ -620,6 +631,11 @@ SInt16 TSyntaxParserProcess::Run(TSyntaxParserProcess*& nextProcess) {
     SkipQuietCharacters();
     if (pauseAt >= 0 && position >= pauseAt) {
       ClearStaleMarks(position + 1);
+      // The scopes as far as it has read stand for a key meanwhile.
+      if (marksScopes_ && position + 1 > scopeMarkFrom_) {
+        source.controller->MarkScopes(CFRangeMake(scopeMarkFrom_, position + 1), scopeMark_);
+        scopeMarkFrom_ = position + 1;
+      }
       paused_ = true;
       if (source.controller != nullptr) source.controller->Prepare(true);
       result = kParserStatePaused;
@@ -1030,7 +1046,8 @@ void TSyntaxParserProcess::SkipQuietCharacters() {
   // far as it has been brought in (one past for the word look-ahead).
   SInt32 limit = std::min(textEnd - 1, (fromController ? loadedEnd_ : textEnd) - 1);
   // An incremental parse that may stop at the end of its span stops there.
-  if (incremental && st.contextDepth <= 1 && !unbalancedOpen && (!inEmbeddedLanguage || reenteredBlock_))
+  if (incremental && st.contextDepth <= 1 && !unbalancedOpen && !scopesDiffer_ &&
+      (!inEmbeddedLanguage || reenteredBlock_))
     limit = std::min(limit, spanEnd);
   // The callbacks see the edit offset.
   if ((destination.inspector != nullptr || destination.stateCallback != nullptr) && source.unused >= first)
@@ -1324,8 +1341,9 @@ void TSyntaxParserProcess::TrackNesting(SInt32 position) {
 }
 
 // Scopes are told apart by where they opened and how deep their brackets
-// are: enough to see the stack change, without packing it at every
-// character.
+// are, scope blocks by how many are open and where the innermost opened:
+// enough to see the stack change from one character to the next, without
+// packing it at every character.
 UInt64 TSyntaxParserProcess::ScopePrint() const {
   UInt64 print = UInt64(data.scopeDepth) + 1;
   for (SInt16 level = 1; level <= data.scopeDepth; ++level) {
@@ -1333,14 +1351,29 @@ UInt64 TSyntaxParserProcess::ScopePrint() const {
     print = (print ^ (UInt64(UInt32(scope.span.location)) << 16 ^ UInt64(UInt16(scope.nesting)))) *
             0x9E3779B97F4A7C15ull;
   }
+  if (data.scopeBlockDepth > 0)
+    print = (print ^ (UInt64(UInt32(data.scopeBlocks[data.scopeBlockDepth].span.location)) << 16 ^
+                      UInt64(UInt16(data.scopeBlockDepth)))) *
+            0x9E3779B97F4A7C15ull;
   return print;
 }
 
-// Per scope, outermost first: its name and its symbol's name (each a length
+// The scope blocks first, outermost first: their count, then per block its
+// word (a length and the bytes) and the level of the scope it closes. Then
+// per scope, outermost first: its name and its symbol's name (each a length
 // and the bytes), its bracket depth and the context depth it opened in.
 // Scopes that no longer fit are left out, the innermost first.
 Str255 TSyntaxParserProcess::PackScopes() const {
   Str255 packed;
+  packed += static_cast<unsigned char>(0);
+  for (SInt16 level = 1; level <= data.scopeBlockDepth; ++level) {
+    const ParserScopeBlockData& block = data.scopeBlocks[level];
+    if (packed.len() + 2 + block.blockName.len() > 255) break;
+    packed += static_cast<unsigned char>(block.blockName.len());
+    packed += block.blockName;
+    packed += static_cast<unsigned char>(std::clamp<SInt16>(block.scopeLevel, 0, 255));
+    ++packed[1];
+  }
   for (SInt16 level = 1; level <= data.scopeDepth; ++level) {
     const ParserScopeData& scope = data.scopes[level];
     const int need = 4 + scope.scopeName.len() + scope.symbolName.len();
@@ -1352,6 +1385,8 @@ Str255 TSyntaxParserProcess::PackScopes() const {
     packed += static_cast<unsigned char>(std::clamp<SInt16>(scope.nesting, 0, 255));
     packed += static_cast<unsigned char>(std::clamp<SInt16>(scope.contextDepth, 0, 255));
   }
+  // Nothing open packs as nothing.
+  if (packed.len() == 1) packed.Clear();
   return packed;
 }
 
@@ -1382,21 +1417,53 @@ SyntaxStandardDataPtr TSyntaxParserProcess::FindScopeDefinition(const Str63& sco
 
 void TSyntaxParserProcess::SeedScopes(const Str255& packed) {
   const int n = packed.len();
+  if (n == 0) return;
   int i = 1;
+  const int blocks = packed[i++];
+  const LibraryIndex* index = library != nullptr ? Index() : nullptr;
+  // A pack that does not read takes no scopes after its blocks.
+  for (int b = 0; b < blocks; ++b) {
+    const int nameLength = i <= n ? packed[i++] : 0;
+    if (i > n || nameLength > 31 || i + nameLength > n || data.scopeBlockDepth >= kParserStackDepth) {
+      i = n + 1;
+      break;
+    }
+    const Str31 name = Str31::FromBytes(packed.s + i, size_t(nameLength));
+    i += nameLength;
+    const SInt16 scopeLevel = packed[i++];
+    // The block closes as the definition that opens it says (the first
+    // one when none does any more).
+    SyntaxScopeBlockDataPtr definition = nullptr;
+    if (index != nullptr && !index->scopeBlocks.empty()) {
+      const UInt64 hash = HashWord(name.view());
+      definition = index->scopeBlocks.front().definition;
+      for (const ScopeBlockEntry& entry : index->scopeBlocks)
+        if (entry.open.ContainsWord(name.view(), hash) || entry.openNewline.ContainsWord(name.view(), hash)) {
+          definition = entry.definition;
+          break;
+        }
+    }
+    ParserScopeBlockData& block = data.scopeBlocks[++data.scopeBlockDepth];
+    block = ParserScopeBlockData();
+    block.blockName = name;
+    block.span = CFRangeMake(-1, 0);
+    block.definition = definition;
+    block.scopeLevel = scopeLevel;
+  }
   while (i <= n) {
     Str63 scopeName, symbolName;
     const int nameLength = packed[i++];
-    if (nameLength > 63 || i + nameLength > n + 1) return;
+    if (nameLength > 63 || i + nameLength > n + 1) break;
     scopeName = Str63::FromBytes(packed.s + i, size_t(nameLength));
     i += nameLength;
-    if (i > n) return;
+    if (i > n) break;
     const int symbolLength = packed[i++];
-    if (symbolLength > 63 || i + symbolLength + 2 > n + 1) return;
+    if (symbolLength > 63 || i + symbolLength + 2 > n + 1) break;
     symbolName = Str63::FromBytes(packed.s + i, size_t(symbolLength));
     i += symbolLength;
     const SInt16 nesting = packed[i++];
     const SInt16 contextDepth = packed[i++];
-    if (!PushScope()) return;
+    if (!PushScope()) break;
     ParserScopeData& scope = data.scopes[data.scopeDepth];
     scope.scopeName = scopeName;
     scope.symbolName = symbolName;
@@ -1406,6 +1473,9 @@ void TSyntaxParserProcess::SeedScopes(const Str255& packed) {
     if (scope.definition != nullptr) SetScopeRangeTracking(data.scopeDepth, scope.symbol, *scope.definition);
     scope.nesting = nesting;
   }
+  // A block ties only to a scope that came along.
+  for (SInt16 level = 1; level <= data.scopeBlockDepth; ++level)
+    if (data.scopeBlocks[level].scopeLevel > data.scopeDepth) data.scopeBlocks[level].scopeLevel = 0;
 }
 
 void TSyntaxParserProcess::DumpStyleRanges() {

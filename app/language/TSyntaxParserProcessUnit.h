@@ -181,6 +181,9 @@ struct ParserScopeBlockData {
   Str31 blockName;
   SymbolInfoPtr symbol = nullptr;
   SyntaxScopeBlockDataPtr definition = nullptr;
+  // The level of the scope its close closes (0: none): the declaration that
+  // opened it declared that scope, with or without a symbol to tie them.
+  SInt16 scopeLevel = 0;
 };
 
 struct ParserExpressionData {
@@ -417,9 +420,12 @@ class TSyntaxParserProcess : public TObject {
   bool reenteredBlock_ = false;  // the embedded block in force is the earlier parse's
   SInt32 staleFrom_ = -1;        // where marks of a block no longer there begin (-1: none)
   SInt32 closedMarkEnd_ = -1;    // the end of the marks of the last block this parse closed
-  // The scope marks of a whole parse: the packed stack in force since
+  // The scope marks of a parse: the packed stack in force since
   // scopeMarkFrom_, written when it changes (told by its print).
   bool marksScopes_ = false;
+  // Past its span a re-parse found other scopes open than the earlier parse
+  // had: it reads on, over quiet characters too, until they agree.
+  bool scopesDiffer_ = false;
   SInt32 scopeMarkFrom_ = 0;
   UInt64 scopePrint_ = 0;
   Str255 scopeMark_;

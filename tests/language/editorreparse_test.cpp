@@ -343,6 +343,28 @@ TEST_F(EditorReparseTest, KeysInsideAClassKeepTheColoursOfItsMembers) {
            {"def after_al", 0, "q"},      // after the class: a function again
            {"      rows.each do |r|\r", 0, "x"},
        }},
+      // A class at the top level, typed into letter by letter.
+      {"top.rb",
+       "require 'set'\r"
+       "\r"
+       "class Foo\r"
+       "  def sho\r"
+       "  end\r"
+       "\r"
+       "  def initialize\r"
+       "    @x = 1\r"
+       "  end\r"
+       "end\r"
+       "\r"
+       "def helper\r"
+       "end\r",
+       {
+           {"def sho", 0, "w"},           // the first member, read from the class's line
+           {"def show", 0, "s"},
+           {"def show", 1, ""},
+           {"class Foo\r", 0, "  def z\r  end\r"},
+           {"def helpe", 0, "q"},
+       }},
       {"shop.php",
        "<?php\r"
        "function helper($x) { return $x * 2; }\r"
@@ -433,6 +455,98 @@ TEST_F(EditorReparseTest, EditsAboveAClassTakeItsScopesAlong) {
     Edit(at, 0, "x");
     Drain();
     EXPECT_EQ(FirstDifference(), -1) << "typed at " << Around(at);
+  }
+}
+
+// A key that opens a block without its end, or takes an end away, changes
+// which end closes the class: what follows it, to the end of a long file,
+// takes other colours. The key parses a part only, the slices the rest.
+TEST_F(EditorReparseTest, KeysThatUnbalanceBlockEndsRecolourWhatFollows) {
+  std::string ruby = "class Foo\r  def first\r    1\r  end\r";
+  for (int i = 0; i < 1500; ++i) ruby += "  def m" + std::to_string(i) + "\r    @x\r  end\r";
+  ruby += "end\r\rdef helper\rend\r";
+  std::string php = "<?php\rclass Foo {\r  function first() {\r    return 1;\r  }\r";
+  for (int i = 0; i < 1500; ++i) php += "  function m" + std::to_string(i) + "() { return 2; }\r";
+  php += "}\rfunction helper() {}\r?>\r";
+  const std::vector<Sample> samples = {
+      {"long.rb",
+       ruby,
+       {
+           {"    1\r  end\r", 0, "  def x\r"},  // a method without its end
+           {"    1\r  end\r", 8, ""},            // taken away again
+           {"    1\r  ", 3, ""},                  // an end taken away
+           {"    1\r  ", 0, "end"},               // and put back
+           {"    1\r  end\r", 0, "  if x\r"},   // a block on a line of its own
+           {"    1\r  end\r  if x", 0, "y"},     // typed on in it
+           {"    1\r  end\r", 7, ""},
+       }},
+      {"long.php",
+       php,
+       {
+           {"return 1;\r  ", 1, ""},  // a method's closing brace taken away
+           {"return 1;\r  ", 0, "}"},
+           {"return 1;\r  }\r", 0, "  if (x) {\r"},
+           {"return 1;\r  }\r", 11, ""},
+       }},
+  };
+  for (const Sample& sample : samples) {
+    Open(sample.file, sample.text);
+    for (const Step& step : sample.steps) {
+      const SInt32 at = After(step.after);
+      Edit(at, step.removed, step.inserted);
+      EXPECT_LT(scanned, 20000) << Around(at);
+      Drain();
+      EXPECT_EQ(FirstDifference(), -1) << sample.file << ": " << (step.removed > 0 ? "took away at " : "typed at ")
+                                       << Around(at);
+    }
+  }
+}
+
+// A class typed in key by key, with no whole parse after it: the keys in
+// its body read it as the class, as a whole parse does, and so do those
+// after its end.
+TEST_F(EditorReparseTest, AClassTypedInHoldsTheKeysTypedInItsBody) {
+  const struct {
+    const char* file;
+    const char* text;
+    const char* after;  // the keys go right after this
+    const char* typed;
+  } cases[] = {
+      {"new.rb", "def helper\rend\r\rdef after_all\rend\r", "def helper\rend\r",
+       "class Bar\r  def ab\r  end\r  def cd\r  end\rend\rdef ef\rend\r"},
+      {"new.php", "<?php\rfunction helper() {}\r\rfunction after_all() {}\r?>\r", "function helper() {}\r",
+       "class Bar {\r  function ab() {}\r  function cd() {}\r}\rfunction ef() {}\r"},
+      {"new.js", "function helper() {}\r\rfunction afterAll() {}\r", "function helper() {}\r",
+       "class Bar {\r  ab() {}\r  cd() {}\r}\rfunction ef() {}\r"},
+  };
+  for (const auto& c : cases) {
+    Open(c.file, c.text);
+    SInt32 at = After(c.after);
+    for (const char* key = c.typed; *key != 0; ++key) {
+      Edit(at++, 0, std::string(1, *key));
+      Drain();
+    }
+    EXPECT_EQ(FirstDifference(), -1) << c.file;
+  }
+}
+
+// A method opened without its end, read on by the slices, and closed again
+// before they are done, with keys between them and behind them: the slices
+// pause and stop anywhere, the middle of a word too.
+TEST_F(EditorReparseTest, KeysBetweenTheSlicesOfAnUnbalancedBlockEndAsAWholeReparse) {
+  std::string ruby = "class Foo\r  def first\r    1\r  end\r";
+  for (int i = 0; i < 1500; ++i) ruby += "  def m" + std::to_string(i) + "\r    @x\r  end\r";
+  ruby += "end\r\rdef helper\rend\r";
+  const std::vector<std::vector<const char*>> between = {{}, {"def m900"}, {"def m20"}, {"def m900", "def m20"}};
+  for (const auto& keys : between) {
+    Open("slices.rb", ruby);
+    Edit(After("    1\r  end\r"), 0, "  def x\r");
+    HeadlessAdvanceClock(0.001);
+    for (const char* key : keys) Edit(After(key), 0, "q");
+    HeadlessAdvanceClock(0.002);
+    Edit(After("  def x\r"), 0, "  end\r");
+    Drain();
+    EXPECT_EQ(FirstDifference(), -1) << keys.size() << " keys between";
   }
 }
 

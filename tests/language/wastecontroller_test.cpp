@@ -334,9 +334,11 @@ TEST_F(WASTEControllerTest, PrepareSwitchesTheEngineAroundAParse) {
   EXPECT_EQ(features(), "xxx");
 }
 
-// Many edits in a row at places far apart, with no parse between them
-// (runs after an edit are moved lazily): each offset keeps the mark of the
-// character it holds, and typed text takes the mark of the one before it.
+// Many edits in a row at places far apart, with re-parses of stretches now
+// and then (runs after an edit are moved lazily, a re-parse's marks are
+// read before they are merged): each offset keeps the mark of the
+// character it holds, typed text takes the mark of the one before it, and
+// a re-parse's marks replace those of its stretch.
 TEST_F(WASTEControllerTest, ScopeMarksFollowManyEditsFarApart) {
   SetText(std::u16string(400, u'x'));
   for (SInt32 at = 0; at < 300; at += 7)
@@ -352,12 +354,24 @@ TEST_F(WASTEControllerTest, ScopeMarksFollowManyEditsFarApart) {
   for (int step = 0; step < 400; ++step) {
     const SInt32 at = SInt32(random() % (model.size() - 10));
     const SInt32 count = 1 + SInt32(random() % 5);
-    if (random() % 2 == 0) {
+    const int action = int(random() % 3);
+    if (action == 0) {
       model.insert(size_t(at), size_t(count), at > 0 ? model[size_t(at) - 1] : '.');
       controller.TextChanged(at, count);
-    } else {
+    } else if (action == 1) {
       model.erase(size_t(at), size_t(count));
       controller.TextChanged(at, -count);
+    } else {
+      // A re-parse writes a few stretches one after the other, some in no
+      // scope.
+      SInt32 from = at;
+      for (int part = 0; part < 3; ++part) {
+        const SInt32 to = std::min(SInt32(model.size()), from + 1 + SInt32(random() % 6));
+        const char letter = random() % 3 == 0 ? '.' : char('a' + random() % 26);
+        controller.MarkScopes(CFRangeMake(from, to), letter == '.' ? Str255() : Str255(std::string(1, letter)));
+        for (SInt32 i = from; i < to; ++i) model[size_t(i)] = letter;
+        from = to;
+      }
     }
     std::string seen;
     for (SInt32 i = 0; i < SInt32(model.size()); ++i) seen += mark(i);
