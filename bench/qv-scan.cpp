@@ -1178,6 +1178,8 @@ Reparse TypeAt(Languages& languages, WEReference we, TWASTEController& controlle
   Reparse r;
   const double start = ThreadSeconds();
   const SInt32 delta = SInt32(typed.size());
+  // As the editor does: the scope marks beside the text follow the change.
+  controller.TextChanged(offset, delta);
   if (parts != nullptr) parts->TextChanged(offset, delta);
   const CFRange span = FindContinuosRange(CFRangeMake(offset - 1, delta > 1 ? offset + delta : offset), &controller);
   r.widening = ThreadSeconds() - start;
@@ -1257,10 +1259,12 @@ void OpenToTheEnd(Languages& languages) {
   auto put = [&]() {
     WEPut(at, at, typed.data(), typed.size() * sizeof(char16_t), kTextEncodingUnicodeDefault, 0, 0, nullptr, nullptr,
           we);
+    controller.TextChanged(at, count);
   };
   auto remove = [&]() {
     WESetSelection(at, at + count, we);
     WEDelete(we);
+    controller.TextChanged(at, -count);
     ParseThrough(controller, library, FindContinuosRange(CFRangeMake(at - 1, at + 1), &controller), true);
   };
   put();
