@@ -347,6 +347,7 @@ void StoreSymbol(MenuRef menu, MenuItemIndex item, const SymbolInfo& symbol) {
 }  // namespace
 
 void TSourceEditor::CreateToolbar(ControlRef inView) {
+  menusMode_ = nullptr;
   toolbar = inView;
   if (toolbar == nullptr) return;
   ToolbarSetOptions(toolbar, ToolbarOption(kToolbarOptionDontReleaseIcons));
@@ -362,12 +363,14 @@ void TSourceEditor::CreateToolbar(ControlRef inView) {
 }
 
 void TSourceEditor::AddModeMenu() {
+  menusMode_ = nullptr;
   if (toolbar == nullptr) return;
   ToolbarAddButton(toolbar, "Mode", ToolbarImage("SyntaxMode.png"), kMenuCGImageRefType, modeMenu, 0,
                    ToolbarOption(kToolbarItemAnchoredRight), this);
 }
 
 void TSourceEditor::AddMacroMenu() {
+  menusMode_ = nullptr;
   if (toolbar == nullptr) return;
   macrosItem = ToolbarAddButton(toolbar, "Macros", ToolbarImage("Macros.png"), kMenuCGImageRefType, macrosMenu, 0,
                                 ToolbarOption(kToolbarItemAnchoredRight), this);

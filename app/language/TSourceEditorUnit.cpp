@@ -106,7 +106,10 @@ void TSourceEditor::SetController(TSyntaxParserController* value) {
   controller_ = dynamic_cast<TWASTEController*>(value);
   source.controller = controller_;
 }
-void TSourceEditor::SetCodeSense(TCodeSenseLibrary* library) { codeSense = library; }
+void TSourceEditor::SetCodeSense(TCodeSenseLibrary* library) {
+  codeSense = library;
+  menusMode_ = nullptr;
+}
 void TSourceEditor::SetOptions(SourceEditorOptions value) { options = value; }
 void TSourceEditor::ChangeOptions(SourceEditorOptions value, Boolean remove) {
   if (remove) options &= ~value;
@@ -321,12 +324,19 @@ SyntaxLibraryPtr TSourceEditor::GetSyntaxMode() {
 
 void TSourceEditor::SetSyntaxMode(const Str255& name, Boolean reparse) {
   TSyntaxCollection* collection = destination.collection;
-  if (name == Str255("default")) source.library = GetDefaultLanguage();
-  else source.library = collection != nullptr ? collection->GetLanguageLibrary(Str63(name)) : nullptr;
+  SyntaxLibraryPtr library = nullptr;
+  if (name == Str255("default")) library = GetDefaultLanguage();
+  else library = collection != nullptr ? collection->GetLanguageLibrary(Str63(name)) : nullptr;
+  // The caret's moves ask for the mode in force over and over (a file
+  // streaming in moves a caret at its end at every piece): the menus are
+  // made again only for another mode.
+  if (!reparse && library == source.library && library == menusMode_ && library != nullptr) return;
+  source.library = library;
   if (codeSense != nullptr && source.library != nullptr) codeSense->SetLanguage(source.library->language);
   if (controller_ != nullptr && reparse) Refresh();
   UpdateMacroMenu();
   UpdateModeMenu();
+  menusMode_ = source.library;
 }
 
 // ---------------------------------------------------------------------------

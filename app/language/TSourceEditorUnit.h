@@ -141,6 +141,7 @@ class TSourceEditor : public TWASTEPane {
  private:
   TWASTEController* controller_ = nullptr;  // owned
   EventHandlerRef keyHandler_ = nullptr;
+  SyntaxLibraryPtr menusMode_ = nullptr;  // the mode the macro and mode menus were made for
   friend void HandleControllerFluxCallback(SInt32, SInt32, UInt8, WEReference, void*);
 };
 
