@@ -95,28 +95,7 @@ struct CompletionTest : ScratchTest {
     EXPECT_NE(at, std::string::npos) << what;
     return SInt32(at);
   }
-  // A key as the hosts deliver it: the raw key goes to the focus and climbs
-  // to the application; the text follows only when nobody took the key.
-  OSStatus Key(UInt32 keyCode, UniChar ch) {
-    EventRef raw = nullptr;
-    CreateEvent(nullptr, kEventClassKeyboard, kEventRawKeyDown, 0, kEventAttributeUserEvent, &raw);
-    UInt32 modifiers = 0;
-    char macChar = char(ch < 0x80 ? ch : 0);
-    SetEventParameter(raw, kEventParamKeyCode, typeUInt32, sizeof keyCode, &keyCode);
-    SetEventParameter(raw, kEventParamKeyModifiers, typeUInt32, sizeof modifiers, &modifiers);
-    SetEventParameter(raw, kEventParamKeyMacCharCodes, typeChar, 1, &macChar);
-    OSStatus status = SendEventToEventTarget(raw, GetUserFocusEventTarget());
-    if (status == eventNotHandledErr) {
-      EventRef text = nullptr;
-      CreateEvent(nullptr, kEventClassTextInput, kEventTextInputUnicodeForKeyEvent, 0, kEventAttributeUserEvent, &text);
-      SetEventParameter(text, kEventParamTextInputSendText, typeUnicodeText, sizeof ch, &ch);
-      SetEventParameter(text, kEventParamTextInputSendKeyboardEvent, typeEventRef, sizeof raw, &raw);
-      SendEventToEventTarget(text, GetUserFocusEventTarget());
-      ReleaseEvent(text);
-    }
-    ReleaseEvent(raw);
-    return status;
-  }
+  OSStatus Key(UInt32 keyCode, UniChar ch) { return SendKey(keyCode, ch); }
   void Type(const std::string& text) {
     for (char c : text) Key(0, UniChar(c));
   }

@@ -139,21 +139,7 @@ TEST_F(OpenParseTest, AKeyTypedWhileTheTextStreamsInWaitsForTheParseAndGoesIn) {
   const SInt32 at = SInt32(text.find("  $s = "));
   WESetSelection(at, at, we);
 
-  EventRef raw = nullptr;
-  ASSERT_EQ(CreateEvent(nullptr, kEventClassKeyboard, kEventRawKeyDown, 0, kEventAttributeUserEvent, &raw), noErr);
-  const UniChar ch = 'x';
-  const UInt32 keyCode = 7, modifiers = 0;
-  SetEventParameter(raw, kEventParamKeyCode, typeUInt32, sizeof keyCode, &keyCode);
-  SetEventParameter(raw, kEventParamKeyModifiers, typeUInt32, sizeof modifiers, &modifiers);
-  if (SendEventToEventTarget(raw, GetUserFocusEventTarget()) == eventNotHandledErr) {
-    EventRef input = nullptr;
-    CreateEvent(nullptr, kEventClassTextInput, kEventTextInputUnicodeForKeyEvent, 0, kEventAttributeUserEvent, &input);
-    SetEventParameter(input, kEventParamTextInputSendText, typeUnicodeText, sizeof ch, &ch);
-    SetEventParameter(input, kEventParamTextInputSendKeyboardEvent, typeEventRef, sizeof raw, &raw);
-    SendEventToEventTarget(input, GetUserFocusEventTarget());
-    ReleaseEvent(input);
-  }
-  ReleaseEvent(raw);
+  SendKey(7, 'x');
   EXPECT_FALSE(editor->parser->busy);
   std::string typed = text;
   typed.insert(size_t(at), "x");
