@@ -271,6 +271,10 @@ TEST_F(EditorReparseTest, EditsInPhpPagesEndWithTheColoursOfAWholeReparse) {
            {"<p title=", 1, ""},
            {"echo $total; ?", 1, ""},          // a block's close taken apart
            {"echo $total; ", 0, "?"},
+           {"+ 1; }\r", 0, "x"},              // a letter right before a variable
+           {"+ 1; }\r", 1, ""},
+           {"return count(", 0, "x"},
+           {"return count(", 1, ""},
        }});
 }
 
