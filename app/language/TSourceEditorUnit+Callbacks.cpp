@@ -249,7 +249,7 @@ void HandleControllerFluxCallback(SInt32 offset, SInt32 delta, UInt8 ch, WERefer
   TWASTEController* controller = editor->controller_;
   if (controller != nullptr) controller->TextChanged(offset, delta);
   if (editor->parser != nullptr) editor->parser->EditChanged(offset, delta);
-  if (editor->source.library == nullptr || controller == nullptr || editor->parser == nullptr) return;
+  if (controller == nullptr || editor->parser == nullptr) return;
   // A full parse streaming the text in owns the driver.
   if (editor->parser->busy) return;
   CFRange span = FindContinuosRange(SourceEditorEditSpan(offset, delta), controller);
@@ -271,6 +271,9 @@ void HandleControllerFluxCallback(SInt32 offset, SInt32 delta, UInt8 ch, WERefer
   } else if (TSyntaxCollection* collection = editor->destination.collection) {
     if (SyntaxLibraryPtr library = collection->GetLanguageLibrary(here)) editor->source.library = library;
   }
+  // No mode before the caret was first followed: the language found here is
+  // it, and only an editor without a language re-parses nothing.
+  if (editor->source.library == nullptr) return;
   SyntaxLibraryPtr mode = editor->GetSyntaxMode();
   const CFRange lang =
       FindLanguageRange(offset, delta, mode != nullptr ? mode->language : Str63(), controller);

@@ -224,6 +224,29 @@ const char* const kScript =
     "if (a) { b = 'four'; }\r"
     "var t = `with ${a} in it`;\r";
 
+// A key typed in a file just opened, before the mode has followed the caret
+// even once, is re-parsed in the language of the text it goes into.
+TEST_F(EditorReparseTest, AKeyBeforeTheModeFollowedTheCaretIsReparsed) {
+  const struct {
+    const char* file;
+    std::string text;
+    const char* after;
+    const char* inserted;
+  } cases[] = {
+      {"page.php", kPage, "+ 1; }\r", "x"},   // x$name: no variable any more
+      {"page.php", kPage, "$name = ", "\""},  // a string that runs on
+      {"stock.rb", kRuby, "text = ", "#"},    // the rest of the line a comment
+      {"app.js", kScript, "var a = ", "'"},
+  };
+  for (const auto& c : cases) {
+    Open(c.file, c.text);
+    const SInt32 at = After(c.after);
+    Edit(at, 0, c.inserted, false);
+    Drain();
+    EXPECT_EQ(FirstDifference(), -1) << c.file << ": typed at " << Around(at);
+  }
+}
+
 // Each edit on the text as the one before left it, drained and checked.
 void EditorReparseTest::Run(const Sample& sample) {
   Open(sample.file, sample.text);
@@ -275,6 +298,9 @@ TEST_F(EditorReparseTest, EditsInPhpPagesEndWithTheColoursOfAWholeReparse) {
            {"+ 1; }\r", 1, ""},
            {"return count(", 0, "x"},
            {"return count(", 1, ""},
+           {"+ 1; }\r", 0, "  "},
+           {"+ 1; }\r  ", 0, "x"},
+           {"+ 1; }\r  ", 1, ""},
        }});
 }
 
