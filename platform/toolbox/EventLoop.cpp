@@ -83,12 +83,27 @@ EventRef PopQueued() {
 
 // --- Loop source ---------------------------------------------------------------
 
+// Two sources: the queued events come first, as the host's input does; the
+// timers come after the host's drawing, so that work a timer does in
+// pieces (a parse of a large file, a re-parse in slices) lets the windows
+// draw between its pieces instead of holding them until it ends.
 GSource* gSource = nullptr;
+GSource* gTimerSource = nullptr;
 std::once_flag gSourceOnce;
+constexpr gint kTimerPriority = G_PRIORITY_HIGH_IDLE + 30;  // after drawing (HIGH_IDLE + 20)
+
+gboolean EventsPrepare(GSource*, gint* timeout) {
+  if (timeout) *timeout = -1;
+  return EventQueueHasEvents();
+}
+gboolean EventsCheck(GSource*) { return EventQueueHasEvents(); }
+gboolean EventsDispatch(GSource*, GSourceFunc, gpointer) {
+  EventQueueDeliver();
+  return G_SOURCE_CONTINUE;
+}
 
 bool SourceReady(gint* timeout) {
   if (timeout) *timeout = -1;
-  if (EventQueueHasEvents()) return true;
   double when;
   if (!TimersNextDue(&when)) return false;
   double now = PlatformClockNow();
@@ -103,12 +118,12 @@ bool SourceReady(gint* timeout) {
 gboolean SourcePrepare(GSource*, gint* timeout) { return SourceReady(timeout); }
 gboolean SourceCheck(GSource*) { return SourceReady(nullptr); }
 gboolean SourceDispatch(GSource*, GSourceFunc, gpointer) {
-  EventQueueDeliver();
   TimersFireDue();
   return G_SOURCE_CONTINUE;
 }
 
-GSourceFuncs gSourceFuncs = {SourcePrepare, SourceCheck, SourceDispatch, nullptr, nullptr, nullptr};
+GSourceFuncs gSourceFuncs = {EventsPrepare, EventsCheck, EventsDispatch, nullptr, nullptr, nullptr};
+GSourceFuncs gTimerSourceFuncs = {SourcePrepare, SourceCheck, SourceDispatch, nullptr, nullptr, nullptr};
 
 // --- Runs ----------------------------------------------------------------------
 
@@ -236,8 +251,13 @@ void EventLoopEnsureSource() {
     gSource = g_source_new(&gSourceFuncs, sizeof(GSource));
     g_source_set_can_recurse(gSource, TRUE);
     g_source_set_priority(gSource, G_PRIORITY_DEFAULT);
-    g_source_set_name(gSource, "Quorvel events and timers");
+    g_source_set_name(gSource, "Quorvel events");
     g_source_attach(gSource, g_main_context_default());
+    gTimerSource = g_source_new(&gTimerSourceFuncs, sizeof(GSource));
+    g_source_set_can_recurse(gTimerSource, TRUE);
+    g_source_set_priority(gTimerSource, kTimerPriority);
+    g_source_set_name(gTimerSource, "Quorvel timers");
+    g_source_attach(gTimerSource, g_main_context_default());
   });
 }
 
