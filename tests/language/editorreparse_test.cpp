@@ -652,3 +652,16 @@ TEST_F(EditorReparseTest, KeysTypedBeforeABlocksCloseAreColouredAsItsLanguage) {
   Drain();
   EXPECT_EQ(FirstDifference(), -1);
 }
+
+// A PHP file without a closing tag (as most are written) takes keys typed at
+// its very end as PHP.
+TEST_F(EditorReparseTest, KeysTypedAtTheEndOfAnOpenBlockAreColouredAsItsLanguage) {
+  Open("tail.php", "<?php\n$name = 'world';\n// end of file\n");
+  SInt32 at = WEGetTextLength(we);
+  for (char c : std::string("$typed = 1; // at once\r")) {
+    Edit(at++, 0, std::string(1, c), false);
+    HeadlessAdvanceClock(0.015);
+  }
+  Drain();
+  EXPECT_EQ(FirstDifference(), -1);
+}
