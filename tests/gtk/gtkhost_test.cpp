@@ -195,6 +195,39 @@ TEST_F(GtkHostTest, WindowShowsTitleBoundsAndModifiedMark) {
   EXPECT_TRUE(gtk_widget_get_visible(top_));
 }
 
+// Work done in pieces from a timer that is always due (a large file's parse)
+// leaves the window drawing between the pieces.
+TEST_F(GtkHostTest, AWindowDrawsWhileATimerIsAlwaysDue) {
+  int draws = 0;
+  g_signal_connect_after(area_, "draw", G_CALLBACK(+[](GtkWidget*, cairo_t*, gpointer n) -> gboolean {
+                           ++*static_cast<int*>(n);
+                           return FALSE;
+                         }),
+                         &draws);
+  Pump();
+  int firings = 0;
+  EventLoopTimerRef timer = nullptr;
+  ASSERT_EQ(noErr, InstallEventLoopTimer(
+                       GetMainEventLoop(), 0, 0.000001,
+                       [](EventLoopTimerRef, void* n) {
+                         ++*static_cast<int*>(n);
+                         g_usleep(2000);  // a piece of the work
+                       },
+                       &firings, &timer));
+  for (int turn = 0; turn < 200 && firings < 3; ++turn) RunCurrentEventLoop(0.005);
+  ASSERT_GE(firings, 3);
+  draws = 0;
+  const int before = firings;
+  SetControl32BitValue(check_, 1);
+  for (int turn = 0; turn < 200 && draws == 0; ++turn) RunCurrentEventLoop(0.005);
+  const int during = firings - before;
+  for (int turn = 0; turn < 200 && firings - before < 3; ++turn) RunCurrentEventLoop(0.005);
+  RemoveEventLoopTimer(timer);
+  g_signal_handlers_disconnect_by_data(area_, &draws);
+  EXPECT_GT(draws, 0) << "after " << during << " firings";
+  EXPECT_GE(firings - before, 3) << "the timer goes on after the drawing";
+}
+
 TEST_F(GtkHostTest, ClickOnPushButtonSendsItsCommandOnce) {
   CGPoint p = CentreOf(button_);
   Click(area_, p.x, p.y);
