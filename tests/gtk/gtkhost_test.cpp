@@ -114,6 +114,15 @@ class GtkHostTest : public testing::Test {
     Pump();
   }
 
+  // Counts the content area's drawings into *draws (disconnected by its address).
+  void CountDraws(int* draws) {
+    g_signal_connect_after(area_, "draw", G_CALLBACK(+[](GtkWidget*, cairo_t*, gpointer n) -> gboolean {
+                             ++*static_cast<int*>(n);
+                             return FALSE;
+                           }),
+                           draws);
+  }
+
   void MakeControls() {
     Rect r{20, 20, 40, 220};
     CreateStaticTextControl(window_, &r, S("Name of the new project:"), nullptr, &label_);
@@ -179,11 +188,7 @@ TEST_F(GtkHostTest, WindowShowsTitleBoundsAndModifiedMark) {
   }));
   // What the views invalidate is drawn again.
   int draws = 0;
-  g_signal_connect_after(area_, "draw", G_CALLBACK(+[](GtkWidget*, cairo_t*, gpointer n) -> gboolean {
-                           ++*static_cast<int*>(n);
-                           return FALSE;
-                         }),
-                         &draws);
+  CountDraws(&draws);
   Pump();
   draws = 0;
   SetControl32BitValue(check_, 1);
@@ -199,11 +204,7 @@ TEST_F(GtkHostTest, WindowShowsTitleBoundsAndModifiedMark) {
 // leaves the window drawing between the pieces.
 TEST_F(GtkHostTest, AWindowDrawsWhileATimerIsAlwaysDue) {
   int draws = 0;
-  g_signal_connect_after(area_, "draw", G_CALLBACK(+[](GtkWidget*, cairo_t*, gpointer n) -> gboolean {
-                           ++*static_cast<int*>(n);
-                           return FALSE;
-                         }),
-                         &draws);
+  CountDraws(&draws);
   Pump();
   int firings = 0;
   EventLoopTimerRef timer = nullptr;
