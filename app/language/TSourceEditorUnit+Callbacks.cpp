@@ -37,8 +37,11 @@ void HandleTrackCursorCallback(SInt32 offset, WEReference we, void* context) {
   TSourceEditor* editor = EditorOf(context);
   editor->HandleTrackCursor(offset, we);
   if (TWASTEController* controller = editor->GetController()) {
-    // The mode follows the embedded language under the insertion point.
-    editor->SetSyntaxMode(Str255(controller->GetEmbeddedLanguage(offset)), false);
+    // The mode follows the embedded language under the insertion point; at
+    // the very end of the text, where nothing stands under it, that of the
+    // text it types on (a PHP file without a closing tag ends in PHP).
+    const SInt32 under = offset > 0 && offset >= WEGetTextLength(we) ? offset - 1 : offset;
+    editor->SetSyntaxMode(Str255(controller->GetEmbeddedLanguage(under)), false);
   }
   if (editor->toolbar == nullptr || editor->functionsMenu == nullptr) return;
   Str63 scope;

@@ -263,3 +263,21 @@ TEST_F(CompletionTest, EscapeAndClicksElsewhereHideTheList) {
 }
 
 }  // namespace
+
+namespace {
+
+// The mode (and with it the keywords the list offers) follows the caret; at
+// the very end of a PHP file without a closing tag it stays PHP.
+TEST_F(CompletionTest, AtTheEndOfAnOpenBlockTheModeIsItsLanguage) {
+  Open("tail.php", "<html>\n<?php\n$total = 1;\n");
+  const SInt32 end = WEGetTextLength(we);
+  WESetSelection(end, end, we);
+  HeadlessAdvanceClock(0.2);  // the view's cursor tracking
+  ASSERT_NE(editor->CurrentLanguage(), nullptr);
+  EXPECT_EQ(editor->CurrentLanguage()->language.str(), "php");
+  WESetSelection(0, 0, we);
+  HeadlessAdvanceClock(0.2);
+  EXPECT_EQ(editor->CurrentLanguage()->language.str(), "html");
+}
+
+}  // namespace
