@@ -42,13 +42,7 @@ struct SourceDocumentTest : ScratchTest {
 
   void SetUp() override {
     ScratchTest::SetUp();
-    static bool registered = false;
-    if (!registered) {
-      HeadlessUseVirtualClock(true);
-      RegisterWasteClass();
-      RegisterToolbarViewClass();
-      registered = true;
-    }
+    RegisterEditorViewsOnce();
     mkdir((scratch + "/index").c_str(), 0700);
     index = CreateFileSystem(RefOf(scratch + "/index"), Languages(), nullptr);
     index->SetRoot(RefOf(scratch));

@@ -38,13 +38,7 @@ struct EditorTest : ScratchTest {
 
   void SetUp() override {
     ScratchTest::SetUp();
-    static bool registered = false;
-    if (!registered) {
-      HeadlessUseVirtualClock(true);
-      RegisterWasteClass();
-      RegisterToolbarViewClass();
-      registered = true;
-    }
+    RegisterEditorViewsOnce();
     mkdir((scratch + "/index").c_str(), 0700);
     index = CreateFileSystem(RefOf(scratch + "/index"), Languages(), nullptr);
     index->SetRoot(RefOf(scratch));
