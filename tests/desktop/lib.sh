@@ -1,0 +1,178 @@
+# Shared steps of the desktop scenario tests: the real program under a virtual X server with a
+# window manager and a private session bus, in a scratch home, driven by real X input.
+#
+# A test is a bash script tests/desktop/<name>.sh that sources this file, calls desktop_start,
+# and then uses the steps below. It exits 0 when everything held; `fail` ends it with a message.
+# Every wait has a time limit (QV_WAIT seconds, 30 by default) and polls what it waits for.
+#
+# Set by CTest: QV_EXE (the bundle's executable), QV_SHOTS (where screenshots go).
+
+set -u
+QV_EXE=${QV_EXE:-build/Quorvel.app/Contents/MacOS/Quorvel}
+QV_SHOTS=${QV_SHOTS:-build/desktop-shots}
+QV_WAIT=${QV_WAIT:-30}
+QV_TEST=$(basename "${0%.sh}")
+QV_PID=""
+QV_WINDOW=""
+_qv_xvfb="" _qv_wm="" _qv_dbus=""
+
+fail() {
+  echo "FAIL [$QV_TEST]: $*" >&2
+  if [ -n "${T:-}" ] && [ -s "$T/qv.log" ]; then echo "--- program output:" >&2; tail -n 40 "$T/qv.log" >&2; fi
+  screenshot "failure" >/dev/null 2>&1
+  exit 1
+}
+note() { echo "[$QV_TEST] $*"; }
+
+_qv_cleanup() {
+  [ -n "$QV_PID" ] && kill -9 "$QV_PID" 2>/dev/null
+  [ -n "$_qv_wm" ] && kill "$_qv_wm" 2>/dev/null
+  [ -n "$_qv_dbus" ] && kill "$_qv_dbus" 2>/dev/null
+  [ -n "$_qv_xvfb" ] && kill "$_qv_xvfb" 2>/dev/null
+  wait 2>/dev/null
+  [ -n "${T:-}" ] && [ -z "${QV_KEEP:-}" ] && rm -rf "$T"
+}
+
+# desktop_start: a scratch home (T is its root; files of the test go in $T/files), a display of
+# its own, openbox, a session bus. The program is not started yet.
+desktop_start() {
+  for tool in Xvfb xdotool openbox dbus-daemon import; do
+    command -v "$tool" >/dev/null || { echo "desktop test needs $tool (scripts/install-deps)" >&2; exit 1; }
+  done
+  [ -x "$QV_EXE" ] || { echo "no program at $QV_EXE" >&2; exit 1; }
+  case "$QV_EXE" in /*) ;; *) QV_EXE="$PWD/$QV_EXE" ;; esac
+  case "$QV_SHOTS" in /*) ;; *) QV_SHOTS="$PWD/$QV_SHOTS" ;; esac
+  mkdir -p "$QV_SHOTS"
+  T=$(mktemp -d "${TMPDIR:-/tmp}/qv-desktop.XXXXXX")
+  trap _qv_cleanup EXIT
+  trap 'exit 1' INT TERM
+  mkdir -p "$T/home" "$T/config" "$T/data" "$T/state" "$T/cache" "$T/tmp" "$T/files" "$T/run"
+  chmod 700 "$T/run"
+  export HOME="$T/home" XDG_CONFIG_HOME="$T/config" XDG_DATA_HOME="$T/data" XDG_STATE_HOME="$T/state" \
+    XDG_CACHE_HOME="$T/cache" XDG_RUNTIME_DIR="$T/run" TMPDIR="$T/tmp" GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1 \
+    GTK_IM_MODULE=gtk-im-context-simple LANG=C.UTF-8 LC_ALL=C.UTF-8
+  unset QUORVEL_HEADLESS WAYLAND_DISPLAY
+  Xvfb -displayfd 9 -screen 0 1400x900x24 -nolisten tcp 9>"$T/display" >"$T/xvfb.log" 2>&1 &
+  _qv_xvfb=$!
+  local i
+  for i in $(seq 1 300); do [ -s "$T/display" ] && break; kill -0 "$_qv_xvfb" 2>/dev/null || break; sleep 0.05; done
+  [ -s "$T/display" ] || fail "the virtual X server did not start"
+  export DISPLAY=":$(head -n1 "$T/display")"
+  local bus
+  bus=$(dbus-daemon --session --fork --print-address=1 --print-pid=2 2>"$T/dbus.pid") || fail "no session bus"
+  export DBUS_SESSION_BUS_ADDRESS="$bus"
+  _qv_dbus=$(cat "$T/dbus.pid")
+  openbox --sm-disable >"$T/openbox.log" 2>&1 &
+  _qv_wm=$!
+  # The window manager owns the root window once it runs; wait for it.
+  for i in $(seq 1 200); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+    sleep 0.05
+  done
+}
+
+# wait_until SECONDS COMMAND...: polls COMMAND until it succeeds; fails the wait (returns 1) after SECONDS.
+wait_until() {
+  local limit=$1; shift
+  local end=$(( $(date +%s%N) / 1000000 + limit * 1000 ))
+  while :; do
+    "$@" && return 0
+    [ $(( $(date +%s%N) / 1000000 )) -ge $end ] && return 1
+    sleep 0.1
+  done
+}
+
+# qv_start ARGS...: starts the program with ARGS (files to open), its output in $T/qv.log.
+qv_start() {
+  "$QV_EXE" "$@" >>"$T/qv.log" 2>&1 &
+  QV_PID=$!
+}
+qv_alive() { [ -n "$QV_PID" ] && kill -0 "$QV_PID" 2>/dev/null; }
+# qv_expect_alive WHAT: fails the test when the program has ended.
+qv_expect_alive() { qv_alive || fail "the program ended ($*)"; }
+
+_qv_find_window() {
+  local w
+  w=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | tail -n1)
+  [ -n "$w" ] && { echo "$w"; return 0; }
+  return 1
+}
+# wait_window TITLE-REGEX: waits for a visible window whose title matches, raises and focuses it,
+# and sets QV_WINDOW to its id.
+wait_window() {
+  local w="" end=$(( $(date +%s) + QV_WAIT ))
+  while [ "$(date +%s)" -le "$end" ]; do
+    qv_alive || fail "the program ended while waiting for a window named '$1'"
+    w=$(_qv_find_window "$1") && break
+    sleep 0.1
+  done
+  [ -n "$w" ] || fail "no window named '$1' within ${QV_WAIT} s (windows: $(window_titles))"
+  QV_WINDOW=$w
+  focus_window "$w"
+}
+# wait_no_window TITLE-REGEX: waits until no visible window's title matches.
+wait_no_window() {
+  wait_until "$QV_WAIT" bash -c "! xdotool search --onlyvisible --name '$1' >/dev/null 2>&1" ||
+    fail "a window named '$1' is still there after ${QV_WAIT} s"
+}
+window_titles() {
+  local w
+  for w in $(xdotool search --onlyvisible --name '.' 2>/dev/null); do printf "'%s' " "$(xdotool getwindowname "$w" 2>/dev/null)"; done
+}
+focus_window() {
+  xdotool windowactivate --sync "$1" >/dev/null 2>&1 || xdotool windowfocus --sync "$1" >/dev/null 2>&1
+  # Let the window draw once it has the focus before input goes to it.
+  wait_until 5 bash -c "[ \"\$(xdotool getactivewindow 2>/dev/null)\" = '$1' ]"
+  settle
+}
+# settle: lets the program handle what it was sent (the X server round trip, then a short pause).
+settle() { xdotool sleep 0.3 >/dev/null 2>&1 || sleep 0.3; }
+
+# key KEYS...: real key presses to the focused window (xdotool key syntax: ctrl+s, Return, shift+Home).
+key() { xdotool key --delay 60 "$@"; settle; }
+# type_text TEXT: types TEXT as key presses.
+type_text() { xdotool type --delay 40 -- "$1"; settle; }
+# click X Y [BUTTON]: a click at window-local X Y of QV_WINDOW (press, a short pause, release).
+click() {
+  xdotool mousemove --window "$QV_WINDOW" --sync "$1" "$2" && xdotool mousedown "${3:-1}" && sleep 0.08 &&
+    xdotool mouseup "${3:-1}"
+  settle
+}
+double_click() {
+  xdotool mousemove --window "$QV_WINDOW" --sync "$1" "$2" && xdotool click --repeat 2 --delay 80 1
+  settle
+}
+
+# screenshot NAME: a PNG of the whole screen in QV_SHOTS (named after the test); prints its path.
+screenshot() {
+  local out="$QV_SHOTS/$QV_TEST-$1.png"
+  import -window root "$out" 2>/dev/null && echo "$out"
+}
+
+# file_mtime FILE: modification time in nanoseconds (empty when missing).
+file_mtime() { stat -c %Y%N "$1" 2>/dev/null | head -c 40; }
+# wait_file_changed FILE OLD-STAMP: waits until FILE's stamp (file_stamp) differs from OLD-STAMP.
+file_stamp() { stat -c '%Y.%i.%s' "$1" 2>/dev/null || echo missing; }
+wait_file_changed() {
+  wait_until "$QV_WAIT" bash -c "[ \"\$(stat -c '%Y.%i.%s' '$1' 2>/dev/null || echo missing)\" != '$2' ]" ||
+    fail "$(basename "$1") did not change within ${QV_WAIT} s"
+  # The write is a rename of a complete file: give it a moment to settle anyway.
+  sleep 0.2
+}
+# expect_bytes FILE EXPECTED-FILE: the bytes on disk are exactly those expected.
+expect_bytes() {
+  cmp -s "$1" "$2" || fail "$(basename "$1") holds other bytes than expected:
+$(cmp "$1" "$2" 2>&1 | head -n 3)
+got:      $(od -An -c "$1" | head -n 4 | tr -s ' ')
+expected: $(od -An -c "$2" | head -n 4 | tr -s ' ')"
+}
+
+# qv_quit: Ctrl+Q to the focused window and a wait for the program to end (answering no alert).
+qv_quit() {
+  key ctrl+q
+  wait_until "$QV_WAIT" bash -c "! kill -0 $QV_PID 2>/dev/null" || fail "the program did not quit"
+  wait "$QV_PID" 2>/dev/null
+  QV_PID=""
+}
+# qv_kill: ends the program at once.
+qv_kill() { [ -n "$QV_PID" ] && kill -9 "$QV_PID" 2>/dev/null; wait "$QV_PID" 2>/dev/null; QV_PID=""; }
