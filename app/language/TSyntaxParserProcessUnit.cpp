@@ -282,7 +282,7 @@ SInt32 TSyntaxParserProcess::Create(const SyntaxParserSource& src, const SyntaxP
   streaming = true;
 
   // The library first: a file that no language reads is not worth reading.
-  const Str63 fileName = FSValidFSRef(source.file) ? FSGetActualName(source.file) : Str63();
+  const Str63 fileName = FSValidFSRef(source.file) ? FSGetDisplayName(source.file) : Str63();
   if (library == nullptr && collection != nullptr && !fileName.empty()) {
     library = collection->GetFileLibrary(fileName);
     // A language embedded in another (php in html) is parsed from its root.
