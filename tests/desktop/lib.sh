@@ -176,3 +176,20 @@ qv_quit() {
 }
 # qv_kill: ends the program at once.
 qv_kill() { [ -n "$QV_PID" ] && kill -9 "$QV_PID" 2>/dev/null; wait "$QV_PID" 2>/dev/null; QV_PID=""; }
+
+# answer_dialog KEYS...: waits for a dialog of the program (a visible window of its own other than
+# QV_WINDOW, such as an alert), focuses it and presses KEYS (Return: the default button, Escape: cancel).
+answer_dialog() {
+  local w="" end=$(( $(date +%s) + QV_WAIT ))
+  while [ "$(date +%s)" -le "$end" ]; do
+    qv_alive || fail "the program ended while waiting for a dialog"
+    w=$(xdotool search --onlyvisible --pid "$QV_PID" 2>/dev/null | grep -vx "${QV_WINDOW:-none}" | tail -n1)
+    [ -n "$w" ] && break
+    sleep 0.1
+  done
+  [ -n "$w" ] || fail "no dialog within ${QV_WAIT} s (windows: $(window_titles))"
+  focus_window "$w"
+  key "$@"
+  wait_until "$QV_WAIT" bash -c "! xdotool search --onlyvisible --pid $QV_PID 2>/dev/null | grep -qx '$w'" ||
+    fail "the dialog is still there after ${QV_WAIT} s"
+}
