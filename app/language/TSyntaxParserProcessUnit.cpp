@@ -14,6 +14,7 @@
 #include "TSyntaxParserProcessUnit+Internal.h"
 #include "TDocumentUnit.h"
 #include "TFileStreamUnit.h"
+#include "WASTE.h"
 
 namespace SyntaxScan {
 
@@ -221,9 +222,13 @@ void DecodeText(const unsigned char* bytes, size_t count, std::vector<UniChar>& 
     i += size_t(extra) + 1;
   }
   if (!valid) {
-    w = base;
-    afterCR = false;
-    for (size_t k = 0; k < count; ++k) PutUnit(w, FromMacRoman(bytes[k]), afterCR);
+    // Not UTF-8: read as an editor reads the file, so that a file parsed
+    // from disk and the same file open in an editor hold the same text.
+    std::vector<UniChar> text;
+    WETextFileFormat format;
+    WEReadTextFile(bytes, count, kCFStringEncodingUTF8, &text, &format);
+    out.swap(text);
+    return;
   }
   out.resize(size_t(w - base));
 }
