@@ -1,6 +1,7 @@
 #include "TApplicationUnit.h"
 
 #include <cfenv>
+#include <string>
 #include <vector>
 
 #include "AppleEvents.h"
@@ -383,7 +384,13 @@ void TApplication::AppendRecentItems(const FSRef& file, Boolean addToList) {
     CFArrayAppendValue(recentItems.items, CFURLGetString(url));
     CFRelease(url);
   }
-  Err = InsertMenuItemTextWithCFString(menu, CFSTR(FSGetDisplayName(file)), 0, 0, kHICommandOpenDocument);
+  // Listed under its whole name, in every script.
+  const std::string fullName = FSGetFullName(file);
+  CFStringRef title = CFStringCreateWithBytes(nullptr, reinterpret_cast<const UInt8*>(fullName.data()),
+                                              CFIndex(fullName.size()), kCFStringEncodingUTF8, false);
+  Err = InsertMenuItemTextWithCFString(menu, title != nullptr ? title : CFSTR(FSGetDisplayName(file)), 0, 0,
+                                       kHICommandOpenDocument);
+  if (title != nullptr) CFRelease(title);
   Err = SetMenuItemProperty(menu, 1, kEventParamOpenFile, typeFSRef, sizeof file, &file);
   IconRef icon = nullptr;
   if (GetIconRefFromFileInfo(&file, 0, nullptr, 0, nullptr, kIconServicesNormalUsageFlag, &icon, nullptr) == noErr &&

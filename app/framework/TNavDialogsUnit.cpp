@@ -295,20 +295,20 @@ void TNavDialogs::HandleUserAction(NavDialogRef inDialog) {
         ForEachSelected(reply, [&](const FSRef& ref) {
           if (!FSValidFSRef(folder)) folder = ref;
         });
-        const Str63 name(CFStringToPascal(reply.saveFileName));
         SInt32 status = noErr;
         if (document != nullptr) {
           status = SaveDocumentAs(folder, reply.saveFileName);
           if (status == noErr) {
             document->SavedAs();
-            document->name = name;
+            // Named as the file now is, whatever its length or script.
+            document->name = FSGetDisplayName(document->file);
             // The close that asked goes on now that the document is saved.
             if (action == kTNavActionClose || action == kTNavActionCloseEvent) ReleaseOwner();
           } else {
             stopQuit = true;
           }
         }
-        if (status == noErr) HandleNewFile(folder, name);
+        if (status == noErr) HandleNewFile(folder, Str63(CFStringToPascal(reply.saveFileName)));
         Err = NavCompleteSave(&reply, kNavTranslateInPlace);
       }
       NavDisposeReply(&reply);

@@ -73,6 +73,8 @@ SInt32 SaveDocumentReporting(TDocument* document) {
   Err = status;
   if (status != noErr) {
     if (!document->modified) document->SetModifiedState(true);
+    // The user chose not to save (asked why it could not be as it was): nothing to report.
+    if (status == userCanceledErr) return status;
     UserNotificationDialog(Str255("The document \"") + document->name + "\" could not be saved. " +
                            SaveFailureReason(status));
   }

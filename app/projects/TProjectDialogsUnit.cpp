@@ -567,7 +567,7 @@ SInt32 GetProjectResourceFile(const FSRef& bundle, const Str63& name, FSRef& ref
 
 OSType GetDocumentType(const FSRef& file) {
   OSType type = kFourQuestionMarks;
-  if (!GetSupportedFileLanguage(FSGetActualName(file)).empty()) type = kProjectSourceType;
+  if (!GetSupportedFileLanguage(FSGetDisplayName(file)).empty()) type = kProjectSourceType;
   LSItemInfoRecord info{};
   if (LSCopyItemInfoForRef(&file, kLSRequestExtension, &info) != noErr || info.extension == nullptr) return type;
   CFStringRef uti = UTTypeCreatePreferredIdentifierForTag(kUTTagClassFilenameExtension, info.extension, nullptr);
