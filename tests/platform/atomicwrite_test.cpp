@@ -213,6 +213,10 @@ TEST_F(AtomicWrite, AnFSRefNamesTheFile) {
   ASSERT_EQ(FSPathMakeRef(reinterpret_cast<const UInt8*>(path.c_str()), &ref, nullptr), noErr);
   EXPECT_EQ(FSRefWriteFileAtomically(&ref, "new", 3), noErr);
   EXPECT_EQ(Get(path), "new");
+  // A file deleted meanwhile is made again where it was.
+  fs::remove(path);
+  EXPECT_EQ(FSRefWriteFileAtomically(&ref, "again", 5), noErr);
+  EXPECT_EQ(Get(path), "again");
   const FSRef none{};
   EXPECT_EQ(FSRefWriteFileAtomically(&none, "x", 1), errFSBadFSRef);
 }
