@@ -320,6 +320,29 @@ TEST_F(TWindowTest, ClosingWhileQuittingHidesThenAsksTheApplicationToGoOn) {
   EXPECT_FALSE(app.entries[0].windowAliveAtQuit);
 }
 
+// Every reason a save fails reads as a sentence a user can act on; none is
+// an error number.
+TEST(SaveFailureReasonTable, EachFailureIsASentenceWithoutANumber) {
+  const struct {
+    SInt32 status;
+    const char* sentence;
+  } cases[] = {
+      {dskFulErr, "The disk is full."},
+      {permErr, "You do not have permission to write in this folder."},
+      {wrPermErr, "You do not have permission to change the file."},
+      {wPrErr, "The disk is read-only."},
+      {dirNFErr, "The file or its folder could not be found."},
+      {bdNamErr, "The name is too long or not allowed in this folder."},
+      {ioErr, "The disk could not be written."},
+      {-12345, "The disk could not be written."},
+  };
+  for (const auto& c : cases) {
+    const std::string text = SaveFailureReason(c.status).str();
+    EXPECT_EQ(text, c.sentence) << c.status;
+    EXPECT_EQ(text.find_first_of("0123456789"), std::string::npos) << text;
+  }
+}
+
 // A file another program changed since it was read is not written over
 // unasked: Overwrite saves, Cancel leaves both as they are, and a document
 // without changes of its own may read the file again instead.

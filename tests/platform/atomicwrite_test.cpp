@@ -187,7 +187,7 @@ TEST_F(AtomicWrite, AFileOrFolderThatMayNotBeWrittenIsToldApart) {
   EXPECT_EQ(Names(dir), std::set<std::string>{"kept"});
 }
 
-TEST_F(AtomicWrite, AFullDiskLeavesTheOriginalWhole) {
+TEST_F(AtomicWrite, AFullOrReadOnlyDiskLeavesTheOriginalWhole) {
   if (geteuid() != 0) GTEST_SKIP() << "mounting a small file system needs root";
   const std::string disk = dir + "/disk";
   fs::create_directory(disk);
@@ -199,11 +199,17 @@ TEST_F(AtomicWrite, AFullDiskLeavesTheOriginalWhole) {
   const OSStatus status = Write(path, std::string(50000, 'n'), &err);
   const std::string after = Get(path);
   const std::set<std::string> names = Names(disk);
+  // The same disk made read-only refuses even root.
+  const bool readOnly = mount("tmpfs", disk.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=64k") == 0;
+  const OSStatus refused = readOnly ? Write(path, "short") : OSStatus(wPrErr);
+  const std::string afterRefusal = Get(path);
   umount(disk.c_str());
   EXPECT_EQ(status, dskFulErr);
   EXPECT_EQ(err, ENOSPC);
   EXPECT_EQ(after, original);
   EXPECT_EQ(names, std::set<std::string>{"page.html"});
+  EXPECT_EQ(refused, wPrErr);
+  EXPECT_EQ(afterRefusal, original);
 }
 
 TEST_F(AtomicWrite, AnFSRefNamesTheFile) {
