@@ -48,27 +48,49 @@ void SendCloseEvent(WindowRef window) {
 
 }  // namespace
 
+// A sentence a user can act on; never a bare error number.
 Str255 SaveFailureReason(SInt32 status) {
   switch (status) {
     case dskFulErr:
       return "The disk is full.";
     case permErr:
-    case wrPermErr:
     case afpAccessDenied:
-    case wPrErr:
+      return "You do not have permission to write in this folder.";
+    case wrPermErr:
     case fLckdErr:
-      return "You do not have permission to write the file.";
+      return "You do not have permission to change the file.";
+    case wPrErr:
+    case vLckdErr:
+      return "The disk is read-only.";
     case fnfErr:
     case dirNFErr:
       return "The file or its folder could not be found.";
+    case bdNamErr:
+    case errFSNameTooLong:
+      return "The name is too long or not allowed in this folder.";
+    case notAFileErr:
+      return "A folder has that name.";
+    case memFullErr:
+      return "There is not enough memory.";
     case kTECUnmappableElementErr:
       return "Some characters cannot be written in the document's text encoding.";
     default:
-      return Str255("The error code is ") + NStr(status) + ".";
+      return "The disk could not be written.";
   }
 }
 
 SInt32 SaveDocumentReporting(TDocument* document) {
+  // Another program's change to the file is not written over unasked.
+  if (FSValidFSRef(document->file) && FileChangedSince(document->file, document->diskStamp)) {
+    switch (AskAboutChangedFile(document)) {
+      case kChangedFileOverwrite:
+        break;
+      case kChangedFileReload:
+        return Err = document->Open();
+      case kChangedFileCancel:
+        return Err = userCanceledErr;
+    }
+  }
   const SInt32 status = document->Save();
   Err = status;
   if (status != noErr) {

@@ -199,6 +199,8 @@ void TEditorPane::Create(const Str63& name, IBNibRef nib) {
 
   if (windowRef != nullptr) editor->InstallCommandHandler(windowRef);
   editor->Load();
+  // The file as it is read, so that a save notices another program's change.
+  if (document != nullptr) document->diskStamp = FileStampOf(document->file);
   if (themed && editor->GetController() != nullptr) editor->GetController()->nilColor = theme.text;
 
   if (FTPDocument && document != nullptr)

@@ -338,21 +338,10 @@ bool ReadFile(const FSRef* ref, FileBytes* out, OSStatus* status) {
   return true;
 }
 
+// The file is replaced at once: a failure or a crash during the save leaves
+// its old contents whole.
 OSStatus WriteFile(const FSRef* ref, const std::string& bytes) {
-  UInt8 path[4096];
-  if (OSStatus s = FSRefMakePath(ref, path, sizeof path); s != noErr) return s;
-  const int fd = open(reinterpret_cast<const char*>(path), O_WRONLY | O_TRUNC | O_CLOEXEC);
-  if (fd < 0) return errno == EACCES ? OSStatus(permErr) : OSStatus(fnfErr);
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-    if (n <= 0) {
-      close(fd);
-      return ioErr;
-    }
-    done += size_t(n);
-  }
-  return close(fd) == 0 ? OSStatus(noErr) : OSStatus(ioErr);
+  return FSRefWriteFileAtomically(ref, bytes.data(), bytes.size());
 }
 
 UInt32 StyleFromCodec(WEReference we, const WECodecStyle& cs) {

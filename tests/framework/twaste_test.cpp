@@ -2,6 +2,8 @@
 // flag, files read in chunks (decoded, line endings folded, nothing to undo),
 // saving, and the panes that hold a text view.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <string>
@@ -252,6 +254,38 @@ TEST_F(TWASTETest, AFailedSaveKeepsTheDocumentModifiedAndAnswersTheError) {
   rmdir(folder.path.c_str());
   EXPECT_NE(d->Save(), noErr);
   EXPECT_TRUE(d->modified);
+  d->Release();
+}
+
+// A save that cannot be completed (here the process may not write a file
+// that long) leaves the file as it was, never cut at the limit.
+TEST_F(TWASTETest, ASaveThatCannotFinishLeavesTheFileWhole) {
+  const std::string original(3000, 'o');
+  folder.Write("page.html", original);
+  chmod((folder.path + "/page.html").c_str(), 0755);
+  TCountingDocument* d = NewDocument("page.html");
+  view->Load(d);
+  FinishReading(d);
+  view->PutCFString(CFSTR("grown "), CFRangeMake(0, 0));
+  struct rlimit old {};
+  getrlimit(RLIMIT_FSIZE, &old);
+  struct rlimit small = old;
+  small.rlim_cur = 2048;
+  void (*previous)(int) = signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const SInt32 status = d->Save();
+  setrlimit(RLIMIT_FSIZE, &old);
+  signal(SIGXFSZ, previous);
+  EXPECT_EQ(status, dskFulErr);
+  EXPECT_TRUE(d->modified);
+  EXPECT_EQ(ReadFile(folder.path + "/page.html"), original);
+  EXPECT_EQ(folder.Names(), std::vector<std::string>{"page.html"});
+  // Saved once it can be, it keeps its mode.
+  ASSERT_EQ(d->Save(), noErr);
+  EXPECT_EQ(ReadFile(folder.path + "/page.html"), "grown " + original);
+  struct stat st {};
+  ASSERT_EQ(stat((folder.path + "/page.html").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0755u);
   d->Release();
 }
 
