@@ -157,13 +157,17 @@ key() { xdotool key --delay 60 "$@"; settle; }
 type_text() { xdotool type --delay 40 -- "$1"; settle; }
 # click X Y [BUTTON]: a click at window-local X Y of QV_WINDOW (press, a short pause, release).
 click() {
-  xdotool mousemove --window "$QV_WINDOW" --sync "$1" "$2" && xdotool mousedown "${3:-1}" && sleep 0.08 &&
-    xdotool mouseup "${3:-1}"
+  _qv_pointer_to "$1" "$2" && xdotool mousedown "${3:-1}" && sleep 0.08 && xdotool mouseup "${3:-1}"
   settle
 }
 double_click() {
-  xdotool mousemove --window "$QV_WINDOW" --sync "$1" "$2" && xdotool click --repeat 2 --delay 80 1
+  _qv_pointer_to "$1" "$2" && xdotool click --repeat 2 --delay 80 1
   settle
+}
+# The pointer to window-local X Y of QV_WINDOW. A synced move waits for the pointer to move, so it
+# leaves the place first: a second click on the same spot would wait for a move that never comes.
+_qv_pointer_to() {
+  xdotool mousemove 0 0 && xdotool mousemove --window "$QV_WINDOW" --sync "$1" "$2"
 }
 
 # screenshot NAME: a PNG of the whole screen in QV_SHOTS (named after the test); prints its path.
