@@ -239,6 +239,7 @@ void TEditorPane::Create(const Str63& name, IBNibRef nib) {
 }
 
 void TEditorPane::Release() {
+  Retire();
   // The owner may be gone already (a closing window): the window is found
   // from the one the pane went into, and only while its object lives.
   TWindow* window = destination != nullptr && IsValidWindowPtr(destination) ? GetWindowObject(destination) : nullptr;

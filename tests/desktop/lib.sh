@@ -111,6 +111,29 @@ wait_window() {
   QV_WINDOW=$w
   focus_window "$w"
 }
+# wait_dialog: waits for a visible dialog of the program (a window transient for another of its
+# windows: an alert, a save question), focuses it and sets QV_DIALOG to its id. Answer it with key:
+# Return takes the default button, Escape cancels, shift+Tab moves the focus to the button before.
+wait_dialog() {
+  local w="" end=$(( $(date +%s) + QV_WAIT ))
+  while [ "$(date +%s)" -le "$end" ] && [ -z "$w" ]; do
+    qv_alive || fail "the program ended while waiting for a dialog"
+    w=$(_qv_find_dialog) || sleep 0.1
+  done
+  [ -n "$w" ] || fail "no dialog within ${QV_WAIT} s (windows: $(window_titles))"
+  QV_DIALOG=$w
+  focus_window "$w"
+}
+_qv_find_dialog() {
+  local w
+  for w in $(xdotool search --onlyvisible --pid "$QV_PID" 2>/dev/null); do
+    xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q '_NET_WM_WINDOW_TYPE_DIALOG' && { echo "$w"; return 0; }
+  done
+  return 1
+}
+# wait_no_dialog: waits until the program shows no dialog.
+_qv_no_dialog() { ! _qv_find_dialog >/dev/null; }
+wait_no_dialog() { wait_until "$QV_WAIT" _qv_no_dialog || fail "a dialog is still there after ${QV_WAIT} s"; }
 # wait_no_window TITLE-REGEX: waits until no visible window's title matches.
 wait_no_window() {
   wait_until "$QV_WAIT" bash -c "! xdotool search --onlyvisible --name '$1' >/dev/null 2>&1" ||
@@ -158,13 +181,17 @@ key() { xdotool key --delay 60 "$@"; settle; }
 type_text() { xdotool type --delay 40 -- "$1"; settle; }
 # click X Y [BUTTON]: a click at window-local X Y of QV_WINDOW (press, a short pause, release).
 click() {
-  xdotool mousemove --window "$QV_WINDOW" --sync "$1" "$2" && xdotool mousedown "${3:-1}" && sleep 0.08 &&
-    xdotool mouseup "${3:-1}"
+  _qv_pointer_to "$1" "$2" && xdotool mousedown "${3:-1}" && sleep 0.08 && xdotool mouseup "${3:-1}"
   settle
 }
 double_click() {
-  xdotool mousemove --window "$QV_WINDOW" --sync "$1" "$2" && xdotool click --repeat 2 --delay 80 1
+  _qv_pointer_to "$1" "$2" && xdotool click --repeat 2 --delay 80 1
   settle
+}
+# The pointer to window-local X Y of QV_WINDOW. A synced move waits for the pointer to move, so it
+# leaves the place first: a second click on the same spot would wait for a move that never comes.
+_qv_pointer_to() {
+  xdotool mousemove 0 0 && xdotool mousemove --window "$QV_WINDOW" --sync "$1" "$2"
 }
 
 # screenshot NAME: a PNG of the whole screen in QV_SHOTS (named after the test); prints its path.
@@ -190,6 +217,10 @@ $(cmp "$1" "$2" 2>&1 | head -n 3)
 got:      $(od -An -c "$1" | head -n 4 | tr -s ' ')
 expected: $(od -An -c "$2" | head -n 4 | tr -s ' ')"
 }
+
+# fresh_settings: forgets what earlier runs of the program stored (preferences, the session, the
+# file registry), so that the next qv_start is a first run. Only while the program is not running.
+fresh_settings() { rm -rf "$T/config"/* "$T/data"/* "$T/state"/* "$T/cache"/*; }
 
 # qv_quit: Ctrl+Q to the focused window and a wait for the program to end (answering no alert).
 qv_quit() {
