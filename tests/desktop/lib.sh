@@ -156,12 +156,29 @@ window_origin() {
 }
 # dark_pixels SHOT X Y W H: how many pixels of a window-local rectangle of a screenshot are dark
 # (ink: text, lines); light_fraction SHOT X Y W H: the share (0..1) of its pixels that are near white.
+# screen_dark_pixels SHOT X Y W H: dark_pixels for a rectangle in screen coordinates.
 _qv_region() { window_origin; echo "${4}x${5}+$((QV_WX + $2))+$((QV_WY + $3))"; }
-dark_pixels() {
-  convert "$1" -crop "$(_qv_region "$@")" +repage -colorspace Gray -threshold 45% -negate -format '%[fx:round(mean*w*h)]' info:
+_qv_dark() {
+  convert "$1" -crop "$2" +repage -colorspace Gray -threshold 45% -negate -format '%[fx:round(mean*w*h)]' info:
 }
+dark_pixels() { _qv_dark "$1" "$(_qv_region "$@")"; }
+screen_dark_pixels() { _qv_dark "$1" "${4}x${5}+${2}+${3}"; }
 light_fraction() {
   convert "$1" -crop "$(_qv_region "$@")" +repage -colorspace Gray -threshold 97% -format '%[fx:mean]' info:
+}
+
+# popup_geometry: "X Y W H" (screen) of the program's visible pop-up window (one the window manager
+# does not frame: a completion list, a help tag); fails when there is none.
+popup_geometry() {
+  local w info
+  for w in $(xdotool search --onlyvisible --pid "$QV_PID" 2>/dev/null); do
+    info=$(xwininfo -id "$w" 2>/dev/null) || continue
+    echo "$info" | grep -q 'Override Redirect State: yes' || continue
+    echo "$info" | awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4} /Width:/ {w=$2}
+      /Height:/ {h=$2} END {print x, y, w, h}'
+    return 0
+  done
+  return 1
 }
 
 # file_mtime FILE: modification time in nanoseconds (empty when missing).
