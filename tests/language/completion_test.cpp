@@ -228,6 +228,30 @@ TEST_F(CompletionTest, TypingAPrefixShowsTheListUnderTheWordAndKeysDriveIt) {
   EXPECT_GT(WEGetTextLength(we), length);
 }
 
+// Each interface file that holds the list gives it one column, the one the
+// list fills (rows of a column it does not fill are drawn empty).
+TEST_F(CompletionTest, EveryInterfaceFileOfTheListShowsTheEntriesText) {
+  for (const char* file : {"main", kCodeCompletionNibName}) {
+    SCOPED_TRACE(file);
+    IBNibRef nib = nullptr;
+    CFStringRef name = CFStringCreateWithCString(nullptr, file, kCFStringEncodingUTF8);
+    ASSERT_EQ(CreateNibReference(name, &nib), noErr);
+    CFRelease(name);
+    auto* window = new TCodeCompletionWindow();
+    window->Create("CodeCompletion", nib);
+    ASSERT_NE(window->window, nullptr);
+    ASSERT_NE(window->browser, nullptr);
+    UInt32 columns = 0;
+    EXPECT_EQ(GetDataBrowserTableViewColumnCount(window->browser->control, &columns), noErr);
+    EXPECT_EQ(columns, 1u);
+    DataBrowserPropertyID first = 0;
+    EXPECT_EQ(GetDataBrowserTableViewColumnProperty(window->browser->control, 0, &first), noErr);
+    EXPECT_EQ(first, kCodeCompletionColumn);
+    window->Release();
+    DisposeNibReference(nib);
+  }
+}
+
 // With the word near the screen's bottom right corner the list stays on the
 // screen: above the line (not over the word) and moved left.
 TEST_F(CompletionTest, NearTheScreensEdgesTheListStaysOnItAndOffTheWord) {
