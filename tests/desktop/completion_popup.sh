@@ -50,7 +50,8 @@ note "window moved to $QV_WX,$QV_WY"
 show_list corner
 [ "$WORD_BELOW" -gt 40 ] || fail "near the screen's bottom the list should be above the word ($WORD_BELOW dark pixels below it)"
 key Escape
-wait_until 5 bash -c "! xwininfo -root -tree | grep -q '176x32'" || true
+no_list() { ! popup_geometry >/dev/null; }
+wait_until "$QV_WAIT" no_list || fail "Escape did not hide the list"
 qv_expect_alive "after the completions"
 stamp=$(file_stamp "$f")
 key ctrl+s
