@@ -95,6 +95,11 @@ Str63 ShortName(const void* data) {
   return Str63(std::string_view(reinterpret_cast<const char*>(bytes + 1), std::min<size_t>(bytes[0], 63)));
 }
 
+// A row whose file is not where the project looks: said, never silent.
+void TellFileNotFound(const Str63& name) {
+  UserNotificationDialog(Str255("The file \"" + name.str() + "\" could not be found in the project's folders."));
+}
+
 // The payload's text of a dragged 'utxt' flavour, as UTF-8.
 std::string DraggedText(const void* data, DragRef drag) {
   (void)drag;
@@ -274,12 +279,19 @@ void TFileGroup::ProcessCommand(void* data, UInt32 type, const HICommand& comman
   }
   if (type != ITEMTYPE) return;
   FSRef file;
-  if (!owner->ResolveFile(ShortName(data), file)) return;
+  if (!owner->ResolveFile(ShortName(data), file)) {
+    if (command.commandID == 'opnF' || command.commandID == 'opnW') TellFileNotFound(ShortName(data));
+    return;
+  }
   switch (command.commandID) {
     case 'fINF':
       if (EditorWindowGetHooks().OpenFileInfo) EditorWindowGetHooks().OpenFileInfo(owner, file);
       break;
-    case 'opnF': Err = LSOpenFSRef(&file, nullptr); break;
+    case 'opnF':
+      // The project's sources are this program's documents: they open here,
+      // as a double-click opens them.
+      OpenItem(data);
+      break;
     case 'opnW': {
       ApplicationOpenCommandOptions options = GetDefaultOpenCommandOptions();
       options.file = file;
@@ -306,7 +318,11 @@ void TFileGroup::RenameItem(void* data, const Str63& name, TWindow* window) {
 
 void TFileGroup::OpenItem(void* data) {
   FSRef file;
-  if (owner == nullptr || !owner->ResolveFile(ShortName(data), file)) return;
+  if (owner == nullptr) return;
+  if (!owner->ResolveFile(ShortName(data), file)) {
+    TellFileNotFound(ShortName(data));
+    return;
+  }
   ApplicationOpenCommandOptions options = GetDefaultOpenCommandOptions();
   options.file = file;
   options.projectMode = 1;

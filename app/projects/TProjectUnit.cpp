@@ -324,6 +324,10 @@ void TProject::AddFile(const FSRef& file, Boolean copy) {
     }
   }
   if (application && application->GetBooleanValue(kGeneralImportAddPathKey)) AddUserPath(path);
+  // The item keeps only the name: a file that the search paths would not
+  // find where it lies keeps its folder in its settings, or its row would
+  // lead nowhere.
+  if (!copying) RememberFileFolder(name, file);
   ProjectItemData item;
   item.name = name;
   item.needsUpload = true;
@@ -335,6 +339,24 @@ void TProject::AddFile(const FSRef& file, Boolean copy) {
     EncodeProjectItemData(item, bytes);
     std::memcpy(node->DATA, bytes, kProjectItemDataSize);
   }
+}
+
+void TProject::RememberFileFolder(const Str63& name, const FSRef& file) {
+  FSRef found{};
+  if (!projectPreferences || (ResolveFile(name, found) && FSCompareFSRefs(&found, &file) == noErr)) return;
+  std::string folder = PathOf(FSGetParent(file)).str();
+  std::string base = ProjectFolderPath(bundle).str();
+  while (base.size() > 1 && base.back() == '/') base.pop_back();
+  // Inside the project's folder the path stays relative to it, so the
+  // project can move as a whole.
+  if (!base.empty() && folder.size() >= base.size() && folder.compare(0, base.size(), base) == 0 &&
+      (folder.size() == base.size() || folder[base.size()] == '/'))
+    folder = "{src}" + folder.substr(base.size());
+  if (folder.empty() || folder.size() > 255) return;
+  TPreferenceHandlerDictionary* entry = CopyFileInfo(name);
+  entry->SetStringValue(kFileInfoPath, Str255(folder));
+  entry->Synchronize();
+  entry->Release();
 }
 
 void TProject::AddFolder(const Str63& name) {

@@ -298,6 +298,11 @@ class TProject : public TProjectAbstract {
   // to the project, application or system folder when it lies inside one;
   // nothing when a record of that path is stored already.
   virtual void AddUserPath(const Str255& path);
+  // Stores the file's folder as its "FileInfoPath" ("{src}" + the path
+  // inside the project folder, else the full path) when the project would
+  // not find the file by its name; AddFile calls it for files added where
+  // they lie.
+  void RememberFileFolder(const Str63& name, const FSRef& file);
   virtual Boolean SupportsFTP();
   // Sizes below 1 count as 2; the size is stored as "ProjectSize".
   virtual void SetSize(SInt32 size);

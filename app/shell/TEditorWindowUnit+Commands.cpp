@@ -8,6 +8,7 @@
 #include "HIViewButtons.h"
 #include "PascalCarbonCommon.h"
 #include "TCodeSenseLibraryUnit.h"
+#include "TDemoApplicationUnit.h"
 #include "TEditorPaneUnit.h"
 #include "TEditorWindowUnit.h"
 #include "TFindPaneUnit.h"
@@ -235,7 +236,10 @@ EditorToolbarState EditorToolbarStatus(const EditorPaneState& pane, Boolean wind
   }
   if (!windowProject) {
     state.compile = state.info = state.upload = false;
-  } else if (!unsaved) {
+  } else if (unsaved) {
+    // A project compiles its sources, whatever the window shows.
+    state.compile = true;
+  } else {
     state.compile = true;
     state.info = bool(pane.fileInfoUnit);
     state.upload = true;
@@ -453,6 +457,20 @@ void TEditorWindow::UpdateCommandStatus(const HICommand& command, EventRef event
     enable(EditorProjectMenuStatus(command.commandID, Project != nullptr, selection));
     return;
   }
+  // A project compiles and is searched as a whole, with a file open or not.
+  if (Project != nullptr && command.commandID == kEditorCommandCompile) {
+    enable(EditorWindowGetHooks().CompileProject != nullptr);
+    return;
+  }
+  if (Project != nullptr && command.commandID == kEditorCommandFindInProject) {
+    enable(ShellTargets.OpenBatchFindWindow != nullptr);
+    return;
+  }
+  if (Project != nullptr && SidePane != nullptr &&
+      (command.commandID == kEditorCommandModeProject || command.commandID == kEditorCommandModeSymbols)) {
+    enable(true);
+    return;
+  }
   TEditorPane* pane = GetActiveEditor();
   const EditorPaneState state = PaneState(pane);
   Boolean on = false;
@@ -532,6 +550,13 @@ void TEditorWindow::ProcessCommand(const HICommand& command, EventRef event, SIn
   if (Project != nullptr && hooks.ProjectCommand != nullptr) hooks.ProjectCommand(Project, command, event, result);
   if (result != eventNotHandledErr) return;
   switch (command.commandID) {
+    case kEditorCommandCompile:
+      // With no file open the project still compiles.
+      if (Project != nullptr && hooks.CompileProject != nullptr) {
+        hooks.CompileProject(Project);
+        result = noErr;
+      }
+      break;
     case kEditorCommandModeSymbols:
       if (SidePane == nullptr) break;
       SetModeSegment(toolbar, 3);
@@ -646,6 +671,7 @@ void TEditorWindow::ProcessDocumentCommand(const HICommand& command, EventRef ev
       } else if (pane->editor != nullptr) {
         pane->editor->Compile();
       }
+      result = noErr;
       break;
     case kEditorCommandClosePreview:
     case kEditorCommandClosePane:

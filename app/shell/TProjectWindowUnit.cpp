@@ -208,6 +208,11 @@ void TProjectWindow::ProcessCommand(const HICommand& command, EventRef event, SI
       // A compile has ended: the symbol browser lists what it found.
       if (symbolPane != nullptr) symbolPane->ProcessCommand(command, event, result);
       break;
+    case kEditorCommandCompile:
+      // Run > Compile compiles the project, as its toolbar button does.
+      if (ProjectValid(project)) project->Compile();
+      result = noErr;
+      break;
     case kProjectCommandModeFTP:
       if (MakeFTPPane()) ShowSidePane(ftpPane, kProjectFTPActionsMenu, 2);
       else UserNotificationDialog(kProjectNoFTPMessage);

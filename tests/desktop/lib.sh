@@ -208,3 +208,48 @@ qv_quit() {
 }
 # qv_kill: ends the program at once.
 qv_kill() { [ -n "$QV_PID" ] && kill -9 "$QV_PID" 2>/dev/null; wait "$QV_PID" 2>/dev/null; QV_PID=""; }
+
+# menu_pick MENU ITEM [SHOT]: chooses an item of QV_WINDOW's menu bar with the keyboard, as a person
+# can: a click opens the first menu, Right moves to the MENU-th menu (1 = the first), Down to its
+# ITEM-th item that can be chosen (GTK's keys pass over separators and disabled items), and Return
+# chooses it. With SHOT, the open menu is photographed under that name first.
+menu_pick() {
+  local i keys=()
+  click 20 10
+  for ((i = 1; i < $1; i++)); do keys+=(Right); done
+  for ((i = 0; i < $2; i++)); do keys+=(Down); done
+  key "${keys[@]}"
+  [ -n "${3:-}" ] && screenshot "$3" >/dev/null
+  key Return
+}
+
+# choose_file TITLE-REGEX PATH: answers the GTK file dialog whose title matches with PATH: Ctrl+L
+# shows its location field, the path is typed there and Return accepts it; waits for it to go.
+choose_file() {
+  wait_window "$1"
+  key ctrl+l
+  type_text "$2"
+  key Return
+  wait_no_window "$1"
+}
+
+# save_file TITLE-REGEX PATH: answers the GTK save dialog whose title matches: its name field (which
+# has the focus) takes the whole path, and Return saves; waits for it to go.
+save_file() {
+  wait_window "$1"
+  key ctrl+a
+  type_text "$2"
+  key Return
+  wait_no_window "$1"
+}
+
+# menu_choose ITEM [SHOT]: in the menu that is open (a contextual or pop-up menu, which may open
+# with the item under the pointer selected), Home selects its first item and Down moves to the
+# ITEM-th item that can be chosen; Return chooses it. With SHOT, photographed before the choice.
+menu_choose() {
+  local i keys=(Home)
+  for ((i = 1; i < $1; i++)); do keys+=(Down); done
+  key "${keys[@]}"
+  [ -n "${2:-}" ] && screenshot "$2" >/dev/null
+  key Return
+}
