@@ -37,7 +37,7 @@ _qv_cleanup() {
 # desktop_start: a scratch home (T is its root; files of the test go in $T/files), a display of
 # its own, openbox, a session bus. The program is not started yet.
 desktop_start() {
-  for tool in Xvfb xdotool openbox dbus-daemon import; do
+  for tool in Xvfb xdotool xwininfo openbox dbus-daemon import convert; do
     command -v "$tool" >/dev/null || { echo "desktop test needs $tool (scripts/install-deps)" >&2; exit 1; }
   done
   [ -x "$QV_EXE" ] || { echo "no program at $QV_EXE" >&2; exit 1; }
@@ -198,6 +198,38 @@ _qv_pointer_to() {
 screenshot() {
   local out="$QV_SHOTS/$QV_TEST-$1.png"
   import -window root "$out" 2>/dev/null && echo "$out"
+}
+
+# window_origin: sets QV_WX, QV_WY to the screen position of QV_WINDOW's top-left (window-local 0 0).
+window_origin() {
+  QV_WX=$(xwininfo -id "$QV_WINDOW" | awk '/Absolute upper-left X/ {print $4}')
+  QV_WY=$(xwininfo -id "$QV_WINDOW" | awk '/Absolute upper-left Y/ {print $4}')
+}
+# dark_pixels SHOT X Y W H: how many pixels of a window-local rectangle of a screenshot are dark
+# (ink: text, lines); light_fraction SHOT X Y W H: the share (0..1) of its pixels that are near white.
+# screen_dark_pixels SHOT X Y W H: dark_pixels for a rectangle in screen coordinates.
+_qv_region() { window_origin; echo "${4}x${5}+$((QV_WX + $2))+$((QV_WY + $3))"; }
+_qv_dark() {
+  convert "$1" -crop "$2" +repage -colorspace Gray -threshold 45% -negate -format '%[fx:round(mean*w*h)]' info:
+}
+dark_pixels() { _qv_dark "$1" "$(_qv_region "$@")"; }
+screen_dark_pixels() { _qv_dark "$1" "${4}x${5}+${2}+${3}"; }
+light_fraction() {
+  convert "$1" -crop "$(_qv_region "$@")" +repage -colorspace Gray -threshold 97% -format '%[fx:mean]' info:
+}
+
+# popup_geometry: "X Y W H" (screen) of the program's visible pop-up window (one the window manager
+# does not frame: a completion list, a help tag); fails when there is none.
+popup_geometry() {
+  local w info
+  for w in $(xdotool search --onlyvisible --pid "$QV_PID" 2>/dev/null); do
+    info=$(xwininfo -id "$w" 2>/dev/null) || continue
+    echo "$info" | grep -q 'Override Redirect State: yes' || continue
+    echo "$info" | awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4} /Width:/ {w=$2}
+      /Height:/ {h=$2} END {print x, y, w, h}'
+    return 0
+  done
+  return 1
 }
 
 # file_mtime FILE: modification time in nanoseconds (empty when missing).
