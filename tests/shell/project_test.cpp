@@ -273,6 +273,41 @@ TEST_F(ProjectTest, AddingFilesToGroups) {
   project->Release();
 }
 
+TEST_F(ProjectTest, AFileAddedWhereItLiesIsFoundAgain) {
+  // Inside the project folder, outside it, and in the folder the default
+  // paths search: each row leads back to its file, the first two through
+  // the folder kept in their settings.
+  const fs::path away = fs::path(getenv("TMPDIR")) / "project-away-site";
+  fs::remove_all(away);
+  struct Case {
+    fs::path file;
+    std::string kept;  // "FileInfoPath"
+  } cases[] = {
+      {folder / "site/lib/a.php", "{src}/site/lib"},
+      {away / "b.php", away.string()},
+      {folder / "Sources/c.php", ""},
+  };
+  for (const Case& c : cases) Write(c.file, "<?php\n");
+  TProject* project = Open();
+  for (const Case& c : cases) {
+    const Str63 name(c.file.filename().string());
+    project->AddFile(Ref(c.file), false);
+    FSRef found{};
+    ASSERT_TRUE(project->ResolveFile(name, found)) << c.file;
+    const FSRef expected = Ref(c.file);
+    EXPECT_EQ(FSCompareFSRefs(&found, &expected), noErr) << c.file;
+    TPreferenceHandlerDictionary* info = project->CopyFileInfo(name);
+    EXPECT_EQ(info->GetStringValue(kFileInfoPath).str(), c.kept) << c.file;
+    info->Release();
+  }
+  CFArrayRef files = CopyProjectSearchFiles(project);
+  ASSERT_NE(files, nullptr);
+  EXPECT_EQ(CFArrayGetCount(files), 3);
+  CFRelease(files);
+  project->Release();
+  fs::remove_all(away);
+}
+
 TEST_F(ProjectTest, BatchFindSearchesTheSourcesFoundOnDisk) {
   // Files in the project's Sources folder are found through its user paths.
   Write(folder / "Sources/a.php", "<?php echo 1;\n");
