@@ -28,6 +28,7 @@
 #include "TEditorWindowUnit.h"
 #include "TProjectDialogsUnit.h"
 #include "TProjectDocumentUnit.h"
+#include "TDemoApplicationUnit.h"
 #include "TProjectUnit.h"
 #include "TSyntaxCollectionUnit.h"
 #include "TSyntaxParserUnit.h"
@@ -669,7 +670,7 @@ TEST_F(ProjectTest, DocumentsMarkTheirItems) {
   late->Release();
 
   // The hooks hand out project documents and the file's settings.
-  InstallProjectHooks();
+  InstallProgramWiring();
   project = Open();
   SetDefaultFileInfoForName("a.php", project->projectPreferences);
   const EditorWindowHooks& hooks = EditorWindowGetHooks();

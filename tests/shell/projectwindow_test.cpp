@@ -164,9 +164,7 @@ struct ProjectWindowTest : ::testing::Test {
     app->preferences = prefs;
     SetCurrentApplication(app);
     app->Create('QVRL');
-    EditorWindowSetHooks(nullptr);
-    InstallProjectHooks();
-    InstallProjectWindowHooks();
+    InstallProgramWiring();
     HeadlessClearAlertLog();
   }
   void TearDown() override {
