@@ -312,7 +312,8 @@ void TCodeSenseLibrary::ProcessCommands(SInt32 offset, Boolean& handled) {
     }
   }
   SInt32 bestOpen = -1, bestClose = -1;
-  for (const auto& [o, c] : pairs) {
+  for (const auto& pair : pairs) {
+    const SInt32 o = pair.first, c = pair.second;
     const bool inside = std::any_of(pairs.begin(), pairs.end(), [&](const auto& q) { return q.first < o && q.second > c; });
     if (inside) continue;
     if (bestOpen < 0 || c == caret - 1) {

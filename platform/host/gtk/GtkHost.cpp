@@ -482,11 +482,15 @@ guint BaseKeyval(const GdkEventKey* ev) {
   return base;
 }
 
-EventRef KeyEvent(EventKind kind, const GdkEventKey* ev, GtkHostKey* outKey) {
+// The raw key event of a GTK key; a navigation key of this desktop arrives as
+// the Mac gesture that means the same (outNavigation true).
+EventRef KeyEvent(EventKind kind, const GdkEventKey* ev, GtkHostKey* outKey, bool* outNavigation = nullptr) {
   EventRef e = nullptr;
   if (CreateEvent(nullptr, kEventClassKeyboard, kind, 0, kEventAttributeUserEvent, &e) != noErr) return nullptr;
   GtkHostKey key = GtkHostMapKey(ev->keyval, BaseKeyval(ev));
   UInt32 modifiers = GtkHostMacModifiers(ev->state);
+  const bool navigation = GtkHostMapNavigation(ev->keyval, ev->state, &key, &modifiers);
+  if (outNavigation) *outNavigation = navigation;
   UInt32 keyboard = 0;
   char charCode = char(key.charCode);
   SetEventParameter(e, kEventParamKeyCode, typeUInt32, sizeof key.keyCode, &key.keyCode);
@@ -515,7 +519,8 @@ gboolean OnKeyPress(GtkWidget*, GdkEventKey* ev, gpointer data) {
   if (IsModifierKeyval(ev->keyval)) return FALSE;
   WindowRef w = hw->window;
   GtkHostKey key{};
-  EventRef raw = KeyEvent(kEventRawKeyDown, ev, &key);
+  bool navigation = false;
+  EventRef raw = KeyEvent(kEventRawKeyDown, ev, &key, &navigation);
   if (raw == nullptr) return TRUE;
   RetainWindow(w);
   EventLoopNoteUserActivity();
@@ -523,7 +528,10 @@ gboolean OnKeyPress(GtkWidget*, GdkEventKey* ev, gpointer data) {
   if (MenuEvent(raw) == 0 && WindowIsLive(w)) {
     OSStatus status = SendEventToEventTarget(raw, GetUserFocusEventTarget());
     const UInt32 modifiers = GtkHostMacModifiers(ev->state);
-    if (status == eventNotHandledErr && (modifiers & kGtkHostCmdKey) == 0) {
+    if (status == eventNotHandledErr && navigation) {
+      // A movement gesture is text input whatever its modifiers.
+      SendText(&key.unicode, 1, raw);
+    } else if (status == eventNotHandledErr && (modifiers & kGtkHostCmdKey) == 0) {
       EventRef saved = gKeyEvent;
       gKeyEvent = raw;
       bool consumed = hw->window == w && hw->im && gtk_im_context_filter_keypress(hw->im, ev);
