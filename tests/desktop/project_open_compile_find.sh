@@ -65,6 +65,12 @@ qv_expect_alive "after the compile"
 key ctrl+3
 screenshot symbols >/dev/null
 key ctrl+1
+# Find in Project… opens with no file open too.
+key shift+ctrl+f
+wait_window '^Find in Project$'
+key ctrl+w
+wait_no_window '^Find in Project$'
+wait_window '^Shop\.qvproj$'
 
 # A double-click opens a file in the project's window.
 double_click $row_x $cart_y
