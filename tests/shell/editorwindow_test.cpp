@@ -419,7 +419,11 @@ TEST_F(EditorWindowTest, AWindowLetsGoOfItsProjectWhenTheProjectsWindowCloses) {
   TEditorWindow* integrated = CreateEditorWindow(&bundle, GetDefaultOpenCommandOptions());
   integrated->Show();
   EXPECT_TRUE(integrated->Integrated);
-  InstallEditorWindowPaneHooks();
+  // The panes ask their window as the program's wiring lets them.
+  EditorPaneHooks paneHooks = EditorPaneGetHooks();
+  paneHooks.IsIntegratedProjectWindow = EditorWindowIsIntegratedProjectWindow;
+  paneHooks.UpdateSidePane = EditorWindowUpdateSidePane;
+  EditorPaneSetHooks(&paneHooks);
   EXPECT_TRUE(EditorPaneGetHooks().IsIntegratedProjectWindow(integrated));
   EXPECT_NE(integrated->Tabs, nullptr);  // always, whatever the preference
   EXPECT_EQ(integrated->options, TWindowOptions(kTWindowOptionsSaveDocumentsPrivate));
