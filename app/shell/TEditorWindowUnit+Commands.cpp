@@ -348,13 +348,23 @@ HIViewRef MakeModeSegments(THIToolbarSegmentView*) {
   return view;
 }
 
+// The field's text as the find object takes it: UTF-8, at most 255 bytes
+// and never a character cut in two.
+Str255 Utf8Query(CFStringRef text) {
+  UInt8 bytes[255];
+  CFIndex used = 0;
+  CFStringGetBytes(text, CFRangeMake(0, CFStringGetLength(text)), kCFStringEncodingUTF8, 0, false, bytes,
+                   sizeof bytes, &used);
+  return Str255(std::string_view(reinterpret_cast<const char*>(bytes), size_t(used)));
+}
+
 // Text accepted in the toolbar's search field: the mode pane gets it, and
 // the window's find object looks for it in the active document.
 OSStatus SearchFieldEventHandler(EventHandlerCallRef, EventRef, void* data) {
   auto field = static_cast<HIViewRef>(data);
   CFStringRef text = nullptr;
   if (field == nullptr || CopyControlTitleAsCFString(field, &text) != noErr || text == nullptr) return eventNotHandledErr;
-  const Str255 query = CFStringToPascal(text);
+  const Str255 query = Utf8Query(text);
   CFRelease(text);
   auto* window = dynamic_cast<TEditorWindowAbstract*>(GetWindowObject(HIViewGetWindow(field)));
   if (query.empty() || window == nullptr) return eventNotHandledErr;
