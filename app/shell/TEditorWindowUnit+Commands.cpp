@@ -141,6 +141,7 @@ Boolean EditorCommandStatus(UInt32 command, const EditorPaneState& pane, Boolean
     case kEditorCommandCheckSyntax:
     case kEditorCommandRunDebug:
     case kEditorCommandRunTerminal:
+    case kEditorCommandShowError:  // a check whose errors show below the text
       enabled = editor && pane.supportsRun;
       return true;
     case kEditorCommandRunPreview:  // its page shows in the preview
@@ -186,9 +187,6 @@ Boolean EditorCommandStatus(UInt32 command, const EditorPaneState& pane, Boolean
     case kEditorCommandModeProject:
     case kEditorCommandModeSymbols:
       enabled = editor && pane.hasProject;
-      return true;
-    case kEditorCommandShowError:  // the error lists come later
-      enabled = false;
       return true;
     case kEditorCommandFileInfo:
       enabled = editor && pane.hasProject && pane.fileExists && pane.fileInfoUnit;
