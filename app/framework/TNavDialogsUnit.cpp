@@ -169,7 +169,10 @@ void TNavDialogs::SaveAsDialog(TDocument* inDocument) {
   options.windowTitle = CFStringCreateWithCString(nullptr, "Save As", kCFStringEncodingUTF8);
   document = inDocument;
   if (document != nullptr) options.saveFileName = CFStringCreateCopy(nullptr, CFSTR(document->name));
-  Run(NavCreatePutFileDialog(&options, kUnknownType, kUnknownType, eventProc, this, &dialog), false);
+  // A document with a file is saved as another beside it by default.
+  const Boolean beside = document != nullptr && FSValidFSRef(document->file);
+  if (beside) defaultLocation = FSGetParent(document->file);
+  Run(NavCreatePutFileDialog(&options, kUnknownType, kUnknownType, eventProc, this, &dialog), beside);
 }
 
 void TNavDialogs::NewFileDialog() {

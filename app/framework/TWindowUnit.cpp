@@ -449,6 +449,12 @@ void TWindow::ProcessCommand(const HICommand& command, EventRef event, SInt32& r
     case kHICommandTWindowSave:
       result = HandleSaveCommand();
       return;
+    case kHICommandSaveAs:
+      if (TDocument* active = documents != nullptr ? documents->GetActive() : nullptr) {
+        TWindowSaveDocumentAs(this, active);
+        result = noErr;
+      }
+      return;
     case kHICommandTWindowRevert:
       result = HandleRevertCommand();
       return;

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+
+#include <cstring>
 #include <sys/stat.h>
 
 #include <string>
@@ -144,6 +146,44 @@ TEST_F(TWASTETest, EveryChangeMarksTheDocumentModifiedButALoadDoesNot) {
   WESetSelection(0, 0, view->controller);
   UniChar x = 'x';
   WETextInput(&x, 1, 0, 0, view->controller);
+  EXPECT_TRUE(d->modified);
+  d->Release();
+}
+
+// The mark follows the text: undoing back to what was saved clears it,
+// undoing past it or redoing sets it, and a save makes the new text the
+// clean one.
+TEST_F(TWASTETest, UndoingBackToTheSavedTextClearsTheModifiedMark) {
+  folder.Write("page.php", "<?php ?>\n");
+  TCountingDocument* d = NewDocument("page.php");
+  view->Load(d);
+  FinishReading(d);
+  WEReference we = view->controller;
+  WEFeatureFlag(weFUndo, weBitSet, we);
+  WEFeatureFlag(weFMultipleUndo, weBitSet, we);
+  auto type = [&](UniChar c) { WETextInput(&c, 1, 0, 0, we); };
+  auto put = [&](const char* text) { WEPut(0, 0, text, std::strlen(text), 0, 0, 0, nullptr, nullptr, we); };
+  WESetSelection(0, 0, we);
+  type('x');
+  type('y');
+  ASSERT_TRUE(d->modified);
+  ASSERT_EQ(WEUndo(we), noErr);
+  EXPECT_FALSE(d->modified);
+  ASSERT_EQ(WERedo(we), noErr);
+  EXPECT_TRUE(d->modified);
+  ASSERT_EQ(d->Save(), noErr);
+  EXPECT_FALSE(d->modified);
+  type('z');  // typing on after the save is a step of its own
+  ASSERT_EQ(WEUndo(we), noErr);
+  EXPECT_FALSE(d->modified);  // back at the saved "xy"
+  ASSERT_EQ(WEUndo(we), noErr);
+  EXPECT_TRUE(d->modified);   // past it
+  // A new change after undoing past the save: the saved text is out of
+  // reach, however many changes are undone or made again.
+  put("b");
+  ASSERT_EQ(WEUndo(we), noErr);
+  EXPECT_TRUE(d->modified);
+  put("c");
   EXPECT_TRUE(d->modified);
   d->Release();
 }

@@ -200,8 +200,8 @@ TEST(EditorCommandStatusTable, MenuItemsFollowThePane) {
       {'exeP', &plain, false}, {'exeP', &withPreview, true}, {'prvD', &plain, false}, {'prvD', &withPreview, true},
       {'prvW', &withPreview, true}, {'prvf', &withPreview, true}, {'prvB', &plain, false},
       {'prvS', &withPreview, false}, {'prvS', &project, true}, {'prvL', &withPreview, false},
-      // Error lists come later: never a silent no-op.
-      {'Xerr', &project, false},
+      // Run & Show Errors runs what Run runs.
+      {'Xerr', &plain, true}, {'Xerr', &script, false}, {'Xerr', &page, false},
       {'FIND', &plain, true},  {'REPL', &overlaid, false}, {'FNDP', &plain, false}, {'FNDP', &project, true},
       {'FndS', &plain, false}, {'FndS', &project, true},  {'FndT', &project, true}, {'FndT', &plain, false},
       {'WFdN', &project, true},  {'RePA', &overlaid, false},

@@ -517,7 +517,7 @@ TEST_F(EditorWindowTest, AnUntitledDocumentDisablesWhatNeedsAFile) {
     return IsMenuItemEnabled(menu, 1);
   };
   EXPECT_TRUE(status('FIND'));
-  EXPECT_FALSE(status('Xerr'));
+  EXPECT_EQ(status('Xerr'), status('EXEC'));
   EXPECT_FALSE(status('prvD'));  // an untitled document has nothing to preview
   EXPECT_FALSE(status('Mftp'));
   EXPECT_FALSE(status('uplo'));
