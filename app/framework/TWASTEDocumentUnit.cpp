@@ -11,6 +11,7 @@
 #include "CFString.h"
 #include "Dialogs.h"
 #include "HIView.h"
+#include "TFileStampUnit.h"
 #include "MacMemory.h"
 #include "PascalCarbonCommon.h"
 #include "TViewUnit.h"
@@ -458,6 +459,8 @@ SInt32 TWASTEDocument::Save() {
   // rewrite of its endings afterwards.
   format.mixedLineEndings = false;
   SetModifiedState(false);
+  // The file written is the document's own: the next save asks nothing.
+  diskStamp = FileStampOf(file);
   return status;
 }
 

@@ -14,6 +14,7 @@
 #include "FrameworkFixtures.h"
 #include "FrameworkTestSupport.h"
 #include "MacMemory.h"
+#include "TFileStampUnit.h"
 #include "TWASTEDocumentUnit.h"
 #include "TWASTEPaneUnit.h"
 #include "TWASTEViewUnit.h"
@@ -223,6 +224,27 @@ TEST_F(TWASTETest, AChunkedReadDecodesFoldsLineEndingsAndLeavesNothingToUndo) {
   // Saved unchanged, the file comes back byte for byte.
   EXPECT_EQ(d->Save(), noErr);
   EXPECT_EQ(ReadFile(folder.path + "/big.txt"), bytes);
+  d->Release();
+}
+
+// A save replaces the file with a new one (another inode, time and size):
+// the document takes it as its own, so saving again asks nothing, while a
+// change by another program after it is still noticed.
+TEST_F(TWASTETest, AFileTheDocumentSavedIsItsOwnForTheNextSave) {
+  folder.Write("own.php", "<?php\n");
+  TCountingDocument* d = NewDocument("own.php");
+  view->Load(d);
+  FinishReading(d);
+  d->diskStamp = FileStampOf(d->file);
+  for (const char* typed : {"a", "b"}) {
+    WEPut(kCurrentSelection, kCurrentSelection, typed, 1, kTextEncodingMacRoman, 0, 0, nullptr, nullptr,
+          view->controller);
+    ASSERT_EQ(d->Save(), noErr);
+    EXPECT_FALSE(FileChangedSince(d->file, d->diskStamp)) << "after saving " << typed;
+  }
+  EXPECT_EQ(ReadFile(folder.path + "/own.php").size(), 8u);
+  folder.Write("own.php", "theirs, longer than ours");
+  EXPECT_TRUE(FileChangedSince(d->file, d->diskStamp));
   d->Release();
 }
 
