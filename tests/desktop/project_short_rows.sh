@@ -40,13 +40,13 @@ qv_start "$P/Site.qvproj"
 wait_window 'Site'
 qv_expect_alive "after opening the project"
 screenshot opened >/dev/null
-
-# click_screen X Y [BUTTON]: a click at screen X Y.
+main=$QV_WINDOW
+# click_screen X Y [BUTTON]: a click at a place of the screen, where the window manager puts the
+# project window each time (its rows, menus and sheets).
 click_screen() {
   xdotool mousemove --sync "$1" "$2" && xdotool mousedown "${3:-1}" && sleep 0.08 && xdotool mouseup "${3:-1}"
   settle
 }
-
 # The groups' disclosure triangles, lowest first so that the others stay in place.
 click_screen 89 252
 click_screen 89 198
@@ -57,6 +57,7 @@ click_screen 160 305
 click_screen 160 305 3
 screenshot menu >/dev/null
 click_screen 146 254   # File Info…: the bookmark editor
+wait_window '^Bookmark$'
 screenshot editor >/dev/null
 qv_expect_alive "after opening the bookmark editor"
 # Its fields are empty: the record held nothing after its length byte.
@@ -66,6 +67,7 @@ click_screen 718 201   # the address field
 type_text "http://a.example/"
 screenshot edited >/dev/null
 click_screen 845 304   # Done
+wait_no_window '^Bookmark$'
 qv_expect_alive "after closing the bookmark editor"
 screenshot bookmark >/dev/null
 # The short source row: its contextual menu, then Rename….
@@ -73,6 +75,7 @@ click_screen 160 215
 click_screen 160 215 3
 screenshot source-menu >/dev/null
 click_screen 148 243   # Rename…
+wait_window '^Rename$'
 screenshot rename-sheet >/dev/null
 qv_expect_alive "after opening the rename sheet"
 type_text "renamed.php"
@@ -80,7 +83,7 @@ click_screen 798 241   # Rename
 wait_no_window '^Rename$'
 qv_expect_alive "after renaming the short row"
 screenshot renamed >/dev/null
-focus_window "$QV_WINDOW"
+focus_window "$main"
 qv_quit
 
 # row_of FILE N: the Nth stored row of a group file, decoded.
