@@ -458,6 +458,8 @@ SInt32 TWASTEDocument::Save() {
   // rewrite of its endings afterwards.
   format.mixedLineEndings = false;
   SetModifiedState(false);
+  // The file as written, so that the next save notices only another program's change.
+  diskStamp = FileStampOf(file);
   return status;
 }
 
