@@ -561,6 +561,13 @@ void TEditorWindow::ProjectMacrosEvent(UInt32 kind) {
       library->LoadLibrary(macros);
     }
   } else if (kind == kEventWindowClosed) {
+    // The project's macros stay while another window of the project uses them.
+    for (WindowRef w = GetFrontWindowOfClass(kDocumentWindowClass, false); w != nullptr;
+         w = GetNextWindowOfClass(w, kDocumentWindowClass, false)) {
+      if (w == window) continue;
+      auto* other = dynamic_cast<TEditorWindow*>(GetWindowObject(w));
+      if (other != nullptr && other != this && other->Project == Project) return;
+    }
     library->UnloadLibrary(macros);
   }
 }
