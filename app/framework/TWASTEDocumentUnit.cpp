@@ -294,7 +294,9 @@ void TWASTEDocument::TakeText(const UInt8* bytes, size_t count) {
   const UInt32 ending = format.endOfLine;
   WESetInfo(weEndOfLineInfo, &ending, we);
   WEFeatureFlag(weFReadOnly, readOnly ? weBitSet : weBitClear, we);
-  WESetSelection(0, 0, we);
+  // The caret stays where the text put in left it: past its end.
+  const SInt32 end = WEGetTextLength(we);
+  WESetSelection(end, end, we);
   WEResetModCount(we);
   SetModifiedState(false);
   if (readOnly) {
@@ -303,11 +305,12 @@ void TWASTEDocument::TakeText(const UInt8* bytes, size_t count) {
   }
 }
 
-OSStatus TWASTEDocument::ReadText() {
+namespace {
+
+OSStatus ReadWholeFile(const FSRef& file, std::string& bytes) {
   UInt8 path[4096];
-  OSStatus status = FSRefMakePath(&file, path, sizeof path);
+  const OSStatus status = FSRefMakePath(&file, path, sizeof path);
   if (status != noErr) return status;
-  std::string bytes;
   const int fd = open(reinterpret_cast<const char*>(path), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return errno == EACCES ? OSStatus(permErr) : OSStatus(fnfErr);
   char buffer[65536];
@@ -322,6 +325,22 @@ OSStatus TWASTEDocument::ReadText() {
     bytes.append(buffer, size_t(n));
   }
   close(fd);
+  return noErr;
+}
+
+}  // namespace
+
+OSStatus TWASTEDocument::ReadText() {
+  std::string bytes;
+  const OSStatus status = ReadWholeFile(file, bytes);
+  if (status != noErr) {
+    // An empty text saved over a file that could not be read would wipe it.
+    readOnly = true;
+    if (controller != nullptr) WEFeatureFlag(weFReadOnly, weBitSet, controller);
+    UserNotificationDialog(Str255("\"") + name + "\" could not be read" +
+                           (status == permErr ? Str255(": you do not have permission to read it.") : Str255(".")));
+    return status;
+  }
   TakeText(reinterpret_cast<const UInt8*>(bytes.data()), bytes.size());
   return noErr;
 }

@@ -130,8 +130,9 @@ settle() { xdotool sleep 0.3 >/dev/null 2>&1 || sleep 0.3; }
 
 # key KEYS...: real key presses to the focused window (xdotool key syntax: ctrl+s, Return, shift+Home).
 key() { xdotool key --delay 60 "$@"; settle; }
-# type_text TEXT: types TEXT as key presses.
-type_text() { xdotool type --delay 40 -- "$1"; settle; }
+# type_text TEXT [DELAY-MS]: types TEXT as key presses (40 ms apart unless DELAY-MS says otherwise;
+# characters outside the keyboard map need a longer pause to arrive in order on a busy machine).
+type_text() { xdotool type --delay "${2:-40}" -- "$1"; settle; }
 # click X Y [BUTTON]: a click at window-local X Y of QV_WINDOW (press, a short pause, release).
 click() {
   xdotool mousemove --window "$QV_WINDOW" --sync "$1" "$2" && xdotool mousedown "${3:-1}" && sleep 0.08 &&
