@@ -159,7 +159,7 @@ void TWASTEFile::Decode(const UInt8* bytes, size_t count, bool last, std::u16str
       }
       const SInt32 cp = length > 0 && i + size_t(length) <= n ? DecodeSequence(b + i, length) : -1;
       if (cp < 0) {
-        // Not UTF-8: the byte is read as Mac Roman, and the file is written back so.
+        // Not UTF-8: shown as Mac Roman for now; the reader at the end decides.
         sawInvalid_ = true;
         PutUnit(MacRomanUnit(b[i]), out);
         ++i;
