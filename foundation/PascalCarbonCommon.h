@@ -298,10 +298,10 @@ OSStatus FSRevealFile(const FSRef& ref);
 // when it cannot be opened or read. Err holds the status of the last call
 // (the end of the file counts as success).
 Ptr FSReadDataFork(const FSRef& ref);
-// Replaces the data fork with the whole memory block. Returns the first
-// status that failed (the fork is closed anyway) and leaves the size alone
-// after a failed write; paramErr, with nothing touched, when the argument is
-// not a memory block. The result is also in Err.
+// Replaces the data fork with the whole memory block, at once: a failed
+// write leaves the file as it was (FSWriteFileAtomically). paramErr, with
+// nothing touched, when the argument is not a memory block. The result is
+// also in Err.
 OSStatus FSWriteDataFork(const FSRef& ref, const void* block);
 // The FSRefs of the folder's direct items in a new handle, with their count
 // and whether the folder changed during the listing. memFullErr when the

@@ -480,6 +480,11 @@ SInt32 TWASTEDocument::Save() {
   return status;
 }
 
+void TWASTEDocument::SetModifiedState(Boolean flag) {
+  if (!flag && controller != nullptr) WEResetModCount(controller);
+  TDocument::SetModifiedState(flag);
+}
+
 void TWASTEDocument::ControllerGone(WEReference gone) {
   if (gone == nullptr || controller != gone) return;
   StopReading();

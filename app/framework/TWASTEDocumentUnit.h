@@ -37,6 +37,9 @@ class TWASTEDocument : public TDocument {
   SInt32 Save() override;
   // Stops a read under way and lets go of the view that shows it.
   void Release() override;
+  // Clean means the text as it stands is the saved one: undoing back to
+  // it later clears the mark again, undoing past it sets it.
+  void SetModifiedState(Boolean flag) override;
 
   // The encoding the text is written in: the one the file was read in.
   UInt32 FileEncoding() const;

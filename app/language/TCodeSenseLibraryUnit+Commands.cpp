@@ -254,7 +254,8 @@ Boolean CodeSenseTextFilter(UInt8 ch, SInt32 offset, UInt32 modifiers, UInt32 ke
   const auto key = SInt16(keyCode);
   const CodeSenseTypingHelpers& h = gHelpers;
   if (h.AutoExpandLanguageTags) h.AutoExpandLanguageTags(ch, key, controller, accept);
-  if (((h.ValidBracketCharacter && h.ValidBracketCharacter(ch)) || keyCode == kCodeSenseDeleteKey ||
+  if (((h.ValidBracketCharacter && h.ValidBracketCharacter(ch)) ||
+       (h.ClosingBracketCharacter && h.ClosingBracketCharacter(ch)) || keyCode == kCodeSenseDeleteKey ||
        keyCode == kCodeSenseReturnKey) &&
       h.AutoCompleteBrackets)
     h.AutoCompleteBrackets(ch, key, controller, accept);
@@ -312,7 +313,8 @@ void TCodeSenseLibrary::ProcessCommands(SInt32 offset, Boolean& handled) {
     }
   }
   SInt32 bestOpen = -1, bestClose = -1;
-  for (const auto& [o, c] : pairs) {
+  for (const auto& pair : pairs) {
+    const SInt32 o = pair.first, c = pair.second;
     const bool inside = std::any_of(pairs.begin(), pairs.end(), [&](const auto& q) { return q.first < o && q.second > c; });
     if (inside) continue;
     if (bestOpen < 0 || c == caret - 1) {

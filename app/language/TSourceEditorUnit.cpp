@@ -22,6 +22,7 @@ void InstallTypingHelpers() {
   done = true;
   CodeSenseTypingHelpers helpers{};
   helpers.ValidBracketCharacter = ValidBracketCharacter;
+  helpers.ClosingBracketCharacter = ClosingBracketCharacter;
   helpers.AutoExpandLanguageTags = [](UInt8 ch, SInt16 keyCode, WEReference we, Boolean& accept) {
     AutoExpandLanguageTags(ch, UInt32(keyCode), we, accept);
   };

@@ -2,6 +2,10 @@
 // flag, files read in chunks (decoded, line endings folded, nothing to undo),
 // saving, and the panes that hold a text view.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <cstring>
 #include <sys/stat.h>
 
 #include <string>
@@ -146,6 +150,44 @@ TEST_F(TWASTETest, EveryChangeMarksTheDocumentModifiedButALoadDoesNot) {
   d->Release();
 }
 
+// The mark follows the text: undoing back to what was saved clears it,
+// undoing past it or redoing sets it, and a save makes the new text the
+// clean one.
+TEST_F(TWASTETest, UndoingBackToTheSavedTextClearsTheModifiedMark) {
+  folder.Write("page.php", "<?php ?>\n");
+  TCountingDocument* d = NewDocument("page.php");
+  view->Load(d);
+  FinishReading(d);
+  WEReference we = view->controller;
+  WEFeatureFlag(weFUndo, weBitSet, we);
+  WEFeatureFlag(weFMultipleUndo, weBitSet, we);
+  auto type = [&](UniChar c) { WETextInput(&c, 1, 0, 0, we); };
+  auto put = [&](const char* text) { WEPut(0, 0, text, std::strlen(text), 0, 0, 0, nullptr, nullptr, we); };
+  WESetSelection(0, 0, we);
+  type('x');
+  type('y');
+  ASSERT_TRUE(d->modified);
+  ASSERT_EQ(WEUndo(we), noErr);
+  EXPECT_FALSE(d->modified);
+  ASSERT_EQ(WERedo(we), noErr);
+  EXPECT_TRUE(d->modified);
+  ASSERT_EQ(d->Save(), noErr);
+  EXPECT_FALSE(d->modified);
+  type('z');  // typing on after the save is a step of its own
+  ASSERT_EQ(WEUndo(we), noErr);
+  EXPECT_FALSE(d->modified);  // back at the saved "xy"
+  ASSERT_EQ(WEUndo(we), noErr);
+  EXPECT_TRUE(d->modified);   // past it
+  // A new change after undoing past the save: the saved text is out of
+  // reach, however many changes are undone or made again.
+  put("b");
+  ASSERT_EQ(WEUndo(we), noErr);
+  EXPECT_TRUE(d->modified);
+  put("c");
+  EXPECT_TRUE(d->modified);
+  d->Release();
+}
+
 TEST_F(TWASTETest, AChunkedReadDecodesFoldsLineEndingsAndLeavesNothingToUndo) {
   // The first chunk (8192 bytes) ends inside an é, the second inside a CR LF.
   std::string bytes(8191, 'a');
@@ -268,6 +310,38 @@ TEST_F(TWASTETest, AFailedSaveKeepsTheDocumentModifiedAndAnswersTheError) {
   rmdir(folder.path.c_str());
   EXPECT_NE(d->Save(), noErr);
   EXPECT_TRUE(d->modified);
+  d->Release();
+}
+
+// A save that cannot be completed (here the process may not write a file
+// that long) leaves the file as it was, never cut at the limit.
+TEST_F(TWASTETest, ASaveThatCannotFinishLeavesTheFileWhole) {
+  const std::string original(3000, 'o');
+  folder.Write("page.html", original);
+  chmod((folder.path + "/page.html").c_str(), 0755);
+  TCountingDocument* d = NewDocument("page.html");
+  view->Load(d);
+  FinishReading(d);
+  view->PutCFString(CFSTR("grown "), CFRangeMake(0, 0));
+  struct rlimit old {};
+  getrlimit(RLIMIT_FSIZE, &old);
+  struct rlimit small = old;
+  small.rlim_cur = 2048;
+  void (*previous)(int) = signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const SInt32 status = d->Save();
+  setrlimit(RLIMIT_FSIZE, &old);
+  signal(SIGXFSZ, previous);
+  EXPECT_EQ(status, dskFulErr);
+  EXPECT_TRUE(d->modified);
+  EXPECT_EQ(ReadFile(folder.path + "/page.html"), original);
+  EXPECT_EQ(folder.Names(), std::vector<std::string>{"page.html"});
+  // Saved once it can be, it keeps its mode.
+  ASSERT_EQ(d->Save(), noErr);
+  EXPECT_EQ(ReadFile(folder.path + "/page.html"), "grown " + original);
+  struct stat st {};
+  ASSERT_EQ(stat((folder.path + "/page.html").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0755u);
   d->Release();
 }
 

@@ -263,8 +263,9 @@ TEST_F(GtkHostTest, PointerMovesReachTrackingAreas) {
   // GTK hands moves over once a frame, merging those queued: step by step.
   const std::pair<CGPoint, const char*> steps[] = {
       {{10, 10}, ""}, {p, "E"}, {{p.x + 1, p.y}, "E"}, {{10, 10}, "EX"}, {p, "EXE"}};
-  for (auto& [at, expected] : steps) {
-    PutMotion(area_, at.x, at.y, 0);
+  for (const auto& step : steps) {
+    const char* expected = step.second;
+    PutMotion(area_, step.first.x, step.first.y, 0);
     EXPECT_TRUE(PumpUntil([&] { return heard == expected; })) << heard << " for " << expected;
   }
   // Leaving the window leaves the area.
@@ -344,6 +345,47 @@ TEST_F(GtkHostTest, KeysMapToMacCodesAndCharacters) {
   EXPECT_EQ(kGtkHostOptionKey | kGtkHostAlphaLock, GtkHostMacModifiers(GDK_MOD1_MASK | GDK_LOCK_MASK));
   EXPECT_EQ(kGtkHostControlKey, GtkHostMacModifiers(GDK_SUPER_MASK));
   EXPECT_EQ(0u, GtkHostMacModifiers(GDK_BUTTON1_MASK | GDK_MOD2_MASK));  // Num Lock is no modifier
+}
+
+// The navigation keys of this desktop arrive as the Mac gestures that mean the
+// same; Shift stays, Alt keeps its own meaning, and other keys are untouched.
+TEST_F(GtkHostTest, NavigationKeysBecomeMacGestures) {
+  constexpr UInt32 cmd = kGtkHostCmdKey, opt = kGtkHostOptionKey, shift = kGtkHostShiftKey;
+  struct Case {
+    guint keyval, state;
+    bool mapped;
+    UInt32 code;
+    UInt8 charCode;
+    UInt32 modifiers;
+  };
+  const Case cases[] = {
+      {GDK_KEY_Home, 0, true, 123, 28, cmd},
+      {GDK_KEY_End, GDK_SHIFT_MASK, true, 124, 29, cmd | shift},
+      {GDK_KEY_KP_Home, 0, true, 123, 28, cmd},
+      {GDK_KEY_Home, GDK_CONTROL_MASK, true, 126, 30, cmd},
+      {GDK_KEY_End, GDK_CONTROL_MASK | GDK_SHIFT_MASK, true, 125, 31, cmd | shift},
+      {GDK_KEY_Left, GDK_CONTROL_MASK, true, 123, 28, opt},
+      {GDK_KEY_Right, GDK_CONTROL_MASK | GDK_SHIFT_MASK, true, 124, 29, opt | shift},
+      {GDK_KEY_BackSpace, GDK_CONTROL_MASK, true, 51, 8, opt},
+      {GDK_KEY_Delete, GDK_CONTROL_MASK, true, 117, 127, opt},
+      {GDK_KEY_Page_Down, 0, true, 121, 12, opt},
+      {GDK_KEY_Page_Up, GDK_SHIFT_MASK, true, 116, 11, opt | shift},
+      {GDK_KEY_Page_Up, GDK_CONTROL_MASK, false, 116, 11, cmd},  // tab switching stays
+      {GDK_KEY_Left, 0, false, 123, 28, 0},
+      {GDK_KEY_Left, GDK_MOD1_MASK, false, 123, 28, opt},  // Alt+Left is a word already
+      {GDK_KEY_Home, GDK_MOD1_MASK, false, 115, 1, opt},
+      {GDK_KEY_BackSpace, 0, false, 51, 8, 0},
+      {GDK_KEY_a, GDK_CONTROL_MASK, false, 0, 'a', cmd},
+  };
+  for (const Case& c : cases) {
+    GtkHostKey key = GtkHostMapKey(c.keyval, c.keyval);
+    UInt32 modifiers = GtkHostMacModifiers(c.state);
+    EXPECT_EQ(c.mapped, GtkHostMapNavigation(c.keyval, c.state, &key, &modifiers)) << gdk_keyval_name(c.keyval);
+    EXPECT_EQ(c.code, key.keyCode) << gdk_keyval_name(c.keyval);
+    EXPECT_EQ(c.charCode, key.charCode) << gdk_keyval_name(c.keyval);
+    EXPECT_EQ(UniChar(c.charCode), key.unicode) << gdk_keyval_name(c.keyval);
+    EXPECT_EQ(c.modifiers, modifiers) << gdk_keyval_name(c.keyval) << " " << c.state;
+  }
 }
 
 std::vector<std::string> Labels(GtkWidget* shell) {

@@ -226,10 +226,12 @@ void DBSelect(DBRecord* rec, const std::vector<DataBrowserItemID>& given, DataBr
     if (keep) {
       changes.erase(std::remove_if(changes.begin(), changes.end(), [&](auto& c) { return c.second && c.first != keep; }),
                     changes.end());
-      for (auto& [id, item] : rec->items)
-        if (id != 0 && id != keep && item.selected &&
+      for (auto& entry : rec->items) {
+        const DataBrowserItemID id = entry.first;
+        if (id != 0 && id != keep && entry.second.selected &&
             std::find_if(changes.begin(), changes.end(), [&](auto& c) { return c.first == id; }) == changes.end())
           changes.emplace_back(id, false);
+      }
     }
   }
   if (changes.empty()) return;

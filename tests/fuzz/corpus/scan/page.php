@@ -1,0 +1,7 @@
+<?php
+class A { function f($x) { return "v $x {$this->y}" . 'q'; } }
+$h = <<<EOT
+t
+EOT;
+/* c */ include "b.php"; ?>
+<p><?= $h ?></p>
