@@ -332,6 +332,8 @@ OSStatus ReadWholeFile(const FSRef& file, std::string& bytes) {
 
 OSStatus TWASTEDocument::ReadText() {
   std::string bytes;
+  // The file as it was when read: a save asks before writing over a later change.
+  const TFileStamp stamp = FileStampOf(file);
   const OSStatus status = ReadWholeFile(file, bytes);
   if (status != noErr) {
     // An empty text saved over a file that could not be read would wipe it.
@@ -342,6 +344,7 @@ OSStatus TWASTEDocument::ReadText() {
     return status;
   }
   TakeText(reinterpret_cast<const UInt8*>(bytes.data()), bytes.size());
+  diskStamp = stamp;
   return noErr;
 }
 
@@ -477,6 +480,7 @@ SInt32 TWASTEDocument::Save() {
   // rewrite of its endings afterwards.
   format.mixedLineEndings = false;
   SetModifiedState(false);
+  diskStamp = FileStampOf(file);
   return status;
 }
 

@@ -11,7 +11,7 @@ key ctrl+n
 wait_window 'Untitled'
 type_text 'hello'
 key ctrl+s
-focus_dialog
+wait_dialog
 key ctrl+a
 type_text "$F/$name" 150
 key Return
