@@ -41,10 +41,13 @@ wait_window 'Site'
 qv_expect_alive "after opening the project"
 screenshot opened >/dev/null
 main=$QV_WINDOW
-# click_screen X Y [BUTTON]: a click at a place of the screen, where the window manager puts the
-# project window each time (its rows, menus and sheets).
+# click_screen X Y [BUTTON]: a click at a place of the screen, given as it is with the project
+# window's content at 81,55 (its rows, menus, sheets and the windows it places move with it).
+window_origin
+dx=$((QV_WX - 81)) dy=$((QV_WY - 55))
 click_screen() {
-  xdotool mousemove --sync "$1" "$2" && xdotool mousedown "${3:-1}" && sleep 0.08 && xdotool mouseup "${3:-1}"
+  xdotool mousemove --sync $(($1 + dx)) $(($2 + dy)) && xdotool mousedown "${3:-1}" && sleep 0.08 &&
+    xdotool mouseup "${3:-1}"
   settle
 }
 # The groups' disclosure triangles, lowest first so that the others stay in place.
