@@ -169,7 +169,10 @@ void TNavDialogs::SaveAsDialog(TDocument* inDocument) {
   options.windowTitle = CFStringCreateWithCString(nullptr, "Save As", kCFStringEncodingUTF8);
   document = inDocument;
   if (document != nullptr) options.saveFileName = CFStringCreateCopy(nullptr, CFSTR(document->name));
-  Run(NavCreatePutFileDialog(&options, kUnknownType, kUnknownType, eventProc, this, &dialog), false);
+  // A document with a file is saved as another beside it by default.
+  const Boolean beside = document != nullptr && FSValidFSRef(document->file);
+  if (beside) defaultLocation = FSGetParent(document->file);
+  Run(NavCreatePutFileDialog(&options, kUnknownType, kUnknownType, eventProc, this, &dialog), beside);
 }
 
 void TNavDialogs::NewFileDialog() {
@@ -297,20 +300,20 @@ void TNavDialogs::HandleUserAction(NavDialogRef inDialog) {
         ForEachSelected(reply, [&](const FSRef& ref) {
           if (!FSValidFSRef(folder)) folder = ref;
         });
-        const Str63 name(CFStringToPascal(reply.saveFileName));
         SInt32 status = noErr;
         if (document != nullptr) {
           status = SaveDocumentAs(folder, reply.saveFileName);
           if (status == noErr) {
             document->SavedAs();
-            document->name = name;
+            // Named as the file now is, whatever its length or script.
+            document->name = FSGetDisplayName(document->file);
             // The close that asked goes on now that the document is saved.
             if (action == kTNavActionClose || action == kTNavActionCloseEvent) ReleaseOwner();
           } else {
             stopQuit = true;
           }
         }
-        if (status == noErr) HandleNewFile(folder, name);
+        if (status == noErr) HandleNewFile(folder, Str63(CFStringToPascal(reply.saveFileName)));
         Err = NavCompleteSave(&reply, kNavTranslateInPlace);
       }
       NavDisposeReply(&reply);

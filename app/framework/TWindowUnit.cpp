@@ -7,6 +7,7 @@
 #include "Dialogs.h"
 #include "HIView.h"
 #include "PascalCarbonCommon.h"
+#include "TApplicationUnit.h"
 #include "TControlUnit.h"
 #include "TDocumentListUnit.h"
 #include "TDocumentUnit.h"
@@ -95,6 +96,8 @@ SInt32 SaveDocumentReporting(TDocument* document) {
   Err = status;
   if (status != noErr) {
     if (!document->modified) document->SetModifiedState(true);
+    // The user chose not to save (asked why it could not be as it was): nothing to report.
+    if (status == userCanceledErr) return status;
     UserNotificationDialog(Str255("The document \"") + document->name + "\" could not be saved. " +
                            SaveFailureReason(status));
   }
@@ -294,6 +297,8 @@ void TWindow::Close(SInt32& status) {
   status = noErr;
   WindowRef w = window;
   const Boolean quitting = ApplicationQuitting;
+  TApplication* application = CurrentApplication;
+  if (application != nullptr) application->WindowClosing(this);
   if (w != nullptr && IsWindowVisible(w)) {
     if (quitting)
       HideWindow(w);
@@ -321,12 +326,17 @@ void TWindow::Close(SInt32& status) {
   // itself last, so nothing touches a released window.
   Release();
   if (w != nullptr) ReleaseWindow(w);
+  if (application != nullptr && application == CurrentApplication) application->WindowClosed();
   if (quitting) SendHICommand(GetApplicationEventTarget(), kHICommandQuit);
 }
 
 SInt32 TWindow::Closing(EventRef event) {
   SInt32 status = eventNotHandledErr;
-  if ((options & kTWindowOptionsSaveDocumentsPrivate) && preferences != nullptr && documents != nullptr) {
+  // The list as the user asked to close: the save questions may let go of
+  // documents before the window goes.
+  if ((((options & kTWindowOptionsSaveDocumentsPrivate) && preferences != nullptr) ||
+       (options & kTWindowOptionsSaveDocumentsApplication)) &&
+      documents != nullptr) {
     if (documentSnapshot != nullptr) CFRelease(documentSnapshot);
     documentSnapshot = documents->CopyList();
   }
@@ -438,6 +448,12 @@ void TWindow::ProcessCommand(const HICommand& command, EventRef event, SInt32& r
       return;
     case kHICommandTWindowSave:
       result = HandleSaveCommand();
+      return;
+    case kHICommandSaveAs:
+      if (TDocument* active = documents != nullptr ? documents->GetActive() : nullptr) {
+        TWindowSaveDocumentAs(this, active);
+        result = noErr;
+      }
       return;
     case kHICommandTWindowRevert:
       result = HandleRevertCommand();

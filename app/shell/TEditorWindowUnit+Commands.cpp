@@ -142,6 +142,7 @@ Boolean EditorCommandStatus(UInt32 command, const EditorPaneState& pane, Boolean
     case kEditorCommandCheckSyntax:
     case kEditorCommandRunDebug:
     case kEditorCommandRunTerminal:
+    case kEditorCommandShowError:  // a check whose errors show below the text
       enabled = editor && pane.supportsRun;
       return true;
     case kEditorCommandRunPreview:  // its page shows in the preview
@@ -187,9 +188,6 @@ Boolean EditorCommandStatus(UInt32 command, const EditorPaneState& pane, Boolean
     case kEditorCommandModeProject:
     case kEditorCommandModeSymbols:
       enabled = editor && pane.hasProject;
-      return true;
-    case kEditorCommandShowError:  // the error lists come later
-      enabled = false;
       return true;
     case kEditorCommandFileInfo:
       enabled = editor && pane.hasProject && pane.fileExists && pane.fileInfoUnit;
@@ -352,13 +350,23 @@ HIViewRef MakeModeSegments(THIToolbarSegmentView*) {
   return view;
 }
 
+// The field's text as the find object takes it: UTF-8, at most 255 bytes
+// and never a character cut in two.
+Str255 Utf8Query(CFStringRef text) {
+  UInt8 bytes[255];
+  CFIndex used = 0;
+  CFStringGetBytes(text, CFRangeMake(0, CFStringGetLength(text)), kCFStringEncodingUTF8, 0, false, bytes,
+                   sizeof bytes, &used);
+  return Str255(std::string_view(reinterpret_cast<const char*>(bytes), size_t(used)));
+}
+
 // Text accepted in the toolbar's search field: the mode pane gets it, and
 // the window's find object looks for it in the active document.
 OSStatus SearchFieldEventHandler(EventHandlerCallRef, EventRef, void* data) {
   auto field = static_cast<HIViewRef>(data);
   CFStringRef text = nullptr;
   if (field == nullptr || CopyControlTitleAsCFString(field, &text) != noErr || text == nullptr) return eventNotHandledErr;
-  const Str255 query = CFStringToPascal(text);
+  const Str255 query = Utf8Query(text);
   CFRelease(text);
   auto* window = dynamic_cast<TEditorWindowAbstract*>(GetWindowObject(HIViewGetWindow(field)));
   if (query.empty() || window == nullptr) return eventNotHandledErr;

@@ -759,8 +759,11 @@ OSStatus WESave(SInt32 inStart, SInt32 inEnd, const FSRef* inFile, OSType inFile
     status = WEWriteRTF(doc, bytes);
   } else if (inFileType == 'TEXT' || inFileType == 0) {
     const UInt32 named = inOptions & weEndOfLineMask;
-    const auto ending = WELineEnding(named != weEndOfLineAsRead ? named : we->lineEnding);
-    status = WEEncodeText(reinterpret_cast<const UniChar*>(chars.data()), chars.size(), inEncoding, ending, bytes);
+    WETextFileFormat format;
+    format.encoding = inEncoding;
+    format.endOfLine = named != weEndOfLineAsRead ? named : UInt32(we->lineEnding);
+    format.byteOrderMark = (inOptions & weSaveByteOrderMark) != 0;
+    status = WEWriteTextFile(reinterpret_cast<const UniChar*>(chars.data()), chars.size(), &format, &bytes, nullptr);
   } else {
     return weUnsupportedFlavorErr;
   }

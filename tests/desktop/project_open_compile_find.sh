@@ -57,12 +57,20 @@ for name in cart prices index; do
 done
 screenshot sources >/dev/null                        # PHP document icons, not "?"
 
-# Run > Compile with no file open; the Symbols mode lists what the compile found.
+# Run > Compile with no file open writes the project's symbol index; the Symbols mode lists what the
+# compile found.
 key ctrl+b
+wait_until "$QV_WAIT" test -s "$index" || fail "Compile left the project's symbol index empty"
 qv_expect_alive "after the compile"
 key ctrl+3
 screenshot symbols >/dev/null
 key ctrl+1
+# Find in Project… opens with no file open too.
+key shift+ctrl+f
+wait_window '^Find in Project$'
+key ctrl+w
+wait_no_window '^Find in Project$'
+wait_window '^Shop\.qvproj$'
 
 # A double-click opens a file in the project's window.
 double_click $row_x $cart_y
@@ -101,7 +109,6 @@ wait_no_window '^Find in Project$'
 
 wait_window '^index\.php$'
 qv_quit
-[ -s "$index" ] || fail "the project's symbol index is empty after the compile"
 for symbol in Cart price_of format_price; do
   grep -q "$symbol" "$index" || fail "the symbol index does not name $symbol"
 done

@@ -263,8 +263,9 @@ TEST_F(GtkHostTest, PointerMovesReachTrackingAreas) {
   // GTK hands moves over once a frame, merging those queued: step by step.
   const std::pair<CGPoint, const char*> steps[] = {
       {{10, 10}, ""}, {p, "E"}, {{p.x + 1, p.y}, "E"}, {{10, 10}, "EX"}, {p, "EXE"}};
-  for (auto& [at, expected] : steps) {
-    PutMotion(area_, at.x, at.y, 0);
+  for (const auto& step : steps) {
+    const char* expected = step.second;
+    PutMotion(area_, step.first.x, step.first.y, 0);
     EXPECT_TRUE(PumpUntil([&] { return heard == expected; })) << heard << " for " << expected;
   }
   // Leaving the window leaves the area.

@@ -636,6 +636,10 @@ void Build(HostWindow* hw) {
   hw->popup = scope == kWindowActivationScopeNone;
   hw->top = gtk_window_new(hw->popup ? GTK_WINDOW_POPUP : GTK_WINDOW_TOPLEVEL);
   g_object_ref_sink(hw->top);
+  // Positions are those of the window itself, not of the frame the window
+  // manager puts around it: global coordinates (a pop-up under a word, a
+  // menu at the mouse) are the content's screen position plus local ones.
+  gtk_window_set_gravity(GTK_WINDOW(hw->top), GDK_GRAVITY_STATIC);
   gtk_window_set_type_hint(GTK_WINDOW(hw->top), HintOf(windowClass));
   if (attributes & kWindowNoTitleBarAttribute) gtk_window_set_decorated(GTK_WINDOW(hw->top), FALSE);
   if (!(attributes & kWindowCloseBoxAttribute) && windowClass != kDocumentWindowClass)
