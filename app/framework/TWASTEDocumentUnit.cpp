@@ -458,6 +458,8 @@ SInt32 TWASTEDocument::Save() {
   // rewrite of its endings afterwards.
   format.mixedLineEndings = false;
   SetModifiedState(false);
+  // The file is the document's own again: the next save asks nothing.
+  diskStamp = FileStampOf(file);
   return status;
 }
 

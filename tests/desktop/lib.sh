@@ -14,7 +14,6 @@ QV_WAIT=${QV_WAIT:-30}
 QV_TEST=$(basename "${0%.sh}")
 QV_PID=""
 QV_WINDOW=""
-QV_DIALOG=""
 _qv_xvfb="" _qv_wm="" _qv_dbus=""
 
 fail() {
@@ -148,29 +147,6 @@ focus_window() {
   # Let the window draw once it has the focus before input goes to it.
   wait_until 5 bash -c "[ \"\$(xdotool getactivewindow 2>/dev/null)\" = '$1' ]"
   settle
-}
-# _qv_dialogs: the program's visible windows other than QV_WINDOW (alerts, file choosers).
-_qv_dialogs() {
-  local w
-  for w in $(xdotool search --onlyvisible --pid "$QV_PID" 2>/dev/null); do [ "$w" != "$QV_WINDOW" ] && echo "$w"; done
-}
-# wait_dialog: waits for a window of the program besides QV_WINDOW (an alert, a file chooser),
-# focuses it and sets QV_DIALOG to its id; keys then go to it (Escape, Return, Tab...).
-wait_dialog() {
-  local w="" end=$(( $(date +%s) + QV_WAIT ))
-  while [ "$(date +%s)" -le "$end" ]; do
-    qv_alive || fail "the program ended while waiting for a dialog"
-    w=$(_qv_dialogs | tail -n1) && [ -n "$w" ] && break
-    sleep 0.1
-  done
-  [ -n "$w" ] || fail "no dialog within ${QV_WAIT} s (windows: $(window_titles))"
-  QV_DIALOG=$w
-  focus_window "$w"
-}
-# wait_no_dialog: waits until the program shows no window besides QV_WINDOW.
-wait_no_dialog() {
-  wait_until "$QV_WAIT" bash -c "[ -z \"\$(xdotool search --onlyvisible --pid $QV_PID 2>/dev/null | grep -vx '$QV_WINDOW')\" ]" ||
-    fail "a dialog is still there after ${QV_WAIT} s"
 }
 # settle: lets the program handle what it was sent (the X server round trip, then a short pause).
 settle() { xdotool sleep 0.3 >/dev/null 2>&1 || sleep 0.3; }
