@@ -14,7 +14,6 @@ QV_WAIT=${QV_WAIT:-30}
 QV_TEST=$(basename "${0%.sh}")
 QV_PID=""
 QV_WINDOW=""
-QV_DIALOG=""
 _qv_xvfb="" _qv_wm="" _qv_dbus=""
 
 fail() {

@@ -35,5 +35,5 @@ key ctrl+s
 wait_file_changed "$f" "$stamp"
 printf '<p>mine</p>\nxy' > "$T/expected"
 expect_bytes "$f" "$T/expected"
-[ -z "$(_qv_dialogs)" ] || fail "a save of the editor's own file asked a question"
+_qv_no_dialog || fail "a save of the editor's own file asked a question"
 qv_quit

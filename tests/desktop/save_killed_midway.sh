@@ -13,6 +13,7 @@ size=$(stat -c %s "$f")
 qv_start "$f"
 wait_window 'large\.html'
 type_text x
+wait_window '^\*large\.html'   # the text is in and modified
 stamp=$(file_stamp "$f")
 key ctrl+s
 # The moment the save shows on disk (a file beside it, or the file itself touched), end it.

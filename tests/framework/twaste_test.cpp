@@ -367,6 +367,25 @@ TEST_F(TWASTETest, ASaveThatCannotFinishLeavesTheFileWhole) {
   d->Release();
 }
 
+// The document knows its file as it read and last wrote it: only another
+// program's change counts as a change.
+TEST_F(TWASTETest, TheFileAsReadOrSavedIsTheDocumentsOwn) {
+  folder.Write("page.html", "<p>mine</p>\n");
+  TCountingDocument* d = NewDocument("page.html");
+  view->Load(d);
+  FinishReading(d);
+  EXPECT_FALSE(FileChangedSince(d->file, d->diskStamp));
+  view->PutCFString(CFSTR("x"), CFRangeMake(0, 0));
+  ASSERT_EQ(d->Save(), noErr);
+  EXPECT_FALSE(FileChangedSince(d->file, d->diskStamp));
+  view->PutCFString(CFSTR("y"), CFRangeMake(0, 0));
+  ASSERT_EQ(d->Save(), noErr);
+  EXPECT_FALSE(FileChangedSince(d->file, d->diskStamp));
+  folder.Write("page.html", "<p>theirs, longer</p>\n");
+  EXPECT_TRUE(FileChangedSince(d->file, d->diskStamp));
+  d->Release();
+}
+
 TEST_F(TWASTETest, RTFIsReadWholeAndAMissingFileIsReported) {
   folder.Write("letter.rtf", "{\\rtf1\\ansi Dear {\\b friend}\\par}");
   TCountingDocument* d = NewDocument("letter.rtf");
