@@ -12,7 +12,8 @@
 #include "TPreferencesUnit.h"
 #include "TProjectBrowserUnit.h"
 #include "TProjectUnit.h"
-#include "plinthora/Plinthora.h"
+#include "TConsoleUnit.h"
+#include "TDemoApplicationUnit.h"
 
 namespace {
 
@@ -36,7 +37,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   application->SetBooleanValue("GeneralImportCopyFiles", false);
   application->SetBooleanValue("GeneralImportAddPath", false);
   SetServerPreferences(application);
-  RegisterToolbarViewClass();  // the pane's header toolbar
+  LoadFrameworks();  // the view classes of the interface files, as at start-up
+  RegisterConsoleClass();
   return 0;
 }
 
