@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 #include <unordered_map>
+#include <unordered_set>
+#include <vector>
 
 #include "CFArray.h"
 #include "CFByteOrder.h"
@@ -168,6 +170,8 @@ CFTreeRef CFTreeCreateFromPropertyList(CFTypeRef propertyList, TreeTranslateCall
   CFTreeRef root = BrackenrowCreateTree(nullptr);
   if (root == nullptr) return nullptr;
   NodeIndex index(root);
+  std::vector<CFTreeRef> placed;  // in the order read
+  SInt32 largest = 0;
 
   for (CFIndex i = 0, count = CFArrayGetCount(list); i < count; ++i) {
     auto element = static_cast<CFDataRef>(CFArrayGetValueAtIndex(list, i));
@@ -215,6 +219,25 @@ CFTreeRef CFTreeCreateFromPropertyList(CFTypeRef propertyList, TreeTranslateCall
     CFTreeAppendChild(parent, node);
     CFRelease(node);
     index.Add(node, parent, record->INDEX);
+    placed.push_back(node);
+    largest = std::max({largest, record->INDEX, record->PARENT});
+  }
+  // A clean tree: one node per number, each PARENT its node's parent. A
+  // record at the top keeps a PARENT outside the list (a group file's rows
+  // name the group's own row, which is not stored), but not one of a record
+  // of the list, which would place it elsewhere when read again.
+  std::unordered_set<SInt32> taken;
+  for (CFTreeRef node : placed) {
+    NodeInfoPtr record = BrackenrowGetNode(node);
+    if (record->INDEX != 0 && !taken.insert(record->INDEX).second && largest < 0x7fffffff) record->INDEX = ++largest;
+  }
+  for (CFTreeRef node : placed) {
+    NodeInfoPtr record = BrackenrowGetNode(node);
+    NodeInfoPtr parent = BrackenrowGetNode(CFTreeGetParent(node));
+    if (parent != nullptr)
+      record->PARENT = parent->INDEX;
+    else if (taken.count(record->PARENT) > 0)
+      record->PARENT = 0;
   }
   return root;
 }

@@ -22,9 +22,20 @@ extern "C" {
 BRACKENROW_EXPORT CFTypeRef CFTreeConvertToProperyList(CFTreeRef tree, TreeTranslateCallback translate,
                                                        void* userContext);
 // A new root holding the records of the list. Each record hangs under the
-// node read before it whose INDEX equals its PARENT, or under the root when
-// no such node was read. Nil (nothing built) when the list is not an array or
-// an element is not a CFData of at least 32 bytes. The caller owns the root.
+// node read before it whose INDEX equals its PARENT (of several, the one a
+// children-first walk of the tree read so far meets first), or under the
+// root when no such node was read: a PARENT of 0, of a record that comes
+// only later, of none at all or of the record itself.
+// A damaged list (numbers repeated, parents pointing forward or nowhere) is
+// read as a clean tree in one way: after the records are placed, every
+// repeated INDEX after its first one, in the order read, takes a fresh number
+// past the largest INDEX and PARENT of the list, and every PARENT becomes the
+// INDEX of the node the record hangs under; at the top, a PARENT that is the
+// INDEX of a record of the list becomes 0 (any other is kept: the rows of a
+// group file name the group's row, which is not stored). Such a tree is
+// written and read again in the same shape. Records numbered 0 keep their 0.
+// Nil (nothing built) when the list is not an array or an element is not a
+// CFData of at least 32 bytes. The caller owns the root.
 BRACKENROW_EXPORT CFTreeRef CFTreeCreateFromPropertyList(CFTypeRef propertyList, TreeTranslateCallback translate,
                                                          void* context);
 // Writes the tree as an XML property list over the existing file; a tree

@@ -178,12 +178,13 @@ OSStatus UpdateStatus(WasteData* data, const HICommand& command) {
     case kHICommandSelectAll: enable = true; break;
     default: known = false;
   }
-  if (known) {
-    if (enable)
-      EnableMenuItem(menu, command.menu.menuItemIndex);
-    else
-      DisableMenuItem(menu, command.menu.menuItemIndex);
-  }
+  // The edit menu's other items (Macros…, Preferences…) are someone
+  // else's to enable: they pass on.
+  if (!known) return eventNotHandledErr;
+  if (enable)
+    EnableMenuItem(menu, command.menu.menuItemIndex);
+  else
+    DisableMenuItem(menu, command.menu.menuItemIndex);
   return noErr;
 }
 

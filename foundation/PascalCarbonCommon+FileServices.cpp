@@ -1,6 +1,9 @@
 // File-system helpers that ask other services: the application bundle's
 // places, the names people see, name extensions, modification dates in the
 // current locale, and showing an item in the file manager.
+#include <cstring>
+#include <string>
+
 #include "CFBundle.h"
 #include "CFDateFormatter.h"
 #include "CFString.h"
@@ -47,13 +50,50 @@ OSStatus FSGetResourceFile(const Str63& name, const Str63& folder, FSRef& ref) {
   return found ? noErr : fnfErr;
 }
 
+namespace {
+
+// A name that does not fit a short string, made one for showing: Mac Roman
+// with '?' for a character it lacks, and a name of more than 63 characters
+// cut in the middle, so that its start and its extension stay.
+Str63 ShortenedName(CFStringRef name) {
+  const CFIndex length = name != nullptr ? CFStringGetLength(name) : 0;
+  std::string bytes(size_t(length), '?');
+  CFIndex used = 0;
+  if (length > 0)
+    CFStringGetBytes(name, CFRangeMake(0, length), kCFStringEncodingMacRoman, '?', false,
+                     reinterpret_cast<UInt8*>(bytes.data()), length, &used);
+  bytes.resize(size_t(used));
+  if (bytes.size() > 63) bytes = bytes.substr(0, 40) + char(0xC9) + bytes.substr(bytes.size() - 22);
+  return Str63::FromBytes(bytes.data(), bytes.size());
+}
+
+}  // namespace
+
 Str63 FSGetDisplayName(const FSRef& ref) {
   CFStringRef name = nullptr;
   Err = LSCopyDisplayNameForRef(&ref, &name);
   Str255 result;
-  if (Err == noErr && !FitPascal(name, 63, result)) Err = bdNamErr;
+  Str63 shown;
+  if (Err == noErr && !FitPascal(name, 63, result)) shown = ShortenedName(name);
+  else shown = result;
   if (name != nullptr) CFRelease(name);
-  return result;
+  return shown;
+}
+
+std::string FSGetFullName(const FSRef& ref) {
+  CFStringRef name = nullptr;
+  Err = LSCopyDisplayNameForRef(&ref, &name);
+  std::string out;
+  if (Err == noErr && name != nullptr) {
+    const CFIndex length = CFStringGetLength(name);
+    CFIndex used = 0;
+    CFStringGetBytes(name, CFRangeMake(0, length), kCFStringEncodingUTF8, 0, false, nullptr, 0, &used);
+    out.resize(size_t(used));
+    CFStringGetBytes(name, CFRangeMake(0, length), kCFStringEncodingUTF8, 0, false,
+                     reinterpret_cast<UInt8*>(out.data()), used, &used);
+  }
+  if (name != nullptr) CFRelease(name);
+  return out;
 }
 
 Str15 FSGetExtension(const FSRef& ref) {

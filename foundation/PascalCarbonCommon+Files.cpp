@@ -411,20 +411,11 @@ Ptr FSReadDataFork(const FSRef& ref) {
   return block;
 }
 
+// The file is replaced at once, so that a failure leaves it as it was.
 OSStatus FSWriteDataFork(const FSRef& ref, const void* block) {
   if (!IsPointerAllocated(block)) return Err = paramErr;
   const Size size = GetPtrSize(static_cast<Ptr>(const_cast<void*>(block)));
-  HFSUniStr255 forkName;
-  FSGetDataForkName(&forkName);
-  FSIORefNum fork = 0;
-  Err = FSOpenFork(&ref, forkName.length, forkName.unicode, fsRdWrPerm, &fork);
-  if (Err != noErr) return Err;
-  ByteCount actual = 0;
-  OSStatus status = Err = FSWriteFork(fork, fsFromStart, 0, ByteCount(size), block, &actual);
-  if (status == noErr) status = Err = FSSetForkSize(fork, fsFromStart, size);
-  Err = FSCloseFork(fork);
-  if (status == noErr) status = Err;
-  return Err = status;
+  return Err = FSRefWriteFileAtomically(&ref, block, size_t(size));
 }
 
 OSStatus FSGetDirectoryItems(const FSRef& folder, FSRefHandle& items, UInt32& count, Boolean& changed) {

@@ -257,8 +257,14 @@ FSRef FSGetFileFromFolder(const Str255& name, OSType folderType);
 // The item's name on disk; empty (and bdNamErr in Err) when it has more than
 // 63 characters or one that Mac Roman lacks. Sets Err.
 Str63 FSGetActualName(const FSRef& ref);
-// The name as the file manager shows it; empty on failure as above. Sets Err.
+// The name as the file manager shows it, for showing and for telling a
+// file's language by its extension: a name of more than 63 characters is cut
+// in the middle (start and extension kept) and a character Mac Roman lacks
+// is shown as '?'. Empty when the item is gone. Sets Err. Never use it to
+// reach a file: FSGetFullName gives the whole name.
 Str63 FSGetDisplayName(const FSRef& ref);
+// The item's whole name in UTF-8, of any length; empty when it is gone. Sets Err.
+std::string FSGetFullName(const FSRef& ref);
 // The name extension without the dot; empty when there is none or it does
 // not fit in 15 characters. Sets Err.
 Str15 FSGetExtension(const FSRef& ref);
@@ -292,10 +298,10 @@ OSStatus FSRevealFile(const FSRef& ref);
 // when it cannot be opened or read. Err holds the status of the last call
 // (the end of the file counts as success).
 Ptr FSReadDataFork(const FSRef& ref);
-// Replaces the data fork with the whole memory block. Returns the first
-// status that failed (the fork is closed anyway) and leaves the size alone
-// after a failed write; paramErr, with nothing touched, when the argument is
-// not a memory block. The result is also in Err.
+// Replaces the data fork with the whole memory block, at once: a failed
+// write leaves the file as it was (FSWriteFileAtomically). paramErr, with
+// nothing touched, when the argument is not a memory block. The result is
+// also in Err.
 OSStatus FSWriteDataFork(const FSRef& ref, const void* block);
 // The FSRefs of the folder's direct items in a new handle, with their count
 // and whether the folder changed during the listing. memFullErr when the

@@ -36,6 +36,203 @@ static char* CopyMessage(const char* text) {
   return copy;
 }
 
+/* The library compiles a repetition by copying the repeated part (x{m,n}
+   is m copies and n - m optional ones, x+ is x x*) and nests groups by
+   recursion, so a short pattern can ask for an exponential compile ("a"
+   and twenty "+" takes seconds and gigabytes) or a deep enough nesting to
+   overflow the stack. Before compiling, the pattern is measured the way the
+   library would build it, and refused when it would be too big:
+     - more than kMaxNodes nodes after the copies are made;
+     - more than kMaxNullableCopies copies of parts that may match empty
+       (optional copies, and copies of an empty-matching part): each of
+       those makes the compile's closure work grow with the square;
+     - groups nested more than kMaxDepth deep. */
+enum { kMaxNodes = 1 << 16, kMaxNullableCopies = 1024, kMaxDepth = 256 };
+
+typedef struct Measure {
+  double nodes, copies; /* see above */
+  int nullable;         /* may match the empty string */
+} Measure;
+
+typedef struct Frame {
+  Measure alternatives; /* the finished alternatives of the group */
+  int alternativeCount;
+  Measure sequence; /* the alternative being read */
+  Measure last;     /* the last item of the sequence, for a repetition */
+  int hasLast;
+} Frame;
+
+static void StartSequence(Frame* frame) {
+  frame->sequence.nodes = frame->sequence.copies = 0;
+  frame->sequence.nullable = 1;
+  frame->hasLast = 0;
+}
+
+static void AddItem(Frame* frame, Measure item) {
+  frame->sequence.nodes += item.nodes;
+  frame->sequence.copies += item.copies;
+  frame->sequence.nullable = frame->sequence.nullable && item.nullable;
+  frame->last = item;
+  frame->hasLast = 1;
+}
+
+static void EndAlternative(Frame* frame) {
+  frame->alternatives.nodes += frame->sequence.nodes + (frame->alternativeCount > 0 ? 1 : 0);
+  frame->alternatives.copies += frame->sequence.copies;
+  frame->alternatives.nullable = frame->alternatives.nullable || frame->sequence.nullable;
+  frame->alternativeCount++;
+}
+
+/* A repetition of the last item: at least min times, at most max (-1: no
+   bound). */
+static void Repeat(Frame* frame, long min, long max) {
+  if (!frame->hasLast) return; /* a leading repetition sign is a character */
+  Measure item = frame->last;
+  double count = max < 0 ? (double)min + 1 : (double)(max > 1 ? max : 1);
+  if (max < 0 && min == 0) count = 1;
+  double optional = max < 0 ? 1 : (double)(max - min);
+  Measure repeated;
+  repeated.nodes = item.nodes * count + count;
+  repeated.copies = item.copies * count + (item.nullable ? count : optional);
+  repeated.nullable = item.nullable || min == 0;
+  frame->sequence.nodes += repeated.nodes - item.nodes;
+  frame->sequence.copies += repeated.copies - item.copies;
+  frame->sequence.nullable = frame->sequence.nullable && repeated.nullable;
+  frame->last = repeated;
+}
+
+/* Reads "m}", "m,}" or "m,n}" (close is "}" or "\}"); returns the bytes read,
+   0 when the text is no bound. */
+static size_t ReadBound(const char* p, const char* close, long* min, long* max) {
+  const char* start = p;
+  long a = 0, b = -1;
+  if (*p < '0' || *p > '9') return 0;
+  while (*p >= '0' && *p <= '9') {
+    if (a < 100000) a = a * 10 + (*p - '0');
+    p++;
+  }
+  if (*p == ',') {
+    p++;
+    if (*p >= '0' && *p <= '9') {
+      b = 0;
+      while (*p >= '0' && *p <= '9') {
+        if (b < 100000) b = b * 10 + (*p - '0');
+        p++;
+      }
+    }
+  } else {
+    b = a;
+  }
+  size_t closeLength = strlen(close);
+  if (strncmp(p, close, closeLength) != 0) return 0;
+  *min = a;
+  *max = b;
+  return (size_t)(p - start) + closeLength;
+}
+
+/* Skips a bracket expression that starts at p ("["); returns where it ends,
+   the end of the text when it is not closed. */
+static const char* SkipBracket(const char* p) {
+  p++;
+  if (*p == '^') p++;
+  if (*p == ']') p++;
+  while (*p != '\0' && *p != ']') {
+    if (*p == '[' && (p[1] == ':' || p[1] == '.' || p[1] == '=')) {
+      char kind = p[1];
+      const char* q = p + 2;
+      while (*q != '\0' && !(q[0] == kind && q[1] == ']')) q++;
+      p = *q != '\0' ? q + 2 : q;
+    } else {
+      p++;
+    }
+  }
+  return *p == ']' ? p + 1 : p;
+}
+
+static int TooBig(const Measure* m) { return m->nodes > kMaxNodes || m->copies > kMaxNullableCopies; }
+
+/* Whether the library's compile of the pattern would be too big. */
+static int PatternTooBig(const char* p, int extended) {
+  Frame frames[kMaxDepth + 1];
+  int depth = 0;
+  memset(&frames[0], 0, sizeof frames[0]);
+  StartSequence(&frames[0]);
+  const Measure atom = {1, 0, 0}, empty = {1, 0, 1};
+  while (*p != '\0') {
+    Frame* frame = &frames[depth];
+    long min = 0, max = 0;
+    size_t bound = 0;
+    int open = 0, close = 0, bar = 0;
+    if (extended) {
+      if (*p == '(') open = 1;
+      else if (*p == ')' && depth > 0) close = 1;
+      else if (*p == '|') bar = 1;
+    } else if (*p == '\\') {
+      if (p[1] == '(') open = 2;
+      else if (p[1] == ')' && depth > 0) close = 2;
+      else if (p[1] == '|') bar = 2;
+    }
+    if (open) {
+      if (depth == kMaxDepth) return 1;
+      depth++;
+      memset(&frames[depth], 0, sizeof frames[depth]);
+      StartSequence(&frames[depth]);
+      p += open;
+      continue;
+    }
+    if (close) {
+      EndAlternative(frame);
+      Measure group = frame->alternatives;
+      group.nodes += 1;
+      depth--;
+      AddItem(&frames[depth], group);
+      if (TooBig(&frames[depth].sequence)) return 1;
+      p += close;
+      continue;
+    }
+    if (bar) {
+      EndAlternative(frame);
+      StartSequence(frame);
+      p += bar;
+      continue;
+    }
+    if (extended && (*p == '*' || *p == '+' || *p == '?')) {
+      Repeat(frame, *p == '+' ? 1 : 0, *p == '?' ? 1 : -1);
+      p++;
+    } else if (!extended && *p == '*' && frame->hasLast) {
+      Repeat(frame, 0, -1);
+      p++;
+    } else if (!extended && *p == '\\' && (p[1] == '+' || p[1] == '?')) {
+      Repeat(frame, p[1] == '+' ? 1 : 0, p[1] == '?' ? 1 : -1);
+      p += 2;
+    } else if (extended && *p == '{' && (bound = ReadBound(p + 1, "}", &min, &max)) != 0) {
+      Repeat(frame, min, max);
+      p += 1 + bound;
+    } else if (!extended && *p == '\\' && p[1] == '{' && (bound = ReadBound(p + 2, "\\}", &min, &max)) != 0) {
+      Repeat(frame, min, max);
+      p += 2 + bound;
+    } else if (*p == '[') {
+      AddItem(frame, atom);
+      p = SkipBracket(p);
+    } else if (*p == '^' || *p == '$') {
+      AddItem(frame, empty);
+      p++;
+    } else if (*p == '\\' && p[1] != '\0') {
+      AddItem(frame, atom);
+      p += 2;
+    } else {
+      AddItem(frame, atom);
+      p++;
+    }
+    if (TooBig(&frame->sequence)) return 1;
+  }
+  /* Groups left open: the library refuses those itself. */
+  EndAlternative(&frames[depth]);
+  return TooBig(&frames[depth].alternatives);
+}
+
+const char kRegExTooBigMessage[] = "Regular expression too big: its repetitions or nested groups go beyond what can be searched";
+
 void CNewRegEx(RegExType* handle, const char* pattern, int32_t length, int extended, int ignoreCase, int newline) {
   if (!handle) return;
   handle->compiled = NULL;
@@ -57,6 +254,13 @@ void CNewRegEx(RegExType* handle, const char* pattern, int32_t length, int exten
   }
   if (length > 0) memcpy(source, pattern, (size_t)length);
   source[length] = '\0';
+
+  if (PatternTooBig(source, extended)) {
+    handle->error = CopyMessage(kRegExTooBigMessage);
+    free(compiled);
+    free(source);
+    return;
+  }
 
   int flags = (extended ? REG_EXTENDED : 0) | (ignoreCase ? REG_ICASE : 0) | (newline ? REG_NEWLINE : 0);
   locale_t previous = EnterCLocale();

@@ -27,8 +27,14 @@ typedef struct RegExType {
 
 /* Compiles length bytes of pattern; the pattern ends early at a NUL byte.
    Flags: extended (REG_EXTENDED), ignoreCase (REG_ICASE), newline
-   (REG_NEWLINE). On failure compiled is nil and error holds the message. */
+   (REG_NEWLINE). On failure compiled is nil and error holds the message;
+   a pattern too big to compile is refused with kRegExTooBigMessage. */
 void CNewRegEx(RegExType* handle, const char* pattern, int32_t length, int extended, int ignoreCase, int newline);
+
+/* The message of a pattern refused before compiling: one whose repetitions
+   or nesting would make the compiled form too big (too slow to build, or
+   deep enough to overflow the stack). */
+extern const char kRegExTooBigMessage[];
 
 /* Frees everything the handle owns; every pointer becomes nil, groups -1. */
 void DisposeRegEx(RegExType* handle);

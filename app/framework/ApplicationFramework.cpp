@@ -1,6 +1,7 @@
 #include "ApplicationFramework.h"
 
 #include <cstdint>
+#include <string>
 
 #include "PascalCarbonCommon.h"
 #include "TDocumentUnit.h"
@@ -47,7 +48,12 @@ void TWindowSetDocument(TDocument* document, WindowRef window) {
     Err = SetWindowTitleWithCFString(window, CFSTR(""));
     Err = RemoveWindowProxy(window);
   } else if (FSValidFSRef(document->file)) {
-    Err = SetWindowTitleWithCFString(window, CFSTR(FSGetDisplayName(document->file)));
+    // The whole name, in every script: the short form is for lists.
+    const std::string full = FSGetFullName(document->file);
+    CFStringRef title = CFStringCreateWithBytes(nullptr, reinterpret_cast<const UInt8*>(full.data()),
+                                                CFIndex(full.size()), kCFStringEncodingUTF8, false);
+    Err = SetWindowTitleWithCFString(window, title != nullptr ? title : CFSTR(document->name));
+    if (title != nullptr) CFRelease(title);
     Err = HIWindowSetProxyFSRef(window, &document->file);
   } else {
     Err = SetWindowTitleWithCFString(window, CFSTR(document->name));

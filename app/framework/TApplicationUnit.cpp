@@ -1,6 +1,7 @@
 #include "TApplicationUnit.h"
 
 #include <cfenv>
+#include <string>
 #include <vector>
 
 #include "AppleEvents.h"
@@ -131,6 +132,7 @@ bool OneOf(UInt32 id, std::initializer_list<UInt32> ids) {
 }  // namespace
 
 TApplication::~TApplication() {
+  if (closedSession != nullptr) CFRelease(closedSession);
   if (eventHandler != nullptr) RemoveEventHandler(eventHandler);
   if (commandHandler != nullptr) RemoveEventHandler(commandHandler);
   AEEventHandlerUPP handler = nullptr;
@@ -383,7 +385,13 @@ void TApplication::AppendRecentItems(const FSRef& file, Boolean addToList) {
     CFArrayAppendValue(recentItems.items, CFURLGetString(url));
     CFRelease(url);
   }
-  Err = InsertMenuItemTextWithCFString(menu, CFSTR(FSGetDisplayName(file)), 0, 0, kHICommandOpenDocument);
+  // Listed under its whole name, in every script.
+  const std::string fullName = FSGetFullName(file);
+  CFStringRef title = CFStringCreateWithBytes(nullptr, reinterpret_cast<const UInt8*>(fullName.data()),
+                                              CFIndex(fullName.size()), kCFStringEncodingUTF8, false);
+  Err = InsertMenuItemTextWithCFString(menu, title != nullptr ? title : CFSTR(FSGetDisplayName(file)), 0, 0,
+                                       kHICommandOpenDocument);
+  if (title != nullptr) CFRelease(title);
   Err = SetMenuItemProperty(menu, 1, kEventParamOpenFile, typeFSRef, sizeof file, &file);
   IconRef icon = nullptr;
   if (GetIconRefFromFileInfo(&file, 0, nullptr, 0, nullptr, kIconServicesNormalUsageFlag, &icon, nullptr) == noErr &&
@@ -449,14 +457,17 @@ void TApplication::AppendDocumentList(const FSRef& file) {
   if (preferences == nullptr) return;
   CFDataRef data = CFDataCreate(nullptr, reinterpret_cast<const UInt8*>(&file), sizeof file);
   preferences->SetArrayValue(kApplicationDocumentListKey, data);
+  if (closedSession != nullptr && closingWindows > 0 && !ApplicationQuitting) CFArrayAppendValue(closedSession, data);
   CFRelease(data);
 }
 
 void TApplication::SaveDocumentList() {
   if (preferences == nullptr) return;
   preferences->RemoveValue(kApplicationDocumentListKey);
+  Boolean windowLeft = false;
   for (WindowRef w = GetFrontWindowOfClass(kDocumentWindowClass, true); w != nullptr;
        w = GetNextWindowOfClass(w, kDocumentWindowClass, true)) {
+    windowLeft = true;
     TWindow* window = GetWindowObject(w);
     if (window == nullptr || !(window->options & kTWindowOptionsSaveDocumentsApplication) ||
         window->documents == nullptr)
@@ -466,6 +477,33 @@ void TApplication::SaveDocumentList() {
     preferences->SetArrayValue(kApplicationDocumentListKey, list);
     CFRelease(list);
   }
+  if (windowLeft || closedSession == nullptr) return;
+  for (CFIndex i = 0; i < CFArrayGetCount(closedSession); ++i)
+    preferences->SetArrayValue(kApplicationDocumentListKey, CFArrayGetValueAtIndex(closedSession, i));
+}
+
+void TApplication::WindowClosing(TWindow* window) {
+  const Boolean outermost = closingWindows++ == 0;
+  if (ApplicationQuitting || window == nullptr || window->window == nullptr) return;
+  WindowClass windowClass = 0;
+  if (GetWindowClass(window->window, &windowClass) != noErr || windowClass != kDocumentWindowClass) return;
+  if (outermost || closedSession == nullptr) {
+    if (closedSession != nullptr) CFRelease(closedSession);
+    closedSession = CFArrayCreateMutable(nullptr, 0, &kCFTypeArrayCallBacks);
+  }
+  if (!(window->options & kTWindowOptionsSaveDocumentsApplication)) return;
+  // The list as the close began: a document let go of at the save question
+  // is still one the user had open.
+  CFArrayRef list = window->documentSnapshot != nullptr ? CFArrayRef(CFRetain(window->documentSnapshot))
+                    : window->documents != nullptr    ? window->documents->CopyList()
+                                                      : nullptr;
+  if (list == nullptr) return;
+  CFArrayAppendValue(closedSession, list);
+  CFRelease(list);
+}
+
+void TApplication::WindowClosed() {
+  if (closingWindows > 0) --closingWindows;
 }
 
 void TApplication::RestoreDocumentList() {

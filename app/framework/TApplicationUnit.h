@@ -69,10 +69,23 @@ class TApplication : public TObject {
   virtual Boolean ContainsRecentItem(const FSRef& file);
   virtual Boolean AcceptRecentItem(const FSRef&) { return true; }
   virtual void AppendDocumentList(const FSRef& file);
+  // The open documents under "DocumentList": each document window's list, or,
+  // when no document window is left (the last one was closed, which quits),
+  // what the last document window closed held, so that the next start
+  // reopens what the user closed last.
   virtual void SaveDocumentList();
   virtual void RestoreDocumentList();
+  // A window's close begins and ends. A document window closed outside a quit
+  // starts the closed session: its documents, and what it adds to the list
+  // as it closes (a project's bundle), with those of the windows its close
+  // takes along.
+  void WindowClosing(TWindow* window);
+  void WindowClosed();
 
  private:
+  CFMutableArrayRef closedSession = nullptr;  // what the last document window closed held
+  SInt16 closingWindows = 0;                  // closes under way, nested
+
   Boolean quitWalking = false;   // the quit walk is under way
   Boolean quitRequested = false;  // a quit arrived while it was
   SInt32 WalkWindowsForQuit();

@@ -129,6 +129,9 @@ void TDocumentPane::DocumentGone(TDocument* document) {
 }
 
 void TDocumentPane::Release() {
+  // The document's close updates the window, which must not find this
+  // half-released pane as its active tab.
+  Retire();
   if (TDocument* closing = document) {
     document = nullptr;
     if (auto* documentTabs = dynamic_cast<TDocumentTabs*>(tabs))

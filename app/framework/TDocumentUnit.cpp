@@ -37,12 +37,14 @@ void TDocument::CreateEmpty() {
 
 SInt32 TDocument::Open() {
   SetModifiedState(false);
+  diskStamp = FileStampOf(file);
   return noErr;
 }
 
 SInt32 TDocument::Save() {
   SetModifiedState(false);
   ConvertLineEndings();
+  diskStamp = FileStampOf(file);
   return noErr;
 }
 
@@ -68,47 +70,11 @@ std::vector<UInt8> ToPairs(const UInt8* bytes, size_t count) {
   return out;
 }
 
-// Writes the bytes over the file through a new file beside it, which then
-// changes places with the original: the original's bytes stay whole until
-// the new ones are complete, and the file keeps its permissions.
+// Writes the bytes over the file at once (a temporary file beside it,
+// renamed over it): the original's bytes stay whole until the new ones are
+// complete, and the file keeps its mode.
 OSStatus ReplaceFileContents(const FSRef& file, const std::vector<UInt8>& bytes) {
-  FSCatalogInfo info{};
-  FSRef parent{};
-  OSStatus status = FSGetCatalogInfo(&file, kFSCatInfoPermissions, &info, nullptr, nullptr, &parent);
-  if (status != noErr) return status;
-  const Str63 name = FSGetActualName(file);
-  FSRef temp{};
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    Str255 tempName(".");
-    tempName += name;
-    tempName += ".save";
-    if (attempt > 0) tempName += NStr(attempt);
-    CFStringRef cfName = CFStringCreateWithPascalString(nullptr, tempName.data(), kCFStringEncodingMacRoman);
-    if (cfName == nullptr) return memFullErr;
-    std::vector<UniChar> units(size_t(CFStringGetLength(cfName)));
-    CFStringGetCharacters(cfName, CFRangeMake(0, CFIndex(units.size())), units.data());
-    CFRelease(cfName);
-    status = FSCreateFileUnicode(&parent, units.size(), units.data(), kFSCatInfoPermissions, &info, &temp, nullptr);
-    if (status != dupFNErr) break;
-  }
-  if (status != noErr) return status;
-  Ptr block = NewPtr(Size(bytes.size()));
-  if (block == nullptr && !bytes.empty()) {
-    FSDeleteObject(&temp);
-    return memFullErr;
-  }
-  if (!bytes.empty()) std::memcpy(block, bytes.data(), bytes.size());
-  auto* stream = new TFileStream();
-  status = stream->Open(temp);
-  if (status == noErr) {
-    stream->WriteBytes(block);
-    status = Err;
-  }
-  stream->Close();
-  if (block != nullptr) DisposePtr(block);
-  if (status == noErr) status = FSExchangeObjects(&temp, &file);
-  FSDeleteObject(&temp);
-  return status;
+  return FSRefWriteFileAtomically(&file, bytes.data(), bytes.size());
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "Files.h"
 #include "MacTypes.h"
 #include "ShortString.h"
+#include "TFileStampUnit.h"
 #include "TObjectUnit.h"
 
 class TView;
@@ -36,6 +37,8 @@ class TDocument : public TObject {
   SInt16 fontSize = 0;
   TView* owner = nullptr;  // not owned
   UInt32 saveOption = 0;
+  // The file as it was last read or saved (to notice another program's change).
+  TFileStamp diskStamp;
 
   virtual void Create(const FSRef& ref);
   virtual void CreateEmpty();

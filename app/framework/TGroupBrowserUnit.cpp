@@ -2,7 +2,9 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
+#include <string_view>
 
 #include "CFPascal.h"
 #include "CFString.h"
@@ -37,10 +39,46 @@ Ptr NewGroupFolderData(const Str63& name, UInt32 groupType) {
   return block;
 }
 
-UInt32 GroupFolderType(const void* payload) {
-  if (payload == nullptr) return 0;
+UInt32 GroupFolderType(const void* payload, CFIndex length) {
+  if (payload == nullptr || GroupPayloadLength(payload, length) < kGroupFolderTypeOffset + 4) return 0;
   const auto* bytes = static_cast<const unsigned char*>(payload) + kGroupFolderTypeOffset;
   return UInt32(bytes[0]) | UInt32(bytes[1]) << 8 | UInt32(bytes[2]) << 16 | UInt32(bytes[3]) << 24;
+}
+
+Str63 GroupFolderName(const void* payload, CFIndex length) {
+  length = GroupPayloadLength(payload, length);
+  if (payload == nullptr || length <= kGroupFolderNameOffset) return Str63();
+  const auto* bytes = static_cast<const unsigned char*>(payload) + kGroupFolderNameOffset;
+  const CFIndex count = std::min<CFIndex>({CFIndex(bytes[0]), length - kGroupFolderNameOffset - 1, 63});
+  return Str63(std::string_view(reinterpret_cast<const char*>(bytes + 1), size_t(count)));
+}
+
+CFIndex GroupPayloadLength(const void* payload, CFIndex length) {
+  if (payload == nullptr || length <= 0) return 0;
+  Ptr block = static_cast<Ptr>(const_cast<void*>(payload));
+  return IsPointerValid(block) ? std::min<CFIndex>(length, GetPtrSize(block)) : length;
+}
+
+CFIndex GroupPayloadLength(const void* payload) {
+  Ptr block = static_cast<Ptr>(const_cast<void*>(payload));
+  return payload != nullptr && IsPointerValid(block) ? CFIndex(GetPtrSize(block)) : 0;
+}
+
+Boolean GrowGroupPayload(NodeInfoPtr node, CFIndex size) {
+  if (node == nullptr || size <= 0 || size > 0x7fffffff) return false;
+  const CFIndex have = GroupPayloadLength(node->DATA, node->DATALENGTH);
+  Ptr block = static_cast<Ptr>(node->DATA);
+  if (have >= size && IsPointerValid(block) && GetPtrSize(block) >= size) {
+    if (node->DATALENGTH < size) node->DATALENGTH = SInt32(size);
+    return true;
+  }
+  Ptr grown = NewPtrClear(Size(size));
+  if (grown == nullptr) return false;
+  if (have > 0) std::memcpy(grown, node->DATA, size_t(std::min(have, size)));
+  if (IsPointerValid(block)) DisposePtr(block);
+  node->DATA = grown;
+  node->DATALENGTH = SInt32(size);
+  return true;
 }
 
 void* TranslateBrowserGroupNode(NodeInfoPtr node, SInt16 direction, void* data, SInt32& length, void* context) {
@@ -131,7 +169,7 @@ void TBrowserGroup::GetStandardDisplay(NodeInfoPtr node, UInt32 type, IconRef& i
     name = TITLE;
   } else if (type == kGroupBrowserFolderType) {
     if (GetIconRef(kOnSystemDisk, kSystemIconsCreator, kGenericFolderIcon, &icon) != noErr) icon = nullptr;
-    if (node != nullptr && node->DATA != nullptr) name = Str63::FromPascal(static_cast<ConstStringPtr>(node->DATA));
+    if (node != nullptr) name = GroupFolderName(node->DATA, node->DATALENGTH);
   }
 }
 
@@ -165,8 +203,8 @@ CFIndex GroupCount(CFArrayRef groups) { return groups != nullptr ? CFArrayGetCou
 
 // The group type a row stands for: a folder's stored type, a group row's
 // item type, else the row's own type.
-UInt32 RowGroupType(UInt32 type, const void* data) {
-  if (type == kGroupBrowserFolderType) return GroupFolderType(data);
+UInt32 RowGroupType(UInt32 type, const void* data, CFIndex length) {
+  if (type == kGroupBrowserFolderType) return GroupFolderType(data, length);
   if (type == kGroupBrowserGroupType) return data != nullptr ? static_cast<const TBrowserGroup*>(data)->ITEMTYPE : 0;
   return type;
 }
@@ -267,7 +305,7 @@ TBrowserGroup* TGroupBrowser::FindGroupByType(UInt32 type) {
 TBrowserGroup* TGroupBrowser::FindGroupByItem(NodeInfoPtr node) {
   if (node == nullptr) return nullptr;
   if (StandardGroupBrowserType(node->DATATYPE) && node->DATA == nullptr) return nullptr;
-  return FindGroupByType(RowGroupType(node->DATATYPE, node->DATA));
+  return FindGroupByType(RowGroupType(node->DATATYPE, node->DATA, node->DATALENGTH));
 }
 
 TBrowserGroup* TGroupBrowser::GetSelectedGroup() {
@@ -300,11 +338,20 @@ void TGroupBrowser::ApplyFunction(UInt32 type, Boolean recursive, BrackenrowAppl
 }
 
 Str63 TGroupBrowser::GetFolderName(const void* payload) {
-  return payload != nullptr ? Str63::FromPascal(static_cast<ConstStringPtr>(payload)) : Str63();
+  NodeInfoPtr node = NodeOfPayload(VIEW, const_cast<void*>(payload));
+  return node != nullptr ? GroupFolderName(node->DATA, node->DATALENGTH)
+                         : GroupFolderName(payload, GroupPayloadLength(payload));
 }
 
 void TGroupBrowser::RenameFolder(const Str63& name, void* payload) {
-  if (payload != nullptr) WriteFolderName(payload, name);
+  if (payload == nullptr) return;
+  // A folder row read short is made whole first; a payload that is no row's
+  // is written only when it has room for the name.
+  if (NodeInfoPtr node = NodeOfPayload(VIEW, payload)) {
+    if (GrowGroupPayload(node, kGroupFolderDataSize)) WriteFolderName(node->DATA, name);
+  } else if (GroupPayloadLength(payload) >= kGroupFolderNameOffset + 64) {
+    WriteFolderName(payload, name);
+  }
 }
 
 void TGroupBrowser::ItemNotification(void* data, UInt32 type, DataBrowserItemID item,
@@ -343,8 +390,8 @@ Boolean TGroupBrowser::AcceptDrag(NodeInfoPtr node, DragRef drag, void* data, Fl
   if (node == nullptr) return AcceptItem(data, drag, type);
   TBrowserGroup* owner = FindGroupByItem(node);
   if (owner == nullptr) return false;
-  const UInt32 targetType = RowGroupType(node->DATATYPE, node->DATA);
-  const UInt32 draggedType = type == kGroupBrowserFolderType ? GroupFolderType(data) : UInt32(type);
+  const UInt32 targetType = RowGroupType(node->DATATYPE, node->DATA, node->DATALENGTH);
+  const UInt32 draggedType = type == kGroupBrowserFolderType ? GroupFolderType(data, GroupPayloadLength(data)) : UInt32(type);
   const Boolean accepted =
       (owner->ITEMTYPE == targetType && owner->ITEMTYPE == draggedType) || owner->AcceptItem(data, drag, type);
   if (accepted) DROPGROUP = owner;
@@ -360,7 +407,7 @@ void TGroupBrowser::ReceiveDrag(NodeInfoPtr node, DragRef drag, void* data, Flav
   TBrowserGroup* group = DROPGROUP;
   if (group == nullptr) return;
   if (node->DATATYPE == kGroupBrowserGroupType ||
-      (node->DATATYPE == kGroupBrowserFolderType && GroupFolderType(node->DATA) == group->ITEMTYPE) ||
+      (node->DATATYPE == kGroupBrowserFolderType && GroupFolderType(node->DATA, node->DATALENGTH) == group->ITEMTYPE) ||
       node->DATATYPE == group->ITEMTYPE)
     group->ReceiveItem(data, drag, type);
 }

@@ -37,8 +37,26 @@ Boolean StandardGroupBrowserType(UInt32 type);
 
 // A new 72-byte folder payload (a memory block the caller owns).
 Ptr NewGroupFolderData(const Str63& name, UInt32 groupType);
-// The group type stored in a folder payload; 0 for nil.
-UInt32 GroupFolderType(const void* payload);
+// The group type stored in a folder payload; 0 for nil or a payload too
+// short to hold it.
+UInt32 GroupFolderType(const void* payload, CFIndex length);
+// A folder payload's name; empty for nil, cut to the bytes the payload has.
+Str63 GroupFolderName(const void* payload, CFIndex length);
+
+// Payloads come from group files other people wrote: a row's payload may be
+// shorter than the record its type names. These tell how much of it there is
+// and make it whole before a record is written into it.
+//
+// The bytes of a payload that may be read: the length given, never past the
+// end of its memory block.
+CFIndex GroupPayloadLength(const void* payload, CFIndex length);
+// The same for a payload known only by its address: its block's size, 0 for
+// memory that is no block.
+CFIndex GroupPayloadLength(const void* payload);
+// Makes the row's payload at least size bytes long, its own bytes first and
+// zeros after them; the row then holds a new block and the old address is
+// gone. False (the row unchanged) when there is no memory for it.
+Boolean GrowGroupPayload(NodeInfoPtr node, CFIndex size);
 
 class TBrowserGroup : public TObject {
  public:

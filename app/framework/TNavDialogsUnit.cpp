@@ -1,5 +1,7 @@
 #include "TNavDialogsUnit.h"
 
+#include <fcntl.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -46,8 +48,9 @@ OSStatus StatusOfErrno(int error) {
       return dskFulErr;
     case EACCES:
     case EPERM:
-    case EROFS:
       return permErr;
+    case EROFS:
+      return wPrErr;
     case ENOENT:
     case ENOTDIR:
       return dirNFErr;
@@ -166,7 +169,10 @@ void TNavDialogs::SaveAsDialog(TDocument* inDocument) {
   options.windowTitle = CFStringCreateWithCString(nullptr, "Save As", kCFStringEncodingUTF8);
   document = inDocument;
   if (document != nullptr) options.saveFileName = CFStringCreateCopy(nullptr, CFSTR(document->name));
-  Run(NavCreatePutFileDialog(&options, kUnknownType, kUnknownType, eventProc, this, &dialog), false);
+  // A document with a file is saved as another beside it by default.
+  const Boolean beside = document != nullptr && FSValidFSRef(document->file);
+  if (beside) defaultLocation = FSGetParent(document->file);
+  Run(NavCreatePutFileDialog(&options, kUnknownType, kUnknownType, eventProc, this, &dialog), beside);
 }
 
 void TNavDialogs::NewFileDialog() {
@@ -227,37 +233,36 @@ SInt32 TNavDialogs::SaveDocumentAs(const FSRef& folder, CFStringRef name) {
   else if (leaf.empty() || leaf == "." || leaf == ".." || leaf.find('/') != std::string::npos) status = bdNamErr;
   const std::string target = folderPath + "/" + leaf;
   const FSRef previous = document->file;
-  std::string temporary;
+  // The document is written over the target at once, as every save is: a
+  // file that is replaced keeps its mode and stays whole until the new text
+  // is, and a link is written through. A new file is made first (0666 less
+  // the umask) and taken away again when the save fails.
+  std::string created;
+  FSRef ref{};
   if (status == noErr) {
-    // The text is written beside the target and renamed over it, so a file
-    // that is replaced stays whole until the new one is.
-    std::string pattern = folderPath + "/." + leaf + ".XXXXXX";
-    const int fd = mkstemp(pattern.data());
-    if (fd < 0) {
-      status = StatusOfErrno(errno);
-    } else {
-      close(fd);
-      temporary = pattern;
-      FSRef ref{};
-      status = FSPathMakeRef(reinterpret_cast<const UInt8*>(temporary.c_str()), &ref, nullptr);
-      if (status == noErr) {
-        FSCatalogInfo info{};
-        auto* finder = reinterpret_cast<FileInfo*>(info.finderInfo);
-        finder->fileType = document->fileType;
-        finder->fileCreator = ApplicationSignature;
-        FSSetCatalogInfo(&ref, kFSCatInfoFinderInfo, &info);
-        document->file = ref;
-        document->saveOption = action;
-        status = document->Save();
+    status = FSPathMakeRef(reinterpret_cast<const UInt8*>(target.c_str()), &ref, nullptr);
+    if (status == fnfErr) {
+      const int fd = open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      if (fd < 0) {
+        status = StatusOfErrno(errno);
+      } else {
+        close(fd);
+        created = target;
+        status = FSPathMakeRef(reinterpret_cast<const UInt8*>(target.c_str()), &ref, nullptr);
       }
     }
   }
-  if (status == noErr && std::rename(temporary.c_str(), target.c_str()) != 0) status = StatusOfErrno(errno);
   if (status == noErr) {
-    temporary.clear();
-    status = FSPathMakeRef(reinterpret_cast<const UInt8*>(target.c_str()), &document->file, nullptr);
+    FSCatalogInfo info{};
+    auto* finder = reinterpret_cast<FileInfo*>(info.finderInfo);
+    finder->fileType = document->fileType;
+    finder->fileCreator = ApplicationSignature;
+    FSSetCatalogInfo(&ref, kFSCatInfoFinderInfo, &info);
+    document->file = ref;
+    document->saveOption = action;
+    status = document->Save();
   }
-  if (!temporary.empty()) std::remove(temporary.c_str());
+  if (status != noErr && !created.empty()) std::remove(created.c_str());
   if (status != noErr) {
     document->file = previous;
     if (!document->modified) document->SetModifiedState(true);
@@ -295,20 +300,20 @@ void TNavDialogs::HandleUserAction(NavDialogRef inDialog) {
         ForEachSelected(reply, [&](const FSRef& ref) {
           if (!FSValidFSRef(folder)) folder = ref;
         });
-        const Str63 name(CFStringToPascal(reply.saveFileName));
         SInt32 status = noErr;
         if (document != nullptr) {
           status = SaveDocumentAs(folder, reply.saveFileName);
           if (status == noErr) {
             document->SavedAs();
-            document->name = name;
+            // Named as the file now is, whatever its length or script.
+            document->name = FSGetDisplayName(document->file);
             // The close that asked goes on now that the document is saved.
             if (action == kTNavActionClose || action == kTNavActionCloseEvent) ReleaseOwner();
           } else {
             stopQuit = true;
           }
         }
-        if (status == noErr) HandleNewFile(folder, name);
+        if (status == noErr) HandleNewFile(folder, Str63(CFStringToPascal(reply.saveFileName)));
         Err = NavCompleteSave(&reply, kNavTranslateInPlace);
       }
       NavDisposeReply(&reply);

@@ -125,8 +125,10 @@ void TTabs::Release() {
 
 TTabPane::TTabPane() { LivePanes().insert(this); }
 
+void TTabPane::Retire() { LivePanes().erase(this); }
+
 void TTabPane::Release() {
-  LivePanes().erase(this);
+  Retire();
   TPane::Release();
 }
 

@@ -56,6 +56,10 @@ class TTabPane : public TPane {
   // In a tab: the tab goes, and the pane with its view. Else TPane's close.
   void Close() override;
   void Release() override;
+  // The pane is on its way out: from here on no tab lookup finds it, so what
+  // its release sets off (the window's toolbar, its title) asks the tabs
+  // that stay. A subclass whose release tells others calls this first.
+  void Retire();
 
   virtual void SetResource(const Str63& name, IBNibRef nib);
   virtual void SetAppearance(const Str63& title, void* icon, SInt16 iconType);

@@ -1,9 +1,17 @@
 #include "TWASTEDocumentUnit.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "CFString.h"
+#include "Dialogs.h"
 #include "HIView.h"
+#include "MacMemory.h"
 #include "PascalCarbonCommon.h"
 #include "TViewUnit.h"
 #include "TWASTEPaneUnit.h"
@@ -221,6 +229,7 @@ void TWASTEFile::GotChunk(Ptr data, SInt32 length) {
     if (length > 0) Close();
     return;
   }
+  if (length > 0) read_.append(reinterpret_cast<const char*>(data), size_t(length));
   std::u16string text;
   Decode(reinterpret_cast<const UInt8*>(data), length > 0 ? size_t(length) : 0, length <= 0, text);
   WEReference we = doc->controller;
@@ -234,26 +243,108 @@ void TWASTEFile::GotChunk(Ptr data, SInt32 length) {
     doc->SetModifiedState(false);
     return;
   }
-  // The end of the file: the text holds nothing to undo and nothing changed.
-  if (firstEnding_ == 4) firstEnding_ = 1;
-  if (doc->lineEndings.empty() && firstEnding_ != 0) {
-    // Saved back with the line endings it was read with.
-    static const char* const kEndings[] = {"", "\r", "\n", "\r\n"};
-    doc->SetLineEndings(kEndings[firstEnding_]);
-  }
-  if (sawInvalid_ && doc->encoding == 0) doc->readAsMacRoman = true;
-  if (we != nullptr) WEResetModCount(we);
+  // The end of the file: what was shown as it came is what the one reader
+  // of text files makes of the whole (which may be another encoding), and
+  // the text holds nothing to undo and nothing changed.
+  std::string whole;
+  whole.swap(read_);
   doc->stream = nullptr;
   document = nullptr;
+  doc->TakeText(reinterpret_cast<const UInt8*>(whole.data()), whole.size());
   doc->Loaded();
 }
 
 // ---------------------------------------------------------------------------
 // TWASTEDocument
 
-UInt32 TWASTEDocument::FileEncoding() const {
-  if (encoding != 0) return encoding;
-  return readAsMacRoman ? UInt32(kCFStringEncodingMacRoman) : UInt32(kCFStringEncodingUTF8);
+UInt32 TWASTEDocument::FileEncoding() const { return format.encoding; }
+
+void TWASTEDocument::SetEncoding(UInt32 textEncoding) {
+  TDocument::SetEncoding(textEncoding);
+  encodingSet = true;
+}
+
+void TWASTEDocument::TakeText(const UInt8* bytes, size_t count) {
+  std::vector<UniChar> text;
+  WETextFileFormat found;
+  // Mac Roman's number is 0, as is an encoding that was never set.
+  const TextEncoding hint = encodingSet || encoding != 0 ? encoding : UInt32(kCFStringEncodingUTF8);
+  if (WEReadTextFile(bytes, count, hint, &text, &found) != noErr) return;
+  format = found;
+  toldOfLineEndings = false;
+  static const char* const kEndings[] = {"", "\r", "\n", "\r\n"};
+  SetLineEndings(kEndings[format.endOfLine & weEndOfLineMask]);
+  readOnly = format.notText;
+  WEReference we = controller;
+  if (we == nullptr) return;
+  const SInt32 length = WEGetTextLength(we);
+  bool same = size_t(length) == text.size();
+  if (same && length > 0) {
+    Handle shown = NewHandle(0);
+    WEStreamRange(0, length, 'utxt', 0, shown, we);
+    same = shown != nullptr && size_t(GetHandleSize(shown)) == text.size() * sizeof(UniChar) &&
+           std::memcmp(*shown, text.data(), text.size() * sizeof(UniChar)) == 0;
+    if (shown != nullptr) DisposeHandle(shown);
+  }
+  if (!same) {
+    QuietEdit quiet(we);
+    WESetSelection(0, length, we);
+    Err = WEPut(0, length, text.data(), text.size() * sizeof(UniChar), kUnicodeEncoding, 0, 0, nullptr, nullptr, we);
+  }
+  const UInt32 ending = format.endOfLine;
+  WESetInfo(weEndOfLineInfo, &ending, we);
+  WEFeatureFlag(weFReadOnly, readOnly ? weBitSet : weBitClear, we);
+  WESetSelection(0, 0, we);
+  WEResetModCount(we);
+  SetModifiedState(false);
+  if (readOnly) {
+    UserNotificationDialog(Str255("\"") + name +
+                           "\" is not a text file. It is shown read-only, and saving never writes it.");
+  }
+}
+
+OSStatus TWASTEDocument::ReadText() {
+  UInt8 path[4096];
+  OSStatus status = FSRefMakePath(&file, path, sizeof path);
+  if (status != noErr) return status;
+  std::string bytes;
+  const int fd = open(reinterpret_cast<const char*>(path), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno == EACCES ? OSStatus(permErr) : OSStatus(fnfErr);
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      close(fd);
+      return ioErr;
+    }
+    if (n == 0) break;
+    bytes.append(buffer, size_t(n));
+  }
+  close(fd);
+  TakeText(reinterpret_cast<const UInt8*>(bytes.data()), bytes.size());
+  return noErr;
+}
+
+std::string TWASTEDocument::FormatName() const {
+  std::string out;
+  switch (format.encoding) {
+    case kCFStringEncodingUTF8: out = "UTF-8"; break;
+    case kCFStringEncodingUTF16LE: out = "UTF-16 LE"; break;
+    case kCFStringEncodingUTF16BE: out = "UTF-16 BE"; break;
+    case kCFStringEncodingUTF32LE: out = "UTF-32 LE"; break;
+    case kCFStringEncodingUTF32BE: out = "UTF-32 BE"; break;
+    case kCFStringEncodingWindowsLatin1: out = "Windows Latin 1"; break;
+    case kCFStringEncodingISOLatin1: out = "ISO Latin 1"; break;
+    case kCFStringEncodingMacRoman: out = "Mac Roman"; break;
+    default: out = "Encoding " + std::to_string(format.encoding); break;
+  }
+  if (format.byteOrderMark) out += " with BOM";
+  static const char* const kNames[] = {"", "CR", "LF", "CRLF"};
+  out += ", ";
+  out += kNames[format.endOfLine & weEndOfLineMask];
+  if (readOnly) out += ", read-only";
+  return out;
 }
 
 void TWASTEDocument::StopReading() {
@@ -274,7 +365,6 @@ SInt32 TWASTEDocument::Open() {
   // current port font to set here).
   Err = WESetOneAttribute(0, 0, 'font', &family, sizeof family, controller);
   Err = WESetOneAttribute(0, 0, 'ptsz', &points, sizeof points, controller);
-  readAsMacRoman = false;
   if (fileType != 'RTF ') {
     {
       QuietEdit quiet(controller);
@@ -308,14 +398,72 @@ SInt32 TWASTEDocument::Open() {
   return status;
 }
 
+namespace {
+
+// The line ending the document is set to write, as WESave's options.
+UInt32 EndOfLineOption(const Str15& endings, UInt32 read) {
+  if (endings.empty()) return read;
+  if (endings.len() >= 2 && endings[1] == kCR && endings[2] == kLF) return weEndOfLineCRLF;
+  return endings[1] == kCR ? weEndOfLineCR : weEndOfLineLF;
+}
+
+const char* EndingName(UInt32 ending) {
+  switch (ending) {
+    case weEndOfLineCR: return "CR (classic Mac)";
+    case weEndOfLineCRLF: return "CR LF (Windows)";
+    default: return "LF (Unix)";
+  }
+}
+
+}  // namespace
+
 SInt32 TWASTEDocument::Save() {
   if (controller == nullptr) return paramErr;
-  OSStatus status = WESave(0, WEGetTextLength(controller), &file, fileType, FileEncoding(), 0, controller);
+  // A file that is not text is never written: unchanged, there is nothing to save.
+  if (readOnly) return modified ? OSStatus(wrPermErr) : OSStatus(noErr);
+  const UInt32 ending = EndOfLineOption(lineEndings, format.endOfLine);
+  if (format.mixedLineEndings && !toldOfLineEndings) {
+    toldOfLineEndings = true;
+    UserNotificationDialog(Str255("\"") + name + "\" has mixed line endings. It is saved with " +
+                           EndingName(ending) + " line endings throughout.");
+  }
+  OptionBits options = ending;
+  if (format.byteOrderMark) options |= weSaveByteOrderMark;
+  OSStatus status = WESave(0, WEGetTextLength(controller), &file, fileType, FileEncoding(), options, controller);
+  if (status == kTECUnmappableElementErr && fileType != 'RTF ') {
+    // Never a silent substitution: the user chooses UTF-8, or nothing is written.
+    AlertStdAlertParamRec param{};
+    const Str255 saveText("Save as UTF-8");
+    param.defaultText = saveText.data();
+    param.cancelText = kAlertDefaultCancelText;
+    param.defaultButton = kAlertStdAlertOKButton;
+    param.cancelButton = kAlertStdAlertCancelButton;
+    param.position = kWindowDefaultPosition;
+    const std::string encodingName = FormatName().substr(0, FormatName().find(','));
+    const Str255 question = Str255("Some characters of \"") + name + "\" cannot be written in " +
+                            Str255(encodingName) + ".";
+    const Str255 explanation("Save it as UTF-8, which holds every character, or cancel and leave the file as it is.");
+    SInt16 hit = 0;
+    StandardAlert(kAlertCautionAlert, question.data(), explanation.data(), &param, &hit);
+    if (hit != kAlertStdAlertOKButton) return userCanceledErr;
+    format.encoding = kCFStringEncodingUTF8;
+    format.byteOrderMark = false;
+    options = ending;
+    status = WESave(0, WEGetTextLength(controller), &file, fileType, FileEncoding(), options, controller);
+  }
   if (status == eofErr) status = noErr;
   Err = status;
   if (status != noErr) return status;  // still modified: nothing was saved
-  TDocument::Save();
+  // The engine wrote the line endings and the encoding: the file needs no
+  // rewrite of its endings afterwards.
+  format.mixedLineEndings = false;
+  SetModifiedState(false);
   return status;
+}
+
+void TWASTEDocument::SetModifiedState(Boolean flag) {
+  if (!flag && controller != nullptr) WEResetModCount(controller);
+  TDocument::SetModifiedState(flag);
 }
 
 void TWASTEDocument::ControllerGone(WEReference gone) {

@@ -13,9 +13,14 @@ constexpr WEPutOptions kPutOption = 1;
 
 }  // namespace
 
-void ControllerFlux(SInt32, SInt32, UInt8, WEReference, void* context) {
+// A change leaves the document modified unless it brought the text back to
+// what was saved (the engine's count of changes is 0 again after undoing
+// them all).
+void ControllerFlux(SInt32, SInt32, UInt8, WEReference we, void* context) {
   auto* view = static_cast<TWASTEView*>(context);
-  if (view != nullptr && view->document != nullptr) view->document->SetModifiedState(true);
+  if (view == nullptr || view->document == nullptr) return;
+  const Boolean modified = we == nullptr || WEGetModCount(we) != 0;
+  if (view->document->modified != modified) view->document->SetModifiedState(modified);
 }
 
 void ControllerAcceptInput(Boolean& accept, WEReference, void* context) {

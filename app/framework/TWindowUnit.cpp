@@ -7,6 +7,7 @@
 #include "Dialogs.h"
 #include "HIView.h"
 #include "PascalCarbonCommon.h"
+#include "TApplicationUnit.h"
 #include "TControlUnit.h"
 #include "TDocumentListUnit.h"
 #include "TDocumentUnit.h"
@@ -48,31 +49,55 @@ void SendCloseEvent(WindowRef window) {
 
 }  // namespace
 
+// A sentence a user can act on; never a bare error number.
 Str255 SaveFailureReason(SInt32 status) {
   switch (status) {
     case dskFulErr:
       return "The disk is full.";
     case permErr:
-    case wrPermErr:
     case afpAccessDenied:
-    case wPrErr:
+      return "You do not have permission to write in this folder.";
+    case wrPermErr:
     case fLckdErr:
-      return "You do not have permission to write the file.";
+      return "You do not have permission to change the file.";
+    case wPrErr:
+    case vLckdErr:
+      return "The disk is read-only.";
     case fnfErr:
     case dirNFErr:
       return "The file or its folder could not be found.";
+    case bdNamErr:
+    case errFSNameTooLong:
+      return "The name is too long or not allowed in this folder.";
+    case notAFileErr:
+      return "A folder has that name.";
+    case memFullErr:
+      return "There is not enough memory.";
     case kTECUnmappableElementErr:
       return "Some characters cannot be written in the document's text encoding.";
     default:
-      return Str255("The error code is ") + NStr(status) + ".";
+      return "The disk could not be written.";
   }
 }
 
 SInt32 SaveDocumentReporting(TDocument* document) {
+  // Another program's change to the file is not written over unasked.
+  if (FSValidFSRef(document->file) && FileChangedSince(document->file, document->diskStamp)) {
+    switch (AskAboutChangedFile(document)) {
+      case kChangedFileOverwrite:
+        break;
+      case kChangedFileReload:
+        return Err = document->Open();
+      case kChangedFileCancel:
+        return Err = userCanceledErr;
+    }
+  }
   const SInt32 status = document->Save();
   Err = status;
   if (status != noErr) {
     if (!document->modified) document->SetModifiedState(true);
+    // The user chose not to save (asked why it could not be as it was): nothing to report.
+    if (status == userCanceledErr) return status;
     UserNotificationDialog(Str255("The document \"") + document->name + "\" could not be saved. " +
                            SaveFailureReason(status));
   }
@@ -272,6 +297,8 @@ void TWindow::Close(SInt32& status) {
   status = noErr;
   WindowRef w = window;
   const Boolean quitting = ApplicationQuitting;
+  TApplication* application = CurrentApplication;
+  if (application != nullptr) application->WindowClosing(this);
   if (w != nullptr && IsWindowVisible(w)) {
     if (quitting)
       HideWindow(w);
@@ -299,12 +326,17 @@ void TWindow::Close(SInt32& status) {
   // itself last, so nothing touches a released window.
   Release();
   if (w != nullptr) ReleaseWindow(w);
+  if (application != nullptr && application == CurrentApplication) application->WindowClosed();
   if (quitting) SendHICommand(GetApplicationEventTarget(), kHICommandQuit);
 }
 
 SInt32 TWindow::Closing(EventRef event) {
   SInt32 status = eventNotHandledErr;
-  if ((options & kTWindowOptionsSaveDocumentsPrivate) && preferences != nullptr && documents != nullptr) {
+  // The list as the user asked to close: the save questions may let go of
+  // documents before the window goes.
+  if ((((options & kTWindowOptionsSaveDocumentsPrivate) && preferences != nullptr) ||
+       (options & kTWindowOptionsSaveDocumentsApplication)) &&
+      documents != nullptr) {
     if (documentSnapshot != nullptr) CFRelease(documentSnapshot);
     documentSnapshot = documents->CopyList();
   }
@@ -416,6 +448,12 @@ void TWindow::ProcessCommand(const HICommand& command, EventRef event, SInt32& r
       return;
     case kHICommandTWindowSave:
       result = HandleSaveCommand();
+      return;
+    case kHICommandSaveAs:
+      if (TDocument* active = documents != nullptr ? documents->GetActive() : nullptr) {
+        TWindowSaveDocumentAs(this, active);
+        result = noErr;
+      }
       return;
     case kHICommandTWindowRevert:
       result = HandleRevertCommand();

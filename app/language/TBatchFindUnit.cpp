@@ -111,6 +111,7 @@ bool IsLineBreak(UInt8 c) { return c == 13 || c == 10; }
 }  // namespace
 
 void BatchFindSetProjectFiles(BatchFindCopyProjectFilesProc proc) { gCopyProjectFiles = proc; }
+BatchFindCopyProjectFilesProc BatchFindGetProjectFiles() { return gCopyProjectFiles; }
 
 CFRange GetLineRange(SInt32 offset, WEReference we) {
   const SInt32 length = WEGetTextLength(we);

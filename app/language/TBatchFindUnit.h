@@ -68,6 +68,7 @@ struct BatchFindMatch {
 // there is no project.
 typedef CFArrayRef (*BatchFindCopyProjectFilesProc)();
 void BatchFindSetProjectFiles(BatchFindCopyProjectFilesProc proc);
+BatchFindCopyProjectFilesProc BatchFindGetProjectFiles();
 
 class TBatchFindBrowser : public TBrowser {
  public:

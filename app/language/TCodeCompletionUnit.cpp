@@ -1,5 +1,6 @@
 #include "TCodeCompletionUnit.h"
 
+#include <algorithm>
 #include <string_view>
 #include <unordered_map>
 
@@ -275,6 +276,20 @@ void TCodeCompletionWindow::Show() {
   bounds.top = SInt16(where.y + lineHeight);
   bounds.right = SInt16(bounds.left + ListWidth());
   bounds.bottom = SInt16(bounds.top + ListHeight());
+  // Near the screen's edges the list stays on the screen and off the word:
+  // above the line when there is no room below it, moved left at the right.
+  Rect screen{};
+  if (GetAvailableWindowPositioningBounds(nullptr, &screen) == noErr && screen.bottom > screen.top) {
+    const SInt16 height = SInt16(bounds.bottom - bounds.top), width = SInt16(bounds.right - bounds.left);
+    if (bounds.bottom > screen.bottom && SInt16(where.y) - height >= screen.top) {
+      bounds.bottom = SInt16(where.y);
+      bounds.top = SInt16(bounds.bottom - height);
+    }
+    if (bounds.right > screen.right) {
+      bounds.left = SInt16(std::max<int>(screen.left, screen.right - width));
+      bounds.right = SInt16(bounds.left + width);
+    }
+  }
   Err = SetWindowBounds(window, kWindowStructureRgn, &bounds);
   browser->SelectRow(0);
   ShowWindow(window);

@@ -254,7 +254,8 @@ Boolean CodeSenseTextFilter(UInt8 ch, SInt32 offset, UInt32 modifiers, UInt32 ke
   const auto key = SInt16(keyCode);
   const CodeSenseTypingHelpers& h = gHelpers;
   if (h.AutoExpandLanguageTags) h.AutoExpandLanguageTags(ch, key, controller, accept);
-  if (((h.ValidBracketCharacter && h.ValidBracketCharacter(ch)) || keyCode == kCodeSenseDeleteKey ||
+  if (((h.ValidBracketCharacter && h.ValidBracketCharacter(ch)) ||
+       (h.ClosingBracketCharacter && h.ClosingBracketCharacter(ch)) || keyCode == kCodeSenseDeleteKey ||
        keyCode == kCodeSenseReturnKey) &&
       h.AutoCompleteBrackets)
     h.AutoCompleteBrackets(ch, key, controller, accept);

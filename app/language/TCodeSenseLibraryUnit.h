@@ -89,6 +89,7 @@ enum : UInt32 {
 // inline commands. Any entry may be nil.
 struct CodeSenseTypingHelpers {
   Boolean (*ValidBracketCharacter)(UInt8 ch);
+  Boolean (*ClosingBracketCharacter)(UInt8 ch);
   void (*AutoExpandLanguageTags)(UInt8 ch, SInt16 keyCode, WEReference we, Boolean& accept);
   void (*AutoCompleteBrackets)(UInt8 ch, SInt16 keyCode, WEReference we, Boolean& accept);
   void (*AutoCloseTag)(SInt32 offset, WEReference we, Boolean& accept);

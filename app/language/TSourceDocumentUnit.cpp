@@ -13,8 +13,9 @@ WEReference TSourceDocument::GetController() { return editor != nullptr ? Source
 
 SInt32 TSourceDocument::Open() {
   if (editor == nullptr || editor->view == nullptr) return TSourceDocumentAbstract::Open();
-  // The editor's load brings the file's text in with its first parse; a
-  // chunked read besides it would put the text in twice.
+  // The editor's load reads the file's text (through the document's reader)
+  // and starts the first parse; a chunked read besides it would put the
+  // text in twice.
   TDocument::Open();
   editor->Load();
   return noErr;
@@ -36,7 +37,7 @@ void TSourceDocument::SavedAs() {
   // The new name may name another language: find it as a file's first
   // parse would (a page language starts from its root).
   if (TSyntaxCollection* collection = editor->destination.collection) {
-    const Str63 fileName = FSGetActualName(file);
+    const Str63 fileName = FSGetDisplayName(file);
     if (SyntaxLibraryPtr library = collection->GetFileLibrary(fileName)) {
       if (!library->rootLanguage.empty() && !(library->rootLanguage == library->language))
         if (SyntaxLibraryPtr root = collection->GetLanguageLibrary(library->rootLanguage)) library = root;

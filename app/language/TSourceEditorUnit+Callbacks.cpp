@@ -12,6 +12,7 @@
 #include "TCodeCompletionUnit.h"
 #include "TDocumentUnit.h"
 #include "TSourceEditorUnit.h"
+#include "TWASTEDocumentUnit.h"
 #include "TWASTEViewUnit.h"
 #include "plinthora/Plinthora.h"
 
@@ -396,7 +397,7 @@ void TSourceEditor::UpdateModeMenu() {
   if (collection == nullptr) return;
   Str63 key;
   if (source.library == nullptr) {
-    const Str63 name = document != nullptr && FSValidFSRef(document->file) ? FSGetActualName(document->file)
+    const Str63 name = document != nullptr && FSValidFSRef(document->file) ? FSGetDisplayName(document->file)
                                                                             : (document ? document->name : Str63());
     if (SyntaxLibraryPtr lib = collection->GetFileLibrary(name)) key = lib->language;
   } else {
@@ -406,6 +407,18 @@ void TSourceEditor::UpdateModeMenu() {
     SyntaxLibraryPtr lib = collection->GetLibraryAtIndex(i);
     const MenuItemIndex item = AppendItem(modeMenu, Str255(lib->displayName), kHICommandSetSyntaxMode);
     if (!key.empty() && lib->language == key) ToggleMenuItem(item, modeMenu);
+  }
+  // What the file was read with, and is written back with.
+  auto* text = dynamic_cast<TWASTEDocument*>(document);
+  if (text != nullptr && FSValidFSRef(text->file) && text->fileType != 'RTF ') {
+    AppendMenuItemTextWithCFString(modeMenu, nullptr, kMenuItemAttrSeparator, 0, nullptr);
+    const std::string shown = "Encoding: " + text->FormatName();
+    if (CFStringRef title = CFStringCreateWithBytes(nullptr, reinterpret_cast<const UInt8*>(shown.data()),
+                                                    CFIndex(shown.size()), kCFStringEncodingUTF8, false)) {
+      MenuItemIndex item = 0;
+      AppendMenuItemTextWithCFString(modeMenu, title, kMenuItemAttrDisabled, 0, &item);
+      CFRelease(title);
+    }
   }
   if (toolbar != nullptr) HIViewSetNeedsDisplay(toolbar, true);
 }

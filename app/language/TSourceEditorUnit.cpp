@@ -22,6 +22,7 @@ void InstallTypingHelpers() {
   done = true;
   CodeSenseTypingHelpers helpers{};
   helpers.ValidBracketCharacter = ValidBracketCharacter;
+  helpers.ClosingBracketCharacter = ClosingBracketCharacter;
   helpers.AutoExpandLanguageTags = [](UInt8 ch, SInt16 keyCode, WEReference we, Boolean& accept) {
     AutoExpandLanguageTags(ch, UInt32(keyCode), we, accept);
   };
@@ -220,7 +221,18 @@ void TSourceEditor::Load() {
   if (document != nullptr && document->fileType == 'RTF ') {
     Err = document->Open();
   } else if (document != nullptr && FSValidFSRef(document->file)) {
-    parser->ParseSingleFile(source, false);
+    // The text comes in through the document's reader, which records how
+    // to write it back; the first parse then reads it from the text, and a
+    // file that no language claims stays plain text.
+    OSStatus status = noErr;
+    if (auto* text = dynamic_cast<TWASTEDocument*>(document)) {
+      if (text->controller == nullptr) text->controller = we;
+      status = text->ReadText();
+      UpdateModeMenu();
+    }
+    Err = status;
+    source.span = CFRangeMake(0, controller_->GetTextLength());
+    if (status == noErr) parser->ParseSingleFile(source, false);
   }
 }
 
@@ -261,7 +273,10 @@ void TSourceEditor::Compile() {
 SInt16 TSourceEditor::Save() { return 0; }
 
 void TSourceEditor::Update(FileDescriptorPtr file) {
-  if (document != nullptr) document->SetModifiedState(false);
+  // The text was read before the parse began: a parse that ends after it
+  // was changed leaves it changed.
+  WEReference we = view != nullptr ? view->controller : nullptr;
+  if (document != nullptr && (we == nullptr || WEGetModCount(we) == 0)) document->SetModifiedState(false);
   UpdateSymbolMenu(file);
   UpdateHeaderMenu(file);
   if (toolbar != nullptr) HIViewSetNeedsDisplay(toolbar, true);

@@ -14,6 +14,7 @@
 #include "TSyntaxParserProcessUnit+Internal.h"
 #include "TDocumentUnit.h"
 #include "TFileStreamUnit.h"
+#include "WASTE.h"
 
 namespace SyntaxScan {
 
@@ -221,9 +222,13 @@ void DecodeText(const unsigned char* bytes, size_t count, std::vector<UniChar>& 
     i += size_t(extra) + 1;
   }
   if (!valid) {
-    w = base;
-    afterCR = false;
-    for (size_t k = 0; k < count; ++k) PutUnit(w, FromMacRoman(bytes[k]), afterCR);
+    // Not UTF-8: read as an editor reads the file, so that a file parsed
+    // from disk and the same file open in an editor hold the same text.
+    std::vector<UniChar> text;
+    WETextFileFormat format;
+    WEReadTextFile(bytes, count, kCFStringEncodingUTF8, &text, &format);
+    out.swap(text);
+    return;
   }
   out.resize(size_t(w - base));
 }
@@ -282,7 +287,7 @@ SInt32 TSyntaxParserProcess::Create(const SyntaxParserSource& src, const SyntaxP
   streaming = true;
 
   // The library first: a file that no language reads is not worth reading.
-  const Str63 fileName = FSValidFSRef(source.file) ? FSGetActualName(source.file) : Str63();
+  const Str63 fileName = FSValidFSRef(source.file) ? FSGetDisplayName(source.file) : Str63();
   if (library == nullptr && collection != nullptr && !fileName.empty()) {
     library = collection->GetFileLibrary(fileName);
     // A language embedded in another (php in html) is parsed from its root.

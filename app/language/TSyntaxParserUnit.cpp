@@ -225,7 +225,7 @@ bool TSyntaxParser::Slice() {
     auto* process = new TSyntaxParserProcess();
     if (options & kSyntaxParserCompileMode) process->collecting = true;
     const Str63 language =
-        FSValidFSRef(entry->file) ? GetSupportedFileLanguage(FSGetActualName(entry->file)) : Str63();
+        FSValidFSRef(entry->file) ? GetSupportedFileLanguage(FSGetDisplayName(entry->file)) : Str63();
     AttachHandlers(language, process);
     process->SetOptions(entry->options);
     lastError = process->Create(*entry, destination);

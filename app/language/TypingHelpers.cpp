@@ -1,6 +1,7 @@
 #include "TypingHelpers.h"
 
 #include <string>
+#include <vector>
 
 #include "PascalStringUtilities.h"
 #include "fenwicket/Fenwicket.h"
@@ -42,6 +43,36 @@ void SetFlux(WEReference we, Boolean on) {
   if (HIViewRef view = WasteGetControllerView(we)) WasteSetFluxState(view, on);
 }
 
+// The closing characters the pairing rule inserted, still waiting right of
+// the insertion point: typing one of them there steps over it, so a pair
+// typed out in full comes out once. Each is kept as its distance from the
+// text's end, which typing between the pair leaves as it is; innermost last.
+// One text at a time: typing in another forgets them.
+struct PendingCloser {
+  SInt32 fromEnd;
+  UInt8 close;
+};
+struct PendingClosers {
+  WEReference we = nullptr;
+  std::vector<PendingCloser> closers;
+};
+PendingClosers gPending;
+
+// Drops the closers that are gone or that the insertion point has passed.
+void PrunePending(SInt32 start, WEReference we) {
+  if (gPending.we != we) {
+    gPending.we = we;
+    gPending.closers.clear();
+  }
+  const SInt32 length = WEGetTextLength(we);
+  auto& closers = gPending.closers;
+  while (!closers.empty()) {
+    const PendingCloser& c = closers.back();
+    if (c.fromEnd > length - start || CharAt(length - c.fromEnd, we) != c.close) closers.pop_back();
+    else break;
+  }
+}
+
 bool IsTagNameCharacter(UInt8 c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
 }
@@ -77,11 +108,28 @@ void AutoExpandLanguageTags(UInt8 ch, UInt32, WEReference we, Boolean& accept) {
   accept = false;
 }
 
+Boolean ClosingBracketCharacter(UInt8 ch) {
+  for (const auto& entry : kAutoCompleteBracket)
+    if (entry.close == ch) return true;
+  return false;
+}
+
 void AutoCompleteBrackets(UInt8 ch, UInt32 keyCode, WEReference we, Boolean& accept) {
   if (we == nullptr) return;
   SInt32 start = 0, end = 0;
   WEGetSelection(&start, &end, we);
   const bool empty = start == end;
+  PrunePending(start, we);
+  if (empty && ch != 0 && CharAt(start, we) == ch && !gPending.closers.empty()) {
+    const PendingCloser& c = gPending.closers.back();
+    if (c.close == ch && c.fromEnd == WEGetTextLength(we) - start) {
+      gPending.closers.pop_back();
+      PlaceInsertion(start + 1, we);
+      accept = false;
+      return;
+    }
+  }
+  if (!ValidBracketCharacter(ch) && keyCode != kTypingDeleteKeyCode && keyCode != kTypingReturnKeyCode) return;
   // One undo step for whatever the rule does.
   WEBeginAction(we);
   for (const auto& entry : kAutoCompleteBracket) {
@@ -95,6 +143,7 @@ void AutoCompleteBrackets(UInt8 ch, UInt32 keyCode, WEReference we, Boolean& acc
     if (empty && ch == entry.open) {
       Insert(start, open + close, we);
       PlaceInsertion(start + 1, we);
+      gPending.closers.push_back({WEGetTextLength(we) - (start + 1), entry.close});
       accept = false;
       break;
     }

@@ -37,12 +37,16 @@ extern Boolean DisableFlux;
 
 // ch opens one of the six pairs.
 Boolean ValidBracketCharacter(UInt8 ch);
+// ch closes one of the six pairs.
+Boolean ClosingBracketCharacter(UInt8 ch);
 // The spaces and tabs that begin the line (0-based); empty for a line
 // outside the text.
 Str255 GetLineIndent(SInt32 line, WEReference we);
 // "?" typed between "<" and ">" gives "<?php |?>".
 void AutoExpandLanguageTags(UInt8 ch, UInt32 keyCode, WEReference we, Boolean& accept);
-// Pairs, deletes empty pairs, opens brace blocks and wraps selections.
+// Pairs, deletes empty pairs, opens brace blocks and wraps selections; a
+// closing character typed right before the one its pair inserted steps
+// over it.
 void AutoCompleteBrackets(UInt8 ch, UInt32 keyCode, WEReference we, Boolean& accept);
 // Return with the character at offset the ">" of an opening tag: inserts
 // the closing tag after it, the insertion point between the two.

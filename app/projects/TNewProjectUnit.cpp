@@ -593,14 +593,3 @@ void TNewProjectTask::RemoteProcedure(SInt16 selector) {
       break;
   }
 }
-
-// ---------------------------------------------------------------------------
-
-void InstallNewProjectTargets() {
-  ShellTargets.HandleNewProjectCommand = [](const Str255& templateName, Boolean basic) -> SInt32 {
-    return HandleNewProjectCommand(Str63(templateName), basic);
-  };
-  ShellTargets.OpenSaveProjectWindow = [](const FSRef& folder, const Str255& title, const Str255& message) {
-    OpenSaveProjectWindow(folder, 0, title, message, nullptr);
-  };
-}

@@ -151,6 +151,3 @@ class TNewProjectTask : public TTask {
 void OpenSaveProjectWindow(const FSRef& folder, UInt32 command, const Str255& title, const Str255& message,
                            TWindow* parent);
 
-// Gives the application's 'newP'/'nwPB' commands and its opened folders
-// their work. Called by InitializeUnits.
-void InstallNewProjectTargets();

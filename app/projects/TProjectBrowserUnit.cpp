@@ -16,11 +16,9 @@ namespace {
 
 constexpr OSType kNodeFlavor = 'NODE';
 
-// The first 64 bytes of a payload as a short string.
+// The short string a payload begins with, cut to the bytes it has.
 Str63 PayloadShortName(const void* data) {
-  if (data == nullptr) return Str63();
-  const auto* bytes = static_cast<const UInt8*>(data);
-  return Str63(std::string_view(reinterpret_cast<const char*>(bytes + 1), bytes[0] > 63 ? 63 : bytes[0]));
+  return DecodeProjectFolderName(static_cast<const UInt8*>(data), GroupPayloadLength(data));
 }
 
 void DisableCommand(MenuRef menu, MenuCommand command) {
@@ -64,8 +62,10 @@ void TProjectBrowser::Release() {
 
 void TProjectBrowser::ItemNotification(void* data, UInt32 type, DataBrowserItemID item,
                                        DataBrowserItemNotification message) {
-  if (message == kDataBrowserItemSelected && type == kProjectSourceType && data != nullptr) {
-    // Choosing the file again is taken as having seen its failed upload.
+  if (message == kDataBrowserItemSelected && type == kProjectSourceType && data != nullptr &&
+      GroupPayloadLength(data) >= kProjectItemDataSize) {
+    // Choosing the file again is taken as having seen its failed upload (a
+    // row read short has none to clear).
     std::memset(static_cast<UInt8*>(data) + 76, 0, 4);
     UpdateItem(SInt32(item), 0);
   }

@@ -1,5 +1,6 @@
 #include "TProjectDialogsUnit.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <string>
@@ -409,7 +410,7 @@ void TBookmarkEditor::Create(const Str63& name, IBNibRef inNib) {
   if (window == nullptr) return;
   SetClassString("TBookmarkEditor");
   ProjectBookmarkData data;
-  if (bookmark != nullptr) data = DecodeProjectBookmarkData(bookmark, kProjectBookmarkDataSize);
+  if (bookmark != nullptr) data = DecodeProjectBookmarkData(bookmark, length);
   SetPascalText(Find(window, kBookmarkTitleID), data.name);
   SetPascalText(Find(window, kBookmarkURLID), data.url);
   if (ControlRef inside = Find(window, kBookmarkInsideID)) SetControl32BitValue(inside, data.openInside ? 1 : 0);
@@ -437,8 +438,10 @@ void TBookmarkEditor::Create(const Str63& name, IBNibRef inNib) {
 }
 
 void TBookmarkEditor::Close(SInt32& status) {
-  if (bookmark != nullptr && window != nullptr) {
-    ProjectBookmarkData data = DecodeProjectBookmarkData(bookmark, kProjectBookmarkDataSize);
+  // The whole record is written back: a payload without room for it is left
+  // alone.
+  if (bookmark != nullptr && window != nullptr && length >= kProjectBookmarkDataSize) {
+    ProjectBookmarkData data = DecodeProjectBookmarkData(bookmark, length);
     Str255 text;
     if (FieldText(Find(window, kBookmarkTitleID), 255, text)) data.name = Str63(text);
     if (FieldText(Find(window, kBookmarkURLID), 255, text))
@@ -462,10 +465,11 @@ void TBookmarkEditor::Close(SInt32& status) {
   TWindow::Close(status);
 }
 
-TBookmarkEditor* OpenBookmarkEditor(UInt8* bookmark, WindowRef parent) {
+TBookmarkEditor* OpenBookmarkEditor(UInt8* bookmark, WindowRef parent, CFIndex length) {
   static IBNibRef own = nullptr;
   auto* editor = new TBookmarkEditor();
   editor->bookmark = bookmark;
+  editor->length = bookmark != nullptr ? std::max<CFIndex>(length, 0) : 0;
   return OpenEditorSheet(editor, parent,
                          ResourceNib(AppResources ? AppResources->BookmarkEditorNib : nullptr, "BookmarkEditor", own));
 }
@@ -567,7 +571,7 @@ SInt32 GetProjectResourceFile(const FSRef& bundle, const Str63& name, FSRef& ref
 
 OSType GetDocumentType(const FSRef& file) {
   OSType type = kFourQuestionMarks;
-  if (!GetSupportedFileLanguage(FSGetActualName(file)).empty()) type = kProjectSourceType;
+  if (!GetSupportedFileLanguage(FSGetDisplayName(file)).empty()) type = kProjectSourceType;
   LSItemInfoRecord info{};
   if (LSCopyItemInfoForRef(&file, kLSRequestExtension, &info) != noErr || info.extension == nullptr) return type;
   CFStringRef uti = UTTypeCreatePreferredIdentifierForTag(kUTTagClassFilenameExtension, info.extension, nullptr);

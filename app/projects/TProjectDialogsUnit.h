@@ -11,6 +11,7 @@
 #include "Files.h"
 #include "MacTypes.h"
 #include "Menus.h"
+#include "ProjectRecords.h"
 #include "ShortString.h"
 #include "TNavDialogsUnit.h"
 #include "TWindowUnit.h"
@@ -109,13 +110,14 @@ TSnippetEditor* OpenSnippetEditor(NodeInfoPtr node, WindowRef parent);
 
 class TBookmarkEditor : public TWindow {
  public:
-  UInt8* bookmark = nullptr;  // the 401-byte payload, not owned
+  UInt8* bookmark = nullptr;  // the payload, not owned
+  CFIndex length = 0;         // its bytes: the record is written back only when it has room for all 401
 
   void Create(const Str63& name, IBNibRef inNib) override;
   void Close(SInt32& status) override;
 };
 
-TBookmarkEditor* OpenBookmarkEditor(UInt8* bookmark, WindowRef parent);
+TBookmarkEditor* OpenBookmarkEditor(UInt8* bookmark, WindowRef parent, CFIndex length = kProjectBookmarkDataSize);
 
 // ---------------------------------------------------------------------------
 // The progress window of a project compile.

@@ -71,7 +71,8 @@ void Renumber(CFTreeRef tree, SInt32 parentIndex, std::set<SInt32>& taken, SInt3
       while (taken.count(next) > 0) ++next;
       node->INDEX = next;
       newParent = next;
-      if (IsFileItemType(node->DATATYPE) && node->DATA && node->DATALENGTH >= kProjectItemDataSize) {
+      // A record read short has no room for its index.
+      if (IsFileItemType(node->DATATYPE) && GroupPayloadLength(node->DATA, node->DATALENGTH) >= kProjectItemDataSize) {
         UInt32 index = UInt32(node->INDEX);
         std::memcpy(static_cast<UInt8*>(node->DATA) + 64, &index, 4);
       }
@@ -84,15 +85,25 @@ void Renumber(CFTreeRef tree, SInt32 parentIndex, std::set<SInt32>& taken, SInt3
 }
 
 Str63 PayloadName(const NodeInfoPtr node) {
-  if (node == nullptr || node->DATA == nullptr || node->DATALENGTH <= 0) return Str63();
-  return DecodeProjectItemData(static_cast<const UInt8*>(node->DATA), node->DATALENGTH).name;
+  if (node == nullptr || node->DATA == nullptr) return Str63();
+  return DecodeProjectItemData(static_cast<const UInt8*>(node->DATA), GroupPayloadLength(node->DATA, node->DATALENGTH))
+      .name;
 }
 
-// The first 64 bytes of a payload as a short string.
+// The short string a payload begins with (its name or title), cut to the
+// bytes the payload has.
 Str63 ShortName(const void* data) {
-  if (data == nullptr) return Str63();
-  const auto* bytes = static_cast<const UInt8*>(data);
-  return Str63(std::string_view(reinterpret_cast<const char*>(bytes + 1), std::min<size_t>(bytes[0], 63)));
+  return DecodeProjectFolderName(static_cast<const UInt8*>(data), GroupPayloadLength(data));
+}
+
+// A payload's decoded record, read no further than the payload goes.
+ProjectItemData ItemOf(const void* data) {
+  return DecodeProjectItemData(static_cast<const UInt8*>(data), GroupPayloadLength(data));
+}
+
+// A row whose file is not where the project looks: said, never silent.
+void TellFileNotFound(const Str63& name) {
+  UserNotificationDialog(Str255("The file \"" + name.str() + "\" could not be found in the project's folders."));
 }
 
 // The payload's text of a dragged 'utxt' flavour, as UTF-8.
@@ -274,12 +285,19 @@ void TFileGroup::ProcessCommand(void* data, UInt32 type, const HICommand& comman
   }
   if (type != ITEMTYPE) return;
   FSRef file;
-  if (!owner->ResolveFile(ShortName(data), file)) return;
+  if (!owner->ResolveFile(ShortName(data), file)) {
+    if (command.commandID == 'opnF' || command.commandID == 'opnW') TellFileNotFound(ShortName(data));
+    return;
+  }
   switch (command.commandID) {
     case 'fINF':
       if (EditorWindowGetHooks().OpenFileInfo) EditorWindowGetHooks().OpenFileInfo(owner, file);
       break;
-    case 'opnF': Err = LSOpenFSRef(&file, nullptr); break;
+    case 'opnF':
+      // The project's sources are this program's documents: they open here,
+      // as a double-click opens them.
+      OpenItem(data);
+      break;
     case 'opnW': {
       ApplicationOpenCommandOptions options = GetDefaultOpenCommandOptions();
       options.file = file;
@@ -306,7 +324,11 @@ void TFileGroup::RenameItem(void* data, const Str63& name, TWindow* window) {
 
 void TFileGroup::OpenItem(void* data) {
   FSRef file;
-  if (owner == nullptr || !owner->ResolveFile(ShortName(data), file)) return;
+  if (owner == nullptr) return;
+  if (!owner->ResolveFile(ShortName(data), file)) {
+    TellFileNotFound(ShortName(data));
+    return;
+  }
   ApplicationOpenCommandOptions options = GetDefaultOpenCommandOptions();
   options.file = file;
   options.projectMode = 1;
@@ -381,7 +403,7 @@ void TFileGroup::AddFolderItems(const FSRef& folder, Boolean copy) {
 void TFileGroup::DrawItem(void* data, Boolean selected, DataBrowserItemID, DataBrowserPropertyID,
                           DataBrowserItemState, CGRect bounds, CGContextRef context) {
   if (data == nullptr || context == nullptr) return;
-  const ProjectItemData item = DecodeProjectItemData(static_cast<const UInt8*>(data), kProjectItemDataSize);
+  const ProjectItemData item = ItemOf(data);
   const CGFloat midY = bounds.origin.y + bounds.size.height / 2;
   auto plotIcon = [&](OSType type, CGFloat size, CGFloat alpha) {
     IconRef icon = nullptr;
@@ -541,7 +563,7 @@ void TBookmarkGroup::GetDisplay(NodeInfoPtr node, IconRef& icon, Str63& name) {
 namespace {
 
 ProjectBookmarkData BookmarkOf(const void* data) {
-  return DecodeProjectBookmarkData(static_cast<const UInt8*>(data), kProjectBookmarkDataSize);
+  return DecodeProjectBookmarkData(static_cast<const UInt8*>(data), GroupPayloadLength(data));
 }
 
 // The application a bookmark names (a desktop-file ID), when it is installed.
@@ -588,9 +610,15 @@ void TBookmarkGroup::ProcessCommand(void* data, UInt32 type, const HICommand& co
   }
   if (type != ITEMTYPE || data == nullptr) return;
   switch (command.commandID) {
-    case 'gINF':
-      OpenBookmarkEditor(static_cast<UInt8*>(data), owner != nullptr ? owner->GetWindow() : nullptr);
+    case 'gINF': {
+      // The editor writes a whole record back: a row read short is made
+      // whole before the editor is given it.
+      NodeInfoPtr node = NodeOfData(data);
+      if (node == nullptr || !GrowGroupPayload(node, kProjectBookmarkDataSize)) break;
+      OpenBookmarkEditor(static_cast<UInt8*>(node->DATA), owner != nullptr ? owner->GetWindow() : nullptr,
+                         GroupPayloadLength(node->DATA, node->DATALENGTH));
       break;
+    }
     case 'opnF': LSOpenURL(BookmarkOf(data).url); break;
     case 'opnW': {
       ApplicationOpenCommandOptions options = GetDefaultOpenCommandOptions();
@@ -650,14 +678,14 @@ void TCommandGroup::OpenItem(void* data) {
   TDocument* document = window && window->documents ? window->documents->GetActive() : nullptr;
   auto* source = dynamic_cast<TSourceDocument*>(document);
   if (source == nullptr || source->editor == nullptr) return;
-  const CommandData command = DecodeCommandData(static_cast<const UInt8*>(data), kCommandDataSize);
+  const CommandData command = DecodeCommandData(static_cast<const UInt8*>(data), GroupPayloadLength(data));
   AppResources->CodeSense->SetController(source->editor->GetWE());
   AppResources->CodeSense->ExecuteCommandWithSelection(Str63(command.command));
 }
 
 Boolean TCommandGroup::RemoveItem(void* data, UInt32 type) {
   if (type == ITEMTYPE && data != nullptr && AppResources != nullptr && AppResources->CodeSense != nullptr) {
-    const CommandData command = DecodeCommandData(static_cast<const UInt8*>(data), kCommandDataSize);
+    const CommandData command = DecodeCommandData(static_cast<const UInt8*>(data), GroupPayloadLength(data));
     AppResources->CodeSense->RemoveCommand(Str63(command.command), "project");
   }
   return true;

@@ -1,5 +1,5 @@
 // What the editor window and its panes ask of a project, and the front
-// window's project.
+// window's project; the program's wiring installs these at start-up.
 #include "CFPascal.h"
 #include "MacMemory.h"
 #include "TApplicationUnit.h"
@@ -36,20 +36,18 @@ CFArrayRef CopyProjectSearchFiles(TProject* project) {
   return files;
 }
 
-namespace {
-
-TPreferenceHandler* HookPreferences(TProject* project) {
+TPreferenceHandler* ProjectHookPreferences(TProject* project) {
   return project ? project->projectPreferences : nullptr;
 }
 
-Boolean HookBundle(TProject* project, FSRef& bundle) {
+Boolean ProjectHookBundle(TProject* project, FSRef& bundle) {
   if (!project) return false;
   bundle = project->bundle;
   return true;
 }
 
 // A copy of the file's entry; nil when it holds nothing.
-CFDictionaryRef HookCopyFileInfo(TProject* project, const Str63& name) {
+CFDictionaryRef ProjectHookCopyFileInfo(TProject* project, const Str63& name) {
   if (!project || !project->projectPreferences) return nullptr;
   TPreferenceHandlerDictionary* entry = project->CopyFileInfo(name);
   CFDictionaryRef copy = nullptr;
@@ -59,34 +57,14 @@ CFDictionaryRef HookCopyFileInfo(TProject* project, const Str63& name) {
   return copy;
 }
 
-Boolean HookSupportsFTP(TProject* project) { return project && project->SupportsFTP(); }
+Boolean ProjectHookSupportsFTP(TProject* project) { return project && project->SupportsFTP(); }
 
-void HookSetDefaultFileInfo(TProject* project, const FSRef& file) {
+void ProjectHookSetDefaultFileInfo(TProject* project, const FSRef& file) {
   if (project && project->projectPreferences) SetDefaultFileInfo(file, project->projectPreferences);
 }
 
-TSourceDocument* HookMakeDocument(TProject* project) { return NewProjectDocument(project); }
+TSourceDocument* ProjectHookMakeDocument(TProject* project) { return NewProjectDocument(project); }
 
-TFileSystem* HookFileSystem(TProject* project) { return project ? project->GetFileSystem() : nullptr; }
+TFileSystem* ProjectHookFileSystem(TProject* project) { return project ? project->GetFileSystem() : nullptr; }
 
 CFArrayRef CopyActiveProjectSearchFiles() { return CopyProjectSearchFiles(ActiveEditorProject()); }
-
-}  // namespace
-
-void InstallProjectHooks() {
-  EditorWindowHooks window = EditorWindowGetHooks();
-  window.ProjectPreferences = HookPreferences;
-  window.ProjectBundle = HookBundle;
-  window.CopyFileInfo = HookCopyFileInfo;
-  window.ProjectSupportsFTP = HookSupportsFTP;
-  window.SetDefaultFileInfo = HookSetDefaultFileInfo;
-  window.MakeDocument = HookMakeDocument;
-  EditorWindowSetHooks(&window);
-
-  EditorPaneHooks pane = EditorPaneGetHooks();
-  pane.CopyFileInfo = HookCopyFileInfo;
-  pane.ProjectFileSystem = HookFileSystem;
-  EditorPaneSetHooks(&pane);
-
-  BatchFindSetProjectFiles(CopyActiveProjectSearchFiles);
-}

@@ -324,6 +324,10 @@ void TProject::AddFile(const FSRef& file, Boolean copy) {
     }
   }
   if (application && application->GetBooleanValue(kGeneralImportAddPathKey)) AddUserPath(path);
+  // The item keeps only the name: a file that the search paths would not
+  // find where it lies keeps its folder in its settings, or its row would
+  // lead nowhere.
+  if (!copying) RememberFileFolder(name, file);
   ProjectItemData item;
   item.name = name;
   item.needsUpload = true;
@@ -337,6 +341,24 @@ void TProject::AddFile(const FSRef& file, Boolean copy) {
   }
 }
 
+void TProject::RememberFileFolder(const Str63& name, const FSRef& file) {
+  FSRef found{};
+  if (!projectPreferences || (ResolveFile(name, found) && FSCompareFSRefs(&found, &file) == noErr)) return;
+  std::string folder = PathOf(FSGetParent(file)).str();
+  std::string base = ProjectFolderPath(bundle).str();
+  while (base.size() > 1 && base.back() == '/') base.pop_back();
+  // Inside the project's folder the path stays relative to it, so the
+  // project can move as a whole.
+  if (!base.empty() && folder.size() >= base.size() && folder.compare(0, base.size(), base) == 0 &&
+      (folder.size() == base.size() || folder[base.size()] == '/'))
+    folder = "{src}" + folder.substr(base.size());
+  if (folder.empty() || folder.size() > 255) return;
+  TPreferenceHandlerDictionary* entry = CopyFileInfo(name);
+  entry->SetStringValue(kFileInfoPath, Str255(folder));
+  entry->Synchronize();
+  entry->Release();
+}
+
 void TProject::AddFolder(const Str63& name) {
   TProjectGroup* group = SelectedGroup();
   if (!group) group = FindGroupByType(kProjectSourceType);
@@ -346,16 +368,20 @@ void TProject::AddFolder(const Str63& name) {
 
 Boolean TProject::ResolveItem(NodeInfoPtr node, FSRef& file) {
   if (!node || node->DATATYPE == kProjectFolderType || !IsFileType(node->DATATYPE) || !node->DATA) return false;
-  return ResolveFile(DecodeProjectItemData(static_cast<const UInt8*>(node->DATA), node->DATALENGTH).name, file);
+  return ResolveFile(
+      DecodeProjectItemData(static_cast<const UInt8*>(node->DATA), GroupPayloadLength(node->DATA, node->DATALENGTH))
+          .name,
+      file);
 }
 
 Boolean TProject::RenameItem(TProjectGroup* group, SInt32 index, const Str255& name, Boolean onDisk) {
   NodeInfoPtr node = group ? group->GetNode(index) : nullptr;
   if (!node || !node->DATA) return false;
-  auto* bytes = static_cast<UInt8*>(node->DATA);
   if (node->DATATYPE == kProjectSnippetType) {
     // A snippet's name stops at its first ":".
-    std::string data(reinterpret_cast<const char*>(bytes), static_cast<size_t>(node->DATALENGTH));
+    if (!GrowGroupPayload(node, kSnippetNameSize)) return false;
+    auto* bytes = static_cast<UInt8*>(node->DATA);
+    std::string data(reinterpret_cast<const char*>(bytes), size_t(GroupPayloadLength(bytes, node->DATALENGTH)));
     SnippetRename(data, name.view());
     std::memcpy(bytes, data.data(), kSnippetNameSize);
     return true;
@@ -372,8 +398,18 @@ Boolean TProject::RenameItem(TProjectGroup* group, SInt32 index, const Str255& n
     UserNotificationDialog(kProjectNameTooLongMessage);
     return false;
   }
+  // A row read short from its file is made whole before its record is
+  // written into it.
+  CFIndex whole = kCommandDataSize;
+  if (IsFileType(node->DATATYPE))
+    whole = kProjectItemDataSize;
+  else if (node->DATATYPE == kProjectFolderType)
+    whole = kProjectFolderDataSize;
+  else if (node->DATATYPE == kProjectBookmarkType)
+    whole = kProjectBookmarkDataSize;
   if (IsFileType(node->DATATYPE)) {
-    ProjectItemData item = DecodeProjectItemData(bytes, node->DATALENGTH);
+    ProjectItemData item =
+        DecodeProjectItemData(static_cast<const UInt8*>(node->DATA), GroupPayloadLength(node->DATA, node->DATALENGTH));
     FSRef file;
     if (onDisk && ResolveItem(node, file)) {
       std::u16string unicode = ProjectNameToUnicode(name);
@@ -387,9 +423,12 @@ Boolean TProject::RenameItem(TProjectGroup* group, SInt32 index, const Str255& n
     item.name = Str63(name);
     UInt8 encoded[kProjectItemDataSize];
     EncodeProjectItemData(item, encoded);
-    std::memcpy(bytes, encoded, kProjectItemDataSize);
+    if (!GrowGroupPayload(node, whole)) return false;
+    std::memcpy(node->DATA, encoded, kProjectItemDataSize);
   } else {
     // Folders, bookmarks and commands all begin with their Str63 title.
+    if (!GrowGroupPayload(node, whole)) return false;
+    auto* bytes = static_cast<UInt8*>(node->DATA);
     Str63 title(name);
     std::memset(bytes, 0, 64);
     std::memcpy(bytes, title.data(), static_cast<size_t>(title.len()) + 1);
@@ -423,7 +462,8 @@ void TProject::RenameItem(void* data, UInt32 type, TProjectGroup* group) {
     if (icon) ReleaseIconRef(icon);
   }
   FSRef file;
-  if (fileItem && ResolveFile(DecodeProjectItemData(static_cast<const UInt8*>(data), kProjectItemDataSize).name, file)) {
+  if (fileItem &&
+      ResolveFile(DecodeProjectItemData(static_cast<const UInt8*>(data), GroupPayloadLength(data)).name, file)) {
     sheet->file = file;
     if (HIViewRef box = HIViewFind(128, 'OPTI', sheet->window)) HIViewSetEnabled(box, true);
   }
@@ -467,7 +507,7 @@ Boolean TProject::RemoveItem(TProjectGroup* group, SInt32 index) {
 void TProject::SetItemEdited(const Str63& name, Boolean edited) {
   for (TProjectGroup* group : groups) {
     if (!IsFileType(group->ITEMTYPE)) continue;
-    if (NodeInfoPtr node = group->GetFileItem(name)) {
+    if (NodeInfoPtr node = group->GetFileItem(name); node && GrowGroupPayload(node, kProjectItemDataSize)) {
       static_cast<UInt8*>(node->DATA)[68] = edited ? 1 : 0;
       if (browserControl) BrackenrowUpdateItem(node->INDEX, browserControl);
     }
@@ -477,7 +517,7 @@ void TProject::SetItemEdited(const Str63& name, Boolean edited) {
 void TProject::DocumentClosed(const Str63& name) {
   for (TProjectGroup* group : groups) {
     if (!IsFileType(group->ITEMTYPE)) continue;
-    if (NodeInfoPtr node = group->GetFileItem(name)) {
+    if (NodeInfoPtr node = group->GetFileItem(name); node && GrowGroupPayload(node, kProjectItemDataSize)) {
       auto* bytes = static_cast<UInt8*>(node->DATA);
       bytes[68] = 0;
       std::memset(bytes + 72, 0, 8);
@@ -648,6 +688,7 @@ void TProject::HandleCompileNotification(FileDescriptorPtr descriptor, const Syn
       TProjectGroup* sources = project->FindGroupByType(kProjectSourceType);
       NodeInfoPtr node = sources ? sources->GetFileItem(name) : nullptr;
       if (!node || !node->DATA) break;  // removed while the compile ran
+      if (!GrowGroupPayload(node, kProjectItemDataSize)) break;
       static_cast<UInt8*>(node->DATA)[69] = kind == kSyntaxParserNotifyStarted ? 1 : 0;
       if (project->browserControl) BrackenrowUpdateItem(node->INDEX, project->browserControl);
       // The open document's editor shows the symbols just parsed from it.
@@ -885,6 +926,7 @@ void TProject::AppendTransfer(const Str63& name) {
   NodeInfoPtr node = sources ? sources->GetFileItem(name) : nullptr;
   if (!node) return;
   transfers.push_back(node->INDEX);
+  if (!GrowGroupPayload(node, kProjectItemDataSize)) return;
   static_cast<UInt8*>(node->DATA)[70] = 1;
   if (browserControl) BrackenrowUpdateItem(node->INDEX, browserControl);
 }
@@ -894,7 +936,7 @@ void TProject::RemoveTransfer(SInt32 index) {
   if (at == transfers.end()) return;
   transfers.erase(at);
   NodeInfoPtr node = browserControl ? BrackenrowGetNodeAtIndex(index, browserControl) : nullptr;
-  if (node && IsFileType(node->DATATYPE) && node->DATA) {
+  if (node && IsFileType(node->DATATYPE) && node->DATA && GrowGroupPayload(node, kProjectItemDataSize)) {
     static_cast<UInt8*>(node->DATA)[70] = 0;
     BrackenrowUpdateItem(index, browserControl);
   }

@@ -28,6 +28,7 @@
 
 class TDocument;
 class TFileSystem;
+class TSourceDocument;
 class TProject;
 class TProjectBrowser;
 class TCompileWindow;
@@ -298,6 +299,11 @@ class TProject : public TProjectAbstract {
   // to the project, application or system folder when it lies inside one;
   // nothing when a record of that path is stored already.
   virtual void AddUserPath(const Str255& path);
+  // Stores the file's folder as its "FileInfoPath" ("{src}" + the path
+  // inside the project folder, else the full path) when the project would
+  // not find the file by its name; AddFile calls it for files added where
+  // they lie.
+  void RememberFileFolder(const Str63& name, const FSRef& file);
   virtual Boolean SupportsFTP();
   // Sizes below 1 count as 2; the size is stored as "ProjectSize".
   virtual void SetSize(SInt32 size);
@@ -415,9 +421,18 @@ void SplitPathTemplate(const Str255& value, Str31& placeholder, Str255& path);
 // (tools, tests).
 IBNibRef ProjectInterfaceFile();
 
-// Fills the editor window's and the editor pane's project entries; start-up
-// calls it once, after the shell's own hooks are installed.
-void InstallProjectHooks();
+// What the editor window and its panes ask of a project; start-up puts
+// them into their hooks. Each takes nil for no project.
+TPreferenceHandler* ProjectHookPreferences(TProject* project);
+Boolean ProjectHookBundle(TProject* project, FSRef& bundle);
+// A new dictionary of the file's entry; nil when it holds nothing.
+CFDictionaryRef ProjectHookCopyFileInfo(TProject* project, const Str63& name);
+Boolean ProjectHookSupportsFTP(TProject* project);
+void ProjectHookSetDefaultFileInfo(TProject* project, const FSRef& file);
+TSourceDocument* ProjectHookMakeDocument(TProject* project);
+TFileSystem* ProjectHookFileSystem(TProject* project);
+// The source files of the front window's project, for the batch find.
+CFArrayRef CopyActiveProjectSearchFiles();
 // The files batch find searches in a project: its sources found on disk, in
 // the group's order, as a new array owning FSRef blocks; nil without a project.
 CFArrayRef CopyProjectSearchFiles(TProject* project);

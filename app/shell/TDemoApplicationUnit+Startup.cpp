@@ -7,6 +7,7 @@
 #include "HIViewButtons.h"
 #include "Host.h"
 #include "PascalCarbonCommon.h"
+#include "PreferenceUtilities.h"
 #include "plinthora/Plinthora.h"
 #include "TDemoApplicationUnit.h"
 #include "TConsoleUnit.h"
@@ -92,16 +93,8 @@ void InitializeUnits() {
   // Script output goes into consoles of the text view; find reaches the
   // find window's pane and the front editor window.
   RegisterConsoleClass();
-  InstallFindPaneHooks();
-  InstallBatchFindTarget();
-  // Editor panes ask their window whether it is an integrated project window.
-  InstallEditorWindowPaneHooks();
-  // Project documents, per-file settings and the project's symbol index.
-  InstallProjectHooks();
-  // New projects: the 'newP' and 'nwPB' commands and opened folders.
-  InstallNewProjectTargets();
-  // Project windows, and projects bound to editor windows.
-  InstallProjectWindowHooks();
+  // How the units reach each other: every hook and target, in one place.
+  InstallProgramWiring();
 }
 
 void StartApplication() {
@@ -122,6 +115,8 @@ void StartApplication() {
   auto* preferences = new TPreferenceHandlerApplication();
   MyApplication->preferences = preferences;
   preferences->SetDomain(kApplicationPreferencesDomain);
+  // The FTP server records are kept in the application's preferences.
+  SetServerPreferences(preferences);
 
   RecordStartupStep("CopyDefaultPreferences");
   MyApplication->CopyDefaultPreferences(kDefaultPreferencesFile);

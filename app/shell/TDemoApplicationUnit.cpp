@@ -299,7 +299,9 @@ void TDemoApplication::ModifyDefaultPreferences(CFTypeRef value) {
   }
 }
 
-void TDemoApplication::UpdateCommandStatus(const HICommand& command, EventRef, SInt32&) {
+void TDemoApplication::UpdateCommandStatus(const HICommand& command, EventRef event, SInt32& result) {
+  // Save, Revert and Close follow the front window first.
+  TApplication::UpdateCommandStatus(command, event, result);
   // The application enables nothing itself; only commands whose window is
   // not part of the program yet are shown disabled, so that none of them
   // is a click that does nothing.

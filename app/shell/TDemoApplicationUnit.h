@@ -7,6 +7,9 @@
 // QuorvelUpdates) live here too, so that tests can run it headless.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "ApplicationResources.h"
 #include "TApplicationUnit.h"
 #include "TEditorTabsUnit.h"
@@ -106,9 +109,21 @@ struct ApplicationShellTargets {
   void (*LoadHTMLIcons)() = nullptr;
 };
 extern ApplicationShellTargets ShellTargets;
-// Gives 'FNDP' its window: fills ShellTargets.OpenBatchFindWindow. Called by
-// InitializeUnits.
-void InstallBatchFindTarget();
+// The program's wiring: fills every entry of the units' hook records (the
+// editor window's, the editor pane's, the project dialogs', the find
+// pane's, the batch find's project files) and of ShellTargets whose unit is
+// part of the program. InitializeUnits calls it once.
+void InstallProgramWiring();
+// Each entry of that wiring by record and name ("EditorWindowHooks.OpenProject"),
+// and whether it is set now.
+struct ProgramWire {
+  std::string name;
+  bool set;
+};
+std::vector<ProgramWire> CopyProgramWiring();
+// The entries whose units are not part of the program yet: they stay empty,
+// so the commands that need them show disabled.
+extern const std::vector<std::string> kProgramWiresAwaitingUnits;
 
 // The project a window holds under 'PROJ' (kEditorWindowProjectTag); nil
 // when none.

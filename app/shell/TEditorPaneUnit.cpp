@@ -199,6 +199,8 @@ void TEditorPane::Create(const Str63& name, IBNibRef nib) {
 
   if (windowRef != nullptr) editor->InstallCommandHandler(windowRef);
   editor->Load();
+  // The file as it is read, so that a save notices another program's change.
+  if (document != nullptr) document->diskStamp = FileStampOf(document->file);
   if (themed && editor->GetController() != nullptr) editor->GetController()->nilColor = theme.text;
 
   if (FTPDocument && document != nullptr)
@@ -237,6 +239,7 @@ void TEditorPane::Create(const Str63& name, IBNibRef nib) {
 }
 
 void TEditorPane::Release() {
+  Retire();
   // The owner may be gone already (a closing window): the window is found
   // from the one the pane went into, and only while its object lives.
   TWindow* window = destination != nullptr && IsValidWindowPtr(destination) ? GetWindowObject(destination) : nullptr;
@@ -532,7 +535,9 @@ void ScriptProcessNotification(SInt16 code, TScript* script, void* data) {
       break;
     }
     case kScriptProcessErrors:
-      if (pane->split != nullptr && pane->LowerPane() == nullptr && script->pane != nullptr) {
+      // The errors take the place of whatever is below the text (a
+      // terminal, a find pane): they answer what was just asked for.
+      if (pane->split != nullptr && script->pane != nullptr && pane->LowerPane() != script->pane) {
         pane->RestoreSplitView();
         pane->split->SetPane(kEditorPaneLowerSide, script->pane);
         pane->split->SetVisible(0);

@@ -106,6 +106,9 @@ struct EditorPaneHooks {
   // The error pane (with its runner) for a script language; nil for none.
   TScriptPane* (*CreateScriptErrorPane)(const Str63& language);
 };
+// The error pane (with its runner) the program makes for a script
+// language; nil for a language without one.
+TScriptPane* EditorPaneCreateLanguagePane(const Str63& language);
 // Copies the record; nil goes back to none.
 void EditorPaneSetHooks(const EditorPaneHooks* hooks);
 const EditorPaneHooks& EditorPaneGetHooks();

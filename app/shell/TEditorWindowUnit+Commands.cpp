@@ -8,6 +8,7 @@
 #include "HIViewButtons.h"
 #include "PascalCarbonCommon.h"
 #include "TCodeSenseLibraryUnit.h"
+#include "TDemoApplicationUnit.h"
 #include "TEditorPaneUnit.h"
 #include "TEditorWindowUnit.h"
 #include "TFindPaneUnit.h"
@@ -141,6 +142,7 @@ Boolean EditorCommandStatus(UInt32 command, const EditorPaneState& pane, Boolean
     case kEditorCommandCheckSyntax:
     case kEditorCommandRunDebug:
     case kEditorCommandRunTerminal:
+    case kEditorCommandShowError:  // a check whose errors show below the text
       enabled = editor && pane.supportsRun;
       return true;
     case kEditorCommandRunPreview:  // its page shows in the preview
@@ -187,9 +189,6 @@ Boolean EditorCommandStatus(UInt32 command, const EditorPaneState& pane, Boolean
     case kEditorCommandModeSymbols:
       enabled = editor && pane.hasProject;
       return true;
-    case kEditorCommandShowError:  // the error lists come later
-      enabled = false;
-      return true;
     case kEditorCommandFileInfo:
       enabled = editor && pane.hasProject && pane.fileExists && pane.fileInfoUnit;
       return true;
@@ -235,7 +234,10 @@ EditorToolbarState EditorToolbarStatus(const EditorPaneState& pane, Boolean wind
   }
   if (!windowProject) {
     state.compile = state.info = state.upload = false;
-  } else if (!unsaved) {
+  } else if (unsaved) {
+    // A project compiles its sources, whatever the window shows.
+    state.compile = true;
+  } else {
     state.compile = true;
     state.info = bool(pane.fileInfoUnit);
     state.upload = true;
@@ -348,13 +350,23 @@ HIViewRef MakeModeSegments(THIToolbarSegmentView*) {
   return view;
 }
 
+// The field's text as the find object takes it: UTF-8, at most 255 bytes
+// and never a character cut in two.
+Str255 Utf8Query(CFStringRef text) {
+  UInt8 bytes[255];
+  CFIndex used = 0;
+  CFStringGetBytes(text, CFRangeMake(0, CFStringGetLength(text)), kCFStringEncodingUTF8, 0, false, bytes,
+                   sizeof bytes, &used);
+  return Str255(std::string_view(reinterpret_cast<const char*>(bytes), size_t(used)));
+}
+
 // Text accepted in the toolbar's search field: the mode pane gets it, and
 // the window's find object looks for it in the active document.
 OSStatus SearchFieldEventHandler(EventHandlerCallRef, EventRef, void* data) {
   auto field = static_cast<HIViewRef>(data);
   CFStringRef text = nullptr;
   if (field == nullptr || CopyControlTitleAsCFString(field, &text) != noErr || text == nullptr) return eventNotHandledErr;
-  const Str255 query = CFStringToPascal(text);
+  const Str255 query = Utf8Query(text);
   CFRelease(text);
   auto* window = dynamic_cast<TEditorWindowAbstract*>(GetWindowObject(HIViewGetWindow(field)));
   if (query.empty() || window == nullptr) return eventNotHandledErr;
@@ -453,6 +465,20 @@ void TEditorWindow::UpdateCommandStatus(const HICommand& command, EventRef event
     enable(EditorProjectMenuStatus(command.commandID, Project != nullptr, selection));
     return;
   }
+  // A project compiles and is searched as a whole, with a file open or not.
+  if (Project != nullptr && command.commandID == kEditorCommandCompile) {
+    enable(EditorWindowGetHooks().CompileProject != nullptr);
+    return;
+  }
+  if (Project != nullptr && command.commandID == kEditorCommandFindInProject) {
+    enable(ShellTargets.OpenBatchFindWindow != nullptr);
+    return;
+  }
+  if (Project != nullptr && SidePane != nullptr &&
+      (command.commandID == kEditorCommandModeProject || command.commandID == kEditorCommandModeSymbols)) {
+    enable(true);
+    return;
+  }
   TEditorPane* pane = GetActiveEditor();
   const EditorPaneState state = PaneState(pane);
   Boolean on = false;
@@ -532,6 +558,13 @@ void TEditorWindow::ProcessCommand(const HICommand& command, EventRef event, SIn
   if (Project != nullptr && hooks.ProjectCommand != nullptr) hooks.ProjectCommand(Project, command, event, result);
   if (result != eventNotHandledErr) return;
   switch (command.commandID) {
+    case kEditorCommandCompile:
+      // With no file open the project still compiles.
+      if (Project != nullptr && hooks.CompileProject != nullptr) {
+        hooks.CompileProject(Project);
+        result = noErr;
+      }
+      break;
     case kEditorCommandModeSymbols:
       if (SidePane == nullptr) break;
       SetModeSegment(toolbar, 3);
@@ -646,6 +679,7 @@ void TEditorWindow::ProcessDocumentCommand(const HICommand& command, EventRef ev
       } else if (pane->editor != nullptr) {
         pane->editor->Compile();
       }
+      result = noErr;
       break;
     case kEditorCommandClosePreview:
     case kEditorCommandClosePane:

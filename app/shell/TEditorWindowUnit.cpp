@@ -89,17 +89,14 @@ class TEditorDocument : public TSourceDocument {
 
 }  // namespace
 
-void InstallEditorWindowPaneHooks() {
-  EditorPaneHooks hooks = EditorPaneGetHooks();
-  hooks.IsIntegratedProjectWindow = [](TWindow* window) -> Boolean {
-    auto* editorWindow = dynamic_cast<TEditorWindow*>(window);
-    return editorWindow != nullptr && editorWindow->Integrated;
-  };
-  hooks.UpdateSidePane = [](TWindow* window) {
-    if (auto* editorWindow = dynamic_cast<TEditorWindow*>(window))
-      editorWindow->UpdateSidePane(editorWindow->GetActiveEditor());
-  };
-  EditorPaneSetHooks(&hooks);
+Boolean EditorWindowIsIntegratedProjectWindow(TWindow* window) {
+  auto* editorWindow = dynamic_cast<TEditorWindow*>(window);
+  return editorWindow != nullptr && editorWindow->Integrated;
+}
+
+void EditorWindowUpdateSidePane(TWindow* window) {
+  if (auto* editorWindow = dynamic_cast<TEditorWindow*>(window))
+    editorWindow->UpdateSidePane(editorWindow->GetActiveEditor());
 }
 
 void EditorWindowSetHooks(const EditorWindowHooks* hooks) { gHooks = hooks != nullptr ? *hooks : EditorWindowHooks{}; }

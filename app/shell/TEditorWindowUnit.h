@@ -224,9 +224,11 @@ struct EditorWindowHooks {
 };
 // Copies the record; nil goes back to none.
 void EditorWindowSetHooks(const EditorWindowHooks* hooks);
-// Tells the editor panes about their windows (the integrated variant, the
-// side pane), keeping the other entries of their hooks.
-void InstallEditorWindowPaneHooks();
+// What the editor panes ask of their window: whether it is the integrated
+// variant, and to refresh its side pane. Start-up puts them into the panes'
+// hooks.
+Boolean EditorWindowIsIntegratedProjectWindow(TWindow* window);
+void EditorWindowUpdateSidePane(TWindow* window);
 const EditorWindowHooks& EditorWindowGetHooks();
 
 // ---------------------------------------------------------------------------

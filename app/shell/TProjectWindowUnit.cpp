@@ -14,6 +14,8 @@
 #include "TDocumentListUnit.h"
 #include "TEditorPaneUnit.h"
 #include "TEditorWindowUnit.h"
+#include "TFileSystemUnit.h"
+#include "TProjectBrowserUnit.h"
 #include "THIToolbarUnit.h"
 #include "TPreferencesUnit.h"
 #include "TProjectUnit.h"
@@ -208,6 +210,11 @@ void TProjectWindow::ProcessCommand(const HICommand& command, EventRef event, SI
       // A compile has ended: the symbol browser lists what it found.
       if (symbolPane != nullptr) symbolPane->ProcessCommand(command, event, result);
       break;
+    case kEditorCommandCompile:
+      // Run > Compile compiles the project, as its toolbar button does.
+      if (ProjectValid(project)) project->Compile();
+      result = noErr;
+      break;
     case kProjectCommandModeFTP:
       if (MakeFTPPane()) ShowSidePane(ftpPane, kProjectFTPActionsMenu, 2);
       else UserNotificationDialog(kProjectNoFTPMessage);
@@ -307,19 +314,17 @@ void TProjectWindow::Release() {
 // ---------------------------------------------------------------------------
 // Editor windows bound to projects
 
-namespace {
-
-TProject* HookOpenProject(const FSRef& bundle) {
+TProject* ProjectWindowOpenProject(const FSRef& bundle) {
   TProject* project = CreateProjectPane(bundle, ApplicationNib);
   if (project != nullptr) ResizeProjectPane(project->nibWindow);
   return project;
 }
 
-void HookProjectCommand(TProject* project, const HICommand& command, EventRef event, SInt32& result) {
+void ProjectWindowProjectCommand(TProject* project, const HICommand& command, EventRef event, SInt32& result) {
   if (ProjectValid(project)) project->ProcessCommand(command, event, result);
 }
 
-Boolean HookBrowserSelection(TProject* project) {
+Boolean ProjectWindowBrowserSelection(TProject* project) {
   if (!ProjectValid(project) || project->browserControl == nullptr) return false;
   ItemCount count = 0;
   return GetDataBrowserItemCount(project->browserControl, kDataBrowserNoItem, true, kDataBrowserItemIsSelected,
@@ -327,28 +332,40 @@ Boolean HookBrowserSelection(TProject* project) {
          count > 0;
 }
 
-void HookCompile(TProject* project) {
+void ProjectWindowCompile(TProject* project) {
   if (ProjectValid(project)) project->Compile();
 }
 
 // The integrated window's side: the project pane's toolbar is the side
 // pane's, and the window stands for the bundle.
-void HookAttachWindow(TProject* project, TEditorWindowAbstract* window) {
+void ProjectWindowAttachWindow(TProject* project, TEditorWindowAbstract* window) {
   auto* editor = dynamic_cast<TEditorWindow*>(window);
   if (project == nullptr || editor == nullptr) return;
   if (editor->SidePane != nullptr && ProjectValid(project)) project->SetToolbar(editor->SidePane->toolbar);
   if (ProjectValid(project)) project->AppendDocument(editor);
 }
 
-TModePane* HookProjectPane(TProject* project) { return ProjectValid(project) ? project : nullptr; }
+// The integrated window that holds the project is closing: what the
+// project keeps (its groups, its settings, its symbol index) is written
+// now; the pane itself ends with the window's views.
+void ProjectWindowCloseWindow(TProject* project, TEditorWindowAbstract*) {
+  if (!ProjectValid(project)) return;
+  if (project->browser != nullptr && TBrowser::IsLive(project->browser)) project->browser->SaveGroups();
+  if (project->projectPreferences != nullptr) project->projectPreferences->Synchronize();
+  if (TFileSystem* index = project->GetFileSystem()) index->Save();
+}
 
-TFileSystem* HookFileSystem(TProject* project) { return ProjectValid(project) ? project->GetFileSystem() : nullptr; }
+TModePane* ProjectWindowProjectPane(TProject* project) { return ProjectValid(project) ? project : nullptr; }
 
-void HookSetActionMenu(TProject* project, MenuRef menu) { ProjectSetActionMenu(project, menu); }
+TFileSystem* ProjectWindowFileSystem(TProject* project) {
+  return ProjectValid(project) ? project->GetFileSystem() : nullptr;
+}
+
+void ProjectWindowSetActionMenu(TProject* project, MenuRef menu) { ProjectSetActionMenu(project, menu); }
 
 // A name of the project's files; the symbol index names its files by their
 // path from the project folder, which is tried when the name is one.
-Boolean HookResolveProjectFile(void* project, const Str63& name, FSRef& file) {
+Boolean ProjectWindowResolveFile(void* project, const Str63& name, FSRef& file) {
   auto* p = static_cast<TProject*>(project);
   if (!ProjectValid(p)) return false;
   if (p->ResolveFile(name, file)) return true;
@@ -358,26 +375,4 @@ Boolean HookResolveProjectFile(void* project, const Str63& name, FSRef& file) {
   const Str255 folder = FSGetFullPath(FSGetParent(p->bundle));
   if (!folder.empty() && FSGetPathRef(folder + "/" + Str255(path), file) && FSRefExists(file)) return true;
   return p->ResolveFile(Str63(path.substr(slash + 1)), file);
-}
-
-}  // namespace
-
-void InstallProjectWindowHooks() {
-  EditorWindowHooks hooks = EditorWindowGetHooks();
-  hooks.OpenProject = HookOpenProject;
-  hooks.FrontProjectWindowProject = FrontProjectWindowProject;
-  hooks.ProjectCommand = HookProjectCommand;
-  hooks.ProjectBrowserSelection = HookBrowserSelection;
-  hooks.CompileProject = HookCompile;
-  hooks.AttachWindow = HookAttachWindow;
-  hooks.ProjectPane = HookProjectPane;
-  hooks.ProjectFileSystem = HookFileSystem;
-  hooks.SetActionMenu = HookSetActionMenu;
-  EditorWindowSetHooks(&hooks);
-
-  ShellTargets.OpenProjectWindow = [](const FSRef& bundle) { OpenProjectWindow(bundle); };
-  ShellTargets.OpenEditorWindowIntegrated = [](const FSRef& bundle, const ApplicationOpenCommandOptions& options) {
-    OpenEditorWindowIntegrated(&bundle, options);
-  };
-  ShellTargets.ResolveProjectFile = HookResolveProjectFile;
 }

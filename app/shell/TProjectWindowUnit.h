@@ -5,9 +5,9 @@
 // documents in the project's own preferences, and closing it tells every
 // window of the project to let go of it ('prDT').
 //
-// This unit also binds projects to editor windows: the project entries of
-// the editor window's hooks and the application's project targets are
-// filled by InstallProjectWindowHooks.
+// This unit also binds projects to editor windows: it gives the project
+// entries of the editor window's hooks and the application's project
+// targets, which start-up installs.
 #pragma once
 
 #include "CFArray.h"
@@ -98,8 +98,19 @@ extern TPane* (*ProjectWindowMakeFTPPane)(const FTPServerInfo& server, TWindow* 
 // The project of the front project window; nil when there is none.
 TProject* FrontProjectWindowProject();
 
-// Fills the project entries of the editor window's hooks (opening, commands,
-// the binding of windows, the FTP pane once there is one) and the
-// application's OpenProjectWindow, OpenEditorWindowIntegrated and
-// ResolveProjectFile targets. Called once by InitializeUnits.
-void InstallProjectWindowHooks();
+// What the editor window asks of the project it is bound to (opening it,
+// its commands, the binding of windows, its panes), and the application's
+// look-up of a project file; start-up puts them into their hooks.
+class TEditorWindowAbstract;
+class TFileSystem;
+TProject* ProjectWindowOpenProject(const FSRef& bundle);
+void ProjectWindowProjectCommand(TProject* project, const HICommand& command, EventRef event, SInt32& result);
+Boolean ProjectWindowBrowserSelection(TProject* project);
+void ProjectWindowCompile(TProject* project);
+void ProjectWindowAttachWindow(TProject* project, TEditorWindowAbstract* window);
+// Writes what the project keeps as its integrated window closes.
+void ProjectWindowCloseWindow(TProject* project, TEditorWindowAbstract* window);
+TModePane* ProjectWindowProjectPane(TProject* project);
+TFileSystem* ProjectWindowFileSystem(TProject* project);
+void ProjectWindowSetActionMenu(TProject* project, MenuRef menu);
+Boolean ProjectWindowResolveFile(void* project, const Str63& name, FSRef& file);

@@ -11,7 +11,6 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -22,6 +21,7 @@
 #include "CFNumber.h"
 #include "CFString.h"
 #include "CFURL.h"
+#include "Files.h"
 
 const CFStringRef kCFURLFileExists = CFStringMakeConstantUTF8("kCFURLFileExists");
 const CFStringRef kCFURLFileDirectoryContents = CFStringMakeConstantUTF8("kCFURLFileDirectoryContents");
@@ -179,94 +179,15 @@ CFDictionaryRef FileProperties(const std::string& path, CFArrayRef desired) {
   return dict;
 }
 
-bool WriteAllBytes(int fd, const UInt8* bytes, size_t length) {
-  while (length > 0) {
-    ssize_t put = write(fd, bytes, length);
-    if (put < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    bytes += put;
-    length -= size_t(put);
-  }
-  return true;
-}
-
-// Writes in place: for what cannot be replaced by a rename (devices, pipes).
-SInt32 WriteInPlace(const std::string& path, const UInt8* bytes, size_t length) {
-  int fd = open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-  if (fd < 0) return ErrorFromErrno(errno);
-  bool ok = WriteAllBytes(fd, bytes, length);
-  int err = errno;
-  if (close(fd) != 0 && ok) {
-    ok = false;
-    err = errno;
-  }
-  return ok ? 0 : ErrorFromErrno(err);
-}
-
-// Replaces the file's contents through a temporary file in the same folder,
-// renamed over it once complete, so that a failure at any point leaves the
-// old contents whole. The file keeps its permission bits (and its owner where
-// the process may keep it); a symbolic link is followed, so the link stays.
-SInt32 WriteAtomically(std::string path, const UInt8* bytes, size_t length) {
-  struct stat st;
-  if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-    if (char* target = realpath(path.c_str(), nullptr)) {
-      path = target;
-      std::free(target);
-    }
-  }
-  bool exists = stat(path.c_str(), &st) == 0;
-  if (exists && S_ISDIR(st.st_mode)) return kCFURLImproperArgumentsError;
-  if (exists && !S_ISREG(st.st_mode)) return WriteInPlace(path, bytes, length);
-  // The rename would get past a write-protected file; honour the protection.
-  if (exists && access(path.c_str(), W_OK) != 0) return ErrorFromErrno(errno);
-
-  size_t slash = path.rfind('/');
-  std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-  std::string prefix = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-  std::random_device seed;
-  std::mt19937 random(seed());
-  std::string temp;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    char name[32];
-    std::snprintf(name, sizeof name, ".~qv%08x.tmp", unsigned(random()));
-    temp = prefix + name;
-    // A new file gets the usual permissions (0666 less the umask).
-    fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, exists ? 0600 : 0666);
-    if (fd < 0 && errno != EEXIST) return ErrorFromErrno(errno);
-  }
-  if (fd < 0) return kCFURLUnknownError;
-
-  bool ok = WriteAllBytes(fd, bytes, length);
-  if (ok && exists) {
-    if (fchown(fd, st.st_uid, st.st_gid) != 0) {
-      // Only the owner's group may be lost here, never the data; keep going.
-    }
-    ok = fchmod(fd, st.st_mode & 07777) == 0;
-  }
-  if (ok) ok = fsync(fd) == 0;
-  int err = errno;
-  if (close(fd) != 0 && ok) {
-    ok = false;
-    err = errno;
-  }
-  if (ok && rename(temp.c_str(), path.c_str()) != 0) {
-    ok = false;
-    err = errno;
-  }
-  if (!ok) {
-    unlink(temp.c_str());
-    return ErrorFromErrno(err);
-  }
-  int dirfd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dirfd >= 0) {
-    fsync(dirfd);
-    close(dirfd);
-  }
-  return 0;
+// Replaces the file's contents at once through the File Manager (a
+// temporary file renamed over it): a failure at any point leaves the old
+// contents whole, the file keeps its mode, and a symbolic link stays.
+SInt32 WriteAtomically(const std::string& path, const UInt8* bytes, size_t length) {
+  int err = 0;
+  const OSStatus status = FSWriteFileAtomically(path.c_str(), bytes, length, &err);
+  if (status == noErr) return 0;
+  if (status == notAFileErr) return kCFURLImproperArgumentsError;
+  return ErrorFromErrno(err);
 }
 
 }  // namespace

@@ -14,6 +14,8 @@
 // for a name that exists, permErr for a permission refused, ...
 #pragma once
 
+#include <stddef.h>
+
 #include "CFBase.h"
 #include "MacTypes.h"
 
@@ -293,6 +295,31 @@ OSErr FSDeleteFork(const FSRef* ref, UniCharCount forkNameLength, const UniChar*
 // The classic calls: *count bytes at the mark; *count receives the bytes done.
 OSErr FSRead(FSIORefNum refNum, SInt32* count, void* buffPtr);
 OSErr FSWrite(FSIORefNum refNum, SInt32* count, const void* buffPtr);
+
+// ---------------------------------------------------------------------------
+// Whole files replaced at once
+
+// Replaces the contents of the file at path (UTF-8, any bytes) with the
+// bytes, so that at every moment the file holds either its old contents or
+// the new ones whole: the bytes go into a temporary file in the same folder,
+// which is flushed to the disk, given the original's permission bits,
+// extended attributes and (when the process may) its owner and group, and
+// then renamed over the original. A new file gets 0666 less the umask. A
+// symbolic link is written through: its target changes, the link stays.
+// What is not a regular file (a device, a pipe) is written in place.
+// On failure the original is untouched and no temporary is left. Statuses:
+//   dskFulErr   the disk (or the user's quota) is full
+//   permErr     the folder may not be written (no new file can be made there)
+//   wrPermErr   the file itself is write-protected
+//   wPrErr      the disk is read-only
+//   dirNFErr    the folder does not exist
+//   notAFileErr the path names a folder
+//   bdNamErr    the name or path is too long
+//   ioErr       anything else the disk refused
+// *outErrno (optional) receives the system's error number (0 on success).
+OSStatus FSWriteFileAtomically(const char* path, const void* bytes, size_t length, int* outErrno = nullptr);
+// The same for the file an FSRef names (it must exist).
+OSStatus FSRefWriteFileAtomically(const FSRef* ref, const void* bytes, size_t length);
 
 // ---------------------------------------------------------------------------
 // Folder listings, in name order (letters compared without case), without

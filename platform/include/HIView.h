@@ -448,7 +448,8 @@ OSStatus HIViewResumeLayout(HIViewRef inView);
 // State
 
 // A view is visible when it and every superview are; setting sends
-// kEventControlVisibilityChanged.
+// kEventControlVisibilityChanged to the view and to each subview whose
+// effective visibility changed with it.
 OSStatus HIViewSetVisible(HIViewRef inView, Boolean inVisible);
 Boolean HIViewIsVisible(HIViewRef inView);
 Boolean HIViewIsLatentlyVisible(HIViewRef inView);

@@ -136,6 +136,7 @@ enum : OSStatus {
   posErr = -40,
   tmfoErr = -42,
   wPrErr = -44,
+  vLckdErr = -46,
   fLckdErr = -45,
   fBsyErr = -47,
   dupFNErr = -48,

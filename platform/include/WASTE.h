@@ -26,6 +26,9 @@
 #include "Pasteboard.h"
 #include "QDRegions.h"
 
+#include <string>
+#include <vector>
+
 typedef struct WEOpaqueRec* WEReference;
 typedef struct WEOpaqueView* WEViewReference;
 typedef FourCharCode WESelector;
@@ -188,6 +191,9 @@ enum : UInt32 {
   weEndOfLineLF = 2,
   weEndOfLineCRLF = 3,
   weEndOfLineMask = 3,
+  // WESave of plain text in UTF-8 or a UTF-16 / UTF-32 form of named byte
+  // order: the file begins with a byte-order mark.
+  weSaveByteOrderMark = 4,
 };
 
 // ---------------------------------------------------------------------------
@@ -407,6 +413,42 @@ OSStatus WELoad(SInt32 inStart, SInt32 inEnd, const FSRef* inFile, OSType inFile
                 OptionBits inOptions, WEReference we);
 OSStatus WESave(SInt32 inStart, SInt32 inEnd, const FSRef* inFile, OSType inFileType, TextEncoding inEncoding,
                 OptionBits inOptions, WEReference we);
+
+// Text files as a document reads and writes them: what a file was read with,
+// so that it is written back byte for byte.
+struct WETextFileFormat {
+  TextEncoding encoding = 0x08000100;     // UTF-8; UTF-16 and UTF-32 always as their BE / LE forms
+  Boolean byteOrderMark = false;          // the file begins with one
+  UInt32 endOfLine = weEndOfLineLF;       // the file's first line ending; LF when it has none
+  Boolean mixedLineEndings = false;       // other endings were read, and are written as the first
+  Boolean notText = false;                // NUL bytes near the start among sequences of no encoding
+};
+
+// The 8-bit encoding of text that is not UTF-8 when the caller names none:
+// Windows Latin 1 as web browsers read it, every byte a character (the five
+// bytes it leaves unassigned are U+0081, U+008D, U+008F, U+0090, U+009D).
+constexpr TextEncoding weDefaultEightBitEncoding = 0x0500;
+
+// Reads a file's bytes into text whose every line break is a CR, and tells
+// what it found. A byte-order mark decides the encoding; else valid UTF-8 is
+// UTF-8, and anything else is read in an 8-bit encoding in which every byte
+// is a character: `inHint` when it is Mac Roman, ISO Latin 1 or Windows
+// Latin 1, else Windows Latin 1. Plain ASCII also takes an 8-bit hint, so
+// what is typed into it is written in that encoding. A hint of a UTF-16 or
+// UTF-32 form of named byte order is tried first on a file without a mark.
+// Writing the text back with the format gives the file's bytes again, except
+// that mixed line endings all become the first. paramErr: nil bytes with a
+// count.
+OSStatus WEReadTextFile(const void* inBytes, ByteCount inByteCount, TextEncoding inHint, std::vector<UniChar>* outText,
+                        WETextFileFormat* outFormat);
+
+// The bytes of a text file of that format (line breaks CR, LF or CR LF in
+// the text all become its ending).
+//   kTECUnmappableElementErr  a character has no form in the encoding; its
+//                             code-unit offset goes to *outBadOffset
+//   kTextUnsupportedEncodingErr  an encoding the engine does not convert
+OSStatus WEWriteTextFile(const UniChar* inText, ByteCount inCount, const WETextFileFormat* inFormat,
+                         std::string* outBytes, ByteCount* outBadOffset);
 
 // ---------------------------------------------------------------------------
 // Font families: QuickDraw family numbers of the 'font' attribute and their

@@ -15,6 +15,7 @@
 #include "CFBundle.h"
 #include "CFString.h"
 #include "CarbonEvents.h"
+#include "Dialogs.h"
 #include "Files.h"
 
 namespace {
@@ -23,7 +24,10 @@ bool gStarted = false;
 bool gPrimary = true;
 bool gReady = false;
 GApplication* gApplication = nullptr;
-std::vector<std::vector<std::string>> gBatches;  // absolute paths, one batch per launch
+// Absolute paths, one batch per launch; a name that is no local file is
+// kept as its URI with kNotLocal in front.
+std::vector<std::vector<std::string>> gBatches;
+const std::string kNotLocal = "\x01";
 EventLoopTimerRef gTimer = nullptr;
 
 std::string UTF8(CFStringRef s) {
@@ -52,6 +56,51 @@ std::vector<GFile*> FilesOf(int argc, char* const argv[]) {
 
 void Deliver(EventLoopTimerRef, void*);
 
+CFStringRef CopyUTF8(const std::string& text) {
+  return CFStringCreateWithBytes(nullptr, reinterpret_cast<const UInt8*>(text.data()), CFIndex(text.size()),
+                                 kCFStringEncodingUTF8, false);
+}
+
+// A file named to the program that it cannot open: the user is told which
+// (an alert, answered with OK), not only the terminal it may have come from.
+void AlertCannotOpen(const std::string& error, const std::string& explanation) {
+  CFStringRef e = CopyUTF8(error), x = CopyUTF8(explanation);
+  DialogRef alert = nullptr;
+  if (e != nullptr && CreateStandardAlert(kAlertStopAlert, e, x, nullptr, &alert) == noErr && alert != nullptr) {
+    DialogItemIndex hit = 0;
+    RunStandardAlert(alert, nullptr, &hit);
+  }
+  if (e != nullptr) CFRelease(e);
+  if (x != nullptr) CFRelease(x);
+}
+
+std::string BaseName(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  return slash == std::string::npos || slash + 1 == path.size() ? path : path.substr(slash + 1);
+}
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? std::string() : slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+void ReportUnopened(const std::string& path, OSStatus status) {
+  if (path.compare(0, kNotLocal.size(), kNotLocal) == 0) {
+    const std::string uri = path.substr(kNotLocal.size());
+    AlertCannotOpen("\u201C" + uri + "\u201D could not be opened.", "Only files on this computer can be opened.");
+    return;
+  }
+  const std::string name = "\u201C" + BaseName(path) + "\u201D";
+  const std::string folder = "\u201C" + FolderOf(path) + "\u201D";
+  if (status == fnfErr || status == dirNFErr)
+    AlertCannotOpen("The file " + name + " could not be opened because it does not exist.",
+                    "There is no file of that name in the folder " + folder + ".");
+  else if (status == permErr || status == afpAccessDenied)
+    AlertCannotOpen("The file " + name + " could not be opened.",
+                    "You do not have permission to open it (in the folder " + folder + ").");
+  else
+    AlertCannotOpen("The file " + name + " could not be opened.", "It is in the folder " + folder + ".");
+}
+
 void ScheduleDelivery() {
   if (!gReady || gBatches.empty()) return;
   if (gTimer == nullptr)
@@ -69,6 +118,7 @@ void Queue(const std::vector<GFile*>& files) {
     } else {
       gchar* uri = g_file_get_uri(f);
       std::fprintf(stderr, "Quorvel: cannot open \"%s\": not a local file\n", uri ? uri : "?");
+      paths.push_back(kNotLocal + (uri ? uri : "?"));
       g_free(uri);
     }
     g_free(path);
@@ -83,11 +133,16 @@ void SendBatch(const std::vector<std::string>& paths) {
   AEInitializeDesc(&list);
   if (AECreateList(nullptr, 0, false, &list) != noErr) return;
   long count = 0;
+  std::vector<std::pair<std::string, OSStatus>> unopened;
   for (const std::string& p : paths) {
     FSRef ref{};
-    OSStatus s = FSPathMakeRef(reinterpret_cast<const UInt8*>(p.c_str()), &ref, nullptr);
+    OSStatus s = p.compare(0, kNotLocal.size(), kNotLocal) == 0
+                     ? OSStatus(paramErr)
+                     : FSPathMakeRef(reinterpret_cast<const UInt8*>(p.c_str()), &ref, nullptr);
     if (s != noErr) {
-      std::fprintf(stderr, "Quorvel: cannot open \"%s\" (error %d)\n", p.c_str(), int(s));
+      if (p.compare(0, kNotLocal.size(), kNotLocal) != 0)
+        std::fprintf(stderr, "Quorvel: cannot open \"%s\" (error %d)\n", p.c_str(), int(s));
+      unopened.emplace_back(p, s);
       continue;
     }
     if (AEPutPtr(&list, 0, typeFSRef, &ref, sizeof ref) == noErr) ++count;
@@ -109,6 +164,8 @@ void SendBatch(const std::vector<std::string>& paths) {
     AEDisposeDesc(&target);
   }
   AEDisposeDesc(&list);
+  // After the files that open, so the alerts come over their windows.
+  for (const auto& [path, status] : unopened) ReportUnopened(path, status);
 }
 
 void Deliver(EventLoopTimerRef, void*) {

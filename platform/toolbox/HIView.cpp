@@ -797,23 +797,6 @@ OSStatus HIViewResumeLayout(HIViewRef inView) {
 // ---------------------------------------------------------------------------
 // Visibility, enabled and active state, hilite
 
-OSStatus HIViewSetVisible(HIViewRef inView, Boolean inVisible) {
-  __CView* view = Live(inView);
-  if (view == nullptr) return errUnknownControl;
-  bool visible = inVisible != 0;
-  if (view->visible == visible) return noErr;
-  if (!visible) ClearFocusIn(view);
-  ViewInvalidate(view);
-  view->visible = visible;
-  ViewInvalidate(view);
-  EventRef e = ViewMakeEvent(kEventClassControl, kEventControlVisibilityChanged, view);
-  Boolean flag = visible;
-  SetEventParameter(e, kEventParamControlIsVisible, typeBoolean, sizeof flag, &flag);
-  ViewSendEvent(view, e, true);
-  ReleaseEvent(e);
-  return noErr;
-}
-
 Boolean HIViewIsVisible(HIViewRef inView) {
   __CView* view = Live(inView);
   if (view == nullptr) return false;
@@ -875,6 +858,33 @@ OSStatus SetFlag(HIViewRef ref, bool __CView::*flag, bool value, EventKind kind)
 }
 
 }  // namespace
+
+// The view hears its own change; each subview whose effective visibility
+// changed with it hears it too (a text view in a tab pane that comes forward
+// must learn that it shows).
+OSStatus HIViewSetVisible(HIViewRef inView, Boolean inVisible) {
+  __CView* view = Live(inView);
+  if (view == nullptr) return errUnknownControl;
+  bool visible = inVisible != 0;
+  if (view->visible == visible) return noErr;
+  if (!visible) ClearFocusIn(view);
+  std::vector<std::pair<__CView*, bool>> before;
+  CollectState(view, &__CView::visible, &before);
+  ViewInvalidate(view);
+  view->visible = visible;
+  ViewInvalidate(view);
+  for (auto& [v, was] : before) {
+    if (Live(reinterpret_cast<HIViewRef>(v)) == nullptr) continue;
+    const bool now = v == view ? visible : Effective(v, &__CView::visible);
+    if (v != view && now == was) continue;
+    EventRef e = ViewMakeEvent(kEventClassControl, kEventControlVisibilityChanged, v);
+    Boolean flag = now;
+    SetEventParameter(e, kEventParamControlIsVisible, typeBoolean, sizeof flag, &flag);
+    ViewSendEvent(v, e, true);
+    ReleaseEvent(e);
+  }
+  return noErr;
+}
 
 OSStatus HIViewSetEnabled(HIViewRef inView, Boolean inSetEnabled) {
   return SetFlag(inView, &__CView::enabled, inSetEnabled != 0, kEventControlEnabledStateChanged);

@@ -121,6 +121,33 @@ void VerticalMove(WEReference we, bool down, bool extend) {
   we->preferredX = keep;
 }
 
+// Option-page up/down: the view scrolls a page and the caret goes with it,
+// keeping its place on the screen (and its column).
+void PageMove(WEReference we, bool down, bool extend) {
+  const SInt32 page = std::max<SInt32>(1, we->view.bottom - we->view.top - 10);
+  const SInt32 from = extend ? ActiveEnd(we) : (down ? we->sel.end : we->sel.start);
+  LongPt pt{};
+  SInt16 lh = 0;
+  WEGetPoint(from, 1, &pt, &lh, we);
+  if (we->preferredX < 0) we->preferredX = pt.h;
+  const SInt32 keep = we->preferredX;
+  LongRect dest;
+  WEGetDestRect(&dest, we);
+  const SInt32 v = pt.v + lh / 2 + (down ? page : -page);
+  SInt32 offset;
+  if (v < dest.top) {
+    offset = 0;
+  } else if (v >= dest.bottom) {
+    offset = Length(we);
+  } else {
+    LongPt target{v, keep};
+    offset = WEGetOffset(&target, nullptr, we);
+  }
+  ScrollBy(we, down ? -page : page);
+  MoveTo(we, offset, extend);
+  we->preferredX = keep;
+}
+
 OSStatus HandleKey(WEReference we, UniChar key, UInt32 modifiers) {
   const bool extend = modifiers & kShift;
   const bool word = modifiers & kOption;
@@ -157,8 +184,12 @@ OSStatus HandleKey(WEReference we, UniChar key, UInt32 modifiers) {
       return noErr;
     case 1: ScrollBy(we, INT32_MAX / 2); return noErr;   // home: to the top
     case 4: ScrollBy(we, -INT32_MAX / 2); return noErr;  // end: to the bottom
-    case 11: ScrollBy(we, std::max<SInt32>(1, we->view.bottom - we->view.top - 10)); return noErr;
-    case 12: ScrollBy(we, -std::max<SInt32>(1, we->view.bottom - we->view.top - 10)); return noErr;
+    case 11: case 12:  // page up, page down: with option the caret goes along
+      if (word || extend)
+        PageMove(we, key == 12, extend);
+      else
+        ScrollBy(we, (key == 11 ? 1 : -1) * std::max<SInt32>(1, we->view.bottom - we->view.top - 10));
+      return noErr;
     case 8: case 127: {  // backspace, forward delete
       if (!Editable(we)) return noErr;
       SInt32 s = we->sel.start, e = we->sel.end;
@@ -307,21 +338,10 @@ bool ReadFile(const FSRef* ref, FileBytes* out, OSStatus* status) {
   return true;
 }
 
+// The file is replaced at once: a failure or a crash during the save leaves
+// its old contents whole.
 OSStatus WriteFile(const FSRef* ref, const std::string& bytes) {
-  UInt8 path[4096];
-  if (OSStatus s = FSRefMakePath(ref, path, sizeof path); s != noErr) return s;
-  const int fd = open(reinterpret_cast<const char*>(path), O_WRONLY | O_TRUNC | O_CLOEXEC);
-  if (fd < 0) return errno == EACCES ? OSStatus(permErr) : OSStatus(fnfErr);
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-    if (n <= 0) {
-      close(fd);
-      return ioErr;
-    }
-    done += size_t(n);
-  }
-  return close(fd) == 0 ? OSStatus(noErr) : OSStatus(ioErr);
+  return FSRefWriteFileAtomically(ref, bytes.data(), bytes.size());
 }
 
 UInt32 StyleFromCodec(WEReference we, const WECodecStyle& cs) {
@@ -739,8 +759,11 @@ OSStatus WESave(SInt32 inStart, SInt32 inEnd, const FSRef* inFile, OSType inFile
     status = WEWriteRTF(doc, bytes);
   } else if (inFileType == 'TEXT' || inFileType == 0) {
     const UInt32 named = inOptions & weEndOfLineMask;
-    const auto ending = WELineEnding(named != weEndOfLineAsRead ? named : we->lineEnding);
-    status = WEEncodeText(reinterpret_cast<const UniChar*>(chars.data()), chars.size(), inEncoding, ending, bytes);
+    WETextFileFormat format;
+    format.encoding = inEncoding;
+    format.endOfLine = named != weEndOfLineAsRead ? named : UInt32(we->lineEnding);
+    format.byteOrderMark = (inOptions & weSaveByteOrderMark) != 0;
+    status = WEWriteTextFile(reinterpret_cast<const UniChar*>(chars.data()), chars.size(), &format, &bytes, nullptr);
   } else {
     return weUnsupportedFlavorErr;
   }

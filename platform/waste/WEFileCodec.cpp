@@ -18,6 +18,7 @@
 #include <unordered_set>
 
 #include "CFStringInternal.h"
+#include "WASTE.h"
 
 bool WECodecStyle::operator==(const WECodecStyle& o) const {
   return fontName == o.fontName && size == o.size && color.red == o.color.red &&
@@ -180,6 +181,191 @@ OSStatus WEEncodeText(const UniChar* text, size_t count, TextEncoding encoding, 
     out.insert(0, out, 0, mark);
   }
   bytes.swap(out);
+  return noErr;
+}
+
+// ---------------------------------------------------------------------------
+// Text files
+
+namespace {
+
+// Windows Latin 1 from 0x80 to 0x9F as web browsers read it: the five bytes
+// the code page leaves unassigned stand for the C1 controls of their value.
+constexpr UniChar kWindowsLatin1High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+UniChar WindowsLatin1Unit(UInt8 b) { return b >= 0x80 && b < 0xA0 ? kWindowsLatin1High[b - 0x80] : UniChar(b); }
+
+bool UnitToWindowsLatin1(UniChar c, UInt8* out) {
+  if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
+    *out = UInt8(c);
+    return true;
+  }
+  for (int i = 0; i < 32; ++i)
+    if (kWindowsLatin1High[i] == c) {
+      *out = UInt8(0x80 + i);
+      return true;
+    }
+  return false;
+}
+
+bool IsEightBitFileEncoding(TextEncoding e) {
+  return e == kCFStringEncodingMacRoman || e == kCFStringEncodingISOLatin1 || e == kCFStringEncodingWindowsLatin1;
+}
+
+bool IsOrderedWideEncoding(TextEncoding e) {
+  return e == kCFStringEncodingUTF16BE || e == kCFStringEncodingUTF16LE || e == kCFStringEncodingUTF32BE ||
+         e == kCFStringEncodingUTF32LE;
+}
+
+// The byte-order mark of an encoding, empty for those that have none.
+std::string_view MarkOf(TextEncoding e) {
+  switch (e) {
+    case kCFStringEncodingUTF8: return std::string_view("\xEF\xBB\xBF", 3);
+    case kCFStringEncodingUTF16BE: return std::string_view("\xFE\xFF", 2);
+    case kCFStringEncodingUTF16LE: return std::string_view("\xFF\xFE", 2);
+    case kCFStringEncodingUTF32BE: return std::string_view("\0\0\xFE\xFF", 4);
+    case kCFStringEncodingUTF32LE: return std::string_view("\xFF\xFE\0\0", 4);
+    default: return std::string_view();
+  }
+}
+
+bool IsASCII(const UInt8* b, size_t n) {
+  for (size_t i = 0; i < n; ++i)
+    if (b[i] >= 0x80) return false;
+  return true;
+}
+
+// Decodes in a Unicode form (the leading mark, when there is one, skipped).
+bool DecodeUnicodeFile(const UInt8* b, size_t n, TextEncoding e, std::vector<UniChar>& out) {
+  return WEDecodeText(b, n, e, weLineEndingKeep, out) == noErr;
+}
+
+void DecodeEightBit(const UInt8* b, size_t n, TextEncoding e, std::vector<UniChar>& out) {
+  out.resize(n);
+  if (e == kCFStringEncodingWindowsLatin1) {
+    for (size_t i = 0; i < n; ++i) out[i] = WindowsLatin1Unit(b[i]);
+  } else if (e == kCFStringEncodingMacRoman) {
+    for (size_t i = 0; i < n; ++i) out[i] = __CFMacRomanToUnicode(b[i]);
+  } else {
+    for (size_t i = 0; i < n; ++i) out[i] = b[i];
+  }
+}
+
+// The first line ending, whether others follow, and every one made a CR.
+void FoldLineEndings(std::vector<UniChar>& t, WETextFileFormat& format) {
+  const WELineEnding first = WEDetectLineEnding(t.data(), t.size());
+  format.endOfLine = first == weLineEndingKeep ? weEndOfLineLF : UInt32(first);
+  format.mixedLineEndings = false;
+  const size_t n = t.size();
+  size_t w = 0;
+  for (size_t r = 0; r < n; ++r) {
+    UniChar c = t[r];
+    if (c == kCR || c == kLF) {
+      UInt32 kind = c == kLF ? weEndOfLineLF : weEndOfLineCR;
+      if (c == kCR && r + 1 < n && t[r + 1] == kLF) {
+        kind = weEndOfLineCRLF;
+        ++r;
+      }
+      if (kind != format.endOfLine) format.mixedLineEndings = true;
+      c = kCR;
+    }
+    t[w++] = c;
+  }
+  t.resize(w);
+}
+
+}  // namespace
+
+OSStatus WEReadTextFile(const void* inBytes, ByteCount inByteCount, TextEncoding inHint, std::vector<UniChar>* outText,
+                        WETextFileFormat* outFormat) {
+  if (outText == nullptr || outFormat == nullptr || (inBytes == nullptr && inByteCount != 0)) return paramErr;
+  const auto* b = static_cast<const UInt8*>(inBytes);
+  const size_t n = size_t(inByteCount);
+  std::vector<UniChar>& text = *outText;
+  WETextFileFormat format;
+  text.clear();
+  bool done = false;
+  // A mark names the encoding; UTF-32 LE before UTF-16 LE, whose mark begins it.
+  for (TextEncoding e : {kCFStringEncodingUTF8, kCFStringEncodingUTF32LE, kCFStringEncodingUTF32BE,
+                         kCFStringEncodingUTF16BE, kCFStringEncodingUTF16LE}) {
+    const std::string_view mark = MarkOf(e);
+    if (n < mark.size() || std::memcmp(b, mark.data(), mark.size()) != 0) continue;
+    if (DecodeUnicodeFile(b, n, e, text)) {
+      format.encoding = e;
+      format.byteOrderMark = true;
+      done = true;
+      break;
+    }
+  }
+  if (!done && IsOrderedWideEncoding(inHint) && DecodeUnicodeFile(b, n, inHint, text)) {
+    format.encoding = inHint;
+    done = true;
+  }
+  if (!done && n > 0 && IsASCII(b, n) && IsEightBitFileEncoding(inHint)) {
+    DecodeEightBit(b, n, inHint, text);
+    format.encoding = inHint;
+    done = true;
+  }
+  if (!done) {
+    text.clear();
+    if (__CFDecodeUTF8(b, n, text)) {
+      format.encoding = kCFStringEncodingUTF8;
+      done = true;
+    }
+  }
+  if (!done) {
+    const TextEncoding e = IsEightBitFileEncoding(inHint) ? inHint : weDefaultEightBitEncoding;
+    DecodeEightBit(b, n, e, text);
+    format.encoding = e;
+    // Text has no NUL; with bytes of no Unicode form it is a program or an image.
+    format.notText = std::memchr(b, 0, std::min<size_t>(n, 8192)) != nullptr;
+  }
+  FoldLineEndings(text, format);
+  *outFormat = format;
+  return noErr;
+}
+
+OSStatus WEWriteTextFile(const UniChar* inText, ByteCount inCount, const WETextFileFormat* inFormat,
+                         std::string* outBytes, ByteCount* outBadOffset) {
+  if (outBytes == nullptr || inFormat == nullptr || (inText == nullptr && inCount != 0)) return paramErr;
+  if (outBadOffset != nullptr) *outBadOffset = 0;
+  outBytes->clear();
+  const TextEncoding e = inFormat->encoding;
+  const auto ending = WELineEnding(inFormat->endOfLine & weEndOfLineMask);
+  std::string bytes;
+  if (e == kCFStringEncodingWindowsLatin1) {
+    bytes.reserve(size_t(inCount));
+    for (size_t i = 0; i < size_t(inCount); ++i) {
+      const UniChar c = inText[i];
+      if ((c == kCR || c == kLF) && ending != weLineEndingKeep) {
+        if (c == kCR && i + 1 < size_t(inCount) && inText[i + 1] == kLF) ++i;
+        if (ending != weLineEndingLF) bytes.push_back('\r');
+        if (ending != weLineEndingCR) bytes.push_back('\n');
+        continue;
+      }
+      UInt8 byte = 0;
+      if (!UnitToWindowsLatin1(c, &byte)) {
+        if (outBadOffset != nullptr) *outBadOffset = i;
+        return kTECUnmappableElementErr;
+      }
+      bytes.push_back(char(byte));
+    }
+  } else {
+    size_t bad = 0;
+    const OSStatus status = WEEncodeText(inText, size_t(inCount), e, ending, bytes, &bad);
+    if (status != noErr) {
+      if (outBadOffset != nullptr) *outBadOffset = bad;
+      return status;
+    }
+  }
+  // A text that begins with U+FEFF was written after a mark already.
+  const std::string_view mark = MarkOf(e);
+  if (inFormat->byteOrderMark && !mark.empty() && !(inCount > 0 && inText[0] == 0xFEFF)) bytes.insert(0, mark);
+  outBytes->swap(bytes);
   return noErr;
 }
 

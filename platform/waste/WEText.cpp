@@ -225,6 +225,9 @@ void ApplyText(WEReference we, SInt32 start, SInt32 removeLength, const UniChar*
   }
 }
 
+// The count of a text whose saved state no undo can reach.
+constexpr SInt32 kModCountUnreachable = 1 << 30;
+
 void Flux(WEReference we, SInt32 offset, SInt32 delta) {
   if (we->fluxHook) we->fluxHook(offset, delta, we);
 }
@@ -620,6 +623,9 @@ void Replace(WEReference we, SInt32 start, SInt32 end, const UniChar* chars, SIn
   if (Length(we) == 0) we->runStyles.SetValueAt(0, style);
   we->nullStyle.reset();
   if (we->pending) we->pending->typing = we->pending->typing || typing;
+  // Below 0 the saved text lies in the redo steps, which a new change
+  // throws away: no undo leads back to it any more.
+  if (record && we->modCount < 0) we->modCount = kModCountUnreachable;
   we->modCount++;
   if (record && we->pending) we->pending->mods++;
   Record(we, std::move(change));
@@ -1012,10 +1018,11 @@ OSStatus TakeBack(WEReference we, std::vector<Action>& from, std::vector<Action>
   inverse.before = a.after;
   inverse.after = a.before;
   inverse.mods = a.mods;
-  for (auto it = a.changes.rbegin(); it != a.changes.rend(); ++it) inverse.changes.push_back(ApplyChange(we, *it));
   // The step counted as many changes as were made, however many of them
-  // it joined into one.
+  // it joined into one. Counted first, so that whoever hears of the changes
+  // already reads the count they lead to (back to 0 at the saved text).
   we->modCount += sign * a.mods;
+  for (auto it = a.changes.rbegin(); it != a.changes.rend(); ++it) inverse.changes.push_back(ApplyChange(we, *it));
   we->sel = a.before;
   we->sel.start = ClampOffset(we, we->sel.start);
   we->sel.end = ClampOffset(we, we->sel.end);
@@ -1035,8 +1042,12 @@ OSStatus WERedo(WEReference we) { return we ? TakeBack(we, we->redoStack, we->un
 
 UInt32 WEGetModCount(WEReference we) { return we ? UInt32(we->modCount) : 0; }
 
+// The text as it stands becomes the reference (the saved text): typing
+// after it is a step of its own, so that undoing that step comes back to it.
 void WEResetModCount(WEReference we) {
-  if (we) we->modCount = 0;
+  if (we == nullptr) return;
+  we->modCount = 0;
+  CloseTyping(we);
 }
 
 // ---------------------------------------------------------------------------

@@ -6,7 +6,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "CFArray.h"
@@ -408,26 +410,82 @@ TEST(TreeList, LengthBeyondThePayloadBlockIsNotReadPastIt) {
   EXPECT_EQ(CFDataGetLength(element), 34);
 }
 
-TEST(TreeList, ParentsAreFoundAmongRecordsAlreadyRead) {
-  // 3 names parent 9, which comes only later: it goes to the top level, as
-  // does 8, whose parent exists nowhere. The second 7 is a child of the first
-  // and, being met first by a children-first walk, adopts 10.
-  Ref list(MakeList({MakeElement(1, 0), MakeElement(3, 9), MakeElement(9, 1), MakeElement(8, 12345),
-                     MakeElement(7, 0), MakeElement(7, 7), MakeElement(10, 7), MakeElement(11, 1)}));
-  Ref tree(CFTreeCreateFromPropertyList(list.get(), nullptr, nullptr));
-  ASSERT_TRUE(tree);
-  EXPECT_EQ(Shape(TreeOf(tree)), "1(9 11) 3 8 7(7(10))");
+namespace {
+
+// Every node's PARENT is its parent's INDEX (at the top: no record's), and
+// no INDEX but 0 repeats.
+std::string Unclean(CFTreeRef tree) {
+  std::string problems;
+  std::multiset<SInt32> numbers;
+  std::vector<std::pair<CFTreeRef, NodeInfoPtr>> nodes;  // with their parents' records
+  std::vector<CFTreeRef> pending{tree};
+  while (!pending.empty()) {
+    CFTreeRef at = pending.back();
+    pending.pop_back();
+    for (CFTreeRef c = CFTreeGetFirstChild(at); c != nullptr; c = CFTreeGetNextSibling(c)) {
+      nodes.emplace_back(c, BrackenrowGetNode(at));
+      numbers.insert(BrackenrowGetNode(c)->INDEX);
+      pending.push_back(c);
+    }
+  }
+  for (auto [node, parent] : nodes) {
+    NodeInfoPtr record = BrackenrowGetNode(node);
+    if (parent != nullptr ? record->PARENT != parent->INDEX : record->PARENT != 0 && numbers.count(record->PARENT) > 0)
+      problems += " " + std::to_string(record->INDEX) + " names parent " + std::to_string(record->PARENT);
+    if (record->INDEX != 0 && numbers.count(record->INDEX) > 1) problems += " " + std::to_string(record->INDEX) + " repeats";
+  }
+  return problems;
+}
+
+}  // namespace
+
+// Damaged lists read as clean trees: each record is placed among those read
+// before it (children-first for a repeated number, the top level for a
+// parent that comes later or nowhere); then repeated numbers take fresh ones
+// past the largest and every PARENT names the node above. What is read is
+// written and read again in the same shape.
+TEST(TreeList, DamagedListsReadAsCleanTreesThatReadBackTheSame) {
+  struct Case {
+    const char* what;
+    std::vector<std::pair<SInt32, SInt32>> records;  // INDEX, PARENT
+    const char* shape;
+  };
+  const Case cases[] = {
+      // 3 names parent 9, which comes only later; 8's parent exists nowhere.
+      // The second 7 is a child of the first and, met first by a
+      // children-first walk, adopts 10; it is then numbered past the
+      // largest number of the list, 12345.
+      {"forward and missing parents, a repeated number",
+       {{1, 0}, {3, 9}, {9, 1}, {8, 12345}, {7, 0}, {7, 7}, {10, 7}, {11, 1}},
+       "1(9 11) 3 8 7(12346(10))"},
+      // Two unrelated 5s: 20 goes to the one met first in a children-first
+      // walk, the earlier sibling's, though the later one sits deeper.
+      {"a number repeated in another branch", {{1, 0}, {5, 1}, {2, 0}, {6, 2}, {5, 6}, {20, 5}}, "1(5(20)) 2(6(21))"},
+      {"a record that is its own parent", {{4, 4}, {5, 4}}, "4(5)"},
+      {"one number for every record", {{2, 0}, {2, 2}, {2, 2}, {2, 0}}, "2(3(4)) 5"},
+      {"records without a number", {{0, 0}, {0, 0}, {1, 0}, {2, 1}}, "0 0 1(2)"},
+  };
+  for (const Case& c : cases) {
+    std::vector<CFDataRef> elements;
+    for (auto [index, parent] : c.records) elements.push_back(MakeElement(index, parent));
+    Ref list(MakeList(elements));
+    Ref tree(CFTreeCreateFromPropertyList(list.get(), nullptr, nullptr));
+    ASSERT_TRUE(tree) << c.what;
+    EXPECT_EQ(Shape(TreeOf(tree)), c.shape) << c.what;
+    EXPECT_EQ(Unclean(TreeOf(tree)), "") << c.what;
+    Ref written(CFTreeConvertToProperyList(TreeOf(tree), nullptr, nullptr));
+    Ref again(CFTreeCreateFromPropertyList(written.get(), nullptr, nullptr));
+    ASSERT_TRUE(again) << c.what;
+    EXPECT_EQ(Shape(TreeOf(again)), c.shape) << c.what;
+  }
 }
 
 TEST(TreeList, DuplicateIndexesFollowTheChildrenFirstRule) {
-  // Two unrelated 5s: the one met first in a children-first walk wins, which
-  // is the earlier sibling's, even though the later one sits deeper.
   Ref list(MakeList({MakeElement(1, 0), MakeElement(5, 1), MakeElement(2, 0), MakeElement(6, 2),
                      MakeElement(5, 6), MakeElement(20, 5)}));
   Ref tree(CFTreeCreateFromPropertyList(list.get(), nullptr, nullptr));
   ASSERT_TRUE(tree);
   auto root = TreeOf(tree);
-  EXPECT_EQ(Shape(root), "1(5(20)) 2(6(5))");
   // The reader agrees with the lookup walk itself.
   EXPECT_EQ(CFTreeRecurseGetChildAtIndex(root, 5), CFTreeGetFirstChild(CFTreeGetFirstChild(root)));
 }

@@ -14,6 +14,7 @@ QV_WAIT=${QV_WAIT:-30}
 QV_TEST=$(basename "${0%.sh}")
 QV_PID=""
 QV_WINDOW=""
+QV_DIALOG=""
 _qv_xvfb="" _qv_wm="" _qv_dbus=""
 
 fail() {
@@ -36,7 +37,7 @@ _qv_cleanup() {
 # desktop_start: a scratch home (T is its root; files of the test go in $T/files), a display of
 # its own, openbox, a session bus. The program is not started yet.
 desktop_start() {
-  for tool in Xvfb xdotool openbox dbus-daemon import; do
+  for tool in Xvfb xdotool xwininfo openbox dbus-daemon import convert; do
     command -v "$tool" >/dev/null || { echo "desktop test needs $tool (scripts/install-deps)" >&2; exit 1; }
   done
   [ -x "$QV_EXE" ] || { echo "no program at $QV_EXE" >&2; exit 1; }
@@ -110,6 +111,29 @@ wait_window() {
   QV_WINDOW=$w
   focus_window "$w"
 }
+# wait_dialog: waits for a visible dialog of the program (a window transient for another of its
+# windows: an alert, a save question), focuses it and sets QV_DIALOG to its id. Answer it with key:
+# Return takes the default button, Escape cancels, shift+Tab moves the focus to the button before.
+wait_dialog() {
+  local w="" end=$(( $(date +%s) + QV_WAIT ))
+  while [ "$(date +%s)" -le "$end" ] && [ -z "$w" ]; do
+    qv_alive || fail "the program ended while waiting for a dialog"
+    w=$(_qv_find_dialog) || sleep 0.1
+  done
+  [ -n "$w" ] || fail "no dialog within ${QV_WAIT} s (windows: $(window_titles))"
+  QV_DIALOG=$w
+  focus_window "$w"
+}
+_qv_find_dialog() {
+  local w
+  for w in $(xdotool search --onlyvisible --pid "$QV_PID" 2>/dev/null); do
+    xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q '_NET_WM_WINDOW_TYPE_DIALOG' && { echo "$w"; return 0; }
+  done
+  return 1
+}
+# wait_no_dialog: waits until the program shows no dialog.
+_qv_no_dialog() { ! _qv_find_dialog >/dev/null; }
+wait_no_dialog() { wait_until "$QV_WAIT" _qv_no_dialog || fail "a dialog is still there after ${QV_WAIT} s"; }
 # wait_no_window TITLE-REGEX: waits until no visible window's title matches.
 wait_no_window() {
   wait_until "$QV_WAIT" bash -c "! xdotool search --onlyvisible --name '$1' >/dev/null 2>&1" ||
@@ -125,6 +149,29 @@ focus_window() {
   wait_until 5 bash -c "[ \"\$(xdotool getactivewindow 2>/dev/null)\" = '$1' ]"
   settle
 }
+# _qv_dialogs: the program's visible windows other than QV_WINDOW (alerts, file choosers).
+_qv_dialogs() {
+  local w
+  for w in $(xdotool search --onlyvisible --pid "$QV_PID" 2>/dev/null); do [ "$w" != "$QV_WINDOW" ] && echo "$w"; done
+}
+# wait_dialog: waits for a window of the program besides QV_WINDOW (an alert, a file chooser),
+# focuses it and sets QV_DIALOG to its id; keys then go to it (Escape, Return, Tab...).
+wait_dialog() {
+  local w="" end=$(( $(date +%s) + QV_WAIT ))
+  while [ "$(date +%s)" -le "$end" ]; do
+    qv_alive || fail "the program ended while waiting for a dialog"
+    w=$(_qv_dialogs | tail -n1) && [ -n "$w" ] && break
+    sleep 0.1
+  done
+  [ -n "$w" ] || fail "no dialog within ${QV_WAIT} s (windows: $(window_titles))"
+  QV_DIALOG=$w
+  focus_window "$w"
+}
+# wait_no_dialog: waits until the program shows no window besides QV_WINDOW.
+wait_no_dialog() {
+  wait_until "$QV_WAIT" bash -c "[ -z \"\$(xdotool search --onlyvisible --pid $QV_PID 2>/dev/null | grep -vx '$QV_WINDOW')\" ]" ||
+    fail "a dialog is still there after ${QV_WAIT} s"
+}
 # settle: lets the program handle what it was sent (the X server round trip, then a short pause).
 settle() { xdotool sleep 0.3 >/dev/null 2>&1 || sleep 0.3; }
 
@@ -134,19 +181,55 @@ key() { xdotool key --delay 60 "$@"; settle; }
 type_text() { xdotool type --delay 40 -- "$1"; settle; }
 # click X Y [BUTTON]: a click at window-local X Y of QV_WINDOW (press, a short pause, release).
 click() {
-  xdotool mousemove --window "$QV_WINDOW" --sync "$1" "$2" && xdotool mousedown "${3:-1}" && sleep 0.08 &&
-    xdotool mouseup "${3:-1}"
+  _qv_pointer_to "$1" "$2" && xdotool mousedown "${3:-1}" && sleep 0.08 && xdotool mouseup "${3:-1}"
   settle
 }
 double_click() {
-  xdotool mousemove --window "$QV_WINDOW" --sync "$1" "$2" && xdotool click --repeat 2 --delay 80 1
+  _qv_pointer_to "$1" "$2" && xdotool click --repeat 2 --delay 80 1
   settle
+}
+# The pointer to window-local X Y of QV_WINDOW. A synced move waits for the pointer to move, so it
+# leaves the place first: a second click on the same spot would wait for a move that never comes.
+_qv_pointer_to() {
+  xdotool mousemove 0 0 && xdotool mousemove --window "$QV_WINDOW" --sync "$1" "$2"
 }
 
 # screenshot NAME: a PNG of the whole screen in QV_SHOTS (named after the test); prints its path.
 screenshot() {
   local out="$QV_SHOTS/$QV_TEST-$1.png"
   import -window root "$out" 2>/dev/null && echo "$out"
+}
+
+# window_origin: sets QV_WX, QV_WY to the screen position of QV_WINDOW's top-left (window-local 0 0).
+window_origin() {
+  QV_WX=$(xwininfo -id "$QV_WINDOW" | awk '/Absolute upper-left X/ {print $4}')
+  QV_WY=$(xwininfo -id "$QV_WINDOW" | awk '/Absolute upper-left Y/ {print $4}')
+}
+# dark_pixels SHOT X Y W H: how many pixels of a window-local rectangle of a screenshot are dark
+# (ink: text, lines); light_fraction SHOT X Y W H: the share (0..1) of its pixels that are near white.
+# screen_dark_pixels SHOT X Y W H: dark_pixels for a rectangle in screen coordinates.
+_qv_region() { window_origin; echo "${4}x${5}+$((QV_WX + $2))+$((QV_WY + $3))"; }
+_qv_dark() {
+  convert "$1" -crop "$2" +repage -colorspace Gray -threshold 45% -negate -format '%[fx:round(mean*w*h)]' info:
+}
+dark_pixels() { _qv_dark "$1" "$(_qv_region "$@")"; }
+screen_dark_pixels() { _qv_dark "$1" "${4}x${5}+${2}+${3}"; }
+light_fraction() {
+  convert "$1" -crop "$(_qv_region "$@")" +repage -colorspace Gray -threshold 97% -format '%[fx:mean]' info:
+}
+
+# popup_geometry: "X Y W H" (screen) of the program's visible pop-up window (one the window manager
+# does not frame: a completion list, a help tag); fails when there is none.
+popup_geometry() {
+  local w info
+  for w in $(xdotool search --onlyvisible --pid "$QV_PID" 2>/dev/null); do
+    info=$(xwininfo -id "$w" 2>/dev/null) || continue
+    echo "$info" | grep -q 'Override Redirect State: yes' || continue
+    echo "$info" | awk '/Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4} /Width:/ {w=$2}
+      /Height:/ {h=$2} END {print x, y, w, h}'
+    return 0
+  done
+  return 1
 }
 
 # file_mtime FILE: modification time in nanoseconds (empty when missing).
@@ -167,6 +250,10 @@ got:      $(od -An -c "$1" | head -n 4 | tr -s ' ')
 expected: $(od -An -c "$2" | head -n 4 | tr -s ' ')"
 }
 
+# fresh_settings: forgets what earlier runs of the program stored (preferences, the session, the
+# file registry), so that the next qv_start is a first run. Only while the program is not running.
+fresh_settings() { rm -rf "$T/config"/* "$T/data"/* "$T/state"/* "$T/cache"/*; }
+
 # qv_quit: Ctrl+Q to the focused window and a wait for the program to end (answering no alert).
 qv_quit() {
   key ctrl+q
@@ -176,3 +263,76 @@ qv_quit() {
 }
 # qv_kill: ends the program at once.
 qv_kill() { [ -n "$QV_PID" ] && kill -9 "$QV_PID" 2>/dev/null; wait "$QV_PID" 2>/dev/null; QV_PID=""; }
+
+# menu_pick MENU ITEM [SHOT]: chooses an item of QV_WINDOW's menu bar with the keyboard, as a person
+# can: a click opens the first menu, Right moves to the MENU-th menu (1 = the first), Down to its
+# ITEM-th item that can be chosen (GTK's keys pass over separators and disabled items), and Return
+# chooses it. With SHOT, the open menu is photographed under that name first.
+menu_pick() {
+  local i keys=()
+  click 20 10
+  for ((i = 1; i < $1; i++)); do keys+=(Right); done
+  for ((i = 0; i < $2; i++)); do keys+=(Down); done
+  key "${keys[@]}"
+  [ -n "${3:-}" ] && screenshot "$3" >/dev/null
+  key Return
+}
+
+# choose_file TITLE-REGEX PATH: answers the GTK file dialog whose title matches with PATH: Ctrl+L
+# shows its location field, the path is typed there and Return accepts it; waits for it to go.
+choose_file() {
+  wait_window "$1"
+  key ctrl+l
+  type_text "$2"
+  key Return
+  wait_no_window "$1"
+}
+
+# save_file TITLE-REGEX PATH: answers the GTK save dialog whose title matches: its name field (which
+# has the focus) takes the whole path, and Return saves; waits for it to go.
+save_file() {
+  wait_window "$1"
+  key ctrl+a
+  type_text "$2"
+  key Return
+  wait_no_window "$1"
+}
+
+# menu_choose ITEM [SHOT]: in the menu that is open (a contextual or pop-up menu, which may open
+# with the item under the pointer selected), Home selects its first item and Down moves to the
+# ITEM-th item that can be chosen; Return chooses it. With SHOT, photographed before the choice.
+menu_choose() {
+  local i keys=(Home)
+  for ((i = 1; i < $1; i++)); do keys+=(Down); done
+  key "${keys[@]}"
+  [ -n "${2:-}" ] && screenshot "$2" >/dev/null
+  key Return
+}
+
+# focus_dialog: waits for a dialog of the program (a visible window of its own other than
+# QV_WINDOW, such as an alert or a file chooser), focuses it and sets QV_DIALOG to its id.
+QV_DIALOG=""
+focus_dialog() {
+  local w="" end=$(( $(date +%s) + QV_WAIT ))
+  while [ "$(date +%s)" -le "$end" ]; do
+    qv_alive || fail "the program ended while waiting for a dialog"
+    w=$(xdotool search --onlyvisible --pid "$QV_PID" 2>/dev/null | grep -vx "${QV_WINDOW:-none}" | tail -n1)
+    [ -n "$w" ] && break
+    sleep 0.1
+  done
+  [ -n "$w" ] || fail "no dialog within ${QV_WAIT} s (windows: $(window_titles))"
+  QV_DIALOG=$w
+  focus_window "$w"
+}
+# wait_dialog_closed: waits until the dialog focus_dialog found is gone.
+wait_dialog_closed() {
+  wait_until "$QV_WAIT" bash -c "! xdotool search --onlyvisible --pid $QV_PID 2>/dev/null | grep -qx '$QV_DIALOG'" ||
+    fail "the dialog is still there after ${QV_WAIT} s"
+}
+# answer_dialog KEYS...: focus_dialog, then KEYS (Return: the default button, Escape: cancel), and
+# a wait for the dialog to close.
+answer_dialog() {
+  focus_dialog
+  key "$@"
+  wait_dialog_closed
+}

@@ -357,10 +357,22 @@ TEST_F(FileHelpersTest, DisplayNamesExtensionsAndDates) {
   WriteFile(P(longExtension), "");
   EXPECT_TRUE(FSGetExtension(Ref(P(longExtension))).empty());
   EXPECT_EQ(Err, bdNamErr);
-  const std::string longName = std::string(64, 'n');
-  WriteFile(P(longName), "");
-  EXPECT_TRUE(FSGetDisplayName(Ref(P(longName))).empty());
-  EXPECT_EQ(Err, bdNamErr);
+  // Names a short string cannot hold are shown shortened, their start and
+  // extension kept, and given whole by FSGetFullName.
+  struct Shown {
+    std::string name;
+    std::string shown;
+  };
+  const Shown shown[] = {
+      {std::string(96, 'n') + ".php", std::string(40, 'n') + "\xC9" + std::string(18, 'n') + ".php"},
+      {"\xD0\x9F\xD1\x80\xD0\xB8.php", "???.php"},
+  };
+  for (const Shown& c : shown) {
+    WriteFile(P(c.name), "");
+    EXPECT_EQ(FSGetDisplayName(Ref(P(c.name))).str(), c.shown);
+    EXPECT_EQ(Err, noErr);
+    EXPECT_EQ(FSGetFullName(Ref(P(c.name))), c.name);
+  }
   const FSRef none{};
   EXPECT_TRUE(FSGetDisplayName(none).empty());
   EXPECT_NE(Err, noErr);

@@ -98,6 +98,58 @@ TEST(GNURegex, UnbalancedParenthesis) {
   EXPECT_EQ(handle.groups, -1);
 }
 
+// The library copies what a repetition repeats and recurses into groups: a
+// pattern whose copies or nesting would make its compile explode is refused
+// with a message before the library sees it; ordinary repetitions compile.
+TEST(GNURegex, PatternsTooBigToCompileAreRefusedWithAMessage) {
+  struct Case {
+    std::string pattern;
+    bool extended;
+  };
+  std::string plusses = "a";
+  for (int i = 0; i < 20; ++i) plusses += "\\+";
+  const Case refused[] = {
+      {"a" + std::string(20, '+'), true},  // each "+" doubles the copies
+      {"a" + std::string(17, '+'), true},
+      {"(((a{0,30}){0,30}){0,30})", true},  // nested optional copies
+      {"((a?){0,128}){0,128}", true},       // deep enough to overflow the stack
+      {"(a*){16000}", true},                // copies of a part that matches empty
+      {"a{0,2000}", true},
+      {std::string(300, '(') + "a" + std::string(300, ')'), true},
+      {"a\\{0,2000\\}", false},
+      {plusses, false},
+  };
+  for (const Case& c : refused) {
+    RegExType handle;
+    NewRegEx(handle, c.pattern.c_str(), c.extended, false, false);
+    ASSERT_NE(handle.errortext, nullptr) << c.pattern;
+    EXPECT_STREQ(handle.errortext, kRegExTooBigMessage) << c.pattern;
+    EXPECT_EQ(handle.compiled, nullptr);
+    EXPECT_FALSE(MatchRegEx(handle, "aaaa", false, false));
+    DisposeRegEx(&handle);
+    EXPECT_EQ(RegExPosFrom(c.pattern, c.extended, false, "aaaa", 1), 0) << c.pattern;
+  }
+
+  struct Accepted {
+    std::string pattern;
+    bool extended;
+    const char* subject;
+    SInt16 at;
+  };
+  const Accepted accepted[] = {
+      {"[0-9]{1,1000}", true, "ab12", 3},
+      {"x{3}y{2,5}", true, "axxxyy", 2},
+      {"([a-z]+ ){2,200}", true, "1 ab cd ", 3},
+      {"a{2}b{1,3}c+d?", true, "xaabbc", 2},
+      {"[]+]++", true, "a]+", 2},
+      {std::string(200, '(') + "b" + std::string(200, ')'), true, "ab", 2},
+      {"a\\{2,100\\}b*", false, "caab", 2},
+      {"\\(\\(a*\\)*b\\)*c", false, "xabc", 2},
+  };
+  for (const Accepted& c : accepted)
+    EXPECT_EQ(RegExPosFrom(c.pattern, c.extended, false, c.subject, 1), c.at) << c.pattern;
+}
+
 TEST(GNURegex, ThirteenGroupsFillElevenEntries) {
   std::string pattern, text;
   for (int i = 0; i < 13; ++i) {

@@ -3,6 +3,7 @@
 // quit walk over the windows, and the preferences written when the loop ends.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -461,6 +462,115 @@ TEST_F(TApplicationTest, WithoutAReviewSheetEachUnsavedDocumentIsAsked) {
   EXPECT_EQ(ActiveNonFloatingWindow(), nullptr);
   TWindowAskSaveChanges = saved;
   OpenReviewFilesDialog = review;
+}
+
+// A window that adds its project's bundle to the application's list when it
+// closes, as a project's windows do.
+class TProjectLikeWindow : public TQuitWindow {
+ public:
+  FSRef bundle{};
+  Boolean SaveDocumentList(CFArrayRef list) override {
+    CurrentApplication->AppendDocumentList(bundle);
+    return TWindow::SaveDocumentList(list);
+  }
+};
+
+// The saved list as file names: a window's list in brackets, a bundle bare.
+std::string SessionOf(TPreferenceHandler* prefs) {
+  CFTypeRef list = prefs->GetTypeValue(kApplicationDocumentListKey);
+  std::string out;
+  auto nameOf = [](CFTypeRef entry) {
+    FSRef file{};
+    if (CFGetTypeID(entry) != CFDataGetTypeID() || CFDataGetLength(CFDataRef(entry)) != sizeof file) return std::string("?");
+    CFDataGetBytes(CFDataRef(entry), CFRangeMake(0, sizeof file), reinterpret_cast<UInt8*>(&file));
+    return PathOf(file);
+  };
+  for (CFIndex i = 0; list != nullptr && i < CFArrayGetCount(CFArrayRef(list)); ++i) {
+    CFTypeRef entry = CFArrayGetValueAtIndex(CFArrayRef(list), i);
+    if (!out.empty()) out += " ";
+    if (CFGetTypeID(entry) != CFArrayGetTypeID()) {
+      out += nameOf(entry);
+      continue;
+    }
+    out += "[";
+    for (CFIndex j = 0; j < CFArrayGetCount(CFArrayRef(entry)); ++j)
+      out += (j > 0 ? " " : "") + nameOf(CFArrayGetValueAtIndex(CFArrayRef(entry), j));
+    out += "]";
+  }
+  if (list != nullptr) CFRelease(list);
+  return out;
+}
+
+// Closing the last window quits: what that window held is the session the
+// next start reopens, not the empty list of the windows left. With windows
+// still open at the quit, theirs is the session.
+TEST_F(TApplicationTest, TheLastWindowClosedIsTheSession) {
+  Start();
+  auto window = [&](const std::string& label, std::vector<std::string> files) {
+    TQuitWindow* w = Window(label, 10);
+    w->SetOptions(kTWindowOptionsSaveDocumentsApplication);
+    for (const std::string& name : files) {
+      folder.Write(name, "x");
+      auto* d = new TDocument();
+      d->file = folder.Ref(name);
+      d->name = name.c_str();
+      w->AppendDocument(d);
+    }
+    return w;
+  };
+  struct Case {
+    const char* what;
+    std::function<void()> run;
+    std::string session;
+  };
+  const auto saved = TWindowAskSaveChanges;
+  TWindowAskSaveChanges = [](TWindow* w, TDocument* d, UInt32 action) { TWindowReleaseDocument(w, d, action); };
+  const std::vector<Case> cases = {
+      {"two windows closed one after the other",
+       [&] {
+         window("first", {"c.php"})->Remove();
+         window("last", {"a.php", "b.php"})->Remove();
+       },
+       "[a.php b.php]"},
+      {"a window still open at the quit",
+       [&] {
+         window("closed", {"c.php"})->Remove();
+         window("open", {"d.php"});
+       },
+       "[d.php]"},
+      {"a modified document let go of at the question",
+       [&] {
+         TQuitWindow* w = window("asked", {"a.php", "e.php"});
+         static_cast<TDocument*>(const_cast<void*>(CFArrayGetValueAtIndex(w->documents->documents, 1)))->modified = true;
+         SetWindowModified(w->window, true);
+         w->HandleCloseEvent(nullptr);
+       },
+       "[a.php e.php]"},
+      {"a project's window",
+       [&] {
+         auto* w = new TProjectLikeWindow();
+         w->label = "project";
+         w->Create("Document", FixtureNib());
+         w->SetOptions(kTWindowOptionsSaveDocumentsPrivate);
+         w->SetPreferences(prefs);
+         w->SetPreferenceKey("projecttest");
+         folder.Write("Site.qvproj", "x");
+         w->bundle = folder.Ref("Site.qvproj");
+         w->Show();
+         w->Remove();
+       },
+       "Site.qvproj"},
+      {"an empty window closed last", [&] { window("empty", {})->Remove(); }, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ApplicationQuitting = false;
+    c.run();
+    app->HandleQuitCommand();
+    EXPECT_EQ(SessionOf(prefs), c.session);
+    DisposeAllWindows();
+  }
+  TWindowAskSaveChanges = saved;
 }
 
 TEST_F(TApplicationTest, DefaultPreferencesAreCopiedOnlyWhenNoneExist) {

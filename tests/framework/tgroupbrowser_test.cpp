@@ -243,7 +243,7 @@ TEST_F(TGroupBrowserTest, GroupsAreContainerRowsHoldingTheirItemsAndFolders) {
   EXPECT_EQ("lib", b->GetFolderName(folder->DATA).str());
   b->RenameFolder("library", folder->DATA);
   EXPECT_EQ("library", b->GetFolderName(folder->DATA).str());
-  EXPECT_EQ(kSource, GroupFolderType(folder->DATA));
+  EXPECT_EQ(kSource, GroupFolderType(folder->DATA, folder->DATALENGTH));
 
   // The group owning each kind of row.
   NodeInfo nilFolder{};

@@ -1,6 +1,8 @@
 // File dialogs and the save-changes sheet: what each answer does to the
 // document, its window and a quit under way; Save As over an existing file.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <string>
@@ -130,6 +132,53 @@ TEST_F(TNavDialogsTest, SaveAsOverAnExistingFileReplacesItOnlyOnceTheNewTextIsWr
   EXPECT_EQ(d->name, Str63("index.php"));
   EXPECT_EQ(gLog, (std::vector<std::string>{"save untitled", "saved as", "new " + folder.path + " index.php"}));
   EXPECT_TRUE(IsValidWindowPtr(w->window));  // a plain Save As closes nothing
+  w->Remove();
+}
+
+// Save As over a file keeps what the file was: its mode (a script stays
+// executable, a page readable by the web server) and a link stays a link.
+// A new file gets the usual mode, 0666 less the umask.
+TEST_F(TNavDialogsTest, SaveAsKeepsTheModeOfTheFileItReplacesAndWritesThroughALink) {
+  folder.Write("run.pl", "old script");
+  chmod((folder.path + "/run.pl").c_str(), 0755);
+  folder.Write("page.html", "old page");
+  chmod((folder.path + "/page.html").c_str(), 0644);
+  ASSERT_EQ(symlink("page.html", (folder.path + "/link.html").c_str()), 0);
+  struct Case {
+    const char* name;
+    const char* file;  // what is written
+    mode_t mode;
+  } cases[] = {
+      {"run.pl", "run.pl", 0755},
+      {"page.html", "page.html", 0644},
+      {"link.html", "page.html", 0644},
+      {"new.php", "new.php", 0640},
+  };
+  const mode_t mask = umask(027);
+  TWindow* w = MakeWindow();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto* d = new TTextDocument("untitled", std::string("text of ") + c.name);
+    w->AppendDocument(d);
+    d->SetModifiedState(true);
+    HeadlessQueueNavAnswer({kNavUserActionSaveAs, {folder.path}, c.name});
+    auto* dialogs = new TRecordingDialogs();
+    dialogs->SetParent(w->window);
+    dialogs->SaveAsDialog(d);
+    RunCurrentEventLoop(0);
+    EXPECT_FALSE(d->modified);
+    EXPECT_EQ(ReadFile(folder.path + "/" + c.file), std::string("text of ") + c.name);
+    struct stat st {};
+    ASSERT_EQ(stat((folder.path + "/" + c.file).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, c.mode);
+  }
+  umask(mask);
+  struct stat link {};
+  ASSERT_EQ(lstat((folder.path + "/link.html").c_str(), &link), 0);
+  EXPECT_TRUE(S_ISLNK(link.st_mode));
+  std::vector<std::string> names = folder.Names();
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"link.html", "new.php", "page.html", "run.pl"}));
   w->Remove();
 }
 

@@ -2,6 +2,10 @@
 // flag, files read in chunks (decoded, line endings folded, nothing to undo),
 // saving, and the panes that hold a text view.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <cstring>
 #include <sys/stat.h>
 
 #include <string>
@@ -146,6 +150,44 @@ TEST_F(TWASTETest, EveryChangeMarksTheDocumentModifiedButALoadDoesNot) {
   d->Release();
 }
 
+// The mark follows the text: undoing back to what was saved clears it,
+// undoing past it or redoing sets it, and a save makes the new text the
+// clean one.
+TEST_F(TWASTETest, UndoingBackToTheSavedTextClearsTheModifiedMark) {
+  folder.Write("page.php", "<?php ?>\n");
+  TCountingDocument* d = NewDocument("page.php");
+  view->Load(d);
+  FinishReading(d);
+  WEReference we = view->controller;
+  WEFeatureFlag(weFUndo, weBitSet, we);
+  WEFeatureFlag(weFMultipleUndo, weBitSet, we);
+  auto type = [&](UniChar c) { WETextInput(&c, 1, 0, 0, we); };
+  auto put = [&](const char* text) { WEPut(0, 0, text, std::strlen(text), 0, 0, 0, nullptr, nullptr, we); };
+  WESetSelection(0, 0, we);
+  type('x');
+  type('y');
+  ASSERT_TRUE(d->modified);
+  ASSERT_EQ(WEUndo(we), noErr);
+  EXPECT_FALSE(d->modified);
+  ASSERT_EQ(WERedo(we), noErr);
+  EXPECT_TRUE(d->modified);
+  ASSERT_EQ(d->Save(), noErr);
+  EXPECT_FALSE(d->modified);
+  type('z');  // typing on after the save is a step of its own
+  ASSERT_EQ(WEUndo(we), noErr);
+  EXPECT_FALSE(d->modified);  // back at the saved "xy"
+  ASSERT_EQ(WEUndo(we), noErr);
+  EXPECT_TRUE(d->modified);   // past it
+  // A new change after undoing past the save: the saved text is out of
+  // reach, however many changes are undone or made again.
+  put("b");
+  ASSERT_EQ(WEUndo(we), noErr);
+  EXPECT_TRUE(d->modified);
+  put("c");
+  EXPECT_TRUE(d->modified);
+  d->Release();
+}
+
 TEST_F(TWASTETest, AChunkedReadDecodesFoldsLineEndingsAndLeavesNothingToUndo) {
   // The first chunk (8192 bytes) ends inside an é, the second inside a CR LF.
   std::string bytes(8191, 'a');
@@ -188,29 +230,57 @@ TEST_F(TWASTETest, FilesAreWrittenBackInTheEncodingAndEndingsTheyWereReadIn) {
   struct Case {
     const char* name;
     std::string bytes;
-    UInt32 encoding;
+    UInt32 preferred;  // the document's encoding before it is read (the preference's)
     std::string text;  // as the view holds it, UTF-8
-    bool macRoman;
+    UInt32 found;
   } cases[] = {
-      {"utf8.txt", "caf\xC3\xA9\nend", 0, "caf\xC3\xA9\rend", false},
-      {"roman.txt", "caf\x8E\rend\r", 0, "caf\xC3\xA9\rend\r", true},
-      {"wide.txt", std::string("\xFF\xFEh\0i\0\n\0", 8), kCFStringEncodingUTF16, "hi\r", false},
+      {"utf8.txt", "caf\xC3\xA9\nend", kCFStringEncodingUTF8, "caf\xC3\xA9\rend", kCFStringEncodingUTF8},
+      {"latin.txt", "caf\xE9\rend\r", kCFStringEncodingUTF8, "caf\xC3\xA9\rend\r", kCFStringEncodingWindowsLatin1},
+      {"roman.txt", "caf\x8E\rend\r", kCFStringEncodingMacRoman, "caf\xC3\xA9\rend\r", kCFStringEncodingMacRoman},
+      {"wide.txt", std::string("\xFF\xFEh\0i\0\r\0\n\0", 10), kCFStringEncodingUTF8, "hi\r",
+       kCFStringEncodingUTF16LE},
+      {"marked.txt", "\xEF\xBB\xBF" "a\r\nb", kCFStringEncodingUTF8, "a\rb", kCFStringEncodingUTF8},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     folder.Write(c.name, c.bytes);
     TCountingDocument* d = NewDocument(c.name);
-    d->SetEncoding(c.encoding);
+    d->SetEncoding(c.preferred);
     view->Load(d);
     FinishReading(d);
     EXPECT_EQ(TextOf(view->controller), c.text);
-    EXPECT_EQ(d->readAsMacRoman, c.macRoman);
-    if (c.encoding == 0) {
-      ASSERT_EQ(d->Save(), noErr);
-      EXPECT_EQ(ReadFile(folder.path + "/" + c.name), c.bytes);
-    }
+    EXPECT_EQ(d->FileEncoding(), c.found);
+    // Typed and taken back, then saved: the file's own bytes.
+    WESetSelection(1, 1, view->controller);
+    UniChar x = 'x';
+    WETextInput(&x, 1, 0, 0, view->controller);
+    WESetSelection(1, 2, view->controller);
+    WEDelete(view->controller);
+    ASSERT_EQ(d->Save(), noErr);
+    EXPECT_EQ(ReadFile(folder.path + "/" + c.name), c.bytes);
     d->Release();
   }
+}
+
+TEST_F(TWASTETest, AFileThatIsNotTextIsReadOnlyAndNeverWritten) {
+  const std::string bytes("\x7F" "ELF\x02\x01\0\0\x90\xFF\r\n\n", 13);
+  folder.Write("prog", bytes);
+  TCountingDocument* d = NewDocument("prog");
+  view->Load(d);
+  FinishReading(d);
+  EXPECT_TRUE(d->readOnly);
+  WESetSelection(0, 0, view->controller);
+  UniChar x = 'x';
+  WETextInput(&x, 1, 0, 0, view->controller);
+  EXPECT_FALSE(d->modified);
+  struct stat before {};
+  stat((folder.path + "/prog").c_str(), &before);
+  EXPECT_EQ(d->Save(), noErr);
+  struct stat after {};
+  stat((folder.path + "/prog").c_str(), &after);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  EXPECT_EQ(ReadFile(folder.path + "/prog"), bytes);
+  d->Release();
 }
 
 TEST_F(TWASTETest, AFailedSaveKeepsTheDocumentModifiedAndAnswersTheError) {
@@ -224,6 +294,38 @@ TEST_F(TWASTETest, AFailedSaveKeepsTheDocumentModifiedAndAnswersTheError) {
   rmdir(folder.path.c_str());
   EXPECT_NE(d->Save(), noErr);
   EXPECT_TRUE(d->modified);
+  d->Release();
+}
+
+// A save that cannot be completed (here the process may not write a file
+// that long) leaves the file as it was, never cut at the limit.
+TEST_F(TWASTETest, ASaveThatCannotFinishLeavesTheFileWhole) {
+  const std::string original(3000, 'o');
+  folder.Write("page.html", original);
+  chmod((folder.path + "/page.html").c_str(), 0755);
+  TCountingDocument* d = NewDocument("page.html");
+  view->Load(d);
+  FinishReading(d);
+  view->PutCFString(CFSTR("grown "), CFRangeMake(0, 0));
+  struct rlimit old {};
+  getrlimit(RLIMIT_FSIZE, &old);
+  struct rlimit small = old;
+  small.rlim_cur = 2048;
+  void (*previous)(int) = signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const SInt32 status = d->Save();
+  setrlimit(RLIMIT_FSIZE, &old);
+  signal(SIGXFSZ, previous);
+  EXPECT_EQ(status, dskFulErr);
+  EXPECT_TRUE(d->modified);
+  EXPECT_EQ(ReadFile(folder.path + "/page.html"), original);
+  EXPECT_EQ(folder.Names(), std::vector<std::string>{"page.html"});
+  // Saved once it can be, it keeps its mode.
+  ASSERT_EQ(d->Save(), noErr);
+  EXPECT_EQ(ReadFile(folder.path + "/page.html"), "grown " + original);
+  struct stat st {};
+  ASSERT_EQ(stat((folder.path + "/page.html").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0755u);
   d->Release();
 }
 

@@ -320,6 +320,91 @@ TEST_F(TWindowTest, ClosingWhileQuittingHidesThenAsksTheApplicationToGoOn) {
   EXPECT_FALSE(app.entries[0].windowAliveAtQuit);
 }
 
+// Every reason a save fails reads as a sentence a user can act on; none is
+// an error number.
+TEST(SaveFailureReasonTable, EachFailureIsASentenceWithoutANumber) {
+  const struct {
+    SInt32 status;
+    const char* sentence;
+  } cases[] = {
+      {dskFulErr, "The disk is full."},
+      {permErr, "You do not have permission to write in this folder."},
+      {wrPermErr, "You do not have permission to change the file."},
+      {wPrErr, "The disk is read-only."},
+      {dirNFErr, "The file or its folder could not be found."},
+      {bdNamErr, "The name is too long or not allowed in this folder."},
+      {ioErr, "The disk could not be written."},
+      {-12345, "The disk could not be written."},
+  };
+  for (const auto& c : cases) {
+    const std::string text = SaveFailureReason(c.status).str();
+    EXPECT_EQ(text, c.sentence) << c.status;
+    EXPECT_EQ(text.find_first_of("0123456789"), std::string::npos) << text;
+  }
+}
+
+// A file another program changed since it was read is not written over
+// unasked: Overwrite saves, Cancel leaves both as they are, and a document
+// without changes of its own may read the file again instead.
+TEST_F(TWindowTest, SavingOverAFileChangedOnDiskAsksFirst) {
+  struct Case {
+    const char* name;
+    bool modified;
+    const char* change;  // written by "another program"; nil: the file is gone
+    SInt16 answer;       // 0: no question expected
+    std::vector<std::string> log;
+    bool stillModified;
+  } cases[] = {
+      {"overwrite", true, "theirs", kAlertStdAlertOKButton, {"a save"}, false},
+      {"cancel", true, "theirs", kAlertStdAlertCancelButton, {}, true},
+      {"reload", false, "theirs", kAlertStdAlertOtherButton, {"a open"}, false},
+      {"unchanged", true, "", 0, {"a save"}, false},
+      {"deleted", true, nullptr, 0, {"a save"}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    HeadlessClearAlertLog();
+    TTestWindow* w = MakeWindow();
+    ScratchFolder folder;
+    folder.Write("a.txt", "mine");
+    TTestDocument* d = Add(w, "a");
+    d->file = folder.Ref("a.txt");
+    d->Open();
+    d->SetModifiedState(c.modified);
+    gLog.clear();
+    if (c.change == nullptr)
+      std::remove((folder.path + "/a.txt").c_str());
+    else if (*c.change != '\0')
+      folder.Write("a.txt", c.change);
+    if (c.answer != 0) HeadlessQueueAlertAnswer(c.answer);
+    SendCommand(w->window, kHICommandTWindowSave);
+    EXPECT_EQ(gLog, c.log);
+    EXPECT_EQ(d->modified, c.stillModified);
+    auto alerts = HeadlessCopyAlertLog();
+    if (c.answer == 0) {
+      EXPECT_TRUE(alerts.empty());
+    } else {
+      ASSERT_EQ(alerts.size(), 1u);
+      EXPECT_NE(alerts[0].error.find("\"a.txt\" has been changed by another program"), std::string::npos);
+      EXPECT_EQ(alerts[0].okText, "Overwrite");
+      EXPECT_EQ(alerts[0].cancelText, "Cancel");
+      EXPECT_EQ(alerts[0].otherText, c.modified ? "" : "Reload");
+      EXPECT_EQ(alerts[0].defaultButton, kAlertStdAlertCancelButton);
+    }
+    // Once saved or read again, the file is the document's own: no question.
+    if (!c.stillModified) {
+      gLog.clear();
+      HeadlessClearAlertLog();
+      d->SetModifiedState(true);
+      SendCommand(w->window, kHICommandTWindowSave);
+      EXPECT_EQ(gLog, std::vector<std::string>{"a save"});
+      EXPECT_TRUE(HeadlessCopyAlertLog().empty());
+    }
+    d->modified = false;
+    w->Remove();
+  }
+}
+
 TEST_F(TWindowTest, AFailedSaveKeepsTheDocumentModifiedAndSaysWhy) {
   TTestWindow* w = MakeWindow();
   ScratchFolder folder;

@@ -347,6 +347,47 @@ TEST_F(GtkHostTest, KeysMapToMacCodesAndCharacters) {
   EXPECT_EQ(0u, GtkHostMacModifiers(GDK_BUTTON1_MASK | GDK_MOD2_MASK));  // Num Lock is no modifier
 }
 
+// The navigation keys of this desktop arrive as the Mac gestures that mean the
+// same; Shift stays, Alt keeps its own meaning, and other keys are untouched.
+TEST_F(GtkHostTest, NavigationKeysBecomeMacGestures) {
+  constexpr UInt32 cmd = kGtkHostCmdKey, opt = kGtkHostOptionKey, shift = kGtkHostShiftKey;
+  struct Case {
+    guint keyval, state;
+    bool mapped;
+    UInt32 code;
+    UInt8 charCode;
+    UInt32 modifiers;
+  };
+  const Case cases[] = {
+      {GDK_KEY_Home, 0, true, 123, 28, cmd},
+      {GDK_KEY_End, GDK_SHIFT_MASK, true, 124, 29, cmd | shift},
+      {GDK_KEY_KP_Home, 0, true, 123, 28, cmd},
+      {GDK_KEY_Home, GDK_CONTROL_MASK, true, 126, 30, cmd},
+      {GDK_KEY_End, GDK_CONTROL_MASK | GDK_SHIFT_MASK, true, 125, 31, cmd | shift},
+      {GDK_KEY_Left, GDK_CONTROL_MASK, true, 123, 28, opt},
+      {GDK_KEY_Right, GDK_CONTROL_MASK | GDK_SHIFT_MASK, true, 124, 29, opt | shift},
+      {GDK_KEY_BackSpace, GDK_CONTROL_MASK, true, 51, 8, opt},
+      {GDK_KEY_Delete, GDK_CONTROL_MASK, true, 117, 127, opt},
+      {GDK_KEY_Page_Down, 0, true, 121, 12, opt},
+      {GDK_KEY_Page_Up, GDK_SHIFT_MASK, true, 116, 11, opt | shift},
+      {GDK_KEY_Page_Up, GDK_CONTROL_MASK, false, 116, 11, cmd},  // tab switching stays
+      {GDK_KEY_Left, 0, false, 123, 28, 0},
+      {GDK_KEY_Left, GDK_MOD1_MASK, false, 123, 28, opt},  // Alt+Left is a word already
+      {GDK_KEY_Home, GDK_MOD1_MASK, false, 115, 1, opt},
+      {GDK_KEY_BackSpace, 0, false, 51, 8, 0},
+      {GDK_KEY_a, GDK_CONTROL_MASK, false, 0, 'a', cmd},
+  };
+  for (const Case& c : cases) {
+    GtkHostKey key = GtkHostMapKey(c.keyval, c.keyval);
+    UInt32 modifiers = GtkHostMacModifiers(c.state);
+    EXPECT_EQ(c.mapped, GtkHostMapNavigation(c.keyval, c.state, &key, &modifiers)) << gdk_keyval_name(c.keyval);
+    EXPECT_EQ(c.code, key.keyCode) << gdk_keyval_name(c.keyval);
+    EXPECT_EQ(c.charCode, key.charCode) << gdk_keyval_name(c.keyval);
+    EXPECT_EQ(UniChar(c.charCode), key.unicode) << gdk_keyval_name(c.keyval);
+    EXPECT_EQ(c.modifiers, modifiers) << gdk_keyval_name(c.keyval) << " " << c.state;
+  }
+}
+
 std::vector<std::string> Labels(GtkWidget* shell) {
   std::vector<std::string> out;
   GList* children = gtk_container_get_children(GTK_CONTAINER(shell));

@@ -228,6 +228,57 @@ TEST_F(CompletionTest, TypingAPrefixShowsTheListUnderTheWordAndKeysDriveIt) {
   EXPECT_GT(WEGetTextLength(we), length);
 }
 
+// Each interface file that holds the list gives it one column, the one the
+// list fills (rows of a column it does not fill are drawn empty).
+TEST_F(CompletionTest, EveryInterfaceFileOfTheListShowsTheEntriesText) {
+  for (const char* file : {"main", kCodeCompletionNibName}) {
+    SCOPED_TRACE(file);
+    IBNibRef nib = nullptr;
+    CFStringRef name = CFStringCreateWithCString(nullptr, file, kCFStringEncodingUTF8);
+    ASSERT_EQ(CreateNibReference(name, &nib), noErr);
+    CFRelease(name);
+    auto* window = new TCodeCompletionWindow();
+    window->Create("CodeCompletion", nib);
+    ASSERT_NE(window->window, nullptr);
+    ASSERT_NE(window->browser, nullptr);
+    UInt32 columns = 0;
+    EXPECT_EQ(GetDataBrowserTableViewColumnCount(window->browser->control, &columns), noErr);
+    EXPECT_EQ(columns, 1u);
+    DataBrowserPropertyID first = 0;
+    EXPECT_EQ(GetDataBrowserTableViewColumnProperty(window->browser->control, 0, &first), noErr);
+    EXPECT_EQ(first, kCodeCompletionColumn);
+    window->Release();
+    DisposeNibReference(nib);
+  }
+}
+
+// With the word near the screen's bottom right corner the list stays on the
+// screen: above the line (not over the word) and moved left.
+TEST_F(CompletionTest, NearTheScreensEdgesTheListStaysOnItAndOffTheWord) {
+  Open("edge.php", kShop);
+  const SInt32 at = Find("\r?>");
+  WESetSelection(at, at, we);
+  Rect screen{};
+  ASSERT_EQ(GetAvailableWindowPositioningBounds(nullptr, &screen), noErr);
+  LongPt point{};
+  SInt16 lineHeight = 0;
+  WEGetPoint(at, 1, &point, &lineHeight, we);
+  // The caret's line ends 4 pixels above the screen's bottom, 30 from its right.
+  MoveWindow(window, SInt16(screen.right - 30 - point.h), SInt16(screen.bottom - 4 - point.v - lineHeight), false);
+  Type("tot");
+  Pause();
+  ASSERT_TRUE(Shown());
+  Rect content{}, popup{};
+  GetWindowBounds(window, kWindowContentRgn, &content);
+  GetWindowBounds(list->window, kWindowStructureRgn, &popup);
+  const SInt32 lineTop = content.top + point.v;
+  EXPECT_EQ(popup.bottom, lineTop) << "right above the word's line";
+  EXPECT_EQ(popup.bottom - popup.top, 32);
+  EXPECT_EQ(popup.right, screen.right);
+  EXPECT_GT(popup.right - popup.left, 30);
+  EXPECT_GE(popup.left, screen.left);
+}
+
 TEST_F(CompletionTest, EscapeAndClicksElsewhereHideTheList) {
   Open("hide.php", kShop);
   WESetSelection(Find("\r?>"), Find("\r?>"), we);

@@ -14,6 +14,7 @@
 #include "GNURegex.h"
 #include "fixtures/ScanFixture.h"
 #include "TSyntaxParserProcessUnit+Internal.h"
+#include "WASTE.h"
 
 using namespace SyntaxScan;
 
@@ -303,6 +304,29 @@ TEST(OpenTexts, RangesOpenOnTheirFirstUnitWhateverItIs) {
   EXPECT_TRUE(styledAs(u'd', 3));   // comment
   EXPECT_FALSE(controller.attributes[text.find(u'b')].styled);
   EXPECT_FALSE(controller.attributes[text.find(u'e')].styled);
+}
+
+}  // namespace
+
+namespace {
+
+// A file parsed from disk holds the text an editor shows of it, whatever its encoding.
+TEST(FileText, AFileParsedFromDiskReadsAsAnEditorReadsIt) {
+  const std::string files[] = {
+      "caf\xC3\xA9\r\nend\n",         // UTF-8, CR LF and LF
+      "caf\xE9\nend",                 // Latin-1
+      "\xC3\xA9t\xE9\x80\n",          // UTF-8 with a stray byte
+      std::string("\xFF\xFEh\0\n\0", 6),  // UTF-16 LE with its mark
+  };
+  for (const std::string& bytes : files) {
+    SCOPED_TRACE(bytes);
+    std::vector<UniChar> parsed;
+    DecodeText(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), parsed);
+    std::vector<UniChar> shown;
+    WETextFileFormat format;
+    ASSERT_EQ(WEReadTextFile(bytes.data(), bytes.size(), kCFStringEncodingUTF8, &shown, &format), noErr);
+    EXPECT_EQ(parsed, shown);
+  }
 }
 
 }  // namespace

@@ -146,9 +146,11 @@ TEST_F(EditorTest, AnOpenedFileIsColouredAndItsSymbolsListed) {
   EXPECT_EQ(command, MenuCommand(kHICommandFindSymbol));
   EXPECT_EQ(editor->FindSymbolMenuItem("beta"), 2);
   EXPECT_EQ(editor->FindSymbolMenuItem("gamma"), 0);
-  // The mode menu checks the file's language.
+  // The mode menu checks the file's language, and ends with the encoding
+  // the file was read in.
   const std::vector<std::string> modes = MenuTitles(editor->modeMenu);
-  ASSERT_EQ(modes.size(), size_t(Languages()->GetLibraryCount()));
+  ASSERT_EQ(modes.size(), size_t(Languages()->GetLibraryCount()) + 2);
+  EXPECT_EQ(modes.back(), "Encoding: UTF-8, LF");
 }
 
 TEST_F(EditorTest, KeystrokesGoThroughTheTypingHelpersAndTheMacros) {

@@ -24,7 +24,8 @@ Boolean Filter(UInt8 ch, SInt32 offset, UInt32 modifiers, UInt32 keyCode, WERefe
   CurrentKeyCode = keyCode;
   CurrentKeyModifiers = modifiers;
   AutoExpandLanguageTags(ch, keyCode, we, accept);
-  if (ValidBracketCharacter(ch) || keyCode == kTypingDeleteKeyCode || keyCode == kTypingReturnKeyCode)
+  if (ValidBracketCharacter(ch) || ClosingBracketCharacter(ch) || keyCode == kTypingDeleteKeyCode ||
+      keyCode == kTypingReturnKeyCode)
     AutoCompleteBrackets(ch, keyCode, we, accept);
   if (keyCode == kTypingReturnKeyCode) AutoCloseTag(offset, we, accept);
   if (modifiers == kTypingOptionModifier && keyCode == kTypingDeleteKeyCode) AutoDeleteTag(offset, we, accept);
@@ -162,6 +163,48 @@ TEST_F(TypingTest, KeystrokesEditTheTextAroundThem) {
   }
 }
 
+// A pair typed out in full comes out once: the closing character typed
+// right before the one the pair inserted steps over it, and only that one.
+TEST_F(TypingTest, APairTypedOutComesOutOnce) {
+  struct Case {
+    const char* before;
+    const char* typed;
+    const char* after;
+  } cases[] = {
+      {"|", "a(b)", "a(b)|"},
+      {"|", "\"d\"", "\"d\"|"},
+      {"|", "[e];", "[e];|"},
+      {"|", "'x'", "'x'|"},
+      {"x = |;", "f(g(1), [2])", "x = f(g(1), [2])|;"},
+      {"|", "<b>", "<b>|"},
+      {"|", "{}", "{}|"},
+      // A closing character that no pair put there is typed as usual.
+      {"f(|)", ")", "f()|)"},
+      {"|\"", "\"", "\"|\"\""},
+  };
+  for (const Case& c : cases) {
+    Set(c.before);
+    for (const char* p = c.typed; *p; ++p) Type(UniChar(*p));
+    EXPECT_EQ(Marked(), c.after) << c.typed;
+  }
+  // Once the insertion point has left the pair, its closer is text like any other.
+  Set("|");
+  Type('(');
+  Type('a');
+  WESetSelection(3, 3, we);
+  Type('b');
+  WESetSelection(2, 2, we);
+  Type(')');
+  EXPECT_EQ(Marked(), "(a)|)b");
+  // Backspace in a fresh pair deletes both, and the next pair is fresh again.
+  Set("|");
+  Type('(');
+  Type(kBackspace, 51);
+  Type('(');
+  Type(')');
+  EXPECT_EQ(Marked(), "()|");
+}
+
 TEST_F(TypingTest, BlocksAndWrapsReportOneChangeForTheWholeEdit) {
   struct Case {
     const char* before;
@@ -223,6 +266,8 @@ TEST_F(TypingTest, ReturnCarriesTheIndentationOver) {
 TEST(TypingHelpers, BracketsAndIndentation) {
   for (UInt8 ch : {'(', '{', '[', '\'', '"', '<'}) EXPECT_TRUE(ValidBracketCharacter(ch)) << ch;
   for (UInt8 ch : {')', '}', ']', '>', 'a', '?', '\0'}) EXPECT_FALSE(ValidBracketCharacter(ch)) << ch;
+  for (UInt8 ch : {')', '}', ']', '\'', '"', '>'}) EXPECT_TRUE(ClosingBracketCharacter(ch)) << ch;
+  for (UInt8 ch : {'(', '{', '[', '<', 'a', '\0'}) EXPECT_FALSE(ClosingBracketCharacter(ch)) << ch;
   LongRect r{0, 0, 100, 100};
   WEReference we = nullptr;
   ASSERT_EQ(WENew(&r, &r, 0, &we), noErr);

@@ -6,6 +6,7 @@
 // inside a drop.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -194,6 +195,27 @@ TEST_F(DataBrowserTest, SelectionKeepsAnAnchorAndTellsTheHost) {
       if (IsDataBrowserItemSelected(browser, id)) selected.push_back(id);
     EXPECT_EQ(k.selected, selected) << k.code;
   }
+  // Return and Enter open the selected rows as a double-click does; with
+  // nothing selected the key travels on.
+  auto press = [&](UInt32 code) {
+    EventRef e = nullptr;
+    const UInt32 none = 0;
+    CreateEvent(nullptr, kEventClassKeyboard, kEventRawKeyDown, 0, 0, &e);
+    SetEventParameter(e, kEventParamKeyCode, typeUInt32, sizeof code, &code);
+    SetEventParameter(e, kEventParamKeyModifiers, typeUInt32, sizeof none, &none);
+    const OSStatus status = SendEventToEventTarget(e, GetControlEventTarget(browser));
+    ReleaseEvent(e);
+    return status;
+  };
+  for (UInt32 code : {36u, 76u}) {
+    gLog.clear();
+    EXPECT_EQ(noErr, press(code));
+    EXPECT_EQ((std::vector<std::string>{"7:3"}), gLog) << code;
+  }
+  SetDataBrowserSelectedItems(browser, 0, nullptr, kDataBrowserItemsAssign);
+  gLog.clear();
+  EXPECT_EQ(eventNotHandledErr, press(36));
+  EXPECT_TRUE(std::find(gLog.begin(), gLog.end(), "7:3") == gLog.end());
 
   // A host that removes the row from inside its selected notification.
   gRemoveOnSelect = 1;
@@ -275,6 +297,45 @@ TEST_F(DataBrowserTest, ClicksSelectExtendToggleAndOpenContainers) {
     EXPECT_EQ(s.rows, Rows()) << s.item << " " << s.dx;
     EXPECT_EQ(s.selected, Selected()) << s.item << " " << s.modifiers;
     EXPECT_EQ(s.log, gLog) << s.item << " " << s.modifiers << " " << s.clicks;
+  }
+}
+
+// The contextual menu is about the row under the pointer: a row outside
+// the selection becomes the selection before the host is asked for the
+// menu; a selected row keeps the whole selection; below the rows nothing
+// changes.
+std::vector<DataBrowserItemID> gSelectedAtMenu;
+void ContextualMenu(ControlRef browser, MenuRef* menu, UInt32* helpType, CFStringRef*, AEDesc*) {
+  gSelectedAtMenu.clear();
+  for (DataBrowserItemID id : {1u, 2u, 3u})
+    if (IsDataBrowserItemSelected(browser, id)) gSelectedAtMenu.push_back(id);
+  *menu = nullptr;  // nothing to show
+  *helpType = 0;
+}
+
+TEST_F(DataBrowserTest, AContextualClickSelectsTheRowUnderThePointer) {
+  Install(false);
+  DataBrowserCallbacks callbacks;
+  InitDataBrowserCallbacks(&callbacks);
+  callbacks.u.v1.itemDataCallback = ItemData;
+  callbacks.u.v1.itemNotificationCallback = Notify;
+  callbacks.u.v1.getContextualMenuCallback = ContextualMenu;
+  SetDataBrowserCallbacks(browser, &callbacks);
+  const DataBrowserItemID two[] = {1, 2};
+  SetDataBrowserSelectedItems(browser, 2, two, kDataBrowserItemsAssign);
+  struct Case {
+    CGPoint where;
+    std::vector<DataBrowserItemID> selected;
+  };
+  for (const Case& c : {Case{PointIn(2, 60), {1, 2}}, Case{PointIn(3, 60), {3}}, Case{CGPoint{60, 190}, {3}}}) {
+    EventRef e = nullptr;
+    CreateEvent(nullptr, kEventClassControl, kEventControlContextualMenuClick, 0, 0, &e);
+    SetEventParameter(e, kEventParamDirectObject, typeControlRef, sizeof browser, &browser);
+    SetEventParameter(e, kEventParamMouseLocation, typeHIPoint, sizeof c.where, &c.where);
+    SendEventToEventTarget(e, GetControlEventTarget(browser));
+    ReleaseEvent(e);
+    EXPECT_EQ(c.selected, gSelectedAtMenu) << c.where.y;
+    EXPECT_EQ(c.selected, Selected()) << c.where.y;
   }
 }
 

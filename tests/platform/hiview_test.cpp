@@ -603,6 +603,38 @@ TEST_F(HIViewTest, StateIsInheritedAndAnnounced) {
             gLog);
 }
 
+// Hiding or showing a view tells the view and every subview that shows or
+// stops showing with it; a subview hidden on its own hears nothing.
+OSStatus LogVisibility(EventHandlerCallRef, EventRef event, void* userData) {
+  Boolean visible = false;
+  GetEventParameter(event, kEventParamControlIsVisible, typeBoolean, nullptr, sizeof visible, nullptr, &visible);
+  gLog.push_back(*static_cast<std::string*>(userData) + (visible ? " shown" : " hidden"));
+  return eventNotHandledErr;
+}
+
+TEST_F(HIViewTest, VisibilityChangesReachTheSubviewsThatChangeWithTheView) {
+  TestWindow w(0x1B80);
+  HIViewRef pane = MakeView(w.root, {{0, 0}, {10, 10}});
+  HIViewRef text = MakeView(pane, {{0, 0}, {10, 10}});
+  HIViewRef hiddenBar = MakeView(pane, {{0, 0}, {10, 10}});
+  HIViewSetVisible(hiddenBar, false);
+  std::string names[] = {"pane", "text", "bar"};
+  const EventTypeSpec kVisibility{kEventClassControl, kEventControlVisibilityChanged};
+  HIViewRef views[] = {pane, text, hiddenBar};
+  for (int i = 0; i < 3; ++i)
+    ASSERT_EQ(noErr, InstallEventHandler(HIViewGetEventTarget(views[i]), LogVisibility, 1, &kVisibility, &names[i],
+                                         nullptr));
+  HIViewSetVisible(pane, false);
+  HIViewSetVisible(pane, false);  // no change: no event
+  HIViewSetVisible(pane, true);
+  EXPECT_EQ((std::vector<std::string>{"pane hidden", "text hidden", "pane shown", "text shown"}), gLog);
+  gLog.clear();
+  HIViewSetVisible(w.root, false);
+  HIViewSetVisible(hiddenBar, true);  // the view itself hears its own flag
+  EXPECT_EQ((std::vector<std::string>{"pane hidden", "text hidden", "bar shown"}), gLog);
+  EXPECT_FALSE(HIViewIsVisible(hiddenBar));
+}
+
 #if __has_include("CGContext.h")
 // Subviews draw after their parent in index order; hidden views and their
 // subviews are not drawn; each draw gets coordinates from its own origin.

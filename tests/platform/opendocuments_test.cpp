@@ -18,6 +18,7 @@
 #include "CFString.h"
 #include "CarbonEvents.h"
 #include "Files.h"
+#include "HeadlessHost.h"
 
 namespace fs = std::filesystem;
 
@@ -85,11 +86,17 @@ TEST(OpenDocumentsTest, CommandLineFilesArriveOnlyOnceTheProgramIsReady) {
   for (int i = 0; i < 5; ++i) RunCurrentEventLoop(0.01);
   EXPECT_TRUE(batches.empty());
 
+  HeadlessClearAlertLog();
   AESetOpenDocumentsReady();
   EXPECT_TRUE(batches.empty());  // from the loop, not from inside the call
   ASSERT_TRUE(RunUntil([&] { return !batches.empty(); }));
   // Options are left alone, the missing file is left out, "--" ends options.
   EXPECT_EQ((Batches{{(dir / "a.php").string(), b, (dir / "-c.php").string()}}), batches);
+  // The missing file is named to the user, with its folder.
+  const std::vector<HeadlessAlertRecord> alerts = HeadlessCopyAlertLog();
+  ASSERT_EQ(alerts.size(), 1u);
+  EXPECT_EQ(alerts[0].error, "The file \u201Cmissing.php\u201D could not be opened because it does not exist.");
+  EXPECT_EQ(alerts[0].explanation, "There is no file of that name in the folder \u201C" + dir.string() + "\u201D.");
 
   // A second start changes nothing.
   const char* again[] = {"quorvel", "a.php", nullptr};

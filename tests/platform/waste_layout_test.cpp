@@ -235,6 +235,11 @@ TEST(WasteLayout, ClicksAndKeysMoveTheSelection) {
       {29, 0, 5, 6, 6},        {28, 0, 5, 4, 4},        {31, 0, 1, 9, 9},      {30, 0, 9, 1, 1},
       {29, 0x0200, 5, 5, 6},   {29, 0x0800, 1, 3, 3},   {28, 0x0100, 10, 8, 8}, {29, 0x0100, 1, 7, 7},
       {31, 0x0100, 2, 15, 15}, {30, 0x0100, 12, 0, 0},
+      // With shift each gesture extends from the anchor.
+      {28, 0x0300, 10, 8, 10}, {29, 0x0300, 1, 1, 7},  {31, 0x0300, 2, 2, 15}, {30, 0x0300, 12, 0, 12},
+      {28, 0x0A00, 10, 8, 10}, {29, 0x0A00, 1, 1, 3},
+      // Option-page down and up take the caret along (a short text: to its ends).
+      {12, 0x0800, 2, 15, 15}, {11, 0x0800, 12, 0, 0},  {12, 0x0A00, 2, 2, 15},
   };
   for (auto& k : keys) {
     WESetSelection(k.from, k.from, e.we);
@@ -243,6 +248,38 @@ TEST(WasteLayout, ClicksAndKeysMoveTheSelection) {
     EXPECT_EQ(s, k.wantStart) << int(k.key) << "/" << k.modifiers;
     EXPECT_EQ(end, k.wantEnd) << int(k.key) << "/" << k.modifiers;
   }
+}
+
+TEST(WasteLayout, OptionPageDownScrollsAPageAndTakesTheCaretAlong) {
+  Engine e;
+  std::string text;
+  for (int i = 0; i < 60; ++i) text += "line\r";
+  e.Put(text);
+  SInt16 lh = 0;
+  e.Point(0, &lh);
+  ASSERT_GT(lh, 0);
+  const UniChar pageDown = 12, pageUp = 11;
+  WESetSelection(0, 0, e.we);
+  ASSERT_EQ(WETextInput(&pageDown, 1, 121, 0x0800, e.we), noErr);
+  SInt32 s, end;
+  WEGetSelection(&s, &end, e.we);
+  EXPECT_EQ(s, end);
+  // A page of rows further down, and the view went with it: the caret keeps
+  // its place on the screen, near the top.
+  const SInt32 line = WEOffsetToLine(s, e.we);
+  EXPECT_GE(line, (200 - 10) / lh - 1);
+  EXPECT_LE(line, (200 - 10) / lh + 1);
+  LongRect dest;
+  WEGetDestRect(&dest, e.we);
+  EXPECT_LT(dest.top, 10);
+  const LongPt caret = e.Point(s);
+  EXPECT_GE(caret.v, 10);
+  EXPECT_LT(caret.v, 10 + 2 * lh);
+  ASSERT_EQ(WETextInput(&pageUp, 1, 116, 0x0800, e.we), noErr);
+  WEGetSelection(&s, &end, e.we);
+  EXPECT_EQ(s, 0);
+  WEGetDestRect(&dest, e.we);
+  EXPECT_EQ(dest.top, 10);
 }
 
 int gErases = 0;

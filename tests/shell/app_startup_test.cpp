@@ -3,6 +3,7 @@
 // two ways a run ends.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -82,6 +83,31 @@ TEST(AppStartup, RunsItsStepsInOrderAndLeavesTheApplicationReady) {
   const auto launches = HeadlessCopyLaunchRequests();
   ASSERT_EQ(launches.size(), 1u);
   EXPECT_NE(launches[0].url.find("Quorvel%20Help/index.html"), std::string::npos) << launches[0].url;
+}
+
+// The program's own start-up wires every unit that is part of it: each
+// hook and target is set, except those awaiting a unit, which are listed in
+// one place and stay empty until that unit comes.
+TEST(AppStartup, WiresEveryHookWhoseUnitIsBuilt) {
+  PrepareAppBundle();
+  StartApplication();
+  const std::vector<ProgramWire> wires = CopyProgramWiring();
+  auto awaits = [](const std::string& name) {
+    return std::find(kProgramWiresAwaitingUnits.begin(), kProgramWiresAwaitingUnits.end(), name) !=
+           kProgramWiresAwaitingUnits.end();
+  };
+  std::vector<std::string> missing, listedButSet, unknown;
+  for (const ProgramWire& wire : wires) {
+    if (!wire.set && !awaits(wire.name)) missing.push_back(wire.name);
+    if (wire.set && awaits(wire.name)) listedButSet.push_back(wire.name);
+  }
+  for (const std::string& name : kProgramWiresAwaitingUnits)
+    if (std::none_of(wires.begin(), wires.end(), [&](const ProgramWire& wire) { return wire.name == name; }))
+      unknown.push_back(name);
+  EXPECT_TRUE(missing.empty()) << "never installed: " << ::testing::PrintToString(missing);
+  EXPECT_TRUE(listedButSet.empty()) << "installed, yet listed as awaiting a unit: "
+                                    << ::testing::PrintToString(listedButSet);
+  EXPECT_TRUE(unknown.empty()) << "listed, but no such entry: " << ::testing::PrintToString(unknown);
 }
 
 // A first run seeds the preferences from the bundle's defaults plus the

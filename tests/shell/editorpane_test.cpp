@@ -371,6 +371,24 @@ TEST_F(EditorPaneTest, AScriptRunEndsTheTerminalRunAndTheButtonStandsForTheNewRu
   EXPECT_FALSE(AbortShown(pane));
 }
 
+TEST_F(EditorPaneTest, ErrorsFoundAfterATerminalRunTakeTheTerminalsPlace) {
+  Open("broken.pl", "", true);
+  // The run saves the document first: the broken text is the editor's.
+  const std::string broken = "print \"broken\\n\"\nprint;;; }\n";
+  WEPut(0, 0, broken.data(), broken.size(), kTextEncodingUTF8, 0, 0, nullptr, nullptr, WE());
+  pane->RunTerminal();
+  auto* terminal = dynamic_cast<TTerminalPane*>(pane->LowerPane());
+  ASSERT_NE(terminal, nullptr);
+  Record(terminal->script);
+  Drive(terminal->script);
+  pane->RunScript(kScriptModeDebug);
+  TScriptPane* errors = pane->errorPane;
+  ASSERT_NE(errors, nullptr);
+  Record(errors->script);
+  Drive(errors->script);
+  EXPECT_EQ(pane->LowerPane(), errors);
+}
+
 TEST_F(EditorPaneTest, TheTerminalPaneTakesItsColoursAndFontFromThePreferences) {
   ExtendedTextStyle style{};
   style.textColor = RGBColor{0x1111, 0x2222, 0x3333};

@@ -200,8 +200,8 @@ TEST(EditorCommandStatusTable, MenuItemsFollowThePane) {
       {'exeP', &plain, false}, {'exeP', &withPreview, true}, {'prvD', &plain, false}, {'prvD', &withPreview, true},
       {'prvW', &withPreview, true}, {'prvf', &withPreview, true}, {'prvB', &plain, false},
       {'prvS', &withPreview, false}, {'prvS', &project, true}, {'prvL', &withPreview, false},
-      // Error lists come later: never a silent no-op.
-      {'Xerr', &project, false},
+      // Run & Show Errors runs what Run runs.
+      {'Xerr', &plain, true}, {'Xerr', &script, false}, {'Xerr', &page, false},
       {'FIND', &plain, true},  {'REPL', &overlaid, false}, {'FNDP', &plain, false}, {'FNDP', &project, true},
       {'FndS', &plain, false}, {'FndS', &project, true},  {'FndT', &project, true}, {'FndT', &plain, false},
       {'WFdN', &project, true},  {'RePA', &overlaid, false},
@@ -254,7 +254,8 @@ TEST(EditorToolbarStatusTable, ToolbarItemsFollowThePaneAndTheProject) {
   } cases[] = {
       {"saved, no project", saved, false, false, false, true, false, false, false, std::nullopt},
       {"untitled, no project", untitled, false, false, false, false, false, false, false, std::nullopt},
-      {"untitled, project", untitled, true, true, true, false, false, false, false, std::nullopt},
+      // The project compiles its sources whatever the window shows.
+      {"untitled, project", untitled, true, true, true, false, false, true, false, std::nullopt},
       {"saved, project with FTP", saved, true, true, true, true, false, true, true, true},
       {"saved, project, file without server", saved, true, true, false, true, false, true, false, true},
       {"saved, project without FTP", saved, true, false, false, true, false, true, false, false},
@@ -278,6 +279,11 @@ TEST(EditorToolbarStatusTable, ToolbarItemsFollowThePaneAndTheProject) {
   EXPECT_EQ(s.run, false);
   EXPECT_EQ(s.find, false);
   EXPECT_EQ(s.preview, false);
+  EXPECT_EQ(s.compile, false);
+  // A project's window with no file open still compiles the project.
+  s = EditorToolbarStatus(EditorPaneState{}, true, false, false);
+  EXPECT_EQ(s.compile, true);
+  EXPECT_EQ(s.run, false);
 }
 
 // ---------------------------------------------------------------------------

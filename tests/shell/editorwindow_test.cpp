@@ -188,6 +188,59 @@ TEST_F(EditorWindowTest, AWindowWithTabsTakesEachFileAsATab) {
   EXPECT_EQ(DocumentNames(window)[0], "a.php");
 }
 
+// One tab of three closes, by the window's close command (the key and the
+// menu) or by the tab's own close (its close box), wherever it stands: the
+// window and its other tabs stay, an unsaved edit of another tab with them,
+// and the last tab left is the active one.
+TEST_F(EditorWindowTest, ClosingOneTabOfSeveralLeavesTheOthersAsTheyWere) {
+  Tabs(true);
+  const std::vector<std::string> names = {"a.php", "b.php", "c.php"};
+  for (const bool byCommand : {true, false})
+    for (size_t which = 0; which < names.size(); ++which) {
+      SCOPED_TRACE(names[which] + (byCommand ? " by the close command" : " by its close box"));
+      TEditorWindow* window = Window();
+      for (const std::string& name : names) {
+        const FSRef file = RefOf(File(name));
+        window->NewFile(&file, nullptr);
+      }
+      Settle();
+      auto pane = [&](size_t i) {
+        auto* document =
+            static_cast<TDocument*>(const_cast<void*>(CFArrayGetValueAtIndex(window->documents->documents, CFIndex(i))));
+        return dynamic_cast<TEditorPane*>(document->owner);
+      };
+      const size_t edited = which == 2 ? 0 : 2;
+      TEditorPane* editedPane = pane(edited);
+      ASSERT_NE(editedPane, nullptr);
+      TDocument* editedDocument = editedPane->document;
+      editedDocument->modified = true;
+      TEditorPane* closing = pane(which);
+      ASSERT_NE(closing, nullptr);
+      closing->Select();
+      ASSERT_EQ(window->GetActiveEditor(), closing);
+      if (byCommand) {
+        SInt32 result = eventNotHandledErr;
+        HICommand command{};
+        command.commandID = kHICommandTWindowClose;
+        window->ProcessCommand(command, nullptr, result);
+      } else {
+        closing->Close();
+      }
+      Settle();
+      std::vector<std::string> left = names;
+      left.erase(left.begin() + std::ptrdiff_t(which));
+      EXPECT_EQ(DocumentNames(window), left);
+      ASSERT_NE(window->GetActiveEditor(), nullptr);
+      EXPECT_EQ(window->GetActiveEditor()->document->name, Str63(left.back()));
+      EXPECT_EQ(editedPane->document, editedDocument);
+      EXPECT_TRUE(editedDocument->modified);
+      EXPECT_TRUE(IsWindowModified(window->window));
+      editedDocument->modified = false;
+      window->Remove();
+      Settle();
+    }
+}
+
 TEST_F(EditorWindowTest, AWindowWithoutTabsShowsOneDocumentAndListsIt) {
   Tabs(false);
   TEditorWindow* window = Window();
@@ -366,7 +419,11 @@ TEST_F(EditorWindowTest, AWindowLetsGoOfItsProjectWhenTheProjectsWindowCloses) {
   TEditorWindow* integrated = CreateEditorWindow(&bundle, GetDefaultOpenCommandOptions());
   integrated->Show();
   EXPECT_TRUE(integrated->Integrated);
-  InstallEditorWindowPaneHooks();
+  // The panes ask their window as the program's wiring lets them.
+  EditorPaneHooks paneHooks = EditorPaneGetHooks();
+  paneHooks.IsIntegratedProjectWindow = EditorWindowIsIntegratedProjectWindow;
+  paneHooks.UpdateSidePane = EditorWindowUpdateSidePane;
+  EditorPaneSetHooks(&paneHooks);
   EXPECT_TRUE(EditorPaneGetHooks().IsIntegratedProjectWindow(integrated));
   EXPECT_NE(integrated->Tabs, nullptr);  // always, whatever the preference
   EXPECT_EQ(integrated->options, TWindowOptions(kTWindowOptionsSaveDocumentsPrivate));
@@ -460,7 +517,7 @@ TEST_F(EditorWindowTest, AnUntitledDocumentDisablesWhatNeedsAFile) {
     return IsMenuItemEnabled(menu, 1);
   };
   EXPECT_TRUE(status('FIND'));
-  EXPECT_FALSE(status('Xerr'));
+  EXPECT_EQ(status('Xerr'), status('EXEC'));
   EXPECT_FALSE(status('prvD'));  // an untitled document has nothing to preview
   EXPECT_FALSE(status('Mftp'));
   EXPECT_FALSE(status('uplo'));

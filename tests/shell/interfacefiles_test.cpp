@@ -358,7 +358,7 @@ TEST_F(MenuBarTest, EveryGlobalAndEditorWindowCommandIsInTheBarOnce) {
       // The find commands whose items the window enables.
       'REPL', 'FndS', 'FndT', 'ReFN', 'RePA', 'RePS', 'WFdN',
       // The framework's and the text's.
-      'clos', 'save', 'rvrt', 'quit', 'undo', 'redo', 'cut ', 'copy', 'past', 'clea', 'sall'};
+      'clos', 'save', 'svas', 'rvrt', 'quit', 'undo', 'redo', 'cut ', 'copy', 'past', 'clea', 'sall'};
   for (MenuCommand c : kCommands) EXPECT_EQ(1, Count(c)) << Code(c);
   // Sent by the program itself, with parameters a menu item cannot give.
   for (MenuCommand c : {'OPCN', 'shme', 'REFA', 'opFT', 'SEIT', 'sptm', 'udsp'}) EXPECT_EQ(0, Count(c)) << Code(c);
@@ -433,7 +433,7 @@ TEST_F(MenuBarTest, KeyEquivalentsNeverCollide) {
   EXPECT_GT(keyed, 20);
   // The equivalents a Linux user reaches for first.
   const std::vector<std::tuple<MenuCommand, char, UInt8>> expected = {
-      {'new ', 'N', 0}, {'open', 'O', 0}, {'save', 'S', 0},  {'clos', 'W', 0}, {'quit', 'Q', 0},
+      {'new ', 'N', 0}, {'open', 'O', 0}, {'save', 'S', 0},  {'svas', 'S', kMenuShiftModifier}, {'clos', 'W', 0}, {'quit', 'Q', 0},
       {'undo', 'Z', 0}, {'redo', 'Z', kMenuShiftModifier}, {'cut ', 'X', 0}, {'copy', 'C', 0},
       {'past', 'V', 0}, {'sall', 'A', 0}, {'FIND', 'F', 0},  {'WFdN', 'G', 0}, {'pref', ',', 0},
       {'EXEC', 'R', 0}};

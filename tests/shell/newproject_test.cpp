@@ -427,7 +427,7 @@ TEST_F(SaveSheetTest, FailuresKeepTheSheetOpenAndUndoWhatWasMade) {
 // targets; the project made is opened.
 TEST_F(SaveSheetTest, NewProjectCommandsMakeAndOpenTheProject) {
   const ApplicationShellTargets saved = ShellTargets;
-  InstallNewProjectTargets();
+  InstallProgramWiring();
   ASSERT_NE(ShellTargets.HandleNewProjectCommand, nullptr);
   ASSERT_NE(ShellTargets.OpenSaveProjectWindow, nullptr);
   struct Case {

@@ -28,6 +28,7 @@
 #include "TEditorWindowUnit.h"
 #include "TProjectDialogsUnit.h"
 #include "TProjectDocumentUnit.h"
+#include "TDemoApplicationUnit.h"
 #include "TProjectUnit.h"
 #include "TSyntaxCollectionUnit.h"
 #include "TSyntaxParserUnit.h"
@@ -271,6 +272,41 @@ TEST_F(ProjectTest, AddingFilesToGroups) {
   EXPECT_EQ(Names(sources), (std::vector<std::string>{"x.php", "[lib]", "y.php"}));
   EXPECT_EQ(sources->Items()[2]->PARENT, sources->Items()[1]->INDEX);
   project->Release();
+}
+
+TEST_F(ProjectTest, AFileAddedWhereItLiesIsFoundAgain) {
+  // Inside the project folder, outside it, and in the folder the default
+  // paths search: each row leads back to its file, the first two through
+  // the folder kept in their settings.
+  const fs::path away = fs::path(getenv("TMPDIR")) / "project-away-site";
+  fs::remove_all(away);
+  struct Case {
+    fs::path file;
+    std::string kept;  // "FileInfoPath"
+  } cases[] = {
+      {folder / "site/lib/a.php", "{src}/site/lib"},
+      {away / "b.php", away.string()},
+      {folder / "Sources/c.php", ""},
+  };
+  for (const Case& c : cases) Write(c.file, "<?php\n");
+  TProject* project = Open();
+  for (const Case& c : cases) {
+    const Str63 name(c.file.filename().string());
+    project->AddFile(Ref(c.file), false);
+    FSRef found{};
+    ASSERT_TRUE(project->ResolveFile(name, found)) << c.file;
+    const FSRef expected = Ref(c.file);
+    EXPECT_EQ(FSCompareFSRefs(&found, &expected), noErr) << c.file;
+    TPreferenceHandlerDictionary* info = project->CopyFileInfo(name);
+    EXPECT_EQ(info->GetStringValue(kFileInfoPath).str(), c.kept) << c.file;
+    info->Release();
+  }
+  CFArrayRef files = CopyProjectSearchFiles(project);
+  ASSERT_NE(files, nullptr);
+  EXPECT_EQ(CFArrayGetCount(files), 3);
+  CFRelease(files);
+  project->Release();
+  fs::remove_all(away);
 }
 
 TEST_F(ProjectTest, BatchFindSearchesTheSourcesFoundOnDisk) {
@@ -634,7 +670,7 @@ TEST_F(ProjectTest, DocumentsMarkTheirItems) {
   late->Release();
 
   // The hooks hand out project documents and the file's settings.
-  InstallProjectHooks();
+  InstallProgramWiring();
   project = Open();
   SetDefaultFileInfoForName("a.php", project->projectPreferences);
   const EditorWindowHooks& hooks = EditorWindowGetHooks();

@@ -164,9 +164,7 @@ struct ProjectWindowTest : ::testing::Test {
     app->preferences = prefs;
     SetCurrentApplication(app);
     app->Create('QVRL');
-    EditorWindowSetHooks(nullptr);
-    InstallProjectHooks();
-    InstallProjectWindowHooks();
+    InstallProgramWiring();
     HeadlessClearAlertLog();
   }
   void TearDown() override {
@@ -311,6 +309,21 @@ TEST_F(ProjectWindowTest, ClosingTheWindowDetachesItsProjectsWindowsAndReopening
   std::vector<std::string> names = DocumentNames(reopened);
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{"a1.php", "a2.php"}));
+}
+
+// Run > Compile in a project window compiles the project, as the toolbar's
+// Compile does.
+TEST_F(ProjectWindowTest, RunCompileCompilesTheProject) {
+  const fs::path bundle = Project("Site", {"a.php"});
+  TProjectWindow* window = OpenProjectWindow(RefOf(bundle));
+  ASSERT_NE(window, nullptr);
+  TProject* project = window->project;
+  project->AddFile(RefOf(Source(bundle, "a.php")), false);
+  EXPECT_EQ(Command(window, 'ECMP'), noErr);
+  EXPECT_EQ(project->compileCount, 1);
+  EXPECT_NE(project->parser, nullptr);
+  for (int i = 0; i < 20000 && project->parser != nullptr; ++i) HeadlessAdvanceClock(0.001);
+  EXPECT_EQ(project->parser, nullptr);
 }
 
 TEST_F(ProjectWindowTest, TheToolbarPreferenceHidesTheToolbarButKeepsItsItems) {

@@ -482,11 +482,15 @@ guint BaseKeyval(const GdkEventKey* ev) {
   return base;
 }
 
-EventRef KeyEvent(EventKind kind, const GdkEventKey* ev, GtkHostKey* outKey) {
+// The raw key event of a GTK key; a navigation key of this desktop arrives as
+// the Mac gesture that means the same (outNavigation true).
+EventRef KeyEvent(EventKind kind, const GdkEventKey* ev, GtkHostKey* outKey, bool* outNavigation = nullptr) {
   EventRef e = nullptr;
   if (CreateEvent(nullptr, kEventClassKeyboard, kind, 0, kEventAttributeUserEvent, &e) != noErr) return nullptr;
   GtkHostKey key = GtkHostMapKey(ev->keyval, BaseKeyval(ev));
   UInt32 modifiers = GtkHostMacModifiers(ev->state);
+  const bool navigation = GtkHostMapNavigation(ev->keyval, ev->state, &key, &modifiers);
+  if (outNavigation) *outNavigation = navigation;
   UInt32 keyboard = 0;
   char charCode = char(key.charCode);
   SetEventParameter(e, kEventParamKeyCode, typeUInt32, sizeof key.keyCode, &key.keyCode);
@@ -515,7 +519,8 @@ gboolean OnKeyPress(GtkWidget*, GdkEventKey* ev, gpointer data) {
   if (IsModifierKeyval(ev->keyval)) return FALSE;
   WindowRef w = hw->window;
   GtkHostKey key{};
-  EventRef raw = KeyEvent(kEventRawKeyDown, ev, &key);
+  bool navigation = false;
+  EventRef raw = KeyEvent(kEventRawKeyDown, ev, &key, &navigation);
   if (raw == nullptr) return TRUE;
   RetainWindow(w);
   EventLoopNoteUserActivity();
@@ -523,7 +528,10 @@ gboolean OnKeyPress(GtkWidget*, GdkEventKey* ev, gpointer data) {
   if (MenuEvent(raw) == 0 && WindowIsLive(w)) {
     OSStatus status = SendEventToEventTarget(raw, GetUserFocusEventTarget());
     const UInt32 modifiers = GtkHostMacModifiers(ev->state);
-    if (status == eventNotHandledErr && (modifiers & kGtkHostCmdKey) == 0) {
+    if (status == eventNotHandledErr && navigation) {
+      // A movement gesture is text input whatever its modifiers.
+      SendText(&key.unicode, 1, raw);
+    } else if (status == eventNotHandledErr && (modifiers & kGtkHostCmdKey) == 0) {
       EventRef saved = gKeyEvent;
       gKeyEvent = raw;
       bool consumed = hw->window == w && hw->im && gtk_im_context_filter_keypress(hw->im, ev);
@@ -628,6 +636,10 @@ void Build(HostWindow* hw) {
   hw->popup = scope == kWindowActivationScopeNone;
   hw->top = gtk_window_new(hw->popup ? GTK_WINDOW_POPUP : GTK_WINDOW_TOPLEVEL);
   g_object_ref_sink(hw->top);
+  // Positions are those of the window itself, not of the frame the window
+  // manager puts around it: global coordinates (a pop-up under a word, a
+  // menu at the mouse) are the content's screen position plus local ones.
+  gtk_window_set_gravity(GTK_WINDOW(hw->top), GDK_GRAVITY_STATIC);
   gtk_window_set_type_hint(GTK_WINDOW(hw->top), HintOf(windowClass));
   if (attributes & kWindowNoTitleBarAttribute) gtk_window_set_decorated(GTK_WINDOW(hw->top), FALSE);
   if (!(attributes & kWindowCloseBoxAttribute) && windowClass != kDocumentWindowClass)

@@ -51,6 +51,16 @@ struct GtkHostKey {
 // modifier, which names the physical key for the virtual key code.
 GtkHostKey GtkHostMapKey(guint keyval, guint baseKeyval);
 
+// The navigation keys a Linux user types in text, as the Mac gestures that
+// mean the same: Home/End the line's start and end (command-arrows),
+// Ctrl+Home/End the text's (command-up/down), Ctrl+Left/Right a word
+// (option-arrows), Ctrl+Backspace/Delete a word deleted (option), Page Up/Down
+// the caret moved with the view (option); Shift stays and extends the
+// selection. When keyval with the GDK modifier state is one of them, the key
+// (code and characters) and the Mac modifiers become the gesture's and the
+// answer is true; otherwise both stay as they are.
+bool GtkHostMapNavigation(guint keyval, guint gdkState, GtkHostKey* ioKey, UInt32* ioModifiers);
+
 // --- Helpers shared by the host's files ---------------------------------------------
 std::string GtkHostUTF8(CFStringRef string);
 // Menus (GtkHostMenus.cpp): installs the presenter and the menu-bar observer;

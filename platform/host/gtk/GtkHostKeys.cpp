@@ -114,3 +114,37 @@ GtkHostKey GtkHostMapKey(guint keyval, guint baseKeyval) {
   }
   return key;
 }
+
+bool GtkHostMapNavigation(guint keyval, guint gdkState, GtkHostKey* ioKey, UInt32* ioModifiers) {
+  // Alt and Super keep the Mac meaning of their keys (Alt+Left is already a word).
+  if (gdkState & (GDK_MOD1_MASK | GDK_SUPER_MASK | GDK_MOD4_MASK)) return false;
+  const bool ctrl = gdkState & GDK_CONTROL_MASK;
+  struct Gesture {
+    UInt32 keyCode;
+    UInt8 charCode;
+    UInt32 modifiers;
+  };
+  constexpr Gesture kLineStart{123, 28, kGtkHostCmdKey}, kLineEnd{124, 29, kGtkHostCmdKey},
+      kTextStart{126, 30, kGtkHostCmdKey}, kTextEnd{125, 31, kGtkHostCmdKey}, kWordLeft{123, 28, kGtkHostOptionKey},
+      kWordRight{124, 29, kGtkHostOptionKey}, kDeleteWordBack{51, 8, kGtkHostOptionKey},
+      kDeleteWordForward{117, 127, kGtkHostOptionKey}, kPageUp{116, 11, kGtkHostOptionKey},
+      kPageDown{121, 12, kGtkHostOptionKey};
+  const Gesture* g = nullptr;
+  switch (keyval) {
+    case GDK_KEY_Home: case GDK_KEY_KP_Home: g = ctrl ? &kTextStart : &kLineStart; break;
+    case GDK_KEY_End: case GDK_KEY_KP_End: g = ctrl ? &kTextEnd : &kLineEnd; break;
+    case GDK_KEY_Left: case GDK_KEY_KP_Left: g = ctrl ? &kWordLeft : nullptr; break;
+    case GDK_KEY_Right: case GDK_KEY_KP_Right: g = ctrl ? &kWordRight : nullptr; break;
+    case GDK_KEY_BackSpace: g = ctrl ? &kDeleteWordBack : nullptr; break;
+    case GDK_KEY_Delete: case GDK_KEY_KP_Delete: g = ctrl ? &kDeleteWordForward : nullptr; break;
+    // Ctrl+Page Up/Down stay what they are (tab switching on this desktop).
+    case GDK_KEY_Page_Up: case GDK_KEY_KP_Page_Up: g = ctrl ? nullptr : &kPageUp; break;
+    case GDK_KEY_Page_Down: case GDK_KEY_KP_Page_Down: g = ctrl ? nullptr : &kPageDown; break;
+  }
+  if (g == nullptr) return false;
+  ioKey->keyCode = g->keyCode;
+  ioKey->charCode = g->charCode;
+  ioKey->unicode = g->charCode;
+  *ioModifiers = (*ioModifiers & ~(kGtkHostCmdKey | kGtkHostOptionKey)) | g->modifiers;
+  return true;
+}

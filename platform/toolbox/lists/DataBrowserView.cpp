@@ -436,6 +436,20 @@ OSStatus Key(DBRecord* rec, EventRef event) {
     case 119: selectRow(rows.empty() ? 0 : rows.size() - 1); return noErr;  // end
     case 116: selectRow(rowOf(rec->anchorFirst) > page ? rowOf(rec->anchorFirst) - page : 0); return noErr;
     case 121: selectRow(rowOf(rec->anchorLast) + page); return noErr;
+    case 36:  // return
+    case 76: {  // enter
+      // The selected rows are opened as a double-click opens them; nothing
+      // selected leaves the key to the window.
+      std::vector<DataBrowserItemID> chosen;
+      for (DataBrowserItemID id : rows)
+        if (rec->items.count(id) && rec->items[id].selected) chosen.push_back(id);
+      if (chosen.empty()) return eventNotHandledErr;
+      for (DataBrowserItemID id : chosen) {
+        if (DBRecordOf(ref) != rec) break;  // a notification may end the list
+        if (rec->items.count(id)) DBNotify(rec, id, kDataBrowserItemDoubleClicked);
+      }
+      return noErr;
+    }
     default: return eventNotHandledErr;
   }
 }
@@ -550,13 +564,23 @@ OSStatus Contextual(DBRecord* rec, EventRef event) {
   auto get = rec->callbacks.u.v1.getContextualMenuCallback;
   if (get == nullptr) return eventNotHandledErr;
   ControlRef ref = Ref(rec);
+  CGPoint p{};
+  GetEventParameter(event, kEventParamMouseLocation, typeHIPoint, nullptr, sizeof p, nullptr, &p);
+  // The menu is about the row under the pointer: a row outside the
+  // selection becomes the selection first; a click on a selected row keeps
+  // the whole selection.
+  size_t row = 0;
+  int column = -1;
+  if (RowAt(rec, p, &row, &column)) {
+    const DataBrowserItemID item = DBRows(rec)[row];
+    if (rec->items.count(item) && !rec->items[item].selected) DBSelect(rec, {item}, kDataBrowserItemsAssign);
+    if (DBRecordOf(ref) != rec) return noErr;
+  }
   MenuRef menu = nullptr;
   UInt32 helpType = 0;
   CFStringRef helpString = nullptr;
   get(ref, &menu, &helpType, &helpString, nullptr);
   if (menu == nullptr) return noErr;
-  CGPoint p{};
-  GetEventParameter(event, kEventParamMouseLocation, typeHIPoint, nullptr, sizeof p, nullptr, &p);
   CGPoint root = ViewToRoot(rec->view, p);
   Point where{SInt16(root.y), SInt16(root.x)};
   UInt32 selectionType = 0;

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# The documents of the last window closed are the session the next start reopens: closing the
+# window (its close button) or its last tab (Ctrl+W) quits, and the next start without files
+# brings back what that window held.
+. "$(dirname "$0")/lib.sh"
+desktop_start
+for n in a b; do printf "<?php\necho '%s';\n" "$n" > "$T/files/$n.php"; done
+
+wait_ended() {
+  wait_until "$QV_WAIT" bash -c "! kill -0 $QV_PID 2>/dev/null" || fail "the program did not quit ($1)"
+  wait "$QV_PID" 2>/dev/null
+  QV_PID=""
+}
+
+qv_start "$T/files/a.php" "$T/files/b.php"
+wait_window '^b\.php$'
+# The window manager's close of the window, as its title bar's close button does.
+key alt+F4
+wait_ended "after the last window was closed"
+
+qv_start
+wait_window '^b\.php$'
+screenshot reopened >/dev/null
+key ctrl+w
+wait_window '^a\.php$'
+# The last tab of the last window: the window closes, the program quits.
+key ctrl+w
+wait_ended "after the last tab of the last window was closed"
+
+qv_start
+wait_window '^a\.php$'
+screenshot reopened-again >/dev/null
+key ctrl+w
+wait_ended "after the only tab was closed"
