@@ -177,6 +177,7 @@ void FluxHook(SInt32 offset, SInt32 delta, WEReference we) {
   if (data == nullptr) return;
   data->IDLETIME = std::max<UInt32>(1, TickCount());
   if (data->changeLog) data->changeLog->emplace_back(offset, delta);
+  FollowLineCountDigits(data);
   if (!data->FLUXSTATE) return;
   if (data->USERTYPING) {
     data->USERTYPING = false;
@@ -201,7 +202,7 @@ OSStatus ClickInView(WasteData* data, Point where, UInt16 button, UInt32 modifie
   HIViewConvertPoint(&local, nullptr, data->VIEW);
 
   Boolean handled = false;
-  if (local.x <= data->GUTTERWIDTH) {
+  if (local.x <= GutterWidth(data)) {
     ForEachClient(data, [&](const WasteCustomCallbacks& c) {
       if (c.CLICKGUTTER) c.CLICKGUTTER(line + 1, handled, data->CONTROLLER, c.CONTEXT);
       return !handled;

@@ -57,11 +57,18 @@ bool NumberStaysInCell(int digits, CGFloat width, CGFloat height, const HIThemeT
   return measured <= height;
 }
 
+int DigitsOf(SInt32 count) {
+  int digits = 1;
+  for (SInt32 n = std::max<SInt32>(count, 1); n >= 10; n /= 10) ++digits;
+  return digits;
+}
+
 void DrawGutter(WasteData* data, CGContextRef context) {
   WEReference we = data->CONTROLLER;
   CGRect bounds{};
   HIViewGetBounds(data->VIEW, &bounds);
-  const CGRect gutter{{bounds.origin.x, bounds.origin.y}, {CGFloat(data->GUTTERWIDTH), bounds.size.height}};
+  const SInt16 gutterWidth = GutterWidth(data);
+  const CGRect gutter{{bounds.origin.x, bounds.origin.y}, {CGFloat(gutterWidth), bounds.size.height}};
 
   CGContextSaveGState(context);
   HIThemeSetFill(kThemeBrushSecondaryHighlightColor, nullptr, context, kHIThemeOrientationNormal);
@@ -104,7 +111,7 @@ void DrawGutter(WasteData* data, CGContextRef context) {
     SInt16 lineHeight = 0;
     WEGetPoint(start, 1, &pt, &lineHeight, we);
     const CGPoint local = RootToView(data->VIEW, CGPoint{CGFloat(pt.h), CGFloat(pt.v)});
-    const CGRect cell{{bounds.origin.x, local.y}, {CGFloat(data->GUTTERWIDTH), CGFloat(lineHeight)}};
+    const CGRect cell{{bounds.origin.x, local.y}, {CGFloat(gutterWidth), CGFloat(lineHeight)}};
     // A number can reach into the cells beside its own: those next to the
     // area are drawn too.
     if (cell.origin.y + 2 * cell.size.height <= clip.origin.y) continue;
@@ -135,6 +142,38 @@ void DrawGutter(WasteData* data, CGContextRef context) {
 }  // namespace
 
 namespace fenwicket {
+
+SInt16 GutterWidth(WasteData* data) {
+  if (!HasOption(data, kWasteViewDrawLineNumbers) || data->CONTROLLER == nullptr || data->GUTTERWIDTH <= 0)
+    return data->GUTTERWIDTH;
+  const int digits = DigitsOf(WECountLines(data->CONTROLLER));
+  if (digits != data->gutterDigits || data->gutterNumbersWidth == 0) {
+    // The widest digits, with a margin on either side.
+    char widest[16] = {};
+    for (int i = 0; i < std::clamp(digits, 1, 15); ++i) widest[i] = '8';
+    HIThemeTextInfo info{};
+    info.version = 0;
+    info.state = kThemeStateActive;
+    info.fontID = kThemeMiniSystemFont;
+    CGFloat width = 0;
+    if (CFStringRef text = CFStringCreateWithCString(nullptr, widest, kCFStringEncodingASCII)) {
+      if (HIThemeGetTextDimensions(text, 0, &info, &width, nullptr, nullptr) != noErr) width = 0;
+      CFRelease(text);
+    }
+    data->gutterDigits = SInt16(digits);
+    data->gutterNumbersWidth = SInt16(std::ceil(width)) + 10;
+  }
+  return std::max(data->GUTTERWIDTH, data->gutterNumbersWidth);
+}
+
+void FollowLineCountDigits(WasteData* data) {
+  if (!HasOption(data, kWasteViewDrawLineNumbers) || data->CONTROLLER == nullptr) return;
+  if (DigitsOf(WECountLines(data->CONTROLLER)) == data->gutterDigits) return;
+  const SInt16 before = std::max(data->GUTTERWIDTH, data->gutterNumbersWidth);  // as laid out
+  if (GutterWidth(data) == before) return;
+  LayoutView(data);
+  HIViewSetNeedsDisplay(data->VIEW, true);
+}
 
 void CreateScrollBars(WasteData* data) {
   WindowRef window = HIViewGetWindow(data->VIEW);
@@ -300,6 +339,8 @@ OSStatus DrawView(WasteData* data, EventRef event) {
       GetEventParameter(event, kEventParamCGContextRef, typeCGContextRef, nullptr, sizeof context, nullptr, &context);
   WEReference we = data->CONTROLLER;
   ApplyClientsReadOnly(data);
+  // A text read in without change reports may have brought new digits.
+  FollowLineCountDigits(data);
   if (data->TRACKINGAREA == nullptr && status == noErr)
     status = HIViewNewTrackingArea(data->VIEW, nullptr, 0, &data->TRACKINGAREA);
   if (status != noErr || context == nullptr || !CanDraw(data->VIEW)) return noErr;
@@ -333,7 +374,7 @@ OSStatus DrawView(WasteData* data, EventRef event) {
                       {bounds.size.width - 2 * inset, bounds.size.height - 2 * inset}};
     HIThemeDrawFocusRect(&ring, true, context, kHIThemeOrientationNormal);
   }
-  if (HasOption(data, kWasteViewDrawGutter) && data->GUTTERWIDTH > 0) DrawGutter(data, context);
+  if (HasOption(data, kWasteViewDrawGutter) && GutterWidth(data) > 0) DrawGutter(data, context);
   return noErr;
 }
 

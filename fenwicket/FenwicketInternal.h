@@ -66,6 +66,10 @@ struct WasteData {
   // The engine is read-only because the clients refused input at the last
   // draw (and not because the host made it so, which the view leaves alone).
   Boolean readOnlyForClients;
+  // The line count's digits the gutter was last measured for, and the width
+  // its numbers need then (0: not measured).
+  SInt16 gutterDigits;
+  SInt16 gutterNumbersWidth;
 };
 
 namespace fenwicket {
@@ -74,6 +78,12 @@ inline bool HasOption(const WasteData* data, UInt32 element) { return (data->OPT
 
 // Records and layout (FenwicketLibrary.cpp).
 OSStatus LayoutView(WasteData* data);
+// The gutter's width: the one set, widened to hold the numbers of every
+// line when they are drawn (FenwicketDrawing.cpp).
+SInt16 GutterWidth(WasteData* data);
+// After a change: when the line count gained or lost a digit, the gutter
+// takes its new width and the text moves beside it.
+void FollowLineCountDigits(WasteData* data);
 WasteData* DataOfView(HIViewRef view);
 WasteData* DataOfController(WEReference we);
 // The text view at or above the view (a scroll bar's text view), or nil.

@@ -101,7 +101,7 @@ OSStatus Layout(WasteData* data) {
 
   LongRect viewRect{};
   viewRect.top = bounds.top + iTop;
-  viewRect.left = bounds.left + iLeft + (HasOption(data, kWasteViewDrawGutter) ? data->GUTTERWIDTH : 0);
+  viewRect.left = bounds.left + iLeft + (HasOption(data, kWasteViewDrawGutter) ? GutterWidth(data) : 0);
   viewRect.right = HasOption(data, kWasteViewVerticalScrollbar) ? bounds.right - data->SCROLLBARWIDTH - iRight
                                                                 : bounds.right - (iRight + 1);
   viewRect.bottom = HasOption(data, kWasteViewHorizantalScrollbar) ? bounds.bottom - data->SCROLLBARWIDTH - iBottom

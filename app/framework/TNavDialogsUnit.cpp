@@ -349,9 +349,16 @@ void TNavDialogs::HandleUserAction(NavDialogRef inDialog) {
       break;
     }
   }
-  if (stopQuit)
+  if (stopQuit) {
     ApplicationQuitting = false;
-  else if (ApplicationQuitting && !chained)
+    // The window stays: the list it noted for its close is not the one it
+    // will close with.
+    if (TWindow* window = parent != nullptr && IsValidWindowPtr(parent) ? GetWindowObject(parent) : nullptr;
+        window != nullptr && window->documentSnapshot != nullptr) {
+      CFRelease(window->documentSnapshot);
+      window->documentSnapshot = nullptr;
+    }
+  } else if (ApplicationQuitting && !chained)
     SendHICommand(GetApplicationEventTarget(), kHICommandQuit);
 }
 

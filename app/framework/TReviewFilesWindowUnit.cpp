@@ -371,8 +371,13 @@ void NavEventHandler(NavEventCallbackMessage selector, NavCBRecPtr parameters, v
       break;
     }
     default:
-      // Cancel: everything stays, and a quit stops.
+      // Cancel: everything stays, and a quit stops; the list the window
+      // noted for its close is not the one it will close with.
       ApplicationQuitting = false;
+      if (review->owner != nullptr && review->owner->documentSnapshot != nullptr) {
+        CFRelease(review->owner->documentSnapshot);
+        review->owner->documentSnapshot = nullptr;
+      }
       break;
   }
   Finish(review);

@@ -159,7 +159,7 @@ void TWASTEFile::Decode(const UInt8* bytes, size_t count, bool last, std::u16str
       }
       const SInt32 cp = length > 0 && i + size_t(length) <= n ? DecodeSequence(b + i, length) : -1;
       if (cp < 0) {
-        // Not UTF-8: the byte is read as Mac Roman, and the file is written back so.
+        // Not UTF-8: shown as Mac Roman for now; the reader at the end decides.
         sawInvalid_ = true;
         PutUnit(MacRomanUnit(b[i]), out);
         ++i;
@@ -294,7 +294,9 @@ void TWASTEDocument::TakeText(const UInt8* bytes, size_t count) {
   const UInt32 ending = format.endOfLine;
   WESetInfo(weEndOfLineInfo, &ending, we);
   WEFeatureFlag(weFReadOnly, readOnly ? weBitSet : weBitClear, we);
-  WESetSelection(0, 0, we);
+  // The caret stays where the text put in left it: past its end.
+  const SInt32 end = WEGetTextLength(we);
+  WESetSelection(end, end, we);
   WEResetModCount(we);
   SetModifiedState(false);
   if (readOnly) {
@@ -303,11 +305,12 @@ void TWASTEDocument::TakeText(const UInt8* bytes, size_t count) {
   }
 }
 
-OSStatus TWASTEDocument::ReadText() {
+namespace {
+
+OSStatus ReadWholeFile(const FSRef& file, std::string& bytes) {
   UInt8 path[4096];
-  OSStatus status = FSRefMakePath(&file, path, sizeof path);
+  const OSStatus status = FSRefMakePath(&file, path, sizeof path);
   if (status != noErr) return status;
-  std::string bytes;
   const int fd = open(reinterpret_cast<const char*>(path), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return errno == EACCES ? OSStatus(permErr) : OSStatus(fnfErr);
   char buffer[65536];
@@ -322,7 +325,26 @@ OSStatus TWASTEDocument::ReadText() {
     bytes.append(buffer, size_t(n));
   }
   close(fd);
+  return noErr;
+}
+
+}  // namespace
+
+OSStatus TWASTEDocument::ReadText() {
+  std::string bytes;
+  // The file as it was when read: a save asks before writing over a later change.
+  const TFileStamp stamp = FileStampOf(file);
+  const OSStatus status = ReadWholeFile(file, bytes);
+  if (status != noErr) {
+    // An empty text saved over a file that could not be read would wipe it.
+    readOnly = true;
+    if (controller != nullptr) WEFeatureFlag(weFReadOnly, weBitSet, controller);
+    UserNotificationDialog(Str255("\"") + name + "\" could not be read" +
+                           (status == permErr ? Str255(": you do not have permission to read it.") : Str255(".")));
+    return status;
+  }
   TakeText(reinterpret_cast<const UInt8*>(bytes.data()), bytes.size());
+  diskStamp = stamp;
   return noErr;
 }
 
@@ -458,6 +480,8 @@ SInt32 TWASTEDocument::Save() {
   // rewrite of its endings afterwards.
   format.mixedLineEndings = false;
   SetModifiedState(false);
+  // The file as written, so that the next save notices only another program's change.
+  diskStamp = FileStampOf(file);
   return status;
 }
 

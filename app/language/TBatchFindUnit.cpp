@@ -362,8 +362,10 @@ void TBatchFindPane::SearchFile(CFIndex index) {
   if (instance_ == nullptr || files == nullptr || index < 0 || index >= CFArrayGetCount(files)) return;
   const FSRef* file = FileOf(const_cast<void*>(CFArrayGetValueAtIndex(files, index)));
   if (file == nullptr) return;
-  // A file that cannot be read is passed over.
-  if (WELoad(0, WEGetTextLength(instance_), file, 'TEXT', kTextEncodingUTF8, 0, instance_) != noErr) return;
+  // Read as an editor reads it, so that a file that is not UTF-8 is searched
+  // too and its offsets are those its editor shows. A file that cannot be
+  // read is passed over.
+  if (WELoadTextFile(file, kTextEncodingUTF8, nullptr, instance_) != noErr) return;
   const SInt32 length = WEGetTextLength(instance_);
   const std::string_view key = options.findText.view();
   SInt32 fileItem = 0;

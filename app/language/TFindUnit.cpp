@@ -63,6 +63,7 @@ THIQueryView* QueryViewOf(TFindPane* pane) {
 }  // namespace
 
 void FindSetPaneHooks(const FindPaneHooks* hooks) { gPaneHooks = hooks != nullptr ? *hooks : FindPaneHooks{}; }
+const FindPaneHooks& FindGetPaneHooks() { return gPaneHooks; }
 
 // ---------------------------------------------------------------------------
 // TFind

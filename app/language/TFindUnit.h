@@ -35,6 +35,7 @@ struct FindPaneHooks {
 };
 // Copies the record; nil goes back to none.
 void FindSetPaneHooks(const FindPaneHooks* hooks);
+const FindPaneHooks& FindGetPaneHooks();
 
 constexpr SInt32 kFindDrawnResultLimit = 400;
 

@@ -9,6 +9,7 @@ QVEditorFindHooks gFindHooks{};
 }
 
 void QVEditorSetFindHooks(const QVEditorFindHooks* hooks) { gFindHooks = hooks != nullptr ? *hooks : QVEditorFindHooks{}; }
+const QVEditorFindHooks& QVEditorGetFindHooks() { return gFindHooks; }
 
 void TQVEditor::HandleControllerFlux(SInt32, SInt32, UInt8, WEReference) {
   // Find results vanish as soon as the text changes.

@@ -25,6 +25,7 @@ struct QVEditorFindHooks {
 };
 // Copies the record; nil goes back to none.
 void QVEditorSetFindHooks(const QVEditorFindHooks* hooks);
+const QVEditorFindHooks& QVEditorGetFindHooks();
 
 class TQVEditor : public TSourceEditor {
  public:

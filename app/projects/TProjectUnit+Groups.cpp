@@ -469,6 +469,62 @@ void TFileGroup::DrawItem(void* data, Boolean selected, DataBrowserItemID, DataB
 }
 
 // ---------------------------------------------------------------------------
+// Records read short
+
+CFIndex ProjectRecordSize(UInt32 type) {
+  switch (type) {
+    case kProjectSourceType:
+    case kProjectResourceType: return kProjectItemDataSize;
+    case kProjectFolderType: return kProjectFolderDataSize;
+    case kProjectBookmarkType: return kProjectBookmarkDataSize;
+    case kProjectCommandType: return kCommandDataSize;
+    default: return 0;
+  }
+}
+
+Boolean MakeProjectRecordWhole(NodeInfoPtr node) {
+  if (node == nullptr) return false;
+  const CFIndex size = ProjectRecordSize(node->DATATYPE);
+  const auto* bytes = static_cast<const UInt8*>(node->DATA);
+  const CFIndex length = GroupPayloadLength(node->DATA, node->DATALENGTH);
+  if (size == 0) return false;
+  if (length >= size) return GrowGroupPayload(node, size);
+  // The record as the short row reads, written out whole.
+  std::string record(size_t(size), '\0');
+  auto* out = reinterpret_cast<UInt8*>(record.data());
+  switch (node->DATATYPE) {
+    case kProjectSourceType:
+    case kProjectResourceType: {
+      UInt8 encoded[kProjectItemDataSize];
+      EncodeProjectItemData(DecodeProjectItemData(bytes, length), encoded);
+      std::memcpy(out, encoded, sizeof encoded);
+      break;
+    }
+    case kProjectFolderType: {
+      UInt8 encoded[kProjectFolderDataSize];
+      EncodeProjectFolder(DecodeProjectFolderName(bytes, length), GroupFolderType(bytes, length), encoded);
+      std::memcpy(out, encoded, sizeof encoded);
+      break;
+    }
+    case kProjectBookmarkType: {
+      UInt8 encoded[kProjectBookmarkDataSize];
+      EncodeProjectBookmarkData(DecodeProjectBookmarkData(bytes, length), encoded);
+      std::memcpy(out, encoded, sizeof encoded);
+      break;
+    }
+    default: {
+      UInt8 encoded[kCommandDataSize];
+      EncodeCommandData(DecodeCommandData(bytes, length), encoded);
+      std::memcpy(out, encoded, sizeof encoded);
+      break;
+    }
+  }
+  if (!GrowGroupPayload(node, size)) return false;
+  std::memcpy(node->DATA, record.data(), record.size());
+  return true;
+}
+
+// ---------------------------------------------------------------------------
 // Snippets
 
 Ptr TSnippetGroup::CreateData(const Str63& name, const std::u16string& text, SInt32& length) {
@@ -614,7 +670,7 @@ void TBookmarkGroup::ProcessCommand(void* data, UInt32 type, const HICommand& co
       // The editor writes a whole record back: a row read short is made
       // whole before the editor is given it.
       NodeInfoPtr node = NodeOfData(data);
-      if (node == nullptr || !GrowGroupPayload(node, kProjectBookmarkDataSize)) break;
+      if (node == nullptr || !MakeProjectRecordWhole(node)) break;
       OpenBookmarkEditor(static_cast<UInt8*>(node->DATA), owner != nullptr ? owner->GetWindow() : nullptr,
                          GroupPayloadLength(node->DATA, node->DATALENGTH));
       break;

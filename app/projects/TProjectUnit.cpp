@@ -400,13 +400,7 @@ Boolean TProject::RenameItem(TProjectGroup* group, SInt32 index, const Str255& n
   }
   // A row read short from its file is made whole before its record is
   // written into it.
-  CFIndex whole = kCommandDataSize;
-  if (IsFileType(node->DATATYPE))
-    whole = kProjectItemDataSize;
-  else if (node->DATATYPE == kProjectFolderType)
-    whole = kProjectFolderDataSize;
-  else if (node->DATATYPE == kProjectBookmarkType)
-    whole = kProjectBookmarkDataSize;
+  if (!MakeProjectRecordWhole(node)) return false;
   if (IsFileType(node->DATATYPE)) {
     ProjectItemData item =
         DecodeProjectItemData(static_cast<const UInt8*>(node->DATA), GroupPayloadLength(node->DATA, node->DATALENGTH));
@@ -423,11 +417,9 @@ Boolean TProject::RenameItem(TProjectGroup* group, SInt32 index, const Str255& n
     item.name = Str63(name);
     UInt8 encoded[kProjectItemDataSize];
     EncodeProjectItemData(item, encoded);
-    if (!GrowGroupPayload(node, whole)) return false;
     std::memcpy(node->DATA, encoded, kProjectItemDataSize);
   } else {
     // Folders, bookmarks and commands all begin with their Str63 title.
-    if (!GrowGroupPayload(node, whole)) return false;
     auto* bytes = static_cast<UInt8*>(node->DATA);
     Str63 title(name);
     std::memset(bytes, 0, 64);
@@ -507,7 +499,7 @@ Boolean TProject::RemoveItem(TProjectGroup* group, SInt32 index) {
 void TProject::SetItemEdited(const Str63& name, Boolean edited) {
   for (TProjectGroup* group : groups) {
     if (!IsFileType(group->ITEMTYPE)) continue;
-    if (NodeInfoPtr node = group->GetFileItem(name); node && GrowGroupPayload(node, kProjectItemDataSize)) {
+    if (NodeInfoPtr node = group->GetFileItem(name); node && MakeProjectRecordWhole(node)) {
       static_cast<UInt8*>(node->DATA)[68] = edited ? 1 : 0;
       if (browserControl) BrackenrowUpdateItem(node->INDEX, browserControl);
     }
@@ -517,7 +509,7 @@ void TProject::SetItemEdited(const Str63& name, Boolean edited) {
 void TProject::DocumentClosed(const Str63& name) {
   for (TProjectGroup* group : groups) {
     if (!IsFileType(group->ITEMTYPE)) continue;
-    if (NodeInfoPtr node = group->GetFileItem(name); node && GrowGroupPayload(node, kProjectItemDataSize)) {
+    if (NodeInfoPtr node = group->GetFileItem(name); node && MakeProjectRecordWhole(node)) {
       auto* bytes = static_cast<UInt8*>(node->DATA);
       bytes[68] = 0;
       std::memset(bytes + 72, 0, 8);
@@ -688,7 +680,7 @@ void TProject::HandleCompileNotification(FileDescriptorPtr descriptor, const Syn
       TProjectGroup* sources = project->FindGroupByType(kProjectSourceType);
       NodeInfoPtr node = sources ? sources->GetFileItem(name) : nullptr;
       if (!node || !node->DATA) break;  // removed while the compile ran
-      if (!GrowGroupPayload(node, kProjectItemDataSize)) break;
+      if (!MakeProjectRecordWhole(node)) break;
       static_cast<UInt8*>(node->DATA)[69] = kind == kSyntaxParserNotifyStarted ? 1 : 0;
       if (project->browserControl) BrackenrowUpdateItem(node->INDEX, project->browserControl);
       // The open document's editor shows the symbols just parsed from it.
@@ -926,7 +918,7 @@ void TProject::AppendTransfer(const Str63& name) {
   NodeInfoPtr node = sources ? sources->GetFileItem(name) : nullptr;
   if (!node) return;
   transfers.push_back(node->INDEX);
-  if (!GrowGroupPayload(node, kProjectItemDataSize)) return;
+  if (!MakeProjectRecordWhole(node)) return;
   static_cast<UInt8*>(node->DATA)[70] = 1;
   if (browserControl) BrackenrowUpdateItem(node->INDEX, browserControl);
 }
@@ -936,7 +928,7 @@ void TProject::RemoveTransfer(SInt32 index) {
   if (at == transfers.end()) return;
   transfers.erase(at);
   NodeInfoPtr node = browserControl ? BrackenrowGetNodeAtIndex(index, browserControl) : nullptr;
-  if (node && IsFileType(node->DATATYPE) && node->DATA && GrowGroupPayload(node, kProjectItemDataSize)) {
+  if (node && IsFileType(node->DATATYPE) && node->DATA && MakeProjectRecordWhole(node)) {
     static_cast<UInt8*>(node->DATA)[70] = 0;
     BrackenrowUpdateItem(index, browserControl);
   }

@@ -79,6 +79,15 @@ struct ProjectRowMetrics {
 // False for sizes outside 1 to 4 (which change neither).
 Boolean GetProjectRowMetrics(SInt32 size, ProjectRowMetrics& metrics);
 
+// The full size of the record a row of the type holds: file items, folders,
+// bookmarks and commands; 0 for other types.
+CFIndex ProjectRecordSize(UInt32 type);
+// Makes a row read short from its group file hold its whole record, with
+// what the short row showed (an empty name for a name cut off), before
+// anything is written into it; true when the row holds its whole record.
+// The row then holds a new block: the old payload address is gone.
+Boolean MakeProjectRecordWhole(NodeInfoPtr node);
+
 
 // ---------------------------------------------------------------------------
 // Groups

@@ -12,6 +12,8 @@
 #include "TEditorPaneUnit.h"
 #include "TEditorWindowUnit.h"
 #include "TFindPaneUnit.h"
+#include "TFindUnit.h"
+#include "TQVEditorUnit.h"
 #include "TNewProjectUnit.h"
 #include "TProjectUnit.h"
 #include "TProjectWindowUnit.h"
@@ -213,6 +215,17 @@ std::vector<ProgramWire> CopyProgramWiring() {
   QV_WIRE(ShellTargets, targets, OpenMacroEditor);
   QV_WIRE(ShellTargets, targets, OpenApplicationPreferences);
   QV_WIRE(ShellTargets, targets, LoadHTMLIcons);
+  const FindPaneHooks& find = FindGetPaneHooks();
+  static_assert(EntryCount<FindPaneHooks>() == 4, "every entry of FindPaneHooks is listed below");
+  QV_WIRE(FindPaneHooks, find, GetUserSettings);
+  QV_WIRE(FindPaneHooks, find, ActiveFindWindowPane);
+  QV_WIRE(FindPaneHooks, find, GetQueryView);
+  QV_WIRE(FindPaneHooks, find, FrontEditorWindow);
+
+  const QVEditorFindHooks& editorFind = QVEditorGetFindHooks();
+  static_assert(EntryCount<QVEditorFindHooks>() == 2, "every entry of QVEditorFindHooks is listed below");
+  QV_WIRE(QVEditorFindHooks, editorFind, ClearResults);
+  QV_WIRE(QVEditorFindHooks, editorFind, DrawResults);
 #undef QV_WIRE
 
   // Single entries.

@@ -15,6 +15,7 @@
 #include "TFindUnit.h"
 #include "TModePaneUnit.h"
 #include "TPreferencesUnit.h"
+#include "TProjectUnit.h"
 #include "TQVEditorUnit.h"
 #include "TSidePaneUnit.h"
 #include "TSymbolPaneUnit.h"
@@ -161,8 +162,8 @@ Boolean EditorCommandStatus(UInt32 command, const EditorPaneState& pane, Boolean
     case kEditorCommandFindWindow:
       enabled = editor && pane.findAvailable && pane.lowerIsFindPane;
       return true;
-    case kEditorCommandUpload:
-      enabled = editor && pane.supportsFTP;
+    case kEditorCommandUpload:  // nothing uploads yet
+      enabled = false;
       return true;
     case kEditorCommandPreviewDisk:
     case kEditorCommandPreviewWindow:
@@ -204,7 +205,10 @@ Boolean EditorCommandStatus(UInt32 command, const EditorPaneState& pane, Boolean
 
 Boolean EditorProjectMenuStatus(UInt32 command, Boolean hasProject, Boolean browserSelection) {
   if (!hasProject) return false;
-  if (command == kEditorCommandRename || command == kEditorCommandUpload) return browserSelection;
+  // Uploads and publishing wait for the transfers to be built.
+  if (command == kEditorCommandUpload || command == kEditorCommandPublish) return false;
+  if (command == kEditorCommandRename) return browserSelection;
+  if (command == kEditorCommandProjectInfo) return ProjectGetDialogHooks().OpenProjectInfo != nullptr;
   return true;
 }
 
@@ -244,6 +248,7 @@ EditorToolbarState EditorToolbarStatus(const EditorPaneState& pane, Boolean wind
     state.ftpSegment = bool(projectFTP);
     if (pane.kind != EditorPaneState::kNone && !paneFTP) state.upload = false;
   }
+  state.upload = false;  // nothing uploads yet
   state.redraw = true;
   return state;
 }
@@ -519,8 +524,9 @@ void TEditorWindow::UpdateToolbarStatus() {
   byCommand(s.upload, kEditorCommandUpload);
   byCommand(s.info, kEditorCommandFileInfo);
   byCommand(s.compile, kEditorCommandCompile);
-  // The project's options need a project to show.
-  toolbar->SetItemEnabledByCommand(kEditorCommandProjectInfo, Project != nullptr);
+  // The project's options need a project, and their window.
+  toolbar->SetItemEnabledByCommand(kEditorCommandProjectInfo,
+                                   Project != nullptr && ProjectGetDialogHooks().OpenProjectInfo != nullptr);
   if (s.ftpSegment)
     if (THIToolbarItem* segments = ItemData(toolbar, kEditorToolbarSegmentItem); segments && segments->View)
       HISegmentedViewSetSegmentEnabled(segments->View, 2, *s.ftpSegment);

@@ -57,6 +57,18 @@ Str255 EscapeBlanks(const Str255& url) {
   return Str255(text);
 }
 
+// A window that was made for a page it cannot show goes once the open that
+// made it is over (its maker still shows it).
+void CloseEmptyWindowLater(EventLoopTimerRef timer, void* data) {
+  RemoveEventLoopTimer(timer);
+  auto window = static_cast<WindowRef>(data);
+  if (!IsValidWindowPtr(window)) return;
+  auto* editor = dynamic_cast<TEditorWindow*>(GetWindowObject(window));
+  if (editor == nullptr || editor->ActivePane() != nullptr || editor->SinglePane != nullptr) return;
+  if (editor->documents != nullptr && editor->documents->GetCount() > 0) return;
+  SendHICommand(GetWindowEventTarget(window), kHICommandTWindowClose);
+}
+
 Boolean ShowsAsPage(const FSRef& file) {
   if (!FSValidFSRef(file)) return false;
   if (FSConformsToUTIdentifier(file, "public.image")) return true;
@@ -412,8 +424,14 @@ void TEditorWindow::NewURL(const Str255& url, TDocumentPane* owner) {
   TDocumentPane* preview =
       gHooks.MakePreviewPane != nullptr ? gHooks.MakePreviewPane(this, document, url, newTab ? nullptr : owner) : nullptr;
   if (preview == nullptr) {
-    // No preview pane to show it in.
+    // No preview pane to show it in: say so rather than drop it.
+    const Str255 name = FSValidFSRef(local) ? Str255(FSGetDisplayName(local)) : url;
     document->Release();
+    UserNotificationDialog(Str255("The file \"") + name + "\" cannot be shown yet.");
+    if (ActivePane() == nullptr && SinglePane == nullptr && (documents == nullptr || documents->GetCount() == 0)) {
+      EventLoopTimerRef timer = nullptr;
+      InstallEventLoopTimer(GetMainEventLoop(), 0, 0, NewEventLoopTimerUPP(CloseEmptyWindowLater), window, &timer);
+    }
   } else if (newTab) {
     if (preview->paneView == nullptr && preview->Resource.empty()) preview->SetResource(kEditorPreviewPaneResource, nib);
     Tabs->tabs->Append(preview);
@@ -540,6 +558,13 @@ void TEditorWindow::ProjectMacrosEvent(UInt32 kind) {
       library->LoadLibrary(macros);
     }
   } else if (kind == kEventWindowClosed) {
+    // The project's macros stay while another window of the project uses them.
+    for (WindowRef w = GetFrontWindowOfClass(kDocumentWindowClass, false); w != nullptr;
+         w = GetNextWindowOfClass(w, kDocumentWindowClass, false)) {
+      if (w == window) continue;
+      auto* other = dynamic_cast<TEditorWindow*>(GetWindowObject(w));
+      if (other != nullptr && other != this && other->Project == Project) return;
+    }
     library->UnloadLibrary(macros);
   }
 }

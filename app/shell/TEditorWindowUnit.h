@@ -90,6 +90,7 @@ enum : UInt32 {
   kEditorCommandSymbolsParsed = 'sptm',
   kEditorCommandUpdateSidePane = 'udsp',
   kEditorCommandRename = 'RENM',
+  kEditorCommandPublish = 'pubx',
 };
 constexpr MenuID kEditorProjectMenuID = 132;
 // Parameters of the macro-output commands and of the theme command.

@@ -129,6 +129,9 @@ void TProjectWindow::Create(const Str63& name, IBNibRef inNib) {
     AppendToolbarIconView(toolbar, 0, app, 'tINF', "Info", 'fINF', true);
     AppendToolbarIconView(toolbar, 0, app, 'tFND', "Find", 'FNDP', true);
     AppendToolbarIconView(toolbar, 0, app, 'tPRF', "Options", 'pINF', true);
+    // A button whose window is not there yet is no click that does nothing.
+    toolbar->SetItemEnabledByCommand('pINF', ProjectGetDialogHooks().OpenProjectInfo != nullptr);
+    toolbar->SetItemEnabledByCommand('fINF', EditorWindowGetHooks().OpenFileInfo != nullptr);
   }
   TWindow::Create(name, inNib);
   SetClassString("TProjectWindow");

@@ -450,6 +450,11 @@ OSStatus WEReadTextFile(const void* inBytes, ByteCount inByteCount, TextEncoding
 OSStatus WEWriteTextFile(const UniChar* inText, ByteCount inCount, const WETextFileFormat* inFormat,
                          std::string* outBytes, ByteCount* outBadOffset);
 
+// Replaces the whole text with a text file read by WEReadTextFile (with the
+// hint), sets weEndOfLineInfo to its line ending, and gives what was found
+// (outFormat may be nil). The file's status when it cannot be read.
+OSStatus WELoadTextFile(const FSRef* inFile, TextEncoding inHint, WETextFileFormat* outFormat, WEReference we);
+
 // ---------------------------------------------------------------------------
 // Font families: QuickDraw family numbers of the 'font' attribute and their
 // names. Known monospaced families are drawn with "DejaVu Sans Mono", the

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include <utility>
+
 #include "CFArray.h"
 #include "CFData.h"
 #include "CFDictionary.h"
@@ -561,6 +563,11 @@ HIViewRef Loader::View(CFDictionaryRef d, HIViewRef parent, int depth) {
     s = CreateUserPaneControl(nullptr, &r, UInt32(features), &view);
   } else if (cls == "pushButton") {
     s = CreatePushButtonControl(nullptr, &r, title, &view);
+    // Return presses the default button of its window, Escape the cancel one.
+    for (auto [key, tag] : {std::pair{"default", kControlPushButtonDefaultTag}, {"cancel", kControlPushButtonCancelTag}}) {
+      const Boolean marked = Flag(d, key, false, st);
+      if (s == noErr && marked) SetControlData(view, kControlEntireControl, tag, sizeof marked, &marked);
+    }
   } else if (cls == "bevelButton") {
     s = CreateBevelButtonControl(nullptr, &r, title, kControlBevelButtonNormalBevel, kControlBehaviorPushbutton,
                                  nullptr, 0, 0, 0, &view);

@@ -874,6 +874,14 @@ EventTargetRef GetWindowEventTarget(WindowRef inWindow) { return WindowTarget(in
 EventTargetRef GetUserFocusEventTarget() {
   WindowRef w = gActive;
   if (!WindowIsLive(w)) return GetApplicationEventTarget();
+  // A window's sheet keeps it from input: what is typed goes to the sheet;
+  // a modal dialog shown keeps every window from it.
+  if (WindowIsLive(w->sheet) && IsWindowVisible(w->sheet)) w = w->sheet;
+  for (WindowClass c : {kAlertWindowClass, kMovableModalWindowClass, kModalWindowClass})
+    if (WindowRef modal = GetFrontWindowOfClass(c, true); modal != nullptr && modal != w && modal->sheetParent == nullptr) {
+      w = modal;
+      break;
+    }
   return WindowFocusTarget(w);
 }
 
@@ -903,11 +911,44 @@ void GlobalToLocal(Point* pt) {
 
 namespace {
 
+// The enabled, visible push button of the window marked with tag (default
+// or cancel), depth first.
+HIViewRef MarkedButton(HIViewRef view, ResType tag) {
+  for (HIViewRef v = HIViewGetFirstSubview(view); v != nullptr; v = HIViewGetNextView(v)) {
+    Boolean marked = false;
+    if (GetControlData(v, kControlEntireControl, tag, sizeof marked, &marked, nullptr) == noErr && marked &&
+        HIViewIsVisible(v) && IsControlEnabled(v))
+      return v;
+    if (HIViewRef inner = MarkedButton(v, tag)) return inner;
+  }
+  return nullptr;
+}
+
+// Return and Enter press a dialog's default button, Escape its Cancel
+// button, when nothing in the window took the key.
+OSStatus PressMarkedButton(WindowRef w, EventRef event) {
+  UInt32 code = 0, modifiers = 0;
+  GetEventParameter(event, kEventParamKeyCode, typeUInt32, nullptr, sizeof code, nullptr, &code);
+  GetEventParameter(event, kEventParamKeyModifiers, typeUInt32, nullptr, sizeof modifiers, nullptr, &modifiers);
+  constexpr UInt32 kCommandOptionControl = (1u << 8) | (1u << 11) | (1u << 12);
+  if ((modifiers & kCommandOptionControl) != 0) return eventNotHandledErr;
+  constexpr UInt32 kReturnKey = 36, kEnterKey = 76, kEscapeKey = 53;
+  const ResType tag = code == kReturnKey || code == kEnterKey ? kControlPushButtonDefaultTag
+                      : code == kEscapeKey                    ? kControlPushButtonCancelTag
+                                                              : 0;
+  if (tag == 0) return eventNotHandledErr;
+  HIViewRef button = MarkedButton(HIViewGetRoot(w), tag);
+  if (button == nullptr) return eventNotHandledErr;
+  HIViewSimulateClick(button, kControlButtonPart, 0, nullptr);
+  return noErr;
+}
+
 OSStatus StandardWindowHandler(EventHandlerCallRef, EventRef event, void* userData) {
   auto* w = static_cast<WindowRef>(userData);
   if (!WindowIsLive(w)) return eventNotHandledErr;
   const EventClass cls = GetEventClass(event);
   const EventKind kind = GetEventKind(event);
+  if (cls == kEventClassKeyboard && kind == kEventRawKeyDown) return PressMarkedButton(w, event);
   if (cls == kEventClassWindow && kind == kEventWindowClose) {
     // Nobody above took the close: the window goes.
     DisposeWindow(w);
@@ -953,8 +994,9 @@ OSStatus InstallStandardEventHandler(EventTargetRef inTarget) {
       {kEventClassWindow, kEventWindowClose},
       {kEventClassCommand, kEventCommandProcess},
       {kEventClassCommand, kEventCommandUpdateStatus},
+      {kEventClassKeyboard, kEventRawKeyDown},
   };
-  return InstallStandardEventHandler(inTarget, StandardWindowHandler, 3, kTypes, w, &w->standardHandler);
+  return InstallStandardEventHandler(inTarget, StandardWindowHandler, 4, kTypes, w, &w->standardHandler);
 }
 
 OSStatus HIWindowClose(WindowRef inWindow) {

@@ -737,6 +737,24 @@ OSStatus WELoad(SInt32 inStart, SInt32 inEnd, const FSRef* inFile, OSType inFile
   return noErr;
 }
 
+OSStatus WELoadTextFile(const FSRef* inFile, TextEncoding inHint, WETextFileFormat* outFormat, WEReference we) {
+  if (we == nullptr || inFile == nullptr) return paramErr;
+  FileBytes bytes;
+  OSStatus status = noErr;
+  if (!ReadFile(inFile, &bytes, &status)) return status;
+  std::vector<UniChar> text;
+  WETextFileFormat format;
+  status = WEReadTextFile(bytes.data.get(), bytes.size, inHint, &text, &format);
+  if (status != noErr) return status;
+  we->lineEnding = UInt8(format.endOfLine);
+  CloseTyping(we);
+  BeginImplicit(we, weAKUnspecified);
+  Replace(we, 0, Length(we), text.data(), SInt32(text.size()), nullptr, false);
+  EndImplicit(we);
+  if (outFormat != nullptr) *outFormat = format;
+  return noErr;
+}
+
 OSStatus WESave(SInt32 inStart, SInt32 inEnd, const FSRef* inFile, OSType inFileType, TextEncoding inEncoding,
                 OptionBits inOptions, WEReference we) {
   if (we == nullptr || inFile == nullptr) return paramErr;

@@ -507,7 +507,9 @@ void LayoutInvalidate(WEReference we, SInt32 firstLine, SInt32 lastLine);
 void LayoutRestyled(WEReference we, SInt32 firstLine, SInt32 lastLine);
 void LayoutInvalidateAll(WEReference we);
 SInt32 TextHeight(WEReference we);
-void ScrollToSelection(WEReference we);
+// Scrolls the caret into view; when it was out of view, a jump (context)
+// leaves a few lines between it and the edge it came in at.
+void ScrollToSelection(WEReference we, bool context = false);
 void Redraw(WEReference we);
 // Marks for drawing only the rows of paragraphs first .. last across the
 // whole view, or from paragraph first down to the view's bottom when toEnd

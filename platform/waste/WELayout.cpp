@@ -594,7 +594,7 @@ void RedrawEdit(WEReference we, SInt32 line0, SInt32 lastLine, bool linesChanged
 
 void SettleEdit(WEReference we) { Settle(we); }
 
-void ScrollToSelection(WEReference we) {
+void ScrollToSelection(WEReference we, bool context) {
   if (we->view.bottom <= we->view.top || we->view.right <= we->view.left) return;
   const SInt32 p = we->sel.anchor == we->sel.start ? we->sel.end : we->sel.start;
   LongPt pt{};
@@ -617,11 +617,19 @@ void ScrollToSelection(WEReference we) {
       CaretBox(we, p, 1, &pt, &lh);
     }
   }
+  // Three lines of context, or what the view has room for.
+  const SInt32 margin = context ? std::max<SInt32>(0, std::min<SInt32>(3 * lh, (we->view.bottom - we->view.top - lh) / 2)) : 0;
   SInt32 dv = 0, dh = 0;
   if (pt.v < we->view.top)
-    dv = we->view.top - pt.v;
-  else if (pt.v + lh > we->view.bottom)
-    dv = std::max(we->view.bottom - (pt.v + lh), we->view.top - pt.v);
+    dv = we->view.top - pt.v + margin;
+  else if (pt.v + lh > we->view.bottom) {
+    const SInt32 least = std::max(we->view.bottom - (pt.v + lh), we->view.top - pt.v);
+    dv = std::max(we->view.bottom - (pt.v + lh) - margin, we->view.top - pt.v);
+    // The context stops at the text's end.
+    dv = std::max(dv, std::min(least, we->view.bottom - (we->dest.top + TextHeight(we))));
+  }
+  // Never above the text's start.
+  if (dv > 0) dv = std::min(dv, we->view.top - we->dest.top);
   if (pt.h < we->view.left)
     dh = we->view.left - pt.h + (we->view.right - we->view.left) / 4;
   else if (pt.h >= we->view.right)

@@ -941,7 +941,8 @@ void WESetSelection(SInt32 inStart, SInt32 inEnd, WEReference we) {
   if (we == nullptr) return;
   we->preferredX = -1;
   SetSelectionInternal(we, inStart, inEnd);
-  if (we->Feature(weFAutoScroll)) ScrollToSelection(we);
+  // A selection set from outside is a jump: it shows with lines around it.
+  if (we->Feature(weFAutoScroll)) ScrollToSelection(we, true);
 }
 
 SInt32 WEGetSelectionAnchor(WEReference we) { return we ? we->sel.anchor : 0; }

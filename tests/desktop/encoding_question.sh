@@ -6,10 +6,10 @@ desktop_start
 F="$T/files"
 printf 'caf\xe9\n' > "$F/latin.txt"
 cp "$F/latin.txt" "$T/original"
-printf '\xe2\x82\xac\xd0\x96caf\xc3\xa9\n' > "$T/expected"
+printf 'caf\xc3\xa9\n\xe2\x82\xac\xd0\x96' > "$T/expected"
 qv_start "$F/latin.txt"
 wait_window 'latin\.txt'
-type_text '€Ж'
+type_text '€Ж' 150
 key ctrl+s
 answer_dialog Escape
 focus_window "$QV_WINDOW"

@@ -15,6 +15,7 @@ key Escape
 click 58 12
 screenshot edit-menu >/dev/null
 key Escape
+key ctrl+End
 type_text 'b'
 key Return
 key shift+ctrl+s

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Every kind of text file opens with its text and is saved back byte for byte: a character typed
 # and deleted leaves the original bytes; a character typed and kept is written in the file's own
-# encoding, with its mark and line endings. Typing goes where the caret starts, before the text.
+# encoding, with its mark and line endings. Typing goes where the caret starts, past the end of the text.
 . "$(dirname "$0")/lib.sh"
 desktop_start
 F="$T/files"
@@ -24,10 +24,10 @@ cases=(
   "README|read me\n|undo"
   "Привет.php|<?php echo 1; ?>\n|undo"
   "$long|long name\n|undo"
-  "latin1.txt|caf\xe9|xcaf\xe9"
+  "latin1.txt|caf\xe9|caf\xe9x"
   "stray.txt|caf\xc3\xa9 \xe9\n|undo"
-  "wide-keep.txt|\xff\xfeh\0i\0|\xff\xfex\0h\0i\0"
-  "marked-keep.txt|\xef\xbb\xbfa\r\nb|\xef\xbb\xbfxa\r\nb"
+  "wide-keep.txt|\xff\xfeh\0i\0|\xff\xfeh\0i\0x\0"
+  "crlf-keep.txt|\xef\xbb\xbfa\r\nb|\xef\xbb\xbfa\r\nbx"
 )
 for c in "${cases[@]}"; do
   IFS='|' read -r name bytes mode <<<"$c"
@@ -36,6 +36,7 @@ for c in "${cases[@]}"; do
   touch -d '2001-01-01 00:00' "$F/$name"   # any write changes its time
   stamp=$(file_stamp "$F/$name")
   note "$name"
+  rm -rf "$T/config"/* "$T/state"/*   # each file on its own: no session of the one before
   qv_start "$F/$name"
   wait_window "$(printf '%s' "$name" | sed 's/[.[\*^$]/\\&/g')"
   type_text x
@@ -52,6 +53,7 @@ printf '\n' >> "$F/big.txt"
 cp "$F/big.txt" "$T/expected"
 touch -d '2001-01-01 00:00' "$F/big.txt"
 stamp=$(file_stamp "$F/big.txt")
+rm -rf "$T/config"/* "$T/state"/*
 qv_start "$F/big.txt"
 wait_window 'big\.txt'
 type_text x

@@ -154,31 +154,14 @@ _qv_dialogs() {
   local w
   for w in $(xdotool search --onlyvisible --pid "$QV_PID" 2>/dev/null); do [ "$w" != "$QV_WINDOW" ] && echo "$w"; done
 }
-# wait_dialog: waits for a window of the program besides QV_WINDOW (an alert, a file chooser),
-# focuses it and sets QV_DIALOG to its id; keys then go to it (Escape, Return, Tab...).
-wait_dialog() {
-  local w="" end=$(( $(date +%s) + QV_WAIT ))
-  while [ "$(date +%s)" -le "$end" ]; do
-    qv_alive || fail "the program ended while waiting for a dialog"
-    w=$(_qv_dialogs | tail -n1) && [ -n "$w" ] && break
-    sleep 0.1
-  done
-  [ -n "$w" ] || fail "no dialog within ${QV_WAIT} s (windows: $(window_titles))"
-  QV_DIALOG=$w
-  focus_window "$w"
-}
-# wait_no_dialog: waits until the program shows no window besides QV_WINDOW.
-wait_no_dialog() {
-  wait_until "$QV_WAIT" bash -c "[ -z \"\$(xdotool search --onlyvisible --pid $QV_PID 2>/dev/null | grep -vx '$QV_WINDOW')\" ]" ||
-    fail "a dialog is still there after ${QV_WAIT} s"
-}
 # settle: lets the program handle what it was sent (the X server round trip, then a short pause).
 settle() { xdotool sleep 0.3 >/dev/null 2>&1 || sleep 0.3; }
 
 # key KEYS...: real key presses to the focused window (xdotool key syntax: ctrl+s, Return, shift+Home).
 key() { xdotool key --delay 60 "$@"; settle; }
-# type_text TEXT: types TEXT as key presses.
-type_text() { xdotool type --delay 40 -- "$1"; settle; }
+# type_text TEXT [DELAY-MS]: types TEXT as key presses (40 ms apart unless DELAY-MS says otherwise;
+# characters outside the keyboard map need a longer pause to arrive in order on a busy machine).
+type_text() { xdotool type --delay "${2:-40}" -- "$1"; settle; }
 # click X Y [BUTTON]: a click at window-local X Y of QV_WINDOW (press, a short pause, release).
 click() {
   _qv_pointer_to "$1" "$2" && xdotool mousedown "${3:-1}" && sleep 0.08 && xdotool mouseup "${3:-1}"
@@ -309,30 +292,15 @@ menu_choose() {
   key Return
 }
 
-# focus_dialog: waits for a dialog of the program (a visible window of its own other than
-# QV_WINDOW, such as an alert or a file chooser), focuses it and sets QV_DIALOG to its id.
-QV_DIALOG=""
-focus_dialog() {
-  local w="" end=$(( $(date +%s) + QV_WAIT ))
-  while [ "$(date +%s)" -le "$end" ]; do
-    qv_alive || fail "the program ended while waiting for a dialog"
-    w=$(xdotool search --onlyvisible --pid "$QV_PID" 2>/dev/null | grep -vx "${QV_WINDOW:-none}" | tail -n1)
-    [ -n "$w" ] && break
-    sleep 0.1
-  done
-  [ -n "$w" ] || fail "no dialog within ${QV_WAIT} s (windows: $(window_titles))"
-  QV_DIALOG=$w
-  focus_window "$w"
-}
-# wait_dialog_closed: waits until the dialog focus_dialog found is gone.
+# wait_dialog_closed: waits until the dialog wait_dialog found (QV_DIALOG) is gone.
 wait_dialog_closed() {
   wait_until "$QV_WAIT" bash -c "! xdotool search --onlyvisible --pid $QV_PID 2>/dev/null | grep -qx '$QV_DIALOG'" ||
     fail "the dialog is still there after ${QV_WAIT} s"
 }
-# answer_dialog KEYS...: focus_dialog, then KEYS (Return: the default button, Escape: cancel), and
-# a wait for the dialog to close.
+# answer_dialog KEYS...: wait_dialog, then KEYS (Return: the default button, Escape: cancel), and
+# a wait for that dialog to close.
 answer_dialog() {
-  focus_dialog
+  wait_dialog
   key "$@"
   wait_dialog_closed
 }

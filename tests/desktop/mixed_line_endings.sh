@@ -18,7 +18,7 @@ focus_window "$QV_WINDOW"
 wait_file_changed "$F/mixed.txt" "$stamp"
 expect_bytes "$F/mixed.txt" "$T/expected"
 # Once told, the next save just writes.
-printf 'xone\r\ntwo\r\nthree\r\nfour' > "$T/expected"
+printf 'one\r\ntwo\r\nthree\r\nfourx' > "$T/expected"
 stamp=$(file_stamp "$F/mixed.txt")
 type_text x
 key ctrl+s

@@ -11,9 +11,9 @@ key ctrl+n
 wait_window 'Untitled'
 type_text 'hello'
 key ctrl+s
-focus_dialog
+wait_dialog
 key ctrl+a
-type_text "$F/$name"
+type_text "$F/$name" 150
 key Return
 wait_dialog_closed
 wait_until "$QV_WAIT" test -f "$F/$name" || fail "no file named '$name' after Save As (files: $(ls "$F"))"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The documents of the last window closed are the session the next start reopens: closing the
 # window (its close button) or its last tab (Ctrl+W) quits, and the next start without files
-# brings back what that window held.
+# brings back what that window held, a project's window included.
 . "$(dirname "$0")/lib.sh"
 desktop_start
 for n in a b; do printf "<?php\necho '%s';\n" "$n" > "$T/files/$n.php"; done
@@ -32,3 +32,27 @@ wait_window '^a\.php$'
 screenshot reopened-again >/dev/null
 key ctrl+w
 wait_ended "after the only tab was closed"
+
+# A project's window closed last: the next start opens the project again.
+fresh_settings
+qv_start
+wait_window 'Untitled'
+menu_pick 1 4                                        # File > New Project…
+save_file '^New File$' "$T/files/Site"
+wait_window '^Site\.qvproj$'
+project=$QV_WINDOW
+for w in $(xdotool search --onlyvisible --name 'Untitled' 2>/dev/null); do
+  focus_window "$w"
+  key ctrl+w
+done
+wait_no_window 'Untitled'
+QV_WINDOW=$project
+focus_window "$project"
+key alt+F4
+wait_ended "after the project's window was closed"
+
+qv_start
+wait_window '^Site\.qvproj$'
+screenshot project-reopened >/dev/null
+qv_expect_alive "after reopening the project"
+qv_quit

@@ -6,10 +6,11 @@
 desktop_start
 printf '// end\n' > "$T/files/pairs.js"
 printf '// end\na(b) "d" [e];\nf(g[1]);\n' > "$T/expected"
-qv_start "$T/files/pairs.js"  # the insertion point opens at the end
+qv_start "$T/files/pairs.js"
 wait_window 'pairs\.js'
 win=$QV_WINDOW
 stamp=$(file_stamp "$T/files/pairs.js")
+key ctrl+End
 type_text 'a(b) "d" [e];'
 key Return
 type_text 'f(g[1]);'

@@ -97,6 +97,26 @@ TEST_F(Layout, OptionsAndGutterWaitForTheNextLayout) {
   EXPECT_EQ(ViewRect().left, 14);
 }
 
+// With line numbers the gutter holds the widest of them: it widens as the
+// line count gains digits, and the text moves beside it.
+TEST_F(Layout, TheGutterWidensWithTheLineCountsDigits) {
+  WasteSetOptions(view, WasteOption(kWasteViewDrawGutter) | WasteOption(kWasteViewDrawLineNumbers));
+  WasteSetFluxState(view, true);
+  SetText("a\rb\r");
+  WasteUpdateView(view);
+  const SInt32 few = ViewRect().left;
+  EXPECT_EQ(few, 44);  // three lines fit the set width
+  std::string text(99999, '\r');
+  SetText(text + "x");  // 100,000 lines
+  WasteUpdateView(view);
+  const SInt32 many = ViewRect().left;
+  EXPECT_GT(many, few);
+  // A change that takes a digit away gives the room back at once.
+  WESetSelection(0, 1, we);
+  WEDelete(we);
+  EXPECT_LT(ViewRect().left, many);
+}
+
 TEST_F(Layout, MovingTheViewKeepsTheScrollPosition) {
   std::string text;
   for (int i = 0; i < 60; ++i) text += "line " + std::to_string(i) + "\r";

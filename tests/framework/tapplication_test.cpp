@@ -10,6 +10,7 @@
 #include "AppleEvents.h"
 #include "CFURL.h"
 #include "FrameworkFixtures.h"
+#include "HeadlessHost.h"
 #include "Menus.h"
 #include "TApplicationUnit.h"
 #include "TDocumentListUnit.h"
@@ -524,7 +525,11 @@ TEST_F(TApplicationTest, TheLastWindowClosedIsTheSession) {
     std::string session;
   };
   const auto saved = TWindowAskSaveChanges;
-  TWindowAskSaveChanges = [](TWindow* w, TDocument* d, UInt32 action) { TWindowReleaseDocument(w, d, action); };
+  const auto letGo = [](TWindow* w, TDocument* d, UInt32 action) { TWindowReleaseDocument(w, d, action); };
+  TWindowAskSaveChanges = letGo;
+  auto documentAt = [](TWindow* w, CFIndex i) {
+    return static_cast<TDocument*>(const_cast<void*>(CFArrayGetValueAtIndex(w->documents->documents, i)));
+  };
   const std::vector<Case> cases = {
       {"two windows closed one after the other",
        [&] {
@@ -541,11 +546,32 @@ TEST_F(TApplicationTest, TheLastWindowClosedIsTheSession) {
       {"a modified document let go of at the question",
        [&] {
          TQuitWindow* w = window("asked", {"a.php", "e.php"});
-         static_cast<TDocument*>(const_cast<void*>(CFArrayGetValueAtIndex(w->documents->documents, 1)))->modified = true;
+         documentAt(w, 1)->modified = true;
          SetWindowModified(w->window, true);
          w->HandleCloseEvent(nullptr);
        },
        "[a.php e.php]"},
+      {"a close cancelled at the question, then a document closed",
+       [&] {
+         TQuitWindow* w = window("cancelled", {"a.php", "e.php"});
+         documentAt(w, 0)->modified = true;
+         SetWindowModified(w->window, true);
+         TWindowAskSaveChanges = saved;  // the real question, answered Cancel
+         HeadlessClearNavLog();
+         HeadlessQueueNavAnswer(HeadlessNavAnswer{});
+         w->HandleCloseEvent(nullptr);
+         TWindowAskSaveChanges = letGo;
+         for (int i = 0; i < 5; ++i) RunCurrentEventLoop(0.01);  // the sheet answers from the loop
+         ASSERT_EQ(HeadlessCopyNavLog().size(), 1u);
+         ASSERT_EQ(w->documents->GetCount(), 2);
+         documentAt(w, 0)->modified = false;
+         TDocument* e = documentAt(w, 1);
+         RemoveDocumentFromList(e, w->window);
+         e->Release();
+         SetWindowModified(w->window, false);
+         w->HandleCloseEvent(nullptr);
+       },
+       "[a.php]"},
       {"a project's window",
        [&] {
          auto* w = new TProjectLikeWindow();

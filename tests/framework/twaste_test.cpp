@@ -283,6 +283,22 @@ TEST_F(TWASTETest, AFileThatIsNotTextIsReadOnlyAndNeverWritten) {
   d->Release();
 }
 
+TEST_F(TWASTETest, AFileThatCannotBeReadIsNeverWrittenOver) {
+  folder.Write("gone.txt", "precious");
+  TCountingDocument* d = NewDocument("gone.txt");
+  d->controller = view->controller;
+  view->document = d;
+  const std::string moved = folder.path + "/kept.txt";
+  std::rename((folder.path + "/gone.txt").c_str(), moved.c_str());
+  EXPECT_NE(d->ReadText(), noErr);
+  EXPECT_TRUE(d->readOnly);
+  // Back in place, the file is not written with the empty text.
+  std::rename(moved.c_str(), (folder.path + "/gone.txt").c_str());
+  EXPECT_EQ(d->Save(), noErr);
+  EXPECT_EQ(ReadFile(folder.path + "/gone.txt"), "precious");
+  d->Release();
+}
+
 TEST_F(TWASTETest, AFailedSaveKeepsTheDocumentModifiedAndAnswersTheError) {
   folder.Write("gone.txt", "text");
   TCountingDocument* d = NewDocument("gone.txt");

@@ -204,6 +204,7 @@ TEST_F(BatchFindTest, MatchesAreListedByFileWithTheirLines) {
   fs::remove(folder / "gone.txt");  // cannot be read: passed over
   (void)gone;
   AddFile("utf.txt", "ça va, needle à côté\n");
+  AddFile("latin.txt", "caf\xE9 needle\n");
   const int beeps = HeadlessBeepCount();
   SetFind("needle");
   EXPECT_EQ(Command('FIND'), noErr);
@@ -221,11 +222,13 @@ TEST_F(BatchFindTest, MatchesAreListedByFileWithTheirLines) {
                         "TEXT 2: needle in the middle",
                         "FILE utf.txt",
                         "TEXT 1: ça va, needle à côté",
+                        "FILE latin.txt",
+                        "TEXT 1: café needle",
                     }));
-  EXPECT_EQ(Status(), "Found 7 occurrences in 3 files");
+  EXPECT_EQ(Status(), "Found 8 occurrences in 4 files");
   // The progress bar counted the files, the one that could not be read too.
-  EXPECT_EQ(GetControl32BitMaximum(pane->progress), 5);
-  EXPECT_EQ(GetControl32BitValue(pane->progress), 5);
+  EXPECT_EQ(GetControl32BitMaximum(pane->progress), 6);
+  EXPECT_EQ(GetControl32BitValue(pane->progress), 6);
   EXPECT_EQ(HeadlessBeepCount(), beeps + 1);
   EXPECT_FALSE(HIViewIsVisible(pane->progress));
   EXPECT_TRUE(HIViewIsVisible(pane->browser->VIEW));

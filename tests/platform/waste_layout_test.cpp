@@ -2,6 +2,9 @@
 // scrolling, clicks and keys, and the drawing of a line into a bitmap.
 #include <gtest/gtest.h>
 
+#include <tuple>
+#include <utility>
+
 #include <string>
 #include <vector>
 
@@ -165,6 +168,37 @@ TEST(WasteLayout, ScrollingMovesTheDestinationAndKeepsTheCaretInView) {
   // Points follow the scroll: offsets under the view's top are near the end.
   LongPt top{1, 1};
   EXPECT_GT(WEOffsetToLine(WEGetOffset(&top, nullptr, e.we), e.we), 30);
+}
+
+// A selection set from outside (a jump to a function, a find, an error)
+// shows with lines of context on the side it came in from; at the text's
+// ends the context stops there. A caret moved by keys scrolls no further
+// than it must.
+TEST(WasteLayout, AJumpShowsItsTargetWithContext) {
+  Engine e(2000, LongRect{0, 0, 200, 300});
+  std::string text;
+  for (int i = 0; i < 100; ++i) text += "line " + std::to_string(i) + "\r";
+  e.Put(text + "end");
+  auto jump = [&](int line) {
+    SInt32 start = 0, end = 0;
+    WEGetLineRange(line, &start, &end, e.we);
+    WESetSelection(start, start, e.we);
+    SInt16 lh = 0;
+    const LongPt p = e.Point(start, &lh);
+    return std::make_pair(p.v / lh, (200 - (p.v + lh)) / lh);  // whole lines above and below it
+  };
+  auto [above, below] = jump(60);  // below the view
+  EXPECT_GE(below, 3);
+  EXPECT_GE(above, 3);
+  std::tie(above, below) = jump(20);  // above it
+  EXPECT_GE(above, 3);
+  std::tie(above, below) = jump(1);  // near the start: nothing above the text
+  LongRect dest{};
+  WEGetDestRect(&dest, e.we);
+  EXPECT_EQ(dest.top, 0);
+  jump(100);  // the last line: no blank below the text
+  WEGetDestRect(&dest, e.we);
+  EXPECT_EQ(dest.bottom, 200);
 }
 
 // Far into a long text, paragraphs are laid out when first needed (their

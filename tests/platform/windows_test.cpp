@@ -471,3 +471,60 @@ TEST_F(WindowsTest, PortConvertsBetweenLocalAndGlobal) {
 }
 
 }  // namespace
+
+// Keys nothing else took: Return and Enter press the window's default
+// button, Escape its cancel button; other keys, keys with Ctrl and windows
+// without such a button pass on. A modal dialog shown takes what is typed.
+TEST_F(WindowsTest, ReturnAndEscapePressTheDialogsMarkedButtons) {
+  WindowRef w = Make(kMovableModalWindowClass);
+  Rect r1{10, 10, 30, 90}, r2{10, 100, 30, 180};
+  ControlRef ok = nullptr, cancel = nullptr;
+  ASSERT_EQ(CreatePushButtonControl(w, &r1, CFStringMakeConstantUTF8("OK"), &ok), noErr);
+  ASSERT_EQ(CreatePushButtonControl(w, &r2, CFStringMakeConstantUTF8("Cancel"), &cancel), noErr);
+  HIViewSetCommandID(ok, 'ok  ');
+  HIViewSetCommandID(cancel, 'not!');
+  static std::vector<UInt32> commands;
+  commands.clear();
+  static const EventTypeSpec kCommand[] = {{kEventClassCommand, kEventCommandProcess}};
+  InstallWindowEventHandler(
+      w,
+      [](EventHandlerCallRef, EventRef e, void*) -> OSStatus {
+        HICommand c{};
+        GetEventParameter(e, kEventParamDirectObject, typeHICommand, nullptr, sizeof c, nullptr, &c);
+        commands.push_back(c.commandID);
+        return noErr;
+      },
+      1, kCommand, nullptr, nullptr);
+  auto press = [&](UInt32 code, UInt32 modifiers = 0) {
+    EventRef e = nullptr;
+    CreateEvent(nullptr, kEventClassKeyboard, kEventRawKeyDown, 0, 0, &e);
+    SetEventParameter(e, kEventParamKeyCode, typeUInt32, sizeof code, &code);
+    SetEventParameter(e, kEventParamKeyModifiers, typeUInt32, sizeof modifiers, &modifiers);
+    const OSStatus st = SendEventToEventTarget(e, GetWindowEventTarget(w));
+    ReleaseEvent(e);
+    return st;
+  };
+  EXPECT_EQ(press(36), eventNotHandledErr);  // nothing marked yet
+  const Boolean on = true;
+  SetControlData(ok, kControlEntireControl, kControlPushButtonDefaultTag, sizeof on, &on);
+  SetControlData(cancel, kControlEntireControl, kControlPushButtonCancelTag, sizeof on, &on);
+  EXPECT_EQ(press(36), noErr);
+  EXPECT_EQ(press(76), noErr);
+  EXPECT_EQ(press(53), noErr);
+  EXPECT_EQ(press(36, 1u << 8), eventNotHandledErr);  // Ctrl+Return is someone else's
+  EXPECT_EQ(press(0), eventNotHandledErr);
+  DisableControl(ok);
+  EXPECT_EQ(press(36), eventNotHandledErr);  // a disabled default button is not pressed
+  EXPECT_EQ(commands, (std::vector<UInt32>{'ok  ', 'ok  ', 'not!'}));
+
+  // A document window active behind the shown dialog types into the dialog.
+  WindowRef document = Make(kDocumentWindowClass);
+  ShowWindow(w);
+  ShowWindow(document);
+  SelectWindow(document);
+  EXPECT_EQ(GetUserFocusEventTarget(), GetWindowEventTarget(w));
+  HideWindow(w);
+  EXPECT_EQ(GetUserFocusEventTarget(), GetWindowEventTarget(document));
+  DisposeWindow(document);
+  DisposeWindow(w);
+}

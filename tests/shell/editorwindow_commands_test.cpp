@@ -16,6 +16,7 @@
 #include "PreferenceUtilities.h"
 #include "TEditorPaneUnit.h"
 #include "TEditorWindowUnit.h"
+#include "TProjectUnit.h"
 #include "TPreferencesUnit.h"
 
 namespace {
@@ -205,7 +206,7 @@ TEST(EditorCommandStatusTable, MenuItemsFollowThePane) {
       {'FIND', &plain, true},  {'REPL', &overlaid, false}, {'FNDP', &plain, false}, {'FNDP', &project, true},
       {'FndS', &plain, false}, {'FndS', &project, true},  {'FndT', &project, true}, {'FndT', &plain, false},
       {'WFdN', &project, true},  {'RePA', &overlaid, false},
-      {'uplo', &plain, false}, {'uplo', &project, true},
+      {'uplo', &plain, false}, {'uplo', &project, false},
       {'cEDT', &overlaid, true}, {'cEDT', &plain, false}, {'cPAN', &project, true}, {'cPAN', &plain, false},
       {'Mftp', &project, true}, {'Mftp', &plain, false}, {'Mpro', &project, true}, {'Msym', &plain, false},
       {'fINF', &project, true}, {'fINF', &plain, false},
@@ -223,7 +224,10 @@ TEST(EditorCommandStatusTable, MenuItemsFollowThePane) {
   EXPECT_FALSE(EditorProjectMenuStatus('NEWG', false, true));
   EXPECT_TRUE(EditorProjectMenuStatus('NEWG', true, false));
   EXPECT_FALSE(EditorProjectMenuStatus('RENM', true, false));
-  EXPECT_TRUE(EditorProjectMenuStatus('uplo', true, true));
+  // Until uploads are built: no upload, no publishing.
+  EXPECT_FALSE(EditorProjectMenuStatus('uplo', true, true));
+  EXPECT_FALSE(EditorProjectMenuStatus('pubx', true, true));
+  EXPECT_EQ(EditorProjectMenuStatus('pINF', true, false), ProjectGetDialogHooks().OpenProjectInfo != nullptr);
 }
 
 TEST(EditorToolbarStatusTable, ToolbarItemsFollowThePaneAndTheProject) {
@@ -256,7 +260,8 @@ TEST(EditorToolbarStatusTable, ToolbarItemsFollowThePaneAndTheProject) {
       {"untitled, no project", untitled, false, false, false, false, false, false, false, std::nullopt},
       // The project compiles its sources whatever the window shows.
       {"untitled, project", untitled, true, true, true, false, false, true, false, std::nullopt},
-      {"saved, project with FTP", saved, true, true, true, true, false, true, true, true},
+      // Nothing uploads yet: the button stays off even where a server is set.
+      {"saved, project with FTP", saved, true, true, true, true, false, true, false, true},
       {"saved, project, file without server", saved, true, true, false, true, false, true, false, true},
       {"saved, project without FTP", saved, true, false, false, true, false, true, false, false},
   };

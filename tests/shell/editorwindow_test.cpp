@@ -721,8 +721,17 @@ TEST_F(EditorWindowTest, TheActiveWindowsProjectMacrosAreTheOnesOffered) {
   // Its window closed, the project's macros go.
   first->Closed();
   EXPECT_FALSE(library->ContainsLibrary(macrosA));
-
+  // While another window of the project is open they stay.
+  TEditorWindow* third = CreateEditorWindow(&a, GetDefaultOpenCommandOptions());
+  activate(first, kEventWindowActivated);
+  ASSERT_TRUE(library->ContainsLibrary(macrosA));
+  first->Closed();
+  EXPECT_TRUE(library->ContainsLibrary(macrosA));
   first->Remove();
+  third->Closed();
+  EXPECT_FALSE(library->ContainsLibrary(macrosA));
+
+  third->Remove();
   second->Remove();
   AppResources = nullptr;
   library->Free();

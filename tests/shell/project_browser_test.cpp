@@ -238,8 +238,9 @@ TEST_F(ProjectBrowserTest, ContextualMenuEnablesTheCommandsOfTheRow) {
     std::vector<SInt32> items;
     std::string enabled;  // one letter per command above: + enabled, - disabled, . absent
   } cases[] = {
-      {"source", {a}, "+.++++++"},
-      {"two sources", {missing, a}, "+.++++-+"},
+      // Upload (the last) waits for the transfers to be built.
+      {"source", {a}, "+.+++++-"},
+      {"two sources", {missing, a}, "+.++++--"},
       {"bookmark", {bookmark}, ".+--++--"},
       {"snippet", {snippet}, ".+------"},
       {"command", {command}, ".+------"},

@@ -244,8 +244,9 @@ TEST_F(ProjectHostileTest, TheMarksOfAShortFileRowAreWrittenIntoAWholeRecord) {
   node = Group(kProjectSourceType)->GetNode(index);
   EXPECT_EQ(node->DATALENGTH, kProjectItemDataSize);
   EXPECT_TRUE(DecodeProjectItemData(static_cast<const UInt8*>(node->DATA), node->DATALENGTH).edited);
-  // The byte it had stays first.
-  EXPECT_EQ(static_cast<const UInt8*>(node->DATA)[0], 0x3f);
+  // The whole record reads as the short row did: no name, no stray bytes.
+  EXPECT_EQ(Display(kProjectSourceType, node).str(), "");
+  EXPECT_EQ(Record(static_cast<const UInt8*>(node->DATA), 64), std::string(64, '\0'));
 
   // Each kind of mark, on a fresh short row.
   struct Case {
@@ -292,6 +293,9 @@ TEST_F(ProjectHostileTest, TheBookmarkEditorWritesOnlyIntoAWholeRecord) {
   Group(kProjectBookmarkType)->ProcessCommand(node->DATA, kProjectBookmarkType, CommandOf('gINF'));
   node = Group(kProjectBookmarkType)->GetNode(index);
   EXPECT_EQ(node->DATALENGTH, kProjectBookmarkDataSize);
+  EXPECT_EQ(Display(kProjectBookmarkType, node).str(), "");
+  EXPECT_EQ(Record(static_cast<const UInt8*>(node->DATA), kProjectBookmarkDataSize),
+            BookmarkRecord("", ""));
   if (auto* editor = dynamic_cast<TBookmarkEditor*>(GetWindowObject(FrontNonFloatingWindow()))) {
     SInt32 status = noErr;
     editor->Close(status);
