@@ -21,11 +21,20 @@ const TextEncoding kHints[] = {kCFStringEncodingMacRoman,
                                kCFStringEncodingUTF32BE,
                                kCFStringEncodingUTF32LE};
 
-bool StartsWithMark(const std::string& bytes) {
-  for (const std::string_view mark : {std::string_view("\xEF\xBB\xBF"), std::string_view("\xFE\xFF"),
-                                      std::string_view("\xFF\xFE"), std::string_view("\0\0\xFE\xFF", 4)})
-    if (bytes.compare(0, mark.size(), mark) == 0) return true;
-  return false;
+// The encoding a leading byte-order mark names (the longer marks first);
+// 0 when the bytes begin with none.
+TextEncoding MarkedEncoding(const std::string& bytes) {
+  const struct {
+    std::string_view mark;
+    TextEncoding encoding;
+  } kMarks[] = {{std::string_view("\0\0\xFE\xFF", 4), kCFStringEncodingUTF32BE},
+                {std::string_view("\xFF\xFE\0\0", 4), kCFStringEncodingUTF32LE},
+                {"\xEF\xBB\xBF", kCFStringEncodingUTF8},
+                {"\xFE\xFF", kCFStringEncodingUTF16BE},
+                {"\xFF\xFE", kCFStringEncodingUTF16LE}};
+  for (const auto& m : kMarks)
+    if (bytes.compare(0, m.mark.size(), m.mark) == 0) return m.encoding;
+  return 0;
 }
 
 }  // namespace
@@ -53,10 +62,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // A file that is not text is never written back; one that is reads back
   // in the encoding it was found in, which the document keeps.
   if (format.notText) return 0;
-  // An 8-bit text that begins with the bytes of a byte-order mark reads back
-  // as Unicode once its new length allows it (the mark decides): left to the
-  // reader's rule.
-  if (!format.byteOrderMark && StartsWithMark(written)) return 0;
+  // Text whose first bytes spell another encoding's byte-order mark (an
+  // 8-bit text beginning with the bytes of one, UTF-16 LE beginning with a
+  // NUL) reads back in that encoding once its new length allows it: the mark
+  // decides, by the reader's rule.
+  const TextEncoding marked = MarkedEncoding(written);
+  if (marked != 0 && (!format.byteOrderMark || marked != format.encoding)) return 0;
   std::vector<UniChar> again;
   WETextFileFormat againFormat;
   if (WEReadTextFile(written.data(), written.size(), format.encoding, &again, &againFormat) != noErr || again != text ||
