@@ -7,11 +7,13 @@
 #include "FuzzSupport.h"
 #include "IBCarbonRuntime.h"
 #include "InterpreterDrivers.h"
-#include "plinthora/Plinthora.h"
+#include "TConsoleUnit.h"
+#include "TDemoApplicationUnit.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   fuzz::SetUp();
-  RegisterToolbarViewClass();
+  LoadFrameworks();  // the view classes of the interface files, as at start-up
+  RegisterConsoleClass();
   if (CreateNibReference(CFStringMakeConstantUTF8("main"), &ApplicationNib) != noErr) fuzz::Fail("the program's interface file");
   return 0;
 }

@@ -1,8 +1,9 @@
 // A project's group files (Sources, Resources, Snippets, Bookmarks and
-// Commands, in the project folder that comes from other people): a project
-// whose group file holds any bytes opens, shows and draws every row, renames
-// and saves them, and closes without a memory fault. The first input byte
-// picks the group file; the rest is its content.
+// Commands) and its preferences, in the project folder that comes from other
+// people: a project whose file holds any bytes opens, shows and draws every
+// row, renames and saves them, and closes without a memory fault. The first
+// input byte picks the file (0-4 a group, 5 the preferences); the rest is
+// its content.
 #include <vector>
 
 #include "CGColor.h"
@@ -12,7 +13,8 @@
 #include "TPreferencesUnit.h"
 #include "TProjectBrowserUnit.h"
 #include "TProjectUnit.h"
-#include "plinthora/Plinthora.h"
+#include "TConsoleUnit.h"
+#include "TDemoApplicationUnit.h"
 
 namespace {
 
@@ -36,17 +38,24 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   application->SetBooleanValue("GeneralImportCopyFiles", false);
   application->SetBooleanValue("GeneralImportAddPath", false);
   SetServerPreferences(application);
-  RegisterToolbarViewClass();  // the pane's header toolbar
+  LoadFrameworks();  // the view classes of the interface files, as at start-up
+  RegisterConsoleClass();
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
+  // A fresh bundle each time: nothing an earlier input left is read again.
+  std::error_code ignored;
+  std::filesystem::remove_all(fuzz::Path("Site.qvproj"), ignored);
   const std::string bundle = fuzz::Folder("Site.qvproj");
   fuzz::Folder("Site.qvproj/Contents/Resources/Preferences");
   fuzz::Folder("Site.qvproj/Contents/Resources/Data");
   for (const char* name : kGroupFiles) fuzz::Write(std::string("Site.qvproj/Contents/Resources/Data/") + name, "", 0);
-  fuzz::Write(std::string("Site.qvproj/Contents/Resources/Data/") + kGroupFiles[data[0] % 5], data + 1, size - 1);
+  if (data[0] % 6 < 5)
+    fuzz::Write(std::string("Site.qvproj/Contents/Resources/Data/") + kGroupFiles[data[0] % 6], data + 1, size - 1);
+  else  // the project's own preferences: its user paths and per-file settings
+    fuzz::Write("Site.qvproj/Contents/Resources/Preferences/project.plist", data + 1, size - 1);
 
   TProject* project = CreateProjectPane(fuzz::Ref(bundle));
   if (project == nullptr) return 0;

@@ -11,7 +11,8 @@
 #include "IBCarbonRuntime.h"
 #include "MacWindows.h"
 #include "Menus.h"
-#include "plinthora/Plinthora.h"
+#include "TConsoleUnit.h"
+#include "TDemoApplicationUnit.h"
 
 namespace {
 
@@ -33,7 +34,8 @@ std::vector<CFStringRef> Names(CFTypeRef root, const char* section) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   fuzz::SetUp();
-  RegisterToolbarViewClass();  // the program's own view class in its interface files
+  LoadFrameworks();  // the view classes of the interface files, as at start-up
+  RegisterConsoleClass();
   return 0;
 }
 

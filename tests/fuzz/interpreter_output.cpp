@@ -13,7 +13,8 @@
 #include "PascalCarbonCommon.h"
 #include "SCRIPTS.h"
 #include "UnixCommon.h"
-#include "plinthora/Plinthora.h"
+#include "TConsoleUnit.h"
+#include "TDemoApplicationUnit.h"
 
 namespace {
 
@@ -23,7 +24,8 @@ TScriptPane* (*const kPanes[])() = {CreatePHPPane, CreatePERLPane, CreateRubyPan
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   fuzz::SetUp();
-  RegisterToolbarViewClass();  // the panes' toolbars
+  LoadFrameworks();  // the view classes of the interface files, as at start-up
+  RegisterConsoleClass();
   if (CreateNibReference(CFStringMakeConstantUTF8("main"), &ApplicationNib) != noErr) fuzz::Fail("the program's interface file");
   return 0;
 }
