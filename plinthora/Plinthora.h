@@ -235,6 +235,9 @@ struct TabPaneInfo {
   SInt16 ICONTYPE;  // 6 an IconRef, 7 a CGImage
   Boolean MODIFIED;
   void* CONTEXT;
+  // The whole title in its own characters when NAME is only its short Mac
+  // Roman form; the view owns it. nullptr when NAME is the whole title.
+  CFStringRef TITLE;
 };
 
 // One tab, stored by value in a CFData of the view's tab array.
@@ -275,6 +278,9 @@ PLINTHORA_EXPORT void TabViewRemove(SInt16 inIndex, ControlRef inTabs);
 PLINTHORA_EXPORT void TabViewRemoveByContext(Ptr inContext, ControlRef inTabs);
 PLINTHORA_EXPORT ControlRef TabViewSwapPane(ControlRef inView, SInt16 inTab, ControlRef inPane);
 PLINTHORA_EXPORT void TabViewSetTitle(ControlRef inView, SInt32 inTab, const Str63& inTitle);
+// The same with the whole title, of any length and script: the tab and its
+// menu item show it; NAME keeps its short Mac Roman form for the callbacks.
+PLINTHORA_EXPORT void TabViewSetTitleWithCFString(ControlRef inView, SInt32 inTab, CFStringRef inTitle);
 PLINTHORA_EXPORT void TabViewSetIcon(ControlRef inView, SInt32 inTab, Ptr inIcon, SInt16 inIconType);
 PLINTHORA_EXPORT void TabViewSetVisible(ControlRef inView, Boolean inVisible);
 PLINTHORA_EXPORT void TabViewAutoReleaseContext(ControlRef inTabs, Boolean inAutoRelease);

@@ -205,6 +205,7 @@ void Destroy(TabData* d) {
       if (!GetPane(tab, p, pane)) continue;
       if (d->AUTORELEASE && pane.CONTEXT) ReleasePtr(pane.CONTEXT);
       if (pane.ICON) ReleaseMenuIcon(pane.ICON, UInt8(pane.ICONTYPE));
+      if (pane.TITLE) CFRelease(pane.TITLE);
     }
     if (tab.PANE) CFRelease(tab.PANE);
     if (tab.MENU) ReleaseMenu(tab.MENU);

@@ -87,7 +87,7 @@ void DrawText(const TabDraw& t, const TabPaneInfo& pane, SInt16 s, CGFloat left,
     info.fontID = m.ACTIVEFONTID;
     SetFill(c, m.TEXTCOLORACTIVE);
   }
-  CFStringRef title = plinthora::CopyString(pane.NAME);
+  CFStringRef title = CopyPaneTitle(pane);
   if (m.TEXTEMBOSS) {
     CGContextSaveGState(c);
     CGContextSetRGBFillColor(c, 1, 1, 1, 1);

@@ -150,6 +150,7 @@ void Remove(TabData* d, SInt16 index) {
     TabPaneInfo pane{};
     if (!GetPane(tab, p, pane)) continue;
     if (pane.ICON) ReleaseMenuIcon(pane.ICON, UInt8(pane.ICONTYPE));
+    if (pane.TITLE) CFRelease(pane.TITLE);
     if (pane.VIEW) DisposeControl(pane.VIEW);
     Notify(d, kEventTabRemoved, tab.INDEX, pane);
   }

@@ -50,6 +50,11 @@ SInt16 ResolvePane(const TabInfo& tab, SInt32 pane) {
   return pane < 0 || pane > 32767 ? SInt16(0) : SInt16(pane);
 }
 
+CFStringRef CopyPaneTitle(const TabPaneInfo& pane) {
+  if (pane.TITLE) return CFStringCreateCopy(nullptr, pane.TITLE);
+  return plinthora::CopyString(pane.NAME);
+}
+
 bool ShownPane(const TabData* d, SInt16 index, TabPaneInfo& pane) {
   TabInfo tab{};
   return GetTab(d, index, tab) && GetPane(tab, tab.ACTIVE, pane);
@@ -96,21 +101,49 @@ ControlRef TabViewSwapPane(ControlRef inView, SInt16 inTab, ControlRef inPane) {
   return old;
 }
 
-void TabViewSetTitle(ControlRef inView, SInt32 inTab, const Str63& inTitle) {
+namespace {
+
+// Names the shown pane of a tab: NAME is the short form, TITLE (retained
+// here, nullptr for none) the whole one the tab and its menu item show.
+void SetShownTitle(ControlRef inView, SInt32 inTab, const Str63& inName, CFStringRef inTitle) {
   TabData* d = DataOfView(inView);
   if (d == nullptr) return;
   TabInfo tab{};
   TabPaneInfo pane{};
   if (!GetTab(d, ResolveTab(d, inTab), tab) || !GetPane(tab, tab.ACTIVE, pane)) return;
-  pane.NAME = inTitle;
+  if (inTitle) CFRetain(inTitle);
+  if (pane.TITLE) CFRelease(pane.TITLE);
+  pane.NAME = inName;
+  pane.TITLE = inTitle;
   SetPane(tab, tab.ACTIVE, pane);
   // The pane's menu item shows the title it has now.
   if (tab.MENU && tab.ACTIVE <= CountMenuItems(tab.MENU)) {
-    CFStringRef title = plinthora::CopyString(inTitle);
+    CFStringRef title = CopyPaneTitle(pane);
     SetMenuItemTextWithCFString(tab.MENU, MenuItemIndex(tab.ACTIVE), title);
     CFRelease(title);
   }
   HIViewSetNeedsDisplay(d->VIEW, true);
+}
+
+// The short form of a whole title: Mac Roman, '?' for a character it lacks,
+// cut at 63.
+Str63 ShortName(CFStringRef title) {
+  UInt8 bytes[63];
+  CFIndex used = 0;
+  CFStringGetBytes(title, CFRangeMake(0, CFStringGetLength(title)), kCFStringEncodingMacRoman, '?', false, bytes,
+                   sizeof bytes, &used);
+  return Str63::FromBytes(bytes, size_t(used));
+}
+
+}  // namespace
+
+void TabViewSetTitle(ControlRef inView, SInt32 inTab, const Str63& inTitle) {
+  SetShownTitle(inView, inTab, inTitle, nullptr);
+}
+
+void TabViewSetTitleWithCFString(ControlRef inView, SInt32 inTab, CFStringRef inTitle) {
+  if (inTitle == nullptr) return;
+  SetShownTitle(inView, inTab, ShortName(inTitle), inTitle);
 }
 
 void TabViewSetIcon(ControlRef inView, SInt32 inTab, Ptr inIcon, SInt16 inIconType) {

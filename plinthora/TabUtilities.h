@@ -19,6 +19,8 @@ void SetPane(TabInfo& tab, SInt16 index, const TabPaneInfo& pane);
 SInt16 ResolveTab(const TabData* d, SInt32 tab);
 SInt16 ResolvePane(const TabInfo& tab, SInt32 pane);
 // The shown pane of the tab; false when the tab has none.
+// What the pane's tab and menu item show; the caller releases it.
+CFStringRef CopyPaneTitle(const TabPaneInfo& pane);
 bool ShownPane(const TabData* d, SInt16 index, TabPaneInfo& pane);
 
 }  // namespace tabs

@@ -73,6 +73,7 @@ void TDocumentPane::SetDocument(TDocument* inDocument) {
   if (document == nullptr) return;
   document->SetOwner(this);
   Title = document->name;
+  FullTitle = FSValidFSRef(document->file) ? FSGetFullName(document->file) : std::string();
   Kind = 1;
   Icon = nullptr;
   IconType = 0;
@@ -148,5 +149,5 @@ void TDocumentPane::Release() {
 void TTabDocument::SavedAs() {
   auto* pane = dynamic_cast<TTabPane*>(owner);
   if (pane == nullptr) return;
-  pane->SetAppearance(FSGetDisplayName(file), nullptr, 0);
+  pane->SetFileAppearance(file);
 }

@@ -21,6 +21,18 @@
 
 namespace {
 
+// The name as typed, in UTF-8: every script and length reaches the file.
+std::string CFStringToUTF8(CFStringRef text) {
+  if (text == nullptr) return std::string();
+  const CFIndex length = CFStringGetLength(text);
+  CFIndex used = 0;
+  CFStringGetBytes(text, CFRangeMake(0, length), kCFStringEncodingUTF8, 0, false, nullptr, 0, &used);
+  std::string bytes(size_t(used), '\0');
+  CFStringGetBytes(text, CFRangeMake(0, length), kCFStringEncodingUTF8, 0, false,
+                   reinterpret_cast<UInt8*>(bytes.data()), used, &used);
+  return bytes;
+}
+
 constexpr NavDialogOptionFlags kTNavOptionFlags = 0x11F4;
 constexpr OSType kUnknownType = 0x3F3F3F3F;  // four question marks
 
@@ -313,7 +325,7 @@ void TNavDialogs::HandleUserAction(NavDialogRef inDialog) {
             stopQuit = true;
           }
         }
-        if (status == noErr) HandleNewFile(folder, Str63(CFStringToPascal(reply.saveFileName)));
+        if (status == noErr) HandleNewFile(folder, CFStringToUTF8(reply.saveFileName));
         Err = NavCompleteSave(&reply, kNavTranslateInPlace);
       }
       NavDisposeReply(&reply);

@@ -5,6 +5,8 @@
 // application-modal without one. Subclasses override the result hooks.
 #pragma once
 
+#include <string>
+
 #include "CFArray.h"
 #include "Files.h"
 #include "IBCarbonRuntime.h"
@@ -54,8 +56,8 @@ class TNavDialogs : public TCloneable<TNavDialogs> {
   // Each file chosen in an Open dialog: opened in a new window here.
   virtual void HandleSingleResult(const FSRef& file);
   // After a Save As or New File dialog was confirmed (and, with a document,
-  // it was saved).
-  virtual void HandleNewFile(const FSRef&, const Str63&) {}
+  // it was saved). The name is the whole one typed, in UTF-8.
+  virtual void HandleNewFile(const FSRef&, const std::string&) {}
   virtual void HandleChooseResult(const FSRef&) {}
   virtual void GetDefaultDialogCreationOptions();
   virtual void SetParent(WindowRef window);

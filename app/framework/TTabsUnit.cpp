@@ -86,6 +86,8 @@ void TTabs::Append(TTabPane* pane) {
   pane->tabs = this;
   TabViewAppend(TabView, kTabViewNewTab, pane->Kind, pane->Title, static_cast<Ptr>(pane->Icon), pane->IconType,
                 reinterpret_cast<Ptr>(pane));
+  // The new tab is the last; it shows the whole title when there is one.
+  if (!pane->FullTitle.empty()) pane->ShowTitle(TabViewGetCount(TabView));
 }
 
 void TTabs::Select(TTabPane* pane) {
@@ -151,7 +153,10 @@ void TTabPane::SetResource(const Str63& name, IBNibRef nib) {
 void TTabPane::SetAutoLoad(Boolean autoLoad) { AutoLoad = autoLoad; }
 
 void TTabPane::SetAppearance(const Str63& title, void* icon, SInt16 iconType) {
-  if (!title.empty()) Title = title;
+  if (!title.empty() && title != Title) {
+    Title = title;
+    FullTitle.clear();
+  }
   Kind = 1;
   Icon = icon;
   IconType = iconType;
@@ -159,10 +164,30 @@ void TTabPane::SetAppearance(const Str63& title, void* icon, SInt16 iconType) {
   const SInt16 index = CurrentTabIndex();
   if (index <= 0) return;
   TabIndex = index;
-  if (!Title.empty()) TabViewSetTitle(tabs->TabView, index, Title);
+  ShowTitle(index);
   // The tab view takes a reference of its own to the icon.
   if (Icon != nullptr) RetainMenuIcon(Icon, UInt8(IconType));
   TabViewSetIcon(tabs->TabView, index, static_cast<Ptr>(Icon), IconType);
+}
+
+void TTabPane::SetFileAppearance(const FSRef& file) {
+  Title = FSGetDisplayName(file);
+  FullTitle = FSValidFSRef(file) ? FSGetFullName(file) : std::string();
+  SetAppearance(Title, nullptr, 0);
+}
+
+void TTabPane::ShowTitle(SInt16 index) {
+  if (tabs == nullptr || index <= 0) return;
+  CFStringRef full = nullptr;
+  if (!FullTitle.empty())
+    full = CFStringCreateWithBytes(nullptr, reinterpret_cast<const UInt8*>(FullTitle.data()), CFIndex(FullTitle.size()),
+                                   kCFStringEncodingUTF8, false);
+  if (full != nullptr) {
+    TabViewSetTitleWithCFString(tabs->TabView, index, full);
+    CFRelease(full);
+  } else if (!Title.empty()) {
+    TabViewSetTitle(tabs->TabView, index, Title);
+  }
 }
 
 void TTabPane::Select() { SelectViewObject(); }

@@ -4,6 +4,8 @@
 // selecting, closing, removing and dropping mean. One pane per tab.
 #pragma once
 
+#include <string>
+
 #include "Drag.h"
 #include "IBCarbonRuntime.h"
 #include "ShortString.h"
@@ -42,6 +44,8 @@ class TTabPane : public TPane {
   TTabPane();
 
   Str63 Title;
+  // The whole title in UTF-8 when Title is its short form; empty otherwise.
+  std::string FullTitle;
   void* Icon = nullptr;
   SInt16 IconType = 0;
   SInt16 TabIndex = 0;  // as last reported by the tab view
@@ -63,6 +67,8 @@ class TTabPane : public TPane {
 
   virtual void SetResource(const Str63& name, IBNibRef nib);
   virtual void SetAppearance(const Str63& title, void* icon, SInt16 iconType);
+  // The file's name as the title: whole, in its own characters.
+  void SetFileAppearance(const FSRef& file);
   virtual void Load() {}
   virtual void Select();
   virtual void SwapPane(TPane* pane);
@@ -71,6 +77,8 @@ class TTabPane : public TPane {
   // The pane's tab now, found from the pane itself (tabs are renumbered
   // when one goes); 0 when it has none.
   SInt16 CurrentTabIndex();
+  // Puts the title, whole when there is a whole one, on the given tab.
+  void ShowTitle(SInt16 index);
 };
 
 // Whether the object is a tab pane that still exists.

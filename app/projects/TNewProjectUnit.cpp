@@ -146,7 +146,12 @@ SInt32 HandleNewProjectCommand(const Str63& templateName, Boolean basic) {
   return noErr;
 }
 
-void TNewProjectDialog::HandleNewFile(const FSRef& folder, const Str63& name) {
+void TNewProjectDialog::HandleNewFile(const FSRef& folder, const std::string& utf8) {
+  // A project is still named in Mac Roman, as its bundle and placeholders are.
+  CFStringRef typed = CFStringCreateWithBytes(nullptr, reinterpret_cast<const UInt8*>(utf8.data()),
+                                              CFIndex(utf8.size()), kCFStringEncodingUTF8, false);
+  const Str63 name = typed != nullptr ? Str63(PCFSTR(typed)) : Str63();
+  if (typed != nullptr) CFRelease(typed);
   const FSRef bundle = basic ? CreateNewBasicProject(name, folder) : CreateNewProject(name, templateName, folder);
   if (FSRefExists(bundle)) SendOpenDocumentCommand(bundle, true);
 }

@@ -64,7 +64,7 @@ class TNewProjectDialog : public TNavDialogs {
   Boolean basic = false;
 
   // Makes the project and opens its bundle.
-  void HandleNewFile(const FSRef& folder, const Str63& name) override;
+  void HandleNewFile(const FSRef& folder, const std::string& name) override;
 };
 
 // A copy of the template named name in the folder; the bundle inside it is

@@ -21,7 +21,7 @@ void TProjectDocument::SavedAs() {
   TSourceDocument::SavedAs();
   auto* pane = dynamic_cast<TTabPane*>(owner);
   if (pane == nullptr) return;
-  pane->SetAppearance(FSGetDisplayName(file), nullptr, 0);
+  pane->SetFileAppearance(file);
   if (TWindow* window = GetWindowObject(pane->GetWindow())) window->SetDocument(this);
 }
 

@@ -206,9 +206,14 @@ SInt32 NewFile() {
   return 0;
 }
 
-void TNewFileDialog::HandleNewFile(const FSRef& folder, const Str63& name) {
+void TNewFileDialog::HandleNewFile(const FSRef& folder, const std::string& name) {
   FSRef file{};
-  const OSStatus status = FSCreateFile(CFSTR(Str255(name)), folder, 'TEXT', ApplicationSignature, file);
+  // The whole name typed, whatever its length or script.
+  CFStringRef fileName = CFStringCreateWithBytes(nullptr, reinterpret_cast<const UInt8*>(name.data()),
+                                                 CFIndex(name.size()), kCFStringEncodingUTF8, false);
+  const OSStatus status =
+      fileName != nullptr ? FSCreateFile(fileName, folder, 'TEXT', ApplicationSignature, file) : OSStatus(paramErr);
+  if (fileName != nullptr) CFRelease(fileName);
   if (status != noErr) {
     UserNotificationDialog("There was a file system error " + NStr(status) + " while creating the new file");
     return;

@@ -75,7 +75,7 @@ SInt32 NewFile();
 class TNewFileDialog : public TNavDialogs {
  public:
   // Makes an empty text file of that name in the folder and opens it.
-  void HandleNewFile(const FSRef& folder, const Str63& name) override;
+  void HandleNewFile(const FSRef& folder, const std::string& name) override;
 };
 
 // The places the application object hands its work to. Each is a plain

@@ -51,8 +51,8 @@ class TRecordingDialogs : public TCloneable<TRecordingDialogs, TNavDialogs> {
  public:
   void HandleSingleResult(const FSRef& file) override { gLog.push_back("open " + PathOf(file)); }
   void HandleChooseResult(const FSRef& file) override { gLog.push_back("choose " + PathOf(file)); }
-  void HandleNewFile(const FSRef& folder, const Str63& name) override {
-    gLog.push_back("new " + PathOf(folder) + " " + name.str());
+  void HandleNewFile(const FSRef& folder, const std::string& name) override {
+    gLog.push_back("new " + PathOf(folder) + " " + name);
   }
 };
 

@@ -65,6 +65,22 @@ std::string TabTitle(ControlRef tabs, SInt16 index) {
   return info.NAME.str();
 }
 
+// What the tab and its menu item show.
+std::string ShownTitle(ControlRef tabs, SInt16 index) {
+  CFArrayRef all = TabViewGetTabArray(tabs);
+  if (all == nullptr || index < 1 || index > CFArrayGetCount(all)) return "<none>";
+  TabInfo tab{};
+  CFDataGetBytes(static_cast<CFDataRef>(CFArrayGetValueAtIndex(all, index - 1)), CFRangeMake(0, sizeof tab),
+                 reinterpret_cast<UInt8*>(&tab));
+  CFStringRef text = nullptr;
+  CopyMenuItemTextAsCFString(tab.MENU, 1, &text);
+  if (text == nullptr) return "<nil>";
+  char buffer[512] = {0};
+  CFStringGetCString(text, buffer, sizeof buffer, kCFStringEncodingUTF8);
+  CFRelease(text);
+  return buffer;
+}
+
 class TTabsTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -134,6 +150,33 @@ TEST_F(TTabsTest, APaneIsMadeWhenItsTabIsAddedAndItsLooksWaitForTheTab) {
   EXPECT_EQ(TabTitle(tabView, 1), "index.php");
   pane->SetAppearance("main.php", nullptr, 0);
   EXPECT_EQ(TabTitle(tabView, 1), "main.php");
+}
+
+// A document's tab shows its file's whole name, of any script or length,
+// when it is added and after a Save As; a short title set later replaces it.
+TEST_F(TTabsTest, ADocumentTabShowsTheWholeNameOfItsFile) {
+  ScratchFolder folder;
+  const std::string names[] = {"index.php", "\u041f\u0440\u0438\u0432\u0435\u0442.php",
+                               std::string(70, 'l') + ".php"};
+  SInt16 index = 0;
+  for (const std::string& name : names) {
+    SCOPED_TRACE(name);
+    folder.Write(name, "");
+    folder.Write("saved " + name, "");
+    auto* document = new TLogDocument("x");
+    document->file = folder.Ref(name);
+    document->name = FSGetDisplayName(document->file);
+    Add("", document);
+    ++index;
+    EXPECT_EQ(ShownTitle(tabView, index), name);
+    document->file = folder.Ref("saved " + name);
+    document->SavedAs();
+    EXPECT_EQ(ShownTitle(tabView, index), "saved " + name);
+  }
+  auto* last = static_cast<TTabPane*>(tabs->GetActive());
+  ASSERT_NE(last, nullptr);
+  last->SetAppearance("main.php", nullptr, 0);
+  EXPECT_EQ(ShownTitle(tabView, index), "main.php");
 }
 
 TEST_F(TTabsTest, APaneFindsItsOwnTabAfterTheTabsAreRenumbered) {

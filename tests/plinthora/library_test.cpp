@@ -44,7 +44,7 @@ TEST(PlinthoraLibrary, ExportsExactlyItsInterface) {
       "TabViewAppend", "TabViewAutoReleaseContext", "TabViewForEachPane", "TabViewGetActive", "TabViewGetContext",
       "TabViewGetContextAtIndex", "TabViewGetCount", "TabViewGetPane", "TabViewGetPanes", "TabViewGetTabArray",
       "TabViewRemove", "TabViewRemoveByContext", "TabViewSelect", "TabViewSetCallbacks", "TabViewSetIcon",
-      "TabViewSetTitle", "TabViewSetVisible", "TabViewSwapPane",
+      "TabViewSetTitle", "TabViewSetTitleWithCFString", "TabViewSetVisible", "TabViewSwapPane",
       // toolbar
       "ToolbarAddAnimated", "ToolbarAddButton", "ToolbarAddSlider", "ToolbarAddView", "ToolbarChangeItem",
       "ToolbarGetItemMenu", "ToolbarGetItemText", "ToolbarRemoveAll", "ToolbarRemoveItem", "ToolbarSetCallbacks",

@@ -326,6 +326,38 @@ TEST_F(TabViewTest, TitlesIconsSwappedPanesAndHidingTheBar) {
   TabViewSetTitle(tabs, 8, "Nobody");  // ignored
   (void)kind;
 
+  // A whole title of any script or length: the tab and its menu item show it,
+  // the callbacks get the short Mac Roman name; a short title replaces it.
+  const std::string longName = std::string(70, 'x') + ".php";
+  const struct {
+    std::string whole;
+    const char* shortName;  // nullptr: cut at 63
+    bool viaStr63;
+  } titles[] = {
+      {"\u041f\u0440\u0438\u0432\u0435\u0442.php", "??????.php", false},
+      {longName, nullptr, false},
+      {"plain.php", "plain.php", true},
+  };
+  for (const auto& t : titles) {
+    SCOPED_TRACE(t.whole);
+    if (t.viaStr63) {
+      TabViewSetTitle(tabs, 2, Str63(t.whole.c_str()));
+    } else {
+      CFStringRef whole = CFStringCreateWithCString(nullptr, t.whole.c_str(), kCFStringEncodingUTF8);
+      TabViewSetTitleWithCFString(tabs, 2, whole);
+      CFRelease(whole);
+    }
+    EXPECT_EQ(MenuText(Tab(tabs, 2).MENU, 1), t.whole);
+    CFArrayRef now = TabViewGetPanes(tabs, 2);
+    TabPaneInfo shown{};
+    CFDataGetBytes(static_cast<CFDataRef>(CFArrayGetValueAtIndex(now, 0)), CFRange{0, sizeof shown},
+                   reinterpret_cast<UInt8*>(&shown));
+    CFRelease(now);
+    EXPECT_EQ(shown.NAME.str(), t.shortName ? std::string(t.shortName) : t.whole.substr(0, 63));
+    EXPECT_EQ(shown.TITLE == nullptr, t.viaStr63);
+    Draw();
+  }
+
   // The view takes over the caller's reference to a new icon and lets go of the old.
   CGImageRef first = LoadPNGImage("background.png", "Images/Tab Images/standard");
   CGImageRef second = LoadPNGImage("background.png", "Images/Tab Images/toolbar");

@@ -161,16 +161,25 @@ TEST_F(AppCommands, CommandsWithoutTheirWindowShowDisabled) {
 // file is; a failure is told, with its number.
 TEST_F(AppCommands, NewFilesAreMadeEmptyAndOpened) {
   ScratchFolder folder("newfile");
-  HeadlessNavAnswer answer;
-  answer.action = kNavUserActionSaveAs;
-  answer.paths = {folder.path};
-  answer.saveName = "fresh.php";
-  HeadlessQueueNavAnswer(answer);
-  EXPECT_EQ(Process('new '), noErr);
-  struct stat st {};
-  ASSERT_EQ(stat((folder.path + "/fresh.php").c_str(), &st), 0);
-  EXPECT_EQ(st.st_size, 0);
-  EXPECT_EQ(gLog, std::vector<std::string>{"new window fresh.php"});
+  // The name as typed, in any script and beyond 63 characters.
+  const std::string names[] = {"fresh.php", "\u041f\u0440\u0438\u0432\u0435\u0442.php",
+                               std::string(70, 'n') + ".php"};
+  for (const std::string& name : names) {
+    SCOPED_TRACE(name);
+    gLog.clear();
+    HeadlessNavAnswer answer;
+    answer.action = kNavUserActionSaveAs;
+    answer.paths = {folder.path};
+    answer.saveName = name;
+    HeadlessQueueNavAnswer(answer);
+    EXPECT_EQ(Process('new '), noErr);
+    struct stat st {};
+    ASSERT_EQ(stat((folder.path + "/" + name).c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, 0);
+    EXPECT_EQ(gLog, std::vector<std::string>{"new window " + name});
+  }
+  struct stat marks {};
+  EXPECT_NE(stat((folder.path + "/??????.php").c_str(), &marks), 0);  // no file under a '?' name
 
   gLog.clear();
   const std::string notAFolder = folder.Write("plain", "x");
