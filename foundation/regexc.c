@@ -47,17 +47,20 @@ static char* CopyMessage(const char* text) {
        (optional copies, and copies of an empty-matching part): each of
        those makes the compile's closure work grow with the square;
      - groups nested more than kMaxDepth deep;
-     - in a pattern with an assertion (^, $, \b, \B, \<, \>, \`, \'), an
-       unbounded repetition of a part that may match empty, nested in such
-       repetitions, whose copies multiply past kMaxAssertedLoops: the
-       library carries each assertion's condition through every empty path
-       of those loops, and the paths multiply with each level ("$x*" and
-       five "+" takes minutes and gigabytes, four "+" a few milliseconds). */
-enum { kMaxNodes = 1 << 16, kMaxNullableCopies = 1024, kMaxDepth = 256, kMaxAssertedLoops = 16 };
+     - in a pattern with an assertion (^, $, \b, \B, \<, \>, \`, \'),
+       unbounded repetitions of parts that may match empty, nested in one
+       another, past kMaxAssertedLoops: each such repetition weighs its
+       copies times the empty-matching copies inside it, plus one, and the
+       weights of nested ones multiply. The library carries each
+       assertion's condition through every empty path of those loops, and
+       the paths multiply with each level: "$x*" and five "+" takes
+       minutes and gigabytes, with three "+" a few milliseconds; "\bx",
+       six "?" and three "+" takes seconds. */
+enum { kMaxNodes = 1 << 16, kMaxNullableCopies = 1024, kMaxDepth = 256, kMaxAssertedLoops = 4096 };
 
 typedef struct Measure {
   double nodes, copies; /* see above */
-  double loops;         /* the product of the copies of nested unbounded repetitions of empty-matching parts */
+  double loops;         /* the product of the weights of nested unbounded repetitions of empty-matching parts */
   int nullable;         /* may match the empty string */
 } Measure;
 
@@ -103,7 +106,7 @@ static void Repeat(Frame* frame, long min, long max) {
   Measure repeated;
   repeated.nodes = item.nodes * count + count;
   repeated.copies = item.copies * count + (item.nullable ? count : optional);
-  repeated.loops = item.loops * (max < 0 && item.nullable ? count : 1);
+  repeated.loops = item.loops * (max < 0 && item.nullable ? count * (item.copies + 1) : 1);
   repeated.nullable = item.nullable || min == 0;
   if (repeated.loops > frame->sequence.loops) frame->sequence.loops = repeated.loops;
   frame->sequence.nodes += repeated.nodes - item.nodes;

@@ -124,6 +124,8 @@ TEST(GNURegex, PatternsTooBigToCompileAreRefusedWithAMessage) {
       {"\\<(x|)+++++", true},
       {"^x*{3,}{3,}{3,}", true},
       {"\\(\\b\\()\xfc" "Sdi+++++$\x8a*+++++!+", true},
+      {"\\bx??????+++", true},  // nested optional copies in the loops
+      {"Pa'\\b\\?????????????+++Sd+++++++", true},
   };
   for (const Case& c : refused) {
     RegExType handle;
@@ -153,7 +155,7 @@ TEST(GNURegex, PatternsTooBigToCompileAreRefusedWithAMessage) {
       {"\\(\\(a*\\)*b\\)*c", false, "xabc", 2},
       {"^(a*)+$", true, "aa", 1},
       {"\\b([a-z]*[0-9]*)+\\b", true, " ab1", 2},
-      {"^x*++++$", true, "xx", 1},
+      {"^x*+++$", true, "xx", 1},
   };
   for (const Accepted& c : accepted)
     EXPECT_EQ(RegExPosFrom(c.pattern, c.extended, false, c.subject, 1), c.at) << c.pattern;
