@@ -46,11 +46,28 @@ static char* CopyMessage(const char* text) {
      - more than kMaxNullableCopies copies of parts that may match empty
        (optional copies, and copies of an empty-matching part): each of
        those makes the compile's closure work grow with the square;
-     - groups nested more than kMaxDepth deep. */
-enum { kMaxNodes = 1 << 16, kMaxNullableCopies = 1024, kMaxDepth = 256 };
+     - groups nested more than kMaxDepth deep;
+     - in a pattern with an assertion (^, $, \b, \B, \<, \>, \`, \'),
+       unbounded repetitions of parts that may match empty, nested in one
+       another: each such repetition weighs its copies times the
+       empty-matching copies inside it, plus one, and the weights of nested
+       ones multiply; the heaviest, times the pattern's copies plus one
+       (the empty paths that lead to it), may not pass kMaxAssertedLoops.
+       The library carries each assertion's condition through every empty
+       path of those loops, and the paths multiply with each level: "$x*"
+       and five "+" takes minutes and gigabytes, with three "+" a few
+       milliseconds; "\bx", six "?" and three "+" takes seconds, and so do
+       two runs of a dozen "?" before two "+";
+     - the same weight past kMaxLoops in a pattern without an assertion:
+       the empty paths multiply there as well, only more slowly ("x", five
+       "?" and six "+" takes most of a second, one "+" fewer a twentieth
+       of that, and is refused as well: the safe side). */
+enum { kMaxNodes = 1 << 16, kMaxNullableCopies = 1024, kMaxDepth = 256, kMaxAssertedLoops = 50000 };
+static const double kMaxLoops = 1e9;
 
 typedef struct Measure {
   double nodes, copies; /* see above */
+  double loops;         /* the product of the weights of nested unbounded repetitions of empty-matching parts */
   int nullable;         /* may match the empty string */
 } Measure;
 
@@ -63,7 +80,7 @@ typedef struct Frame {
 } Frame;
 
 static void StartSequence(Frame* frame) {
-  frame->sequence.nodes = frame->sequence.copies = 0;
+  frame->sequence.nodes = frame->sequence.copies = frame->sequence.loops = 0;
   frame->sequence.nullable = 1;
   frame->hasLast = 0;
 }
@@ -71,6 +88,7 @@ static void StartSequence(Frame* frame) {
 static void AddItem(Frame* frame, Measure item) {
   frame->sequence.nodes += item.nodes;
   frame->sequence.copies += item.copies;
+  if (item.loops > frame->sequence.loops) frame->sequence.loops = item.loops;
   frame->sequence.nullable = frame->sequence.nullable && item.nullable;
   frame->last = item;
   frame->hasLast = 1;
@@ -79,6 +97,7 @@ static void AddItem(Frame* frame, Measure item) {
 static void EndAlternative(Frame* frame) {
   frame->alternatives.nodes += frame->sequence.nodes + (frame->alternativeCount > 0 ? 1 : 0);
   frame->alternatives.copies += frame->sequence.copies;
+  if (frame->sequence.loops > frame->alternatives.loops) frame->alternatives.loops = frame->sequence.loops;
   frame->alternatives.nullable = frame->alternatives.nullable || frame->sequence.nullable;
   frame->alternativeCount++;
 }
@@ -94,7 +113,9 @@ static void Repeat(Frame* frame, long min, long max) {
   Measure repeated;
   repeated.nodes = item.nodes * count + count;
   repeated.copies = item.copies * count + (item.nullable ? count : optional);
+  repeated.loops = item.loops * (max < 0 && item.nullable ? count * (item.copies + 1) : 1);
   repeated.nullable = item.nullable || min == 0;
+  if (repeated.loops > frame->sequence.loops) frame->sequence.loops = repeated.loops;
   frame->sequence.nodes += repeated.nodes - item.nodes;
   frame->sequence.copies += repeated.copies - item.copies;
   frame->sequence.nullable = frame->sequence.nullable && repeated.nullable;
@@ -149,15 +170,21 @@ static const char* SkipBracket(const char* p) {
   return *p == ']' ? p + 1 : p;
 }
 
-static int TooBig(const Measure* m) { return m->nodes > kMaxNodes || m->copies > kMaxNullableCopies; }
+static int TooBig(const Measure* m, int asserted) {
+  return m->nodes > kMaxNodes || m->copies > kMaxNullableCopies ||
+         m->loops * (m->copies + 1) > (asserted ? kMaxAssertedLoops : kMaxLoops);
+}
+
+/* "\\b" and the like: the library's assertions written with a backslash. */
+static int IsEscapedAssertion(char c) { return c != '\0' && strchr("bB<>`'", c) != NULL; }
 
 /* Whether the library's compile of the pattern would be too big. */
 static int PatternTooBig(const char* p, int extended) {
   Frame frames[kMaxDepth + 1];
-  int depth = 0;
+  int depth = 0, asserted = 0;
   memset(&frames[0], 0, sizeof frames[0]);
   StartSequence(&frames[0]);
-  const Measure atom = {1, 0, 0}, empty = {1, 0, 1};
+  const Measure atom = {1, 0, 1, 0}, empty = {1, 0, 1, 1};
   while (*p != '\0') {
     Frame* frame = &frames[depth];
     long min = 0, max = 0;
@@ -186,7 +213,7 @@ static int PatternTooBig(const char* p, int extended) {
       group.nodes += 1;
       depth--;
       AddItem(&frames[depth], group);
-      if (TooBig(&frames[depth].sequence)) return 1;
+      if (TooBig(&frames[depth].sequence, asserted)) return 1;
       p += close;
       continue;
     }
@@ -215,8 +242,15 @@ static int PatternTooBig(const char* p, int extended) {
       AddItem(frame, atom);
       p = SkipBracket(p);
     } else if (*p == '^' || *p == '$') {
+      /* Where it is an ordinary character ("a^b" in a basic pattern) it
+         still counts as an assertion: the safe side. */
+      asserted = 1;
       AddItem(frame, empty);
       p++;
+    } else if (*p == '\\' && IsEscapedAssertion(p[1])) {
+      asserted = 1;
+      AddItem(frame, empty);
+      p += 2;
     } else if (*p == '\\' && p[1] != '\0') {
       AddItem(frame, atom);
       p += 2;
@@ -224,11 +258,11 @@ static int PatternTooBig(const char* p, int extended) {
       AddItem(frame, atom);
       p++;
     }
-    if (TooBig(&frame->sequence)) return 1;
+    if (TooBig(&frame->sequence, asserted)) return 1;
   }
   /* Groups left open: the library refuses those itself. */
   EndAlternative(&frames[depth]);
-  return TooBig(&frames[depth].alternatives);
+  return TooBig(&frames[depth].alternatives, asserted);
 }
 
 const char kRegExTooBigMessage[] = "Regular expression too big: its repetitions or nested groups go beyond what can be searched";

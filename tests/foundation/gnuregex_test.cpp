@@ -118,6 +118,17 @@ TEST(GNURegex, PatternsTooBigToCompileAreRefusedWithAMessage) {
       {std::string(300, '(') + "a" + std::string(300, ')'), true},
       {"a\\{0,2000\\}", false},
       {plusses, false},
+      // With an assertion, nested unbounded loops that may match empty
+      {"$x*+++++", true},
+      {"^x*\\+\\+\\+\\+\\+", false},
+      {"\\<(x|)+++++", true},
+      {"^x*{3,}{3,}{3,}", true},
+      {"\\(\\b\\()\xfc" "Sdi+++++$\x8a*+++++!+", true},
+      {"\\bx??????+++", true},  // nested optional copies in the loops
+      {"Pa'\\b\\?????????????+++Sd+++++++", true},
+      {"\\by???????????x????????????++", true},  // empty paths that lead to the loops
+      {"x?????++++++", true},  // and without an assertion, deeper
+      {"x????????????++????????++", true},
   };
   for (const Case& c : refused) {
     RegExType handle;
@@ -145,6 +156,9 @@ TEST(GNURegex, PatternsTooBigToCompileAreRefusedWithAMessage) {
       {std::string(200, '(') + "b" + std::string(200, ')'), true, "ab", 2},
       {"a\\{2,100\\}b*", false, "caab", 2},
       {"\\(\\(a*\\)*b\\)*c", false, "xabc", 2},
+      {"^(a*)+$", true, "aa", 1},
+      {"\\b([a-z]*[0-9]*)+\\b", true, " ab1", 2},
+      {"^x*+++$", true, "xx", 1},
   };
   for (const Accepted& c : accepted)
     EXPECT_EQ(RegExPosFrom(c.pattern, c.extended, false, c.subject, 1), c.at) << c.pattern;
