@@ -13,6 +13,7 @@
 
 #include "AppleEvents.h"
 #include "CFBundle.h"
+#include "AlertsInternal.h"
 #include "CFString.h"
 #include "CarbonEvents.h"
 #include "Dialogs.h"
@@ -56,24 +57,6 @@ std::vector<GFile*> FilesOf(int argc, char* const argv[]) {
 
 void Deliver(EventLoopTimerRef, void*);
 
-CFStringRef CopyUTF8(const std::string& text) {
-  return CFStringCreateWithBytes(nullptr, reinterpret_cast<const UInt8*>(text.data()), CFIndex(text.size()),
-                                 kCFStringEncodingUTF8, false);
-}
-
-// A file named to the program that it cannot open: the user is told which
-// (an alert, answered with OK), not only the terminal it may have come from.
-void AlertCannotOpen(const std::string& error, const std::string& explanation) {
-  CFStringRef e = CopyUTF8(error), x = CopyUTF8(explanation);
-  DialogRef alert = nullptr;
-  if (e != nullptr && CreateStandardAlert(kAlertStopAlert, e, x, nullptr, &alert) == noErr && alert != nullptr) {
-    DialogItemIndex hit = 0;
-    RunStandardAlert(alert, nullptr, &hit);
-  }
-  if (e != nullptr) CFRelease(e);
-  if (x != nullptr) CFRelease(x);
-}
-
 std::string BaseName(const std::string& path) {
   const size_t slash = path.find_last_of('/');
   return slash == std::string::npos || slash + 1 == path.size() ? path : path.substr(slash + 1);
@@ -86,19 +69,19 @@ std::string FolderOf(const std::string& path) {
 void ReportUnopened(const std::string& path, OSStatus status) {
   if (path.compare(0, kNotLocal.size(), kNotLocal) == 0) {
     const std::string uri = path.substr(kNotLocal.size());
-    AlertCannotOpen("\u201C" + uri + "\u201D could not be opened.", "Only files on this computer can be opened.");
+    RunStopAlert("\u201C" + uri + "\u201D could not be opened.", "Only files on this computer can be opened.");
     return;
   }
   const std::string name = "\u201C" + BaseName(path) + "\u201D";
   const std::string folder = "\u201C" + FolderOf(path) + "\u201D";
   if (status == fnfErr || status == dirNFErr)
-    AlertCannotOpen("The file " + name + " could not be opened because it does not exist.",
+    RunStopAlert("The file " + name + " could not be opened because it does not exist.",
                     "There is no file of that name in the folder " + folder + ".");
   else if (status == permErr || status == afpAccessDenied)
-    AlertCannotOpen("The file " + name + " could not be opened.",
+    RunStopAlert("The file " + name + " could not be opened.",
                     "You do not have permission to open it (in the folder " + folder + ").");
   else
-    AlertCannotOpen("The file " + name + " could not be opened.", "It is in the folder " + folder + ".");
+    RunStopAlert("The file " + name + " could not be opened.", "It is in the folder " + folder + ".");
 }
 
 void ScheduleDelivery() {

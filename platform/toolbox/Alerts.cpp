@@ -2,6 +2,7 @@
 #include <new>
 #include <unordered_set>
 
+#include "AlertsInternal.h"
 #include "CFString.h"
 #include "CFStringInternal.h"
 #include "DesktopHost.h"
@@ -168,4 +169,19 @@ void SysBeep(short) {
     gBeepPresenter();
   else
     HeadlessBeep();
+}
+
+void RunStopAlert(const std::string& error, const std::string& explanation) {
+  const auto copy = [](const std::string& text) {
+    return CFStringCreateWithBytes(nullptr, reinterpret_cast<const UInt8*>(text.data()), CFIndex(text.size()),
+                                   kCFStringEncodingUTF8, false);
+  };
+  CFStringRef e = copy(error), x = copy(explanation);
+  DialogRef alert = nullptr;
+  if (e != nullptr && CreateStandardAlert(kAlertStopAlert, e, x, nullptr, &alert) == noErr && alert != nullptr) {
+    DialogItemIndex hit = 0;
+    RunStandardAlert(alert, nullptr, &hit);
+  }
+  if (e != nullptr) CFRelease(e);
+  if (x != nullptr) CFRelease(x);
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "CFBundle.h"
+#include "AlertsInternal.h"
 #include "CFString.h"
 #include "CFURL.h"
 #include "CarbonEvents.h"
@@ -34,22 +35,6 @@ std::string UTF8(CFStringRef s) {
 
 bool IsFile(const std::string& path) { return g_file_test(path.c_str(), G_FILE_TEST_IS_REGULAR); }
 
-CFStringRef CopyUTF8(const std::string& text) {
-  return CFStringCreateWithBytes(nullptr, reinterpret_cast<const UInt8*>(text.data()), CFIndex(text.size()),
-                                 kCFStringEncodingUTF8, false);
-}
-
-void Alert(const std::string& error, const std::string& explanation) {
-  CFStringRef e = CopyUTF8(error), x = CopyUTF8(explanation);
-  DialogRef alert = nullptr;
-  if (e != nullptr && CreateStandardAlert(kAlertStopAlert, e, x, nullptr, &alert) == noErr && alert != nullptr) {
-    DialogItemIndex hit = 0;
-    RunStandardAlert(alert, nullptr, &hit);
-  }
-  if (e != nullptr) CFRelease(e);
-  if (x != nullptr) CFRelease(x);
-}
-
 // The Help menu's command, when nobody before took it. The help shows in the
 // desktop's web browser; without one the user is told so, and where the help
 // is, instead of nothing happening.
@@ -60,10 +45,10 @@ OSStatus HandleHelpCommand(EventHandlerCallRef, EventRef event, void*) {
   const std::string page = gBooks.front().folder + "/index.html";
   const OSStatus status = AHGotoPage(nullptr, nullptr, nullptr);
   if (status == kLSApplicationNotFoundErr)
-    Alert("The help cannot be shown because no web browser is installed.",
+    RunStopAlert("The help cannot be shown because no web browser is installed.",
           "Install a web browser, or open \u201C" + page + "\u201D in one.");
   else if (status != noErr)
-    Alert("The help could not be shown.", "Its first page is \u201C" + page + "\u201D.");
+    RunStopAlert("The help could not be shown.", "Its first page is \u201C" + page + "\u201D.");
   return noErr;
 }
 
