@@ -313,10 +313,14 @@ TEST_F(FileHelpersTest, ParentsAndChildren) {
   }
   EXPECT_EQ(FSGetSubFolder(c, "x", found), fnfErr);  // a file holds nothing
 
-  // An item of a system folder: 'temp' is $TMPDIR, which holds the scratch folder.
-  const std::string scratch = fs::path(dir).filename().string();
-  EXPECT_TRUE(Same(FSGetFileFromFolder(Str255(scratch), kTemporaryFolderType), Ref(dir)));
+  // An item of a system folder: one made in the temporary items folder.
+  FSRef temporary;
+  ASSERT_EQ(FSFindFolder(kOnSystemDisk, kTemporaryFolderType, kCreateFolder, &temporary), noErr);
+  const std::string item = FSGetFullPath(temporary).str() + "/fh-item";
+  WriteFile(item, "");
+  EXPECT_TRUE(Same(FSGetFileFromFolder("fh-item", kTemporaryFolderType), Ref(item)));
   EXPECT_EQ(Err, noErr);
+  fs::remove(item);
   EXPECT_TRUE(IsZero(FSGetFileFromFolder("missing-item", kTemporaryFolderType)));
   EXPECT_TRUE(IsZero(FSGetFileFromFolder("x", 'none')));
   EXPECT_NE(Err, noErr);
