@@ -25,6 +25,7 @@
 #include "CFArray.h"
 #include "CFDictionary.h"
 #include "CFString.h"
+#include "CFURL.h"
 #include "Files.h"
 #include "MacMemory.h"
 #include "PascalCarbonCommon.h"
@@ -236,6 +237,16 @@ TEST_F(FileHelpersTest, NamesAndPathsThatDoNotFitFailInsteadOfBeingCut) {
   EXPECT_TRUE(FSGetFullPath(file).empty());
   EXPECT_TRUE(FSGetParentPath(file).empty());
   EXPECT_TRUE(FSGetURL(file).empty());
+  // The whole-length form gives the URL all the same.
+  CFStringRef whole = FSCopyURLString(file);
+  ASSERT_NE(whole, nullptr);
+  EXPECT_EQ(CFStringGetLength(whole), CFIndex(std::string("file://").size() + deep.size() + 1 + longName.size()));
+  FSRef wholeBack;
+  CFURLRef wholeURL = CFURLCreateWithString(nullptr, whole, nullptr);
+  ASSERT_TRUE(CFURLGetFSRef(wholeURL, &wholeBack));
+  EXPECT_TRUE(Same(wholeBack, file));
+  CFRelease(wholeURL);
+  CFRelease(whole);
   Err = noErr;
   EXPECT_TRUE(FSGetActualName(file).empty());
   EXPECT_EQ(Err, bdNamErr);
