@@ -1,0 +1,188 @@
+// The real web view on the desktop: the Ostrelle bundle on WebKitGTK, its
+// view a native child of a real window, pages from files. Alerts answer from
+// the scripted queue (a dialog nobody answers would hold the page's script).
+#include <gtest/gtest.h>
+
+#include <webkit2/webkit2.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "DesktopHost.h"
+#include "gtk/GtkHost.h"
+#include "GtkTestEvents.h"
+#include "HINativeView.h"
+#include "HeadlessHost.h"
+#include "Host.h"
+#include "MacWindows.h"
+#include "OstrelleTestHost.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace ostrelle_test;
+
+int Count(const std::vector<std::string>& log, const std::string& start) {
+  return int(std::count_if(log.begin(), log.end(),
+                           [&](const std::string& l) { return l.compare(0, start.size(), start) == 0; }));
+}
+
+std::vector<std::string> FrameEvents(const std::vector<std::string>& log) {
+  std::vector<std::string> frames;
+  for (const std::string& line : log)
+    if (line.compare(0, 4, "WBLC") == 0) frames.push_back(line);
+  return frames;
+}
+
+std::string Describe(GtkWidget* widget, GtkWidget* area) {
+  GtkAllocation a;
+  gtk_widget_get_allocation(widget, &a);
+  gtk_widget_translate_coordinates(widget, area, 0, 0, &a.x, &a.y);
+  GtkWidget* parent = gtk_widget_get_parent(widget);
+  return "at " + std::to_string(a.x) + "," + std::to_string(a.y) + " " + std::to_string(a.width) + "x" +
+         std::to_string(a.height) + (gtk_widget_get_mapped(widget) ? " mapped" : " unmapped") +
+         (gtk_widget_get_visible(widget) ? " visible" : " hidden") + " in " +
+         (parent ? G_OBJECT_TYPE_NAME(parent) : "nothing");
+}
+
+class WebViewTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    ASSERT_EQ(kHostGtk, HostInitialize(nullptr, nullptr));
+    // Alerts answer from the queue, as headless.
+    DesktopHostSetAlertPresenter(nullptr);
+    o = Bind();
+  }
+  void SetUp() override {
+    ASSERT_NE(o.create, nullptr);
+    o.init();
+    const char* tmp = getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/webview-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    dir = fs::canonical(pattern).string();
+    Rect bounds{60, 60, 460, 660};
+    ASSERT_EQ(CreateNewWindow(kDocumentWindowClass, kWindowStandardHandlerAttribute, &bounds, &window), noErr);
+    view = o.create();
+    ASSERT_NE(view, nullptr);
+    Listen(view, &host);
+    HIViewAddSubview(HIViewGetRoot(window), view);
+    HIRect frame{{20, 30}, {500, 320}};
+    HIViewSetFrame(view, &frame);
+    HIViewSetVisible(view, true);
+    ShowWindow(window);
+    widget = static_cast<GtkWidget*>(HINativeViewGetWidget(view));
+    ASSERT_TRUE(WEBKIT_IS_WEB_VIEW(widget));
+    GtkWidget* area = GtkHostContentWidget(window);
+    ASSERT_TRUE(PumpUntil([&] {
+      GtkAllocation a;
+      gtk_widget_get_allocation(widget, &a);
+      int x = -1, y = -1;
+      gtk_widget_translate_coordinates(widget, area, 0, 0, &x, &y);
+      return gtk_widget_get_mapped(widget) && x == 20 && y == 30 && a.width == 500 && a.height == 320;
+    })) << "the web view shows at its view's frame, over the window's content: " << Describe(widget, area);
+    HeadlessClearAlertAnswers();
+    HeadlessClearAlertLog();
+  }
+  void TearDown() override {
+    DisposeWindow(window);
+    Pump();
+    std::error_code ec;
+    fs::remove_all(dir, ec);
+  }
+
+  std::string Write(const std::string& name, const std::string& text) {
+    std::ofstream(dir + "/" + name, std::ios::binary) << text;
+    return "file://" + dir + "/" + name;
+  }
+  void Load(const std::string& url) {
+    CFStringRef s = CF(url);
+    o.load(s, view);
+    CFRelease(s);
+  }
+  // Until the log has the line, and the engine has stopped loading.
+  bool LoadedUntil(const std::string& start) {
+    return PumpUntil([&] { return Count(host.log, start) > 0 && !webkit_web_view_is_loading(WEBKIT_WEB_VIEW(widget)); });
+  }
+
+  static Ostrelle o;
+  std::string dir;
+  WindowRef window = nullptr;
+  HIViewRef view = nullptr;
+  GtkWidget* widget = nullptr;
+  Host host;
+};
+Ostrelle WebViewTest::o;
+
+TEST_F(WebViewTest, APageLoadsInOrderWithItsTitle) {
+  const std::string url = Write("page.html",
+                                "<html><head><title>Static Title</title></head>"
+                                "<body style='background:#c8e0ff'><h1>Hello from the page</h1></body></html>");
+  Load(url);
+  ASSERT_TRUE(LoadedUntil("WBLC 6"));
+  // The title and the main resource's end may come after the load finished.
+  PumpUntil([&] { return Count(host.log, "WBLC 4") > 0 && Count(host.log, "WBRL 5") > 0; });
+  const std::vector<std::string> frames = FrameEvents(host.log);
+  SCOPED_TRACE(::testing::PrintToString(host.log));
+  ASSERT_GE(frames.size(), 3u);
+  EXPECT_EQ(frames[0], "WBLC 1");
+  EXPECT_EQ(frames[1], "WBLC 3");
+  EXPECT_EQ(Count(frames, "WBLC 4 title=Static Title"), 1) << ::testing::PrintToString(frames);
+  EXPECT_EQ(Count(frames, "WBLC 6"), 1);
+  EXPECT_EQ(Count(frames, "WBLC 7"), 0);
+  // The main resource was asked about first, and finished with the host's identifier.
+  EXPECT_EQ(Count(host.log, "WBRL 1 url=" + url), 1);
+  EXPECT_EQ(Count(host.log, "WBRL 5 id=" + url), 1);
+  Pump();
+  EXPECT_EQ(GtkHostWriteScreenshot(window, std::string(QUORVEL_TEST_OUTPUT_DIR) + "/webview-page.png"), noErr);
+}
+
+TEST_F(WebViewTest, AMissingFileFailsWithoutAnErrorPageOrAFinish) {
+  Load("file://" + dir + "/missing.html");
+  ASSERT_TRUE(LoadedUntil("WBLC 7"));
+  Pump();
+  const std::vector<std::string> frames = FrameEvents(host.log);
+  EXPECT_EQ(Count(frames, "WBLC 1"), 1) << "no second load for an error page: " << ::testing::PrintToString(frames);
+  EXPECT_EQ(Count(frames, "WBLC 7 error"), 1);
+  EXPECT_EQ(Count(frames, "WBLC 6"), 0);
+  const gchar* title = webkit_web_view_get_title(WEBKIT_WEB_VIEW(widget));
+  EXPECT_TRUE(title == nullptr || *title == '\0') << title;
+}
+
+TEST_F(WebViewTest, ConfirmIsAnsweredThroughTheAlertQueue) {
+  HeadlessQueueAlertAnswer(kAlertStdAlertCancelButton);
+  const std::string url = Write("confirm.html",
+                                "<html><body><script>"
+                                "document.title = confirm('Go on?') ? 'went on' : 'stopped';"
+                                "</script></body></html>");
+  Load(url);
+  ASSERT_TRUE(LoadedUntil("WBLC 6"));
+  ASSERT_TRUE(PumpUntil([&] { return Count(host.log, "WBLC 4") > 0; }));
+  EXPECT_EQ(Count(host.log, "WBLC 4 title=stopped"), 1) << ::testing::PrintToString(host.log);
+  const std::vector<HeadlessAlertRecord> alerts = HeadlessCopyAlertLog();
+  ASSERT_EQ(alerts.size(), 1u);
+  EXPECT_EQ(alerts[0].error, "Go on?");
+  EXPECT_EQ(alerts[0].kind, kAlertStopAlert);
+  EXPECT_EQ(alerts[0].itemHit, kAlertStdAlertCancelButton);
+}
+
+TEST_F(WebViewTest, AHoveredLinkIsTold) {
+  const std::string url = Write("link.html",
+                                "<html><body style='margin:0'>"
+                                "<a href='target.html' style='display:block;width:400px;height:200px'>a link</a>"
+                                "</body></html>");
+  Load(url);
+  ASSERT_TRUE(LoadedUntil("WBLC 6"));
+  const std::string expected = "WBWO 6 WebElementLinkURL=file://" + dir + "/target.html";
+  // The pointer moves over the link until the page has heard of it.
+  int turn = 0;
+  ASSERT_TRUE(PumpUntil([&] {
+    if (turn++ % 50 == 0) PutMotion(widget, 50 + turn % 7, 60, 0);
+    return Count(host.log, expected) > 0;
+  })) << ::testing::PrintToString(host.log);
+}
+
+}  // namespace
