@@ -26,6 +26,20 @@ namespace {
 namespace fs = std::filesystem;
 using namespace ostrelle_test;
 
+// Runs the loop until the condition holds; the web process may be slow to
+// start on a busy machine, so the limit is generous (it only bounds a hang).
+template <typename Condition>
+bool WaitUntil(Condition done, double seconds = 90) {
+  const gint64 end = g_get_monotonic_time() + gint64(seconds * G_USEC_PER_SEC);
+  while (!done()) {
+    if (g_get_monotonic_time() > end) return false;
+    while (g_main_context_iteration(nullptr, FALSE)) {
+    }
+    g_usleep(2000);
+  }
+  return true;
+}
+
 int Count(const std::vector<std::string>& log, const std::string& start) {
   return int(std::count_if(log.begin(), log.end(),
                            [&](const std::string& l) { return l.compare(0, start.size(), start) == 0; }));
@@ -77,7 +91,7 @@ class WebViewTest : public ::testing::Test {
     widget = static_cast<GtkWidget*>(HINativeViewGetWidget(view));
     ASSERT_TRUE(WEBKIT_IS_WEB_VIEW(widget));
     GtkWidget* area = GtkHostContentWidget(window);
-    ASSERT_TRUE(PumpUntil([&] {
+    ASSERT_TRUE(WaitUntil([&] {
       GtkAllocation a;
       gtk_widget_get_allocation(widget, &a);
       int x = -1, y = -1;
@@ -105,7 +119,7 @@ class WebViewTest : public ::testing::Test {
   }
   // Until the log has the line, and the engine has stopped loading.
   bool LoadedUntil(const std::string& start) {
-    return PumpUntil([&] { return Count(host.log, start) > 0 && !webkit_web_view_is_loading(WEBKIT_WEB_VIEW(widget)); });
+    return WaitUntil([&] { return Count(host.log, start) > 0 && !webkit_web_view_is_loading(WEBKIT_WEB_VIEW(widget)); });
   }
 
   static Ostrelle o;
@@ -124,7 +138,7 @@ TEST_F(WebViewTest, APageLoadsInOrderWithItsTitle) {
   Load(url);
   ASSERT_TRUE(LoadedUntil("WBLC 6"));
   // The title and the main resource's end may come after the load finished.
-  PumpUntil([&] { return Count(host.log, "WBLC 4") > 0 && Count(host.log, "WBRL 5") > 0; });
+  WaitUntil([&] { return Count(host.log, "WBLC 4") > 0 && Count(host.log, "WBRL 5") > 0; });
   const std::vector<std::string> frames = FrameEvents(host.log);
   SCOPED_TRACE(::testing::PrintToString(host.log));
   ASSERT_GE(frames.size(), 3u);
@@ -160,7 +174,7 @@ TEST_F(WebViewTest, ConfirmIsAnsweredThroughTheAlertQueue) {
                                 "</script></body></html>");
   Load(url);
   ASSERT_TRUE(LoadedUntil("WBLC 6"));
-  ASSERT_TRUE(PumpUntil([&] { return Count(host.log, "WBLC 4") > 0; }));
+  ASSERT_TRUE(WaitUntil([&] { return Count(host.log, "WBLC 4") > 0; }));
   EXPECT_EQ(Count(host.log, "WBLC 4 title=stopped"), 1) << ::testing::PrintToString(host.log);
   const std::vector<HeadlessAlertRecord> alerts = HeadlessCopyAlertLog();
   ASSERT_EQ(alerts.size(), 1u);
@@ -179,7 +193,7 @@ TEST_F(WebViewTest, AHoveredLinkIsTold) {
   const std::string expected = "WBWO 6 WebElementLinkURL=file://" + dir + "/target.html";
   // The pointer moves over the link until the page has heard of it.
   int turn = 0;
-  ASSERT_TRUE(PumpUntil([&] {
+  ASSERT_TRUE(WaitUntil([&] {
     if (turn++ % 50 == 0) PutMotion(widget, 50 + turn % 7, 60, 0);
     return Count(host.log, expected) > 0;
   })) << ::testing::PrintToString(host.log);
