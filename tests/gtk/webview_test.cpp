@@ -199,4 +199,32 @@ TEST_F(WebViewTest, AHoveredLinkIsTold) {
   })) << ::testing::PrintToString(host.log);
 }
 
+TEST_F(WebViewTest, TheFocusedPageTakesTheKeysAndAHiddenViewHidesIt) {
+  const std::string url = Write("input.html",
+                                "<html><body><input id=field autofocus "
+                                "oninput='document.title = \"typed \" + this.value'></body></html>");
+  Load(url);
+  ASSERT_TRUE(LoadedUntil("WBLC 6"));
+  // The window's focus moves into the web view: the widget takes GTK's.
+  ASSERT_EQ(SetKeyboardFocus(window, view, kControlFocusNextPart), noErr);
+  ASSERT_TRUE(WaitUntil([&] { return gtk_widget_has_focus(widget); }));
+  GtkWidget* top = GtkHostWindowWidget(window);
+  ASSERT_TRUE(WaitUntil([&] {
+    if (Count(host.log, "WBLC 4 title=typed ") == 0 && Count(host.log, "WBLC 4 title=typed q") == 0) {
+      // The page may still be giving its field the focus: type until it shows.
+      PutKey(top, GDK_KEY_q);
+    }
+    return Count(host.log, "WBLC 4 title=typed q") > 0;
+  })) << ::testing::PrintToString(host.log);
+
+  // The window's focus leaving the view takes GTK's from the widget.
+  ClearKeyboardFocus(window);
+  EXPECT_TRUE(WaitUntil([&] { return !gtk_widget_has_focus(widget); }));
+
+  HIViewSetVisible(view, false);
+  EXPECT_TRUE(WaitUntil([&] { return !gtk_widget_get_visible(widget); }));
+  HIViewSetVisible(view, true);
+  EXPECT_TRUE(WaitUntil([&] { return gtk_widget_get_mapped(widget); }));
+}
+
 }  // namespace
