@@ -3,6 +3,12 @@
 // the scripted queue (a dialog nobody answers would hold the page's script).
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <webkit2/webkit2.h>
 
 #include <algorithm>
@@ -197,6 +203,52 @@ TEST_F(WebViewTest, AHoveredLinkIsTold) {
     if (turn++ % 50 == 0) PutMotion(widget, 50 + turn % 7, 60, 0);
     return Count(host.log, expected) > 0;
   })) << ::testing::PrintToString(host.log);
+}
+
+TEST_F(WebViewTest, ThePagesIconArrivesAsAnImage) {
+  // A 16 x 16 PNG, drawn here.
+  cairo_surface_t* icon = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 16, 16);
+  cairo_t* cr = cairo_create(icon);
+  cairo_set_source_rgb(cr, 0.8, 0.1, 0.1);
+  cairo_paint(cr);
+  cairo_destroy(cr);
+  ASSERT_EQ(cairo_surface_write_to_png(icon, (dir + "/icon.png").c_str()), CAIRO_STATUS_SUCCESS);
+  cairo_surface_destroy(icon);
+  Write("icon.html", "<html><head><link rel='icon' href='icon.png'><title>Iconic</title></head><body>x</body></html>");
+  // Served over HTTP on a free port of 127.0.0.1 (icons of file pages are not kept).
+  int probe = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ASSERT_EQ(bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
+  const std::string port = std::to_string(ntohs(address.sin_port));
+  close(probe);
+  gchar* argv[] = {const_cast<gchar*>("/usr/bin/python3"), const_cast<gchar*>("-m"), const_cast<gchar*>("http.server"),
+                   const_cast<gchar*>("--bind"), const_cast<gchar*>("127.0.0.1"), const_cast<gchar*>(port.c_str()),
+                   nullptr};
+  struct Server {
+    GPid pid = 0;
+    ~Server() {
+      if (pid == 0) return;
+      kill(pid, SIGTERM);
+      waitpid(pid, nullptr, 0);
+      g_spawn_close_pid(pid);
+    }
+  } server;
+  ASSERT_TRUE(g_spawn_async(dir.c_str(), argv, nullptr, GSpawnFlags(G_SPAWN_STDOUT_TO_DEV_NULL | G_SPAWN_STDERR_TO_DEV_NULL),
+                            nullptr, nullptr, &server.pid, nullptr));
+  ASSERT_TRUE(WaitUntil([&] {
+    int s = socket(AF_INET, SOCK_STREAM, 0);
+    const bool up = connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    close(s);
+    return up;
+  }, 30));
+  Load("http://127.0.0.1:" + port + "/icon.html");
+  ASSERT_TRUE(LoadedUntil("WBLC 6"));
+  EXPECT_TRUE(WaitUntil([&] { return Count(host.log, "WBLC 5") > 0; }, 60)) << ::testing::PrintToString(host.log);
+  EXPECT_EQ(Count(host.log, "WBLC 5 icon=16x16"), 1) << ::testing::PrintToString(host.log);
 }
 
 TEST_F(WebViewTest, TheFocusedPageTakesTheKeysAndAHiddenViewHidesIt) {

@@ -12,6 +12,7 @@
 #include "CFDictionary.h"
 #include "CFString.h"
 #include "CFURL.h"
+#include "CGImage.h"
 #include "HIObject.h"
 #include "Ostrelle.h"
 
@@ -107,6 +108,9 @@ inline OSStatus Record(EventHandlerCallRef, EventRef event, void* data) {
   CFStringRef title = nullptr;
   if (GetEventParameter(event, kEventParamWebTitle, typeCFStringRef, nullptr, sizeof title, nullptr, &title) == noErr)
     line += " title=" + UTF8(title);
+  CGImageRef icon = nullptr;
+  if (GetEventParameter(event, kEventParamWebIcon, typeCGImageRef, nullptr, sizeof icon, nullptr, &icon) == noErr)
+    line += " icon=" + std::to_string(CGImageGetWidth(icon)) + "x" + std::to_string(CGImageGetHeight(icon));
   UInt32 length = 0;
   if (GetEventParameter(event, kEventParamWebContentLength, typeUInt32, nullptr, sizeof length, nullptr, &length) ==
       noErr)
