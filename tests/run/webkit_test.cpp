@@ -18,6 +18,8 @@
 #include "HeadlessHost.h"
 #include "MacWindows.h"
 #include "PascalCarbonCommon.h"
+#include "IBCarbonRuntime.h"
+#include "OstrelleTestHost.h"
 #include "TWebKitUnit.h"
 
 namespace {
@@ -198,6 +200,57 @@ TEST_F(WebKitTest, AWholeFileURLOfAnyLength) {
   RunUntil("done");
   EXPECT_EQ(webkit->log.back(), "done");
   EXPECT_EQ(webkit->log[1], "identifier? file://" + deep + "/deep.html");
+}
+
+TEST_F(WebKitTest, APaneLoadsItsFileWholeAndTakesItsWebViewAlong) {
+  const std::string folder = QUORVEL_TEST_SOURCE_DIR "/run/fixtures";
+  CFURLRef url = CFURLCreateFromFileSystemRepresentation(nullptr, reinterpret_cast<const UInt8*>(folder.c_str()),
+                                                         CFIndex(folder.size()), true);
+  CFBundleRef fixtures = CFBundleCreate(nullptr, url);
+  CFRelease(url);
+  IBNibRef nib = nullptr;
+  ASSERT_EQ(CreateNibReferenceWithCFBundle(fixtures, CFSTR("Run"), &nib), noErr);
+  const ostrelle_test::Ostrelle o = ostrelle_test::Bind();
+  ASSERT_NE(o.calls, nullptr);
+
+  std::string deep = dir;
+  while (deep.size() < 300) deep += "/" + std::string(50, 'p');
+  fs::create_directories(deep);
+  std::ofstream(deep + "/page.html") << "<title>Pane</title>";
+  FSRef file{};
+  ASSERT_EQ(FSPathMakeRef(reinterpret_cast<const UInt8*>((deep + "/page.html").c_str()), &file, nullptr), noErr);
+
+  auto* pane = new TWebKitPane();
+  pane->SetFile(file);
+  pane->Create("Web Pane", nib);
+  ASSERT_NE(pane->webkit, nullptr);
+  ASSERT_NE(pane->webkit->webView, nullptr);
+  pane->Load();
+  for (int i = 0; i < 5; ++i) RunCurrentEventLoop(0.01);
+  EXPECT_EQ(std::string(o.calls(pane->webkit->webView)), "load file://" + deep + "/page.html\n");
+
+  // Into a window: the web view leaves the interface window for it, over its container.
+  pane->Attach(window);
+  EXPECT_EQ(HIViewGetWindow(pane->webkit->webView), window);
+  HIRect r{};
+  HIViewGetFrame(pane->webkit->webView, &r);
+  EXPECT_EQ(r.origin.x, 10);
+  EXPECT_EQ(r.origin.y, 20);
+  pane->SelectViewObject();
+  ControlRef focus = nullptr;
+  GetKeyboardFocus(window, &focus);
+  EXPECT_EQ(focus, pane->webkit->webView);
+
+  // A pane given only a URL loads it; an empty one loads nothing.
+  auto* other = new TWebKitPane();
+  other->Create("Web Pane", nib);
+  other->Load();
+  other->SetURL("file:///nowhere.html");
+  other->Load();
+  for (int i = 0; i < 5; ++i) RunCurrentEventLoop(0.01);
+  EXPECT_EQ(std::string(o.calls(other->webkit->webView)), "load file:///nowhere.html\n");
+  other->ReleaseViewObject();
+  DisposeNibReference(nib);
 }
 
 // Without the bundle (a program whose Frameworks folder lacks it): no web
