@@ -28,10 +28,6 @@ class WebKitEngine : public Engine {
   explicit WebKitEngine(EngineClient* client) : client_(client) {
     view_ = WEBKIT_WEB_VIEW(webkit_web_view_new());
     g_object_ref_sink(view_);
-    WebKitSettings* settings = webkit_web_view_get_settings(view_);
-    // Pages of the user's own files may read their neighbours (a preview of
-    // a page with its images and scripts beside it).
-    webkit_settings_set_allow_file_access_from_file_urls(settings, TRUE);
     Connect("load-changed", G_CALLBACK(OnLoadChanged));
     Connect("load-failed", G_CALLBACK(OnLoadFailed));
     Connect("notify::title", G_CALLBACK(OnTitle));
@@ -43,6 +39,7 @@ class WebKitEngine : public Engine {
     Connect("script-dialog", G_CALLBACK(OnScriptDialog));
     Connect("run-file-chooser", G_CALLBACK(OnFileChooser));
     Connect("permission-request", G_CALLBACK(OnPermission));
+    Connect("web-process-terminated", G_CALLBACK(OnProcessEnded));
     gtk_widget_show(GTK_WIDGET(view_));
   }
 
@@ -197,6 +194,15 @@ class WebKitEngine : public Engine {
       g_object_unref(request);
     });
     return TRUE;
+  }
+
+  // The page's process ended (it crashed, or took too much memory): the page
+  // is gone, which the client hears as a failed load.
+  static void OnProcessEnded(WebKitWebView*, WebKitWebProcessTerminationReason, gpointer data) {
+    auto* self = static_cast<WebKitEngine*>(data);
+    GError* error = g_error_new_literal(WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_FAILED, "The page's process ended");
+    self->client_->LoadFailed(self->DataSource(), error);
+    g_error_free(error);
   }
 
   // Pages get no camera, location or notifications from the editor.

@@ -114,6 +114,16 @@ class WebViewTest : public ::testing::Test {
     fs::remove_all(dir, ec);
   }
 
+  // A square PNG of the size, one colour.
+  void WritePNG(const std::string& name, int size) {
+    cairo_surface_t* image = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, size, size);
+    cairo_t* cr = cairo_create(image);
+    cairo_set_source_rgb(cr, 0.8, 0.1, 0.1);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    ASSERT_EQ(cairo_surface_write_to_png(image, (dir + "/" + name).c_str()), CAIRO_STATUS_SUCCESS);
+    cairo_surface_destroy(image);
+  }
   std::string Write(const std::string& name, const std::string& text) {
     std::ofstream(dir + "/" + name, std::ios::binary) << text;
     return "file://" + dir + "/" + name;
@@ -138,13 +148,16 @@ class WebViewTest : public ::testing::Test {
 Ostrelle WebViewTest::o;
 
 TEST_F(WebViewTest, APageLoadsInOrderWithItsTitle) {
+  WritePNG("square.png", 40);
   const std::string url = Write("page.html",
                                 "<html><head><title>Static Title</title></head>"
-                                "<body style='background:#c8e0ff'><h1>Hello from the page</h1></body></html>");
+                                "<body style='background:#c8e0ff'><h1>Hello from the page</h1>"
+                                "<img src='square.png'></body></html>");
+  const std::string square = "file://" + dir + "/square.png";
   Load(url);
   ASSERT_TRUE(LoadedUntil("WBLC 6"));
-  // The title and the main resource's end may come after the load finished.
-  WaitUntil([&] { return Count(host.log, "WBLC 4") > 0 && Count(host.log, "WBRL 5") > 0; });
+  // The title and the resources' ends may come after the load finished.
+  WaitUntil([&] { return Count(host.log, "WBLC 4") > 0 && Count(host.log, "WBRL 5") > 1; });
   const std::vector<std::string> frames = FrameEvents(host.log);
   SCOPED_TRACE(::testing::PrintToString(host.log));
   ASSERT_GE(frames.size(), 3u);
@@ -156,6 +169,10 @@ TEST_F(WebViewTest, APageLoadsInOrderWithItsTitle) {
   // The main resource was asked about first, and finished with the host's identifier.
   EXPECT_EQ(Count(host.log, "WBRL 1 url=" + url), 1);
   EXPECT_EQ(Count(host.log, "WBRL 5 id=" + url), 1);
+  // The page's image, a resource of its own.
+  EXPECT_EQ(Count(host.log, "WBRL 1 url=" + square), 1);
+  EXPECT_EQ(Count(host.log, "WBRL 5 id=" + square), 1);
+  EXPECT_EQ(Count(host.log, "WBRL 6"), 0);
   Pump();
   EXPECT_EQ(GtkHostWriteScreenshot(window, std::string(QUORVEL_TEST_OUTPUT_DIR) + "/webview-page.png"), noErr);
 }
@@ -206,14 +223,7 @@ TEST_F(WebViewTest, AHoveredLinkIsTold) {
 }
 
 TEST_F(WebViewTest, ThePagesIconArrivesAsAnImage) {
-  // A 16 x 16 PNG, drawn here.
-  cairo_surface_t* icon = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 16, 16);
-  cairo_t* cr = cairo_create(icon);
-  cairo_set_source_rgb(cr, 0.8, 0.1, 0.1);
-  cairo_paint(cr);
-  cairo_destroy(cr);
-  ASSERT_EQ(cairo_surface_write_to_png(icon, (dir + "/icon.png").c_str()), CAIRO_STATUS_SUCCESS);
-  cairo_surface_destroy(icon);
+  WritePNG("icon.png", 16);
   Write("icon.html", "<html><head><link rel='icon' href='icon.png'><title>Iconic</title></head><body>x</body></html>");
   // Served over HTTP on a free port of 127.0.0.1 (icons of file pages are not kept).
   int probe = socket(AF_INET, SOCK_STREAM, 0);

@@ -514,6 +514,12 @@ bool IsModifierKeyval(guint keyval) {
   return false;
 }
 
+// A native child view (a web view) has GTK's focus: keys are its own.
+bool NativeHasFocus(HostWindow* hw) {
+  GtkWidget* focus = hw->top ? gtk_window_get_focus(GTK_WINDOW(hw->top)) : nullptr;
+  return focus != nullptr && focus != hw->area && hw->overlay != nullptr && gtk_widget_is_ancestor(focus, hw->overlay);
+}
+
 gboolean OnKeyPress(GtkWidget*, GdkEventKey* ev, gpointer data) {
   auto* hw = static_cast<HostWindow*>(data);
   if (hw->window == nullptr) return FALSE;
@@ -527,10 +533,7 @@ gboolean OnKeyPress(GtkWidget*, GdkEventKey* ev, gpointer data) {
   EventLoopNoteUserActivity();
   // Key equivalents of the menu bar first, then the focus, then typing. A
   // native child view with the focus (a web view) types its keys itself.
-  GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(hw->top));
-  const bool nativeFocus = focus != nullptr && focus != hw->area && hw->overlay != nullptr &&
-                           gtk_widget_is_ancestor(focus, hw->overlay);
-  if (nativeFocus) {
+  if (NativeHasFocus(hw)) {
     const bool taken = MenuEvent(raw) != 0;
     ReleaseEvent(raw);
     ReleaseWindow(w);
@@ -557,7 +560,7 @@ gboolean OnKeyPress(GtkWidget*, GdkEventKey* ev, gpointer data) {
 
 gboolean OnKeyRelease(GtkWidget*, GdkEventKey* ev, gpointer data) {
   auto* hw = static_cast<HostWindow*>(data);
-  if (hw->window == nullptr || IsModifierKeyval(ev->keyval)) return FALSE;
+  if (hw->window == nullptr || IsModifierKeyval(ev->keyval) || NativeHasFocus(hw)) return FALSE;
   if (hw->im) gtk_im_context_filter_keypress(hw->im, ev);
   if (EventRef raw = KeyEvent(kEventRawKeyUp, ev, nullptr)) {
     SendEventToEventTarget(raw, GetUserFocusEventTarget());
