@@ -69,7 +69,11 @@ void Place(WindowRef window) {
     }
     gtk_widget_set_visible(widget, p.visible && now.width > 0 && now.height > 0);
     // Overlay index 0 is the lowest overlay child, above the drawing area.
-    gtk_overlay_reorder_overlay(GTK_OVERLAY(overlay), widget, int(p.order));
+    // Restacking only when the order changed keeps typing elsewhere in the
+    // window from laying the overlay out again.
+    int index = -1;
+    gtk_container_child_get(GTK_CONTAINER(overlay), widget, "index", &index, nullptr);
+    if (index != int(p.order)) gtk_overlay_reorder_overlay(GTK_OVERLAY(overlay), widget, int(p.order));
     const bool hasFocus = gtk_widget_has_focus(widget) ||
                           (GTK_IS_CONTAINER(widget) && gtk_container_get_focus_child(GTK_CONTAINER(widget)));
     if (p.focused && p.visible && !hasFocus) gtk_widget_grab_focus(widget);
