@@ -20,7 +20,9 @@
 // - 'WBWO' 7 to 11 (toolbar, status bar and frame requests: the web view
 //   never asks, and the host gives no usable answer to them anyway);
 // - loads of sub-frames: only the main frame's loading is reported.
-// 'WBRL' 4 comes once per resource, with its response's length.
+// 'WBRL' 4 comes once per resource, with its response's length. A new window
+// a page asks for ('WBWO' 1) opens only in a web view of this bundle that the
+// host answers: the page loads there, and that view then hears 'WBWO' 2.
 #pragma once
 
 #include "CarbonEvents.h"
