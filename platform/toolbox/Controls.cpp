@@ -7,6 +7,7 @@
 #include "ChasingArrowsInternal.h"
 #include "HIView.h"
 #include "HIViewRecord.h"
+#include "NativeViewInternal.h"
 #include "MacWindows.h"
 #include "ComboBoxInternal.h"
 #include "SearchFieldInternal.h"
@@ -338,7 +339,7 @@ OSStatus ControlKindGetData(__CView* view, ControlPartCode, ResType tag, Size bu
   return Put(Boolean(false), bufferSize, buffer, actual);
 }
 
-bool ControlKindTakesFocus(__CView* view) { return IsEditText(view); }
+bool ControlKindTakesFocus(__CView* view) { return IsEditText(view) || ViewIsNative(view); }
 
 bool ControlKindHandleText(__CView* view, EventRef event) {
   if (!IsEditText(view)) return false;

@@ -9,6 +9,7 @@
 #include <unordered_set>
 
 #include "HIViewRecord.h"
+#include "NativeViewInternal.h"
 #include "ViewInternal.h"
 
 namespace {
@@ -194,6 +195,7 @@ void Teardown(__CView* view) {
     ReleaseEvent(e);
   }
   SendSimple(view, kEventControlDispose);
+  NativeViewForget(view);
   Detach(view, false);
   for (auto* area : view->trackingAreas) {
     area->view = nullptr;
