@@ -62,7 +62,7 @@ namespace {
 TPreferenceHandler* ApplicationPreferences() {
   if (CurrentApplication != nullptr && CurrentApplication->preferences != nullptr)
     return CurrentApplication->preferences;
-  return GetServerPreferences();
+  return AppPrefs;
 }
 
 
