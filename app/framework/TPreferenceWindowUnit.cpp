@@ -280,7 +280,9 @@ CFArrayRef TPreferenceArrayBrowser::CopyArray() {
 }
 
 void TPreferenceArrayBrowser::Populate() {
-  TBrowser::Populate();
+  // The rows and their records both go: a list filled again stores each
+  // record once.
+  Clear();
   CFArrayRef array = CopyArray();
   if (array == nullptr) return;
   for (CFIndex i = 0; i < CFArrayGetCount(array); ++i) {

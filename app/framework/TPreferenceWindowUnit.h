@@ -133,7 +133,7 @@ class TPreferenceArrayBrowser : public TBrowser {
   virtual void SetPreferences(TPreferenceHandler* preferences, const Str255& key);
 
   // One row per data item of the stored array, each a block copy of the
-  // item in the host's order.
+  // item in the host's order, in place of the rows there were.
   void Populate() override;
 };
 
