@@ -199,6 +199,8 @@ void TPreferenceWindow::Release() {
   StopInputTracking();
   if (Panes != nullptr) CFRelease(Panes);
   Panes = nullptr;
+  // The pane has written the handler; it may be gone once the window is.
+  preferences = nullptr;
   TWindow::Release();
 }
 
