@@ -564,6 +564,7 @@ void TMacroEditorWindow::Create(const Str63& name, IBNibRef inNib) {
   if (window == nullptr) return;
   gMacroEditor = this;
   AddEventType(kEventClassWindow, kEventWindowDeactivated);
+  AddEventType(kEventClassWindow, kEventWindowActivated);
   pane = MakeMacroPane(this, MacroEditorChanged, this);
   if (ControlRef list = FindInWindow(window, kMacroListSignature, kMacroCommandListID)) {
     macroBrowser = new TMacroBrowser();
@@ -600,8 +601,29 @@ void TMacroEditorWindow::Close(SInt32& status) {
 }
 
 SInt32 TMacroEditorWindow::HandleEvent(EventRef event) {
-  if (GetEventClass(event) == kEventClassWindow && GetEventKind(event) == kEventWindowDeactivated) Save();
+  if (GetEventClass(event) != kEventClassWindow) return eventNotHandledErr;
+  if (GetEventKind(event) == kEventWindowDeactivated) Save();
+  if (GetEventKind(event) == kEventWindowActivated) Refresh();
   return eventNotHandledErr;
+}
+
+void TMacroEditorWindow::Refresh() {
+  // Saved when the window was left: what the library holds now is newer
+  // (a command editor's change, another project's library in its place).
+  if (modified || macroBrowser == nullptr) return;
+  const Str63 shown = current != nullptr ? current->commandName : Str63();
+  current = nullptr;
+  macroBrowser->Populate();
+  if (variableBrowser != nullptr) variableBrowser->Populate();
+  MacroDataPtr again = nullptr;
+  for (MacroDataPtr macro : macroBrowser->Macros())
+    if (!shown.empty() && macro->commandName == shown) again = macro;
+  if (again != nullptr)
+    SelectItem(macroBrowser->VIEW, ItemOfRecord(macroBrowser->VIEW, again));
+  else if (pane != nullptr)
+    pane->ShowMacro(nullptr);
+  modified = false;
+  if (window != nullptr) Err = SetWindowModified(window, false);
 }
 
 void TMacroEditorWindow::ProcessCommand(const HICommand& command, EventRef event, SInt32& result) {
@@ -617,9 +639,6 @@ void TMacroEditorWindow::ProcessCommand(const HICommand& command, EventRef event
       if (pane != nullptr) pane->PopupChosen(command.commandID);
       break;
     case kHICommandTWindowSave:
-      // The edit of a cell under way counts too.
-      for (TBrowser* browser : {static_cast<TBrowser*>(macroBrowser), static_cast<TBrowser*>(variableBrowser)})
-        if (browser != nullptr && browser->VIEW != nullptr) SetDataBrowserEditItem(browser->VIEW, kDataBrowserNoItem, 0);
       Save();
       break;
     default:
@@ -789,6 +808,14 @@ void TMacroEditorWindow::ChooseLibrary() {
 }
 
 void TMacroEditorWindow::Save() {
+  // The edit of a cell under way counts too.
+  for (TBrowser* browser : {static_cast<TBrowser*>(macroBrowser), static_cast<TBrowser*>(variableBrowser)}) {
+    DataBrowserItemID item = kDataBrowserNoItem;
+    DataBrowserPropertyID property = 0;
+    if (browser != nullptr && browser->VIEW != nullptr &&
+        GetDataBrowserEditItem(browser->VIEW, &item, &property) == noErr && item != kDataBrowserNoItem)
+      Err = SetDataBrowserEditItem(browser->VIEW, kDataBrowserNoItem, 0);
+  }
   CommitCommandName();
   if (!modified || library == nullptr) return;
   if (library->commands != nullptr && macroBrowser != nullptr) {

@@ -213,10 +213,14 @@ class TMacroEditorWindow : public TWindow {
   // Saves, then closes.
   void Close(SInt32& status) override;
   void Release() override;
-  // Saves when the window is deactivated.
+  // Saves when the window is deactivated; shows the library afresh when it
+  // is activated again.
   SInt32 HandleEvent(EventRef event) override;
 
   virtual void NewMacro();
+  // The lists read again from the library (unless they hold changes), the
+  // row shown so far selected again.
+  virtual void Refresh();
   virtual void DuplicateMacro();
   virtual void NewVariable();
   virtual void DeleteMacros();

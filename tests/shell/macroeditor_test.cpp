@@ -463,6 +463,34 @@ TEST_F(CommandEditorTest, ACommandTheLibraryLacksStartsWithTheProjectCommandsTit
   CFRelease(file);
 }
 
+TEST_F(CommandEditorTest, AnOpenMacroEditorShowsWhatTheCommandEditorSavedAndKeepsIt) {
+  TMacroEditorWindow* macros = MacroLibraryTest::Open();
+  ASSERT_NE(macros, nullptr);
+  ControlRef popup = nullptr;
+  HIViewFindByID(HIViewGetRoot(macros->window), HIViewID{kMacroLibraryPopupSignature, 128}, &popup);
+  SetControl32BitValue(popup, 9);  // "Project"
+  SendCommand(macros, kHICommandChooseLibrary);
+  Select(macros, "greet");
+  EXPECT_EQ(TextOf(macros->pane->textView->controller), "Hello");
+
+  TCommandEditor* editor = Open("Greeting", "greet");
+  ASSERT_NE(editor, nullptr);
+  Edit(editor->pane, "Hello again");
+  Close(editor);
+  // Back in the macro editor: the row shows the command as saved, and
+  // saving the macro editor's lists does not bring the old text back.
+  SelectWindow(macros->window);
+  ASSERT_NE(macros->current, nullptr);
+  EXPECT_EQ(macros->current->commandName.str(), "greet");
+  EXPECT_EQ(TextOf(macros->pane->textView->controller), "Hello again");
+  Edit(macros->pane, "Hello again!");
+  SendCommand(macros, 'save');
+  CFDictionaryRef file = ProjectFile();
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(StringOf(static_cast<CFDictionaryRef>(CFDictionaryGetValue(file, CFSTR("greet"))), "text"), "Hello again!");
+  CFRelease(file);
+}
+
 // ---------------------------------------------------------------------------
 // The error list
 
