@@ -22,7 +22,10 @@
 #include "TEditorPaneUnit.h"
 #include "TFileSystemUnit.h"
 #include "TFindUnit.h"
+#include "PreferenceUtilities.h"
 #include "TMacroEditorUnit.h"
+#include "TPreferencesUnit.h"
+#include "TProjectUnit.h"
 #include "TQVEditorUnit.h"
 #include "TSplitViewUnit.h"
 #include "TSyntaxCollectionUnit.h"
@@ -489,6 +492,67 @@ TEST_F(CommandEditorTest, AnOpenMacroEditorShowsWhatTheCommandEditorSavedAndKeep
   ASSERT_NE(file, nullptr);
   EXPECT_EQ(StringOf(static_cast<CFDictionaryRef>(CFDictionaryGetValue(file, CFSTR("greet"))), "text"), "Hello again!");
   CFRelease(file);
+}
+
+// A project's command item: its Info opens the command editor on the
+// project's own library, which is made when the project has none yet; the
+// item takes the title and name the editor closes with.
+TEST_F(MacroLibraryTest, AProjectCommandItemIsEditedInTheProjectsLibrary) {
+  ScratchFolder folder{"command item"};
+  const std::string bundle = folder.path + "/Site.qvproj";
+  ASSERT_EQ(std::system(("mkdir -p '" + bundle + "/Contents/Resources/Preferences' '" + bundle +
+                         "/Contents/Resources/Data'").c_str()),
+            0);
+  const std::string prefs = folder.Write("app.plist", "");
+  FSRef ref{};
+  FSPathMakeRef(reinterpret_cast<const UInt8*>(prefs.c_str()), &ref, nullptr);
+  auto* application = new TPreferenceHandlerFile();
+  application->SetFile(ref);
+  SetServerPreferences(application);
+  static ApplicationResourceInfo resources;
+  ApplicationResourceInfo* saved = AppResources;
+  AppResources = &resources;
+  resources.CodeSense = library;
+  ProjectDialogHooks hooks = ProjectGetDialogHooks();
+  hooks.OpenCommandEditor = ProjectOpenCommandEditor;
+  ProjectSetDialogHooks(&hooks);
+
+  FSPathMakeRef(reinterpret_cast<const UInt8*>(bundle.c_str()), &ref, nullptr);
+  TProject* project = CreateProjectPane(ref);
+  ASSERT_NE(project, nullptr);
+  HICommand command{};
+  command.commandID = 'ACOM';
+  SInt32 result = eventNotHandledErr;
+  project->ProcessCommand(command, nullptr, result);
+  TProjectGroup* commands = project->FindGroupByType(kProjectCommandType);
+  ASSERT_EQ(commands->Items().size(), 1u);
+  NodeInfoPtr item = commands->Items()[0];
+  EXPECT_EQ(DecodeCommandData(static_cast<UInt8*>(item->DATA), item->DATALENGTH).command.str(), "????");
+
+  command.commandID = 'gINF';
+  commands->ProcessCommand(item->DATA, kProjectCommandType, command);
+  auto* editor = dynamic_cast<TCommandEditor*>(GetWindowObject(FrontWindow()));
+  ASSERT_NE(editor, nullptr) << "the item's Info opens the command editor";
+  EXPECT_EQ(FieldOf(editor->pane->titleField), "untitled");
+  Type(editor->pane->titleField, "Tidy Page");
+  Type(editor->pane->commandField, "tidy");
+  Edit(editor->pane, "tidy -q \"$PATH\"");
+  SInt32 status = 0;
+  editor->Close(status);
+
+  item = commands->Items()[0];
+  const CommandData stored = DecodeCommandData(static_cast<UInt8*>(item->DATA), item->DATALENGTH);
+  EXPECT_EQ(stored.title.str(), "Tidy Page");
+  EXPECT_EQ(stored.command.str(), "tidy");
+  const std::string file = ReadFile(bundle + "/Contents/Resources/Data/project.macros.plist");
+  EXPECT_NE(file.find("<key>tidy</key>"), std::string::npos) << file;
+  EXPECT_NE(file.find("<string>tidy -q \"$PATH\"</string>"), std::string::npos) << file;
+  EXPECT_EQ(file.find("????"), std::string::npos) << file;
+
+  project->Release();
+  AppResources = saved;
+  SetServerPreferences(nullptr);
+  application->Release();
 }
 
 // ---------------------------------------------------------------------------
