@@ -9,6 +9,8 @@
 #include "ApplicationResources.h"
 #include "CFPascal.h"
 #include "Folders.h"
+#include "HICommonThemes.h"
+#include "HITheme.h"
 #include "HIView.h"
 #include "Icons.h"
 #include "MacMemory.h"
@@ -410,11 +412,45 @@ void TMacroBrowser::SetItemData(void* data, UInt32 dataType, DataBrowserItemID, 
       Err = SetDataBrowserItemDataIcon(itemData, icon);
       ReleaseIconRef(icon);
     }
-  } else if (property == kMacroNameColumn) {
-    CFStringRef name = NewString(macro->commandName);
-    Err = SetDataBrowserItemDataText(itemData, name);
-    CFRelease(name);
   }
+}
+
+void TMacroBrowser::DrawItem(void* data, UInt32 dataType, Boolean container, DataBrowserItemID item,
+                             DataBrowserPropertyID property, DataBrowserItemState state, CGRect bounds,
+                             CGContextRef context) {
+  if (data == nullptr || dataType != kMacroRowType) return;
+  auto* macro = static_cast<MacroDataPtr>(data);
+  const Str31 name(macro->commandName);
+  // The title keeps clear of the label.
+  HIThemeTextInfo info{};
+  info.state = kThemeStateActive;
+  info.fontID = kThemeSmallSystemFont;
+  CFStringRef label = NewString(name);
+  CGFloat width = 0;
+  Err = HIThemeGetTextDimensions(label, 0, &info, &width, nullptr, nullptr);
+  if (label != nullptr) CFRelease(label);
+  CGRect view{};
+  Err = HIViewGetBounds(VIEW, &view);
+  CGRect titleBounds = bounds;
+  const CGFloat labelLeft = view.size.width - (width + 12.0 + 18.0) - 4.0;
+  if (titleBounds.origin.x + titleBounds.size.width > labelLeft)
+    titleBounds.size.width = std::max<CGFloat>(0, labelLeft - titleBounds.origin.x);
+  IconRef icon = nullptr;
+  if (GetIconRef(kOnSystemDisk, kSystemCreator, kMacroRowIcon, &icon) != noErr) icon = nullptr;
+  CFStringRef title = NewString(macro->publicName);
+  // The row's background and selection run under the label too.
+  if (titleBounds.size.width < bounds.size.width)
+    StandardTextPropertyDrawHandler(nullptr, CFSTR(""), container, property, item, state, bounds, context, VIEW);
+  StandardTextPropertyDrawHandler(icon, title, container, property, item, state, titleBounds, context, VIEW);
+  if (title != nullptr) CFRelease(title);
+  if (icon != nullptr) ReleaseIconRef(icon);
+  // The label is drawn as the text box draws, top down: the row is turned
+  // over for it.
+  CGContextSaveGState(context);
+  CGContextTranslateCTM(context, 0, 2 * bounds.origin.y + bounds.size.height);
+  CGContextScaleCTM(context, 1, -1);
+  HIThemeDrawLabel(kThemeSmallSystemFont, name, (state & kDataBrowserItemIsSelected) ? 1 : 2, bounds, VIEW, context);
+  CGContextRestoreGState(context);
 }
 
 void TMacroBrowser::SetItemText(void* data, DataBrowserItemID, DataBrowserPropertyID property, CFStringRef text) {

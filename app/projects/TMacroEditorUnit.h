@@ -81,7 +81,6 @@ enum : UInt32 {
 // Columns of the lists.
 enum : DataBrowserPropertyID {
   kMacroTitleColumn = 'TEXT',
-  kMacroNameColumn = 'COMM',
   kVariableNameColumn = 'NAME',
   kVariableValueColumn = 'VALU',
   kMacroErrorColumn = 'DATA',
@@ -174,6 +173,11 @@ class TMacroBrowser : public TBrowser {
   void SetItemText(void* data, DataBrowserItemID item, DataBrowserPropertyID property, CFStringRef text) override;
   Boolean CompareItem(NodeInfoPtr one, NodeInfoPtr two, DataBrowserPropertyID property) override;
   void ReleaseItem(void* data, UInt32 dataType) override;
+  // The icon and the title, with the command's name in a rounded label at
+  // the right of the row.
+  void DrawItem(void* data, UInt32 dataType, Boolean container, DataBrowserItemID item,
+                DataBrowserPropertyID property, DataBrowserItemState state, CGRect bounds,
+                CGContextRef context) override;
 
   // A row for a copy of the record (the copy takes over the text); its item.
   SInt32 AddMacro(const MacroData& macro);
