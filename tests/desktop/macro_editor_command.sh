@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Edit > Macros… opens the macro editor on the common library; the signature command is changed
-# there, the window is closed (which saves it), and back in the editor "[sign]" and Tab expand the
-# changed command: the saved file holds its new text, and a restart finds the change in the user's
-# copy of the library.
+# Edit > Macros… opens the macro editor on the common library; the signature command and the
+# AUTHOR variable are changed there, the window is closed (which saves them), and back in the
+# editor "[sign]" and Tab expand the changed command: the saved file holds its new text, and a
+# restart finds the change in the user's copy of the library.
 . "$(dirname "$0")/lib.sh"
 desktop_start
 f="$T/files/notes.php"
@@ -52,12 +52,19 @@ screenshot selected >/dev/null
 click 470 290
 key ctrl+a
 type_text 'Signed: $AUTHOR'
+# The variables' list below: a double click on AUTHOR's value (the first row, right of the name
+# column) opens that cell for typing.
+double_click 300 462
+key ctrl+a
+type_text 'Ada Lovelace'
+key Return
 screenshot changed >/dev/null
 key ctrl+w
 wait_no_window '^Macros$'
 user="$T/data/Quorvel/Code Sense/common.macros.plist"
 [ -f "$user" ] || fail "closing the macro editor saved no copy of the common library"
 grep -q 'Signed: $AUTHOR' "$user" || fail "the saved library lacks the changed text"
+grep -q 'Ada Lovelace' "$T/data/Quorvel/Code Sense/variables.plist" || fail "the changed variable was not saved"
 
 QV_WINDOW=$editor
 focus_window "$editor"
@@ -68,7 +75,7 @@ key Tab
 screenshot expanded >/dev/null
 key ctrl+s
 wait_file_changed "$f" "$stamp"
-printf '<?php\n// Signed: Your Name' > "$T/expected"
+printf '<?php\n// Signed: Ada Lovelace' > "$T/expected"
 expect_bytes "$f" "$T/expected"
 qv_expect_alive "after the expansion"
 qv_quit
@@ -82,6 +89,6 @@ type_text '// [sign]'
 key Tab
 key ctrl+s
 wait_file_changed "$f" "$stamp"
-printf '<?php\n// Signed: Your Name\n// Signed: Your Name' > "$T/expected"
+printf '<?php\n// Signed: Ada Lovelace\n// Signed: Ada Lovelace' > "$T/expected"
 expect_bytes "$f" "$T/expected"
 qv_quit
