@@ -29,6 +29,8 @@ const char kMacroErrorPaneName[] = "Error Pane (Macro)";
 const char kProjectLibraryName[] = "project";
 const char kMacroNameTakenMessage[] =
     "Another command of this library has that name. Choose a name no other command uses.";
+const char kMacroLibraryNotOpenMessage[] =
+    "The project's commands can be edited while a window of the project is open.";
 const char kProjectCommandNameTooLongMessage[] =
     "A project command's name holds at most 31 characters. The command keeps its old name.";
 
@@ -720,8 +722,23 @@ Str63 TMacroEditorWindow::UniqueCommandName() {
   return name;
 }
 
+Boolean TMacroEditorWindow::LibraryLoaded() {
+  if (library == nullptr || library->commands == nullptr) return false;
+  CFStringRef name = NewString(ChosenLibrary());
+  const Boolean loaded = name != nullptr && CFDictionaryContainsKey(library->commands, name);
+  if (name != nullptr) CFRelease(name);
+  return loaded;
+}
+
+Boolean TMacroEditorWindow::CanAddTo() {
+  if (LibraryLoaded()) return true;
+  // Rows for a library that is not there would be lost at the next save.
+  UserNotificationDialog(kMacroLibraryNotOpenMessage);
+  return false;
+}
+
 void TMacroEditorWindow::NewMacro() {
-  if (macroBrowser == nullptr) return;
+  if (macroBrowser == nullptr || !CanAddTo()) return;
   Update();
   MacroData macro{};
   macro.publicName = "untitled";
@@ -736,7 +753,7 @@ void TMacroEditorWindow::NewMacro() {
 }
 
 void TMacroEditorWindow::DuplicateMacro() {
-  if (macroBrowser == nullptr) return;
+  if (macroBrowser == nullptr || BrackenrowGetSelection(macroBrowser->VIEW) == nullptr || !CanAddTo()) return;
   Update();
   NodeInfoPtr selected = BrackenrowGetSelection(macroBrowser->VIEW);
   if (selected == nullptr || selected->DATA == nullptr || selected->DATATYPE != kMacroRowType) return;

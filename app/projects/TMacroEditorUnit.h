@@ -41,6 +41,9 @@ extern const char kMacroErrorPaneName[];       // "Error Pane (Macro)" (the main
 extern const char kProjectLibraryName[];       // "project"
 // The refusal of a command name another command of the library has.
 extern const char kMacroNameTakenMessage[];
+// New commands for a library that is not loaded (the project's, with no
+// window of a project open).
+extern const char kMacroLibraryNotOpenMessage[];
 // The refusal of a project command's name longer than its 31 characters.
 extern const char kProjectCommandNameTooLongMessage[];
 
@@ -248,6 +251,10 @@ class TMacroEditorWindow : public TWindow {
 
   // The pop-up's library name in lower case.
   Str63 ChosenLibrary();
+  // The chosen library is loaded (its rows have somewhere to go).
+  Boolean LibraryLoaded();
+  // LibraryLoaded, or the user is told why nothing is added.
+  Boolean CanAddTo();
   void SetModified();
   // A command name no row and no loaded library uses.
   Str63 UniqueCommandName();

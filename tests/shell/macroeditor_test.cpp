@@ -324,6 +324,19 @@ TEST_F(MacroLibraryTest, ChoosingAnotherLibrarySavesTheEditsFirst) {
   fresh->Free();
 }
 
+TEST_F(MacroLibraryTest, NoCommandIsAddedToAProjectLibraryThatIsNotOpen) {
+  TMacroEditorWindow* editor = Open();
+  ASSERT_NE(editor, nullptr);
+  ControlRef popup = nullptr;
+  HIViewFindByID(HIViewGetRoot(editor->window), HIViewID{kMacroLibraryPopupSignature, 128}, &popup);
+  SetControl32BitValue(popup, 9);  // "Project", with no project open
+  SendCommand(editor, kHICommandChooseLibrary);
+  EXPECT_TRUE(Names(editor).empty());
+  SendCommand(editor, kHICommandNewMacro);
+  EXPECT_TRUE(Names(editor).empty());
+  EXPECT_EQ(Alerts(), std::vector<std::string>{kMacroLibraryNotOpenMessage});
+}
+
 TEST_F(MacroLibraryTest, NewRowsAndVariablesAreSaved) {
   TMacroEditorWindow* editor = Open();
   ASSERT_NE(editor, nullptr);
