@@ -903,6 +903,10 @@ void TMacroEditorWindow::Save() {
     if (name != nullptr) CFRelease(name);
     CFRelease(commands);
   }
+  // Variables made where the library had none get a set of their own.
+  if (library->variables == nullptr && variableBrowser != nullptr && !variableBrowser->Variables().empty())
+    library->variables =
+        CFDictionaryCreateMutable(nullptr, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks);
   if (library->variables != nullptr && variableBrowser != nullptr) {
     CFMutableDictionaryRef old = CFDictionaryCreateMutableCopy(nullptr, 0, library->variables);
     CFDictionaryRemoveAllValues(library->variables);
