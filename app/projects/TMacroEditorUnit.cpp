@@ -478,6 +478,16 @@ Boolean TMacroBrowser::CompareItem(NodeInfoPtr one, NodeInfoPtr two, DataBrowser
   return a->commandName.str() < b->commandName.str();
 }
 
+Boolean TMacroBrowser::RemoveItem(void* data, UInt32 dataType, DataBrowserItemID) {
+  if (editor == nullptr || dataType != kMacroRowType) return false;
+  if (data == editor->current) {
+    editor->current = nullptr;
+    if (editor->pane != nullptr) editor->pane->ShowMacro(nullptr);
+  }
+  editor->SetModified();
+  return true;
+}
+
 void TMacroBrowser::ReleaseItem(void* data, UInt32 dataType) {
   if (data == nullptr || dataType != kMacroRowType) return;
   auto* macro = static_cast<MacroDataPtr>(data);
@@ -529,6 +539,12 @@ void TVariableBrowser::ItemNotification(void*, UInt32 dataType, DataBrowserItemI
       lastClick.x < name.right)
     column = kVariableNameColumn;
   Err = SetDataBrowserEditItem(VIEW, item, column);
+}
+
+Boolean TVariableBrowser::RemoveItem(void*, UInt32 dataType, DataBrowserItemID) {
+  if (editor == nullptr || dataType != kVariableRowType) return false;
+  editor->SetModified();
+  return true;
 }
 
 void TVariableBrowser::SetItemData(void* data, UInt32 dataType, DataBrowserItemID, DataBrowserPropertyID property,
@@ -607,13 +623,13 @@ void TMacroEditorWindow::Create(const Str63& name, IBNibRef inNib) {
   if (ControlRef list = FindInWindow(window, kMacroListSignature, kMacroCommandListID)) {
     macroBrowser = new TMacroBrowser();
     macroBrowser->editor = this;
-    macroBrowser->SetOptions(kBrackenrowAllocateTree | kBrackenrowSortRows);
+    macroBrowser->SetOptions(kBrackenrowAllocateTree | kBrackenrowSortRows | kBrackenrowKeyboardRemove);
     macroBrowser->Create(list);
   }
   if (ControlRef list = FindInWindow(window, kMacroListSignature, kMacroVariableListID)) {
     variableBrowser = new TVariableBrowser();
     variableBrowser->editor = this;
-    variableBrowser->SetOptions(kBrackenrowAllocateTree);
+    variableBrowser->SetOptions(kBrackenrowAllocateTree | kBrackenrowKeyboardRemove);
     variableBrowser->Create(list);
     static const EventTypeSpec kClick[] = {{kEventClassMouse, kEventMouseDown}};
     Err = InstallWindowEventHandler(window, VariableListClick, 1, kClick, variableBrowser, nullptr);

@@ -176,6 +176,8 @@ class TMacroBrowser : public TBrowser {
   void SetItemText(void* data, DataBrowserItemID item, DataBrowserPropertyID property, CFStringRef text) override;
   Boolean CompareItem(NodeInfoPtr one, NodeInfoPtr two, DataBrowserPropertyID property) override;
   void ReleaseItem(void* data, UInt32 dataType) override;
+  // The Delete key removes the selected rows as the remove button does.
+  Boolean RemoveItem(void* data, UInt32 dataType, DataBrowserItemID item) override;
   // The icon and the title, with the command's name in a rounded label at
   // the right of the row.
   void DrawItem(void* data, UInt32 dataType, Boolean container, DataBrowserItemID item,
@@ -200,6 +202,7 @@ class TVariableBrowser : public TBrowser {
   void SetItemData(void* data, UInt32 dataType, DataBrowserItemID item, DataBrowserPropertyID property,
                    DataBrowserItemDataRef itemData) override;
   void SetItemText(void* data, DataBrowserItemID item, DataBrowserPropertyID property, CFStringRef text) override;
+  Boolean RemoveItem(void* data, UInt32 dataType, DataBrowserItemID item) override;
 
   SInt32 AddVariable(const VariableData& variable);
   std::vector<VariableData> Variables();

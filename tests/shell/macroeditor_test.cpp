@@ -102,6 +102,17 @@ void Edit(TMacroEditorPane* pane, const std::string& text) {
   CFRelease(string);
 }
 
+void PressDelete(ControlRef list) {
+  SetKeyboardFocus(HIViewGetWindow(list), list, kControlFocusNextPart);
+  EventRef e = nullptr;
+  CreateEvent(nullptr, kEventClassKeyboard, kEventRawKeyDown, 0, 0, &e);
+  const UInt32 code = 51, none = 0;
+  SetEventParameter(e, kEventParamKeyCode, typeUInt32, sizeof code, &code);
+  SetEventParameter(e, kEventParamKeyModifiers, typeUInt32, sizeof none, &none);
+  SendEventToEventTarget(e, GetControlEventTarget(list));
+  ReleaseEvent(e);
+}
+
 void SendCommand(TWindow* window, UInt32 id) {
   HICommand command{};
   command.commandID = id;
@@ -232,7 +243,7 @@ TEST_F(MacroLibraryTest, AChangedCommandIsSavedAndExpandsAfterAReload) {
   EXPECT_FALSE(Exists(UserFile("php.macros.plist")));
 }
 
-TEST_F(MacroLibraryTest, TheActionAndOutputPopupsAndADeletedRowReachTheFile) {
+TEST_F(MacroLibraryTest, TheActionAndOutputPopupsAndDeletedRowsReachTheFile) {
   TMacroEditorWindow* editor = Open();
   ASSERT_NE(editor, nullptr);
   Select(editor, "name");
@@ -243,6 +254,18 @@ TEST_F(MacroLibraryTest, TheActionAndOutputPopupsAndADeletedRowReachTheFile) {
   Select(editor, "date");
   SendCommand(editor, kHICommandDeleteMacro);
   EXPECT_EQ(editor->current, nullptr);
+  // The Delete key in a list removes its selected row too.
+  Select(editor, "lorem");
+  PressDelete(editor->macroBrowser->VIEW);
+  EXPECT_EQ(editor->current, nullptr);
+  SetDataBrowserSelectedItems(editor->variableBrowser->VIEW, 0, nullptr, kDataBrowserItemsAssign);
+  const DataBrowserItemID first = [&] {
+    DataBrowserItemID id = 0;
+    GetDataBrowserTableViewItemID(editor->variableBrowser->VIEW, 1, &id);  // EMAIL
+    return id;
+  }();
+  SetDataBrowserSelectedItems(editor->variableBrowser->VIEW, 1, &first, kDataBrowserItemsAssign);
+  PressDelete(editor->variableBrowser->VIEW);
   // Closing saves.
   SInt32 status = 0;
   editor->Close(status);
@@ -250,7 +273,10 @@ TEST_F(MacroLibraryTest, TheActionAndOutputPopupsAndADeletedRowReachTheFile) {
   EXPECT_EQ(StringOf(fresh->FindCommand("name"), "action"), "shell");
   EXPECT_EQ(StringOf(fresh->FindCommand("name"), "output"), "error list");
   EXPECT_EQ(fresh->FindCommand("date"), nullptr);
+  EXPECT_EQ(fresh->FindCommand("lorem"), nullptr);
   EXPECT_NE(fresh->FindCommand("time"), nullptr);
+  EXPECT_EQ(StringOf(fresh->variables, "EMAIL"), "<none>");
+  EXPECT_EQ(StringOf(fresh->variables, "AUTHOR"), "Your Name");
   fresh->Free();
 }
 
