@@ -547,7 +547,8 @@ TEST_F(MacroLibraryTest, AProjectCommandItemIsEditedInTheProjectsLibrary) {
   FSPathMakeRef(reinterpret_cast<const UInt8*>(prefs.c_str()), &ref, nullptr);
   auto* application = new TPreferenceHandlerFile();
   application->SetFile(ref);
-  SetServerPreferences(application);
+  TPreferenceHandler* savedAppPrefs = AppPrefs;
+  AppPrefs = application;
   static ApplicationResourceInfo resources;
   ApplicationResourceInfo* saved = AppResources;
   AppResources = &resources;
@@ -590,7 +591,7 @@ TEST_F(MacroLibraryTest, AProjectCommandItemIsEditedInTheProjectsLibrary) {
 
   project->Release();
   AppResources = saved;
-  SetServerPreferences(nullptr);
+  AppPrefs = savedAppPrefs;
   application->Release();
 }
 
