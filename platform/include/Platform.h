@@ -58,6 +58,7 @@
 #include "Pasteboard.h"
 #include "QDRegions.h"
 #include "QuickDraw.h"
+#include "TextEncodings.h"
 #include "TextUtils.h"
 #include "UTType.h"
 #include "WASTE.h"
