@@ -35,6 +35,7 @@
 #include "Dialogs.h"
 #include "Drag.h"
 #include "Files.h"
+#include "FontPanel.h"
 #include "Folders.h"
 #include "Gestalt.h"
 #include "HIObject.h"
