@@ -385,6 +385,28 @@ OSStatus ControlKindGetData(__CView* view, ControlPartCode, ResType tag, Size bu
 
 bool ControlKindTakesFocus(__CView* view) { return IsEditText(view); }
 
+namespace {
+
+void SendTextAccepted(__CView* view) {
+  view->textEdited = false;
+  EventRef e = nullptr;
+  CreateEvent(nullptr, kEventClassTextField, kEventTextAccepted, 0, 0, &e);
+  HIViewRef ref = reinterpret_cast<HIViewRef>(view);
+  SetEventParameter(e, kEventParamDirectObject, typeControlRef, sizeof ref, &ref);
+  ViewSendEvent(view, e, true);
+  ReleaseEvent(e);
+}
+
+}  // namespace
+
+void ControlKindCommitText(__CView* view) {
+  // A search field searches on Return only; leaving it searches nothing.
+  if (!ViewIsLive(reinterpret_cast<HIViewRef>(view)) || view->disposing || !view->textEdited ||
+      Is(view, kControlKindHISearchField))
+    return;
+  SendTextAccepted(view);
+}
+
 bool ControlKindHandleText(__CView* view, EventRef event) {
   if (!IsEditText(view)) return false;
   if (GetEventClass(event) == kEventClassCommand) {
@@ -437,12 +459,7 @@ bool ControlKindHandleText(__CView* view, EventRef event) {
       } else if (chars.size() == 1 && (chars[0] == 13 || chars[0] == 3)) {
         // Return and enter accept the text; the key itself goes on (a
         // default button may take it).
-        EventRef e = nullptr;
-        CreateEvent(nullptr, kEventClassTextField, kEventTextAccepted, 0, 0, &e);
-        HIViewRef ref = reinterpret_cast<HIViewRef>(view);
-        SetEventParameter(e, kEventParamDirectObject, typeControlRef, sizeof ref, &ref);
-        ViewSendEvent(view, e, true);
-        ReleaseEvent(e);
+        SendTextAccepted(view);
         took = false;
       } else if (chars.size() == 1 && (chars[0] == 0x1C || chars[0] == 0x1D)) {
         // Left and right arrows move the insertion point.
@@ -459,6 +476,7 @@ bool ControlKindHandleText(__CView* view, EventRef event) {
     if (changed) {
       CFRelease(view->text);
       view->text = CFStringCreateCopy(nullptr, text);
+      view->textEdited = true;
     }
     view->selection.selStart = SInt16(start);
     view->selection.selEnd = SInt16(end);
