@@ -478,6 +478,15 @@ constexpr Alias kAliases[] = {
     {"utf8", kCFStringEncodingUTF8},            {"unicode-1-1-utf-8", kCFStringEncodingUTF8},
     {"utf16", kCFStringEncodingUTF16},          {"iso-10646-ucs-2", kCFStringEncodingUTF16},
     {"utf32", kCFStringEncodingUTF32},
+    // Names web servers and documents give the other scripts' encodings.
+    {"latin2", kCFStringEncodingISOLatin2},     {"latin9", kCFStringEncodingISOLatin9},
+    {"cp1250", kCFStringEncodingWindowsLatin2}, {"cp1251", kCFStringEncodingWindowsCyrillic},
+    {"koi8r", kCFStringEncodingKOI8_R},         {"sjis", kCFStringEncodingShiftJIS},
+    {"shift-jis", kCFStringEncodingShiftJIS},   {"x-sjis", kCFStringEncodingShiftJIS},
+    {"windows-31j", kCFStringEncodingDOSJapanese}, {"x-euc-jp", kCFStringEncodingEUC_JP},
+    {"cp936", kCFStringEncodingDOSChineseSimplif}, {"euc-cn", kCFStringEncodingEUC_CN},
+    {"ks_c_5601-1987", kCFStringEncodingDOSKorean},
+    {"windows-949", kCFStringEncodingDOSKorean},
 };
 
 }  // namespace
@@ -638,7 +647,7 @@ CFStringEncoding CFStringConvertIANACharSetNameToEncoding(CFStringRef theString)
   for (const auto& info : kEncodings)
     if (name == info.iana) return FindEncoding(info.encoding) ? info.encoding : kCFStringEncodingInvalidId;
   for (const auto& alias : kAliases)
-    if (name == alias.name) return alias.encoding;
+    if (name == alias.name) return FindEncoding(alias.encoding) ? alias.encoding : kCFStringEncodingInvalidId;
   return kCFStringEncodingInvalidId;
 }
 
