@@ -77,11 +77,15 @@ TEST_F(FontPanelTest, PicksWhileShownReachTheTargetAndClosingIsReported) {
   EXPECT_TRUE(FPIsFontPanelVisible());
 
   // The program shows another font in the open panel: logged, not a pick.
+  // A classic family shows as the face it is drawn with.
+  const unsigned char verdana[] = "\x07" "Verdana";
+  start.instance.fontFamily = FMGetFontFamilyFromName(verdana);
   start.size = 18;
   ASSERT_EQ(noErr, SetFontInfoForSelection(kFontSelectionQDType, 1, &start, nullptr));
   log = HeadlessCopyFontLog();
   ASSERT_EQ(2u, log.size());
   EXPECT_TRUE(log[1].update);
+  EXPECT_EQ("DejaVu Sans", log[1].family);
   EXPECT_EQ(18, log[1].size);
   EXPECT_EQ(1u, heard_.size());
 
