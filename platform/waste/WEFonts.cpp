@@ -112,7 +112,7 @@ struct Table {
         {162, "Arial", false},         {163, "Lucida Sans Typewriter", true},
     };
     for (const auto& f : kFixed) {
-      byNumber.emplace(f.id, Family{f.name, f.mono});
+      byNumber.emplace(f.id, Family{f.name, f.mono, std::string()});
       byName.emplace(Folded(f.name), f.id);  // the first number of a name wins (Geneva is 1)
     }
     Load();
