@@ -43,6 +43,8 @@ FMFontFamily FamilyNumber(const std::string& family) {
   return FMGetFontFamilyFromName(name);
 }
 
+// Selections go to the target the program gave (its events climb to the
+// application from there); closing is the application's business.
 void Send(UInt32 kind, const FontPanelRequest* selection, FMFontFamily family) {
   EventRef event = nullptr;
   if (CreateEvent(nullptr, kEventClassFont, kind, 0, kEventAttributeNone, &event) != noErr) return;
@@ -51,7 +53,7 @@ void Send(UInt32 kind, const FontPanelRequest* selection, FMFontFamily family) {
     SetEventParameter(event, kEventParamFMFontStyle, typeFMFontStyle, sizeof selection->style, &selection->style);
     SetEventParameter(event, kEventParamFMFontSize, typeFMFontSize, sizeof selection->size, &selection->size);
   }
-  SendEventToEventTarget(event, Target());
+  SendEventToEventTarget(event, selection ? Target() : GetApplicationEventTarget());
   ReleaseEvent(event);
 }
 
