@@ -841,6 +841,7 @@ bool GtkHostStart(int* argc, char*** argv) {
   GtkHostNavigationStart();
   GtkHostColorStart();
   GtkHostNativeStart();
+  GtkHostFontStart();
   return true;
 }
 
