@@ -8,6 +8,7 @@
 #include <cstddef>
 
 #include "PreferenceUtilities.h"
+#include "Preferences.h"
 #include "TBatchFindUnit.h"
 #include "TEditorPaneUnit.h"
 #include "TEditorWindowUnit.h"
@@ -72,6 +73,7 @@ void InstallShellTargets() {
   // Other windows.
   targets.OpenFindWindow = [](IBNibRef nib) { OpenFindWindow(nib); };
   targets.OpenBatchFindWindow = [](IBNibRef nib) { OpenBatchFindWindow(nib); };
+  targets.OpenApplicationPreferences = OpenApplicationPreferences;
 }
 
 void InstallEditorWindowHooks() {
@@ -124,10 +126,9 @@ const std::vector<std::string> kProgramWiresAwaitingUnits = {
     "EditorPaneHooks.CreateMacroErrorPane",
     "EditorPaneHooks.SetMacroErrorText",
     "EditorPaneHooks.IsMacroErrorPane",
-    // The macro editor, the application's preference window, the HTML
-    // structure viewer's icons and the update check.
+    // The macro editor, the HTML structure viewer's icons and the update
+    // check.
     "ShellTargets.OpenMacroEditor",
-    "ShellTargets.OpenApplicationPreferences",
     "ShellTargets.LoadHTMLIcons",
     "CheckForUpdates",
 };
