@@ -186,6 +186,21 @@ void TrackColorControl(ControlRef control, TApplicationPreferenceWindow* window)
   InstallEventHandler(GetControlEventTarget(control), ColorControlHit, 1, kHit, window, nullptr);
 }
 
+// F2 renames the selected server, as in the desktop's file lists (Return
+// opens it, as a double-click does).
+constexpr UInt32 kRenameKeyCode = 120;
+
+OSStatus ServerListKey(EventHandlerCallRef, EventRef event, void* data) {
+  auto* window = static_cast<TApplicationPreferenceWindow*>(data);
+  UInt32 code = 0;
+  GetEventParameter(event, kEventParamKeyCode, typeUInt32, nullptr, sizeof code, nullptr, &code);
+  if (code != kRenameKeyCode || window != gWindow || window->servers == nullptr ||
+      !TBrowser::IsLive(window->servers) || window->servers->selected == 0)
+    return eventNotHandledErr;
+  window->servers->RenameServer(window->servers->selected);
+  return noErr;
+}
+
 OSStatus HandleFontPanelEvents(EventHandlerCallRef, EventRef event, void* data) {
   auto* window = static_cast<TApplicationPreferenceWindow*>(data);
   if (window == nullptr || window != gWindow) return eventNotHandledErr;
@@ -401,6 +416,10 @@ SInt32 TServersBrowser::AddServer() {
   return item;
 }
 
+void TServersBrowser::RenameServer(SInt32 item) {
+  if (item != 0 && VIEW != nullptr) SetDataBrowserEditItem(VIEW, DataBrowserItemID(item), kServerNameColumn);
+}
+
 void TServersBrowser::RemoveSelectedServers() {
   SInt16 count = 0;
   ItemArrayHandle items = GetSelectedBrowserItems(VIEW, count);
@@ -597,6 +616,8 @@ void TApplicationPreferenceWindow::SetupPane(const Str63& name, TPane* pane) {
       servers->SetOptions(kBrackenrowAllocateTree);
       servers->Create(list);
       servers->Populate();
+      static const EventTypeSpec kKeys[] = {{kEventClassKeyboard, kEventRawKeyDown}};
+      InstallEventHandler(GetControlEventTarget(list), ServerListKey, 1, kKeys, this, nullptr);
     }
     ShowServerFields(0);
     for (SInt32 id = kServerHostField; id <= kServerPublicFolderField; ++id)
@@ -684,8 +705,9 @@ void TApplicationPreferenceWindow::ProcessCommand(const HICommand& command, Even
       break;
     case kPreferencesAddServerCommand:
       if (servers != nullptr && TBrowser::IsLive(servers)) {
-        servers->AddServer();
+        const SInt32 item = servers->AddServer();
         SetValue(servers->VIEW, preferences, "FTPServers");
+        servers->RenameServer(item);  // its name can be typed at once
       }
       result = noErr;
       break;
@@ -897,7 +919,10 @@ void OpenApplicationPreferences() {
     return;
   }
   IBNibRef nib = AppResources != nullptr ? AppResources->PreferencesNib : nullptr;
-  if (nib == nullptr) return;
+  if (nib == nullptr) {
+    UserNotificationDialog("The preferences cannot be shown: the interface file \"Preferences\" is missing.");
+    return;
+  }
   auto* window = new TApplicationPreferenceWindow();
   gWindow = window;
   window->SetPreferenceKey(kPreferencesWindowKey);

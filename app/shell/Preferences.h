@@ -126,6 +126,8 @@ class TServersBrowser : public TBrowser {
   // A new record (the one NewFTPServerInfo makes) at the end of the list,
   // selected; its item ID.
   SInt32 AddServer();
+  // Lets the user type the item's new name in the list.
+  void RenameServer(SInt32 item);
   // Removes the selected servers.
   void RemoveSelectedServers();
   // Every record in list order, one CFData of 1408 bytes each; an empty
