@@ -444,6 +444,40 @@ TEST_F(PreferencesTest, ThemesAndStylesKeepTheirColours) {
   CFRelease(dictionary);
 }
 
+// A colour picked in a well is the theme's or the terminal's at once, before
+// any pane changes: a click on the well runs the picker, then the window
+// takes the colour.
+TEST_F(PreferencesTest, AColourPickedInAWellIsStoredAtOnce) {
+  auto hit = [](ControlRef control) {
+    EventRef event = nullptr;
+    CreateEvent(nullptr, kEventClassControl, kEventControlHit, 0, kEventAttributeNone, &event);
+    SetEventParameter(event, kEventParamDirectObject, typeControlRef, sizeof control, &control);
+    const ControlPartCode part = 1;
+    SetEventParameter(event, kEventParamControlPart, typeControlPartCode, sizeof part, &part);
+    SendEventToEventTarget(event, GetControlEventTarget(control));
+    ReleaseEvent(event);
+  };
+  ShowPane("Styles");
+  Choose(Control('THEM', 128), "Paper");
+  HeadlessClearColorLog();
+  HeadlessQueueColorAnswer({true, RGBColor{0x1234, 0x5678, 0x9ABC}});
+  hit(Control('THMC', 129));  // caret
+  ASSERT_EQ(HeadlessCopyColorLog().size(), 1u) << "the picker ran";
+  const std::vector<UInt8> paper = StoredBytes("StylesTheme.Paper");
+  ASSERT_EQ(paper.size(), size_t(kSyntaxThemeSize));
+  const SyntaxTheme theme = DecodeSyntaxTheme(paper.data(), CFIndex(paper.size()));
+  EXPECT_EQ(theme.caret.red, 0x1234);
+  EXPECT_EQ(theme.caret.blue, 0x9ABC);
+
+  ShowPane("Terminal");
+  HeadlessQueueColorAnswer({true, RGBColor{0xFFFF, 0x8000, 0}});
+  hit(Control('COLR', 131));  // cursor
+  EXPECT_EQ(StoredBytes("TerminalCursorColor"), (std::vector<UInt8>{0xFF, 0xFF, 0x80, 0, 0, 0}));
+  // A cancelled picker changes nothing.
+  hit(Control('COLR', 131));
+  EXPECT_EQ(StoredBytes("TerminalCursorColor"), (std::vector<UInt8>{0xFF, 0xFF, 0x80, 0, 0, 0}));
+}
+
 TEST_F(PreferencesTest, TerminalColoursAndFontMakeItsRecords) {
   ShowPane("Terminal");
   const RGBColor ink{0x1111, 0x2222, 0x3333}, paper{0xEEEE, 0xDDDD, 0xCCCC}, hilite{0, 0, 0xFFFF}, cursor{0xFFFF, 0, 0};
