@@ -12,6 +12,7 @@ key ctrl+comma
 wait_window '^Preferences$'
 click 242 50     # Servers
 click 33 370     # +
+key Return       # its name as it is
 double_click 110 142
 wait_dialog
 screenshot alert >/dev/null
