@@ -19,6 +19,7 @@
 #include "PascalCarbonCommon.h"
 #include "TApplicationUnit.h"
 #include "TDemoApplicationUnit.h"
+#include "TDocumentUnit.h"
 #include "TEditorWindowUnit.h"
 #include "THIViewUnit.h"
 #include "TPreferencesUnit.h"
@@ -529,7 +530,9 @@ void TApplicationPreferenceWindow::ShowFont(const Str255& familyKey, const Str25
   ControlRef field = PaneControl(kPreferencesFontSignature, 128);
   if (field == nullptr || preferences == nullptr) return;
   Str255 name;
-  if (!FMGetFontFamilyName(FMFontFamily(preferences->GetIntegerValue(familyKey)), name.data())) name = "Monospace";
+  // A family this machine does not know leaves the documents at their own font.
+  if (!FMGetFontFamilyName(FMFontFamily(preferences->GetIntegerValue(familyKey)), name.data()))
+    name = kDefaultDocumentFont;
   SInt32 size = preferences->GetIntegerValue(sizeKey);
   if (size <= 0) size = kDefaultFontSize;
   const Str255 text = name + " " + NStr(size) + " pt";
