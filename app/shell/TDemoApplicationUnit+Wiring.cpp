@@ -8,6 +8,7 @@
 #include <cstddef>
 
 #include "PreferenceUtilities.h"
+#include "Preferences.h"
 #include "TBatchFindUnit.h"
 #include "TEditorPaneUnit.h"
 #include "TEditorWindowUnit.h"
@@ -74,6 +75,7 @@ void InstallShellTargets() {
   targets.OpenFindWindow = [](IBNibRef nib) { OpenFindWindow(nib); };
   targets.OpenBatchFindWindow = [](IBNibRef nib) { OpenBatchFindWindow(nib); };
   targets.OpenMacroEditor = [](TCodeSenseLibrary* library) { OpenMacroEditor(library); };
+  targets.OpenApplicationPreferences = OpenApplicationPreferences;
 }
 
 void InstallEditorWindowHooks() {
@@ -138,9 +140,7 @@ const std::vector<std::string> kProgramWiresAwaitingUnits = {
     "ShellTargets.OpenEditorWindowWithDocument",
     "ShellTargets.EditorWindowNewFTPFile",
     "ProjectWindowMakeFTPPane",
-    // The application's preference window, the HTML structure viewer's
-    // icons and the update check.
-    "ShellTargets.OpenApplicationPreferences",
+    // The HTML structure viewer's icons and the update check.
     "ShellTargets.LoadHTMLIcons",
     "CheckForUpdates",
 };

@@ -636,6 +636,29 @@ void TEditorWindow::ProcessCommand(const HICommand& command, EventRef event, SIn
   }
 }
 
+namespace {
+
+// The editor font of the preferences on the whole text of the pane and on
+// what is typed next; the text itself and its undo stay as they were.
+void ApplyEditorFont(TEditorPane* pane) {
+  if (AppPrefs == nullptr || pane->document == nullptr || pane->editor == nullptr) return;
+  WEReference we = pane->editor->GetWE();
+  if (we == nullptr || pane->document->fileType == 'RTF ') return;
+  SInt32 size = AppPrefs->GetIntegerValue("StylesEditorFontSize");
+  if (size <= 0 || size > 288) size = kEditorDefaultFontSize;
+  pane->document->SetFont(SInt16(AppPrefs->GetIntegerValue("StylesEditorFontFamily")), SInt16(size));
+  const FMFontFamily family = FMGetFontFamilyFromName(pane->document->fontName.data());
+  const Fixed points = Fixed(size << 16);
+  const SInt16 undo = WEFeatureFlag(weFUndo, weBitClear, we);
+  for (SInt32 end : {WEGetTextLength(we), SInt32(0)}) {
+    WESetOneAttribute(0, end, 'font', &family, sizeof family, we);
+    WESetOneAttribute(0, end, 'ptsz', &points, sizeof points, we);
+  }
+  if (undo == 1) WEFeatureFlag(weFUndo, weBitSet, we);
+}
+
+}  // namespace
+
 void TEditorWindow::ProcessDocumentCommand(const HICommand& command, EventRef event, TDocument* document,
                                            SInt32& result) {
   auto* pane = document != nullptr ? dynamic_cast<TEditorPane*>(document->owner) : nullptr;
@@ -704,6 +727,7 @@ void TEditorWindow::ProcessDocumentCommand(const HICommand& command, EventRef ev
         if (WEReference we = pane->editor->GetWE()) WESetTheme(theme, we);
         if (TWASTEController* controller = pane->editor->GetController()) SetSyntaxControllerNilColor(controller, theme.text);
       }
+      ApplyEditorFont(pane);
       if (pane->editor != nullptr) pane->editor->Refresh();
       break;
     }

@@ -306,3 +306,23 @@ answer_dialog() {
   key "$@"
   wait_dialog_closed
 }
+
+# stored_data_items KEY: the data items of the array the program stored under the preference KEY,
+# one a line in hex (nothing for an empty array); prints "absent" and fails when the key is missing.
+stored_data_items() {
+  local f="$T/config/Quorvel/com.brindlecote.Quorvel.plist" body b
+  body=$(tr -d '\n\t ' <"$f" 2>/dev/null | grep -o "<key>user\.$1</key><array/>\|<key>user\.$1</key><array>.*") ||
+    { echo absent; return 1; }
+  case "$body" in *"</key><array/>") return 0 ;; esac
+  body=${body#*</key><array>}
+  body=${body%%</array>*}
+  for b in $(echo "$body" | grep -o '<data>[^<]*</data>' | sed 's/<\/*data>//g'); do
+    echo "$b" | base64 -d | od -An -tx1 -v | tr -d ' \n'
+    echo
+  done
+}
+# pascal_at HEX OFFSET: the text of the length-prefixed string at byte OFFSET of a record in hex.
+pascal_at() {
+  local len=$((16#${1:$(($2 * 2)):2}))
+  printf "$(echo -n "${1:$((($2 + 1) * 2)):$((len * 2))}" | sed 's/../\\x&/g')"
+}

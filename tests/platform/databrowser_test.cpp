@@ -245,6 +245,29 @@ TEST_F(DataBrowserTest, EditsATextCellInPlace) {
   GetDataBrowserEditItem(browser, &item, &property);
   EXPECT_EQ(0u, item);
   EXPECT_EQ(errDataBrowserPropertyNotFound, SetDataBrowserEditItem(browser, 2, 'NONE'));
+
+  // Return (or Enter) in the field ends the edit there: the row is not also
+  // opened, as Return on a selected row would.
+  const DataBrowserItemID two = 2;
+  SetDataBrowserSelectedItems(browser, 1, &two, kDataBrowserItemsAssign);
+  for (UInt32 code : {36u, 76u}) {
+    ASSERT_EQ(noErr, SetDataBrowserEditItem(browser, 2, kName));
+    ControlRef field = nullptr;
+    GetKeyboardFocus(window, &field);
+    ASSERT_NE(nullptr, field);
+    ASSERT_NE(browser, field);
+    gLog.clear();
+    EventRef e = nullptr;
+    const UInt32 none = 0;
+    CreateEvent(nullptr, kEventClassKeyboard, kEventRawKeyDown, 0, 0, &e);
+    SetEventParameter(e, kEventParamKeyCode, typeUInt32, sizeof code, &code);
+    SetEventParameter(e, kEventParamKeyModifiers, typeUInt32, sizeof none, &none);
+    SendEventToEventTarget(e, GetControlEventTarget(field));
+    ReleaseEvent(e);
+    EXPECT_EQ((std::vector<std::string>{"set 2 omega", "4:2"}), gLog) << code;
+    GetDataBrowserEditItem(browser, &item, &property);
+    EXPECT_EQ(0u, item);
+  }
 }
 
 TEST_F(DataBrowserTest, PartBoundsIndentByDepthAndScrollingRevealsRows) {

@@ -705,6 +705,10 @@ OSStatus FieldHandler(EventHandlerCallRef, EventRef event, void* data) {
       DBEndEdit(rec, false);
       return noErr;
     }
+    if (code == 36 || code == 76) {  // return, enter: the edit ends here and does not open the row too
+      DBEndEdit(rec, true);
+      return noErr;
+    }
     return eventNotHandledErr;
   }
   if (GetEventKind(event) == kEventControlSetFocusPart) {
