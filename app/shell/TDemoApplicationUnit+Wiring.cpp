@@ -230,7 +230,6 @@ std::vector<ProgramWire> CopyProgramWiring() {
 
   // Single entries.
   add("BatchFindProjectFiles", BatchFindGetProjectFiles() != nullptr);
-  add("ServerPreferences", GetServerPreferences() != nullptr);
   add("ProjectWindowMakeFTPPane", ProjectWindowMakeFTPPane != nullptr);
   add("CheckForUpdates", CheckForUpdates != nullptr);
   return wires;
