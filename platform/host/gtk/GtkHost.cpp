@@ -820,6 +820,7 @@ bool GtkHostStart(int* argc, char*** argv) {
   GtkHostTrackingStart();
   GtkHostNavigationStart();
   GtkHostColorStart();
+  GtkHostFontStart();
   return true;
 }
 

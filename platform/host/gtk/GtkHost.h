@@ -94,6 +94,11 @@ void GtkHostColorStart();
 // The colour chooser dialog while it is up, else nil.
 GtkWidget* GtkHostColorWidget();
 
+// --- Font panel (GtkHostFont.cpp) ---------------------------------------------------------
+void GtkHostFontStart();
+// The font chooser dialog while the font panel is shown, else nil.
+GtkWidget* GtkHostFontWidget();
+
 // --- Navigation dialogs (GtkHostNavigation.cpp) --------------------------------------
 void GtkHostNavigationStart();
 // The GTK dialog showing a navigation dialog, nil when it is not up.
