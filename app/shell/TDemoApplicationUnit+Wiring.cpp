@@ -14,7 +14,9 @@
 #include "TFindPaneUnit.h"
 #include "TFindUnit.h"
 #include "TQVEditorUnit.h"
+#include "TFileInfoUnit.h"
 #include "TNewProjectUnit.h"
+#include "TProjectInfoUnit.h"
 #include "TProjectUnit.h"
 #include "TProjectWindowUnit.h"
 #include "TSourceDocumentUnit.h"
@@ -92,7 +94,20 @@ void InstallEditorWindowHooks() {
   hooks.ProjectPane = ProjectWindowProjectPane;
   hooks.ProjectFileSystem = ProjectWindowFileSystem;
   hooks.SetActionMenu = ProjectWindowSetActionMenu;
+  hooks.OpenFileInfo = [](TProject* project, const FSRef& file) {
+    if (project != nullptr && project->projectPreferences != nullptr)
+      OpenFileInfo(file, project->projectPreferences);
+  };
   EditorWindowSetHooks(&hooks);
+}
+
+void InstallProjectDialogHooks() {
+  ProjectDialogHooks hooks = ProjectGetDialogHooks();
+  hooks.OpenProjectInfo = [](TProject* project) {
+    if (project != nullptr && project->projectPreferences != nullptr)
+      OpenProjectInfo(project->bundle, project->projectPreferences);
+  };
+  ProjectSetDialogHooks(&hooks);
 }
 
 void InstallEditorPaneHooks() {
@@ -108,9 +123,7 @@ void InstallEditorPaneHooks() {
 }  // namespace
 
 const std::vector<std::string> kProgramWiresAwaitingUnits = {
-    // The file information and project settings windows.
-    "EditorWindowHooks.OpenFileInfo",
-    "ProjectDialogHooks.OpenProjectInfo",
+    // The command editor.
     "ProjectDialogHooks.OpenCommandEditor",
     // Preview panes.
     "EditorWindowHooks.MakePreviewPane",
@@ -136,6 +149,7 @@ void InstallProgramWiring() {
   InstallShellTargets();
   InstallEditorWindowHooks();
   InstallEditorPaneHooks();
+  InstallProjectDialogHooks();
   // The find engine and the find window's pane, in the language library.
   InstallFindPaneHooks();
   BatchFindSetProjectFiles(CopyActiveProjectSearchFiles);
