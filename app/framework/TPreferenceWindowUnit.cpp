@@ -151,6 +151,8 @@ void TPreferenceWindow::LoadPane(PaneRecord* record) {
 
 void TPreferenceWindow::ProcessCommand(const HICommand& command, EventRef event, SInt32& result) {
   TWindow::ProcessCommand(command, event, result);
+  // A close has freed the window and this object with it.
+  if (command.commandID == kHICommandTWindowClose) return;
   if (Panes == nullptr) return;
   for (CFIndex i = 0; i < CFArrayGetCount(Panes); ++i) {
     PaneRecord* record = PaneAt(Panes, i);

@@ -145,6 +145,7 @@ Str255 GetFileSizeString(UInt64 bytes) {
 
 void TFileInfo::ProcessCommand(const HICommand& command, EventRef event, SInt32& result) {
   TPreferenceWindow::ProcessCommand(command, event, result);
+  if (command.commandID == kHICommandTWindowClose) return;  // the window is gone, and this object
   TArgumentBrowser* list = TBrowser::IsLive(arguments) ? arguments : nullptr;
   TUserPathsBrowser* paths = TBrowser::IsLive(previewPaths) ? previewPaths : nullptr;
   switch (command.commandID) {

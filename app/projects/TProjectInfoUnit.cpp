@@ -94,6 +94,7 @@ void MakeListButton(TPane* pane, OSType signature, OSType iconType) {
 
 void TProjectInfo::ProcessCommand(const HICommand& command, EventRef event, SInt32& result) {
   TPreferenceWindow::ProcessCommand(command, event, result);
+  if (command.commandID == kHICommandTWindowClose) return;  // the window is gone, and this object
   TUserPathsBrowser* paths = TBrowser::IsLive(userPaths) ? userPaths : nullptr;
   TUserPathsBrowser* previews = TBrowser::IsLive(previewPaths) ? previewPaths : nullptr;
   switch (command.commandID) {

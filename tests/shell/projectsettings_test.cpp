@@ -382,8 +382,7 @@ TEST_F(ProjectSettingsTest, SettingsReachTheProjectFileAndShowAgain) {
   Command(info, '-PPT');
   EXPECT_EQ(Rows(info->previewPaths).size(), 1u);
 
-  SInt32 status = 0;
-  info->Close(status);
+  Command(info, kHICommandTWindowClose);  // File > Close
   EXPECT_EQ(GetProjectInfoWindow(), nullptr);
 
   CFDictionaryRef disk = ReadDictionary(site.Plist());
@@ -497,8 +496,8 @@ TEST_F(ProjectSettingsTest, FileInfoEditsTheFilesEntryAndShowsItAgain) {
   Command(info, 'GENE');
   EXPECT_EQ(ViewText(Find(info, 'PREF', 137)), "ftp://ftp.example.test/www/htdocs/shop/index.php");
   EXPECT_EQ(Chosen(Find(info, 'PREF', 135)), "Server");
-  SInt32 status = 0;
-  info->Close(status);
+  // File > Close (Ctrl+W) closes it.
+  Command(info, kHICommandTWindowClose);
   EXPECT_EQ(GetFileInfoWindow(), nullptr);
 
   CFDictionaryRef disk = ReadDictionary(site.Plist());
