@@ -150,18 +150,16 @@ void TPreferenceWindow::LoadPane(PaneRecord* record) {
 }
 
 void TPreferenceWindow::ProcessCommand(const HICommand& command, EventRef event, SInt32& result) {
+  // Looked up first: the window's own commands may close it, and then
+  // nothing of it may be touched.
+  CFIndex index = -1;
+  for (CFIndex i = 0; Panes != nullptr && i < CFArrayGetCount(Panes) && index < 0; ++i)
+    if (PaneAt(Panes, i)->command == command.commandID) index = i;
   TWindow::ProcessCommand(command, event, result);
-  // A close has freed the window and this object with it.
-  if (command.commandID == kHICommandTWindowClose) return;
-  if (Panes == nullptr) return;
-  for (CFIndex i = 0; i < CFArrayGetCount(Panes); ++i) {
-    PaneRecord* record = PaneAt(Panes, i);
-    if (record->command != command.commandID) continue;
-    ClosePane(ActivePane);
-    MarkSelectedItem(i);
-    LoadPane(record);
-    return;
-  }
+  if (index < 0) return;
+  ClosePane(ActivePane);
+  MarkSelectedItem(index);
+  LoadPane(PaneAt(Panes, index));
 }
 
 void TPreferenceWindow::EnableViewInputTracking(ControlRef control) {
@@ -201,6 +199,8 @@ void TPreferenceWindow::Release() {
   StopInputTracking();
   if (Panes != nullptr) CFRelease(Panes);
   Panes = nullptr;
+  // The pane has written the handler; it may be gone once the window is.
+  preferences = nullptr;
   TWindow::Release();
 }
 

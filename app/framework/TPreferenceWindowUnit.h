@@ -66,6 +66,8 @@ class TPreferenceWindow : public TWindow {
   // A command of a pane's button shows that pane (again, when it is the one
   // shown); the result is what the window's own commands left.
   void ProcessCommand(const HICommand& command, EventRef event, SInt32& result) override;
+  // Closes the pane shown (its values are stored into the preference
+  // handler, which must still be there) and lets go of the handler.
   void Release() override;
   // Makes the window, shows its first pane, then the window.
   void Create(const Str63& name, IBNibRef inNib) override;

@@ -270,7 +270,8 @@ void TUserPathsBrowser::DrawItem(void* data, UInt32, Boolean container, DataBrow
   arrow.orientation = kThemeArrowDown;
   arrow.size = kThemeArrow7pt;
   const HIRect box = {{cell.origin.x + cell.size.width - 12, cell.origin.y + (cell.size.height - 5) / 2}, {5, 5}};
-  HIThemeDrawPopupArrow(&box, &arrow, context, kHIThemeOrientationNormal);
+  // The list draws its cells in a y-up context.
+  HIThemeDrawPopupArrow(&box, &arrow, context, kHIThemeOrientationInverted);
 }
 
 MenuRef TUserPathsBrowser::CreateKindMenu(SInt16 checkedKind) {
