@@ -13,6 +13,7 @@
 #include "TEditorWindowUnit.h"
 #include "TFindPaneUnit.h"
 #include "TFindUnit.h"
+#include "TMacroEditorUnit.h"
 #include "TQVEditorUnit.h"
 #include "TFileInfoUnit.h"
 #include "TNewProjectUnit.h"
@@ -74,6 +75,7 @@ void InstallShellTargets() {
   // Other windows.
   targets.OpenFindWindow = [](IBNibRef nib) { OpenFindWindow(nib); };
   targets.OpenBatchFindWindow = [](IBNibRef nib) { OpenBatchFindWindow(nib); };
+  targets.OpenMacroEditor = [](TCodeSenseLibrary* library) { OpenMacroEditor(library); };
 }
 
 void InstallEditorWindowHooks() {
@@ -101,15 +103,6 @@ void InstallEditorWindowHooks() {
   EditorWindowSetHooks(&hooks);
 }
 
-void InstallProjectDialogHooks() {
-  ProjectDialogHooks hooks = ProjectGetDialogHooks();
-  hooks.OpenProjectInfo = [](TProject* project) {
-    if (project != nullptr && project->projectPreferences != nullptr)
-      OpenProjectInfo(project->bundle, project->projectPreferences);
-  };
-  ProjectSetDialogHooks(&hooks);
-}
-
 void InstallEditorPaneHooks() {
   EditorPaneHooks hooks{};
   hooks.CopyFileInfo = ProjectHookCopyFileInfo;
@@ -117,14 +110,33 @@ void InstallEditorPaneHooks() {
   hooks.IsIntegratedProjectWindow = EditorWindowIsIntegratedProjectWindow;
   hooks.UpdateSidePane = EditorWindowUpdateSidePane;
   hooks.CreateScriptErrorPane = EditorPaneCreateLanguagePane;
+  hooks.CreateMacroErrorPane = [](const Str255& name, CFStringRef text, TQVEditor* editor) -> TPane* {
+    return CreateMacroErrorPane(name, text, editor);
+  };
+  hooks.SetMacroErrorText = [](TPane* pane, const Str255& name, CFStringRef text) {
+    if (auto* errors = dynamic_cast<TMacroErrorPane*>(pane)) {
+      errors->SetName(name);
+      errors->Load(text);
+    }
+  };
+  hooks.IsMacroErrorPane = [](TPane* pane) -> Boolean { return dynamic_cast<TMacroErrorPane*>(pane) != nullptr; };
   EditorPaneSetHooks(&hooks);
+}
+
+// Adds to what the project's dialog hooks hold: other units fill the rest.
+void InstallProjectDialogHooks() {
+  ProjectDialogHooks hooks = ProjectGetDialogHooks();
+  hooks.OpenCommandEditor = ProjectOpenCommandEditor;
+  hooks.OpenProjectInfo = [](TProject* project) {
+    if (project != nullptr && project->projectPreferences != nullptr)
+      OpenProjectInfo(project->bundle, project->projectPreferences);
+  };
+  ProjectSetDialogHooks(&hooks);
 }
 
 }  // namespace
 
 const std::vector<std::string> kProgramWiresAwaitingUnits = {
-    // The command editor.
-    "ProjectDialogHooks.OpenCommandEditor",
     // Preview panes.
     "EditorWindowHooks.MakePreviewPane",
     "EditorWindowHooks.IsPreviewPane",
@@ -133,13 +145,8 @@ const std::vector<std::string> kProgramWiresAwaitingUnits = {
     "ShellTargets.OpenEditorWindowWithDocument",
     "ShellTargets.EditorWindowNewFTPFile",
     "ProjectWindowMakeFTPPane",
-    // The macro error list.
-    "EditorPaneHooks.CreateMacroErrorPane",
-    "EditorPaneHooks.SetMacroErrorText",
-    "EditorPaneHooks.IsMacroErrorPane",
-    // The macro editor, the application's preference window, the HTML
-    // structure viewer's icons and the update check.
-    "ShellTargets.OpenMacroEditor",
+    // The application's preference window, the HTML structure viewer's
+    // icons and the update check.
     "ShellTargets.OpenApplicationPreferences",
     "ShellTargets.LoadHTMLIcons",
     "CheckForUpdates",

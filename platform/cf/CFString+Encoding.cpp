@@ -292,14 +292,14 @@ constexpr EncodingInfo kEncodings[] = {
     {kCFStringEncodingISOLatin1, "Western (ISO Latin 1)", "iso-8859-1", nullptr, false},
     {kCFStringEncodingISOLatin9, "Western (ISO Latin 9)", "iso-8859-15", "ISO-8859-15", false},
     {kCFStringEncodingDOSLatin1, "Western (DOS Latin 1)", "cp850", "CP850", false},
-    {kCFStringEncodingDOSLatinUS, "Latin-US (DOS)", "cp437", "CP437", false},
+    {kCFStringEncodingDOSLatinUS, "Western (DOS Latin US)", "cp437", "CP437", false},
     {kCFStringEncodingASCII, "Western (ASCII)", "us-ascii", nullptr, false},
     {kCFStringEncodingNonLossyASCII, "Non-lossy ASCII", "x-nonlossy-ascii", nullptr, false},
     {kCFStringEncodingISOLatin2, "Central European (ISO Latin 2)", "iso-8859-2", "ISO-8859-2", false},
     {kCFStringEncodingWindowsLatin2, "Central European (Windows Latin 2)", "windows-1250", "CP1250", false},
     {kCFStringEncodingMacCentralEurRoman, "Central European (Mac OS)", "x-mac-ce", "MAC-CENTRALEUROPE", false},
     {kCFStringEncodingDOSLatin2, "Central European (DOS Latin 2)", "cp852", "CP852", false},
-    {kCFStringEncodingISOLatin3, "Western (ISO Latin 3)", "iso-8859-3", "ISO-8859-3", false},
+    {kCFStringEncodingISOLatin3, "South European (ISO Latin 3)", "iso-8859-3", "ISO-8859-3", false},
     {kCFStringEncodingISOLatin10, "Romanian (ISO Latin 10)", "iso-8859-16", "ISO-8859-16", false},
     {kCFStringEncodingISOLatinCyrillic, "Cyrillic (ISO 8859-5)", "iso-8859-5", "ISO-8859-5", false},
     {kCFStringEncodingWindowsCyrillic, "Cyrillic (Windows)", "windows-1251", "CP1251", false},
@@ -478,6 +478,15 @@ constexpr Alias kAliases[] = {
     {"utf8", kCFStringEncodingUTF8},            {"unicode-1-1-utf-8", kCFStringEncodingUTF8},
     {"utf16", kCFStringEncodingUTF16},          {"iso-10646-ucs-2", kCFStringEncodingUTF16},
     {"utf32", kCFStringEncodingUTF32},
+    // Names web servers and documents give the other scripts' encodings.
+    {"latin2", kCFStringEncodingISOLatin2},     {"latin9", kCFStringEncodingISOLatin9},
+    {"cp1250", kCFStringEncodingWindowsLatin2}, {"cp1251", kCFStringEncodingWindowsCyrillic},
+    {"koi8r", kCFStringEncodingKOI8_R},         {"sjis", kCFStringEncodingShiftJIS},
+    {"shift-jis", kCFStringEncodingShiftJIS},   {"x-sjis", kCFStringEncodingShiftJIS},
+    {"windows-31j", kCFStringEncodingDOSJapanese}, {"x-euc-jp", kCFStringEncodingEUC_JP},
+    {"cp936", kCFStringEncodingDOSChineseSimplif}, {"euc-cn", kCFStringEncodingEUC_CN},
+    {"ks_c_5601-1987", kCFStringEncodingDOSKorean},
+    {"windows-949", kCFStringEncodingDOSKorean},
 };
 
 }  // namespace
@@ -638,7 +647,7 @@ CFStringEncoding CFStringConvertIANACharSetNameToEncoding(CFStringRef theString)
   for (const auto& info : kEncodings)
     if (name == info.iana) return FindEncoding(info.encoding) ? info.encoding : kCFStringEncodingInvalidId;
   for (const auto& alias : kAliases)
-    if (name == alias.name) return alias.encoding;
+    if (name == alias.name) return FindEncoding(alias.encoding) ? alias.encoding : kCFStringEncodingInvalidId;
   return kCFStringEncodingInvalidId;
 }
 

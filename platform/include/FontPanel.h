@@ -1,8 +1,8 @@
 // The system font panel: a floating, modeless panel in which the user picks
 // a font family, style and size. Every pick is sent at once as a
-// kEventFontSelection event, and closing the panel as kEventFontPanelClosed,
-// to the target given with SetFontInfoForSelection (the application when
-// none was given). On the desktop it is a font chooser dialog over the
+// kEventFontSelection event to the target given with SetFontInfoForSelection
+// (the application when none was given), and closing the panel as
+// kEventFontPanelClosed to the application. On the desktop it is a font chooser dialog over the
 // active window; under the headless host it answers from a script (see
 // HeadlessHost.h).
 #pragma once

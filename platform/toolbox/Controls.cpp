@@ -8,6 +8,7 @@
 #include "HIView.h"
 #include "HIViewRecord.h"
 #include "Icons.h"
+#include "NativeViewInternal.h"
 #include "MacWindows.h"
 #include "ComboBoxInternal.h"
 #include "SearchFieldInternal.h"
@@ -383,7 +384,7 @@ OSStatus ControlKindGetData(__CView* view, ControlPartCode, ResType tag, Size bu
   return Put(Boolean(false), bufferSize, buffer, actual);
 }
 
-bool ControlKindTakesFocus(__CView* view) { return IsEditText(view); }
+bool ControlKindTakesFocus(__CView* view) { return IsEditText(view) || ViewIsNative(view); }
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include "CFString.h"
 #include "EventTargetInternal.h"
 #include "FontPanelInternal.h"
+#include "WEFonts.h"
 
 namespace {
 
@@ -20,29 +21,13 @@ const FontPanelPresenter& Presenter() { return gPresenter ? *gPresenter : kHeadl
 
 EventTargetRef Target() { return gTarget ? gTarget : GetApplicationEventTarget(); }
 
-std::string UTF8(CFStringRef s) {
-  std::string out(size_t(CFStringGetLength(s)) * 3 + 1, '\0');
-  CFStringGetCString(s, out.data(), CFIndex(out.size()), kCFStringEncodingUTF8);
-  out.resize(std::strlen(out.c_str()));
-  return out;
-}
-
-// Family names are Mac Roman short strings, or their UTF-8 bytes when Mac
-// Roman cannot hold them (FamilyNumber); read back either way.
+// The panel shows the face the family is drawn with: the fixed families
+// (the classic names) are drawn with the engine's own faces, the others with
+// their own.
 std::string FamilyName(FMFontFamily family) {
-  unsigned char name[256] = {};
-  if (family == kInvalidFontFamily || !FMGetFontFamilyName(family, name)) return std::string();
-  if (CFStringRef utf8 = CFStringCreateWithBytes(nullptr, name + 1, name[0], kCFStringEncodingUTF8, false)) {
-    unsigned char back[256] = {};
-    const bool macRoman = CFStringGetPascalString(utf8, back, sizeof back, kCFStringEncodingMacRoman);
-    std::string text = macRoman ? std::string() : UTF8(utf8);
-    CFRelease(utf8);
-    if (!macRoman) return text;
-  }
-  CFStringRef s = CFStringCreateWithPascalString(nullptr, name, kCFStringEncodingMacRoman);
-  std::string text = s ? UTF8(s) : std::string();
-  if (s) CFRelease(s);
-  return text;
+  if (family == kInvalidFontFamily || !FMGetFontFamilyName(family, nullptr)) return std::string();
+  const std::string faces = WEFontFace(family);
+  return faces.substr(0, faces.find(','));
 }
 
 FMFontFamily FamilyNumber(const std::string& family) {
@@ -58,6 +43,8 @@ FMFontFamily FamilyNumber(const std::string& family) {
   return FMGetFontFamilyFromName(name);
 }
 
+// Selections go to the target the program gave (its events climb to the
+// application from there); closing is the application's business.
 void Send(UInt32 kind, const FontPanelRequest* selection, FMFontFamily family) {
   EventRef event = nullptr;
   if (CreateEvent(nullptr, kEventClassFont, kind, 0, kEventAttributeNone, &event) != noErr) return;
@@ -66,7 +53,7 @@ void Send(UInt32 kind, const FontPanelRequest* selection, FMFontFamily family) {
     SetEventParameter(event, kEventParamFMFontStyle, typeFMFontStyle, sizeof selection->style, &selection->style);
     SetEventParameter(event, kEventParamFMFontSize, typeFMFontSize, sizeof selection->size, &selection->size);
   }
-  SendEventToEventTarget(event, Target());
+  SendEventToEventTarget(event, selection ? Target() : GetApplicationEventTarget());
   ReleaseEvent(event);
 }
 

@@ -9,6 +9,7 @@
 #include <unordered_set>
 
 #include "HIViewRecord.h"
+#include "NativeViewInternal.h"
 #include "ViewInternal.h"
 
 namespace {
@@ -196,6 +197,7 @@ void Teardown(__CView* view) {
     CFRelease(reinterpret_cast<HIViewRef>(child));
   }
   SendSimple(view, kEventControlDispose);
+  NativeViewForget(view);
   Detach(view, false);
   for (auto* area : view->trackingAreas) {
     area->view = nullptr;

@@ -8,6 +8,7 @@
 
 #include "HIView.h"
 #include "HIViewRecord.h"
+#include "NativeViewInternal.h"
 #include "ViewInternal.h"
 #include "WindowInternal.h"
 
@@ -581,6 +582,7 @@ OSErr SetKeyboardFocus(WindowRef inWindow, ControlRef inControl, ControlFocusPar
   HIViewRef rootRef = HIViewGetRoot(inWindow);
   if (rootRef == nullptr) return errInvalidWindowRef;
   __CView* root = ViewOf(rootRef);
+  NativeViewsTouched(inWindow);
   if (inPart == kControlFocusNoPart || inControl == nullptr) {
     CommitWhenDone commit;
     if (FocusRecord* current = FocusOf(root)) commit.Take(current->view);
@@ -783,6 +785,7 @@ void InvalidateWindowRect(WindowRef window, const CGRect& r) {
 void ViewInvalidate(__CView* view) {
   view->needsDisplay = true;
   WindowRef window = ViewWindow(view);
+  NativeViewsTouched(window);
   if (window == nullptr || !EffectiveVisible(view)) return;
   InvalidateWindowRect(window, CGRect{ViewToRoot(view, view->boundsOrigin), view->frame.size});
 }

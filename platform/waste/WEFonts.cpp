@@ -19,6 +19,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "CFStringInternal.h"
 #include "WASTE.h"
 #include "WEFonts.h"
 
@@ -27,6 +28,7 @@ namespace {
 struct Family {
   std::string name;
   bool mono;
+  std::string face;  // families named at run time: drawn with their own face first
 };
 
 constexpr FMFontFamily kFirstDynamicFamily = 1024;
@@ -42,6 +44,25 @@ std::string Folded(const std::string& name) {
 }
 
 bool LooksMonospaced(const std::string& name);
+
+// A family named at run time (the font panel's pick, a document's font) is
+// drawn with its own face where the system has it, else as before with the
+// engine's face of its kind: a face list, in UTF-8 (names are Mac Roman
+// short strings unless they are UTF-8 already).
+std::string FaceList(const std::string& name, bool mono) {
+  std::string face;
+  __CFUniChars units;
+  if (__CFDecodeUTF8(reinterpret_cast<const UInt8*>(name.data()), name.size(), units)) {
+    face = name;
+  } else {
+    for (unsigned char c : name) {
+      const UniChar unit = __CFMacRomanToUnicode(c);
+      __CFAppendUTF8(face, &unit, 1);
+    }
+  }
+  face.erase(std::remove(face.begin(), face.end(), ','), face.end());
+  return face + (mono ? ",DejaVu Sans Mono" : ",DejaVu Sans");
+}
 
 // The folded name's hash (FNV-1a), placed in the numbers names may take.
 FMFontFamily HashedNumber(const std::string& key) {
@@ -91,7 +112,7 @@ struct Table {
         {162, "Arial", false},         {163, "Lucida Sans Typewriter", true},
     };
     for (const auto& f : kFixed) {
-      byNumber.emplace(f.id, Family{f.name, f.mono});
+      byNumber.emplace(f.id, Family{f.name, f.mono, std::string()});
       byName.emplace(Folded(f.name), f.id);  // the first number of a name wins (Geneva is 1)
     }
     Load();
@@ -103,7 +124,8 @@ struct Table {
   }
 
   void Add(FMFontFamily id, const std::string& name, std::string key) {
-    byNumber.emplace(id, Family{name, LooksMonospaced(name)});
+    const bool mono = LooksMonospaced(name);
+    byNumber.emplace(id, Family{name, mono, FaceList(name, mono)});
     byName.emplace(std::move(key), id);
     ++dynamic;
   }
@@ -206,6 +228,7 @@ const char* WEFontFace(FMFontFamily inFamily) {
   std::lock_guard<std::mutex> lock(TableLock());
   const Family* f = TheTable().Find(inFamily);
   if (f == nullptr) return "DejaVu Sans Mono";  // unknown numbers: the engine's default face
+  if (!f->face.empty()) return f->face.c_str();
   return f->mono ? "DejaVu Sans Mono" : "DejaVu Sans";
 }
 

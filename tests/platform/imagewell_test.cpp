@@ -5,6 +5,9 @@
 
 #include <cairo.h>
 
+#include <unistd.h>
+
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -23,6 +26,7 @@
 #include "Icons.h"
 #include "MacWindows.h"
 #include "ViewInternal.h"
+#include "WindowInternal.h"
 
 namespace {
 
@@ -199,6 +203,12 @@ TEST(ImageWellTest, AnInterfaceFileDeclaresWellsWithOrWithoutAnIcon) {
   ReleaseIconRef(folderIcon);
   ASSERT_EQ(noErr, GetImageWellContentInfo(empty, &content));
   EXPECT_EQ(kControlNoContent, content.contentType);
+  // A picture of the window to look at.
+  char cwd[4096];
+  ASSERT_NE(nullptr, getcwd(cwd, sizeof cwd));
+  const std::string shot = std::string(cwd) + "/imagewell-window.png";
+  ASSERT_EQ(noErr, WindowWritePNG(window, shot));
+  std::printf("window screenshot: %s\n", shot.c_str());
   DisposeWindow(window);
   DisposeNibReference(nib);
   CFRelease(bundle);

@@ -93,9 +93,20 @@ TEST(TextEncodings, NamesInPartsInUnicodeAndWithShortBuffers) {
                                                              nullptr, small));
 
   // The names a document or a web server gives.
-  Ref sjis(U8("Shift_JIS")), big5(U8("BIG5"));
-  EXPECT_EQ(kCFStringEncodingShiftJIS, CFStringConvertIANACharSetNameToEncoding(sjis.str()));
-  EXPECT_EQ(kCFStringEncodingBig5, CFStringConvertIANACharSetNameToEncoding(big5.str()));
+  const struct {
+    const char* name;
+    CFStringEncoding encoding;
+  } names[] = {
+      {"Shift_JIS", kCFStringEncodingShiftJIS},
+      {"BIG5", kCFStringEncodingBig5},
+      {"ks_c_5601-1987", kCFStringEncodingDOSKorean},
+      {"Windows-31J", kCFStringEncodingDOSJapanese},
+      {"koi8-u", kCFStringEncodingKOI8_U},
+  };
+  for (const auto& n : names) {
+    Ref name(U8(n.name));
+    EXPECT_EQ(n.encoding, CFStringConvertIANACharSetNameToEncoding(name.str())) << n.name;
+  }
   EXPECT_EQ("euc-kr", Utf8(CFStringConvertEncodingToIANACharSetName(kCFStringEncodingEUC_KR)));
 }
 

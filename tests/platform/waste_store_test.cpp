@@ -522,6 +522,28 @@ TEST(WasteFonts, NamesPastTheLastNumberTakeTheDefaultFamily) {
   WEFontsForgetTable();
 }
 
+// Families named at run time are drawn in their own face where the system
+// has one, else in the engine's face of their kind; the fixed ones keep the
+// engine's faces.
+TEST(WasteFonts, FamiliesNamedAtRunTimeAreDrawnInTheirOwnFace) {
+  const struct {
+    std::string pascal;
+    const char* face;
+  } cases[] = {
+      {"\x0a" "Noto Serif", "Noto Serif,DejaVu Sans"},
+      {"\x09" "Fira Mono", "Fira Mono,DejaVu Sans Mono"},
+      {"\x04" "Caf\x8E", "Caf\xC3\xA9,DejaVu Sans"},  // Mac Roman e acute, drawn from UTF-8
+      {"\x06" "Monaco", "DejaVu Sans Mono"},
+      {"\x07" "Verdana", "DejaVu Sans"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.face);
+    const FMFontFamily f = FMGetFontFamilyFromName(reinterpret_cast<ConstStr255Param>(c.pascal.data()));
+    EXPECT_STREQ(c.face, WEFontFace(f));
+  }
+  EXPECT_STREQ("DejaVu Sans Mono", WEFontFace(10));  // no family: the default face
+}
+
 // A number stored in one run names the same family in the next, whatever
 // order that run asks for names in, and before it asks for the name at all.
 TEST(WasteFonts, NumbersAreTheSameInEveryRun) {
