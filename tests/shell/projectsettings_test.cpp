@@ -358,6 +358,14 @@ TEST_F(ProjectSettingsTest, SettingsReachTheProjectFileAndShowAgain) {
   EXPECT_EQ(GetWindowKind(info->window), kProjectInfoWindowKind);
   EXPECT_EQ(info->GetActivePane().str(), "General");
   EXPECT_EQ(ViewText(Find(info, 'PREF', 129)), "Site.qvproj");
+  // The mode items carry their icons.
+  for (auto [id, count] : {std::pair{128, 3}, std::pair{129, 4}})
+    for (MenuItemIndex item = 1; item <= count; ++item) {
+      UInt8 type = 0;
+      Handle icon = nullptr;
+      GetMenuItemIconHandle(HIViewGetMenu(Find(info, 'MODE', id)), item, &type, &icon);
+      EXPECT_TRUE(type == kMenuIconRefType && icon != nullptr) << "MODE " << id << " item " << item;
+    }
   // The server pop-up offers the stored servers.
   EXPECT_EQ(MenuTexts(Find(info, 'SERV', 128)), (std::vector<std::string>{"None", "-", "Main"}));
   Choose(Find(info, 'SERV', 128), "Main");
