@@ -223,3 +223,36 @@ std::u16string ProjectNameToUnicode(const Str255& name) {
   }
   return result;
 }
+
+// ---------------------------------------------------------------------------
+// Script arguments
+
+void EncodeScriptArgumentInfo(const ScriptArgumentInfo& info, UInt8 (&bytes)[kScriptArgumentInfoSize]) {
+  std::memset(bytes, 0, sizeof bytes);
+  bytes[0] = info.active ? 1 : 0;
+  std::memcpy(bytes + 1, info.name.data(), size_t(info.name.len()) + 1);
+  std::memcpy(bytes + 65, info.value.data(), size_t(info.value.len()) + 1);
+}
+
+ScriptArgumentInfo DecodeScriptArgumentInfo(const UInt8* bytes, CFIndex size) {
+  ScriptArgumentInfo info;
+  if (bytes == nullptr || size < 1) return info;
+  info.active = bytes[0] != 0;
+  // A length byte that runs past its slot or the item is cut to them.
+  auto field = [&](CFIndex offset) {
+    if (size <= offset) return Str63();
+    const CFIndex room = std::min<CFIndex>(63, size - offset - 1);
+    return Str63::FromBytes(bytes + offset + 1, size_t(std::min<CFIndex>(bytes[offset], room)));
+  };
+  info.name = field(1);
+  info.value = field(65);
+  return info;
+}
+
+ScriptArgumentInfo NewScriptArgumentInfo() {
+  ScriptArgumentInfo info;
+  info.active = true;
+  info.name = "untitled";
+  info.value = "none";
+  return info;
+}

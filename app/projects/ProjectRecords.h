@@ -109,6 +109,28 @@ Str63 DecodeProjectFolderName(const UInt8* bytes, CFIndex size);
 std::u16string ProjectNameToUnicode(const Str255& name);
 
 // ---------------------------------------------------------------------------
+// Script arguments of a file ("FileInfoArguments", 129 bytes): active (1),
+// name Str63 (64), value Str63 (64). No numbers, so no byte order.
+
+enum : CFIndex { kScriptArgumentInfoSize = 129 };
+
+#pragma pack(push, 1)
+struct ScriptArgumentInfo {
+  Boolean active = false;
+  Str63 name;
+  Str63 value;
+};
+#pragma pack(pop)
+static_assert(sizeof(ScriptArgumentInfo) == kScriptArgumentInfoSize, "a script argument is stored as 129 bytes");
+
+void EncodeScriptArgumentInfo(const ScriptArgumentInfo& info, UInt8 (&bytes)[kScriptArgumentInfoSize]);
+// A shorter item reads as far as it goes; a length byte past its slot or
+// the item is cut to them.
+ScriptArgumentInfo DecodeScriptArgumentInfo(const UInt8* bytes, CFIndex size);
+// A new argument: active, "untitled", "none".
+ScriptArgumentInfo NewScriptArgumentInfo();
+
+// ---------------------------------------------------------------------------
 // Label colours of "FileInfoLabel".
 
 struct ProjectLabelColor {

@@ -1,6 +1,10 @@
 #include "TFileInfoUnit.h"
 
+#include <sys/stat.h>
+
 #include <functional>
+#include <string>
+#include <string_view>
 
 #include "CFString.h"
 #include "PascalCarbonCommon.h"
@@ -69,6 +73,30 @@ Boolean EachUserPath(TPreferenceHandler* prefs, const Str255& key,
   return isArray;
 }
 
+// Whether a location already names a file: its last path component has text
+// after a ".". Only that component counts, so folders with a dot in their
+// name further up ("/home/john.doe/site") still get the file name, and the
+// host of an address without a path ("http://127.0.0.1") is no file.
+// A local location that is a folder on disk never names a file, whatever its
+// name ("/home/john.doe").
+Boolean NamesAFile(const Str255& location) {
+  std::string_view text = location.view();
+  if (text.substr(0, 7) == "file://") {
+    struct stat info {};
+    const std::string path(text.substr(7));
+    if (!path.empty() && stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return false;
+  }
+  if (size_t scheme = text.find("://"); scheme != std::string_view::npos) {
+    size_t path = text.find('/', scheme + 3);
+    if (path == std::string_view::npos) return false;
+    text.remove_prefix(path);
+  }
+  const size_t slash = text.rfind('/');
+  const std::string_view last = slash == std::string_view::npos ? text : text.substr(slash + 1);
+  const size_t dot = last.rfind('.');
+  return dot != std::string_view::npos && dot + 1 < last.size();
+}
+
 }  // namespace
 
 Str255 GetActiveUserPath(const Str63& name, const FSRef& base, const Str255& key, TPreferenceHandler* prefs) {
@@ -90,7 +118,7 @@ Str255 GetActiveUserPath(const Str63& name, const FSRef& base, const Str255& key
       case kUserPathLocalhost: result = JoinBaseWithPath(GetLocalhostURL(), info.path); break;
       default: result.Clear(); return true;  // an unknown kind names no place
     }
-    if (info.kind != kUserPathURL && GetStringSuffix(result, '.').empty()) {
+    if (info.kind != kUserPathURL && !NamesAFile(result)) {
       if (result.len() == 0 || result[result.len()] != '/') result += "/";
       result += name;
     }

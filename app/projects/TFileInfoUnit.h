@@ -1,14 +1,23 @@
 // Per-file information: every file of a project may have its own settings,
 // a dictionary in the project preferences under "FileInfo::" + the file's
 // display name (files of one name share it). These are the keys, the seeding
-// of an entry and the user-path routines that read the stored records.
+// of an entry, the user-path routines that read the stored records, and the
+// window in which the user edits an entry.
 #pragma once
 
+#include <string>
+
 #include "CFArray.h"
+#include "DataBrowser.h"
 #include "Files.h"
 #include "MacTypes.h"
+#include "PreferenceUtilities.h"
+#include "ProjectRecords.h"
 #include "ShortString.h"
+#include "TPreferenceWindowUnit.h"
 #include "TPreferencesUnit.h"
+
+class TUserPathsBrowser;
 
 extern const char kFileInfoPrefix[];           // "FileInfo::"
 extern const char kFileInfoPreviewMode[];      // "FileInfoPreviewMode"
@@ -46,3 +55,60 @@ Boolean UserPathKindExists(const Str255& path, SInt16 kind, const Str255& key, T
 // The records under key as placeholder + path strings ("{src}Sources"),
 // disabled ones too; nil when there are none. The caller releases it.
 CFArrayRef SerializeUserPaths(const Str255& key, TPreferenceHandler* prefs);
+
+// The editable list of a file's script arguments, bound to
+// "FileInfoArguments": check box 'ACTV', texts 'NAME' and 'VALU'. Each row
+// holds its record as its 129 stored bytes.
+class TArgumentBrowser : public TPreferenceArrayBrowser {
+ public:
+  void SetItemData(void* data, UInt32 type, DataBrowserItemID item, DataBrowserPropertyID property,
+                   DataBrowserItemDataRef itemData) override;
+  // An edited name or value, cut to 63 characters.
+  void SetItemText(void* data, DataBrowserItemID item, DataBrowserPropertyID property, CFStringRef text) override;
+  void SetItemCheckbox(void* data, DataBrowserItemID item, DataBrowserPropertyID property, Boolean value) override;
+};
+
+// ---------------------------------------------------------------------------
+// The file information window: panes General, Script, FTP, Preview and
+// Notes over the file's entry in its project's preferences. One at most.
+
+class TFileInfo : public TPreferenceWindow {
+ public:
+  FSRef file{};
+  TPreferenceHandler* projectPreferences = nullptr;  // not owned: the project's
+  FSRef base{};  // the project bundle: its folder is the base of Project paths
+  TArgumentBrowser* arguments = nullptr;      // the Script pane's list, while it shows
+  TUserPathsBrowser* previewPaths = nullptr;  // the Preview pane's list, while it shows
+  // The file's entry, the window's own preference handler; owned.
+  TPreferenceHandlerDictionary* entry = nullptr;
+
+  // The pane commands first; then '+ARG' and '-ARG' add and delete
+  // arguments, '+PAT' and '-PAT' preview locations.
+  void ProcessCommand(const HICommand& command, EventRef event, SInt32& result) override;
+  void Release() override;
+  void SetupPane(const Str63& paneName, TPane* pane) override;
+  void HandleMenuPreference(const Str255&, ControlRef) override {}
+  // The lists are written back when their pane stores its values.
+  void SetValue(ControlRef control, TPreferenceHandler* prefs, const Str255& key) override;
+  // Binds the window to a file of the project whose handler is prefs: its
+  // entry (seeded when empty) becomes the window's handler and the base of
+  // Project paths that project's bundle. A window that shows already
+  // stores the pane it shows into the entry it had, then shows the Script
+  // pane of the new file.
+  virtual void Load(const FSRef& inFile, TPreferenceHandler* prefs);
+};
+
+// Shows the file information window for a file of the project whose
+// preference handler is prefs, reloading an open window for another file.
+void OpenFileInfo(const FSRef& file, TPreferenceHandler* prefs);
+// The window, when one is open.
+TFileInfo* GetFileInfoWindow();
+// Closes the window (storing its values) when it works on that project.
+void CloseFileInfoWindow(TPreferenceHandler* projectPrefs);
+
+// Where a file goes on its server: "ftp://" + the host, the server's root
+// folder once when it has one, the file's "FileInfoDirectory" when set, and
+// the file's name. Uploads and the General pane both take it from here.
+std::string GetFileUploadURL(const FTPServerInfo& server, const Str255& directory, const Str63& name);
+// "1.5M"-style size text of a byte count of any size.
+Str255 GetFileSizeString(UInt64 bytes);

@@ -29,6 +29,7 @@
 #include "TDemoApplicationUnit.h"
 #include "TEditorWindowUnit.h"
 #include "TNewProjectUnit.h"
+#include "TProjectInfoUnit.h"
 #include "plinthora/Plinthora.h"
 #include "brackenrow/Browser.h"
 #include "brackenrow/DiskUtilities.h"
@@ -760,6 +761,9 @@ void TProject::SaveAll() {
 
 void TProject::Release() {
   releasing = true;
+  // The settings and file information windows of this project store their
+  // values while its preferences are still there.
+  CloseProjectInfoWindows(projectPreferences);
   // A compile still under way must not report into a freed project.
   CancelCompile();
   if (finishedParser) {

@@ -16,7 +16,9 @@
 #include "TFindUnit.h"
 #include "TMacroEditorUnit.h"
 #include "TQVEditorUnit.h"
+#include "TFileInfoUnit.h"
 #include "TNewProjectUnit.h"
+#include "TProjectInfoUnit.h"
 #include "TProjectUnit.h"
 #include "TProjectWindowUnit.h"
 #include "TSourceDocumentUnit.h"
@@ -96,6 +98,10 @@ void InstallEditorWindowHooks() {
   hooks.ProjectPane = ProjectWindowProjectPane;
   hooks.ProjectFileSystem = ProjectWindowFileSystem;
   hooks.SetActionMenu = ProjectWindowSetActionMenu;
+  hooks.OpenFileInfo = [](TProject* project, const FSRef& file) {
+    if (project != nullptr && project->projectPreferences != nullptr)
+      OpenFileInfo(file, project->projectPreferences);
+  };
   EditorWindowSetHooks(&hooks);
 }
 
@@ -123,15 +129,16 @@ void InstallEditorPaneHooks() {
 void InstallProjectDialogHooks() {
   ProjectDialogHooks hooks = ProjectGetDialogHooks();
   hooks.OpenCommandEditor = ProjectOpenCommandEditor;
+  hooks.OpenProjectInfo = [](TProject* project) {
+    if (project != nullptr && project->projectPreferences != nullptr)
+      OpenProjectInfo(project->bundle, project->projectPreferences);
+  };
   ProjectSetDialogHooks(&hooks);
 }
 
 }  // namespace
 
 const std::vector<std::string> kProgramWiresAwaitingUnits = {
-    // The file information and project settings windows.
-    "EditorWindowHooks.OpenFileInfo",
-    "ProjectDialogHooks.OpenProjectInfo",
     // Preview panes.
     "EditorWindowHooks.MakePreviewPane",
     "EditorWindowHooks.IsPreviewPane",

@@ -17,6 +17,7 @@
 #include "CFDictionary.h"
 #include "CFString.h"
 #include "Files.h"
+#include "ProjectRecords.h"
 #include "SCRIPTS.h"
 #include "ShortString.h"
 #include "TDocumentTabsUnit.h"
@@ -77,15 +78,8 @@ extern const char kEditorPaneNoTerminalMessage[];  // RunTerminal (and html)
 // The toolbar preference that says whether a language's documents run.
 extern const char kEditorToolbarRunKey[];  // "com.brindlecote.toolbar.editor.run"
 
-// One script argument of a project file ("FileInfoArguments"): 129 bytes.
-#pragma pack(push, 1)
-struct ScriptArgumentInfo {
-  Boolean active;
-  Str63 name;
-  Str63 value;
-};
-#pragma pack(pop)
-static_assert(sizeof(ScriptArgumentInfo) == 129, "a script argument is stored as 129 bytes");
+// One script argument of a project file ("FileInfoArguments", 129 bytes):
+// ScriptArgumentInfo of ProjectRecords.h.
 
 // What the pane asks of units built beside it; any entry may be nil.
 struct EditorPaneHooks {

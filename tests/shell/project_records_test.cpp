@@ -2,6 +2,8 @@
 // routines over user-path arrays: preview locations, existence, the template
 // list, and the seeding of a file's entry.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <string>
@@ -156,7 +158,13 @@ TEST(FileInfo, ActiveUserPathTakesTheFirstEnabledRecord) {
       {{Path("/Users/a/Sites/site", kUserPathRoot)}, "file:///Users/a/Sites/site/index.php"},
       {{Path("/Users/a/Sites/site/", kUserPathRoot)}, "file:///Users/a/Sites/site/index.php"},
       {{Path("http://example.test/x", kUserPathURL)}, "http://example.test/x"},
-      {{Path("/Users/a/my.site/pages", kUserPathRoot)}, "file:///Users/a/my.site/pages"},
+      // Only the last component decides whether the location names a file:
+      // dotted folders further up get the name appended.
+      {{Path("/Users/a/my.site/pages", kUserPathRoot)}, "file:///Users/a/my.site/pages/index.php"},
+      {{Path("/home/john.doe", kUserPathRoot)}, "file:///home/john.doe"},
+      {{Path("/home/john.doe/", kUserPathRoot)}, "file:///home/john.doe/index.php"},
+      {{Path("/srv/www/page.html", kUserPathRoot)}, "file:///srv/www/page.html"},
+      {{Path("/srv/www/v.", kUserPathRoot)}, "file:///srv/www/v./index.php"},
       {{Path("/skipped", kUserPathRoot, false), Path("/taken", kUserPathRoot)}, "file:///taken/index.php"},
       // An enabled first record ends the search even when it gives nothing.
       {{Path("", kUserPathURL), Path("/later", kUserPathRoot)}, ""},
@@ -169,6 +177,13 @@ TEST(FileInfo, ActiveUserPathTakesTheFirstEnabledRecord) {
         << (c.records.empty() ? "none" : c.records[0].path.str());
   }
   EXPECT_EQ(GetActiveUserPath("index.php", base, "Missing", prefs.handler).str(), "");
+
+  // A folder on disk is a folder whatever its last component looks like.
+  const std::string home = std::string(getenv("TMPDIR")) + "/john.doe";
+  mkdir(home.c_str(), 0755);
+  prefs.SetPaths("Paths", {Path(home.c_str(), kUserPathRoot)});
+  EXPECT_EQ(GetActiveUserPath("index.php", base, "Paths", prefs.handler).str(), "file://" + home + "/index.php");
+  rmdir(home.c_str());
 }
 
 TEST(FileInfo, UserPathListsAndExistence) {
