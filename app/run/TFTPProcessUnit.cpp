@@ -35,7 +35,7 @@ void AppendText(CFMutableStringRef line, const std::string& text) {
 
 }  // namespace
 
-void TFTPProcess::SetBrowser(TBrowser* browser) { fBrowser = browser; }
+void TFTPProcess::SetBrowser(TFTPBrowser* browser) { fBrowser = browser; }
 
 void TFTPProcess::SetCallback(TFTPProcessNotificationCallback callback, void* userData) {
   fCallback = callback;
@@ -119,7 +119,7 @@ void TFTPProcess::Release() {
 
 void TFTPProcess::Report(const Str255& message) {
   fReported = true;
-  if (fCallback != nullptr) fCallback(fAction, message, reinterpret_cast<TFTPBrowser*>(fBrowser), fUserData);
+  if (fCallback != nullptr) fCallback(fAction, message, fBrowser, fUserData);
 }
 
 void TFTPProcess::GotData(CFStringRef text) {

@@ -20,7 +20,6 @@
 #include "TFTPUnit.h"
 #include "TProcessUtilsUnit.h"
 
-class TBrowser;
 class TFTPBrowser;
 
 typedef void (*TFTPProcessNotificationCallback)(const Str31& action, const Str255& message, TFTPBrowser* browser,
@@ -31,7 +30,7 @@ class TFTPProcess : public TProcessUtils {
   TFTPProcess() = default;
 
   virtual void Initialize();
-  virtual void SetBrowser(TBrowser* browser);
+  virtual void SetBrowser(TFTPBrowser* browser);
   virtual void SetCallback(TFTPProcessNotificationCallback callback, void* userData);
   virtual void SetConnection(const FTPConnection& connection);
   virtual void AppendArgument(const Str255& key, const Str255& value);
@@ -49,7 +48,7 @@ class TFTPProcess : public TProcessUtils {
   // The command as text, for showing it; the child gets fArguments, one
   // "key=value" word each, never re-parsed.
   CFMutableStringRef fCommandLine = nullptr;
-  TBrowser* fBrowser = nullptr;
+  TFTPBrowser* fBrowser = nullptr;  // the FTP browser that asked
   Str31 fAction;
   TFTPProcessNotificationCallback fCallback = nullptr;
   void* fUserData = nullptr;

@@ -443,6 +443,15 @@ Boolean TFTPStream::Download(CFStringRef url, CFURLRef folder, CFStringRef user,
   local += name;
   int fd = mkstemp(temp.data());
   if (fd < 0) return StartFailed();
+  // The file gets the permissions of the one it replaces, else the usual ones.
+  struct stat existing;
+  if (stat(local.c_str(), &existing) == 0) {
+    fchmod(fd, existing.st_mode & 07777);
+  } else {
+    mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, 0666 & ~mask);
+  }
   close(fd);
   fLocalPath = local;
   fTempPath = temp;

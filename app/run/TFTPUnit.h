@@ -92,6 +92,8 @@ class TFTPStream : public TObject {
   virtual void SetUserNamePassword(CFTypeRef stream, CFStringRef user, CFStringRef password);
   virtual void SetFTPProxy(CFTypeRef stream, CFDictionaryRef& proxies);
   virtual void Release();
+  // Free ends a stream as Release does.
+  void Free() override { Release(); }
 
   FTPStreamHandle GetHandle() const { return fHandle; }
   // The stream of a handle while it runs; nil once it has ended or was released.

@@ -446,6 +446,7 @@ TEST_F(FTPServerStreams, FailuresEndInOneErrorWithTheServersReplyOrTheSocketErro
 
 TEST_F(FTPServerStreams, TheProxySettingsAreHonouredWithTheirExceptions) {
   const char* names[] = {"ftp_proxy", "FTP_PROXY", "all_proxy", "ALL_PROXY", "no_proxy", "NO_PROXY"};
+  for (const char* n : names) unsetenv(n);
   setenv("ftp_proxy", ("http://127.0.0.1:" + std::to_string(LoopbackFTPServer::FreePort())).c_str(), 1);
   Ref through(SCDynamicStoreCopyProxies(nullptr));
   Client viaProxy = Fetch(server_->URL("/"), LoopbackFTPServer::kUser, LoopbackFTPServer::kPassword, through.dict());

@@ -205,6 +205,14 @@ TEST_F(FTPStreamTest, ADownloadReportsProgressAndEndsWithTheWholeFile) {
   EXPECT_GT(r.Count(kFTPNotifyProgress), 0);
   EXPECT_FLOAT_EQ(r.lastRatio, 1.0f);
   EXPECT_TRUE(ReadFile(dir + "/down load.bin") == bytes);
+  // Downloaded again over itself, it keeps the permissions it had.
+  chmod((dir + "/down load.bin").c_str(), 0640);
+  Receiver again = Download(server_->URL("/down load.bin"), dir);
+  again.ExpectOneEnd(kFTPNotifyFinished);
+  struct stat st;
+  ASSERT_EQ(stat((dir + "/down load.bin").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+  EXPECT_EQ(CountEntries(dir), 1);
 }
 
 TEST_F(FTPStreamTest, AFailedDownloadEndsOnceAndLeavesTheLocalFileAsItWas) {
@@ -355,6 +363,17 @@ TEST(FTPStreamText, MessagesRatiosAndURLs) {
   }
   Ref notFTP(S("http://h/"));
   EXPECT_FALSE(FTPCreateURL(notFTP.str()));
+
+  // Folders, files by their extension, and anything else as unknown.
+  for (SInt32 type : {4, 8, 10, -1}) {
+    SCOPED_TRACE(type);
+    FTPDirectoryListing entry{};
+    entry.type = type;
+    entry.name = "page.html";
+    IconRef icon = GetFTPListingIcon(&entry);
+    EXPECT_NE(icon, nullptr);
+    if (icon != nullptr) ReleaseIconRef(icon);
+  }
 
   Receiver r;
   TFTPStream* s = NewStream(r);

@@ -26,6 +26,8 @@ class LoopbackFTPServer {
   static constexpr const char* kPassword = "p@ss:w/rd";
 
   explicit LoopbackFTPServer(bool faults = false) {
+    // A proxy of the machine's environment is not for this server.
+    setenv("no_proxy", "127.0.0.1,localhost", 1);
     const char* tmp = getenv("TMPDIR");
     std::string base = std::string(tmp != nullptr && *tmp ? tmp : "/tmp") + "/ftp-root.XXXXXX";
     std::vector<char> buf(base.begin(), base.end());
