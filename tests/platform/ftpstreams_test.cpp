@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "CFArray.h"
+#include "CarbonEvents.h"
 #include "CFFTPStream.h"
 #include "CFNumber.h"
 #include "CFRef.h"
@@ -286,6 +287,14 @@ TEST(FTPStreams, RunLoopStopEndsOnlyTheInnermostRunAndIsNotRemembered) {
   CFRunLoopStop(CFRunLoopGetCurrent());
   EXPECT_FALSE(CFRunLoopIsWaiting(CFRunLoopGetCurrent()));
   EXPECT_EQ(CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.05, false), kCFRunLoopRunTimedOut);
+  // Nor does it end the application's own loop.
+  g_idle_add(
+      [](gpointer) -> gboolean {
+        CFRunLoopStop(CFRunLoopGetCurrent());
+        return G_SOURCE_REMOVE;
+      },
+      nullptr);
+  EXPECT_EQ(RunCurrentEventLoop(0.05), eventLoopTimedOutErr);
 
   struct State {
     int outerResult = 0, innerResult = 0;

@@ -328,6 +328,12 @@ TEST(FTPFaultyServerStream, AStoreRefusedAtTheEndAndAnUnreadableListingEndInKind
     c.r.ExpectOneEnd(kFTPNotifyFailed);
     EXPECT_EQ(Text(GetStreamErrorString(c.r.error)), c.message);
   }
+  // A server that tells no size: no progress, but the whole file and the end.
+  WriteFile(server.Root() + "/nosize.txt", Big(70000));
+  Receiver nosize = Download(server.URL("/nosize.txt"), dir);
+  nosize.ExpectOneEnd(kFTPNotifyFinished);
+  EXPECT_EQ(nosize.Count(kFTPNotifyProgress), 0);
+  EXPECT_TRUE(ReadFile(dir + "/nosize.txt") == Big(70000));
 }
 
 TEST(FTPStreamText, MessagesRatiosAndURLs) {

@@ -6,7 +6,8 @@ replies a healthy server does not give:
   a store into a file whose name starts with "fail" ends with 451,
   a retrieval of a file whose name starts with "stall" opens the data
   channel and then sends nothing,
-  the listing of a folder named "garbage" is text no listing parser reads.
+  the listing of a folder named "garbage" is text no listing parser reads,
+  the size of a file whose name starts with "nosize" is not told.
 
 Usage: ftp_faults_server.py PORT FOLDER USER PASSWORD
 """
@@ -38,6 +39,12 @@ class FaultyHandler(FTPHandler):
             self.push_dtp_data(b"this is not a folder listing\r\n", cmd="LIST")
             return path
         return FTPHandler.ftp_LIST(self, path)
+
+    def ftp_SIZE(self, path):
+        if os.path.basename(path).startswith("nosize"):
+            self.respond("502 Command not implemented.")
+            return None
+        return FTPHandler.ftp_SIZE(self, path)
 
     def ftp_RETR(self, file):
         if os.path.basename(file).startswith("stall"):
