@@ -122,12 +122,21 @@ Boolean FSGetURLRef(const Str255& url, FSRef& ref) {
   return found;
 }
 
+CFStringRef FSCopyURLString(const FSRef& ref) {
+  CFURLRef url = CreateURL(ref);
+  if (url == nullptr) return nullptr;
+  CFStringRef string = CFURLGetString(url);
+  if (string != nullptr) CFRetain(string);
+  CFRelease(url);
+  return string;
+}
+
 Str255 FSGetURL(const FSRef& ref) {
   Str255 result;
-  CFURLRef url = CreateURL(ref);
-  if (url == nullptr) return result;
-  FitPascal(CFURLGetString(url), 255, result);
-  CFRelease(url);
+  CFStringRef string = FSCopyURLString(ref);
+  if (string == nullptr) return result;
+  FitPascal(string, 255, result);
+  CFRelease(string);
   return result;
 }
 

@@ -198,8 +198,12 @@ Boolean FSGetPathRef(const Str255& path, FSRef& ref);
 FSRef FSGetPathRef2(const Str255& path);
 // The item a file URL names; false when the text is no URL or no such item exists.
 Boolean FSGetURLRef(const Str255& url, FSRef& ref);
-// The text of the item's file URL; empty on failure.
+// The text of the item's file URL; empty on failure, and empty when it is
+// longer than a short string holds (never cut).
 Str255 FSGetURL(const FSRef& ref);
+// The item's whole file URL (Create rule), of any length; nil on failure.
+// Where a URL is made for loading or handing on, this is the form to use.
+CFStringRef FSCopyURLString(const FSRef& ref);
 // The item's file URL as UTF-8 bytes with white space escaped, in a new
 // block exactly as long as the bytes (no NUL); nil on failure. The caller
 // frees it with ReleasePtr.

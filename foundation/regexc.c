@@ -170,13 +170,102 @@ static const char* SkipBracket(const char* p) {
   return *p == ']' ? p + 1 : p;
 }
 
+/* "\\b" and the like: the library's assertions written with a backslash. */
+static int IsEscapedAssertion(char c) { return c != '\0' && strchr("bB<>`'", c) != NULL; }
+
+/* A run of repetition signs on one item ("x??", "x+*?", "x\?\+" in a basic
+   pattern) means no more than one of them does: a minimum of 0 or 1 and a
+   maximum of 1 or none compose to the same pair. The library builds each
+   sign as a level of its own, though, and the empty paths through those
+   levels multiply: "\bx????y???????????" and two "+" compile in half a
+   second, a few more signs in minutes. Each run is written as its one sign
+   before the pattern is measured and compiled; groups are not touched, so
+   the numbering of groups and what they match stay as written. */
+static const char* RepeatSign(int min, int unbounded, int extended) {
+  if (unbounded) return min ? (extended ? "+" : "\\+") : "*";
+  return extended ? "?" : "\\?";
+}
+
+static void CollapseRepetitionRuns(char* pattern, int extended) {
+  const char* r = pattern;
+  char* w = pattern;
+  char* sign = NULL; /* where the last sign of the run was written */
+  int min = 0, unbounded = 0, hasItem = 0;
+  while (*r != '\0') {
+    int isSign = 0, signMin = 0, signUnbounded = 0;
+    size_t length = 1;
+    if (extended && (*r == '*' || *r == '+' || *r == '?') && hasItem) {
+      isSign = 1;
+      signMin = *r == '+';
+      signUnbounded = *r != '?';
+    } else if (!extended && *r == '*' && hasItem) {
+      isSign = 1;
+      signUnbounded = 1;
+    } else if (!extended && *r == '\\' && (r[1] == '+' || r[1] == '?') && hasItem) {
+      isSign = 1;
+      signMin = r[1] == '+';
+      signUnbounded = r[1] == '+';
+      length = 2;
+    }
+    if (isSign) {
+      if (sign != NULL) {
+        min = min && signMin;
+        unbounded = unbounded || signUnbounded;
+        w = sign;
+      } else {
+        sign = w;
+        min = signMin;
+        unbounded = signUnbounded;
+      }
+      const char* text = RepeatSign(min, unbounded, extended);
+      size_t n = strlen(text);
+      memmove(w, text, n);
+      w += n;
+      r += length;
+      continue;
+    }
+    sign = NULL;
+    const char* next = r + 1;
+    long a = 0, b = 0;
+    size_t bound = 0;
+    if (*r == '[') {
+      next = SkipBracket(r);
+      hasItem = 1;
+    } else if (extended && (*r == '(' || *r == '|')) {
+      hasItem = 0;
+    } else if (!extended && *r == '\\' && (r[1] == '(' || r[1] == '|')) {
+      next = r + 2;
+      hasItem = 0;
+    } else if (*r == '^' || *r == '$') {
+      /* The library never repeats an anchor: a sign after one is a
+         character or an error, and stays as written. */
+      hasItem = 0;
+    } else if (*r == '\\' && IsEscapedAssertion(r[1])) {
+      next = r + 2;
+      hasItem = 0;
+    } else if (extended && *r == '{' && (bound = ReadBound(r + 1, "}", &a, &b)) != 0) {
+      next = r + 1 + bound;
+    } else if (!extended && *r == '\\' && r[1] == '{' && (bound = ReadBound(r + 2, "\\}", &a, &b)) != 0) {
+      next = r + 2 + bound;
+    } else if (*r == '\\' && r[1] != '\0') {
+      next = r + 2;
+      hasItem = 1;
+    } else {
+      hasItem = 1;
+    }
+    size_t n = (size_t)(next - r);
+    memmove(w, r, n);
+    w += n;
+    r = next;
+  }
+  *w = '\0';
+}
+
 static int TooBig(const Measure* m, int asserted) {
   return m->nodes > kMaxNodes || m->copies > kMaxNullableCopies ||
          m->loops * (m->copies + 1) > (asserted ? kMaxAssertedLoops : kMaxLoops);
 }
 
-/* "\\b" and the like: the library's assertions written with a backslash. */
-static int IsEscapedAssertion(char c) { return c != '\0' && strchr("bB<>`'", c) != NULL; }
 
 /* Whether the library's compile of the pattern would be too big. */
 static int PatternTooBig(const char* p, int extended) {
@@ -288,6 +377,7 @@ void CNewRegEx(RegExType* handle, const char* pattern, int32_t length, int exten
   }
   if (length > 0) memcpy(source, pattern, (size_t)length);
   source[length] = '\0';
+  CollapseRepetitionRuns(source, extended);
 
   if (PatternTooBig(source, extended)) {
     handle->error = CopyMessage(kRegExTooBigMessage);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "ApplicationFramework.h"
 #include "CFString.h"
 #include "CFURL.h"
 #include "Folders.h"
@@ -12,8 +13,6 @@
 #include "fenwicket/Fenwicket.h"
 
 namespace {
-
-TPreferenceHandler* gServerPreferences = nullptr;
 
 CFArrayRef CopyLaunchServicesApplications() {
   CFURLRef page = CFURLCreateWithString(nullptr, CFSTR("http://localhost/"), nullptr);
@@ -134,16 +133,13 @@ CFDataRef CreateFTPServerData(const FTPServerInfo& info) {
   return CFDataCreate(nullptr, bytes, kFTPServerInfoSize);
 }
 
-void SetServerPreferences(TPreferenceHandler* preferences) { gServerPreferences = preferences; }
-TPreferenceHandler* GetServerPreferences() { return gServerPreferences; }
-
 namespace {
 
 // The stored servers (a copy for the caller to release); nil when there are
 // none or the key holds something else.
 CFArrayRef CopyServers() {
-  if (gServerPreferences == nullptr) return nullptr;
-  CFTypeRef value = gServerPreferences->GetTypeValue("FTPServers");
+  if (AppPrefs == nullptr) return nullptr;
+  CFTypeRef value = AppPrefs->GetTypeValue("FTPServers");
   if (value == nullptr) return nullptr;
   if (CFGetTypeID(value) != CFArrayGetTypeID()) {
     CFRelease(value);

@@ -44,10 +44,8 @@ FTPServerInfo DecodeFTPServerInfo(const UInt8* bytes, CFIndex size);
 // One item of "FTPServers" (Create rule).
 CFDataRef CreateFTPServerData(const FTPServerInfo& info);
 
-// The preferences "FTPServers" is read from: the application's. The
-// application object hands them over when it has made them.
-void SetServerPreferences(TPreferenceHandler* preferences);
-TPreferenceHandler* GetServerPreferences();
+// The servers are read from "FTPServers" of the application's preferences
+// (AppPrefs), where the preference window stores them.
 
 // The first stored server whose name equals name exactly; false, with info
 // untouched, when the key is absent or no name matches.

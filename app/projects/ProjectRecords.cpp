@@ -43,32 +43,6 @@ Boolean GetFlag(const UInt8* bytes, CFIndex size, CFIndex offset) {
 
 // ---------------------------------------------------------------------------
 
-void EncodeUserPathInfo(const UserPathInfo& info, UInt8 (&bytes)[kUserPathInfoSize]) {
-  std::memset(bytes, 0, sizeof bytes);
-  bytes[0] = info.enabled ? 1 : 0;
-  PutString(bytes + 1, info.path);
-  PutNumber<SInt16>(bytes + 258, info.kind);
-}
-
-UserPathInfo DecodeUserPathInfo(const UInt8* bytes, CFIndex size) {
-  UserPathInfo info;
-  if (!bytes || size < kUserPathInfoSize) return info;
-  info.enabled = bytes[0] != 0;
-  info.path = GetString<255>(bytes, size, 1);
-  info.kind = GetNumber<SInt16>(bytes, size, 258);
-  return info;
-}
-
-CFDataRef NewUserPath(const Str255& path, SInt16 kind, Boolean enabled) {
-  UserPathInfo info;
-  info.enabled = enabled;
-  info.path = path;
-  info.kind = kind;
-  UInt8 bytes[kUserPathInfoSize];
-  EncodeUserPathInfo(info, bytes);
-  return CFDataCreate(nullptr, bytes, kUserPathInfoSize);
-}
-
 const char* UserPathPlaceholder(SInt16 kind) {
   switch (kind) {
     case kUserPathRoot: return "{root}";

@@ -13,34 +13,12 @@
 #include "Files.h"
 #include "MacTypes.h"
 #include "ShortString.h"
+#include "TUserPathsBrowserUnit.h"
 
 // ---------------------------------------------------------------------------
-// User paths (260 bytes): enabled (1), path Str255 (256), padding (1), kind
-// (SInt16 at 258).
+// User paths: the record, its kinds and its encoders are the framework's
+// (TUserPathsBrowserUnit); a project adds the placeholders of its templates.
 
-enum : SInt16 {
-  kUserPathRoot = 1,
-  kUserPathURL = 2,
-  kUserPathProject = 3,
-  kUserPathApplication = 4,
-  kUserPathSystem = 5,
-  kUserPathLocalhost = 6,
-};
-enum : CFIndex { kUserPathInfoSize = 260 };
-
-struct UserPathInfo {
-  Boolean enabled = false;
-  Str255 path;
-  SInt16 kind = 0;
-};
-
-// Every byte written, padding and unused characters zero: equal records
-// give equal data.
-void EncodeUserPathInfo(const UserPathInfo& info, UInt8 (&bytes)[kUserPathInfoSize]);
-// A shorter item reads as empty, disabled and of kind 0.
-UserPathInfo DecodeUserPathInfo(const UInt8* bytes, CFIndex size);
-// One stored record (Create rule).
-CFDataRef NewUserPath(const Str255& path, SInt16 kind, Boolean enabled);
 // "{root}", "{url}", "{src}", "{app}", "{sys}", "{host}" for kinds 1 to 6;
 // empty for any other kind.
 const char* UserPathPlaceholder(SInt16 kind);

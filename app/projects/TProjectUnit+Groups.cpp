@@ -750,6 +750,6 @@ Boolean TCommandGroup::RemoveItem(void* data, UInt32 type) {
 void TCommandGroup::ProcessCommand(void* data, UInt32 type, const HICommand& command) {
   if (command.commandID == 'RENM' && owner != nullptr)
     owner->RenameItem(data, type, this);
-  else if (command.commandID == 'gINF' && type == ITEMTYPE && gDialogHooks.OpenCommandEditor)
+  else if (command.commandID == 'gINF' && type == ITEMTYPE && gDialogHooks.OpenCommandEditor && owner != nullptr)
     gDialogHooks.OpenCommandEditor(owner, data);
 }

@@ -62,7 +62,7 @@ namespace {
 TPreferenceHandler* ApplicationPreferences() {
   if (CurrentApplication != nullptr && CurrentApplication->preferences != nullptr)
     return CurrentApplication->preferences;
-  return GetServerPreferences();
+  return AppPrefs;
 }
 
 
@@ -95,36 +95,6 @@ Str255 ResolveUserPaths(const Str255& path, SInt16 kind, void* context) {
     case kUserPathLocalhost: return JoinBaseWithPath(GetLocalhostURL(), path);
     default: return path;
   }
-}
-
-CFArrayRef CopyUserPathsArray(TPreferenceHandler* prefs, const Str255& key, void* context) {
-  if (!prefs) return nullptr;
-  CFTypeRef value = prefs->GetTypeValue(key);
-  if (!value) return nullptr;
-  CFMutableArrayRef result = CFArrayCreateMutable(nullptr, 0, &kCFTypeArrayCallBacks);
-  if (CFGetTypeID(value) == CFArrayGetTypeID()) {
-    auto array = static_cast<CFArrayRef>(value);
-    for (CFIndex i = 0, n = CFArrayGetCount(array); i < n; ++i) {
-      auto item = static_cast<CFTypeRef>(CFArrayGetValueAtIndex(array, i));
-      if (!item || CFGetTypeID(item) != CFDataGetTypeID()) continue;
-      auto data = static_cast<CFDataRef>(item);
-      if (CFDataGetLength(data) < kUserPathInfoSize) continue;
-      UserPathInfo info = DecodeUserPathInfo(CFDataGetBytePtr(data), CFDataGetLength(data));
-      if (!info.enabled) continue;
-      Str255 formatted = ResolveUserPaths(info.path, info.kind, context);
-      CFStringRef string = CFStringCreateWithPascalString(nullptr, formatted.data(), kCFStringEncodingMacRoman);
-      if (string) {
-        CFArrayAppendValue(result, string);
-        CFRelease(string);
-      }
-    }
-  }
-  CFRelease(value);
-  if (CFArrayGetCount(result) == 0) {
-    CFRelease(result);
-    return nullptr;
-  }
-  return result;
 }
 
 void SplitPathTemplate(const Str255& value, Str31& placeholder, Str255& path) {
@@ -189,8 +159,8 @@ Boolean TProject::ResolveFile(const Str63& name, FSRef& ref) {
         CFDictionaryCreateMutable(nullptr, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks);
   else
     CFDictionaryRemoveAllValues(searchPaths);
-  CFArrayRef projectPaths = CopyUserPathsArray(projectPreferences, kUserPathsKey, this);
-  CFArrayRef applicationPaths = CopyUserPathsArray(ApplicationPreferences(), kUserPathsKey, nullptr);
+  CFArrayRef projectPaths = CopyUserPathsArray(projectPreferences, kUserPathsKey, ResolveUserPaths, this);
+  CFArrayRef applicationPaths = CopyUserPathsArray(ApplicationPreferences(), kUserPathsKey, ResolveUserPaths, nullptr);
   if (applicationPaths) CFDictionarySetValue(searchPaths, CFSTR("#application"), applicationPaths);
   if (projectPaths) CFDictionarySetValue(searchPaths, CFSTR("#project"), projectPaths);
   if (fileSystem) fileSystem->SetPaths(CFDictionaryCreateCopy(nullptr, searchPaths));

@@ -411,14 +411,12 @@ TProject* CreateProjectPane(const FSRef& bundle, IBNibRef nib = nullptr);
 // window; nil when neither has one.
 TProject* ActiveEditorProject();
 
-// The user-path formatting: the path joined to the base of its kind (3:
+// The user-path formatting (the formatter the project hands to
+// CopyUserPathsArray): the path joined to the base of its kind (3:
 // the project folder of context, when there is one; 4: the application's
 // folder; 5: the system path; 6: the localhost URL); kinds 1, 2 and 3
 // without a project as they stand.
 Str255 ResolveUserPaths(const Str255& path, SInt16 kind, void* context);
-// The enabled records of the user paths under key, formatted; nil when
-// there is none. The caller releases the array.
-CFArrayRef CopyUserPathsArray(TPreferenceHandler* prefs, const Str255& key, void* context);
 
 // A "FileInfoPath" template: the placeholder up to and including the first
 // "}" (at most 31 characters) and the path after it. A value without "}" is

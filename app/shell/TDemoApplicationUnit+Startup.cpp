@@ -115,8 +115,6 @@ void StartApplication() {
   auto* preferences = new TPreferenceHandlerApplication();
   MyApplication->preferences = preferences;
   preferences->SetDomain(kApplicationPreferencesDomain);
-  // The FTP server records are kept in the application's preferences.
-  SetServerPreferences(preferences);
 
   RecordStartupStep("CopyDefaultPreferences");
   MyApplication->CopyDefaultPreferences(kDefaultPreferencesFile);

@@ -13,6 +13,7 @@
 #include "TEditorWindowUnit.h"
 #include "TFindPaneUnit.h"
 #include "TFindUnit.h"
+#include "TMacroEditorUnit.h"
 #include "TQVEditorUnit.h"
 #include "TNewProjectUnit.h"
 #include "TProjectUnit.h"
@@ -72,6 +73,7 @@ void InstallShellTargets() {
   // Other windows.
   targets.OpenFindWindow = [](IBNibRef nib) { OpenFindWindow(nib); };
   targets.OpenBatchFindWindow = [](IBNibRef nib) { OpenBatchFindWindow(nib); };
+  targets.OpenMacroEditor = [](TCodeSenseLibrary* library) { OpenMacroEditor(library); };
 }
 
 void InstallEditorWindowHooks() {
@@ -102,7 +104,24 @@ void InstallEditorPaneHooks() {
   hooks.IsIntegratedProjectWindow = EditorWindowIsIntegratedProjectWindow;
   hooks.UpdateSidePane = EditorWindowUpdateSidePane;
   hooks.CreateScriptErrorPane = EditorPaneCreateLanguagePane;
+  hooks.CreateMacroErrorPane = [](const Str255& name, CFStringRef text, TQVEditor* editor) -> TPane* {
+    return CreateMacroErrorPane(name, text, editor);
+  };
+  hooks.SetMacroErrorText = [](TPane* pane, const Str255& name, CFStringRef text) {
+    if (auto* errors = dynamic_cast<TMacroErrorPane*>(pane)) {
+      errors->SetName(name);
+      errors->Load(text);
+    }
+  };
+  hooks.IsMacroErrorPane = [](TPane* pane) -> Boolean { return dynamic_cast<TMacroErrorPane*>(pane) != nullptr; };
   EditorPaneSetHooks(&hooks);
+}
+
+// Adds to what the project's dialog hooks hold: other units fill the rest.
+void InstallProjectDialogHooks() {
+  ProjectDialogHooks hooks = ProjectGetDialogHooks();
+  hooks.OpenCommandEditor = ProjectOpenCommandEditor;
+  ProjectSetDialogHooks(&hooks);
 }
 
 }  // namespace
@@ -111,7 +130,6 @@ const std::vector<std::string> kProgramWiresAwaitingUnits = {
     // The file information and project settings windows.
     "EditorWindowHooks.OpenFileInfo",
     "ProjectDialogHooks.OpenProjectInfo",
-    "ProjectDialogHooks.OpenCommandEditor",
     // Preview panes.
     "EditorWindowHooks.MakePreviewPane",
     "EditorWindowHooks.IsPreviewPane",
@@ -120,13 +138,8 @@ const std::vector<std::string> kProgramWiresAwaitingUnits = {
     "ShellTargets.OpenEditorWindowWithDocument",
     "ShellTargets.EditorWindowNewFTPFile",
     "ProjectWindowMakeFTPPane",
-    // The macro error list.
-    "EditorPaneHooks.CreateMacroErrorPane",
-    "EditorPaneHooks.SetMacroErrorText",
-    "EditorPaneHooks.IsMacroErrorPane",
-    // The macro editor, the application's preference window, the HTML
-    // structure viewer's icons and the update check.
-    "ShellTargets.OpenMacroEditor",
+    // The application's preference window, the HTML structure viewer's
+    // icons and the update check.
     "ShellTargets.OpenApplicationPreferences",
     "ShellTargets.LoadHTMLIcons",
     "CheckForUpdates",
@@ -136,6 +149,7 @@ void InstallProgramWiring() {
   InstallShellTargets();
   InstallEditorWindowHooks();
   InstallEditorPaneHooks();
+  InstallProjectDialogHooks();
   // The find engine and the find window's pane, in the language library.
   InstallFindPaneHooks();
   BatchFindSetProjectFiles(CopyActiveProjectSearchFiles);
@@ -230,7 +244,6 @@ std::vector<ProgramWire> CopyProgramWiring() {
 
   // Single entries.
   add("BatchFindProjectFiles", BatchFindGetProjectFiles() != nullptr);
-  add("ServerPreferences", GetServerPreferences() != nullptr);
   add("ProjectWindowMakeFTPPane", ProjectWindowMakeFTPPane != nullptr);
   add("CheckForUpdates", CheckForUpdates != nullptr);
   return wires;

@@ -436,7 +436,8 @@ void TEditorPane::PrintTerminal(const Str255& title, CFStringRef text) {
 void TEditorPane::ShowMacroErrors(const Str255& text, CFStringRef data) {
   TPane* lower = LowerPane();
   if (lower != nullptr && gHooks.IsMacroErrorPane != nullptr && gHooks.IsMacroErrorPane(lower)) {
-    if (gHooks.SetMacroErrorText != nullptr) gHooks.SetMacroErrorText(lower, text);
+    // The list shows the new errors under the command's title.
+    if (gHooks.SetMacroErrorText != nullptr) gHooks.SetMacroErrorText(lower, text, data);
     return;
   }
   TPane* pane = gHooks.CreateMacroErrorPane != nullptr ? gHooks.CreateMacroErrorPane(text, data, editor) : nullptr;

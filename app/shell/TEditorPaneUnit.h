@@ -99,9 +99,10 @@ struct EditorPaneHooks {
   Boolean (*IsIntegratedProjectWindow)(TWindow* window);
   // The window refreshes its side pane after an overlay closed.
   void (*UpdateSidePane)(TWindow* window);
-  // The macro error list: make one, pass it a new text, tell it apart.
+  // The macro error list: make one, hand it a command's title and new
+  // error text, tell it apart.
   TPane* (*CreateMacroErrorPane)(const Str255& text, CFStringRef data, TQVEditor* editor);
-  void (*SetMacroErrorText)(TPane* pane, const Str255& text);
+  void (*SetMacroErrorText)(TPane* pane, const Str255& text, CFStringRef data);
   Boolean (*IsMacroErrorPane)(TPane* pane);
   // The error pane (with its runner) for a script language; nil for none.
   TScriptPane* (*CreateScriptErrorPane)(const Str63& language);

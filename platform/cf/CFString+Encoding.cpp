@@ -1,11 +1,14 @@
 // Byte encodings of strings: Mac Roman, Windows Latin 1, ISO Latin 1, ASCII,
-// non-lossy ASCII, UTF-8, UTF-16 and UTF-32 in both byte orders. Our own
-// tables; no converter library, so the results are the same on every machine.
+// non-lossy ASCII, UTF-8, UTF-16 and UTF-32 in both byte orders from our own
+// tables, so that their results are the same on every machine; the other
+// scripts' encodings (Central European, Cyrillic, Greek, Japanese, Chinese,
+// Korean, ...) through the C library's converters, where installed.
 #include <algorithm>
 #include <array>
 #include <bit>
 #include <cstring>
 #include <limits>
+#include <vector>
 
 #include "CFStringInternal.h"
 
@@ -264,12 +267,111 @@ bool EightBitByte(UniChar c, CFStringEncoding e, UInt8* byte) {
   }
 }
 
+// Every encoding strings convert, in the order a person picks from: the
+// built-in ones (our own tables above) and those the C library's converters
+// provide (iconv, kept only where this machine has them). Display names group
+// by script, as encoding menus do.
+struct EncodingInfo {
+  CFStringEncoding encoding;
+  const char* name;
+  const char* iana;
+  const char* iconv;  // nil: converted by the tables above
+  bool stateful;      // shift sequences: the output may grow by escapes
+};
+
+constexpr EncodingInfo kEncodings[] = {
+    {kCFStringEncodingUTF8, "Unicode (UTF-8)", "utf-8", nullptr, false},
+    {kCFStringEncodingUTF16, "Unicode (UTF-16)", "utf-16", nullptr, false},
+    {kCFStringEncodingUTF16BE, "Unicode (UTF-16BE)", "utf-16be", nullptr, false},
+    {kCFStringEncodingUTF16LE, "Unicode (UTF-16LE)", "utf-16le", nullptr, false},
+    {kCFStringEncodingUTF32, "Unicode (UTF-32)", "utf-32", nullptr, false},
+    {kCFStringEncodingUTF32BE, "Unicode (UTF-32BE)", "utf-32be", nullptr, false},
+    {kCFStringEncodingUTF32LE, "Unicode (UTF-32LE)", "utf-32le", nullptr, false},
+    {kCFStringEncodingMacRoman, "Western (Mac OS Roman)", "macintosh", nullptr, false},
+    {kCFStringEncodingWindowsLatin1, "Western (Windows Latin 1)", "windows-1252", nullptr, false},
+    {kCFStringEncodingISOLatin1, "Western (ISO Latin 1)", "iso-8859-1", nullptr, false},
+    {kCFStringEncodingISOLatin9, "Western (ISO Latin 9)", "iso-8859-15", "ISO-8859-15", false},
+    {kCFStringEncodingDOSLatin1, "Western (DOS Latin 1)", "cp850", "CP850", false},
+    {kCFStringEncodingDOSLatinUS, "Western (DOS Latin US)", "cp437", "CP437", false},
+    {kCFStringEncodingASCII, "Western (ASCII)", "us-ascii", nullptr, false},
+    {kCFStringEncodingNonLossyASCII, "Non-lossy ASCII", "x-nonlossy-ascii", nullptr, false},
+    {kCFStringEncodingISOLatin2, "Central European (ISO Latin 2)", "iso-8859-2", "ISO-8859-2", false},
+    {kCFStringEncodingWindowsLatin2, "Central European (Windows Latin 2)", "windows-1250", "CP1250", false},
+    {kCFStringEncodingMacCentralEurRoman, "Central European (Mac OS)", "x-mac-ce", "MAC-CENTRALEUROPE", false},
+    {kCFStringEncodingDOSLatin2, "Central European (DOS Latin 2)", "cp852", "CP852", false},
+    {kCFStringEncodingISOLatin3, "South European (ISO Latin 3)", "iso-8859-3", "ISO-8859-3", false},
+    {kCFStringEncodingISOLatin10, "Romanian (ISO Latin 10)", "iso-8859-16", "ISO-8859-16", false},
+    {kCFStringEncodingISOLatinCyrillic, "Cyrillic (ISO 8859-5)", "iso-8859-5", "ISO-8859-5", false},
+    {kCFStringEncodingWindowsCyrillic, "Cyrillic (Windows)", "windows-1251", "CP1251", false},
+    {kCFStringEncodingMacCyrillic, "Cyrillic (Mac OS)", "x-mac-cyrillic", "MAC-CYRILLIC", false},
+    {kCFStringEncodingKOI8_R, "Cyrillic (KOI8-R)", "koi8-r", "KOI8-R", false},
+    {kCFStringEncodingKOI8_U, "Ukrainian (KOI8-U)", "koi8-u", "KOI8-U", false},
+    {kCFStringEncodingDOSRussian, "Cyrillic (DOS)", "cp866", "CP866", false},
+    {kCFStringEncodingISOLatinGreek, "Greek (ISO 8859-7)", "iso-8859-7", "ISO-8859-7", false},
+    {kCFStringEncodingWindowsGreek, "Greek (Windows)", "windows-1253", "CP1253", false},
+    {kCFStringEncodingISOLatin5, "Turkish (ISO Latin 5)", "iso-8859-9", "ISO-8859-9", false},
+    {kCFStringEncodingWindowsLatin5, "Turkish (Windows Latin 5)", "windows-1254", "CP1254", false},
+    {kCFStringEncodingISOLatin4, "Baltic (ISO Latin 4)", "iso-8859-4", "ISO-8859-4", false},
+    {kCFStringEncodingISOLatin7, "Baltic (ISO Latin 7)", "iso-8859-13", "ISO-8859-13", false},
+    {kCFStringEncodingWindowsBalticRim, "Baltic (Windows)", "windows-1257", "CP1257", false},
+    {kCFStringEncodingISOLatin6, "Nordic (ISO Latin 6)", "iso-8859-10", "ISO-8859-10", false},
+    {kCFStringEncodingISOLatin8, "Celtic (ISO Latin 8)", "iso-8859-14", "ISO-8859-14", false},
+    {kCFStringEncodingISOLatinHebrew, "Hebrew (ISO 8859-8)", "iso-8859-8", "ISO-8859-8", false},
+    {kCFStringEncodingWindowsHebrew, "Hebrew (Windows)", "windows-1255", "CP1255", false},
+    {kCFStringEncodingISOLatinArabic, "Arabic (ISO 8859-6)", "iso-8859-6", "ISO-8859-6", false},
+    {kCFStringEncodingWindowsArabic, "Arabic (Windows)", "windows-1256", "CP1256", false},
+    {kCFStringEncodingISOLatinThai, "Thai (ISO 8859-11)", "iso-8859-11", "ISO-8859-11", false},
+    {kCFStringEncodingDOSThai, "Thai (Windows, DOS)", "windows-874", "CP874", false},
+    {kCFStringEncodingWindowsVietnamese, "Vietnamese (Windows)", "windows-1258", "CP1258", false},
+    {kCFStringEncodingShiftJIS, "Japanese (Shift JIS)", "shift_jis", "SHIFT_JIS", false},
+    {kCFStringEncodingDOSJapanese, "Japanese (Windows, DOS)", "cp932", "CP932", false},
+    {kCFStringEncodingEUC_JP, "Japanese (EUC)", "euc-jp", "EUC-JP", false},
+    {kCFStringEncodingISO_2022_JP, "Japanese (ISO 2022-JP)", "iso-2022-jp", "ISO-2022-JP", true},
+    {kCFStringEncodingGB_18030_2000, "Chinese (GB 18030)", "gb18030", "GB18030", false},
+    {kCFStringEncodingDOSChineseSimplif, "Chinese (GBK)", "gbk", "GBK", false},
+    {kCFStringEncodingEUC_CN, "Chinese Simplified (GB 2312)", "gb2312", "EUC-CN", false},
+    {kCFStringEncodingHZ_GB_2312, "Chinese Simplified (HZ GB 2312)", "hz-gb-2312", "HZ", true},
+    {kCFStringEncodingBig5, "Chinese Traditional (Big 5)", "big5", "BIG5", false},
+    {kCFStringEncodingBig5_HKSCS_1999, "Chinese Traditional (Big 5 HKSCS)", "big5-hkscs", "BIG5-HKSCS", false},
+    {kCFStringEncodingDOSChineseTrad, "Chinese Traditional (Windows, DOS)", "cp950", "CP950", false},
+    {kCFStringEncodingEUC_TW, "Chinese Traditional (EUC)", "euc-tw", "EUC-TW", false},
+    {kCFStringEncodingEUC_KR, "Korean (EUC)", "euc-kr", "EUC-KR", false},
+    {kCFStringEncodingDOSKorean, "Korean (Windows, DOS)", "cp949", "CP949", false},
+    {kCFStringEncodingISO_2022_KR, "Korean (ISO 2022-KR)", "iso-2022-kr", "ISO-2022-KR", true},
+};
+
+// Whether this machine's converters know each iconv-backed entry, asked once.
+const std::array<bool, std::size(kEncodings)>& Present() {
+  static const auto present = [] {
+    std::array<bool, std::size(kEncodings)> p{};
+    for (size_t i = 0; i < std::size(kEncodings); ++i)
+      p[i] = kEncodings[i].iconv == nullptr || __CFIconvIsAvailable(kEncodings[i].iconv);
+    return p;
+  }();
+  return present;
+}
+
+// The entry of an encoding that converts here; nil otherwise.
+const EncodingInfo* FindEncoding(CFStringEncoding e) {
+  for (size_t i = 0; i < std::size(kEncodings); ++i)
+    if (kEncodings[i].encoding == e) return Present()[i] ? &kEncodings[i] : nullptr;
+  return nullptr;
+}
+
+// The entry when the C library converts the encoding.
+const EncodingInfo* FindConverted(CFStringEncoding e) {
+  const EncodingInfo* info = FindEncoding(e);
+  return info && info->iconv ? info : nullptr;
+}
+
 // The encoder behind CFStringGetBytes, CFStringGetCString and the external
 // representation. Writes at most maxBytes bytes when buffer is given, and
 // converts everything it can when it is nil (measuring). Returns the number
 // of units converted.
 size_t Encode(const UniChar* u, size_t n, CFStringEncoding enc, UInt8 lossByte, bool external,
               UInt8* buffer, size_t maxBytes, size_t* usedBytes) {
+  if (const EncodingInfo* info = FindConverted(enc))
+    return __CFIconvEncode(info->iconv, u, n, lossByte, buffer, maxBytes, usedBytes);
   size_t used = 0;
   const bool measuring = (buffer == nullptr);
   auto fits = [&](size_t k) { return measuring || used + k <= maxBytes; };
@@ -362,27 +464,6 @@ size_t Encode(const UniChar* u, size_t n, CFStringEncoding enc, UInt8 lossByte, 
   return i;
 }
 
-struct EncodingInfo {
-  CFStringEncoding encoding;
-  const char* name;
-  const char* iana;
-};
-
-constexpr EncodingInfo kEncodings[] = {
-    {kCFStringEncodingMacRoman, "Western (Mac OS Roman)", "macintosh"},
-    {kCFStringEncodingWindowsLatin1, "Western (Windows Latin 1)", "windows-1252"},
-    {kCFStringEncodingISOLatin1, "Western (ISO Latin 1)", "iso-8859-1"},
-    {kCFStringEncodingASCII, "Western (ASCII)", "us-ascii"},
-    {kCFStringEncodingNonLossyASCII, "Non-lossy ASCII", "x-nonlossy-ascii"},
-    {kCFStringEncodingUTF8, "Unicode (UTF-8)", "utf-8"},
-    {kCFStringEncodingUTF16, "Unicode (UTF-16)", "utf-16"},
-    {kCFStringEncodingUTF16BE, "Unicode (UTF-16BE)", "utf-16be"},
-    {kCFStringEncodingUTF16LE, "Unicode (UTF-16LE)", "utf-16le"},
-    {kCFStringEncodingUTF32, "Unicode (UTF-32)", "utf-32"},
-    {kCFStringEncodingUTF32BE, "Unicode (UTF-32BE)", "utf-32be"},
-    {kCFStringEncodingUTF32LE, "Unicode (UTF-32LE)", "utf-32le"},
-};
-
 // Other IANA names and aliases that name one of our encodings.
 struct Alias {
   const char* name;
@@ -397,13 +478,16 @@ constexpr Alias kAliases[] = {
     {"utf8", kCFStringEncodingUTF8},            {"unicode-1-1-utf-8", kCFStringEncodingUTF8},
     {"utf16", kCFStringEncodingUTF16},          {"iso-10646-ucs-2", kCFStringEncodingUTF16},
     {"utf32", kCFStringEncodingUTF32},
+    // Names web servers and documents give the other scripts' encodings.
+    {"latin2", kCFStringEncodingISOLatin2},     {"latin9", kCFStringEncodingISOLatin9},
+    {"cp1250", kCFStringEncodingWindowsLatin2}, {"cp1251", kCFStringEncodingWindowsCyrillic},
+    {"koi8r", kCFStringEncodingKOI8_R},         {"sjis", kCFStringEncodingShiftJIS},
+    {"shift-jis", kCFStringEncodingShiftJIS},   {"x-sjis", kCFStringEncodingShiftJIS},
+    {"windows-31j", kCFStringEncodingDOSJapanese}, {"x-euc-jp", kCFStringEncodingEUC_JP},
+    {"cp936", kCFStringEncodingDOSChineseSimplif}, {"euc-cn", kCFStringEncodingEUC_CN},
+    {"ks_c_5601-1987", kCFStringEncodingDOSKorean},
+    {"windows-949", kCFStringEncodingDOSKorean},
 };
-
-const EncodingInfo* FindEncoding(CFStringEncoding e) {
-  for (const auto& info : kEncodings)
-    if (info.encoding == e) return &info;
-  return nullptr;
-}
 
 }  // namespace
 
@@ -509,6 +593,7 @@ bool __CFStringDecodeBytes(const UInt8* bytes, size_t count, CFStringEncoding en
     default:
       break;
   }
+  if (const EncodingInfo* info = FindConverted(enc)) return __CFIconvDecode(info->iconv, bytes, count, out);
   if (IsUTF16Family(enc) || IsUTF32Family(enc)) {
     int size = IsUTF16Family(enc) ? 2 : 4;
     size_t skip;
@@ -536,10 +621,10 @@ Boolean CFStringIsEncodingAvailable(CFStringEncoding encoding) { return FindEnco
 
 const CFStringEncoding* CFStringGetListOfAvailableEncodings() {
   static const auto list = [] {
-    std::array<CFStringEncoding, std::size(kEncodings) + 1> l{};
-    size_t i = 0;
-    for (const auto& info : kEncodings) l[i++] = info.encoding;
-    l[i] = kCFStringEncodingInvalidId;
+    std::vector<CFStringEncoding> l;
+    for (size_t i = 0; i < std::size(kEncodings); ++i)
+      if (Present()[i]) l.push_back(kEncodings[i].encoding);
+    l.push_back(kCFStringEncodingInvalidId);
     return l;
   }();
   return list.data();
@@ -560,9 +645,9 @@ CFStringEncoding CFStringConvertIANACharSetNameToEncoding(CFStringRef theString)
   for (char& c : name)
     if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
   for (const auto& info : kEncodings)
-    if (name == info.iana) return info.encoding;
+    if (name == info.iana) return FindEncoding(info.encoding) ? info.encoding : kCFStringEncodingInvalidId;
   for (const auto& alias : kAliases)
-    if (name == alias.name) return alias.encoding;
+    if (name == alias.name) return FindEncoding(alias.encoding) ? alias.encoding : kCFStringEncodingInvalidId;
   return kCFStringEncodingInvalidId;
 }
 
@@ -574,6 +659,13 @@ CFIndex CFStringGetMaximumSizeForEncoding(CFIndex length, CFStringEncoding encod
   else if (IsUTF32Family(encoding)) factor = 4;  // a pair takes 4 bytes too
   else if (encoding == kCFStringEncodingNonLossyASCII) factor = 6;
   CFIndex extra = (IsPlainWide(encoding) ? 4 : 0);  // room for a byte-order mark
+  if (const EncodingInfo* info = FindConverted(encoding)) {
+    // Four bytes hold any character of the multi-byte sets; a shifting
+    // encoding may also switch in and out around every character, and
+    // returns to its initial state at the end.
+    factor = info->stateful ? 8 : 4;
+    extra = info->stateful ? 4 : 0;
+  }
   if (length > (std::numeric_limits<CFIndex>::max() - extra) / factor) return kCFNotFound;
   return length * factor + extra;
 }

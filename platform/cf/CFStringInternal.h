@@ -58,6 +58,19 @@ bool __CFStringDecodeBytes(const UInt8* bytes, size_t count, CFStringEncoding en
 bool __CFStringEncodeUnits(const UniChar* units, size_t count, CFStringEncoding encoding, UInt8 lossByte,
                            bool isExternalRepresentation, std::string& out);
 
+// The encodings the C library converts (CFString+Iconv.cpp), by iconv name.
+// Whether both directions open on this machine.
+bool __CFIconvIsAvailable(const char* iconvName);
+// Decoding appends to out; false on bytes that are not text in the encoding
+// (invalid or cut short).
+bool __CFIconvDecode(const char* iconvName, const UInt8* bytes, size_t count, __CFUniChars& out);
+// Encodes as CFStringGetBytes does: at most maxBytes into buffer, or measures
+// everything when buffer is nil; a character without bytes becomes lossByte
+// (encoded in the encoding) or, with lossByte 0, ends the conversion.
+// Returns the number of units converted; *usedBytes the bytes written.
+size_t __CFIconvEncode(const char* iconvName, const UniChar* units, size_t count, UInt8 lossByte, UInt8* buffer,
+                       size_t maxBytes, size_t* usedBytes);
+
 // Mac Roman: every byte maps; a character without a byte gives false.
 UniChar __CFMacRomanToUnicode(UInt8 byte);
 bool __CFUnicodeToMacRoman(UniChar ch, UInt8* byte);

@@ -36,13 +36,63 @@ enum : CFStringEncoding {
   kCFStringEncodingUTF32 = 0x0c000100,
   kCFStringEncodingUTF32BE = 0x18000100,
   kCFStringEncodingUTF32LE = 0x1c000100,
+  // Other scripts, converted where the C library has them (see
+  // CFStringIsEncodingAvailable).
+  kCFStringEncodingMacJapanese = 1,
+  kCFStringEncodingMacCyrillic = 7,
+  kCFStringEncodingMacCentralEurRoman = 29,
+  kCFStringEncodingISOLatin2 = 0x0202,
+  kCFStringEncodingISOLatin3 = 0x0203,
+  kCFStringEncodingISOLatin4 = 0x0204,
+  kCFStringEncodingISOLatinCyrillic = 0x0205,
+  kCFStringEncodingISOLatinArabic = 0x0206,
+  kCFStringEncodingISOLatinGreek = 0x0207,
+  kCFStringEncodingISOLatinHebrew = 0x0208,
+  kCFStringEncodingISOLatin5 = 0x0209,
+  kCFStringEncodingISOLatin6 = 0x020A,
+  kCFStringEncodingISOLatinThai = 0x020B,
+  kCFStringEncodingISOLatin7 = 0x020D,
+  kCFStringEncodingISOLatin8 = 0x020E,
+  kCFStringEncodingISOLatin9 = 0x020F,
+  kCFStringEncodingISOLatin10 = 0x0210,
+  kCFStringEncodingDOSLatinUS = 0x0400,
+  kCFStringEncodingDOSLatin1 = 0x0410,
+  kCFStringEncodingDOSLatin2 = 0x0412,
+  kCFStringEncodingDOSRussian = 0x041B,
+  kCFStringEncodingDOSThai = 0x041D,
+  kCFStringEncodingDOSJapanese = 0x0420,
+  kCFStringEncodingDOSChineseSimplif = 0x0421,
+  kCFStringEncodingDOSKorean = 0x0422,
+  kCFStringEncodingDOSChineseTrad = 0x0423,
+  kCFStringEncodingWindowsLatin2 = 0x0501,
+  kCFStringEncodingWindowsCyrillic = 0x0502,
+  kCFStringEncodingWindowsGreek = 0x0503,
+  kCFStringEncodingWindowsLatin5 = 0x0504,
+  kCFStringEncodingWindowsHebrew = 0x0505,
+  kCFStringEncodingWindowsArabic = 0x0506,
+  kCFStringEncodingWindowsBalticRim = 0x0507,
+  kCFStringEncodingWindowsVietnamese = 0x0508,
+  kCFStringEncodingGB_18030_2000 = 0x0632,
+  kCFStringEncodingISO_2022_JP = 0x0820,
+  kCFStringEncodingISO_2022_KR = 0x0840,
+  kCFStringEncodingEUC_JP = 0x0920,
+  kCFStringEncodingEUC_CN = 0x0930,
+  kCFStringEncodingEUC_TW = 0x0931,
+  kCFStringEncodingEUC_KR = 0x0940,
+  kCFStringEncodingShiftJIS = 0x0A01,
+  kCFStringEncodingKOI8_R = 0x0A02,
+  kCFStringEncodingBig5 = 0x0A03,
+  kCFStringEncodingHZ_GB_2312 = 0x0A05,
+  kCFStringEncodingBig5_HKSCS_1999 = 0x0A06,
+  kCFStringEncodingKOI8_U = 0x0A08,
   kCFStringEncodingInvalidId = 0xffffffffU,
 };
 
 // Mac Roman: the system encoding of short strings and constant strings.
 CFStringEncoding CFStringGetSystemEncoding();
 Boolean CFStringIsEncodingAvailable(CFStringEncoding encoding);
-// The encodings above that convert, ending with kCFStringEncodingInvalidId.
+// The encodings above that convert on this machine, grouped by script in the
+// order an encoding menu lists them, ending with kCFStringEncodingInvalidId.
 const CFStringEncoding* CFStringGetListOfAvailableEncodings();
 // A human-readable name ("Western (Mac OS Roman)", "Unicode (UTF-8)", ...); nil when unknown.
 // Follows the Get rule: the caller does not release it.

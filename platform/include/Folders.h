@@ -7,7 +7,10 @@
 //   'logs' logs                 $XDG_STATE_HOME/Quorvel
 //   'desk' Desktop              the XDG desktop folder ($HOME/Desktop)
 //   'docs' Documents            the XDG documents folder ($HOME/Documents)
-//   'temp', 'chew' temporary    $TMPDIR, or /tmp
+//   'temp', 'chew' temporary    the user's private folder: $XDG_RUNTIME_DIR/quorvel,
+//                               or $TMPDIR/quorvel-<uid> ($TMPDIR defaults to /tmp);
+//                               always made, mode 0700; refused (fnfErr) when the
+//                               place holds a link or another user's folder
 //   'site' the user's web folder  $HOME/public_html
 //   'cusr', 'home' the user's home  $HOME
 //   'fram' Frameworks           the Frameworks folder of the running bundle

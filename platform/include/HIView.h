@@ -116,6 +116,7 @@ enum : OSType {
   kControlKindSeparator = 'sepa',
   kControlKindUserPane = 'upan',
   kControlKindHIImageView = 'imag',
+  kControlKindImageWell = 'well',
   kControlKindHISegmentedView = 'segm',
   kControlKindChasingArrows = 'carr',
   kControlKindProgressBar = 'prgb',
@@ -726,6 +727,19 @@ OSStatus CreateDisclosureTriangleControl(WindowRef window, const Rect* boundsRec
                                          Boolean autoToggles, ControlRef* outControl);
 OSStatus CreateLittleArrowsControl(WindowRef window, const Rect* boundsRect, SInt32 value, SInt32 minimum,
                                    SInt32 maximum, SInt32 increment, ControlRef* outControl);
+// Image wells: a framed, sunken box showing an icon (content type
+// kControlContentIconRef) or a picture (kControlContentCGImageRef) centred
+// in it, or nothing (kControlNoContent); an inactive or disabled well shows
+// it faded. The well holds its own reference to the content (AcquireIconRef,
+// CFRetain) and gives it up when the content changes or the well goes, so
+// the caller releases its own. Setting the content through SetControlData
+// with kControlImageWellContentTag is the same; reading it gives the record
+// without a new reference. info may be nil (no content).
+OSStatus CreateImageWellControl(WindowRef window, const Rect* boundsRect, const ControlButtonContentInfo* info,
+                                ControlRef* outControl);
+OSErr SetImageWellContentInfo(ControlRef inControl, const ControlButtonContentInfo* inContent);
+OSErr GetImageWellContentInfo(ControlRef inControl, ControlButtonContentInfo* outContent);
+
 // The image (a CGImageRef, retained) may be nil.
 OSStatus HIImageViewCreate(void* inImage, ControlRef* outControl);
 OSStatus HIImageViewSetImage(HIViewRef inView, void* inImage);

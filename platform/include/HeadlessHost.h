@@ -97,6 +97,32 @@ void HeadlessClearColorAnswers();
 std::vector<HeadlessColorRecord> HeadlessCopyColorLog();
 void HeadlessClearColorLog();
 
+// --- Font panel -------------------------------------------------------------------
+// The font panel is not modal: while it is shown, the user's picks arrive as
+// events. Queued answers are given, in order, on the first turn of the event
+// loop after the panel is shown (a family of "" only closes it).
+struct HeadlessFontAnswer {
+  std::string family;  // UTF-8 name, as the desktop lists it
+  SInt16 style;        // QuickDraw style bits (bold 1, italic 2)
+  SInt16 size;         // points
+  bool close;          // the panel is closed after this pick
+};
+// One record per showing of the panel or change of the font it shows.
+struct HeadlessFontRecord {
+  std::string family;  // UTF-8; empty when none
+  SInt16 style;
+  SInt16 size;
+  bool update;  // false: shown; true: the shown panel changed its font
+};
+void HeadlessQueueFontAnswer(const HeadlessFontAnswer& answer);
+void HeadlessClearFontAnswers();
+std::vector<HeadlessFontRecord> HeadlessCopyFontLog();
+void HeadlessClearFontLog();
+// A pick or a close as the user makes it, now: the event is sent before the
+// call returns. False (and nothing sent) while the panel is hidden.
+bool HeadlessFontPanelChoose(const std::string& family, SInt16 style, SInt16 size);
+bool HeadlessFontPanelClose();
+
 // --- Launch Services ----------------------------------------------------------
 struct HeadlessLaunchRequest {
   std::string application;  // the application URL's text, empty for the default

@@ -458,7 +458,8 @@ OSStatus WELoadTextFile(const FSRef* inFile, TextEncoding inHint, WETextFileForm
 // ---------------------------------------------------------------------------
 // Font families: QuickDraw family numbers of the 'font' attribute and their
 // names. Known monospaced families are drawn with "DejaVu Sans Mono", the
-// others with "DejaVu Sans"; an unknown name gets a number of its own.
+// others with "DejaVu Sans"; an unknown name gets a number of its own, the
+// same in every run (numbers given are kept under $XDG_DATA_HOME/Quorvel/).
 typedef SInt16 FMFontFamily;
 enum : FMFontFamily { kInvalidFontFamily = -1 };
 FMFontFamily FMGetFontFamilyFromName(ConstStr255Param inName);

@@ -1,4 +1,5 @@
 // FSRef <-> file URL.
+#include <glib.h>
 #include <sys/stat.h>
 
 #include <vector>
@@ -20,10 +21,22 @@ Boolean CFURLGetFSRef(CFURLRef url, FSRef* fsRef) {
   return FSPathMakeRef(path.data(), fsRef, nullptr) == noErr;
 }
 
+// The item's URL is the one GLib makes of its path, so that the URLs the
+// program hands to the web view, to other programs and to the desktop are
+// those they make themselves; a folder's URL ends in "/". Paths of any length.
 CFURLRef CFURLCreateFromFSRef(CFAllocatorRef allocator, const FSRef* fsRef) {
   std::string path;
   struct stat st;
   if (ResolveRef(fsRef, &path, &st) != noErr) return nullptr;
-  return CFURLCreateFromFileSystemRepresentation(allocator, reinterpret_cast<const UInt8*>(path.data()),
-                                                 CFIndex(path.size()), S_ISDIR(st.st_mode));
+  gchar* uri = g_filename_to_uri(path.c_str(), nullptr, nullptr);
+  if (uri == nullptr) return nullptr;
+  std::string text(uri);
+  g_free(uri);
+  if (S_ISDIR(st.st_mode) && text.back() != '/') text += '/';
+  CFStringRef string = CFStringCreateWithBytes(allocator, reinterpret_cast<const UInt8*>(text.data()),
+                                               CFIndex(text.size()), kCFStringEncodingASCII, false);
+  if (string == nullptr) return nullptr;
+  CFURLRef url = CFURLCreateWithString(allocator, string, nullptr);
+  CFRelease(string);
+  return url;
 }

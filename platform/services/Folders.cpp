@@ -113,6 +113,46 @@ std::string Frameworks() {
   return std::string();
 }
 
+bool MakeFolders(const std::string& path, mode_t mode);
+
+// Whether the folder at path (not followed when it is a link) belongs to this
+// user alone: a folder, owned by the user, with no rights for group or others.
+bool OwnedPrivately(const std::string& path, struct stat* st) {
+  return lstat(path.c_str(), st) == 0 && S_ISDIR(st->st_mode) && st->st_uid == geteuid() &&
+         (st->st_mode & 077) == 0;
+}
+
+// The user's private folder for temporary items, which holds files of fixed
+// names (untitled previews, transfer copies) that other users must neither read
+// nor put in place beforehand: "quorvel" in $XDG_RUNTIME_DIR when that is a
+// private folder of the user, otherwise "quorvel-<uid>" in $TMPDIR (or /tmp).
+// The folder is made with mode 0700 when missing. One that exists is used only
+// when it is a real folder owned by the user; wider rights on it are narrowed
+// to 0700. A link, a file, or a folder of another owner at that place is never
+// used: the place then has no temporary folder (empty path, fnfErr).
+std::string PrivateTemporary() {
+  std::string base, name;
+  struct stat st;
+  const std::string runtime = Absolute(getenv("XDG_RUNTIME_DIR"));
+  if (!runtime.empty() && OwnedPrivately(runtime, &st)) {
+    base = runtime;
+    name = "quorvel";
+  } else {
+    base = Absolute(getenv("TMPDIR"));
+    if (base.empty()) base = "/tmp";
+    name = "quorvel-" + std::to_string(geteuid());
+  }
+  const std::string path = JoinPath(base, name);
+  if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
+    // The base itself is missing: make it as the other places are made.
+    if (errno != ENOENT || !MakeFolders(base, 0700) || (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST))
+      return std::string();
+  }
+  if (lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != geteuid()) return std::string();
+  if ((st.st_mode & 077) != 0 && chmod(path.c_str(), 0700) != 0) return std::string();
+  return path;
+}
+
 std::string BasePath(Base base) {
   switch (base) {
     case Base::Config: return XdgBase("XDG_CONFIG_HOME", ".config");
@@ -120,10 +160,7 @@ std::string BasePath(Base base) {
     case Base::State: return XdgBase("XDG_STATE_HOME", ".local/state");
     case Base::Desktop: return UserDir("XDG_DESKTOP_DIR", "Desktop");
     case Base::Documents: return UserDir("XDG_DOCUMENTS_DIR", "Documents");
-    case Base::Temporary: {
-      std::string tmp = Absolute(getenv("TMPDIR"));
-      return tmp.empty() ? std::string("/tmp") : tmp;
-    }
+    case Base::Temporary: return PrivateTemporary();
     case Base::Home: return Home();
     case Base::Frameworks: return Frameworks();
   }

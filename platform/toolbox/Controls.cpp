@@ -7,6 +7,8 @@
 #include "ChasingArrowsInternal.h"
 #include "HIView.h"
 #include "HIViewRecord.h"
+#include "Icons.h"
+#include "NativeViewInternal.h"
 #include "MacWindows.h"
 #include "ComboBoxInternal.h"
 #include "SearchFieldInternal.h"
@@ -118,6 +120,7 @@ ControlPartCode ControlKindHitTest(__CView* view, CGPoint p) {
     case kControlKindDisclosureTriangle:
       return kControlTrianglePart;
     case kControlKindHIImageView:
+    case kControlKindImageWell:
       return kControlImageWellPart;
     case kControlKindSlider:
       return kControlIndicatorPart;
@@ -238,7 +241,50 @@ void ControlKindOnHit(__CView* view, ControlPartCode part) {
   }
 }
 
+// The content of an image well: the well keeps its own reference.
+void RetainContent(const ControlButtonContentInfo& info) {
+  if (info.contentType == kControlContentIconRef && info.u.iconRef) AcquireIconRef(static_cast<IconRef>(info.u.iconRef));
+  if (info.contentType == kControlContentCGImageRef && info.u.imageRef) CFRetain(info.u.imageRef);
+}
+
+void ReleaseContent(const ControlButtonContentInfo& info) {
+  if (info.contentType == kControlContentIconRef && info.u.iconRef) ReleaseIconRef(static_cast<IconRef>(info.u.iconRef));
+  if (info.contentType == kControlContentCGImageRef && info.u.imageRef) CFRelease(info.u.imageRef);
+}
+
+bool WellContent(const __CView* view, ControlButtonContentInfo* info) {
+  auto it = view->data.find(kControlImageWellContentTag);
+  if (it == view->data.end() || it->second.size() != sizeof *info) return false;
+  std::memcpy(info, it->second.data(), sizeof *info);
+  return true;
+}
+
+OSStatus WellSetContent(__CView* view, const ControlButtonContentInfo* info) {
+  ControlButtonContentInfo next{};
+  next.contentType = kControlNoContent;
+  if (info) next = *info;
+  if (next.contentType != kControlNoContent && next.contentType != kControlContentIconRef &&
+      next.contentType != kControlContentCGImageRef)
+    return errDataNotSupported;
+  if (next.contentType == kControlContentIconRef && next.u.iconRef && !IsValidIconRef(static_cast<IconRef>(next.u.iconRef)))
+    return invalidIconRefErr;
+  if (next.contentType == kControlNoContent) next.u.iconRef = nullptr;
+  // The new reference first: the content may be the one already shown.
+  RetainContent(next);
+  ControlButtonContentInfo old{};
+  if (WellContent(view, &old)) ReleaseContent(old);
+  const auto* bytes = reinterpret_cast<const UInt8*>(&next);
+  view->data[kControlImageWellContentTag].assign(bytes, bytes + sizeof next);
+  ViewInvalidate(view);
+  return noErr;
+}
+
 OSStatus ControlKindSetData(__CView* view, ControlPartCode, ResType tag, Size size, const void* data) {
+  if (Is(view, kControlKindImageWell) && tag == kControlImageWellContentTag) {
+    ControlButtonContentInfo info;
+    if (!Take(size, data, &info)) return paramErr;
+    return WellSetContent(view, &info);
+  }
   if (Is(view, kControlKindHIComboBox) && tag == kHIComboBoxListTag) return ComboBoxSetList(view, size, data);
   if (IsTextKind(view) && tag == kControlEditTextCFStringTag) {
     CFStringRef text = nullptr;
@@ -338,7 +384,29 @@ OSStatus ControlKindGetData(__CView* view, ControlPartCode, ResType tag, Size bu
   return Put(Boolean(false), bufferSize, buffer, actual);
 }
 
-bool ControlKindTakesFocus(__CView* view) { return IsEditText(view); }
+bool ControlKindTakesFocus(__CView* view) { return IsEditText(view) || ViewIsNative(view); }
+
+namespace {
+
+void SendTextAccepted(__CView* view) {
+  view->textEdited = false;
+  EventRef e = nullptr;
+  CreateEvent(nullptr, kEventClassTextField, kEventTextAccepted, 0, 0, &e);
+  HIViewRef ref = reinterpret_cast<HIViewRef>(view);
+  SetEventParameter(e, kEventParamDirectObject, typeControlRef, sizeof ref, &ref);
+  ViewSendEvent(view, e, true);
+  ReleaseEvent(e);
+}
+
+}  // namespace
+
+void ControlKindCommitText(__CView* view) {
+  // A search field searches on Return only; leaving it searches nothing.
+  if (!ViewIsLive(reinterpret_cast<HIViewRef>(view)) || view->disposing || !view->textEdited ||
+      Is(view, kControlKindHISearchField))
+    return;
+  SendTextAccepted(view);
+}
 
 bool ControlKindHandleText(__CView* view, EventRef event) {
   if (!IsEditText(view)) return false;
@@ -392,12 +460,7 @@ bool ControlKindHandleText(__CView* view, EventRef event) {
       } else if (chars.size() == 1 && (chars[0] == 13 || chars[0] == 3)) {
         // Return and enter accept the text; the key itself goes on (a
         // default button may take it).
-        EventRef e = nullptr;
-        CreateEvent(nullptr, kEventClassTextField, kEventTextAccepted, 0, 0, &e);
-        HIViewRef ref = reinterpret_cast<HIViewRef>(view);
-        SetEventParameter(e, kEventParamDirectObject, typeControlRef, sizeof ref, &ref);
-        ViewSendEvent(view, e, true);
-        ReleaseEvent(e);
+        SendTextAccepted(view);
         took = false;
       } else if (chars.size() == 1 && (chars[0] == 0x1C || chars[0] == 0x1D)) {
         // Left and right arrows move the insertion point.
@@ -414,6 +477,7 @@ bool ControlKindHandleText(__CView* view, EventRef event) {
     if (changed) {
       CFRelease(view->text);
       view->text = CFStringCreateCopy(nullptr, text);
+      view->textEdited = true;
     }
     view->selection.selStart = SInt16(start);
     view->selection.selEnd = SInt16(end);
@@ -432,6 +496,11 @@ bool ControlKindHandleText(__CView* view, EventRef event) {
 }
 
 void ControlKindReleaseData(__CView* view) {
+  ControlButtonContentInfo content{};
+  if (Is(view, kControlKindImageWell) && WellContent(view, &content)) {
+    ReleaseContent(content);
+    view->data.erase(kControlImageWellContentTag);
+  }
   if (view->menu) ReleaseMenu(view->menu);
   view->menu = nullptr;
   if (view->image) CFRelease(view->image);
@@ -536,6 +605,35 @@ OSStatus CreateBevelButtonControl(WindowRef window, const Rect* boundsRect, CFSt
     auto bytes = reinterpret_cast<const UInt8*>(info);
     view->data[kControlBevelButtonContentTag].assign(bytes, bytes + sizeof *info);
   }
+  return noErr;
+}
+
+OSStatus CreateImageWellControl(WindowRef window, const Rect* boundsRect, const ControlButtonContentInfo* info,
+                                ControlRef* outControl) {
+  __CView* view = nullptr;
+  OSStatus status = Make(window, boundsRect, kControlKindImageWell, nullptr, outControl, &view);
+  if (status != noErr) return status;
+  status = WellSetContent(view, info);
+  if (status != noErr) {
+    DisposeControl(*outControl);
+    *outControl = nullptr;
+  }
+  return status;
+}
+
+OSErr SetImageWellContentInfo(ControlRef inControl, const ControlButtonContentInfo* inContent) {
+  if (!ViewIsLive(inControl)) return paramErr;
+  __CView* view = ViewOf(inControl);
+  if (!Is(view, kControlKindImageWell)) return errDataNotSupported;
+  return OSErr(WellSetContent(view, inContent));
+}
+
+OSErr GetImageWellContentInfo(ControlRef inControl, ControlButtonContentInfo* outContent) {
+  if (outContent == nullptr) return paramErr;
+  if (!ViewIsLive(inControl)) return paramErr;
+  __CView* view = ViewOf(inControl);
+  if (!Is(view, kControlKindImageWell)) return errDataNotSupported;
+  if (!WellContent(view, outContent)) *outContent = ControlButtonContentInfo{kControlNoContent, {nullptr}};
   return noErr;
 }
 

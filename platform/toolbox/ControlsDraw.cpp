@@ -3,6 +3,7 @@
 // above it, replaces it by answering the event).
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "ChasingArrowsInternal.h"
 #include "CGContext.h"
@@ -201,6 +202,49 @@ void DrawSegmentImage(const ControlButtonContentInfo& image, CGRect face, ThemeD
   }
 }
 
+// An image well: a sunken frame, and its icon filling the square centred in
+// the frame's inside (a picture scaled down to fit, never up), faded while
+// the well is inactive or disabled.
+void DrawImageWell(__CView* view, CGRect b, CGContextRef ctx) {
+  const ThemeDrawState state = StateOf(view);
+  CGContextSetGrayFillColor(ctx, 0.97, 1);
+  CGContextFillRect(ctx, b);
+  HIThemeFrameDrawInfo frame = {0, kHIThemeFrameTextFieldSquare, state, false};
+  HIThemeDrawFrame(&b, &frame, ctx, kHIThemeOrientationNormal);
+  auto it = view->data.find(kControlImageWellContentTag);
+  ControlButtonContentInfo content{};
+  if (it == view->data.end() || it->second.size() != sizeof content) return;
+  std::memcpy(&content, it->second.data(), sizeof content);
+  const CGRect inside = {{b.origin.x + 4, b.origin.y + 4}, {b.size.width - 8, b.size.height - 8}};
+  if (inside.size.width <= 0 || inside.size.height <= 0) return;
+  const bool faded = state == kThemeStateInactive || state == kThemeStateUnavailable;
+  if (content.contentType == kControlContentIconRef && IsValidIconRef(static_cast<IconRef>(content.u.iconRef))) {
+    const CGFloat side = std::floor(std::min(inside.size.width, inside.size.height));
+    const CGRect box{{std::floor(inside.origin.x + (inside.size.width - side) / 2),
+                      std::floor(inside.origin.y + (inside.size.height - side) / 2)},
+                     {side, side}};
+    // Icons are plotted y-up; the view's context is y-down.
+    CGContextSaveGState(ctx);
+    CGContextTranslateCTM(ctx, 0, box.origin.y * 2 + box.size.height);
+    CGContextScaleCTM(ctx, 1, -1);
+    PlotIconRefInContext(ctx, &box, kAlignAbsoluteCenter, faded ? kTransformDisabled : kTransformNone, nullptr,
+                         kPlotIconRefNormalFlags, static_cast<IconRef>(content.u.iconRef));
+    CGContextRestoreGState(ctx);
+  } else if (content.contentType == kControlContentCGImageRef && content.u.imageRef != nullptr) {
+    const auto picture = static_cast<CGImageRef>(content.u.imageRef);
+    const CGFloat w = CGFloat(CGImageGetWidth(picture)), h = CGFloat(CGImageGetHeight(picture));
+    if (w <= 0 || h <= 0) return;
+    const CGFloat scale = std::min<CGFloat>({1.0, inside.size.width / w, inside.size.height / h});
+    const CGRect box{{inside.origin.x + (inside.size.width - w * scale) / 2,
+                      inside.origin.y + (inside.size.height - h * scale) / 2},
+                     {w * scale, h * scale}};
+    CGContextSaveGState(ctx);
+    if (faded) CGContextSetAlpha(ctx, 0.5);
+    HIViewDrawCGImage(ctx, &box, picture);
+    CGContextRestoreGState(ctx);
+  }
+}
+
 void DrawSegments(__CView* view, CGRect b, CGContextRef ctx) {
   size_t n = view->segments.size();
   if (n == 0) return;
@@ -368,6 +412,9 @@ bool ControlKindDraw(__CView* view, CGContextRef ctx) {
     }
     case kControlKindHISegmentedView:
       DrawSegments(view, b, ctx);
+      return true;
+    case kControlKindImageWell:
+      DrawImageWell(view, b, ctx);
       return true;
     case kControlKindHIImageView:
       if (view->image) HIViewDrawCGImage(ctx, &b, static_cast<CGImageRef>(view->image));

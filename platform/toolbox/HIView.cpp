@@ -9,6 +9,7 @@
 #include <unordered_set>
 
 #include "HIViewRecord.h"
+#include "NativeViewInternal.h"
 #include "ViewInternal.h"
 
 namespace {
@@ -170,10 +171,19 @@ void NotifyWindowChanged(__CView* view, WindowRef oldWindow, WindowRef newWindow
 
 void Detach(__CView* view, bool notify);
 
-// Ends the subtree: children first, each announced to its parent.
+// Ends the subtree: each view is announced to its parent while its own
+// subviews are still in it (so the parent's handlers see the whole subtree
+// that leaves, as when a view is removed), then the children end before it.
 void Teardown(__CView* view) {
   if (view->disposing) return;
   view->disposing = true;
+  if (view->parent != nullptr) {
+    EventRef e = ViewMakeEvent(kEventClassControl, kEventControlRemovingSubControl, view->parent);
+    HIViewRef ref = reinterpret_cast<HIViewRef>(view);
+    SetEventParameter(e, kEventParamControlSubControl, typeControlRef, sizeof ref, &ref);
+    ViewSendEvent(view->parent, e, true);
+    ReleaseEvent(e);
+  }
   while (!view->children.empty()) {
     __CView* child = view->children.front();
     if (child->disposing) {
@@ -186,14 +196,8 @@ void Teardown(__CView* view) {
     // The tree held the subview's creation reference.
     CFRelease(reinterpret_cast<HIViewRef>(child));
   }
-  if (view->parent != nullptr) {
-    EventRef e = ViewMakeEvent(kEventClassControl, kEventControlRemovingSubControl, view->parent);
-    HIViewRef ref = reinterpret_cast<HIViewRef>(view);
-    SetEventParameter(e, kEventParamControlSubControl, typeControlRef, sizeof ref, &ref);
-    ViewSendEvent(view->parent, e, true);
-    ReleaseEvent(e);
-  }
   SendSimple(view, kEventControlDispose);
+  NativeViewForget(view);
   Detach(view, false);
   for (auto* area : view->trackingAreas) {
     area->view = nullptr;

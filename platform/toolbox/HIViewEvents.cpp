@@ -8,6 +8,7 @@
 
 #include "HIView.h"
 #include "HIViewRecord.h"
+#include "NativeViewInternal.h"
 #include "ViewInternal.h"
 #include "WindowInternal.h"
 
@@ -99,11 +100,38 @@ void LoseFocus(__CView* top) {
   }
 }
 
+// The text of a field the focus left is accepted once the move is over, so
+// that what the acceptance does (a handler may move the focus or close the
+// pane) cannot pull the views of the move away under it.
+class CommitWhenDone {
+ public:
+  CommitWhenDone() = default;
+  CommitWhenDone(const CommitWhenDone&) = delete;
+  CommitWhenDone& operator=(const CommitWhenDone&) = delete;
+  ~CommitWhenDone() {
+    if (view_ == nullptr) return;
+    ControlKindCommitText(view_);
+    CFRelease(reinterpret_cast<HIViewRef>(view_));
+  }
+  void Take(__CView* view) {
+    if (view_ != nullptr || view == nullptr) return;
+    view_ = view;
+    CFRetain(reinterpret_cast<HIViewRef>(view));
+  }
+
+ private:
+  __CView* view_ = nullptr;
+};
+
 OSStatus FocusOn(__CView* top, __CView* view, ControlPartCode part) {
   FocusRecord* current = FocusOf(top);
   if (current && current->view == view && (part == kControlFocusNextPart || part == kControlFocusPrevPart))
     return noErr;
-  if (current && current->view != view) LoseFocus(top);
+  CommitWhenDone commit;
+  if (current && current->view != view) {
+    commit.Take(current->view);
+    LoseFocus(top);
+  }
   if (!EffectiveVisible(view) || !HIViewIsEnabled(reinterpret_cast<HIViewRef>(view), nullptr))
     return errCouldntSetFocus;
   bool handled = false;
@@ -554,7 +582,10 @@ OSErr SetKeyboardFocus(WindowRef inWindow, ControlRef inControl, ControlFocusPar
   HIViewRef rootRef = HIViewGetRoot(inWindow);
   if (rootRef == nullptr) return errInvalidWindowRef;
   __CView* root = ViewOf(rootRef);
+  NativeViewsTouched(inWindow);
   if (inPart == kControlFocusNoPart || inControl == nullptr) {
+    CommitWhenDone commit;
+    if (FocusRecord* current = FocusOf(root)) commit.Take(current->view);
     LoseFocus(root);
     return noErr;
   }
@@ -583,6 +614,7 @@ OSStatus HIViewAdvanceFocus(HIViewRef inRootForFocus, EventModifiers inModifiers
   long n = long(order.size());
   long start = direction == kControlFocusNextPart ? -1 : n;
   FocusRecord* focus = FocusOf(top);
+  CommitWhenDone commit;
   if (focus && InSubtree(focus->view, root)) {
     __CView* current = focus->view;
     // A view with several parts moves among them first.
@@ -595,8 +627,10 @@ OSStatus HIViewAdvanceFocus(HIViewRef inRootForFocus, EventModifiers inModifiers
     Focus().erase(top);
     ViewInvalidate(current);
     start = long(std::find(order.begin(), order.end(), current) - order.begin());
+    commit.Take(current);
   } else if (focus) {
     // The focus leaves a view outside the root: it hears so, as on any move.
+    commit.Take(focus->view);
     LoseFocus(top);
   }
   long step = direction == kControlFocusNextPart ? 1 : -1;
@@ -751,6 +785,7 @@ void InvalidateWindowRect(WindowRef window, const CGRect& r) {
 void ViewInvalidate(__CView* view) {
   view->needsDisplay = true;
   WindowRef window = ViewWindow(view);
+  NativeViewsTouched(window);
   if (window == nullptr || !EffectiveVisible(view)) return;
   InvalidateWindowRect(window, CGRect{ViewToRoot(view, view->boundsOrigin), view->frame.size});
 }

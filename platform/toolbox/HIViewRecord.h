@@ -111,6 +111,7 @@ struct __CView : __CHIObject {
   std::map<std::pair<OSType, OSType>, ViewProperty> properties;
   std::map<ResType, std::vector<UInt8>> data;
   ControlEditTextSelectionRec selection{0, 0};
+  bool textEdited = false;  // typed into since the text was last accepted
   MenuRef menu = nullptr;  // retained: pop-up and bevel buttons
   void* image = nullptr;   // image views: retained CF object
   std::vector<SegmentRecord> segments;
@@ -170,6 +171,11 @@ bool ControlKindTakesFocus(__CView* view);
 // when it took the event.
 bool ControlKindHandleText(__CView* view, EventRef event);
 void ControlKindReleaseData(__CView* view);
+// The user moved the focus out of an edit text (a click elsewhere, Tab, the
+// program moving it): text typed since it was last accepted is accepted now,
+// as Return accepts it (kEventTextAccepted), so that nothing typed is lost.
+// Not called when the field is hidden or disposed of.
+void ControlKindCommitText(__CView* view);
 // Kinds that track by themselves (a pop-up shows its menu); false for the
 // system's tracking.
 bool ControlKindTrack(__CView* view, ControlPartCode startPart, ControlPartCode* outPart);

@@ -22,6 +22,8 @@
 #include "DataBrowser.h"
 #include "HIView.h"
 #include "IBCarbonRuntime.h"
+#include "Folders.h"
+#include "Icons.h"
 
 struct __CIBNibRef {
   CFDictionaryRef root = nullptr;
@@ -605,6 +607,19 @@ HIViewRef Loader::View(CFDictionaryRef d, HIViewRef parent, int depth) {
     s = CreateDisclosureTriangleControl(nullptr, &r, 0, title, value, title != nullptr, true, &view);
   } else if (cls == "littleArrows") {
     s = CreateLittleArrowsControl(nullptr, &r, value, minimum, maximum, 1, &view);
+  } else if (cls == "imageWell") {
+    // "iconType" (and "iconCreator", the system's when absent): the icon shown.
+    OSType creator = kSystemIconsCreator, type = 0;
+    Code(d, "iconCreator", &creator, st);
+    IconRef icon = nullptr;
+    if (Code(d, "iconType", &type, st) && GetIconRef(kOnSystemDisk, creator, type, &icon) != noErr) icon = nullptr;
+    ControlButtonContentInfo content{kControlNoContent, {nullptr}};
+    if (icon) {
+      content.contentType = kControlContentIconRef;
+      content.u.iconRef = icon;
+    }
+    s = CreateImageWellControl(nullptr, &r, &content, &view);
+    if (icon) ReleaseIconRef(icon);  // the well keeps its own reference
   } else if (cls == "imageView") {
     s = HIImageViewCreate(nullptr, &view);
   } else if (cls == "segmentedView") {

@@ -133,7 +133,10 @@ OSStatus TransitionWindow(WindowRef inWindow, WindowTransitionEffect inEffect, W
       return noErr;
     case kWindowMoveTransitionAction:
     case kWindowResizeTransitionAction:
-      // The rectangle is the structure's end state.
+      // The rectangle is the structure's end state. The slide (and every
+      // other effect) is not animated: the window takes the bounds at once,
+      // shown or hidden, and the call returns with it there, as a
+      // synchronous transition does once it has run.
       if (inRect == nullptr) return paramErr;
       return SetWindowBounds(inWindow, kWindowStructureRgn, inRect);
   }

@@ -77,8 +77,11 @@ bool WECodecIsEncodingSupported(TextEncoding e) {
     case kCFStringEncodingUTF32BE:
     case kCFStringEncodingUTF32LE:
       return true;
-    default:
+    case kCFStringEncodingNonLossyASCII:
       return false;
+    default:
+      // The other scripts' encodings, where this machine converts them.
+      return CFStringIsEncodingAvailable(e);
   }
 }
 

@@ -65,7 +65,8 @@ enum WELineEnding : UInt8 {
 // written with a mark), and their BE / LE forms (no mark written; a leading
 // mark of the same order is skipped when read, as is one of UTF-8). A text
 // that begins with U+FEFF is written after a mark in every Unicode form, so
-// that it reads back as it was.
+// that it reads back as it was. Also the other scripts' encodings the
+// string layer converts on this machine (CFStringIsEncodingAvailable).
 bool WECodecIsEncodingSupported(TextEncoding encoding);
 
 // Decodes a file's bytes into UTF-16 code units (replacing `text`).

@@ -51,6 +51,9 @@ desktop_start() {
   export HOME="$T/home" XDG_CONFIG_HOME="$T/config" XDG_DATA_HOME="$T/data" XDG_STATE_HOME="$T/state" \
     XDG_CACHE_HOME="$T/cache" XDG_RUNTIME_DIR="$T/run" TMPDIR="$T/tmp" GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1 \
     GTK_IM_MODULE=gtk-im-context-simple LANG=C.UTF-8 LC_ALL=C.UTF-8
+  # Web views: no sandbox for the page process (none can be set up in a
+  # container), no compositing (the virtual server has no GL).
+  export WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS=1 WEBKIT_DISABLE_COMPOSITING_MODE=1
   unset QUORVEL_HEADLESS WAYLAND_DISPLAY
   Xvfb -displayfd 9 -screen 0 1400x900x24 -nolisten tcp 9>"$T/display" >"$T/xvfb.log" 2>&1 &
   _qv_xvfb=$!

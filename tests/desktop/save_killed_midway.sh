@@ -12,8 +12,17 @@ cp "$f" "$T/original"
 size=$(stat -c %s "$f")
 qv_start "$f"
 wait_window 'large\.html'
-type_text x
-wait_window '^\*large\.html'   # the text is in and modified
+# The text is in and modified once the title shows "*". A key typed while the sanitizer build
+# still lays out 50 MB can be dropped with the focus change that follows: type again now and then.
+typed=0
+end=$(( $(date +%s) + QV_WAIT ))
+while ! _qv_find_window '^\*large\.html' >/dev/null; do
+  [ "$(date +%s)" -le "$end" ] || fail "the typed text never showed (windows: $(window_titles))"
+  qv_alive || fail "the program ended while the text was typed"
+  if [ $(( typed % 300 )) -eq 0 ]; then focus_window "$QV_WINDOW"; type_text x; fi
+  typed=$(( typed + 1 ))
+  sleep 0.1
+done
 stamp=$(file_stamp "$f")
 key ctrl+s
 # The moment the save shows on disk (a file beside it, or the file itself touched), end it.
@@ -26,8 +35,8 @@ done
 qv_kill
 if cmp -s "$f" "$T/original"; then
   note "killed before the rename: the old file is whole"
-elif [ "$(stat -c %s "$f")" = $((size + 1)) ] && tr -d x < "$f" | cmp -s - "$T/original"; then
+elif [ "$(stat -c %s "$f")" -gt "$size" ] && tr -d x < "$f" | cmp -s - "$T/original"; then
   note "killed after the rename: the new file is whole"
 else
-  fail "the file was cut: $(stat -c %s "$f") bytes of $size or $((size + 1))"
+  fail "the file was cut: $(stat -c %s "$f") bytes of $size and the typed x"
 fi

@@ -25,6 +25,7 @@
 #include "CFArray.h"
 #include "CFDictionary.h"
 #include "CFString.h"
+#include "CFURL.h"
 #include "Files.h"
 #include "MacMemory.h"
 #include "PascalCarbonCommon.h"
@@ -236,6 +237,16 @@ TEST_F(FileHelpersTest, NamesAndPathsThatDoNotFitFailInsteadOfBeingCut) {
   EXPECT_TRUE(FSGetFullPath(file).empty());
   EXPECT_TRUE(FSGetParentPath(file).empty());
   EXPECT_TRUE(FSGetURL(file).empty());
+  // The whole-length form gives the URL all the same.
+  CFStringRef whole = FSCopyURLString(file);
+  ASSERT_NE(whole, nullptr);
+  EXPECT_EQ(CFStringGetLength(whole), CFIndex(std::string("file://").size() + deep.size() + 1 + longName.size()));
+  FSRef wholeBack;
+  CFURLRef wholeURL = CFURLCreateWithString(nullptr, whole, nullptr);
+  ASSERT_TRUE(CFURLGetFSRef(wholeURL, &wholeBack));
+  EXPECT_TRUE(Same(wholeBack, file));
+  CFRelease(wholeURL);
+  CFRelease(whole);
   Err = noErr;
   EXPECT_TRUE(FSGetActualName(file).empty());
   EXPECT_EQ(Err, bdNamErr);
@@ -313,10 +324,14 @@ TEST_F(FileHelpersTest, ParentsAndChildren) {
   }
   EXPECT_EQ(FSGetSubFolder(c, "x", found), fnfErr);  // a file holds nothing
 
-  // An item of a system folder: 'temp' is $TMPDIR, which holds the scratch folder.
-  const std::string scratch = fs::path(dir).filename().string();
-  EXPECT_TRUE(Same(FSGetFileFromFolder(Str255(scratch), kTemporaryFolderType), Ref(dir)));
+  // An item of a system folder: one made in the temporary items folder.
+  FSRef temporary;
+  ASSERT_EQ(FSFindFolder(kOnSystemDisk, kTemporaryFolderType, kCreateFolder, &temporary), noErr);
+  const std::string item = FSGetFullPath(temporary).str() + "/fh-item";
+  WriteFile(item, "");
+  EXPECT_TRUE(Same(FSGetFileFromFolder("fh-item", kTemporaryFolderType), Ref(item)));
   EXPECT_EQ(Err, noErr);
+  fs::remove(item);
   EXPECT_TRUE(IsZero(FSGetFileFromFolder("missing-item", kTemporaryFolderType)));
   EXPECT_TRUE(IsZero(FSGetFileFromFolder("x", 'none')));
   EXPECT_NE(Err, noErr);

@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -24,20 +25,24 @@
 // This folder of the sources.
 inline std::string SourceFolder() { return QUORVEL_TEST_SOURCE_DIR "/framework"; }
 
-// The interface file tests/framework/fixtures/Interface/Framework.nib.plist.
-inline IBNibRef FixtureNib() {
-  static IBNibRef nib = [] {
-    const std::string folder = SourceFolder() + "/fixtures";
-    CFURLRef url = CFURLCreateFromFileSystemRepresentation(nullptr, reinterpret_cast<const UInt8*>(folder.c_str()),
-                                                           CFIndex(folder.size()), true);
-    CFBundleRef bundle = CFBundleCreate(nullptr, url);
-    CFRelease(url);
-    IBNibRef made = nullptr;
-    EXPECT_EQ(CreateNibReferenceWithCFBundle(bundle, CFSTR("Framework"), &made), noErr);
-    return made;
-  }();
-  return nib;
+// An interface file of tests/framework/fixtures/Interface, opened once.
+inline IBNibRef FixtureNibNamed(const std::string& name) {
+  static std::map<std::string, IBNibRef> nibs;
+  if (auto found = nibs.find(name); found != nibs.end()) return found->second;
+  const std::string folder = SourceFolder() + "/fixtures";
+  CFURLRef url = CFURLCreateFromFileSystemRepresentation(nullptr, reinterpret_cast<const UInt8*>(folder.c_str()),
+                                                         CFIndex(folder.size()), true);
+  CFBundleRef bundle = CFBundleCreate(nullptr, url);
+  CFRelease(url);
+  CFStringRef nibName = CFStringCreateWithCString(nullptr, name.c_str(), kCFStringEncodingUTF8);
+  IBNibRef made = nullptr;
+  EXPECT_EQ(CreateNibReferenceWithCFBundle(bundle, nibName, &made), noErr) << name;
+  CFRelease(nibName);
+  return nibs[name] = made;
 }
+
+// The interface file tests/framework/fixtures/Interface/Framework.nib.plist.
+inline IBNibRef FixtureNib() { return FixtureNibNamed("Framework"); }
 
 inline std::string FourCC(UInt32 code) {
   return std::string{char(code >> 24), char(code >> 16), char(code >> 8), char(code)};

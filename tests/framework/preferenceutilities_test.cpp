@@ -17,6 +17,7 @@
 #include "HeadlessHost.h"
 #include "Icons.h"
 #include "PascalCarbonCommon.h"
+#include "ApplicationFramework.h"
 #include "PreferenceUtilities.h"
 #include "fenwicket/Fenwicket.h"
 
@@ -43,11 +44,12 @@ struct ServersTest : ::testing::Test {
     prefs = new TPreferenceHandlerApplication;
     prefs->SetDomain("user.");
     prefs->RemoveValue("FTPServers");
-    SetServerPreferences(prefs);
+    // The servers are read from the application preferences.
+    AppPrefs = prefs;
   }
   void TearDown() override {
     prefs->RemoveValue("FTPServers");
-    SetServerPreferences(nullptr);
+    AppPrefs = nullptr;
     prefs->Release();
   }
   // Stores the items as "FTPServers", as the preference window does.

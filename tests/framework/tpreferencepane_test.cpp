@@ -1,11 +1,16 @@
-// Controls bound to preference keys: what each kind shows and stores, and a
-// window that manages its controls' preferences itself.
+// Controls bound to preference keys: what each kind shows and stores, a pane
+// made from an interface file that stores each control as it leaves and
+// writes its handler when it goes, and a window that manages its controls'
+// preferences itself.
 #include <gtest/gtest.h>
 
 #include "FrameworkFixtures.h"
 #include "TPreferencePaneUnit.h"
 #include "TPreferencesUnit.h"
 #include "TWindowUnit.h"
+
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -96,6 +101,71 @@ TEST_F(TPreferencePaneTest, AWindowFillsAndStoresItsControls) {
   HIViewSetText(k.edit, CFSTR("after"));
   window->Remove();
   EXPECT_EQ(prefs->GetStringValue("Name"), Str255("after"));
+}
+
+// What reached the generic hooks (kept outside the pane, which frees itself
+// with its view).
+std::vector<std::string> gHooks;
+
+class TRecordingPane : public TPreferencePane {
+ public:
+  void RestoreValue(ControlRef, const ControlKind&, const Str255& key) override {
+    gHooks.push_back("restored " + key.str());
+  }
+  void SetValue(ControlRef, const ControlKind&, const Str255& key) override { gHooks.push_back("stored " + key.str()); }
+};
+
+TEST(TPreferencePaneFileTest, APaneShowsItsValuesStoresEachControlAsItLeavesAndWritesWhenItGoes) {
+  ScratchFolder folder;
+  folder.Write("pane.plist", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+                             "<key>GeneralName</key><string>from the file</string></dict></plist>\n");
+  auto* prefs = new TPreferenceHandlerFile();
+  prefs->SetFile(folder.Ref("pane.plist"));
+  gHooks.clear();
+  auto* pane = new TRecordingPane();
+  pane->SetHandler(prefs);
+  pane->Create("General", FixtureNibNamed("Preferences"));
+  ASSERT_NE(pane->paneView, nullptr);
+  EXPECT_EQ(pane->GetClassString(), Str255("TPreferencePane"));
+  HIViewRef name = HIViewFind(1, 'GNRL', pane->nibWindow), group = HIViewFind(3, 'GNRL', pane->nibWindow),
+            mode = HIViewFind(4, 'GNRL', pane->nibWindow);
+  EXPECT_EQ(Text(name), "from the file");
+  EXPECT_EQ(gHooks, (std::vector<std::string>{"restored GeneralName", "restored GeneralWrap", "restored GeneralMode"}));
+
+  // A group taken out of the pane stores the controls inside it at once.
+  gHooks.clear();
+  SetControl32BitValue(mode, 2);
+  HIViewRemoveFromSuperview(group);
+  EXPECT_EQ(gHooks, std::vector<std::string>{"stored GeneralMode"});
+  EXPECT_EQ(prefs->GetStringValue("GeneralMode"), Str255("Passive"));
+  DisposeControl(group);
+
+  // The pane view goes: the rest is stored and the file written.
+  gHooks.clear();
+  HIViewSetText(name, CFSTR("typed"));
+  DisposeControl(pane->paneView);
+  EXPECT_EQ(gHooks, (std::vector<std::string>{"stored GeneralName", "stored GeneralWrap"}));
+  prefs->Release();
+  auto* again = new TPreferenceHandlerFile();
+  again->SetFile(folder.Ref("pane.plist"));
+  EXPECT_EQ(again->GetStringValue("GeneralName"), Str255("typed"));
+  EXPECT_EQ(again->GetStringValue("GeneralMode"), Str255("Passive"));
+  again->Release();
+  DisposeAllWindows();
+}
+
+TEST(TPreferencePaneFileTest, WithoutAHandlerOnlyTheGenericHooksRun) {
+  gHooks.clear();
+  auto* pane = new TRecordingPane();
+  pane->Create("General", FixtureNibNamed("Preferences"));
+  ASSERT_NE(pane->paneView, nullptr);
+  HIViewRef name = HIViewFind(1, 'GNRL', pane->nibWindow);
+  EXPECT_EQ(Text(name), "initial");
+  EXPECT_EQ(gHooks.size(), 3u);
+  gHooks.clear();
+  pane->Close();
+  EXPECT_EQ(gHooks, (std::vector<std::string>{"stored GeneralName", "stored GeneralWrap", "stored GeneralMode"}));
+  DisposeAllWindows();
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 // its content.
 #include <vector>
 
+#include "ApplicationFramework.h"
 #include "CGColor.h"
 #include "CGContext.h"
 #include "FuzzSupport.h"
@@ -37,7 +38,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   application->SetFile(fuzz::Ref(fuzz::Write("app.plist", "", 0)));
   application->SetBooleanValue("GeneralImportCopyFiles", false);
   application->SetBooleanValue("GeneralImportAddPath", false);
-  SetServerPreferences(application);
+  AppPrefs = application;
   LoadFrameworks();  // the view classes of the interface files, as at start-up
   RegisterConsoleClass();
   return 0;

@@ -1,3 +1,4 @@
+#include <glib.h>
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -53,6 +54,14 @@ std::string NameOf(const HFSUniStr255& name) {
 
 void WriteFile(const std::string& path, const std::string& data) {
   std::ofstream(path, std::ios::binary) << data;
+}
+
+std::string UTF8(CFStringRef string) {
+  if (string == nullptr) return "(nil)";
+  std::string out(size_t(CFStringGetLength(string)) * 4 + 1, '\0');
+  if (!CFStringGetCString(string, out.data(), CFIndex(out.size()), kCFStringEncodingUTF8)) return "(unconvertible)";
+  out.resize(std::strlen(out.c_str()));
+  return out;
 }
 
 std::string ReadFile(const std::string& path) {
@@ -1043,6 +1052,27 @@ TEST_F(FilesTest, URLsFromAndToRefs) {
   EXPECT_FALSE(CFURLGetFSRef(url, &back));
   EXPECT_EQ(CFURLCreateFromFSRef(nullptr, &file), nullptr);
   CFRelease(url);
+
+  // Names with the characters a URL gives meaning to, bytes that are no
+  // UTF-8, and a path far longer than a short string: each URL is GLib's for
+  // the path, whole, and leads back to the item.
+  std::string deep = P("deep");
+  while (deep.size() < 600) deep += "/" + std::string(50, 'd');
+  fs::create_directories(deep);
+  for (const std::string& name : {std::string("#frag?q=1;x"), std::string("100% & more"),
+                                  std::string("caf\xC3\xA9 \xFF\xFE"), deep.substr(dir.size() + 1) + "/end.html"}) {
+    SCOPED_TRACE(name);
+    WriteFile(P(name), "");
+    FSRef item = Ref(P(name));
+    url = CFURLCreateFromFSRef(nullptr, &item);
+    ASSERT_NE(url, nullptr);
+    gchar* expected = g_filename_to_uri(P(name).c_str(), nullptr, nullptr);
+    EXPECT_EQ(UTF8(CFURLGetString(url)), expected);
+    g_free(expected);
+    ASSERT_TRUE(CFURLGetFSRef(url, &back));
+    EXPECT_EQ(FSCompareFSRefs(&back, &item), noErr);
+    CFRelease(url);
+  }
 
   CFStringRef ftp = CFStringCreateWithCString(nullptr, "ftp://host/x", kCFStringEncodingUTF8);
   url = CFURLCreateWithString(nullptr, ftp, nullptr);

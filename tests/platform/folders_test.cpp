@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 
 #include "Files.h"
@@ -28,6 +29,7 @@ class FoldersTest : public ::testing::Test {
     setenv("XDG_DATA_HOME", (root + "/data").c_str(), 1);
     setenv("XDG_STATE_HOME", (root + "/state").c_str(), 1);
     setenv("TMPDIR", (root + "/tmp").c_str(), 1);
+    unsetenv("XDG_RUNTIME_DIR");
     fs::create_directory(root + "/home");
     files::RegistryReload();
   }
@@ -63,8 +65,6 @@ TEST_F(FoldersTest, EachTypeMapsToItsPlaceAndIsMadeOnlyWhenAsked) {
       {kLogsFolderType, "/state/Quorvel"},
       {kDesktopFolderType, "/home/Desktop"},
       {kDocumentsFolderType, "/home/Documents"},
-      {kTemporaryFolderType, "/tmp"},
-      {'chew', "/tmp"},
       {kInternetSitesFolderType, "/home/public_html"},
   };
   for (const auto& c : cases) {
@@ -94,10 +94,8 @@ TEST_F(FoldersTest, PlacesFollowTheEnvironmentAndUserDirs) {
   // Unset or relative XDG variables fall back to the home folder.
   unsetenv("XDG_CONFIG_HOME");
   setenv("XDG_DATA_HOME", "relative/data", 1);
-  unsetenv("TMPDIR");
   EXPECT_EQ(Find(kPreferencesFolderType, kCreateFolder), root + "/home/.config/Quorvel");
   EXPECT_EQ(Find(kApplicationSupportFolderType, kCreateFolder), root + "/home/.local/share");
-  EXPECT_EQ(Find(kTemporaryFolderType, kDontCreateFolder), "/tmp");
 
   // The desktop and documents folders come from user-dirs.dirs.
   setenv("XDG_CONFIG_HOME", (root + "/config").c_str(), 1);
@@ -118,6 +116,59 @@ TEST_F(FoldersTest, PlacesFollowTheEnvironmentAndUserDirs) {
   OSErr err;
   Find(kPreferencesFolderType, kCreateFolder, &err);
   EXPECT_EQ(err, errFSNotAFolder);
+}
+
+TEST_F(FoldersTest, TemporaryItemsLiveInAFolderOfTheUserAlone) {
+  const std::string uid = std::to_string(geteuid());
+  auto privateFolder = [](const std::string& path) {
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == geteuid() &&
+           (st.st_mode & 0777) == 0700;
+  };
+  // Made whenever asked for, under $TMPDIR, and both types name it.
+  const std::string mine = root + "/tmp/quorvel-" + uid;
+  EXPECT_EQ(Find(kTemporaryFolderType, kDontCreateFolder), mine);
+  EXPECT_TRUE(privateFolder(mine));
+  EXPECT_EQ(Find('chew', kDontCreateFolder), mine);
+  // Rights that others were given are taken back.
+  chmod(mine.c_str(), 0777);
+  EXPECT_EQ(Find(kTemporaryFolderType, kDontCreateFolder), mine);
+  EXPECT_TRUE(privateFolder(mine));
+
+  // A private runtime folder comes first; one that others may enter does not count.
+  fs::create_directory(root + "/run");
+  chmod((root + "/run").c_str(), 0700);
+  setenv("XDG_RUNTIME_DIR", (root + "/run").c_str(), 1);
+  EXPECT_EQ(Find(kTemporaryFolderType, kDontCreateFolder), root + "/run/quorvel");
+  EXPECT_TRUE(privateFolder(root + "/run/quorvel"));
+  chmod((root + "/run").c_str(), 0755);
+  EXPECT_EQ(Find(kTemporaryFolderType, kDontCreateFolder), mine);
+  unsetenv("XDG_RUNTIME_DIR");
+
+  // What another user may have put in place is never used: a link to a
+  // folder of theirs, a file, or (when the test may give it away) a folder
+  // they own.
+  struct Case {
+    const char* what;
+    std::function<bool(const std::string&)> plant;
+  } cases[] = {
+      {"link", [&](const std::string& p) { fs::create_directory(root + "/theirs");
+                                          fs::create_directory_symlink(root + "/theirs", p); return true; }},
+      {"file", [](const std::string& p) { std::ofstream(p) << "x"; return true; }},
+      {"foreign folder", [](const std::string& p) {
+         fs::create_directory(p);
+         return geteuid() == 0 && chown(p.c_str(), 4242, 4242) == 0; }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(mine);
+    fs::remove_all(root + "/theirs");
+    if (!c.plant(mine)) continue;  // not root: no folder can be given away
+    OSErr err = noErr;
+    EXPECT_EQ(Find(kTemporaryFolderType, kCreateFolder, &err), "");
+    EXPECT_EQ(err, fnfErr);
+    EXPECT_TRUE(!fs::exists(root + "/theirs") || fs::is_empty(root + "/theirs"));
+  }
 }
 
 TEST_F(FoldersTest, FrameworksIsTheBundlesFolder) {

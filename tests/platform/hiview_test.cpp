@@ -522,8 +522,11 @@ TEST_F(HIViewTest, DisposeGoesDepthFirstWithRemovingSubControlFirst) {
   Listen(HIViewGetEventTarget(child2), &l2, types);
   EventTargetRef childTarget = HIViewGetEventTarget(child1);
 
+  // Each view is announced to its parent while its subviews are still in it
+  // (child1 before the grandchild leaves it): a handler of the parent sees
+  // the whole subtree that goes.
   DisposeControl(parent);
-  EXPECT_EQ((std::vector<std::string>{"child1 cntl 153", "grandchild cntl 1001", "parent cntl 153", "child1 cntl 1001",
+  EXPECT_EQ((std::vector<std::string>{"parent cntl 153", "child1 cntl 153", "grandchild cntl 1001", "child1 cntl 1001",
                                       "parent cntl 153", "child2 cntl 1001", "parent cntl 1001"}),
             gLog);
   // The views' handlers went with them.

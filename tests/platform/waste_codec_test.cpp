@@ -66,6 +66,8 @@ TEST(WECodecText, EachEncodingWritesKnownBytesAndReadsThemBack) {
       {"UTF-16BE", kCFStringEncodingUTF16BE, u"A\U0001F600", Bytes({0x00, 'A', 0xD8, 0x3D, 0xDE, 0x00})},
       {"UTF-16LE", kCFStringEncodingUTF16LE, u"A\u00E9", Bytes({'A', 0x00, 0xE9, 0x00})},
       {"UTF-32LE", kCFStringEncodingUTF32LE, u"A\U0001F600", Bytes({'A', 0, 0, 0, 0x00, 0xF6, 0x01, 0x00})},
+      {"Shift JIS", kCFStringEncodingShiftJIS, u"a日本", Bytes({'a', 0x93, 0xFA, 0x96, 0x7B})},
+      {"Windows Cyrillic", kCFStringEncodingWindowsCyrillic, u"Жж", Bytes({0xC6, 0xE6})},
       {"empty", kTextEncodingUTF8, u"", ""},
   };
   for (const auto& c : cases) {
@@ -177,6 +179,7 @@ TEST(WECodecText, TextTheEncodingCannotHoldIsRefusedWithItsOffset) {
       {"Cyrillic in Mac Roman", kTextEncodingMacRoman, u"\u00E9x\u0436", 2},
       {"emoji in Windows Latin 1", kTextEncodingWindowsLatin1, u"a\U0001F600", 1},
       {"accent in ASCII", kTextEncodingASCII, u"\u00E9", 0},
+      {"Cyrillic in Shift JIS after Japanese", kCFStringEncodingShiftJIS, u"\u65E5\r\u0416\u04E8", 3},
       {"lone surrogate in UTF-8", kTextEncodingUTF8, u"ok\xD800!", 2},
       {"lone surrogate in UTF-16", kCFStringEncodingUTF16LE, u"\xDC00", 0},
   };

@@ -3,12 +3,18 @@
 // and the modification count.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "MacMemory.h"
 #include "WASTE.h"
+#include "WEFonts.h"
 
 namespace {
 
@@ -488,30 +494,104 @@ TEST(WasteFonts, NamesAndNumbers) {
   EXPECT_EQ(FMGetFontFamilyFromName(empty), kInvalidFontFamily);
 }
 
-// Family numbers are 16-bit: names past the last number are drawn in the
-// default family (Monaco), and the names already numbered keep theirs.
+// Family numbers are 16-bit: once every number is given, further names are
+// drawn in the default family (Monaco), and the names already numbered keep
+// theirs.
 TEST(WasteFonts, NamesPastTheLastNumberTakeTheDefaultFamily) {
   auto pascal = [](const std::string& s) { return std::string(1, char(s.size())) + s; };
   auto family = [](const std::string& p) { return FMGetFontFamilyFromName(reinterpret_cast<ConstStr255Param>(p.data())); };
-  std::vector<FMFontFamily> numbers;
+  std::set<FMFontFamily> numbers;
+  int named = 0;
   for (int i = 0; i < 40000; ++i) {
     const FMFontFamily f = family(pascal("Filler " + std::to_string(i)));
     ASSERT_NE(f, kInvalidFontFamily) << i;
     if (f == 4) break;
-    ASSERT_TRUE(numbers.empty() || f > numbers.back()) << i;
-    numbers.push_back(f);
+    ASSERT_GE(f, 1024) << i;
+    ASSERT_TRUE(numbers.insert(f).second) << "given twice: " << f;
+    named = i;
   }
   ASSERT_GT(numbers.size(), 30000u);
-  EXPECT_EQ(numbers.back(), INT16_MAX - 1);
+  EXPECT_EQ(*numbers.rbegin(), INT16_MAX - 1);
   EXPECT_EQ(family(pascal("Yet Another Face")), 4);
   EXPECT_EQ(family(pascal("Yet Another Face")), 4);
+  EXPECT_EQ(numbers.count(family(pascal("Filler " + std::to_string(named)))), 1u);
   unsigned char name[256] = {};
   ASSERT_TRUE(FMGetFontFamilyName(4, name));
   EXPECT_EQ(std::string(reinterpret_cast<char*>(name + 1), name[0]), "Monaco");
-  EXPECT_EQ(family(pascal("filler 7")), numbers[7]);
-  ASSERT_TRUE(FMGetFontFamilyName(numbers.back(), name));
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(name + 1), name[0]), "Filler " + std::to_string(numbers.size() - 1));
-  EXPECT_EQ(family(pascal("Andale Mono")), 150);
+  std::filesystem::remove(std::string(std::getenv("XDG_DATA_HOME")) + "/Quorvel/font-families");
+  WEFontsForgetTable();
+}
+
+// Families named at run time are drawn in their own face where the system
+// has one, else in the engine's face of their kind; the fixed ones keep the
+// engine's faces.
+TEST(WasteFonts, FamiliesNamedAtRunTimeAreDrawnInTheirOwnFace) {
+  const struct {
+    std::string pascal;
+    const char* face;
+  } cases[] = {
+      {"\x0a" "Noto Serif", "Noto Serif,DejaVu Sans"},
+      {"\x09" "Fira Mono", "Fira Mono,DejaVu Sans Mono"},
+      {"\x04" "Caf\x8E", "Caf\xC3\xA9,DejaVu Sans"},  // Mac Roman e acute, drawn from UTF-8
+      {"\x06" "Monaco", "DejaVu Sans Mono"},
+      {"\x07" "Verdana", "DejaVu Sans"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.face);
+    const FMFontFamily f = FMGetFontFamilyFromName(reinterpret_cast<ConstStr255Param>(c.pascal.data()));
+    EXPECT_STREQ(c.face, WEFontFace(f));
+  }
+  EXPECT_STREQ("DejaVu Sans Mono", WEFontFace(10));  // no family: the default face
+}
+
+// A number stored in one run names the same family in the next, whatever
+// order that run asks for names in, and before it asks for the name at all.
+TEST(WasteFonts, NumbersAreTheSameInEveryRun) {
+  ASSERT_NE(nullptr, std::getenv("XDG_DATA_HOME"));
+  const std::string kept = std::string(std::getenv("XDG_DATA_HOME")) + "/Quorvel/font-families";
+  std::filesystem::remove(kept);
+  WEFontsForgetTable();
+  auto family = [](const std::string& s) {
+    const std::string p = std::string(1, char(s.size())) + s;
+    return FMGetFontFamilyFromName(reinterpret_cast<ConstStr255Param>(p.data()));
+  };
+  auto nameOf = [](FMFontFamily f) {
+    unsigned char name[256] = {};
+    return FMGetFontFamilyName(f, name) ? std::string(reinterpret_cast<char*>(name + 1), name[0]) : std::string("?");
+  };
+  std::vector<std::string> names;
+  for (int i = 0; i < 300; ++i) names.push_back("Run Face " + std::to_string(i));
+  std::map<std::string, FMFontFamily> first;
+  std::set<FMFontFamily> given;
+  for (const std::string& n : names) {
+    first[n] = family(n);
+    EXPECT_GE(first[n], 1024);
+    EXPECT_TRUE(given.insert(first[n]).second) << n;
+  }
+  EXPECT_EQ(4, family("Monaco"));  // the fixed table is not hashed
+  ASSERT_TRUE(std::filesystem::exists(kept));
+  // Damaged or clashing lines are passed over.
+  if (FILE* f = std::fopen(kept.c_str(), "a")) {
+    std::fputs("garbage\n10\tToo Low\n2000\tRUN FACE 1\n99999\tToo High\n", f);
+    std::fclose(f);
+  }
+
+  // The next run: numbers first (a stored preference read), then names in
+  // the other order.
+  WEFontsForgetTable();
+  for (const std::string& n : names) EXPECT_EQ(n, nameOf(first[n]));
+  for (auto it = names.rbegin(); it != names.rend(); ++it) EXPECT_EQ(first[*it], family(*it)) << *it;
+  EXPECT_EQ("?", nameOf(10));
+
+  // Without the kept numbers (a new home), a name still takes the number it
+  // hashes to: only the few that met another name's number on the way may differ.
+  std::filesystem::remove(kept);
+  WEFontsForgetTable();
+  size_t same = 0;
+  for (auto it = names.rbegin(); it != names.rend(); ++it) same += family(*it) == first[*it];
+  EXPECT_GE(same, names.size() - 6);
+  std::filesystem::remove(kept);
+  WEFontsForgetTable();
 }
 
 }  // namespace

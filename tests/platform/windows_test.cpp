@@ -429,6 +429,12 @@ TEST_F(WindowsTest, TransitionsReachTheirEndState) {
   Rect r;
   GetWindowBounds(w, kWindowStructureRgn, &r);
   EXPECT_EQ(std::memcmp(&r, &grown, sizeof r), 0);
+  // Shown, as a preference window resizing to its next pane is: at once.
+  ShowWindow(w);
+  Rect shrunk{50, 50, 250, 650};
+  EXPECT_EQ(TransitionWindow(w, kWindowSlideTransitionEffect, kWindowResizeTransitionAction, &shrunk), noErr);
+  GetWindowBounds(w, kWindowStructureRgn, &r);
+  EXPECT_EQ(std::memcmp(&r, &shrunk, sizeof r), 0);
   EXPECT_EQ(TransitionWindow(w, kWindowSlideTransitionEffect, kWindowResizeTransitionAction, nullptr), paramErr);
 }
 

@@ -534,17 +534,15 @@ TEST_F(EditorPaneTest, RunFTPAndPreviewAreSupportedAsTheDocumentAndProjectAllow)
   toolbar.SetBooleanValue(Str255("php/") + kEditorToolbarRunKey, true);
   toolbar.SetBooleanValue(Str255("html/") + kEditorToolbarRunKey, false);
 
-  TPreferenceHandler* servers = new TPreferenceHandlerApplication();
-  servers->SetDomain("servers.");
+  // The servers the program reads: "FTPServers" of the application preferences.
   FTPServerInfo known = NewFTPServerInfo();
   known.Name = "Main";
   known.Host = "ftp.example.test";
   CFDataRef data = CreateFTPServerData(known);
   CFArrayRef list = CFArrayCreate(nullptr, reinterpret_cast<const void**>(&data), 1, &kCFTypeArrayCallBacks);
-  servers->SetTypeValue("FTPServers", list);
+  AppPrefs->SetTypeValue("FTPServers", list);
   CFRelease(list);
   CFRelease(data);
-  SetServerPreferences(servers);
 
   struct Case {
     const char* name;     // empty: untitled
@@ -584,8 +582,7 @@ TEST_F(EditorPaneTest, RunFTPAndPreviewAreSupportedAsTheDocumentAndProjectAllow)
   Open("gone.php", "x\n");
   unlink(folder.File("gone.php").c_str());
   EXPECT_FALSE(pane->SupportsPreview());
-  SetServerPreferences(nullptr);
-  servers->Release();
+  AppPrefs->RemoveValue("FTPServers");
   toolbar.Release();
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "ApplicationFramework.h"
 #include "CFArray.h"
 #include "CFDictionary.h"
 #include "CFNumber.h"
@@ -85,11 +86,14 @@ struct ServerTest : ::testing::Test {
     }
     prefs->SetTypeValue("FTPServers", servers);
     CFRelease(servers);
-    SetServerPreferences(prefs);
+    // Previews stay in the program unless a test says otherwise.
+    prefs->SetBooleanValue("GeneralUsePreviewApplication", false);
+    AppPrefs = prefs;
   }
   void TearDown() override {
-    SetServerPreferences(nullptr);
+    AppPrefs = nullptr;
     prefs->RemoveValue("FTPServers");
+    prefs->RemoveValue("GeneralUsePreviewApplication");
     prefs->Release();
   }
 };

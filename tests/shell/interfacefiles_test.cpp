@@ -131,7 +131,8 @@ const std::vector<std::pair<const char*, std::vector<std::string>>> kWindows = {
      {"About", "EditorWindow", "EditorWindow (Integrated Project)", "Tabbed Pane", "Side Pane",
       "Side Pane (Stand Alone)", "Editor Pane", "Source Pane (Alt 1)", "CodeCompletion", "Console Pane",
       "Preview Pane 2.1", "ProjectWindow", "Error Pane (PHP)", "Error Pane (PERL)", "Error Pane (Ruby)",
-      "Error Pane (HTML)", "Error Log Window"}},
+      "Error Pane (HTML)", "Error Pane (Macro)", "Error Log Window"}},
+    {"MacroEditor", {"MainWindow", "Macro Pane", "Command Editor"}},
     {"Find",
      {"Find Window", "Find Pane", "Find Pane (Full)", "Find Pane (Split)", "Find Pane (Split 2.1)",
       "Batch Find Window", "Find Pane (Batch)"}},
@@ -204,6 +205,20 @@ std::vector<Lookup> Lookups() {
       {"main", "Error Pane (Ruby)", 'TOOL', 128, "com.brindlecote.toolbar"},
       {"main", "Error Pane (HTML)", 'TOOL', 128, "com.brindlecote.toolbar"},
       {"main", "Error Log Window", 'BROW', 128, "datb"},
+      {"main", "Error Pane (Macro)", 'TOOL', 128, "com.brindlecote.toolbar"},
+      {"main", "Error Pane (Macro)", 'ERRO', 128, "datb"},
+      // The macro editor: its library pop-up, its two lists and the place of
+      // the pane that edits a command, which the command editor shows too.
+      {"MacroEditor", "MainWindow", 'LANG', 128, "popb"},
+      {"MacroEditor", "MainWindow", 'LIST', 128, "datb"},
+      {"MacroEditor", "MainWindow", 'LIST', 129, "datb"},
+      {"MacroEditor", "MainWindow", 'PANE', 129, nullptr},
+      {"MacroEditor", "Command Editor", 'PANE', 129, nullptr},
+      {"MacroEditor", "Macro Pane", 'MACR', 128, "eutx"},
+      {"MacroEditor", "Macro Pane", 'COMM', 128, "eutx"},
+      {"MacroEditor", "Macro Pane", 'ACTI', 128, "popb"},
+      {"MacroEditor", "Macro Pane", 'OUTP', 128, "popb"},
+      {"MacroEditor", "Macro Pane", 'EDIT', 129, "com.brindlecote.waste"},
   };
   for (const char* side : {"Side Pane", "Side Pane (Stand Alone)"}) {
     table.push_back({"main", side, 'TOOL', 128, "com.brindlecote.toolbar"});

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "ApplicationFramework.h"
 #include "CFPascal.h"
 #include "CGContext.h"
 #include "DataBrowser.h"
@@ -109,7 +110,7 @@ class ProjectBrowserTest : public ::testing::Test {
     application->SetFile(Ref(folder / "app.plist"));
     application->SetBooleanValue("GeneralImportCopyFiles", false);
     application->SetBooleanValue("GeneralImportAddPath", false);
-    SetServerPreferences(application);
+    AppPrefs = application;
     RegisterToolbarViewClass();
     HeadlessClearLaunchRequests();
     project = CreateProjectPane(Ref(bundle));
@@ -117,7 +118,7 @@ class ProjectBrowserTest : public ::testing::Test {
   void TearDown() override {
     if (project) project->Release();
     ProjectSetDialogHooks(nullptr);
-    SetServerPreferences(nullptr);
+    AppPrefs = nullptr;
     application->Release();
   }
   TProjectBrowser* Browser() { return project->browser; }

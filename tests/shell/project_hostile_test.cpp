@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "ApplicationFramework.h"
 #include "CFPascal.h"
 #include "CGContext.h"
 #include "DataBrowser.h"
@@ -114,7 +115,7 @@ class ProjectHostileTest : public ::testing::Test {
     application->SetFile(Ref(folder / "app.plist"));
     application->SetBooleanValue("GeneralImportCopyFiles", false);
     application->SetBooleanValue("GeneralImportAddPath", false);
-    SetServerPreferences(application);
+    AppPrefs = application;
     RegisterToolbarViewClass();
     // Each group has a row of one byte (a length byte that promises 63
     // characters) beside a sound one.
@@ -135,7 +136,7 @@ class ProjectHostileTest : public ::testing::Test {
   }
   void TearDown() override {
     if (project) project->Release();
-    SetServerPreferences(nullptr);
+    AppPrefs = nullptr;
     application->Release();
   }
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "ApplicationFramework.h"
 #include "CFArray.h"
 #include "CFData.h"
 #include "Files.h"
@@ -99,12 +100,12 @@ class ProjectTest : public ::testing::Test {
     // A missing Boolean reads as true: say what these tests assume.
     application->SetBooleanValue("GeneralImportCopyFiles", false);
     application->SetBooleanValue("GeneralImportAddPath", false);
-    SetServerPreferences(application);
+    AppPrefs = application;
     HeadlessClearAlertLog();
     RegisterToolbarViewClass();  // the pane's header toolbar
   }
   void TearDown() override {
-    SetServerPreferences(nullptr);
+    AppPrefs = nullptr;
     application->Release();
   }
   TProject* Open() { return CreateProjectPane(Ref(bundle)); }

@@ -598,7 +598,7 @@ TEST_F(ProjectDialogsTest, EachFileChosenInTheAddFilesDialogJoinsItsGroup) {
   // The application's import settings: neither copy nor record paths.
   prefs->SetBooleanValue("GeneralImportCopyFiles", false);
   prefs->SetBooleanValue("GeneralImportAddPath", false);
-  SetServerPreferences(prefs);
+  AppPrefs = prefs;
   TProject* project = CreateProjectPane(Ref(bundle));
   ASSERT_NE(project, nullptr);
   HeadlessQueueNavAnswer(
@@ -609,7 +609,7 @@ TEST_F(ProjectDialogsTest, EachFileChosenInTheAddFilesDialogJoinsItsGroup) {
   EXPECT_EQ(project->FindGroupByType('TTXT')->ReturnGroupItems(), std::vector<Str63>{"index.php"});
   EXPECT_EQ(project->FindGroupByType('RTXT')->ReturnGroupItems(), std::vector<Str63>{"logo.png"});
   project->Release();
-  SetServerPreferences(nullptr);
+  AppPrefs = nullptr;
 }
 
 // ---------------------------------------------------------------------------

@@ -159,7 +159,6 @@ struct ProjectWindowTest : ::testing::Test {
     prefs->SetBooleanValue("GeneralImportCopyFiles", false);
     prefs->SetBooleanValue("GeneralImportAddPath", false);
     AppPrefs = prefs;
-    SetServerPreferences(prefs);
     app = new TTestApplication();
     app->preferences = prefs;
     SetCurrentApplication(app);
@@ -175,7 +174,6 @@ struct ProjectWindowTest : ::testing::Test {
     }
     EditorWindowSetHooks(nullptr);
     SetCurrentApplication(nullptr);
-    SetServerPreferences(nullptr);
     AppPrefs = nullptr;
     prefs->RemoveValue(kApplicationDocumentListKey);
     prefs->Release();

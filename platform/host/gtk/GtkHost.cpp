@@ -24,6 +24,7 @@ struct HostWindow {
   GtkWidget* menuBar = nullptr;
   GtkWidget* strip = nullptr;  // the toolbar strip, shown while the window has one
   GtkWidget* area = nullptr;
+  GtkWidget* overlay = nullptr;  // holds the area and, above it, the native child views' widgets
   GtkIMContext* im = nullptr;
   int syncing = 0;  // the host is applying the platform's state to GTK
   bool shown = false;
@@ -513,6 +514,12 @@ bool IsModifierKeyval(guint keyval) {
   return false;
 }
 
+// A native child view (a web view) has GTK's focus: keys are its own.
+bool NativeHasFocus(HostWindow* hw) {
+  GtkWidget* focus = hw->top ? gtk_window_get_focus(GTK_WINDOW(hw->top)) : nullptr;
+  return focus != nullptr && focus != hw->area && hw->overlay != nullptr && gtk_widget_is_ancestor(focus, hw->overlay);
+}
+
 gboolean OnKeyPress(GtkWidget*, GdkEventKey* ev, gpointer data) {
   auto* hw = static_cast<HostWindow*>(data);
   if (hw->window == nullptr) return FALSE;
@@ -524,7 +531,14 @@ gboolean OnKeyPress(GtkWidget*, GdkEventKey* ev, gpointer data) {
   if (raw == nullptr) return TRUE;
   RetainWindow(w);
   EventLoopNoteUserActivity();
-  // Key equivalents of the menu bar first, then the focus, then typing.
+  // Key equivalents of the menu bar first, then the focus, then typing. A
+  // native child view with the focus (a web view) types its keys itself.
+  if (NativeHasFocus(hw)) {
+    const bool taken = MenuEvent(raw) != 0;
+    ReleaseEvent(raw);
+    ReleaseWindow(w);
+    return taken ? TRUE : FALSE;
+  }
   if (MenuEvent(raw) == 0 && WindowIsLive(w)) {
     OSStatus status = SendEventToEventTarget(raw, GetUserFocusEventTarget());
     const UInt32 modifiers = GtkHostMacModifiers(ev->state);
@@ -546,7 +560,7 @@ gboolean OnKeyPress(GtkWidget*, GdkEventKey* ev, gpointer data) {
 
 gboolean OnKeyRelease(GtkWidget*, GdkEventKey* ev, gpointer data) {
   auto* hw = static_cast<HostWindow*>(data);
-  if (hw->window == nullptr || IsModifierKeyval(ev->keyval)) return FALSE;
+  if (hw->window == nullptr || IsModifierKeyval(ev->keyval) || NativeHasFocus(hw)) return FALSE;
   if (hw->im) gtk_im_context_filter_keypress(hw->im, ev);
   if (EventRef raw = KeyEvent(kEventRawKeyUp, ev, nullptr)) {
     SendEventToEventTarget(raw, GetUserFocusEventTarget());
@@ -663,7 +677,10 @@ void Build(HostWindow* hw) {
   gtk_widget_add_events(hw->area, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK |
                                       GDK_LEAVE_NOTIFY_MASK | GDK_SCROLL_MASK | GDK_KEY_PRESS_MASK |
                                       GDK_KEY_RELEASE_MASK);
-  gtk_box_pack_start(GTK_BOX(hw->box), hw->area, TRUE, TRUE, 0);
+  hw->overlay = gtk_overlay_new();
+  gtk_container_add(GTK_CONTAINER(hw->overlay), hw->area);
+  gtk_box_pack_start(GTK_BOX(hw->box), hw->overlay, TRUE, TRUE, 0);
+  GtkHostNativeAttachOverlay(hw->overlay);
   hw->im = gtk_im_multicontext_new();
   g_signal_connect(hw->im, "commit", G_CALLBACK(OnCommit), hw);
   g_signal_connect(hw->area, "draw", G_CALLBACK(OnDraw), hw);
@@ -688,6 +705,7 @@ void Build(HostWindow* hw) {
   gtk_widget_set_opacity(hw->top, alpha);
   ApplyTitle(hw);
   ApplyBounds(hw);
+  GtkHostNativeChanged(w);
 }
 
 void Unbuild(HostWindow* hw) {
@@ -696,9 +714,11 @@ void Unbuild(HostWindow* hw) {
     g_object_unref(hw->im);
     hw->im = nullptr;
   }
+  // The native views' widgets outlive this GtkWindow (a rebuilt window gets them back).
+  GtkHostNativeDetachAll(hw->overlay, hw->area);
   gtk_widget_destroy(hw->top);
   g_object_unref(hw->top);
-  hw->top = hw->box = hw->menuBar = hw->strip = hw->area = nullptr;
+  hw->top = hw->box = hw->menuBar = hw->strip = hw->area = hw->overlay = nullptr;
 }
 
 void OnCreated(WindowRef w) {
@@ -820,6 +840,8 @@ bool GtkHostStart(int* argc, char*** argv) {
   GtkHostTrackingStart();
   GtkHostNavigationStart();
   GtkHostColorStart();
+  GtkHostNativeStart();
+  GtkHostFontStart();
   return true;
 }
 
@@ -836,6 +858,11 @@ bool GtkHostIsRunning() { return gRunning; }
 GtkWidget* GtkHostWindowWidget(WindowRef window) {
   HostWindow* hw = Find(window);
   return hw ? hw->top : nullptr;
+}
+
+GtkWidget* GtkHostOverlayWidget(WindowRef window) {
+  HostWindow* hw = Find(window);
+  return hw ? hw->overlay : nullptr;
 }
 
 GtkWidget* GtkHostContentWidget(WindowRef window) {

@@ -74,6 +74,17 @@ void GtkHostRefreshMenuBars();
 // The GtkWindow of the active window, nil when none is shown.
 GtkWidget* GtkHostActiveWidget(WindowRef* outWindow);
 
+// --- Native child views (GtkHostNative.cpp) -------------------------------------------
+// Their widgets show in the window's GtkOverlay, above the drawing area.
+void GtkHostNativeStart();
+void GtkHostNativeAttachOverlay(GtkWidget* overlay);
+// The window's native views are placed again once the loop is idle.
+void GtkHostNativeChanged(WindowRef window);
+// Takes every native widget out of the overlay (keeping it alive), before the
+// GtkWindow goes.
+void GtkHostNativeDetachAll(GtkWidget* overlay, GtkWidget* area);
+GtkWidget* GtkHostOverlayWidget(WindowRef window);
+
 // --- Clipboard, drags and help tags ------------------------------------------------
 // GtkHostClipboard.cpp: the clipboard pasteboard on the desktop's clipboard.
 void GtkHostClipboardStart();
@@ -93,6 +104,11 @@ void GtkHostEndPointerTrack();
 void GtkHostColorStart();
 // The colour chooser dialog while it is up, else nil.
 GtkWidget* GtkHostColorWidget();
+
+// --- Font panel (GtkHostFont.cpp) ---------------------------------------------------------
+void GtkHostFontStart();
+// The font chooser dialog while the font panel is shown, else nil.
+GtkWidget* GtkHostFontWidget();
 
 // --- Navigation dialogs (GtkHostNavigation.cpp) --------------------------------------
 void GtkHostNavigationStart();

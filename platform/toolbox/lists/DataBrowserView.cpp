@@ -347,6 +347,31 @@ bool FollowForDrag(DBRecord* rec, CGPoint start) {
   }
 }
 
+// A click on the box of an editable check-box cell turns it over: the item's
+// data hears the new value. False for any other cell, or beside the box.
+bool ToggleCheckbox(DBRecord* rec, DataBrowserItemID item, size_t column, CGPoint p) {
+  const DBColumn& col = rec->columns[column];
+  if (col.desc.propertyType != kDataBrowserCheckboxType || !(col.desc.propertyFlags & kDataBrowserPropertyIsEditable))
+    return false;
+  CGRect content;
+  if (!DBCellRect(rec, item, col.desc.propertyID, kDataBrowserPropertyContentPart, &content)) return false;
+  // The box as it is drawn, a little wider to the right for the finger.
+  const CGFloat side = std::min<CGFloat>(14, content.size.height);
+  if (p.x < content.origin.x || p.x >= content.origin.x + side + 4) return false;
+  auto data = rec->callbacks.u.v1.itemDataCallback;
+  if (data == nullptr) return false;
+  ThemeButtonValue value = 0;
+  if (CFStringRef text = CopyCellText(rec, item, col.desc.propertyID, nullptr, &value)) CFRelease(text);
+  ControlRef ref = Ref(rec);
+  OpaqueDataBrowserItemDataRef cell;
+  cell.property = col.desc.propertyID;
+  cell.boolean = value != kThemeButtonOn;
+  cell.hasBoolean = true;
+  data(ref, item, col.desc.propertyID, &cell, true);
+  if (DBRecordOf(ref) == rec) DBInvalidate(rec);
+  return true;
+}
+
 OSStatus Click(DBRecord* rec, EventRef event) {
   CGPoint p{};
   UInt32 modifiers = 0, clicks = 1;
@@ -370,6 +395,7 @@ OSStatus Click(DBRecord* rec, EventRef event) {
     DBToggle(rec, item, true);
     return noErr;
   }
+  if (column >= 0 && ToggleCheckbox(rec, item, size_t(column), p)) return noErr;
   if (column >= 0) {
     DataBrowserTrackingResult hit = AskCell(rec, item, size_t(column), p, modifiers);
     if (DBRecordOf(ref) != rec) return noErr;
