@@ -84,6 +84,25 @@ void TProcessUtils::LaunchTask(CFStringRef commandLine) {
   }
 }
 
+void TProcessUtils::LaunchWords(const ArgvType& words, const std::vector<std::string>* environment) {
+  if (fProcess != nullptr) {
+    ProcessSetCallbacks(fProcess, nullptr, nullptr, nullptr);
+    ProcessSetPrompt(fProcess, std::string(), nullptr);
+    ProcessDispose(fProcess);
+  }
+  if (fRequestResults) {
+    if (fResults != nullptr) CFRelease(fResults);
+    fResults = CFStringCreateMutable(nullptr, 0);
+  }
+  if (!(fDelay > 0) || !std::isfinite(fDelay)) fDelay = kProcessDefaultInterval;
+  fProcess = ProcessLaunchWords(words, environment, std::string(), true, fDelay);
+  if (fProcess == nullptr) return;
+  SetDelay(fDelay);
+  ProcessSetLineBuffering(fProcess, true);
+  ProcessSetCallbacks(fProcess, TProcessUtilsUnit::ProcessDataCallback, TProcessUtilsUnit::ProcessDoneProc, this);
+  if (!fPrompt.empty()) ProcessSetPrompt(fProcess, fPrompt.str(), TProcessUtilsUnit::PromptProc);
+}
+
 void TProcessUtils::LaunchProcess(CFStringRef commandLine, Boolean poll) {
   if (fProcess != nullptr) {
     // A runner drives one child: an earlier one ends here, silently.

@@ -16,6 +16,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "CFBase.h"
 #include "CarbonEvents.h"
@@ -66,6 +67,10 @@ class TProcessUtils {
   virtual void LaunchTask(CFStringRef commandLine);
   // The command line's text is taken as UTF-8, the file system's encoding.
   virtual void LaunchProcess(CFStringRef commandLine, Boolean poll);
+  // Launches the program words[0] with exactly these arguments (none
+  // re-parsed by a shell or split again), the environment entries
+  // ("NAME=value") replacing ours of the same names; polled by a timer.
+  void LaunchWords(const ArgvType& words, const std::vector<std::string>* environment);
   virtual void WriteLn(const std::string& text);
   virtual void SetPrompt(const Str31& prompt);
   virtual void SetDelay(double seconds);
