@@ -388,8 +388,16 @@ class TProject : public TProjectAbstract {
   // -1 when the save sheet opened (the window stays for now), else 0.
   virtual SInt32 SaveTemporary();
 
-  // Saves the groups, the preferences and the symbol index.
+  // Saves the groups, the preferences and the symbol index; the files that
+  // could not be written are told in one alert, and what they hold stays in
+  // memory for the next save.
   void SaveAll();
+  // Synchronizes the project's settings (or an entry of them), telling the
+  // user when "project.plist" could not be written.
+  void SaveSettings(TPreferenceHandler* settings);
+  // Writes the symbol index when it changed, telling the user when
+  // "FileSystem.plist" could not be written.
+  void SaveIndex();
   // Cancels the compile and forgets the uploads, saves and frees.
   void Release() override;
 
