@@ -111,6 +111,9 @@ class TProjectGroup : public TBrowserGroup {
   // "Contents/Resources/Data/" + the group's file name in the bundle,
   // created empty when missing.
   OSStatus GetResourceFile(FSRef& file) override;
+  // A group file that cannot even be made (a folder in its place, no room)
+  // is told like a failed write.
+  void Save() override;
   // Takes the file's items; indexes another group already uses are given
   // anew, so the groups of one tree never share one.
   void Load(CFTreeRef tree) override;
