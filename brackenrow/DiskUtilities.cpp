@@ -242,18 +242,16 @@ CFTreeRef CFTreeCreateFromPropertyList(CFTypeRef propertyList, TreeTranslateCall
   return root;
 }
 
-void CFTreeWritePropertyList(const FSRef& where, CFTreeRef tree, TreeTranslateCallback translate, void* context) {
+OSStatus CFTreeWritePropertyList(const FSRef& where, CFTreeRef tree, TreeTranslateCallback translate, void* context) {
   CFURLRef url = CFURLCreateFromFSRef(nullptr, &where);
-  if (url == nullptr) {
-    Err = fnfErr;
-    return;
-  }
+  if (url == nullptr) return Err = fnfErr;
   CFTypeRef list = CFTreeConvertToProperyList(tree, translate, context);
   if (list != nullptr) {
     CFDataRef xml = CFPropertyListCreateXMLData(nullptr, list);
     if (xml != nullptr) {
-      SInt32 code = 0;
-      Err = CFURLWriteDataAndPropertiesToResource(url, xml, nullptr, &code) ? noErr : (code != 0 ? code : ioErr);
+      // Through a temporary file; the File Manager's status says why a
+      // write failed (a full disk, a folder that may not be written).
+      Err = FSRefWriteFileAtomically(&where, CFDataGetBytePtr(xml), size_t(CFDataGetLength(xml)));
       CFRelease(xml);
     } else {
       Err = paramErr;
@@ -266,6 +264,7 @@ void CFTreeWritePropertyList(const FSRef& where, CFTreeRef tree, TreeTranslateCa
     if (Err == noErr) Err = FSDeleteFork(&where, fork.length, fork.unicode);
   }
   CFRelease(url);
+  return Err;
 }
 
 CFTreeRef CFTreeReadPropertyList(const FSRef& where, TreeTranslateCallback translate, void* context) {
@@ -306,8 +305,7 @@ OSStatus BrackenrowSave(const FSRef& where, ControlRef browser) {
     return noErr;
   }
   if (data->TREE == nullptr) return paramErr;
-  CFTreeWritePropertyList(where, data->TREE, nullptr, nullptr);
-  const OSStatus status = Err;
+  const OSStatus status = CFTreeWritePropertyList(where, data->TREE, nullptr, nullptr);
   // Changes that did not reach the file are still unsaved.
   if (status == noErr) data->MODIFIED = 0;
   return status;

@@ -40,8 +40,8 @@ BRACKENROW_EXPORT CFTreeRef CFTreeCreateFromPropertyList(CFTypeRef propertyList,
                                                          void* context);
 // Writes the tree as an XML property list over the existing file; a tree
 // without records empties the file. Err holds the status of the last file
-// call.
-BRACKENROW_EXPORT void CFTreeWritePropertyList(const FSRef& where, CFTreeRef tree, TreeTranslateCallback translate,
+// call, which is also the result (this library's Err is not its callers').
+BRACKENROW_EXPORT OSStatus CFTreeWritePropertyList(const FSRef& where, CFTreeRef tree, TreeTranslateCallback translate,
                                                void* context);
 // The tree of a file written by CFTreeWritePropertyList; nil when the file
 // cannot be read or holds no valid list (an empty file included).

@@ -67,16 +67,14 @@ CFTypeRef CFPreferencesLoadPropertyList(const FSRef& file, SInt32* status) {
 SInt32 CFPreferencesSavePropertyList(const FSRef& file, CFTypeRef list) {
   CFURLRef url = CFURLCreateFromFSRef(nullptr, &file);
   if (url == nullptr) return -1;
-  CFDataRef data = list ? CFPropertyListCreateXMLData(nullptr, list) : nullptr;
-  if (data == nullptr) {
-    CFRelease(url);
-    return -1;
-  }
-  // The platform writes a temporary file and renames it over the old one.
-  SInt32 status = 0;
-  if (!CFURLWriteDataAndPropertiesToResource(url, data, nullptr, &status) && status == 0) status = -1;
-  CFRelease(data);
   CFRelease(url);
+  CFDataRef data = list ? CFPropertyListCreateXMLData(nullptr, list) : nullptr;
+  if (data == nullptr) return -1;
+  // A temporary file renamed over the old one; the status says what went
+  // wrong (a full disk, a folder that may not be written) in the File
+  // Manager's terms, which the user is told in words.
+  const SInt32 status = FSRefWriteFileAtomically(&file, CFDataGetBytePtr(data), size_t(CFDataGetLength(data)));
+  CFRelease(data);
   return status;
 }
 

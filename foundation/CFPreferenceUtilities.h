@@ -32,8 +32,9 @@ CFTypeRef CFPreferencesLoadPropertyList(const FSRef& file);
 // a file beyond the size limit; fnfErr for data that is no property list.
 CFTypeRef CFPreferencesLoadPropertyList(const FSRef& file, SInt32* status);
 // Writes the list as XML over the file, atomically: on failure the file
-// keeps its old contents. The write's error code (0 on success); -1 when the
-// FSRef names no existing item or the list cannot be written as XML.
+// keeps its old contents. The write's File Manager status (0 on success,
+// dskFulErr, permErr, ...); -1 when the FSRef names no existing item or the
+// list cannot be written as XML.
 SInt32 CFPreferencesSavePropertyList(const FSRef& file, CFTypeRef list);
 
 // ---------------------------------------------------------------------------

@@ -363,6 +363,11 @@ void TPreferenceHandlerFile::Synchronize() {
       fUnreadable = false;
     }
     Err = CFPreferencesSavePropertyList(fFile, fValues);
+    // Changes that did not reach the file stay counted: the next
+    // Synchronize writes them.
+    if (Err != noErr) return;
+  } else {
+    Err = noErr;
   }
   fChangeCount = 0;
 }

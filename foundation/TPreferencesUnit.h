@@ -126,7 +126,8 @@ class TPreferenceHandlerApplication : public TPreferenceHandler {
 class TPreferenceHandlerFile : public TPreferenceHandler {
  public:
   // Writes the dictionary to the file, atomically, when something was
-  // counted; the write's status goes to Err.
+  // counted; the write's status goes to Err (noErr with nothing to write).
+  // After a failed write the changes stay counted for the next time.
   void Synchronize() override;
   Boolean ContainsValue(const Str255& key) override;
   // Removes the key without counting a change: the removal reaches the file

@@ -12,6 +12,7 @@
 #include "Folders.h"
 #include "MacMemory.h"
 #include "PascalCarbonCommon.h"
+#include "TWindowUnit.h"
 
 // ---------------------------------------------------------------------------
 // Folder payloads
@@ -175,13 +176,22 @@ void TBrowserGroup::GetStandardDisplay(NodeInfoPtr node, UInt32 type, IconRef& i
 
 void TBrowserGroup::Save() {
   FSRef file;
-  if (BROWSER == nullptr || ROOTITEM == 0 || GetResourceFile(file) != noErr) return;
+  if (BROWSER == nullptr || ROOTITEM == 0 || GetResourceFile(file) != noErr) {
+    Err = noErr;
+    return;
+  }
   CFTreeRef tree = BrackenrowGetTree(BROWSER->VIEW);
   CFTreeRef subtree = tree != nullptr ? CFTreeRecurseGetChildAtIndex(tree, ROOTITEM) : nullptr;
   // A miss answers the whole tree: never write that as this group's file.
   NodeInfoPtr root = BrackenrowGetNode(subtree);
-  if (root == nullptr || root->INDEX != ROOTITEM) return;
-  CFTreeWritePropertyList(file, subtree, TranslateBrowserGroupNode, this);
+  if (root == nullptr || root->INDEX != ROOTITEM) {
+    Err = noErr;
+    return;
+  }
+  const OSStatus status = CFTreeWritePropertyList(file, subtree, TranslateBrowserGroupNode, this);
+  // The rows stay as they are: the next save writes them again.
+  ReportFileNotSaved(FSGetActualName(file), status);
+  Err = status;
 }
 
 void TBrowserGroup::Load(CFTreeRef tree) {
@@ -281,7 +291,14 @@ void TGroupBrowser::AddGroup(TBrowserGroup* group) {
 }
 
 void TGroupBrowser::SaveGroups() {
-  for (CFIndex i = 0; i < GroupCount(GROUPS); ++i) GroupAt(GROUPS, i)->Save();
+  BeginFileSaveReport();
+  OSStatus status = noErr;
+  for (CFIndex i = 0; i < GroupCount(GROUPS); ++i) {
+    GroupAt(GROUPS, i)->Save();
+    if (status == noErr) status = Err;
+  }
+  EndFileSaveReport();
+  Err = status;
 }
 
 void TGroupBrowser::LoadGroups() {

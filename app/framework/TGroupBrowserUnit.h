@@ -89,7 +89,8 @@ class TBrowserGroup : public TObject {
   virtual Boolean AcceptItem(void* data, DragRef drag, UInt32 type) { return true; }
   virtual void AddItemFlavor(void* data, UInt32 type, DragRef drag, DragItemRef item) {}
   virtual Boolean RemoveItem(void* data, UInt32 type) { return true; }
-  // Writes the group's rows to its file; nothing without one.
+  // Writes the group's rows to its file; nothing without one. Err holds the
+  // write's status, and a failure is told to the user naming the file.
   virtual void Save();
   // Takes the rows of tree (a bare root, left empty) under the group row.
   virtual void Load(CFTreeRef tree);
@@ -120,6 +121,8 @@ class TGroupBrowser : public TBrowser {
   void Release() override;
 
   virtual void AddGroup(TBrowserGroup* group);
+  // Saves every group; the files that could not be written are told in one
+  // alert.
   virtual void SaveGroups();
   virtual void LoadGroups();
   // Drops on no row.

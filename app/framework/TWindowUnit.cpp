@@ -80,6 +80,50 @@ Str255 SaveFailureReason(SInt32 status) {
   }
 }
 
+namespace {
+
+struct PendingSaveReport {
+  int depth = 0;
+  std::vector<Str255> names;
+  SInt32 status = noErr;
+};
+PendingSaveReport pendingReport;
+
+void ShowFilesNotSaved(const std::vector<Str255>& names, SInt32 status) {
+  Str255 list;
+  for (size_t i = 0; i < names.size(); ++i) {
+    if (i > 0) list += i + 1 == names.size() ? " and " : ", ";
+    list += Str255("\"") + names[i] + "\"";
+  }
+  UserNotificationDialog(Str255(names.size() == 1 ? "The file " : "The files ") + list + " could not be saved. " +
+                         SaveFailureReason(status));
+}
+
+}  // namespace
+
+void ReportFileNotSaved(const Str255& fileName, SInt32 status) {
+  if (status == noErr || status == userCanceledErr) return;
+  if (pendingReport.depth == 0) {
+    ShowFilesNotSaved({fileName}, status);
+    return;
+  }
+  for (const Str255& name : pendingReport.names)
+    if (name == fileName) return;
+  pendingReport.names.push_back(fileName);
+  if (pendingReport.status == noErr) pendingReport.status = status;
+}
+
+void BeginFileSaveReport() { ++pendingReport.depth; }
+
+void EndFileSaveReport() {
+  if (pendingReport.depth == 0 || --pendingReport.depth > 0) return;
+  std::vector<Str255> names;
+  names.swap(pendingReport.names);
+  const SInt32 status = pendingReport.status;
+  pendingReport.status = noErr;
+  if (!names.empty()) ShowFilesNotSaved(names, status);
+}
+
 SInt32 SaveDocumentReporting(TDocument* document) {
   // Another program's change to the file is not written over unasked.
   if (FSValidFSRef(document->file) && FileChangedSince(document->file, document->diskStamp)) {

@@ -154,6 +154,14 @@ void ApplyFunctionToAllWindows(TWindowApplierFunction function, void* userData);
 // why (with the reason SaveFailureReason gives). The status of the save.
 SInt32 SaveDocumentReporting(TDocument* document);
 Str255 SaveFailureReason(SInt32 status);
+// Tells the user that a file the program keeps for them (a project's files,
+// its settings, its index) could not be written, naming it, with the reason
+// SaveFailureReason gives. Nothing when the status is noErr or a cancel.
+// Failures noted between BeginFileSaveReport and EndFileSaveReport (which
+// nest) are told in one alert at the outermost end.
+void ReportFileNotSaved(const Str255& fileName, SInt32 status);
+void BeginFileSaveReport();
+void EndFileSaveReport();
 
 // ---------------------------------------------------------------------------
 // Seams the later units fill: the navigation dialogs (the save-changes

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "ApplicationFramework.h"
 #include "Appearance.h"
@@ -54,8 +55,38 @@ std::string PathOf(const FSRef& ref) {
   return reinterpret_cast<const char*>(path);
 }
 
-CFStringRef NewName(const Str63& name) {
-  return CFStringCreateWithPascalString(nullptr, name, kCFStringEncodingMacRoman);
+// A file name as the file system takes it: the UTF-8 text, whole.
+CFStringRef NewName(const std::string& name) {
+  return CFStringCreateWithBytes(nullptr, reinterpret_cast<const UInt8*>(name.data()), CFIndex(name.size()),
+                                 kCFStringEncodingUTF8, false);
+}
+
+// Renames the item to the UTF-8 name; the reference follows it.
+OSStatus RenameItem(FSRef& ref, const std::string& name) {
+  CFStringRef string = NewName(name);
+  if (string == nullptr) return bdNamErr;
+  std::vector<UniChar> chars(size_t(CFStringGetLength(string)));
+  CFStringGetCharacters(string, CFRangeMake(0, CFIndex(chars.size())), chars.data());
+  CFRelease(string);
+  FSRef renamed{};
+  const OSStatus status =
+      FSRenameUnicode(&ref, UniCharCount(chars.size()), chars.data(), kTextEncodingUnicodeDefault, &renamed);
+  if (status == noErr) ref = renamed;
+  return status;
+}
+
+// The UTF-8 text of a view (the name a person typed).
+std::string ViewText(HIViewRef view) {
+  CFStringRef text = view != nullptr ? HIViewCopyText(view) : nullptr;
+  if (text == nullptr) return std::string();
+  const CFIndex length = CFStringGetLength(text);
+  std::string utf8(size_t(CFStringGetMaximumSizeForEncoding(length, kCFStringEncodingUTF8)), '\0');
+  CFIndex used = 0;
+  CFStringGetBytes(text, CFRangeMake(0, length), kCFStringEncodingUTF8, 0, false,
+                   reinterpret_cast<UInt8*>(utf8.data()), CFIndex(utf8.size()), &used);
+  CFRelease(text);
+  utf8.resize(size_t(used));
+  return utf8;
 }
 
 // Removes an item this unit made, with everything inside it.
@@ -120,6 +151,17 @@ void SetViewText(HIViewRef view, const Str255& text) {
   CFRelease(string);
 }
 
+// Shows UTF-8 text (a name or a path of any script) in the view.
+void SetViewUTF8(HIViewRef view, const std::string& text) {
+  CFStringRef string = view != nullptr ? NewName(text) : nullptr;
+  if (string == nullptr) return;
+  HIViewSetText(view, string);
+  CFRelease(string);
+}
+
+// The folder holding the item, as a path.
+std::string ParentPathOf(const FSRef& ref) { return std::filesystem::path(PathOf(ref)).parent_path().string(); }
+
 // Every failure of the import is told with its status.
 void ShowImportFailure(SInt32 status) {
   UserNotificationDialog(Str255(std::string("There was an error importing the folder into the new project (error ") +
@@ -131,11 +173,21 @@ void ShowImportFailure(SInt32 status) {
 // ---------------------------------------------------------------------------
 // Templates
 
-Str63 ProjectBundleName(const Str63& name) {
-  Str63 cut = name;
-  const int room = Str63::kCapacity - int(sizeof kProjectExtension - 1);
-  if (cut.len() > room) cut.SetLength(room);
-  return Str63(cut + kProjectExtension);
+std::string ProjectBundleName(const std::string& name) {
+  std::string cut = name;
+  const size_t room = kProjectFileNameLimit - (sizeof kProjectExtension - 1);
+  if (cut.size() > room) {
+    cut.resize(room);
+    // Never half a character: continuation bytes of a cut one go too.
+    size_t end = cut.size();
+    while (end > 0 && (UInt8(cut[end - 1]) & 0xC0) == 0x80) --end;
+    if (end > 0 && UInt8(cut[end - 1]) >= 0xC0) {
+      const UInt8 lead = UInt8(cut[end - 1]);
+      const size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+      if (cut.size() - (end - 1) < length) cut.resize(end - 1);
+    }
+  }
+  return cut + kProjectExtension;
 }
 
 SInt32 HandleNewProjectCommand(const Str63& templateName, Boolean basic) {
@@ -146,17 +198,12 @@ SInt32 HandleNewProjectCommand(const Str63& templateName, Boolean basic) {
   return noErr;
 }
 
-void TNewProjectDialog::HandleNewFile(const FSRef& folder, const std::string& utf8) {
-  // A project is still named in Mac Roman, as its bundle and placeholders are.
-  CFStringRef typed = CFStringCreateWithBytes(nullptr, reinterpret_cast<const UInt8*>(utf8.data()),
-                                              CFIndex(utf8.size()), kCFStringEncodingUTF8, false);
-  const Str63 name = typed != nullptr ? Str63(PCFSTR(typed)) : Str63();
-  if (typed != nullptr) CFRelease(typed);
+void TNewProjectDialog::HandleNewFile(const FSRef& folder, const std::string& name) {
   const FSRef bundle = basic ? CreateNewBasicProject(name, folder) : CreateNewProject(name, templateName, folder);
   if (FSRefExists(bundle)) SendOpenDocumentCommand(bundle, true);
 }
 
-FSRef CreateNewProject(const Str63& name, const Str63& templateName, const FSRef& folder) {
+FSRef CreateNewProject(const std::string& name, const Str63& templateName, const FSRef& folder) {
   FSRef none{};
   FSRef source{};
   if (name.empty()) {
@@ -180,7 +227,7 @@ FSRef CreateNewProject(const Str63& name, const Str63& templateName, const FSRef
   // project's name, makes nothing: the copy goes again.
   FSRef bundle{};
   if (FSGetSubFolder(copy, kTemplateBundleName, bundle) != noErr ||
-      FSRename(bundle, ProjectBundleName(name)) != noErr) {
+      RenameItem(bundle, ProjectBundleName(name)) != noErr) {
     RemoveMadeItem(copy);
     UserNotificationDialog(kCreateErrorMessage);
     return none;
@@ -189,7 +236,7 @@ FSRef CreateNewProject(const Str63& name, const Str63& templateName, const FSRef
   return bundle;
 }
 
-FSRef CreateNewBasicProject(const Str63& name, const FSRef& folder) {
+FSRef CreateNewBasicProject(const std::string& name, const FSRef& folder) {
   FSRef none{};
   FSRef source{};
   if (name.empty()) {
@@ -218,7 +265,8 @@ FSRef CreateNewBasicProject(const Str63& name, const FSRef& folder) {
 void CreateTemporaryProject(const FSRef& folder) {
   FSRef home{};
   if (FSFindFolder(kOnSystemDisk, kCurrentUserFolderType, false, &home) != noErr) return;
-  const FSRef bundle = CreateNewProject(FSGetDisplayName(folder), kProjectTemplateName, home);
+  const FSRef bundle =
+      CreateNewProject(std::filesystem::path(PathOf(folder)).filename().string(), kProjectTemplateName, home);
   if (!FSRefExists(bundle)) return;
   const SInt32 status = ProjectInsertFolderContents(bundle, folder, kImportInPlace);
   if (status != noErr) {
@@ -335,8 +383,7 @@ CFTreeRef ConvertFolderToTree(const FSRef& folder, const FSRef& treeFile, const 
       break;
   }
   IterateContainer(folder, info, info);
-  CFTreeWritePropertyList(treeFile, info.tree, nullptr, nullptr);
-  OSStatus status = Err;
+  OSStatus status = CFTreeWritePropertyList(treeFile, info.tree, nullptr, nullptr);
   if (preferences != nullptr) {
     preferences->Synchronize();
     if (status == noErr) status = Err;
@@ -414,7 +461,7 @@ void TModeButtonHandler::HandleEvent(EventRef event, UInt32, UInt32, SInt32&) {
     }
   const bool moving = mode == kImportMove;
   // A moved folder's project is made beside it.
-  if (moving) SetViewText(path, FSGetParentPath(folder));
+  if (moving) SetViewUTF8(path, ParentPathOf(folder));
   for (HIViewRef view : {choose, path, name})
     if (view != nullptr) HIViewSetEnabled(view, !moving);
 }
@@ -444,8 +491,8 @@ void OpenSaveProjectWindow(const FSRef& folder, UInt32 command, const Str255& ti
     sheet->modeHandler->AppendEvent(kEventClassControl, kEventControlValueFieldChanged);
     sheet->modeHandler->AppendEvent(kEventClassControl, kEventControlEnabledStateChanged);
   }
-  SetViewText(SheetView(sheet, kPathSignature), FSGetParentPath(folder));
-  SetViewText(SheetView(sheet, kNameSignature), FSGetDisplayName(folder) + " Project");
+  SetViewUTF8(SheetView(sheet, kPathSignature), ParentPathOf(folder));
+  SetViewUTF8(SheetView(sheet, kNameSignature), std::filesystem::path(PathOf(folder)).filename().string() + " Project");
   SetViewText(SheetView(sheet, kTitleSignature), title);
   SetViewText(SheetView(sheet, kMessageSignature), message);
   if (command == 0)
@@ -488,11 +535,13 @@ void TProjectSaveWindow::Save() {
   HIViewRef modeView = SheetView(this, kModeSignature);
   const SInt16 mode = modeView != nullptr ? SInt16(GetControl32BitValue(modeView)) : SInt16(kImportInPlace);
   FSRef destination{};
-  if (!FSGetPathRef(HIViewGetText(SheetView(this, kPathSignature)), destination) || !FSIsFolder(destination)) {
+  const std::string place = ViewText(SheetView(this, kPathSignature));
+  if (place.empty() || FSPathMakeRef(reinterpret_cast<const UInt8*>(place.c_str()), &destination, nullptr) != noErr ||
+      !FSIsFolder(destination)) {
     UserNotificationDialog(kInvalidLocationMessage);
     return;
   }
-  const Str63 name = Str63(HIViewGetText(SheetView(this, kNameSignature)));
+  const std::string name = ViewText(SheetView(this, kNameSignature));
   if (name.empty()) {
     UserNotificationDialog(kNoNameMessage);
     return;
@@ -544,7 +593,7 @@ void TProjectSaveWindow::ChooseFolder() {
 
 void TChooseFilePathDialog::HandleChooseResult(const FSRef& folder) {
   if (window != nullptr && window->window != nullptr && GetWindowObject(window->window) == window)
-    SetViewText(HIViewFind(kViewID, kPathSignature, window->window), FSGetFullPath(folder));
+    SetViewUTF8(HIViewFind(kViewID, kPathSignature, window->window), PathOf(folder));
 }
 
 // ---------------------------------------------------------------------------

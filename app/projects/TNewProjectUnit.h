@@ -6,6 +6,8 @@
 // asks where and how is the save-project sheet.
 #pragma once
 
+#include <string>
+
 #include "CFTree.h"
 #include "Files.h"
 #include "IBCarbonRuntime.h"
@@ -67,14 +69,18 @@ class TNewProjectDialog : public TNavDialogs {
   void HandleNewFile(const FSRef& folder, const std::string& name) override;
 };
 
-// A copy of the template named name in the folder; the bundle inside it is
-// named after the project. The new bundle, or all zeros when nothing was
-// made (the user has been told why).
-FSRef CreateNewProject(const Str63& name, const Str63& templateName, const FSRef& folder);
+// The longest file name, in bytes, that a project's bundle takes.
+inline constexpr size_t kProjectFileNameLimit = 255;
+
+// A copy of the template named name (UTF-8, whole) in the folder; the bundle
+// inside it is named after the project. The new bundle, or all zeros when
+// nothing was made (the user has been told why).
+FSRef CreateNewProject(const std::string& name, const Str63& templateName, const FSRef& folder);
 // A copy of the bare bundle template named name + ".qvproj".
-FSRef CreateNewBasicProject(const Str63& name, const FSRef& folder);
-// The name of a project's bundle: the name, cut so the extension is whole.
-Str63 ProjectBundleName(const Str63& name);
+FSRef CreateNewBasicProject(const std::string& name, const FSRef& folder);
+// The name of a project's bundle: the UTF-8 name and the extension, the name
+// cut (between characters) where the whole would not fit in a file name.
+std::string ProjectBundleName(const std::string& name);
 // Imports the folder in place as a project in the home folder and opens it.
 void CreateTemporaryProject(const FSRef& folder);
 

@@ -211,8 +211,7 @@ void TProjectBrowser::SetFocus(SInt32 index) {
   DeleteMenuItems(focusMenu, 1, CountMenuItems(focusMenu));
   ControlRef control = VIEW;
   UInt32 indent = 0;
-  auto append = [&](const Str63& name, IconRef icon, SInt32 item) {
-    CFStringRef text = CFStringCreateWithPascalString(nullptr, name.data(), kCFStringEncodingMacRoman);
+  auto append = [&](CFStringRef text, IconRef icon, SInt32 item) {
     MenuItemIndex at = 0;
     AppendMenuItemTextWithCFString(focusMenu, text != nullptr ? text : CFSTR(""), 0, kHICommandFocusBrowser, &at);
     if (text != nullptr) CFRelease(text);
@@ -231,7 +230,7 @@ void TProjectBrowser::SetFocus(SInt32 index) {
         IconRef icon = nullptr;
         Str63 name;
         group->GetStandardDisplay(node, node->DATATYPE, icon, name);
-        append(name, icon, node->INDEX);
+        append(CFStringCreateWithPascalString(nullptr, name.data(), kCFStringEncodingMacRoman), icon, node->INDEX);
         if (icon != nullptr) ReleaseIconRef(icon);
       }
       CFRelease(parents);
@@ -239,7 +238,11 @@ void TProjectBrowser::SetFocus(SInt32 index) {
   }
   // The project itself: the whole tree (item 0) again.
   IconRef icon = FSGetIcon(bundle);
-  append(FSGetDisplayName(bundle), icon, 0);
+  // Its name in full, in any script.
+  const std::string name = FSGetFullName(bundle);
+  append(CFStringCreateWithBytes(nullptr, reinterpret_cast<const UInt8*>(name.data()), CFIndex(name.size()),
+                                 kCFStringEncodingUTF8, false),
+         icon, 0);
   if (icon != nullptr) ReleaseIconRef(icon);
   CheckMenuItem(focusMenu, 1, true);
   if (WindowRef window = HIViewGetWindow(VIEW)) {

@@ -24,6 +24,7 @@
 #include "TProjectBrowserUnit.h"
 #include "TProjectDialogsUnit.h"
 #include "TProjectUnit.h"
+#include "TWindowUnit.h"
 #include "TSourceDocumentUnit.h"
 #include "TSourceEditorUnit.h"
 #include "brackenrow/Browser.h"
@@ -174,6 +175,19 @@ OSStatus TProjectGroup::GetResourceFile(FSRef& file) {
                                &data, nullptr, nullptr) != noErr)
     return status;
   return GetProjectResourceFile(owner->bundle, NAME, file);
+}
+
+void TProjectGroup::Save() {
+  FSRef file;
+  if (owner != nullptr && BROWSER != nullptr && ROOTITEM != 0) {
+    const OSStatus status = GetResourceFile(file);
+    if (status != noErr) {
+      ReportFileNotSaved(NAME, status);
+      Err = status;
+      return;
+    }
+  }
+  TBrowserGroup::Save();
 }
 
 void TProjectGroup::Load(CFTreeRef tree) {

@@ -24,6 +24,7 @@
 #include "TSourceDocumentUnit.h"
 #include "TSourceEditorUnit.h"
 #include "TSyntaxParserUnit.h"
+#include "TWindowUnit.h"
 #include "UTType.h"
 #include "QVGlobals.h"
 #include "TDemoApplicationUnit.h"
@@ -326,7 +327,7 @@ void TProject::RememberFileFolder(const Str63& name, const FSRef& file) {
   if (folder.empty() || folder.size() > 255) return;
   TPreferenceHandlerDictionary* entry = CopyFileInfo(name);
   entry->SetStringValue(kFileInfoPath, Str255(folder));
-  entry->Synchronize();
+  SaveSettings(entry);
   entry->Release();
 }
 
@@ -683,7 +684,7 @@ void TProject::HandleCompileNotification(FileDescriptorPtr descriptor, const Syn
       project->finishedParser = project->parser;
       project->parser = nullptr;
       project->compileWindow = false;
-      if (project->fileSystem) project->fileSystem->Save();
+      project->SaveIndex();
       if (TCompileWindow* window = project->compiler) {
         project->compiler = nullptr;
         window->parser = nullptr;
@@ -754,9 +755,25 @@ SInt32 TProject::SaveTemporary() {
 // ---------------------------------------------------------------------------
 
 void TProject::SaveAll() {
-  if (browser) browser->SaveGroups();
-  if (projectPreferences) projectPreferences->Synchronize();
-  if (fileSystem) fileSystem->Save();
+  BeginFileSaveReport();
+  if (browser && TBrowser::IsLive(browser)) browser->SaveGroups();
+  if (projectPreferences) SaveSettings(projectPreferences);
+  SaveIndex();
+  EndFileSaveReport();
+}
+
+void TProject::SaveSettings(TPreferenceHandler* settings) {
+  Err = noErr;
+  settings->Synchronize();
+  // The settings keep their changes counted, so the next save writes them.
+  ReportFileNotSaved("project.plist", Err);
+}
+
+void TProject::SaveIndex() {
+  if (!fileSystem) return;
+  Err = noErr;
+  fileSystem->Save();
+  ReportFileNotSaved("FileSystem.plist", Err);
 }
 
 void TProject::Release() {

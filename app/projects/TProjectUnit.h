@@ -111,6 +111,9 @@ class TProjectGroup : public TBrowserGroup {
   // "Contents/Resources/Data/" + the group's file name in the bundle,
   // created empty when missing.
   OSStatus GetResourceFile(FSRef& file) override;
+  // A group file that cannot even be made (a folder in its place, no room)
+  // is told like a failed write.
+  void Save() override;
   // Takes the file's items; indexes another group already uses are given
   // anew, so the groups of one tree never share one.
   void Load(CFTreeRef tree) override;
@@ -388,8 +391,16 @@ class TProject : public TProjectAbstract {
   // -1 when the save sheet opened (the window stays for now), else 0.
   virtual SInt32 SaveTemporary();
 
-  // Saves the groups, the preferences and the symbol index.
+  // Saves the groups, the preferences and the symbol index; the files that
+  // could not be written are told in one alert, and what they hold stays in
+  // memory for the next save.
   void SaveAll();
+  // Synchronizes the project's settings (or an entry of them), telling the
+  // user when "project.plist" could not be written.
+  void SaveSettings(TPreferenceHandler* settings);
+  // Writes the symbol index when it changed, telling the user when
+  // "FileSystem.plist" could not be written.
+  void SaveIndex();
   // Cancels the compile and forgets the uploads, saves and frees.
   void Release() override;
 

@@ -24,12 +24,23 @@ namespace {
 
 bool DocumentWindowShown() { return GetFrontWindowOfClass(kDocumentWindowClass, true) != nullptr; }
 
+// An editor window made for a document that is still being opened is not
+// shown yet (an alert about the document may be up meanwhile): it counts.
+bool EditorWindowMade() {
+  for (WindowRef w = GetFrontWindowOfClass(kDocumentWindowClass, false); w != nullptr;
+       w = GetNextWindowOfClass(w, kDocumentWindowClass, false))
+    if (dynamic_cast<TEditorWindowAbstract*>(GetWindowObject(w)) != nullptr) return true;
+  return false;
+}
+
 // Menus live in the document windows here, so a run with none shown would
 // leave nothing to work with: a run that opened nothing gets an empty editor
 // window, and closing the last window ends the run.
 void OpenEditorWhenNothingOpened(EventLoopTimerRef timer, void*) {
   RemoveEventLoopTimer(timer);
-  if (ApplicationQuitting || DocumentWindowShown() || ShellTargets.OpenEditorWindowEmpty == nullptr) return;
+  if (ApplicationQuitting || DocumentWindowShown() || EditorWindowMade() ||
+      ShellTargets.OpenEditorWindowEmpty == nullptr)
+    return;
   ShellTargets.OpenEditorWindowEmpty(GetDefaultOpenCommandOptions());
 }
 

@@ -66,7 +66,15 @@ void CloseEmptyWindowLater(EventLoopTimerRef timer, void* data) {
   auto* editor = dynamic_cast<TEditorWindow*>(GetWindowObject(window));
   if (editor == nullptr || editor->ActivePane() != nullptr || editor->SinglePane != nullptr) return;
   if (editor->documents != nullptr && editor->documents->GetCount() > 0) return;
-  SendHICommand(GetWindowEventTarget(window), kHICommandTWindowClose);
+  // The only window: it stays, with an empty document, as a run that opened
+  // nothing would begin; beside others it goes.
+  for (WindowRef w = GetFrontWindowOfClass(kDocumentWindowClass, true); w != nullptr;
+       w = GetNextWindowOfClass(w, kDocumentWindowClass, true))
+    if (w != window) {
+      SendHICommand(GetWindowEventTarget(window), kHICommandTWindowClose);
+      return;
+    }
+  editor->NewFile(nullptr, nullptr);
 }
 
 Boolean ShowsAsPage(const FSRef& file) {

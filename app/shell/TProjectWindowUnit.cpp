@@ -353,9 +353,7 @@ void ProjectWindowAttachWindow(TProject* project, TEditorWindowAbstract* window)
 // now; the pane itself ends with the window's views.
 void ProjectWindowCloseWindow(TProject* project, TEditorWindowAbstract*) {
   if (!ProjectValid(project)) return;
-  if (project->browser != nullptr && TBrowser::IsLive(project->browser)) project->browser->SaveGroups();
-  if (project->projectPreferences != nullptr) project->projectPreferences->Synchronize();
-  if (TFileSystem* index = project->GetFileSystem()) index->Save();
+  project->SaveAll();
 }
 
 TModePane* ProjectWindowProjectPane(TProject* project) { return ProjectValid(project) ? project : nullptr; }

@@ -462,6 +462,30 @@ bool ControlKindHandleText(__CView* view, EventRef event) {
         // default button may take it).
         SendTextAccepted(view);
         took = false;
+      } else if (chars.size() == 1 && chars[0] == '\t') {
+        // Tab moves to the next field of the window (Shift+Tab to the one
+        // before), whose text it selects whole.
+        EventRef key = nullptr;
+        UInt32 modifiers = 0;
+        if (GetEventParameter(event, kEventParamTextInputSendKeyboardEvent, typeEventRef, nullptr, sizeof key, nullptr,
+                              &key) == noErr &&
+            key != nullptr)
+          GetEventParameter(key, kEventParamKeyModifiers, typeUInt32, nullptr, sizeof modifiers, nullptr, &modifiers);
+        WindowRef window = HIViewGetWindow(reinterpret_cast<HIViewRef>(view));
+        HIViewRef root = window != nullptr ? HIViewGetRoot(window) : nullptr;
+        if (root != nullptr && HIViewAdvanceFocus(root, modifiers & (1u << 9)) == noErr) {
+          ControlRef next = nullptr;
+          if (GetKeyboardFocus(window, &next) == noErr && next != nullptr && next != reinterpret_cast<HIViewRef>(view)) {
+            __CView* field = ViewOf(next);
+            if (IsEditText(field)) {
+              field->selection = ControlEditTextSelectionRec{
+                  0, SInt16(std::min<CFIndex>(CFStringGetLength(field->text), 32767))};
+              ViewInvalidate(field);
+            }
+          }
+        }
+        CFRelease(text);
+        return true;
       } else if (chars.size() == 1 && (chars[0] == 0x1C || chars[0] == 0x1D)) {
         // Left and right arrows move the insertion point.
         CFIndex caret = chars[0] == 0x1C ? (start == end ? std::max<CFIndex>(0, start - 1) : start)

@@ -270,6 +270,35 @@ TEST_F(PreferencesTest, FileHandlerWritesOnlyCountedChanges) {
   h->Release();
 }
 
+// A write that fails (its folder went away) reports it and forgets nothing:
+// the same handler writes every change once the folder is back.
+TEST_F(PreferencesTest, FileHandlerKeepsChangesAFailedWriteDidNotStore) {
+  fs::create_directories(P("bundle"));
+  TPreferenceHandlerFile* h = FileHandler("bundle/project.plist");
+  h->SetStringValue("Name", "site");
+  fs::remove_all(P("bundle"));
+  h->Synchronize();
+  EXPECT_NE(Err, noErr);
+  EXPECT_GT(h->fChangeCount, 0);
+
+  fs::create_directories(P("bundle"));
+  WriteFile(P("bundle/project.plist"), "");
+  h->SetBooleanValue("Open", true);
+  h->Synchronize();
+  EXPECT_EQ(Err, noErr);
+  EXPECT_EQ(h->fChangeCount, 0);
+  CFDictionaryRef written = ParseFile(P("bundle/project.plist"));
+  ASSERT_NE(written, nullptr);
+  EXPECT_TRUE(CFEqual(CFDictionaryGetValue(written, CFSTR("Name")), CFSTR("site")));
+  EXPECT_EQ(CFDictionaryGetValue(written, CFSTR("Open")), kCFBooleanTrue);
+  CFRelease(written);
+  // Nothing counted: nothing to write, and no stale error.
+  Err = ioErr;
+  h->Synchronize();
+  EXPECT_EQ(Err, noErr);
+  h->Release();
+}
+
 TEST_F(PreferencesTest, TheChangeCountStopsInsteadOfWrapping) {
   TPreferenceHandlerFile* h = FileHandler("busy.plist");
   for (int i = 0; i < 40000; ++i) h->SetIntegerValue("n", i);

@@ -405,6 +405,42 @@ TEST_F(TWindowTest, SavingOverAFileChangedOnDiskAsksFirst) {
   }
 }
 
+// The files a round of saving could not write are told once, each named,
+// with the first failure's reason; a lone failure has its own alert, and a
+// success or a cancel none.
+TEST_F(TWindowTest, FilesNotSavedAreNamedInOneAlertPerRound) {
+  HeadlessClearAlertLog();
+  ReportFileNotSaved("sources.plist", noErr);
+  ReportFileNotSaved("sources.plist", userCanceledErr);
+  EXPECT_TRUE(HeadlessCopyAlertLog().empty());
+
+  ReportFileNotSaved("project.plist", wPrErr);
+  auto alerts = HeadlessCopyAlertLog();
+  ASSERT_EQ(alerts.size(), 1u);
+  EXPECT_EQ(alerts[0].explanation, "The file \"project.plist\" could not be saved. The disk is read-only.");
+
+  HeadlessClearAlertLog();
+  BeginFileSaveReport();
+  ReportFileNotSaved("sources.plist", dskFulErr);
+  BeginFileSaveReport();  // a nested round joins the outer one
+  ReportFileNotSaved("bookmarks.plist", permErr);
+  ReportFileNotSaved("sources.plist", dskFulErr);
+  EndFileSaveReport();
+  ReportFileNotSaved("FileSystem.plist", dskFulErr);
+  EXPECT_TRUE(HeadlessCopyAlertLog().empty());
+  EndFileSaveReport();
+  alerts = HeadlessCopyAlertLog();
+  ASSERT_EQ(alerts.size(), 1u);
+  EXPECT_EQ(alerts[0].explanation,
+            "The files \"sources.plist\", \"bookmarks.plist\" and \"FileSystem.plist\" could not be saved. "
+            "The disk is full.");
+  // The next round starts empty.
+  HeadlessClearAlertLog();
+  BeginFileSaveReport();
+  EndFileSaveReport();
+  EXPECT_TRUE(HeadlessCopyAlertLog().empty());
+}
+
 TEST_F(TWindowTest, AFailedSaveKeepsTheDocumentModifiedAndSaysWhy) {
   TTestWindow* w = MakeWindow();
   ScratchFolder folder;

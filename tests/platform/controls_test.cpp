@@ -166,6 +166,56 @@ TEST(ControlsTest, RadioGroupSelectsTheClickedButton) {
   EXPECT_EQ(0, GetControl32BitValue(radios[0]));
 }
 
+// Tab in a field moves the focus to the window's next field, past controls
+// that take no focus, and selects its text; Shift+Tab goes back; the text of
+// neither field changes.
+TEST(ControlsTest, TabMovesThroughTheFieldsInOrder) {
+  TestWindow w(0x3310);
+  Rect r = {0, 0, 20, 200};
+  ControlRef title = nullptr, box = nullptr, address = nullptr;
+  CreateEditUnicodeTextControl(w.window, &r, Str("Home"), false, nullptr, &title);
+  CreateCheckBoxControl(w.window, &r, Str("Open inside"), 0, true, &box);
+  CreateEditUnicodeTextControl(w.window, &r, Str("http://localhost/"), false, nullptr, &address);
+  auto focused = [&] {
+    ControlRef focus = nullptr;
+    GetKeyboardFocus(w.window, &focus);
+    return focus;
+  };
+  auto selection = [](ControlRef c) {
+    ControlEditTextSelectionRec sel{};
+    GetControlData(c, 0, kControlEditTextSelectionTag, sizeof sel, &sel, nullptr);
+    return std::pair<int, int>{sel.selStart, sel.selEnd};
+  };
+  auto shiftTab = [](ControlRef c) {
+    EventRef key = nullptr, e = nullptr;
+    CreateEvent(nullptr, kEventClassKeyboard, kEventRawKeyDown, 0, 0, &key);
+    UInt32 modifiers = 1u << 9;
+    SetEventParameter(key, kEventParamKeyModifiers, typeUInt32, sizeof modifiers, &modifiers);
+    CreateEvent(nullptr, kEventClassTextInput, kEventTextInputUnicodeForKeyEvent, 0, 0, &e);
+    const UniChar tab = '\t';
+    SetEventParameter(e, kEventParamTextInputSendText, typeUnicodeText, sizeof tab, &tab);
+    SetEventParameter(e, kEventParamTextInputSendKeyboardEvent, typeEventRef, sizeof key, &key);
+    SendEventToEventTarget(e, GetControlEventTarget(c));
+    ReleaseEvent(e);
+    ReleaseEvent(key);
+  };
+
+  ASSERT_EQ(noErr, SetKeyboardFocus(w.window, title, kControlFocusNextPart));
+  Type(title, u"\t");
+  EXPECT_EQ(focused(), address);
+  EXPECT_EQ(selection(address), (std::pair<int, int>{0, 17}));
+  Type(address, u"\t");  // past the last field: back to the first
+  EXPECT_EQ(focused(), title);
+  EXPECT_EQ(selection(title), (std::pair<int, int>{0, 4}));
+  shiftTab(title);
+  EXPECT_EQ(focused(), address);
+  for (auto [c, expected] : {std::pair{title, "Home"}, std::pair{address, "http://localhost/"}}) {
+    CFStringRef text = HIViewCopyText(c);
+    EXPECT_EQ(Utf8(text), expected);
+    CFRelease(text);
+  }
+}
+
 TEST(ControlsTest, EditTextKeepsTextAndSelectionAndTakesTypingWhenFocused) {
   TestWindow w(0x3300);
   Rect r = {0, 0, 20, 200};

@@ -133,7 +133,7 @@ class NewProjectTest : public ::testing::Test {
   }
 
   fs::path MakeProject(const std::string& name) {
-    const FSRef bundle = CreateNewProject(Str63(name), kProjectTemplateName, Ref(place));
+    const FSRef bundle = CreateNewProject(name, kProjectTemplateName, Ref(place));
     EXPECT_TRUE(FSRefExists(bundle)) << name;
     return PathOf(bundle);
   }
@@ -203,26 +203,34 @@ TEST_F(NewProjectTest, PathsTooLongForAUserPathAreNotRecorded) {
   EXPECT_EQ(TreeLines(bundle).size(), 7u);  // five folders and both files
 }
 
-TEST_F(NewProjectTest, BundleNamesKeepTheirExtension) {
-  const std::string n56(56, 'n'), n60(60, 'm');
+// The name a person typed names the folder and the bundle whole, in any
+// script; only a name too long for a file name is cut, between characters,
+// so that the bundle keeps its extension.
+TEST_F(NewProjectTest, ProjectNamesAreKeptWholeInAnyScript) {
+  const std::string n60(60, 'm'), n248(248, 'n');
+  // 247 bytes and a two-byte letter: the cut at 248 bytes would split it.
+  const std::string split = std::string(247, 's') + "\xd0\xb4";
+  const std::string cyrillic = "\xd0\x9c\xd0\xb0\xd0\xb3\xd0\xb0\xd0\xb7\xd0\xb8\xd0\xbd";  // Магазин
   struct Case {
     std::string name, bundle;
     bool basic;
   };
   const Case cases[] = {
       {"Shop", "Shop.qvproj", false},
-      {n56, n56 + ".qvproj", false},
-      {n60, n60.substr(0, 56) + ".qvproj", false},
-      {"Plain", "Plain.qvproj", true},
-      {n60, n60.substr(0, 56) + ".qvproj", true},
+      {cyrillic, cyrillic + ".qvproj", false},
+      {cyrillic + " caf\xc3\xa9", cyrillic + " caf\xc3\xa9.qvproj", true},
+      {n60, n60 + ".qvproj", false},
+      {n248, n248 + ".qvproj", false},
+      {split, std::string(247, 's') + ".qvproj", false},
+      {split, std::string(247, 's') + ".qvproj", true},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.name + (c.basic ? " basic" : ""));
-    const FSRef bundle = c.basic ? CreateNewBasicProject(Str63(c.name), Ref(place))
-                                 : CreateNewProject(Str63(c.name), kProjectTemplateName, Ref(place));
+    SCOPED_TRACE(c.name.substr(0, 20) + (c.basic ? " basic" : ""));
+    const FSRef bundle = c.basic ? CreateNewBasicProject(c.name, Ref(place))
+                                 : CreateNewProject(c.name, kProjectTemplateName, Ref(place));
     ASSERT_TRUE(FSRefExists(bundle));
     const fs::path path = PathOf(bundle);
-    EXPECT_EQ(path.filename(), c.bundle);
+    EXPECT_EQ(path.filename().string(), c.bundle);
     EXPECT_EQ(path.parent_path(), c.basic ? place : place / c.name);
     EXPECT_TRUE(fs::is_regular_file(path / "Contents/Resources/Data/sources.plist"));
     EXPECT_TRUE(fs::is_regular_file(path / "Contents/Resources/Preferences/project.plist"));

@@ -310,6 +310,32 @@ TEST_F(ProjectTest, AFileAddedWhereItLiesIsFoundAgain) {
   fs::remove_all(away);
 }
 
+// A group file that cannot be written is named in one alert with the reason;
+// the rows stay, and the next save once the place is free writes them.
+TEST_F(ProjectTest, AGroupFileThatCannotBeWrittenIsToldAndItsRowsKept) {
+  Write(folder / "Sources/cart.php", "<?php\n");
+  TProject* project = Open();
+  project->AddFile(Ref(folder / "Sources/cart.php"), false);
+  const fs::path sources = bundle / "Contents/Resources/Data/sources.plist";
+  fs::remove(sources);
+  fs::create_directory(sources);  // a folder where the file goes
+  HeadlessClearAlertLog();
+  project->SaveAll();
+  auto alerts = HeadlessCopyAlertLog();
+  ASSERT_EQ(alerts.size(), 1u);
+  EXPECT_EQ(alerts[0].explanation, "The file \"sources.plist\" could not be saved. A folder has that name.");
+  EXPECT_TRUE(fs::is_directory(sources));
+
+  fs::remove(sources);
+  HeadlessClearAlertLog();
+  project->SaveAll();
+  EXPECT_TRUE(HeadlessCopyAlertLog().empty());
+  std::ifstream in(sources);
+  const std::string written((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(written.find("<data>"), std::string::npos) << written;
+  project->Release();
+}
+
 TEST_F(ProjectTest, BatchFindSearchesTheSourcesFoundOnDisk) {
   // Files in the project's Sources folder are found through its user paths.
   Write(folder / "Sources/a.php", "<?php echo 1;\n");

@@ -101,6 +101,25 @@ void OnFolderChanged(GtkFileChooser* chooser, gpointer data) {
   }
 }
 
+// The chooser's location entry, shown from the start: typing a path goes
+// straight into it. Left hidden, the first key typed into the file list
+// makes the entry, and the keys that follow reach it before it is realized
+// (GTK's criticals on standard error, and characters of the path lost).
+void ShowLocationEntry(GtkWidget* dialog) {
+  GList* children = gtk_container_get_children(GTK_CONTAINER(gtk_dialog_get_content_area(GTK_DIALOG(dialog))));
+  for (GList* child = children; child != nullptr; child = child->next)
+    if (GTK_IS_FILE_CHOOSER_WIDGET(child->data)) g_signal_emit_by_name(child->data, "location-popup", "");
+  g_list_free(children);
+}
+
+// Escape cancels the dialog at once; the location entry would take the
+// first press to hide itself.
+gboolean OnChooserKey(GtkWidget* dialog, GdkEventKey* event, gpointer) {
+  if (event->keyval != GDK_KEY_Escape || (event->state & gtk_accelerator_get_default_mod_mask()) != 0) return FALSE;
+  gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_CANCEL);
+  return TRUE;
+}
+
 GtkWidget* BuildQuestion(const NavRequest& r, GtkWindow* parent) {
   std::string primary, secondary;
   if (r.kind == NavKind::AskSaveChanges) {
@@ -172,6 +191,10 @@ GtkWidget* BuildChooser(const NavRequest& r, GtkWindow* parent, Shown* shown) {
   if (GtkWidget* area = CustomArea(r, shown)) gtk_file_chooser_set_extra_widget(chooser, area);
   if (r.kind == NavKind::GetFile || r.kind == NavKind::ChooseFile)
     g_signal_connect(dialog, "current-folder-changed", G_CALLBACK(OnFolderChanged), shown);
+  if (r.kind != NavKind::PutFile) {
+    ShowLocationEntry(dialog);
+    g_signal_connect(dialog, "key-press-event", G_CALLBACK(OnChooserKey), nullptr);
+  }
   return dialog;
 }
 
