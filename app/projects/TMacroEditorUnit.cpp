@@ -496,6 +496,14 @@ void TMacroBrowser::ReleaseItem(void* data, UInt32 dataType) {
   macro->text = nullptr;
 }
 
+// The browser is no longer told of its rows once it is being released, so
+// the texts its rows hold go first.
+void TMacroBrowser::Release() {
+  if (VIEW != nullptr)
+    for (MacroDataPtr macro : Macros()) ReleaseItem(macro, kMacroRowType);
+  TBrowser::Release();
+}
+
 // ---------------------------------------------------------------------------
 // The variable list
 

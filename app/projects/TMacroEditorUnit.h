@@ -176,6 +176,7 @@ class TMacroBrowser : public TBrowser {
   void SetItemText(void* data, DataBrowserItemID item, DataBrowserPropertyID property, CFStringRef text) override;
   Boolean CompareItem(NodeInfoPtr one, NodeInfoPtr two, DataBrowserPropertyID property) override;
   void ReleaseItem(void* data, UInt32 dataType) override;
+  void Release() override;
   // The Delete key removes the selected rows as the remove button does.
   Boolean RemoveItem(void* data, UInt32 dataType, DataBrowserItemID item) override;
   // The icon and the title, with the command's name in a rounded label at
