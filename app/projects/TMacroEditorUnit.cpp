@@ -443,7 +443,11 @@ void TMacroBrowser::DrawItem(void* data, UInt32 dataType, Boolean container, Dat
   // The row's background and selection run under the label too.
   if (titleBounds.size.width < bounds.size.width)
     StandardTextPropertyDrawHandler(nullptr, CFSTR(""), container, property, item, state, bounds, context, VIEW);
+  // A long title is cut at the label rather than drawn under it.
+  CGContextSaveGState(context);
+  CGContextClipToRect(context, titleBounds);
   StandardTextPropertyDrawHandler(icon, title, container, property, item, state, titleBounds, context, VIEW);
+  CGContextRestoreGState(context);
   if (title != nullptr) CFRelease(title);
   if (icon != nullptr) ReleaseIconRef(icon);
   // The label is drawn as the text box draws, top down: the row is turned
