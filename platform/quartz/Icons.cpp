@@ -417,6 +417,8 @@ void DrawTile(cairo_t* cr, double s, OSType type) {
     case kInternetLocationHTTPIcon: sign = "www"; break;
     case kInternetLocationGenericIcon: sign = "@"; break;
     case kGenericFileServerIcon: sign = "\xE2\x96\xA4"; break;
+    case 'FNDR': sign = "\xE2\x8C\x82"; break;  // a house: the root a server serves
+    case 'root': sign = "/"; break;                // the system's root folder
     default: {
       for (int shift = 24; shift >= 0 && sign.size() < 1; shift -= 8) {
         const char ch = char((type >> shift) & 0xFF);
@@ -437,8 +439,16 @@ void DrawTile(cairo_t* cr, double s, OSType type) {
   Glyph(cr, sign, s * 0.14, s * 0.14, s * 0.72, s * 0.72, s * (sign.size() > 3 ? 0.34 : 0.5), true, 1, 1, 1);
 }
 
+// A folder that holds one kind of thing: the folder with the thing's sign.
+void DrawMarkedFolder(cairo_t* cr, double s, const std::string& sign) {
+  DrawFolder(cr, s, false);
+  Glyph(cr, sign, s * 0.06, s * 0.38, s * 0.88, s * 0.46, s * (sign.size() > 2 ? 0.26 : 0.34), true, 1, 1, 1);
+}
+
 void DrawSystemIcon(cairo_t* cr, const OpaqueIconRef* icon, double s) {
   switch (icon->systemType) {
+    case 'APLP': DrawMarkedFolder(cr, s, "A"); break;    // the applications folder
+    case 'issf': DrawMarkedFolder(cr, s, "www"); break;  // the local web server's folder
     case kGenericFolderIcon: DrawFolder(cr, s, false); break;
     case kOpenFolderIcon: DrawFolder(cr, s, true); break;
     case kGenericDocumentIcon: DrawDocument(cr, s, icon->mark, false); break;
@@ -462,7 +472,7 @@ bool IsSystemType(OSType type) {
     case kQuestionMarks: case kGenericApplicationIcon: case kTrashIcon: case kFullTrashIcon: case kAlertCautionIcon:
     case kAlertNoteIcon: case kAlertStopIcon: case kGenericFileServerIcon: case kInternetLocationFTPIcon:
     case kInternetLocationGenericIcon: case kInternetLocationHTTPIcon: case 'cut ': case 'copy': case 'past':
-    case 'SPEL':
+    case 'SPEL': case 'FNDR': case 'root': case 'APLP': case 'issf':
       return true;
     default: return false;
   }
