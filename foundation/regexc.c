@@ -127,7 +127,8 @@ static void Repeat(Frame* frame, long min, long max) {
 static size_t ReadBound(const char* p, const char* close, long* min, long* max) {
   const char* start = p;
   long a = 0, b = -1;
-  if (*p < '0' || *p > '9') return 0;
+  /* The library takes "{,n}" as "{0,n}". */
+  if ((*p < '0' || *p > '9') && *p != ',') return 0;
   while (*p >= '0' && *p <= '9') {
     if (a < 100000) a = a * 10 + (*p - '0');
     p++;

@@ -113,6 +113,8 @@ TEST(GNURegex, PatternsTooBigToCompileAreRefusedWithAMessage) {
       {"a{0,2000}", true},
       {std::string(300, '(') + "a" + std::string(300, ')'), true},
       {"a\\{0,2000\\}", false},
+      {"a\\{,2000\\}", false},  // an empty minimum is 0
+      {"((a{,30}){,30}){,30}", true},
       // With an assertion, nested unbounded loops that may match empty
       {"^x*{3,}{3,}{3,}", true},
       {"\\<((((x|)+)+)+)+", true},
