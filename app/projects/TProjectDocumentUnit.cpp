@@ -2,7 +2,11 @@
 
 #include <algorithm>
 
+#include "ApplicationFramework.h"
+#include "FileUploadUnit.h"
 #include "PascalCarbonCommon.h"
+#include "TEditorPaneUnit.h"
+#include "TPreferencesUnit.h"
 #include "TProjectUnit.h"
 #include "TTabsUnit.h"
 #include "TWindowUnit.h"
@@ -15,6 +19,30 @@ Str63 TProjectDocument::ItemName() const {
 void TProjectDocument::SetModifiedState(Boolean flag) {
   TSourceDocument::SetModifiedState(flag);
   if (project) project->SetItemEdited(ItemName(), flag);
+}
+
+namespace {
+
+Str255 FileInfoText(TPreferenceHandlerDictionary* info, const char* key) {
+  return info != nullptr ? info->GetStringValue(key) : Str255();
+}
+
+}  // namespace
+
+SInt32 TProjectDocument::Save() {
+  Boolean upload = false;
+  if (modified && project != nullptr && AppPrefs != nullptr && AppPrefs->GetBooleanValue("GeneralUploadSaves")) {
+    TPreferenceHandlerDictionary* info = project->CopyFileInfo(ItemName());
+    const Str255 projectMode =
+        project->projectPreferences != nullptr ? project->projectPreferences->GetStringValue("ProjectMode") : Str255();
+    upload = UploadsOnSave(FileInfoText(info, "FileInfoPreviewMode"), projectMode);
+    if (info != nullptr) info->Release();
+  }
+  const SInt32 status = TSourceDocument::Save();
+  // The server gets the file as it now is on disk, and only when it got there.
+  if (upload && status == noErr && !modified)
+    if (auto* pane = dynamic_cast<TEditorPane*>(owner)) pane->Upload();
+  return status;
 }
 
 void TProjectDocument::SavedAs() {

@@ -12,6 +12,9 @@ class TProjectDocument : public TSourceDocument {
   TProject* project = nullptr;  // not owned; nil once the project has gone
 
   void SetModifiedState(Boolean flag) override;
+  // Saves; with "GeneralUploadSaves" on, a modified file that previews from
+  // its server is then uploaded by its pane, once the local save succeeded.
+  SInt32 Save() override;
   // A new name shows in the document's tab and its window's title.
   void SavedAs() override;
   void Closed() override;

@@ -17,6 +17,7 @@
 #include "TConsoleUnit.h"
 #include "TFindPaneUnit.h"
 #include "TFindUnit.h"
+#include "TFTPUnit.h"
 #include "TPreferencesUnit.h"
 #include "TPropertyListUnit.h"
 #include "TQVEditorUnit.h"
@@ -240,6 +241,9 @@ void TEditorPane::Create(const Str63& name, IBNibRef nib) {
 
 void TEditorPane::Release() {
   Retire();
+  // A running upload reports to this pane: it ends first.
+  if (uploadStream != 0) TFTPStream::TerminateHandle(uploadStream);
+  uploadStream = 0;
   // The owner may be gone already (a closing window): the window is found
   // from the one the pane went into, and only while its object lives.
   TWindow* window = destination != nullptr && IsValidWindowPtr(destination) ? GetWindowObject(destination) : nullptr;

@@ -119,6 +119,7 @@ class TEditorPane : public TDocumentPane {
   TFindQueryDrawing* findDrawing = nullptr;  // owned
   SInt16 abortItem = 0;
   SInt16 uploadItem = 0;
+  UInt32 uploadStream = 0;  // the running upload's stream handle; 0 for none
   // The error pane a script run made, until its errors put it under the
   // editor (the split owns it then): owned, and reused by the next run.
   TScriptPane* errorPane = nullptr;

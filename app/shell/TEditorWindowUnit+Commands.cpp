@@ -162,8 +162,8 @@ Boolean EditorCommandStatus(UInt32 command, const EditorPaneState& pane, Boolean
     case kEditorCommandFindWindow:
       enabled = editor && pane.findAvailable && pane.lowerIsFindPane;
       return true;
-    case kEditorCommandUpload:  // nothing uploads yet
-      enabled = false;
+    case kEditorCommandUpload:  // a saved project file with its own server
+      enabled = editor && pane.hasProject && pane.fileExists && pane.supportsFTP;
       return true;
     case kEditorCommandPreviewDisk:
     case kEditorCommandPreviewWindow:
@@ -248,7 +248,6 @@ EditorToolbarState EditorToolbarStatus(const EditorPaneState& pane, Boolean wind
     state.ftpSegment = bool(projectFTP);
     if (pane.kind != EditorPaneState::kNone && !paneFTP) state.upload = false;
   }
-  state.upload = false;  // nothing uploads yet
   state.redraw = true;
   return state;
 }

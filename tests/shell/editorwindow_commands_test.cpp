@@ -193,6 +193,10 @@ TEST(EditorCommandStatusTable, MenuItemsFollowThePane) {
   EditorPaneState page;
   page.kind = EditorPaneState::kPreview;
   page.previewUnit = true;
+  EditorPaneState unsavedProject = project;
+  unsavedProject.fileExists = false;
+  EditorPaneState projectNoServer = project;
+  projectNoServer.supportsFTP = false;
 
   struct Case {
     UInt32 command;
@@ -210,7 +214,9 @@ TEST(EditorCommandStatusTable, MenuItemsFollowThePane) {
       {'FIND', &plain, true},  {'REPL', &overlaid, false}, {'FNDP', &plain, false}, {'FNDP', &project, true},
       {'FndS', &plain, false}, {'FndS', &project, true},  {'FndT', &project, true}, {'FndT', &plain, false},
       {'WFdN', &project, true},  {'RePA', &overlaid, false},
-      {'uplo', &plain, false}, {'uplo', &project, false},
+      // Upload: a saved project file whose own server is known.
+      {'uplo', &plain, false}, {'uplo', &project, true}, {'uplo', &unsavedProject, false},
+      {'uplo', &projectNoServer, false},
       {'cEDT', &overlaid, true}, {'cEDT', &plain, false}, {'cPAN', &project, true}, {'cPAN', &plain, false},
       {'Mftp', &project, true}, {'Mftp', &plain, false}, {'Mpro', &project, true}, {'Msym', &plain, false},
       {'fINF', &project, true}, {'fINF', &plain, false},
@@ -264,8 +270,8 @@ TEST(EditorToolbarStatusTable, ToolbarItemsFollowThePaneAndTheProject) {
       {"untitled, no project", untitled, false, false, false, false, false, false, false, std::nullopt},
       // The project compiles its sources whatever the window shows.
       {"untitled, project", untitled, true, true, true, false, false, true, false, std::nullopt},
-      // Nothing uploads yet: the button stays off even where a server is set.
-      {"saved, project with FTP", saved, true, true, true, true, false, true, false, true},
+      // Upload needs a saved file whose own server is known.
+      {"saved, project with FTP", saved, true, true, true, true, false, true, true, true},
       {"saved, project, file without server", saved, true, true, false, true, false, true, false, true},
       {"saved, project without FTP", saved, true, false, false, true, false, true, false, false},
   };
