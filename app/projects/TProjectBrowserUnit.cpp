@@ -132,7 +132,6 @@ MenuRef TProjectBrowser::GetContextualMenu(ItemArrayHandle items, SInt16 count) 
       for (MenuCommand c : {'revF', 'opnF', 'opnW', 'opnA', 'fINF', 'uplo'}) DisableCommand(menu, c);
       break;
   }
-  DisableCommand(menu, 'uplo');  // nothing uploads yet
   SetContextualMenuFont(menu);
   return menu;
 }

@@ -557,6 +557,15 @@ void TProject::ProcessCommand(const HICommand& command, EventRef event, SInt32& 
       break;
     }
     case 'COMP': Compile(); break;
+    case 'pubx': Publish(); break;
+    case 'uplo': {
+      // Only for the tree's own selection, and only with one.
+      WindowRef window = browserControl ? HIViewGetWindow(browserControl) : nullptr;
+      ControlRef focus = nullptr;
+      if (!window || GetKeyboardFocus(window, &focus) != noErr || focus != browserControl) return;
+      if (!UploadSelection()) return;
+      break;
+    }
     case 'FBGB':
       // Back one level of the focus menu.
       if (browserControl) BrackenrowFocusGoBack(browserControl);
@@ -783,6 +792,7 @@ void TProject::Release() {
   CloseProjectInfoWindows(projectPreferences);
   // A compile still under way must not report into a freed project.
   CancelCompile();
+  EndUploads();
   if (finishedParser) {
     finishedParser->Free();
     finishedParser = nullptr;

@@ -343,6 +343,7 @@ class TProject : public TProjectAbstract {
   void ForgetDocument(TDocument* document);
   // Stops the compile under way without a report, and its window.
   void CancelCompile();
+  void EndUploads();
   TProjectGroup* FindGroupByType(OSType type) const;
   // The group the item belongs to (a contextual command goes to the row's
   // own group); nil when no group holds it.
@@ -383,6 +384,13 @@ class TProject : public TProjectAbstract {
   virtual void AppendTransfer(const Str63& name);
   virtual void RemoveTransfer(SInt32 index);
   virtual Boolean IsFileTransfering(SInt32 index);
+  // Uploads each selected file item (folders recursing) that has a server;
+  // false when nothing is selected.
+  Boolean UploadSelection();
+  // Uploads every source file that changed since its last upload.
+  virtual void Publish();
+  // The running uploads' stream handles: ended before the project goes.
+  std::vector<UInt32> uploadStreams;
 
   // The window shows the project: it owns the pane and stands for the
   // bundle (title and proxy), through a document the project keeps.

@@ -205,9 +205,8 @@ Boolean EditorCommandStatus(UInt32 command, const EditorPaneState& pane, Boolean
 
 Boolean EditorProjectMenuStatus(UInt32 command, Boolean hasProject, Boolean browserSelection) {
   if (!hasProject) return false;
-  // Uploads and publishing wait for the transfers to be built.
-  if (command == kEditorCommandUpload || command == kEditorCommandPublish) return false;
-  if (command == kEditorCommandRename) return browserSelection;
+  // Upload sends the selected items; publishing, every changed file.
+  if (command == kEditorCommandRename || command == kEditorCommandUpload) return browserSelection;
   if (command == kEditorCommandProjectInfo) return ProjectGetDialogHooks().OpenProjectInfo != nullptr;
   return true;
 }

@@ -234,9 +234,11 @@ TEST(EditorCommandStatusTable, MenuItemsFollowThePane) {
   EXPECT_FALSE(EditorProjectMenuStatus('NEWG', false, true));
   EXPECT_TRUE(EditorProjectMenuStatus('NEWG', true, false));
   EXPECT_FALSE(EditorProjectMenuStatus('RENM', true, false));
-  // Until uploads are built: no upload, no publishing.
-  EXPECT_FALSE(EditorProjectMenuStatus('uplo', true, true));
-  EXPECT_FALSE(EditorProjectMenuStatus('pubx', true, true));
+  // Upload sends the selection; publishing needs only the project.
+  EXPECT_TRUE(EditorProjectMenuStatus('uplo', true, true));
+  EXPECT_FALSE(EditorProjectMenuStatus('uplo', true, false));
+  EXPECT_TRUE(EditorProjectMenuStatus('pubx', true, false));
+  EXPECT_FALSE(EditorProjectMenuStatus('pubx', false, false));
   EXPECT_EQ(EditorProjectMenuStatus('pINF', true, false), ProjectGetDialogHooks().OpenProjectInfo != nullptr);
 }
 

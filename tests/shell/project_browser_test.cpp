@@ -239,9 +239,9 @@ TEST_F(ProjectBrowserTest, ContextualMenuEnablesTheCommandsOfTheRow) {
     std::vector<SInt32> items;
     std::string enabled;  // one letter per command above: + enabled, - disabled, . absent
   } cases[] = {
-      // Upload (the last) waits for the transfers to be built.
-      {"source", {a}, "+.+++++-"},
-      {"two sources", {missing, a}, "+.++++--"},
+      // Upload (the last) sends file items, one or several.
+      {"source", {a}, "+.++++++"},
+      {"two sources", {missing, a}, "+.++++-+"},
       {"bookmark", {bookmark}, ".+--++--"},
       {"snippet", {snippet}, ".+------"},
       {"command", {command}, ".+------"},
