@@ -18,13 +18,16 @@
 #include "Drag.h"
 #include "Files.h"
 #include "HIView.h"
+#include "CFRunLoop.h"
 #include "HeadlessHost.h"
+#include "LoopbackFTPServer.h"
 #include "MacMemory.h"
 #include "Menus.h"
 #include "PascalCarbonCommon.h"
 #include "PreferenceUtilities.h"
 #include "ProjectRecords.h"
 #include "QVGlobals.h"
+#include "TFTPUnit.h"
 #include "TFileInfoUnit.h"
 #include "TProjectBrowserUnit.h"
 #include "TProjectUnit.h"
@@ -43,6 +46,11 @@ FSRef Ref(const fs::path& path) {
 void Write(const fs::path& path, const std::string& text) {
   fs::create_directories(path.parent_path());
   std::ofstream(path) << text;
+}
+
+std::string ReadText(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 Str63 NameOf(NodeInfoPtr node) {
@@ -420,6 +428,93 @@ TEST_F(ProjectBrowserTest, TransfersAreMarkedAndAnimatedWhileRunning) {
   EXPECT_EQ(transferring(), 0);
   Browser()->EventLoopTimer();
   EXPECT_EQ(project->animationStep, 0);
+}
+
+TEST_F(ProjectBrowserTest, PublishSendsChangedSourcesAndMarksTheOnesThatFail) {
+  LoopbackFTPServer ftp;
+  ASSERT_TRUE(ftp.Ready());
+  fs::create_directories(fs::path(ftp.Root()) / "www");
+  FTPServerInfo server = NewFTPServerInfo();
+  server.Name = "Local";
+  server.Host = Str255("127.0.0.1:" + std::to_string(ftp.Port()));
+  server.RootFolder = "www";
+  server.UserName = LoopbackFTPServer::kUser;
+  server.Password = LoopbackFTPServer::kPassword;
+  CFDataRef record = CreateFTPServerData(server);
+  CFArrayRef list = CFArrayCreate(nullptr, reinterpret_cast<const void**>(&record), 1, &kCFTypeArrayCallBacks);
+  AppPrefs->SetTypeValue("FTPServers", list);
+  CFRelease(list);
+  CFRelease(record);
+
+  // a.php goes to the root folder; b.php to a folder the server lacks (it
+  // refuses the store); c.php has no server and is passed over.
+  fs::create_directories(folder / "Sources");
+  for (const char* name : {"a.php", "b.php", "c.php"}) {
+    Write(folder / "Sources" / name, std::string("<?php echo '") + name + "';");
+    project->AddFile(Ref(folder / "Sources" / name), false);
+  }
+  auto setInfo = [&](const char* name, const char* key, const char* value) {
+    TPreferenceHandlerDictionary* entry = project->CopyFileInfo(name);
+    entry->SetStringValue(key, value);
+    entry->Synchronize();
+    entry->Release();
+  };
+  setInfo("a.php", "FileInfoServer", "Local");
+  setInfo("b.php", "FileInfoServer", "Local");
+  setInfo("b.php", "FileInfoDirectory", "missing");
+  auto row = [&](const char* name) {
+    NodeInfoPtr node = Group(kProjectSourceType)->GetFileItem(name);
+    return DecodeProjectItemData(static_cast<const UInt8*>(node->DATA), node->DATALENGTH);
+  };
+  const SInt32 a = SInt32(row("a.php").index), b = SInt32(row("b.php").index);
+  ASSERT_TRUE(row("a.php").needsUpload);
+
+  HeadlessClearAlertAnswers();
+  const size_t alertsBefore = HeadlessCopyAlertLog().size();
+  project->Publish();
+  EXPECT_TRUE(project->IsFileTransfering(a));
+  EXPECT_TRUE(project->IsFileTransfering(b));
+  EXPECT_EQ(project->transfers.size(), 2u);
+  EXPECT_TRUE(row("a.php").transferring);
+  for (int i = 0; i < 60 && !project->transfers.empty(); ++i) CFRunLoopRunInMode(kCFRunLoopDefaultMode, 1, false);
+
+  EXPECT_TRUE(project->transfers.empty());
+  EXPECT_TRUE(project->uploadStreams.empty());
+  EXPECT_EQ(ReadText(fs::path(ftp.Root()) / "www/a.php"), "<?php echo 'a.php';");
+  EXPECT_FALSE(row("a.php").needsUpload);
+  EXPECT_FALSE(row("a.php").transferring);
+  EXPECT_FALSE(HasUploadError(row("a.php")));
+  // The refused file keeps its change mark for the next publish, shows the
+  // error, and the message names it; the local copy is untouched.
+  EXPECT_TRUE(row("b.php").needsUpload);
+  EXPECT_FALSE(row("b.php").transferring);
+  EXPECT_TRUE(HasUploadError(row("b.php")));
+  EXPECT_EQ(ReadText(folder / "Sources/b.php"), "<?php echo 'b.php';");
+  EXPECT_TRUE(row("c.php").needsUpload);
+  std::vector<HeadlessAlertRecord> alerts = HeadlessCopyAlertLog();
+  ASSERT_EQ(alerts.size(), alertsBefore + 1);
+  EXPECT_NE(alerts.back().explanation.find("\"b.php\""), std::string::npos) << alerts.back().explanation;
+
+  // Nothing left that can go: Publish says so.
+  setInfo("b.php", "FileInfoServer", "");
+  project->Publish();
+  EXPECT_TRUE(project->transfers.empty());
+  alerts = HeadlessCopyAlertLog();
+  ASSERT_EQ(alerts.size(), alertsBefore + 2);
+  EXPECT_EQ(alerts.back().explanation, "There were no files needing to be uploaded.");
+
+  // A project that goes while an upload runs ends it first: nothing reports
+  // into the freed project.
+  setInfo("b.php", "FileInfoServer", "Local");
+  project->Publish();
+  ASSERT_EQ(project->uploadStreams.size(), 1u);
+  const FTPStreamHandle running = project->uploadStreams[0];
+  project->Release();
+  project = nullptr;
+  EXPECT_EQ(TFTPStream::FromHandle(running), nullptr);
+  CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.5, false);
+  EXPECT_EQ(HeadlessCopyAlertLog().size(), alertsBefore + 2);
+  AppPrefs->RemoveValue("FTPServers");
 }
 
 TEST_F(ProjectBrowserTest, NewRowsStayInTheirGroup) {
