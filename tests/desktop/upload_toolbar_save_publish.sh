@@ -2,7 +2,8 @@
 # A project whose index.php names a local FTP server (pyftpdlib on 127.0.0.1) in its file settings:
 # the toolbar's Upload button puts the saved file on the server; with "GeneralUploadSaves" on and the
 # file previewing from its server, Ctrl+S after an edit uploads the new text; Project > Publish
-# Changes sends the changed sources. The bytes are checked on the server's disk.
+# Changes sends the changed sources; a server that refuses the file gives an alert naming it. The
+# bytes are checked on the server's disk.
 . "$(dirname "$0")/lib.sh"
 desktop_start
 
@@ -84,6 +85,19 @@ menu_pick 6 5 upload-project-menu
 wait_until 20 test -f "$remote" || fail "Publish Changes did not upload index.php"
 wait_until 10 cmp -s "$remote" "$P/Sources/index.php" || fail "the published file is not the saved text"
 screenshot upload-published >/dev/null
+
+# A server that refuses the store (its folder is gone): an alert says which file failed; the local
+# file stays as it was.
+cp "$P/Sources/index.php" "$T/local-before"
+rm -rf "$root/www"
+focus_window "$QV_WINDOW"
+click 565 47                                         # Upload
+wait_dialog
+screenshot upload-refused >/dev/null
+key Return
+wait_dialog_closed
+cmp -s "$P/Sources/index.php" "$T/local-before" || fail "the refused upload changed the local file"
+[ ! -e "$remote" ] || fail "the refused upload left a file on the server"
 
 qv_expect_alive "at the end"
 qv_quit
