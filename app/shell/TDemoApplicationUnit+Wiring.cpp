@@ -252,6 +252,6 @@ std::vector<ProgramWire> CopyProgramWiring() {
   // Single entries.
   add("BatchFindProjectFiles", BatchFindGetProjectFiles() != nullptr);
   add("ProjectWindowMakeFTPPane", ProjectWindowMakeFTPPane != nullptr);
-  add("CheckForUpdates", CheckForUpdates != nullptr);
+  add("CheckForUpdates", true);
   return wires;
 }
