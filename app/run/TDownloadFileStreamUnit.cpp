@@ -95,7 +95,9 @@ void TDownloadFileStream::StreamNotificationCallback(SInt16 kind, float ratio, C
     }
     case kFTPNotifyFailed: {
       self->stream = 0;
-      const Str255 message = GetStreamErrorString(error);
+      Str255 message = GetStreamErrorString(error);
+      // An end is told by its message: never an empty one.
+      if (message.empty()) message = "The transfer failed";
       self->GotError(message);
       if (self->callback != nullptr) self->callback(nullptr, none, 0, message, self->userData);
       self->Release();

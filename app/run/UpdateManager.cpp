@@ -164,22 +164,22 @@ FTPStreamHandle CheckForUpdates(const UpdateConnectionInfo& info, TPreferenceHan
 
 namespace {
 
-void ChangesNotificationCallback(Ptr data, const FSRef& file, float, const Str255& message, void* userData) {
+void ChangesNotificationCallback(Ptr data, const FSRef& file, float ratio, const Str255& message, void* userData) {
   auto* w = static_cast<TUpdateManagerWindow*>(userData);
   if (!message.empty()) {
     w->changes = nullptr;
     if (w->arrows != nullptr) HIViewSetVisible(w->arrows, false);
     UserNotificationDialog(Str255("There was an error \"" + message.str() +
                                   "\" while trying to download the version changes file."));
-  } else if (FileExists(file)) {
+  } else if (ratio >= 100) {  // the end: the download object goes after this call
     w->changes = nullptr;
-    w->DisplayChanges(data, file);
+    if (FileExists(file)) w->DisplayChanges(data, file);
   }
 }
 
 void DownloadNotificationCallback(Ptr, const FSRef& file, float ratio, const Str255& message, void* userData) {
   auto* w = static_cast<TUpdateManagerWindow*>(userData);
-  if (message.empty() && FileExists(file)) {
+  if (message.empty() && ratio >= 100) {  // the end: the download object goes after this call
     w->stream = nullptr;
     Str255 done = w->preferences != nullptr ? w->preferences->GetStringValue("UpdateManagerDownloadComplete") : Str255();
     w->SetStatus(done.empty() ? std::string("The update has been downloaded.") : done.str());
