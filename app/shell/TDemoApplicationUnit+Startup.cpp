@@ -60,7 +60,6 @@ OSStatus HandleWindowClosed(EventHandlerCallRef, EventRef, void*) {
 
 }  // namespace
 
-void (*CheckForUpdates)(const UpdateConnectionInfo& info, TPreferenceHandler* preferences) = nullptr;
 void (*StartupStepRecorder)(const char* step) = nullptr;
 
 void RecordStartupStep(const char* step) {
@@ -89,13 +88,15 @@ void QuorvelUpdates() {
   RecordStartupStep("QuorvelUpdates");
   UpdateConnectionInfo info;
   info.host = kUpdateServerHost;
+  if (info.host.empty() && MyApplication != nullptr && MyApplication->preferences != nullptr)
+    info.host = MyApplication->preferences->GetStringValue("UpdateManagerHost");
   info.user = "qvupdate";
   info.password = "tavi-rune";
   info.version = "2.0.3";
   info.changesPath = "public_html/updates/changes.html";
   info.versionPath = "public_html/updates/updates.txt";
   // No host, no check: a run never reaches out unless a server is named.
-  if (info.host.empty() || CheckForUpdates == nullptr) return;
+  if (info.host.empty()) return;
   CheckForUpdates(info, MyApplication != nullptr ? MyApplication->preferences : nullptr);
 }
 

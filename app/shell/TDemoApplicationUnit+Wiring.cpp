@@ -147,9 +147,8 @@ const std::vector<std::string> kProgramWiresAwaitingUnits = {
     "ShellTargets.OpenEditorWindowWithDocument",
     "ShellTargets.EditorWindowNewFTPFile",
     "ProjectWindowMakeFTPPane",
-    // The HTML structure viewer's icons and the update check.
+    // The HTML structure viewer's icons.
     "ShellTargets.LoadHTMLIcons",
-    "CheckForUpdates",
 };
 
 void InstallProgramWiring() {
@@ -252,6 +251,5 @@ std::vector<ProgramWire> CopyProgramWiring() {
   // Single entries.
   add("BatchFindProjectFiles", BatchFindGetProjectFiles() != nullptr);
   add("ProjectWindowMakeFTPPane", ProjectWindowMakeFTPPane != nullptr);
-  add("CheckForUpdates", CheckForUpdates != nullptr);
   return wires;
 }

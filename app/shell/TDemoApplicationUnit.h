@@ -14,6 +14,7 @@
 #include "TApplicationUnit.h"
 #include "TEditorTabsUnit.h"
 #include "TNavDialogsUnit.h"
+#include "UpdateManager.h"
 
 class TCodeSenseLibrary;
 class TDocument;
@@ -131,20 +132,9 @@ void* GetWindowProject(TWindow* window);
 
 // --- Start-up ------------------------------------------------------------------
 
-// What the update check is handed: six length-prefixed strings.
-struct UpdateConnectionInfo {
-  Str255 host;
-  Str255 user;
-  Str255 password;
-  Str255 version;
-  Str255 changesPath;
-  Str255 versionPath;
-};
-// The update server's host; empty, so no run of the program reaches out.
+// The update server's host; empty, so no run of the program reaches out
+// unless the application preference "UpdateManagerHost" names one.
 inline constexpr const char* kUpdateServerHost = "";
-// The update check; nil until it is built. QuorvelUpdates does not call it
-// with an empty host.
-extern void (*CheckForUpdates)(const UpdateConnectionInfo& info, TPreferenceHandler* preferences);
 
 // The units' own set-up that the program's start makes: consoles, find.
 void InitializeUnits();

@@ -398,6 +398,19 @@ void SendTextAccepted(__CView* view) {
   ReleaseEvent(e);
 }
 
+// Asks the field's handlers whether the text about to be inserted may go
+// in; a handler refuses it by answering userCanceledErr.
+bool TextMayChange(__CView* view, CFStringRef insert) {
+  EventRef e = nullptr;
+  CreateEvent(nullptr, kEventClassTextField, kEventTextShouldChangeInRange, 0, 0, &e);
+  HIViewRef ref = reinterpret_cast<HIViewRef>(view);
+  SetEventParameter(e, kEventParamDirectObject, typeControlRef, sizeof ref, &ref);
+  SetEventParameter(e, kEventParamTextInputSendText, typeCFStringRef, sizeof insert, &insert);
+  OSStatus answer = ViewSendEvent(view, e, true);
+  ReleaseEvent(e);
+  return answer != userCanceledErr;
+}
+
 }  // namespace
 
 void ControlKindCommitText(__CView* view) {
@@ -450,8 +463,11 @@ bool ControlKindHandleText(__CView* view, EventRef event) {
           changed = true;
         }
       } else if (!chars.empty() && chars[0] >= 0x20 && !locked) {
-        if (CFStringGetLength(text) - (end - start) + CFIndex(chars.size()) <= 32767) {
-          CFStringRef insert = CFStringCreateWithCharacters(nullptr, chars.data(), CFIndex(chars.size()));
+        CFStringRef insert = CFStringCreateWithCharacters(nullptr, chars.data(), CFIndex(chars.size()));
+        if (CFStringGetLength(text) - (end - start) + CFIndex(chars.size()) > 32767 ||
+            !TextMayChange(view, insert)) {
+          CFRelease(insert);
+        } else {
           CFStringReplace(text, CFRange{start, end - start}, insert);
           CFRelease(insert);
           start = end = start + CFIndex(chars.size());

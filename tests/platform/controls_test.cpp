@@ -286,6 +286,48 @@ TEST(ControlsTest, EditTextKeepsTextAndSelectionAndTakesTypingWhenFocused) {
   EXPECT_EQ(std::string("how"), std::string(bytes));
 }
 
+TEST(ControlsTest, EditTextAsksBeforeInsertingAndARefusalLeavesTheTextAlone) {
+  TestWindow w(0x3310);
+  Rect r = {0, 0, 20, 200};
+  ControlRef edit = nullptr;
+  CreateEditUnicodeTextControl(w.window, &r, Str("name"), false, nullptr, &edit);
+  struct Heard {
+    std::vector<std::string> texts;
+    int changed = 0;
+  } heard;
+  const EventTypeSpec specs[] = {{kEventClassTextField, kEventTextShouldChangeInRange},
+                                 {kEventClassTextField, kEventTextDidChange}};
+  InstallEventHandler(
+      GetControlEventTarget(edit),
+      [](EventHandlerCallRef, EventRef event, void* data) -> OSStatus {
+        auto* h = static_cast<Heard*>(data);
+        if (GetEventKind(event) == kEventTextDidChange) {
+          ++h->changed;
+          return noErr;
+        }
+        CFStringRef insert = nullptr;
+        if (GetEventParameter(event, kEventParamTextInputSendText, typeCFStringRef, nullptr, sizeof insert, nullptr,
+                              &insert) != noErr)
+          return eventNotHandledErr;
+        std::string text = Utf8(insert);
+        h->texts.push_back(text);
+        return text.find(' ') != std::string::npos ? OSStatus(userCanceledErr) : OSStatus(eventNotHandledErr);
+      },
+      2, specs, &heard, nullptr);
+  ASSERT_EQ(noErr, SetKeyboardFocus(w.window, edit, kControlFocusNextPart));
+  ControlEditTextSelectionRec end = {4, 4};
+  SetControlData(edit, 0, kControlEditTextSelectionTag, sizeof end, &end);
+  Type(edit, u"_1");
+  Type(edit, u" ");
+  Type(edit, u"a b");
+  Type(edit, u"\b");  // deleting asks nothing
+  CFStringRef text = HIViewCopyText(edit);
+  EXPECT_EQ("name_", Utf8(text));
+  CFRelease(text);
+  EXPECT_EQ((std::vector<std::string>{"_1", " ", "a b"}), heard.texts);
+  EXPECT_EQ(2, heard.changed);
+}
+
 TEST(ControlsTest, UnknownDataTagsAreRefusedAndViewClassesAnswerTheirOwn) {
   Rect r = {0, 0, 20, 100};
   ControlRef button = nullptr;
