@@ -780,7 +780,7 @@ void TSyntaxParserProcess::HandleExpressionBody() {
     if ((ValidOffsetMetaCharacter(expression.lineBreak) || alsoEnds) && GetContext(*def)) {
       expression.span.length = st.offset;
       if (def->token == 0) def->token = 1;
-      const SInt16 token = def->token;
+      SInt16 token = def->token;
       // The text after the keyword, where the name is looked for: the first
       // place (from 1) of a name in it, read in place rather than copied out.
       const SInt32 rawFirst = std::max<SInt32>(expression.span.location, 0);
@@ -802,6 +802,22 @@ void TSyntaxParserProcess::HandleExpressionBody() {
       if (!def->expressionGPC.empty()) {
         // A regular expression wins over a wildcard pattern.
         match = MatchGroup(expression.pattern.view(), expression.collected, token);
+        // Not this definition's statement: the keyword's later definitions
+        // that end alike read the same text.
+        for (size_t next = expression.choice + 1;
+             match.empty() && expression.entry != nullptr && next < expression.entry->expressions.size(); ++next) {
+          SyntaxExpressionDataPtr other = expression.entry->expressions[next];
+          if (other->expressionGPC.empty() || other->lineBreak != def->lineBreak ||
+              other->alsoBreak != def->alsoBreak || !GetContext(*other) || !ValidScope(false, *other))
+            continue;
+          if (other->token == 0) other->token = 1;
+          match = MatchGroup(other->expressionGPC.view(), expression.collected, other->token);
+          if (match.empty()) continue;
+          def = other;
+          token = other->token;
+          expression.definition = other;
+          expression.pattern = other->expressionGPC;
+        }
       } else if (!def->expression.empty()) {
         Str255 trimmed = TextRange(expression.span.location, st.offset - 1);
         TrimWhiteSpace(trimmed);
@@ -886,9 +902,12 @@ void TSyntaxParserProcess::HandleExpressionBody() {
   if (st.nonWord || st.word.empty()) return;
   const WordEntry* entry = CurrentWordEntry();
   if (entry == nullptr || AfterSigil(st.wordSpan.location, false)) return;
-  for (SyntaxExpressionDataPtr def : entry->expressions) {
+  for (size_t choice = 0; choice < entry->expressions.size(); ++choice) {
+    SyntaxExpressionDataPtr def = entry->expressions[choice];
     if (!GetContext(*def) || !ValidScope(false, *def)) continue;
     expression.active = true;
+    expression.entry = entry;
+    expression.choice = choice;
     expression.keyword = st.word;
     expression.span = CFRangeMake(st.offset + 1, 0);
     expression.lineBreak = def->lineBreak;
