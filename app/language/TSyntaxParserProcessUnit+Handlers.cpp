@@ -545,6 +545,13 @@ void TSyntaxParserProcess::HandleRangeBody() {
       // After a sigil or "->" the word is a name ("$y/2", "$obj->s(1)").
       if (AfterSigil(st.previousWordSpan.location, true)) continue;
     }
+    // Where "$" is a sigil (it opens variables, or is no word character),
+    // "$'" and "$\"" are variables: the quote after it opens no string. (A
+    // backquote after "$" may be a template given to a function "$".)
+    if (def->open.len() == 1 && (st.character == '\'' || st.character == '"') &&
+        bufferBase + st.offset - 1 >= 0 && CharAt(st.offset - 1) == '$' &&
+        (index->prefixCharacters.test('$') || !ValidWordCharacter('$')))
+      continue;
     if (!ValidStringOffset(def->open)) continue;
     if (def->anchor) {
       // Only where a line starts: the character before the opening (its word

@@ -272,6 +272,17 @@ const Sample kSamples[] = {
       {"'ok'", kString}},
      "later<>:function"},
 
+    // --- Special variables named by a quote ------------------------------------------
+    {"ruby variables named by quotes after the sigil", "g.rb",
+     "module M\n  s = $' + $\"[0]\n  A = 'ok'\nend\n",
+     {{"'ok'", kString}}, "A<M>:constant,M<>:module"},
+    {"perl variables named by quotes after the sigil", "g.pl",
+     "my $x = $';\nmy $y = \"$\";\nmy $z = 'ok';\nsub later { 1 }\n",
+     {{"'ok'", kString}}, "later<>:function"},
+    {"js template tagged by a function named $", "g.js",
+     "let out = $`ls '${d}'`;\nlet q = 'ok';\nfunction later() {}\n",
+     {{"`ls '", kString}, {"'ok'", kString}}, "later<>:function"},
+
     // --- Nested template literals ------------------------------------------------------
     {"js nested templates", "t.js",
      "const s = `${a ? `${b}` : \"\"}x`;\nfunction later() {}\n",
