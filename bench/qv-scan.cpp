@@ -1009,6 +1009,7 @@ struct IndexResult {
   size_t files = 0, bytes = 0, symbols = 0, globals = 0;
   double seconds = 0;
   UInt64 digest = 0;
+  std::map<std::string, size_t> kinds;  // symbols by their definition's name
 };
 
 // One file's symbols in their order, with the file's key; the files are
@@ -1018,6 +1019,7 @@ struct TreeDigest {
   UInt64 sum = 0;
   const FileDescriptor* file = nullptr;
   UInt64 current = 0;
+  std::map<std::string, size_t>* kinds = nullptr;
   void Close() {
     if (file != nullptr) sum += current;
     file = nullptr;
@@ -1063,6 +1065,7 @@ IndexResult IndexFolder(Languages& languages, const fs::path& folder, const fs::
   r.seconds = ThreadSeconds() - start;
 
   TreeDigest digest;
+  digest.kinds = &r.kinds;
   index->ExamineSymbols(
       [](SymbolInfoPtr info, const FileDescriptor& file, const Str255&, CFTreeRef node, void* context) -> SInt16 {
         auto* d = static_cast<TreeDigest*>(context);
@@ -1076,6 +1079,12 @@ IndexResult IndexFolder(Languages& languages, const fs::path& folder, const fs::
         AddSymbolDigest(info, node, &one);
         d->current = one.second;
         ++d->symbols;
+        ++(*d->kinds)[info->definitionName.str()];
+        // QV_SCAN_SYMBOLS=1 lists them too, to compare with another index.
+        static const bool list = std::getenv("QV_SCAN_SYMBOLS") != nullptr;
+        if (list)
+          std::printf("symbol\t%s\t%s\t%s\n", info->symbolName.str().c_str(), info->definitionName.str().c_str(),
+                      file.fileName.str().c_str());
         return 0;
       },
       &digest);
@@ -1103,6 +1112,9 @@ void PrintIndex(const std::string& label, const IndexResult& r) {
               "  (%.3f ms a file)\n",
               label.c_str(), mb, r.seconds, r.seconds > 0 ? mb / r.seconds : 0.0, r.files, r.symbols, r.globals,
               static_cast<unsigned long long>(r.digest), r.files > 0 ? r.seconds * 1e3 / double(r.files) : 0.0);
+  std::string kinds;
+  for (const auto& [kind, count] : r.kinds) kinds += (kinds.empty() ? "" : ", ") + kind + " " + std::to_string(count);
+  if (!kinds.empty()) std::printf("%-26s kinds: %s\n", "", kinds.c_str());
 }
 
 void WriteFile(const fs::path& path, const std::string& text) {

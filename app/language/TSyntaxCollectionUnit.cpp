@@ -9,6 +9,7 @@
 #include <cstring>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -1202,7 +1203,38 @@ void TSyntaxCollection::HandleCustomClass(CFStringRef key, CFTypeRef value) {
 // ---------------------------------------------------------------------------
 // File names
 
+namespace {
+// The languages of the extensions answered so far: an extension's type does
+// not change while the program runs, and a project's index asks for every
+// file, several times each. Only answers the type registry gave are kept.
+std::mutex gExtensionLanguagesLock;
+std::unordered_map<std::string, Str63> gExtensionLanguages;
+
+Str63 FileLanguageOfType(const Str63& fileName, bool& answered);
+}  // namespace
+
 Str63 GetSupportedFileLanguage(const Str63& fileName) {
+  const std::string_view name = fileName.view();
+  const size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos || dot + 1 == name.size()) return Str63();
+  std::string key(name.substr(dot));
+  {
+    std::lock_guard<std::mutex> lock(gExtensionLanguagesLock);
+    auto found = gExtensionLanguages.find(key);
+    if (found != gExtensionLanguages.end()) return found->second;
+  }
+  bool answered = false;
+  Str63 language = FileLanguageOfType(fileName, answered);
+  if (answered) {
+    std::lock_guard<std::mutex> lock(gExtensionLanguagesLock);
+    if (gExtensionLanguages.size() >= 4096) gExtensionLanguages.clear();
+    gExtensionLanguages.emplace(std::move(key), language);
+  }
+  return language;
+}
+
+namespace {
+Str63 FileLanguageOfType(const Str63& fileName, bool& answered) {
   Str15 extension = GetStringSuffix(fileName, '.');
   if (extension.empty()) return Str63();
   CFStringRef tag = CFStringCreateWithPascalString(nullptr, extension.data(), kCFStringEncodingMacRoman);
@@ -1226,5 +1258,7 @@ Str63 GetSupportedFileLanguage(const Str63& fileName) {
     result = "perl";
   if (endsWith(".p") || endsWith(".pas") || endsWith(".pp")) result = "pascal";
   CFRelease(identifier);
+  answered = true;
   return result;
 }
+}  // namespace

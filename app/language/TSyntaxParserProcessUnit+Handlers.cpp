@@ -545,6 +545,13 @@ void TSyntaxParserProcess::HandleRangeBody() {
       // After a sigil or "->" the word is a name ("$y/2", "$obj->s(1)").
       if (AfterSigil(st.previousWordSpan.location, true)) continue;
     }
+    // Where "$" is a sigil (it opens variables, or is no word character),
+    // "$'" and "$\"" are variables: the quote after it opens no string. (A
+    // backquote after "$" may be a template given to a function "$".)
+    if (def->open.len() == 1 && (st.character == '\'' || st.character == '"') &&
+        bufferBase + st.offset - 1 >= 0 && CharAt(st.offset - 1) == '$' &&
+        (index->prefixCharacters.test('$') || !ValidWordCharacter('$')))
+      continue;
     if (!ValidStringOffset(def->open)) continue;
     if (def->anchor) {
       // Only where a line starts: the character before the opening (its word
@@ -780,7 +787,7 @@ void TSyntaxParserProcess::HandleExpressionBody() {
     if ((ValidOffsetMetaCharacter(expression.lineBreak) || alsoEnds) && GetContext(*def)) {
       expression.span.length = st.offset;
       if (def->token == 0) def->token = 1;
-      const SInt16 token = def->token;
+      SInt16 token = def->token;
       // The text after the keyword, where the name is looked for: the first
       // place (from 1) of a name in it, read in place rather than copied out.
       const SInt32 rawFirst = std::max<SInt32>(expression.span.location, 0);
@@ -802,6 +809,22 @@ void TSyntaxParserProcess::HandleExpressionBody() {
       if (!def->expressionGPC.empty()) {
         // A regular expression wins over a wildcard pattern.
         match = MatchGroup(expression.pattern.view(), expression.collected, token);
+        // Not this definition's statement: the keyword's later definitions
+        // that end alike read the same text.
+        for (size_t next = expression.choice + 1;
+             match.empty() && expression.entry != nullptr && next < expression.entry->expressions.size(); ++next) {
+          SyntaxExpressionDataPtr other = expression.entry->expressions[next];
+          if (other->expressionGPC.empty() || other->lineBreak != def->lineBreak ||
+              other->alsoBreak != def->alsoBreak || !GetContext(*other) || !ValidScope(false, *other))
+            continue;
+          if (other->token == 0) other->token = 1;
+          match = MatchGroup(other->expressionGPC.view(), expression.collected, other->token);
+          if (match.empty()) continue;
+          def = other;
+          token = other->token;
+          expression.definition = other;
+          expression.pattern = other->expressionGPC;
+        }
       } else if (!def->expression.empty()) {
         Str255 trimmed = TextRange(expression.span.location, st.offset - 1);
         TrimWhiteSpace(trimmed);
@@ -886,9 +909,12 @@ void TSyntaxParserProcess::HandleExpressionBody() {
   if (st.nonWord || st.word.empty()) return;
   const WordEntry* entry = CurrentWordEntry();
   if (entry == nullptr || AfterSigil(st.wordSpan.location, false)) return;
-  for (SyntaxExpressionDataPtr def : entry->expressions) {
+  for (size_t choice = 0; choice < entry->expressions.size(); ++choice) {
+    SyntaxExpressionDataPtr def = entry->expressions[choice];
     if (!GetContext(*def) || !ValidScope(false, *def)) continue;
     expression.active = true;
+    expression.entry = entry;
+    expression.choice = choice;
     expression.keyword = st.word;
     expression.span = CFRangeMake(st.offset + 1, 0);
     expression.lineBreak = def->lineBreak;

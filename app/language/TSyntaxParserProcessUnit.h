@@ -194,6 +194,11 @@ struct ParserExpressionData {
   Str255 pattern;
   Str255 collected;
   SyntaxExpressionDataPtr definition = nullptr;
+  // The keyword's definitions, and which one is active: a statement the
+  // active one does not match may be the next one's ("const a = 1" after
+  // "const f = () => 1").
+  const SyntaxScan::WordEntry* entry = nullptr;
+  size_t choice = 0;
 };
 
 struct ParserProcessHandlers {

@@ -211,7 +211,7 @@ const Sample kSamples[] = {
      "import {a} from './a.js';const x=1;class K extends B{m(){return x/2}}const f=function(y){return y};"
      "let g=(z)=>z;function h(){}\n",
      {{"'./a.js'", kString}, {"K", kClass}, {"f", kFunction}, {"g", kFunction}, {"h", kFunction}},
-     "K<>:class,f<>:function variable,g<>:function variable,h<>:function"},
+     "K<>:class,f<>:function variable,g<>:function variable,h<>:function,x<>:constant"},
     {"js division after names, numbers and brackets", "d.js",
      "var x = a / b / c, y = (a) / 2 / (b), z = arr[0] / 4; // '\nvar s = \"/\";\n",
      {{" / b / c", kPlain}, {") / ", kPlain}, {"] / ", kPlain}, {"// '", kComment}, {"\"/\"", kString}},
@@ -272,12 +272,23 @@ const Sample kSamples[] = {
       {"'ok'", kString}},
      "later<>:function"},
 
+    // --- Special variables named by a quote ------------------------------------------
+    {"ruby variables named by quotes after the sigil", "g.rb",
+     "module M\n  s = $' + $\"[0]\n  A = 'ok'\nend\n",
+     {{"'ok'", kString}}, "A<M>:constant,M<>:module"},
+    {"perl variables named by quotes after the sigil", "g.pl",
+     "my $x = $';\nmy $y = \"$\";\nmy $z = 'ok';\nsub later { 1 }\n",
+     {{"'ok'", kString}}, "later<>:function"},
+    {"js template tagged by a function named $", "g.js",
+     "let out = $`ls '${d}'`;\nlet q = 'ok';\nfunction later() {}\n",
+     {{"`ls '", kString}, {"'ok'", kString}}, "later<>:function"},
+
     // --- Nested template literals ------------------------------------------------------
     {"js nested templates", "t.js",
      "const s = `${a ? `${b}` : \"\"}x`;\nfunction later() {}\n",
      {{"`", kString}, {"${a ? ", kVariable}, {"`", kString}, {"${b}", kVariable}, {"`", kString}, {" : ", kVariable},
       {"\"\"", kString}, {"}", kVariable}, {"x`", kString}, {";", kPlain}, {"later", kFunction}},
-     "later<>:function"},
+     "later<>:function,s<>:constant"},
 
     // --- Ruby percent literals with nested brackets ----------------------------------
     {"ruby percent literals", "p.rb",
@@ -308,6 +319,11 @@ const Sample kSamples[] = {
      "Other<>:class,Widget<>:class,constructor<Widget>:method,f<>:function variable,g<>:function variable,"
      "handler<>:function variable,load<Widget>:method,render<Other>:method,render<Widget>:method,"
      "size<Widget>:method,top<>:function"},
+    {"js constants outside classes, exported or not, beside functions held in constants", "c.js",
+     "const A = 1;\nexport const B = {x: 1};\nfunction f() {}\nconst g = () => 1;\nclass K {\n"
+     "  m() { const z = 1; }\n}\nif (a) {\n  const blk = a === b;\n}\nconst {p, q} = o;\nlet v = 2;\n",
+     {{"g", kFunction}, {"m", kMethod}},
+     "A<>:constant,B<>:constant,K<>:class,blk<>:constant,f<>:function,g<>:function variable,m<K>:method"},
     {"ruby one-line classes, operator and class methods, accessors", "shop.rb",
      "module Shop\n  class Error < StandardError; end\n  class Cart\n    attr_reader :items, :total\n    MAX = 10\n"
      "    Cart.log(:x) if MAX == 1\n"

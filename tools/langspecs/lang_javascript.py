@@ -97,6 +97,13 @@ def build():
                  "[[:space:]]*=[[:space:]]*(async[[:space:]]*)?"
                  "(function|\\([^)]*\\)[[:space:]]*=>|[A-Za-z_$][A-Za-z0-9_$]*[[:space:]]*=>)",
                  token=2, icon="sxFU", style="function", actions=SYMBOL)
+    # Any other "const name = ..." outside a class ("export const" alike):
+    # the name keeps its colour.
+    s.expression("constant", keywords=["const"], context="empty",
+                 line_break=LINE, also_break=";",
+                 expression_gpc="^const[[:space:]]+" + ident + "[[:space:]]*=([^=]|$)",
+                 token=1, scopes=["root"], icon="sxCS",
+                 actions=["symbol", "menu", "navigate", "track"])
     # A statement ends at its line or at a ";" before it (minified code).
     s.expression("import", keywords=["import"], context="empty", line_break=LINE, also_break=";",
                  expression_gpc="['\"]([^'\"]*/)?([^/'\"]+)['\"]", token=2,
