@@ -7,6 +7,9 @@
 //     start-up, each run a fresh process).
 //
 //   editor-bench                 the standard measurement on generated PHP
+//                                (templates with short PHP blocks) and on
+//                                packaged PHP (one long region) at 1, 10
+//                                and 50 MB
 //   editor-bench FILE...         keystrokes and open on those files instead
 //   editor-bench --no-startup [FILE...]
 //                                without the start-up runs (to profile the rest)
@@ -15,7 +18,7 @@
 //   EDITOR_BENCH_CHECK_EACH=1    compares the picture with a whole drawing
 //                                after every key and names the keys that
 //                                leave it different
-//   EDITOR_BENCH_SIZES=1         only the 1 MB file (10: only the 10 MB one)
+//   EDITOR_BENCH_SIZES=1         only the 1 MB files (10, 50: only those)
 //   EDITOR_BENCH_PLACES=N        types at N places (100 unless given)
 //
 // Under callgrind (--collect-atstart=no) only the timed keys are counted,
@@ -35,6 +38,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -134,7 +138,9 @@ const char* Verdict(double figure, double goal) { return figure < goal ? "meets"
 
 class PhpWriter {
  public:
-  explicit PhpWriter(unsigned seed) : random_(seed) {}
+  // library: the shape of the PHP a package ships, one long region of
+  // classes and functions that no closing tag interrupts.
+  explicit PhpWriter(unsigned seed, bool library = false) : random_(seed), library_(library) {}
 
   std::string Make(size_t bytes) {
     out_.clear();
@@ -143,7 +149,7 @@ class PhpWriter {
     int unit = 0;
     while (out_.size() < bytes) {
       switch (Pick(10)) {
-        case 0: case 1: Template(unit); break;
+        case 0: case 1: if (library_) Functions(unit); else Template(unit); break;
         case 2: Functions(unit); break;
         default: Class(unit); break;
       }
@@ -155,6 +161,7 @@ class PhpWriter {
 
  private:
   std::mt19937 random_;
+  bool library_ = false;
   std::string out_;
 
   int Pick(int n) { return int(random_() % unsigned(n)); }
@@ -401,6 +408,50 @@ class PhpWriter {
 };
 
 std::string GeneratedPhp(size_t bytes, unsigned seed = 7) { return PhpWriter(seed).Make(bytes); }
+
+// PHP as packages ship it: the files under the folders Debian installs PHP
+// libraries in (bench/setup-real-php.sh installs some), one after another,
+// each file's opening tag dropped after the first, so that the whole is one
+// long PHP region as a large real file mostly is. Where none are installed,
+// generated text of that shape stands in. The name says which it is.
+std::string RealPhp(size_t bytes, std::string* source) {
+  std::vector<fs::path> found;
+  for (const char* root : {"/usr/share/php", "/usr/share/pear"}) {
+    std::error_code error;
+    if (!fs::is_directory(root, error)) continue;
+    for (auto it = fs::recursive_directory_iterator(root, fs::directory_options::skip_permission_denied, error);
+         !error && it != fs::recursive_directory_iterator(); it.increment(error))
+      if (it->is_regular_file(error) && it->path().extension() == ".php") found.push_back(it->path());
+  }
+  std::sort(found.begin(), found.end());
+  std::string out = "<?php\n";
+  size_t used = 0;
+  while (!found.empty() && out.size() < bytes) {
+    for (const fs::path& path : found) {
+      std::ifstream in(path, std::ios::binary);
+      std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+      const size_t open = text.find("<?php");
+      if (open == std::string::npos) continue;
+      text.erase(0, open + 5);
+      // A file that ends its region would end the long one too.
+      const size_t close = text.rfind("?>");
+      if (close != std::string::npos && text.find_first_not_of(" \t\r\n", close + 2) == std::string::npos)
+        text.erase(close);
+      if (text.find("?>") != std::string::npos) continue;
+      out += text;
+      out += "\n";
+      ++used;
+      if (out.size() >= bytes) break;
+    }
+    if (used == 0) break;
+  }
+  if (used > 0) {
+    *source = "real PHP, " + std::to_string(used) + " packaged files";
+    return out;
+  }
+  *source = "library-shaped generated PHP (no packaged PHP installed)";
+  return PhpWriter(11, true).Make(bytes);
+}
 
 bool WriteFile(const std::string& path, const std::string& text) {
   std::ofstream out(path, std::ios::binary);
@@ -742,9 +793,9 @@ Typing Type(Opened& opened, int places) {
 void PrintTyping(const char* label, const Typing& typing) {
   const Figures all = Summarise(typing.keys), key = Summarise(typing.keyOnly);
   std::printf("  keystroke in %s (%zu keys): median %.3f ms CPU / %.3f ms wall, 90%% %.3f / %.3f ms, "
-              "slowest %.1f ms wall  [goal median < 1 ms: %s]\n",
+              "slowest %.1f ms wall  [goal median < 0.5 ms: %s; 90%% < 1 ms: %s]\n",
               label, typing.keys.size(), all.medianCpu, all.medianWall, all.p90Cpu, all.p90Wall, all.maxWall,
-              Verdict(all.medianWall, 1.0));
+              Verdict(all.medianWall, 0.5), Verdict(all.p90Wall, 1.0));
   std::printf("      of which key and re-colour: median %.3f ms CPU / %.3f ms wall, 90%% %.3f / %.3f ms\n",
               key.medianCpu, key.medianWall, key.p90Cpu, key.p90Wall);
   std::printf("      characters the parse went through a key: median %.0f, 90%% %.0f, most %.0f\n",
@@ -861,6 +912,15 @@ int main(int argc, char** argv) {
       const std::string path = gScratch + "/files/generated-" + std::string(label).substr(0, std::string(label).find(' ')) + "mb.php";
       WriteFile(path, GeneratedPhp(size));
       files.emplace_back(std::string(label) + " PHP", path);
+    }
+    // The generated text's short PHP blocks hide what a long region costs.
+    for (const auto& [label, size] :
+         {std::pair<const char*, size_t>{"1 MB", 1u << 20}, {"10 MB", 10u << 20}, {"50 MB", 50u << 20}}) {
+      if (sizes != nullptr && *sizes != '\0' && std::to_string(size >> 20) != sizes) continue;
+      const std::string path = gScratch + "/files/real-" + std::to_string(size >> 20) + "mb.php";
+      std::string source;
+      WriteFile(path, RealPhp(size, &source));
+      files.emplace_back(std::string(label) + " " + source, path);
     }
   }
 

@@ -732,7 +732,10 @@ OSStatus WELoad(SInt32 inStart, SInt32 inEnd, const FSRef* inFile, OSType inFile
   CloseTyping(we);
   BeginImplicit(we, weAKUnspecified);
   Replace(we, start, end, doc.text.data(), SInt32(doc.text.size()), runs.empty() ? nullptr : &runs, false);
-  if (doc.text.empty() && !runs.empty() && Length(we) == 0) we->runStyles.SetValueAt(0, runs.back().style);
+  if (doc.text.empty() && !runs.empty() && Length(we) == 0) {
+    ForgetExtents(we);
+    we->runStyles.SetValueAt(0, runs.back().style);
+  }
   EndImplicit(we);
   return noErr;
 }

@@ -291,6 +291,17 @@ struct StyleLook {
   SInt32 paraSpacing = 0;    // 'ledg' second half: added after the paragraph
 };
 
+// The extent of one attribute's value found last, over whole runs: a
+// language mark can span most of a large text, so the walk over its runs is
+// made once and the edits keep its ends (as they keep the runs).
+struct AttributeExtent {
+  FourCharCode tag = 0;
+  bool valid = false;
+  bool present = false;  // whether the runs carry the tag at all
+  std::string value;
+  SInt32 start = 0, end = 0;
+};
+
 struct RunCopy {
   SInt32 start;  // relative to the copied range
   UInt32 style;
@@ -394,6 +405,8 @@ struct WEOpaqueRec {
   // The run last found by offset: styles are mostly set in text order, at or
   // just after it.
   SInt32 runHint = 0;
+  std::array<we::AttributeExtent, 4> extents;  // by tag, the slot reused round
+  UInt32 nextExtent = 0;
   SInt32 lineHint = 0;  // the same for the paragraph a style change starts and ends in
   std::optional<UInt32> nullStyle;  // the style of the next insertion at nullStyleOffset
   SInt32 nullStyleOffset = 0;
@@ -477,6 +490,8 @@ SInt32 Length(WEReference we);
 SInt32 ClampOffset(WEReference we, SInt32 offset);
 UInt32 InternStyle(WEReference we, const Style& style);
 UInt32 StyleAt(WEReference we, SInt32 offset);
+// Drops the remembered attribute extents (the runs were given anew).
+void ForgetExtents(WEReference we);
 const StyleLook& LookOf(WEReference we, UInt32 style);
 // Replaces start .. end with chars in the given style (nil: the style text
 // inserted there takes), records undo, adjusts the selection, fires flux.

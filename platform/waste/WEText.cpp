@@ -119,8 +119,70 @@ std::vector<RunCopy> CopyRuns(WEReference we, SInt32 start, SInt32 end) {
   return out;
 }
 
+// The remembered extents follow the text as the runs do. An end stays known
+// where the change leaves the characters on both sides of it as they were;
+// otherwise the extent is looked for again at the next question.
+bool ExtentValueOf(WEReference we, UInt32 style, const AttributeExtent& x) {
+  const std::string* v = we->styles[style].Find(x.tag);
+  return (v != nullptr) == x.present && (v == nullptr || *v == x.value);
+}
+
+void ExtentsDeleted(WEReference we, SInt32 pos, SInt32 n) {
+  for (AttributeExtent& x : we->extents) {
+    if (!x.valid) continue;
+    if (pos + n < x.start) {
+      x.start -= n;
+      x.end -= n;
+    } else if (pos > x.end) {
+      // after it, with a character between
+    } else if (pos > x.start && pos + n < x.end) {
+      x.end -= n;
+    } else {
+      x.valid = false;
+    }
+  }
+}
+
+void ExtentsInserted(WEReference we, SInt32 pos, SInt32 n, UInt32 style) {
+  for (AttributeExtent& x : we->extents) {
+    if (!x.valid) continue;
+    const bool same = ExtentValueOf(we, style, x);
+    if (pos < x.start) {
+      x.start += n;
+      x.end += n;
+    } else if (pos == x.start) {
+      if (!same) x.start += n;
+      x.end += n;
+    } else if (pos < x.end) {
+      if (same)
+        x.end += n;
+      else
+        x.valid = false;
+    } else if (pos == x.end) {
+      if (same) x.end += n;
+    }
+  }
+}
+
+// The characters start .. end went from style before to style after: the
+// extents of the tags whose value stayed keep their ends.
+void ExtentsRestyled(WEReference we, SInt32 start, SInt32 end, UInt32 before, UInt32 after) {
+  for (AttributeExtent& x : we->extents) {
+    if (!x.valid || end < x.start || start > x.end) continue;
+    const std::string* b = we->styles[before].Find(x.tag);
+    const std::string* a = we->styles[after].Find(x.tag);
+    if ((a == nullptr) != (b == nullptr) || (a != nullptr && *a != *b)) x.valid = false;
+  }
+}
+
+void ForgetExtentsIn(WEReference we, SInt32 start, SInt32 end) {
+  for (AttributeExtent& x : we->extents)
+    if (x.valid && end >= x.start && start <= x.end) x.valid = false;
+}
+
 void DeleteRuns(WEReference we, SInt32 pos, SInt32 n) {
   if (n <= 0) return;
+  ExtentsDeleted(we, pos, n);
   const SInt32 i = SplitRunAt(we, pos);
   const SInt32 j = SplitRunAt(we, pos + n);
   for (SInt32 k = j - 1; k > i; --k) {
@@ -144,10 +206,12 @@ void DeleteRuns(WEReference we, SInt32 pos, SInt32 n) {
 void InsertRun(WEReference we, SInt32 pos, SInt32 n, UInt32 style) {
   if (n <= 0) return;
   if (we->runs.Length() == 0) {
+    ForgetExtents(we);
     we->runStyles.SetValueAt(0, style);
     we->runs.Grow(0, n);
     return;
   }
+  ExtentsInserted(we, pos, n, style);
   const SInt32 i = SplitRunAt(we, pos);
   we->runs.Insert(i, pos);
   we->runStyles.Insert(i, style);
@@ -166,6 +230,7 @@ void InsertRuns(WEReference we, SInt32 pos, SInt32 n, const std::vector<RunCopy>
 // Gives start .. end exactly the runs (relative starts, the first at 0).
 void RestoreRuns(WEReference we, SInt32 start, SInt32 end, const std::vector<RunCopy>& runs) {
   if (end <= start || runs.empty()) return;
+  ForgetExtentsIn(we, start, end);
   const SInt32 i = SplitRunAt(we, start);
   const SInt32 j = SplitRunAt(we, end);
   for (SInt32 k = j - 1; k > i; --k) {
@@ -533,6 +598,10 @@ UInt32 InternStyle(WEReference we, const Style& style) {
   return index;
 }
 
+void ForgetExtents(WEReference we) {
+  for (AttributeExtent& x : we->extents) x.valid = false;
+}
+
 UInt32 StyleAt(WEReference we, SInt32 offset) {
   return we->runStyles.ValueAt(we->runs.PartitionOf(ClampOffset(we, offset)));
 }
@@ -620,7 +689,10 @@ void Replace(WEReference we, SInt32 start, SInt32 end, const UniChar* chars, SIn
   const SInt32 heightBefore = TextHeight(we);
   const SInt32 dirtyBefore = we->dirtyLast >= we->dirtyFirst ? we->dirtyFirst : -1;
   ApplyText(we, start, removed, chars, count, runs, style);
-  if (Length(we) == 0) we->runStyles.SetValueAt(0, style);
+  if (Length(we) == 0) {
+    ForgetExtents(we);
+    we->runStyles.SetValueAt(0, style);
+  }
   we->nullStyle.reset();
   if (we->pending) we->pending->typing = we->pending->typing || typing;
   // Below 0 the saved text lies in the redo steps, which a new change
@@ -1087,21 +1159,45 @@ OSStatus WEGetAttributeExtent(SInt32 inOffset, WESelector inAttributeTag, SInt32
   const SInt32 run = we->runs.PartitionOf(offset);
   const UInt32 style = we->runStyles.ValueAt(run);
   const std::string* value = we->styles[style].Find(inAttributeTag);
-  std::vector<SInt8> same(we->styles.size(), -1);
-  same[style] = 1;
-  auto sameValue = [&](UInt32 other) {
-    SInt8& known = same[other];
-    if (known < 0) {
-      const std::string* v = we->styles[other].Find(inAttributeTag);
-      known = (v == nullptr) == (value == nullptr) && (v == nullptr || *v == *value) ? 1 : 0;
+  AttributeExtent* known = nullptr;
+  for (AttributeExtent& x : we->extents)
+    if (x.tag == inAttributeTag) known = &x;
+  SInt32 start = 0, end = 0;
+  if (known != nullptr && known->valid && offset >= known->start && offset < known->end &&
+      ExtentValueOf(we, style, *known)) {
+    start = known->start;
+    end = known->end;
+  } else {
+    // The style the offset reads, and whether another style reads the same:
+    // by style index, each compared once.
+    std::vector<SInt8> same(we->styles.size(), -1);
+    same[style] = 1;
+    auto sameValue = [&](UInt32 other) {
+      SInt8& k = same[other];
+      if (k < 0) {
+        const std::string* v = we->styles[other].Find(inAttributeTag);
+        k = (v == nullptr) == (value == nullptr) && (v == nullptr || *v == *value) ? 1 : 0;
+      }
+      return k == 1;
+    };
+    SInt32 first = run, last = run;
+    while (first > 0 && sameValue(we->runStyles.ValueAt(first - 1))) --first;
+    const SInt32 runs = we->runs.Partitions();
+    while (last + 1 < runs && sameValue(we->runStyles.ValueAt(last + 1))) ++last;
+    start = we->runs.Start(first);
+    end = we->runs.Start(last + 1);
+    if (known == nullptr) {
+      known = &we->extents[we->nextExtent++ % we->extents.size()];
+      known->tag = inAttributeTag;
     }
-    return known == 1;
-  };
-  SInt32 first = run, last = run;
-  while (first > 0 && sameValue(we->runStyles.ValueAt(first - 1))) --first;
-  const SInt32 runs = we->runs.Partitions();
-  while (last + 1 < runs && sameValue(we->runStyles.ValueAt(last + 1))) ++last;
-  SInt32 start = std::min(we->runs.Start(first), offset), end = std::max(we->runs.Start(last + 1), offset + 1);
+    known->valid = end > start;
+    known->present = value != nullptr;
+    known->value = value != nullptr ? *value : std::string();
+    known->start = start;
+    known->end = end;
+  }
+  start = std::min(start, offset);
+  end = std::max(end, offset + 1);
   end = std::min(end, std::max<SInt32>(length, offset + 1));
   // The style the next typed text takes is read at its one offset.
   if (we->nullStyle && we->nullStyleOffset >= start && we->nullStyleOffset < end) {
@@ -1211,6 +1307,7 @@ OSStatus SetAttributes(SInt32 inStart, SInt32 inEnd, AttributeChange* changes, s
 
   if (start == end) {
     if (Length(we) == 0) {
+      ForgetExtents(we);
       we->runStyles.SetValueAt(0, transform(we->runStyles.ValueAt(0)));
       LayoutInvalidate(we, 0, 0);
       Redraw(we);
@@ -1247,6 +1344,7 @@ OSStatus SetAttributes(SInt32 inStart, SInt32 inEnd, AttributeChange* changes, s
   for (SInt32 k = i; k < j; ++k) {
     const UInt32 before = we->runStyles.ValueAt(k), after = transform(before);
     changed = changed || after != before;
+    if (after != before) ExtentsRestyled(we, we->runs.Start(k), we->runs.Start(k + 1), before, after);
     we->runStyles.SetValueAt(k, after);
   }
   MergeRuns(we, i, j);

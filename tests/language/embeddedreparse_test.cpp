@@ -7,10 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <string>
 
 #include "DynamicParser.h"
 #include "TSyntaxCollectionUnit.h"
+#include "TSyntaxParserControllerUnit.h"
 #include "TSyntaxParserProcessUnit.h"
 #include "WASTE.h"
 
@@ -184,6 +186,56 @@ TEST(EmbeddedReparseTest, AnEditInOrBeforeABlockStopsNearIt) {
     engine.Edit(at, 0, "q");
     EXPECT_LT(engine.parsed, 200) << what;
     EXPECT_EQ(FirstDifference(engine), -1) << what;
+  }
+}
+
+// An HTML page with PHP, a style sheet and a script in it.
+std::string MixedPage() {
+  std::string page = "<html><head>\r<style>\rbody { color: #333; } /* note */\r</style>\r"
+                     "<script type=\"text/javascript\">\rvar a = 'one'; // two\rfunction f(x) { return x + 1; }\r"
+                     "</script>\r</head><body>\r<?php\r";
+  for (int i = 0; i < 12; ++i)
+    page += "$name = 'one two'; // a note\r"
+            "class C" + std::to_string(i) + " { function total($rows) { return count($rows) + 1; } }\r";
+  page += "?>\r<p style=\"width: 10px\">Total <?= $n ?></p>\r</body></html>\r";
+  return page;
+}
+
+// The value of a mark character by character, each character read alone.
+std::string MarkAt(SInt32 i, WESelector tag, WEReference we) {
+  char value[64] = {};
+  if (WEGetOneAttribute(i, tag, value, sizeof value, we) != noErr) return std::string();
+  return std::string("=") + std::string(value, sizeof value);
+}
+
+TEST(EmbeddedReparseTest, RandomKeysKeepTheMarkedStretchesAWalkFinds) {
+  const char* typed[] = {"q", " ", "'", "\r", "?>", "<?php ", "*/", "}", "</style>"};
+  for (unsigned seed = 1; seed <= 4; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 rng(seed);
+    Engine engine;
+    engine.Put(0, 0, MixedPage() + MixedPage());
+    engine.ParseAll();
+    for (int step = 0; step < 60; ++step) {
+      const SInt32 length = WEGetTextLength(engine.we);
+      const SInt32 at = 1 + SInt32(rng() % unsigned(length - 2));
+      if (rng() % 3 == 0)
+        engine.Edit(at, 1 + SInt32(rng() % 3), "");
+      else
+        engine.Edit(at, 0, typed[rng() % 9]);
+      for (int q = 0; q < 6; ++q) {
+        const SInt32 n = WEGetTextLength(engine.we);
+        const SInt32 i = SInt32(rng() % unsigned(n));
+        const WESelector tag = kSyntaxLanguageTag;
+        const std::string v = MarkAt(i, tag, engine.we);
+        SInt32 from = i, to = i + 1;
+        while (from > 0 && MarkAt(from - 1, tag, engine.we) == v) --from;
+        while (to < n && MarkAt(to, tag, engine.we) == v) ++to;
+        SInt32 a = -1, b = -1;
+        ASSERT_EQ(WEGetAttributeExtent(i, tag, &a, &b, engine.we), noErr);
+        ASSERT_EQ(std::make_pair(a, b), std::make_pair(from, to)) << "step " << step << " at " << i;
+      }
+    }
   }
 }
 
