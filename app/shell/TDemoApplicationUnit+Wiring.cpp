@@ -14,6 +14,7 @@
 #include "TEditorWindowUnit.h"
 #include "TFindPaneUnit.h"
 #include "TFindUnit.h"
+#include "THTMLViewerUnit.h"
 #include "TMacroEditorUnit.h"
 #include "TQVEditorUnit.h"
 #include "TFileInfoUnit.h"
@@ -78,6 +79,7 @@ void InstallShellTargets() {
   targets.OpenBatchFindWindow = [](IBNibRef nib) { OpenBatchFindWindow(nib); };
   targets.OpenMacroEditor = [](TCodeSenseLibrary* library) { OpenMacroEditor(library); };
   targets.OpenApplicationPreferences = OpenApplicationPreferences;
+  targets.LoadHTMLIcons = LoadHTMLIcons;
 }
 
 void InstallEditorWindowHooks() {
@@ -147,8 +149,6 @@ const std::vector<std::string> kProgramWiresAwaitingUnits = {
     "ShellTargets.OpenEditorWindowWithDocument",
     "ShellTargets.EditorWindowNewFTPFile",
     "ProjectWindowMakeFTPPane",
-    // The HTML structure viewer's icons.
-    "ShellTargets.LoadHTMLIcons",
 };
 
 void InstallProgramWiring() {

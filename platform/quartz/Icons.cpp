@@ -449,6 +449,7 @@ void DrawSystemIcon(cairo_t* cr, const OpaqueIconRef* icon, double s) {
   switch (icon->systemType) {
     case 'APLP': DrawMarkedFolder(cr, s, "A"); break;    // the applications folder
     case 'issf': DrawMarkedFolder(cr, s, "www"); break;  // the local web server's folder
+    case 'clpt': DrawDocument(cr, s, "abc", false); break;  // a text clipping
     case kGenericFolderIcon: DrawFolder(cr, s, false); break;
     case kOpenFolderIcon: DrawFolder(cr, s, true); break;
     case kGenericDocumentIcon: DrawDocument(cr, s, icon->mark, false); break;
@@ -472,7 +473,7 @@ bool IsSystemType(OSType type) {
     case kQuestionMarks: case kGenericApplicationIcon: case kTrashIcon: case kFullTrashIcon: case kAlertCautionIcon:
     case kAlertNoteIcon: case kAlertStopIcon: case kGenericFileServerIcon: case kInternetLocationFTPIcon:
     case kInternetLocationGenericIcon: case kInternetLocationHTTPIcon: case 'cut ': case 'copy': case 'past':
-    case 'SPEL': case 'FNDR': case 'root': case 'APLP': case 'issf':
+    case 'SPEL': case 'FNDR': case 'root': case 'APLP': case 'issf': case 'clpt':
       return true;
     default: return false;
   }

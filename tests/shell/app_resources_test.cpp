@@ -124,6 +124,24 @@ TEST(AppResources, EveryIconIsDrawnAndRegisteredUnderItsOwnPair) {
   }
 }
 
+// The HTML structure pane's tag icons are drawn into the bundle and
+// registered at start-up, whether or not the pane is offered.
+TEST(AppResources, TheHTMLTagIconsAreDrawnAndRegistered) {
+  StartOnce();
+  const struct {
+    const char* file;
+    OSType type;
+  } kTags[] = {{"form", 'hfrm'},  {"h", 'hhed'},     {"head", 'hhde'},  {"html", 'hhtm'}, {"img", 'himg'},
+               {"input", 'hinp'}, {"li", 'hlsi'},    {"object", 'hobj'}, {"p", 'hpar'},   {"script", 'hscr'},
+               {"style", 'hsty'}, {"table", 'htab'}, {"td", 'htbc'},    {"tr", 'hbtr'},   {"a", 'hlnk'},
+               {"tag", 'hgen'},   {"textnode", 'hgtn'}};
+  for (const auto& tag : kTags) {
+    const std::string where = std::string("Images/HTMLViewer/") + tag.file + ".icns";
+    EXPECT_TRUE(fs::exists(BuiltResources() + "/" + where)) << where;
+    EXPECT_EQ(UnregisterIconRef(kQuorvelCreator, tag.type), noErr) << where;
+  }
+}
+
 // The shipped defaults: every key in the application's domain, the themes
 // as the bundle ships them, and nothing that only a run writes.
 TEST(AppResources, DefaultPreferencesCarryTheShippedThemes) {

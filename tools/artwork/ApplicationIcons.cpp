@@ -10,6 +10,7 @@
 #include <pango/pangocairo.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -472,6 +473,16 @@ std::vector<Icon> Icons() {
   const char* P = "Images/Preference Images";
   const char* A = "Images/Application Images";
   const char* S = "Images/Symbolic Images";
+  const char* H = "Images/HTMLViewer";
+  auto tag = [](const char* label, Colour c) {
+    return [label, c](cairo_t* cr, double s) {
+      cairo_new_path(cr);
+      RoundedRect(cr, s * 0.06, s * 0.14, s * 0.88, s * 0.72, s * 0.16);
+      Body(cr, s, s * 0.14, s * 0.86, c);
+      const size_t n = std::strlen(label);
+      Text(cr, label, s * 0.5, s * 0.5, s * (n <= 1 ? 0.54 : n == 2 ? 0.42 : n == 3 ? 0.32 : 0.26), {1, 1, 1});
+    };
+  };
   auto folder = [](Colour c) { return [c](cairo_t* cr, double s) { FolderShape(cr, s, c); }; };
   auto doc = [](cairo_t* cr, double s) { Document(cr, s, s * 0.2, s * 0.08, s * 0.6, s * 0.84); };
   auto badged = [](Glyph base, Colour c, Glyph glyph) {
@@ -830,6 +841,24 @@ std::vector<Icon> Icons() {
       {S, "function.icns", [](cairo_t* cr, double s) { Symbol(cr, s, "f", kBlue); }},
       {S, "class.icns", [](cairo_t* cr, double s) { Symbol(cr, s, "C", kRed); }},
       {S, "method.icns", [](cairo_t* cr, double s) { Symbol(cr, s, "m", kTeal); }},
+      // The HTML structure pane's tag kinds: a tile with the tag's name.
+      {H, "form.icns", tag("form", kOrange)},
+      {H, "h.icns", tag("H", kBlue)},
+      {H, "head.icns", tag("hd", kTeal)},
+      {H, "html.icns", tag("html", kRed)},
+      {H, "img.icns", tag("img", kGreen)},
+      {H, "input.icns", tag("in", kOrange)},
+      {H, "li.icns", tag("li", kPurple)},
+      {H, "object.icns", tag("obj", kPurple)},
+      {H, "p.icns", tag("P", kBlue)},
+      {H, "script.icns", tag("js", kAmber)},
+      {H, "style.icns", tag("css", kTeal)},
+      {H, "table.icns", tag("tab", kGreen)},
+      {H, "td.icns", tag("td", kGreen)},
+      {H, "tr.icns", tag("tr", kGreen)},
+      {H, "a.icns", tag("a", kBlue)},
+      {H, "tag.icns", tag("<>", kGrey)},
+      {H, "textnode.icns", doc},
   };
 }
 
