@@ -133,6 +133,7 @@ const std::vector<std::pair<const char*, std::vector<std::string>>> kWindows = {
       "Preview Pane 2.1", "ProjectWindow", "Error Pane (PHP)", "Error Pane (PERL)", "Error Pane (Ruby)",
       "Error Pane (HTML)", "Error Pane (Macro)", "Error Log Window"}},
     {"MacroEditor", {"MainWindow", "Macro Pane", "Command Editor"}},
+    {"Books", {"Book Pane", "Chapters Pane", "Viewer Pane", "Preview Pane", "Edit Book"}},
     {"Find",
      {"Find Window", "Find Pane", "Find Pane (Full)", "Find Pane (Split)", "Find Pane (Split 2.1)",
       "Batch Find Window", "Find Pane (Batch)"}},
