@@ -161,9 +161,24 @@ settle() { xdotool sleep 0.3 >/dev/null 2>&1 || sleep 0.3; }
 
 # key KEYS...: real key presses to the focused window (xdotool key syntax: ctrl+s, Return, shift+Home).
 key() { xdotool key --delay 60 "$@"; settle; }
-# type_text TEXT [DELAY-MS]: types TEXT as key presses (40 ms apart unless DELAY-MS says otherwise;
-# characters outside the keyboard map need a longer pause to arrive in order on a busy machine).
-type_text() { xdotool type --delay "${2:-40}" -- "$1"; settle; }
+# type_text TEXT [DELAY-MS]: types TEXT as key presses (40 ms apart unless DELAY-MS says otherwise).
+# Characters outside the keyboard map are typed one call each: within one call xdotool maps them onto
+# spare key codes in turn, and on a busy machine the program may read a key code after its mapping
+# changed again, which drops or swaps characters.
+type_text() {
+  if LC_ALL=C grep -q '[^[:print:][:space:]]' <<<"$1"; then
+    local LC_ALL=C.UTF-8  # whole characters, not bytes
+    local i ch text=$1
+    for ((i = 0; i < ${#text}; i++)); do
+      ch=${text:i:1}
+      xdotool type --delay "${2:-40}" -- "$ch"
+      LC_ALL=C grep -q '[^[:print:][:space:]]' <<<"$ch" && sleep 0.1
+    done
+  else
+    xdotool type --delay "${2:-40}" -- "$1"
+  fi
+  settle
+}
 # click X Y [BUTTON]: a click at window-local X Y of QV_WINDOW (press, a short pause, release).
 click() {
   _qv_pointer_to "$1" "$2" && xdotool mousedown "${3:-1}" && sleep 0.08 && xdotool mouseup "${3:-1}"
