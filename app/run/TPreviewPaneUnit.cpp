@@ -93,6 +93,16 @@ FNSubscriptionUPP NotificationProc() {
   return proc;
 }
 
+// The pane moves or changes size (a tab or a split places it): the web
+// view, which lives in the window's root, follows its container.
+OSStatus PaneBoundsHandler(EventHandlerCallRef, EventRef, void* data) {
+  auto* pane = static_cast<TPreviewPane*>(data);
+  if (TPaneIsLive(pane) && pane->webkit != nullptr && pane->webkit->control != nullptr &&
+      HIViewIsVisible(pane->webkit->control))
+    pane->webkit->SynchBounds();
+  return eventNotHandledErr;
+}
+
 FSRef PreviewApplication() {
   FSRef application{};
   if (AppPrefs == nullptr) return application;
@@ -200,20 +210,20 @@ void TPreviewWebKit::EventWebSetStatusText(CFStringRef) {}
 CFStringRef TPreviewWebKit::EventWebGetStatusText() { return nullptr; }
 
 void TPreviewWebKit::EventWebMouseMovedOverElement(CFDictionaryRef element) {
-  if (pane == nullptr) return;
+  if (!TPaneIsLive(pane)) return;
   CFStringRef link = ElementURL(element, kWebElementLinkURLKey);
   if (link == nullptr) link = ElementURL(element, kWebElementImageURLKey);
   pane->ShowLink(link);
 }
 
 void TPreviewWebKit::EventWebFrameLoadStarted() {
-  if (pane == nullptr) return;
+  if (!TPaneIsLive(pane)) return;
   if (pane->resources != nullptr) pane->resources->Clear();
   pane->ShowStop(true);
 }
 
 void TPreviewWebKit::EventWebFrameLoadDone() {
-  if (pane == nullptr) return;
+  if (!TPaneIsLive(pane)) return;
   pane->ClearStatus();
   pane->ShowStop(false);
 }
@@ -221,9 +231,13 @@ void TPreviewWebKit::EventWebFrameLoadDone() {
 void TPreviewWebKit::EventWebFrameLoadFailed(const Str255&) { EventWebFrameLoadDone(); }
 
 void TPreviewWebKit::EventWebReceivedPageTitle(const Str255& title) {
-  if (pane == nullptr || pane->paneView == nullptr || title.empty()) return;
+  if (!TPaneIsLive(pane) || pane->paneView == nullptr || title.empty()) return;
   WindowRef window = HIViewGetWindow(pane->paneView);
   if (window == nullptr || window == pane->nibWindow) return;
+  if (pane->formerTitle == nullptr) {
+    CopyWindowTitleAsCFString(window, &pane->formerTitle);
+    pane->titledWindow = window;
+  }
   CFStringRef text = CFStringCreateWithPascalString(nullptr, title.data(), kCFStringEncodingUTF8);
   if (text == nullptr) text = CFStringCreateWithPascalString(nullptr, title.data(), kCFStringEncodingMacRoman);
   if (text != nullptr) {
@@ -261,6 +275,10 @@ void TPreviewPane::Create(const Str63& name, IBNibRef nib) {
   WindowRef target = destination != nullptr ? destination : GetWindow();
   if (commandHandler == nullptr && target != nullptr && target != nibWindow) InstallCommandHandler(target);
 
+  if (paneView != nullptr) {
+    static const EventTypeSpec kBounds[] = {{kEventClassControl, kEventControlBoundsChanged}};
+    Err = InstallEventHandler(GetControlEventTarget(paneView), PaneBoundsHandler, 1, kBounds, this, nullptr);
+  }
   navigation = FindControl(paneView, kNavigationToolbarSignature, kNavigationToolbarID);
   status = FindControl(paneView, kNavigationToolbarSignature, kStatusToolbarID);
   constexpr UInt32 kOptions = ToolbarOption(31);
@@ -410,6 +428,8 @@ void TPreviewPane::AppendSlider(TSplitView* split) {
 
 void TPreviewPane::Close() {
   Unsubscribe();
+  if (formerTitle != nullptr && titledWindow != nullptr && IsValidWindowPtr(titledWindow))
+    SetWindowTitleWithCFString(titledWindow, formerTitle);
   if (resources != nullptr) {
     TPreviewResourcePane* list = resources;
     resources = nullptr;
@@ -420,7 +440,11 @@ void TPreviewPane::Close() {
 
 void TPreviewPane::Release() {
   Unsubscribe();
-  if (auto* view = dynamic_cast<TPreviewWebKit*>(webkit)) view->pane = nullptr;
+  // The web view object ends with its container (it may be gone already);
+  // it asks whether its pane still lives before each use.
+  webkit = nullptr;
+  if (formerTitle != nullptr) CFRelease(formerTitle);
+  formerTitle = nullptr;
   TDocument* page = ownsDocument ? document : nullptr;
   TWebKitPane::Release();
   if (page != nullptr) page->Release();

@@ -92,6 +92,10 @@ class TPreviewPane : public TWebKitPane {
   UInt32 loads = 0;
   // A page shown in an editor's place owns its document (no tab lists it).
   Boolean ownsDocument = false;
+  // The window the page's title went to, and the title it had before: the
+  // window gets it back when the pane closes.
+  WindowRef titledWindow = nullptr;
+  CFStringRef formerTitle = nullptr;
 
   void Create(const Str63& name, IBNibRef nib) override;
   void Load() override;

@@ -19,7 +19,9 @@
 #include "TPreferencesUnit.h"
 #include "TPreviewPaneUnit.h"
 #include "TQVEditorUnit.h"
+#include "TWASTEDocumentUnit.h"
 #include "TWASTEViewUnit.h"
+#include "WASTE.h"
 
 namespace {
 
@@ -68,6 +70,20 @@ FSRef StoredPreviewApplication() {
     CFRelease(data);
   }
   return application;
+}
+
+// The line break the document writes: its own setting, else the one its
+// file was read with.
+std::string LineBreak(TDocument* document) {
+  if (document != nullptr && !document->lineEndings.empty()) return document->lineEndings.str();
+  if (auto* text = dynamic_cast<TWASTEDocument*>(document)) {
+    switch (text->format.endOfLine & weEndOfLineMask) {
+      case weEndOfLineCR: return "\r";
+      case weEndOfLineCRLF: return "\r\n";
+      default: break;
+    }
+  }
+  return "\n";
 }
 
 // Writes the bytes in place of the file at the path: a new file beside it
@@ -173,9 +189,18 @@ FSRef TEditorPane::UpdateTemporaryFile() {
   const std::string path = Joined(folder, PreviewTemporaryName(WholeName(document), html, hasFile));
   // The text as it stands, in UTF-8 (an empty document makes an empty page).
   Ptr text = editor != nullptr && editor->view != nullptr ? editor->view->CopyText('utf8') : nullptr;
-  const size_t size = text != nullptr ? size_t(GetPtrSize(text)) : 0;
-  const Boolean written = WriteWhole(path, text, size);
-  if (text != nullptr) DisposePtr(text);
+  std::string bytes;
+  if (text != nullptr) {
+    const std::string lineBreak = LineBreak(document);
+    const size_t size = size_t(GetPtrSize(text));
+    bytes.reserve(size);
+    for (size_t i = 0; i < size; ++i) {
+      if (text[i] == '\r') bytes += lineBreak;
+      else bytes += text[i];
+    }
+    DisposePtr(text);
+  }
+  const Boolean written = WriteWhole(path, bytes.data(), bytes.size());
   if (!written) {
     Err = ioErr;
     // The previous copy, when there is one, still shows.
@@ -254,6 +279,14 @@ void TEditorPane::PreviewNewWindow() {
     return;
   }
   if (auto* window = dynamic_cast<TEditorWindow*>(OwnerWindow())) window->PreviewNewWindow(Str255(url.c_str()));
+}
+
+void TEditorPane::RefreshTemporaryFile() {
+  if (document == nullptr || !FSValidFSRef(document->file)) return;
+  if (!FSConformsToUTIdentifier(document->file, "public.html")) return;
+  const std::string folder = ParentPath(WholePath(document->file));
+  const std::string copy = Joined(folder, PreviewTemporaryName(WholeName(document), true, true));
+  if (access(copy.c_str(), F_OK) == 0) IdleTyping();
 }
 
 void TEditorPane::IdleTyping() {

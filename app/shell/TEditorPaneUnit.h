@@ -153,6 +153,8 @@ class TEditorPane : public TDocumentPane {
   virtual TScriptPane* CreateErrorPane();
   virtual void IdleTyping();
   virtual FSRef UpdateTemporaryFile();
+  // Writes the temporary copy afresh (IdleTyping) when one exists already.
+  void RefreshTemporaryFile();
   virtual void OpenSplit(TPane* pane);
   virtual void RestoreSplitView();
 

@@ -493,6 +493,9 @@ void TEditorWindow::UpdateModifiedState() {
   TDocument* active = documents != nullptr ? documents->GetActive() : nullptr;
   const Boolean modified = active != nullptr && active->modified;
   const Boolean typingOn = active != nullptr && active == toolbarDocument && toolbarDocumentModified && modified;
+  // Just saved: a preview of the page's temporary copy shows what was saved.
+  if (active != nullptr && active == toolbarDocument && toolbarDocumentModified && !modified)
+    if (auto* pane = dynamic_cast<TEditorPane*>(active->owner)) pane->RefreshTemporaryFile();
   toolbarDocument = active;
   toolbarDocumentModified = modified;
   if (!typingOn) UpdateToolbarStatus();
