@@ -158,10 +158,13 @@ int HexValue(char c) {
 std::string PreviewTabTitle(std::string_view url) {
   const size_t slash = url.rfind('/');
   std::string_view last = slash == std::string_view::npos ? url : url.substr(slash + 1);
+  // Escapes read back as the characters they stand for ("%20" a blank), so
+  // the tab names the file as its folder does.
   std::string title;
   for (size_t i = 0; i < last.size(); ++i) {
-    if (last[i] == '%' && i + 2 < last.size() && last[i + 1] == '2' && last[i + 2] == '0') {
-      title += ' ';
+    if (last[i] == '%' && i + 2 < last.size() && HexValue(last[i + 1]) >= 0 && HexValue(last[i + 2]) >= 0) {
+      const char c = char(HexValue(last[i + 1]) * 16 + HexValue(last[i + 2]));
+      title += c != '\0' ? c : ' ';
       i += 2;
     } else {
       title += last[i];

@@ -49,8 +49,8 @@ extern const char kPreviewWindowResource[];        // "Preview Window"
 extern const char kConsoleWindowResource[];        // "Console Window"
 extern const char kPreviewResourcePaneResource[];  // "Preview Resource Pane"
 
-// The tab title of a URL: its last "/"-separated component with every
-// "%20" (in any case) turned into a blank.
+// The tab title of a URL: its last "/"-separated component with its escapes
+// read back ("%20" a blank).
 std::string PreviewTabTitle(std::string_view url);
 // The image of the URL button: "Harddisk_16x16.png" for a file URL,
 // "Globe (Alt 2)_16x16.png" for any other.
