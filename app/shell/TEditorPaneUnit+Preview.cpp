@@ -254,6 +254,9 @@ void TEditorPane::PreviewDocument(const Str63& mode, Boolean useApplication, con
     return;
   }
   if (url.empty()) return;
+  // No browser application chosen (none stored, or it is gone): the page
+  // shows here rather than nowhere.
+  if (useApplication && !FSValidFSRef(app)) useApplication = false;
   if (!useApplication) {
     auto* window = dynamic_cast<TEditorWindow*>(OwnerWindow());
     if (window == nullptr) return;
