@@ -389,33 +389,30 @@ void TPreviewPane::ProcessCommand(const HICommand& command, EventRef event, SInt
   TWebKitPane::ProcessCommand(command, event, result);
 }
 
-void TPreviewPane::SetItemHidden(SInt16 item, Boolean& state, Boolean hidden) {
+void TPreviewPane::SetItemHidden(ControlRef bar, SInt16 item, Boolean& state, Boolean hidden) {
   state = hidden;
-  ControlRef bar = item == stopItem ? navigation : status;
   if (bar != nullptr && item != 0) ToolbarSetItemHidden(bar, item, hidden);
 }
 
-Boolean TPreviewPane::ItemHidden(SInt16 item) {
-  if (item == stopItem) return hiddenStop;
-  if (item == statusItem) return hiddenStatus;
-  if (item == linkItem) return hiddenLink;
-  return false;
-}
+Boolean TPreviewPane::StopHidden() { return hiddenStop; }
+Boolean TPreviewPane::StatusHidden() { return hiddenStatus; }
+Boolean TPreviewPane::LinkHidden() { return hiddenLink; }
 
 void TPreviewPane::ClearStatus() {
-  SetItemHidden(statusItem, hiddenStatus, true);
-  SetItemHidden(linkItem, hiddenLink, true);
+  SetItemHidden(status, statusItem, hiddenStatus, true);
+  SetItemHidden(status, linkItem, hiddenLink, true);
 }
 
-void TPreviewPane::ShowStop(Boolean shown) { SetItemHidden(stopItem, hiddenStop, !shown); }
+void TPreviewPane::ShowStop(Boolean shown) { SetItemHidden(navigation, stopItem, hiddenStop, !shown); }
 
 void TPreviewPane::ShowLink(CFStringRef link) {
   if (link == nullptr || CFStringGetLength(link) == 0) {
-    SetItemHidden(linkItem, hiddenLink, true);
+    SetItemHidden(status, linkItem, hiddenLink, true);
     return;
   }
-  if (status != nullptr && linkItem != 0) ToolbarSetItemText(status, linkItem, Str255(UTF8(link).c_str()));
-  SetItemHidden(linkItem, hiddenLink, false);
+  shownLink = UTF8(link);
+  if (status != nullptr && linkItem != 0) ToolbarSetItemText(status, linkItem, Str255(shownLink.c_str()));
+  SetItemHidden(status, linkItem, hiddenLink, false);
 }
 
 void TPreviewPane::AppendEditButton() {

@@ -116,15 +116,19 @@ class TPreviewPane : public TWebKitPane {
   // Shows (or hides, for nil) a hovered link's URL.
   void ShowLink(CFStringRef link);
   void ShowStop(Boolean shown);
-  // Whether the stop, status or link item is hidden now.
-  Boolean ItemHidden(SInt16 item);
+  // Whether the stop, status and link items are hidden now, and the link
+  // last shown.
+  Boolean StopHidden();
+  Boolean StatusHidden();
+  Boolean LinkHidden();
+  std::string shownLink;
   // Change notifications for the folder of the pane's document.
   void Subscribe();
   void Unsubscribe();
 
  private:
   Boolean hiddenStop = true, hiddenStatus = true, hiddenLink = true;
-  void SetItemHidden(SInt16 item, Boolean& state, Boolean hidden);
+  void SetItemHidden(ControlRef bar, SInt16 item, Boolean& state, Boolean hidden);
 };
 
 class TPreviewWindow : public TWindow {
