@@ -10,7 +10,6 @@
 #include "Icons.h"
 #include "PascalCarbonCommon.h"
 #include "PreferenceUtilities.h"
-#include "TApplicationUnit.h"
 #include "TConsoleUnit.h"
 #include "TSplitViewUnit.h"
 #include "TTabsUnit.h"
@@ -507,8 +506,21 @@ void TConsoleWindow::Release() {
   TWindow::Release();
 }
 
+namespace {
+
+// The front visible window of the kind, as an object of the class.
+template <class Window>
+Window* FrontWindowOf(SInt16 kind) {
+  for (WindowRef w = GetWindowList(); w != nullptr; w = GetNextWindow(w))
+    if (IsWindowVisible(w) && GetWindowKind(w) == kind)
+      if (auto* window = dynamic_cast<Window*>(GetWindowObject(w))) return window;
+  return nullptr;
+}
+
+}  // namespace
+
 TConsoleWindow* OpenConsoleWindow() {
-  if (auto* front = dynamic_cast<TConsoleWindow*>(TApplicationGetFrontWindowOfKind(kConsoleWindowKind))) {
+  if (auto* front = FrontWindowOf<TConsoleWindow>(kConsoleWindowKind)) {
     SelectWindow(front->window);
     return front;
   }
@@ -518,7 +530,7 @@ TConsoleWindow* OpenConsoleWindow() {
 }
 
 TPreviewWindow* OpenPreviewWindow(EventRef event) {
-  auto* preview = dynamic_cast<TPreviewWindow*>(TApplicationGetFrontWindowOfKind(kPreviewWindowKind));
+  auto* preview = FrontWindowOf<TPreviewWindow>(kPreviewWindowKind);
   if (preview == nullptr) {
     preview = new TPreviewWindow();
     preview->Create(kPreviewWindowResource, ApplicationNib);
