@@ -164,6 +164,8 @@ OSStatus WebKitEventHandler(EventHandlerCallRef, EventRef event, void* data) {
 
 }  // namespace
 
+Boolean WebKitUnavailable() { return gWebKitFailed; }
+
 TWebKit* HIWebKitCreate(ControlRef container) {
   auto* webkit = new TWebKit();
   webkit->SetRoot(GetControlOwner(container));
