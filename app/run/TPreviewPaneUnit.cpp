@@ -470,7 +470,6 @@ void TPreviewWindow::Release() {
 
 void TPreviewWindow::HandleOpenURLCommand(EventRef event) {
   if (event == nullptr || tabs == nullptr) return;
-  Str255 url;
   ByteCount size = 0;
   UInt8 bytes[256] = {0};
   if (GetEventParameter(event, kEventParamPreviewURL, typePreviewURL, nullptr, sizeof bytes, &size, bytes) != noErr ||
