@@ -220,7 +220,7 @@ void TPreviewWebKit::EventWebMouseMovedOverElement(CFDictionaryRef element) {
 
 void TPreviewWebKit::EventWebFrameLoadStarted() {
   if (!TPaneIsLive(pane)) return;
-  if (pane->resources != nullptr) pane->resources->Clear();
+  if (pane->resources != nullptr && TPaneIsLive(pane->resources)) pane->resources->Clear();
   pane->ShowStop(true);
 }
 
@@ -429,7 +429,7 @@ void TPreviewPane::Close() {
   Unsubscribe();
   if (formerTitle != nullptr && titledWindow != nullptr && IsValidWindowPtr(titledWindow))
     SetWindowTitleWithCFString(titledWindow, formerTitle);
-  if (resources != nullptr) {
+  if (resources != nullptr && TPaneIsLive(resources)) {
     TPreviewResourcePane* list = resources;
     resources = nullptr;
     list->Close();
@@ -581,13 +581,13 @@ void TPreviewResourcePane::Create(const Str63& name, IBNibRef nib) {
   SetClassString("TPreviewResourcePane");
   if (ControlRef view = FindControl(paneView, kResourceBrowserSignature, kInterfaceID)) {
     browser = new TPreviewResourceBrowser();
-    browser->SetOptions(kBrackenrowDefaultOptions);
+    browser->SetOptions(kBrackenrowAllocateTree);
     browser->Create(view);
   }
 }
 
 void TPreviewResourcePane::Append(const PreviewResourceInfo& info) {
-  if (browser == nullptr) return;
+  if (browser == nullptr || !TBrowser::IsLive(browser)) return;
   auto* copy = static_cast<PreviewResourceInfo*>(static_cast<void*>(NewPtrClear(sizeof(PreviewResourceInfo))));
   if (copy == nullptr) return;
   *copy = info;
@@ -595,11 +595,12 @@ void TPreviewResourcePane::Append(const PreviewResourceInfo& info) {
 }
 
 void TPreviewResourcePane::Clear() {
-  if (browser != nullptr) browser->Clear();
+  if (browser != nullptr && TBrowser::IsLive(browser)) browser->Clear();
 }
 
 void TPreviewResourcePane::Release() {
-  if (browser != nullptr) browser->Release();
+  // The browser goes with its list view; one still there is let go here.
+  if (browser != nullptr && TBrowser::IsLive(browser)) browser->Release();
   browser = nullptr;
   TPane::Release();
 }

@@ -281,7 +281,14 @@ void TEditorPane::PreviewNewWindow() {
     if (previews->window != nullptr) SelectWindow(previews->window);
     return;
   }
-  if (auto* window = dynamic_cast<TEditorWindow*>(OwnerWindow())) window->PreviewNewWindow(Str255(url.c_str()));
+  if (OwnerWindow() == nullptr) return;
+  // A window of its own without a toolbar (the owner's PreviewNewWindow,
+  // with the whole URL however long).
+  ApplicationOpenCommandOptions options = GetDefaultOpenCommandOptions();
+  options.projectMode = 2;
+  TEditorWindow* window = CreateEditorWindow(nullptr, options);
+  if (window->window != nullptr) window->NewURLString(url, nullptr);
+  window->Show();
 }
 
 void TEditorPane::RefreshTemporaryFile() {

@@ -18,6 +18,7 @@
 
 #include "ApplicationFramework.h"
 #include "CFBundle.h"
+#include "EditorUtilities.h"
 #include "Folders.h"
 #include "HeadlessHost.h"
 #include "IBCarbonRuntime.h"
@@ -400,6 +401,25 @@ TEST_F(PreviewTest, OnePreviewWindowAndOneConsoleWindow) {
   ASSERT_NE(console->console, nullptr);
   EXPECT_TRUE(console->console->IsEmpty());
   EXPECT_EQ(OpenConsoleWindow(), console);
+
+  // The list of a page's resources: a row each, emptied when a load starts.
+  TPreviewResourcePane* resources = CreatePreviewResourcePane();
+  ASSERT_NE(resources, nullptr);
+  ASSERT_NE(resources->browser, nullptr);
+  PreviewResourceInfo info{};
+  info.name = "style.css";
+  info.file = RefOf(Write("style.css", "p {}"));
+  info.size = 4;
+  EXPECT_EQ(PreviewResourceText(info), "style.css (4 bytes)");
+  resources->Append(info);
+  resources->Append(info);
+  EXPECT_EQ(resources->browser->CountItems(0, false), 2u);
+  shown->resources = resources;
+  shown->webkit->EventWebFrameLoadStarted();
+  EXPECT_EQ(resources->browser->CountItems(0, false), 0u);
+  shown->webkit->EventWebFrameLoadDone();
+  shown->resources = nullptr;
+  resources->Close();
 }
 
 // ---------------------------------------------------------------------------
@@ -456,6 +476,42 @@ TEST_F(EditorPreviewTest, DiskPreviewShowsTheTemporaryCopyInTheEditorsPlaceAndFo
   // The run's page, wherever the project would put it.
   editor->PreviewDocument("Precompiled", false, nullptr, none);
   EXPECT_EQ(preview->wholeURL, "file://" + dir + "/~my%20page.html.html");
+}
+
+TEST_F(EditorPreviewTest, WholeURLsAndOneWindowForPreviewsInAWindowOfTheirOwn) {
+  std::string deep = dir;
+  while (deep.size() < 300) deep += "/" + std::string(40, 'd') + " x";
+  fs::create_directories(deep);
+  std::ofstream(deep + "/page.html") << "<p>deep</p>";
+  TEditorWindow* window = Window();
+  const FSRef file = RefOf(deep + "/page.html");
+  window->NewFile(&file, nullptr);
+  TEditorPane* editor = window->GetActiveEditor();
+  ASSERT_NE(editor, nullptr);
+  const FTPServerInfo none{};
+  editor->PreviewDocument("Disk", false, nullptr, none);
+  auto* preview = dynamic_cast<TPreviewPane*>(editor->overlay);
+  ASSERT_NE(preview, nullptr);
+  EXPECT_EQ(preview->wholeURL, PreviewFileURL(deep + "/~page.html"));
+  EXPECT_GT(preview->wholeURL.size(), 300u);
+  std::string path;
+  ASSERT_TRUE(PreviewURLLocalPath(preview->wholeURL, path));
+  EXPECT_EQ(path, deep + "/~page.html");
+  ASSERT_NE(editor->CloseActivePane(), eventNotHandledErr);
+
+  // In a window of its own: a window without a toolbar, reused by the next.
+  EXPECT_EQ(FindPreviewEditor(), nullptr);
+  editor->PreviewNewWindow();
+  auto* previews = dynamic_cast<TEditorWindow*>(FindPreviewEditor());
+  ASSERT_NE(previews, nullptr);
+  EXPECT_NE(previews, window);
+  EXPECT_TRUE(previews->NoToolbar);
+  auto* shown = dynamic_cast<TPreviewPane*>(previews->ActivePane());
+  ASSERT_NE(shown, nullptr);
+  EXPECT_EQ(shown->wholeURL, PreviewFileURL(deep + "/~page.html"));
+  editor->PreviewNewWindow();
+  EXPECT_EQ(FindPreviewEditor(), previews);
+  EXPECT_EQ(TabViewGetCount(previews->Tabs->tabs->TabView), 2);
 }
 
 TEST_F(EditorPreviewTest, TemporaryCopiesOfOtherAndUntitledDocuments) {
