@@ -22,11 +22,10 @@ menu_pick 5 2 menu
 wait_window '^Seen: Hello #'
 [ -s "$T/files/~page.html" ] || fail "no temporary copy ~page.html beside the page"
 expect_bytes "$T/files/~page.html" "$T/original"
-sleep 0.5
-shot=$(screenshot rendered)
-window_origin
-# The heading is drawn: dark ink in the page's area below the toolbar.
-[ "$(dark_pixels "$shot" 5 145 300 70)" -gt 300 ] || fail "the page area shows no heading"
+# The heading is drawn: dark ink in the page's area below the toolbar (the page paints in a
+# process of its own, in its own time).
+drawn() { [ "$(dark_pixels "$(screenshot rendered)" 5 145 300 70)" -gt 300 ]; }
+wait_until "$QV_WAIT" drawn || fail "the page area shows no heading"
 qv_expect_alive "after the preview"
 
 # Back to the text, then a preview window of its own.

@@ -17,20 +17,21 @@ qv_start "$f"
 wait_window '^page\.html$'
 menu_pick 5 2
 wait_window '^First page$'
-sleep 0.5
 # Window-local places: the back and forward buttons of the preview's toolbar, the link.
 BACK="49 124"; FORWARD="75 124"; LINK="90 217"
-_qv_pointer_to $LINK
-settle; sleep 0.5
-shot=$(screenshot hover)
-# The status bar (the last 24 px above the window's bottom edge) shows the link's address.
 window_origin
 height=$(xwininfo -id "$QV_WINDOW" | awk '/Height:/ {print $2}')
-[ "$(dark_pixels "$shot" 20 $((height - 30)) 600 28)" -gt 150 ] || fail "no link address in the status bar"
+# status_ink NAME: dark pixels of the status bar (the last 24 px above the window's bottom edge) in a
+# new screenshot NAME.
+status_ink() { dark_pixels "$(screenshot "$1")" 20 $((height - 30)) 600 28; }
+link_shown() { [ "$(status_ink hover)" -gt 150 ]; }
+link_gone() { [ "$(status_ink off-link)" -lt 60 ]; }
+# The status bar shows the link's address while the pointer is over the link, and no more once
+# the pointer has left it.
+_qv_pointer_to $LINK
+wait_until "$QV_WAIT" link_shown || fail "no link address in the status bar"
 _qv_pointer_to 600 500
-settle; sleep 0.5
-shot=$(screenshot off-link)
-[ "$(dark_pixels "$shot" 20 $((height - 30)) 600 28)" -lt 60 ] || fail "the link address stayed after the pointer left"
+wait_until "$QV_WAIT" link_gone || fail "the link address stayed after the pointer left"
 
 click $LINK
 wait_window '^Other page$'

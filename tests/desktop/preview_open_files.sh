@@ -16,18 +16,17 @@ window_titles | grep -q 'Untitled' && fail "an untitled window came up: $(window
 # The image's tab is the first (960 px wide window, tabs 139 px wide).
 click 61 98
 wait_window 'a picture #1\.png'
-sleep 0.5
-shot=$(screenshot image)
+# drawn NAME MIN: waits until the page area (below the preview's toolbar) holds at least MIN dark
+# pixels in a screenshot NAME; the page renders in a process of its own, in its own time.
+drawn() { [ "$(dark_pixels "$(screenshot "$1")" 0 140 960 500)" -gt "$2" ]; }
 # The red picture is drawn in the page area.
-[ "$(dark_pixels "$shot" 0 140 960 500)" -gt 10000 ] || fail "the page area shows no picture"
+wait_until "$QV_WAIT" drawn image 10000 || fail "the page area shows no picture"
 
 # File > Open… of the PDF: a third tab that shows the page.
 menu_pick 1 6
 choose_file 'Open' "$T/files/sample.pdf"
 wait_window 'sample\.pdf'
-sleep 1
-shot=$(screenshot pdf)
-[ "$(dark_pixels "$shot" 0 140 960 500)" -gt 2000 ] || fail "the page area shows no PDF"
+wait_until "$QV_WAIT" drawn pdf 20000 || fail "the page area shows no PDF"
 _qv_no_dialog || fail "opening a PDF asked something"
 qv_expect_alive "after the PDF"
 expect_bytes "$T/files/sample.pdf" "$(dirname "$0")/fixtures/sample.pdf"

@@ -20,9 +20,8 @@ menu_pick 4 3 menu
 wait_window '^Answer 42$'
 [ -s "$T/files/~script.php.html" ] || fail "no output page ~script.php.html beside the script"
 grep -q '<h1>The answer is 42</h1>' "$T/files/~script.php.html" || fail "the output page is not the script's output"
-sleep 0.5
-shot=$(screenshot output)
-[ "$(dark_pixels "$shot" 5 145 400 80)" -gt 300 ] || fail "the page area shows no output"
+drawn() { [ "$(dark_pixels "$(screenshot output)" 5 145 400 80)" -gt 300 ]; }
+wait_until "$QV_WAIT" drawn || fail "the page area shows no output"
 qv_expect_alive "after the run"
 
 # Back to the script, change it, run again: the page follows.
