@@ -8,6 +8,7 @@
 #include "LSInfo.h"
 #include "PascalCarbonCommon.h"
 #include "PreferenceUtilities.h"
+#include "TEditorTabsUnit.h"
 
 namespace {
 
@@ -146,4 +147,13 @@ std::string FormatLocalhostURL(std::string_view path) {
     else encoded += c;
   }
   return encoded;
+}
+
+TEditorWindowAbstract* FindPreviewEditor() {
+  for (WindowRef w = GetWindowList(); w != nullptr; w = GetNextWindow(w)) {
+    if (!IsWindowVisible(w)) continue;
+    if (auto* editor = dynamic_cast<TEditorWindowAbstract*>(GetWindowObject(w)))
+      if (editor->NoToolbar) return editor;
+  }
+  return nullptr;
 }

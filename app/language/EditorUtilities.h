@@ -55,3 +55,9 @@ HIViewRef CreateModeSegmentView();
 // string; a web folder with nothing after it, or no user, gives the path
 // itself. Blanks become "%20". Nothing is cut, whatever the length.
 std::string FormatLocalhostURL(std::string_view path);
+
+// The editor window that shows previews opened in a window of their own:
+// from the front window backwards through the visible windows, the first
+// editor window without a toolbar; nil when there is none.
+class TEditorWindowAbstract;
+TEditorWindowAbstract* FindPreviewEditor();

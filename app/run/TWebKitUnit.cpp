@@ -68,11 +68,19 @@ OSStatus ContainerEventHandler(EventHandlerCallRef, EventRef event, void* data) 
       }
       break;
     case kEventControlOwningWindowChanged: {
+      // Into another window (or back into the window it was made for, from
+      // the pane's own interface window): the web view follows and shows as
+      // the container now does.
       WindowRef now = GetControlOwner(self->control);
-      if (now != nullptr && now != self->root) {
+      if (now == nullptr) break;
+      if (now != self->root) {
         self->SetRoot(now);
         HIViewAddSubview(HIViewGetRoot(now), self->webView);
-        HIViewSetVisible(self->webView, HIViewIsVisible(self->control));
+      }
+      const Boolean shown = HIViewIsVisible(self->control);
+      HIViewSetVisible(self->webView, shown);
+      if (shown) {
+        HIViewSetZOrder(self->webView, kHIViewZOrderAbove, nullptr);
         self->SynchBounds();
       }
       break;
@@ -155,6 +163,8 @@ OSStatus WebKitEventHandler(EventHandlerCallRef, EventRef event, void* data) {
 }
 
 }  // namespace
+
+Boolean WebKitUnavailable() { return gWebKitFailed; }
 
 TWebKit* HIWebKitCreate(ControlRef container) {
   auto* webkit = new TWebKit();

@@ -25,6 +25,8 @@ extern WebKitCanGoProc WebKitCanGoBack;
 extern WebKitViewProc WebKitGoForward;
 extern WebKitCanGoProc WebKitCanGoForward;
 extern WebKitInitCarbonProc WebKitInitCarbon;
+// True once the bundle was tried and could not be bound (said once).
+Boolean WebKitUnavailable();
 
 class TWebKit : public TControl {
  public:

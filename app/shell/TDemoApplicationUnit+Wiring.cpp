@@ -100,6 +100,8 @@ void InstallEditorWindowHooks() {
   hooks.ProjectPane = ProjectWindowProjectPane;
   hooks.ProjectFileSystem = ProjectWindowFileSystem;
   hooks.SetActionMenu = ProjectWindowSetActionMenu;
+  hooks.MakePreviewPane = EditorPaneMakePreviewPane;
+  hooks.IsPreviewPane = EditorPaneIsPreviewPane;
   hooks.OpenFileInfo = [](TProject* project, const FSRef& file) {
     if (project != nullptr && project->projectPreferences != nullptr)
       OpenFileInfo(file, project->projectPreferences);
@@ -141,9 +143,6 @@ void InstallProjectDialogHooks() {
 }  // namespace
 
 const std::vector<std::string> kProgramWiresAwaitingUnits = {
-    // Preview panes.
-    "EditorWindowHooks.MakePreviewPane",
-    "EditorWindowHooks.IsPreviewPane",
     // FTP: the server pane, FTP documents and the project window's server pane.
     "EditorWindowHooks.MakeFTPPane",
     "ShellTargets.OpenEditorWindowWithDocument",

@@ -14,12 +14,16 @@
 // comes through EditorPaneHooks until those units exist.
 #pragma once
 
+#include <string>
+#include <string_view>
+
 #include "CFDictionary.h"
 #include "CFString.h"
 #include "Files.h"
 #include "ProjectRecords.h"
 #include "SCRIPTS.h"
 #include "ShortString.h"
+#include "PreferenceUtilities.h"
 #include "TDocumentTabsUnit.h"
 
 class TQVEditor;
@@ -149,6 +153,8 @@ class TEditorPane : public TDocumentPane {
   virtual TScriptPane* CreateErrorPane();
   virtual void IdleTyping();
   virtual FSRef UpdateTemporaryFile();
+  // Writes the temporary copy afresh (IdleTyping) when one exists already.
+  void RefreshTemporaryFile();
   virtual void OpenSplit(TPane* pane);
   virtual void RestoreSplitView();
 
@@ -173,6 +179,39 @@ void ScriptProcessNotification(SInt16 code, TScript* script, void* data);
 // Appends the project's active script arguments of the document to the
 // script, each as one argument element name=value.
 void AppendArguments(TDocument* document, TProject* project, TScript* script);
+
+// ---------------------------------------------------------------------------
+// Preview
+
+// The name of the temporary copy a preview shows while a document is typed:
+// "~" + name for an HTML file, "~" + name + ".html" for another saved file,
+// "~untitled.qv.html" (in the private temporary folder) without a file.
+std::string PreviewTemporaryName(const std::string& displayName, Boolean html, Boolean hasFile);
+// A file URL of the POSIX path, every byte a file URL may not hold as such
+// percent-encoded (the escaping the desktop's file URLs use).
+std::string PreviewFileURL(const std::string& path);
+// The path with each "/"-separated segment percent-encoded for a web
+// address (blanks, "#", "%", "?" and the like escaped; "/" kept).
+std::string PreviewEncodePath(std::string_view path);
+
+// What a preview of one document opens, by mode: where the document lies,
+// the project's preview path for it (empty for none) and the server record.
+struct PreviewRequest {
+  Str63 mode;
+  std::string folder;         // the document's folder (POSIX), empty without a file
+  std::string name;           // the document's display name
+  std::string userPath;       // the project's preview path, empty for none
+  std::string temporaryURL;   // "Disk": the file URL of the temporary copy
+  FTPServerInfo server{};
+};
+// The URL (empty with a message to show when there is none to open).
+std::string PreviewDocumentURL(const PreviewRequest& request, std::string& message);
+
+// The editor window's preview panes (EditorWindowHooks).
+class TEditorWindowAbstract;
+TDocumentPane* EditorPaneMakePreviewPane(TEditorWindowAbstract* window, TDocument* document, const std::string& url,
+                                         TDocumentPane* owner);
+Boolean EditorPaneIsPreviewPane(TPane* pane);
 
 // "GeneralSymbolCompletionDelay" read as seconds: 0.3 for 0, less, or text
 // that is not a number.

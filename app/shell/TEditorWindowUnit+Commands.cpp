@@ -11,6 +11,7 @@
 #include "TDemoApplicationUnit.h"
 #include "TEditorPaneUnit.h"
 #include "TEditorWindowUnit.h"
+#include "TWebKitUnit.h"
 #include "TFindPaneUnit.h"
 #include "TFindUnit.h"
 #include "TModePaneUnit.h"
@@ -424,7 +425,9 @@ void TEditorWindow::SetupToolbar() {
 EditorPaneState TEditorWindow::PaneState(TPane* pane) {
   const EditorWindowHooks& hooks = EditorWindowGetHooks();
   EditorPaneState state;
-  state.previewUnit = hooks.MakePreviewPane != nullptr;
+  // Pages show when there is a preview pane and a web view for it (once the
+  // web view could not be had, the preview commands stay off).
+  state.previewUnit = hooks.MakePreviewPane != nullptr && !WebKitUnavailable();
   state.fileInfoUnit = hooks.OpenFileInfo != nullptr;
   if (pane == nullptr) return state;
   if (hooks.IsPreviewPane != nullptr && hooks.IsPreviewPane(pane)) {

@@ -47,14 +47,13 @@ Boolean ProjectMacrosFile(TProject* project, FSRef& file) {
   return FSGetPathRef(root + "/" + kProjectMacrosPath, file);
 }
 
-// Blanks in a page's address are escaped whatever made it.
-Str255 EscapeBlanks(const Str255& url) {
-  std::string text;
-  for (char c : url.view()) {
-    if (c == ' ') text += "%20";
-    else text += c;
-  }
-  return Str255(text);
+std::string CFStringToUTF8(CFStringRef text) {
+  if (text == nullptr) return std::string();
+  const CFIndex length = CFStringGetLength(text);
+  std::string bytes(size_t(CFStringGetMaximumSizeForEncoding(length, kCFStringEncodingUTF8)) + 1, '\0');
+  if (!CFStringGetCString(text, bytes.data(), CFIndex(bytes.size()), kCFStringEncodingUTF8)) return std::string();
+  bytes.resize(std::char_traits<char>::length(bytes.c_str()));
+  return bytes;
 }
 
 // A window that was made for a page it cannot show goes once the open that
@@ -390,13 +389,18 @@ void TEditorWindow::AttachPane(TEditorPane* pane) {
   if (pane == nullptr) return;
   TDocument* document = pane->document;
   if (document != nullptr && ShowsAsPage(document->file)) {
-    const Str255 url = EscapeBlanks(FSGetURL(document->file));
+    // The whole file URL, every character that needs it escaped.
+    std::string url;
+    if (CFStringRef whole = FSCopyURLString(document->file)) {
+      url = CFStringToUTF8(whole);
+      CFRelease(whole);
+    }
     // The pane never shows: it and its document go, the page comes instead.
     pane->document = nullptr;
     document->SetOwner(nullptr);
     pane->Release();
     document->Release();
-    NewURL(url, nullptr);
+    NewURLString(url, nullptr);
     return;
   }
   // The tab pane decides, whatever the preference says now.
@@ -416,16 +420,29 @@ void TEditorWindow::AttachPane(TEditorPane* pane) {
   UpdateToolbarStatus();
 }
 
-void TEditorWindow::NewURL(const Str255& url, TDocumentPane* owner) {
+void TEditorWindow::NewURL(const Str255& url, TDocumentPane* owner) { NewURLString(url.str(), owner); }
+
+void TEditorWindow::NewURLString(const std::string& url, TDocumentPane* owner) {
   if (window == nullptr) return;
   TDocument* document = nullptr;
   FSRef local{};
-  if (FSGetURLRef(url, local)) {
+  Boolean isLocal = false;
+  if (url.size() <= 255) {
+    isLocal = FSGetURLRef(Str255(url.c_str()), local);
+  } else if (CFStringRef text = CFStringCreateWithBytes(nullptr, reinterpret_cast<const UInt8*>(url.data()),
+                                                        CFIndex(url.size()), kCFStringEncodingUTF8, false)) {
+    if (CFURLRef whole = CFURLCreateWithString(nullptr, text, nullptr)) {
+      isLocal = CFURLGetFSRef(whole, &local);
+      CFRelease(whole);
+    }
+    CFRelease(text);
+  }
+  if (isLocal) {
     document = new TDocument();
     document->Create(local);
   } else {
     auto* page = new TURLDocument();
-    page->CreateWithURL(url);
+    page->CreateWithURL(Str255(url.c_str()));
     document = page;
   }
   const Boolean newTab = Tabs != nullptr && Tabs->tabs != nullptr && owner == nullptr;
@@ -433,7 +450,7 @@ void TEditorWindow::NewURL(const Str255& url, TDocumentPane* owner) {
       gHooks.MakePreviewPane != nullptr ? gHooks.MakePreviewPane(this, document, url, newTab ? nullptr : owner) : nullptr;
   if (preview == nullptr) {
     // No preview pane to show it in: say so rather than drop it.
-    const Str255 name = FSValidFSRef(local) ? Str255(FSGetDisplayName(local)) : url;
+    const Str255 name = FSValidFSRef(local) ? Str255(FSGetDisplayName(local)) : Str255(url.c_str());
     document->Release();
     UserNotificationDialog(Str255("The file \"") + name + "\" cannot be shown yet.");
     if (ActivePane() == nullptr && SinglePane == nullptr && (documents == nullptr || documents->GetCount() == 0)) {
@@ -476,6 +493,9 @@ void TEditorWindow::UpdateModifiedState() {
   TDocument* active = documents != nullptr ? documents->GetActive() : nullptr;
   const Boolean modified = active != nullptr && active->modified;
   const Boolean typingOn = active != nullptr && active == toolbarDocument && toolbarDocumentModified && modified;
+  // Just saved: a preview of the page's temporary copy shows what was saved.
+  if (active != nullptr && active == toolbarDocument && toolbarDocumentModified && !modified)
+    if (auto* pane = dynamic_cast<TEditorPane*>(active->owner)) pane->RefreshTemporaryFile();
   toolbarDocument = active;
   toolbarDocumentModified = modified;
   if (!typingOn) UpdateToolbarStatus();

@@ -212,7 +212,7 @@ struct EditorWindowHooks {
   // Preview panes: a pane (made, or the owner's own reused) that shows the
   // document, loaded with the address; nil leaves the document to the
   // window, which releases it.
-  TDocumentPane* (*MakePreviewPane)(TEditorWindowAbstract* window, TDocument* document, const Str255& url,
+  TDocumentPane* (*MakePreviewPane)(TEditorWindowAbstract* window, TDocument* document, const std::string& url,
                                     TDocumentPane* owner);
   Boolean (*IsPreviewPane)(TPane* pane);
   // The project's pane (its groups), its symbol index, and the action menu
@@ -245,6 +245,8 @@ class TEditorWindow : public TEditorWindowAbstract {
 
   void NewFile(const FSRef* file, Ptr text) override;
   void NewURL(const Str255& url, TDocumentPane* owner) override;
+  // The same for a URL of any length.
+  void NewURLString(const std::string& url, TDocumentPane* owner);
   void NewFTPFile(TDocument* document) override;
   TModePane* GetModePane() override;
   void PreviewNewWindow(const Str255& url) override;

@@ -46,8 +46,8 @@ IBNibRef WindowNib() {
 
 // What the preview seam was asked to show.
 std::vector<std::string> gPages;
-TDocumentPane* RecordPage(TEditorWindowAbstract*, TDocument*, const Str255& url, TDocumentPane*) {
-  gPages.push_back(url.str());
+TDocumentPane* RecordPage(TEditorWindowAbstract*, TDocument*, const std::string& url, TDocumentPane*) {
+  gPages.push_back(url);
   return nullptr;  // the window lets go of the document
 }
 
@@ -613,8 +613,8 @@ class TPagePane : public TDocumentPane {
     if (page != nullptr) page->Release();
   }
 };
-TDocumentPane* MakePage(TEditorWindowAbstract*, TDocument* document, const Str255& url, TDocumentPane* owner) {
-  gPages.push_back(url.str());
+TDocumentPane* MakePage(TEditorWindowAbstract*, TDocument* document, const std::string& url, TDocumentPane* owner) {
+  gPages.push_back(url);
   auto* pane = new TPagePane();
   pane->ownsDocument = owner != nullptr;
   pane->SetDocument(document);
