@@ -17,6 +17,7 @@
 #include "THTMLViewerUnit.h"
 #include "TMacroEditorUnit.h"
 #include "TQVEditorUnit.h"
+#include "FTP.h"
 #include "TFileInfoUnit.h"
 #include "TNewProjectUnit.h"
 #include "TProjectInfoUnit.h"
@@ -59,6 +60,12 @@ void InstallShellTargets() {
   targets.EditorWindowNewFile = [](TWindow* window, const FSRef& file) {
     if (TEditorWindow* editor = EditorWindow(window)) editor->NewFile(&file, nullptr);
   };
+  targets.EditorWindowNewFTPFile = [](TWindow* window, TDocument* document) {
+    if (TEditorWindow* editor = EditorWindow(window)) editor->NewFTPFile(document);
+  };
+  targets.OpenEditorWindowWithDocument = [](TDocument* document, const ApplicationOpenCommandOptions& options) {
+    OpenEditorWindowWithDocument(nullptr, document, options);
+  };
   targets.SetDocumentSelection = [](TDocument* document, const Str255& query, SInt16 line) {
     auto* source = dynamic_cast<TSourceDocument*>(document);
     if (source == nullptr) return;
@@ -100,6 +107,9 @@ void InstallEditorWindowHooks() {
   hooks.ProjectPane = ProjectWindowProjectPane;
   hooks.ProjectFileSystem = ProjectWindowFileSystem;
   hooks.SetActionMenu = ProjectWindowSetActionMenu;
+  hooks.MakeFTPPane = [](const FTPServerInfo& server, TEditorWindowAbstract* window) -> TPane* {
+    return CreateFTPPane(server, dynamic_cast<TWindow*>(window));
+  };
   hooks.OpenFileInfo = [](TProject* project, const FSRef& file) {
     if (project != nullptr && project->projectPreferences != nullptr)
       OpenFileInfo(file, project->projectPreferences);
@@ -144,11 +154,6 @@ const std::vector<std::string> kProgramWiresAwaitingUnits = {
     // Preview panes.
     "EditorWindowHooks.MakePreviewPane",
     "EditorWindowHooks.IsPreviewPane",
-    // FTP: the server pane, FTP documents and the project window's server pane.
-    "EditorWindowHooks.MakeFTPPane",
-    "ShellTargets.OpenEditorWindowWithDocument",
-    "ShellTargets.EditorWindowNewFTPFile",
-    "ProjectWindowMakeFTPPane",
 };
 
 void InstallProgramWiring() {
@@ -159,6 +164,9 @@ void InstallProgramWiring() {
   // The find engine and the find window's pane, in the language library.
   InstallFindPaneHooks();
   BatchFindSetProjectFiles(CopyActiveProjectSearchFiles);
+  ProjectWindowMakeFTPPane = [](const FTPServerInfo& server, TWindow* window) -> TPane* {
+    return CreateFTPPane(server, window);
+  };
 }
 
 namespace {
