@@ -782,6 +782,9 @@ MenuRef TFTPBrowser::GetContextualMenu(ItemArrayHandle items, SInt16 count) {
 void TFTPBrowser::SelectContextualMenu(NodeInfoPtr node, MenuRef menu, SInt16, UInt16 menuItem) {
   MenuCommand command = 0;
   if (GetMenuItemCommandID(menu, menuItem, &command) != noErr) return;
+  // The menu's choice also goes out as a command, which the pane hands to
+  // the selection; only cancelling a transfer is the browser's own.
+  if (command != kFTPCommandCancel) return;
   HICommand hiCommand{};
   hiCommand.commandID = command;
   SInt32 status = eventNotHandledErr;
