@@ -391,11 +391,12 @@ void DocumentNotificationCallback(SInt16 kind, float ratio, CFStreamError error,
       break;
     case kFTPNotifyFailed:
       document->fStream = nullptr;
-      UserNotificationDialog(GetStreamErrorString(error));
       if (browser != nullptr) {
         browser->SetStatus("Idle");
         browser->RemoveTransfer(document->fTransfer.name);
       }
+      UserNotificationDialog(Str255(std::string(download ? "The download of \"" : "The upload of \"") +
+                                    document->name.str() + "\" failed: " + GetStreamErrorString(error).str()));
       // A file that never came has nothing to show.
       if (download) document->Release();
       break;

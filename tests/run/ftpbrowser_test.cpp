@@ -307,7 +307,8 @@ TEST_F(FTPDocumentTest, AFileThatCannotBeDownloadedSaysSoAndEndsItsTransfer) {
   b->AppendTransfer(Str255(URL("gone.php")), kFTPTransferDownload, 0);
   Open(b, "gone.php");
   ASSERT_TRUE(RunUntil([&] { return !AlertTexts().empty(); }));
-  EXPECT_EQ(AlertTexts(), std::vector<std::string>{"HTTP: Access denied (550)"});
+  EXPECT_EQ(AlertTexts(),
+            std::vector<std::string>{"The download of \"gone.php\" failed: HTTP: Access denied (550)"});
   EXPECT_TRUE(b->fTransfers.empty());
 }
 
