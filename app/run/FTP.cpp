@@ -145,7 +145,7 @@ void TFTPPane::Connect(const Str255& url, const Str255& user, const Str255& pass
   if (GetFTPServer(name, fServer)) {
     FTPConnection connection{};
     connection.URL = url;
-    connection.hostName = Str63(fServer.Host);
+    connection.hostName = Str63(EncodeFTPServerHost(fServer.Host));
     connection.userName = user;
     connection.password = password;
     fBrowser->fConnection = connection;
