@@ -253,28 +253,7 @@ TFTPPane* CreateFTPPane(const FTPServerInfo& server, TWindow* window) {
 // --- Documents -------------------------------------------------------------------------------------
 
 std::string TFTPDocument::LocalFolderFor(const Str255& url, const FTPConnection& connection) {
-  FSRef temp{};
-  std::string base;
-  UInt8 path[4096] = {};
-  if (FSFindFolder(kOnSystemDisk, kTemporaryFolderType, kCreateFolder, &temp) == noErr &&
-      FSRefMakePath(&temp, path, sizeof path) == noErr)
-    base = reinterpret_cast<char*>(path);
-  if (base.empty()) base = "/tmp";
-  // One folder per remote file (and login), so that two files of the same
-  // name never share a local copy.
-  UInt64 hash = 1469598103934665603ULL;
-  for (unsigned char c : url.str() + "\n" + connection.userName.str()) {
-    hash ^= c;
-    hash *= 1099511628211ULL;
-  }
-  char name[32];
-  std::snprintf(name, sizeof name, "%016llx", static_cast<unsigned long long>(hash));
-  std::string folder = base + "/Quorvel FTP";
-  mkdir(folder.c_str(), 0700);
-  folder += "/";
-  folder += name;
-  mkdir(folder.c_str(), 0700);
-  return folder + "/";
+  return FTPPrivateFolder(url, connection.userName, "Quorvel FTP");
 }
 
 void TFTPDocument::NewConnection(const FTPConnection& connection) {

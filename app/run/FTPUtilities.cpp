@@ -1,9 +1,14 @@
 #include "FTPUtilities.h"
 
+#include <sys/stat.h>
+
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "CFString.h"
+#include "Files.h"
+#include "Folders.h"
 
 namespace {
 
@@ -65,6 +70,29 @@ void ExplodeURL(const Str255& url, CFArrayRef& components) {
     CFRelease(s);
   }
   components = array;
+}
+
+std::string FTPPrivateFolder(const Str255& url, const Str255& user, const char* use) {
+  FSRef temp{};
+  std::string base;
+  UInt8 path[4096] = {};
+  if (FSFindFolder(kOnSystemDisk, kTemporaryFolderType, kCreateFolder, &temp) == noErr &&
+      FSRefMakePath(&temp, path, sizeof path) == noErr)
+    base = reinterpret_cast<char*>(path);
+  if (base.empty()) base = "/tmp";
+  UInt64 hash = 1469598103934665603ULL;
+  for (unsigned char c : url.str() + "\n" + user.str()) {
+    hash ^= c;
+    hash *= 1099511628211ULL;
+  }
+  char name[32];
+  std::snprintf(name, sizeof name, "%016llx", static_cast<unsigned long long>(hash));
+  std::string folder = base + "/" + use;
+  mkdir(folder.c_str(), 0700);
+  folder += "/";
+  folder += name;
+  mkdir(folder.c_str(), 0700);
+  return folder + "/";
 }
 
 void SendFTPOpenCommand(const Str255& url, EventTargetRef target) {

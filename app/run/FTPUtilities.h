@@ -3,6 +3,8 @@
 // so the first two are the scheme ("ftp:") and the authority.
 #pragma once
 
+#include <string>
+
 #include "CFArray.h"
 #include "CarbonEvents.h"
 #include "ShortString.h"
@@ -26,5 +28,10 @@ Str255 GetListingPath(FTPDirectoryListingPtr entry);
 // components without the first two (the path components); the caller
 // releases it.
 void ExplodeURL(const Str255& url, CFArrayRef& components);
+// A private folder of its own for the remote file of the URL (and login),
+// inside the folder named `use` of the temporary folder: two remote files
+// of the same name never share a local copy. Made when missing; its path
+// ends in "/".
+std::string FTPPrivateFolder(const Str255& url, const Str255& user, const char* use);
 // Sends 'FTPF' with the URL to the target.
 void SendFTPOpenCommand(const Str255& url, EventTargetRef target);

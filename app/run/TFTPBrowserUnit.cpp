@@ -8,7 +8,9 @@
 
 #include "ApplicationFramework.h"
 #include "CFData.h"
+#include "CFRunLoop.h"
 #include "CFString.h"
+#include "CFURL.h"
 #include "Drag.h"
 #include "Files.h"
 #include "HIView.h"
@@ -211,6 +213,7 @@ void TFTPBrowser::Create(ControlRef browser) {
   TFTPBrowserAbstract::Create(browser);
   SetClassString("TFTPBrowser");
   SetDisclosureColumn(kFTPNameColumn);
+  BrackenrowSetDragColumn(kFTPNameColumn, VIEW);
   fDirectoryCache = CFDictionaryCreateMutable(nullptr, 0, &kCFTypeDictionaryKeyCallBacks,
                                               &kCFTypeDictionaryValueCallBacks);
   fOpenFolders = CFSetCreateMutable(nullptr, 0, &kCFTypeSetCallBacks);
@@ -827,6 +830,79 @@ void TFTPBrowser::ReceiveDrag(NodeInfoPtr node, DragRef drag, void* data, Flavor
   }
 }
 
+namespace {
+
+struct DragDownload {
+  bool done = false;
+  bool ok = false;
+  CFStreamError error{};
+};
+
+void DragDownloadCallback(SInt16 kind, float, CFStreamError error, TFTPStream*, void* data) {
+  auto* wait = static_cast<DragDownload*>(data);
+  if (kind == kFTPNotifyFinished || kind == kFTPNotifyFailed) {
+    wait->done = true;
+    wait->ok = kind == kFTPNotifyFinished;
+    wait->error = error;
+  }
+}
+
+// Another program asks for a dragged file: it is downloaded now into a
+// private folder and handed over as a file URL.
+OSErr FTPDragSend(FlavorType type, void* refCon, DragItemRef itemRef, DragRef drag) {
+  auto* browser = static_cast<TFTPBrowser*>(refCon);
+  if (type != kFlavorTypeFileURL || !TBrowser::IsLive(browser)) return badDragFlavorErr;
+  SInt32 item = 0;
+  Size size = sizeof item;
+  if (GetFlavorData(drag, itemRef, kBrackenrowItemDragFlavor, &item, &size, 0) != noErr || size != sizeof item)
+    return badDragFlavorErr;
+  FTPDirectoryListingPtr entry = ListingOf(BrackenrowGetNodeAtIndex(item, browser->VIEW));
+  if (entry == nullptr || entry->type != 8) return badDragFlavorErr;
+  const Str255 url = entry->URL;
+  const std::string folder = FTPPrivateFolder(url, browser->fConnection.userName, "Quorvel FTP Drags");
+  DragDownload wait;
+  auto* stream = new TFTPStream();
+  stream->SetCallback(DragDownloadCallback, &wait);
+  const FTPStreamHandle handle = stream->GetHandle();
+  CFURLRef folderURL = CFURLCreateFromFileSystemRepresentation(
+      nullptr, reinterpret_cast<const UInt8*>(folder.data()), CFIndex(folder.size()), true);
+  CFStringRef u = FTPCreateString(url), n = FTPCreateString(browser->fConnection.userName),
+              p = FTPCreateString(browser->fConnection.password);
+  const bool started = stream->Download(u, folderURL, n, p);
+  for (CFTypeRef r : {CFTypeRef(folderURL), CFTypeRef(u), CFTypeRef(n), CFTypeRef(p)})
+    if (r != nullptr) CFRelease(r);
+  if (!started) {
+    UserNotificationDialog("There was an error downloading the requested file which caused the process to abort");
+    return badDragFlavorErr;
+  }
+  if (TransferDataPtr transfer = browser->AppendTransfer(url, kFTPTransferDownload, entry->node))
+    transfer->stream = handle;
+  browser->SetStatus("Connecting...");
+  // The stream ends by itself (its connect and stall limits included).
+  while (!wait.done) CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.1, false);
+  if (TBrowser::IsLive(browser)) {
+    browser->RemoveTransfer(url);
+    browser->SetStatus("Idle");
+  }
+  if (!wait.ok) {
+    UserNotificationDialog(Str255("The download of \"" + Text(entry->name) + "\" failed: " +
+                                  Text(GetStreamErrorString(wait.error))));
+    return badDragFlavorErr;
+  }
+  const std::string path = folder + Text(entry->name);
+  CFURLRef fileURL = CFURLCreateFromFileSystemRepresentation(nullptr, reinterpret_cast<const UInt8*>(path.data()),
+                                                             CFIndex(path.size()), false);
+  if (fileURL == nullptr) return badDragFlavorErr;
+  CFStringRef text = CFURLGetString(fileURL);
+  std::string whole(size_t(CFStringGetMaximumSizeForEncoding(CFStringGetLength(text), kCFStringEncodingUTF8) + 1), '\0');
+  if (!CFStringGetCString(text, whole.data(), CFIndex(whole.size()), kCFStringEncodingUTF8)) whole.clear();
+  whole.resize(strlen(whole.c_str()));
+  CFRelease(fileURL);
+  return SetDragItemFlavorData(drag, itemRef, kFlavorTypeFileURL, whole.data(), Size(whole.size()), 0);
+}
+
+}  // namespace
+
 Boolean TFTPBrowser::AddDragItem(void* data, UInt32 type, DataBrowserItemID, DragRef drag, DragItemRef itemRef) {
   FTPDirectoryListingPtr entry = ListingOf(data, type);
   if (entry == nullptr) return false;
@@ -838,6 +914,11 @@ Boolean TFTPBrowser::AddDragItem(void* data, UInt32 type, DataBrowserItemID, Dra
     CFStringGetCharacters(url, CFRangeMake(0, length), chars.data());
     AddDragItemFlavor(drag, itemRef, 'utxt', chars.data(), Size(chars.size() * sizeof(UniChar)), 0);
     CFRelease(url);
+  }
+  // A file goes to another program as a local file, downloaded when it is asked for.
+  if (entry->type == 8) {
+    AddDragItemFlavor(drag, itemRef, kFlavorTypeFileURL, nullptr, 0, 0);
+    SetDragSendProc(drag, FTPDragSend, this);
   }
   return true;
 }
