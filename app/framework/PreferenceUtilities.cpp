@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "ApplicationFramework.h"
 #include "CFString.h"
@@ -137,6 +139,132 @@ namespace {
 
 // The stored servers (a copy for the caller to release); nil when there are
 // none or the key holds something else.
+// The code points of UTF-8 text; false when it is not UTF-8.
+bool CodePoints(const std::string& text, std::vector<UInt32>& out) {
+  out.clear();
+  for (size_t i = 0; i < text.size();) {
+    const unsigned char c = text[i];
+    int extra = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : -1;
+    if (extra < 0 || i + size_t(extra) >= text.size() + (extra == 0 ? 1 : 0)) return false;
+    UInt32 cp = extra == 0 ? c : c & (0x3F >> extra);
+    for (int k = 1; k <= extra; ++k) {
+      const unsigned char d = text[i + size_t(k)];
+      if ((d & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (d & 0x3F);
+    }
+    out.push_back(cp);
+    i += size_t(extra) + 1;
+  }
+  return true;
+}
+
+// One label in its ASCII form: "xn--" and the label's Punycode when it
+// holds other characters.
+std::string ASCIILabel(const std::vector<UInt32>& label) {
+  std::string basic;
+  for (UInt32 c : label)
+    if (c < 0x80) basic += char(c >= 'A' && c <= 'Z' ? c + 32 : c);
+  if (basic.size() == label.size()) return basic;
+  const UInt32 base = 36, tmin = 1, tmax = 26, skew = 38, damp = 700;
+  auto digit = [](UInt32 d) { return char(d < 26 ? 'a' + d : '0' + (d - 26)); };
+  auto adapt = [&](UInt32 delta, UInt32 points, bool first) {
+    delta = first ? delta / damp : delta / 2;
+    delta += delta / points;
+    UInt32 k = 0;
+    while (delta > ((base - tmin) * tmax) / 2) {
+      delta /= base - tmin;
+      k += base;
+    }
+    return k + (base - tmin + 1) * delta / (delta + skew);
+  };
+  std::string out = basic;
+  const UInt32 b = UInt32(basic.size());
+  if (b > 0) out += '-';
+  UInt32 n = 128, delta = 0, bias = 72, h = b;
+  while (h < label.size()) {
+    UInt32 m = 0xFFFFFFFF;
+    for (UInt32 c : label)
+      if (c >= n && c < m) m = c;
+    delta += (m - n) * (h + 1);
+    n = m;
+    for (UInt32 c : label) {
+      if (c < n) ++delta;
+      if (c != n) continue;
+      UInt32 q = delta;
+      for (UInt32 k = base;; k += base) {
+        const UInt32 t = k <= bias ? tmin : k >= bias + tmax ? tmax : k - bias;
+        if (q < t) break;
+        out += digit(t + (q - t) % (base - t));
+        q = (q - t) / (base - t);
+      }
+      out += digit(q);
+      bias = adapt(delta, h + 1, h == b);
+      delta = 0;
+      ++h;
+    }
+    ++delta;
+    ++n;
+  }
+  return "xn--" + out;
+}
+
+}  // namespace
+
+std::string EncodeFTPServerHost(const Str255& host) {
+  std::string text = UTF8(host);
+  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  while (!text.empty() && blank(text.back())) text.pop_back();
+  while (!text.empty() && blank(text.front())) text.erase(0, 1);
+  if (text.empty()) return "";
+  for (unsigned char c : text)
+    if (c < 0x20 || c == 0x7F || c == ' ' || strchr("/?#@\\%\"<>^`{|}", c) != nullptr) return "";
+  // The port, when one is given, is digits after the last ":".
+  std::string name = text, port;
+  if (text.front() == '[') {
+    const size_t close = text.find(']');
+    if (close == std::string::npos) return "";
+    name = text.substr(0, close + 1);
+    port = text.substr(close + 1);
+    if (!port.empty() && port.front() != ':') return "";
+    if (!port.empty()) port.erase(0, 1);
+    for (char c : name.substr(1, name.size() - 2))
+      if (!isxdigit(static_cast<unsigned char>(c)) && c != ':' && c != '.') return "";
+  } else if (std::count(text.begin(), text.end(), ':') > 1) {
+    for (char c : text)
+      if (!isxdigit(static_cast<unsigned char>(c)) && c != ':' && c != '.') return "";
+    return "[" + text + "]";  // an IPv6 address as typed
+  } else if (const size_t colon = text.find(':'); colon != std::string::npos) {
+    name = text.substr(0, colon);
+    port = text.substr(colon + 1);
+  }
+  if (!port.empty() && (port.size() > 5 || port.find_first_not_of("0123456789") != std::string::npos ||
+                        std::stoul(port) == 0 || std::stoul(port) > 65535))
+    return "";
+  if (text.find(':') != std::string::npos && port.empty()) return "";
+  if (name.front() != '[') {
+    if (name.find("..") != std::string::npos || name.front() == '.') return "";
+    std::string ascii;
+    size_t at = 0;
+    while (at <= name.size()) {
+      size_t dot = name.find('.', at);
+      if (dot == std::string::npos) dot = name.size();
+      std::vector<UInt32> label;
+      if (!CodePoints(name.substr(at, dot - at), label)) return "";
+      if (!label.empty()) {
+        if (!ascii.empty()) ascii += '.';
+        ascii += ASCIILabel(label);
+      }
+      at = dot + 1;
+    }
+    name = ascii;
+    for (char c : name)
+      if (!isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '.' && c != '_') return "";
+  }
+  return port.empty() ? name : name + ":" + port;
+}
+
+namespace {
+
 CFArrayRef CopyServers() {
   if (AppPrefs == nullptr) return nullptr;
   CFTypeRef value = AppPrefs->GetTypeValue("FTPServers");
@@ -175,12 +303,15 @@ Boolean GetFTPServer(const Str63& name, FTPServerInfo& info) {
 }
 
 std::string GetFTPServerRoot(const FTPServerInfo& info) {
-  return "ftp://" + PercentEncode(UTF8(info.UserName)) + ":" + PercentEncode(UTF8(info.Password)) + "@" +
-         UTF8(info.Host) + ":21/";
+  const std::string host = EncodeFTPServerHost(info.Host);
+  // A host without a port of its own takes the FTP port.
+  const bool hasPort = !host.empty() && host.back() != ']' && host.find(':') != std::string::npos;
+  return "ftp://" + PercentEncode(UTF8(info.UserName)) + ":" + PercentEncode(UTF8(info.Password)) + "@" + host +
+         (hasPort ? "/" : ":21/");
 }
 
 std::string GetFTPServerURL(const FTPServerInfo& info, std::string_view path) {
-  std::string url = "ftp://" + UTF8(info.Host) + "/";
+  std::string url = "ftp://" + EncodeFTPServerHost(info.Host) + "/";
   if (!info.RootFolder.empty()) url += UTF8(info.RootFolder) + "/";
   return url.append(path);
 }

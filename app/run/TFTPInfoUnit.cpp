@@ -8,7 +8,7 @@
 #include "HIView.h"
 #include "MacWindows.h"
 #include "PascalCarbonCommon.h"
-#include "TFTPBrowserAbstract.h"
+#include "TFTPBrowserUnit.h"
 #include "UTType.h"
 
 const char kNoSpacesInNamesMessage[] = "Spaces are not allowed in file or directory names. Try using _  instead.";

@@ -58,23 +58,18 @@ int Hex(char c) {
   return -1;
 }
 
-std::string Unescape(const std::string& s) {
-  std::string out;
-  for (size_t i = 0; i < s.size(); ++i) {
-    if (s[i] == '%' && i + 2 < s.size() && Hex(s[i + 1]) >= 0 && Hex(s[i + 2]) >= 0) {
-      out += char(Hex(s[i + 1]) * 16 + Hex(s[i + 2]));
-      i += 2;
-    } else {
-      out += s[i];
-    }
-  }
+// The last "/"-separated name of a URL's text, its escapes decoded as the
+// URL itself decodes them ("" for a folder URL or a text that is no URL).
+std::string LastName(CFStringRef url) {
+  std::string text = UTF8(url);
+  if (text.empty() || text.back() == '/') return "";
+  CFURLRef address = FTPCreateURL(url);
+  if (address == nullptr) return "";
+  CFStringRef name = CFURLCopyLastPathComponent(address);
+  CFRelease(address);
+  std::string out = UTF8(name);
+  if (name != nullptr) CFRelease(name);
   return out;
-}
-
-// The last "/"-separated name of a URL's text, unescaped ("" for a folder URL).
-std::string LastName(const std::string& url) {
-  size_t slash = url.rfind('/');
-  return Unescape(slash == std::string::npos ? url : url.substr(slash + 1));
 }
 
 SInt64 NumberValue(CFTypeRef v, bool* ok) {
@@ -430,7 +425,7 @@ Boolean TFTPStream::Download(CFStringRef url, CFURLRef folder, CFStringRef user,
   UInt8 path[4096];
   if (!CFURLGetFileSystemRepresentation(folder, true, path, sizeof path)) return StartFailed();
   // The local name is the remote one; a name that would leave the folder is refused.
-  std::string name = LastName(UTF8(url));
+  std::string name = LastName(url);
   if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos ||
       name.find('\0') != std::string::npos)
     return StartFailed();

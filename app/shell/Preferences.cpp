@@ -546,6 +546,7 @@ void TApplicationPreferenceWindow::StoreServerFields() {
   if (servers == nullptr || !TBrowser::IsLive(servers) || servers->selected == 0) return;
   FTPServerInfo info;
   if (!servers->GetServer(servers->selected, info)) return;
+  const Str255 oldHost = info.Host;
   for (SInt32 id = kServerHostField; id <= kServerPublicFolderField; ++id) {
     ControlRef field = PaneControl(kPreferencesServerFieldSignature, id);
     if (field == nullptr) continue;
@@ -555,6 +556,11 @@ void TApplicationPreferenceWindow::StoreServerFields() {
   }
   servers->SetServer(servers->selected, info);
   SetValue(servers->VIEW, preferences, "FTPServers");
+  // What was typed is kept; a host no address can carry is said at once.
+  if (!(info.Host == oldHost) && !info.Host.empty() && EncodeFTPServerHost(info.Host).empty())
+    UserNotificationDialog(Str255("The host \"") + info.Host + "\" of the server \"" + info.Name +
+                           "\" is not a host name: write it as a name or address, with \":\" and a port number "
+                           "when the server uses another port.");
 }
 
 void TApplicationPreferenceWindow::ShowServerFields(SInt32 item) {

@@ -17,6 +17,7 @@
 #include "THTMLViewerUnit.h"
 #include "TMacroEditorUnit.h"
 #include "TQVEditorUnit.h"
+#include "FTP.h"
 #include "TFileInfoUnit.h"
 #include "TNewProjectUnit.h"
 #include "TProjectInfoUnit.h"
@@ -58,6 +59,12 @@ void InstallShellTargets() {
   };
   targets.EditorWindowNewFile = [](TWindow* window, const FSRef& file) {
     if (TEditorWindow* editor = EditorWindow(window)) editor->NewFile(&file, nullptr);
+  };
+  targets.EditorWindowNewFTPFile = [](TWindow* window, TDocument* document) {
+    if (TEditorWindow* editor = EditorWindow(window)) editor->NewFTPFile(document);
+  };
+  targets.OpenEditorWindowWithDocument = [](TDocument* document, const ApplicationOpenCommandOptions& options) {
+    OpenEditorWindowWithDocument(nullptr, document, options);
   };
   targets.SetDocumentSelection = [](TDocument* document, const Str255& query, SInt16 line) {
     auto* source = dynamic_cast<TSourceDocument*>(document);
@@ -102,6 +109,9 @@ void InstallEditorWindowHooks() {
   hooks.SetActionMenu = ProjectWindowSetActionMenu;
   hooks.MakePreviewPane = EditorPaneMakePreviewPane;
   hooks.IsPreviewPane = EditorPaneIsPreviewPane;
+  hooks.MakeFTPPane = [](const FTPServerInfo& server, TEditorWindowAbstract* window) -> TPane* {
+    return CreateFTPPane(server, dynamic_cast<TWindow*>(window));
+  };
   hooks.OpenFileInfo = [](TProject* project, const FSRef& file) {
     if (project != nullptr && project->projectPreferences != nullptr)
       OpenFileInfo(file, project->projectPreferences);
@@ -143,11 +153,6 @@ void InstallProjectDialogHooks() {
 }  // namespace
 
 const std::vector<std::string> kProgramWiresAwaitingUnits = {
-    // FTP: the server pane, FTP documents and the project window's server pane.
-    "EditorWindowHooks.MakeFTPPane",
-    "ShellTargets.OpenEditorWindowWithDocument",
-    "ShellTargets.EditorWindowNewFTPFile",
-    "ProjectWindowMakeFTPPane",
 };
 
 void InstallProgramWiring() {
@@ -158,6 +163,9 @@ void InstallProgramWiring() {
   // The find engine and the find window's pane, in the language library.
   InstallFindPaneHooks();
   BatchFindSetProjectFiles(CopyActiveProjectSearchFiles);
+  ProjectWindowMakeFTPPane = [](const FTPServerInfo& server, TWindow* window) -> TPane* {
+    return CreateFTPPane(server, window);
+  };
 }
 
 namespace {

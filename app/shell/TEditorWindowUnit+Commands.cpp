@@ -485,6 +485,13 @@ void TEditorWindow::UpdateCommandStatus(const HICommand& command, EventRef event
     enable(true);
     return;
   }
+  // So is its server, once the project names one.
+  if (Project != nullptr && SidePane != nullptr && command.commandID == kEditorCommandModeFTP) {
+    FTPServerInfo server{};
+    enable(EditorWindowGetHooks().MakeFTPPane != nullptr &&
+           GetFTPServer(Str63(ProjectString(Project, "ProjectServer")), server));
+    return;
+  }
   TEditorPane* pane = GetActiveEditor();
   const EditorPaneState state = PaneState(pane);
   Boolean on = false;

@@ -154,6 +154,16 @@ OSErr DisposeDrag(DragRef theDrag);
 // when the item has the type already.
 OSErr AddDragItemFlavor(DragRef theDrag, DragItemRef theItemRef, FlavorType theType, const void* dataPtr,
                         Size dataSize, FlavorFlags theFlags);
+// Called for a promised flavour when another program's drop asks for its
+// data: the sender fills it with SetDragItemFlavorData. (Inside the program a
+// promised flavour reads as empty, so that merely passing over a window
+// never makes the sender do the work.)
+typedef OSErr (*DragSendDataProcPtr)(FlavorType theType, void* dragSendRefCon, DragItemRef theItemRef,
+                                     DragRef theDrag);
+typedef DragSendDataProcPtr DragSendDataUPP;
+inline DragSendDataUPP NewDragSendDataUPP(DragSendDataProcPtr proc) { return proc; }
+inline void DisposeDragSendDataUPP(DragSendDataUPP) {}
+OSErr SetDragSendProc(DragRef theDrag, DragSendDataUPP sendProc, void* dragSendRefCon);
 // Writes the bytes at the offset of the flavour's data, growing it as needed.
 OSErr SetDragItemFlavorData(DragRef theDrag, DragItemRef theItemRef, FlavorType theType, const void* dataPtr,
                             Size dataSize, UInt32 dataOffset);

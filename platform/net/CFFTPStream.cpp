@@ -17,6 +17,7 @@
 #include "CFNumber.h"
 #include "CFStreamInternal.h"
 #include "CFString.h"
+#include "CFURL.h"
 #include "FTPInternal.h"
 #include "SCDynamicStore.h"
 
@@ -59,23 +60,28 @@ std::string UTF8(CFStringRef s) {
   return out;
 }
 
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
+// A URL segment with its escapes decoded by the URL functions; escapes
+// that are not UTF-8 give their bytes as they are.
 std::string Decode(const std::string& s) {
-  std::string out;
-  for (size_t i = 0; i < s.size(); ++i) {
-    if (s[i] == '%' && i + 2 < s.size() && HexValue(s[i + 1]) >= 0 && HexValue(s[i + 2]) >= 0) {
-      out += char(HexValue(s[i + 1]) * 16 + HexValue(s[i + 2]));
-      i += 2;
-    } else {
-      out += s[i];
-    }
+  CFStringRef text = CFStringCreateWithBytes(nullptr, reinterpret_cast<const UInt8*>(s.data()), CFIndex(s.size()),
+                                             kCFStringEncodingUTF8, false);
+  if (text == nullptr) return s;
+  std::string out = s;
+  CFStringRef all = CFStringCreateWithCString(nullptr, "", kCFStringEncodingUTF8);
+  for (CFStringEncoding encoding : {kCFStringEncodingUTF8, kCFStringEncodingISOLatin1}) {
+    CFStringRef decoded = CFURLCreateStringByReplacingPercentEscapesUsingEncoding(nullptr, text, all, encoding);
+    if (decoded == nullptr) continue;
+    CFIndex length = CFStringGetLength(decoded), used = 0;
+    CFStringGetBytes(decoded, CFRangeMake(0, length), encoding, 0, false, nullptr, 0, &used);
+    std::string bytes(static_cast<size_t>(used), '\0');
+    CFStringGetBytes(decoded, CFRangeMake(0, length), encoding, 0, false, reinterpret_cast<UInt8*>(bytes.data()),
+                     used, &used);
+    CFRelease(decoded);
+    out = bytes;
+    break;
   }
+  CFRelease(all);
+  CFRelease(text);
   return out;
 }
 

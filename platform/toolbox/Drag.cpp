@@ -55,6 +55,22 @@ DragFlavorRecord* DragFindFlavor(DragRef drag, DragItemRef item, FlavorType type
   return Lookup(drag, item, type, &flavor) == noErr ? flavor : nullptr;
 }
 
+DragFlavorRecord* DragFulfilFlavor(DragRef drag, DragItemRef item, FlavorType type) {
+  DragFlavorRecord* flavor = DragFindFlavor(drag, item, type);
+  if (flavor == nullptr || !(flavor->flags & flavorDataPromised) || drag->sendProc == nullptr) return flavor;
+  // Asked once: a sender that cannot fill it leaves it empty.
+  flavor->flags &= ~flavorDataPromised;
+  drag->sendProc(type, drag->sendRefCon, item, drag);
+  return DragIsLive(drag) ? DragFindFlavor(drag, item, type) : nullptr;
+}
+
+OSErr SetDragSendProc(DragRef theDrag, DragSendDataUPP sendProc, void* dragSendRefCon) {
+  if (!DragIsLive(theDrag)) return badDragRefErr;
+  theDrag->sendProc = sendProc;
+  theDrag->sendRefCon = dragSendRefCon;
+  return noErr;
+}
+
 OSErr NewDrag(DragRef* theDrag) {
   if (theDrag == nullptr) return paramErr;
   auto* drag = new OpaqueDragRef;

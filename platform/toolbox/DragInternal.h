@@ -43,6 +43,8 @@ struct OpaqueDragRef {
   HIPoint imageOffset{};
   DescType dropType = typeNull;
   std::vector<UInt8> dropData;
+  DragSendDataUPP sendProc = nullptr;  // fills promised flavours
+  void* sendRefCon = nullptr;
 };
 
 bool DragIsLive(DragRef drag);
@@ -50,6 +52,9 @@ bool DragIsLive(DragRef drag);
 DragRef DragCreateIncoming();
 // The flavour of the item, nil when either is missing.
 DragFlavorRecord* DragFindFlavor(DragRef drag, DragItemRef item, FlavorType type);
+// Asks the sender's send proc for a promised flavour's data (once); the
+// flavour afterwards, nil when the item lacks it.
+DragFlavorRecord* DragFulfilFlavor(DragRef drag, DragItemRef item, FlavorType type);
 
 // The front visible window whose content holds the global point; nil when none.
 WindowRef DragWindowAt(CGPoint global);

@@ -210,6 +210,37 @@ struct ServerMenuTest : ServersTest {
   }
 };
 
+TEST(ServerAddresses, TheHostIsEncodedAsAURLHost) {
+  struct Case {
+    const char* host;  // as stored (Mac Roman)
+    const char* encoded;
+  } cases[] = {
+      {"ftp.shop.test", "ftp.shop.test"},
+      {"  FTP.Shop.TEST ", "ftp.shop.test"},
+      {"127.0.0.1:2121", "127.0.0.1:2121"},
+      {"b\x9F" "cher.example", "xn--bcher-kva.example"},
+      {"M\x9F" "nchen.de:21", "xn--mnchen-3ya.de:21"},
+      {"::1", "[::1]"},
+      {"[::1]:2121", "[::1]:2121"},
+      {"ftp shop.test", ""},
+      {"ftp.shop.test\x0D", ""},
+      {"user@ftp.shop.test", ""},
+      {"ftp.shop.test/www", ""},
+      {"ftp.shop.test:", ""},
+      {"ftp.shop.test:99999", ""},
+      {"ftp.shop.test:2a", ""},
+      {"", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.host);
+    EXPECT_EQ(EncodeFTPServerHost(Str255(c.host)), c.encoded);
+  }
+  FTPServerInfo info = Server("Shop", "b\x9F" "cher.example:2121");
+  info.UserName = "anna";
+  EXPECT_EQ(GetFTPServerURL(info, "a.php"), "ftp://xn--bcher-kva.example:2121/a.php");
+  EXPECT_EQ(GetFTPServerRoot(info), "ftp://anna:@xn--bcher-kva.example:2121/");
+}
+
 TEST_F(ServerMenuTest, ThePopupListsTheServersAndSelectsOneIgnoringCase) {
   Store({CreateFTPServerData(Server("Blog")), CreateFTPServerData(Server("Shop"))});
   struct Case {

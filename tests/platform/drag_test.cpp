@@ -13,6 +13,7 @@
 
 #include "Aliases.h"
 #include "Drag.h"
+#include "DragInternal.h"
 #include "HIView.h"
 #include "HeadlessHost.h"
 #include "MacMemory.h"
@@ -168,6 +169,36 @@ TEST_F(DragTest, ItemsAndFlavours) {
   EXPECT_EQ(noErr, DisposeDrag(drag));
   EXPECT_EQ(badDragRefErr, CountDragItems(drag, &count));
   EXPECT_EQ(badDragRefErr, DisposeDrag(drag));
+}
+
+// A promised flavour stays empty inside the program; asked for by another
+// program's drop, the sender's send proc makes it, once.
+TEST_F(DragTest, APromisedFlavourIsMadeWhenAnotherProgramAsksForIt) {
+  DragRef drag = nullptr;
+  ASSERT_EQ(noErr, NewDrag(&drag));
+  ASSERT_EQ(noErr, AddDragItemFlavor(drag, 3, 'furl', nullptr, 0, 0));
+  struct Sent {
+    int calls = 0;
+    static OSErr Send(FlavorType type, void* refCon, DragItemRef item, DragRef d) {
+      auto* sent = static_cast<Sent*>(refCon);
+      ++sent->calls;
+      const char uri[] = "file:///tmp/made.txt";
+      if (type != 'furl') return OSErr(badDragFlavorErr);
+      return SetDragItemFlavorData(d, item, type, uri, Size(sizeof uri - 1), 0);
+    }
+  } sent;
+  ASSERT_EQ(noErr, SetDragSendProc(drag, NewDragSendDataUPP(Sent::Send), &sent));
+  Size size = 99;
+  EXPECT_EQ(noErr, GetFlavorDataSize(drag, 3, 'furl', &size));
+  EXPECT_EQ(0, size);
+  EXPECT_EQ(0, sent.calls);
+  DragFlavorRecord* flavor = DragFulfilFlavor(drag, 3, 'furl');
+  ASSERT_NE(flavor, nullptr);
+  EXPECT_EQ(std::string(flavor->data.begin(), flavor->data.end()), "file:///tmp/made.txt");
+  DragFulfilFlavor(drag, 3, 'furl');
+  EXPECT_EQ(1, sent.calls);
+  EXPECT_EQ(nullptr, DragFulfilFlavor(drag, 3, 'none'));
+  EXPECT_EQ(noErr, DisposeDrag(drag));
 }
 
 TEST_F(DragTest, DragBetweenViewsOfTwoWindowsReceivesEachItemOnce) {

@@ -11,7 +11,7 @@
 #include "HIView.h"
 #include "HeadlessHost.h"
 #include "MacWindows.h"
-#include "TFTPBrowserAbstract.h"
+#include "TFTPBrowserUnit.h"
 #include "TFTPInfoUnit.h"
 #include "TPreferencesUnit.h"
 #include "ApplicationFramework.h"

@@ -377,6 +377,34 @@ TEST_F(PreferencesTest, ServerFieldIsKeptWhenThePaneCloses) {
   EXPECT_EQ(stored.back().Host.str(), "ftp.closed.test");
 }
 
+// A host no address can carry is stored as typed and said at once, once.
+TEST_F(PreferencesTest, AHostThatIsNoHostNameIsKeptAndSaid) {
+  ShowPane("Servers");
+  Command(kPreferencesAddServerCommand);
+  ASSERT_FALSE(ServerItems().empty());
+  SelectServer(ServerItems().back());
+  HeadlessClearAlertLog();
+  SetControlText(Control('DATA', kServerHostField), "ftp shop.test");
+  ShowPane("General");
+  std::vector<FTPServerInfo> stored = StoredServers();
+  ASSERT_FALSE(stored.empty());
+  EXPECT_EQ(stored.back().Host.str(), "ftp shop.test");
+  ASSERT_EQ(HeadlessCopyAlertLog().size(), 1u);
+  const HeadlessAlertRecord alert = HeadlessCopyAlertLog().front();
+  EXPECT_NE((alert.error + alert.explanation).find("\"ftp shop.test\""), std::string::npos);
+  // Unchanged, it is not said again; a good host says nothing.
+  ShowPane("Servers");
+  SelectServer(ServerItems().back());
+  ShowPane("General");
+  EXPECT_EQ(HeadlessCopyAlertLog().size(), 1u);
+  ShowPane("Servers");
+  SelectServer(ServerItems().back());
+  SetControlText(Control('DATA', kServerHostField), "ftp.shop.test:2121");
+  ShowPane("General");
+  EXPECT_EQ(HeadlessCopyAlertLog().size(), 1u);
+  HeadlessClearAlertLog();
+}
+
 TEST_F(PreferencesTest, DoubleClickOpensTheServerWithTheDesktopHandler) {
   ShowPane("Servers");
   Command(kPreferencesAddServerCommand);

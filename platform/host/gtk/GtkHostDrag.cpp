@@ -115,7 +115,15 @@ std::string FlavorText(DragRef drag, DragItemRef ref) {
   return std::string();
 }
 
+// Whether the item promises a file URL that its sender makes when asked.
+bool PromisesURI(DragRef drag, DragItemRef ref) {
+  DragFlavorRecord* f = DragFindFlavor(drag, ref, 'furl');
+  return f != nullptr && (f->flags & flavorDataPromised) && !(f->flags & flavorSenderOnly) && drag->sendProc != nullptr;
+}
+
 std::string FlavorURI(DragRef drag, DragItemRef ref) {
+  // A promised file is made now, when the receiver asks for it.
+  if (PromisesURI(drag, ref)) DragFulfilFlavor(drag, ref, 'furl');
   if (DragFlavorRecord* f = DragFindFlavor(drag, ref, 'furl'))
     if (!(f->flags & flavorSenderOnly) && !f->data.empty()) {
       std::string uri(f->data.begin(), f->data.end());
@@ -206,7 +214,8 @@ OSErr Run(DragRef drag, DragSession& session) {
   bool text = false, files = false;
   for (const DragItemRecord& item : drag->items) {
     text = text || !FlavorText(drag, item.ref).empty();
-    files = files || !FlavorURI(drag, item.ref).empty();
+    // A promised file is not made before a receiver asks for it.
+    files = files || PromisesURI(drag, item.ref) || !FlavorURI(drag, item.ref).empty();
   }
   GtkTargetList* targets = gtk_target_list_new(nullptr, 0);
   gtk_target_list_add(targets, gdk_atom_intern_static_string(kInternalTarget), GTK_TARGET_SAME_APP, kInfoInternal);
