@@ -23,7 +23,6 @@
 
 namespace {
 
-constexpr OSType kFTPApplicationCreator = 'QVRL';
 constexpr MenuItemIndex kCancelItem = 3;
 
 std::string Text(const Str255& s) { return s.str(); }
