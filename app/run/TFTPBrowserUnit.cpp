@@ -23,7 +23,6 @@
 
 namespace {
 
-constexpr OSType kFTPApplicationCreator = 'QVRL';
 constexpr MenuItemIndex kCancelItem = 3;
 
 std::string Text(const Str255& s) { return s.str(); }
@@ -425,9 +424,15 @@ void TFTPBrowser::Refresh(NodeInfoPtr node) {
 }
 
 void TFTPBrowser::DownloadPath(const Str255& path) {
-  std::string url = fPane != nullptr ? GetFTPServerURL(fPane->fServer, "") : Text(fConnection.URL);
+  // The path is one on the server: it follows the server's own root.
+  std::string url = Text(fConnection.URL);
+  if (fPane != nullptr) {
+    url = "ftp://" + EncodeFTPServerHost(fPane->fServer.Host) + "/";
+  } else if (size_t slash = url.find('/', 6); slash != std::string::npos) {
+    url.erase(slash + 1);
+  }
   std::string p = Text(path);
-  if (!p.empty() && p.front() == '/' && !url.empty() && url.back() == '/') p.erase(0, 1);
+  while (!p.empty() && p.front() == '/') p.erase(0, 1);
   if (!p.empty() && p.back() != '/') p += '/';
   fConnection.URL = Cut(url + p);
   BrackenrowClear(VIEW);
@@ -628,14 +633,13 @@ void TFTPBrowser::SetFocus(UInt32 item, const Str255& path) {
 
 void TFTPBrowser::FocusGoBack() {
   if (VIEW == nullptr) return;
-  // One folder up the path.
-  std::string current = Text(GetURLPath(fConnection.URL, false));
-  if (current.size() <= 1) return;
-  if (current.back() == '/') current.pop_back();
+  // One folder up, never above the server's root folder.
+  std::string current = Text(GetURLPath(fConnection.URL, true));
+  const std::string root = fPane != nullptr ? Text(GetURLPath(Cut(GetFTPServerURL(fPane->fServer, "")), true)) : "/";
+  if (current.size() <= root.size()) return;
+  current.pop_back();
   current.erase(current.rfind('/') + 1);
-  std::string root = fPane != nullptr ? Text(GetURLPath(Cut(GetFTPServerURL(fPane->fServer, "")), true)) : "/";
-  if (current.size() < root.size()) return;
-  DownloadPath(Cut(current.substr(root.size() > 1 ? root.size() - 1 : 0)));
+  DownloadPath(Cut(current));
   HIViewSetNeedsDisplay(VIEW, true);
 }
 

@@ -59,7 +59,7 @@ qv_expect_alive "after showing the rows"
 click_screen 160 305
 click_screen 160 305 3
 screenshot menu >/dev/null
-click_screen 146 254   # File Info…: the bookmark editor
+click_screen 224 372   # File Info…: the bookmark editor
 wait_window '^Bookmark$'
 screenshot editor >/dev/null
 qv_expect_alive "after opening the bookmark editor"
@@ -77,7 +77,7 @@ screenshot bookmark >/dev/null
 click_screen 160 215
 click_screen 160 215 3
 screenshot source-menu >/dev/null
-click_screen 148 243   # Rename…
+click_screen 224 361   # Rename…
 wait_window '^Rename$'
 screenshot rename-sheet >/dev/null
 qv_expect_alive "after opening the rename sheet"

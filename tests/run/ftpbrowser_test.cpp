@@ -156,6 +156,26 @@ TEST_F(FTPBrowserTest, FoldersAreListedWhenOpenedAndHiddenEntriesNeverShow) {
   EXPECT_TRUE(AlertTexts().empty());
 }
 
+TEST_F(FTPBrowserTest, ThePathMenuJumpsToAFolderAndBackGoesUpToTheRootFolder) {
+  TFTPBrowser* b = Connect();
+  ASSERT_NE(b, nullptr);
+  b->DownloadPath("/www/sub/");
+  ASSERT_TRUE(Settled(b));
+  EXPECT_EQ(b->fConnection.URL.str(), URL("sub/"));
+  EXPECT_NE(Find(b, "sub/a.txt"), nullptr);
+  EXPECT_EQ(Find(b, "index.php"), nullptr);
+  pane->UpdateToolbar(1);
+  EXPECT_EQ(b->fPathMenuPaths, (std::vector<std::string>{"/www/sub/", "/www/", "/"}));
+  b->FocusGoBack();
+  ASSERT_TRUE(Settled(b));
+  EXPECT_EQ(b->fConnection.URL.str(), URL(""));
+  EXPECT_NE(Find(b, "index.php"), nullptr);
+  // The server's root folder is as far up as it goes.
+  b->FocusGoBack();
+  EXPECT_TRUE(b->fTransfers.empty());
+  EXPECT_EQ(b->fConnection.URL.str(), URL(""));
+}
+
 TEST_F(FTPBrowserTest, ServerOperationsChangeTheServerAndEndTheirTransfers) {
   TFTPBrowser* b = Connect();
   ASSERT_NE(b, nullptr);

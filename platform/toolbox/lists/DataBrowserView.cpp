@@ -609,6 +609,14 @@ OSStatus Contextual(DBRecord* rec, EventRef event) {
   if (menu == nullptr) return noErr;
   CGPoint root = ViewToRoot(rec->view, p);
   Point where{SInt16(root.y), SInt16(root.x)};
+  // The menu opens where the click was, on the screen.
+  if (WindowRef window = ViewWindow(rec->view)) {
+    GrafPtr saved = nullptr;
+    GetPort(&saved);
+    SetPortWindowPort(window);
+    LocalToGlobal(&where);
+    SetPort(saved);
+  }
   UInt32 selectionType = 0;
   SInt16 menuID = 0;
   MenuItemIndex menuItem = 0;
