@@ -6,8 +6,10 @@
 //               [where=/FOLDER | name=NEWNAME] action=ACTION
 //
 // ACTION is mkfile, mkdir, delete, rmdir, move (file into the folder where)
-// or rename (file to name, in its folder). Paths are "/"-rooted on the
-// server. On success the last line is the number 0; on failure a line
+// or rename (file to name, in its folder). Paths start with "/" and name
+// places under the folder the login starts in, as the program's ftp:// URLs
+// do (on a server that logs a user into /home/anna, "/www/a.php" is
+// /home/anna/www/a.php). On success the last line is the number 0; on failure a line
 // saying what went wrong comes first, then a number line (the exit status).
 // The password may come from the environment (QUORVEL_FTP_PASSWORD) instead,
 // so that it need not appear in the process list.
@@ -104,41 +106,51 @@ if (!@ftp_login($connection, $user, $password)) {
 }
 ftp_pasv($connection, true);
 
+// The paths given are under the login folder; the server's own paths are
+// made from it, so that nothing outside it is touched.
+$home = @ftp_pwd($connection);
+$home = ($home === false) ? '' : rtrim($home, '/');
+$onServer = function ($path) use ($home) {
+    return $home . $path;
+};
+$shown = $file;
+$file = $onServer($file);
+
 $ok = false;
 switch ($action) {
     case 'mkfile':
         // A new file never replaces one that is there.
         if (exists($connection, $file)) {
-            fail("\"$file\" already exists.", 5);
+            fail("\"$shown\" already exists.", 5);
         }
         $empty = fopen('php://memory', 'r');
         $ok = @ftp_fput($connection, $file, $empty, FTP_BINARY);
         fclose($empty);
-        $what = "create the file $file";
+        $what = "create the file $shown";
         break;
     case 'mkdir':
         $ok = @ftp_mkdir($connection, $file) !== false;
-        $what = "create the folder $file";
+        $what = "create the folder $shown";
         break;
     case 'delete':
         $ok = @ftp_delete($connection, $file);
-        $what = "delete $file";
+        $what = "delete $shown";
         break;
     case 'rmdir':
         $ok = @ftp_rmdir($connection, $file);
-        $what = "delete the folder $file";
+        $what = "delete the folder $shown";
         break;
     case 'move':
         $where = $get('where');
         if ($where === '' || $where[0] !== '/') {
             fail("The folder \"$where\" is not a path on the server.", 2);
         }
-        $target = joined($where, basename($file));
+        $target = joined($onServer($where), basename($file));
         if (exists($connection, $target)) {
-            fail("\"$target\" already exists.", 5);
+            fail("\"" . joined($where, basename($file)) . "\" already exists.", 5);
         }
         $ok = @ftp_rename($connection, $file, $target);
-        $what = "move $file to $where";
+        $what = "move $shown to $where";
         break;
     case 'rename':
         $name = $get('name');
@@ -147,10 +159,10 @@ switch ($action) {
         }
         $target = joined(dirname($file), $name);
         if (exists($connection, $target)) {
-            fail("\"$target\" already exists.", 5);
+            fail("\"" . joined(dirname($shown), $name) . "\" already exists.", 5);
         }
         $ok = @ftp_rename($connection, $file, $target);
-        $what = "rename $file to $name";
+        $what = "rename $shown to $name";
         break;
     default:
         fail("Unknown server operation \"$action\".", 2);

@@ -170,4 +170,37 @@ TEST(FTPProcess, TheHelperDoesEachOperationOnARealServer) {
   EXPECT_NE(login.messages[0].find("refused the login of user"), std::string::npos) << login.messages[0];
 }
 
+// A login that starts in a folder of its own: the helper's paths are under
+// it, as the browser's ftp:// URLs are, and a file of the same path outside
+// it is left alone.
+TEST(FTPProcess, PathsAreUnderTheFolderTheLoginStartsIn) {
+  LoopbackFTPServer server(/*faults=*/true);
+  ASSERT_TRUE(server.Ready());
+  const std::string root = server.Root();
+  for (const char* folder : {"/www", "/home", "/home/user", "/home/user/www"})
+    mkdir((root + folder).c_str(), 0700);
+  WriteFile(root + "/www/a.txt", "outside");
+  WriteFile(root + "/home/user/www/a.txt", "inside");
+  auto run = [&](auto operation) {
+    auto* p = new TFTPProcess();
+    p->fScript = std::string(QUORVEL_TEST_SOURCE_DIR) + "/../resources/SharedSupport/ftp.php";
+    p->SetConnection(Connection("127.0.0.1:" + std::to_string(server.Port()), LoopbackFTPServer::kUser,
+                                LoopbackFTPServer::kPassword));
+    return RunOperation(p, operation).messages;
+  };
+  const std::vector<std::string> done{""};
+  struct stat st;
+  EXPECT_EQ(run([](TFTPProcess* p) { p->Rename("/www/a.txt", "b.txt"); }), done);
+  EXPECT_EQ(ReadFile(root + "/home/user/www/b.txt"), "inside");
+  EXPECT_EQ(run([](TFTPProcess* p) { p->NewDirectory("/old"); }), done);
+  EXPECT_EQ(run([](TFTPProcess* p) { p->Move("/www/b.txt", "/old"); }), done);
+  EXPECT_EQ(ReadFile(root + "/home/user/old/b.txt"), "inside");
+  EXPECT_EQ(run([](TFTPProcess* p) { p->DeleteFile("/old/b.txt"); }), done);
+  EXPECT_NE(stat((root + "/home/user/old/b.txt").c_str(), &st), 0);
+  const std::vector<std::string> refused = run([](TFTPProcess* p) { p->DeleteFile("/www/a.txt"); });
+  ASSERT_EQ(refused.size(), 1u);
+  EXPECT_NE(refused[0].find("Could not delete /www/a.txt"), std::string::npos) << refused[0];
+  EXPECT_EQ(ReadFile(root + "/www/a.txt"), "outside");
+}
+
 }  // namespace

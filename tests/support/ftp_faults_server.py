@@ -7,7 +7,9 @@ replies a healthy server does not give:
   a retrieval of a file whose name starts with "stall" opens the data
   channel and then sends nothing,
   the listing of a folder named "garbage" is text no listing parser reads,
-  the size of a file whose name starts with "nosize" is not told.
+  the size of a file whose name starts with "nosize" is not told,
+  a login starts in the folder "/home/USER" when there is one, as on a
+  server that does not keep each user in a folder of their own.
 
 Usage: ftp_faults_server.py PORT FOLDER USER PASSWORD
 """
@@ -33,6 +35,11 @@ class FaultyDTP(DTPHandler):
 
 class FaultyHandler(FTPHandler):
     dtp_handler = FaultyDTP
+
+    def on_login(self, username):
+        home = "/home/" + username
+        if os.path.isdir(self.fs.ftp2fs(home)):
+            self.fs.cwd = home
 
     def ftp_LIST(self, path):
         if os.path.basename(path.rstrip("/")) == "garbage":
