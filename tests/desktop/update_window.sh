@@ -33,8 +33,10 @@ PLIST
 
 qv_start
 wait_window 'Software Update'
-settle
-screenshot notes
+# The notes are drawn: dark ink where the page shows, below the status line (the page paints in a
+# process of its own, in its own time).
+drawn() { [ "$(dark_pixels "$(screenshot notes)" 10 70 400 120)" -gt 300 ]; }
+wait_until "$QV_WAIT" drawn || fail "the change notes are not drawn"
 qv_expect_alive "showing the update window"
 
 # Download (the web view keeps the keyboard focus, so the button is clicked).
