@@ -102,18 +102,6 @@ OSStatus PaneBoundsHandler(EventHandlerCallRef, EventRef, void* data) {
   return eventNotHandledErr;
 }
 
-FSRef PreviewApplication() {
-  FSRef application{};
-  if (AppPrefs == nullptr) return application;
-  if (CFTypeRef data = AppPrefs->GetTypeValue("GeneralPreviewApplication")) {
-    if (CFGetTypeID(data) == CFDataGetTypeID() && CFDataGetLength(static_cast<CFDataRef>(data)) == sizeof application)
-      CFDataGetBytes(static_cast<CFDataRef>(data), CFRangeMake(0, sizeof application),
-                     reinterpret_cast<UInt8*>(&application));
-    CFRelease(data);
-  }
-  return application;
-}
-
 void OpenWithApplication(TPreviewPane* pane, const FSRef& application) {
   if (pane == nullptr || !FSValidFSRef(application)) return;
   const std::string& url = pane->wholeURL;
@@ -150,6 +138,19 @@ int HexValue(char c) {
 }
 
 }  // namespace
+
+// The browser the user chose for previews (no file when none was).
+FSRef PreviewApplication() {
+  FSRef application{};
+  if (AppPrefs == nullptr) return application;
+  if (CFTypeRef data = AppPrefs->GetTypeValue("GeneralPreviewApplication")) {
+    if (CFGetTypeID(data) == CFDataGetTypeID() && CFDataGetLength(static_cast<CFDataRef>(data)) == sizeof application)
+      CFDataGetBytes(static_cast<CFDataRef>(data), CFRangeMake(0, sizeof application),
+                     reinterpret_cast<UInt8*>(&application));
+    CFRelease(data);
+  }
+  return application;
+}
 
 // ---------------------------------------------------------------------------
 // URLs

@@ -177,6 +177,10 @@ class TPreviewResourcePane : public TPane {
   virtual void Clear();
 };
 
+// The browser application stored in "GeneralPreviewApplication"; an invalid
+// reference when none was chosen.
+FSRef PreviewApplication();
+
 // The console window in front, or a new one.
 TConsoleWindow* OpenConsoleWindow();
 // The preview window in front (or a new one, shown) opens the event's URL.

@@ -60,18 +60,6 @@ std::string ReplaceBlanks(const std::string& url) {
   return escaped;
 }
 
-FSRef StoredPreviewApplication() {
-  FSRef application{};
-  if (AppPrefs == nullptr) return application;
-  if (CFTypeRef data = AppPrefs->GetTypeValue("GeneralPreviewApplication")) {
-    if (CFGetTypeID(data) == CFDataGetTypeID() && CFDataGetLength(static_cast<CFDataRef>(data)) == sizeof application)
-      CFDataGetBytes(static_cast<CFDataRef>(data), CFRangeMake(0, sizeof application),
-                     reinterpret_cast<UInt8*>(&application));
-    CFRelease(data);
-  }
-  return application;
-}
-
 // The line break the document writes: its own setting, else the one its
 // file was read with.
 std::string LineBreak(TDocument* document) {
@@ -212,7 +200,7 @@ FSRef TEditorPane::UpdateTemporaryFile() {
 void TEditorPane::PreviewDocument(const Str63& mode, Boolean useApplication, const FSRef* application,
                                   const FTPServerInfo& server) {
   if (document == nullptr) return;
-  FSRef app = StoredPreviewApplication();
+  FSRef app = PreviewApplication();
   if (application != nullptr && FSValidFSRef(*application)) {
     app = *application;
     useApplication = true;
