@@ -840,19 +840,44 @@ struct DragDownload {
   bool done = false;
   bool ok = false;
   CFStreamError error{};
+  std::string path;  // the file written
 };
 
-void DragDownloadCallback(SInt16 kind, float, CFStreamError error, TFTPStream*, void* data) {
+void DragDownloadCallback(SInt16 kind, float, CFStreamError error, TFTPStream* stream, void* data) {
   auto* wait = static_cast<DragDownload*>(data);
   if (kind == kFTPNotifyFinished || kind == kFTPNotifyFailed) {
     wait->done = true;
     wait->ok = kind == kFTPNotifyFinished;
     wait->error = error;
+    if (stream != nullptr) wait->path = stream->LocalPath();
   }
 }
 
-// Another program asks for a dragged file: it is downloaded now into a
-// private folder and handed over as a file URL.
+// The folder the drop of the item landed in (ending in "/"); empty when it
+// landed in none.
+std::string DropFolderOf(DragRef drag, DragItemRef itemRef) {
+  UInt16 count = 0;
+  CountDragItems(drag, &count);
+  for (UInt16 index = 1; index <= count; ++index) {
+    DragItemRef ref = 0;
+    if (GetDragItemReferenceNumber(drag, index, &ref) != noErr || ref != itemRef) continue;
+    Str255 name;
+    CFURLRef folder = nullptr;
+    std::string out;
+    if (FSGetDragFinderLocation(drag, index, name, folder) == noErr && folder != nullptr) {
+      UInt8 path[4096] = {};
+      if (CFURLGetFileSystemRepresentation(folder, true, path, sizeof path)) out = reinterpret_cast<char*>(path);
+    }
+    if (folder != nullptr) CFRelease(folder);
+    if (!out.empty() && out.back() != '/') out += '/';
+    return out;
+  }
+  return std::string();
+}
+
+// Another program asks for a dragged file: it is downloaded now, into the
+// folder the drop named when it named one, else into a private folder, and
+// handed over as a file URL.
 OSErr FTPDragSend(FlavorType type, void* refCon, DragItemRef itemRef, DragRef drag) {
   auto* browser = static_cast<TFTPBrowser*>(refCon);
   if (type != kFlavorTypeFileURL || !TBrowser::IsLive(browser)) return badDragFlavorErr;
@@ -863,7 +888,9 @@ OSErr FTPDragSend(FlavorType type, void* refCon, DragItemRef itemRef, DragRef dr
   FTPDirectoryListingPtr entry = ListingOf(BrackenrowGetNodeAtIndex(item, browser->VIEW));
   if (entry == nullptr || entry->type != 8) return badDragFlavorErr;
   const Str255 url = entry->URL;
-  const std::string folder = FTPPrivateFolder(url, browser->fConnection.userName, "Quorvel FTP Drags");
+  const Str255 name = entry->name;  // the row may go while the download runs
+  std::string folder = DropFolderOf(drag, itemRef);
+  if (folder.empty()) folder = FTPPrivateFolder(url, browser->fConnection.userName, "Quorvel FTP Drags");
   DragDownload wait;
   auto* stream = new TFTPStream();
   stream->SetCallback(DragDownloadCallback, &wait);
@@ -889,11 +916,13 @@ OSErr FTPDragSend(FlavorType type, void* refCon, DragItemRef itemRef, DragRef dr
     browser->SetStatus("Idle");
   }
   if (!wait.ok) {
-    UserNotificationDialog(Str255("The download of \"" + Text(entry->name) + "\" failed: " +
+    UserNotificationDialog(Str255("The download of \"" + Text(name) + "\" failed: " +
                                   Text(GetStreamErrorString(wait.error))));
     return badDragFlavorErr;
   }
-  const std::string path = folder + Text(entry->name);
+  // The file as the stream wrote it: the remote name, inside the folder.
+  const std::string path = wait.path;
+  if (path.empty()) return badDragFlavorErr;
   CFURLRef fileURL = CFURLCreateFromFileSystemRepresentation(nullptr, reinterpret_cast<const UInt8*>(path.data()),
                                                              CFIndex(path.size()), false);
   if (fileURL == nullptr) return badDragFlavorErr;
@@ -921,6 +950,10 @@ Boolean TFTPBrowser::AddDragItem(void* data, UInt32 type, DataBrowserItemID, Dra
   }
   // A file goes to another program as a local file, downloaded when it is asked for.
   if (entry->type == 8) {
+    // The name the file is promised under (a length byte and the name).
+    unsigned char alia[256] = {};
+    std::memcpy(alia, entry->name.data(), size_t(entry->name.len()) + 1);
+    AddDragItemFlavor(drag, itemRef, 'alia', alia, sizeof alia, flavorSenderOnly);
     AddDragItemFlavor(drag, itemRef, kFlavorTypeFileURL, nullptr, 0, 0);
     SetDragSendProc(drag, FTPDragSend, this);
   }

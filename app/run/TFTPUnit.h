@@ -96,6 +96,8 @@ class TFTPStream : public TObject {
   void Free() override { Release(); }
 
   FTPStreamHandle GetHandle() const { return fHandle; }
+  // The file a download writes (its final place); empty for other transfers.
+  const std::string& LocalPath() const { return fLocalPath; }
   // The stream of a handle while it runs; nil once it has ended or was released.
   static TFTPStream* FromHandle(FTPStreamHandle handle);
   // Terminates the stream of a handle; does nothing when it has ended.

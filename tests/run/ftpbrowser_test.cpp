@@ -2,7 +2,8 @@
 // 127.0.0.1 (pyftpdlib, a password with @ : and /): folders listed when they
 // are opened, hidden entries left out, new folders and files, moves, renames
 // and deletions done by ftp.php under /usr/bin/php, each transfer gone once
-// its answer came; documents downloaded into a folder of their own, saves
+// its answer came; a dragged file made where the drop landed when it names a
+// folder, else in a private folder; documents downloaded into a folder of their own, saves
 // refused while a transfer runs, and a save uploading the text.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -14,8 +15,10 @@
 #include <string>
 #include <vector>
 
+#include "Aliases.h"
 #include "ApplicationFramework.h"
 #include "CFRunLoop.h"
+#include "DragInternal.h"
 #include "FTP.h"
 #include "HeadlessHost.h"
 #include "LoopbackFTPServer.h"
@@ -235,6 +238,67 @@ TEST_F(FTPBrowserTest, ADroppedFileIsUploadedIntoTheFolder) {
   ASSERT_NE(row, nullptr);
   EXPECT_EQ(row->type, 8);
   EXPECT_TRUE(AlertTexts().empty());
+}
+
+// A file dragged out is made when the receiver asks for it: in the folder the
+// drop named when it named one (nothing else written), else in a private
+// folder; the promise then holds the file's URL.
+TEST_F(FTPBrowserTest, ADraggedFileIsMadeWhereTheDropLanded) {
+  TFTPBrowser* b = Connect();
+  ASSERT_NE(b, nullptr);
+  const std::string base = std::string(getenv("TMPDIR")) + "/drag-out-" + std::to_string(getpid());
+  std::filesystem::remove_all(base);
+  for (bool named : {true, false}) {
+    SCOPED_TRACE(named ? "dropped into a folder" : "dropped nowhere");
+    const std::string folder = base + (named ? "/named" : "/none");
+    std::filesystem::create_directories(folder);
+    FTPDirectoryListingPtr entry = Find(b, "index.php");
+    ASSERT_NE(entry, nullptr);
+    NodeInfoPtr node = BrackenrowGetNodeAtIndex(SInt32(entry->node), b->VIEW);
+    ASSERT_NE(node, nullptr);
+    DragRef drag = nullptr;
+    ASSERT_EQ(noErr, NewDrag(&drag));
+    ASSERT_TRUE(b->AddDragItem(node->DATA, node->DATATYPE, entry->node, drag, 1));
+    const SInt32 id = SInt32(entry->node);
+    AddDragItemFlavor(drag, 1, kBrackenrowItemDragFlavor, &id, sizeof id, 0);
+    if (named) {
+      FSRef ref{};
+      AliasHandle alias = nullptr;
+      ASSERT_EQ(noErr, FSPathMakeRef(reinterpret_cast<const UInt8*>(folder.c_str()), &ref, nullptr));
+      ASSERT_EQ(noErr, FSNewAlias(nullptr, &ref, &alias));
+      AEDesc desc;
+      ASSERT_EQ(noErr, AECreateDesc(typeAlias, *alias, GetHandleSize(alias), &desc));
+      SetDropLocation(drag, &desc);
+      AEDisposeDesc(&desc);
+      DisposeHandle(alias);
+    }
+    DragFlavorRecord* url = DragFulfilFlavor(drag, 1, kFlavorTypeFileURL);
+    ASSERT_NE(url, nullptr);
+    const std::string uri(url->data.begin(), url->data.end());
+    DisposeDrag(drag);
+    ASSERT_EQ(uri.rfind("file://", 0), 0u) << uri;
+    std::string made;  // the path, its escapes decoded
+    for (size_t i = 7; i < uri.size(); ++i)
+      if (uri[i] == '%' && i + 2 < uri.size()) {
+        made += char(std::stoi(uri.substr(i + 1, 2), nullptr, 16));
+        i += 2;
+      } else {
+        made += uri[i];
+      }
+    EXPECT_EQ(ReadFile(made), "<?php echo 1;\n");
+    if (named) {
+      EXPECT_EQ(made, folder + "/index.php");
+    } else {
+      EXPECT_NE(made.find("/Quorvel FTP Drags/"), std::string::npos) << made;
+      EXPECT_FALSE(Exists(folder + "/index.php"));
+    }
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder)) names.push_back(e.path().filename().string());
+    EXPECT_EQ(names, named ? std::vector<std::string>{"index.php"} : std::vector<std::string>{});
+    EXPECT_TRUE(b->fTransfers.empty());
+  }
+  EXPECT_TRUE(AlertTexts().empty());
+  std::filesystem::remove_all(base);
 }
 
 class FTPDocumentTest : public FTPBrowserTest {

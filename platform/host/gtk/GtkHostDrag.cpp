@@ -5,25 +5,39 @@
 // Drags other programs start arrive as drags with text ('utxt', 'utf8',
 // 'TEXT') or file items ('furl', and 'hfs ' where the file's record can be
 // made) and go through a session of their own.
+//
+// A drag whose one item is a promised file also offers the direct-save
+// target: the source window's "XdndDirectSave0" property holds the file's
+// name while the drag runs; a file manager that takes the drop replaces it
+// with the URI where the file is to go and asks for the target. The folder
+// of that URI becomes the drag's drop location, the sender makes the file
+// there, and the answer is "S" (saved), "E" (failed) or "F" (ask for the
+// files the usual way instead).
 #include <cairo.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cstring>
 
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "Aliases.h"
 #include "CFData.h"
 #include "CFString.h"
 #include "DragInternal.h"
 #include "GtkHost.h"
+#include "MacMemory.h"
 #include "QuartzInternal.h"
 #include "WindowInternal.h"
 
 namespace {
 
 const char kInternalTarget[] = "application/x-quorvel-drag";
-enum : guint { kInfoInternal = 1, kInfoText = 2, kInfoURIs = 3 };
+const char kDirectSaveTarget[] = "XdndDirectSave0";
+enum : guint { kInfoInternal = 1, kInfoText = 2, kInfoURIs = 3, kInfoDirectSave = 4 };
 
 // The drag TrackDrag runs now.
 struct Outgoing {
@@ -34,6 +48,8 @@ struct Outgoing {
   bool failed = false;
   bool dropped = false;
   OSErr dropStatus = userCanceledErr;
+  DragItemRef directSave = 0;  // the item offered for direct save (0: none)
+  GdkWindow* saveWindow = nullptr;  // the window whose property names it (referenced)
 };
 Outgoing* gOut = nullptr;
 
@@ -147,10 +163,118 @@ std::string FlavorURI(DragRef drag, DragItemRef ref) {
   return std::string();
 }
 
+// --- Direct save ------------------------------------------------------------------------
+
+GdkAtom DirectSaveAtom() { return gdk_atom_intern_static_string(kDirectSaveTarget); }
+
+// The name the item's file is promised under ('alia': a length byte and
+// the name); empty when it has none or the name could leave a folder.
+std::string PromisedName(DragRef drag, DragItemRef ref) {
+  DragFlavorRecord* f = DragFindFlavor(drag, ref, 'alia');
+  if (f == nullptr || f->data.empty()) return std::string();
+  const size_t length = std::min<size_t>(f->data[0], f->data.size() - 1);
+  std::string name(reinterpret_cast<const char*>(f->data.data()) + 1, length);
+  if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos ||
+      name.find('\0') != std::string::npos)
+    return std::string();
+  return name;
+}
+
+void SetDirectSaveName(GdkWindow* window, const std::string& name) {
+  gdk_property_change(window, DirectSaveAtom(), gdk_atom_intern_static_string("text/plain"), 8,
+                      GDK_PROP_MODE_REPLACE, reinterpret_cast<const guchar*>(name.data()), gint(name.size()));
+}
+
+// What the receiver wrote into the property: a URI.
+std::string ReadDirectSaveURI(GdkWindow* window) {
+  GdkAtom type = GDK_NONE;
+  gint format = 0, length = 0;
+  guchar* bytes = nullptr;
+  std::string out;
+  if (gdk_property_get(window, DirectSaveAtom(), GDK_NONE, 0, 4096, FALSE, &type, &format, &length, &bytes) &&
+      bytes != nullptr && format == 8 && length > 0)
+    out.assign(reinterpret_cast<const char*>(bytes), size_t(length));
+  g_free(bytes);
+  return out;
+}
+
+bool IsFolder(const std::string& path) {
+  struct stat st;
+  return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// The local folder a direct-save URI names: the URI itself when it is a
+// folder, else the folder holding the file it names, which must be the
+// promised name (the file is made under that name only). Empty for a URI
+// that is no local file or whose folder does not exist.
+std::string DirectSaveFolder(const std::string& uri, const std::string& name) {
+  if (uri.find('\0') != std::string::npos) return std::string();
+  gchar* path = g_filename_from_uri(uri.c_str(), nullptr, nullptr);
+  if (path == nullptr) return std::string();
+  std::string folder(path);
+  g_free(path);
+  if (!IsFolder(folder)) {
+    gchar* base = g_path_get_basename(folder.c_str());
+    gchar* parent = g_path_get_dirname(folder.c_str());
+    const bool named = name == base;
+    folder = parent;
+    g_free(parent);
+    g_free(base);
+    if (!named || !IsFolder(folder)) return std::string();
+  }
+  gchar* canonical = g_canonicalize_filename(folder.c_str(), nullptr);
+  folder = canonical;
+  g_free(canonical);
+  return folder;
+}
+
+// The drop lands in the folder: the drag's drop location names it.
+bool SetDropFolder(DragRef drag, const std::string& folder) {
+  FSRef ref{};
+  AliasHandle alias = nullptr;
+  if (FSPathMakeRef(reinterpret_cast<const UInt8*>(folder.c_str()), &ref, nullptr) != noErr ||
+      FSNewAlias(nullptr, &ref, &alias) != noErr)
+    return false;
+  HLock(alias);
+  AEDesc desc;
+  AEInitializeDesc(&desc);
+  const bool ok = AECreateDesc(typeAlias, *alias, GetHandleSize(alias), &desc) == noErr &&
+                  SetDropLocation(drag, &desc) == noErr;
+  AEDisposeDesc(&desc);
+  DisposeHandle(alias);
+  return ok;
+}
+
+// Makes the promised file where the receiver asked; the answer to give it.
+char DirectSave(DragRef drag, DragItemRef ref, GdkWindow* window) {
+  // A file made already (or never promised) goes the usual way.
+  if (!PromisesURI(drag, ref)) return 'F';
+  const std::string folder = DirectSaveFolder(ReadDirectSaveURI(window), PromisedName(drag, ref));
+  if (folder.empty() || !SetDropFolder(drag, folder)) return 'E';
+  DragFlavorRecord* f = DragFulfilFlavor(drag, ref, 'furl');
+  if (f == nullptr || f->data.empty()) return 'E';
+  // The file made must be in that folder, under its own name.
+  gchar* made = g_filename_from_uri(std::string(f->data.begin(), f->data.end()).c_str(), nullptr, nullptr);
+  if (made == nullptr) return 'E';
+  gchar* parent = g_path_get_dirname(made);
+  gchar* canonical = g_canonicalize_filename(parent, nullptr);
+  struct stat st;
+  const bool inside = folder == canonical && stat(made, &st) == 0 && S_ISREG(st.st_mode);
+  g_free(canonical);
+  g_free(parent);
+  g_free(made);
+  return inside ? 'S' : 'E';
+}
+
 void OnDataGet(GtkWidget*, GdkDragContext*, GtkSelectionData* data, guint info, guint, gpointer) {
   if (gOut == nullptr || !DragIsLive(gOut->drag)) return;
   DragRef drag = gOut->drag;
-  if (info == kInfoURIs) {
+  if (info == kInfoDirectSave) {
+    const char answer = gOut->directSave != 0 && gOut->saveWindow != nullptr
+                            ? DirectSave(drag, gOut->directSave, gOut->saveWindow)
+                            : 'E';
+    gtk_selection_data_set(data, gtk_selection_data_get_target(data), 8, reinterpret_cast<const guchar*>(&answer), 1);
+  } else if (info == kInfoURIs) {
     std::vector<std::string> uris;
     for (const DragItemRecord& item : drag->items) {
       std::string uri = FlavorURI(drag, item.ref);
@@ -178,7 +302,9 @@ void OnDataGet(GtkWidget*, GdkDragContext*, GtkSelectionData* data, guint info, 
 }
 
 void OnDragEnd(GtkWidget*, GdkDragContext*, gpointer) {
-  if (gOut) gOut->ended = true;
+  if (gOut == nullptr) return;
+  gOut->ended = true;
+  if (gOut->saveWindow != nullptr) gdk_property_delete(gOut->saveWindow, DirectSaveAtom());
 }
 
 gboolean OnDragFailed(GtkWidget*, GdkDragContext*, GtkDragResult, gpointer) {
@@ -212,13 +338,22 @@ OSErr Run(DragRef drag, DragSession& session) {
     return userCanceledErr;
   }
   bool text = false, files = false;
+  int promised = 0;
+  DragItemRef saveItem = 0;
   for (const DragItemRecord& item : drag->items) {
     text = text || !FlavorText(drag, item.ref).empty();
     // A promised file is not made before a receiver asks for it.
+    if (PromisesURI(drag, item.ref)) {
+      ++promised;
+      saveItem = item.ref;
+    }
     files = files || PromisesURI(drag, item.ref) || !FlavorURI(drag, item.ref).empty();
   }
+  // Direct save names one file.
+  const std::string saveName = promised == 1 ? PromisedName(drag, saveItem) : std::string();
   GtkTargetList* targets = gtk_target_list_new(nullptr, 0);
   gtk_target_list_add(targets, gdk_atom_intern_static_string(kInternalTarget), GTK_TARGET_SAME_APP, kInfoInternal);
+  if (!saveName.empty()) gtk_target_list_add(targets, DirectSaveAtom(), GTK_TARGET_OTHER_APP, kInfoDirectSave);
   if (files) gtk_target_list_add_uri_targets(targets, kInfoURIs);
   if (text) gtk_target_list_add_text_targets(targets, kInfoText);
 
@@ -238,6 +373,12 @@ OSErr Run(DragRef drag, DragSession& session) {
   gtk_target_list_unref(targets);
   if (context != nullptr) {
     SetIcon(context, drag);
+    GdkWindow* window = gdk_drag_context_get_source_window(context);
+    if (!saveName.empty() && window != nullptr) {
+      out.directSave = saveItem;
+      out.saveWindow = GDK_WINDOW(g_object_ref(window));
+      SetDirectSaveName(window, saveName);
+    }
     while (!out.ended) g_main_context_iteration(nullptr, TRUE);
   } else {
     out.failed = true;
@@ -246,6 +387,10 @@ OSErr Run(DragRef drag, DragSession& session) {
   g_signal_handler_disconnect(area, end);
   g_signal_handler_disconnect(area, failed);
   g_object_unref(area);
+  if (out.saveWindow != nullptr) {
+    gdk_property_delete(out.saveWindow, DirectSaveAtom());
+    g_object_unref(out.saveWindow);
+  }
   gOut = nullptr;
   if (gLeaveSource != 0) {
     g_source_remove(gLeaveSource);
