@@ -77,7 +77,7 @@ class TSourceEditor : public TWASTEPane {
   void ProcessCommand(const HICommand& command, EventRef event, SInt32& result) override;
   void Release() override;
   void Create(const Str63& name, IBNibRef nib) override;
-  virtual void Load();
+  void Load() override;
 
   // Introduced, in slot order.
   void SetDocument(TDocument* inDocument) override;

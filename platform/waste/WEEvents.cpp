@@ -23,8 +23,8 @@ namespace {
 
 constexpr UInt32 kCmd = kCmdKey, kShift = kShiftKey, kOption = kOptionKey;
 
-static_assert(weEndOfLineCR == weLineEndingCR && weEndOfLineLF == weLineEndingLF &&
-                  weEndOfLineCRLF == weLineEndingCRLF,
+static_assert(weEndOfLineCR == UInt32(weLineEndingCR) && weEndOfLineLF == UInt32(weLineEndingLF) &&
+                  weEndOfLineCRLF == UInt32(weLineEndingCRLF),
               "the engine's line endings are the codec's");
 
 bool Editable(WEReference we) { return !we->Feature(weFReadOnly); }
