@@ -5,6 +5,7 @@
 // Korean, ...) through the C library's converters, where installed.
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <bit>
 #include <cstring>
 #include <limits>
@@ -340,21 +341,23 @@ constexpr EncodingInfo kEncodings[] = {
     {kCFStringEncodingISO_2022_KR, "Korean (ISO 2022-KR)", "iso-2022-kr", "ISO-2022-KR", true},
 };
 
-// Whether this machine's converters know each iconv-backed entry, asked once.
-const std::array<bool, std::size(kEncodings)>& Present() {
-  static const auto present = [] {
-    std::array<bool, std::size(kEncodings)> p{};
-    for (size_t i = 0; i < std::size(kEncodings); ++i)
-      p[i] = kEncodings[i].iconv == nullptr || __CFIconvIsAvailable(kEncodings[i].iconv);
-    return p;
-  }();
-  return present;
+// Whether this machine's converters know entry I, asked once per entry and
+// only when that entry is wanted: opening a converter loads its module, and
+// a run that only ever converts UTF-8 should load none.
+bool Present(size_t i) {
+  static std::array<std::atomic<signed char>, std::size(kEncodings)> known{};  // 0: not asked yet
+  signed char answer = known[i].load(std::memory_order_acquire);
+  if (answer == 0) {
+    answer = kEncodings[i].iconv == nullptr || __CFIconvIsAvailable(kEncodings[i].iconv) ? 1 : -1;
+    known[i].store(answer, std::memory_order_release);
+  }
+  return answer > 0;
 }
 
 // The entry of an encoding that converts here; nil otherwise.
 const EncodingInfo* FindEncoding(CFStringEncoding e) {
   for (size_t i = 0; i < std::size(kEncodings); ++i)
-    if (kEncodings[i].encoding == e) return Present()[i] ? &kEncodings[i] : nullptr;
+    if (kEncodings[i].encoding == e) return Present(i) ? &kEncodings[i] : nullptr;
   return nullptr;
 }
 
@@ -623,7 +626,7 @@ const CFStringEncoding* CFStringGetListOfAvailableEncodings() {
   static const auto list = [] {
     std::vector<CFStringEncoding> l;
     for (size_t i = 0; i < std::size(kEncodings); ++i)
-      if (Present()[i]) l.push_back(kEncodings[i].encoding);
+      if (Present(i)) l.push_back(kEncodings[i].encoding);
     l.push_back(kCFStringEncodingInvalidId);
     return l;
   }();
