@@ -510,8 +510,11 @@ bool __CFDecodeUTF8(const UInt8* b, size_t n, __CFUniChars& out) {
   while (i < n) {
     UInt8 c = b[i];
     if (c < 0x80) {
-      out.push_back(c);
-      ++i;
+      // A run of ASCII goes in at once.
+      size_t end = i + 1;
+      while (end < n && b[end] < 0x80) ++end;
+      out.insert(out.end(), b + i, b + end);
+      i = end;
       continue;
     }
     UInt32 cp;
