@@ -1,6 +1,7 @@
 #include "TWASTEDocumentUnit.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -313,6 +314,10 @@ OSStatus ReadWholeFile(const FSRef& file, std::string& bytes) {
   if (status != noErr) return status;
   const int fd = open(reinterpret_cast<const char*>(path), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return errno == EACCES ? OSStatus(permErr) : OSStatus(fnfErr);
+  // Room for the whole file at once: a large file grown piece by piece is
+  // copied over again each time the string outgrows its room.
+  struct stat info {};
+  if (fstat(fd, &info) == 0 && info.st_size > 0) bytes.reserve(size_t(info.st_size));
   char buffer[65536];
   for (;;) {
     const ssize_t n = read(fd, buffer, sizeof buffer);

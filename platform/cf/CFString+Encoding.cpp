@@ -5,6 +5,7 @@
 // Korean, ...) through the C library's converters, where installed.
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <bit>
 #include <cstring>
 #include <limits>
@@ -340,21 +341,23 @@ constexpr EncodingInfo kEncodings[] = {
     {kCFStringEncodingISO_2022_KR, "Korean (ISO 2022-KR)", "iso-2022-kr", "ISO-2022-KR", true},
 };
 
-// Whether this machine's converters know each iconv-backed entry, asked once.
-const std::array<bool, std::size(kEncodings)>& Present() {
-  static const auto present = [] {
-    std::array<bool, std::size(kEncodings)> p{};
-    for (size_t i = 0; i < std::size(kEncodings); ++i)
-      p[i] = kEncodings[i].iconv == nullptr || __CFIconvIsAvailable(kEncodings[i].iconv);
-    return p;
-  }();
-  return present;
+// Whether this machine's converters know entry I, asked once per entry and
+// only when that entry is wanted: opening a converter loads its module, and
+// a run that only ever converts UTF-8 should load none.
+bool Present(size_t i) {
+  static std::array<std::atomic<signed char>, std::size(kEncodings)> known{};  // 0: not asked yet
+  signed char answer = known[i].load(std::memory_order_acquire);
+  if (answer == 0) {
+    answer = kEncodings[i].iconv == nullptr || __CFIconvIsAvailable(kEncodings[i].iconv) ? 1 : -1;
+    known[i].store(answer, std::memory_order_release);
+  }
+  return answer > 0;
 }
 
 // The entry of an encoding that converts here; nil otherwise.
 const EncodingInfo* FindEncoding(CFStringEncoding e) {
   for (size_t i = 0; i < std::size(kEncodings); ++i)
-    if (kEncodings[i].encoding == e) return Present()[i] ? &kEncodings[i] : nullptr;
+    if (kEncodings[i].encoding == e) return Present(i) ? &kEncodings[i] : nullptr;
   return nullptr;
 }
 
@@ -507,8 +510,11 @@ bool __CFDecodeUTF8(const UInt8* b, size_t n, __CFUniChars& out) {
   while (i < n) {
     UInt8 c = b[i];
     if (c < 0x80) {
-      out.push_back(c);
-      ++i;
+      // A run of ASCII goes in at once.
+      size_t end = i + 1;
+      while (end < n && b[end] < 0x80) ++end;
+      out.insert(out.end(), b + i, b + end);
+      i = end;
       continue;
     }
     UInt32 cp;
@@ -623,7 +629,7 @@ const CFStringEncoding* CFStringGetListOfAvailableEncodings() {
   static const auto list = [] {
     std::vector<CFStringEncoding> l;
     for (size_t i = 0; i < std::size(kEncodings); ++i)
-      if (Present()[i]) l.push_back(kEncodings[i].encoding);
+      if (Present(i)) l.push_back(kEncodings[i].encoding);
     l.push_back(kCFStringEncodingInvalidId);
     return l;
   }();

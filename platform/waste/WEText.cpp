@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <new>
 
@@ -490,8 +491,13 @@ bool DecodeText(const void* text, ByteCount length, TextEncoding encoding, std::
   }
   if (encoding == kTextEncodingUnicodeDefault) {
     if (length % 2 != 0) return false;
-    out->resize(length / 2);
-    std::memcpy(out->data(), bytes, length);
+    if (reinterpret_cast<uintptr_t>(bytes) % alignof(UniChar) == 0) {
+      const auto* units = reinterpret_cast<const UniChar*>(bytes);
+      out->assign(units, units + length / 2);  // no zero-filling first
+    } else {
+      out->resize(length / 2);
+      std::memcpy(out->data(), bytes, length);
+    }
     return true;
   }
   CFStringRef s = CFStringCreateWithBytes(nullptr, bytes, CFIndex(length), encoding, false);
