@@ -338,9 +338,12 @@ void TPreviewPane::Load() {
     FullTitle = title;
     if (const SInt16 index = CurrentTabIndex(); index > 0) ShowTitle(index);
   }
-  if (navigation != nullptr && urlItem != 0)
-    ToolbarChangeItem(navigation, urlItem, Str255(wholeURL.c_str()),
-                      LoadPNGImage(PreviewURLImageName(wholeURL), kImagesFolder), kCGImageType);
+  if (navigation != nullptr && urlItem != 0) {
+    // The toolbar keeps its own reference to the image.
+    CGImageRef image = LoadPNGImage(PreviewURLImageName(wholeURL), kImagesFolder);
+    ToolbarChangeItem(navigation, urlItem, Str255(wholeURL.c_str()), image, kCGImageType);
+    if (image != nullptr) CGImageRelease(image);
+  }
   std::string path;
   modification = PreviewURLLocalPath(wholeURL, path) ? PathStamp(path) : TFileStamp{};
   ClearStatus();

@@ -249,7 +249,9 @@ void TEditorPane::PreviewDocument(const Str63& mode, Boolean useApplication, con
     auto* window = dynamic_cast<TEditorWindow*>(OwnerWindow());
     if (window == nullptr) return;
     window->NewURLString(url, this);
-    SetAppearance(document->name, LoadPNGImage("Preview_16x16.png", "Images/Application Images"), kCGImageType);
+    // The tab keeps a borrowed image, so one image serves every pane.
+    static CGImageRef previewImage = LoadPNGImage("Preview_16x16.png", "Images/Application Images");
+    SetAppearance(document->name, previewImage, kCGImageType);
   } else {
     LSOpenURLWithApplication(Str255(url.c_str()), app);
   }

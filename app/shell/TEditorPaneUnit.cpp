@@ -204,8 +204,11 @@ void TEditorPane::Create(const Str63& name, IBNibRef nib) {
   if (document != nullptr) document->diskStamp = FileStampOf(document->file);
   if (themed && editor->GetController() != nullptr) editor->GetController()->nilColor = theme.text;
 
-  if (FTPDocument && document != nullptr)
-    SetAppearance(document->name, LoadPNGImage("Network_16x16.png", "Images/Application Images"), kCGImageType);
+  if (FTPDocument && document != nullptr) {
+    // The tab keeps a borrowed image, so one image serves every pane.
+    static CGImageRef networkImage = LoadPNGImage("Network_16x16.png", "Images/Application Images");
+    SetAppearance(document->name, networkImage, kCGImageType);
+  }
   // The placard lies in the editor's own interface window (or the window's).
   HIViewRef placard = editor->nibWindow != nullptr
                           ? HIViewFind(kEditorPanePlacardID, kEditorPanePlacardSignature, editor->nibWindow)
