@@ -46,15 +46,7 @@ focus_window "$window"
 window_origin
 sx=$((QV_WX + 60)); sy=$((QV_WY + 187))            # the index.php row
 xdotool windowraise "$target"; settle                # the other program's window in sight
-xdotool mousemove "$sx" "$sy"; settle
-xdotool mousedown 1
-for i in $(seq 1 25); do
-  xdotool mousemove $((sx + (tx - sx) * i / 25)) $((sy + (ty - sy) * i / 25))
-  sleep 0.05
-done
-xdotool mousemove $((tx + 2)) $((ty + 2)); sleep 0.3
-screenshot drag-over >/dev/null
-xdotool mouseup 1
+drag_to "$sx" "$sy" "$tx" "$ty" 25 drag-over
 wait_until 20 test -f "$T/files/received/index.php" || { screenshot not-received >/dev/null; fail "the other program got no file"; }
 cmp -s "$T/files/received/index.php" "$root/www/index.php" || fail "the file handed over is not the server's"
 settle

@@ -36,15 +36,7 @@ drag_out() {
   local answers
   answers=$(grep -c '^[SEF?]$' "$T/target.log" || true)
   xdotool windowraise "$target"; settle
-  xdotool mousemove "$sx" "$sy"; settle
-  xdotool mousedown 1
-  for i in $(seq 1 25); do
-    xdotool mousemove $((sx + (tx - sx) * i / 25)) $((sy + (ty - sy) * i / 25))
-    sleep 0.05
-  done
-  xdotool mousemove $((tx + 2)) $((ty + 2)); sleep 0.3
-  screenshot "drag-over-$1" >/dev/null
-  xdotool mouseup 1
+  drag_to "$sx" "$sy" "$tx" "$ty" 25 "drag-over-$1"
   wait_until 20 answered_more "$answers" || {
     screenshot "no-answer-$1" >/dev/null
     cat "$T/target.log" >&2

@@ -60,15 +60,7 @@ tx=$((QV_WX + 60)); ty=$((QV_WY + 300))
 QV_WINDOW=$source
 window_origin
 sx=$((QV_WX + 100)); sy=$((QV_WY + 60))
-xdotool mousemove "$sx" "$sy"; settle
-xdotool mousedown 1
-for i in $(seq 1 20); do
-  xdotool mousemove $((sx + (tx - sx) * i / 20)) $((sy + (ty - sy) * i / 20))
-  sleep 0.05
-done
-xdotool mousemove $((tx + 2)) $((ty + 2)); sleep 0.3
-screenshot drag-over >/dev/null
-xdotool mouseup 1
+drag_to "$sx" "$sy" "$tx" "$ty" 20 drag-over
 QV_WINDOW=$window
 wait_until 20 test -f "$root/www/dropped.html" || { screenshot not-dropped >/dev/null; fail "the dropped file was not uploaded"; }
 wait_until 10 cmp -s "$root/www/dropped.html" "$T/files/dropped.html" || fail "the uploaded file differs from the dropped one"

@@ -188,6 +188,20 @@ double_click() {
   _qv_pointer_to "$1" "$2" && xdotool click --repeat 2 --delay 80 1
   settle
 }
+# drag_to SX SY TX TY [STEPS] [SHOT]: a real pointer drag in screen coordinates: press at SX SY,
+# move in STEPS steps (25) to just past TX TY, take the screenshot SHOT there when named, release.
+drag_to() {
+  local sx=$1 sy=$2 tx=$3 ty=$4 steps=${5:-25} i
+  xdotool mousemove "$sx" "$sy"; settle
+  xdotool mousedown 1
+  for ((i = 1; i <= steps; i++)); do
+    xdotool mousemove $((sx + (tx - sx) * i / steps)) $((sy + (ty - sy) * i / steps))
+    sleep 0.05
+  done
+  xdotool mousemove $((tx + 2)) $((ty + 2)); sleep 0.3
+  [ -n "${6:-}" ] && screenshot "$6" >/dev/null
+  xdotool mouseup 1
+}
 # The pointer to window-local X Y of QV_WINDOW. A synced move waits for the pointer to move, so it
 # leaves the place first: a second click on the same spot would wait for a move that never comes.
 _qv_pointer_to() {
