@@ -429,7 +429,11 @@ void TSyntaxParserProcess::StreamRead() {
 // words and open or close texts that straddle a chunk seam are read whole.
 void TSyntaxParserProcess::StreamText() {
   TSyntaxParserController* controller = source.controller;
-  const SInt32 length = std::min<SInt32>(kParserChunkLength, textEnd - loadedEnd_);
+  const SInt32 length = std::min<SInt32>(streamChunk_, textEnd - loadedEnd_);
+  // An edit's parse, or an embedded block's, mostly ends within a few
+  // lines: the text comes in a small piece first, then in pieces twice as
+  // large each time.
+  streamChunk_ = std::min<SInt32>(streamChunk_ * 2, kParserChunkLength);
   if (controller == nullptr || length <= 0) {
     streaming = false;
     return;

@@ -93,6 +93,7 @@ struct SyntaxParserDestination {
 enum : SInt32 {
   kParserStackDepth = 10,      // contexts, ranges, scopes and scope blocks
   kParserChunkLength = 32768,  // units brought in at a time
+  kParserFirstChunk = 2048,    // units a parse brings in first
   kParserLookahead = 64,       // units kept loaded past the current one
   kParserStateRunning = 1,
   kParserStateFinished = 2,
@@ -297,6 +298,7 @@ class TSyntaxParserProcess : public TObject {
   std::vector<UniChar> text;  // the characters brought in so far
   SInt32 chunkLength = 0;
   SInt32 chunkStart = 0;
+  SInt32 streamChunk_ = kParserFirstChunk;  // units the next StreamText brings in
   SInt32 bufferBase = 0;  // absolute offset of text[0]
   SInt32 textEnd = 0;
   SInt32 spanEnd = 0;

@@ -44,6 +44,10 @@ std::string __CFStringGetUTF8(CFStringRef str);
 void __CFAppendUTF8(std::string& out, const UniChar* units, size_t count);
 // Strict UTF-8 decoding (no overlong forms, surrogates or values above U+10FFFF).
 bool __CFDecodeUTF8(const UInt8* bytes, size_t count, __CFUniChars& out);
+// The length of the run of ASCII bytes (below 0x80) at the start of bytes.
+size_t __CFASCIIRunLength(const UInt8* bytes, size_t count);
+// Widens ASCII bytes to UTF-16 units (out has room for count units).
+void __CFWidenASCII(const UInt8* bytes, size_t count, UniChar* out);
 
 // Direct read access to the storage; *length receives the number of units.
 // Nil (and length 0) for nil or for an empty string.

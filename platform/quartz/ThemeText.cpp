@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <mutex>
 #include <string>
+#include <unordered_map>
 
 #include "CFStringInternal.h"
 #include "HITheme.h"
@@ -79,8 +81,45 @@ bool ThemeStringUTF8(CFTypeRef string, std::string* out) {
   return true;
 }
 
+namespace {
+PangoLayout* NewThemeLayout(const std::string& text, ThemeFontID fontID, double width, const HIThemeTextInfo* info);
+}
+
+// A window draws the same few texts again and again (line numbers, labels):
+// their layouts, which nothing changes once made, are kept and shared.
 PangoLayout* ThemeCreateLayout(const std::string& text, ThemeFontID fontID, double width,
                                const HIThemeTextInfo* info) {
+  constexpr size_t kKept = 512;
+  static std::mutex lock;
+  static std::unordered_map<std::string, PangoLayout*> kept;
+  std::string key = text;
+  const struct {
+    double width;
+    ThemeFontID font;
+    SInt32 truncation, maxLines, flush;
+  } facts{width, fontID, info != nullptr ? SInt32(info->truncationPosition) : -1,
+          info != nullptr ? SInt32(info->truncationMaxLines) : -1,
+          info != nullptr ? SInt32(info->horizontalFlushness) : -1};
+  key.push_back('\0');
+  key.append(reinterpret_cast<const char*>(&facts.width), sizeof facts.width);
+  key.append(reinterpret_cast<const char*>(&facts.font), sizeof facts.font);
+  key.append(reinterpret_cast<const char*>(&facts.truncation), sizeof facts.truncation);
+  key.append(reinterpret_cast<const char*>(&facts.maxLines), sizeof facts.maxLines);
+  key.append(reinterpret_cast<const char*>(&facts.flush), sizeof facts.flush);
+  std::lock_guard<std::mutex> hold(lock);
+  if (auto found = kept.find(key); found != kept.end()) return PANGO_LAYOUT(g_object_ref(found->second));
+  PangoLayout* layout = NewThemeLayout(text, fontID, width, info);
+  if (kept.size() >= kKept) {
+    for (auto& [k, kept_layout] : kept) g_object_unref(kept_layout);
+    kept.clear();
+  }
+  kept.emplace(std::move(key), PANGO_LAYOUT(g_object_ref(layout)));
+  return layout;
+}
+
+namespace {
+
+PangoLayout* NewThemeLayout(const std::string& text, ThemeFontID fontID, double width, const HIThemeTextInfo* info) {
   const ThemeFontSpec* font = ThemeFindFont(fontID);
   if (font == nullptr) font = ThemeFindFont(kThemeSystemFont);
   PangoLayout* layout = pango_layout_new(SharedContext());
@@ -114,8 +153,6 @@ PangoLayout* ThemeCreateLayout(const std::string& text, ThemeFontID fontID, doub
   }
   return layout;
 }
-
-namespace {
 
 void LayoutSize(PangoLayout* layout, double* w, double* h, double* baseline) {
   PangoRectangle logical;

@@ -236,20 +236,19 @@ std::string_view MarkOf(TextEncoding e) {
   }
 }
 
-bool IsASCII(const UInt8* b, size_t n) {
-  for (size_t i = 0; i < n; ++i)
-    if (b[i] >= 0x80) return false;
-  return true;
-}
+bool IsASCII(const UInt8* b, size_t n) { return __CFASCIIRunLength(b, n) == n; }
 
 // Decodes in a Unicode form (the leading mark, when there is one, skipped).
 bool DecodeUnicodeFile(const UInt8* b, size_t n, TextEncoding e, std::vector<UniChar>& out) {
   return WEDecodeText(b, n, e, weLineEndingKeep, out) == noErr;
 }
 
-void DecodeEightBit(const UInt8* b, size_t n, TextEncoding e, std::vector<UniChar>& out) {
+// Every eight-bit encoding read here keeps ASCII as it is.
+void DecodeEightBit(const UInt8* b, size_t n, TextEncoding e, std::vector<UniChar>& out, bool ascii = false) {
   out.resize(n);
-  if (e == kCFStringEncodingWindowsLatin1) {
+  if (ascii) {
+    __CFWidenASCII(b, n, out.data());
+  } else if (e == kCFStringEncodingWindowsLatin1) {
     for (size_t i = 0; i < n; ++i) out[i] = WindowsLatin1Unit(b[i]);
   } else if (e == kCFStringEncodingMacRoman) {
     for (size_t i = 0; i < n; ++i) out[i] = __CFMacRomanToUnicode(b[i]);
@@ -258,25 +257,45 @@ void DecodeEightBit(const UInt8* b, size_t n, TextEncoding e, std::vector<UniCha
   }
 }
 
+// Whether any of the four UTF-16 units in a word is below 14 (a CR, an LF
+// or another control); a word that says no holds no line end.
+inline bool MayHoldLineEnd(UInt64 w) {
+  return ((w - 0x000E000E000E000Eull) & ~w & 0x8000800080008000ull) != 0;
+}
+
 // The first line ending, whether others follow, and every one made a CR.
+// Lines are long next to their ends: the units between are stepped over
+// four at a time, and moved only once a CR LF has been folded.
 void FoldLineEndings(std::vector<UniChar>& t, WETextFileFormat& format) {
   const WELineEnding first = WEDetectLineEnding(t.data(), t.size());
   format.endOfLine = first == weLineEndingKeep ? weEndOfLineLF : UInt32(first);
   format.mixedLineEndings = false;
   const size_t n = t.size();
-  size_t w = 0;
-  for (size_t r = 0; r < n; ++r) {
-    UniChar c = t[r];
-    if (c == kCR || c == kLF) {
-      UInt32 kind = c == kLF ? weEndOfLineLF : weEndOfLineCR;
-      if (c == kCR && r + 1 < n && t[r + 1] == kLF) {
-        kind = weEndOfLineCRLF;
-        ++r;
-      }
-      if (kind != format.endOfLine) format.mixedLineEndings = true;
-      c = kCR;
+  UniChar* p = t.data();
+  size_t w = 0, r = 0;
+  while (r < n) {
+    size_t next = r;
+    while (next + 4 <= n) {
+      UInt64 word;
+      std::memcpy(&word, p + next, sizeof word);
+      if (MayHoldLineEnd(word)) break;
+      next += 4;
     }
-    t[w++] = c;
+    while (next < n && p[next] != kCR && p[next] != kLF) ++next;
+    if (next > r) {
+      if (w != r) std::memmove(p + w, p + r, (next - r) * sizeof(UniChar));
+      w += next - r;
+      r = next;
+    }
+    if (r >= n) break;
+    UInt32 kind = p[r] == kLF ? weEndOfLineLF : weEndOfLineCR;
+    if (p[r] == kCR && r + 1 < n && p[r + 1] == kLF) {
+      kind = weEndOfLineCRLF;
+      ++r;
+    }
+    if (kind != format.endOfLine) format.mixedLineEndings = true;
+    p[w++] = kCR;
+    ++r;
   }
   t.resize(w);
 }
@@ -309,7 +328,7 @@ OSStatus WEReadTextFile(const void* inBytes, ByteCount inByteCount, TextEncoding
     done = true;
   }
   if (!done && n > 0 && IsASCII(b, n) && IsEightBitFileEncoding(inHint)) {
-    DecodeEightBit(b, n, inHint, text);
+    DecodeEightBit(b, n, inHint, text, true);
     format.encoding = inHint;
     done = true;
   }

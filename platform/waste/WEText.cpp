@@ -278,8 +278,16 @@ void ApplyText(WEReference we, SInt32 start, SInt32 removeLength, const UniChar*
     we->text.InsertMany(start, chars, count);
     we->lines.Grow(line0, count);
     SInt32 added = 0;
-    for (SInt32 r = 0; r < count; ++r)
-      if (chars[r] == kCR) we->lines.Insert(line0 + ++added, start + r + 1);
+    for (SInt32 r = 0; r < count; ++r) {
+      // Four units at a time while none is below 14 (so none is a CR).
+      while (r + 4 <= count) {
+        UInt64 word;
+        std::memcpy(&word, chars + r, sizeof word);
+        if (((word - 0x000E000E000E000Eull) & ~word & 0x8000800080008000ull) != 0) break;
+        r += 4;
+      }
+      if (r < count && chars[r] == kCR) we->lines.Insert(line0 + ++added, start + r + 1);
+    }
     if (added > 0) LayoutLinesInserted(we, line0 + 1, added);
     if (runs != nullptr && !runs->empty())
       InsertRuns(we, start, count, *runs);
@@ -608,9 +616,9 @@ void ForgetExtents(WEReference we) {
   for (AttributeExtent& x : we->extents) x.valid = false;
 }
 
-UInt32 StyleAt(WEReference we, SInt32 offset) {
-  return we->runStyles.ValueAt(we->runs.PartitionOf(ClampOffset(we, offset)));
-}
+// Callers read along the text: the run is looked for first where the last
+// one was found.
+UInt32 StyleAt(WEReference we, SInt32 offset) { return we->runStyles.ValueAt(RunOf(we, ClampOffset(we, offset))); }
 
 std::u16string Copy(WEReference we, SInt32 start, SInt32 end) {
   start = ClampOffset(we, start);

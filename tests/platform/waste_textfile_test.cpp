@@ -156,3 +156,48 @@ TEST(WETextFile, ACharacterTheEncodingCannotHoldIsRefusedWithItsOffset) {
 }
 
 }  // namespace
+
+// The reader steps over long runs of plain text many bytes at a time: line
+// ends and non-ASCII characters at every position of such a step, in files of
+// every ending, read as a character-by-character reader reads them.
+TEST(WETextFile, LineEndsAndWideCharactersAtEveryPositionOfALongRun) {
+  struct Piece {
+    const char* bytes;
+    std::u16string units;  // as the engine holds it
+  };
+  const Piece pieces[] = {{"\n", u"\r"},           {"\r\n", u"\r"},          {"\r", u"\r"},
+                          {"\xC3\xA9", u"\u00E9"}, {"\xE2\x82\xAC", u"\u20AC"}, {"\xF0\x9F\x98\x80", u"\U0001F600"},
+                          {"\t", u"\t"},           {"\x0B", u"\x0B"}};
+  for (const Piece& piece : pieces) {
+    for (size_t at = 0; at < 40; ++at) {
+      SCOPED_TRACE(std::string("piece ") + std::to_string(&piece - pieces) + " at " + std::to_string(at));
+      std::string bytes;
+      std::u16string expected;
+      for (size_t i = 0; i < 3; ++i) {
+        const std::string plain(at + i * 17, char('a' + i));
+        bytes += plain + piece.bytes;
+        expected += std::u16string(plain.begin(), plain.end()) + piece.units;
+      }
+      bytes += "tail";
+      expected += u"tail";
+      std::vector<UniChar> text;
+      WETextFileFormat format;
+      ASSERT_EQ(WEReadTextFile(bytes.data(), bytes.size(), kCFStringEncodingUTF8, &text, &format), noErr);
+      EXPECT_EQ(format.encoding, kCFStringEncodingUTF8);
+      EXPECT_FALSE(format.mixedLineEndings);
+      ASSERT_TRUE(std::u16string(text.begin(), text.end()) == expected);
+      std::string back;
+      ASSERT_EQ(WEWriteTextFile(text.data(), text.size(), &format, &back, nullptr), noErr);
+      EXPECT_TRUE(back == bytes);
+    }
+  }
+  // A bad sequence late in a long run still makes the file eight-bit.
+  std::string late(100, 'x');
+  late += "\xC3(";
+  std::vector<UniChar> text;
+  WETextFileFormat format;
+  ASSERT_EQ(WEReadTextFile(late.data(), late.size(), kCFStringEncodingUTF8, &text, &format), noErr);
+  EXPECT_EQ(format.encoding, kCFStringEncodingWindowsLatin1);
+  EXPECT_EQ(text.size(), late.size());
+  EXPECT_EQ(text[100], 0x00C3);
+}
