@@ -145,11 +145,12 @@ SymbolInfoPtr TSymbolTable::Add(const Str63& name, const Str63& parentName, cons
   info->library = library;
 
   CFTreeRef container;
+  size_t depth = 0;  // of the container on the path
   if (insertionPoint == nullptr || parentName.empty()) {
     insertionPoint = table;
     container = table;
   } else {
-    container = FindParent(parentName, insertionPoint);
+    container = FindParentOnPath(parentName, depth);
   }
   NodeInfoPtr parentRecord = BrackenrowGetNode(container);
   SInt32 parentIndex = parentRecord ? parentRecord->INDEX : 0;
@@ -167,7 +168,64 @@ SymbolInfoPtr TSymbolTable::Add(const Str63& name, const Str63& parentName, cons
   CFTreeAppendChild(container, node);
   CFRelease(node);
   insertionPoint = node;
+  CutPath(container == table ? 0 : depth + 1);
+  ExtendPath(node, name);
   return info;
+}
+
+namespace {
+
+UInt64 NameHash(const Str63& name) {
+  UInt64 hash = 1469598103934665603ull;
+  for (int i = 0; i <= name.len(); ++i) hash = (hash ^ UInt64(name.s[i])) * 1099511628211ull;
+  return hash;
+}
+
+}  // namespace
+
+CFTreeRef TSymbolTable::FindParentOnPath(const Str63& name, size_t& depth) {
+  if (path_.empty() || path_.back().node != insertionPoint) RebuildPath();
+  if (auto found = onPath_.find(NameHash(name)); found != onPath_.end())
+    for (auto at = found->second.rbegin(); at != found->second.rend(); ++at) {
+      SymbolInfoPtr info = SymbolOf(path_[*at].node);
+      if (info != nullptr && info->symbolName == name) {
+        depth = *at;
+        return path_[*at].node;
+      }
+    }
+  // None: the latest symbol holds the new one.
+  if (path_.empty()) return table;
+  depth = path_.size() - 1;
+  return insertionPoint;
+}
+
+void TSymbolTable::RebuildPath() {
+  CutPath(0);
+  std::vector<CFTreeRef> up;
+  for (CFTreeRef node = insertionPoint; node != nullptr && BrackenrowGetNode(node) != nullptr;
+       node = CFTreeGetParent(node))
+    up.push_back(node);
+  for (auto node = up.rbegin(); node != up.rend(); ++node) {
+    SymbolInfoPtr info = SymbolOf(*node);
+    ExtendPath(*node, info != nullptr ? info->symbolName : Str63());
+  }
+}
+
+void TSymbolTable::CutPath(size_t length) {
+  while (path_.size() > length) {
+    auto found = onPath_.find(path_.back().hash);
+    if (found != onPath_.end()) {
+      found->second.pop_back();
+      if (found->second.empty()) onPath_.erase(found);
+    }
+    path_.pop_back();
+  }
+}
+
+void TSymbolTable::ExtendPath(CFTreeRef node, const Str63& name) {
+  const UInt64 hash = NameHash(name);
+  onPath_[hash].push_back(path_.size());
+  path_.push_back({node, hash});
 }
 
 void TSymbolTable::Remove(SymbolInfoPtr) {}
@@ -181,6 +239,7 @@ Boolean TSymbolTable::Find(const Str63& name, SymbolInfoPtr& info) {
 void TSymbolTable::Clean() {
   if (table != nullptr) CFTreeRemoveAllChildren(table);
   insertionPoint = nullptr;
+  CutPath(0);
   modified = true;
 }
 
@@ -201,6 +260,7 @@ Boolean TSymbolTable::Expand(CFTypeRef propertyList) {
   if (table != nullptr) CFRelease(table);
   table = nullptr;
   insertionPoint = nullptr;
+  CutPath(0);
 
   Boolean whole = true;
   CFMutableArrayRef symbols = CFArrayCreateMutable(nullptr, 0, &kCFTypeArrayCallBacks);

@@ -5,6 +5,9 @@
 // rebuilds it with Expand.
 #pragma once
 
+#include <unordered_map>
+#include <vector>
+
 #include "CFBase.h"
 #include "CFTree.h"
 #include "MacTypes.h"
@@ -91,6 +94,21 @@ class TSymbolTable {
 
  protected:
   virtual ~TSymbolTable();
+
+ private:
+  // The nodes from the top of the tree down to insertionPoint, and where on
+  // that line each name (by its hash) stands, deepest last: a parent is found
+  // as FindParent finds it without walking up a long line of nested symbols.
+  struct PathStep {
+    CFTreeRef node;
+    UInt64 hash;
+  };
+  std::vector<PathStep> path_;
+  std::unordered_map<UInt64, std::vector<size_t>> onPath_;
+  CFTreeRef FindParentOnPath(const Str63& name, size_t& depth);
+  void RebuildPath();
+  void CutPath(size_t length);
+  void ExtendPath(CFTreeRef node, const Str63& name);
 };
 
 // The definition that made the symbol; nil without a library or collection.
