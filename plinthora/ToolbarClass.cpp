@@ -183,15 +183,7 @@ ToolbarItemRef Append(ToolbarData* d, const ToolbarItemInfo& item) {
 }
 
 // The menu's selected item: the one marked.
-MenuItemIndex SelectedItem(MenuRef menu) {
-  if (!IsValidMenu(menu)) return 0;
-  for (MenuItemIndex i = 1; i <= CountMenuItems(menu); ++i) {
-    CharParameter mark = noMark;
-    GetItemMark(menu, i, &mark);
-    if (mark != noMark) return i;
-  }
-  return 0;
-}
+MenuItemIndex SelectedItem(MenuRef menu) { return IsValidMenu(menu) ? MenuFirstMarkedItem(menu) : 0; }
 
 // --- Drawing -------------------------------------------------------------------------
 

@@ -451,6 +451,11 @@ void TSyntaxParserProcess::StreamText() {
   if (got > length) got = length;
   if (got > 0) {
     const UniChar* units = reinterpret_cast<const UniChar*>(*buffer);
+    // A parse that has read a megabyte is reading a large text whole: room
+    // for the rest is made once rather than again and again.
+    constexpr size_t kWholeTextAfter = 1 << 20;
+    if (text.size() >= kWholeTextAfter && text.size() + size_t(got) > text.capacity())
+      text.reserve(std::max(text.size() + size_t(got), size_t(textEnd - bufferBase)));
     text.insert(text.end(), units, units + got);
   }
   DisposeHandle(buffer);

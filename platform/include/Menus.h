@@ -91,6 +91,9 @@ Boolean IsMenuItemEnabled(MenuRef inMenu, MenuItemIndex inItem);
 void CheckMenuItem(MenuRef theMenu, MenuItemIndex item, Boolean checked);
 void SetItemMark(MenuRef theMenu, MenuItemIndex item, CharParameter markChar);
 void GetItemMark(MenuRef theMenu, MenuItemIndex item, CharParameter* markChar);
+// The first item that carries a mark, 0 when none does; one pass over the
+// items, for menus of many thousands (a popup's selected item).
+MenuItemIndex MenuFirstMarkedItem(MenuRef theMenu);
 
 // Submenus: the item retains its submenu.
 OSStatus SetMenuItemHierarchicalMenu(MenuRef inMenu, MenuItemIndex inItem, MenuRef inHierMenu);

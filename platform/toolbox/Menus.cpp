@@ -359,6 +359,13 @@ void GetItemMark(MenuRef theMenu, MenuItemIndex item, CharParameter* markChar) {
   *markChar = it ? it->mark : CharParameter(noMark);
 }
 
+MenuItemIndex MenuFirstMarkedItem(MenuRef theMenu) {
+  if (!IsLive(theMenu)) return 0;
+  for (size_t i = 0; i < theMenu->items.size() && i < 0xFFFF; ++i)
+    if (theMenu->items[i].mark != CharParameter(noMark)) return MenuItemIndex(i + 1);
+  return 0;
+}
+
 OSStatus SetMenuItemHierarchicalMenu(MenuRef inMenu, MenuItemIndex inItem, MenuRef inHierMenu) {
   auto* item = ItemOf(inMenu, inItem);
   if (item == nullptr) return ItemError(inMenu);
