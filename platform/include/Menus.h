@@ -91,9 +91,10 @@ Boolean IsMenuItemEnabled(MenuRef inMenu, MenuItemIndex inItem);
 void CheckMenuItem(MenuRef theMenu, MenuItemIndex item, Boolean checked);
 void SetItemMark(MenuRef theMenu, MenuItemIndex item, CharParameter markChar);
 void GetItemMark(MenuRef theMenu, MenuItemIndex item, CharParameter* markChar);
-// The first item that carries a mark, 0 when none does; one pass over the
-// items, for menus of many thousands (a popup's selected item).
-MenuItemIndex MenuFirstMarkedItem(MenuRef theMenu);
+// The first item after the one given (0: from the start) that carries a
+// mark, 0 when none does; one pass over the items, for menus of many
+// thousands (a pop-up's selected item, the function the caret is in).
+MenuItemIndex MenuFirstMarkedItem(MenuRef theMenu, MenuItemIndex after = 0);
 
 // Submenus: the item retains its submenu.
 OSStatus SetMenuItemHierarchicalMenu(MenuRef inMenu, MenuItemIndex inItem, MenuRef inHierMenu);

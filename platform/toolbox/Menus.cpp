@@ -359,9 +359,9 @@ void GetItemMark(MenuRef theMenu, MenuItemIndex item, CharParameter* markChar) {
   *markChar = it ? it->mark : CharParameter(noMark);
 }
 
-MenuItemIndex MenuFirstMarkedItem(MenuRef theMenu) {
+MenuItemIndex MenuFirstMarkedItem(MenuRef theMenu, MenuItemIndex after) {
   if (!IsLive(theMenu)) return 0;
-  for (size_t i = 0; i < theMenu->items.size() && i < 0xFFFF; ++i)
+  for (size_t i = after; i < theMenu->items.size() && i < 0xFFFF; ++i)
     if (theMenu->items[i].mark != CharParameter(noMark)) return MenuItemIndex(i + 1);
   return 0;
 }
