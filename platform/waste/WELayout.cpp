@@ -220,14 +220,32 @@ PangoLayout* EnsureLayout(WEReference we, SInt32 i) {
   return layout;
 }
 
+// The paragraph at y (window coordinates); the first above the text.
+SInt32 ParagraphAt(WEReference we, SInt32 y) {
+  const SInt32 rel = y - we->dest.top;
+  if (rel <= 0) return 0;
+  return we->paraY.PartitionOf(rel);
+}
+
 // Lays out what waits within the dirty range, when it is small; then an
 // edit that took another height marks what follows it.
 void Settle(WEReference we, SInt32 limit = kSettleParagraphs) {
   if (we->dirtyLast >= we->dirtyFirst) {
     const SInt32 last = std::min(we->dirtyLast, we->lines.Partitions() - 1);
     const SInt32 first = std::max<SInt32>(0, we->dirtyFirst);
-    if (last - first + 1 <= limit && !we->Feature(weFInhibitRecal))
-      for (SInt32 i = first; i <= last; ++i) EnsureLayout(we, i);
+    if (last - first + 1 <= limit && !we->Feature(weFInhibitRecal)) {
+      // Of what lies out of reach of the view (a view's height above and
+      // below it) only the heights are kept: a large text read in pieces
+      // would otherwise keep a layout of every paragraph it settled.
+      const SInt32 reach = std::max<SInt32>(0, we->view.bottom - we->view.top);
+      const SInt32 keepFrom = ParagraphAt(we, we->view.top - reach);
+      const SInt32 keepTo = ParagraphAt(we, we->view.bottom + reach);
+      for (SInt32 i = first; i <= last; ++i) {
+        const bool had = we->paras[i].layout != nullptr;
+        EnsureLayout(we, i);
+        if (!had && (i < keepFrom || i > keepTo)) DropLayout(we, i);
+      }
+    }
     we->dirtyFirst = 0;
     we->dirtyLast = -1;
   }
@@ -267,12 +285,6 @@ SInt32 UnitsOf(PangoLayout* layout, int byte) {
   SInt32 units = 0;
   for (const char* p = text; *p && p - text < byte; p = g_utf8_next_char(p)) units += g_utf8_get_char(p) > 0xFFFF ? 2 : 1;
   return units;
-}
-
-SInt32 ParagraphAt(WEReference we, SInt32 y) {
-  const SInt32 rel = y - we->dest.top;
-  if (rel <= 0) return 0;
-  return we->paraY.PartitionOf(rel);
 }
 
 struct Box {
@@ -398,27 +410,27 @@ const StyleLook& LookOf(WEReference we, UInt32 style) {
   auto look = std::make_unique<StyleLook>();
   const Style& s = we->styles[style];
   SInt16 family = 4;
-  if (const std::string* v = s.Find('font'); v && v->size() >= 2) std::memcpy(&family, v->data(), 2);
+  if (const StyleValue v = s.Find('font'); v && v->size() >= 2) std::memcpy(&family, v->data(), 2);
   look->family = WEFontFace(family);
-  if (const std::string* v = s.Find('ptsz'); v && v->size() >= 4) {
+  if (const StyleValue v = s.Find('ptsz'); v && v->size() >= 4) {
     Fixed size;
     std::memcpy(&size, v->data(), 4);
     look->size = std::clamp(double(size) / 65536.0, 1.0, 1000.0);
   }
-  auto rgb = [](const std::string* v, double out[3]) {
+  auto rgb = [](const StyleValue& v, double out[3]) {
     RGBColor c{};
     std::memcpy(&c, v->data(), std::min<size_t>(v->size(), sizeof c));
     out[0] = c.red / 65535.0;
     out[1] = c.green / 65535.0;
     out[2] = c.blue / 65535.0;
   };
-  if (const std::string* v = s.Find('colr'); v && !v->empty()) rgb(v, look->rgb);
-  if (const std::string* v = s.Find('pbcl'); v && v->size() >= 6) {
+  if (const StyleValue v = s.Find('colr'); v && !v->empty()) rgb(v, look->rgb);
+  if (const StyleValue v = s.Find('pbcl'); v && v->size() >= 6) {
     look->hasBackground = true;
     rgb(v, look->background);
   }
   auto flag = [&](FourCharCode tag) {
-    const std::string* v = s.Find(tag);
+    const StyleValue v = s.Find(tag);
     return v && !v->empty() && (*v)[0] != 0;
   };
   look->bold = flag('bold');
@@ -426,7 +438,7 @@ const StyleLook& LookOf(WEReference we, UInt32 style) {
   look->underline = flag('undl');
   // Paragraph attributes are 16.16 fixed pixels, kept within sane bounds.
   auto fixedAt = [&](FourCharCode tag, size_t at) -> SInt32 {
-    const std::string* v = s.Find(tag);
+    const StyleValue v = s.Find(tag);
     if (v == nullptr || v->size() < at + 4) return 0;
     Fixed f;
     std::memcpy(&f, v->data() + at, 4);
