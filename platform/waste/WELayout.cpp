@@ -220,32 +220,14 @@ PangoLayout* EnsureLayout(WEReference we, SInt32 i) {
   return layout;
 }
 
-// The paragraph at y (window coordinates); the first above the text.
-SInt32 ParagraphAt(WEReference we, SInt32 y) {
-  const SInt32 rel = y - we->dest.top;
-  if (rel <= 0) return 0;
-  return we->paraY.PartitionOf(rel);
-}
-
 // Lays out what waits within the dirty range, when it is small; then an
 // edit that took another height marks what follows it.
 void Settle(WEReference we, SInt32 limit = kSettleParagraphs) {
   if (we->dirtyLast >= we->dirtyFirst) {
     const SInt32 last = std::min(we->dirtyLast, we->lines.Partitions() - 1);
     const SInt32 first = std::max<SInt32>(0, we->dirtyFirst);
-    if (last - first + 1 <= limit && !we->Feature(weFInhibitRecal)) {
-      // Of what lies out of reach of the view (a view's height above and
-      // below it) only the heights are kept: a large text read in pieces
-      // would otherwise keep a layout of every paragraph it settled.
-      const SInt32 reach = std::max<SInt32>(0, we->view.bottom - we->view.top);
-      const SInt32 keepFrom = ParagraphAt(we, we->view.top - reach);
-      const SInt32 keepTo = ParagraphAt(we, we->view.bottom + reach);
-      for (SInt32 i = first; i <= last; ++i) {
-        const bool had = we->paras[i].layout != nullptr;
-        EnsureLayout(we, i);
-        if (!had && (i < keepFrom || i > keepTo)) DropLayout(we, i);
-      }
-    }
+    if (last - first + 1 <= limit && !we->Feature(weFInhibitRecal))
+      for (SInt32 i = first; i <= last; ++i) EnsureLayout(we, i);
     we->dirtyFirst = 0;
     we->dirtyLast = -1;
   }
@@ -285,6 +267,12 @@ SInt32 UnitsOf(PangoLayout* layout, int byte) {
   SInt32 units = 0;
   for (const char* p = text; *p && p - text < byte; p = g_utf8_next_char(p)) units += g_utf8_get_char(p) > 0xFFFF ? 2 : 1;
   return units;
+}
+
+SInt32 ParagraphAt(WEReference we, SInt32 y) {
+  const SInt32 rel = y - we->dest.top;
+  if (rel <= 0) return 0;
+  return we->paraY.PartitionOf(rel);
 }
 
 struct Box {

@@ -936,9 +936,21 @@ SInt16 WEFeatureFlag(SInt16 inFeature, SInt16 inAction, WEReference we) {
 OSStatus WEPut(SInt32 inStart, SInt32 inEnd, const void* inText, ByteCount inTextLength, TextEncoding inEncoding,
                WEPutOptions inPutOptions, ItemCount, const FlavorType*, const Handle*, WEReference we) {
   if (we == nullptr) return paramErr;
-  std::vector<UniChar> chars;
-  if (!DecodeText(inText, inTextLength, inEncoding, &chars)) return paramErr;
-  if (chars.size() > size_t(INT32_MAX - Length(we))) return memFullErr;
+  // UTF-16 in place goes in as it is: a whole file's text is not copied
+  // once more on its way in.
+  std::vector<UniChar> decoded;
+  const UniChar* units = nullptr;
+  size_t count = 0;
+  if (inEncoding == kTextEncodingUnicodeDefault && inText != nullptr && inTextLength % 2 == 0 &&
+      inTextLength <= ByteCount(INT32_MAX) && reinterpret_cast<uintptr_t>(inText) % alignof(UniChar) == 0) {
+    units = static_cast<const UniChar*>(inText);
+    count = inTextLength / 2;
+  } else {
+    if (!DecodeText(inText, inTextLength, inEncoding, &decoded)) return paramErr;
+    units = decoded.data();
+    count = decoded.size();
+  }
+  if (count > size_t(INT32_MAX - Length(we))) return memFullErr;
   SInt32 start = inStart == kCurrentSelection ? we->sel.start : inStart;
   SInt32 end = inEnd == kCurrentSelection ? we->sel.end : inEnd;
   if (start > end) std::swap(start, end);
@@ -947,7 +959,7 @@ OSStatus WEPut(SInt32 inStart, SInt32 inEnd, const void* inText, ByteCount inTex
   const bool typing = (inPutOptions & wePutAddToTypingSequence) != 0;
   if (!typing) CloseTyping(we);
   BeginImplicit(we, typing ? weAKTyping : weAKUnspecified);
-  Replace(we, start, end, chars.data(), SInt32(chars.size()), nullptr, typing);
+  Replace(we, start, end, units, SInt32(count), nullptr, typing);
   EndImplicit(we);
   return noErr;
 }

@@ -493,8 +493,8 @@ TEST(WasteLayout, AVeryLongLineKeepsPointsInOrder) {
   }
 }
 
-// Paragraphs restyled far below a short view are laid out for their
-// heights only (each wraps to rows of its own): every point comes out as
+// Paragraphs restyled far below a short view (each wraps to rows of its
+// own) take the heights they are laid out with: every point comes out as
 // where the whole text is in view, before and after the view is scrolled
 // down to them.
 TEST(WasteLayout, ParagraphsSettledOutOfViewKeepTheirPlaces) {
