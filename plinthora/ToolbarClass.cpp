@@ -185,10 +185,12 @@ ToolbarItemRef Append(ToolbarData* d, const ToolbarItemInfo& item) {
 // The menu's selected item: the one marked.
 MenuItemIndex SelectedItem(MenuRef menu) {
   if (!IsValidMenu(menu)) return 0;
-  for (MenuItemIndex i = 1; i <= CountMenuItems(menu); ++i) {
+  // Counted wider than an item index: a full menu holds the greatest one.
+  const UInt32 count = CountMenuItems(menu);
+  for (UInt32 i = 1; i <= count; ++i) {
     CharParameter mark = noMark;
-    GetItemMark(menu, i, &mark);
-    if (mark != noMark) return i;
+    GetItemMark(menu, MenuItemIndex(i), &mark);
+    if (mark != noMark) return MenuItemIndex(i);
   }
   return 0;
 }
