@@ -15,17 +15,29 @@
 //                                without the start-up runs (to profile the rest)
 //   editor-bench --generate FILE SIZE
 //                                writes the generated PHP (SIZE bytes)
+//   editor-bench --real FILE SIZE
+//                                writes the packaged PHP (SIZE bytes) and
+//                                prints where it came from
 //   EDITOR_BENCH_CHECK_EACH=1    compares the picture with a whole drawing
 //                                after every key and names the keys that
 //                                leave it different
 //   EDITOR_BENCH_SIZES=1         only the 1 MB files (10, 50: only those)
 //   EDITOR_BENCH_PLACES=N        types at N places (100 unless given)
+//   editor-bench --open-only [FILE...]
+//                                opens the files only (no start-up runs, no
+//                                typing)
+//
+// With each file opened it prints the memory the window holds for it: the
+// resident size after the open above the size before it (freed heap given
+// back to the system first), as bytes per byte of the file, and the peak
+// during the open.
 //
 // Under callgrind (--collect-atstart=no) only the timed keys are counted,
 // from each key to the window drawn, in a profile of their own.
 //
 // Each figure is given as the thread's CPU time (what a busy machine does
 // not change) and as wall time.
+#include <malloc.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -127,6 +139,44 @@ Figures Summarise(const std::vector<Sample>& samples) {
 }
 
 const char* Verdict(double figure, double goal) { return figure < goal ? "meets" : "MISSES"; }
+
+// --- Memory -------------------------------------------------------------------------
+
+// A figure of /proc/self/status in bytes ("VmRSS", "VmHWM"); 0 when missing.
+size_t StatusBytes(const char* key) {
+  std::ifstream in("/proc/self/status");
+  std::string line;
+  const size_t keyLength = std::strlen(key);
+  while (std::getline(in, line))
+    if (line.compare(0, keyLength, key) == 0 && line.size() > keyLength && line[keyLength] == ':')
+      return size_t(std::strtoull(line.c_str() + keyLength + 1, nullptr, 10)) * 1024;
+  return 0;
+}
+
+// The resident size once the heap has given back what is free.
+size_t ResidentBytes() {
+  malloc_trim(0);
+  return StatusBytes("VmRSS");
+}
+
+// Starts the peak resident size afresh from the present size.
+void ResetPeakResident() {
+  std::ofstream clear("/proc/self/clear_refs");
+  clear << "5";
+}
+
+// The heap's blocks in use, and what the allocator holds from the system
+// (in use, free blocks it keeps, and the large blocks it maps apart).
+struct HeapFigures {
+  size_t used = 0, held = 0;
+};
+HeapFigures Heap() {
+  const struct mallinfo2 m = mallinfo2();
+  return {m.uordblks + m.hblkhd, m.arena + m.hblkhd};
+}
+HeapFigures gHeapBefore;
+
+constexpr double kMemoryGoal = 6.0;  // bytes held per byte of text
 
 // --- Generated PHP ------------------------------------------------------------------
 // Code as a PHP project holds it: namespaced classes with doc comments,
@@ -892,6 +942,14 @@ int main(int argc, char** argv) {
     const bool written = WriteFile(argv[2], GeneratedPhp(size_t(std::atoll(argv[3]))));
     return written ? 0 : 1;
   }
+  if (argc == 4 && std::strcmp(argv[1], "--real") == 0) {
+    std::string source;
+    const bool written = WriteFile(argv[2], RealPhp(size_t(std::atoll(argv[3])), &source));
+    if (written) std::printf("%s\n", source.c_str());
+    return written ? 0 : 1;
+  }
+  // Each figure as soon as it is known (a long run is often cut short).
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
   // Runs reach no instance of the program the person has open.
   unsetenv("DBUS_SESSION_BUS_ADDRESS");
   MakePlaces();
@@ -935,9 +993,17 @@ int main(int argc, char** argv) {
   InstallDisplay();
   StartApplication();
   RunLoopFor(0.2);
+  std::printf("  resident with the program started, no file open: %.1f MB\n", double(ResidentBytes()) / 1048576.0);
 
   for (const auto& [label, path] : files) {
+    const size_t residentBefore = ResidentBytes();
+    gHeapBefore = Heap();
+    ResetPeakResident();
     Opened opened = OpenColoured(path);
+    const size_t peak = StatusBytes("VmHWM");
+    const HeapFigures heapBefore = gHeapBefore;
+    const size_t residentAfter = ResidentBytes();
+    const HeapFigures heapAfter = Heap();
     if (opened.pane == nullptr) {
       std::printf("  %s: could not be opened\n", label.c_str());
       continue;
@@ -951,6 +1017,23 @@ int main(int argc, char** argv) {
                 megabytes >= 9.5 ? (opened.open.wall < 1000.0 ? "  [within 1000 ms]" : "  [over 1000 ms]") : "");
     std::printf("      the characters in view when shown, against once all is coloured: %s (%d of %d look otherwise)\n",
                 opened.shownUnlike == 0 ? "the same" : "DIFFERENT", int(opened.shownUnlike), int(opened.shownCharacters));
+    {
+      const double bytes = double(fs::file_size(path));
+      const double held = residentAfter > residentBefore ? double(residentAfter - residentBefore) : 0.0;
+      const double perByte = bytes > 0 ? held / bytes : 0.0;
+      const double peakPerByte = bytes > 0 && peak > residentBefore ? double(peak - residentBefore) / bytes : 0.0;
+      std::printf("      memory: resident %.1f MB before the open, %.1f MB after (%.1f MB held, %.1f MB a MB of text); "
+                  "peak %.1f MB\n",
+                  double(residentBefore) / 1048576.0, double(residentAfter) / 1048576.0, held / 1048576.0,
+                  perByte, double(peak) / 1048576.0);
+      std::printf("      of which the heap: %.1f MB more in use, %.1f MB more held by the allocator; "
+                  "anonymous resident %.1f MB, file-backed %.1f MB\n",
+                  (double(heapAfter.used) - double(heapBefore.used)) / 1048576.0,
+                  (double(heapAfter.held) - double(heapBefore.held)) / 1048576.0,
+                  double(StatusBytes("RssAnon")) / 1048576.0, double(StatusBytes("RssFile")) / 1048576.0);
+      std::printf("      bytes per byte of text held: %.2f (%.2f at the peak)  [goal %.0f: %s]\n", perByte, peakPerByte,
+                  kMemoryGoal, perByte <= kMemoryGoal ? "meets" : "misses");
+    }
     if (!typing) continue;
     RunLoopFor(0.1);
     const char* places = std::getenv("EDITOR_BENCH_PLACES");

@@ -21,8 +21,8 @@ void SetItemIcon(MenuRef menu, MenuItemIndex item, OSType creator, OSType type) 
 }
 
 void CheckOnly(MenuRef menu, MenuItemIndex checked, MenuItemIndex last) {
-  for (MenuItemIndex item = 1; item <= last && item <= CountMenuItems(menu); ++item)
-    CheckMenuItem(menu, item, item == checked);
+  for (UInt32 item = 1; item <= last && item <= CountMenuItems(menu); ++item)
+    CheckMenuItem(menu, MenuItemIndex(item), item == checked);
 }
 
 MenuItemIndex ItemOf(const Str255& value, std::initializer_list<const char*> names) {

@@ -53,7 +53,11 @@ void HandleTrackCursorCallback(SInt32 offset, WEReference we, void* context) {
     scope = Str63(std::string_view(reinterpret_cast<const char*>(bytes + 1), std::min<size_t>(bytes[0], 63)));
     checked = editor->FindSymbolMenuItem(scope);
   }
-  for (UInt16 i = 1; i <= count; ++i) CheckMenuItem(editor->functionsMenu, i, i == checked);
+  // Only the marked items change: a large file's menu holds thousands.
+  for (MenuItemIndex i = MenuFirstMarkedItem(editor->functionsMenu); i != 0;
+       i = MenuFirstMarkedItem(editor->functionsMenu, i))
+    if (i != checked) CheckMenuItem(editor->functionsMenu, i, false);
+  if (checked != 0 && checked <= count) CheckMenuItem(editor->functionsMenu, checked, true);
   HIViewSetNeedsDisplay(editor->toolbar, true);
 }
 
@@ -507,15 +511,15 @@ void TSourceEditor::UpdateNavigationMenu(const Str255& text, MenuRef menu) {
 
 UInt16 TSourceEditor::FindSymbolMenuItem(const Str63& name) {
   if (functionsMenu == nullptr) return 0;
-  const UInt16 count = CountMenuItems(functionsMenu);
-  for (UInt16 i = 1; i <= count; ++i) {
+  const UInt32 count = CountMenuItems(functionsMenu);
+  for (UInt32 i = 1; i <= count; ++i) {  // wider than an index: a full menu holds the greatest
     UInt8 bytes[kSymbolInfoStoredSize] = {};
     ByteCount size = 0;
     if (GetMenuItemProperty(functionsMenu, i, kSourceEditorPropertyCreator, kSourceEditorSymbolTag, sizeof bytes,
                             &size, bytes) != noErr)
       continue;
     SymbolInfo symbol{};
-    if (SymbolInfoFromStoredBytes(bytes, CFIndex(size), symbol) && symbol.symbolName == name) return i;
+    if (SymbolInfoFromStoredBytes(bytes, CFIndex(size), symbol) && symbol.symbolName == name) return UInt16(i);
   }
   return 0;
 }

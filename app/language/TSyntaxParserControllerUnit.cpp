@@ -270,6 +270,8 @@ void TWASTEController::FlushScopes() {
   scopeStep_ = first + freshRuns_.size();
   if (scopeStep_ == scopeRuns_.size()) scopeShift_ = 0;
   freshRuns_.clear();
+  // A whole text's marks gathered here once: the room is given back.
+  if (freshRuns_.capacity() > 4096) freshRuns_.shrink_to_fit();
   // Stacks no run holds any more are let go of now and then.
   if (scopeStacks_.size() > 1024 && scopeStacks_.size() > 2 * scopeRuns_.size()) {
     std::vector<std::string> kept;

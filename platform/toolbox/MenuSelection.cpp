@@ -128,7 +128,8 @@ void EnableItems(MenuRef menu, UInt32 context, bool forKey, std::unordered_set<M
     ReleaseEvent(e);
   }
   // Handlers may add or remove items while the pass runs: count each time.
-  for (MenuItemIndex i = 1; IsValidMenu(menu) && i <= CountMenuItems(menu); ++i) {
+  // Counted wider than an item index: a full menu holds the greatest one.
+  for (UInt32 i = 1; IsValidMenu(menu) && i <= CountMenuItems(menu); ++i) {
     MenuCommand c = 0;
     GetMenuItemCommandID(menu, i, &c);
     if (c != 0) SendMenuCommand(kEventCommandUpdateStatus, menu, i, context | kMenuContextMenuEnabling);
@@ -150,7 +151,7 @@ bool Select(MenuRef menu, UInt32 context, Point where, MenuItemIndex popUpItem, 
   RetainMenu(menu);
   if (context & kMenuContextMenuBar) {
     // The bar's menus each get their pass as pull-downs.
-    for (UInt16 i = 1; i <= CountMenuItems(menu); ++i) {
+    for (UInt32 i = 1; i <= CountMenuItems(menu); ++i) {
       MenuRef sub = nullptr;
       std::unordered_set<MenuRef> seen;
       if (GetMenuItemHierarchicalMenu(menu, i, &sub) == noErr && sub)
@@ -167,7 +168,7 @@ bool Select(MenuRef menu, UInt32 context, Point where, MenuItemIndex popUpItem, 
   if (chosen && !Selectable(chosenMenu, chosenItem)) chosen = false;
 
   HeadlessMenuShown shown{menu, context, where, {}, chosen ? chosenMenu : nullptr, chosen ? chosenItem : MenuItemIndex(0)};
-  for (UInt16 i = 1; IsValidMenu(menu) && i <= CountMenuItems(menu); ++i)
+  for (UInt32 i = 1; IsValidMenu(menu) && i <= CountMenuItems(menu); ++i)
     shown.enabled.push_back(IsMenuItemEnabled(menu, i) != 0);
   if (gPresenter == nullptr) Log().push_back(shown);
 

@@ -367,13 +367,13 @@ WECodecStyle CodecFromStyle(WEReference we, UInt32 index) {
   WECodecStyle cs;
   const we::Style& s = we->styles[index];
   SInt16 family = 4;
-  if (const std::string* v = s.Find('font'); v && v->size() >= 2) std::memcpy(&family, v->data(), 2);
+  if (const we::StyleValue v = s.Find('font'); v && v->size() >= 2) std::memcpy(&family, v->data(), 2);
   unsigned char name[256] = {};
   if (FMGetFontFamilyName(family, name)) cs.fontName.assign(reinterpret_cast<const char*>(name + 1), name[0]);
-  if (const std::string* v = s.Find('ptsz'); v && v->size() >= 4) std::memcpy(&cs.size, v->data(), 4);
-  if (const std::string* v = s.Find('colr'); v && v->size() >= 6) std::memcpy(&cs.color, v->data(), 6);
+  if (const we::StyleValue v = s.Find('ptsz'); v && v->size() >= 4) std::memcpy(&cs.size, v->data(), 4);
+  if (const we::StyleValue v = s.Find('colr'); v && v->size() >= 6) std::memcpy(&cs.color, v->data(), 6);
   auto flag = [&](FourCharCode tag) {
-    const std::string* v = s.Find(tag);
+    const we::StyleValue v = s.Find(tag);
     return v && !v->empty() && (*v)[0] != 0;
   };
   cs.bold = flag('bold');

@@ -22,6 +22,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -35,6 +36,8 @@ namespace we {
 // Blocks from this size on are made of large pages where the system has them;
 // they are freed with std::free.
 constexpr size_t kLargeBlock = size_t(4) << 20;
+// The gap left after a text put in at once (units).
+constexpr size_t kWholeTextGap = size_t(1) << 16;
 void* AllocateLargeBlock(size_t bytes);
 
 template <typename T>
@@ -122,14 +125,18 @@ class SplitVector {
   // text is not written twice. Small blocks grow in place where the
   // allocator can; large ones move to a block of large pages (a fresh page
   // costs a fault on first touch, and large pages take far fewer) with room
-  // for an eighth more, so the first edit after loading a large text moves
-  // no more than it must.
+  // for an eighth more, so that growing by steps moves the whole rarely.
+  // A block made for one insertion that is most of it (a text read in
+  // whole) gets a gap for typing and pastes instead, not an eighth of the
+  // text.
   void RoomFor(SInt32 count) {
     if (gapLength_ >= count) return;
     const SInt32 part2 = lengthBody_ - part1Length_;
     const size_t needed = size_t(lengthBody_) + size_t(count);
     if (needed * sizeof(T) >= kLargeBlock) {
-      const size_t size = needed + std::max<size_t>(8, needed / 8);
+      const bool whole = size_t(count) >= needed / 2;
+      const size_t room = whole ? std::min<size_t>(needed / 8, kWholeTextGap) : needed / 8;
+      const size_t size = needed + std::max<size_t>(8, room);
       if (size > SIZE_MAX / sizeof(T)) throw std::bad_alloc();
       T* body = static_cast<T*>(AllocateLargeBlock(size * sizeof(T)));
       if (body == nullptr) throw std::bad_alloc();
@@ -269,12 +276,47 @@ class Partitioning {
 // ---------------------------------------------------------------------------
 // Styles: sorted (tag, bytes) lists, interned so that a run holds an index.
 
+// A value a style holds for a tag, or none (compares equal to nullptr).
+class StyleValue {
+ public:
+  StyleValue() = default;
+  explicit StyleValue(std::string_view value) : value_(value), present_(true) {}
+  bool operator==(std::nullptr_t) const { return !present_; }
+  explicit operator bool() const { return present_; }
+  const std::string_view& operator*() const { return value_; }
+  const std::string_view* operator->() const { return &value_; }
+
+ private:
+  std::string_view value_;
+  bool present_ = false;
+};
+
+// The attributes, sorted by tag, packed into one string: each is its tag
+// (4 bytes), its value's size (4 bytes) and the value. A large text meets
+// thousands of styles (a mark per symbol), so each is one block, and the
+// packed form is its key as well.
 struct Style {
-  std::vector<std::pair<FourCharCode, std::string>> attributes;  // sorted by tag
-  const std::string* Find(FourCharCode tag) const;
-  void Set(FourCharCode tag, std::string value);
+  std::string packed;
+  StyleValue Find(FourCharCode tag) const;
+  void Set(FourCharCode tag, std::string_view value);
   void Remove(FourCharCode tag);
-  std::string Key() const;
+  const std::string& Key() const { return packed; }
+};
+
+// The styles of an instance, each once: a style's index never changes, and
+// the look-up by contents is an open table of indexes (no key is kept twice).
+class StyleTable {
+ public:
+  size_t size() const { return styles_.size(); }
+  const Style& operator[](UInt32 index) const { return styles_[index]; }
+  // The index of the style with these attributes, added when new.
+  UInt32 Intern(const Style& style);
+
+ private:
+  static size_t Hash(const std::string& packed) { return std::hash<std::string>{}(packed); }
+  void Grow();
+  std::vector<Style> styles_;
+  std::vector<UInt32> slots_;  // index + 1 of a style, 0 where free
 };
 
 // What the layout needs of a style.
@@ -363,11 +405,41 @@ struct StyleChange {
     return std::memcmp(value, o.value, size) == 0;
   }
 };
-struct StyleChangeHash {
-  size_t operator()(const StyleChange& c) const {
-    size_t h = (size_t(c.from) * 0x9E3779B97F4A7C15ull) ^ (size_t(c.tag) << 8) ^ (size_t(c.kind) << 4) ^ c.size;
-    for (size_t i = 0; i < c.size; ++i) h = (h ^ UInt8(c.value[i])) * 0x100000001B3ull;
-    return h;
+// A change as the instance's table keeps it: a value of up to eight bytes
+// as it is, a longer one by its hash (the style the change made holds the
+// value, and is checked against it when found), so a long-lived table of
+// thousands of marks stays small.
+struct StyleChangeKey {
+  UInt32 from = 0;
+  FourCharCode tag = 0;
+  UInt8 kind = 0;
+  UInt8 size = 0;
+  UInt64 value = 0;
+  bool Hashed() const { return kind == 0 && size > 8; }
+  bool operator==(const StyleChangeKey& o) const {
+    return from == o.from && tag == o.tag && kind == o.kind && size == o.size && value == o.value;
+  }
+  static StyleChangeKey Of(const StyleChange& c) {
+    StyleChangeKey k;
+    k.from = c.from;
+    k.tag = c.tag;
+    k.kind = c.kind;
+    k.size = c.size;
+    if (c.size <= 8) {
+      std::memcpy(&k.value, c.value, sizeof k.value);
+    } else {
+      UInt64 h = 0xCBF29CE484222325ull;
+      for (size_t i = 0; i < c.size; ++i) h = (h ^ UInt8(c.value[i])) * 0x100000001B3ull;
+      k.value = h;
+    }
+    return k;
+  }
+};
+struct StyleChangeKeyHash {
+  size_t operator()(const StyleChangeKey& k) const noexcept {
+    UInt64 h = (UInt64(k.from) * 0x9E3779B97F4A7C15ull) ^ (UInt64(k.tag) << 8) ^ (UInt64(k.kind) << 4) ^ k.size;
+    h ^= k.value + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2);
+    return size_t(h * 0xBF58476D1CE4E5B9ull);
   }
 };
 
@@ -393,12 +465,11 @@ struct WEOpaqueRec {
   we::Partitioning lines;
   we::Partitioning runs;
   we::SplitVector<UInt32> runStyles;
-  std::vector<we::Style> styles;
-  std::unordered_map<std::string, UInt32> styleIndex;
+  we::StyleTable styles;
   std::vector<std::unique_ptr<we::StyleLook>> looks;
   // The style each change gives each style (styles are never dropped, so
   // an entry stays true).
-  std::unordered_map<we::StyleChange, UInt32, we::StyleChangeHash> styleChanges;
+  std::unordered_map<we::StyleChangeKey, UInt32, we::StyleChangeKeyHash> styleChanges;
   // Made at the first change: a parse meets thousands of styles (a mark per
   // symbol) and several colours a style, so the table is not small.
   std::vector<we::RecentStyleChange> recentStyleChanges;

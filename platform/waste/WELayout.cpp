@@ -398,27 +398,27 @@ const StyleLook& LookOf(WEReference we, UInt32 style) {
   auto look = std::make_unique<StyleLook>();
   const Style& s = we->styles[style];
   SInt16 family = 4;
-  if (const std::string* v = s.Find('font'); v && v->size() >= 2) std::memcpy(&family, v->data(), 2);
+  if (const StyleValue v = s.Find('font'); v && v->size() >= 2) std::memcpy(&family, v->data(), 2);
   look->family = WEFontFace(family);
-  if (const std::string* v = s.Find('ptsz'); v && v->size() >= 4) {
+  if (const StyleValue v = s.Find('ptsz'); v && v->size() >= 4) {
     Fixed size;
     std::memcpy(&size, v->data(), 4);
     look->size = std::clamp(double(size) / 65536.0, 1.0, 1000.0);
   }
-  auto rgb = [](const std::string* v, double out[3]) {
+  auto rgb = [](const StyleValue& v, double out[3]) {
     RGBColor c{};
     std::memcpy(&c, v->data(), std::min<size_t>(v->size(), sizeof c));
     out[0] = c.red / 65535.0;
     out[1] = c.green / 65535.0;
     out[2] = c.blue / 65535.0;
   };
-  if (const std::string* v = s.Find('colr'); v && !v->empty()) rgb(v, look->rgb);
-  if (const std::string* v = s.Find('pbcl'); v && v->size() >= 6) {
+  if (const StyleValue v = s.Find('colr'); v && !v->empty()) rgb(v, look->rgb);
+  if (const StyleValue v = s.Find('pbcl'); v && v->size() >= 6) {
     look->hasBackground = true;
     rgb(v, look->background);
   }
   auto flag = [&](FourCharCode tag) {
-    const std::string* v = s.Find(tag);
+    const StyleValue v = s.Find(tag);
     return v && !v->empty() && (*v)[0] != 0;
   };
   look->bold = flag('bold');
@@ -426,7 +426,7 @@ const StyleLook& LookOf(WEReference we, UInt32 style) {
   look->underline = flag('undl');
   // Paragraph attributes are 16.16 fixed pixels, kept within sane bounds.
   auto fixedAt = [&](FourCharCode tag, size_t at) -> SInt32 {
-    const std::string* v = s.Find(tag);
+    const StyleValue v = s.Find(tag);
     if (v == nullptr || v->size() < at + 4) return 0;
     Fixed f;
     std::memcpy(&f, v->data() + at, 4);

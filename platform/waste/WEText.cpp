@@ -124,7 +124,7 @@ std::vector<RunCopy> CopyRuns(WEReference we, SInt32 start, SInt32 end) {
 // where the change leaves the characters on both sides of it as they were;
 // otherwise the extent is looked for again at the next question.
 bool ExtentValueOf(WEReference we, UInt32 style, const AttributeExtent& x) {
-  const std::string* v = we->styles[style].Find(x.tag);
+  const StyleValue v = we->styles[style].Find(x.tag);
   return (v != nullptr) == x.present && (v == nullptr || *v == x.value);
 }
 
@@ -170,8 +170,8 @@ void ExtentsInserted(WEReference we, SInt32 pos, SInt32 n, UInt32 style) {
 void ExtentsRestyled(WEReference we, SInt32 start, SInt32 end, UInt32 before, UInt32 after) {
   for (AttributeExtent& x : we->extents) {
     if (!x.valid || end < x.start || start > x.end) continue;
-    const std::string* b = we->styles[before].Find(x.tag);
-    const std::string* a = we->styles[after].Find(x.tag);
+    const StyleValue b = we->styles[before].Find(x.tag);
+    const StyleValue a = we->styles[after].Find(x.tag);
     if ((a == nullptr) != (b == nullptr) || (a != nullptr && *a != *b)) x.valid = false;
   }
 }
@@ -569,46 +569,103 @@ SInt32 Length(WEReference we) { return we->text.Length(); }
 
 SInt32 ClampOffset(WEReference we, SInt32 offset) { return std::clamp(offset, 0, Length(we)); }
 
-const std::string* Style::Find(FourCharCode tag) const {
-  auto it = std::lower_bound(attributes.begin(), attributes.end(), tag,
-                             [](const auto& a, FourCharCode t) { return a.first < t; });
-  return it != attributes.end() && it->first == tag ? &it->second : nullptr;
+namespace {
+
+// The packed entry at `at`: its tag and its value's size.
+void EntryAt(const std::string& packed, size_t at, FourCharCode* tag, UInt32* size) {
+  std::memcpy(tag, packed.data() + at, 4);
+  std::memcpy(size, packed.data() + at + 4, 4);
 }
 
-void Style::Set(FourCharCode tag, std::string value) {
-  auto it = std::lower_bound(attributes.begin(), attributes.end(), tag,
-                             [](const auto& a, FourCharCode t) { return a.first < t; });
-  if (it != attributes.end() && it->first == tag)
-    it->second = std::move(value);
-  else
-    attributes.insert(it, {tag, std::move(value)});
+// Where the entry of the tag is, or where it would go (the first entry of a
+// greater tag, or the end).
+size_t EntryOf(const std::string& packed, FourCharCode tag, bool* found) {
+  size_t at = 0;
+  while (at < packed.size()) {
+    FourCharCode t;
+    UInt32 n;
+    EntryAt(packed, at, &t, &n);
+    if (t >= tag) {
+      *found = t == tag;
+      return at;
+    }
+    at += 8 + n;
+  }
+  *found = false;
+  return at;
+}
+
+}  // namespace
+
+StyleValue Style::Find(FourCharCode tag) const {
+  bool found = false;
+  const size_t at = EntryOf(packed, tag, &found);
+  if (!found) return StyleValue();
+  FourCharCode t;
+  UInt32 n;
+  EntryAt(packed, at, &t, &n);
+  return StyleValue(std::string_view(packed.data() + at + 8, n));
+}
+
+void Style::Set(FourCharCode tag, std::string_view value) {
+  bool found = false;
+  const size_t at = EntryOf(packed, tag, &found);
+  const UInt32 n = UInt32(value.size());
+  char head[8];
+  std::memcpy(head, &tag, 4);
+  std::memcpy(head + 4, &n, 4);
+  std::string entry(head, 8);
+  entry.append(value);
+  if (found) {
+    FourCharCode t;
+    UInt32 old;
+    EntryAt(packed, at, &t, &old);
+    packed.replace(at, 8 + old, entry);
+  } else {
+    packed.insert(at, entry);
+  }
 }
 
 void Style::Remove(FourCharCode tag) {
-  auto it = std::lower_bound(attributes.begin(), attributes.end(), tag,
-                             [](const auto& a, FourCharCode t) { return a.first < t; });
-  if (it != attributes.end() && it->first == tag) attributes.erase(it);
+  bool found = false;
+  const size_t at = EntryOf(packed, tag, &found);
+  if (!found) return;
+  FourCharCode t;
+  UInt32 n;
+  EntryAt(packed, at, &t, &n);
+  packed.erase(at, 8 + n);
 }
 
-std::string Style::Key() const {
-  std::string key;
-  for (const auto& [tag, value] : attributes) {
-    key.append(reinterpret_cast<const char*>(&tag), 4);
-    const UInt32 n = UInt32(value.size());
-    key.append(reinterpret_cast<const char*>(&n), 4);
-    key.append(value);
+UInt32 StyleTable::Intern(const Style& style) {
+  if (slots_.size() < 2 * (styles_.size() + 1)) Grow();
+  const size_t mask = slots_.size() - 1;
+  for (size_t slot = Hash(style.packed) & mask;; slot = (slot + 1) & mask) {
+    const UInt32 held = slots_[slot];
+    if (held == 0) {
+      const UInt32 index = UInt32(styles_.size());
+      styles_.push_back(style);
+      styles_.back().packed.shrink_to_fit();
+      slots_[slot] = index + 1;
+      return index;
+    }
+    if (styles_[held - 1].packed == style.packed) return held - 1;
   }
-  return key;
+}
+
+void StyleTable::Grow() {
+  std::vector<UInt32> slots(std::max<size_t>(64, slots_.size() * 2), 0);
+  const size_t mask = slots.size() - 1;
+  for (UInt32 i = 0; i < styles_.size(); ++i) {
+    size_t slot = Hash(styles_[i].packed) & mask;
+    while (slots[slot] != 0) slot = (slot + 1) & mask;
+    slots[slot] = i + 1;
+  }
+  slots_ = std::move(slots);
 }
 
 UInt32 InternStyle(WEReference we, const Style& style) {
-  std::string key = style.Key();
-  auto it = we->styleIndex.find(key);
-  if (it != we->styleIndex.end()) return it->second;
-  const UInt32 index = UInt32(we->styles.size());
-  we->styles.push_back(style);
-  we->looks.emplace_back();
-  we->styleIndex.emplace(std::move(key), index);
+  const UInt32 index = we->styles.Intern(style);
+  if (we->looks.size() < we->styles.size()) we->looks.resize(we->styles.size());
   return index;
 }
 
@@ -887,9 +944,21 @@ SInt16 WEFeatureFlag(SInt16 inFeature, SInt16 inAction, WEReference we) {
 OSStatus WEPut(SInt32 inStart, SInt32 inEnd, const void* inText, ByteCount inTextLength, TextEncoding inEncoding,
                WEPutOptions inPutOptions, ItemCount, const FlavorType*, const Handle*, WEReference we) {
   if (we == nullptr) return paramErr;
-  std::vector<UniChar> chars;
-  if (!DecodeText(inText, inTextLength, inEncoding, &chars)) return paramErr;
-  if (chars.size() > size_t(INT32_MAX - Length(we))) return memFullErr;
+  // UTF-16 in place goes in as it is: a whole file's text is not copied
+  // once more on its way in.
+  std::vector<UniChar> decoded;
+  const UniChar* units = nullptr;
+  size_t count = 0;
+  if (inEncoding == kTextEncodingUnicodeDefault && inText != nullptr && inTextLength % 2 == 0 &&
+      inTextLength <= ByteCount(INT32_MAX) && reinterpret_cast<uintptr_t>(inText) % alignof(UniChar) == 0) {
+    units = static_cast<const UniChar*>(inText);
+    count = inTextLength / 2;
+  } else {
+    if (!DecodeText(inText, inTextLength, inEncoding, &decoded)) return paramErr;
+    units = decoded.data();
+    count = decoded.size();
+  }
+  if (count > size_t(INT32_MAX - Length(we))) return memFullErr;
   SInt32 start = inStart == kCurrentSelection ? we->sel.start : inStart;
   SInt32 end = inEnd == kCurrentSelection ? we->sel.end : inEnd;
   if (start > end) std::swap(start, end);
@@ -898,7 +967,7 @@ OSStatus WEPut(SInt32 inStart, SInt32 inEnd, const void* inText, ByteCount inTex
   const bool typing = (inPutOptions & wePutAddToTypingSequence) != 0;
   if (!typing) CloseTyping(we);
   BeginImplicit(we, typing ? weAKTyping : weAKUnspecified);
-  Replace(we, start, end, chars.data(), SInt32(chars.size()), nullptr, typing);
+  Replace(we, start, end, units, SInt32(count), nullptr, typing);
   EndImplicit(we);
   return noErr;
 }
@@ -1151,10 +1220,10 @@ OSStatus WEGetOneAttribute(SInt32 inOffset, WESelector inAttributeTag, void* out
     style = StyleAt(we, offset);
   // Read where it is stored: callers ask for marks character by character.
   std::string fallback;
-  const std::string* value = we->styles[style].Find(inAttributeTag);
+  StyleValue value = we->styles[style].Find(inAttributeTag);
   if (value == nullptr) {
     if (!DefaultAttribute(inAttributeTag, &fallback)) return weAttributeNotFoundErr;
-    value = &fallback;
+    value = StyleValue(fallback);
   }
   if (inValueSize > 0) {
     std::memset(outValue, 0, inValueSize);
@@ -1172,7 +1241,7 @@ OSStatus WEGetAttributeExtent(SInt32 inOffset, WESelector inAttributeTag, SInt32
   // by style index, each compared once.
   const SInt32 run = we->runs.PartitionOf(offset);
   const UInt32 style = we->runStyles.ValueAt(run);
-  const std::string* value = we->styles[style].Find(inAttributeTag);
+  StyleValue value = we->styles[style].Find(inAttributeTag);
   AttributeExtent* known = nullptr;
   for (AttributeExtent& x : we->extents)
     if (x.tag == inAttributeTag) known = &x;
@@ -1189,7 +1258,7 @@ OSStatus WEGetAttributeExtent(SInt32 inOffset, WESelector inAttributeTag, SInt32
     auto sameValue = [&](UInt32 other) {
       SInt8& k = same[other];
       if (k < 0) {
-        const std::string* v = we->styles[other].Find(inAttributeTag);
+        const StyleValue v = we->styles[other].Find(inAttributeTag);
         k = (v == nullptr) == (value == nullptr) && (v == nullptr || *v == *value) ? 1 : 0;
       }
       return k == 1;
@@ -1253,10 +1322,18 @@ struct AttributeChange {
     }
   }
 
+  // Whether the style holds this change's value (a change found by the
+  // hash of its value made it only then).
+  bool Made(WEReference we, UInt32 style) const {
+    const StyleValue v = we->styles[style].Find(key.tag);
+    return v && v->size() == key.size && std::memcmp(v->data(), key.value, key.size) == 0;
+  }
+
   // The style this change makes of style `index`.
   UInt32 Apply(WEReference we, UInt32 index) {
     const FourCharCode tag = key.tag;
     RecentStyleChange* recent = nullptr;
+    StyleChangeKey stored;
     if (remembered) {
       key.from = index;
       constexpr size_t kRecent = 1024;
@@ -1266,8 +1343,9 @@ struct AttributeChange {
       const UInt32 slot = ((index * 0x9E3779B1u) ^ tag ^ (valueBits * 0x85EBCA6Bu) ^ key.kind) >> 22;
       recent = &we->recentStyleChanges[slot];
       if (recent->used && recent->change == key) return recent->to;
-      auto it = we->styleChanges.find(key);
-      if (it != we->styleChanges.end()) {
+      stored = StyleChangeKey::Of(key);
+      auto it = we->styleChanges.find(stored);
+      if (it != we->styleChanges.end() && (!stored.Hashed() || Made(we, it->second))) {
         *recent = {key, it->second, true};
         return it->second;
       }
@@ -1285,11 +1363,11 @@ struct AttributeChange {
     } else if (value == nullptr && size > 0) {
       s.Remove(tag);
     } else {
-      s.Set(tag, std::string(static_cast<const char*>(value), value ? size : 0));
+      s.Set(tag, std::string_view(static_cast<const char*>(value), value ? size : 0));
     }
     const UInt32 result = InternStyle(we, s);
     if (remembered) {
-      we->styleChanges.emplace(key, result);
+      we->styleChanges.insert_or_assign(stored, result);
       *recent = {key, result, true};
     } else
       memo.emplace_back(index, result);

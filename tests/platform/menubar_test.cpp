@@ -233,6 +233,24 @@ TEST_F(MenuBarTest, ContextualAndPopUpMenusAreAnsweredFromTheScript) {
   ReleaseMenu(context);
 }
 
+// A menu as full as item indexes go (the functions of a very large file)
+// pops up, takes its enable pass and answers its last item.
+TEST_F(MenuBarTest, AFullMenuPopsUpAndAnswersItsLastItem) {
+  MenuRef full = nullptr;
+  CreateNewMenu(0, 0, &full);
+  CFStringRef s = Str("f");
+  for (UInt32 i = 0; i < 0xFFFF; ++i) AppendMenuItemTextWithCFString(full, s, 0, 'fSYM', nullptr);
+  CFRelease(s);
+  ASSERT_EQ(CountMenuItems(full), 0xFFFF);
+  HeadlessClearMenuLog();
+  HeadlessQueueMenuChoice(nullptr, 0xFFFF);
+  EXPECT_EQ(PopUpMenuSelect(full, 5, 6, 1), SInt32(0xFFFF));
+  const auto log = HeadlessCopyMenuLog();
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_EQ(log[0].enabled.size(), size_t(0xFFFF));
+  ReleaseMenu(full);
+}
+
 TEST_F(MenuBarTest, KeyEquivalentsMatchCharacterAndModifiers) {
   SetMenuItemCommandKey(edit_, 2, false, 'C');
   SetMenuItemCommandKey(edit_, 1, false, 'Z');

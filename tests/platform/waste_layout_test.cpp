@@ -493,6 +493,62 @@ TEST(WasteLayout, AVeryLongLineKeepsPointsInOrder) {
   }
 }
 
+// Paragraphs restyled far below a short view (each wraps to rows of its
+// own) take the heights they are laid out with: every point comes out as
+// where the whole text is in view, before and after the view is scrolled
+// down to them.
+TEST(WasteLayout, ParagraphsSettledOutOfViewKeepTheirPlaces) {
+  std::string text;
+  for (int i = 0; i < 1200; ++i)
+    text += "$row[" + std::to_string(i) + "] = fetch($query, " + std::to_string(i * 7) +
+            ", 'a longer argument that wraps', $options);\r";
+  Engine shortView(300, LongRect{0, 0, 100, 300});
+  Engine tallView(300, LongRect{0, 0, 60000, 300});
+  std::vector<SInt32> starts;
+  for (Engine* e : {&shortView, &tallView}) {
+    e->Put(text);
+    // Every 40th line from the 300th on in a larger size, a batch at a time
+    // as a parse sets them.
+    for (int line = 300; line < 1200; line += 40) {
+      SInt32 from = 0, to = 0;
+      WEGetLineRange(line, &from, &to, e->we);
+      const Fixed size = 30 << 16;
+      ASSERT_EQ(WESetOneAttribute(from, to, 'ptsz', &size, 4, e->we), noErr);
+      if (e == &shortView) starts.push_back(from);
+      (void)e->Point(0);  // the geometry asked for between batches
+    }
+  }
+  for (int line = 0; line < 1200; line += 13) {
+    SInt32 from = 0, to = 0;
+    WEGetLineRange(line, &from, &to, shortView.we);
+    starts.push_back(from + 3);
+  }
+  auto same = [&](const char* when) {
+    for (SInt32 at : starts) {
+      SInt16 h1 = 0, h2 = 0;
+      const LongPt a = shortView.Point(at, &h1), b = tallView.Point(at, &h2);
+      // The two views' destinations differ only by their scroll.
+      LongRect d1, d2;
+      WEGetDestRect(&d1, shortView.we);
+      WEGetDestRect(&d2, tallView.we);
+      ASSERT_EQ(a.v - d1.top, b.v - d2.top) << when << " at " << at;
+      ASSERT_EQ(a.h, b.h) << when << " at " << at;
+      ASSERT_EQ(h1, h2) << when << " at " << at;
+      LongPt probe{SInt32(a.v + h1 / 2), a.h};
+      ASSERT_EQ(WEGetOffset(&probe, nullptr, shortView.we), at) << when;
+    }
+  };
+  same("at the top");
+  LongRect d1, d2;
+  WEGetDestRect(&d1, shortView.we);
+  WEGetDestRect(&d2, tallView.we);
+  EXPECT_EQ(d1.bottom - d1.top, d2.bottom - d2.top);
+  WEScroll(0, -(shortView.Point(starts[10]).v - d1.top), shortView.we);
+  WEGetDestRect(&d1, shortView.we);
+  EXPECT_LT(d1.top, -1000);
+  same("scrolled down");
+}
+
 TEST(WasteLayout, LargeTextStaysResponsive) {
   // 20,000 lines: look-ups and an edit in the middle touch only what they need.
   Engine e(2000, LongRect{0, 0, 400, 600});

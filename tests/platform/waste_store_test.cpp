@@ -3,7 +3,10 @@
 // and the modification count.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -202,6 +205,84 @@ TEST(WasteStore, AttributesRoundTripAtAnySize) {
   e.Put(3, 3, "abc");
   ASSERT_EQ(WEGetOneAttribute(5, 'ELNG', back, 64, e.we), noErr);
   EXPECT_EQ(0, memcmp(back, lang, 64));
+}
+
+// A parse gives every symbol a mark of its own: thousands of long values
+// that agree in their first bytes and differ further on, each set twice
+// (the second time long after the first), over text of a few colours.
+TEST(WasteStore, ThousandsOfLongMarksKeepTheirOwnValues) {
+  Engine e;
+  WEFeatureFlag(weFUndo, weBitClear, e.we);
+  ASSERT_EQ(WERegisterCustomAttribute('DEC_', 0, 64, 'void', e.we), noErr);
+  constexpr int kWords = 3000;
+  std::string text;
+  for (int k = 0; k < kWords; ++k) text += "ab ";
+  e.Put(0, 0, text);
+  auto mark = [](int k, int variant) {
+    std::array<unsigned char, 64> m{};
+    std::memcpy(m.data(), "symbol: function name", 21);
+    m[40] = UInt8(k & 0xFF);
+    m[41] = UInt8(k >> 8);
+    m[63] = UInt8(variant);
+    return m;
+  };
+  const RGBColor colours[] = {Color(0, 0, 0xFFFF), Color(0xFFFF, 0, 0), Color(0, 0x8000, 0)};
+  for (int pass = 0; pass < 2; ++pass)
+    for (int k = 0; k < kWords; ++k) {
+      ASSERT_EQ(WESetOneAttribute(3 * k, 3 * k + 2, 'colr', &colours[k % 3], 6, e.we), noErr);
+      const auto m = mark(k, 1);
+      ASSERT_EQ(WESetOneAttribute(3 * k, 3 * k + 2, 'DEC_', m.data(), 64, e.we), noErr);
+    }
+  // Words 10 .. 12 take one value: they read as one stretch, spaces and all.
+  const auto shared = mark(7777, 2);
+  ASSERT_EQ(WESetOneAttribute(30, 39, 'DEC_', shared.data(), 64, e.we), noErr);
+
+  for (int k = 0; k < kWords; ++k) {
+    const auto want = k >= 10 && k <= 12 ? shared : mark(k, 1);
+    std::array<unsigned char, 64> got{};
+    for (SInt32 at : {3 * k, 3 * k + 1}) {
+      ASSERT_EQ(WEGetOneAttribute(at, 'DEC_', got.data(), 64, e.we), noErr) << k;
+      ASSERT_EQ(got, want) << "word " << k;
+    }
+    if (k < 10 || k > 12) {
+      EXPECT_EQ(WEGetOneAttribute(3 * k + 2, 'DEC_', got.data(), 64, e.we), weAttributeNotFoundErr) << k;
+    }
+    RGBColor c{};
+    ASSERT_EQ(WEGetOneAttribute(3 * k, 'colr', &c, 6, e.we), noErr);
+    EXPECT_EQ(c.red, colours[k % 3].red) << k;
+    EXPECT_EQ(c.green, colours[k % 3].green) << k;
+  }
+  SInt32 from = -1, to = -1;
+  ASSERT_EQ(WEGetAttributeExtent(34, 'DEC_', &from, &to, e.we), noErr);
+  EXPECT_EQ(from, 30);
+  EXPECT_EQ(to, 39);
+  ASSERT_EQ(WEGetAttributeExtent(3 * 2000 + 1, 'DEC_', &from, &to, e.we), noErr);
+  EXPECT_EQ(from, 3 * 2000);
+  EXPECT_EQ(to, 3 * 2000 + 2);
+}
+
+// A large text put in at once, then pastes in its middle longer than the
+// room left after it, typing at its end, and the paste undone.
+TEST(WasteStore, ALargeTextPutInWholeTakesLongPastesAndUndo) {
+  Engine e;
+  std::string text;
+  for (int i = 0; text.size() < (size_t(3) << 20); ++i) text += "line " + std::to_string(i) + " of the text\r";
+  e.Put(0, 0, text);
+  ASSERT_EQ(SInt32(text.size()), WEGetTextLength(e.we));
+  std::string paste;
+  for (int i = 0; paste.size() < 200000; ++i) paste += "pasted " + std::to_string(i) + "\r";
+  const SInt32 middle = SInt32(text.size() / 2);
+  e.Put(middle, middle, paste);
+  std::string model = text;
+  model.insert(size_t(middle), paste);
+  const SInt32 end = WEGetTextLength(e.we);
+  e.Put(end, end, "typed");
+  model += "typed";
+  EXPECT_TRUE(e.Text() == U(model));
+  EXPECT_EQ(WECountLines(e.we), SInt32(std::count(model.begin(), model.end(), '\r')) + 1);
+  ASSERT_EQ(WEUndo(e.we), noErr);  // the typing
+  ASSERT_EQ(WEUndo(e.we), noErr);  // the paste
+  EXPECT_TRUE(e.Text() == U(text));
 }
 
 TEST(WasteStore, EmptyRangeSetsTheStyleOfWhatComesNext) {

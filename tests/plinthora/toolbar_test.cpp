@@ -230,6 +230,18 @@ TEST_F(ToolbarTest, ClicksCallTheHostThenSendTheCommand) {
   EXPECT_TRUE(log.events.empty());
 }
 
+// A menu as full as item indexes go (the functions of a very large file)
+// is drawn as any other, with no item marked and with its last one marked.
+TEST_F(ToolbarTest, AFullMenuIsDrawnMarkedOrNot) {
+  MenuRef menu = NewMenu(0xFFFF);
+  ASSERT_EQ(CountMenuItems(menu), 0xFFFF);
+  const ToolbarItemRef ref = ToolbarAddButton(toolbar, "", nullptr, 0, menu, 0, kLeft, nullptr);
+  Draw();
+  SetItemMark(menu, 0xFFFF, checkMark);
+  Draw();
+  EXPECT_GT(Item(toolbar, ref).BOUNDS.size.width, 0);
+}
+
 TEST_F(ToolbarTest, MenuItemsPopUpTheirMenu) {
   MenuRef menu = NewMenu(3);
   MenuRef empty = NewMenu(0);

@@ -168,7 +168,8 @@ void Fill(GtkWidget* gtkMenu, MenuRef menu, Choice* choice, int depth) {
   Clear(gtkMenu);
   if (!IsValidMenu(menu)) return;
   PangoAttrList* font = MenuFontAttributes(menu);
-  for (MenuItemIndex i = 1; i <= CountMenuItems(menu); ++i) {
+  // Counted wider than an item index: a full menu holds the greatest one.
+  for (UInt32 i = 1; i <= CountMenuItems(menu); ++i) {
     if (GtkWidget* item = MakeItem(menu, i, choice, depth, font)) {
       GtkHostApplyMenuItemHelp(item, menu, i);
       gtk_menu_shell_append(GTK_MENU_SHELL(gtkMenu), item);
@@ -192,7 +193,7 @@ void FillBar(GtkWidget* bar) {
   Clear(bar);
   MenuRef root = AcquireRootMenu();
   bool any = false;
-  for (MenuItemIndex i = 1; root && IsValidMenu(root) && i <= CountMenuItems(root); ++i) {
+  for (UInt32 i = 1; root && IsValidMenu(root) && i <= CountMenuItems(root); ++i) {
     MenuRef sub = nullptr;
     if (GetMenuItemHierarchicalMenu(root, i, &sub) != noErr || sub == nullptr) continue;
     MenuAttributes attributes = 0;
