@@ -799,9 +799,13 @@ void TSyntaxCollection::SetSpecificationFolder(CFURLRef folder) {
   specificationFolder_ = folder;
 }
 
-CFIndex TSyntaxCollection::GetLibraryCount() { return libraries ? CFArrayGetCount(libraries) : 0; }
+CFIndex TSyntaxCollection::GetLibraryCount() {
+  LoadDeferredLibraries();
+  return libraries ? CFArrayGetCount(libraries) : 0;
+}
 
 SyntaxLibraryPtr TSyntaxCollection::GetLibraryAtIndex(CFIndex index) {
+  LoadDeferredLibraries();
   if (libraries == nullptr || index < 0 || index >= CFArrayGetCount(libraries)) return nullptr;
   return static_cast<SyntaxLibraryPtr>(const_cast<void*>(CFArrayGetValueAtIndex(libraries, index)));
 }
@@ -910,12 +914,35 @@ SyntaxLibraryPtr TSyntaxCollection::LoadLibraryFromPropertyList(const Str63& lan
   return library;
 }
 
-SyntaxLibraryPtr TSyntaxCollection::GetLanguageLibrary(const Str63& language) {
-  for (CFIndex i = 0, n = GetLibraryCount(); i < n; ++i) {
-    SyntaxLibraryPtr library = GetLibraryAtIndex(i);
+void TSyntaxCollection::DeferLibrary(const Str63& language) {
+  if (FindLoadedLibrary(language) != nullptr) return;
+  if (std::find(deferred_.begin(), deferred_.end(), language) == deferred_.end()) deferred_.push_back(language);
+}
+
+void TSyntaxCollection::LoadDeferredLibraries() {
+  // Taken first: a load that asks for another language finds it still noted.
+  while (!deferred_.empty()) {
+    const Str63 language = deferred_.front();
+    deferred_.erase(deferred_.begin());
+    if (FindLoadedLibrary(language) == nullptr) LoadLibrary(language);
+  }
+}
+
+SyntaxLibraryPtr TSyntaxCollection::FindLoadedLibrary(const Str63& language) {
+  for (CFIndex i = 0, n = libraries ? CFArrayGetCount(libraries) : 0; i < n; ++i) {
+    auto library = static_cast<SyntaxLibraryPtr>(const_cast<void*>(CFArrayGetValueAtIndex(libraries, i)));
     if (library->language == language) return library;
   }
   return nullptr;
+}
+
+SyntaxLibraryPtr TSyntaxCollection::GetLanguageLibrary(const Str63& language) {
+  if (SyntaxLibraryPtr library = FindLoadedLibrary(language)) return library;
+  auto noted = std::find(deferred_.begin(), deferred_.end(), language);
+  if (noted == deferred_.end()) return nullptr;
+  deferred_.erase(noted);
+  LoadLibrary(language);
+  return FindLoadedLibrary(language);
 }
 
 SyntaxLibraryPtr TSyntaxCollection::GetFileLibrary(const Str63& fileName) {

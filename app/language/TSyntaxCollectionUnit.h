@@ -11,6 +11,7 @@
 
 #include <bitset>
 #include <string_view>
+#include <vector>
 
 #include "CFArray.h"
 #include "CFBase.h"
@@ -307,6 +308,11 @@ class TSyntaxCollection : public TObject {
   // library. A missing file adds nothing; an unreadable or malformed one adds
   // nothing and says why on standard error.
   virtual void LoadLibrary(const Str63& language);
+  // Notes the language to be read as LoadLibrary reads it, but at its first
+  // use: when GetLanguageLibrary (or GetFileLibrary) asks for it, or when
+  // the libraries are counted or walked (then every noted one is read). A
+  // run that meets files of a few languages reads only theirs.
+  void DeferLibrary(const Str63& language);
   virtual SyntaxStandardDataPtr GetDefinition(const Str31& name, SyntaxLibraryPtr library);
   virtual SyntaxLibraryPtr GetFileLibrary(const Str63& fileName);
   virtual SyntaxLibraryPtr GetLanguageLibrary(const Str63& language);
@@ -339,6 +345,9 @@ class TSyntaxCollection : public TObject {
  private:
   CFURLRef specificationFolder_ = nullptr;
   int depth_ = 0;  // nesting of the dictionary being read
+  std::vector<Str63> deferred_;  // languages noted by DeferLibrary, not read yet
+  SyntaxLibraryPtr FindLoadedLibrary(const Str63& language);
+  void LoadDeferredLibraries();
   friend void IterateSyntaxLibrary(const void* key, const void* value, void* context);
 };
 
