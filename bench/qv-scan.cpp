@@ -1103,8 +1103,8 @@ IndexResult IndexFolder(Languages& languages, const fs::path& folder, const fs::
         // QV_SCAN_SYMBOLS=1 lists them too, to compare with another index.
         static const bool list = std::getenv("QV_SCAN_SYMBOLS") != nullptr;
         if (list)
-          std::printf("symbol\t%s\t%s\t%s\n", info->symbolName.str().c_str(), info->definitionName.str().c_str(),
-                      file.fileName.str().c_str());
+          std::printf("symbol\t%s\t%s\t%s\t%s\n", info->symbolName.str().c_str(), info->definitionName.str().c_str(),
+                      file.fileName.str().c_str(), info->parentName.str().c_str());
         return 0;
       },
       &digest);

@@ -182,9 +182,13 @@ void DisposeDefinition(SyntaxStandardDataPtr definition) {
   if (definition == nullptr) return;
   if (definition->scopes) ReleaseWordSet(definition->scopes);
   switch (definition->definitionClass) {
-    case kSyntaxClassRange:
-      delete static_cast<SyntaxRangeDataPtr>(definition);
+    case kSyntaxClassRange: {
+      auto* d = static_cast<SyntaxRangeDataPtr>(definition);
+      if (d->operandWords) ReleaseWordSet(d->operandWords);
+      if (d->notAfter) ReleaseWordSet(d->notAfter);
+      delete d;
       return;
+    }
     case kSyntaxClassKeyword: {
       auto* d = static_cast<SyntaxKeywordDataPtr>(definition);
       if (d->keywords) ReleaseWordSet(d->keywords);
@@ -1062,6 +1066,8 @@ void TSyntaxCollection::HandleRangeClass(CFStringRef key, CFTypeRef value) {
     d->operand = ValueFlag(value);
   } else if (KeyIs(name, "operand-words")) {
     AssignSet(d->operandWords, value);
+  } else if (KeyIs(name, "not-after")) {
+    AssignSet(d->notAfter, value);
   } else if (KeyIs(name, "balanced")) {
     d->balanced = ValueFlag(value);
   } else if (KeyIs(name, "tag")) {

@@ -155,6 +155,10 @@ struct SyntaxRangeData : SyntaxStandardData {
   // "operand-words"; not after another word, a number, ")" or "]".
   Boolean operand;
   CFSetRef operandWords;
+  // "not-after": opens nowhere right after one of these texts (Ruby's "$`"
+  // is a variable, not a command) nor after one of these words, blanks
+  // between ("class <<self" opens no text block).
+  CFSetRef notAfter;
   // "balanced": brackets of the kind the open text ends with nest inside.
   Boolean balanced;
   // "tag": the open text is followed by a tag (an identifier, in the open's
