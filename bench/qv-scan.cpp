@@ -914,8 +914,8 @@ std::string Minified(const std::string& language, size_t size, size_t lineLength
 
 // --- Scanning ---------------------------------------------------------------------
 
-// Every language at once; or, for files and folders, each read at its first
-// use, so that a run pays only for the languages its files need.
+// Every language at once; or, for folders, each read at its first use, so
+// that a run pays only for the languages its files need.
 struct Languages {
   std::unique_ptr<TSyntaxCollection> collection;
   explicit Languages(bool lazily) {
@@ -1502,8 +1502,13 @@ int main(int argc, char** argv) {
   // The languages come from the bundle this program was built with.
   const char* named = std::getenv("QUORVEL_BUNDLE");
   if (named == nullptr || *named == '\0') setenv("QUORVEL_BUNDLE", QUORVEL_BUNDLE_DIR, 1);
-  const std::string first = argc > 1 ? argv[1] : "";
-  const bool lazily = argc > 1 && first != "--keystrokes" && first.rfind("--generate", 0) != 0;
+  // Folders read only the languages their files need; a single file's scan
+  // is timed without the reading of its language.
+  bool lazily = argc > 1 && argv[1][0] != '-';
+  for (int i = 1; lazily && i < argc; ++i) {
+    std::error_code error;
+    lazily = fs::is_directory(argv[i], error);
+  }
   Languages languages(lazily);
   if (!lazily && languages.collection->GetLibraryCount() != CFIndex(std::size(kLanguages))) {
     std::fprintf(stderr, "qv-scan: %ld of %zu languages loaded from %s\n",
