@@ -6,9 +6,10 @@
 # Builds one corpus a language from files Debian packages ship (downloaded
 # and unpacked into WORK_DIR, never installed): PHP of the Symfony, Doctrine
 # and PEAR packages, the Perl and Ruby standard libraries, JavaScript of node
-# packages, CSS and HTML. Then indexes each corpus with `qv-scan FOLDER` and
-# with `ctags -R`, and prints both times (CPU of the whole process), their
-# ratio against the goal (ours no slower) and the symbols by kind of each.
+# packages, CSS, HTML, and the XML of the DocBook packages. Then indexes
+# each corpus with `qv-scan FOLDER` and with `ctags -R`, and prints both
+# times (CPU of the whole process), their ratio against the goal (ours no
+# slower) and the symbols by kind of each.
 # The tag indexer comes from Debian (universal-ctags), installed here when
 # missing; nothing in the tests needs it.
 set -u
@@ -29,12 +30,13 @@ declare -A PACKAGES=(
   [javascript]="node-typescript node-acorn node-esprima node-uglify-js node-lodash"
   [css]="wordpress libjs-jquery-ui"
   [html]="python3.11-doc"
+  [xml]="docbook-xml docbook-xsl"
 )
 declare -A EXTENSIONS=(
-  [php]="php" [perl]="pm pl" [ruby]="rb" [javascript]="js mjs" [css]="css" [html]="html htm"
+  [php]="php" [perl]="pm pl" [ruby]="rb" [javascript]="js mjs" [css]="css" [html]="html htm" [xml]="xml"
 )
 declare -A TAG_LANGUAGE=(
-  [php]=PHP [perl]=Perl [ruby]=Ruby [javascript]=JavaScript [css]=CSS [html]=HTML
+  [php]=PHP [perl]=Perl [ruby]=Ruby [javascript]=JavaScript [css]=CSS [html]=HTML [xml]=XML
 )
 
 mkdir -p "$WORK/debs" "$WORK/unpacked" "$WORK/corpus"
@@ -62,7 +64,7 @@ cpu_seconds() {
 }
 
 printf '%-11s %7s %6s %9s %9s %7s  %s\n' corpus MB files ours_s tags_s ratio "goal: ours no slower than the tag indexer"
-for language in php perl ruby javascript css html; do
+for language in php perl ruby javascript css html xml; do
   corpus="$WORK/corpus/$language"
   if [ ! -d "$corpus" ]; then
     mkdir -p "$corpus"
@@ -75,9 +77,9 @@ for language in php perl ruby javascript css html; do
       done
     done
   fi
-  files=$(find "$corpus" -type f | wc -l)
+  files=$(find "$corpus/" -type f | wc -l)
   [ "$files" -gt 0 ] || { echo "$language: no files"; continue; }
-  mb=$(du -sb "$corpus" | awk '{ printf "%.1f", $1 / 1e6 }')
+  mb=$(du -sbL "$corpus/" | awk '{ printf "%.1f", $1 / 1e6 }')
   ours=$(cpu_seconds "$WORK/$language.qv" "$QV_SCAN" "$corpus")
   tags=$(cpu_seconds "$WORK/$language.ctags" ctags -R -f "$WORK/$language.tags" --fields=+K \
     --languages="${TAG_LANGUAGE[$language]}" "$corpus")

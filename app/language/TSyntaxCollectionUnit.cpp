@@ -182,9 +182,13 @@ void DisposeDefinition(SyntaxStandardDataPtr definition) {
   if (definition == nullptr) return;
   if (definition->scopes) ReleaseWordSet(definition->scopes);
   switch (definition->definitionClass) {
-    case kSyntaxClassRange:
-      delete static_cast<SyntaxRangeDataPtr>(definition);
+    case kSyntaxClassRange: {
+      auto* d = static_cast<SyntaxRangeDataPtr>(definition);
+      if (d->operandWords) ReleaseWordSet(d->operandWords);
+      if (d->notAfter) ReleaseWordSet(d->notAfter);
+      delete d;
       return;
+    }
     case kSyntaxClassKeyword: {
       auto* d = static_cast<SyntaxKeywordDataPtr>(definition);
       if (d->keywords) ReleaseWordSet(d->keywords);
@@ -799,9 +803,13 @@ void TSyntaxCollection::SetSpecificationFolder(CFURLRef folder) {
   specificationFolder_ = folder;
 }
 
-CFIndex TSyntaxCollection::GetLibraryCount() { return libraries ? CFArrayGetCount(libraries) : 0; }
+CFIndex TSyntaxCollection::GetLibraryCount() {
+  LoadDeferredLibraries();
+  return libraries ? CFArrayGetCount(libraries) : 0;
+}
 
 SyntaxLibraryPtr TSyntaxCollection::GetLibraryAtIndex(CFIndex index) {
+  LoadDeferredLibraries();
   if (libraries == nullptr || index < 0 || index >= CFArrayGetCount(libraries)) return nullptr;
   return static_cast<SyntaxLibraryPtr>(const_cast<void*>(CFArrayGetValueAtIndex(libraries, index)));
 }
@@ -910,12 +918,35 @@ SyntaxLibraryPtr TSyntaxCollection::LoadLibraryFromPropertyList(const Str63& lan
   return library;
 }
 
-SyntaxLibraryPtr TSyntaxCollection::GetLanguageLibrary(const Str63& language) {
-  for (CFIndex i = 0, n = GetLibraryCount(); i < n; ++i) {
-    SyntaxLibraryPtr library = GetLibraryAtIndex(i);
+void TSyntaxCollection::DeferLibrary(const Str63& language) {
+  if (FindLoadedLibrary(language) != nullptr) return;
+  if (std::find(deferred_.begin(), deferred_.end(), language) == deferred_.end()) deferred_.push_back(language);
+}
+
+void TSyntaxCollection::LoadDeferredLibraries() {
+  // Taken first: a load that asks for another language finds it still noted.
+  while (!deferred_.empty()) {
+    const Str63 language = deferred_.front();
+    deferred_.erase(deferred_.begin());
+    if (FindLoadedLibrary(language) == nullptr) LoadLibrary(language);
+  }
+}
+
+SyntaxLibraryPtr TSyntaxCollection::FindLoadedLibrary(const Str63& language) {
+  for (CFIndex i = 0, n = libraries ? CFArrayGetCount(libraries) : 0; i < n; ++i) {
+    auto library = static_cast<SyntaxLibraryPtr>(const_cast<void*>(CFArrayGetValueAtIndex(libraries, i)));
     if (library->language == language) return library;
   }
   return nullptr;
+}
+
+SyntaxLibraryPtr TSyntaxCollection::GetLanguageLibrary(const Str63& language) {
+  if (SyntaxLibraryPtr library = FindLoadedLibrary(language)) return library;
+  auto noted = std::find(deferred_.begin(), deferred_.end(), language);
+  if (noted == deferred_.end()) return nullptr;
+  deferred_.erase(noted);
+  LoadLibrary(language);
+  return FindLoadedLibrary(language);
 }
 
 SyntaxLibraryPtr TSyntaxCollection::GetFileLibrary(const Str63& fileName) {
@@ -1035,6 +1066,8 @@ void TSyntaxCollection::HandleRangeClass(CFStringRef key, CFTypeRef value) {
     d->operand = ValueFlag(value);
   } else if (KeyIs(name, "operand-words")) {
     AssignSet(d->operandWords, value);
+  } else if (KeyIs(name, "not-after")) {
+    AssignSet(d->notAfter, value);
   } else if (KeyIs(name, "balanced")) {
     d->balanced = ValueFlag(value);
   } else if (KeyIs(name, "tag")) {

@@ -11,6 +11,7 @@
 
 #include <bitset>
 #include <string_view>
+#include <vector>
 
 #include "CFArray.h"
 #include "CFBase.h"
@@ -154,6 +155,10 @@ struct SyntaxRangeData : SyntaxStandardData {
   // "operand-words"; not after another word, a number, ")" or "]".
   Boolean operand;
   CFSetRef operandWords;
+  // "not-after": opens nowhere right after one of these texts (Ruby's "$`"
+  // is a variable, not a command) nor after one of these words, blanks
+  // between ("class <<self" opens no text block).
+  CFSetRef notAfter;
   // "balanced": brackets of the kind the open text ends with nest inside.
   Boolean balanced;
   // "tag": the open text is followed by a tag (an identifier, in the open's
@@ -307,6 +312,11 @@ class TSyntaxCollection : public TObject {
   // library. A missing file adds nothing; an unreadable or malformed one adds
   // nothing and says why on standard error.
   virtual void LoadLibrary(const Str63& language);
+  // Notes the language to be read as LoadLibrary reads it, but at its first
+  // use: when GetLanguageLibrary (or GetFileLibrary) asks for it, or when
+  // the libraries are counted or walked (then every noted one is read). A
+  // run that meets files of a few languages reads only theirs.
+  void DeferLibrary(const Str63& language);
   virtual SyntaxStandardDataPtr GetDefinition(const Str31& name, SyntaxLibraryPtr library);
   virtual SyntaxLibraryPtr GetFileLibrary(const Str63& fileName);
   virtual SyntaxLibraryPtr GetLanguageLibrary(const Str63& language);
@@ -339,6 +349,9 @@ class TSyntaxCollection : public TObject {
  private:
   CFURLRef specificationFolder_ = nullptr;
   int depth_ = 0;  // nesting of the dictionary being read
+  std::vector<Str63> deferred_;  // languages noted by DeferLibrary, not read yet
+  SyntaxLibraryPtr FindLoadedLibrary(const Str63& language);
+  void LoadDeferredLibraries();
   friend void IterateSyntaxLibrary(const void* key, const void* value, void* context);
 };
 

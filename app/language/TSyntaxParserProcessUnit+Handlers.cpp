@@ -564,6 +564,21 @@ void TSyntaxParserProcess::HandleRangeBody() {
     }
     if (!GetContext(*def)) continue;
     if (def->operand && !OperandExpected(*def)) continue;
+    if (def->notAfter != nullptr) {
+      // Not right after one of the texts, nor after one of the words with
+      // blanks between ("$`" is a variable, "class <<self" no text block).
+      SInt32 i = st.offset - 1 - def->openWord.len();
+      bool excluded = false;
+      if (bufferBase + i >= 0 && !ValidWordCharacter(CharAt(i))) {
+        const char before = char(ToMacRoman(CharAt(i)));
+        excluded = SyntaxSetContainsWord(def->notAfter, std::string_view(&before, 1));
+      }
+      while (!excluded && bufferBase + i >= 0 && IsBlank(CharAt(i))) --i;
+      std::string word;
+      while (!excluded && bufferBase + i >= 0 && ValidWordCharacter(CharAt(i)) && word.size() < 64)
+        word.insert(word.begin(), char(ToMacRoman(CharAt(i--))));
+      if (excluded || (!word.empty() && SyntaxSetContainsWord(def->notAfter, std::string_view(word)))) continue;
+    }
     Str63 tag;
     SInt32 tagLength = 0;
     if (def->tag && (tagLength = ReadTag(*def, tag)) == 0) continue;
@@ -599,32 +614,41 @@ void TSyntaxParserProcess::HandleKeyword() {
     ApplyRangeStyle(SlotStyle(library, kSyntaxStyleNumbers), st.wordSpan);
     return;
   }
+  const LibraryIndex* index = Index();
+  // The keyword the word is here, if any.
+  auto keyword = [&]() -> SyntaxKeywordDataPtr {
+    if (index->keywords.empty()) return nullptr;
+    unsigned char lower[64];
+    const int n = LowerWord(st.word, lower);
+    const std::string_view key(reinterpret_cast<const char*>(lower), size_t(n));
+    // A word already in lower case has the hash the word has.
+    const bool same = key == st.word.view();
+    const auto* found = index->keywords.Find(key, same ? WordHash() : HashWord(lower, size_t(n)));
+    if (found == nullptr) return nullptr;
+    for (SyntaxKeywordDataPtr def : *found)
+      if (GetContext(*def)) return def;
+    return nullptr;
+  };
   if (fileSystem != nullptr && emptyContext) {
     SymbolInfoPtr symbol = IndexGetSymbol(fileSystem, st.word.view());
     const SInt16 slot = SymbolGetStyleIndex(symbol);
     if (symbol != nullptr && slot >= 1 && slot <= kSyntaxStyleSlots) {
-      SyntaxStyleData style = SlotStyle(library, slot);
-      style.styleIndex = slot;
-      ApplyRangeStyle(style, st.wordSpan);
-      return;
+      // A reserved word stays one whatever another file names so: a method
+      // "for" elsewhere must not hide the "for" that opens a block here.
+      SyntaxKeywordDataPtr reserved = keyword();
+      if (reserved == nullptr || !reserved->reserved) {
+        SyntaxStyleData style = SlotStyle(library, slot);
+        style.styleIndex = slot;
+        ApplyRangeStyle(style, st.wordSpan);
+        return;
+      }
     }
   }
-  const LibraryIndex* index = Index();
-  if (index->keywords.empty()) return;
-  unsigned char lower[64];
-  const int n = LowerWord(st.word, lower);
-  const std::string_view key(reinterpret_cast<const char*>(lower), size_t(n));
-  // A word already in lower case has the hash the word has.
-  const bool same = key == st.word.view();
-  const auto* found = index->keywords.Find(key, same ? WordHash() : HashWord(lower, size_t(n)));
-  if (found == nullptr) return;
-  for (SyntaxKeywordDataPtr def : *found) {
-    if (!GetContext(*def)) continue;
-    if (def->nest) st.deferStyles = true;
-    ApplyRangeStyle(def->styleData, st.wordSpan);
-    st.reservedWord = def->reserved;
-    return;
-  }
+  SyntaxKeywordDataPtr def = keyword();
+  if (def == nullptr) return;
+  if (def->nest) st.deferStyles = true;
+  ApplyRangeStyle(def->styleData, st.wordSpan);
+  st.reservedWord = def->reserved;
 }
 
 // ---------------------------------------------------------------------------
@@ -660,11 +684,22 @@ void TSyntaxParserProcess::HandleScopeBlock() {
   }
   // Ten blocks deep is the limit: a deeper opening is read as plain text.
   if (data.scopeBlockDepth >= kParserStackDepth) return;
+  // The words that open a block only where a statement starts ("if"): at a
+  // line's start, or after an operator or an opening bracket ("x = if a",
+  // "(if a"); after an expression they end a statement ("return if a").
+  auto statementStart = [&]() {
+    if (st.atLineStart) return true;
+    SInt32 i = st.wordSpan.location - 1;
+    while (bufferBase + i >= 0 && IsBlank(CharAt(i))) --i;
+    if (bufferBase + i < 0) return true;
+    const UniChar c = CharAt(i);
+    return c == '(' || c == '=' || c == ';' || c == '[' || c == ',' || c == '|' || c == '&' || c == '!';
+  };
   for (const ScopeBlockEntry& entry : index->scopeBlocks) {
     SyntaxScopeBlockDataPtr def = entry.definition;
     if (!GetContext(*def)) continue;
     if (!entry.open.ContainsWord(word, WordHash()) &&
-        !(st.atLineStart && entry.openNewline.ContainsWord(word, WordHash())))
+        !(entry.openNewline.ContainsWord(word, WordHash()) && statementStart()))
       continue;
     ParserScopeBlockData& block = data.scopeBlocks[++data.scopeBlockDepth];
     block = ParserScopeBlockData();

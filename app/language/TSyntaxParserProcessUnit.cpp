@@ -247,6 +247,12 @@ inline bool SameText(const ShortString<N>& a, const ShortString<M>& b) {
     if (a.s[i] != b.s[i]) return false;
   return true;
 }
+
+// A whole-file read's bytes, and the text of a finished parse, wait here for
+// the thread's next file; buffers past this size are given back instead.
+constexpr size_t kKeptBufferBytes = size_t(4) << 20;
+thread_local std::vector<unsigned char> tFileBytes;
+thread_local std::vector<UniChar> tSpareText;
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -385,7 +391,11 @@ void TSyntaxParserProcess::ReadWholeFile(SInt32& result) {
     fileStream = nullptr;
     return;
   }
-  std::vector<unsigned char> bytes;
+  // The thread's buffers, warm from the file before: an index reads
+  // thousands of files, and fresh memory for each costs more than the read.
+  std::vector<unsigned char>& bytes = tFileBytes;
+  bytes.clear();
+  if (text.empty()) text.swap(tSpareText);
   if (fileStream->fForkSize > 0 && fileStream->fForkSize < SInt64(INT32_MAX)) bytes.reserve(size_t(fileStream->fForkSize));
   SInt32 count = 0;
   while (Ptr chunkBytes = fileStream->Read(count)) {
@@ -397,6 +407,7 @@ void TSyntaxParserProcess::ReadWholeFile(SInt32& result) {
   fileStream = nullptr;
   // The end of the text is its length in characters, not the file's bytes.
   DecodeText(bytes.data(), bytes.size(), text);
+  if (bytes.capacity() > kKeptBufferBytes) std::vector<unsigned char>().swap(bytes);
   if (text.size() > size_t(INT32_MAX / 2)) text.resize(size_t(INT32_MAX / 2));
   textEnd = SInt32(text.size());
   bufferBase = 0;
@@ -513,6 +524,11 @@ void TSyntaxParserProcess::Release() {
   handlers = nullptr;
   if (fileStream != nullptr) fileStream->Close();
   fileStream = nullptr;
+  // The text's memory goes to the next file's read, unless it is large.
+  if (text.capacity() * sizeof(UniChar) <= kKeptBufferBytes && text.capacity() > tSpareText.capacity()) {
+    text.clear();
+    text.swap(tSpareText);
+  }
   std::vector<UniChar>().swap(text);
   std::vector<ParserStyledRange>().swap(styledRanges_);
   std::vector<ParserScopeRange>().swap(scopeRanges_);

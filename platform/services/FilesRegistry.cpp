@@ -899,8 +899,12 @@ class Registry {
       do r = flock(fd_, exclusive ? LOCK_EX : LOCK_SH);
       while (r < 0 && errno == EINTR);
       locked_ = r == 0;  // no locks on this file system: go on without
-      if (!locked_ || SameFileAtPath()) {
-        ReadFile();
+      // One look at the open file tells both what others appended and
+      // whether a rewrite replaced it: the rename over it took its last name.
+      struct stat st;
+      const bool known = fstat(fd_, &st) == 0;
+      if (!locked_ || !known || st.st_nlink > 0) {
+        ReadFile(known ? &st : nullptr);
         return;
       }
       CloseFile();  // replaced (rewritten) while this one waited: take the new file
@@ -941,9 +945,9 @@ class Registry {
     return size_t(good - data.data());
   }
 
-  // The file stays open between uses. That keeps its inode from being
-  // reused while this process holds a view of it, so the same device and
-  // inode at the path always mean the same file, read up to readOffset_.
+  // The file stays open between uses, and this process's view holds it up
+  // to readOffset_. Only a rewrite replaces it (a rename over its name):
+  // the open file then has no name left, and the view starts again.
   bool OpenFile() {
     if (fd_ >= 0) return true;
     for (int attempt = 0; attempt < 2; ++attempt) {
@@ -960,11 +964,6 @@ class Registry {
     fd_ = -1;
     locked_ = false;
     needReread_ = true;
-  }
-
-  bool SameFileAtPath() {
-    struct stat a, b;
-    return fstat(fd_, &a) == 0 && stat(file_.c_str(), &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
   }
 
   static bool MakeFolders(const std::string& path) {
@@ -1004,9 +1003,11 @@ class Registry {
   // Under the lock: reads the records appended since the last read (all of
   // them for a new file). Under the exclusive lock it also rewrites a file
   // of the earlier format, and repairs a damaged one.
-  void ReadFile() {
+  void ReadFile(const struct stat* known = nullptr) {
     struct stat st;
-    if (fstat(fd_, &st) != 0) {
+    if (known != nullptr) {
+      st = *known;
+    } else if (fstat(fd_, &st) != 0) {
       needReread_ = true;
       return;
     }

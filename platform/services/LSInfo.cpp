@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "CFStringInternal.h"
+#include "FilesInternal.h"
 #include "UTType.h"
 
 namespace {
@@ -77,9 +78,8 @@ std::string DesktopEntryName(const std::string& path) {
 #endif
 }
 
-OSStatus DisplayNameOfPath(const std::string& path, CFStringRef* out) {
-  struct stat st;
-  if (lstat(path.c_str(), &st) != 0) return fnfErr;
+// The name of the item at the path, whose lstat data st holds.
+OSStatus DisplayNameOfItem(const std::string& path, const struct stat& st, CFStringRef* out) {
   std::string name = LastComponent(path);
   if (S_ISREG(st.st_mode) && HasSuffix(name, ".desktop")) {
     std::string entry = DesktopEntryName(path);
@@ -87,6 +87,12 @@ OSStatus DisplayNameOfPath(const std::string& path, CFStringRef* out) {
   }
   *out = DisplayString(name);
   return *out ? noErr : paramErr;
+}
+
+OSStatus DisplayNameOfPath(const std::string& path, CFStringRef* out) {
+  struct stat st;
+  if (lstat(path.c_str(), &st) != 0) return fnfErr;
+  return DisplayNameOfItem(path, st, out);
 }
 
 // The extension rule of LSCopyItemInfoForRef.
@@ -245,9 +251,11 @@ OSStatus LSCopyDisplayNameForRef(const FSRef* inRef, CFStringRef* outDisplayName
   if (outDisplayName == nullptr) return paramErr;
   *outDisplayName = nullptr;
   if (inRef == nullptr) return paramErr;
+  // The item is looked at once: the look that finds it tells what it is.
   std::string path;
-  OSStatus err = PathOfRef(inRef, &path);
-  return err != noErr ? err : DisplayNameOfPath(path, outDisplayName);
+  struct stat st;
+  OSStatus err = files::ResolveRef(inRef, &path, &st);
+  return err != noErr ? err : DisplayNameOfItem(path, st, outDisplayName);
 }
 
 OSStatus LSCopyDisplayNameForURL(CFURLRef inURL, CFStringRef* outDisplayName) {

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <mutex>
 #include <unordered_map>
+#include <vector>
 
 namespace {
 
@@ -28,9 +29,79 @@ struct HandleState {
   SInt8 flags;
 };
 
+// Live blocks by address: an open-addressed table, so that listing a block
+// costs no allocation of its own (an index makes a few blocks for every
+// symbol it finds, hundreds of thousands of them).
+class BlockTable {
+ public:
+  Block& operator[](const void* p) {
+    if ((count_ + 1) * 4 > keys_.size() * 3) Grow();
+    size_t i = Home(p);
+    for (; keys_[i] != nullptr; i = (i + 1) & mask_)
+      if (keys_[i] == p) return blocks_[i];
+    keys_[i] = p;
+    blocks_[i] = Block{};
+    ++count_;
+    return blocks_[i];
+  }
+  Block* find(const void* p) {
+    if (count_ == 0) return nullptr;
+    for (size_t i = Home(p); keys_[i] != nullptr; i = (i + 1) & mask_)
+      if (keys_[i] == p) return &blocks_[i];
+    return nullptr;
+  }
+  void erase(const void* p) {
+    if (count_ == 0) return;
+    size_t i = Home(p);
+    for (;; i = (i + 1) & mask_) {
+      if (keys_[i] == nullptr) return;
+      if (keys_[i] == p) break;
+    }
+    // Later entries of the run move back, so that no probe stops short.
+    keys_[i] = nullptr;
+    --count_;
+    for (size_t j = (i + 1) & mask_; keys_[j] != nullptr; j = (j + 1) & mask_) {
+      const size_t home = Home(keys_[j]);
+      const bool stays = (i < j) ? (home > i && home <= j) : (home > i || home <= j);
+      if (stays) continue;
+      keys_[i] = keys_[j];
+      blocks_[i] = blocks_[j];
+      keys_[j] = nullptr;
+      i = j;
+    }
+  }
+
+ private:
+  size_t Home(const void* p) const {
+    const UInt64 h = (UInt64(reinterpret_cast<uintptr_t>(p)) >> 4) * 0x9E3779B97F4A7C15ull;
+    return size_t(h >> 20) & mask_;
+  }
+  void Grow() {
+    std::vector<const void*> keys;
+    std::vector<Block> blocks;
+    keys.swap(keys_);
+    blocks.swap(blocks_);
+    const size_t size = keys.empty() ? 1024 : keys.size() * 2;
+    keys_.assign(size, nullptr);
+    blocks_.assign(size, Block{});
+    mask_ = size - 1;
+    for (size_t k = 0; k < keys.size(); ++k) {
+      if (keys[k] == nullptr) continue;
+      size_t i = Home(keys[k]);
+      while (keys_[i] != nullptr) i = (i + 1) & mask_;
+      keys_[i] = keys[k];
+      blocks_[i] = blocks[k];
+    }
+  }
+  std::vector<const void*> keys_;
+  std::vector<Block> blocks_;
+  size_t mask_ = 0;
+  size_t count_ = 0;
+};
+
 struct Registry {
   std::mutex lock;
-  std::unordered_map<const void*, Block> blocks;
+  BlockTable blocks;
   std::unordered_map<const void*, HandleState> handles;
 };
 
@@ -80,9 +151,9 @@ Ptr NewBlock(Size byteCount, bool clear, Kind kind) {
 
 // Caller holds the lock.
 Block* FindBlock(Registry& reg, const void* p, Kind kind) {
-  auto it = reg.blocks.find(p);
-  if (it == reg.blocks.end() || it->second.kind != kind) return nullptr;
-  return &it->second;
+  Block* b = reg.blocks.find(p);
+  if (b == nullptr || b->kind != kind) return nullptr;
+  return b;
 }
 
 HandleState* FindHandle(Registry& reg, Handle h) {

@@ -356,7 +356,7 @@ class LanguageChecker {
           ExpectBoolean(where, v);
           if (key == "tag" && v == kCFBooleanTrue) tagged = true;
           if (key == "balanced" && v == kCFBooleanTrue) balanced = true;
-        } else if (key == "operand-words") {
+        } else if (key == "operand-words" || key == "not-after") {
           ExpectWords(where, v, false);
         } else if (key == "parts") {
           if (ExpectDigits(where, v) < 1) Fault(where, "a range has at least one part");
@@ -960,6 +960,106 @@ TEST_P(ShippedSample, StylesAndSymbols) {
 }
 
 void PrintTo(const Sample& s, std::ostream* os) { *os << s.file; }
+
+// Ruby files parsed one after another into one project index, as a folder
+// is indexed; the symbols of each file as SymbolsOf gives them.
+std::map<std::string, std::string> IndexRubyFiles(const std::vector<std::pair<std::string, std::string>>& files) {
+  namespace fs = std::filesystem;
+  const char* tmp = std::getenv("TMPDIR");
+  const fs::path folder = fs::path(tmp ? tmp : "/tmp") / ("languagespecs-ruby-index-" + std::to_string(getpid()));
+  fs::create_directories(folder / "index");
+  auto makeRef = [](const fs::path& p) {
+    FSRef ref{};
+    const std::string s = p.string();
+    FSPathMakeRef(reinterpret_cast<const UInt8*>(s.c_str()), &ref, nullptr);
+    return ref;
+  };
+  for (const auto& [name, text] : files) std::ofstream(folder / name, std::ios::binary) << text;
+  std::unique_ptr<TSyntaxCollection> collection(CreateSyntaxCollection(nullptr));
+  collection->LoadLibrary("ruby");
+  TFileSystem* index = CreateFileSystem(makeRef(folder / "index"), collection.get(), nullptr);
+  index->SetRoot(makeRef(folder));
+  SyntaxParserDestination destination;
+  destination.fileSystem = index;
+  destination.collection = collection.get();
+  std::map<std::string, std::string> symbols;
+  for (const auto& [name, text] : files) {
+    SyntaxParserSource source;
+    source.file = makeRef(folder / name);
+    auto* process = new TSyntaxParserProcess();
+    if (process->Create(source, destination) == 0) {
+      TSyntaxParserProcess* next = nullptr;
+      while (process->Run(next) == 1) {
+      }
+    }
+    process->Free();
+  }
+  for (const auto& [name, text] : files) {
+    FileDescriptorPtr descriptor = index->GetDescriptor(Str63(name.c_str()));
+    symbols[name] = descriptor != nullptr ? SymbolsOf(descriptor) : "(not indexed)";
+  }
+  index->Release();
+  std::error_code ignored;
+  fs::remove_all(folder, ignored);
+  return symbols;
+}
+
+// Accessors and constants of Ruby the index must not miss: names given as
+// strings or in brackets, several on a line; declarations after "class
+// <<self" (no text block), after the variables "$`", "$'" and "$/" (no
+// command, string or pattern), after an "if" that opens a value ("x = (if
+// ..."), and after a loop whose word another file names a method. A comment
+// on an accessor's line names nothing.
+TEST(RubyDeclarations, AccessorsAndConstantsAreFound) {
+  const std::string declarations =
+      "class Alpha\n"
+      "  attr_accessor :a1, :a2\n"
+      "  attr_reader(:r1)\n"
+      "  attr_writer \"w1\"\n"
+      "  attr_accessor('h1', :h2)\n"
+      "  attr_reader :c1 # :nodoc:\n"
+      "  attr_writer element if element != \"not_one\"\n"
+      "  class <<self\n"
+      "    attr_reader :s1\n"
+      "  end\n"
+      "  def split(text)\n"
+      "    head = $` if /x/ =~ text\n"
+      "    tail = $'\n"
+      "    text.chomp($/)\n"
+      "  end\n"
+      "  def total(items)\n"
+      "    sum = (if items.empty?\n"
+      "             0\n"
+      "           else\n"
+      "             items.sum\n"
+      "           end)\n"
+      "    sum\n"
+      "  end\n"
+      "  LIMIT = 5\n"
+      "  attr_reader :last\n"
+      "end\n"
+      "TOP = 1\n";
+  const std::string loops =
+      "class Beta\n"
+      "  def each_key\n"
+      "    for k in keys\n"
+      "      yield k\n"
+      "    end\n"
+      "  end\n"
+      "  attr_reader :after_loop\n"
+      "  MAX = 2\n"
+      "end\n";
+  // The method "for" is indexed before the loop is read.
+  const auto symbols = IndexRubyFiles(
+      {{"a_range.rb", "class Span\n  def for(x)\n    x\n  end\nend\n"}, {"b_declarations.rb", declarations},
+       {"c_loops.rb", loops}});
+  EXPECT_EQ(symbols.at("b_declarations.rb"),
+            "Alpha<>:class,LIMIT<Alpha>:constant,TOP<>:constant,a1<Alpha>:accessor,a2<Alpha>:accessor,"
+            "c1<Alpha>:accessor,h1<Alpha>:accessor,h2<Alpha>:accessor,last<Alpha>:accessor,r1<Alpha>:accessor,"
+            "s1<Alpha>:accessor,split<Alpha>:method,total<Alpha>:method,w1<Alpha>:accessor");
+  EXPECT_EQ(symbols.at("c_loops.rb"),
+            "Beta<>:class,MAX<Beta>:constant,after_loop<Beta>:accessor,each_key<Beta>:method");
+}
 
 INSTANTIATE_TEST_SUITE_P(Languages, ShippedSample, ::testing::ValuesIn(kSamples),
                          [](const ::testing::TestParamInfo<Sample>& info) {

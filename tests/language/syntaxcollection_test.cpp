@@ -375,6 +375,38 @@ TEST_F(SyntaxCollectionTest, LookupsByLanguageAndFileName) {
   EXPECT_EQ(pascal->language, "pascal");
 }
 
+// Languages noted with DeferLibrary are read at their first use: one asked
+// for by name or by a file's name is read alone, a walk of the libraries
+// reads the rest, and a noted language without a file adds nothing.
+TEST(SyntaxDeferred, NotedLanguagesAreReadWhenFirstAskedFor) {
+  TempFolder folder;
+  folder.Write("pascal.plist", kFixture);
+  folder.Write("fix.plist", kFixture);
+  std::unique_ptr<TSyntaxCollection> collection = CollectionOver(folder);
+  collection->LoadLibrary("fix");
+  collection->DeferLibrary("fix");  // already read: not read twice
+  collection->DeferLibrary("pascal");
+  collection->DeferLibrary("missing");
+  collection->DeferLibrary("pascal");
+  ASSERT_NE(collection->libraries, nullptr);
+  EXPECT_EQ(CFArrayGetCount(collection->libraries), 1);
+  EXPECT_EQ(collection->GetLanguageLibrary("php"), nullptr);  // never noted
+  EXPECT_EQ(CFArrayGetCount(collection->libraries), 1);
+
+  SyntaxLibraryPtr pascal = collection->GetFileLibrary("Main.pas");
+  ASSERT_NE(pascal, nullptr);
+  EXPECT_EQ(pascal->language, "pascal");
+  EXPECT_EQ(CFArrayGetCount(collection->libraries), 2);
+  EXPECT_EQ(collection->GetLanguageLibrary("pascal"), pascal);
+  EXPECT_EQ(CFArrayGetCount(collection->libraries), 2);
+
+  // Counting reads what is still noted; the missing file adds nothing.
+  EXPECT_EQ(collection->GetLibraryCount(), 2);
+  EXPECT_EQ(collection->GetLanguageLibrary("missing"), nullptr);
+  EXPECT_EQ(collection->GetLibraryAtIndex(0)->language, "fix");
+  EXPECT_EQ(collection->GetLibraryAtIndex(1), pascal);
+}
+
 TEST(SyntaxFileLanguage, FileNamesMapToLanguages) {
   struct {
     const char* file;
