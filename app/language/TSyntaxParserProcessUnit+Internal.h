@@ -203,6 +203,16 @@ struct LibraryIndex {
   bool hasAltPrefixes = false;
   // The characters an alternative prefix is keyed by (ASCII only).
   std::bitset<128> altPrefixKeys;
+  // What the scan asks of a unit below 256, in one look-up: a word
+  // character, a stop (above), a prefix character, a line break, a blank.
+  // Units from 256 on are asked of the big tables.
+  enum : UInt8 { kWord = 1, kStop = 2, kLineBreak = 4, kBlank = 8, kPrefix = 16 };
+  UInt8 unitClass[256] = {};
+  UInt8 ClassOf(UniChar c) const {
+    if (c < 256) return unitClass[c];
+    return UInt8((library->wordCharacters.test(c) ? kWord : 0) | (stops.test(c) ? kStop : 0) |
+                 (prefixCharacters.test(c) ? kPrefix : 0));
+  }
 };
 
 // The index of a library (nil for nil), built on first use.
