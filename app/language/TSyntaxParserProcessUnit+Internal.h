@@ -3,6 +3,7 @@
 // TSyntaxParserProcessUnit+Index.cpp).
 #pragma once
 
+#include <bit>
 #include <bitset>
 #include <cstring>
 #include <string>
@@ -51,6 +52,28 @@ inline UInt64 HashWord(const unsigned char* p, size_t n) {
   }
   UInt64 v = 0;
   for (size_t i = 0; i < n; ++i) v |= UInt64(p[i]) << (8 * i);
+  h = (h ^ v) * 0xC4CEB9FE1A85EC53ull;
+  return h ^ (h >> 29);
+}
+// The same hash of a word whose buffer may be read in whole eight-byte
+// steps past its end (at least (n + 7) / 8 * 8 bytes): the last step loads
+// its bytes at once and masks off what lies past the word.
+inline UInt64 HashWordPadded(const unsigned char* p, size_t n) {
+  if constexpr (std::endian::native != std::endian::little) return HashWord(p, n);
+  UInt64 h = 0x9E3779B97F4A7C15ull ^ UInt64(n);
+  while (n >= 8) {
+    UInt64 v;
+    std::memcpy(&v, p, 8);
+    h = (h ^ v) * 0xFF51AFD7ED558CCDull;
+    h ^= h >> 32;
+    p += 8;
+    n -= 8;
+  }
+  UInt64 v = 0;
+  if (n > 0) {
+    std::memcpy(&v, p, 8);
+    v &= ~UInt64(0) >> (64 - 8 * n);
+  }
   h = (h ^ v) * 0xC4CEB9FE1A85EC53ull;
   return h ^ (h >> 29);
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -970,9 +971,24 @@ struct WordFacts {
   UInt32 serial;  // of the library index; 0: empty
   UInt8 length;
   UInt8 facts;
-  unsigned char bytes[63];
+  unsigned char bytes[64];
 };
-constexpr size_t kWordFactsSlots = 512;
+constexpr size_t kWordFactsSlots = 4096;
+
+// Whether two words of n bytes (at most 63, each buffer 64 bytes) are the
+// same, eight bytes at a time.
+inline bool SameWordBytes(const unsigned char* a, const unsigned char* b, int n) {
+  if constexpr (std::endian::native != std::endian::little) return std::memcmp(a, b, size_t(n)) == 0;
+  for (int i = 0; i < n; i += 8) {
+    UInt64 x, y;
+    std::memcpy(&x, a + i, 8);
+    std::memcpy(&y, b + i, 8);
+    UInt64 d = x ^ y;
+    if (n - i < 8) d &= ~UInt64(0) >> (64 - 8 * (n - i));
+    if (d != 0) return false;
+  }
+  return true;
+}
 
 UInt8 FactsOfWord(const LibraryIndex& index, const unsigned char* bytes, int length, UInt64 hash) {
   UInt8 facts = 0;
@@ -998,8 +1014,8 @@ UInt8 FactsOfWord(const LibraryIndex& index, const unsigned char* bytes, int len
 
 }  // namespace
 
-// Whether a whole word (Mac Roman, at most 63 bytes; its last unit; where it
-// starts) is one no handler acts on where it stands: the tests each handler
+// Whether a whole word (Mac Roman, at most 63 bytes in a buffer of 64; its
+// last unit; where it starts) is one no handler acts on where it stands: the tests each handler
 // makes first at a word end, with a pending prefix that waits for its line
 // end and a collecting expression taken as doing nothing with a word, and
 // the library's part of the answer kept per word. The caller has tested the
@@ -1016,14 +1032,16 @@ bool TSyntaxParserProcess::QuietWord(const LibraryIndex* index, const unsigned c
     return false;
   }
   if (index->hasAltPrefixes && fileSystem != nullptr) return false;
-  static thread_local WordFacts cache[kWordFactsSlots];  // zeroed: empty
-  const UInt64 hash = HashWord(bytes, size_t(length));
+  // Made on a thread's first scan (zeroed: empty), freed with the thread.
+  static thread_local std::unique_ptr<WordFacts[]> cache;
+  if (cache == nullptr) cache.reset(new WordFacts[kWordFactsSlots]());
+  const UInt64 hash = HashWordPadded(bytes, size_t(length));
   // The word's end hashes it again unless it is told.
   preHash_ = hash;
   preHashAt_ = at;
   WordFacts& slot = cache[hash & (kWordFactsSlots - 1)];
   if (!(slot.serial == index->serial && slot.hash == hash && slot.length == length &&
-        std::memcmp(slot.bytes, bytes, size_t(length)) == 0)) {
+        SameWordBytes(slot.bytes, bytes, length))) {
     slot.serial = index->serial;
     slot.hash = hash;
     slot.length = UInt8(length);
@@ -1127,7 +1145,7 @@ void TSyntaxParserProcess::SkipQuietCharacters() {
       // Inside a word only the word grows; its last character is handled.
       // The run is found first, its first 63 characters taken as the word
       // on the way (Mac Roman, the form words take), then taken whole.
-      unsigned char bytes[64];
+      unsigned char bytes[64] = {};  // read eight bytes at a time
       int n = 0;
       SInt32 end = q;
       for (;;) {
