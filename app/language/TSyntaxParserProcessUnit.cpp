@@ -1164,7 +1164,7 @@ void TSyntaxParserProcess::SkipQuietCharacters() {
       if (end <= limit && wordsMayBeQuiet && !(kind & LibraryIndex::kPrefix) &&
           QuietWord(index, bytes, n, units[end - 1], q)) {
         if (collecting) data.expression.collected += Str63::FromBytes(bytes, n);
-        st.previousWord = Str63::FromBytes(bytes, n);
+        st.previousWord.Assign(reinterpret_cast<const char*>(bytes), size_t(n));
         st.previousWordSpan = CFRangeMake(q - bufferBase, end - bufferBase);
         lineStart = false;
         q = end - 1;
