@@ -1172,8 +1172,12 @@ void TSyntaxParserProcess::SkipQuietCharacters() {
       }
       const SInt32 last = std::min(end - 1, limit);
       if (last > q && st.wordSpan.location == -1) st.wordSpan.location = q - bufferBase;
-      const int take = std::min<int>(int(last - q), 63 - st.word.len());
-      for (int k = 0; k < take; ++k) st.word += bytes[k];
+      const int had = st.word.len();
+      const int take = std::min<int>(int(last - q), 63 - had);
+      if (take > 0) {
+        std::memcpy(st.word.s + 1 + had, bytes, size_t(take));
+        st.word.SetLength(had + take);
+      }
       q = last;
       break;
     }
