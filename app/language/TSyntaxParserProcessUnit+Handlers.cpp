@@ -18,6 +18,17 @@ using namespace SyntaxScan;
 
 namespace {
 
+// A miss of an open text told by its second unit alone, before the full
+// comparison: a literal text of two units or more whose second unit is not
+// the one after the current character (and that is not the word just read,
+// which it could equal instead). Anything else is left to the full test.
+inline bool MissesAtSecondUnit(const TSyntaxParserProcess& process, const Str15& s) {
+  if (s.len() < 2 || s[1] == '\\' || process.state.word.len() == s.len()) return false;
+  const SInt32 next = process.state.offset + 1;
+  if (next < 0 || size_t(next) >= process.text.size()) return false;
+  return process.text[size_t(next)] != FromMacRoman(s[2]);
+}
+
 inline bool IsWordByte(unsigned char c) {
   return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
 }
@@ -299,6 +310,7 @@ void TSyntaxParserProcess::HandleEmbededLanguageBody() {
   const LibraryIndex* index = Index();
   if (index->embeddedLanguages.Empty(st.character)) return;
   for (SyntaxEmbeddedLanguageDataPtr def : index->embeddedLanguages.Candidates(st.character)) {
+    if (MissesAtSecondUnit(*this, def->open)) continue;
     if (!(def->openContext == TopContext() || def->openContext == kContextAny)) continue;
     if (!ValidStringOffset(def->open)) continue;
     // A language that is not loaded is not entered: the text stays in the
@@ -552,7 +564,7 @@ void TSyntaxParserProcess::HandleRangeBody() {
         bufferBase + st.offset - 1 >= 0 && CharAt(st.offset - 1) == '$' &&
         (index->prefixCharacters.test('$') || !ValidWordCharacter('$')))
       continue;
-    if (!ValidStringOffset(def->open)) continue;
+    if (MissesAtSecondUnit(*this, def->open) || !ValidStringOffset(def->open)) continue;
     if (def->anchor) {
       // Only where a line starts: the character before the opening (its word
       // included) is a line break, or the opening starts the text.

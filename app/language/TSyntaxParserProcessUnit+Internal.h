@@ -3,6 +3,7 @@
 // TSyntaxParserProcessUnit+Index.cpp).
 #pragma once
 
+#include <bit>
 #include <bitset>
 #include <cstring>
 #include <string>
@@ -51,6 +52,28 @@ inline UInt64 HashWord(const unsigned char* p, size_t n) {
   }
   UInt64 v = 0;
   for (size_t i = 0; i < n; ++i) v |= UInt64(p[i]) << (8 * i);
+  h = (h ^ v) * 0xC4CEB9FE1A85EC53ull;
+  return h ^ (h >> 29);
+}
+// The same hash of a word whose buffer may be read in whole eight-byte
+// steps past its end (at least (n + 7) / 8 * 8 bytes): the last step loads
+// its bytes at once and masks off what lies past the word.
+inline UInt64 HashWordPadded(const unsigned char* p, size_t n) {
+  if constexpr (std::endian::native != std::endian::little) return HashWord(p, n);
+  UInt64 h = 0x9E3779B97F4A7C15ull ^ UInt64(n);
+  while (n >= 8) {
+    UInt64 v;
+    std::memcpy(&v, p, 8);
+    h = (h ^ v) * 0xFF51AFD7ED558CCDull;
+    h ^= h >> 32;
+    p += 8;
+    n -= 8;
+  }
+  UInt64 v = 0;
+  if (n > 0) {
+    std::memcpy(&v, p, 8);
+    v &= ~UInt64(0) >> (64 - 8 * n);
+  }
   h = (h ^ v) * 0xC4CEB9FE1A85EC53ull;
   return h ^ (h >> 29);
 }
@@ -203,6 +226,16 @@ struct LibraryIndex {
   bool hasAltPrefixes = false;
   // The characters an alternative prefix is keyed by (ASCII only).
   std::bitset<128> altPrefixKeys;
+  // What the scan asks of a unit below 256, in one look-up: a word
+  // character, a stop (above), a prefix character, a line break, a blank.
+  // Units from 256 on are asked of the big tables.
+  enum : UInt8 { kWord = 1, kStop = 2, kLineBreak = 4, kBlank = 8, kPrefix = 16 };
+  UInt8 unitClass[256] = {};
+  UInt8 ClassOf(UniChar c) const {
+    if (c < 256) return unitClass[c];
+    return UInt8((library->wordCharacters.test(c) ? kWord : 0) | (stops.test(c) ? kStop : 0) |
+                 (prefixCharacters.test(c) ? kPrefix : 0));
+  }
 };
 
 // The index of a library (nil for nil), built on first use.

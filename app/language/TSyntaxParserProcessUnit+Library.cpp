@@ -233,6 +233,12 @@ std::unique_ptr<LibraryIndex> Build(SyntaxLibraryPtr library) {
   index->stops |= index->prefixCharacters;
   MarkConditionalStops(library, *index);
   MarkContextualStops(*index);
+  for (int c = 0; c < 256; ++c)
+    index->unitClass[c] = UInt8((library->wordCharacters.test(size_t(c)) ? LibraryIndex::kWord : 0) |
+                                (index->stops.test(size_t(c)) ? LibraryIndex::kStop : 0) |
+                                (c == '\r' || c == '\n' ? LibraryIndex::kLineBreak : 0) |
+                                (c == '\t' || c == ' ' ? LibraryIndex::kBlank : 0) |
+                                (index->prefixCharacters.test(size_t(c)) ? LibraryIndex::kPrefix : 0));
   for (SyntaxKeywordDataPtr def : Records<SyntaxKeywordData>(library->keywords))
     for (const std::string& w : SetWords(def->keywords)) {
       auto& list = index->keywords.Insert(Lower(w));

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -875,17 +876,27 @@ void TSyntaxParserProcess::ProcessOffset() {
 namespace {
 
 // The units at which a text (an open or close text, a meta character) may
-// match at a non-word character: the few a scan must stop at.
+// match at a non-word character: the few a scan must stop at. A literal text
+// of two units or more can only match where its second unit follows too
+// ("*/" in a comment of many "*").
 struct StopUnits {
   UniChar units[12];
+  UniChar seconds[12];  // the unit that must follow, or 0 for any
   int count = 0;
-  void Add(UniChar c) {
-    if (count < int(std::size(units))) units[count++] = c;
+  bool wide = false;  // a unit from 256 on
+  void Add(UniChar c, UniChar second = 0) {
+    if (count >= int(std::size(units))) return;
+    units[count] = c;
+    seconds[count++] = second;
+    wide = wide || c >= 256;
   }
   bool Full() const { return count >= int(std::size(units)); }
-  bool Has(UniChar c) const {
+  bool AnyWide() const { return wide; }
+  // Whether the scan stops at c, which next follows (0xFFFF: whatever
+  // follows).
+  bool Has(UniChar c, UniChar next) const {
     for (int i = 0; i < count; ++i)
-      if (units[i] == c) return true;
+      if (units[i] == c && (seconds[i] == 0 || next == 0xFFFF || seconds[i] == next)) return true;
     return false;
   }
   // A text compared from the current character on (ValidStringOffset).
@@ -903,7 +914,8 @@ struct StopUnits {
       case 'f':
         return;
       default:
-        Add(FromMacRoman(s[1]));
+        // A literal text is compared unit by unit; a meta text is not.
+        Add(FromMacRoman(s[1]), s[1] != '\\' && s.len() >= 2 ? FromMacRoman(s[2]) : UniChar(0));
     }
   }
   // A meta character compared with the current one (ValidOffsetMetaCharacter).
@@ -984,9 +996,24 @@ struct WordFacts {
   UInt32 serial;  // of the library index; 0: empty
   UInt8 length;
   UInt8 facts;
-  unsigned char bytes[63];
+  unsigned char bytes[64];
 };
-constexpr size_t kWordFactsSlots = 512;
+constexpr size_t kWordFactsSlots = 4096;
+
+// Whether two words of n bytes (at most 63, each buffer 64 bytes) are the
+// same, eight bytes at a time.
+inline bool SameWordBytes(const unsigned char* a, const unsigned char* b, int n) {
+  if constexpr (std::endian::native != std::endian::little) return std::memcmp(a, b, size_t(n)) == 0;
+  for (int i = 0; i < n; i += 8) {
+    UInt64 x, y;
+    std::memcpy(&x, a + i, 8);
+    std::memcpy(&y, b + i, 8);
+    UInt64 d = x ^ y;
+    if (n - i < 8) d &= ~UInt64(0) >> (64 - 8 * (n - i));
+    if (d != 0) return false;
+  }
+  return true;
+}
 
 UInt8 FactsOfWord(const LibraryIndex& index, const unsigned char* bytes, int length, UInt64 hash) {
   UInt8 facts = 0;
@@ -1012,8 +1039,8 @@ UInt8 FactsOfWord(const LibraryIndex& index, const unsigned char* bytes, int len
 
 }  // namespace
 
-// Whether a whole word (Mac Roman, at most 63 bytes; its last unit; where it
-// starts) is one no handler acts on where it stands: the tests each handler
+// Whether a whole word (Mac Roman, at most 63 bytes in a buffer of 64; its
+// last unit; where it starts) is one no handler acts on where it stands: the tests each handler
 // makes first at a word end, with a pending prefix that waits for its line
 // end and a collecting expression taken as doing nothing with a word, and
 // the library's part of the answer kept per word. The caller has tested the
@@ -1030,14 +1057,16 @@ bool TSyntaxParserProcess::QuietWord(const LibraryIndex* index, const unsigned c
     return false;
   }
   if (index->hasAltPrefixes && fileSystem != nullptr) return false;
-  static thread_local WordFacts cache[kWordFactsSlots];  // zeroed: empty
-  const UInt64 hash = HashWord(bytes, size_t(length));
+  // Made on a thread's first scan (zeroed: empty), freed with the thread.
+  static thread_local std::unique_ptr<WordFacts[]> cache;
+  if (cache == nullptr) cache.reset(new WordFacts[kWordFactsSlots]());
+  const UInt64 hash = HashWordPadded(bytes, size_t(length));
   // The word's end hashes it again unless it is told.
   preHash_ = hash;
   preHashAt_ = at;
   WordFacts& slot = cache[hash & (kWordFactsSlots - 1)];
   if (!(slot.serial == index->serial && slot.hash == hash && slot.length == length &&
-        std::memcmp(slot.bytes, bytes, size_t(length)) == 0)) {
+        SameWordBytes(slot.bytes, bytes, length))) {
     slot.serial = index->serial;
     slot.hash = hash;
     slot.length = UInt8(length);
@@ -1114,60 +1143,117 @@ void TSyntaxParserProcess::SkipQuietCharacters() {
   }
   if (stops.Full()) return;
 
-  const std::bitset<65536>& words = library->wordCharacters;
-  const std::bitset<65536>& opens = index->stops;
   const UniChar* units = text.data() - bufferBase;  // by absolute offset
   const bool wordsMayWait = !data.prefix.active || (data.prefix.definition != nullptr &&
                                                     !data.prefix.definition->expression.empty());
+  // A word being read takes its next characters; at anything else it ends,
+  // and its end is handled.
+  const bool wordPending = !st.word.empty();
+  const bool wordsMayBeQuiet = !wordPending && st.wordSpan.location == -1 && wordsMayWait &&
+                               !(index->hasAltPrefixes && fileSystem != nullptr);
+  // The units below 256 in one table: the library's classes, and the stops
+  // of this state (to be tested with the unit after them).
+  enum : UInt8 { kHeld = 32 };
+  UInt8 kinds[256];
+  std::memcpy(kinds, index->unitClass, sizeof kinds);
+  for (int i = 0; i < stops.count; ++i)
+    if (stops.units[i] < 256) kinds[stops.units[i]] |= kHeld;
+  constexpr UInt8 kEvent = LibraryIndex::kWord | LibraryIndex::kStop | kHeld;
+  const bool wideStops = stops.AnyWide();
   SInt32 q = first;
   bool lineStart = st.atLineStart;
+  UniChar lastNonWord = st.lastNonWordChar;
   for (; q < limit; ++q) {
     const UniChar c = units[q];
-    if (words[c]) {
+    const UInt8 kind = c < 256 ? kinds[c] : UInt8(index->ClassOf(c) | (wideStops && stops.Has(c, 0xFFFF) ? kHeld : 0));
+    if (kind & LibraryIndex::kWord) {
       // Inside a word only the word grows; its last character is handled.
-      // The run is found first, then taken whole.
-      SInt32 end = q + 1;
-      while (end <= limit && words[units[end]]) ++end;
+      // The run is found first, its first 63 characters taken as the word
+      // on the way (Mac Roman, the form words take), then taken whole.
+      unsigned char bytes[64] = {};  // read eight bytes at a time
+      int n = 0;
+      SInt32 end = q;
+      for (;;) {
+        const UniChar u = units[end];
+        if (n < 63) bytes[n++] = u < 128 ? static_cast<unsigned char>(u) : ToMacRomanHigh(u);
+        if (++end > limit) break;
+        const UniChar v = units[end];
+        if (!(v < 256 ? (kinds[v] & LibraryIndex::kWord) : library->wordCharacters.test(v))) break;
+      }
       // A whole word no handler acts on is stepped over too, leaving what
       // its end would have left: the previous word, the line start gone.
-      // The word is built for QuietWord only past the tests it would fail
-      // at once.
       // A prefix waiting for the end of its line, and an expression that
       // collects its text, do nothing else with a word: such a word is
       // stepped over too when nothing else acts on it (the expression takes
       // it into its text).
-      if (end <= limit && st.word.empty() && st.wordSpan.location == -1 && wordsMayWait &&
-          !index->prefixCharacters.test(c) && !(index->hasAltPrefixes && fileSystem != nullptr)) {
-        unsigned char bytes[64];
-        int n = 0;
-        for (SInt32 k = q; k < end && n < 63; ++k) bytes[n++] = ToMacRoman(units[k]);
-        if (QuietWord(index, bytes, n, units[end - 1], q)) {
-          if (collecting) data.expression.collected += Str63::FromBytes(bytes, n);
-          st.previousWord = Str63::FromBytes(bytes, n);
-          st.previousWordSpan = CFRangeMake(q - bufferBase, end - bufferBase);
-          lineStart = false;
-          q = end - 1;
-          continue;
-        }
+      if (end <= limit && wordsMayBeQuiet && !(kind & LibraryIndex::kPrefix) &&
+          QuietWord(index, bytes, n, units[end - 1], q)) {
+        if (collecting) data.expression.collected += Str63::FromBytes(bytes, n);
+        st.previousWord.Assign(reinterpret_cast<const char*>(bytes), size_t(n));
+        st.previousWordSpan = CFRangeMake(q - bufferBase, end - bufferBase);
+        lineStart = false;
+        q = end - 1;
+        continue;
       }
       const SInt32 last = std::min(end - 1, limit);
       if (last > q && st.wordSpan.location == -1) st.wordSpan.location = q - bufferBase;
-      for (SInt32 k = q; k < last && st.word.len() < 63; ++k) st.word += ToMacRoman(units[k]);
+      const int had = st.word.len();
+      const int take = std::min<int>(int(last - q), 63 - had);
+      if (take > 0) {
+        std::memcpy(st.word.s + 1 + had, bytes, size_t(take));
+        st.word.SetLength(had + take);
+      }
       q = last;
       break;
     }
-    if (!st.word.empty() || stops.Has(c)) break;
-    if (opens[c] && !(c < 256 && ((index->conditional.test(c) &&
-                                   !ConditionalStopHolds(index->conditions[size_t(c)], units, q, st.previousWord,
-                                                         SInt32(st.previousWordSpan.length) + bufferBase)) ||
-                                  (index->contextual.test(c) && !(emptyContext_ && index->opensInEmpty.test(c)) &&
-                                   !MayOpenHere(c)))))
-      break;
-    st.lastNonWordChar = c;
-    if (c == '\r' || c == '\n') lineStart = true;
-    else if (c != '\t' && c != ' ') lineStart = false;
+    if (wordPending) break;
+    if (!(kind & kEvent) && !collecting) {
+      // A run of units that are neither word characters nor stops: only
+      // the last of them, and the last that is not a blank, leave a trace.
+      SInt32 r = q + 1;
+      while (r < limit) {
+        const UniChar u = units[r];
+        if (u >= 256 || (kinds[u] & kEvent)) break;
+        ++r;
+      }
+      lastNonWord = units[r - 1];
+      for (SInt32 k = r - 1; k >= q; --k) {
+        const UInt8 t = units[k] < 256 ? kinds[units[k]] : 0;
+        if (t & LibraryIndex::kLineBreak) {
+          lineStart = true;
+          break;
+        }
+        if (!(t & LibraryIndex::kBlank)) {
+          lineStart = false;
+          break;
+        }
+      }
+      q = r - 1;
+      continue;
+    }
+    if ((kind & kHeld) && stops.Has(c, units[q + 1])) break;
+    if (kind & LibraryIndex::kStop) {
+      // A conditional or contextual stop below 256 where its test fails
+      // is stepped over like any other character.
+      bool quiet = false;
+      if (c < 256) {
+        if (index->conditional.test(c) &&
+            !ConditionalStopHolds(index->conditions[size_t(c)], units, q, st.previousWord,
+                                  SInt32(st.previousWordSpan.length) + bufferBase)) {
+          quiet = true;
+        } else if (index->contextual.test(c) && !(emptyContext_ && index->opensInEmpty.test(c))) {
+          st.lastNonWordChar = lastNonWord;
+          quiet = !MayOpenHere(c);
+        }
+      }
+      if (!quiet) break;
+    }
+    lastNonWord = c;
+    if (kind & LibraryIndex::kLineBreak) lineStart = true;
+    else if (!(kind & LibraryIndex::kBlank)) lineStart = false;
     if (collecting && c != 0) data.expression.collected += ToMacRoman(c);
   }
+  st.lastNonWordChar = lastNonWord;
   st.atLineStart = lineStart;
   nextIsWord_ = false;
   skip_ = q - st.absoluteOffset - 1;

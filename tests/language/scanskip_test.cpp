@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -147,6 +148,44 @@ Outcome Reparse(const std::string& text, const char* language, CFRange span, boo
   return out;
 }
 
+// UTF-8 as UTF-16 units, as a view holds the text (line ends as CR).
+std::u16string Units(const std::string& text) {
+  std::u16string out;
+  for (size_t i = 0; i < text.size();) {
+    const unsigned char b = static_cast<unsigned char>(text[i]);
+    const int extra = b < 0x80 ? 0 : b < 0xE0 ? 1 : b < 0xF0 ? 2 : 3;
+    char32_t cp = extra == 0 ? b : extra == 1 ? (b & 0x1F) : extra == 2 ? (b & 0x0F) : (b & 0x07);
+    for (int k = 1; k <= extra && i + size_t(k) < text.size(); ++k) cp = (cp << 6) | (text[i + size_t(k)] & 0x3F);
+    i += size_t(extra) + 1;
+    if (cp >= 0x10000) {
+      out += char16_t(0xD800 + ((cp - 0x10000) >> 10));
+      out += char16_t(0xDC00 + ((cp - 0x10000) & 0x3FF));
+    } else {
+      out += cp == '\n' ? u'\r' : char16_t(cp);
+    }
+  }
+  return out;
+}
+
+// A whole parse of the text a view holds: the parse brings it in chunk by
+// chunk, and the quiet stretches end where the text brought in ends.
+Outcome ParseView(const std::u16string& text, const char* language, bool watched) {
+  RecordingSyntaxController controller(text);
+  SyntaxLibraryPtr library = Collection()->GetLanguageLibrary(Str63(language));
+  SyntaxLibraryPtr root = Collection()->GetLanguageLibrary(library->rootLanguage);
+  SyntaxParserSource source;
+  source.library = root != nullptr ? root : library;
+  source.controller = &controller;
+  SyntaxParserDestination destination;
+  if (watched) destination.inspector = Watch;
+  Outcome out;
+  auto* process = new TSyntaxParserProcess();
+  if (process->Create(source, destination) == 0) out.runs = RunAll(process);
+  process->Free();
+  Keep(controller, out);
+  return out;
+}
+
 struct Sample {
   const char* name;
   const char* language;
@@ -282,6 +321,36 @@ puts "#{x}" if x<y
 =begin
 to the end
 )"},
+    // Text past ASCII: Latin letters Mac Roman has (in words too, where
+    // some languages count them), units from 256 on (that it lacks, some
+    // beyond the first plane), in code, strings and comments.
+    {"unicode.php", "php", R"(<?php
+$café = "naïve € 日本語 😀"; // コメント with ünïcödé and a € sign
+$日本 = 'ß' . $café; /* block: ∑ over 𝔸, and * stars * */
+function größe_€($wert) { return $wert ?? "Ω"; } # ¶ hash comment
+class Ärger extends Ωmega { const MAX = 'µ'; }
+echo "{$café} ✓", größe_€(1);
+?>
+<p title="été">Déjà vu — “quotes” &amp; ✓</p>
+)"},
+    // Words of 62, 63, 64 and more characters (a word is kept to 63), as
+    // names that make symbols and as plain words; a word ends the text.
+    {"long.js", "javascript", R"(function aVeryLongFunctionNameOfSixtyTwoCharactersIsStillKeptWhole012() { return 1; }
+function aFunctionNameOfExactlySixtyThreeCharactersWhichIsTheLongestKept() {}
+function aFunctionNameOfSixtyFourCharactersIsCutToTheFirstSixtyThreeOnes4() {}
+var aVariableNameThatGoesOnAndOnForFarMoreThanSixtyThreeCharactersBeforeItEndsAtLast = "a string with aWordThatIsLongerThanSixtyThreeCharactersInsideItButStyledAsTheString";
+// a comment with aWordThatIsLongerThanSixtyThreeCharactersInsideItButStyledAsTheComment
+class ThisClassNameIsAlsoLongerThanSixtyThreeCharactersSoItsSymbolNameIsCutShort extends Base {}
+return aFinalWordThatEndsTheWholeTextWithoutAnyLineBreakAfterItAndIsLongToo)"},
+    // Line ends of every kind: CR LF, a lone CR, and LF, where line
+    // comments, one-line ranges and line-start texts end or begin.
+    {"endings.rb", "ruby", "# comment\r\nx = 1 # another\ry = \"two\"\r\n=begin\r\ndoc\r\n=end\nz = x<<y # last\r\n"
+                           "def go(a)\r  a * 2\rend\r\n"},
+    // Words that open a block only at the start of a line (after its
+    // indent), next to the same words after code on the line.
+    {"blocks.rb", "ruby", "def check(x)\n  if x > 1\n    puts 'big'\n  end\n  y = 2 if x\n\t while x < 10\r\n    x += 1\n  end\n"
+                          "  y = 3 unless x\n  unless y\r    y = 4\n  end\nend\ndef after(z)\n  z\nend\n"},
+    {"endings.pl", "perl", "my $a = 1; # c\r\nmy $b = q{x\r\ny};\r=pod\r\n\r\ndoc\r\n=cut\r\nprint <<EOT;\r\nhere $a\r\nEOT\r\nsub f { 1 }\r"},
     {"feed.xml", "xml", R"(<?xml version="1.0" encoding="UTF-8"?>
 <!-- A feed -->
 <feed xmlns="http://www.w3.org/2005/Atom">
@@ -320,6 +389,53 @@ TEST_P(ScanSkip, AnIncrementalStretchIsParsedAlikeWhereverItStarts) {
       const Outcome many = Reparse(text, s.language, span, false);
       EXPECT_EQ(many.results, one.results);
       EXPECT_LE(many.runs, one.runs);
+    }
+  }
+}
+
+TEST_P(ScanSkip, AWholeParseOfAViewFindsWhatACharacterByCharacterParseFinds) {
+  const Sample& s = GetParam();
+  const std::u16string text = Units(s.text);
+  const Outcome one = ParseView(text, s.language, true);
+  const Outcome many = ParseView(text, s.language, false);
+  EXPECT_FALSE(one.results.empty());
+  EXPECT_EQ(many.results, one.results);
+}
+
+// The text of a view comes in chunks of 32768 units: words, runs of plain
+// characters, comments and strings that straddle the seams, and the scan's
+// quiet stretches, which end where the text brought in ends.
+TEST(ScanSkipSeams, TextAcrossTheChunksOfAViewIsParsedAlikeCharacterByCharacter) {
+  struct Case {
+    const char* language;
+    const char* line;       // repeated up to the seam
+    const char* straddler;  // starts a little before the seam
+  };
+  const Case cases[] = {
+      {"php", "<?php $total = compute($a, 'text') + 1; /* note */ ?>\n",
+       "<?php function aFunctionWhoseLongNameRunsAcrossTheSeamOfTheViewText_éü(): int { return 1; } ?>"},
+      {"javascript", "var total = compute(a, 'text') + 1; // note\n",
+       "/* a comment whose words run across the seam of the text: ∑ ★ aLongWordAcrossTheSeamOfTheChunks */"},
+      {"css", ".panel > a:hover { color: red; } /* c */\n",
+       "                                                      .aClassNameThatRunsAcrossTheSeam { margin: 0; }"},
+      {"perl", "my $total = compute($a, 'text') + 1; # note\n",
+       "my $aVariableWhoseLongNameRunsAcrossTheSeamOfTheChunksOfText = \"a string across the seam\";"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.language);
+    for (int before : {1, 8, 40, 63, 70}) {
+      SCOPED_TRACE(before);
+      std::string text;
+      while (text.size() + std::strlen(c.line) < 32768 - size_t(before)) text += c.line;
+      text.append(32768 - size_t(before) - text.size(), ' ');
+      text += c.straddler;
+      text += "\n";
+      text += c.line;
+      const std::u16string units = Units(text);
+      const Outcome one = ParseView(units, c.language, true);
+      const Outcome many = ParseView(units, c.language, false);
+      EXPECT_FALSE(one.results.empty());
+      EXPECT_EQ(many.results, one.results);
     }
   }
 }
