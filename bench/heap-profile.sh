@@ -54,10 +54,45 @@ case "$tool" in
     heaptrack_print -f "$profile" --print-peaks 1 --print-leaks 1 --print-allocators 0 \
       --print-temporary 0 --peak-limit "$top" --sub-peak-limit 3 >"$scratch/report.txt" 2>&1 || true
     echo
+    # Each site as its size, its count of allocations and the first three
+    # frames of this program's own code under it (the merged backtraces of
+    # heaptrack_print, indented, are the call paths that make it up).
+    summary() {
+      python3 - "$scratch/report.txt" "$1" "$2" <<'PY'
+import re, signal, sys
+signal.signal(signal.SIGPIPE, signal.SIG_DFL)
+lines = open(sys.argv[1]).read().split("\n")
+first, last = sys.argv[2], sys.argv[3]
+head = re.compile(r"^(\S+) (peak memory consumed|leaked|consumed) over (\d+) calls from:?$")
+inside, i = False, 0
+while i < len(lines):
+    line = lines[i]
+    if line == first:
+        inside = True
+    elif line == last or line.startswith(last):
+        inside = False
+    m = head.match(line.strip()) if inside else None
+    if not m:
+        i += 1
+        continue
+    frames, j = [], i + 1
+    while j < len(lines) and lines[j].strip() and not head.match(lines[j].strip()):
+        f = lines[j].strip()
+        at = lines[j + 1].strip() if j + 1 < len(lines) else ""
+        if not f.startswith(("at ", "in ")) and at.startswith("at ../") and not f.startswith("std::"):
+            frames.append(re.sub(r"\(.*", "", f) + " " + at[3:].replace("../", ""))
+        j += 1
+    indent = "    " if line.startswith(" ") or m.group(2) == "consumed" else ""
+    print("%s%s in %s allocations: %s" % (indent, m.group(1), m.group(3), " <- ".join(frames[:3]) or "(outside the program)"))
+    i = j
+PY
+    }
     echo "== at the peak =="
-    sed -n '/^PEAK MEMORY CONSUMERS/,/^MEMORY LEAKS/p' "$scratch/report.txt" | sed '$d'
+    if command -v python3 >/dev/null 2>&1; then summary "PEAK MEMORY CONSUMERS" "MEMORY LEAKS"
+    else sed -n '/^PEAK MEMORY CONSUMERS/,/^MEMORY LEAKS/p' "$scratch/report.txt" | sed '$d'; fi
     echo "== after the open (still allocated at the end) =="
-    sed -n '/^MEMORY LEAKS/,/^total runtime/p' "$scratch/report.txt" | head -n $((top * 8))
+    if command -v python3 >/dev/null 2>&1; then summary "MEMORY LEAKS" "total runtime" | head -n $((top * 4))
+    else sed -n '/^MEMORY LEAKS/,/^total runtime/p' "$scratch/report.txt" | head -n $((top * 8)); fi
     grep -E "^(peak heap memory consumption|peak RSS|total memory leaked)" "$scratch/report.txt" || true
     ;;
   massif)
@@ -66,7 +101,7 @@ case "$tool" in
     grep -E "memory:|bytes per byte" "$scratch/bench.txt" || true
     ms_print --threshold=1 "$scratch/massif.out" >"$scratch/report.txt"
     # The peak snapshot's tree, then the last snapshot's (after the open).
-    peak=$(sed -n 's/^ *\([0-9]*\) (peak).*/\1/p' "$scratch/report.txt" | head -n 1)
+    peak=$(grep -o '[0-9]* (peak)' "$scratch/report.txt" | head -n 1 | cut -d' ' -f1)
     echo
     echo "== at the peak (snapshot ${peak:-?}) =="
     awk -v want="${peak:-x}" '
