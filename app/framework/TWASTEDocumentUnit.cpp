@@ -12,6 +12,7 @@
 #include "CFString.h"
 #include "Dialogs.h"
 #include "HIView.h"
+#include "LargeBlocks.h"
 #include "MacMemory.h"
 #include "PascalCarbonCommon.h"
 #include "TViewUnit.h"
@@ -317,7 +318,10 @@ OSStatus ReadWholeFile(const FSRef& file, std::string& bytes) {
   // Room for the whole file at once: a large file grown piece by piece is
   // copied over again each time the string outgrows its room.
   struct stat info {};
-  if (fstat(fd, &info) == 0 && info.st_size > 0) bytes.reserve(size_t(info.st_size));
+  if (fstat(fd, &info) == 0 && info.st_size > 0) {
+    bytes.reserve(size_t(info.st_size));
+    AdviseLargeBlock(bytes.data(), bytes.capacity());
+  }
   char buffer[65536];
   for (;;) {
     const ssize_t n = read(fd, buffer, sizeof buffer);

@@ -10,6 +10,7 @@
 #endif
 
 #include "CarbonEvents.h"
+#include "LargeBlocks.h"
 #include "MacMemory.h"
 #include "PascalCarbonCommon.h"
 #include "TSyntaxParserProcessUnit+Internal.h"
@@ -466,8 +467,10 @@ void TSyntaxParserProcess::StreamText() {
     // A parse that has read a megabyte is reading a large text whole: room
     // for the rest is made once rather than again and again.
     constexpr size_t kWholeTextAfter = 1 << 20;
-    if (text.size() >= kWholeTextAfter && text.size() + size_t(got) > text.capacity())
+    if (text.size() >= kWholeTextAfter && text.size() + size_t(got) > text.capacity()) {
       text.reserve(std::max(text.size() + size_t(got), size_t(textEnd - bufferBase)));
+      AdviseLargeBlock(text.data(), text.capacity() * sizeof(UniChar));
+    }
     text.insert(text.end(), units, units + got);
   }
   DisposeHandle(buffer);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "CFStringInternal.h"
+#include "LargeBlocks.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -544,6 +545,8 @@ void __CFWidenASCII(const UInt8* b, size_t n, UniChar* out) {
 // is made once and the unused end given back.
 bool __CFDecodeUTF8(const UInt8* b, size_t n, __CFUniChars& out) {
   const size_t base = out.size();
+  out.reserve(base + n);
+  AdviseLargeBlock(out.data(), out.capacity() * sizeof(UniChar));
   out.resize(base + n);
   UniChar* o = out.data() + base;
   size_t i = 0, w = 0;

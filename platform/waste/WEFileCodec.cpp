@@ -18,6 +18,7 @@
 #include <unordered_set>
 
 #include "CFStringInternal.h"
+#include "LargeBlocks.h"
 #include "WASTE.h"
 
 bool WECodecStyle::operator==(const WECodecStyle& o) const {
@@ -245,6 +246,8 @@ bool DecodeUnicodeFile(const UInt8* b, size_t n, TextEncoding e, std::vector<Uni
 
 // Every eight-bit encoding read here keeps ASCII as it is.
 void DecodeEightBit(const UInt8* b, size_t n, TextEncoding e, std::vector<UniChar>& out, bool ascii = false) {
+  out.reserve(n);
+  AdviseLargeBlock(out.data(), out.capacity() * sizeof(UniChar));
   out.resize(n);
   if (ascii) {
     __CFWidenASCII(b, n, out.data());
