@@ -645,10 +645,18 @@ void TSyntaxParserProcess::HandleKeyword() {
     SymbolInfoPtr symbol = IndexGetSymbol(fileSystem, st.word.view());
     const SInt16 slot = SymbolGetStyleIndex(symbol);
     if (symbol != nullptr && slot >= 1 && slot <= kSyntaxStyleSlots) {
-      // A reserved word stays one whatever another file names so: a method
-      // "for" elsewhere must not hide the "for" that opens a block here.
+      // A reserved word that opens a block stays one whatever another file
+      // names so: a method "for" elsewhere must not hide the "for" that
+      // opens a block here. Other words take the symbol's colour.
       SyntaxKeywordDataPtr reserved = keyword();
-      if (reserved == nullptr || !reserved->reserved) {
+      const auto opensBlock = [&] {
+        for (const ScopeBlockEntry& entry : index->scopeBlocks)
+          if (entry.open.ContainsWord(st.word.view(), WordHash()) ||
+              entry.openNewline.ContainsWord(st.word.view(), WordHash()))
+            return true;
+        return false;
+      };
+      if (reserved == nullptr || !reserved->reserved || !opensBlock()) {
         SyntaxStyleData style = SlotStyle(library, slot);
         style.styleIndex = slot;
         ApplyRangeStyle(style, st.wordSpan);
