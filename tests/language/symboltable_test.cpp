@@ -77,12 +77,38 @@ TEST(SymbolTable, SymbolsHangUnderTheirNearestNamedAncestor) {
       {{{"A", ""}, {"m1", "A"}, {"B", ""}, {"m2", "A"}}, "A(m1) B(m2)"},
       // Names compare exactly.
       {{{"A", ""}, {"a", ""}, {"m", "A "}}, "A a(m)"},
+      // Symbols left behind by a parent found higher up are no ancestors
+      // of what follows: "y" is not found from "m".
+      {{{"A", ""}, {"x", "Nope"}, {"y", "Nope"}, {"m", "A"}, {"z", "y"}}, "A(x(y) m(z))"},
+      // Of two ancestors of one name the nearest holds the symbol.
+      {{{"A", ""}, {"B", "A"}, {"A", "B"}, {"m", "A"}}, "A(B(A(m)))"},
   };
   for (const Case& c : cases) {
     Table table;
     for (const Step& s : c.steps) table.Add(s.name, s.parent);
     EXPECT_EQ(Shape(table->GetTable()), c.shape) << c.shape;
   }
+}
+
+// A file whose parent names are found nowhere nests every symbol under the
+// one before: thousands deep, a parent near the top is still found, and a
+// cleaned table starts again from the top.
+TEST(SymbolTable, ALongLineOfNestedSymbolsStillFindsItsTop) {
+  Table table;
+  table.Add("Top");
+  for (int i = 0; i < 5000; ++i) table.Add(("f" + std::to_string(i)).c_str(), "Nope");
+  table.Add("m", "Top");
+  table.Add("n", "f4999");  // no longer an ancestor: under "m"
+  CFTreeRef top = CFTreeGetFirstChild(table->GetTable());
+  ASSERT_NE(top, nullptr);
+  ASSERT_EQ(CFTreeGetChildCount(top), 2);
+  CFTreeRef m = CFTreeGetChildAtIndex(top, 1);
+  EXPECT_EQ(static_cast<SymbolInfoPtr>(BrackenrowGetNodeData(m))->symbolName.str(), "m");
+  EXPECT_EQ(Shape(m), "n");
+  table->Clean();
+  table.Add("p", "Top");
+  table.Add("q", "p");
+  EXPECT_EQ(Shape(table->GetTable()), "p(q)");
 }
 
 TEST(SymbolTable, AddFillsTheRecordAndItsNode) {
