@@ -543,30 +543,30 @@ INSTANTIATE_TEST_SUITE_P(Languages, ShippedLanguage, ::testing::ValuesIn(kLangua
 
 // What other parts of the editor expect of the set of languages as a whole.
 TEST(ShippedLanguages, GiveWhatTheEditorExpects) {
-  std::map<std::string, LanguageChecker> specs;
+  std::map<std::string, LanguageChecker> checked;
   for (const char* language : kLanguages) {
     Ref root(CopyLanguageFile(language));
     ASSERT_TRUE(root) << language;
-    CheckLanguageFile(root.dict(), &specs[language]);
+    CheckLanguageFile(root.dict(), &checked[language]);
   }
   // .php files are parsed as HTML, which hands PHP, scripts and styles on.
-  EXPECT_EQ(specs["php"].rootLanguage, "html");
-  EXPECT_EQ(specs["html"].embedded, (std::set<std::string>{"php", "javascript", "css"}));
+  EXPECT_EQ(checked["php"].rootLanguage, "html");
+  EXPECT_EQ(checked["html"].embedded, (std::set<std::string>{"php", "javascript", "css"}));
   // Include-like statements feed the headers menu.
   for (const char* language : {"php", "perl", "css", "javascript", "ruby"})
-    EXPECT_FALSE(specs[language].headerClasses.empty()) << language << " names no headers";
+    EXPECT_FALSE(checked[language].headerClasses.empty()) << language << " names no headers";
   // Each symbol kind comes from somewhere; programming languages give
   // functions and classes.
   std::set<std::string> kinds;
-  for (auto& [language, spec] : specs) kinds.insert(spec.icons.begin(), spec.icons.end());
+  for (auto& [language, result] : checked) kinds.insert(result.icons.begin(), result.icons.end());
   EXPECT_EQ(kinds, kSymbolIcons);
   for (const char* language : {"php", "perl", "javascript", "ruby"}) {
-    EXPECT_TRUE(specs[language].icons.count("sxFU")) << language;
-    EXPECT_TRUE(specs[language].icons.count("sxCL")) << language;
+    EXPECT_TRUE(checked[language].icons.count("sxFU")) << language;
+    EXPECT_TRUE(checked[language].icons.count("sxCL")) << language;
   }
-  for (const char* language : {"php", "perl", "ruby"}) EXPECT_TRUE(specs[language].icons.count("sxMT")) << language;
-  EXPECT_TRUE(specs["css"].icons.count("sxCL")) << "CSS class selectors";
-  EXPECT_TRUE(specs["html"].icons.count("sxGV")) << "HTML ids";
+  for (const char* language : {"php", "perl", "ruby"}) EXPECT_TRUE(checked[language].icons.count("sxMT")) << language;
+  EXPECT_TRUE(checked["css"].icons.count("sxCL")) << "CSS class selectors";
+  EXPECT_TRUE(checked["html"].icons.count("sxGV")) << "HTML ids";
 }
 
 // --- The checker catches real faults ------------------------------------------
@@ -896,7 +896,7 @@ TEST_P(ShippedSample, StylesAndSymbols) {
   const Sample& sample = GetParam();
   namespace fs = std::filesystem;
   const char* tmp = std::getenv("TMPDIR");
-  const fs::path folder = fs::path(tmp ? tmp : "/tmp") / ("languagespecs-" + std::string(sample.language) + "-" +
+  const fs::path folder = fs::path(tmp ? tmp : "/tmp") / ("languagefiles-" + std::string(sample.language) + "-" +
                                                          std::to_string(getpid()));
   fs::create_directories(folder / "index");
   const fs::path path = folder / sample.file;
@@ -966,7 +966,7 @@ void PrintTo(const Sample& s, std::ostream* os) { *os << s.file; }
 std::map<std::string, std::string> IndexRubyFiles(const std::vector<std::pair<std::string, std::string>>& files) {
   namespace fs = std::filesystem;
   const char* tmp = std::getenv("TMPDIR");
-  const fs::path folder = fs::path(tmp ? tmp : "/tmp") / ("languagespecs-ruby-index-" + std::to_string(getpid()));
+  const fs::path folder = fs::path(tmp ? tmp : "/tmp") / ("languagefiles-ruby-index-" + std::to_string(getpid()));
   fs::create_directories(folder / "index");
   auto makeRef = [](const fs::path& p) {
     FSRef ref{};
