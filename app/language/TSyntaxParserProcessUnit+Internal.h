@@ -40,7 +40,9 @@ inline char MetaCharacterKind(const ShortString<N>& s) {
 // --- Words as keys ---------------------------------------------------------------
 // Words are Mac Roman bytes of at most 63 characters; a word is hashed once
 // and looked up in open-addressed tables, with no allocation per look-up.
-inline UInt64 HashWord(const unsigned char* p, size_t n) {
+// The eight-byte steps of a word's hash; p and n are left at the last
+// (short) step, which HashWordEnd mixes in.
+inline UInt64 HashWordSteps(const unsigned char*& p, size_t& n) {
   UInt64 h = 0x9E3779B97F4A7C15ull ^ UInt64(n);
   while (n >= 8) {
     UInt64 v;
@@ -50,32 +52,30 @@ inline UInt64 HashWord(const unsigned char* p, size_t n) {
     p += 8;
     n -= 8;
   }
+  return h;
+}
+inline UInt64 HashWordEnd(UInt64 h, UInt64 last) {
+  h = (h ^ last) * 0xC4CEB9FE1A85EC53ull;
+  return h ^ (h >> 29);
+}
+inline UInt64 HashWord(const unsigned char* p, size_t n) {
+  const UInt64 h = HashWordSteps(p, n);
   UInt64 v = 0;
   for (size_t i = 0; i < n; ++i) v |= UInt64(p[i]) << (8 * i);
-  h = (h ^ v) * 0xC4CEB9FE1A85EC53ull;
-  return h ^ (h >> 29);
+  return HashWordEnd(h, v);
 }
 // The same hash of a word whose buffer may be read in whole eight-byte
 // steps past its end (at least (n + 7) / 8 * 8 bytes): the last step loads
 // its bytes at once and masks off what lies past the word.
 inline UInt64 HashWordPadded(const unsigned char* p, size_t n) {
   if constexpr (std::endian::native != std::endian::little) return HashWord(p, n);
-  UInt64 h = 0x9E3779B97F4A7C15ull ^ UInt64(n);
-  while (n >= 8) {
-    UInt64 v;
-    std::memcpy(&v, p, 8);
-    h = (h ^ v) * 0xFF51AFD7ED558CCDull;
-    h ^= h >> 32;
-    p += 8;
-    n -= 8;
-  }
+  const UInt64 h = HashWordSteps(p, n);
   UInt64 v = 0;
   if (n > 0) {
     std::memcpy(&v, p, 8);
     v &= ~UInt64(0) >> (64 - 8 * n);
   }
-  h = (h ^ v) * 0xC4CEB9FE1A85EC53ull;
-  return h ^ (h >> 29);
+  return HashWordEnd(h, v);
 }
 inline UInt64 HashWord(std::string_view s) {
   return HashWord(reinterpret_cast<const unsigned char*>(s.data()), s.size());

@@ -260,12 +260,6 @@ void DecodeEightBit(const UInt8* b, size_t n, TextEncoding e, std::vector<UniCha
   }
 }
 
-// Whether any of the four UTF-16 units in a word is below 14 (a CR, an LF
-// or another control); a word that says no holds no line end.
-inline bool MayHoldLineEnd(UInt64 w) {
-  return ((w - 0x000E000E000E000Eull) & ~w & 0x8000800080008000ull) != 0;
-}
-
 // The first line ending, whether others follow, and every one made a CR.
 // Lines are long next to their ends: the units between are stepped over
 // four at a time, and moved only once a CR LF has been folded.
@@ -277,13 +271,7 @@ void FoldLineEndings(std::vector<UniChar>& t, WETextFileFormat& format) {
   UniChar* p = t.data();
   size_t w = 0, r = 0;
   while (r < n) {
-    size_t next = r;
-    while (next + 4 <= n) {
-      UInt64 word;
-      std::memcpy(&word, p + next, sizeof word);
-      if (MayHoldLineEnd(word)) break;
-      next += 4;
-    }
+    size_t next = WESkipPlainUnits(p, r, n);
     while (next < n && p[next] != kCR && p[next] != kLF) ++next;
     if (next > r) {
       if (w != r) std::memmove(p + w, p + r, (next - r) * sizeof(UniChar));
@@ -304,6 +292,18 @@ void FoldLineEndings(std::vector<UniChar>& t, WETextFileFormat& format) {
 }
 
 }  // namespace
+
+size_t WESkipPlainUnits(const UniChar* t, size_t from, size_t n) {
+  // A word of four units holds one below 14 where the subtraction borrows
+  // into a lane whose own top bit was clear.
+  while (from + 4 <= n) {
+    UInt64 word;
+    std::memcpy(&word, t + from, sizeof word);
+    if (((word - 0x000E000E000E000Eull) & ~word & 0x8000800080008000ull) != 0) break;
+    from += 4;
+  }
+  return from;
+}
 
 OSStatus WEReadTextFile(const void* inBytes, ByteCount inByteCount, TextEncoding inHint, std::vector<UniChar>* outText,
                         WETextFileFormat* outFormat) {

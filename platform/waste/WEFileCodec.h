@@ -14,6 +14,11 @@
 
 #include "MacTypes.h"
 
+// From `from`, stepping over four UTF-16 units at a time while none of them
+// is below 14 (so none is a CR or an LF): the first place a line end may
+// stand, at most a few units before it; n at the end.
+size_t WESkipPlainUnits(const UniChar* t, size_t from, size_t n);
+
 // ---------------------------------------------------------------------------
 // The neutral form
 

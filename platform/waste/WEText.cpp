@@ -10,6 +10,7 @@
 #include <new>
 
 #include "MacMemory.h"
+#include "WEFileCodec.h"
 #include "WEInternal.h"
 
 using namespace we;
@@ -279,13 +280,7 @@ void ApplyText(WEReference we, SInt32 start, SInt32 removeLength, const UniChar*
     we->lines.Grow(line0, count);
     SInt32 added = 0;
     for (SInt32 r = 0; r < count; ++r) {
-      // Four units at a time while none is below 14 (so none is a CR).
-      while (r + 4 <= count) {
-        UInt64 word;
-        std::memcpy(&word, chars + r, sizeof word);
-        if (((word - 0x000E000E000E000Eull) & ~word & 0x8000800080008000ull) != 0) break;
-        r += 4;
-      }
+      r = SInt32(WESkipPlainUnits(chars, size_t(r), size_t(count)));
       if (r < count && chars[r] == kCR) we->lines.Insert(line0 + ++added, start + r + 1);
     }
     if (added > 0) LayoutLinesInserted(we, line0 + 1, added);
