@@ -41,6 +41,7 @@ grep -q 'new text' "$local" || fail "the refused upload lost the local text"
 # The server goes: a refresh is refused, and the pane says so.
 ftp_server_stop
 click 65 187 3                                       # on the images row
+wait_popup
 xdotool mousemove 700 700; settle
 key Down Down Down Down Return                       # Refresh
 settle; settle; settle

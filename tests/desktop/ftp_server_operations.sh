@@ -15,6 +15,7 @@ window=$QV_WINDOW
 # New File on the images folder's row.
 # (The pointer leaves the menu so that the keys alone choose.)
 click 65 168 3
+wait_popup
 xdotool mousemove 700 700; settle
 screenshot context-menu >/dev/null
 key Down Down Return
@@ -24,6 +25,7 @@ screenshot new-file >/dev/null
 
 # Delete on index.php's row (the images folder stays closed).
 click 65 187 3
+wait_popup
 xdotool mousemove 700 700; settle
 screenshot delete-menu >/dev/null
 key Down Down Down Return

@@ -246,6 +246,10 @@ popup_geometry() {
   return 1
 }
 
+# wait_popup: waits until a pop-up (a menu the click opened) is on the screen, so that the keys or
+# the click meant for it do not reach the window under it.
+wait_popup() { wait_until "$QV_WAIT" popup_geometry >/dev/null || fail "no pop-up within ${QV_WAIT} s"; }
+
 # file_mtime FILE: modification time in nanoseconds (empty when missing).
 file_mtime() { stat -c %Y%N "$1" 2>/dev/null | head -c 40; }
 # wait_file_changed FILE OLD-STAMP: waits until FILE's stamp (file_stamp) differs from OLD-STAMP.
@@ -317,6 +321,7 @@ save_file() {
 # ITEM-th item that can be chosen; Return chooses it. With SHOT, photographed before the choice.
 menu_choose() {
   local i keys=(Home)
+  wait_popup
   for ((i = 1; i < $1; i++)); do keys+=(Down); done
   key "${keys[@]}"
   [ -n "${2:-}" ] && screenshot "$2" >/dev/null

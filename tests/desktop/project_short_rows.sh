@@ -42,11 +42,12 @@ qv_expect_alive "after opening the project"
 screenshot opened >/dev/null
 main=$QV_WINDOW
 # click_screen X Y [BUTTON]: a click at a place of the screen, given as it is with the project
-# window's content at 81,55 (its rows, menus, sheets and the windows it places move with it).
+# window's content at 81,55 (its rows, menus, sheets and the windows it places move with it). The
+# pointer leaves first: a synced move to where it already is waits for a move that never comes.
 window_origin
 dx=$((QV_WX - 81)) dy=$((QV_WY - 55))
 click_screen() {
-  xdotool mousemove --sync $(($1 + dx)) $(($2 + dy)) && xdotool mousedown "${3:-1}" && sleep 0.08 &&
+  xdotool mousemove 0 0 && xdotool mousemove --sync $(($1 + dx)) $(($2 + dy)) && xdotool mousedown "${3:-1}" && sleep 0.08 &&
     xdotool mouseup "${3:-1}"
   settle
 }
@@ -58,6 +59,7 @@ qv_expect_alive "after showing the rows"
 # The bookmark's row: its contextual menu.
 click_screen 160 305
 click_screen 160 305 3
+wait_popup
 screenshot menu >/dev/null
 click_screen 224 372   # File Info…: the bookmark editor
 wait_window '^Bookmark$'
@@ -76,6 +78,7 @@ screenshot bookmark >/dev/null
 # The short source row: its contextual menu, then Rename….
 click_screen 160 215
 click_screen 160 215 3
+wait_popup
 screenshot source-menu >/dev/null
 click_screen 224 361   # Rename…
 wait_window '^Rename$'
