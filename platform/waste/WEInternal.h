@@ -122,20 +122,21 @@ class SplitVector {
     part1Length_ = position;
   }
   // Grows the block and never clears it: the gap is not read, and a large
-  // text is not written twice. Small blocks grow in place where the
-  // allocator can; large ones move to a block of large pages (a fresh page
-  // costs a fault on first touch, and large pages take far fewer) with room
-  // for an eighth more, so that growing by steps moves the whole rarely.
-  // A block made for one insertion that is most of it (a text read in
-  // whole) gets a gap for typing and pastes instead, not an eighth of the
-  // text.
+  // text is not written twice. A block grows by half of what it holds, so
+  // that one filled a value at a time (the style runs of a file being
+  // coloured) is copied a few times in all, not once per fixed step; room
+  // never written is never made resident either. Small blocks grow in place
+  // where the allocator can; large ones move to a block of large pages (a
+  // fresh page costs a fault on first touch, and large pages take far
+  // fewer). A block made for one insertion that is most of it (a text read
+  // in whole) gets a gap for typing and pastes instead.
   void RoomFor(SInt32 count) {
     if (gapLength_ >= count) return;
     const SInt32 part2 = lengthBody_ - part1Length_;
     const size_t needed = size_t(lengthBody_) + size_t(count);
     if (needed * sizeof(T) >= kLargeBlock) {
       const bool whole = size_t(count) >= needed / 2;
-      const size_t room = whole ? std::min<size_t>(needed / 8, kWholeTextGap) : needed / 8;
+      const size_t room = whole ? std::min<size_t>(needed / 8, kWholeTextGap) : needed / 2;
       const size_t size = needed + std::max<size_t>(8, room);
       if (size > SIZE_MAX / sizeof(T)) throw std::bad_alloc();
       T* body = static_cast<T*>(AllocateLargeBlock(size * sizeof(T)));
@@ -149,7 +150,7 @@ class SplitVector {
       gapLength_ = SInt32(size - size_t(lengthBody_));
       return;
     }
-    const size_t step = std::min<size_t>(size_ / 2, size_t(1) << 16);
+    const size_t step = size_ / 2;
     const size_t size = size_ + std::max<size_t>(size_t(count) + 8, step);
     T* body = static_cast<T*>(std::realloc(body_.get(), size * sizeof(T)));
     if (body == nullptr) throw std::bad_alloc();
