@@ -39,6 +39,15 @@ constexpr size_t kLargeBlock = size_t(4) << 20;
 // The gap left after a text put in at once (units).
 constexpr size_t kWholeTextGap = size_t(1) << 16;
 void* AllocateLargeBlock(size_t bytes);
+// Blocks from this size on are mapped from the system page by page, so that
+// growing one moves its pages instead of copying them, and room never
+// written costs no memory. MapBlock's and RemapBlock's sizes are whole
+// pages (RoundToPages); both answer nullptr when the system has no room.
+constexpr size_t kMappedBlock = size_t(1) << 20;
+size_t RoundToPages(size_t bytes);
+void* MapBlock(size_t bytes);
+void* RemapBlock(void* block, size_t bytes, size_t newBytes);
+void UnmapBlock(void* block, size_t bytes);
 
 template <typename T>
 class SplitVector {
@@ -46,16 +55,17 @@ class SplitVector {
   SplitVector() = default;
   SplitVector(const SplitVector&) = delete;
   SplitVector& operator=(const SplitVector&) = delete;
+  ~SplitVector() { Release(); }
 
   SInt32 Length() const { return lengthBody_; }
 
   T ValueAt(SInt32 position) const {
-    if (position < part1Length_) return position >= 0 ? body_.get()[size_t(position)] : T();
+    if (position < part1Length_) return position >= 0 ? body_[size_t(position)] : T();
     if (position >= lengthBody_) return T();
-    return body_.get()[size_t(position + gapLength_)];
+    return body_[size_t(position + gapLength_)];
   }
   T& operator[](SInt32 position) {
-    return position < part1Length_ ? body_.get()[size_t(position)] : body_.get()[size_t(position + gapLength_)];
+    return position < part1Length_ ? body_[size_t(position)] : body_[size_t(position + gapLength_)];
   }
   void SetValueAt(SInt32 position, T value) {
     if (position >= 0 && position < lengthBody_) (*this)[position] = value;
@@ -66,7 +76,7 @@ class SplitVector {
     if (count <= 0 || position < 0 || position > lengthBody_) return;
     RoomFor(count);
     GapTo(position);
-    std::copy(values, values + count, body_.get() + part1Length_);
+    std::copy(values, values + count, body_ + part1Length_);
     lengthBody_ += count;
     part1Length_ += count;
     gapLength_ -= count;
@@ -75,7 +85,7 @@ class SplitVector {
     if (count <= 0 || position < 0 || position > lengthBody_) return;
     RoomFor(count);
     GapTo(position);
-    std::fill(body_.get() + part1Length_, body_.get() + part1Length_ + count, value);
+    std::fill(body_ + part1Length_, body_ + part1Length_ + count, value);
     lengthBody_ += count;
     part1Length_ += count;
     gapLength_ -= count;
@@ -84,7 +94,7 @@ class SplitVector {
   void DeleteRange(SInt32 position, SInt32 count) {
     if (count <= 0 || position < 0 || position + count > lengthBody_) return;
     if (position == 0 && count == lengthBody_) {
-      body_.reset();
+      Release();
       size_ = 0;
       lengthBody_ = part1Length_ = gapLength_ = 0;
       return;
@@ -97,23 +107,23 @@ class SplitVector {
   void GetRange(T* out, SInt32 position, SInt32 count) const {
     if (count <= 0) return;
     SInt32 n1 = std::min(count, std::max<SInt32>(0, part1Length_ - position));
-    if (n1 > 0) std::copy(body_.get() + position, body_.get() + position + n1, out);
+    if (n1 > 0) std::copy(body_ + position, body_ + position + n1, out);
     if (count > n1)
-      std::copy(body_.get() + position + n1 + gapLength_, body_.get() + position + count + gapLength_, out + n1);
+      std::copy(body_ + position + n1 + gapLength_, body_ + position + count + gapLength_, out + n1);
   }
   void MoveGapTo(SInt32 position) { GapTo(std::clamp<SInt32>(position, 0, lengthBody_)); }
   // A contiguous view of position .. position + count (moves the gap away).
   const T* RangePointer(SInt32 position, SInt32 count) {
     if (position < part1Length_ && position + count > part1Length_) GapTo(position);
-    if (position < part1Length_) return body_.get() + position;
-    return body_.get() + position + gapLength_;
+    if (position < part1Length_) return body_ + position;
+    return body_ + position + gapLength_;
   }
 
  private:
   void GapTo(SInt32 position) {
     if (position == part1Length_) return;
     if (gapLength_ > 0) {
-      T* b = body_.get();
+      T* b = body_;
       if (position < part1Length_)
         std::move_backward(b + position, b + part1Length_, b + part1Length_ + gapLength_);
       else
@@ -124,50 +134,69 @@ class SplitVector {
   // Grows the block and never clears it: the gap is not read, and a large
   // text is not written twice. A block grows by half of what it holds, so
   // that one filled a value at a time (the style runs of a file being
-  // coloured) is copied a few times in all, not once per fixed step; room
-  // never written is never made resident either. Small blocks grow in place
-  // where the allocator can; large ones move to a block of large pages (a
-  // fresh page costs a fault on first touch, and large pages take far
-  // fewer). A block made for one insertion that is most of it (a text read
-  // in whole) gets a gap for typing and pastes instead.
+  // coloured) moves a few times in all, not once per fixed step. Small
+  // blocks grow in place where the allocator can; large ones are mapped
+  // (see kMappedBlock), the largest in large pages (a fresh page costs a
+  // fault on first touch, and large pages take far fewer). A block made
+  // for one insertion that is most of it (a text read in whole) gets a gap
+  // for typing and pastes instead.
   void RoomFor(SInt32 count) {
     if (gapLength_ >= count) return;
-    const SInt32 part2 = lengthBody_ - part1Length_;
+    const size_t part2 = size_t(lengthBody_ - part1Length_);
     const size_t needed = size_t(lengthBody_) + size_t(count);
+    size_t size = 0;
     if (needed * sizeof(T) >= kLargeBlock) {
       const bool whole = size_t(count) >= needed / 2;
       const size_t room = whole ? std::min<size_t>(needed / 8, kWholeTextGap) : needed / 2;
-      const size_t size = needed + std::max<size_t>(8, room);
-      if (size > SIZE_MAX / sizeof(T)) throw std::bad_alloc();
-      T* body = static_cast<T*>(AllocateLargeBlock(size * sizeof(T)));
-      if (body == nullptr) throw std::bad_alloc();
-      if (body_) {
-        std::memcpy(body, body_.get(), size_t(part1Length_) * sizeof(T));
-        std::memcpy(body + size - size_t(part2), body_.get() + part1Length_ + gapLength_, size_t(part2) * sizeof(T));
-      }
-      body_.reset(body);
-      size_ = size;
-      gapLength_ = SInt32(size - size_t(lengthBody_));
-      return;
+      size = needed + std::max<size_t>(8, room);
+    } else {
+      size = size_ + std::max<size_t>(size_t(count) + 8, size_ / 2);
     }
-    const size_t step = size_ / 2;
-    const size_t size = size_ + std::max<size_t>(size_t(count) + 8, step);
-    T* body = static_cast<T*>(std::realloc(body_.get(), size * sizeof(T)));
-    if (body == nullptr) throw std::bad_alloc();
-    (void)body_.release();
-    body_.reset(body);
-    if (part2 > 0)
-      std::memmove(body + size - size_t(part2), body + part1Length_ + gapLength_, size_t(part2) * sizeof(T));
+    if (size > SIZE_MAX / 2 / sizeof(T)) throw std::bad_alloc();
+    T* body = nullptr;
+    if (size * sizeof(T) >= kMappedBlock) {
+      const size_t bytes = RoundToPages(size * sizeof(T));
+      if (mappedBytes_ != 0) {
+        // The pages move as they are: part 2 then goes to the new end.
+        body = static_cast<T*>(RemapBlock(body_, mappedBytes_, bytes));
+        if (body == nullptr) throw std::bad_alloc();
+        size = bytes / sizeof(T);
+        if (part2 > 0) std::memmove(body + size - part2, body + part1Length_ + gapLength_, part2 * sizeof(T));
+      } else {
+        body = static_cast<T*>(MapBlock(bytes));
+        if (body == nullptr) throw std::bad_alloc();
+        size = bytes / sizeof(T);
+        if (body_ != nullptr) {
+          std::memcpy(body, body_, size_t(part1Length_) * sizeof(T));
+          std::memcpy(body + size - part2, body_ + part1Length_ + gapLength_, part2 * sizeof(T));
+          Release();
+        }
+      }
+      mappedBytes_ = bytes;
+    } else {
+      body = static_cast<T*>(std::realloc(body_, size * sizeof(T)));
+      if (body == nullptr) throw std::bad_alloc();
+      if (part2 > 0) std::memmove(body + size - part2, body + part1Length_ + gapLength_, part2 * sizeof(T));
+    }
+    body_ = body;
     size_ = size;
     gapLength_ = SInt32(size - size_t(lengthBody_));
   }
+  void Release() {
+    if (body_ != nullptr) {
+      if (mappedBytes_ != 0)
+        UnmapBlock(body_, mappedBytes_);
+      else
+        std::free(body_);
+    }
+    body_ = nullptr;
+    mappedBytes_ = 0;
+  }
 
-  struct Free {
-    void operator()(T* p) const { std::free(p); }
-  };
   static_assert(std::is_trivially_copyable_v<T>, "the block is moved as bytes");
-  std::unique_ptr<T, Free> body_;
-  size_t size_ = 0;
+  T* body_ = nullptr;
+  size_t size_ = 0;  // values the block has room for
+  size_t mappedBytes_ = 0;  // the block's mapped size, 0 for one of the allocator's
   SInt32 lengthBody_ = 0;
   SInt32 part1Length_ = 0;
   SInt32 gapLength_ = 0;

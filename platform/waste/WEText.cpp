@@ -2,6 +2,7 @@
 // undo, find and words, properties.
 #include <glib.h>
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -522,6 +523,41 @@ UniChar Fold(UniChar c) {
 // Internal interface
 
 namespace we {
+
+size_t RoundToPages(size_t bytes) {
+  static const size_t page = size_t(sysconf(_SC_PAGESIZE));
+  return (bytes + page - 1) / page * page;
+}
+
+// A block of large-block size starts on a large-page boundary (the system
+// is asked for that much more and the ends are given back), so that all of
+// it can be made of large pages.
+void* MapBlock(size_t bytes) {
+  constexpr size_t kLargePage = size_t(2) << 20;
+  if (bytes < kLargeBlock) {
+    void* block = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    return block == MAP_FAILED ? nullptr : block;
+  }
+  void* mapped = mmap(nullptr, bytes + kLargePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (mapped == MAP_FAILED) return nullptr;
+  const uintptr_t start = reinterpret_cast<uintptr_t>(mapped);
+  const uintptr_t aligned = (start + kLargePage - 1) & ~uintptr_t(kLargePage - 1);
+  if (aligned > start) munmap(mapped, aligned - start);
+  const uintptr_t end = start + bytes + kLargePage;
+  if (end > aligned + bytes) munmap(reinterpret_cast<void*>(aligned + bytes), end - (aligned + bytes));
+  void* block = reinterpret_cast<void*>(aligned);
+  madvise(block, bytes, MADV_HUGEPAGE);  // a hint: without large pages the block works all the same
+  return block;
+}
+
+void* RemapBlock(void* block, size_t bytes, size_t newBytes) {
+  void* moved = mremap(block, bytes, newBytes, MREMAP_MAYMOVE);
+  if (moved == MAP_FAILED) return nullptr;
+  if (newBytes >= kLargeBlock) madvise(moved, newBytes, MADV_HUGEPAGE);
+  return moved;
+}
+
+void UnmapBlock(void* block, size_t bytes) { munmap(block, bytes); }
 
 void* AllocateLargeBlock(size_t bytes) {
   constexpr size_t kLargePage = size_t(2) << 20;

@@ -285,6 +285,40 @@ TEST(WasteStore, ALargeTextPutInWholeTakesLongPastesAndUndo) {
   EXPECT_TRUE(e.Text() == U(text));
 }
 
+// Style runs by the hundred thousand, as a large file's colouring makes
+// them: filled from the front, then split again in the middle (the runs
+// after the split have to move with the store), then the text emptied and
+// filled again. Every character keeps the colour it was given.
+TEST(WasteStore, HundredsOfThousandsOfRunsKeepTheirColours) {
+  Engine e;
+  WEFeatureFlag(weFUndo, weBitClear, e.we);
+  constexpr SInt32 kLength = 600000;
+  const RGBColor colours[] = {Color(0, 0, 0xFFFF), Color(0xFFFF, 0, 0), Color(0, 0x8000, 0)};
+  std::vector<UInt8> model(size_t(kLength), 3);  // the colour of each character, 3 = none set
+  auto colour = [&](SInt32 from, SInt32 to, UInt8 which) {
+    ASSERT_EQ(WESetOneAttribute(from, to, 'colr', &colours[which], 6, e.we), noErr);
+    std::fill(model.begin() + from, model.begin() + to, which);
+  };
+  auto check = [&](const char* when) {
+    for (SInt32 at = 0; at < kLength; at += 997) {
+      RGBColor c{};
+      const OSErr err = WEGetOneAttribute(at, 'colr', &c, 6, e.we);
+      if (model[size_t(at)] == 3) continue;
+      ASSERT_EQ(err, noErr) << when << " at " << at;
+      ASSERT_EQ(c.red, colours[model[size_t(at)]].red) << when << " at " << at;
+      ASSERT_EQ(c.blue, colours[model[size_t(at)]].blue) << when << " at " << at;
+    }
+  };
+  for (int round = 0; round < 2; ++round) {
+    e.Put(0, WEGetTextLength(e.we), std::string(size_t(kLength), 'a'));
+    std::fill(model.begin(), model.end(), 3);
+    for (SInt32 at = 0; at + 2 <= kLength; at += 2) colour(at, at + 1, UInt8((at / 2) % 3));
+    check("filled from the front");
+    for (SInt32 at = kLength / 2; at < kLength / 2 + 40000; at += 4) colour(at + 1, at + 2, UInt8((at / 4) % 3));
+    check("split in the middle");
+  }
+}
+
 TEST(WasteStore, EmptyRangeSetsTheStyleOfWhatComesNext) {
   Engine e;
   // On an empty text it is the whole text's style, also after later puts.
