@@ -7,6 +7,8 @@
 
 #include <bitset>
 #include <cstring>
+#include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -49,6 +51,9 @@ typedef SInt16 (*FileSystemSearchApplierFunctionCallback)(SymbolInfoPtr info, co
 // Global symbols by their names' Mac Roman bytes: an open-addressed table
 // whose probes read a compact array of hashes, so a word that names no
 // symbol (nearly every word a scan asks about) costs one memory access.
+// The names themselves sit one after another in one string; a slot holds
+// where its name starts, so the table stays small however long the names.
+// A name is kept to its first 63 bytes, as a Str63 would keep it.
 class SymbolNameTable {
  public:
   SymbolInfoPtr Find(std::string_view name) const {
@@ -56,22 +61,25 @@ class SymbolNameTable {
     const UInt64 h = Hash(name);
     for (size_t i = size_t(h) & mask_;; i = (i + 1) & mask_) {
       if (hashes_[i] == 0) return nullptr;
-      if (hashes_[i] == h && entries_[i].name.view() == name) return entries_[i].info;
+      if (hashes_[i] == h && NameOf(entries_[i]) == name) return entries_[i].info;
     }
   }
   void Set(std::string_view name, SymbolInfoPtr info) {
-    if ((count_ + 1) * 2 > hashes_.size()) Grow();
+    if ((count_ + 1) * 2 > capacity_) Grow();
     const UInt64 h = Hash(name);
     size_t i = size_t(h) & mask_;
     for (; hashes_[i] != 0; i = (i + 1) & mask_) {
-      if (hashes_[i] == h && entries_[i].name.view() == name) {
+      if (hashes_[i] == h && NameOf(entries_[i]) == name) {
         entries_[i].info = info;
         return;
       }
     }
+    if (name.size() > 63) name = name.substr(0, 63);
+    // Names of erased entries are dropped once they outweigh the live ones.
+    if (dead_ > 4096 && dead_ * 2 > names_.size()) Compact();
     hashes_[i] = h;
-    entries_[i].name = Str63(name);
-    entries_[i].info = info;
+    entries_[i] = Entry{UInt32(names_.size()), UInt32(name.size()), info};
+    names_.append(name);
     ++count_;
     Mark(name);
   }
@@ -81,8 +89,9 @@ class SymbolNameTable {
     size_t i = size_t(h) & mask_;
     for (;; i = (i + 1) & mask_) {
       if (hashes_[i] == 0) return;
-      if (hashes_[i] == h && entries_[i].name.view() == name) break;
+      if (hashes_[i] == h && NameOf(entries_[i]) == name) break;
     }
+    dead_ += entries_[i].size;
     // Later entries of the run move back, so that no probe stops short.
     hashes_[i] = 0;
     --count_;
@@ -99,17 +108,22 @@ class SymbolNameTable {
   void Clear() {
     firstBytes_.reset();
     lastBytes_.reset();
-    hashes_.clear();
-    entries_.clear();
+    hashes_.reset();
+    entries_.reset();
+    names_.clear();
+    capacity_ = 0;
     mask_ = 0;
     count_ = 0;
+    dead_ = 0;
   }
 
  private:
   struct Entry {
-    Str63 name;
-    SymbolInfoPtr info = nullptr;
+    UInt32 at;    // where the name starts in names_
+    UInt32 size;  // its bytes
+    SymbolInfoPtr info;
   };
+  std::string_view NameOf(const Entry& entry) const { return std::string_view(names_).substr(entry.at, entry.size); }
   static UInt64 Hash(std::string_view s) {
     UInt64 h = 0xCBF29CE484222325ull ^ s.size();
     size_t i = 0;
@@ -125,22 +139,35 @@ class SymbolNameTable {
     h ^= h >> 32;
     return h != 0 ? h : 1;  // 0 marks a free slot
   }
+  // Slots are read only where their hash is set: only the hashes start zeroed.
   void Grow() {
-    std::vector<UInt64> oldHashes;
-    std::vector<Entry> oldEntries;
-    oldHashes.swap(hashes_);
-    oldEntries.swap(entries_);
-    const size_t size = oldHashes.empty() ? 64 : oldHashes.size() * 2;
-    hashes_.assign(size, 0);
-    entries_.assign(size, Entry());
-    mask_ = size - 1;
-    for (size_t k = 0; k < oldHashes.size(); ++k) {
+    std::unique_ptr<UInt64[]> oldHashes = std::move(hashes_);
+    std::unique_ptr<Entry[]> oldEntries = std::move(entries_);
+    const size_t oldCapacity = capacity_;
+    capacity_ = oldCapacity == 0 ? 64 : oldCapacity * 2;
+    hashes_.reset(new UInt64[capacity_]());
+    entries_.reset(new Entry[capacity_]);
+    mask_ = capacity_ - 1;
+    for (size_t k = 0; k < oldCapacity; ++k) {
       if (oldHashes[k] == 0) continue;
       size_t i = size_t(oldHashes[k]) & mask_;
       while (hashes_[i] != 0) i = (i + 1) & mask_;
       hashes_[i] = oldHashes[k];
       entries_[i] = oldEntries[k];
     }
+  }
+  // The live names copied into a fresh string, in slot order.
+  void Compact() {
+    std::string names;
+    names.reserve(names_.size() - dead_ + 64);
+    for (size_t i = 0; i < capacity_; ++i) {
+      if (hashes_[i] == 0) continue;
+      const std::string_view name = NameOf(entries_[i]);
+      entries_[i].at = UInt32(names.size());
+      names.append(name);
+    }
+    names_.swap(names);
+    dead_ = 0;
   }
   // Which (length, first byte) and (length, last byte) pairs some name has:
   // most words a scan asks about fail these before any hashing. Erase leaves
@@ -159,10 +186,13 @@ class SymbolNameTable {
     lastBytes_.set(LastKey(name));
   }
   std::bitset<64 * 256> firstBytes_, lastBytes_;
-  std::vector<UInt64> hashes_;
-  std::vector<Entry> entries_;
+  std::unique_ptr<UInt64[]> hashes_;
+  std::unique_ptr<Entry[]> entries_;
+  std::string names_;
+  size_t capacity_ = 0;
   size_t mask_ = 0;
   size_t count_ = 0;
+  size_t dead_ = 0;  // bytes of names_ no entry uses
 };
 
 // Not a TObject: a plain run-time object, made by CreateFileSystem and ended

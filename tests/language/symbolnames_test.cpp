@@ -63,4 +63,22 @@ TEST(SymbolNames, AnswersAsAMapDoes) {
   check("one after clearing");
 }
 
+TEST(SymbolNames, NamesStayRightThroughManyRemovals) {
+  // Long names entered and removed over and over: the room of removed names
+  // is taken back while others live on, and every answer stays right.
+  std::vector<std::string> names;
+  for (int i = 0; i < 200; ++i) names.push_back(std::string(40 + i % 20, char('a' + i % 26)) + std::to_string(i));
+  SymbolNameTable table;
+  for (size_t i = 0; i < names.size(); i += 2) table.Set(names[i], Token(i));
+  for (int round = 0; round < 30; ++round) {
+    for (size_t i = 1; i < names.size(); i += 2) table.Set(names[i], Token(i + size_t(round) * 1000));
+    for (size_t i = 1; i < names.size(); i += 2) {
+      ASSERT_EQ(table.Find(names[i]), Token(i + size_t(round) * 1000)) << "round " << round << " " << names[i];
+      table.Erase(names[i]);
+    }
+    for (size_t i = 0; i < names.size(); ++i)
+      ASSERT_EQ(table.Find(names[i]), i % 2 == 0 ? Token(i) : nullptr) << "round " << round << " " << names[i];
+  }
+}
+
 }  // namespace
