@@ -479,51 +479,107 @@ class Registry {
 
   // The FSRef of the item at a path; dev and ino are the item's.
   void Make(const std::string& path, UInt64 dev, UInt64 ino, FSRef* ref) {
-    Lock(false);
-    Identity who = IdentityOf(path);
-    if (!IsFixed(path)) {
-      std::string other;
-      if (TakenByAnother(path, who, &other) || who.trail.count == kTooDeep) {
-        Lock(true);  // the view may change: decide again
-        who = IdentityOf(path);
-        if (!IsFixed(path)) {
-          if (TakenByAnother(path, who, &other)) {
-            UInt64 id = who.id;
-            while (id == 0 || fixedById_.count(id) || seenById_.count(id)) ++id;
-            who.id = id;
-            Fix(path, id);
-          } else if (who.trail.count == kTooDeep) {
-            Fix(path, who.id);  // no walk can find it
+    UInt64 usedDev = dev, usedIno = ino;
+    Identity who = LookUp([&] {
+      usedDev = dev;
+      usedIno = ino;
+      Identity found = IdentityOf(path);
+      if (!IsFixed(path)) {
+        std::string other;
+        if (TakenByAnother(path, found, &other) || found.trail.count == kTooDeep) {
+          Lock(true);  // the view may change: decide again
+          found = IdentityOf(path);
+          if (!IsFixed(path)) {
+            if (TakenByAnother(path, found, &other)) {
+              UInt64 id = found.id;
+              while (id == 0 || fixedById_.count(id) || seenById_.count(id)) ++id;
+              found.id = id;
+              Fix(path, id);
+            } else if (found.trail.count == kTooDeep) {
+              Fix(path, found.id);  // no walk can find it
+            }
           }
+          Unlock();
         }
-        Unlock();
       }
-    }
-    auto seen = seenByPath_.find(path);
-    if (seen != seenByPath_.end() && seen->second.id == who.id) {
-      dev = seen->second.dev;
-      ino = seen->second.ino;
-    } else {
-      Remember(path, Seen{who.id, dev, ino});
-    }
-    Unlock();
-    EncodeRef(ref, who, dev, ino);
+      auto seen = seenByPath_.find(path);
+      if (seen != seenByPath_.end() && seen->second.id == found.id) {
+        usedDev = seen->second.dev;
+        usedIno = seen->second.ino;
+      } else {
+        Remember(path, Seen{found.id, dev, ino});
+      }
+      return found;
+    });
+    EncodeRef(ref, who, usedDev, usedIno);
   }
 
   // The path of the item an FSRef names; false when none is known.
   bool Resolve(const Identity& want, UInt64 dev, UInt64 ino, std::string* path) {
-    Lock(false);
-    bool found = FindPath(want, path);
-    if (found && !seenByPath_.count(*path)) Remember(*path, Seen{want.id, dev, ino});
-    Unlock();
-    return found;
+    return LookUp([&] {
+      bool found = FindPath(want, path);
+      if (found && !seenByPath_.count(*path)) Remember(*path, Seen{want.id, dev, ino});
+      return found;
+    });
   }
 
-  // Records a move, under the exclusive lock (see RegistryMove).
-  void Move(const std::string& from, const std::string& to) {
+  // Moves an item with move() and records it, under the exclusive lock (see
+  // RegistryMove). The record reaches the file before the item moves: a
+  // process that finds the item at its new place then also finds the file
+  // grown, and reads the record before it answers (see LookUp). A move that
+  // fails takes its record back. True when the item moved.
+  bool Move(const std::string& from, const std::string& to, const std::function<bool()>& move) {
     UInt64 salt = NewSalt();
-    ApplyMove(from, to, salt, true);
-    pending_ += MoveRecord(from, to, salt);
+    const std::string record = MoveRecord(from, to, salt);
+    WritePending();  // what waits from before goes first, so that it stays
+    const bool onlyThis = pending_.empty();
+    const off_t mark = readOffset_;
+    const size_t records = fileRecords_;
+    pending_ += record;
+    if (onlyThis) WritePending();
+    const bool written = onlyThis && pending_.empty();
+    if (move()) {
+      ApplyMove(from, to, salt, true);
+      return true;
+    }
+    if (!written) {
+      pending_.resize(pending_.size() - record.size());
+    } else if (ftruncate(fd_, mark) == 0) {
+      readOffset_ = mark;
+      fileRecords_ = records;
+    } else {
+      // The record stays in the file, and every process applies it: so
+      // does this one, and all keep the same ids.
+      ApplyMove(from, to, salt, false);
+    }
+    return false;
+  }
+
+  // A look-up: body() under the file's shared lock. When the file shows
+  // nothing new since the view was read, body() runs without the lock; if
+  // it looked at items on disk, the file is looked at again after it: grown,
+  // rewritten or damaged meanwhile, the look-up is done again under the lock. Every change a
+  // look-up can find on disk has its record in the file before it (see
+  // Move), so an answer taken without the lock is one the lock would give.
+  template <typename Body>
+  auto LookUp(Body body) -> decltype(body()) {
+    if (lockDepth_ == 0 && ViewIsCurrent()) {
+      ++lockDepth_;
+      exclusive_ = false;
+      lookedOnDisk_ = false;
+      auto result = body();
+      if (exclusive_) {  // body() took the exclusive lock: it holds the answer
+        Unlock();
+        return result;
+      }
+      --lockDepth_;
+      // An answer from the view alone is the view's when it was current.
+      if (!lookedOnDisk_ || ViewIsCurrent()) return result;
+    }
+    Lock(false);
+    auto result = body();
+    Unlock();
+    return result;
   }
 
   // Takes the file's lock (nested: the outermost call takes it, the
@@ -633,6 +689,7 @@ class Registry {
     auto it = seenById_.find(who.id);
     if (it == seenById_.end() || it->second == path) return false;
     *other = it->second;
+    lookedOnDisk_ = true;
     if (SameIdentity(IdentityOf(*other), who) && !Gone(*other)) return true;
     Forget(*other);
     return false;
@@ -701,6 +758,7 @@ class Registry {
   }
 
   bool Walk(const std::string& folder, size_t depth, const Identity& want, std::string* path) {
+    lookedOnDisk_ = true;
     if (depth == want.trail.count) {
       struct stat st;
       if (lstat(folder.c_str(), &st) != 0 || !SameIdentity(IdentityOf(folder), want)) return false;
@@ -887,6 +945,16 @@ class Registry {
 
   // -------------------------------------------------------------------------
   // The file
+
+  // True when the view holds all of the open file, which is still the
+  // registry, and this process has nothing to add to it.
+  bool ViewIsCurrent() const {
+    if (file_.empty() || fd_ < 0 || needReread_ || damaged_ || oldFormat_ || !pending_.empty() ||
+        reloadAtUnlock_)
+      return false;
+    struct stat st;
+    return fstat(fd_, &st) == 0 && st.st_nlink > 0 && st.st_size == readOffset_;
+  }
 
   // Locks the file at the path, shared or exclusive (a rewrite may replace
   // it while this waits: then the new one), and reads what others appended.
@@ -1112,6 +1180,7 @@ class Registry {
   int lockDepth_ = 0;            // nested Lock calls (a batch holds the lock)
   bool needReread_ = true;       // the view must be read again from the start
   bool reloadAtUnlock_ = false;  // Drop during a batch
+  bool lookedOnDisk_ = false;    // a look-up without the lock looked at items on disk
   bool damaged_ = false;         // the file has a damaged tail, or is no registry
   bool oldFormat_ = false;       // the file is of the earlier format
   off_t readOffset_ = 0;         // the view holds the file up to here
@@ -1242,8 +1311,7 @@ void RegistryMove(const std::string& from, const std::string& to, const std::fun
     std::lock_guard<std::mutex> guard(r.mu);
     r.EnsureLoaded();
     r.Lock(true);
-    bool moved = move();
-    if (moved) r.Move(from, to);
+    bool moved = r.Move(from, to, move);
     r.Unlock();
     if (!moved) return;
   }

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -306,6 +307,42 @@ TEST_F(FilesTest, RenamesAndNewItemsOfAnotherProcessAreSeen) {
     EXPECT_EQ(FSCompareFSRefs(&newC, &child[2]), noErr);
     EXPECT_EQ(PathOf(child[0]), P("d"));
     files::RegistryReload();
+  }
+}
+
+TEST_F(FilesTest, AMoveIsInTheRegistryFileBeforeTheItemMoves) {
+  // Another process that finds the item at its new place must find the
+  // record too; a move that fails leaves the file as it was, and this
+  // process and a fresh one agree where the item is.
+  struct Case {
+    const char* to;
+    bool succeeds;
+    const char* after;
+  };
+  const Case cases[] = {{"b", true, "b"}, {"taken", false, "a"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.to);
+    fs::remove_all(P("a"));
+    fs::remove_all(P("b"));
+    WriteFile(P("a"), "1");
+    WriteFile(P("taken"), "2");
+    FSRef a = Ref(P("a"));
+    const std::string registry = files::RegistryFilePath();
+    const auto before = fs::file_size(registry);
+    std::uintmax_t during = 0;
+    files::RegistryMove(P("a"), P(c.to), [&] {
+      during = fs::file_size(registry);
+      return c.succeeds && std::rename(P("a").c_str(), P(c.to).c_str()) == 0;
+    });
+    EXPECT_GT(during, before);
+    EXPECT_EQ(fs::file_size(registry) > before, c.succeeds);
+    EXPECT_EQ(PathOf(a), P(c.after));
+    const std::string expected = P(c.after);
+    EXPECT_TRUE(InChild([&] {
+      files::RegistryReload();
+      UInt8 path[1024];
+      return FSRefMakePath(&a, path, sizeof path) == noErr && expected == reinterpret_cast<char*>(path);
+    }));
   }
 }
 
