@@ -473,6 +473,56 @@ struct StyleChangeKeyHash {
   }
 };
 
+// The style each change gives each style, in one open table: a large
+// text's parse adds tens of thousands, and each look-up is then one probe
+// into one block rather than a walk of a bucket's chain of nodes.
+class StyleChangeTable {
+ public:
+  // The style the change makes, or nullptr when it is not known yet.
+  const UInt32* Find(const StyleChangeKey& key) const {
+    if (count_ == 0) return nullptr;
+    for (size_t i = Slot(key);; i = (i + 1) & mask_) {
+      const Entry& e = entries_[i];
+      if (e.to == kFree) return nullptr;
+      if (e.key == key) return &e.to;
+    }
+  }
+  void Set(const StyleChangeKey& key, UInt32 to) {
+    if ((count_ + 1) * 4 > entries_.size() * 3) Grow();
+    size_t i = Slot(key);
+    for (; entries_[i].to != kFree; i = (i + 1) & mask_)
+      if (entries_[i].key == key) {
+        entries_[i].to = to;
+        return;
+      }
+    entries_[i] = Entry{key, to};
+    ++count_;
+  }
+  size_t size() const { return count_; }
+
+ private:
+  static constexpr UInt32 kFree = UINT32_MAX;  // no style has this index
+  struct Entry {
+    StyleChangeKey key;
+    UInt32 to = kFree;
+  };
+  // The hash's top bits: its last multiplication mixes everything into them.
+  size_t Slot(const StyleChangeKey& key) const { return size_t(UInt64(StyleChangeKeyHash{}(key)) >> shift_); }
+  void Grow() {
+    std::vector<Entry> old(entries_.empty() ? 1024 : entries_.size() * 2);
+    old.swap(entries_);
+    mask_ = entries_.size() - 1;
+    shift_ = 64 - unsigned(__builtin_ctzll(entries_.size()));
+    count_ = 0;
+    for (const Entry& e : old)
+      if (e.to != kFree) Set(e.key, e.to);
+  }
+  std::vector<Entry> entries_;
+  size_t mask_ = 0;
+  unsigned shift_ = 64;
+  size_t count_ = 0;
+};
+
 // A change looked up lately, in a small table in front of the map.
 struct RecentStyleChange {
   StyleChange change;
@@ -499,7 +549,7 @@ struct WEOpaqueRec {
   std::vector<std::unique_ptr<we::StyleLook>> looks;
   // The style each change gives each style (styles are never dropped, so
   // an entry stays true).
-  std::unordered_map<we::StyleChangeKey, UInt32, we::StyleChangeKeyHash> styleChanges;
+  we::StyleChangeTable styleChanges;
   // Made at the first change: a parse meets thousands of styles (a mark per
   // symbol) and several colours a style, so the table is not small.
   std::vector<we::RecentStyleChange> recentStyleChanges;

@@ -1375,10 +1375,10 @@ struct AttributeChange {
       recent = &we->recentStyleChanges[slot];
       if (recent->used && recent->change == key) return recent->to;
       stored = StyleChangeKey::Of(key);
-      auto it = we->styleChanges.find(stored);
-      if (it != we->styleChanges.end() && (!stored.Hashed() || Made(we, it->second))) {
-        *recent = {key, it->second, true};
-        return it->second;
+      const UInt32* known = we->styleChanges.Find(stored);
+      if (known != nullptr && (!stored.Hashed() || Made(we, *known))) {
+        *recent = {key, *known, true};
+        return *known;
       }
     } else {
       for (const auto& [from, to] : memo)
@@ -1398,7 +1398,7 @@ struct AttributeChange {
     }
     const UInt32 result = InternStyle(we, s);
     if (remembered) {
-      we->styleChanges.insert_or_assign(stored, result);
+      we->styleChanges.Set(stored, result);
       *recent = {key, result, true};
     } else
       memo.emplace_back(index, result);
