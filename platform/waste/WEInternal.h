@@ -43,9 +43,11 @@ void* AllocateLargeBlock(size_t bytes);
 // growing one moves its pages instead of copying them, and room never
 // written costs no memory. MapBlock's and RemapBlock's sizes are whole
 // pages (RoundToPages); both answer nullptr when the system has no room.
+// Large pages are asked for a block written whole at once (a text read in):
+// a block that fills bit by bit would hold its room in them.
 constexpr size_t kMappedBlock = size_t(1) << 20;
 size_t RoundToPages(size_t bytes);
-void* MapBlock(size_t bytes);
+void* MapBlock(size_t bytes, bool largePages);
 void* RemapBlock(void* block, size_t bytes, size_t newBytes);
 void UnmapBlock(void* block, size_t bytes);
 
@@ -136,17 +138,18 @@ class SplitVector {
   // that one filled a value at a time (the style runs of a file being
   // coloured) moves a few times in all, not once per fixed step. Small
   // blocks grow in place where the allocator can; large ones are mapped
-  // (see kMappedBlock), the largest in large pages (a fresh page costs a
-  // fault on first touch, and large pages take far fewer). A block made
-  // for one insertion that is most of it (a text read in whole) gets a gap
-  // for typing and pastes instead.
+  // (see kMappedBlock). A block made for one insertion that is most of it
+  // (a text read in whole) is made of large pages (a fresh page costs a
+  // fault on first touch, and large pages take far fewer) and gets a gap
+  // for typing and pastes, not half as much again.
   void RoomFor(SInt32 count) {
     if (gapLength_ >= count) return;
     const size_t part2 = size_t(lengthBody_ - part1Length_);
     const size_t needed = size_t(lengthBody_) + size_t(count);
     size_t size = 0;
+    bool whole = false;
     if (needed * sizeof(T) >= kLargeBlock) {
-      const bool whole = size_t(count) >= needed / 2;
+      whole = size_t(count) >= needed / 2;
       const size_t room = whole ? std::min<size_t>(needed / 8, kWholeTextGap) : needed / 2;
       size = needed + std::max<size_t>(8, room);
     } else {
@@ -163,7 +166,7 @@ class SplitVector {
         size = bytes / sizeof(T);
         if (part2 > 0) std::memmove(body + size - part2, body + part1Length_ + gapLength_, part2 * sizeof(T));
       } else {
-        body = static_cast<T*>(MapBlock(bytes));
+        body = static_cast<T*>(MapBlock(bytes, whole));
         if (body == nullptr) throw std::bad_alloc();
         size = bytes / sizeof(T);
         if (body_ != nullptr) {
@@ -484,28 +487,55 @@ class StyleChangeTable {
     for (size_t i = Slot(key);; i = (i + 1) & mask_) {
       const Entry& e = entries_[i];
       if (e.to == kFree) return nullptr;
-      if (e.key == key) return &e.to;
+      if (e.Holds(key)) return &e.to;
     }
   }
   void Set(const StyleChangeKey& key, UInt32 to) {
     if ((count_ + 1) * 4 > entries_.size() * 3) Grow();
     size_t i = Slot(key);
     for (; entries_[i].to != kFree; i = (i + 1) & mask_)
-      if (entries_[i].key == key) {
+      if (entries_[i].Holds(key)) {
         entries_[i].to = to;
         return;
       }
-    entries_[i] = Entry{key, to};
+    entries_[i] = Entry::Of(key, to);
     ++count_;
   }
   size_t size() const { return count_; }
 
  private:
   static constexpr UInt32 kFree = UINT32_MAX;  // no style has this index
+  // A key and its style in 24 bytes.
   struct Entry {
-    StyleChangeKey key;
+    UInt64 value = 0;
+    UInt32 from = 0;
+    FourCharCode tag = 0;
     UInt32 to = kFree;
+    UInt8 kind = 0, size = 0;
+    bool Holds(const StyleChangeKey& k) const {
+      return value == k.value && from == k.from && tag == k.tag && kind == k.kind && size == k.size;
+    }
+    StyleChangeKey Key() const {
+      StyleChangeKey k;
+      k.from = from;
+      k.tag = tag;
+      k.kind = kind;
+      k.size = size;
+      k.value = value;
+      return k;
+    }
+    static Entry Of(const StyleChangeKey& k, UInt32 to) {
+      Entry e;
+      e.value = k.value;
+      e.from = k.from;
+      e.tag = k.tag;
+      e.to = to;
+      e.kind = k.kind;
+      e.size = k.size;
+      return e;
+    }
   };
+  static_assert(sizeof(Entry) == 24);
   // The hash's top bits: its last multiplication mixes everything into them.
   size_t Slot(const StyleChangeKey& key) const { return size_t(UInt64(StyleChangeKeyHash{}(key)) >> shift_); }
   void Grow() {
@@ -515,7 +545,7 @@ class StyleChangeTable {
     shift_ = 64 - unsigned(__builtin_ctzll(entries_.size()));
     count_ = 0;
     for (const Entry& e : old)
-      if (e.to != kFree) Set(e.key, e.to);
+      if (e.to != kFree) Set(e.Key(), e.to);
   }
   std::vector<Entry> entries_;
   size_t mask_ = 0;

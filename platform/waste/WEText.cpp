@@ -529,12 +529,12 @@ size_t RoundToPages(size_t bytes) {
   return (bytes + page - 1) / page * page;
 }
 
-// A block of large-block size starts on a large-page boundary (the system
-// is asked for that much more and the ends are given back), so that all of
-// it can be made of large pages.
-void* MapBlock(size_t bytes) {
+// A block in large pages starts on a large-page boundary (the system is
+// asked for that much more and the ends are given back), so that all of it
+// can be made of them.
+void* MapBlock(size_t bytes, bool largePages) {
   constexpr size_t kLargePage = size_t(2) << 20;
-  if (bytes < kLargeBlock) {
+  if (!largePages || bytes < kLargeBlock) {
     void* block = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     return block == MAP_FAILED ? nullptr : block;
   }
@@ -551,10 +551,8 @@ void* MapBlock(size_t bytes) {
 }
 
 void* RemapBlock(void* block, size_t bytes, size_t newBytes) {
-  void* moved = mremap(block, bytes, newBytes, MREMAP_MAYMOVE);
-  if (moved == MAP_FAILED) return nullptr;
-  if (newBytes >= kLargeBlock) madvise(moved, newBytes, MADV_HUGEPAGE);
-  return moved;
+  void* moved = mremap(block, bytes, newBytes, MREMAP_MAYMOVE);  // keeps the block's advice
+  return moved == MAP_FAILED ? nullptr : moved;
 }
 
 void UnmapBlock(void* block, size_t bytes) { munmap(block, bytes); }
