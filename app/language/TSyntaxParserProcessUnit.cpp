@@ -992,10 +992,12 @@ enum : UInt8 {
   kWordHigh = 2,     // a character past ASCII
   kWordKeyword = 4,  // a keyword, in lower case
   kWordNamed = 8,    // names an expression, a scope or a prefix
+  kWordColours = 16,  // a keyword with a set that only colours it (not reserved, holds no styles back)
 };
 
 struct WordFacts {
   UInt64 hash;
+  const std::vector<SyntaxKeywordDataPtr>* keywords;  // the keyword sets of a keyword
   UInt32 serial;  // of the library index; 0: empty
   UInt8 length;
   UInt8 facts;
@@ -1018,8 +1020,10 @@ inline bool SameWordBytes(const unsigned char* a, const unsigned char* b, int n)
   return true;
 }
 
-UInt8 FactsOfWord(const LibraryIndex& index, const unsigned char* bytes, int length, UInt64 hash) {
+UInt8 FactsOfWord(const LibraryIndex& index, const unsigned char* bytes, int length, UInt64 hash,
+                  const std::vector<SyntaxKeywordDataPtr>*& keywords) {
   UInt8 facts = 0;
+  keywords = nullptr;
   bool digits = true, high = false, same = true;
   unsigned char lower[64];
   for (int i = 0; i < length; ++i) {
@@ -1032,9 +1036,14 @@ UInt8 FactsOfWord(const LibraryIndex& index, const unsigned char* bytes, int len
   if (digits) facts |= kWordDigits;
   if (high) facts |= kWordHigh;
   const std::string_view key(reinterpret_cast<const char*>(lower), size_t(length));
-  if (!high && !index.keywords.empty() &&
-      index.keywords.Find(key, same ? hash : HashWord(lower, size_t(length))) != nullptr)
-    facts |= kWordKeyword;
+  if (!high && !index.keywords.empty()) {
+    keywords = index.keywords.Find(key, same ? hash : HashWord(lower, size_t(length)));
+    if (keywords != nullptr) {
+      facts |= kWordKeyword;
+      for (SyntaxKeywordDataPtr def : *keywords)
+        if (!def->reserved && !def->nest) facts |= kWordColours;
+    }
+  }
   if (index.words.Find(std::string_view(reinterpret_cast<const char*>(bytes), size_t(length)), hash) != nullptr)
     facts |= kWordNamed;
   return facts;
@@ -1047,9 +1056,11 @@ UInt8 FactsOfWord(const LibraryIndex& index, const unsigned char* bytes, int len
 // makes first at a word end, with a pending prefix that waits for its line
 // end and a collecting expression taken as doing nothing with a word, and
 // the library's part of the answer kept per word. The caller has tested the
-// word's first unit.
+// word's first unit. A word that only a keyword's colour awaits is not
+// quiet, but gives that keyword.
 bool TSyntaxParserProcess::QuietWord(const LibraryIndex* index, const unsigned char* bytes, int length,
-                                     UniChar last, SInt32 at) {
+                                     UniChar last, SInt32 at, SyntaxKeywordDataPtr& keyword) {
+  keyword = nullptr;
   if (library == nullptr || length == 0) return false;
   if (data.embeddedLanguage.active) {
     const Str15& close = data.embeddedLanguage.close;
@@ -1074,18 +1085,34 @@ bool TSyntaxParserProcess::QuietWord(const LibraryIndex* index, const unsigned c
     slot.hash = hash;
     slot.length = UInt8(length);
     std::memcpy(slot.bytes, bytes, size_t(length));
-    slot.facts = FactsOfWord(*index, bytes, length, hash);
+    slot.facts = FactsOfWord(*index, bytes, length, hash, slot.keywords);
   }
   const UInt8 facts = slot.facts;
   if (facts & kWordNamed) return false;
   if (!preprocessor_) {
     if (emptyContext_ && (facts & kWordDigits)) return false;
-    if (!index->keywords.empty() && (facts & (kWordHigh | kWordKeyword))) return false;
+    if (!index->keywords.empty() && (facts & kWordHigh)) return false;
     if (fileSystem != nullptr && emptyContext_ &&
         IndexGetSymbol(fileSystem, std::string_view(reinterpret_cast<const char*>(bytes), size_t(length))) != nullptr)
       return false;
+    if (facts & kWordKeyword) {
+      if (facts & kWordColours) keyword = KeywordHere(*slot.keywords);
+      return false;
+    }
   }
   return true;
+}
+
+// The keyword a word is where it stands (the first of its sets that holds in
+// the context), when only its colour follows from it: not a reserved word
+// (its end opens or closes blocks) nor one that holds back the styles after
+// it. Nil otherwise.
+SyntaxKeywordDataPtr TSyntaxParserProcess::KeywordHere(const std::vector<SyntaxKeywordDataPtr>& sets) {
+  for (SyntaxKeywordDataPtr def : sets) {
+    if (!GetContext(*def)) continue;
+    return def->reserved || def->nest ? nullptr : def;
+  }
+  return nullptr;
 }
 
 // One call of Run handles one character; the characters after it that no
@@ -1154,13 +1181,23 @@ void TSyntaxParserProcess::SkipQuietCharacters() {
   const bool wordPending = !st.word.empty();
   const bool wordsMayBeQuiet = !wordPending && st.wordSpan.location == -1 && wordsMayWait &&
                                !(index->hasAltPrefixes && fileSystem != nullptr);
+  // Keywords are coloured on the way unless a callback watches the words.
+  const bool colourKeywords = destination.inspector == nullptr && destination.stateCallback == nullptr;
   // The units below 256 in one table: the library's classes, and the stops
-  // of this state (to be tested with the unit after them).
+  // of this state (to be tested with the unit after them). The table is
+  // kept while the library and the stops stay the same, as they mostly do
+  // from one stretch to the next.
   enum : UInt8 { kHeld = 32 };
-  UInt8 kinds[256];
-  std::memcpy(kinds, index->unitClass, sizeof kinds);
-  for (int i = 0; i < stops.count; ++i)
-    if (stops.units[i] < 256) kinds[stops.units[i]] |= kHeld;
+  UInt8 (&kinds)[256] = skipKinds_;
+  if (skipKindsSerial_ != index->serial || skipKindsCount_ != stops.count ||
+      std::memcmp(skipKindsUnits_, stops.units, sizeof(UniChar) * size_t(stops.count)) != 0) {
+    std::memcpy(kinds, index->unitClass, sizeof kinds);
+    for (int i = 0; i < stops.count; ++i)
+      if (stops.units[i] < 256) kinds[stops.units[i]] |= kHeld;
+    skipKindsSerial_ = index->serial;
+    skipKindsCount_ = stops.count;
+    std::memcpy(skipKindsUnits_, stops.units, sizeof(UniChar) * size_t(stops.count));
+  }
   constexpr UInt8 kEvent = LibraryIndex::kWord | LibraryIndex::kStop | kHeld;
   const bool wideStops = stops.AnyWide();
   SInt32 q = first;
@@ -1173,24 +1210,39 @@ void TSyntaxParserProcess::SkipQuietCharacters() {
       // Inside a word only the word grows; its last character is handled.
       // The run is found first, its first 63 characters taken as the word
       // on the way (Mac Roman, the form words take), then taken whole.
-      unsigned char bytes[64] = {};  // read eight bytes at a time
-      int n = 0;
-      SInt32 end = q;
-      for (;;) {
-        const UniChar u = units[end];
-        if (n < 63) bytes[n++] = u < 128 ? static_cast<unsigned char>(u) : ToMacRomanHigh(u);
-        if (++end > limit) break;
+      SInt32 end = q + 1;
+      for (; end <= limit; ++end) {
         const UniChar v = units[end];
         if (!(v < 256 ? (kinds[v] & LibraryIndex::kWord) : library->wordCharacters.test(v))) break;
       }
+      // Read eight bytes at a time: the bytes past the word are zeros.
+      unsigned char bytes[64 + 8];
+      const int n = int(std::min<SInt32>(end - q, 63));
+      UniChar high = 0;
+      for (int i = 0; i < n; ++i) {
+        const UniChar u = units[q + i];
+        high |= u;
+        bytes[i] = static_cast<unsigned char>(u);
+      }
+      if (high >= 128)
+        for (int i = 0; i < n; ++i) bytes[i] = ToMacRoman(units[q + i]);
+      std::memset(bytes + n, 0, 8);
       // A whole word no handler acts on is stepped over too, leaving what
       // its end would have left: the previous word, the line start gone.
       // A prefix waiting for the end of its line, and an expression that
       // collects its text, do nothing else with a word: such a word is
       // stepped over too when nothing else acts on it (the expression takes
       // it into its text).
+      SyntaxKeywordDataPtr keyword = nullptr;
       if (end <= limit && wordsMayBeQuiet && !(kind & LibraryIndex::kPrefix) &&
-          QuietWord(index, bytes, n, units[end - 1], q)) {
+          (QuietWord(index, bytes, n, units[end - 1], q, keyword) || (keyword != nullptr && colourKeywords))) {
+        // A keyword is coloured as its end would colour it, once a file's
+        // text has reached the controller as far as it would have there.
+        if (keyword != nullptr) {
+          if (!fromController && streaming && end - 1 + kParserLookahead > fileInserted_)
+            EnsureLoaded(end - 1 + kParserLookahead);
+          ApplyRangeStyle(keyword->styleData, CFRangeMake(q - bufferBase, end - bufferBase));
+        }
         if (collecting) data.expression.collected += Str63::FromBytes(bytes, n);
         st.previousWord.Assign(reinterpret_cast<const char*>(bytes), size_t(n));
         st.previousWordSpan = CFRangeMake(q - bufferBase, end - bufferBase);

@@ -46,6 +46,7 @@ TSyntaxCollection* Collection() {
 struct Outcome {
   std::vector<std::string> results;
   std::vector<std::string> symbols;
+  std::vector<std::string> looks;  // the text's runs of one colour afterwards
   int runs = 0;
 };
 
@@ -60,6 +61,10 @@ std::string Describe(const RecordingSyntaxController::Call& c) {
 }
 
 void Keep(const RecordingSyntaxController& controller, Outcome& out) {
+  for (const auto& r : controller.StyleRuns())
+    out.looks.push_back(std::to_string(r.start) + "-" + std::to_string(r.end) + " " + std::to_string(r.color.red) +
+                        "," + std::to_string(r.color.green) + "," + std::to_string(r.color.blue) +
+                        (r.bold ? "b" : ""));
   for (const auto& c : controller.calls) {
     switch (c.kind) {
       case RecordingSyntaxController::kStyleRange:
@@ -402,27 +407,35 @@ TEST_P(ScanSkip, AWholeParseOfAViewFindsWhatACharacterByCharacterParseFinds) {
   EXPECT_EQ(many.results, one.results);
 }
 
-// The text of a view comes in chunks of 32768 units: words, runs of plain
-// characters, comments and strings that straddle the seams, and the scan's
-// quiet stretches, which end where the text brought in ends.
-TEST(ScanSkipSeams, TextAcrossTheChunksOfAViewIsParsedAlikeCharacterByCharacter) {
+// The text of a view, and a file's text on its way to the view, come in
+// chunks of 32768 units: words, runs of plain characters, comments and
+// strings that straddle the seams, and the scan's quiet stretches, which end
+// where the text brought in ends (a view's) or run on past it, colouring
+// keywords on the way (a file's).
+TEST(ScanSkipSeams, TextAcrossTheChunksIsParsedAlikeCharacterByCharacter) {
   struct Case {
     const char* language;
+    const char* file;       // the name it is parsed under as a file
     const char* line;       // repeated up to the seam
     const char* straddler;  // starts a little before the seam
   };
   const Case cases[] = {
-      {"php", "<?php $total = compute($a, 'text') + 1; /* note */ ?>\n",
+      {"php", "seam.php", "<?php $total = compute($a, 'text') + 1; /* note */ ?>\n",
        "<?php function aFunctionWhoseLongNameRunsAcrossTheSeamOfTheViewText_éü(): int { return 1; } ?>"},
-      {"javascript", "var total = compute(a, 'text') + 1; // note\n",
+      {"javascript", "seam.js", "var total = compute(a, 'text') + 1; // note\n",
        "/* a comment whose words run across the seam of the text: ∑ ★ aLongWordAcrossTheSeamOfTheChunks */"},
-      {"css", ".panel > a:hover { color: red; } /* c */\n",
+      {"css", "seam.css", ".panel > a:hover { color: red; } /* c */\n",
        "                                                      .aClassNameThatRunsAcrossTheSeam { margin: 0; }"},
-      {"perl", "my $total = compute($a, 'text') + 1; # note\n",
+      {"perl", "seam.pl", "my $total = compute($a, 'text') + 1; # note\n",
        "my $aVariableWhoseLongNameRunsAcrossTheSeamOfTheChunksOfText = \"a string across the seam\";"},
+      // Keyword after keyword, long quiet stretches between the stops.
+      {"css", "values.css", ".x{background:no-repeat;display:none;float:left;clear:both;font-weight:bold}\n",
+       ".y{background-repeat:no-repeat;text-align:center;white-space:nowrap;border-style:solid}"},
+      {"javascript", "values.js", "x = typeof y === 'string' ? null : this instanceof Array; z = true || false;\n",
+       "a = typeof b === 'undefined' ? null : this; c = false && true; d = new Date instanceof Object;"},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.language);
+    SCOPED_TRACE(c.file);
     for (int before : {1, 8, 40, 63, 70}) {
       SCOPED_TRACE(before);
       std::string text;
@@ -436,6 +449,12 @@ TEST(ScanSkipSeams, TextAcrossTheChunksOfAViewIsParsedAlikeCharacterByCharacter)
       const Outcome many = ParseView(units, c.language, false);
       EXPECT_FALSE(one.results.empty());
       EXPECT_EQ(many.results, one.results);
+      const Outcome fileOne = ParseFile(c.file, text, true);
+      const Outcome fileMany = ParseFile(c.file, text, false);
+      EXPECT_FALSE(fileOne.results.empty());
+      EXPECT_EQ(fileMany.results, fileOne.results);
+      EXPECT_EQ(fileMany.looks, fileOne.looks);
+      EXPECT_EQ(fileMany.symbols, fileOne.symbols);
     }
   }
 }
