@@ -1092,11 +1092,12 @@ bool TSyntaxParserProcess::QuietWord(const LibraryIndex* index, const unsigned c
   if (!preprocessor_) {
     if (emptyContext_ && (facts & kWordDigits)) return false;
     if (!index->keywords.empty() && (facts & kWordHigh)) return false;
+    if ((facts & (kWordKeyword | kWordColours)) == kWordKeyword) return false;
     if (fileSystem != nullptr && emptyContext_ &&
         IndexGetSymbol(fileSystem, std::string_view(reinterpret_cast<const char*>(bytes), size_t(length))) != nullptr)
       return false;
     if (facts & kWordKeyword) {
-      if (facts & kWordColours) keyword = KeywordHere(*slot.keywords);
+      keyword = KeywordHere(*slot.keywords);
       return false;
     }
   }
