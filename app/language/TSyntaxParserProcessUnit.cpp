@@ -1116,6 +1116,32 @@ SyntaxKeywordDataPtr TSyntaxParserProcess::KeywordHere(const std::vector<SyntaxK
   return nullptr;
 }
 
+// The prefix a word (Mac Roman, n bytes in a buffer padded to eight more)
+// whose first unit c is a prefix character makes at its end, when it only
+// colours the word: the first prefix whose tests hold there, as a scan
+// stopped there would find it. Nil otherwise; none is true when no prefix
+// acts on the word at all.
+SyntaxPrefixDataPtr TSyntaxParserProcess::WordPrefixOnTheWay(const LibraryIndex* index, UniChar c,
+                                                             const unsigned char* bytes, int n, bool lineStart,
+                                                             bool& none) {
+  none = false;
+  const std::string_view word(reinterpret_cast<const char*>(bytes), size_t(n));
+  const UInt64 hash = HashWordPadded(bytes, size_t(n));
+  for (const PrefixEntry& entry : index->prefixes) {
+    const SyntaxPrefixDataPtr def = entry.definition;
+    if (def->compileMode && !collecting) continue;
+    if (def->prefixes == nullptr) continue;
+    if (def->scopeBody && !InScopeBody()) continue;
+    if (entry.prefixes.ContainsUnit(c) && ValidScope(false, *def) && GetContext(*def) &&
+        (!def->lineStart || lineStart))
+      return def->expression.empty() && (def->actions & ~(UInt32(1) << kSyntaxActionStyle)) == 0 ? def : nullptr;
+    // A prefix word waits for the word after it.
+    if (entry.prefixes.ContainsWord(word, hash) && ValidScope(false, *def) && GetContext(*def)) return nullptr;
+  }
+  none = true;
+  return nullptr;
+}
+
 // One call of Run handles one character; the characters after it that no
 // definition can start or end on, and that no pending prefix, expression,
 // range, scope or embedded language waits for, are stepped over at once,
@@ -1182,23 +1208,16 @@ void TSyntaxParserProcess::SkipQuietCharacters() {
   const bool wordPending = !st.word.empty();
   const bool wordsMayBeQuiet = !wordPending && st.wordSpan.location == -1 && wordsMayWait &&
                                !(index->hasAltPrefixes && fileSystem != nullptr);
-  // Keywords are coloured on the way unless a callback watches the words.
-  const bool colourKeywords = destination.inspector == nullptr && destination.stateCallback == nullptr;
+  // Keywords, and words a prefix only colours, are coloured on the way
+  // unless a callback watches the words.
+  const bool actOnTheWay = destination.inspector == nullptr && destination.stateCallback == nullptr;
   // The units below 256 in one table: the library's classes, and the stops
-  // of this state (to be tested with the unit after them). The table is
-  // kept while the library and the stops stay the same, as they mostly do
-  // from one stretch to the next.
+  // of this state (to be tested with the unit after them).
   enum : UInt8 { kHeld = 32 };
-  UInt8 (&kinds)[256] = skipKinds_;
-  if (skipKindsSerial_ != index->serial || skipKindsCount_ != stops.count ||
-      std::memcmp(skipKindsUnits_, stops.units, sizeof(UniChar) * size_t(stops.count)) != 0) {
-    std::memcpy(kinds, index->unitClass, sizeof kinds);
-    for (int i = 0; i < stops.count; ++i)
-      if (stops.units[i] < 256) kinds[stops.units[i]] |= kHeld;
-    skipKindsSerial_ = index->serial;
-    skipKindsCount_ = stops.count;
-    std::memcpy(skipKindsUnits_, stops.units, sizeof(UniChar) * size_t(stops.count));
-  }
+  UInt8 kinds[256];
+  std::memcpy(kinds, index->unitClass, sizeof kinds);
+  for (int i = 0; i < stops.count; ++i)
+    if (stops.units[i] < 256) kinds[stops.units[i]] |= kHeld;
   constexpr UInt8 kEvent = LibraryIndex::kWord | LibraryIndex::kStop | kHeld;
   const bool wideStops = stops.AnyWide();
   SInt32 q = first;
@@ -1234,16 +1253,25 @@ void TSyntaxParserProcess::SkipQuietCharacters() {
       // collects its text, do nothing else with a word: such a word is
       // stepped over too when nothing else acts on it (the expression takes
       // it into its text).
+      // A word that begins with a prefix character ("$total") is taken
+      // too when the prefix it makes only colours it.
       SyntaxKeywordDataPtr keyword = nullptr;
-      if (end <= limit && wordsMayBeQuiet && !(kind & LibraryIndex::kPrefix) &&
-          (QuietWord(index, bytes, n, units[end - 1], q, keyword) || (keyword != nullptr && colourKeywords))) {
-        // A keyword is coloured as its end would colour it, once a file's
-        // text has reached the controller as far as it would have there.
-        if (keyword != nullptr) {
+      SyntaxPrefixDataPtr prefix = nullptr;
+      bool prefixQuiet = !(kind & LibraryIndex::kPrefix);
+      if (!prefixQuiet && end <= limit && wordsMayBeQuiet && actOnTheWay && !data.prefix.active)
+        prefix = WordPrefixOnTheWay(index, c, bytes, n, lineStart, prefixQuiet);
+      if (end <= limit && wordsMayBeQuiet && (prefixQuiet || prefix != nullptr) &&
+          (QuietWord(index, bytes, n, units[end - 1], q, keyword) || (keyword != nullptr && actOnTheWay))) {
+        // The prefix and a keyword colour it as its end would, once a
+        // file's text has reached the controller as far as it would have.
+        if (prefix != nullptr || keyword != nullptr) {
           if (!fromController && streaming && end - 1 + kParserLookahead > fileInserted_)
             EnsureLoaded(end - 1 + kParserLookahead);
-          ApplyRangeStyle(keyword->styleData, CFRangeMake(q - bufferBase, end - bufferBase));
         }
+        if (prefix != nullptr)
+          ApplyDefinitionAction(Str63::FromBytes(bytes, n), CFRangeMake(q - bufferBase, end - bufferBase),
+                                data.scopeDepth, *prefix);
+        if (keyword != nullptr) ApplyRangeStyle(keyword->styleData, CFRangeMake(q - bufferBase, end - bufferBase));
         if (collecting) data.expression.collected += Str63::FromBytes(bytes, n);
         st.previousWord.Assign(reinterpret_cast<const char*>(bytes), size_t(n));
         st.previousWordSpan = CFRangeMake(q - bufferBase, end - bufferBase);

@@ -369,6 +369,8 @@ class TSyntaxParserProcess : public TObject {
   bool QuietWord(const SyntaxScan::LibraryIndex* index, const unsigned char* bytes, int length, UniChar last,
                  SInt32 at, SyntaxKeywordDataPtr& keyword);
   SyntaxKeywordDataPtr KeywordHere(const std::vector<SyntaxKeywordDataPtr>& sets);
+  SyntaxPrefixDataPtr WordPrefixOnTheWay(const SyntaxScan::LibraryIndex* index, UniChar c, const unsigned char* bytes,
+                                         int n, bool lineStart, bool& none);
   // The index of the library in force (it changes inside embedded languages).
   const SyntaxScan::LibraryIndex* Index() { return library == indexedLibrary_ ? libraryIndex_ : Reindex(); }
   const SyntaxScan::LibraryIndex* Reindex();
@@ -406,12 +408,6 @@ class TSyntaxParserProcess : public TObject {
   SInt32 nextIsWordAt_ = -1;
   SyntaxLibraryPtr nextIsWordLibrary_ = nullptr;
   const SyntaxScan::LibraryIndex* wordEntryIndex_ = nullptr;  // nil: not looked up for this word
-  // The unit classes the quiet stretches were last read with: the library
-  // index's (by its serial, 0: none yet) with the stops of the state marked.
-  UInt8 skipKinds_[256] = {};
-  UInt32 skipKindsSerial_ = 0;
-  int skipKindsCount_ = -1;
-  UniChar skipKindsUnits_[12] = {};
   std::vector<ParserStyledRange> styledRanges_;
   std::vector<ParserScopeRange> scopeRanges_;
   SInt32 loadedEnd_ = 0;   // absolute offset one past the last unit brought in

@@ -356,6 +356,20 @@ return aFinalWordThatEndsTheWholeTextWithoutAnyLineBreakAfterItAndIsLongToo)"},
     {"blocks.rb", "ruby", "def check(x)\n  if x > 1\n    puts 'big'\n  end\n  y = 2 if x\n\t while x < 10\r\n    x += 1\n  end\n"
                           "  y = 3 unless x\n  unless y\r    y = 4\n  end\nend\ndef after(z)\n  z\nend\n"},
     {"endings.pl", "perl", "my $a = 1; # c\r\nmy $b = q{x\r\ny};\r=pod\r\n\r\ndoc\r\n=cut\r\nprint <<EOT;\r\nhere $a\r\nEOT\r\nsub f { 1 }\r"},
+    // Words a prefix colours ("$total", "@count", ":sym", "Constant"),
+    // long and non-ASCII ones, in code and strings, one at the very end;
+    // and prefixed words while a prefix that reads its line waits.
+    {"vars.php", "php",
+     "<?php\r\n$total = $price * $qty; $pr\xc3\xa9nom = \"Hi $name and {$obj->x}\";\r\n"
+     "$aVariableNameThatGoesOnAndOnForFarMoreThanSixtyThreeCharactersBeforeItEnds = 1;\r\n"
+     "global $config;\nfunction go($a) { return $a . $this->b; }\necho $total\r\n?>\n$notCode $last"},
+    {"prefixes.rb", "ruby",
+     "USERINFO = /\\A(?:%\\h\\h|[!$&-.0-;=A-Z_a-z~])*\\z/\n"
+     "  opts = { a: /\\A[$&]\\z/, b: :sym, c: $stdout }\r\n@count = $& ? Foo::Bar : @x_\xc3\xa9\n"
+     "class Alpha < Beta; CONST = :done; end\r$aGlobalWhoseNameRunsOnForMoreThanSixtyThreeCharactersOfTextInAll\n$last"},
+    {"sigils.pl", "perl",
+     "my ($x, @y, %h) = (1, (2, 3), ());\r\nprint \"$x @y $h{a}\\n\";\n"
+     "$aVariableWhoseNameRunsOnForMoreThanSixtyThreeCharactersOfTextInAll = $y[0] + $#y;\n${x}++ if @y;\r$x"},
     {"feed.xml", "xml", R"(<?xml version="1.0" encoding="UTF-8"?>
 <!-- A feed -->
 <feed xmlns="http://www.w3.org/2005/Atom">
