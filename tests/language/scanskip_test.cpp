@@ -108,7 +108,11 @@ Outcome ParseFile(const std::string& name, const std::string& text, bool watched
   if (watched) destination.inspector = Watch;
   Outcome out;
   auto* process = new TSyntaxParserProcess();
-  if (process->Create(source, destination) == 0) out.runs = RunAll(process);
+  // A parse that finds no language would compare nothing with nothing.
+  if (process->Create(source, destination) == 0)
+    out.runs = RunAll(process);
+  else
+    ADD_FAILURE() << "the parse found no language";
   process->Free();
   Keep(controller, out);
   if (FileDescriptorPtr d = index->GetDescriptor(Str63(name.c_str())); d != nullptr && d->symbolTable != nullptr) {
@@ -145,7 +149,11 @@ Outcome Reparse(const std::string& text, const char* language, CFRange span, boo
     auto* process = new TSyntaxParserProcess();
     process->incremental = pass == 1;
     process->fromController = pass == 1;
-    if (process->Create(source, destination) == 0) out.runs = RunAll(process);
+    // A parse that finds no language would compare nothing with nothing.
+  if (process->Create(source, destination) == 0)
+    out.runs = RunAll(process);
+  else
+    ADD_FAILURE() << "the parse found no language";
     process->Free();
     if (pass == 0) controller.calls.clear();
   }
@@ -185,7 +193,11 @@ Outcome ParseView(const std::u16string& text, const char* language, bool watched
   if (watched) destination.inspector = Watch;
   Outcome out;
   auto* process = new TSyntaxParserProcess();
-  if (process->Create(source, destination) == 0) out.runs = RunAll(process);
+  // A parse that finds no language would compare nothing with nothing.
+  if (process->Create(source, destination) == 0)
+    out.runs = RunAll(process);
+  else
+    ADD_FAILURE() << "the parse found no language";
   process->Free();
   Keep(controller, out);
   return out;
