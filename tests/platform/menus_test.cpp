@@ -1,8 +1,10 @@
 // The menu model: items, their state and their (creator, tag) data.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "CFString.h"
 #include "Menus.h"
@@ -167,6 +169,97 @@ TEST_F(MenusTest, ItemPropertiesAreBytesKeyedByCreatorAndTag) {
   EXPECT_EQ(RemoveMenuItemProperty(menu_, 2, 'FREF', typeFSRef), menuPropertyNotFoundErr);
   EXPECT_EQ(SetMenuItemProperty(menu_, 2, 'FREF', 'nil ', 4, nullptr), paramErr);
   EXPECT_EQ(SetMenuItemProperty(menu_, 2, 'FREF', 'empt', 0, nullptr), noErr);
+}
+
+// Values come back byte for byte whatever runs of zeros they hold, next to
+// the item's other values, through replacements and removals.
+TEST_F(MenusTest, ItemPropertiesComeBackAsTheyWereSet) {
+  Append("f");
+  auto bytes = [](std::initializer_list<int> pieces) {  // a positive count of 0xAB, a negative one of zeros
+    std::vector<UInt8> v;
+    for (int n : pieces) v.insert(v.end(), size_t(n < 0 ? -n : n), UInt8(n < 0 ? 0 : 0xAB));
+    return v;
+  };
+  std::vector<UInt8> record(360, 0);  // a fixed record: short texts zero past their characters
+  for (int at : {0, 64, 128, 162, 291}) std::memcpy(&record[size_t(at)], "\x05" "alpha", 6);
+  record[130] = 0x80;
+  std::vector<UInt8> counting(70000);
+  for (size_t i = 0; i < counting.size(); ++i) counting[i] = UInt8(i % 7 == 0 ? 0 : i);
+  const struct {
+    const char* what;
+    std::vector<UInt8> value;
+  } cases[] = {
+      {"empty", {}},
+      {"one zero", bytes({-1})},
+      {"zeros only", bytes({-300})},
+      {"no zeros", bytes({200})},
+      {"short runs of zeros", bytes({3, -1, 2, -2, 1, -1})},
+      {"zeros at both ends", bytes({-3, 5, -4})},
+      {"long runs", bytes({130, -20000, 1, -129, 128})},
+      {"a fixed record", record},
+      {"large", counting},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const UInt32 neighbour = 0x01020304;
+    ASSERT_EQ(SetMenuItemProperty(menu_, 1, 'QVtt', 'befo', sizeof neighbour, &neighbour), noErr);
+    ASSERT_EQ(SetMenuItemProperty(menu_, 1, 'QVtt', 'valu', c.value.size(), c.value.data()), noErr);
+    ASSERT_EQ(SetMenuItemProperty(menu_, 1, 'QVtt', 'afte', sizeof neighbour, &neighbour), noErr);
+    for (int pass = 0; pass < 2; ++pass) {  // then once more after being set again
+      std::vector<UInt8> back(c.value.size() + 8, 0xEE);
+      ByteCount size = 0;
+      ASSERT_EQ(GetMenuItemProperty(menu_, 1, 'QVtt', 'valu', back.size(), &size, back.data()), noErr);
+      ASSERT_EQ(size, c.value.size());
+      EXPECT_TRUE(std::equal(c.value.begin(), c.value.end(), back.begin()));
+      EXPECT_EQ(back[size], 0xEE);  // nothing written past the value
+      for (OSType tag : {OSType('befo'), OSType('afte')}) {
+        UInt32 got = 0;
+        ASSERT_EQ(GetMenuItemProperty(menu_, 1, 'QVtt', tag, sizeof got, &size, &got), noErr);
+        EXPECT_EQ(got, neighbour);
+      }
+      ASSERT_EQ(SetMenuItemProperty(menu_, 1, 'QVtt', 'valu', c.value.size(), c.value.data()), noErr);
+    }
+    ASSERT_EQ(RemoveMenuItemProperty(menu_, 1, 'QVtt', 'befo'), noErr);
+    UInt32 got = 0;
+    ByteCount size = 0;
+    ASSERT_EQ(GetMenuItemProperty(menu_, 1, 'QVtt', 'afte', sizeof got, &size, &got), noErr);
+    EXPECT_EQ(got, neighbour);
+  }
+}
+
+// Titles of any characters stay with their items while thousands are
+// replaced, inserted and deleted around them.
+TEST_F(MenusTest, TitlesStayWithTheirItems) {
+  const std::vector<std::string> kinds = {"plain_function", "", "caf\u00e9", "\u03bb\u2192x", "emoji \U0001F600 end"};
+  std::vector<std::string> expected;
+  for (int i = 0; i < 3000; ++i) {
+    expected.push_back(kinds[size_t(i) % kinds.size()] + std::to_string(i));
+    Append(expected.back().c_str());
+  }
+  // Each title set again several times, and every third item deleted.
+  for (int round = 0; round < 3; ++round)
+    for (size_t i = 0; i < expected.size(); i += 2) {
+      expected[i] = kinds[(i + size_t(round) + 1) % kinds.size()] + "r" + std::to_string(round) + "_" + std::to_string(i);
+      CFStringRef s = Str(expected[i].c_str());
+      ASSERT_EQ(SetMenuItemTextWithCFString(menu_, MenuItemIndex(i + 1), s), noErr);
+      CFRelease(s);
+    }
+  for (size_t i = expected.size(); i-- > 0;)
+    if (i % 3 == 1) {
+      DeleteMenuItem(menu_, MenuItemIndex(i + 1));
+      expected.erase(expected.begin() + SInt64(i));
+    }
+  CFStringRef top = Str("\u00fcber");
+  ASSERT_EQ(InsertMenuItemTextWithCFString(menu_, top, 0, 0, 0), noErr);
+  CFRelease(top);
+  expected.insert(expected.begin(), "\u00fcber");
+  ASSERT_EQ(CountMenuItems(menu_), expected.size());
+  for (size_t i = 0; i < expected.size(); ++i) ASSERT_EQ(Text(menu_, MenuItemIndex(i + 1)), expected[i]) << i;
+
+  // Emptied and filled again.
+  ASSERT_EQ(DeleteMenuItems(menu_, 1, CountMenuItems(menu_)), noErr);
+  Append("again");
+  EXPECT_EQ(Text(menu_, 1), "again");
 }
 
 TEST_F(MenusTest, MenusAreCountedAndHoldTheirSubmenus) {
