@@ -410,10 +410,14 @@ struct ParagraphLayout {
 
 // Of a layout: the style runs (start within the paragraph, style) it was
 // made with; restyled: styles were set since, and the layout stands only if
-// the runs came out the same.
+// the runs came out the same. Its paragraph, and when it was last used: only
+// so many layouts are kept, those of paragraphs out of view that were used
+// longest ago go first.
 struct LayoutRuns {
   std::vector<std::pair<SInt32, UInt32>> runs;
   bool restyled = false;
+  SInt32 paragraph = 0;
+  UInt64 used = 0;
 };
 
 // One change of one attribute made to a style (set to a short value, removed,

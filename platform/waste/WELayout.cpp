@@ -22,6 +22,14 @@ namespace {
 constexpr SInt32 kEagerParagraphs = 2000;
 constexpr SInt32 kSettleParagraphs = 256;
 
+// Layouts kept besides those of the paragraphs in view. A large file is laid
+// out piece by piece as it is coloured (to learn the heights, which stay
+// known); a layout out of view that goes is made again when it is needed.
+constexpr size_t kKeptLayouts = 1024;
+UInt64 gLayoutClock = 0;  // counts uses of layouts, for the order of their going
+
+void TrimLayouts(WEReference we);
+
 PangoFontMap* FontMap() {
   static PangoFontMap* map = pango_cairo_font_map_new();
   return map;
@@ -126,6 +134,7 @@ PangoLayout* EnsureLayout(WEReference we, SInt32 i) {
     // A re-parse resets a stretch and styles it again, mostly as it was.
     auto made = we->layoutRuns.find(p.layout);
     if (made == we->layoutRuns.end()) return p.layout;
+    made->second.used = ++gLayoutClock;
     if (!made->second.restyled) return p.layout;
     made->second.restyled = false;
     if (ParagraphRuns(we, i) == made->second.runs) return p.layout;
@@ -216,7 +225,11 @@ PangoLayout* EnsureLayout(WEReference we, SInt32 i) {
   pango_layout_get_extents(layout, nullptr, &logical);
   SetParagraphHeight(we, i, std::max<SInt32>(1, PixelsUp(logical.height)) + std::max<SInt32>(0, para.paraSpacing));
   p.layout = layout;
-  we->layoutRuns[layout].runs = std::move(madeWith);
+  LayoutRuns& made = we->layoutRuns[layout];
+  made.runs = std::move(madeWith);
+  made.paragraph = i;
+  made.used = ++gLayoutClock;
+  TrimLayouts(we);
   return layout;
 }
 
@@ -273,6 +286,30 @@ SInt32 ParagraphAt(WEReference we, SInt32 y) {
   const SInt32 rel = y - we->dest.top;
   if (rel <= 0) return 0;
   return we->paraY.PartitionOf(rel);
+}
+
+// Lets the layouts go that were used longest ago, once more than
+// kKeptLayouts are kept, down to half of that; those of the paragraphs in
+// view and next to it stay, and so does the one just made or used.
+void TrimLayouts(WEReference we) {
+  if (we->layoutRuns.size() <= kKeptLayouts) return;
+  SInt32 first = 0, last = -1;
+  if (we->view.bottom > we->view.top) {
+    first = ParagraphAt(we, we->view.top) - 1;
+    last = ParagraphAt(we, we->view.bottom - 1) + 1;
+  }
+  std::vector<std::pair<UInt64, SInt32>> out;  // (used, paragraph) of those out of view
+  out.reserve(we->layoutRuns.size());
+  for (const auto& [layout, made] : we->layoutRuns)
+    if (made.paragraph < first || made.paragraph > last) out.emplace_back(made.used, made.paragraph);
+  const size_t excess = we->layoutRuns.size() - kKeptLayouts / 2;
+  if (out.size() > excess) {
+    std::nth_element(out.begin(), out.begin() + SInt64(excess), out.end());
+    out.resize(excess);
+  }
+  // The newest (its caller holds it) is out of the count: it stays.
+  for (const auto& [used, paragraph] : out)
+    if (used != gLayoutClock) DropLayout(we, paragraph);
 }
 
 struct Box {
@@ -460,6 +497,8 @@ void LayoutDispose(WEReference we) {
 
 void LayoutLinesInserted(WEReference we, SInt32 line, SInt32 count) {
   we->paras.InsertValue(line, count, ParagraphLayout{});
+  for (auto& [layout, made] : we->layoutRuns)
+    if (made.paragraph >= line) made.paragraph += count;
   for (SInt32 k = 0; k < count; ++k) we->paraY.Insert(line + k, we->paraY.Start(line + k));
   if (we->dirtyLast >= we->dirtyFirst) {
     if (we->dirtyFirst >= line) we->dirtyFirst += count;
@@ -479,6 +518,8 @@ void LayoutLinesRemoved(WEReference we, SInt32 line, SInt32 count) {
     we->paraY.Remove(line);
     we->paras.Delete(line);
   }
+  for (auto& [layout, made] : we->layoutRuns)
+    if (made.paragraph >= line) made.paragraph -= count;
   if (we->dirtyLast >= we->dirtyFirst) {
     auto fix = [&](SInt32 p) { return p >= line + count ? p - count : std::min(p, line - 1); };
     we->dirtyFirst = std::max<SInt32>(0, fix(we->dirtyFirst));

@@ -5,11 +5,13 @@
 #include <tuple>
 #include <utility>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "MacMemory.h"
 #include "WASTE.h"
+#include "WEInternal.h"
 
 namespace {
 
@@ -547,6 +549,85 @@ TEST(WasteLayout, ParagraphsSettledOutOfViewKeepTheirPlaces) {
   WEGetDestRect(&d1, shortView.we);
   EXPECT_LT(d1.top, -1000);
   same("scrolled down");
+}
+
+// A long text laid out from end to end keeps only so many layouts: those
+// out of view go, and are made again alike when their rows are drawn; the
+// ones kept stay with their paragraphs while lines come and go above them.
+TEST(WasteLayout, LayoutsOutOfViewAreGivenBackAndMadeAgainAlike) {
+  constexpr int W = 300, H = 120;
+  CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB();
+  CGContextRef ctx = CGBitmapContextCreate(nullptr, W, H, 8, W * 4, space, kCGImageAlphaPremultipliedLast);
+  ASSERT_NE(ctx, nullptr);
+  CGContextTranslateCTM(ctx, 0, H);
+  CGContextScaleCTM(ctx, 1, -1);
+  Engine e(2000, LongRect{0, 0, H, W});
+  std::string text;
+  for (int i = 0; i < 6000; ++i) text += "$row[" + std::to_string(i) + "] = fetch($query);\r";
+  e.Put(text);
+  for (int line = 0; line < 6000; line += 5) {  // colours and sizes, as a parse sets them
+    SInt32 from = 0, to = 0;
+    WEGetLineRange(line, &from, &to, e.we);
+    const RGBColor red{0xFFFF, 0, 0};
+    ASSERT_EQ(WESetOneAttribute(from + 2, to - 3, 'colr', &red, 6, e.we), noErr);
+    const Fixed size = (line % 3 == 0 ? 20 : 9) << 16;
+    ASSERT_EQ(WESetOneAttribute(from, from + 4, 'ptsz', &size, 4, e.we), noErr);
+  }
+  WESetInfo(weCGContextInfo, &ctx, e.we);
+  auto* px = static_cast<UInt8*>(CGBitmapContextGetData(ctx));
+  auto draw = [&] {
+    std::memset(px, 0, size_t(W) * H * 4);
+    WEUpdate(nullptr, e.we);
+    return std::vector<UInt8>(px, px + size_t(W) * H * 4);
+  };
+  auto scrollTo = [&](SInt32 line) {
+    SInt32 from = 0, to = 0;
+    WEGetLineRange(line, &from, &to, e.we);
+    LongRect dest;
+    WEGetDestRect(&dest, e.we);
+    WEScroll(0, -(e.Point(from).v - dest.top) - dest.top, e.we);
+  };
+  auto kept = [&](const char* when) {
+    const WEReference we = e.we;
+    EXPECT_LE(we->layoutRuns.size(), 1200u) << when;
+    for (const auto& [layout, made] : we->layoutRuns)
+      ASSERT_EQ(we->paras[made.paragraph].layout, layout) << when << ": paragraph " << made.paragraph;
+  };
+
+  scrollTo(2500);
+  draw();  // the rows in view take their heights
+  const std::vector<UInt8> middle = draw();
+  scrollTo(0);
+  for (SInt32 line = 0; line < WECountLines(e.we); ++line) {  // each line laid out in turn
+    SInt32 from = 0, to = 0;
+    WEGetLineRange(line, &from, &to, e.we);
+    (void)e.Point(from);
+  }
+  kept("every line laid out");
+  // Lines inserted and removed above layouts that are kept.
+  auto layOut = [&](SInt32 first, SInt32 last) {
+    for (SInt32 line = first; line <= last; ++line) {
+      SInt32 from = 0, to = 0;
+      WEGetLineRange(line, &from, &to, e.we);
+      (void)e.Point(from);
+    }
+  };
+  for (int round = 0; round < 40; ++round) {
+    SInt32 from = 0, to = 0;
+    layOut(4997 + round, 5003 + round);
+    layOut(3997 + round, 4004 + round);
+    WEGetLineRange(5000 + round, &from, &to, e.we);
+    ASSERT_EQ(WEPut(from, from, "$added = 1;\r$added = 2;\r", 24, 0, 0, 0, nullptr, nullptr, e.we), noErr);
+    WEGetLineRange(4000 + round, &from, &to, e.we);
+    SInt32 end = 0;
+    WEGetLineRange(4000 + round + 2, &end, &to, e.we);
+    ASSERT_EQ(WEPut(from, end, "", 0, 0, 0, 0, nullptr, nullptr, e.we), noErr);
+    kept("lines added and removed");
+  }
+  scrollTo(2500);
+  EXPECT_TRUE(draw() == middle) << "the rows laid out again draw otherwise";
+  CGContextRelease(ctx);
+  CGColorSpaceRelease(space);
 }
 
 TEST(WasteLayout, LargeTextStaysResponsive) {
