@@ -431,23 +431,24 @@ void TSourceEditor::UpdateSymbolMenu(FileDescriptorPtr file) {
   if (functionsMenu == nullptr) return;
   DeleteMenuItems(functionsMenu, 1, CountMenuItems(functionsMenu));
   if (file == nullptr || file->symbolTable == nullptr) return;
-  std::vector<SymbolInfo> symbols;
+  // The table's own records, not copies: a large file has tens of thousands.
+  std::vector<SymbolInfoPtr> symbols;
   file->symbolTable->ApplyFunction(
       [](SymbolInfoPtr info, CFTreeRef, void* context) {
         SyntaxStandardDataPtr definition = GetSymbolDefinition(info);
         if (definition != nullptr && SyntaxActionsContain(definition->actions, kSyntaxActionMenu))
-          static_cast<std::vector<SymbolInfo>*>(context)->push_back(*info);
+          static_cast<std::vector<SymbolInfoPtr>*>(context)->push_back(info);
       },
       &symbols);
   // Alphabetical; symbols of one name keep the order the file gives them.
-  std::stable_sort(symbols.begin(), symbols.end(), [](const SymbolInfo& a, const SymbolInfo& b) {
-    return CompareStringAlphaOrder(Str255(a.symbolName), Str255(b.symbolName));
+  std::stable_sort(symbols.begin(), symbols.end(), [](SymbolInfoPtr a, SymbolInfoPtr b) {
+    return CompareStringAlphaOrder(Str255(a->symbolName), Str255(b->symbolName));
   });
-  for (SymbolInfo& symbol : symbols) {
-    const MenuItemIndex item = AppendItem(functionsMenu, Str255(GetSymbolDisplayName(&symbol)), kHICommandFindSymbol);
-    SetItemIcon(functionsMenu, item, GetSymbolIcon(&symbol));
-    StoreSymbol(functionsMenu, item, symbol);
-    SetItemHelp(functionsMenu, item, Str255(symbol.source));
+  for (SymbolInfoPtr symbol : symbols) {
+    const MenuItemIndex item = AppendItem(functionsMenu, Str255(GetSymbolDisplayName(symbol)), kHICommandFindSymbol);
+    SetItemIcon(functionsMenu, item, GetSymbolIcon(symbol));
+    StoreSymbol(functionsMenu, item, *symbol);
+    SetItemHelp(functionsMenu, item, Str255(symbol->source));
   }
 }
 

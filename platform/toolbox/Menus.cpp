@@ -276,8 +276,8 @@ bool StoreText(MenuRef m, __CMenu::Item& item, CFStringRef s) {
       m->texts.resize(at + units.size() * 2);
       if (!units.empty()) std::memcpy(m->texts.data() + at, units.data(), units.size() * 2);
     } else {
-      m->texts.reserve(at + units.size());
-      for (UniChar u : units) m->texts.push_back(UInt8(u));
+      m->texts.resize(at + units.size());
+      std::copy(units.begin(), units.end(), m->texts.begin() + SInt64(at));  // each unit below 0x100
     }
     m->textGarbage += TextBytes(item);
     item.textAt = UInt32(at);
