@@ -366,7 +366,14 @@ SInt32 TSourceEditor::HandleFindSymbolCommand(const HICommand& command) {
     return 0;
   SymbolInfo symbol{};
   if (!SymbolInfoFromStoredBytes(bytes, CFIndex(size), symbol)) return 0;
-  if (document != nullptr && symbol.fileName == document->name) RevealSymbol(symbol);
+  // The record names its file by the file's key in the symbol index, which
+  // for a file of no project is not its name: either one is this document.
+  TFileSystem* index = destination.fileSystem;
+  const bool here = document != nullptr &&
+                    (symbol.fileName == document->name ||
+                     (index != nullptr && FSValidFSRef(document->file) &&
+                      symbol.fileName == index->GetFileKey(document->file)));
+  if (here) RevealSymbol(symbol);
   else Spawn(symbol.fileName, Str255(symbol.source));
   return 0;
 }

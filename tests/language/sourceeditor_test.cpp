@@ -153,6 +153,31 @@ TEST_F(EditorTest, AnOpenedFileIsColouredAndItsSymbolsListed) {
   EXPECT_EQ(modes.back(), "Encoding: UTF-8, LF");
 }
 
+// A function chosen in the functions menu is selected in this very file, a
+// file of a project or of none (whose symbols name it by another key).
+TEST_F(EditorTest, AChosenFunctionIsSelectedWhereItIsDeclared) {
+  for (const char* root : {"", "/index"}) {
+    SCOPED_TRACE(*root ? "a file of no project" : "a file of the project");
+    index->SetRoot(RefOf(scratch + root));
+    Open(*root ? "elsewhere.php" : "page.php", kPage);
+    ASSERT_EQ(MenuTitles(editor->functionsMenu), (std::vector<std::string>{"alpha", "beta"}));
+    HICommand command{};
+    command.attributes = kHICommandFromMenu;
+    command.commandID = kHICommandFindSymbol;
+    command.menu.menuRef = editor->functionsMenu;
+    command.menu.menuItemIndex = 2;
+    editor->HandleFindSymbolCommand(command);
+    SInt32 start = 0, end = 0;
+    WEGetSelection(&start, &end, we);
+    EXPECT_EQ(start, Find("function beta"));
+    EXPECT_EQ(end, Find("function alpha"));
+    editor->ReleaseViewObject();
+    editor = nullptr;
+    document->Release();
+    document = nullptr;
+  }
+}
+
 TEST_F(EditorTest, KeystrokesGoThroughTheTypingHelpersAndTheMacros) {
   Open("keys.php", "<html>\n\n</html>\n");
   struct Case {
