@@ -29,6 +29,7 @@ constexpr size_t kKeptLayouts = 1024;
 UInt64 gLayoutClock = 0;  // counts uses of layouts, for the order of their going
 
 void TrimLayouts(WEReference we);
+SInt32 ParagraphAt(WEReference we, SInt32 y);
 
 PangoFontMap* FontMap() {
   static PangoFontMap* map = pango_cairo_font_map_new();
@@ -128,19 +129,12 @@ std::vector<std::pair<SInt32, UInt32>> ParagraphRuns(WEReference we, SInt32 i) {
   return runs;
 }
 
-PangoLayout* EnsureLayout(WEReference we, SInt32 i) {
-  ParagraphLayout& p = we->paras[i];
-  if (p.layout) {
-    // A re-parse resets a stretch and styles it again, mostly as it was.
-    auto made = we->layoutRuns.find(p.layout);
-    if (made == we->layoutRuns.end()) return p.layout;
-    made->second.used = ++gLayoutClock;
-    if (!made->second.restyled) return p.layout;
-    made->second.restyled = false;
-    if (ParagraphRuns(we, i) == made->second.runs) return p.layout;
-    DropLayout(we, i);
-  }
-  std::vector<std::pair<SInt32, UInt32>> madeWith = ParagraphRuns(we, i);
+// A layout of paragraph i, its height recorded. Without looks, only what
+// places the glyphs is given (fonts, and the pieces the font attributes cut):
+// colours, underlines and backgrounds, which neither shape nor move a glyph,
+// are left out, so the layout measures the paragraph as its whole layout
+// does at less cost.
+PangoLayout* MakeLayout(WEReference we, SInt32 i, bool looks) {
   const SInt32 start = we->lines.Start(i);
   const SInt32 end = TextEnd(we, i);
   std::u16string chars = Copy(we, start, end);
@@ -205,6 +199,10 @@ PangoLayout* EnsureLayout(WEReference we, SInt32 i) {
           pango_attr_list_insert(attrs, a);
         };
         if (font != nullptr) add(pango_attr_font_desc_new(font));
+        if (!looks) {
+          s = e;
+          continue;
+        }
         add(pango_attr_foreground_new(guint16(look.rgb[0] * 65535), guint16(look.rgb[1] * 65535),
                                       guint16(look.rgb[2] * 65535)));
         if (look.underline) add(pango_attr_underline_new(PANGO_UNDERLINE_SINGLE));
@@ -224,6 +222,23 @@ PangoLayout* EnsureLayout(WEReference we, SInt32 i) {
   PangoRectangle logical;
   pango_layout_get_extents(layout, nullptr, &logical);
   SetParagraphHeight(we, i, std::max<SInt32>(1, PixelsUp(logical.height)) + std::max<SInt32>(0, para.paraSpacing));
+  return layout;
+}
+
+PangoLayout* EnsureLayout(WEReference we, SInt32 i) {
+  ParagraphLayout& p = we->paras[i];
+  if (p.layout) {
+    // A re-parse resets a stretch and styles it again, mostly as it was.
+    auto made = we->layoutRuns.find(p.layout);
+    if (made == we->layoutRuns.end()) return p.layout;
+    made->second.used = ++gLayoutClock;
+    if (!made->second.restyled) return p.layout;
+    made->second.restyled = false;
+    if (ParagraphRuns(we, i) == made->second.runs) return p.layout;
+    DropLayout(we, i);
+  }
+  std::vector<std::pair<SInt32, UInt32>> madeWith = ParagraphRuns(we, i);
+  PangoLayout* layout = MakeLayout(we, i, true);
   p.layout = layout;
   LayoutRuns& made = we->layoutRuns[layout];
   made.runs = std::move(madeWith);
@@ -239,8 +254,20 @@ void Settle(WEReference we, SInt32 limit = kSettleParagraphs) {
   if (we->dirtyLast >= we->dirtyFirst) {
     const SInt32 last = std::min(we->dirtyLast, we->lines.Partitions() - 1);
     const SInt32 first = std::max<SInt32>(0, we->dirtyFirst);
-    if (last - first + 1 <= limit && !we->Feature(weFInhibitRecal))
-      for (SInt32 i = first; i <= last; ++i) EnsureLayout(we, i);
+    if (last - first + 1 <= limit && !we->Feature(weFInhibitRecal)) {
+      // A paragraph out of view is only measured (a parse colours a large
+      // file a stretch at a time, far from the view); one in view, or laid
+      // out already, gets its layout.
+      SInt32 shownFirst = 0, shownLast = -1;
+      if (we->view.bottom > we->view.top) {
+        shownFirst = ParagraphAt(we, we->view.top) - 1;
+        shownLast = ParagraphAt(we, we->view.bottom - 1) + 1;
+      }
+      for (SInt32 i = first; i <= last; ++i) {
+        if (we->paras[i].layout != nullptr || (i >= shownFirst && i <= shownLast)) EnsureLayout(we, i);
+        else g_object_unref(MakeLayout(we, i, false));
+      }
+    }
     we->dirtyFirst = 0;
     we->dirtyLast = -1;
   }

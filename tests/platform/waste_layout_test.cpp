@@ -630,6 +630,43 @@ TEST(WasteLayout, LayoutsOutOfViewAreGivenBackAndMadeAgainAlike) {
   CGColorSpaceRelease(space);
 }
 
+// Paragraphs out of view are measured without their colours: each takes the
+// height its whole layout gives it, wrapped or not, in one size or several.
+TEST(WasteLayout, ParagraphsMeasuredOutOfViewTakeTheirLayoutsHeights) {
+  Engine e(260, LongRect{0, 0, 80, 260});
+  std::string text;
+  for (int i = 0; i < 600; ++i)
+    text += i % 4 == 0 ? "$short = " + std::to_string(i) + ";\r"
+                       : "$row[" + std::to_string(i) + "] = fetch($query, 'a longer argument that wraps', $options);\r";
+  e.Put(text);
+  for (int batch = 0; batch < 600; batch += 50) {  // styled a batch at a time, as a parse does
+    for (int line = batch; line < batch + 50; ++line) {
+      SInt32 from = 0, to = 0;
+      WEGetLineRange(line, &from, &to, e.we);
+      for (SInt32 at = from; at + 3 < to; at += 7) {
+        const RGBColor colour{UInt16(at * 977), 0x4000, UInt16(at * 131)};
+        ASSERT_EQ(WESetOneAttribute(at, at + 3, 'colr', &colour, 6, e.we), noErr);
+      }
+      if (line % 9 == 0) {
+        const Fixed size = 22 << 16;
+        ASSERT_EQ(WESetOneAttribute(from + 2, from + 6, 'ptsz', &size, 4, e.we), noErr);
+      }
+    }
+    LongRect dest;
+    WEGetDestRect(&dest, e.we);  // the geometry asked for between batches
+  }
+  const WEReference we = e.we;
+  auto height = [&](SInt32 line) { return we->paraY.Start(line + 1) - we->paraY.Start(line); };
+  std::vector<SInt32> measured;
+  for (SInt32 line = 0; line < 600; ++line) measured.push_back(height(line));
+  for (SInt32 line = 0; line < 600; ++line) {
+    SInt32 from = 0, to = 0;
+    WEGetLineRange(line, &from, &to, e.we);
+    (void)e.Point(from);  // laid out whole
+    ASSERT_EQ(height(line), measured[size_t(line)]) << "line " << line;
+  }
+}
+
 TEST(WasteLayout, LargeTextStaysResponsive) {
   // 20,000 lines: look-ups and an edit in the middle touch only what they need.
   Engine e(2000, LongRect{0, 0, 400, 600});
