@@ -146,9 +146,14 @@ window_titles() {
   for w in $(xdotool search --onlyvisible --name '.' 2>/dev/null); do printf "'%s' " "$(xdotool getwindowname "$w" 2>/dev/null)"; done
 }
 focus_window() {
-  xdotool windowactivate --sync "$1" >/dev/null 2>&1 || xdotool windowfocus --sync "$1" >/dev/null 2>&1
-  # Let the window draw once it has the focus before input goes to it.
-  wait_until 5 bash -c "[ \"\$(xdotool getactivewindow 2>/dev/null)\" = '$1' ]"
+  local try
+  # Asked again when the window manager has not made it active yet (a busy machine can take
+  # longer than the first wait): keys meant for the window must not go to nothing.
+  for try in 1 2 3; do
+    xdotool windowactivate --sync "$1" >/dev/null 2>&1 || xdotool windowfocus --sync "$1" >/dev/null 2>&1
+    # Let the window draw once it has the focus before input goes to it.
+    wait_until 5 bash -c "[ \"\$(xdotool getactivewindow 2>/dev/null)\" = '$1' ]" && break
+  done
   settle
 }
 # _qv_dialogs: the program's visible windows other than QV_WINDOW (alerts, file choosers).

@@ -7,7 +7,10 @@ desktop_start
 for n in a b; do printf "<?php\necho '%s';\n" "$n" > "$T/files/$n.php"; done
 
 wait_ended() {
-  wait_until "$QV_WAIT" bash -c "! kill -0 $QV_PID 2>/dev/null" || fail "the program did not quit ($1)"
+  wait_until "$QV_WAIT" bash -c "! kill -0 $QV_PID 2>/dev/null" || {
+    screenshot not-quit >/dev/null
+    fail "the program did not quit ($1; windows: $(window_titles); active: $(xdotool getactivewindow getwindowname 2>/dev/null))"
+  }
   wait "$QV_PID" 2>/dev/null
   QV_PID=""
 }
