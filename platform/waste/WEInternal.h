@@ -494,8 +494,17 @@ class StyleChangeTable {
       if (e.Holds(key)) return &e.to;
     }
   }
+  // A table that has grown to its most starts again empty: it only saves
+  // work, and the changes a parse makes again and again are soon back
+  // (the recent ones are in front of it besides), while a mark made once
+  // for each of tens of thousands of symbols is never asked for again.
   void Set(const StyleChangeKey& key, UInt32 to) {
-    if ((count_ + 1) * 4 > entries_.size() * 3) Grow();
+    if ((count_ + 1) * 4 > entries_.size() * 3) {
+      if (entries_.size() < kMostSlots)
+        Grow();
+      else
+        Clear();
+    }
     size_t i = Slot(key);
     for (; entries_[i].to != kFree; i = (i + 1) & mask_)
       if (entries_[i].Holds(key)) {
@@ -509,6 +518,7 @@ class StyleChangeTable {
 
  private:
   static constexpr UInt32 kFree = UINT32_MAX;  // no style has this index
+  static constexpr size_t kMostSlots = size_t(1) << 15;
   // A key and its style in 24 bytes.
   struct Entry {
     UInt64 value = 0;
@@ -542,6 +552,10 @@ class StyleChangeTable {
   static_assert(sizeof(Entry) == 24);
   // The hash's top bits: its last multiplication mixes everything into them.
   size_t Slot(const StyleChangeKey& key) const { return size_t(UInt64(StyleChangeKeyHash{}(key)) >> shift_); }
+  void Clear() {
+    std::fill(entries_.begin(), entries_.end(), Entry{});
+    count_ = 0;
+  }
   void Grow() {
     std::vector<Entry> old(entries_.empty() ? 1024 : entries_.size() * 2);
     old.swap(entries_);
