@@ -87,6 +87,20 @@ int RunAll(TSyntaxParserProcess* process) {
   return runs;
 }
 
+// Creates the process, runs it to its end and frees it: the runs it took.
+// A parse that finds no language fails the test, as it would compare
+// nothing with nothing.
+int CreateAndRun(TSyntaxParserProcess* process, const SyntaxParserSource& source,
+                 const SyntaxParserDestination& destination) {
+  int runs = 0;
+  if (process->Create(source, destination) == 0)
+    runs = RunAll(process);
+  else
+    ADD_FAILURE() << "the parse found no language";
+  process->Free();
+  return runs;
+}
+
 void Watch(TSyntaxParserProcess*, void*) {}
 
 // A whole-file parse into a fresh index, watched character by character or not.
@@ -107,13 +121,7 @@ Outcome ParseFile(const std::string& name, const std::string& text, bool watched
   destination.collection = Collection();
   if (watched) destination.inspector = Watch;
   Outcome out;
-  auto* process = new TSyntaxParserProcess();
-  // A parse that finds no language would compare nothing with nothing.
-  if (process->Create(source, destination) == 0)
-    out.runs = RunAll(process);
-  else
-    ADD_FAILURE() << "the parse found no language";
-  process->Free();
+  out.runs = CreateAndRun(new TSyntaxParserProcess(), source, destination);
   Keep(controller, out);
   if (FileDescriptorPtr d = index->GetDescriptor(Str63(name.c_str())); d != nullptr && d->symbolTable != nullptr) {
     d->symbolTable->ApplyFunction(
@@ -149,12 +157,7 @@ Outcome Reparse(const std::string& text, const char* language, CFRange span, boo
     auto* process = new TSyntaxParserProcess();
     process->incremental = pass == 1;
     process->fromController = pass == 1;
-    // A parse that finds no language would compare nothing with nothing.
-  if (process->Create(source, destination) == 0)
-    out.runs = RunAll(process);
-  else
-    ADD_FAILURE() << "the parse found no language";
-    process->Free();
+    out.runs = CreateAndRun(process, source, destination);
     if (pass == 0) controller.calls.clear();
   }
   Keep(controller, out);
@@ -192,13 +195,7 @@ Outcome ParseView(const std::u16string& text, const char* language, bool watched
   SyntaxParserDestination destination;
   if (watched) destination.inspector = Watch;
   Outcome out;
-  auto* process = new TSyntaxParserProcess();
-  // A parse that finds no language would compare nothing with nothing.
-  if (process->Create(source, destination) == 0)
-    out.runs = RunAll(process);
-  else
-    ADD_FAILURE() << "the parse found no language";
-  process->Free();
+  out.runs = CreateAndRun(new TSyntaxParserProcess(), source, destination);
   Keep(controller, out);
   return out;
 }

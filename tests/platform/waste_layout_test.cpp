@@ -15,6 +15,26 @@
 
 namespace {
 
+// A bitmap to draw into, in the y-down coordinates of a window's root
+// (into pixels when given, else into memory of its own).
+struct Bitmap {
+  CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB();
+  CGContextRef context = nullptr;
+  Bitmap(int width, int height, void* pixels = nullptr)
+      : context(CGBitmapContextCreate(pixels, size_t(width), size_t(height), 8, size_t(width) * 4, space,
+                                      kCGImageAlphaPremultipliedLast)) {
+    if (context == nullptr) return;
+    CGContextTranslateCTM(context, 0, height);
+    CGContextScaleCTM(context, 1, -1);
+  }
+  ~Bitmap() {
+    if (context != nullptr) CGContextRelease(context);
+    CGColorSpaceRelease(space);
+  }
+  Bitmap(const Bitmap&) = delete;
+  Bitmap& operator=(const Bitmap&) = delete;
+};
+
 struct Engine {
   WEReference we = nullptr;
   explicit Engine(SInt32 destWidth = 2000, LongRect view = {10, 20, 210, 320}) {
@@ -209,11 +229,9 @@ TEST(WasteLayout, AJumpShowsItsTargetWithContext) {
 // scrolls, and redraws the whole view, again.
 TEST(WasteLayout, ACaretScrolledIntoViewStaysThereOnceTheViewIsDrawn) {
   constexpr int W = 160, H = 200;
-  CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB();
-  CGContextRef ctx = CGBitmapContextCreate(nullptr, W, H, 8, W * 4, space, kCGImageAlphaPremultipliedLast);
+  const Bitmap bitmap(W, H);
+  CGContextRef ctx = bitmap.context;
   ASSERT_NE(ctx, nullptr);
-  CGContextTranslateCTM(ctx, 0, H);
-  CGContextScaleCTM(ctx, 1, -1);
   Engine e(W, LongRect{0, 0, H, W});
   std::string text;
   // Each paragraph wraps to a few rows at this width.
@@ -232,8 +250,6 @@ TEST(WasteLayout, ACaretScrolledIntoViewStaysThereOnceTheViewIsDrawn) {
     EXPECT_GE(p.v, 0) << line;
     EXPECT_LE(p.v + lh, H) << line;
   }
-  CGContextRelease(ctx);
-  CGColorSpaceRelease(space);
 }
 
 TEST(WasteLayout, ClicksAndKeysMoveTheSelection) {
@@ -330,11 +346,9 @@ void Erase(CGContextRef c, const CGRect* dirty, WEViewReference view, WEReferenc
 
 TEST(WasteLayout, DrawsTheTextIntoABitmap) {
   constexpr int W = 200, H = 60;
-  CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB();
-  CGContextRef ctx = CGBitmapContextCreate(nullptr, W, H, 8, W * 4, space, kCGImageAlphaPremultipliedLast);
+  const Bitmap bitmap(W, H);
+  CGContextRef ctx = bitmap.context;
   ASSERT_NE(ctx, nullptr);
-  CGContextTranslateCTM(ctx, 0, H);  // y-down root coordinates
-  CGContextScaleCTM(ctx, 1, -1);
 
   Engine e(2000, LongRect{0, 0, H, W});
   e.Put("MMMMMM\r");
@@ -378,8 +392,6 @@ TEST(WasteLayout, DrawsTheTextIntoABitmap) {
   WEFeatureFlag(weFInhibitRedraw, weBitSet, e.we);
   WEUpdate(nullptr, e.we);
   EXPECT_EQ(gErases, 1);
-  CGContextRelease(ctx);
-  CGColorSpaceRelease(space);
 }
 
 // A redraw of some rows draws the paragraphs beside them too when their
@@ -405,22 +417,20 @@ TEST(WasteLayout, RowsRedrawnAloneShowTheGlyphsThatReachIntoThem) {
     const LongPt row = e.Point(start, &lh);
     auto draw = [&](bool onlyRow) {
       std::vector<UInt8> pixels(size_t(W) * H * 4, 0);
-      CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB();
-      CGContextRef ctx = CGBitmapContextCreate(pixels.data(), W, H, 8, W * 4, space, kCGImageAlphaPremultipliedLast);
-      CGContextTranslateCTM(ctx, 0, H);
-      CGContextScaleCTM(ctx, 1, -1);
-      WESetInfo(weCGContextInfo, &ctx, e.we);
-      WEUpdate(nullptr, e.we);
-      if (onlyRow) {
-        RgnHandle rgn = NewRgn();
-        SetRectRgn(rgn, 0, SInt16(row.v), W, SInt16(row.v + lh));
-        WEUpdate(rgn, e.we);
-        DisposeRgn(rgn);
+      {  // the bitmap goes before its pixels are handed back
+        const Bitmap bitmap(W, H, pixels.data());
+        CGContextRef ctx = bitmap.context;
+        WESetInfo(weCGContextInfo, &ctx, e.we);
+        WEUpdate(nullptr, e.we);
+        if (onlyRow) {
+          RgnHandle rgn = NewRgn();
+          SetRectRgn(rgn, 0, SInt16(row.v), W, SInt16(row.v + lh));
+          WEUpdate(rgn, e.we);
+          DisposeRgn(rgn);
+        }
+        CGContextRef none = nullptr;
+        WESetInfo(weCGContextInfo, &none, e.we);
       }
-      CGContextRef none = nullptr;
-      WESetInfo(weCGContextInfo, &none, e.we);
-      CGContextRelease(ctx);
-      CGColorSpaceRelease(space);
       return pixels;
     };
     const std::vector<UInt8> whole = draw(false), partly = draw(true);
@@ -556,11 +566,9 @@ TEST(WasteLayout, ParagraphsSettledOutOfViewKeepTheirPlaces) {
 // ones kept stay with their paragraphs while lines come and go above them.
 TEST(WasteLayout, LayoutsOutOfViewAreGivenBackAndMadeAgainAlike) {
   constexpr int W = 300, H = 120;
-  CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB();
-  CGContextRef ctx = CGBitmapContextCreate(nullptr, W, H, 8, W * 4, space, kCGImageAlphaPremultipliedLast);
+  const Bitmap bitmap(W, H);
+  CGContextRef ctx = bitmap.context;
   ASSERT_NE(ctx, nullptr);
-  CGContextTranslateCTM(ctx, 0, H);
-  CGContextScaleCTM(ctx, 1, -1);
   Engine e(2000, LongRect{0, 0, H, W});
   std::string text;
   for (int i = 0; i < 6000; ++i) text += "$row[" + std::to_string(i) + "] = fetch($query);\r";
@@ -626,8 +634,6 @@ TEST(WasteLayout, LayoutsOutOfViewAreGivenBackAndMadeAgainAlike) {
   }
   scrollTo(2500);
   EXPECT_TRUE(draw() == middle) << "the rows laid out again draw otherwise";
-  CGContextRelease(ctx);
-  CGColorSpaceRelease(space);
 }
 
 // Paragraphs out of view are measured without their colours: each takes the
